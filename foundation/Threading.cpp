@@ -1,0 +1,5 @@
+#include "foundation/Threading.h"
+
+int AttachThread() { return 1; }
+
+void DetachThread() {}

@@ -1,0 +1,8 @@
+#!/bin/bash
+# Runs the threading tests (ctest label "threading") under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DZUVA_SANITIZE=thread -DZUVA_BUILD_EXAMPLES=OFF
+cmake --build build/tsan -j"$(nproc)"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build/tsan --output-on-failure -L threading -j"$(nproc)"

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <thread>
+
+namespace testsupport {
+
+// Deadlines stretch under emulation (scripts/test.sh sets ZUVA_TEST_SLOW there).
+inline std::chrono::milliseconds scaled(std::chrono::milliseconds base)
+{
+    return std::getenv("ZUVA_TEST_SLOW") ? base * 10 : base;
+}
+
+// Polls the condition until it holds or the (scaled) deadline passes.
+// Returns whether it held. Tests never sleep a fixed time instead.
+inline bool waitUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds deadline = std::chrono::milliseconds(5000))
+{
+    const auto end = std::chrono::steady_clock::now() + scaled(deadline);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+} // namespace testsupport

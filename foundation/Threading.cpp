@@ -1,5 +1,10 @@
 #include "foundation/Threading.h"
 
-int AttachThread() { return 1; }
+int AttachThread()
+{
+    return 1;
+}
 
-void DetachThread() {}
+void DetachThread()
+{
+}

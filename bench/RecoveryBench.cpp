@@ -1,0 +1,81 @@
+// Time to save the n-th item of a batch into its open recovery file: every
+// save reads the open folder and rewrites the whole file, so it grows with n.
+#include "recovery/RecoveryFileUtil.h"
+#include "recovery/ZUVARecoveryFileManager.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <ctime>
+
+namespace {
+
+std::tm morning()
+{
+    std::tm time{};
+    time.tm_year = 116;
+    time.tm_mon = 2;
+    time.tm_mday = 5;
+    time.tm_hour = 9;
+    time.tm_isdst = -1;
+    std::mktime(&time);
+    return time;
+}
+
+std::shared_ptr<ect::ZUVARecoveryItem> item(const std::tm& date)
+{
+    auto item = std::make_shared<ect::ZUVARecoveryItem>();
+    item->terminalId("12345678");
+    item->acquirerId("0000000A");
+    item->schemeId("A00000000401");
+    item->batchId("0012");
+    item->creationDate(date);
+    item->merchantUserId("CASHIER1");
+    item->transactionLogRecord(std::string(120, 'A'));
+    return item;
+}
+
+// An open file that already holds count transactions.
+void prepareOpenFile(ect::ZUVARecoveryFileManager& manager, int count, const std::tm& date)
+{
+    auto file = std::make_shared<ect::ZUVARecoveryFileImpl>();
+    file->setTerminalId("12345678");
+    file->setAcquirerId("0000000A");
+    file->setSchemeId("A00000000401");
+    file->setBatchId("0012");
+    file->setCreationDate(date);
+    ect::ZUVARecoveryFileImpl::Transactions transactions;
+    for (int i = 0; i < count; ++i) {
+        auto transaction = std::make_shared<ect::ZUVARecoveryFileTransaction>();
+        transaction->setDate(date);
+        transaction->setMerchantUserId("CASHIER1");
+        transaction->setLogRecord(std::string(120, 'A'));
+        transactions.push_back(transaction);
+    }
+    file->setTransactions(transactions);
+    ect::RecoveryFileUtil::writeRecoveryFileXml(manager.getOpenFilePath("12345678", "0000000A"), file);
+}
+
+void saveNthItem(benchmark::State& state)
+{
+    QTemporaryDir base;
+    const std::tm date = morning();
+    ect::ZUVARecoveryFileManager manager([&date] { return ect::RecoveryCalendar::toSeconds(date) + 3600; });
+    manager.recoveryFileFolder(base.path());
+    const int n = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        prepareOpenFile(manager, n - 1, date);
+        state.ResumeTiming();
+        if (!manager.saveRecoveryItem(item(date)))
+            state.SkipWithError("save failed");
+    }
+    state.SetLabel("n-th item, n = " + std::to_string(n));
+}
+
+} // namespace
+
+BENCHMARK(saveNthItem)->RangeMultiplier(10)->Range(1, 1000)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <boost/optional.hpp>
+
+#include <cstdint>
+#include <ostream>
+
+namespace ect {
+
+// The precise cause of a failure. Besides the named values the library
+// raises 51 (malformed value in a request) and 120 (over-long request field),
+// and any integer found in a JSON document survives a round trip.
+enum class ECTErrorCauseCode : std::int32_t {
+    UnableToStartServer = 1,
+    InvalidConnectionAdvice = 11,
+    NoConnectionWithTerminal = 12,
+    ExistingConnectionWithTerminal = 13,
+    TransactionAlreadyRunning = 14,
+    InvalidRequest = 15,
+    InvalidResponse = 16,
+    UnknownTerminalIdentifier = 17,
+    NetworkError = 18,
+    IncidentCode = 19,
+    RejectionCode = 20,
+    ResetTransaction = 30,
+    ResetByECR = 31,
+    InvalidAcquirerIdentifier = 50,
+    RetailService_InvalidCurrencyCode = 110,
+    RetailService_InvalidAmount = 112,
+    RetailService_InvalidMerchantReference = 114,
+    RetailService_InvalidAuthorizationCode = 115,
+    RetailService_InvalidDiscretionaryData = 116,
+    RetailService_InvalidTicketText = 117,
+    RetailService_CashbackNotSpecified = 118,
+    RetailService_CashbackNotAllowedForCurrency = 119,
+    MMIService_StopKeyPressed = 200,
+    MMIService_InvalidPinCode = 201,
+};
+
+// Writes the cause's name; an empty optional and unnamed values write nothing.
+std::ostream& operator<<(std::ostream& out, boost::optional<ECTErrorCauseCode> cause);
+
+} // namespace ect

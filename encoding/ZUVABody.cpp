@@ -1,0 +1,129 @@
+#include "encoding/ZUVABody.h"
+
+#include "encoding/ber/BerTlvParser.h"
+#include "encoding/ber/BerTlvUtils.h"
+#include "encoding/ber/BerTlvs.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace oxa {
+
+namespace {
+
+Ber::BerTag const kEnvelopeTag(0xE1);
+Ber::BerTag const kMessageTypeTag(0xD0);
+Ber::BerTag const kSequenceNumberTag(0xD1);
+Ber::BerTag const kResultTag(0xBF, 0x81, 0x01);
+Ber::BerTag const kRejectionCodeTag(0xDF, 0x2D);
+Ber::BerTag const kIncidentCodeTag(0xDF, 0x94, 0x0D);
+Ber::BerTag const kMerchantDataTag(0xDF, 0x94, 0x60);
+Ber::BerTag const kMerchantTextTag(0xDF, 0x13);
+Ber::BerTag const kSaleSystemActionIdentifierTag(0xDF, 0x94, 0x64);
+
+char const kUnknownRejectionCode[] = "???";
+
+boost::optional<Ber::BerTlv> findIn(Ber::BerTlv const& root, Ber::BerTag const& tag,
+                                    Ber::BerTag const& subTag)
+{
+    boost::optional<Ber::BerTlv> const parent = root.find(tag);
+    if (!parent)
+        return boost::none;
+    return parent->find(subTag);
+}
+
+// UTF-8 text of the bytes up to the first zero byte.
+QString textUpToZero(Ber::BerData const& bytes)
+{
+    char const* const text = reinterpret_cast<char const*>(bytes.data());
+    std::size_t const size = bytes.length();
+    void const* const zero = size == 0 ? nullptr : std::memchr(text, 0, size);
+    std::size_t const used = zero ? static_cast<char const*>(zero) - text : size;
+    return QString::fromUtf8(text, static_cast<int>(used));
+}
+
+} // namespace
+
+ZUVABody::ZUVABody(QByteArray data)
+    : m_data(std::move(data))
+    , m_root(Ber::BerTlvParser().parseConstructed(Ber::BerData(m_data)))
+{
+    parseBody();
+}
+
+void ZUVABody::parseBody()
+{
+    boost::optional<Ber::BerTlv> const messageType = findIn(m_root, kEnvelopeTag, kMessageTypeTag);
+    if (!messageType)
+        throw std::invalid_argument("unknown message type id in body");
+    m_messageTypeId = textUpToZero(messageType->value);
+}
+
+QString ZUVABody::messageTypeId() const
+{
+    return m_messageTypeId;
+}
+
+QByteArray ZUVABody::data() const
+{
+    return m_data;
+}
+
+ECTMessageSequenceNumber ZUVABody::sequenceNumber() const
+{
+    boost::optional<Ber::BerTlv> const number = findIn(m_root, kEnvelopeTag, kSequenceNumberTag);
+    if (!number)
+        return ECTMessageSequenceNumber();
+    return ECTMessageSequenceNumber(number->value);
+}
+
+ect::ECTRejectionCode ZUVABody::rejectionCode() const
+{
+    boost::optional<Ber::BerTlv> const code = findIn(m_root, kResultTag, kRejectionCodeTag);
+    return ect::ECTRejectionCode(code ? code->hexValue() : kUnknownRejectionCode);
+}
+
+boost::optional<ect::ECTIncidentCode> ZUVABody::incidentCode() const
+{
+    boost::optional<Ber::BerTlv> const element = findIn(m_root, kResultTag, kIncidentCodeTag);
+    if (!element)
+        return boost::none;
+    ect::ECTIncidentCode code(element->hexValue());
+    if (code.isSuccess())
+        return boost::none;
+    return code;
+}
+
+boost::optional<QString> ZUVABody::merchantText() const
+{
+    boost::optional<Ber::BerTlv> const merchantData = m_root.find(kMerchantDataTag);
+    if (!merchantData)
+        return boost::none;
+    Ber::BerTlvs const elements = Ber::BerTlvParser().parseTlvs(merchantData->value);
+    boost::optional<Ber::BerTlv> const text = elements.find(kMerchantTextTag);
+    if (!text)
+        return boost::none;
+    return QString::fromUtf8(text->textValue().c_str());
+}
+
+boost::optional<QString> ZUVABody::saleSystemActionIdentifier() const
+{
+    boost::optional<Ber::BerTlv> const identifier = m_root.find(kSaleSystemActionIdentifierTag);
+    if (!identifier)
+        return boost::none;
+    return QString::fromStdString(identifier->hexValue());
+}
+
+std::string ZUVABody::dumpWithLogOffsetStartAt(int offset) const
+{
+    std::string text = "Offset        Data (byte stream)\n";
+    text += std::string(32, '-') + "\n\n";
+    text += Ber::BerTlvUtils::dumpDataRepresentation(m_root, &offset);
+    text += "\n\n";
+    text += "BerTlv format:\n";
+    text += m_root.dump("  ");
+    text += "\n\n";
+    return text;
+}
+
+} // namespace oxa

@@ -1,0 +1,319 @@
+#include "encoding/ZUVAUtils.h"
+
+#include "encoding/StringUtils.h"
+
+#include <QJsonValue>
+
+#include <string>
+
+namespace Ber {
+
+namespace {
+
+using Conversion = void (*)(BerTlv const& found, QString const& key, QJsonObject& json);
+
+struct FlagPosition {
+    int position;
+    char const* key;
+};
+
+FlagPosition const kCardTypeFlags[] = {
+    {0, "isContactless"}, {1, "isMagneticStripe"},  {2, "isIccEmv"},          {3, "isIccNonEmv"},
+    {4, "isBarCode"},     {5, "isManualEntry"},     {6, "isSynchronousChip"}, {7, "isAsynchronousChip"},
+};
+
+FlagPosition const kVerificationMethodFlags[] = {
+    {0, "signatureRequired"},
+    {1, "pinRequired"},
+    {2, "legalIdRequired"},
+    {4, "processedWithChip"},
+    {5, "processedWithMagneticStripe"},
+    {6, "processedWithMagneticStripeInFallbackMode"},
+    {8, "processedInBackupMode"},
+    {9, "processedWithMobile"},
+};
+
+constexpr std::size_t kDateBytes = 7;
+constexpr std::size_t kDateDigits = 14;
+constexpr int kAmountDecimals = 2;
+// Where the dashes of YYYY-MM-DD-hh-mm-ss go, last first so earlier positions hold.
+int const kDateDashPositions[] = {12, 10, 8, 6, 4};
+
+QString textOf(BerTlv const& tlv)
+{
+    return QString::fromUtf8(tlv.textValue().c_str());
+}
+
+QString hexOf(BerTlv const& tlv)
+{
+    return QString::fromStdString(tlv.hexValue());
+}
+
+// Packed-decimal digits as a 64-bit number; 0 when they are not all decimal.
+qint64 decimalValue(QString const& digits)
+{
+    bool ok = false;
+    qint64 const value = digits.toLongLong(&ok, 10);
+    return ok ? value : 0;
+}
+
+bool insertFound(boost::optional<BerTlv> const& found, QString const& key, QJsonObject& json,
+                 Conversion insert)
+{
+    if (!found)
+        return false;
+    insert(*found, key, json);
+    return true;
+}
+
+void insertText(BerTlv const& found, QString const& key, QJsonObject& json)
+{
+    json.insert(key, textOf(found));
+}
+
+void insertHex(BerTlv const& found, QString const& key, QJsonObject& json)
+{
+    json.insert(key, hexOf(found));
+}
+
+void insertInt(BerTlv const& found, QString const& key, QJsonObject& json)
+{
+    json.insert(key, QJsonValue(decimalValue(hexOf(found))));
+}
+
+void insertDouble(BerTlv const& found, QString const& key, QJsonObject& json)
+{
+    json.insert(key, amountAsDouble(hexOf(found), kAmountDecimals));
+}
+
+void insertHexForDate(BerTlv const& found, QString const& key, QJsonObject& json)
+{
+    QString date = hexOf(found);
+    for (int position : kDateDashPositions) {
+        if (date.size() < position)
+            date = date.leftJustified(position, QLatin1Char(' '));
+        date.insert(position, QLatin1Char('-'));
+    }
+    json.insert(key, date);
+}
+
+void insertDate(BerTlv const& found, QString const& key, QJsonObject& json)
+{
+    if (found.value.length() > kDateBytes)
+        return;
+    std::string const digits = std::to_string(found.value.ZUVALongValue());
+    if (digits.size() != kDateDigits)
+        return;
+    std::string const date = digits.substr(0, 4) + "-" + digits.substr(4, 2) + "-" + digits.substr(6, 2) + "-"
+        + digits.substr(8, 2) + "-" + digits.substr(10, 2) + "-" + digits.substr(12, 2);
+    json.insert(key, QString::fromStdString(date));
+}
+
+template <std::size_t N>
+QJsonObject flagsObject(std::string const& bits, FlagPosition const (&flags)[N])
+{
+    QJsonObject object;
+    for (FlagPosition const& flag : flags)
+        object.insert(QLatin1String(flag.key), oxa::StringUtils::binaryStringBitSetAtPosition(bits, flag.position));
+    return object;
+}
+
+void insertCardType(BerTlv const& found, QString const& key, QJsonObject& json)
+{
+    std::string const hex = found.hexValue();
+    QJsonObject object = flagsObject(oxa::StringUtils::convertHexaToBinary(hex), kCardTypeFlags);
+    object.insert(QStringLiteral("type"), QString::fromStdString(hex));
+    json.insert(key, object);
+}
+
+void insertVerificationMethod(BerTlv const& found, QString const& key, QJsonObject& json)
+{
+    std::string const hex = found.hexValue();
+    QJsonObject object = flagsObject(oxa::StringUtils::convertHexaToBinary(hex), kVerificationMethodFlags);
+    object.insert(QStringLiteral("value"), QString::fromStdString(hex));
+    json.insert(key, object);
+}
+
+boost::optional<QString> textIfFound(boost::optional<BerTlv> const& found)
+{
+    return found ? boost::optional<QString>(textOf(*found)) : boost::none;
+}
+
+boost::optional<QString> hexIfFound(boost::optional<BerTlv> const& found)
+{
+    return found ? boost::optional<QString>(hexOf(*found)) : boost::none;
+}
+
+} // namespace
+
+boost::optional<BerTlv> getValue(BerTlv const& tlv, BerTag const& tag)
+{
+    return tlv.find(tag);
+}
+
+boost::optional<BerTlv> getValue(BerTlvs const& tlvs, BerTag const& tag)
+{
+    return tlvs.find(tag);
+}
+
+boost::optional<BerTlv> getValue(BerTlv const& tlv, BerTag const& tag, BerTag const& subTag)
+{
+    boost::optional<BerTlv> const found = tlv.find(tag);
+    return found ? found->find(subTag) : boost::none;
+}
+
+boost::optional<BerTlv> getValue(BerTlvs const& tlvs, BerTag const& tag, BerTag const& subTag)
+{
+    boost::optional<BerTlv> const found = tlvs.find(tag);
+    return found ? found->find(subTag) : boost::none;
+}
+
+boost::optional<QString> getValueAsString(BerTlv const& tlv, BerTag const& tag)
+{
+    return textIfFound(getValue(tlv, tag));
+}
+
+boost::optional<QString> getValueAsString(BerTlvs const& tlvs, BerTag const& tag)
+{
+    return textIfFound(getValue(tlvs, tag));
+}
+
+boost::optional<QString> getValueAsString(BerTlv const& tlv, BerTag const& tag, BerTag const& subTag)
+{
+    return textIfFound(getValue(tlv, tag, subTag));
+}
+
+boost::optional<QString> getValueAsString(BerTlvs const& tlvs, BerTag const& tag, BerTag const& subTag)
+{
+    return textIfFound(getValue(tlvs, tag, subTag));
+}
+
+boost::optional<QString> getValueAsHexaString(BerTlv const& tlv, BerTag const& tag)
+{
+    return hexIfFound(getValue(tlv, tag));
+}
+
+boost::optional<QString> getValueAsHexaString(BerTlvs const& tlvs, BerTag const& tag)
+{
+    return hexIfFound(getValue(tlvs, tag));
+}
+
+boost::optional<QString> getValueAsHexaString(BerTlv const& tlv, BerTag const& tag, BerTag const& subTag)
+{
+    return hexIfFound(getValue(tlv, tag, subTag));
+}
+
+boost::optional<QString> getValueAsHexaString(BerTlvs const& tlvs, BerTag const& tag, BerTag const& subTag)
+{
+    return hexIfFound(getValue(tlvs, tag, subTag));
+}
+
+bool jsonInsertOptTagText(QString const& key, BerTag const& tag, BerTlv const& tlv, QJsonObject& json)
+{
+    return insertFound(getValue(tlv, tag), key, json, insertText);
+}
+
+bool jsonInsertOptTagText(QString const& key, BerTag const& tag, BerTag const& subTag, BerTlv const& tlv,
+                          QJsonObject& json)
+{
+    return insertFound(getValue(tlv, tag, subTag), key, json, insertText);
+}
+
+bool jsonInsertOptTagHex(QString const& key, BerTag const& tag, BerTlv const& tlv, QJsonObject& json)
+{
+    return insertFound(getValue(tlv, tag), key, json, insertHex);
+}
+
+bool jsonInsertOptTagHex(QString const& key, BerTag const& tag, BerTag const& subTag, BerTlv const& tlv,
+                         QJsonObject& json)
+{
+    return insertFound(getValue(tlv, tag, subTag), key, json, insertHex);
+}
+
+bool jsonInsertOptTagInt(QString const& key, BerTag const& tag, BerTlv const& tlv, QJsonObject& json)
+{
+    return insertFound(getValue(tlv, tag), key, json, insertInt);
+}
+
+bool jsonInsertOptTagInt(QString const& key, BerTag const& tag, BerTag const& subTag, BerTlv const& tlv,
+                         QJsonObject& json)
+{
+    return insertFound(getValue(tlv, tag, subTag), key, json, insertInt);
+}
+
+bool jsonInsertOptTagDouble(QString const& key, BerTag const& tag, BerTlv const& tlv, QJsonObject& json)
+{
+    return insertFound(getValue(tlv, tag), key, json, insertDouble);
+}
+
+bool jsonInsertOptTagDouble(QString const& key, BerTag const& tag, BerTag const& subTag, BerTlv const& tlv,
+                            QJsonObject& json)
+{
+    return insertFound(getValue(tlv, tag, subTag), key, json, insertDouble);
+}
+
+bool jsonInsertOptTagHexForDate(QString const& key, BerTag const& tag, BerTag const& subTag, BerTlv const& tlv,
+                                QJsonObject& json)
+{
+    return insertFound(getValue(tlv, tag, subTag), key, json, insertHexForDate);
+}
+
+bool jsonInsertOptTagHexForDate(QString const& key, BerTag const& tag, BerTlvs const& tlvs, QJsonObject& json)
+{
+    return insertFound(getValue(tlvs, tag), key, json, insertHexForDate);
+}
+
+bool jsonInsertOptTagDate(QString const& key, BerTag const& tag, BerTlv const& tlv, QJsonObject& json)
+{
+    return insertFound(getValue(tlv, tag), key, json, insertDate);
+}
+
+bool jsonInsertOptTagDate(QString const& key, BerTag const& tag, BerTag const& subTag, BerTlv const& tlv,
+                          QJsonObject& json)
+{
+    return insertFound(getValue(tlv, tag, subTag), key, json, insertDate);
+}
+
+bool jsonInsertOptCardType(QString const& key, BerTag const& tag, BerTag const& subTag, BerTlv const& tlv,
+                           QJsonObject& json)
+{
+    return insertFound(getValue(tlv, tag, subTag), key, json, insertCardType);
+}
+
+bool jsonInsertOptCardHolderVerificationMethod(QString const& key, BerTag const& tag, BerTag const& subTag,
+                                               BerTlv const& tlv, QJsonObject& json)
+{
+    return insertFound(getValue(tlv, tag, subTag), key, json, insertVerificationMethod);
+}
+
+double amountAsDouble(QString const& text, int decimals)
+{
+    double divisor = 1.0;
+    for (int i = 0; i < decimals; ++i)
+        divisor *= 10.0;
+    return static_cast<double>(decimalValue(text)) / divisor;
+}
+
+} // namespace Ber
+
+namespace oxa {
+
+void assignOptJsonString(boost::optional<QString>& target, QString const& key, QJsonObject const& json)
+{
+    if (json.contains(key))
+        target = json.value(key).toString();
+    else
+        target = boost::none;
+}
+
+void assignOptJsonBool(bool& target, bool defaultValue, QString const& key, QJsonObject const& json)
+{
+    target = json.contains(key) ? json.value(key).toBool(false) : defaultValue;
+}
+
+void assignOptJsonInt(int& target, int defaultValue, QString const& key, QJsonObject const& json)
+{
+    target = json.contains(key) ? json.value(key).toInt(0) : defaultValue;
+}
+
+} // namespace oxa

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <atomic>
+#include <ctime>
+#include <mutex>
+#include <string>
+
+namespace oxa {
+
+// The certification log: a text file of the traffic with the terminals,
+// written only while certification mode is on and folder and file name are set.
+// Every entry is echoed (without date) to standard output.
+class ECTCertificationLogging {
+public:
+    static ECTCertificationLogging& sharedInstance();
+
+    ECTCertificationLogging();
+    // A copy starts afresh; assignment changes nothing.
+    ECTCertificationLogging(ECTCertificationLogging const&);
+    ECTCertificationLogging& operator=(ECTCertificationLogging const&);
+
+    // Takes "certificationModeEnabled", "certificationFilePath" and
+    // "certificationFileName"; other keys are ignored.
+    void updateEnvironment(std::string key, std::string value);
+
+    // Whether log() would write now; lets callers skip building costly texts.
+    bool isLogging() const;
+
+    void log(std::string text) const;
+    void logWithoutDate(std::string text) const;
+    void log(std::string text, bool dated) const;
+
+private:
+    struct Destination {
+        bool complete = false;
+        std::string filePath;
+    };
+
+    Destination destination() const;
+    static std::string printable(std::string text);
+    static void append(std::string const& filePath, std::string const& line);
+
+    std::atomic<bool> enabled_{false};
+    mutable std::mutex settingsMutex_;
+    bool hasFolder_ = false;
+    bool hasFileName_ = false;
+    std::string folder_;
+    std::string fileName_;
+    mutable std::mutex fileMutex_;
+};
+
+// The current local date and time as "YYYY/MM/DD hh:mm:ss".
+std::string currentDateAsString();
+// The same layout for a given broken-down time.
+std::string dateAsString(std::tm const& time);
+
+} // namespace oxa

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "engine/core/JsonTransactionRequestHandler.h"
+
+#include <QJsonObject>
+#include <QMap>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+namespace oxa {
+
+class JsonTransactionRequestHandlerImpl : public JsonTransactionRequestHandler {
+public:
+    struct TransactionHandlers {
+        std::shared_ptr<JsonTransactionRequest> request;
+        std::shared_ptr<JsonZUVAResponse> response;
+        TransactionMethod method = Sequential;
+    };
+
+    explicit JsonTransactionRequestHandlerImpl(std::shared_ptr<TransactionDispatcher> dispatcher);
+
+    void registerTransaction(QString action, std::unique_ptr<JsonTransactionRequest> request,
+                             std::unique_ptr<JsonZUVAResponse> response, TransactionMethod method) override;
+    // A body over 9999 bytes cannot be announced in the header and is refused
+    // with std::invalid_argument like any other request that cannot be sent.
+    void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)> resultCallback,
+                         std::function<QJsonDocument(QJsonDocument)> reverseCallback) override;
+
+    // 1 to 99, then 1 again.
+    int gotoNextSequenceNr();
+    // The empty entry (null translators) for an unregistered action.
+    TransactionHandlers getTransactionHandlers(QString action) const;
+
+private:
+    static QString validatedAction(QJsonObject const& request);
+    std::unique_ptr<ZUVATransaction> prepareTransaction(TransactionHandlers const& handlers,
+                                                        QJsonObject const& request);
+
+    std::shared_ptr<TransactionDispatcher> dispatcher_;
+    std::atomic<std::uint32_t> sequenceCounter_{0};
+    mutable std::mutex registryMutex_;
+    QMap<QString, TransactionHandlers> registry_;
+    // A translator keeps what its last body read; one preparation at a time.
+    std::mutex preparationMutex_;
+};
+
+} // namespace oxa

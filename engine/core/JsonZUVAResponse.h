@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QString>
+
+#include <functional>
+
+namespace oxa {
+
+// Response translator: recognises a terminal message by its type identifier
+// and turns its body into a JSON document.
+class JsonZUVAResponse {
+public:
+    virtual ~JsonZUVAResponse() = default;
+
+    // The two-character type (E1/D0) of the messages this translator takes, as "Rd".
+    virtual QString getMessageTypeId() const = 0;
+    // A readable name for the message log; empty unless a translator has one.
+    virtual QString getMessageTypeName() const { return QString(); }
+    // Translates one complete message body into response. The reverse callback
+    // puts a question to the sale system and returns its answer; it may be empty.
+    // Throws for a body it cannot read.
+    virtual void handleResponse(QByteArray body, QJsonDocument& response,
+                                std::function<QJsonDocument(QJsonDocument)> reverseCallback) = 0;
+};
+
+} // namespace oxa

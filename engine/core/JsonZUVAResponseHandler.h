@@ -1,0 +1,37 @@
+#pragma once
+
+#include "engine/core/JsonZUVAResponse.h"
+#include "engine/core/TransactionDispatcher.h"
+#include "foundation/InputStream.h"
+
+#include <QJsonDocument>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace oxa {
+
+// The receiving side of a terminal connection: cuts messages from the input
+// stream and hands them to notification handlers or to the pending transaction.
+class JsonZUVAResponseHandler {
+public:
+    virtual ~JsonZUVAResponseHandler() = default;
+
+    // Reads the bytes waiting on the stream and queues every complete message.
+    // Called on the thread that reports pending data; never throws.
+    virtual void readMessage() = 0;
+    // Messages of the handler's type go to it and then to the notification
+    // callback. A null handler is ignored; a type registered before throws
+    // std::invalid_argument "zuva notification handler with key <type> already exists".
+    virtual void registerNotificationHandler(std::unique_ptr<JsonZUVAResponse> handler) = 0;
+    // Removing an absent type changes nothing.
+    virtual void unregisterNotificationHandler(QString messageTypeId) = 0;
+};
+
+// Throws std::invalid_argument "Input stream is null" / "Transaction dispatcher is null".
+std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
+    std::shared_ptr<TransactionDispatcher> dispatcher, std::shared_ptr<vorsam::InputStream> inputStream,
+    std::function<void(QJsonDocument)> notificationCallback);
+
+} // namespace oxa

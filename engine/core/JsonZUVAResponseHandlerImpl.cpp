@@ -1,0 +1,270 @@
+#include "engine/core/JsonZUVAResponseHandlerImpl.h"
+
+#include "encoding/LogHelpers.h"
+#include "engine/core/ErrorDocument.h"
+#include "foundation/RunnableProxy.h"
+
+#include <QtDebug>
+
+#include <exception>
+#include <stdexcept>
+
+namespace oxa {
+
+namespace {
+
+const QString kRejectionType = QStringLiteral("Rj");
+const QByteArray kMessageCode = QByteArrayLiteral("MC");
+
+ect::ECTError invalidResponse(std::string const& reason)
+{
+    return ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::InvalidResponse,
+                         {{"reason", reason}});
+}
+
+// A merchant text that does not parse is left out rather than losing the error.
+boost::optional<QString> readableMerchantText(ZUVABody const& body)
+{
+    try {
+        return body.merchantText();
+    } catch (std::exception const& e) {
+        qWarning("Merchant text of an error reply left out: %s", e.what());
+        return boost::none;
+    }
+}
+
+} // namespace
+
+JsonZUVAResponseHandlerImpl::JsonZUVAResponseHandlerImpl(std::shared_ptr<TransactionDispatcher> dispatcher,
+                                                         std::shared_ptr<vorsam::InputStream> inputStream,
+                                                         std::function<void(QJsonDocument)> notificationCallback)
+    : inputStream_(std::move(inputStream))
+    , dispatcher_(std::move(dispatcher))
+    , notificationCallback_(std::move(notificationCallback))
+    , responseQueue_(new ZUVAResponseQueue())
+    , thread_(QStringLiteral("ResponseHandlerThread"))
+{
+    if (!inputStream_)
+        throw std::invalid_argument("Input stream is null");
+    if (!dispatcher_)
+        throw std::invalid_argument("Transaction dispatcher is null");
+    // Connected before the thread starts, so that no message read early is missed.
+    connect(responseQueue_.get(), &ZUVAResponseQueue::dataAvailable, this,
+            &JsonZUVAResponseHandlerImpl::handleResponse, Qt::QueuedConnection);
+    thread_.reset(std::unique_ptr<vorsam::Runnable>(new vorsam::RunnableProxy(this)));
+}
+
+JsonZUVAResponseHandlerImpl::~JsonZUVAResponseHandlerImpl()
+{
+    thread_.reset();
+}
+
+void JsonZUVAResponseHandlerImpl::readMessage()
+{
+    try {
+        inputStream_->read(buffer_);
+    } catch (std::exception const& e) {
+        qWarning("Reading the terminal's bytes failed: %s", e.what());
+        return;
+    }
+    while (cutNextMessage()) {
+    }
+}
+
+bool JsonZUVAResponseHandlerImpl::cutNextMessage()
+{
+    if (buffer_.size() < ZUVAHeader::kSize)
+        return false;
+    boost::optional<ZUVAHeader> header;
+    try {
+        header = ZUVAHeader(buffer_.left(ZUVAHeader::kSize));
+    } catch (std::exception const& e) {
+        qWarning("Bytes that start no message skipped: %s", e.what());
+        skipToNextPossibleHeader();
+        return true;
+    }
+    const int messageSize = ZUVAHeader::kSize + header->length().length();
+    if (buffer_.size() < messageSize)
+        return false;
+    const QByteArray bodyBytes = buffer_.mid(ZUVAHeader::kSize, messageSize - ZUVAHeader::kSize);
+    clearBuffer(messageSize);
+    try {
+        responseQueue_->push(ZUVABody(bodyBytes), *header);
+    } catch (std::exception const& e) {
+        qWarning("Message with an unreadable body dropped: %s", e.what());
+    }
+    return true;
+}
+
+void JsonZUVAResponseHandlerImpl::skipToNextPossibleHeader()
+{
+    const int next = buffer_.indexOf(kMessageCode, 1);
+    if (next > 0) {
+        clearBuffer(next);
+        return;
+    }
+    // A last "M" may be the start of the next header.
+    clearBuffer(buffer_.endsWith(kMessageCode.at(0)) ? buffer_.size() - 1 : buffer_.size());
+}
+
+void JsonZUVAResponseHandlerImpl::clearBuffer(int count)
+{
+    buffer_.remove(0, count);
+}
+
+void JsonZUVAResponseHandlerImpl::registerNotificationHandler(std::unique_ptr<JsonZUVAResponse> handler)
+{
+    if (!handler)
+        return;
+    const QString key = handler->getMessageTypeId();
+    std::lock_guard<std::mutex> lock(handlersMutex_);
+    if (notificationHandlers_.contains(key))
+        throw std::invalid_argument("zuva notification handler with key " + key.toStdString() + " already exists");
+    notificationHandlers_.insert(key, std::shared_ptr<JsonZUVAResponse>(std::move(handler)));
+}
+
+void JsonZUVAResponseHandlerImpl::unregisterNotificationHandler(QString messageTypeId)
+{
+    std::lock_guard<std::mutex> lock(handlersMutex_);
+    notificationHandlers_.remove(messageTypeId);
+}
+
+std::shared_ptr<JsonZUVAResponse> JsonZUVAResponseHandlerImpl::findNotificationHandler(QString const& messageTypeId) const
+{
+    std::lock_guard<std::mutex> lock(handlersMutex_);
+    return notificationHandlers_.value(messageTypeId);
+}
+
+void JsonZUVAResponseHandlerImpl::handleResponse()
+{
+    const boost::optional<ZUVAResponseQueue::Message> message = responseQueue_->pop();
+    if (!message)
+        return;
+    try {
+        handleMessage(message->first, message->second);
+    } catch (std::exception const& e) {
+        qWarning("Message %s dropped: %s", qUtf8Printable(message->first.messageTypeId()), e.what());
+    } catch (...) {
+        qWarning("Message %s dropped", qUtf8Printable(message->first.messageTypeId()));
+    }
+}
+
+void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader const& header)
+{
+    const QString messageTypeId = body.messageTypeId();
+    if (const std::shared_ptr<JsonZUVAResponse> handler = findNotificationHandler(messageTypeId)) {
+        handleNotification(*handler, body, header);
+        return;
+    }
+    const ZUVATrans transaction = dispatcher_->getPendingTransaction(messageTypeId);
+    if (!transaction)
+        return;
+    logZUVAMessage("Message received", transaction->action().toStdString(), header, body);
+    if (transaction->hasEnded()) {
+        qWarning("Message %s dropped: transaction %s has already ended", qUtf8Printable(messageTypeId),
+                 qUtf8Printable(transaction->action()));
+        return;
+    }
+    if (isRequestRejected(body)) {
+        handleError(body, transaction);
+    } else if (!isErrorResponse(body)) {
+        handleTransactionResponse(body, transaction);
+    } else if (transaction->expectsReply(messageTypeId)) {
+        handleError(body, transaction);
+    } else {
+        qWarning("Error reply %s dropped: transaction %s does not expect it", qUtf8Printable(messageTypeId),
+                 qUtf8Printable(transaction->action()));
+    }
+}
+
+void JsonZUVAResponseHandlerImpl::handleNotification(JsonZUVAResponse& handler, ZUVABody const& body,
+                                                     ZUVAHeader const& header)
+{
+    logZUVAMessage("Message received", handler.getMessageTypeName().toStdString(), header, body);
+    QJsonDocument document;
+    handler.handleResponse(body.data(), document, std::function<QJsonDocument(QJsonDocument)>());
+    if (notificationCallback_)
+        notificationCallback_(document);
+}
+
+bool JsonZUVAResponseHandlerImpl::isRequestRejected(ZUVABody const& body)
+{
+    return body.messageTypeId() == kRejectionType;
+}
+
+bool JsonZUVAResponseHandlerImpl::isErrorResponse(ZUVABody const& body)
+{
+    if (isRequestRejected(body))
+        return true;
+    const boost::optional<ect::ECTIncidentCode> incident = body.incidentCode();
+    return incident && incident->isErrorCode();
+}
+
+void JsonZUVAResponseHandlerImpl::handleTransactionResponse(ZUVABody const& body,
+                                                            QSharedPointer<ZUVATransaction> const& transaction)
+{
+    qDebug("Found pending transaction");
+    const QString messageTypeId = body.messageTypeId();
+    if (!transaction->response || transaction->response->getMessageTypeId() != messageTypeId) {
+        qWarning("Reply %s dropped: transaction %s does not expect it", qUtf8Printable(messageTypeId),
+                 qUtf8Printable(transaction->action()));
+        return;
+    }
+    QJsonDocument document;
+    try {
+        transaction->response->handleResponse(body.data(), document, transaction->reverseCallback);
+    } catch (std::exception const& e) {
+        closeTransactionWithError(invalidResponse(e.what()), transaction);
+        return;
+    } catch (ect::ECTError const& e) {
+        closeTransactionWithError(invalidResponse(e.description()), transaction);
+        return;
+    } catch (...) {
+        closeTransactionWithError(invalidResponse("unknown failure"), transaction);
+        return;
+    }
+    closeTransaction(document, transaction);
+}
+
+void JsonZUVAResponseHandlerImpl::handleError(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction)
+{
+    if (isRequestRejected(body)) {
+        closeTransactionWithError(ect::ECTError(body.rejectionCode()), transaction);
+        return;
+    }
+    ect::ECTError::ExtraInformation extraInformation;
+    if (const boost::optional<QString> merchantText = readableMerchantText(body))
+        extraInformation["merchantText"] = merchantText->toStdString();
+    if (const boost::optional<QString> identifier = body.saleSystemActionIdentifier())
+        extraInformation["saleSystemActionIdentifier"] = identifier->toStdString();
+    closeTransactionWithError(ect::ECTError(*body.incidentCode(), extraInformation), transaction);
+}
+
+void JsonZUVAResponseHandlerImpl::closeTransactionWithError(ect::ECTError const& error,
+                                                            QSharedPointer<ZUVATransaction> const& transaction)
+{
+    closeTransaction(errorDocument(error), transaction);
+}
+
+void JsonZUVAResponseHandlerImpl::closeTransaction(QJsonDocument const& document,
+                                                   QSharedPointer<ZUVATransaction> const& transaction)
+{
+    // Claimed before the close is posted, so that the dispatcher sees who
+    // delivers; an empty document leaves the result to a nested transaction.
+    const bool claimed = !document.isEmpty() && transaction->claimResult();
+    dispatcher_->closeTransaction(transaction);
+    if (claimed)
+        transaction->deliverResult(document);
+    else if (!document.isEmpty())
+        qWarning("Reply to transaction %s dropped: it has already ended", qUtf8Printable(transaction->action()));
+}
+
+std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
+    std::shared_ptr<TransactionDispatcher> dispatcher, std::shared_ptr<vorsam::InputStream> inputStream,
+    std::function<void(QJsonDocument)> notificationCallback)
+{
+    return std::unique_ptr<JsonZUVAResponseHandler>(new JsonZUVAResponseHandlerImpl(
+        std::move(dispatcher), std::move(inputStream), std::move(notificationCallback)));
+}
+
+} // namespace oxa

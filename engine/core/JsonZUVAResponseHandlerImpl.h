@@ -1,0 +1,63 @@
+#pragma once
+
+#include "common/ECTError.h"
+#include "engine/core/JsonZUVAResponseHandler.h"
+#include "engine/core/ZUVAResponseQueue.h"
+#include "foundation/Runnable.h"
+#include "foundation/Thread.h"
+
+#include <QByteArray>
+#include <QMap>
+
+#include <memory>
+#include <mutex>
+
+namespace oxa {
+
+// The response handler of one terminal connection; messages are handled on
+// "ResponseHandlerThread". Nothing a terminal sends makes it throw: bytes that
+// do not start a header are skipped up to the next "MC", bodies that do not
+// parse are dropped, and a translator that fails ends the pending transaction
+// with code 2, cause 16 InvalidResponse.
+class JsonZUVAResponseHandlerImpl : public vorsam::Runnable, public JsonZUVAResponseHandler {
+    Q_OBJECT
+public:
+    JsonZUVAResponseHandlerImpl(std::shared_ptr<TransactionDispatcher> dispatcher,
+                                std::shared_ptr<vorsam::InputStream> inputStream,
+                                std::function<void(QJsonDocument)> notificationCallback);
+    ~JsonZUVAResponseHandlerImpl() override;
+
+    void readMessage() override;
+    void registerNotificationHandler(std::unique_ptr<JsonZUVAResponse> handler) override;
+    void unregisterNotificationHandler(QString messageTypeId) override;
+
+public slots:
+    void handleResponse();
+
+private:
+    // Cuts the next message off the buffer; false when no whole one is there.
+    bool cutNextMessage();
+    void skipToNextPossibleHeader();
+    void clearBuffer(int count);
+
+    void handleMessage(ZUVABody const& body, ZUVAHeader const& header);
+    void handleNotification(JsonZUVAResponse& handler, ZUVABody const& body, ZUVAHeader const& header);
+    static bool isRequestRejected(ZUVABody const& body);
+    static bool isErrorResponse(ZUVABody const& body);
+    std::shared_ptr<JsonZUVAResponse> findNotificationHandler(QString const& messageTypeId) const;
+    void handleTransactionResponse(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction);
+    void handleError(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction);
+    void closeTransactionWithError(ect::ECTError const& error, QSharedPointer<ZUVATransaction> const& transaction);
+    void closeTransaction(QJsonDocument const& document, QSharedPointer<ZUVATransaction> const& transaction);
+
+    std::shared_ptr<vorsam::InputStream> inputStream_;
+    std::shared_ptr<TransactionDispatcher> dispatcher_;
+    QByteArray buffer_;
+    mutable std::mutex handlersMutex_;
+    QMap<QString, std::shared_ptr<JsonZUVAResponse>> notificationHandlers_;
+    std::function<void(QJsonDocument)> notificationCallback_;
+    std::unique_ptr<ZUVAResponseQueue> responseQueue_;
+    vorsam::Thread thread_;
+};
+
+} // namespace oxa

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "common/ECTError.h"
+#include "engine/core/ZUVATransaction.h"
+#include "foundation/OutputStream.h"
+
+#include <QSharedPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace oxa {
+
+// The only writer of protocol messages towards one terminal: sends each
+// transaction under its dispatch mode and time-out and ends it with exactly
+// one result. All state changes run on the dispatcher's own thread; the
+// operations post work there and return at once (except getPendingTransaction).
+class TransactionDispatcher {
+public:
+    virtual ~TransactionDispatcher() = default;
+
+    virtual void dispatch(std::unique_ptr<ZUVATransaction> transaction) = 0;
+    // The response handler has taken the transaction's reply.
+    virtual void closeTransaction(QSharedPointer<ZUVATransaction> transaction) = 0;
+    // Fails the transaction in flight with the error (link failure).
+    virtual void reportTransactionError(ect::ECTError const& error) = 0;
+    // Fails the transaction in flight with code 2, cause 30 ResetTransaction.
+    virtual void resetTransaction() = 0;
+    // The transaction a received message of this type belongs to: a set-aside
+    // transaction expecting it, else the one in flight, else null. Any thread.
+    virtual QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const = 0;
+    // Called before each message is written.
+    virtual void setOnStartTransactionCallback(std::function<void()> callback) = 0;
+    // Called whenever a transaction ends: closed, timed out, reset or failed.
+    virtual void setOnEndTransactionCallback(std::function<void()> callback) = 0;
+};
+
+// Throws std::invalid_argument "No output stream" for a null stream.
+std::unique_ptr<TransactionDispatcher> makeTransactionDispatcher(
+    std::shared_ptr<vorsam::OutputStream> outputStream);
+
+} // namespace oxa

@@ -1,0 +1,427 @@
+#include "engine/core/TransactionDispatcherImpl.h"
+
+#include "encoding/LogHelpers.h"
+#include "engine/base/ECTCertificationLogging.h"
+#include "engine/core/ErrorDocument.h"
+#include "foundation/RunnableProxy.h"
+
+#include <QtDebug>
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+#include <stdexcept>
+
+namespace oxa {
+
+constexpr std::chrono::milliseconds TransactionDispatcherImpl::kDefaultTimeout;
+
+namespace {
+
+QJsonDocument failure(ect::ECTErrorCode code, ect::ECTErrorCauseCode cause)
+{
+    return errorDocument(ect::ECTError(code, cause));
+}
+
+QJsonDocument failure(ect::ECTErrorCode code, ect::ECTErrorCauseCode cause, std::string const& reason)
+{
+    return errorDocument(ect::ECTError(code, cause, {{"reason", reason}}));
+}
+
+QJsonDocument networkError(std::string const& reason)
+{
+    return failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError, reason);
+}
+
+void invokeQuietly(std::function<void()> const& callback, char const* what)
+{
+    if (!callback)
+        return;
+    try {
+        callback();
+    } catch (std::exception const& e) {
+        qWarning("%s failed: %s", what, e.what());
+    } catch (...) {
+        qWarning("%s failed", what);
+    }
+}
+
+// Capped so that the deadline stays far inside the clock's range.
+const std::chrono::milliseconds kLongestTimeout = std::chrono::hours(24 * 365);
+
+std::chrono::milliseconds effectiveTimeout(ZUVATransaction const& transaction)
+{
+    if (transaction.timeout.count() <= 0)
+        return TransactionDispatcherImpl::kDefaultTimeout;
+    return std::min(transaction.timeout, kLongestTimeout);
+}
+
+} // namespace
+
+TransactionDispatcherImpl::TransactionDispatcherImpl(std::shared_ptr<vorsam::OutputStream> outputStream)
+    : timer_(new QTimer(this))
+    , outputStream_(std::move(outputStream))
+    , thread_(QStringLiteral("DispatchThread"))
+{
+    if (!outputStream_)
+        throw std::invalid_argument("No output stream");
+    timer_->setSingleShot(true);
+    timer_->setTimerType(Qt::PreciseTimer);
+
+    // Connected before the thread starts, so that nothing dispatched early is
+    // missed, and always queued: a transaction started from a callback running
+    // on the dispatch thread waits until the current command is done.
+    connect(this, &TransactionDispatcherImpl::signalCommandPosted, this, &TransactionDispatcherImpl::onCommandPosted,
+            Qt::QueuedConnection);
+    connect(timer_, &QTimer::timeout, this, &TransactionDispatcherImpl::onTransactionTimeout);
+
+    thread_.reset(std::unique_ptr<vorsam::Runnable>(new vorsam::RunnableProxy(this)));
+}
+
+TransactionDispatcherImpl::~TransactionDispatcherImpl()
+{
+    {
+        std::lock_guard<std::mutex> lock(callbackMutex_);
+        onStartTransactionCallback_ = nullptr;
+        onEndTransactionCallback_ = nullptr;
+    }
+    thread_.reset();
+    for (ZUVATrans const& transaction : takeAll())
+        transaction->finish(networkError("connection closed"));
+}
+
+void TransactionDispatcherImpl::dispatch(std::unique_ptr<ZUVATransaction> transaction)
+{
+    if (transaction)
+        post(Command{Command::Kind::NewTransaction, ZUVATrans(transaction.release()), QJsonDocument()});
+}
+
+void TransactionDispatcherImpl::closeTransaction(QSharedPointer<ZUVATransaction> transaction)
+{
+    if (transaction)
+        post(Command{Command::Kind::CloseTransaction, std::move(transaction), QJsonDocument()});
+}
+
+void TransactionDispatcherImpl::reportTransactionError(ect::ECTError const& error)
+{
+    post(Command{Command::Kind::PendingTransactionError, ZUVATrans(), errorDocument(error)});
+}
+
+void TransactionDispatcherImpl::resetTransaction()
+{
+    post(Command{Command::Kind::Reset, ZUVATrans(), QJsonDocument()});
+}
+
+void TransactionDispatcherImpl::post(Command command)
+{
+    {
+        std::lock_guard<std::mutex> lock(inboxMutex_);
+        inbox_.push_back(std::move(command));
+    }
+    emit signalCommandPosted();
+}
+
+QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getPendingTransaction(QString messageTypeId) const
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    for (InFlight const& suspended : suspended_) {
+        if (suspended.transaction->expectsReply(messageTypeId))
+            return suspended.transaction;
+    }
+    return current_ ? current_->transaction : ZUVATrans();
+}
+
+void TransactionDispatcherImpl::setOnStartTransactionCallback(std::function<void()> callback)
+{
+    std::lock_guard<std::mutex> lock(callbackMutex_);
+    onStartTransactionCallback_ = std::move(callback);
+}
+
+void TransactionDispatcherImpl::setOnEndTransactionCallback(std::function<void()> callback)
+{
+    std::lock_guard<std::mutex> lock(callbackMutex_);
+    onEndTransactionCallback_ = std::move(callback);
+}
+
+void TransactionDispatcherImpl::onFinished()
+{
+    // The timer belongs to this thread; it cannot be stopped once the thread is gone.
+    timer_->stop();
+}
+
+void TransactionDispatcherImpl::onCommandPosted()
+{
+    Command command;
+    {
+        std::lock_guard<std::mutex> lock(inboxMutex_);
+        if (inbox_.empty())
+            return;
+        command = std::move(inbox_.front());
+        inbox_.pop_front();
+    }
+    switch (command.kind) {
+    case Command::Kind::NewTransaction:
+        onNewTransaction(command.transaction);
+        break;
+    case Command::Kind::CloseTransaction:
+        onCloseTransaction(command.transaction);
+        break;
+    case Command::Kind::PendingTransactionError:
+        onPendingTransactionError(command.error);
+        break;
+    case Command::Kind::Reset:
+        onResetPendingTransaction();
+        break;
+    }
+}
+
+void TransactionDispatcherImpl::onNewTransaction(ZUVATrans const& transaction)
+{
+    switch (transaction->method) {
+    case ImmediateQueue:
+        onNewImmediateQueueTransaction(transaction);
+        break;
+    case ImmediateNested:
+        onNewImmediateNestedTransaction(transaction);
+        break;
+    case ImmediateClearQueue:
+        onNewImmediateClearQueueTransaction(transaction);
+        break;
+    default:
+        onNewSequentialTransaction(transaction);
+        break;
+    }
+}
+
+void TransactionDispatcherImpl::onNewSequentialTransaction(ZUVATrans const& transaction)
+{
+    bool busy = false;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        busy = bool(current_);
+    }
+    if (busy) {
+        transaction->finish(failure(ect::ECTErrorCode::Rejected, ect::ECTErrorCauseCode::TransactionAlreadyRunning));
+        return;
+    }
+    sendTransaction(transaction);
+}
+
+void TransactionDispatcherImpl::onNewImmediateClearQueueTransaction(ZUVATrans const& transaction)
+{
+    const ZUVATrans dropped = takeCurrent();
+    if (dropped)
+        callEndCallback();
+    sendTransaction(transaction);
+    if (dropped)
+        dropped->finish(failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::ResetTransaction));
+}
+
+void TransactionDispatcherImpl::onNewImmediateQueueTransaction(ZUVATrans const& transaction)
+{
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        if (current_) {
+            suspended_.push_back(*current_);
+            current_ = boost::none;
+        }
+    }
+    sendTransaction(transaction);
+}
+
+void TransactionDispatcherImpl::onNewImmediateNestedTransaction(ZUVATrans const& transaction)
+{
+    const ZUVATrans outer = takeCurrent();
+    if (outer && !outer->handOverResultCallback(transaction->resultCallback))
+        qWarning("Transaction %s ended before %s could take its result over",
+                 qUtf8Printable(outer->action()), qUtf8Printable(transaction->action()));
+    sendTransaction(transaction);
+}
+
+void TransactionDispatcherImpl::sendTransaction(ZUVATrans const& transaction)
+{
+    callStartCallback();
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        current_ = InFlight{transaction, Clock::now() + effectiveTimeout(*transaction)};
+    }
+    armTimer();
+    logZUVAMessage("Message send", transaction->action().toStdString(), transaction->header, transaction->body);
+    if (write(*transaction))
+        return;
+    takeCurrent();
+    callEndCallback();
+    transaction->finish(networkError("the message could not be written"));
+}
+
+bool TransactionDispatcherImpl::write(ZUVATransaction const& transaction)
+{
+    const QByteArray message = transaction.header.data() + transaction.body.data();
+    try {
+        return outputStream_->write(reinterpret_cast<unsigned char const*>(message.constData()), message.size());
+    } catch (std::exception const& e) {
+        qWarning("Writing a message failed: %s", e.what());
+        return false;
+    }
+}
+
+void TransactionDispatcherImpl::onCloseTransaction(ZUVATrans const& transaction)
+{
+    if (!takeSuspended(transaction)) {
+        bool isCurrent = false;
+        {
+            std::lock_guard<std::mutex> lock(stateMutex_);
+            isCurrent = current_ && current_->transaction == transaction;
+        }
+        if (isCurrent)
+            takeCurrent();
+    }
+    callEndCallback();
+    // A reply that produced no result and handed it to no nested transaction.
+    if (transaction->claimResult())
+        transaction->deliverResult(failure(ect::ECTErrorCode::Technical_Issue,
+                                           ect::ECTErrorCauseCode::InvalidResponse, "the reply gave no result"));
+}
+
+void TransactionDispatcherImpl::onResetPendingTransaction()
+{
+    const ZUVATrans transaction = takeCurrent();
+    callEndCallback();
+    if (transaction)
+        transaction->finish(failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::ResetTransaction));
+}
+
+void TransactionDispatcherImpl::onPendingTransactionError(QJsonDocument const& error)
+{
+    const ZUVATrans transaction = takeCurrent();
+    callEndCallback();
+    if (transaction)
+        transaction->finish(error);
+}
+
+void TransactionDispatcherImpl::onTransactionTimeout()
+{
+    const std::vector<ZUVATrans> expired = takeExpired(Clock::now());
+    for (ZUVATrans const& transaction : expired) {
+        ECTCertificationLogging::sharedInstance().log("transaction timeout occured");
+        callEndCallback();
+        transaction->finish(errorDocument(ect::ECTError(ect::ECTErrorCode::Timeout)));
+    }
+}
+
+ZUVATrans TransactionDispatcherImpl::takeCurrent()
+{
+    ZUVATrans taken;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        if (current_)
+            taken = current_->transaction;
+        current_ = boost::none;
+    }
+    armTimer();
+    return taken;
+}
+
+bool TransactionDispatcherImpl::takeSuspended(ZUVATrans const& transaction)
+{
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        const auto found = std::find_if(suspended_.begin(), suspended_.end(),
+                                        [&](InFlight const& entry) { return entry.transaction == transaction; });
+        if (found == suspended_.end())
+            return false;
+        suspended_.erase(found);
+    }
+    armTimer();
+    return true;
+}
+
+std::vector<ZUVATrans> TransactionDispatcherImpl::takeExpired(Clock::time_point now)
+{
+    std::vector<ZUVATrans> expired;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        if (current_ && current_->deadline <= now) {
+            expired.push_back(current_->transaction);
+            current_ = boost::none;
+        }
+        const auto kept = std::stable_partition(suspended_.begin(), suspended_.end(),
+                                                [&](InFlight const& entry) { return entry.deadline > now; });
+        for (auto entry = kept; entry != suspended_.end(); ++entry)
+            expired.push_back(entry->transaction);
+        suspended_.erase(kept, suspended_.end());
+    }
+    armTimer();
+    return expired;
+}
+
+std::vector<ZUVATrans> TransactionDispatcherImpl::takeAll()
+{
+    std::vector<ZUVATrans> all;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        if (current_)
+            all.push_back(current_->transaction);
+        current_ = boost::none;
+        for (InFlight const& entry : suspended_)
+            all.push_back(entry.transaction);
+        suspended_.clear();
+    }
+    std::lock_guard<std::mutex> lock(inboxMutex_);
+    for (Command const& command : inbox_) {
+        if (command.kind == Command::Kind::NewTransaction)
+            all.push_back(command.transaction);
+    }
+    inbox_.clear();
+    return all;
+}
+
+void TransactionDispatcherImpl::armTimer()
+{
+    bool any = false;
+    Clock::time_point earliest = Clock::time_point::max();
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        if (current_) {
+            any = true;
+            earliest = current_->deadline;
+        }
+        for (InFlight const& entry : suspended_) {
+            any = true;
+            earliest = std::min(earliest, entry.deadline);
+        }
+    }
+    if (!any) {
+        timer_->stop();
+        return;
+    }
+    const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(earliest - Clock::now()).count();
+    timer_->start(int(std::max<std::int64_t>(0, std::min<std::int64_t>(remaining, INT_MAX))));
+}
+
+void TransactionDispatcherImpl::callStartCallback() const
+{
+    std::function<void()> callback;
+    {
+        std::lock_guard<std::mutex> lock(callbackMutex_);
+        callback = onStartTransactionCallback_;
+    }
+    invokeQuietly(callback, "Start callback");
+}
+
+void TransactionDispatcherImpl::callEndCallback() const
+{
+    std::function<void()> callback;
+    {
+        std::lock_guard<std::mutex> lock(callbackMutex_);
+        callback = onEndTransactionCallback_;
+    }
+    invokeQuietly(callback, "End callback");
+}
+
+std::unique_ptr<TransactionDispatcher> makeTransactionDispatcher(std::shared_ptr<vorsam::OutputStream> outputStream)
+{
+    return std::unique_ptr<TransactionDispatcher>(new TransactionDispatcherImpl(std::move(outputStream)));
+}
+
+} // namespace oxa

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "engine/core/TransactionDispatcher.h"
+#include "foundation/Runnable.h"
+#include "foundation/Thread.h"
+
+#include <QJsonDocument>
+#include <QTimer>
+
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+namespace oxa {
+
+// The dispatcher of one terminal connection, running on "DispatchThread".
+// Every transaction it accepts ends with exactly one result: its reply, a
+// refusal, a time-out (each transaction keeps its own, set aside or not), a
+// reset, a reported error, or code 2 cause 18 NetworkError when the stream
+// refuses the message or the dispatcher is destroyed first. Results of its own
+// are delivered after the transaction has left the dispatcher, so that the
+// result callback may start the next transaction.
+class TransactionDispatcherImpl : public vorsam::Runnable, public TransactionDispatcher {
+    Q_OBJECT
+public:
+    // Used when a transaction carries no positive time-out.
+    static constexpr std::chrono::milliseconds kDefaultTimeout{45000};
+
+    explicit TransactionDispatcherImpl(std::shared_ptr<vorsam::OutputStream> outputStream);
+    ~TransactionDispatcherImpl() override;
+
+    void dispatch(std::unique_ptr<ZUVATransaction> transaction) override;
+    void closeTransaction(QSharedPointer<ZUVATransaction> transaction) override;
+    void reportTransactionError(ect::ECTError const& error) override;
+    void resetTransaction() override;
+    QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const override;
+    void setOnStartTransactionCallback(std::function<void()> callback) override;
+    void setOnEndTransactionCallback(std::function<void()> callback) override;
+
+    void onFinished() override;
+
+signals:
+    // One per posted command; the commands themselves travel in the inbox, so
+    // that every hand-over between threads goes through a std::mutex.
+    void signalCommandPosted();
+
+private slots:
+    void onCommandPosted();
+    void onTransactionTimeout();
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct InFlight {
+        ZUVATrans transaction;
+        Clock::time_point deadline;
+    };
+
+    struct Command {
+        enum class Kind { NewTransaction, CloseTransaction, PendingTransactionError, Reset };
+        Kind kind = Kind::Reset;
+        ZUVATrans transaction;
+        QJsonDocument error;
+    };
+
+    void post(Command command);
+    void onNewTransaction(ZUVATrans const& transaction);
+    void onCloseTransaction(ZUVATrans const& transaction);
+    void onResetPendingTransaction();
+    void onPendingTransactionError(QJsonDocument const& error);
+    void onNewSequentialTransaction(ZUVATrans const& transaction);
+    void onNewImmediateClearQueueTransaction(ZUVATrans const& transaction);
+    void onNewImmediateQueueTransaction(ZUVATrans const& transaction);
+    void onNewImmediateNestedTransaction(ZUVATrans const& transaction);
+    void sendTransaction(ZUVATrans const& transaction);
+    bool write(ZUVATransaction const& transaction);
+
+    // The transaction in flight leaves (null when idle); the timer follows.
+    ZUVATrans takeCurrent();
+    bool takeSuspended(ZUVATrans const& transaction);
+    std::vector<ZUVATrans> takeExpired(Clock::time_point now);
+    std::vector<ZUVATrans> takeAll();
+    void armTimer();
+
+    void callStartCallback() const;
+    void callEndCallback() const;
+
+    QTimer* timer_;
+    std::shared_ptr<vorsam::OutputStream> outputStream_;
+
+    // Guards current_ and suspended_, read by getPendingTransaction on other threads.
+    mutable std::mutex stateMutex_;
+    boost::optional<InFlight> current_;
+    std::vector<InFlight> suspended_;
+
+    // Commands posted but not yet carried out by the dispatch thread, in order.
+    std::mutex inboxMutex_;
+    std::deque<Command> inbox_;
+
+    mutable std::mutex callbackMutex_;
+    std::function<void()> onStartTransactionCallback_;
+    std::function<void()> onEndTransactionCallback_;
+
+    vorsam::Thread thread_;
+};
+
+} // namespace oxa

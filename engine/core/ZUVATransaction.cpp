@@ -1,0 +1,83 @@
+#include "engine/core/ZUVATransaction.h"
+
+#include <QtDebug>
+
+#include <exception>
+
+namespace oxa {
+
+namespace {
+
+const QString kDeliveryQuestionType = QStringLiteral("CR");
+const QString kSaleReplyType = QStringLiteral("Rd");
+
+} // namespace
+
+ZUVATransaction::ZUVATransaction() = default;
+
+ZUVATransaction::~ZUVATransaction() = default;
+
+ZUVAHeader ZUVATransaction::blankHeader()
+{
+    QByteArray bytes(ZUVAHeader::kSize, '\0');
+    bytes[0] = 'M';
+    bytes[1] = 'C';
+    return ZUVAHeader(bytes);
+}
+
+QString ZUVATransaction::action() const
+{
+    return json.value(QStringLiteral("transaction")).toObject().value(QStringLiteral("action")).toString();
+}
+
+bool ZUVATransaction::expectsReply(QString const& messageTypeId) const
+{
+    if (!response)
+        return false;
+    const QString expected = response->getMessageTypeId();
+    return expected == messageTypeId || (expected == kDeliveryQuestionType && messageTypeId == kSaleReplyType);
+}
+
+bool ZUVATransaction::claimResult()
+{
+    return !ended_.exchange(true);
+}
+
+bool ZUVATransaction::hasEnded() const
+{
+    return ended_.load();
+}
+
+void ZUVATransaction::deliverResult(QJsonDocument const& document) const
+{
+    if (document.isEmpty() || !resultCallback)
+        return;
+    try {
+        resultCallback(document);
+    } catch (std::exception const& e) {
+        qWarning("Result callback of %s failed: %s", qUtf8Printable(action()), e.what());
+    } catch (...) {
+        qWarning("Result callback of %s failed", qUtf8Printable(action()));
+    }
+}
+
+bool ZUVATransaction::finish(QJsonDocument const& document)
+{
+    if (!claimResult()) {
+        qWarning("Transaction %s has already ended; late result dropped: %s", qUtf8Printable(action()),
+                 document.toJson(QJsonDocument::Compact).constData());
+        return false;
+    }
+    deliverResult(document);
+    return true;
+}
+
+bool ZUVATransaction::handOverResultCallback(ResultCallback& receiver)
+{
+    if (!claimResult())
+        return false;
+    receiver = resultCallback;
+    return true;
+}
+
+} // namespace oxa

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "encoding/ZUVABody.h"
+#include "encoding/ZUVAHeader.h"
+#include "engine/core/JsonTransactionRequest.h"
+#include "engine/core/JsonZUVAResponse.h"
+#include "engine/core/TransactionMethod.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QObject>
+#include <QSharedPointer>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace oxa {
+
+// One request in flight, from the request handler through the dispatcher to
+// the response handler. Created empty and filled by the request handler; a
+// Qt object so that it can travel between threads in a QSharedPointer.
+//
+// Its result is delivered exactly once: whoever ends the transaction first
+// (reply, error reply, time-out, reset, refusal, link failure, closing
+// connection) claims it; every later attempt is dropped and logged.
+class ZUVATransaction : public QObject {
+    Q_OBJECT
+public:
+    using ResultCallback = std::function<void(QJsonDocument)>;
+    using ReverseCallback = std::function<QJsonDocument(QJsonDocument)>;
+
+    ZUVATransaction();
+    ~ZUVATransaction() override;
+
+    // The sale system's request as received: the object holding "transaction".
+    QJsonObject json;
+    ZUVAHeader header = blankHeader();
+    ZUVABody body;
+    std::shared_ptr<JsonZUVAResponse> response;
+    std::shared_ptr<JsonTransactionRequest> request;
+    ResultCallback resultCallback;
+    ReverseCallback reverseCallback;
+    TransactionMethod method = Sequential;
+    // Copied from the request translator when the body is prepared, so that a
+    // later request of the same action cannot change it. Zero or less means
+    // the dispatcher's default.
+    std::chrono::milliseconds timeout{0};
+
+    // The "action" text inside "transaction" (empty when absent).
+    QString action() const;
+    // Whether a received message of this type is this transaction's reply:
+    // its response translator's type, or "Rd" while a delivery question "CR"
+    // is expected (the terminal may end the sale without asking).
+    bool expectsReply(QString const& messageTypeId) const;
+
+    // Claims the right to deliver the result; true for the first caller only.
+    bool claimResult();
+    bool hasEnded() const;
+    // Hands a claimed result to the result callback (an empty document or
+    // callback is dropped). Exceptions of the callback are caught and logged.
+    void deliverResult(QJsonDocument const& document) const;
+    // claimResult and deliverResult in one; logs and drops a late result.
+    bool finish(QJsonDocument const& document);
+    // Claims the transaction for a nested one that takes its result callback
+    // over; false (and nothing taken) when it has already ended.
+    bool handOverResultCallback(ResultCallback& receiver);
+
+private:
+    static ZUVAHeader blankHeader();
+
+    std::atomic<bool> ended_{false};
+};
+
+// How transactions are shared between the threads of a connection.
+using ZUVATrans = QSharedPointer<ZUVATransaction>;
+
+} // namespace oxa

@@ -1,0 +1,162 @@
+#include "engine/service/OXAZUVAWrapper.h"
+
+#include "engine/service/ArgFreeCallbackHandler.h"
+#include "engine/service/ReverseCallbackResponse.h"
+#include "engine/service/ZUVAServices.h"
+#include "recovery/RecoveryFileRequests.h"
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QString>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+using oxa::ZUVAServices;
+
+const char* const VersionInformation = "{ \"versionInformation\" : { \"library\" : \"2.2.0\" }}";
+
+QString textOf(const char* text)
+{
+    return QString::fromUtf8(text ? text : "");
+}
+
+QByteArray jsonText(const QJsonDocument& document)
+{
+    return document.isNull() ? QByteArray() : document.toJson(QJsonDocument::Indented);
+}
+
+char* heapCopy(const QByteArray& text)
+{
+    return ::strdup(text.constData());
+}
+
+ZUVAServices::DocumentCallback documentCallback(zuva_callback callback, void* userData)
+{
+    if (!callback)
+        return ZUVAServices::DocumentCallback();
+    return [callback, userData](QJsonDocument document) { callback(jsonText(document).constData(), userData); };
+}
+
+int sendThroughRegistry(const QString& terminalId, const QString& json, zuva_callback result, void* userData,
+                        const std::shared_ptr<ReverseCallbackResponse>& answerSlot,
+                        zuva_free_function freeFunction)
+{
+    // Both callbacks share the release hook: the free function runs once the
+    // last of them is gone, before this returns when the request is refused.
+    const auto release = std::make_shared<ArgFreeCallbackHandler>(freeFunction, userData);
+    ZUVAServices::DocumentCallback onResult;
+    if (result)
+        onResult = [result, userData, release](QJsonDocument document) {
+            result(jsonText(document).constData(), userData);
+        };
+    ZUVAServices::ReverseCallback onQuestion = [result, userData, release, answerSlot](QJsonDocument question) {
+        if (result)
+            result(jsonText(question).constData(), userData);
+        return QJsonDocument::fromJson(answerSlot->answer().toUtf8());
+    };
+    return ZUVAServices::instance().sendTransaction(terminalId, json, std::move(onResult), std::move(onQuestion));
+}
+
+} // namespace
+
+extern "C" {
+
+void zuva_Initialize(void)
+{
+    ZUVAServices::instance().init();
+}
+
+void* zuva_createTcpIpService(int port, zuva_callback started, zuva_callback stopped, zuva_callback connected,
+                              zuva_callback disconnected, zuva_callback error, zuva_callback notification,
+                              void* userData)
+{
+    const quintptr handle = ZUVAServices::instance().createTcpIpService(
+        port, documentCallback(started, userData), documentCallback(stopped, userData),
+        documentCallback(error, userData), documentCallback(connected, userData),
+        documentCallback(disconnected, userData), documentCallback(notification, userData));
+    return reinterpret_cast<void*>(handle);
+}
+
+int zuva_stopService(void* handle)
+{
+    ZUVAServices::instance().stopService(handle);
+    return 0;
+}
+
+int zuva_isTerminalConnected(const char* terminalId)
+{
+    return ZUVAServices::instance().getTerminalConnection(textOf(terminalId)) ? 0 : -1;
+}
+
+char* zuva_getConnectedTerminals(void)
+{
+    return heapCopy(jsonText(ZUVAServices::instance().getConnectedTerminals()));
+}
+
+int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback result, void* userData,
+                         zuva_reply_function* replyFunction, void** replyHandle, zuva_free_function freeFunction)
+{
+    const auto answerSlot = std::make_shared<ReverseCallbackResponse>();
+    if (replyFunction)
+        *replyFunction = &ReverseCallbackResponse::OnReverseCallback;
+    if (replyHandle)
+        *replyHandle = answerSlot.get();
+    return sendThroughRegistry(textOf(terminalId), textOf(json), result, userData, answerSlot, freeFunction);
+}
+
+int zuva_resetTransaction(const char* terminalId)
+{
+    return ZUVAServices::instance().resetTransaction(textOf(terminalId));
+}
+
+char* zuva_getSettings(void)
+{
+    return heapCopy(jsonText(ZUVAServices::instance().getEnvironment()));
+}
+
+int zuva_setSettings(const char* settings)
+{
+    ZUVAServices::instance().updateEnvironment(textOf(settings));
+    return 0;
+}
+
+int zuvaServiceEnableNotifications(const char* terminalId, int enable)
+{
+    return ZUVAServices::instance().enableNotifications(textOf(terminalId), enable != 0);
+}
+
+char* zuva_getVersionInformation(void)
+{
+    return ::strdup(VersionInformation);
+}
+
+char* zuva_getConnectionDescription(const char* terminalId)
+{
+    return heapCopy(jsonText(ZUVAServices::instance().getConnectionDescription(textOf(terminalId))));
+}
+
+void zuva_stopTerminal(const char* terminalId)
+{
+    ZUVAServices::instance().closeTerminalConnection(textOf(terminalId));
+}
+
+char* zuva_getRecoveryFiles(const char* terminalId)
+{
+    return ::strdup(ect::RecoveryFileRequests::recoveryFilesJson(terminalId).c_str());
+}
+
+int zuva_extractRecoveryFiles(const char* terminalId, const char* folder, int eraseMode)
+{
+    return ect::RecoveryFileRequests::extractRecoveryFiles(terminalId, folder, eraseMode);
+}
+
+void zuva_cleanup(void)
+{
+    ZUVAServices::instance().stopAllServices();
+    ZUVAServices::instance().deleteQt();
+}
+
+} // extern "C"

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QJsonDocument>
+
+#include <functional>
+
+namespace oxa {
+
+// The whole per-terminal stack (request handler, dispatcher, response handler)
+// behind one interface. Listeners hold it shared and hand out weak pointers.
+class TerminalConnection {
+public:
+    virtual ~TerminalConnection() = default;
+
+    // Throws whatever the request handler throws for a request it refuses.
+    virtual void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)> resultCallback,
+                                 std::function<QJsonDocument(QJsonDocument)> reverseCallback) = 0;
+    // Fails the transaction in flight with code 2, cause 30 ResetTransaction.
+    virtual void resetTransactions() = 0;
+    virtual void enableNotifications(bool enable) = 0;
+    // Bytes are waiting on the transport; called on the transport's thread.
+    virtual void onDataReady() = 0;
+    // The transport is gone: every transaction in flight receives its result
+    // (code 2, cause 18 NetworkError).
+    virtual void onClose() = 0;
+};
+
+} // namespace oxa

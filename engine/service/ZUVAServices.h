@@ -1,0 +1,79 @@
+#pragma once
+
+#include "common/ECTError.h"
+#include "engine/base/OXAEnvironment.h"
+#include "engine/service/TerminalConnection.h"
+#include "engine/service/ZUVATcpIpServerListener.h"
+#include "foundation/SharedQtLibrary.h"
+#include "foundation/TcpIpServer.h"
+
+#include <QJsonDocument>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace oxa {
+
+// The process-wide registry behind the C interface: the settings, the Qt
+// application holder and every service the host has created, keyed by the
+// opaque handle the host holds. Safe to use from several host threads.
+class ZUVAServices : public QObject {
+    Q_OBJECT
+
+public:
+    using DocumentCallback = std::function<void(QJsonDocument)>;
+    using ReverseCallback = std::function<QJsonDocument(QJsonDocument)>;
+
+    struct TcpIpService {
+        std::shared_ptr<vorsam::TcpIpServer> server;
+        DocumentCallback serviceStopped;
+        DocumentCallback serviceError;
+        std::shared_ptr<ZUVATcpIpServerListener> listener;
+    };
+
+    static ZUVAServices& instance();
+    void init();
+
+    // Callbacks in the order started, stopped, error, connected, disconnected,
+    // notification; empty ones are never called. Returns the handle, or 0 when
+    // the port cannot be listened on (the error callback has been told why).
+    quintptr createTcpIpService(int port, DocumentCallback started, DocumentCallback stopped,
+                                DocumentCallback error, DocumentCallback connected,
+                                DocumentCallback disconnected, DocumentCallback notification);
+    void stopService(void* handle);
+    void stopAllServices();
+
+    std::shared_ptr<TerminalConnection> getTerminalConnection(const QString& terminalId) const;
+    // 0 when the connection took the request; -1 when it was refused, after
+    // the result callback has received the error.
+    int sendTransaction(const QString& terminalId, const QString& json, DocumentCallback result,
+                        ReverseCallback reverse);
+    int resetTransaction(const QString& terminalId);
+    int enableNotifications(const QString& terminalId, bool enable);
+    void closeTerminalConnection(const QString& terminalId) const;
+
+    QJsonDocument getConnectionDescription(const QString& terminalId) const;
+    QJsonDocument getConnectedTerminals() const;
+    QJsonDocument getEnvironment() const;
+    void updateEnvironment(const QString& json) const;
+    void deleteQt();
+
+private:
+    ZUVAServices();
+    ~ZUVAServices() override;
+
+    std::vector<std::shared_ptr<ZUVATcpIpServerListener>> tcpIpListeners() const;
+    void failRequest(const DocumentCallback& result, const ect::ECTError& error) const;
+
+    mutable std::mutex m_mutex;
+    std::map<void*, std::shared_ptr<TcpIpService>> m_tcpIpServices;
+    std::shared_ptr<OXAEnvironment> m_environment;
+    std::unique_ptr<vorsam::SharedQtLibrary> m_qt;
+};
+
+} // namespace oxa

@@ -1,0 +1,79 @@
+#include "engine/service/ZUVATerminalConnection.h"
+
+#include "engine/service/JsonConnectionAdviceResponse.h"
+#include "engine/service/JsonSynchronizationAdviceResponse.h"
+#include "translators/ZUVATransactionTable.h"
+
+#include <stdexcept>
+
+namespace oxa {
+
+ZUVATerminalConnection::ZUVATerminalConnection(std::shared_ptr<OXAEnvironment> environment,
+                                               std::shared_ptr<TransactionDispatcher> dispatcher,
+                                               std::unique_ptr<JsonTransactionRequestHandler> requestHandler,
+                                               std::unique_ptr<JsonZUVAResponseHandler> responseHandler)
+    : m_environment(std::move(environment))
+    , m_dispatcher(std::move(dispatcher))
+    , m_requestHandler(std::move(requestHandler))
+    , m_responseHandler(std::move(responseHandler))
+{
+    registerTransactions();
+    registerNotificationHandlers();
+}
+
+ZUVATerminalConnection::~ZUVATerminalConnection()
+{
+    m_responseHandler.reset();
+    m_requestHandler.reset();
+    m_dispatcher.reset();
+    m_environment.reset();
+}
+
+void ZUVATerminalConnection::registerTransactions()
+{
+    ZUVATransactionTable::registerTransactions(*m_requestHandler, m_environment, m_requestHandler);
+}
+
+void ZUVATerminalConnection::registerNotificationHandlers()
+{
+    m_responseHandler->registerNotificationHandler(std::make_unique<JsonConnectionAdviceResponse>());
+}
+
+void ZUVATerminalConnection::makeTransaction(QJsonDocument document,
+                                             std::function<void(QJsonDocument)> resultCallback,
+                                             std::function<QJsonDocument(QJsonDocument)> reverseCallback)
+{
+    m_requestHandler->makeTransaction(document, resultCallback, reverseCallback);
+}
+
+void ZUVATerminalConnection::resetTransactions()
+{
+    m_dispatcher->resetTransaction();
+}
+
+void ZUVATerminalConnection::enableNotifications(bool enable)
+{
+    std::lock_guard<std::mutex> lock(m_notificationMutex);
+    if (!enable) {
+        m_responseHandler->unregisterNotificationHandler(JsonSynchronizationAdviceResponse().getMessageTypeId());
+        return;
+    }
+    try {
+        m_responseHandler->registerNotificationHandler(std::make_unique<JsonSynchronizationAdviceResponse>());
+    } catch (const std::invalid_argument&) {
+        // Already enabled.
+    }
+}
+
+void ZUVATerminalConnection::onDataReady()
+{
+    m_responseHandler->readMessage();
+}
+
+void ZUVATerminalConnection::onClose()
+{
+    m_dispatcher->reportTransactionError(
+        ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError));
+}
+
+} // namespace oxa

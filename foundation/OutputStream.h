@@ -1,0 +1,16 @@
+#pragma once
+
+#include <boost/noncopyable.hpp>
+
+namespace vorsam {
+
+// A sink for bytes to send.
+class OutputStream : private boost::noncopyable {
+public:
+    virtual ~OutputStream() = default;
+    // True when the device took the bytes into its outgoing buffer; false
+    // when there is no usable device. Not to be called on the device's own thread.
+    virtual bool write(const unsigned char* data, int size) = 0;
+};
+
+} // namespace vorsam

@@ -1,0 +1,235 @@
+#include "foundation/Thread.h"
+
+#include "foundation/ThreadMonitor.h"
+
+#include <QDebug>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+#include <stdexcept>
+
+namespace vorsam {
+
+namespace {
+
+const std::chrono::milliseconds NeverDoTask(-2);
+
+// Far below the 8 MiB default so that hundreds of terminals (three threads
+// each over TCP) fit into a 32-bit address space. Sanitizers need more room.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+const uint WorkerStackSize = 2048 * 1024;
+#else
+const uint WorkerStackSize = 256 * 1024;
+#endif
+
+int timerInterval(std::chrono::milliseconds interval)
+{
+    return static_cast<int>(std::min<std::chrono::milliseconds::rep>(
+        std::max<std::chrono::milliseconds::rep>(0, interval.count()), INT_MAX));
+}
+
+// A task that throws must not take the process down with the event loop.
+template <typename Call>
+void runGuarded(const QString& threadName, const char* what, Call call)
+{
+    try {
+        call();
+    } catch (const std::exception& e) {
+        qWarning() << "Thread" << threadName << what << "failed:" << e.what();
+    } catch (...) {
+        qWarning() << "Thread" << threadName << what << "failed";
+    }
+}
+
+} // namespace
+
+const std::chrono::milliseconds Thread::RunOnce(-1);
+
+class Thread::Impl : public QThread {
+    Q_OBJECT
+public:
+    Impl(Runnable* runnable, QTimer* timer, std::chrono::milliseconds interval)
+        : runnable_(runnable)
+        , timer_(timer)
+        , interval_(interval)
+    {
+    }
+
+    ~Impl() override { quitAndWait(); }
+
+    // Quits the event loop itself rather than through the task object: once
+    // the thread finishes, the task object is already scheduled for deletion.
+    void quitAndWait()
+    {
+        if (isRunning())
+            quit();
+        wait();
+    }
+
+protected:
+    void run() override
+    {
+        const QString name = objectName();
+        ThreadMonitor::instance().AttachThread(name, this);
+        if (interval_ >= RunOnce)
+            timer_->start(timerInterval(interval_));
+        bool started = false;
+        runGuarded(name, "start", [&] {
+            runnable_->startTask();
+            started = true;
+        });
+        if (started)
+            exec();
+        runGuarded(name, "finish", [&] { runnable_->onFinished(); });
+        ThreadMonitor::instance().DetachThread(name, this);
+    }
+
+public slots:
+    void onRunInterval()
+    {
+        runGuarded(objectName(), "task", [&] { runnable_->doTask(); });
+        if (interval_ == RunOnce)
+            timer_->stop();
+    }
+
+private:
+    Runnable* runnable_;
+    QTimer* timer_;
+    std::chrono::milliseconds interval_;
+};
+
+Thread::Thread(QString name)
+    : name_(std::move(name))
+{
+}
+
+Thread::Thread(QString name, std::chrono::milliseconds interval, std::unique_ptr<Runnable> runnable)
+    : name_(std::move(name))
+{
+    start(interval, std::move(runnable));
+}
+
+Thread::Thread(QString name, std::unique_ptr<Runnable> runnable)
+    : Thread(std::move(name), NeverDoTask, std::move(runnable))
+{
+}
+
+Thread::Thread(QString name, std::chrono::milliseconds interval, std::function<void(Runnable&)> task)
+    : Thread(std::move(name), interval, std::make_unique<Runnable>(std::move(task)))
+{
+}
+
+Thread::~Thread()
+{
+    tearDown();
+}
+
+void Thread::reset()
+{
+    tearDown();
+}
+
+void Thread::reset(std::chrono::milliseconds interval, std::unique_ptr<Runnable> runnable)
+{
+    tearDown();
+    start(interval, std::move(runnable));
+}
+
+void Thread::reset(std::unique_ptr<Runnable> runnable)
+{
+    reset(NeverDoTask, std::move(runnable));
+}
+
+void Thread::reset(std::function<void(Runnable&)> task)
+{
+    reset(NeverDoTask, std::move(task));
+}
+
+void Thread::reset(std::chrono::milliseconds interval, std::function<void(Runnable&)> task)
+{
+    tearDown();
+    start(interval, std::make_unique<Runnable>(std::move(task)));
+}
+
+void Thread::stop()
+{
+    if (impl_)
+        impl_->quit();
+}
+
+bool Thread::isRunning() const
+{
+    return impl_ && impl_->isRunning();
+}
+
+void Thread::join()
+{
+    if (impl_ && impl_->isRunning())
+        impl_->wait();
+}
+
+void Thread::start(std::chrono::milliseconds interval, std::unique_ptr<Runnable> runnable)
+{
+    if (!runnable)
+        throw std::invalid_argument(
+            QString("Thread %1 cannot be created without runnable").arg(name_).toLatin1().toStdString());
+    if (runnable->parent())
+        throw std::invalid_argument(QString("Thread %1 cannot be created with a runnable that has a parent.")
+                                        .arg(name_)
+                                        .toLatin1()
+                                        .toStdString());
+    QThread* const caller = QThread::currentThread();
+    if (runnable->thread() != caller) {
+        const QString runnableThread = runnable->thread() ? runnable->thread()->objectName() : QString();
+        throw std::runtime_error(QString("A Thread, with a runnable as parameter, can only be created in the "
+                                         "thread that created the runnable. Thread created from %1. Runnable "
+                                         "created in %2.")
+                                     .arg(caller->objectName(), runnableThread)
+                                     .toLatin1()
+                                     .toStdString());
+    }
+
+    auto timer = std::make_unique<QTimer>();
+    auto impl = std::make_unique<Impl>(runnable.get(), timer.get(), interval);
+    runnable->moveToThread(impl.get());
+    timer->moveToThread(impl.get());
+    runnable->beforeStartTask();
+    impl->setObjectName(name_);
+    impl->setStackSize(WorkerStackSize);
+
+    Runnable* const task = runnable.release();
+    QTimer* const intervalTimer = timer.release();
+    QObject::connect(task, &Runnable::onStopSignal, impl.get(), &QThread::quit, Qt::DirectConnection);
+    QObject::connect(intervalTimer, &QTimer::timeout, impl.get(), &Impl::onRunInterval, Qt::DirectConnection);
+    QObject::connect(impl.get(), &QThread::finished, task, &QObject::deleteLater);
+    QObject::connect(impl.get(), &QThread::finished, intervalTimer, &QObject::deleteLater);
+    impl->start();
+    impl_ = std::move(impl);
+}
+
+void Thread::tearDown()
+{
+    // Taken out first, so that a reset whose new start fails leaves this idle.
+    std::unique_ptr<Impl> impl = std::move(impl_);
+    if (impl)
+        impl->quitAndWait();
+}
+
+std::unique_ptr<Thread> makeThread(QString name, std::chrono::milliseconds interval,
+                                   std::unique_ptr<Runnable> runnable)
+{
+    return std::make_unique<Thread>(std::move(name), interval, std::move(runnable));
+}
+
+std::unique_ptr<Thread> makeThread(QString name, std::chrono::milliseconds interval,
+                                   std::function<void(Runnable&)> task)
+{
+    return std::make_unique<Thread>(std::move(name), interval, std::move(task));
+}
+
+} // namespace vorsam
+
+#include "Thread.moc"

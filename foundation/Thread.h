@@ -1,0 +1,58 @@
+#pragma once
+
+#include "foundation/Runnable.h"
+
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace vorsam {
+
+// A named worker thread with its own Qt event loop running one task object.
+// Interval: RunOnce (-1) runs doTask once after startTask, 0 or more runs it
+// periodically (milliseconds), any other negative value never.
+// Not thread-safe: one owner drives start, stop and teardown. Teardown must
+// not happen on the worker thread itself, since it waits for that thread.
+class Thread {
+public:
+    static const std::chrono::milliseconds RunOnce;
+
+    explicit Thread(QString name);
+    Thread(QString name, std::chrono::milliseconds interval, std::unique_ptr<Runnable> runnable);
+    Thread(QString name, std::unique_ptr<Runnable> runnable);
+    Thread(QString name, std::chrono::milliseconds interval, std::function<void(Runnable&)> task);
+    ~Thread();
+
+    Thread(const Thread&) = delete;
+    Thread& operator=(const Thread&) = delete;
+
+    void reset();
+    void reset(std::chrono::milliseconds interval, std::unique_ptr<Runnable> runnable);
+    void reset(std::unique_ptr<Runnable> runnable);
+    void reset(std::function<void(Runnable&)> task);
+    void reset(std::chrono::milliseconds interval, std::function<void(Runnable&)> task);
+
+    // Asks the event loop to quit and returns at once.
+    void stop();
+    bool isRunning() const;
+    // Waits without a time limit for a running worker thread to end.
+    void join();
+
+    class Impl;
+
+private:
+    void start(std::chrono::milliseconds interval, std::unique_ptr<Runnable> runnable);
+    void tearDown();
+
+    QString name_;
+    std::unique_ptr<Impl> impl_;
+};
+
+std::unique_ptr<Thread> makeThread(QString name, std::chrono::milliseconds interval,
+                                   std::unique_ptr<Runnable> runnable);
+std::unique_ptr<Thread> makeThread(QString name, std::chrono::milliseconds interval,
+                                   std::function<void(Runnable&)> task);
+
+} // namespace vorsam

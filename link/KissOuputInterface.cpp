@@ -1,0 +1,19 @@
+#include "link/KissOuputInterface.h"
+
+namespace kiss {
+
+KissOuputInterface::KissOuputInterface(QObject* parent)
+    : QObject(parent)
+{
+}
+
+KissOuputInterface::~KissOuputInterface() = default;
+
+void KissOuputInterface::onConnected() {}
+void KissOuputInterface::onDisconnected() {}
+void KissOuputInterface::onMessageSendFailure() {}
+void KissOuputInterface::onMessageSendSuccess() {}
+void KissOuputInterface::onMessageReceiveFailure() {}
+void KissOuputInterface::onMessageReceiveSuccess() {}
+
+} // namespace kiss

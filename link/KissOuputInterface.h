@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QObject>
+
+namespace kiss {
+
+// Receiver of the link's notifications; its slots run in the thread that owns it.
+class KissOuputInterface : public QObject {
+    Q_OBJECT
+public:
+    explicit KissOuputInterface(QObject* parent = nullptr);
+    ~KissOuputInterface() override;
+
+public slots:
+    virtual void onConnected();
+    virtual void onDisconnected();
+    virtual void onMessageSendFailure();
+    virtual void onMessageSendSuccess();
+    virtual void onMessageReceiveFailure();
+    virtual void onMessageReceiveSuccess();
+};
+
+} // namespace kiss

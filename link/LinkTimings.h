@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <chrono>
+
+namespace kiss {
+
+// Time-outs of the link. Tests shorten them; the link itself uses the defaults.
+struct LinkTimings {
+    // From entering Connect to the probe frame.
+    std::chrono::milliseconds connectDelay{500};
+    // How long a sent frame waits for its acknowledgement once it has left the line.
+    std::chrono::milliseconds ackTimeout{2000};
+    // How long a partly received frame may stay without new bytes.
+    std::chrono::milliseconds completeMessageTimeout{100};
+    // Line rate in bits per second; 0 when unknown (no allowance for the line time).
+    qint64 baudRate = 0;
+
+    // The acknowledgement time-out of a frame of frameLength bytes: the frame
+    // must first cross the line, at up to 12 bits a character (start bit,
+    // 8 data bits, parity, 2 stop bits).
+    std::chrono::milliseconds ackTimeoutFor(int frameLength) const
+    {
+        if (baudRate <= 0)
+            return ackTimeout;
+        const qint64 bitsOnLine = static_cast<qint64>(frameLength) * 12;
+        return ackTimeout + std::chrono::milliseconds((bitsOnLine * 1000 + baudRate - 1) / baudRate);
+    }
+};
+
+} // namespace kiss

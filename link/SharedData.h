@@ -1,0 +1,47 @@
+#pragma once
+
+#include "link/LinkTimings.h"
+
+#include "foundation/InputStream.h"
+#include "foundation/OutputStream.h"
+
+#include <QByteArray>
+
+#include <boost/optional.hpp>
+
+#include <chrono>
+#include <deque>
+#include <memory>
+
+namespace kiss {
+
+class StateManager;
+class KissOuputInterface;
+
+// What the link engine and its states share. Touched only in the link thread
+// once the link runs.
+struct SharedData {
+    // Back reference; the manager owns the states, which own no manager.
+    StateManager* manager = nullptr;
+    std::shared_ptr<vorsam::InputStream> input;
+    std::shared_ptr<vorsam::OutputStream> output;
+    std::shared_ptr<KissOuputInterface> outputInterface;
+    // Number of the last data frame sent.
+    unsigned char sequenceNumber = 0;
+    QByteArray receiveBuffer;
+    // When bytes last arrived, to tell a frame still arriving from a stale fragment.
+    std::chrono::steady_clock::time_point lastReceiveTime;
+
+    // Payloads written while a frame awaited its acknowledgement or a frame
+    // was being received; sent in order once the link is idle.
+    std::deque<QByteArray> pendingWrites;
+
+    // The last frame delivered, to recognise its repetition when our
+    // acknowledgement was lost.
+    boost::optional<unsigned char> lastReceivedSequenceNumber;
+    QByteArray lastReceivedData;
+
+    LinkTimings timings;
+};
+
+} // namespace kiss

@@ -1,0 +1,223 @@
+#include "link/State.h"
+
+#include "link/StateManager.h"
+
+#include <algorithm>
+
+namespace kiss {
+
+namespace {
+
+unsigned char headByte(const QByteArray& buffer)
+{
+    return static_cast<unsigned char>(buffer.at(0));
+}
+
+} // namespace
+
+State::State(std::shared_ptr<SharedData> shared)
+    : shared_(std::move(shared))
+{
+}
+
+State::~State() = default;
+
+bool State::read(QByteArray& payloads)
+{
+    QByteArray& buffer = shared().receiveBuffer;
+    if (buffer.isEmpty())
+        return false;
+    switch (toMessageType(headByte(buffer))) {
+    case MessageType::Data:
+        return processReceivedDataMessage(payloads) != ParseKissDataMessageResult::Incomplete;
+    case MessageType::Ack:
+        return processReceivedAck();
+    case MessageType::NAck:
+        processReceivedNAck();
+        return true;
+    case MessageType::WAck:
+        processReceivedWAck();
+        return true;
+    default:
+        skipUnknownBytes();
+        return true;
+    }
+}
+
+bool State::write(QByteArray data)
+{
+    if (!manager().isConnected()) {
+        manager().reportWriteRefused();
+        return false;
+    }
+    shared().pendingWrites.push_back(data);
+    return true;
+}
+
+void State::start() {}
+void State::receivedAck() {}
+void State::receivedNAck() {}
+void State::receivedWAck() {}
+void State::receivedData(QByteArray, unsigned char) {}
+void State::receivedDataError(ParseKissDataMessageResult) {}
+void State::onTimer() {}
+
+void State::sendAck(unsigned char sequenceNumber)
+{
+    manager().reportAckSent();
+    const unsigned char ack[] = {ACK, sequenceNumber};
+    shared().output->write(ack, sizeof ack);
+}
+
+void State::sendNAck()
+{
+    manager().reportNAckSent();
+    const unsigned char nak[] = {NACK};
+    shared().output->write(nak, sizeof nak);
+}
+
+bool State::sendDataMessage(QByteArray data, bool newSequenceNumber)
+{
+    if (newSequenceNumber)
+        raiseSequenceNumber();
+    const QByteArray frame = buildKissDataMessage(data, shared().sequenceNumber);
+    manager().reportDataMessageSent();
+    return shared().output->write(reinterpret_cast<const unsigned char*>(frame.constData()), frame.size());
+}
+
+void State::raiseSequenceNumber()
+{
+    // 255 is never sent: after 254 comes 0.
+    shared().sequenceNumber = shared().sequenceNumber == 254 ? 0 : shared().sequenceNumber + 1;
+}
+
+ParseKissDataMessageResult State::processReceivedDataMessage(QByteArray& payloads)
+{
+    QByteArray data;
+    unsigned char sequenceNumber = 0;
+    int consumed = 0;
+    const ParseKissDataMessageResult result =
+        parseKissDataMessage(shared().receiveBuffer, consumed, data, sequenceNumber);
+    switch (result) {
+    case ParseKissDataMessageResult::Success:
+        shared().receiveBuffer.remove(0, consumed);
+        sendAck(sequenceNumber);
+        deliverOnce(data, sequenceNumber, payloads);
+        receivedData(data, sequenceNumber);
+        break;
+    case ParseKissDataMessageResult::CrcError:
+        discardDamagedFrame(consumed);
+        sendNAck();
+        receivedDataError(result);
+        break;
+    default:
+        receivedDataError(result);
+        break;
+    }
+    return result;
+}
+
+void State::deliverOnce(const QByteArray& data, unsigned char sequenceNumber, QByteArray& payloads)
+{
+    // The terminal repeats a frame whose ACK it missed; the repetition is
+    // acknowledged again but must not reach the engine a second time.
+    const bool repetition = shared().lastReceivedSequenceNumber == sequenceNumber && shared().lastReceivedData == data;
+    shared().lastReceivedSequenceNumber = sequenceNumber;
+    shared().lastReceivedData = data;
+    if (!repetition)
+        payloads.append(data);
+}
+
+bool State::processReceivedAck()
+{
+    QByteArray& buffer = shared().receiveBuffer;
+    if (buffer.size() < 2)
+        return false;
+    const unsigned char acknowledged = static_cast<unsigned char>(buffer.at(1));
+    buffer.remove(0, 2);
+    if (acknowledged == shared().sequenceNumber)
+        receivedAck();
+    return true;
+}
+
+void State::processReceivedNAck()
+{
+    shared().receiveBuffer.remove(0, 1);
+    receivedNAck();
+}
+
+void State::processReceivedWAck()
+{
+    shared().receiveBuffer.remove(0, 1);
+    receivedWAck();
+}
+
+void State::skipUnknownBytes()
+{
+    // Line noise in front of a frame or an acknowledgement must not cost that
+    // element; only a buffer of nothing but noise is answered with a NAK.
+    QByteArray& buffer = shared().receiveBuffer;
+    for (int i = 1; i < buffer.size(); ++i) {
+        if (toMessageType(static_cast<unsigned char>(buffer.at(i))) != MessageType::Unknown) {
+            buffer.remove(0, i);
+            return;
+        }
+    }
+    buffer.clear();
+    sendNAck();
+}
+
+void State::discardDamagedFrame(int frameLength)
+{
+    // A frame cut short runs into the next one; keep that one.
+    const int etx = frameLength - 3;
+    const int nextStart = findEmbeddedFrameStart(shared().receiveBuffer, etx);
+    shared().receiveBuffer.remove(0, nextStart > 0 ? nextStart : frameLength);
+}
+
+void State::discardIncompleteFrame()
+{
+    QByteArray& buffer = shared().receiveBuffer;
+    const int nextStart = buffer.isEmpty() || headByte(buffer) != STX ? -1 : findEmbeddedFrameStart(buffer, buffer.size());
+    if (nextStart > 0)
+        buffer.remove(0, nextStart);
+    else
+        buffer.clear();
+    sendNAck();
+}
+
+void State::discardStaleIncompleteFrame()
+{
+    if (headIsIncompleteFrame() && timeUntilFragmentIsStale().count() <= 0)
+        discardIncompleteFrame();
+}
+
+std::chrono::milliseconds State::timeUntilFragmentIsStale() const
+{
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - shared().lastReceiveTime);
+    return std::max(std::chrono::milliseconds(0), shared().timings.completeMessageTimeout - waited);
+}
+
+bool State::headIsIncompleteFrame() const
+{
+    const QByteArray& buffer = shared().receiveBuffer;
+    if (buffer.isEmpty() || headByte(buffer) != STX)
+        return false;
+    QByteArray data;
+    unsigned char sequenceNumber = 0;
+    int consumed = 0;
+    return parseKissDataMessage(buffer, consumed, data, sequenceNumber) == ParseKissDataMessageResult::Incomplete;
+}
+
+StateManager& State::manager() const
+{
+    return *shared_->manager;
+}
+
+SharedData& State::shared() const
+{
+    return *shared_;
+}
+
+} // namespace kiss

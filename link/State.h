@@ -1,0 +1,70 @@
+#pragma once
+
+#include "link/KissUtil.h"
+#include "link/SharedData.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace kiss {
+
+// One state of the link protocol. The link engine calls it in the link thread
+// and switches states when a handler asks for it, after that handler returns.
+class State {
+public:
+    explicit State(std::shared_ptr<SharedData> shared);
+    virtual ~State();
+
+    // Handles the element at the head of the receive buffer, appending a newly
+    // delivered payload to payloads. False when the buffer is empty or its head
+    // needs more bytes, so the engine knows when to stop.
+    bool read(QByteArray& payloads);
+    // Outside Idle a payload waits for the link to become idle; a link that is
+    // down refuses it and reports the failure at once.
+    virtual bool write(QByteArray data);
+    virtual void start();
+    virtual QString getName() const = 0;
+
+    virtual void receivedAck();
+    virtual void receivedNAck();
+    virtual void receivedWAck();
+    // Called after the frame was acknowledged and, unless it was a repetition, delivered.
+    virtual void receivedData(QByteArray data, unsigned char sequenceNumber);
+    // Called after a damaged frame was dropped and answered, or for a partial frame.
+    virtual void receivedDataError(ParseKissDataMessageResult result);
+    virtual void onTimer();
+
+protected:
+    void sendAck(unsigned char sequenceNumber);
+    void sendNAck();
+    bool sendDataMessage(QByteArray data, bool newSequenceNumber);
+    void raiseSequenceNumber();
+
+    // Drops the partial frame at the head of the buffer (up to a frame start
+    // inside it, if any) and answers with a NAK.
+    void discardIncompleteFrame();
+    // The same, but only for a fragment that has waited longer than a frame
+    // may take; states whose timer serves another purpose call it on their timer.
+    void discardStaleIncompleteFrame();
+    // Time left before the partial frame at the head counts as stale.
+    std::chrono::milliseconds timeUntilFragmentIsStale() const;
+
+    StateManager& manager() const;
+    SharedData& shared() const;
+
+private:
+    ParseKissDataMessageResult processReceivedDataMessage(QByteArray& payloads);
+    bool processReceivedAck();
+    void processReceivedNAck();
+    void processReceivedWAck();
+    void skipUnknownBytes();
+    void deliverOnce(const QByteArray& data, unsigned char sequenceNumber, QByteArray& payloads);
+    void discardDamagedFrame(int frameLength);
+    bool headIsIncompleteFrame() const;
+
+    std::shared_ptr<SharedData> shared_;
+};
+
+} // namespace kiss

@@ -1,0 +1,34 @@
+#include "link/StateConnect.h"
+
+#include "link/StateManager.h"
+
+namespace kiss {
+
+StateConnect::StateConnect(std::shared_ptr<SharedData> shared)
+    : State(std::move(shared))
+{
+}
+
+void StateConnect::start()
+{
+    // Whatever waited to be sent belonged to the link that just went down;
+    // its failure has been reported. A terminal that comes back may start
+    // its numbering anew, so its next frame is no repetition.
+    shared().pendingWrites.clear();
+    shared().lastReceivedSequenceNumber.reset();
+    manager().startTimer(shared().timings.connectDelay);
+}
+
+QString StateConnect::getName() const
+{
+    return QStringLiteral("Connect");
+}
+
+void StateConnect::onTimer()
+{
+    discardStaleIncompleteFrame();
+    sendDataMessage(QByteArray(), true);
+    manager().goToWaitForAckAfterSendState(QByteArray(), false, -1);
+}
+
+} // namespace kiss

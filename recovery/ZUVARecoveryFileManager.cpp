@@ -1,0 +1,369 @@
+#include "recovery/ZUVARecoveryFileManager.h"
+
+#include "recovery/DurableFileWriter.h"
+#include "recovery/RecoveryFileName.h"
+#include "recovery/RecoveryLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace ect {
+namespace {
+
+const char* const openedDir = "bmrecovery/opened";
+const char* const closedDir = "bmrecovery/closed";
+const qint64 secondsPerDay = 86400;
+const QChar nameNumberSeparator = QLatin1Char('-');
+
+bool isComplete(const ZUVARecoveryItem& item)
+{
+    return !item.acquirerId().empty() && !item.terminalId().empty() && !item.schemeId().empty() &&
+        !item.batchId().empty() && item.creationDate().tm_year != 0 && !item.merchantUserId().empty() &&
+        !item.transactionLogRecord().empty();
+}
+
+bool isStorable(const ZUVARecoveryItem& item)
+{
+    for (const std::string& text : {item.acquirerId(), item.terminalId(), item.schemeId(), item.batchId(),
+                                    item.merchantUserId(), item.transactionLogRecord()}) {
+        if (!RecoveryFileUtil::isStorableText(text))
+            return false;
+    }
+    return true;
+}
+
+// Bounded and printable, whatever the identifiers hold.
+QString describe(const ZUVARecoveryItem& item)
+{
+    return QStringLiteral("terminal %1, acquirer %2, batch %3")
+        .arg(RecoveryFileName::component(item.terminalId()), RecoveryFileName::component(item.acquirerId()),
+             RecoveryFileName::component(item.batchId()));
+}
+
+ZUVARecoveryFileManager::Files asFiles(const RecoveryFileUtil::StoredFiles& stored)
+{
+    return ZUVARecoveryFileManager::Files(stored.begin(), stored.end());
+}
+
+QString storedPathOf(const std::shared_ptr<ZUVARecoveryFile>& file)
+{
+    const auto stored = std::dynamic_pointer_cast<ZUVARecoveryFileImpl>(file);
+    return stored ? stored->storedPath() : QString();
+}
+
+} // namespace
+
+ZUVARecoveryFileManager& ZUVARecoveryFileManager::instance()
+{
+    // Never destroyed: response-handler threads may still save while the
+    // process exits, and the manager keeps nothing that needs flushing.
+    static ZUVARecoveryFileManager* const manager = new ZUVARecoveryFileManager();
+    return *manager;
+}
+
+ZUVARecoveryFileManager::ZUVARecoveryFileManager(Clock clock)
+    : clock_(std::move(clock)), maxRecoveryFiles_(20), recoveryFileFolder_(QDir::currentPath())
+{
+}
+
+int ZUVARecoveryFileManager::maxRecoveryFiles() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return maxRecoveryFiles_;
+}
+
+void ZUVARecoveryFileManager::maxRecoveryFiles(int limit)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    maxRecoveryFiles_ = limit;
+}
+
+QString ZUVARecoveryFileManager::recoveryFileFolder() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return recoveryFileFolder_;
+}
+
+void ZUVARecoveryFileManager::recoveryFileFolder(const QString& folder)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    recoveryFileFolder_ = QDir::cleanPath(folder);
+}
+
+bool ZUVARecoveryFileManager::saveRecoveryItem(std::shared_ptr<ZUVARecoveryItem> item)
+{
+    if (!item)
+        return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return saveUnlocked(*item);
+}
+
+void ZUVARecoveryFileManager::checkRecoveryFileStates()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    checkStatesUnlocked();
+}
+
+bool ZUVARecoveryFileManager::closeOpenRecoveryFile(std::shared_ptr<ZUVARecoveryFileImpl> file,
+                                                    const std::tm& closingDate)
+{
+    if (!file)
+        return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!closeUnlocked(file, closingDate))
+        return false;
+    checkStatesUnlocked();
+    return true;
+}
+
+ZUVARecoveryFileManager::Files ZUVARecoveryFileManager::getRecoveryFiles()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    checkStatesUnlocked();
+    return asFiles(closedFilesUnlocked());
+}
+
+ZUVARecoveryFileManager::Files ZUVARecoveryFileManager::getRecoveryFiles(QString terminalId)
+{
+    const std::string wanted = terminalId.toStdString();
+    Files files = getRecoveryFiles();
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [&wanted](const std::shared_ptr<ZUVARecoveryFile>& file) {
+                                   return file->terminalId() != wanted;
+                               }),
+                files.end());
+    return files;
+}
+
+bool ZUVARecoveryFileManager::extractRecoveryFiles(Files files, QString folder, ZUVARecoveryFileEraseMode mode)
+{
+    files.erase(std::remove(files.begin(), files.end(), nullptr), files.end());
+    std::lock_guard<std::mutex> lock(mutex_);
+    checkStatesUnlocked();
+    if (!RecoveryFileUtil::extractRecoveryFiles(files, folder))
+        return false;
+    if (mode == EraseAfterExtraction)
+        deleteClosedRecoveryFiles(files);
+    return true;
+}
+
+QString ZUVARecoveryFileManager::getOpenFolder() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return openFolderUnlocked();
+}
+
+QString ZUVARecoveryFileManager::getClosedFolder() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return closedFolderUnlocked();
+}
+
+QString ZUVARecoveryFileManager::getOpenFilePath(const QString& terminalId, const QString& acquirerId) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return openFilePathUnlocked(terminalId, acquirerId);
+}
+
+QString ZUVARecoveryFileManager::getOpenFilePath(std::shared_ptr<ZUVARecoveryFile> file) const
+{
+    return getOpenFilePath(QString::fromStdString(file->terminalId()), QString::fromStdString(file->acquirerId()));
+}
+
+QString ZUVARecoveryFileManager::getClosedFilePath(const QString& terminalId, const QString& acquirerId,
+                                                   const std::tm& closingDate) const
+{
+    return RecoveryFileUtil::appendPath(
+        getClosedFolder(), RecoveryFileUtil::getClosedRecoveryFileFileName(terminalId, acquirerId, closingDate));
+}
+
+QString ZUVARecoveryFileManager::getClosedFilePath(std::shared_ptr<ZUVARecoveryFile> file) const
+{
+    return getClosedFilePath(QString::fromStdString(file->terminalId()), QString::fromStdString(file->acquirerId()),
+                             file->closingDate());
+}
+
+bool ZUVARecoveryFileManager::saveUnlocked(const ZUVARecoveryItem& item)
+{
+    if (!isComplete(item)) {
+        RecoveryLog::line(QStringLiteral("Recovery item refused, incomplete: ") + describe(item));
+        return false;
+    }
+    if (!isStorable(item)) {
+        RecoveryLog::line(QStringLiteral("Recovery item refused, text not storable: ") + describe(item));
+        return false;
+    }
+    checkStatesUnlocked();
+    const bool stored = storeUnlocked(item);
+    checkStatesUnlocked();
+    return stored;
+}
+
+bool ZUVARecoveryFileManager::storeUnlocked(const ZUVARecoveryItem& item)
+{
+    const auto open = searchMatchingOpenRecoveryFile(item);
+    if (!open)
+        return createNewOpenRecoveryFile(item);
+    if (open->batchId() == item.batchId()) {
+        addTransaction(item, *open);
+        return RecoveryFileUtil::writeRecoveryFileXml(open->storedPath(), open);
+    }
+    // A new batch: the old file must be closed first, or its transactions
+    // would share a file with the new batch's.
+    if (!closeUnlocked(open, open->lastTransactionDate())) {
+        RecoveryLog::line(QStringLiteral("Recovery item not saved, open file of the previous batch not closed: ") +
+                          describe(item));
+        return false;
+    }
+    return createNewOpenRecoveryFile(item);
+}
+
+void ZUVARecoveryFileManager::checkStatesUnlocked()
+{
+    closeDueFilesUnlocked();
+    trimClosedFilesUnlocked();
+}
+
+void ZUVARecoveryFileManager::closeDueFilesUnlocked()
+{
+    const qint64 now = clock_();
+    for (const auto& file : RecoveryFileUtil::readRecoveryFilesXml(openFolderUnlocked())) {
+        if (now - RecoveryCalendar::toSeconds(file->creationDate()) >= secondsPerDay)
+            closeUnlocked(file, RecoveryCalendar::nextDay(file->lastTransactionDate()));
+    }
+}
+
+// Removes at most one file per call: the one closed earliest.
+void ZUVARecoveryFileManager::trimClosedFilesUnlocked()
+{
+    const auto closed = closedFilesUnlocked();
+    if (closed.size() <= static_cast<std::size_t>(std::max(maxRecoveryFiles_, 0)))
+        return;
+    const auto earliest = std::min_element(closed.begin(), closed.end(), [](const auto& a, const auto& b) {
+        return RecoveryCalendar::toSeconds(a->closingDate()) < RecoveryCalendar::toSeconds(b->closingDate());
+    });
+    const QString path = (*earliest)->storedPath();
+    if (QFile::remove(path))
+        RecoveryLog::line(QStringLiteral("Recovery file removed, over the limit of %1: %2").arg(maxRecoveryFiles_).arg(path));
+    else
+        RecoveryLog::line(QStringLiteral("Failed to remove recovery file over the limit: ") + path);
+    DurableFileWriter::syncFolder(closedFolderUnlocked());
+}
+
+bool ZUVARecoveryFileManager::closeUnlocked(const std::shared_ptr<ZUVARecoveryFileImpl>& file,
+                                            const std::tm& closingDate)
+{
+    const QString openPath = file->storedPath().isEmpty()
+        ? openFilePathUnlocked(QString::fromStdString(file->terminalId()), QString::fromStdString(file->acquirerId()))
+        : file->storedPath();
+    // Only a file lying in the open folder can be closed.
+    if (QFileInfo(openPath).absolutePath() != QFileInfo(openFolderUnlocked()).absoluteFilePath() ||
+        !QFileInfo::exists(openPath))
+        return false;
+    file->setClosingDate(closingDate);
+    if (!RecoveryFileUtil::writeRecoveryFileXml(openPath, file))
+        return false;
+    const QString closedFolder = closedFolderUnlocked();
+    QDir().mkpath(closedFolder);
+    const QString closedPath = RecoveryFileName::firstFreePath(
+        closedFolder,
+        RecoveryFileUtil::getClosedRecoveryFileFileName(QString::fromStdString(file->terminalId()),
+                                                        QString::fromStdString(file->acquirerId()), closingDate),
+        nameNumberSeparator);
+    if (!QFile::rename(openPath, closedPath)) {
+        RecoveryLog::line(QStringLiteral("Failed to close recovery file %1 as %2").arg(openPath, closedPath));
+        return false;
+    }
+    DurableFileWriter::syncFolder(closedFolder);
+    DurableFileWriter::syncFolder(QFileInfo(openPath).absolutePath());
+    file->setStoredPath(closedPath);
+    return true;
+}
+
+RecoveryFileUtil::StoredFiles ZUVARecoveryFileManager::closedFilesUnlocked() const
+{
+    return RecoveryFileUtil::readRecoveryFilesXml(closedFolderUnlocked());
+}
+
+std::shared_ptr<ZUVARecoveryFileImpl>
+ZUVARecoveryFileManager::searchMatchingOpenRecoveryFile(const ZUVARecoveryItem& item) const
+{
+    for (const auto& file : RecoveryFileUtil::readRecoveryFilesXml(openFolderUnlocked())) {
+        if (file->terminalId() == item.terminalId() && file->acquirerId() == item.acquirerId())
+            return file;
+    }
+    return nullptr;
+}
+
+bool ZUVARecoveryFileManager::createNewOpenRecoveryFile(const ZUVARecoveryItem& item)
+{
+    auto file = std::make_shared<ZUVARecoveryFileImpl>();
+    file->setAcquirerId(item.acquirerId());
+    file->setBatchId(item.batchId());
+    file->setTerminalId(item.terminalId());
+    file->setSchemeId(item.schemeId());
+    file->setCreationDate(item.creationDate());
+    addTransaction(item, *file);
+    // Never over another file: an unreadable one keeps its bytes for a human.
+    const QString path = RecoveryFileName::firstFreePath(
+        openFolderUnlocked(),
+        RecoveryFileUtil::getOpenRecoveryFileFileName(QString::fromStdString(item.terminalId()),
+                                                      QString::fromStdString(item.acquirerId())),
+        nameNumberSeparator);
+    return RecoveryFileUtil::writeRecoveryFileXml(path, file);
+}
+
+// Removes each exported file, found again by where it was stored and checked
+// to still hold what was exported.
+void ZUVARecoveryFileManager::deleteClosedRecoveryFiles(const Files& files)
+{
+    auto closed = closedFilesUnlocked();
+    for (const auto& file : files) {
+        const std::string content = file->content();
+        const QString wantedPath = storedPathOf(file);
+        const auto match = std::find_if(closed.begin(), closed.end(), [&](const auto& candidate) {
+            return (wantedPath.isEmpty() || candidate->storedPath() == wantedPath) && candidate->content() == content;
+        });
+        if (match == closed.end()) {
+            RecoveryLog::line(QStringLiteral("Exported recovery file not erased, no longer found: ") +
+                              QString::fromStdString(file->fileName()));
+            continue;
+        }
+        if (!QFile::remove((*match)->storedPath()))
+            RecoveryLog::line(QStringLiteral("Failed to erase exported recovery file ") + (*match)->storedPath());
+        closed.erase(match);
+    }
+    DurableFileWriter::syncFolder(closedFolderUnlocked());
+}
+
+QString ZUVARecoveryFileManager::openFolderUnlocked() const
+{
+    return RecoveryFileUtil::appendPath(recoveryFileFolder_, QLatin1String(openedDir));
+}
+
+QString ZUVARecoveryFileManager::openFilePathUnlocked(const QString& terminalId, const QString& acquirerId) const
+{
+    return RecoveryFileUtil::appendPath(openFolderUnlocked(),
+                                        RecoveryFileUtil::getOpenRecoveryFileFileName(terminalId, acquirerId));
+}
+
+QString ZUVARecoveryFileManager::closedFolderUnlocked() const
+{
+    return RecoveryFileUtil::appendPath(recoveryFileFolder_, QLatin1String(closedDir));
+}
+
+void ZUVARecoveryFileManager::addTransaction(const ZUVARecoveryItem& item, ZUVARecoveryFileImpl& file)
+{
+    auto transaction = std::make_shared<ZUVARecoveryFileTransaction>();
+    transaction->setDate(item.creationDate());
+    transaction->setMerchantUserId(item.merchantUserId());
+    transaction->setLogRecord(item.transactionLogRecord());
+    auto transactions = file.transactions();
+    transactions.push_back(transaction);
+    file.setTransactions(transactions);
+}
+
+} // namespace ect

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "recovery/RecoveryCalendar.h"
+#include "recovery/RecoveryFileUtil.h"
+#include "recovery/ZUVARecoveryFileEraseMode.h"
+#include "recovery/ZUVARecoveryFileImpl.h"
+#include "recovery/ZUVARecoveryItem.h"
+
+#include <QString>
+
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace ect {
+
+// Owner of the backup-mode recovery files: one open file per terminal and
+// acquirer under "bmrecovery/opened", closed files under "bmrecovery/closed".
+// All state lies in the file system; every operation reads the folders anew.
+//
+// Saves arrive from every connection's response-handler thread, listings and
+// exports from the host's threads: each public operation holds one lock for
+// its whole run. Only one manager may work on a base folder at a time.
+class ZUVARecoveryFileManager {
+public:
+    using Files = std::vector<std::shared_ptr<ZUVARecoveryFile>>;
+    // Current time in seconds since the epoch.
+    using Clock = std::function<qint64()>;
+
+    static ZUVARecoveryFileManager& instance();
+
+    // Base folder: the current directory.
+    explicit ZUVARecoveryFileManager(Clock clock = &RecoveryCalendar::now);
+    ZUVARecoveryFileManager(const ZUVARecoveryFileManager&) = delete;
+    ZUVARecoveryFileManager& operator=(const ZUVARecoveryFileManager&) = delete;
+
+    int maxRecoveryFiles() const;
+    void maxRecoveryFiles(int limit);
+    QString recoveryFileFolder() const;
+    void recoveryFileFolder(const QString& folder);
+
+    // False when the item is incomplete, can't be stored as it is, or its
+    // file could not be written; true only once the item is on disk.
+    bool saveRecoveryItem(std::shared_ptr<ZUVARecoveryItem> item);
+    // Closes the open files that are a day old and trims the closed ones.
+    void checkRecoveryFileStates();
+    bool closeOpenRecoveryFile(std::shared_ptr<ZUVARecoveryFileImpl> file, const std::tm& closingDate);
+    Files getRecoveryFiles();
+    Files getRecoveryFiles(QString terminalId);
+    // Writes the exports into the folder; with EraseAfterExtraction and only
+    // when every export was written and read back, removes the closed files.
+    bool extractRecoveryFiles(Files files, QString folder, ZUVARecoveryFileEraseMode mode);
+
+    QString getOpenFolder() const;
+    QString getClosedFolder() const;
+    QString getOpenFilePath(const QString& terminalId, const QString& acquirerId) const;
+    QString getOpenFilePath(std::shared_ptr<ZUVARecoveryFile> file) const;
+    QString getClosedFilePath(const QString& terminalId, const QString& acquirerId, const std::tm& closingDate) const;
+    QString getClosedFilePath(std::shared_ptr<ZUVARecoveryFile> file) const;
+
+private:
+    // The operations below expect mutex_ to be held by their caller.
+    bool saveUnlocked(const ZUVARecoveryItem& item);
+    bool storeUnlocked(const ZUVARecoveryItem& item);
+    void checkStatesUnlocked();
+    void closeDueFilesUnlocked();
+    void trimClosedFilesUnlocked();
+    bool closeUnlocked(const std::shared_ptr<ZUVARecoveryFileImpl>& file, const std::tm& closingDate);
+    RecoveryFileUtil::StoredFiles closedFilesUnlocked() const;
+    std::shared_ptr<ZUVARecoveryFileImpl> searchMatchingOpenRecoveryFile(const ZUVARecoveryItem& item) const;
+    bool createNewOpenRecoveryFile(const ZUVARecoveryItem& item);
+    void deleteClosedRecoveryFiles(const Files& files);
+    QString openFolderUnlocked() const;
+    QString openFilePathUnlocked(const QString& terminalId, const QString& acquirerId) const;
+    QString closedFolderUnlocked() const;
+
+    static void addTransaction(const ZUVARecoveryItem& item, ZUVARecoveryFileImpl& file);
+
+    mutable std::mutex mutex_;
+    const Clock clock_;
+    int maxRecoveryFiles_;
+    QString recoveryFileFolder_;
+};
+
+} // namespace ect

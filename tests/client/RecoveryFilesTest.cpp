@@ -1,0 +1,106 @@
+#include "client/RecoveryFiles.h"
+
+#include "engine/service/oxazuva.h"
+#include "recovery/ZUVARecoveryFileManager.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+// Central European Time, fixed for the whole program.
+struct FixedZone {
+    FixedZone()
+    {
+        setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+        tzset();
+    }
+} fixedZone;
+
+char* heapText(const char* text)
+{
+    return ::strdup(text);
+}
+
+const char* const oneFile = R"([{"acquirerId":"0000000A","terminalId":"12345678","schemeId":"A00000000401",
+    "batchId":"0012","closingDate":"0","content":"DF6804","fileName":"x.hex"}])";
+
+} // namespace
+
+TEST(ClientRecoveryFiles, ListOfAnythingButAnArrayIsEmpty)
+{
+    EXPECT_TRUE(ect::toRecoveryFiles(heapText("[]")).empty());
+    EXPECT_TRUE(ect::toRecoveryFiles(heapText("{}")).empty());
+    EXPECT_TRUE(ect::toRecoveryFiles(heapText("no json")).empty());
+    EXPECT_TRUE(ect::toRecoveryFiles(nullptr).empty());
+}
+
+TEST(ClientRecoveryFiles, ElementsBecomeFilesUpToTheFirstNonObject)
+{
+    const auto files = ect::toRecoveryFiles(heapText(oneFile));
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0]->acquirerId(), "0000000A");
+    EXPECT_EQ(files[0]->terminalId(), "12345678");
+    EXPECT_EQ(files[0]->schemeId(), "A00000000401");
+    EXPECT_EQ(files[0]->batchId(), "0012");
+    EXPECT_EQ(files[0]->content(), "DF6804");
+    EXPECT_EQ(files[0]->fileName(), "x.hex");
+    const std::tm epoch = files[0]->closingDate();
+    EXPECT_EQ(epoch.tm_year, 70);
+    EXPECT_EQ(epoch.tm_hour, 1);
+
+    const auto cut = ect::toRecoveryFiles(heapText(R"([{"closingDate":"12abc"}, 5, {"closingDate":"1"}])"));
+    ASSERT_EQ(cut.size(), 1u);
+    EXPECT_EQ(cut[0]->closingDate().tm_sec, 12);
+    EXPECT_EQ(cut[0]->acquirerId(), "");
+}
+
+TEST(ClientRecoveryFiles, ClosingDateThatIsNoNumberThrows)
+{
+    EXPECT_THROW(ect::toRecoveryFiles(heapText(R"([{"closingDate":""}])")), std::invalid_argument);
+    EXPECT_THROW(ect::toRecoveryFiles(heapText(R"([{}])")), std::invalid_argument);
+    EXPECT_THROW(ect::toRecoveryFiles(heapText(R"([{"closingDate":"x1"}])")), std::invalid_argument);
+    EXPECT_THROW(ect::toRecoveryFiles(heapText(R"([{"closingDate":"99999999999999999999"}])")), std::out_of_range);
+}
+
+// Through the library's own C functions, on the process's manager.
+TEST(ClientRecoveryFiles, ListsAndExportsThroughTheCInterface)
+{
+    QTemporaryDir base;
+    auto& manager = ect::ZUVARecoveryFileManager::instance();
+    manager.recoveryFileFolder(base.path());
+    for (const char* batch : {"0012", "0013"}) {
+        auto item = std::make_shared<ect::ZUVARecoveryItem>();
+        item->terminalId("12345678");
+        item->acquirerId("0000000A");
+        item->schemeId("A00000000401");
+        item->batchId(batch);
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        item->creationDate(local);
+        item->merchantUserId("CASHIER1");
+        item->transactionLogRecord("0102");
+        ASSERT_TRUE(manager.saveRecoveryItem(item));
+    }
+    const auto files = ect::getRecoveryFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0]->batchId(), "0012");
+    EXPECT_EQ(ect::getRecoveryFiles("12345678").size(), 1u);
+    EXPECT_TRUE(ect::getRecoveryFiles("other").empty());
+
+    const std::string target = base.filePath("export").toStdString();
+    EXPECT_FALSE(ect::extractRecoveryFiles(std::string(), ect::EraseAfterExtraction));
+    EXPECT_TRUE(ect::extractRecoveryFiles("12345678", target, ect::KeepAfterExtraction));
+    EXPECT_EQ(ect::getRecoveryFiles().size(), 1u);
+    EXPECT_TRUE(ect::extractRecoveryFiles(target, ect::EraseAfterExtraction));
+    EXPECT_TRUE(ect::getRecoveryFiles().empty());
+    EXPECT_EQ(QDir(base.filePath("export")).entryList(QDir::Files),
+              QStringList{QString::fromStdString(files[0]->fileName())});
+}

@@ -1,0 +1,156 @@
+#include "encoding/ZUVAHeader.h"
+
+#include "CertificationLogCapture.h"
+#include "TestBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+using encodingtest::berData;
+using encodingtest::bytes;
+using encodingtest::CertificationLogCapture;
+using encodingtest::hexOf;
+
+namespace {
+
+char const kBalanceHeader66[] =
+    "4D43 0100 00000000000000000000 0002 00000000000000000000 0A0B 00000000000000 00 0066";
+
+void expectRefused(QByteArray const& data, char const* message)
+{
+    try {
+        oxa::ZUVAHeader header(data);
+        FAIL() << "accepted, expected: " << message;
+    } catch (std::invalid_argument const& error) {
+        EXPECT_STREQ(message, error.what());
+    }
+}
+
+QByteArray withByte(QByteArray data, int offset, char value)
+{
+    data[offset] = value;
+    return data;
+}
+
+} // namespace
+
+TEST(ZUVAHeader, buildsTheRequestHeaderByteForByte)
+{
+    QByteArray const header = oxa::buildZUVARequestHeader(berData("000F"), berData("0012"));
+    EXPECT_EQ("4D 43 01 00 00 00 00 00 00 00 00 00 00 00 00 0F 00 00 00 00 00 00 00 00 00 00 0A 0B "
+              "00 00 00 00 00 00 00 00 00 12",
+              hexOf(header));
+    EXPECT_EQ(bytes(kBalanceHeader66),
+              oxa::buildZUVARequestHeader(berData("0002"), oxa::ECTMessageLength(66).data()));
+}
+
+TEST(ZUVAHeader, parsesTheFieldsOfAValidHeader)
+{
+    oxa::ZUVAHeader const header(bytes(kBalanceHeader66));
+    EXPECT_EQ(QString("MC"), header.code());
+    EXPECT_EQ(bytes("0100"), header.protocol());
+    EXPECT_EQ(bytes("0002"), header.destination());
+    EXPECT_EQ(bytes("0A0B"), header.origin());
+    EXPECT_EQ(0, header.type());
+    EXPECT_EQ(66, header.length().length());
+    EXPECT_EQ(bytes(kBalanceHeader66), header.data());
+}
+
+TEST(ZUVAHeader, acceptsAnyProtocolDestinationOriginAndReservedBytes)
+{
+    QByteArray data(38, char(0xA5));
+    data[0] = 'M';
+    data[1] = 'C';
+    data[35] = 1;
+    data[36] = 0x12;
+    data[37] = 0x34;
+    oxa::ZUVAHeader const header(data);
+    EXPECT_EQ(1, header.type());
+    EXPECT_EQ(1234, header.length().length());
+    EXPECT_EQ(bytes("A5A5"), header.destination());
+}
+
+TEST(ZUVAHeader, keepsTrailingBytesButDumpsOnlyTheHeader)
+{
+    QByteArray const data = bytes(kBalanceHeader66) + bytes("F000");
+    oxa::ZUVAHeader const header(data);
+    EXPECT_EQ(40, header.data().size());
+    EXPECT_EQ(oxa::ZUVAHeader(bytes(kBalanceHeader66)).dump(), header.dump());
+}
+
+TEST(ZUVAHeader, refusesMalformedHeadersInCheckOrder)
+{
+    QByteArray const valid = bytes(kBalanceHeader66);
+    expectRefused(QByteArray(), "message data length too small");
+    expectRefused(valid.left(37), "message data length too small");
+    expectRefused(withByte(valid, 35, 2), "message header type invalid (must be 0 or 1)");
+    expectRefused(withByte(valid, 35, char(0xFF)), "message header type invalid (must be 0 or 1)");
+    expectRefused(withByte(withByte(valid, 35, 2), 0, 'X'), "message header type invalid (must be 0 or 1)");
+    expectRefused(withByte(withByte(valid, 0, 'm'), 1, 'c'), "message code invalid (must be MC)");
+    expectRefused(withByte(valid, 1, 'D'), "message code invalid (must be MC)");
+    expectRefused(withByte(valid, 1, 0), "message code invalid (must be MC)");
+    EXPECT_NO_THROW(oxa::ZUVAHeader(withByte(valid, 35, 1)));
+}
+
+TEST(ZUVAHeader, dumpsEveryFieldWithItsOffsetAndLabel)
+{
+    std::string const expected = "Offset        Data (byte stream)\n"
+                                 "--------------------------------\n"
+                                 "0000  Code    4D 43\n"
+                                 "0002  Prot    01 00\n"
+                                 "0004  RFU     00 00 00 00 00 00 00 00 00 00\n"
+                                 "0014  Dest    00 02\n"
+                                 "0016  RFU     00 00 00 00 00 00 00 00 00 00\n"
+                                 "0026  Orig    0A 0B\n"
+                                 "0028  RFU     00 00 00 00 00 00 00\n"
+                                 "0035  Type    00\n"
+                                 "0036  Len     00 66\n"
+                                 "\n";
+    EXPECT_EQ(expected, oxa::ZUVAHeader(bytes(kBalanceHeader66)).dump());
+}
+
+TEST(ZUVAHeader, emptyHeaderHasNoBytesAndLengthZero)
+{
+    oxa::ZUVAHeader const header;
+    EXPECT_TRUE(header.data().isEmpty());
+    EXPECT_EQ(0, header.length().length());
+}
+
+TEST(ECTMessageLength, encodesFourPackedDecimalDigits)
+{
+    EXPECT_EQ("00 00", hexOf(oxa::ECTMessageLength().data()));
+    EXPECT_EQ("00 00", hexOf(oxa::ECTMessageLength(0).data()));
+    EXPECT_EQ("00 66", hexOf(oxa::ECTMessageLength(66).data()));
+    EXPECT_EQ("12 34", hexOf(oxa::ECTMessageLength(1234).data()));
+    EXPECT_EQ("99 99", hexOf(oxa::ECTMessageLength(9999).data()));
+}
+
+TEST(ECTMessageLength, decodesByLeadingDecimalDigits)
+{
+    EXPECT_EQ(66, oxa::ECTMessageLength(berData("0066")).length());
+    EXPECT_EQ(9999, oxa::ECTMessageLength(berData("9999")).length());
+    EXPECT_EQ(123, oxa::ECTMessageLength(berData("123A")).length());
+    EXPECT_EQ(0, oxa::ECTMessageLength(berData("A123")).length());
+    EXPECT_EQ(0, oxa::ECTMessageLength(berData("")).length());
+}
+
+TEST(ECTMessageLength, outOfRangeIsLoggedOnceAndBecomesZero)
+{
+    for (int value : {10000, -1}) {
+        CertificationLogCapture log;
+        oxa::ECTMessageLength const length(value);
+        EXPECT_EQ(0, length.length());
+        EXPECT_EQ("00 00", hexOf(length.data()));
+        EXPECT_EQ(1u, CertificationLogCapture::occurrences(log.contents(), "The value must be >= 0 and <= 9999 !"));
+    }
+}
+
+TEST(ECTMessageLength, decodedValuesAboveTheRangeDoNotWrapIntoIt)
+{
+    CertificationLogCapture log;
+    // 4294967297 would be 1 if it were cut to 32 bits.
+    EXPECT_EQ(0, oxa::ECTMessageLength(berData("004294967297")).length());
+    EXPECT_EQ(0, oxa::ECTMessageLength(berData("010000")).length());
+    EXPECT_EQ(2u, CertificationLogCapture::occurrences(log.contents(), "The value must be >= 0 and <= 9999 !"));
+}

@@ -1,0 +1,204 @@
+#include "encoding/ZUVAUtils.h"
+
+#include "TestBytes.h"
+#include "encoding/ECTCurrencyManager.h"
+
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+using encodingtest::berData;
+using encodingtest::hexOf;
+
+namespace {
+
+Ber::BerTag const kGroup(0xBF, 0x81, 0x16);
+Ber::BerTag const kField(0xDF, 0x21);
+Ber::BerTag const kAbsent(0xDF, 0x99);
+
+// F0 { BF8116 { DF21 = value } }
+Ber::BerTlv treeWith(char const* valueHex)
+{
+    Ber::BerTlv group(kGroup);
+    group.addData(kField, berData(valueHex));
+    Ber::BerTlv root(Ber::BerTag(0xF0));
+    root.addData(group);
+    return root;
+}
+
+QJsonObject inserted(bool (*insert)(QString const&, Ber::BerTag const&, Ber::BerTag const&, Ber::BerTlv const&,
+                                    QJsonObject&),
+                     char const* valueHex)
+{
+    QJsonObject json;
+    EXPECT_TRUE(insert("key", kGroup, kField, treeWith(valueHex), json));
+    return json;
+}
+
+} // namespace
+
+TEST(ZUVAUtils, lookupsFindTagAndSubTag)
+{
+    Ber::BerTlv const tree = treeWith("414243");
+    Ber::BerTlvs const list(std::vector<Ber::BerTlv>{tree});
+    EXPECT_EQ(QString("ABC"), *Ber::getValueAsString(tree, kField));
+    EXPECT_EQ(QString("ABC"), *Ber::getValueAsString(list, kGroup, kField));
+    EXPECT_EQ(QString("414243"), *Ber::getValueAsHexaString(tree, kGroup, kField));
+    EXPECT_EQ(QString("414243"), *Ber::getValueAsHexaString(list, kField));
+    EXPECT_FALSE(Ber::getValue(tree, kAbsent));
+    EXPECT_FALSE(Ber::getValue(tree, kGroup, kAbsent));
+    EXPECT_FALSE(Ber::getValue(list, kAbsent, kField));
+    EXPECT_FALSE(Ber::getValueAsString(list, kAbsent));
+    EXPECT_FALSE(Ber::getValueAsHexaString(tree, kAbsent, kField));
+}
+
+TEST(ZUVAUtils, absentTagsInsertNothing)
+{
+    Ber::BerTlv const tree = treeWith("01");
+    QJsonObject json{{"kept", 1}};
+    EXPECT_FALSE(Ber::jsonInsertOptTagText("key", kAbsent, tree, json));
+    EXPECT_FALSE(Ber::jsonInsertOptTagHex("key", kGroup, kAbsent, tree, json));
+    EXPECT_FALSE(Ber::jsonInsertOptTagInt("key", kAbsent, tree, json));
+    EXPECT_FALSE(Ber::jsonInsertOptTagDouble("key", kAbsent, kField, tree, json));
+    EXPECT_FALSE(Ber::jsonInsertOptTagDate("key", kAbsent, kField, tree, json));
+    EXPECT_FALSE(Ber::jsonInsertOptTagHexForDate("key", kAbsent, Ber::BerTlvs(), json));
+    EXPECT_FALSE(Ber::jsonInsertOptCardType("key", kGroup, kAbsent, tree, json));
+    EXPECT_FALSE(Ber::jsonInsertOptCardHolderVerificationMethod("key", kAbsent, kField, tree, json));
+    EXPECT_EQ((QJsonObject{{"kept", 1}}), json);
+}
+
+TEST(ZUVAUtils, insertsTextHexAndNumbers)
+{
+    EXPECT_EQ(QJsonValue("ABC"), inserted(Ber::jsonInsertOptTagText, "414243").value("key"));
+    EXPECT_EQ(QJsonValue("0A1B"), inserted(Ber::jsonInsertOptTagHex, "0A1B").value("key"));
+    EXPECT_EQ(QJsonValue(45), inserted(Ber::jsonInsertOptTagInt, "0045").value("key"));
+    EXPECT_EQ(QJsonValue(0), inserted(Ber::jsonInsertOptTagInt, "1A").value("key"));
+    EXPECT_EQ(QJsonValue(12.5), inserted(Ber::jsonInsertOptTagDouble, "000000001250").value("key"));
+    EXPECT_EQ(QJsonValue(0.0), inserted(Ber::jsonInsertOptTagDouble, "").value("key"));
+}
+
+TEST(ZUVAUtils, amountsAboveThirtyTwoBitsAreRead)
+{
+    // 5000000000 minor units.
+    EXPECT_EQ(QJsonValue(50000000.0), inserted(Ber::jsonInsertOptTagDouble, "005000000000").value("key"));
+    EXPECT_EQ(QJsonValue(qint64(5000000000)), inserted(Ber::jsonInsertOptTagInt, "005000000000").value("key"));
+    EXPECT_DOUBLE_EQ(99999999.99, Ber::amountAsDouble("9999999999", 2));
+}
+
+TEST(ZUVAUtils, amountAsDouble)
+{
+    EXPECT_DOUBLE_EQ(12.5, Ber::amountAsDouble("000000001250", 2));
+    EXPECT_DOUBLE_EQ(0.0, Ber::amountAsDouble("", 2));
+    EXPECT_DOUBLE_EQ(0.0, Ber::amountAsDouble("12A0", 2));
+    EXPECT_DOUBLE_EQ(1250.0, Ber::amountAsDouble("1250", 0));
+}
+
+TEST(ZUVAUtils, datesFromPackedDecimalDigits)
+{
+    EXPECT_EQ(QJsonValue("2023-12-31-23-59-59"), inserted(Ber::jsonInsertOptTagDate, "20231231235959").value("key"));
+    EXPECT_FALSE(inserted(Ber::jsonInsertOptTagDate, "2023123123595900").contains("key"));
+    EXPECT_FALSE(inserted(Ber::jsonInsertOptTagDate, "00231231235959").contains("key"));
+
+    QJsonObject json;
+    EXPECT_TRUE(Ber::jsonInsertOptTagDate("key", kField, treeWith("20231231235959"), json));
+    EXPECT_EQ(QJsonValue("2023-12-31-23-59-59"), json.value("key"));
+}
+
+TEST(ZUVAUtils, datesFromHexadecimalText)
+{
+    EXPECT_EQ(QJsonValue("2023-12-31-23-59-59"),
+              inserted(Ber::jsonInsertOptTagHexForDate, "20231231235959").value("key"));
+    // Short values are padded with blanks up to each dash.
+    EXPECT_EQ(QJsonValue("2023-  -  -  -  -"), inserted(Ber::jsonInsertOptTagHexForDate, "2023").value("key"));
+
+    QJsonObject json;
+    Ber::BerTlvs const list(std::vector<Ber::BerTlv>{treeWith("20240102030405")});
+    EXPECT_TRUE(Ber::jsonInsertOptTagHexForDate("key", kField, list, json));
+    EXPECT_EQ(QJsonValue("2024-01-02-03-04-05"), json.value("key"));
+}
+
+TEST(ZUVAUtils, cardTypeFlags)
+{
+    QJsonObject const expected{{"type", "80"},
+                               {"isContactless", true},
+                               {"isMagneticStripe", false},
+                               {"isIccEmv", false},
+                               {"isIccNonEmv", false},
+                               {"isBarCode", false},
+                               {"isManualEntry", false},
+                               {"isSynchronousChip", false},
+                               {"isAsynchronousChip", false}};
+    EXPECT_EQ(expected, inserted(Ber::jsonInsertOptCardType, "80").value("key").toObject());
+    EXPECT_TRUE(inserted(Ber::jsonInsertOptCardType, "01").value("key").toObject().value("isAsynchronousChip").toBool());
+}
+
+TEST(ZUVAUtils, cardholderVerificationMethodFlags)
+{
+    QJsonObject const expected{{"value", "8880"},
+                               {"signatureRequired", true},
+                               {"pinRequired", false},
+                               {"legalIdRequired", false},
+                               {"processedWithChip", true},
+                               {"processedWithMagneticStripe", false},
+                               {"processedWithMagneticStripeInFallbackMode", false},
+                               {"processedInBackupMode", true},
+                               {"processedWithMobile", false}};
+    EXPECT_EQ(expected, inserted(Ber::jsonInsertOptCardHolderVerificationMethod, "8880").value("key").toObject());
+    QJsonObject const oneByte = inserted(Ber::jsonInsertOptCardHolderVerificationMethod, "FF").value("key").toObject();
+    EXPECT_TRUE(oneByte.value("processedWithMagneticStripeInFallbackMode").toBool());
+    EXPECT_FALSE(oneByte.value("processedInBackupMode").toBool());
+}
+
+TEST(ZUVAUtils, addsOptionalValuesOnlyWhenSet)
+{
+    Ber::BerTlv parent(kGroup);
+    EXPECT_FALSE(Ber::addOptDataTag(boost::optional<QString>(), kField, parent));
+    EXPECT_FALSE(Ber::addOptHexDataTag(boost::optional<QString>(), kField, parent));
+    EXPECT_FALSE(Ber::addOptDigitalDataTag(boost::optional<std::chrono::seconds>(), 4, kField, parent));
+    EXPECT_TRUE(parent.children.empty());
+
+    oxa::Amount const amount(QStringLiteral("12.50"), *oxa::ECTCurrencyManager().currencyWithCode("EUR"));
+    EXPECT_TRUE(Ber::addOptDataTag(boost::optional<QString>(QString::fromUtf8("é")), kField, parent));
+    EXPECT_TRUE(Ber::addOptDataTag(boost::optional<oxa::Amount>(amount), kField, parent));
+    EXPECT_TRUE(Ber::addOptHexDataTag(boost::optional<QString>(QStringLiteral("0a1B")), kField, parent));
+    EXPECT_TRUE(Ber::addOptDigitalDataTag(boost::optional<std::chrono::seconds>(std::chrono::minutes(2)), 4, kField,
+                                          parent));
+    EXPECT_TRUE(Ber::addOptDigitalDataTag(boost::optional<qint64>(7), 2, kField, parent));
+    ASSERT_EQ(5u, parent.children.size());
+    EXPECT_EQ("C3 A9", hexOf(parent.children[0].value));
+    EXPECT_EQ("00 00 00 00 12 50", hexOf(parent.children[1].value));
+    EXPECT_EQ("0A 1B", hexOf(parent.children[2].value));
+    EXPECT_EQ("01 20", hexOf(parent.children[3].value));
+    EXPECT_EQ("07", hexOf(parent.children[4].value));
+    EXPECT_TRUE(parent.children[4].tag == kField);
+}
+
+TEST(ZUVAUtils, readsOptionalJsonMembers)
+{
+    QJsonObject const json =
+        QJsonDocument::fromJson(R"({"text":"abc","number":3,"half":2.5,"flag":true,"other":1})").object();
+
+    boost::optional<QString> text(QStringLiteral("old"));
+    oxa::assignOptJsonString(text, "text", json);
+    EXPECT_EQ(QString("abc"), *text);
+    oxa::assignOptJsonString(text, "number", json);
+    EXPECT_EQ(QString(), *text);
+    oxa::assignOptJsonString(text, "missing", json);
+    EXPECT_FALSE(text);
+
+    int number = -1;
+    oxa::assignOptJsonInt(number, 9, "number", json);
+    EXPECT_EQ(3, number);
+    oxa::assignOptJsonInt(number, 9, "half", json);
+    EXPECT_EQ(0, number);
+    oxa::assignOptJsonInt(number, 9, "missing", json);
+    EXPECT_EQ(9, number);
+
+    bool flag = false;
+    oxa::assignOptJsonBool(flag, false, "flag", json);
+    EXPECT_TRUE(flag);
+    oxa::assignOptJsonBool(flag, true, "other", json);
+    EXPECT_FALSE(flag);
+    oxa::assignOptJsonBool(flag, true, "missing", json);
+    EXPECT_TRUE(flag);
+}

@@ -1,0 +1,224 @@
+#include "encoding/ber/BerTlvParser.h"
+
+#include "encoding/ber/BerTlvBuilder.h"
+
+#include "BerTestBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+using Ber::BerData;
+using Ber::BerTag;
+using Ber::BerTlv;
+using Ber::BerTlvParser;
+using Ber::BerTlvs;
+using bertest::bytes;
+
+namespace {
+
+std::string const outOfRange = "OutOfRangeException : Length is out of range";
+
+BerTlv parse(std::string const& hex)
+{
+    return BerTlvParser().parseConstructed(bytes(hex));
+}
+
+// The text of the exception that parseConstructed throws, with its kind.
+std::string parseFailure(BerData const& data)
+{
+    try {
+        BerTlvParser().parseConstructed(data);
+    } catch (std::out_of_range const& e) {
+        return std::string("out_of_range: ") + e.what();
+    } catch (std::invalid_argument const& e) {
+        return std::string("invalid_argument: ") + e.what();
+    }
+    return "no exception";
+}
+
+std::string parseFailure(std::string const& hex)
+{
+    return parseFailure(bytes(hex));
+}
+
+// depth levels of E1, the innermost holding one primitive C1.
+BerData nested(int depth)
+{
+    BerTlv node(BerTag(0xC1), BerData({0x41}));
+    for (int level = 1; level < depth; ++level) {
+        BerTlv parent(BerTag(0xE1));
+        parent.addData(std::move(node));
+        node = std::move(parent);
+    }
+    return Ber::BerTlvBuilder(node).buildData();
+}
+
+}  // namespace
+
+TEST(BerTlvParser, ConstructedElementWithChildren)
+{
+    BerTlv const e1 = parse("E1 07 D0 02 43 64 D1 01 05");
+    EXPECT_EQ(BerTag(0xE1), e1.tag);
+    EXPECT_TRUE(e1.constructed);
+    EXPECT_EQ(BerData(), e1.value);
+    ASSERT_EQ(2u, e1.children.size());
+    EXPECT_EQ(BerTag(0xD0), e1.children[0].tag);
+    EXPECT_TRUE(e1.children[0].primitive);
+    EXPECT_EQ(BerData({0x43, 0x64}), e1.children[0].value);
+    EXPECT_EQ("Cd", e1.children[0].textValue());
+    EXPECT_EQ(BerData({0x05}), e1.children[1].value);
+}
+
+TEST(BerTlvParser, EmptyValues)
+{
+    BerTlv const twoChildren = parse("E1 05 D0 01 41 D1 00");
+    ASSERT_EQ(2u, twoChildren.children.size());
+    EXPECT_EQ(BerData(), twoChildren.children[1].value);
+
+    BerTlv const oneChild = parse("E1 02 D0 00");
+    ASSERT_EQ(1u, oneChild.children.size());
+    EXPECT_EQ(BerData(), oneChild.children[0].value);
+
+    EXPECT_TRUE(parse("E1 00").children.empty());
+}
+
+TEST(BerTlvParser, TagSizes)
+{
+    EXPECT_EQ(BerTag(0xDF, 0x81, 0x02), parse("DF 81 02 01 00").tag);
+    EXPECT_EQ(BerTag(0x9F, 0x01), parse("9F 01 00").tag);
+    EXPECT_EQ(BerTag(0x5A), parse("5A 00").tag);
+    EXPECT_EQ(3, Ber::calcTagBytesCount(bytes("DF 81 02"), 0));
+    EXPECT_EQ(2, Ber::calcTagBytesCount(bytes("9F 01"), 0));
+    EXPECT_EQ(1, Ber::calcTagBytesCount(bytes("5A"), 0));
+}
+
+TEST(BerTlvParser, TagIsCutAtElevenBytes)
+{
+    BerData const elevenByteTag = bytes("1F 81 82 83 84 85 86 87 88 89 8A");
+    EXPECT_EQ(11, Ber::calcTagBytesCount(elevenByteTag, 0));
+    BerData element = elevenByteTag;
+    element.appendData(bytes("01 41"));
+    BerTlv const tlv = BerTlvParser().parseConstructed(element);
+    EXPECT_EQ(elevenByteTag, tlv.tag.data());
+    EXPECT_EQ(BerData({0x41}), tlv.value);
+}
+
+TEST(BerTlvParser, LengthForms)
+{
+    for (char const* form : {"05", "81 05", "82 00 05"}) {
+        BerTlv const tlv = parse(std::string("C1 ") + form + " 01 02 03 04 05");
+        EXPECT_EQ(bytes("01 02 03 04 05"), tlv.value) << form;
+    }
+    EXPECT_EQ(0u, Ber::calcDataLength(bytes("80"), 0));
+    EXPECT_EQ(1, Ber::calcLengthBytesCount(bytes("80"), 0));
+    EXPECT_EQ(65536u, Ber::calcDataLength(bytes("83 01 00 00"), 0));
+    EXPECT_EQ(4, Ber::calcLengthBytesCount(bytes("83 01 00 00"), 0));
+    EXPECT_EQ("invalid_argument: BadLengthException", parseFailure("C1 84 00 00 00 05"));
+    EXPECT_EQ("invalid_argument: BadLengthException", parseFailure("C1 FF"));
+}
+
+TEST(BerTlvParser, PrimitiveValuePastTheEndIsEmpty)
+{
+    BerTlv const tlv = parse("C1 05 01 02");
+    EXPECT_EQ(BerTag(0xC1), tlv.tag);
+    EXPECT_TRUE(tlv.primitive);
+    EXPECT_EQ(BerData(), tlv.value);
+    EXPECT_EQ(1u, BerTlvParser().parseTlvs(bytes("C1 05 01 02 C2 00")).tlvs.size());
+}
+
+TEST(BerTlvParser, ConstructedValuePastTheEndThrows)
+{
+    EXPECT_EQ("out_of_range: " + outOfRange, parseFailure("E1 05 D0 01"));
+}
+
+TEST(BerTlvParser, ChildRunningPastItsParentEndsTheParent)
+{
+    BerTlv const root = parse("F0 03 D0 03 41 42 43 C1 00");
+    ASSERT_EQ(1u, root.children.size());
+    EXPECT_EQ(bytes("41 42 43"), root.children[0].value);
+
+    // The parent still ends where it says: parsing goes on inside D0.
+    BerTlv const outer = parse("F0 08 E1 03 D0 03 41 C1 01 42 43");
+    ASSERT_EQ(2u, outer.children.size());
+    EXPECT_EQ(bytes("41 C1 01"), outer.children[0].children[0].value);
+    EXPECT_EQ(BerTag(0xC1), outer.children[1].tag);
+    EXPECT_EQ(BerData({0x42}), outer.children[1].value);
+}
+
+TEST(BerTlvParser, ParseTlvsReadsConsecutiveElements)
+{
+    BerTlvParser const parser;
+    EXPECT_TRUE(parser.parseTlvs(BerData()).tlvs.empty());
+
+    BerTlvs const two = parser.parseTlvs(bytes("C1 01 41 C2 00"));
+    ASSERT_EQ(2u, two.tlvs.size());
+    EXPECT_EQ(BerTag(0xC1), two.tlvs[0].tag);
+    EXPECT_EQ(BerTag(0xC2), two.tlvs[1].tag);
+
+    BerTlv const first = parser.parseConstructed(bytes("C1 01 41 C2 00"));
+    EXPECT_EQ(BerTag(0xC1), first.tag);
+    EXPECT_EQ(BerData({0x41}), first.value);
+}
+
+TEST(BerTlvParser, ParseTlvsStopsAfterAHundredElements)
+{
+    BerData data;
+    for (int i = 0; i < 101; ++i)
+        data.appendData(BerData({0xC1, 0x01, static_cast<unsigned char>(i)}));
+    BerTlvs const list = BerTlvParser().parseTlvs(data);
+    ASSERT_EQ(100u, list.tlvs.size());
+    EXPECT_EQ(BerData({99}), list.tlvs.back().value);
+}
+
+// A tag or length cut off by the end of the input is refused with the
+// parser's own exception instead of being read beyond the input.
+TEST(BerTlvParser, FieldsCutOffByTheEndThrow)
+{
+    std::string const failure = "out_of_range: " + outOfRange;
+    EXPECT_EQ(failure, parseFailure(BerData()));
+    EXPECT_EQ(failure, parseFailure("C1"));
+    EXPECT_EQ(failure, parseFailure("DF"));
+    EXPECT_EQ(failure, parseFailure("DF 81"));
+    EXPECT_EQ(failure, parseFailure("1F 81 82 83 84 85 86 87 88 89"));
+    EXPECT_EQ(failure, parseFailure("C1 81"));
+    EXPECT_EQ(failure, parseFailure("C1 83 01 00"));
+    EXPECT_EQ(failure, parseFailure("E1 02 C1"));
+    EXPECT_EQ(failure, parseFailure("E1 03 DF 21"));
+    EXPECT_THROW(BerTlvParser().parseTlvs(bytes("C1 01 41 C2")), std::out_of_range);
+    EXPECT_THROW(BerTlvParser().parseTlvs(bytes("C1 01 41 C2 82 01")), std::out_of_range);
+    EXPECT_THROW(Ber::calcDataLength(bytes("82 01"), 0), std::out_of_range);
+    EXPECT_THROW(Ber::calcLengthBytesCount(BerData(), 0), std::out_of_range);
+    EXPECT_THROW(Ber::calcTagBytesCount(bytes("5A"), 1), std::out_of_range);
+    EXPECT_THROW(Ber::calcTagBytesCount(bytes("5A"), -1), std::out_of_range);
+}
+
+TEST(BerTlvParser, CutOffFieldsAreReadOnlyWithinTheInput)
+{
+    // The tail of a larger buffer must not be taken for the missing bytes.
+    std::vector<unsigned char> const storage = {0xE1, 0x03, 0xDF, 0x21, 0x00};
+    EXPECT_EQ("out_of_range: " + outOfRange, parseFailure(BerData(storage.data(), 4)));
+}
+
+TEST(BerTlvParser, NestingIsLimitedToSixteenLevels)
+{
+    BerTlv node = BerTlvParser().parseConstructed(nested(16));
+    for (int level = 1; level < 16; ++level) {
+        ASSERT_EQ(1u, node.children.size()) << level;
+        BerTlv const child = node.children[0];
+        node = child;
+    }
+    EXPECT_EQ(BerData({0x41}), node.value);
+
+    EXPECT_EQ("out_of_range: " + outOfRange, parseFailure(nested(17)));
+    EXPECT_EQ("out_of_range: " + outOfRange, parseFailure(nested(5000)));
+    EXPECT_THROW(BerTlvParser().parseTlvs(nested(17)), std::out_of_range);
+}
+
+TEST(BerTlvParser, CreateTagTakesTheCountedBytes)
+{
+    BerData const data = bytes("5F 2A 02 09 78");
+    EXPECT_EQ(BerTag(0x5F, 0x2A), Ber::createTag(data, 0, 2));
+    EXPECT_EQ(BerTag(), Ber::createTag(data, 4, 2));
+}

@@ -1,0 +1,111 @@
+#include "engine/base/ECTCertificationLogging.h"
+
+#include "LogFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <regex>
+
+using namespace oxa;
+
+namespace {
+
+class ECTCertificationLoggingTest : public ::testing::Test {
+protected:
+    void enable(std::string const& folder, std::string const& name)
+    {
+        log.updateEnvironment("certificationFilePath", folder);
+        log.updateEnvironment("certificationFileName", name);
+        log.updateEnvironment("certificationModeEnabled", "true");
+    }
+
+    std::string standardOutputOf(std::string const& text)
+    {
+        ::testing::internal::CaptureStdout();
+        log.logWithoutDate(text);
+        return ::testing::internal::GetCapturedStdout();
+    }
+
+    LogFolder folder;
+    ECTCertificationLogging log;
+};
+
+} // namespace
+
+TEST_F(ECTCertificationLoggingTest, SilentUntilFullyConfigured)
+{
+    EXPECT_EQ("", standardOutputOf("nothing"));
+    log.updateEnvironment("certificationModeEnabled", "true");
+    log.updateEnvironment("certificationFileName", "cert.log");
+    EXPECT_FALSE(log.isLogging());
+    EXPECT_EQ("", standardOutputOf("no folder yet"));
+    log.updateEnvironment("certificationFilePath", folder.path());
+    EXPECT_TRUE(log.isLogging());
+    EXPECT_EQ("now\n", standardOutputOf("now"));
+    EXPECT_EQ("now\n", folder.contents("cert.log"));
+
+    log.updateEnvironment("certificationModeEnabled", "TRUE");
+    EXPECT_FALSE(log.isLogging());
+    EXPECT_EQ("", standardOutputOf("upper case switches off"));
+    EXPECT_EQ("now\n", folder.contents("cert.log"));
+}
+
+TEST_F(ECTCertificationLoggingTest, FolderAndFileAreJoinedWithOneSlash)
+{
+    enable(folder.path() + "/", "slash.log");
+    log.logWithoutDate("a");
+    EXPECT_EQ("a\n", folder.contents("slash.log"));
+
+    enable(folder.path(), "plain.log");
+    log.logWithoutDate("b");
+    EXPECT_EQ("b\n", folder.contents("plain.log"));
+}
+
+TEST_F(ECTCertificationLoggingTest, UnopenableFileStillEchoesToStandardOutput)
+{
+    enable(folder.path() + "/missing/folder", "cert.log");
+    EXPECT_EQ("echo\n", standardOutputOf("echo"));
+    EXPECT_FALSE(QDir(QString::fromStdString(folder.path() + "/missing")).exists());
+}
+
+TEST_F(ECTCertificationLoggingTest, UnprintableBytesBecomeFullStops)
+{
+    enable(folder.path(), "cert.log");
+    std::string const text = "esc\x1B tab\t cr\r lf\n e\xC3\xA9 del\x7F nul" + std::string(1, '\0') + "!";
+    std::string const expected = "esc. tab\t cr\r lf\n e.. del. nul.!\n";
+    EXPECT_EQ(expected, standardOutputOf(text));
+    EXPECT_EQ(expected, folder.contents("cert.log"));
+}
+
+TEST_F(ECTCertificationLoggingTest, DatedEntries)
+{
+    enable(folder.path(), "cert.log");
+    log.log("first\nsecond");
+    log.logWithoutDate("undated");
+    std::regex const layout(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d: first\nsecond\nundated\n)");
+    EXPECT_TRUE(std::regex_match(folder.contents("cert.log"), layout)) << folder.contents("cert.log");
+    EXPECT_TRUE(std::regex_match(currentDateAsString(), std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)")));
+
+    std::tm morning{};
+    morning.tm_year = 2027 - 1900;
+    morning.tm_mon = 0;
+    morning.tm_mday = 5;
+    morning.tm_hour = 9;
+    morning.tm_min = 7;
+    morning.tm_sec = 3;
+    EXPECT_EQ("2027/01/05 09:07:03", dateAsString(morning));
+}
+
+TEST_F(ECTCertificationLoggingTest, CopiesStartAfresh)
+{
+    enable(folder.path(), "cert.log");
+    ECTCertificationLogging copy(log);
+    ::testing::internal::CaptureStdout();
+    copy.log("copy");
+    EXPECT_EQ("", ::testing::internal::GetCapturedStdout());
+    copy = log;
+    ::testing::internal::CaptureStdout();
+    copy.log("assigned");
+    EXPECT_EQ("", ::testing::internal::GetCapturedStdout());
+}

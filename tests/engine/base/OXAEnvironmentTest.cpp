@@ -1,0 +1,105 @@
+#include "engine/base/ECTCertificationLogging.h"
+#include "engine/base/OXAEnvironment.h"
+
+#include "LogFiles.h"
+
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+using namespace oxa;
+
+namespace {
+
+QJsonObject settings(char const* json)
+{
+    return QJsonDocument::fromJson(json).object();
+}
+
+QByteArray compact(QJsonObject const& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+class OXAEnvironmentTest : public ::testing::Test {
+protected:
+    void TearDown() override { makeOXAEnvironment(); } // certification mode off again
+
+    std::unique_ptr<OXAEnvironment> environment = makeOXAEnvironment();
+};
+
+} // namespace
+
+TEST_F(OXAEnvironmentTest, FreshEnvironmentHoldsTheDefaults)
+{
+    EXPECT_EQ(QByteArray(R"({"serviceSettings":{"cardInfoTrailingRequestTimeout":30,"cardRecognitionTimeout":45,)"
+                         R"("certificationModeEnabled":false,"connectionAdviceTimeout":1500,"currencyCode":"EUR",)"
+                         R"("displayResultTimeout":2}})"),
+              compact(environment->toJson()));
+    for (char const* unset : {"certificationFilePath", "certificationFileName", "deliveryTimeout",
+                              "serialHeartBeatInterval"})
+        EXPECT_FALSE(environment->get(unset).isValid()) << unset;
+}
+
+TEST_F(OXAEnvironmentTest, UpdateReplacesEverything)
+{
+    environment->update(settings(R"({"serviceSettings": {"connectionAdviceTimeout": 3000, "custom": "x"}})"));
+    EXPECT_EQ(3000, environment->get("connectionAdviceTimeout").toInt());
+    EXPECT_EQ("x", environment->get("custom").toString());
+    EXPECT_FALSE(environment->get("cardRecognitionTimeout").isValid());
+    EXPECT_EQ(0, environment->get("cardRecognitionTimeout").toInt());
+    EXPECT_EQ("", environment->get("currencyCode").toString());
+    EXPECT_EQ(QByteArray(R"({"serviceSettings":{"connectionAdviceTimeout":3000,"custom":"x"}})"),
+              compact(environment->toJson()));
+
+    environment->update(settings(R"({"other": {"a": 1}})"));
+    EXPECT_EQ(QByteArray(R"({"serviceSettings":{}})"), compact(environment->toJson()));
+    environment->update(settings(R"({"serviceSettings": 5})"));
+    EXPECT_EQ(QByteArray(R"({"serviceSettings":{}})"), compact(environment->toJson()));
+}
+
+TEST_F(OXAEnvironmentTest, TextValuesReadAsNumbers)
+{
+    environment->update(settings(R"({"serviceSettings": {"deliveryTimeout": "25", "bad": [1]}})"));
+    EXPECT_EQ(25, environment->get("deliveryTimeout").toInt());
+    EXPECT_EQ(0, environment->get("bad").toInt());
+}
+
+TEST_F(OXAEnvironmentTest, StoredValuesReachTheCertificationLog)
+{
+    LogFolder folder;
+    auto const configure = [&](char const* mode) {
+        environment->update(settings((R"({"serviceSettings": {"certificationFilePath": ")" + folder.path()
+                                      + R"(", "certificationFileName": "cert.log", "certificationModeEnabled": )"
+                                      + mode + "}}")
+                                         .c_str()));
+    };
+
+    configure("true");
+    ECTCertificationLogging::sharedInstance().logWithoutDate("boolean");
+    configure("\"true\"");
+    ECTCertificationLogging::sharedInstance().logWithoutDate("text");
+    configure("1");
+    ECTCertificationLogging::sharedInstance().logWithoutDate("number");
+    EXPECT_EQ("boolean\ntext\n", folder.contents("cert.log"));
+
+    // Leaving the keys out keeps the log's last state.
+    configure("true");
+    environment->update(settings(R"({"serviceSettings": {}})"));
+    ECTCertificationLogging::sharedInstance().logWithoutDate("kept");
+    EXPECT_EQ("boolean\ntext\nkept\n", folder.contents("cert.log"));
+
+    // A new environment switches the mode off.
+    makeOXAEnvironment();
+    ECTCertificationLogging::sharedInstance().logWithoutDate("off");
+    EXPECT_EQ("boolean\ntext\nkept\n", folder.contents("cert.log"));
+}
+
+TEST(SharedOXAEnvironmentTest, OneStoreForTheProcess)
+{
+    auto const first = sharedOXAEnvironment();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first, sharedOXAEnvironment());
+    first->update(settings(R"({"serviceSettings": {"cardRecognitionTimeout": 44}})"));
+    EXPECT_EQ(44, sharedOXAEnvironment()->get("cardRecognitionTimeout").toInt());
+}

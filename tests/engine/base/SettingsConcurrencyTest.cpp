@@ -1,0 +1,130 @@
+#include "engine/base/ECTCertificationLogging.h"
+#include "engine/base/OXAEnvironment.h"
+
+#include "LogFiles.h"
+
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <regex>
+#include <thread>
+#include <vector>
+
+using namespace oxa;
+
+namespace {
+
+constexpr int threadCount = 4;
+
+QJsonObject timeoutSettings(int timeout)
+{
+    return QJsonObject{{"serviceSettings", QJsonObject{{"connectionAdviceTimeout", timeout}, {"currencyCode", "EUR"}}}};
+}
+
+int countMatches(std::string const& text, std::regex const& entry)
+{
+    return static_cast<int>(std::distance(std::sregex_iterator(text.begin(), text.end(), entry), std::sregex_iterator()));
+}
+
+} // namespace
+
+TEST(SettingsConcurrencyTest, ReadersNeverSeeAHalfReplacedStore)
+{
+    std::unique_ptr<OXAEnvironment> environment = makeOXAEnvironment();
+    environment->update(timeoutSettings(1000));
+    std::atomic<bool> done{false};
+    std::atomic<int> badReads{0};
+    std::vector<std::thread> readers;
+    for (int reader = 0; reader < threadCount; ++reader) {
+        readers.emplace_back([&] {
+            while (!done) {
+                int const timeout = environment->get("connectionAdviceTimeout").toInt();
+                QJsonObject const all = environment->toJson().value("serviceSettings").toObject();
+                if ((timeout != 1000 && timeout != 2000) || all.size() != 2)
+                    ++badReads;
+            }
+        });
+    }
+    for (int round = 0; round < 300; ++round)
+        environment->update(timeoutSettings(round % 2 ? 1000 : 2000));
+    done = true;
+    for (std::thread& reader : readers)
+        reader.join();
+    EXPECT_EQ(0, badReads.load());
+    makeOXAEnvironment(); // certification mode off again
+}
+
+TEST(SettingsConcurrencyTest, LoggingWhileTheDestinationChanges)
+{
+    LogFolder folder;
+    ECTCertificationLogging log;
+    log.updateEnvironment("certificationFilePath", folder.path());
+    log.updateEnvironment("certificationFileName", "a.log");
+    log.updateEnvironment("certificationModeEnabled", "true");
+
+    constexpr int entriesPerThread = 200;
+    std::atomic<int> writersRunning{threadCount};
+    std::vector<std::thread> writers;
+    ::testing::internal::CaptureStdout();
+    for (int writer = 0; writer < threadCount; ++writer) {
+        writers.emplace_back([&, writer] {
+            for (int entry = 0; entry < entriesPerThread; ++entry)
+                log.log("writer " + std::to_string(writer) + " entry " + std::to_string(entry) + " end");
+            --writersRunning;
+        });
+    }
+    for (int round = 0; writersRunning > 0; ++round) {
+        log.updateEnvironment("certificationFileName", round % 2 ? "a.log" : "b.log");
+        log.updateEnvironment("certificationModeEnabled", "true");
+    }
+    for (std::thread& writer : writers)
+        writer.join();
+    ::testing::internal::GetCapturedStdout();
+
+    std::regex const entry(R"((^|\n)\d{4}/\d\d/\d\d \d\d:\d\d:\d\d: writer \d entry \d+ end(?=\n))");
+    std::string const a = folder.contents("a.log");
+    std::string const b = folder.contents("b.log");
+    EXPECT_EQ(threadCount * entriesPerThread, countMatches(a, entry) + countMatches(b, entry));
+    EXPECT_EQ(static_cast<std::size_t>(threadCount * entriesPerThread),
+              std::count(a.begin(), a.end(), '\n') + std::count(b.begin(), b.end(), '\n'));
+}
+
+TEST(SettingsConcurrencyTest, SharedLogAndStoreFromManyThreads)
+{
+    LogFolder folder;
+    std::shared_ptr<OXAEnvironment> const environment = sharedOXAEnvironment();
+    auto const settingsFor = [&](char const* name) {
+        return QJsonObject{{"serviceSettings", QJsonObject{{"certificationFilePath", QString::fromStdString(folder.path())},
+                                                           {"certificationFileName", name},
+                                                           {"certificationModeEnabled", true}}}};
+    };
+    environment->update(settingsFor("shared.log"));
+
+    std::atomic<bool> done{false};
+    std::vector<std::thread> users;
+    ::testing::internal::CaptureStdout();
+    for (int user = 0; user < threadCount; ++user) {
+        users.emplace_back([&] {
+            while (!done) {
+                environment->get("certificationFileName");
+                ECTCertificationLogging::sharedInstance().logWithoutDate("traffic");
+            }
+        });
+    }
+    for (int round = 0; round < 100; ++round)
+        environment->update(settingsFor(round % 2 ? "shared.log" : "other.log"));
+    done = true;
+    for (std::thread& user : users)
+        user.join();
+    ::testing::internal::GetCapturedStdout();
+    environment->update(QJsonObject{{"serviceSettings", QJsonObject{{"certificationModeEnabled", false}}}});
+
+    std::string const both = folder.contents("shared.log") + folder.contents("other.log");
+    std::string const line = "traffic\n";
+    ASSERT_FALSE(both.empty());
+    EXPECT_EQ(0u, both.size() % line.size());
+    for (std::size_t at = 0; at < both.size(); at += line.size())
+        ASSERT_EQ(line, both.substr(at, line.size())) << "at " << at;
+}

@@ -1,0 +1,269 @@
+#pragma once
+
+#include "encoding/ZUVABody.h"
+#include "engine/core/JsonTransactionRequest.h"
+#include "engine/core/JsonZUVAResponse.h"
+#include "engine/core/JsonZUVAResponseHandler.h"
+#include "engine/core/TransactionDispatcher.h"
+#include "engine/core/ZUVATransaction.h"
+
+#include "support/MemoryStreams.h"
+#include "support/SimMessage.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Test translators, wire builders and result recorders shared by the engine core tests.
+namespace coretest {
+
+using testsupport::Bytes;
+using testsupport::SimTlv;
+
+inline QByteArray toQ(const Bytes& bytes)
+{
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
+}
+
+inline Bytes fromQ(const QByteArray& bytes)
+{
+    return Bytes(bytes.begin(), bytes.end());
+}
+
+inline QByteArray body(const std::string& type, int sequence, const std::vector<SimTlv>& elements = {})
+{
+    return toQ(testsupport::SimMessage::buildBody(type, sequence, elements));
+}
+
+// A whole terminal message: header and body.
+inline QByteArray message(const std::string& type, int sequence, const std::vector<SimTlv>& elements = {})
+{
+    return toQ(testsupport::SimMessage::frame(testsupport::SimMessage::buildBody(type, sequence, elements)));
+}
+
+inline QByteArray rejection(int sequence, const std::string& rejectionHex)
+{
+    return message("Rj", sequence, {SimTlv::constructed(testsupport::fromHex("BF8101"), {SimTlv::hex("DF2D", rejectionHex)})});
+}
+
+inline QByteArray incidentReply(const std::string& type, int sequence, const std::string& incidentHex,
+                                const std::string& merchantText = std::string())
+{
+    std::vector<SimTlv> elements{
+        SimTlv::constructed(testsupport::fromHex("BF8101"), {SimTlv::hex("DF940D", incidentHex)})};
+    if (!merchantText.empty())
+        elements.push_back(SimTlv::primitive(testsupport::fromHex("DF9460"), SimTlv::text("DF13", merchantText).encode()));
+    return message(type, sequence, elements);
+}
+
+// A well-formed header announcing a body that is no BER-TLV element tree.
+inline QByteArray messageWithUnreadableBody()
+{
+    const Bytes junk{0x01, 0x02, 0x03};
+    return toQ(testsupport::SimMessage::frame(junk));
+}
+
+// The sent message of one write.
+inline testsupport::SimMessage sentMessage(const QByteArray& write)
+{
+    const Bytes bytes = fromQ(write);
+    return testsupport::SimMessage::parse(Bytes(bytes.begin(), bytes.begin() + 38), Bytes(bytes.begin() + 38, bytes.end()));
+}
+
+inline int errorCode(const QJsonDocument& document)
+{
+    return document.object().value("error").toObject().value("code").toInt(-1);
+}
+
+inline int causeCode(const QJsonDocument& document)
+{
+    return document.object().value("error").toObject().value("causeCode").toInt(-1);
+}
+
+inline std::string extraInformation(const QJsonDocument& document, const std::string& key)
+{
+    for (const auto& entry : document.object().value("error").toObject().value("extraInformation").toArray()) {
+        if (entry.toObject().value("key").toString().toStdString() == key)
+            return entry.toObject().value("val").toString().toStdString();
+    }
+    return std::string();
+}
+
+inline bool isResult(const QJsonDocument& document)
+{
+    return document.object().contains("result");
+}
+
+// Request translator: body "type" with the sequence number. The request may
+// carry "timeout" (seconds, kept like a real translator keeps what it read),
+// "padding" (bytes of an extra element) and "fail" (throws).
+class TestRequest : public oxa::JsonTransactionRequest {
+public:
+    explicit TestRequest(std::string type = "Ct", std::chrono::seconds timeout = std::chrono::seconds(5))
+        : m_type(std::move(type)), m_timeout(timeout)
+    {
+    }
+
+    std::chrono::seconds getTransactionTimeout() const override { return m_timeout; }
+    Ber::BerData getDestinationCode() const override { return Ber::BerData{0x00, 0x0A}; }
+
+    void prepareZUVABody(int sequenceNumber, QJsonObject request, QByteArray& out) override
+    {
+        const QJsonObject transaction = request.value("transaction").toObject();
+        if (transaction.value("fail").toBool())
+            throw std::invalid_argument("translator refused");
+        if (transaction.contains("timeout"))
+            m_timeout = std::chrono::seconds(transaction.value("timeout").toInt());
+        std::vector<SimTlv> elements;
+        const int padding = transaction.value("padding").toInt();
+        if (padding > 0)
+            elements.push_back(SimTlv::primitive(testsupport::fromHex("DF01"), Bytes(size_t(padding), 0x55)));
+        out.append(body(m_type, sequenceNumber, elements));
+    }
+
+private:
+    std::string m_type;
+    std::chrono::seconds m_timeout;
+};
+
+// Response translator: {"result": {"type", "sequence"}}; a body holding DF02
+// makes it throw "unreadable reply".
+class TestResponse : public oxa::JsonZUVAResponse {
+public:
+    explicit TestResponse(QString type = "Rt", QString name = QString()) : m_type(std::move(type)), m_name(std::move(name)) {}
+
+    QString getMessageTypeId() const override { return m_type; }
+    QString getMessageTypeName() const override { return m_name; }
+
+    void handleResponse(QByteArray bytes, QJsonDocument& response,
+                        std::function<QJsonDocument(QJsonDocument)>) override
+    {
+        const SimTlv root = SimTlv::parseAll(fromQ(bytes)).at(0);
+        if (root.find("DF02"))
+            throw std::runtime_error("unreadable reply");
+        const SimTlv* sequence = root.find("D1");
+        const int value = sequence ? (sequence->value.at(0) >> 4) * 10 + (sequence->value.at(0) & 0x0F) : -1;
+        QJsonObject result{{"type", m_type}, {"sequence", value}};
+        response = QJsonDocument(QJsonObject{{"result", result}});
+    }
+
+private:
+    QString m_type;
+    QString m_name;
+};
+
+// Counts results per transaction id; thread-safe.
+class Results {
+public:
+    oxa::ZUVATransaction::ResultCallback callbackFor(int id)
+    {
+        return [this, id](QJsonDocument document) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_results[id].push_back(document);
+            ++m_total;
+            m_changed.notify_all();
+        };
+    }
+
+    std::vector<QJsonDocument> of(int id) const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto found = m_results.find(id);
+        return found == m_results.end() ? std::vector<QJsonDocument>() : found->second;
+    }
+
+    size_t count(int id) const { return of(id).size(); }
+
+    size_t total() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_total;
+    }
+
+    bool waitForTotal(size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, testsupport::scaled(deadline), [&] { return m_total >= count; });
+    }
+
+    bool waitFor(int id, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, testsupport::scaled(deadline), [&] { return m_results.count(id) > 0; });
+    }
+
+    // The one result of the transaction (fails the test when there is none).
+    QJsonDocument first(int id) const
+    {
+        const auto all = of(id);
+        return all.empty() ? QJsonDocument() : all.front();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::map<int, std::vector<QJsonDocument>> m_results;
+    size_t m_total = 0;
+};
+
+// A transaction as the request handler would build it, without the handler.
+struct TransactionSpec {
+    std::string requestType = "Ct";
+    QString replyType = "Rt";
+    int sequence = 1;
+    oxa::TransactionMethod method = oxa::Sequential;
+    std::chrono::milliseconds timeout{5000};
+    QString action = "Test";
+};
+
+inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionSpec& spec,
+                                                             oxa::ZUVATransaction::ResultCallback callback)
+{
+    std::unique_ptr<oxa::ZUVATransaction> transaction(new oxa::ZUVATransaction());
+    const QByteArray bytes = message(spec.requestType, spec.sequence);
+    transaction->json = QJsonObject{{"transaction", QJsonObject{{"action", spec.action}}}};
+    transaction->header = oxa::ZUVAHeader(bytes.left(38));
+    transaction->body = oxa::ZUVABody(bytes.mid(38));
+    transaction->response = std::make_shared<TestResponse>(spec.replyType);
+    transaction->request = std::make_shared<TestRequest>(spec.requestType);
+    transaction->method = spec.method;
+    transaction->timeout = spec.timeout;
+    transaction->resultCallback = std::move(callback);
+    return transaction;
+}
+
+// Dispatcher and response handler of one connection over in-memory streams.
+// The test thread plays the transport thread: receive() feeds and reads.
+struct Connection {
+    std::shared_ptr<testsupport::MemoryOutputStream> out = std::make_shared<testsupport::MemoryOutputStream>();
+    std::shared_ptr<testsupport::MemoryInputStream> in = std::make_shared<testsupport::MemoryInputStream>();
+    std::shared_ptr<oxa::TransactionDispatcher> dispatcher = oxa::makeTransactionDispatcher(out);
+    Results notifications;
+    std::unique_ptr<oxa::JsonZUVAResponseHandler> responses =
+        oxa::makeJsonZUVAResponseHandler(dispatcher, in, notifications.callbackFor(0));
+
+    void receive(const QByteArray& bytes)
+    {
+        in->feed(bytes);
+        responses->readMessage();
+    }
+
+    // Sequence number of the n-th message written (0 based), after waiting for it.
+    int sentSequence(size_t index)
+    {
+        if (!out->waitForWrites(index + 1))
+            return -1;
+        return sentMessage(out->writes()[index]).sequence;
+    }
+};
+
+} // namespace coretest

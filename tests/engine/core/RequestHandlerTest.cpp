@@ -1,0 +1,191 @@
+#include "CoreTestKit.h"
+
+#include "engine/core/JsonTransactionRequestHandlerImpl.h"
+
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace coretest;
+
+namespace {
+
+// Keeps what it is handed instead of sending it.
+class RecordingDispatcher : public oxa::TransactionDispatcher {
+public:
+    void dispatch(std::unique_ptr<oxa::ZUVATransaction> transaction) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_dispatched.push_back(std::move(transaction));
+    }
+    void closeTransaction(QSharedPointer<oxa::ZUVATransaction>) override {}
+    void reportTransactionError(const ect::ECTError&) override {}
+    void resetTransaction() override {}
+    QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString) const override { return {}; }
+    void setOnStartTransactionCallback(std::function<void()>) override {}
+    void setOnEndTransactionCallback(std::function<void()>) override {}
+
+    size_t count() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_dispatched.size();
+    }
+    oxa::ZUVATransaction& at(size_t index)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return *m_dispatched.at(index);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::unique_ptr<oxa::ZUVATransaction>> m_dispatched;
+};
+
+QJsonDocument request(const QString& action, QJsonObject fields = QJsonObject())
+{
+    fields.insert("action", action);
+    return QJsonDocument(QJsonObject{{"transaction", fields}});
+}
+
+class RequestHandlerTest : public ::testing::Test {
+protected:
+    RequestHandlerTest()
+    {
+        handler.registerTransaction("Test", std::unique_ptr<oxa::JsonTransactionRequest>(new TestRequest()),
+                                    std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse()), oxa::ImmediateQueue);
+    }
+
+    std::string failureOf(const QJsonDocument& document)
+    {
+        try {
+            handler.makeTransaction(document, nullptr, nullptr);
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        return "accepted";
+    }
+
+    int lastSequence() { return sentMessage(dispatcher->at(dispatcher->count() - 1).header.data()
+                                            + dispatcher->at(dispatcher->count() - 1).body.data()).sequence; }
+
+    std::shared_ptr<RecordingDispatcher> dispatcher = std::make_shared<RecordingDispatcher>();
+    oxa::JsonTransactionRequestHandlerImpl handler{dispatcher};
+};
+
+TEST_F(RequestHandlerTest, MalformedRequestsAreRefusedWithTheirTexts)
+{
+    EXPECT_EQ(failureOf(QJsonDocument()), "Invalid JSON");
+    EXPECT_EQ(failureOf(QJsonDocument(QJsonObject())), "Invalid JSON");
+    EXPECT_EQ(failureOf(QJsonDocument(QJsonArray{1, 2})), "Invalid JSON");
+    EXPECT_EQ(failureOf(QJsonDocument(QJsonObject{{"action", "Test"}})),
+              "Invalid JSON transaction: no transaction node defined");
+    EXPECT_EQ(failureOf(QJsonDocument(QJsonObject{{"transaction", QJsonObject()}})), "Invalid JSON : no action defined");
+    EXPECT_EQ(failureOf(QJsonDocument(QJsonObject{{"transaction", "Test"}})), "Invalid JSON : no action defined");
+    EXPECT_EQ(failureOf(request("test")), "no registered handler found for action test");
+    EXPECT_EQ(failureOf(QJsonDocument(QJsonObject{{"transaction", QJsonObject{{"action", 5}}}})),
+              "no registered handler found for action ");
+    EXPECT_EQ(dispatcher->count(), 0u);
+}
+
+TEST_F(RequestHandlerTest, NullDispatcherAndDuplicateActionAreRefused)
+{
+    try {
+        oxa::JsonTransactionRequestHandlerImpl orphan(nullptr);
+        FAIL() << "accepted a null dispatcher";
+    } catch (const std::invalid_argument& e) {
+        EXPECT_STREQ(e.what(), "TransactionDispatcher is null");
+    }
+    try {
+        handler.registerTransaction("Test", std::unique_ptr<oxa::JsonTransactionRequest>(new TestRequest()),
+                                    std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse()), oxa::Sequential);
+        FAIL() << "registered twice";
+    } catch (const std::invalid_argument& e) {
+        EXPECT_STREQ(e.what(), "transaction handler with type Test already registered");
+    }
+}
+
+TEST_F(RequestHandlerTest, TransactionCarriesHeaderBodyTranslatorsCallbacksAndTimeOut)
+{
+    std::vector<QJsonDocument> delivered;
+    handler.makeTransaction(request("Test", {{"timeout", 45}}),
+                            [&](QJsonDocument document) { delivered.push_back(document); },
+                            [](QJsonDocument question) { return question; });
+    ASSERT_EQ(dispatcher->count(), 1u);
+    oxa::ZUVATransaction& transaction = dispatcher->at(0);
+    EXPECT_EQ(transaction.json, request("Test", {{"timeout", 45}}).object());
+    EXPECT_EQ(transaction.header.data().mid(14, 2), QByteArray::fromHex("000A"));
+    EXPECT_EQ(transaction.header.length().length(), transaction.body.data().size());
+    EXPECT_EQ(transaction.body.messageTypeId(), "Ct");
+    EXPECT_EQ(transaction.method, oxa::ImmediateQueue);
+    EXPECT_EQ(transaction.timeout, std::chrono::milliseconds(45000));
+    EXPECT_EQ(transaction.response->getMessageTypeId(), "Rt");
+    ASSERT_TRUE(transaction.reverseCallback);
+    transaction.resultCallback(QJsonDocument(QJsonObject{{"result", QJsonObject()}}));
+    EXPECT_EQ(delivered.size(), 1u);
+}
+
+TEST_F(RequestHandlerTest, SequenceNumbersRunFromOneTo99AndSkipRefusedActionsOnly)
+{
+    handler.makeTransaction(request("Test"), nullptr, nullptr);
+    handler.makeTransaction(request("Test"), nullptr, nullptr);
+    EXPECT_THROW(handler.makeTransaction(request("Unknown"), nullptr, nullptr), std::invalid_argument);
+    handler.makeTransaction(request("Test"), nullptr, nullptr);
+    EXPECT_EQ(lastSequence(), 3);
+
+    EXPECT_THROW(handler.makeTransaction(request("Test", {{"fail", true}}), nullptr, nullptr), std::invalid_argument);
+    handler.makeTransaction(request("Test"), nullptr, nullptr);
+    EXPECT_EQ(lastSequence(), 5);
+
+    while (handler.gotoNextSequenceNr() != 98) {
+    }
+    handler.makeTransaction(request("Test"), nullptr, nullptr);
+    EXPECT_EQ(lastSequence(), 99);
+    handler.makeTransaction(request("Test"), nullptr, nullptr);
+    EXPECT_EQ(lastSequence(), 1);
+}
+
+TEST_F(RequestHandlerTest, BodyThatDoesNotFitTheFourDigitLengthIsRefused)
+{
+    // Find the padding that makes a body of exactly 9999 bytes.
+    TestRequest translator;
+    int padding = 9980;
+    for (;; ++padding) {
+        QByteArray body;
+        translator.prepareZUVABody(1, request("Test", {{"padding", padding}}).object(), body);
+        if (body.size() >= 9999) {
+            ASSERT_EQ(body.size(), 9999);
+            break;
+        }
+    }
+    handler.makeTransaction(request("Test", {{"padding", padding}}), nullptr, nullptr);
+    ASSERT_EQ(dispatcher->count(), 1u);
+    EXPECT_EQ(dispatcher->at(0).header.length().length(), 9999);
+
+    EXPECT_THROW(handler.makeTransaction(request("Test", {{"padding", padding + 1}}), nullptr, nullptr),
+                 std::invalid_argument);
+    EXPECT_EQ(dispatcher->count(), 1u);
+}
+
+TEST_F(RequestHandlerTest, ConcurrentRequestsOfOneActionKeepTheirOwnTimeOuts)
+{
+    const int perThread = 200;
+    std::vector<std::thread> callers;
+    for (int caller = 1; caller <= 4; ++caller) {
+        callers.emplace_back([this, caller] {
+            for (int i = 0; i < perThread; ++i)
+                handler.makeTransaction(request("Test", {{"timeout", caller * 10}}), nullptr, nullptr);
+        });
+    }
+    for (auto& caller : callers)
+        caller.join();
+    ASSERT_EQ(dispatcher->count(), size_t(4 * perThread));
+    for (size_t i = 0; i < dispatcher->count(); ++i) {
+        oxa::ZUVATransaction& transaction = dispatcher->at(i);
+        const int asked = transaction.json["transaction"].toObject()["timeout"].toInt();
+        EXPECT_EQ(transaction.timeout, std::chrono::milliseconds(asked * 1000));
+    }
+}
+
+} // namespace

@@ -1,0 +1,335 @@
+#include "CoreTestKit.h"
+
+#include "engine/core/TransactionDispatcherImpl.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <thread>
+
+using namespace coretest;
+using namespace std::chrono_literals;
+using testsupport::waitUntil;
+
+namespace {
+
+class DispatcherTest : public ::testing::Test {
+protected:
+    void send(int id, TransactionSpec spec = TransactionSpec())
+    {
+        spec.sequence = id;
+        link->dispatcher->dispatch(makeTransaction(spec, results.callbackFor(id)));
+    }
+
+    TransactionSpec with(oxa::TransactionMethod method, std::chrono::milliseconds timeout = 5000ms,
+                         QString replyType = "Rt")
+    {
+        TransactionSpec spec;
+        spec.method = method;
+        spec.timeout = timeout;
+        spec.replyType = replyType;
+        return spec;
+    }
+
+    void countEnds()
+    {
+        link->dispatcher->setOnStartTransactionCallback([this] { ++starts; });
+        link->dispatcher->setOnEndTransactionCallback([this] { ++ends; });
+    }
+
+    std::atomic<int> starts{0};
+    std::atomic<int> ends{0};
+    Results results;
+    std::unique_ptr<Connection> link{new Connection()};
+};
+
+TEST_F(DispatcherTest, WritesHeaderAndBodyInOneCallAfterTheStartCallback)
+{
+    std::atomic<size_t> writesSeenByStart{99};
+    link->dispatcher->setOnStartTransactionCallback([&] { writesSeenByStart = link->out->writeCount(); });
+    send(7);
+    ASSERT_TRUE(link->out->waitForWrites(1));
+    EXPECT_EQ(writesSeenByStart, 0u);
+    EXPECT_EQ(link->out->writes()[0], message("Ct", 7));
+}
+
+TEST_F(DispatcherTest, TransactionsDispatchedRightAfterConstructionAreSent)
+{
+    for (int round = 0; round < 20; ++round) {
+        auto out = std::make_shared<testsupport::MemoryOutputStream>();
+        auto dispatcher = oxa::makeTransactionDispatcher(out);
+        dispatcher->dispatch(makeTransaction(TransactionSpec(), results.callbackFor(round)));
+        ASSERT_TRUE(out->waitForWrites(1)) << "round " << round;
+    }
+}
+
+TEST_F(DispatcherTest, NullStreamIsRefused)
+{
+    EXPECT_THROW(oxa::makeTransactionDispatcher(nullptr), std::invalid_argument);
+}
+
+TEST_F(DispatcherTest, SequentialTransactionIsRefusedWhileBusyAndTheOneInFlightGoesOn)
+{
+    send(1);
+    ASSERT_EQ(link->sentSequence(0), 1);
+    send(2);
+    ASSERT_TRUE(results.waitFor(2));
+    EXPECT_EQ(errorCode(results.first(2)), 1);
+    EXPECT_EQ(causeCode(results.first(2)), 14);
+    EXPECT_EQ(link->out->writeCount(), 1u);
+
+    link->receive(message("Rt", 1));
+    ASSERT_TRUE(results.waitFor(1));
+    EXPECT_TRUE(isResult(results.first(1)));
+    EXPECT_EQ(results.count(1), 1u);
+    EXPECT_EQ(results.count(2), 1u);
+}
+
+TEST_F(DispatcherTest, TimeOutResetAndReportedErrorEachEndTheCurrentTransactionOnceAndCallTheEndCallback)
+{
+    countEnds();
+    send(1, with(oxa::Sequential, 30ms));
+    ASSERT_TRUE(results.waitFor(1));
+    EXPECT_EQ(errorCode(results.first(1)), 5);
+    EXPECT_EQ(causeCode(results.first(1)), -1);
+    EXPECT_TRUE(waitUntil([&] { return ends == 1; }));
+
+    send(2);
+    ASSERT_EQ(link->sentSequence(1), 2);
+    link->dispatcher->resetTransaction();
+    ASSERT_TRUE(results.waitFor(2));
+    EXPECT_EQ(errorCode(results.first(2)), 2);
+    EXPECT_EQ(causeCode(results.first(2)), 30);
+    EXPECT_TRUE(waitUntil([&] { return ends == 2; }));
+
+    send(3);
+    ASSERT_EQ(link->sentSequence(2), 3);
+    link->dispatcher->reportTransactionError(ect::ECTError(ect::ECTErrorCode::Technical_Issue,
+                                                           ect::ECTErrorCauseCode::NetworkError));
+    ASSERT_TRUE(results.waitFor(3));
+    EXPECT_EQ(causeCode(results.first(3)), 18);
+    EXPECT_TRUE(waitUntil([&] { return ends == 3; }));
+
+    send(4);
+    ASSERT_EQ(link->sentSequence(3), 4);
+    link->receive(message("Rt", 4));
+    ASSERT_TRUE(results.waitFor(4));
+    EXPECT_TRUE(waitUntil([&] { return ends == 4; }));
+    EXPECT_EQ(starts, 4);
+    EXPECT_EQ(results.total(), 4u);
+}
+
+TEST_F(DispatcherTest, ClearingModeFailsTheDroppedTransactionWithResetTransaction)
+{
+    send(1);
+    ASSERT_EQ(link->sentSequence(0), 1);
+    send(2, with(oxa::ImmediateClearQueue));
+    ASSERT_TRUE(results.waitFor(1));
+    EXPECT_EQ(errorCode(results.first(1)), 2);
+    EXPECT_EQ(causeCode(results.first(1)), 30);
+    ASSERT_EQ(link->sentSequence(1), 2);
+
+    link->receive(message("Rt", 2));
+    ASSERT_TRUE(results.waitFor(2));
+    EXPECT_TRUE(isResult(results.first(2)));
+    EXPECT_EQ(results.total(), 2u);
+}
+
+TEST_F(DispatcherTest, QueueingModeSetsTheCurrentTransactionAsideAndRepliesFindTheirOwner)
+{
+    send(1, with(oxa::Sequential, 5000ms, "Rs"));
+    ASSERT_EQ(link->sentSequence(0), 1);
+    send(2, with(oxa::ImmediateQueue));
+    ASSERT_EQ(link->sentSequence(1), 2);
+
+    EXPECT_EQ(link->dispatcher->getPendingTransaction("Rs")->body.sequenceNumber().value(), 1);
+    EXPECT_EQ(link->dispatcher->getPendingTransaction("Rx")->body.sequenceNumber().value(), 2);
+
+    link->receive(message("Rs", 1));
+    ASSERT_TRUE(results.waitFor(1));
+    EXPECT_EQ(results.first(1).object()["result"].toObject()["type"].toString(), "Rs");
+    EXPECT_TRUE(waitUntil([&] { return link->dispatcher->getPendingTransaction("Rs")->body.sequenceNumber().value() == 2; }));
+
+    link->receive(message("Rt", 2));
+    ASSERT_TRUE(results.waitFor(2));
+    EXPECT_TRUE(isResult(results.first(2)));
+    EXPECT_TRUE(waitUntil([&] { return link->dispatcher->getPendingTransaction("Rt").isNull(); }));
+}
+
+TEST_F(DispatcherTest, SaleReplyIsMatchedToASuspendedTransactionAwaitingTheDeliveryQuestion)
+{
+    send(1, with(oxa::Sequential, 5000ms, "CR"));
+    send(2, with(oxa::ImmediateQueue));
+    ASSERT_EQ(link->sentSequence(1), 2);
+    EXPECT_EQ(link->dispatcher->getPendingTransaction("Rd")->body.sequenceNumber().value(), 1);
+    EXPECT_EQ(link->dispatcher->getPendingTransaction("CR")->body.sequenceNumber().value(), 1);
+}
+
+TEST_F(DispatcherTest, SuspendedTransactionKeepsItsOwnTimeOut)
+{
+    send(1, with(oxa::Sequential, 40ms));
+    send(2, with(oxa::ImmediateQueue, 60000ms));
+    ASSERT_TRUE(results.waitFor(1));
+    EXPECT_EQ(errorCode(results.first(1)), 5);
+    EXPECT_EQ(results.count(2), 0u);
+
+    link->dispatcher->resetTransaction();
+    ASSERT_TRUE(results.waitFor(2));
+    EXPECT_EQ(causeCode(results.first(2)), 30);
+}
+
+TEST_F(DispatcherTest, TimeOutOfZeroNegativeOrBeyond32BitsIsNeitherImmediateNorLost)
+{
+    const std::chrono::milliseconds odd[] = {0ms, -1000ms, 3000000000ms, std::chrono::milliseconds::max()};
+    int id = 0;
+    for (const auto timeout : odd) {
+        const int outer = ++id;
+        const int probe = ++id;
+        send(outer, with(oxa::Sequential, timeout));
+        // The probe sets the outer transaction aside; it times out long before the outer one may.
+        send(probe, with(oxa::ImmediateQueue, 50ms, "Rp"));
+        ASSERT_TRUE(results.waitFor(probe));
+        EXPECT_EQ(errorCode(results.first(probe)), 5);
+        EXPECT_EQ(results.count(outer), 0u) << "time-out " << timeout.count();
+        link->receive(message("Rt", outer));
+        ASSERT_TRUE(results.waitFor(outer));
+        EXPECT_TRUE(isResult(results.first(outer)));
+    }
+}
+
+TEST_F(DispatcherTest, NestedTransactionTakesOverTheResultOfTheOneInFlight)
+{
+    send(1);
+    ASSERT_EQ(link->sentSequence(0), 1);
+    send(2, with(oxa::ImmediateNested));
+    ASSERT_EQ(link->sentSequence(1), 2);
+    link->receive(message("Rt", 2));
+    ASSERT_TRUE(results.waitFor(1));
+    EXPECT_EQ(results.first(1).object()["result"].toObject()["sequence"].toInt(), 2);
+
+    // Idle: a nested transaction keeps its own callback.
+    send(3, with(oxa::ImmediateNested));
+    ASSERT_EQ(link->sentSequence(2), 3);
+    link->receive(message("Rt", 3));
+    ASSERT_TRUE(results.waitFor(3));
+    EXPECT_EQ(results.count(1), 1u);
+    EXPECT_EQ(results.count(2), 0u);
+    EXPECT_EQ(results.count(3), 1u);
+}
+
+TEST_F(DispatcherTest, RefusedWriteFailsTheTransactionWithNetworkErrorAndTheNextOneIsSent)
+{
+    countEnds();
+    link->out->setRefusing(true);
+    send(1);
+    ASSERT_TRUE(results.waitFor(1));
+    EXPECT_EQ(errorCode(results.first(1)), 2);
+    EXPECT_EQ(causeCode(results.first(1)), 18);
+    EXPECT_TRUE(waitUntil([&] { return ends == 1; }));
+
+    link->out->setRefusing(false);
+    send(2);
+    EXPECT_EQ(link->sentSequence(0), 2);
+}
+
+TEST_F(DispatcherTest, FollowUpStartedFromAResultCallbackIsAccepted)
+{
+    // Each ending of the first transaction of a round starts the second one
+    // from inside its callback; the second must be sent, not refused.
+    enum class Ending { Timeout, Reset, ReportedError, Cleared };
+    int id = 0;
+    for (Ending ending : {Ending::Timeout, Ending::Reset, Ending::ReportedError, Ending::Cleared}) {
+        const int first = ++id;
+        const int followUp = ++id;
+        const size_t writesBefore = link->out->writeCount();
+        auto record = results.callbackFor(first);
+        auto followUpCallback = results.callbackFor(followUp);
+        TransactionSpec spec = with(oxa::Sequential, ending == Ending::Timeout ? 30ms : 5000ms);
+        spec.sequence = first;
+        link->dispatcher->dispatch(makeTransaction(spec, [&, record, followUp, followUpCallback](QJsonDocument document) {
+            record(document);
+            TransactionSpec next;
+            next.sequence = followUp;
+            link->dispatcher->dispatch(makeTransaction(next, followUpCallback));
+        }));
+        ASSERT_TRUE(link->out->waitForWrites(writesBefore + 1));
+        if (ending == Ending::Reset)
+            link->dispatcher->resetTransaction();
+        if (ending == Ending::ReportedError)
+            link->dispatcher->reportTransactionError(ect::ECTError(ect::ECTErrorCode::Technical_Issue));
+        if (ending == Ending::Cleared)
+            send(++id, with(oxa::ImmediateClearQueue));
+
+        ASSERT_TRUE(results.waitFor(first));
+        if (ending == Ending::Cleared) {
+            // The clearing transaction is in flight, so the follow-up meets a busy dispatcher.
+            ASSERT_TRUE(results.waitFor(followUp));
+            EXPECT_EQ(causeCode(results.first(followUp)), 14);
+            link->dispatcher->resetTransaction();
+            ASSERT_TRUE(results.waitFor(id));
+            continue;
+        }
+        ASSERT_TRUE(link->out->waitForWrites(writesBefore + 2));
+        EXPECT_EQ(sentMessage(link->out->writes()[writesBefore + 1]).sequence, followUp);
+        EXPECT_EQ(results.count(followUp), 0u);
+        link->dispatcher->resetTransaction();
+        ASSERT_TRUE(results.waitFor(followUp));
+    }
+}
+
+TEST_F(DispatcherTest, DestructionFailsCurrentSuspendedAndUnstartedTransactionsWithNetworkError)
+{
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> startsSeen{0};
+    link->dispatcher->setOnStartTransactionCallback([&] {
+        if (++startsSeen == 3)
+            released.wait();
+    });
+    send(1);
+    send(2, with(oxa::ImmediateQueue, 5000ms, "R2"));
+    send(3, with(oxa::ImmediateQueue, 5000ms, "R3"));
+    ASSERT_TRUE(waitUntil([&] { return startsSeen == 3; }));
+    // The dispatch thread is held inside the third send: these wait unstarted.
+    send(4, with(oxa::ImmediateQueue, 5000ms, "R4"));
+    send(5, with(oxa::ImmediateQueue, 5000ms, "R5"));
+
+    std::thread destroyer([&] { link.reset(); });
+    release.set_value();
+    destroyer.join();
+
+    for (int id = 1; id <= 5; ++id) {
+        ASSERT_EQ(results.count(id), 1u) << "transaction " << id;
+        EXPECT_EQ(errorCode(results.first(id)), 2) << "transaction " << id;
+        EXPECT_EQ(causeCode(results.first(id)), 18) << "transaction " << id;
+    }
+}
+
+TEST_F(DispatcherTest, ReplyRacingTheTimeOutGivesExactlyOneResult)
+{
+    const int rounds = std::getenv("ZUVA_TEST_SLOW") ? 40 : 200;
+    int replies = 0;
+    for (int id = 1; id <= rounds; ++id) {
+        const auto timeout = std::chrono::milliseconds(3 + id % 5);
+        send(id, with(oxa::Sequential, timeout));
+        const auto sent = std::chrono::steady_clock::now();
+        ASSERT_TRUE(link->out->waitForWrites(size_t(id)));
+        // Aim the reply at the moment the timer fires, give or take a millisecond.
+        const auto aim = sent + timeout + std::chrono::microseconds((id % 7 - 3) * 300);
+        while (std::chrono::steady_clock::now() < aim) {
+        }
+        link->receive(message("Rt", id % 100));
+        ASSERT_TRUE(results.waitFor(id));
+        // Let any late second result arrive before judging: the close (or the
+        // time-out) must have finished on the dispatch thread.
+        ASSERT_TRUE(waitUntil([&] { return link->dispatcher->getPendingTransaction("Rt").isNull(); }));
+        replies += isResult(results.first(id)) ? 1 : 0;
+    }
+    link.reset();
+    for (int id = 1; id <= rounds; ++id)
+        ASSERT_EQ(results.count(id), 1u) << "transaction " << id;
+    RecordProperty("repliesWon", replies);
+}
+
+} // namespace

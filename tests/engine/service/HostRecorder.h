@@ -1,0 +1,52 @@
+#pragma once
+
+#include "engine/service/oxazuva.h"
+
+#include <QJsonObject>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// Plays the host: records every service callback (kind and JSON text) in the
+// order the library made them, including the results of transactions.
+class HostRecorder {
+public:
+    struct Event {
+        std::string kind; // started, stopped, connected, disconnected, error, notification, result, free
+        std::string json;
+    };
+
+    ~HostRecorder();
+
+    // zuva_createTcpIpService with every callback recording into this host.
+    void* start(int port);
+    void stop();
+    void* handle() const { return m_handle; }
+
+    // zuva_sendTransaction whose result and release are recorded here.
+    int send(const std::string& terminalId, const std::string& json);
+
+    std::vector<Event> events() const;
+    std::vector<QJsonObject> documents(const std::string& kind) const;
+    size_t count(const std::string& kind) const;
+    bool waitFor(const std::string& kind, size_t count,
+                 std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const;
+    // Position of the n-th event of the kind in the record, -1 when absent.
+    int position(const std::string& kind, size_t nth = 0) const;
+
+    static zuva_callback callbackFor(const std::string& kind);
+    void record(const std::string& kind, const char* json);
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::vector<Event> m_events;
+    void* m_handle = nullptr;
+};
+
+} // namespace testsupport

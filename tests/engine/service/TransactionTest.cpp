@@ -1,0 +1,210 @@
+#include "ServiceFixture.h"
+
+#include "engine/service/ReverseCallbackResponse.h"
+
+using namespace testsupport;
+
+namespace {
+
+// The information request of a fresh connection (sequence number 1), as the
+// terminal must receive it: header to destination 00 0F with body length 11,
+// then F0 { E1 { D0 "Ci", D1 01 } }.
+const Bytes InformationRequestSequence1 = fromHex(
+    "4D43 0100 00000000000000000000 000F 00000000000000000000 0A0B 00000000000000 00 0011"
+    "F009 E107 D0024369 D10101");
+
+SimTerminal::Responder informationAnswer()
+{
+    return [](const SimMessage& request) {
+        return SimTerminal::answer(SimTerminal::informationReplyTo(request, "TERM0001", "SIM-1", "10"));
+    };
+}
+
+void expectNetworkError(const QJsonObject& document)
+{
+    EXPECT_EQ(errorOf(document).value("code").toInt(), 2);
+    EXPECT_EQ(errorOf(document).value("causeCode").toInt(), 18);
+}
+
+} // namespace
+
+using Transactions = ServiceFixture;
+
+TEST_F(Transactions, InformationServiceEndToEnd)
+{
+    auto terminal = connectTerminal("TERM0001");
+    terminal->on("Ci", informationAnswer());
+    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("free", 1));
+    ASSERT_EQ(host.count("result"), 1u);
+    EXPECT_LT(host.position("result"), host.position("free"));
+
+    const auto requests = terminal->requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(toHex(requests[0].header + requests[0].body), toHex(InformationRequestSequence1));
+
+    const QJsonObject result = host.documents("result").front().value("result").toObject();
+    EXPECT_EQ(result.value("terminalIdentifier").toString(), "TERM0001");
+    EXPECT_EQ(result.value("terminalModel").toString(), "SIM-1");
+    EXPECT_EQ(result.value("terminalAdditionalCapabilities").toString(), "10");
+    EXPECT_TRUE(result.value("cashbackEnabled").toBool());
+
+    // The next request carries the next sequence number.
+    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 2));
+    EXPECT_EQ(terminal->requests().at(1).sequence, 2);
+}
+
+TEST_F(Transactions, RefusedRequestsAreAnsweredAndReleasedBeforeReturning)
+{
+    auto terminal = connectTerminal("TERM0001");
+
+    EXPECT_EQ(host.send("TERM0001", "{\"transaction\": {\"action\": \"Unknown\"}}"), -1);
+    ASSERT_EQ(host.count("result"), 1u);
+    ASSERT_EQ(host.count("free"), 1u);
+    EXPECT_EQ(reasonOf(host.documents("result").at(0)), "no registered handler found for action Unknown");
+    EXPECT_EQ(errorOf(host.documents("result").at(0)).value("causeCode").toInt(), 15);
+
+    EXPECT_EQ(host.send("TERM0001", "not json"), -1);
+    EXPECT_EQ(reasonOf(host.documents("result").at(1)), "Invalid JSON");
+
+    EXPECT_EQ(host.send("TERM9999", informationRequest()), -1);
+    ASSERT_EQ(host.count("free"), 3u);
+    const QJsonObject notConnected = host.documents("result").at(2);
+    EXPECT_EQ(errorOf(notConnected).value("code").toInt(), 2);
+    EXPECT_EQ(errorOf(notConnected).value("causeCode").toInt(), 15);
+    EXPECT_EQ(reasonOf(notConnected), "Terminal with id TERM9999 is not connected");
+    EXPECT_TRUE(terminal->requests().empty());
+}
+
+TEST_F(Transactions, ResetFailsTheTransactionInFlight)
+{
+    auto terminal = connectTerminal("TERM0001");
+    EXPECT_EQ(zuva_resetTransaction("TERM9999"), -1);
+    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+    ASSERT_TRUE(terminal->waitForRequests(1));
+    EXPECT_EQ(zuva_reset_transaction("TERM0001"), 0);
+    ASSERT_TRUE(host.waitFor("free", 1));
+    ASSERT_EQ(host.count("result"), 1u);
+    EXPECT_EQ(errorOf(host.documents("result").front()).value("code").toInt(), 2);
+    EXPECT_EQ(errorOf(host.documents("result").front()).value("causeCode").toInt(), 30);
+}
+
+TEST_F(Transactions, ErrorRepliesFailTheTransaction)
+{
+    auto terminal = connectTerminal("TERM0001");
+    terminal->on("Ci", [](const SimMessage& request) {
+        return SimTerminal::answer(SimTerminal::rejectionOf(request, "0102"));
+    });
+    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 1));
+    QJsonObject error = errorOf(host.documents("result").back());
+    EXPECT_EQ(error.value("code").toInt(), 1);
+    EXPECT_EQ(error.value("causeCode").toInt(), 20);
+
+    terminal->on("Ci", [](const SimMessage& request) {
+        return SimTerminal::answer(SimTerminal::incidentReplyTo(request, "2001", "CARD REFUSED"));
+    });
+    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 2));
+    error = errorOf(host.documents("result").back());
+    EXPECT_EQ(error.value("code").toInt(), 1);
+    EXPECT_EQ(error.value("causeCode").toInt(), 19);
+}
+
+TEST_F(Transactions, NotificationsFollowTheSwitch)
+{
+    auto terminal = connectTerminal("TERM0001");
+    terminal->on("Ci", informationAnswer());
+    EXPECT_EQ(zuvaServiceEnableNotifications("TERM9999", 1), -1);
+    ASSERT_EQ(zuvaServiceEnableNotifications("TERM0001", 1), 0);
+    ASSERT_EQ(zuva_set_service_enable_notifications("TERM0001", 1), 0);
+    terminal->sendSynchronizationAdvice("8001");
+    ASSERT_TRUE(host.waitFor("notification", 1));
+    const QJsonObject event = host.documents("notification").front().value("event").toObject();
+    EXPECT_EQ(event.value("synchronizationState").toString(), "8001");
+    EXPECT_EQ(event.value("terminalIdentifier").toString(), "TERM0001");
+
+    ASSERT_EQ(zuvaServiceEnableNotifications("TERM0001", 0), 0);
+    terminal->sendSynchronizationAdvice("4000");
+    // A full round trip after the advice: it has been handled by then.
+    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 1));
+    EXPECT_EQ(host.count("notification"), 1u);
+    EXPECT_TRUE(host.documents("result").front().contains("result"));
+}
+
+TEST_F(Transactions, ClosingSocketFailsTheTransactionBeforeTheDisconnection)
+{
+    auto terminal = connectTerminal("TERM0001");
+    terminal->on("Ci", [](const SimMessage&) { return SimTerminal::closing(); });
+    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("disconnected", 1));
+    ASSERT_TRUE(host.waitFor("free", 1));
+    ASSERT_EQ(host.count("result"), 1u);
+    expectNetworkError(host.documents("result").front());
+    EXPECT_LT(host.position("result"), host.position("disconnected"));
+}
+
+TEST_F(Transactions, StoppingTheServiceFailsTheTransactionAndReportsTheTerminal)
+{
+    auto terminal = connectTerminal("TERM0001");
+    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+    ASSERT_TRUE(terminal->waitForRequests(1));
+    host.stop();
+    ASSERT_EQ(host.count("result"), 1u);
+    expectNetworkError(host.documents("result").front());
+    EXPECT_LT(host.position("result"), host.position("disconnected"));
+    EXPECT_LT(host.position("disconnected"), host.position("stopped"));
+    EXPECT_TRUE(terminal->waitForPeerClose());
+    EXPECT_EQ(zuva_isTerminalConnected("TERM0001"), -1);
+}
+
+TEST_F(Transactions, SplitAndMergedMessagesAndGarbage)
+{
+    SimTerminal terminal;
+    ASSERT_TRUE(terminal.connectTo(port));
+    // The advice arrives in pieces.
+    ASSERT_TRUE(terminal.sendSplit(SimTerminal::adviceMessage(SimAdvice()), 7));
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    ASSERT_EQ(zuvaServiceEnableNotifications("TERM0001", 1), 0);
+
+    // An event and the reply in one write.
+    terminal.on("Ci", [](const SimMessage& request) {
+        return SimTerminal::Reply{{SimTerminal::synchronizationAdviceMessage("01")
+                                   + SimTerminal::informationReplyTo(request, "TERM0001", "SIM-1", "08")},
+                                  false};
+    });
+    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 1));
+    ASSERT_TRUE(host.waitFor("notification", 1));
+    EXPECT_FALSE(host.documents("result").at(0).value("result").toObject().value("cashbackEnabled").toBool(true));
+
+    // Garbage on the line must not take the connection's reading down.
+    terminal.on("Ci", informationAnswer());
+    ASSERT_TRUE(terminal.send(SimTerminal::garbage()));
+    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 2));
+    EXPECT_TRUE(host.documents("result").at(1).value("result").toObject().value("cashbackEnabled").toBool());
+    EXPECT_EQ(terminal.malformedCount(), 0u);
+}
+
+TEST(ReplyChannel, LastAnswerWinsAndNullHandleIsIgnored)
+{
+    zuva_reply_function reply = nullptr;
+    void* handle = nullptr;
+    HostRecorder host;
+    ASSERT_EQ(zuva_sendTransaction("TERM9999", "{}", HostRecorder::callbackFor("result"), &host, &reply, &handle,
+                                   nullptr),
+              -1);
+    EXPECT_EQ(reply, &ReverseCallbackResponse::OnReverseCallback);
+    EXPECT_NE(handle, nullptr);
+
+    ReverseCallbackResponse slot;
+    reply("{\"ProductDelivery\": {\"deliveryAccepted\": false}}", &slot);
+    reply("{\"ProductDelivery\": {\"deliveryAccepted\": true}}", &slot);
+    reply("ignored", nullptr);
+    EXPECT_EQ(slot.answer(), "{\"ProductDelivery\": {\"deliveryAccepted\": true}}");
+    reply(nullptr, &slot);
+    EXPECT_EQ(slot.answer(), "");
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "link/Kiss.h"
+#include "link/KissUtil.h"
+
+#include "support/LinkPeer.h"
+#include "support/LinkTestStreams.h"
+#include "support/Wait.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace linktest {
+
+using std::chrono::milliseconds;
+
+// The link's callbacks are queued to the thread that built it; the tests
+// build it on the main thread and run its events while they wait.
+inline void ensureApplication()
+{
+    static int argc = 1;
+    static char name[] = "test_link";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
+}
+
+inline QByteArray frame(const char* hexPayload, unsigned char sequence)
+{
+    return kiss::buildKissDataMessage(QByteArray::fromHex(hexPayload), sequence);
+}
+
+inline QByteArray ack(unsigned char sequence)
+{
+    return QByteArray(1, char(kiss::ACK)) + QByteArray(1, char(sequence));
+}
+
+inline QByteArray nak()
+{
+    return QByteArray(1, char(kiss::NACK));
+}
+
+// Short time-outs so that no test waits for the real ones.
+inline kiss::LinkTimings fastTimings()
+{
+    kiss::LinkTimings timings;
+    timings.connectDelay = testsupport::scaled(milliseconds(10));
+    timings.ackTimeout = testsupport::scaled(milliseconds(150));
+    timings.completeMessageTimeout = testsupport::scaled(milliseconds(60));
+    return timings;
+}
+
+// A link over in-memory streams; the test plays the terminal by pushing bytes
+// into the link's input and looking at what the link wrote.
+class LinkFixture : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ensureApplication(); }
+
+    void makeLink(boost::optional<milliseconds> heartbeat, kiss::LinkTimings timings = fastTimings())
+    {
+        link = std::make_unique<kiss::Kiss>(input, output, heartbeat, timings);
+        link->setOnConnectedCallback([this] { ++connected; });
+        link->setOnDisconnectedCallback([this] { ++disconnected; });
+        link->setOnSendFailedCallback([this] { ++sendFailed; });
+        link->setOnSendSuccessCallback([this] { ++sendSucceeded; });
+        link->setOnReceiveFailedCallback([this] { ++receiveFailed; });
+    }
+
+    // Starts the link and answers its first probe.
+    void connectLink(boost::optional<milliseconds> heartbeat = boost::none)
+    {
+        makeLink(heartbeat);
+        link->start();
+        ASSERT_TRUE(waitFor([&] { return output->countOf(frame("", 1)) > 0; }));
+        input->push(ack(1));
+        ASSERT_TRUE(waitFor([&] { return connected == 1; }));
+    }
+
+    // Runs the main thread's events and reads the link, as the engine does on
+    // pending data, until the condition holds.
+    bool waitFor(const std::function<bool()>& condition, milliseconds deadline = milliseconds(5000))
+    {
+        return testsupport::waitUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                link->getInputStream()->read(received);
+                return condition();
+            },
+            deadline);
+    }
+
+    bool write(const char* hexPayload)
+    {
+        const QByteArray payload = QByteArray::fromHex(hexPayload);
+        return link->getOutputStream()->write(reinterpret_cast<const unsigned char*>(payload.constData()),
+                                              payload.size());
+    }
+
+    bool wrote(const QByteArray& bytes) const { return output->countOf(bytes) > 0; }
+
+    // Lets an independent implementation of the terminal's side answer the link.
+    void attachPeer()
+    {
+        peer = std::make_unique<testsupport::LinkPeer>([input = input](const testsupport::Bytes& bytes) {
+            input->push(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
+        });
+        output->setForward([peer = peer.get()](const QByteArray& bytes) {
+            peer->receive(testsupport::Bytes(bytes.begin(), bytes.end()));
+        });
+    }
+
+    std::shared_ptr<testsupport::LinkTestInputStream> input = std::make_shared<testsupport::LinkTestInputStream>();
+    std::shared_ptr<testsupport::LinkTestOutputStream> output = std::make_shared<testsupport::LinkTestOutputStream>();
+    std::unique_ptr<testsupport::LinkPeer> peer;
+    std::unique_ptr<kiss::Kiss> link;
+    QByteArray received;
+    int connected = 0;
+    int disconnected = 0;
+    int sendFailed = 0;
+    int sendSucceeded = 0;
+    int receiveFailed = 0;
+};
+
+} // namespace linktest

@@ -1,0 +1,294 @@
+#include "LinkFixture.h"
+
+#include "foundation/SerialPort.h"
+
+#include <chrono>
+
+using namespace linktest;
+
+using LinkStates = LinkFixture;
+
+namespace {
+
+// A serial port as far as the link looks at it: its streams and line rate.
+class SerialLineDouble : public vorsam::SerialPort, public testsupport::LinkTestOutputStream {
+public:
+    explicit SerialLineDouble(vorsam::BaudRate rate)
+        : rate_(rate)
+    {
+    }
+    bool open(QString, vorsam::BaudRate, vorsam::Parity, vorsam::StopBits) override { return false; }
+    bool close() override { return true; }
+    bool isOpen() const override { return true; }
+    QString getPort() const override { return QStringLiteral("double"); }
+    vorsam::BaudRate getBaudRate() const override { return rate_; }
+    vorsam::Parity getParity() const override { return vorsam::NoParity; }
+    vorsam::StopBits getStopBits() const override { return vorsam::OneStop; }
+    std::shared_ptr<vorsam::InputStream> getInputStream() const override { return nullptr; }
+    std::shared_ptr<vorsam::OutputStream> getOutputStream() const override { return nullptr; }
+
+private:
+    vorsam::BaudRate rate_;
+};
+
+} // namespace
+
+TEST_F(LinkStates, ConnectsOnTheAcknowledgedProbeOnly)
+{
+    makeLink(boost::none);
+    link->start();
+    EXPECT_TRUE(link->isStarted());
+    // Unanswered probes are resent with their number; a foreign ACK changes nothing.
+    ASSERT_TRUE(waitFor([&] { return output->countOf(frame("", 1)) >= 2; }));
+    input->push(ack(7));
+    EXPECT_TRUE(waitFor([&] { return output->countOf(frame("", 1)) >= 3; }));
+    EXPECT_FALSE(link->isConnected());
+    EXPECT_EQ(connected, 0);
+
+    input->push(ack(1));
+    ASSERT_TRUE(waitFor([&] { return connected == 1; }));
+    EXPECT_TRUE(link->isConnected());
+    EXPECT_EQ(sendFailed, 0); // probes are not reported
+}
+
+TEST_F(LinkStates, WriteWhileDownFailsAtOnceAndIsReported)
+{
+    makeLink(boost::none);
+    EXPECT_FALSE(write("41")); // not started
+    link->start();
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 1)); }));
+    EXPECT_FALSE(write("41")); // probing
+    ASSERT_TRUE(waitFor([&] { return sendFailed >= 1; }));
+    EXPECT_EQ(output->countOf(frame("41", 2)), 0u);
+}
+
+TEST_F(LinkStates, WritesWhileBusyAreSentInOrderOnceIdle)
+{
+    connectLink();
+    ASSERT_TRUE(write("A1"));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("A1", 2)); }));
+    // Awaiting the ACK of A1: further messages wait their turn.
+    EXPECT_TRUE(write("B2"));
+    EXPECT_TRUE(write("C3"));
+    EXPECT_FALSE(wrote(frame("B2", 3)));
+
+    input->push(ack(2));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("B2", 3)); }));
+    EXPECT_FALSE(wrote(frame("C3", 4)));
+    input->push(ack(3));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("C3", 4)); }));
+    input->push(ack(4));
+    ASSERT_TRUE(waitFor([&] { return sendSucceeded == 3; }));
+    EXPECT_EQ(sendFailed, 0);
+
+    // A message written while a frame is being received waits as well.
+    const QByteArray incoming = frame("5051", 9);
+    input->push(incoming.left(3));
+    link->getInputStream()->read(received);
+    EXPECT_TRUE(write("D4"));
+    input->push(incoming.mid(3));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("D4", 5)); }));
+    EXPECT_EQ(received, QByteArray::fromHex("5051"));
+}
+
+TEST_F(LinkStates, RepeatedFrameIsAcknowledgedAgainButDeliveredOnce)
+{
+    connectLink();
+    input->push(frame("1122", 5));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(ack(5)) == 1; }));
+    input->push(frame("1122", 5)); // our ACK was lost
+    ASSERT_TRUE(waitFor([&] { return output->countOf(ack(5)) == 2; }));
+    EXPECT_EQ(received, QByteArray::fromHex("1122"));
+
+    input->push(frame("1122", 6));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(ack(6)) == 1; }));
+    EXPECT_EQ(received, QByteArray::fromHex("11221122"));
+}
+
+TEST_F(LinkStates, OneReadHandlesEveryCompleteElement)
+{
+    connectLink();
+    ASSERT_TRUE(write("A1"));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("A1", 2)); }));
+
+    input->push(ack(2) + frame("3031", 7) + frame("", 8) + frame("3233", 9));
+    QByteArray payloads;
+    EXPECT_EQ(link->getInputStream()->read(payloads), 4);
+    EXPECT_EQ(payloads, QByteArray::fromHex("30313233"));
+    EXPECT_TRUE(wrote(ack(7)));
+    EXPECT_TRUE(wrote(ack(8)));
+    EXPECT_TRUE(wrote(ack(9)));
+    ASSERT_TRUE(waitFor([&] { return sendSucceeded == 1; }));
+
+    // The link is idle again: the next write goes out at once.
+    ASSERT_TRUE(write("B2"));
+    EXPECT_TRUE(wrote(frame("B2", 3)));
+
+    // A read that only handles acknowledgements or finds nothing returns 0.
+    input->push(ack(3));
+    QByteArray none;
+    EXPECT_EQ(link->getInputStream()->read(none), 0);
+    EXPECT_EQ(link->getInputStream()->read(none), 0);
+    EXPECT_TRUE(none.isEmpty());
+}
+
+TEST_F(LinkStates, NoiseInFrontOfFramesAndAcksIsSkipped)
+{
+    connectLink();
+    input->push(QByteArray::fromHex("FF7E41") + frame("4142", 3));
+    ASSERT_TRUE(waitFor([&] { return wrote(ack(3)); }));
+    EXPECT_EQ(received, QByteArray::fromHex("4142"));
+    EXPECT_EQ(output->countOf(nak()), 0u);
+
+    ASSERT_TRUE(write("A1"));
+    input->push(QByteArray::fromHex("00FF") + ack(2));
+    ASSERT_TRUE(waitFor([&] { return sendSucceeded == 1; }));
+
+    // Nothing but noise is answered with one NAK.
+    input->push(QByteArray::fromHex("414243"));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(nak()) == 1; }));
+}
+
+TEST_F(LinkStates, DamagedFrameIsRefusedAndFramesBehindItKept)
+{
+    connectLink();
+    QByteArray damaged = frame("5555", 4);
+    damaged[2] = 0x56;
+    input->push(damaged + frame("6666", 5));
+    ASSERT_TRUE(waitFor([&] { return wrote(ack(5)); }));
+    EXPECT_EQ(output->countOf(nak()), 1u);
+    EXPECT_EQ(received, QByteArray::fromHex("6666"));
+
+    // A frame cut short runs into the next one, which survives.
+    const QByteArray cut = frame("7777", 6).left(4);
+    input->push(cut + frame("8888", 7));
+    ASSERT_TRUE(waitFor([&] { return wrote(ack(7)); }));
+    EXPECT_EQ(received, QByteArray::fromHex("66668888"));
+}
+
+TEST_F(LinkStates, PartialFrameIsCompletedOrDroppedWhenItGoesStale)
+{
+    connectLink();
+    const QByteArray incoming = frame("414243", 3);
+    input->push(incoming.left(4));
+    QByteArray none;
+    EXPECT_EQ(link->getInputStream()->read(none), 0);
+    input->push(incoming.mid(4));
+    ASSERT_TRUE(waitFor([&] { return wrote(ack(3)); }));
+    EXPECT_EQ(received, QByteArray::fromHex("414243"));
+
+    // The rest never comes: NAK, and later bytes are judged on their own.
+    input->push(frame("5152", 4).left(5));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(nak()) == 1; }));
+    input->push(frame("5354", 5));
+    ASSERT_TRUE(waitFor([&] { return wrote(ack(5)); }));
+    EXPECT_EQ(received, QByteArray::fromHex("4142435354"));
+}
+
+TEST_F(LinkStates, StaleFragmentDoesNotHideTheAcknowledgement)
+{
+    connectLink();
+    ASSERT_TRUE(write("A1"));
+    // A fragment arrives while the frame awaits its ACK and is never completed.
+    input->push(QByteArray::fromHex("020941"));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(frame("A1", 2)) >= 2; }));
+    input->push(ack(2));
+    ASSERT_TRUE(waitFor([&] { return sendSucceeded == 1; }));
+    EXPECT_EQ(sendFailed, 0);
+}
+
+TEST_F(LinkStates, UnansweredFrameWithoutHeartbeatFailsButStaysConnected)
+{
+    connectLink();
+    ASSERT_TRUE(write("A1"));
+    for (int nakCount = 1; nakCount <= 4; ++nakCount) {
+        ASSERT_TRUE(waitFor([&] { return output->countOf(frame("A1", 2)) == size_t(nakCount); }));
+        input->push(nak());
+    }
+    ASSERT_TRUE(waitFor([&] { return sendFailed == 1; }));
+    EXPECT_EQ(output->countOf(frame("A1", 2)), 4u);
+    EXPECT_EQ(disconnected, 0);
+    EXPECT_TRUE(link->isConnected());
+    ASSERT_TRUE(write("B2"));
+    EXPECT_TRUE(wrote(frame("B2", 3)));
+}
+
+TEST_F(LinkStates, LostHeartbeatDisconnectsAndRefusesWritesUntilReconnected)
+{
+    connectLink(milliseconds(20));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 2)); }));
+    // Four unanswered sendings of the heartbeat: failure, then down.
+    ASSERT_TRUE(waitFor([&] { return disconnected == 1; }));
+    EXPECT_EQ(output->countOf(frame("", 2)), 4u);
+    EXPECT_EQ(sendFailed, 1);
+    EXPECT_FALSE(link->isConnected());
+    EXPECT_FALSE(write("A1"));
+    ASSERT_TRUE(waitFor([&] { return sendFailed == 2; }));
+
+    // Probing resumes with a new number until the terminal answers.
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 3)); }));
+    input->push(ack(3));
+    ASSERT_TRUE(waitFor([&] { return connected == 2; }));
+}
+
+TEST_F(LinkStates, FourNaksSentReportOneReceiveFailure)
+{
+    connectLink();
+    for (int i = 1; i <= 4; ++i) {
+        input->push(QByteArray::fromHex("41"));
+        ASSERT_TRUE(waitFor([&] { return output->countOf(nak()) == size_t(i); }));
+    }
+    ASSERT_TRUE(waitFor([&] { return receiveFailed == 1; }));
+    input->push(QByteArray::fromHex("41"));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(nak()) == 5u; }));
+    EXPECT_EQ(receiveFailed, 1);
+}
+
+TEST_F(LinkStates, WaitAcknowledgementPostponesTheResend)
+{
+    connectLink();
+    const milliseconds timeout = fastTimings().ackTimeout;
+    ASSERT_TRUE(write("A1"));
+    const auto sent = std::chrono::steady_clock::now();
+    // Half way through the time-out the terminal asks us to wait.
+    ASSERT_TRUE(waitFor([&] { return std::chrono::steady_clock::now() - sent >= timeout / 2; }));
+    input->push(QByteArray(1, char(kiss::WACK)));
+    link->getInputStream()->read(received);
+    ASSERT_TRUE(waitFor([&] { return output->countOf(frame("A1", 2)) == 2; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, timeout + timeout / 2);
+    EXPECT_EQ(sendFailed, 0);
+}
+
+TEST_F(LinkStates, SequenceNumbersRunTo254ThenZero)
+{
+    connectLink();
+    for (int sequence = 2; sequence <= 256; ++sequence) {
+        const unsigned char expected = static_cast<unsigned char>(sequence == 255 ? 0 : sequence == 256 ? 1 : sequence);
+        ASSERT_TRUE(write(""));
+        ASSERT_TRUE(waitFor([&] { return output->at(output->count() - 1) == frame("", expected); }))
+            << "sequence " << sequence;
+        input->push(ack(expected));
+    }
+    EXPECT_TRUE(waitFor([&] { return sendSucceeded == 255; }));
+}
+
+TEST_F(LinkStates, AckTimeoutAllowsForTheFrameOnTheLine)
+{
+    kiss::LinkTimings slowLine = fastTimings();
+    slowLine.baudRate = 1200;
+    EXPECT_EQ(slowLine.ackTimeoutFor(100), slowLine.ackTimeout + milliseconds(1000));
+    EXPECT_EQ(fastTimings().ackTimeoutFor(100), fastTimings().ackTimeout);
+
+    // The line rate comes from the serial port behind the output stream.
+    output = std::make_shared<SerialLineDouble>(vorsam::Baud1200);
+    makeLink(boost::none, fastTimings());
+    link->start();
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 1)); }));
+    input->push(ack(1));
+    ASSERT_TRUE(waitFor([&] { return connected == 1; }));
+    const QByteArray ticket(20, 'T'); // 25 bytes on the line: 250 ms at 1200 baud
+    ASSERT_TRUE(write(ticket.toHex().constData()));
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitFor([&] { return output->countOf(kiss::buildKissDataMessage(ticket, 2)) == 2; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, slowLine.ackTimeout + milliseconds(250));
+}

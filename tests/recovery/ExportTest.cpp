@@ -1,0 +1,170 @@
+#include "RecoveryTestSupport.h"
+
+#include "recovery/CRCGenerator.h"
+#include "recovery/RecoveryFileUtil.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <random>
+
+using namespace recoverytest;
+using ect::RecoveryFileUtil;
+
+namespace {
+
+std::shared_ptr<ect::ZUVARecoveryFileImpl> closedFile(const std::string& batchId = "0012")
+{
+    auto file = std::make_shared<ect::ZUVARecoveryFileImpl>();
+    file->setAcquirerId("0000000A");
+    file->setTerminalId("12345678");
+    file->setSchemeId("A00000000401");
+    file->setBatchId(batchId);
+    file->setClosingDate(localTime(2016, 3, 5, 14, 7, 9));
+    return file;
+}
+
+void addTransaction(ect::ZUVARecoveryFileImpl& file, const std::string& merchant, const std::string& logRecord)
+{
+    auto transaction = std::make_shared<ect::ZUVARecoveryFileTransaction>();
+    transaction->setMerchantUserId(merchant);
+    transaction->setLogRecord(logRecord);
+    auto transactions = file.transactions();
+    transactions.push_back(transaction);
+    file.setTransactions(transactions);
+}
+
+std::string crcText(const std::string& hex)
+{
+    char text[5];
+    std::snprintf(text, sizeof text, "%04X", referenceCrc(bytesOfHex(hex)));
+    return text;
+}
+
+} // namespace
+
+TEST(RecoveryCrc, MatchesTheReferenceComputation)
+{
+    const oxa::CRCGenerator crc;
+    EXPECT_EQ(crc.crc16ForRecoveryFile(std::vector<uint8_t>{'1', '2', '3', '4', '5', '6', '7', '8', '9'}), "BB3D");
+    EXPECT_EQ(crc.crc16ForRecoveryFile(std::vector<uint8_t>{}), "0000");
+    EXPECT_EQ(oxa::CRCGenerator::crc_16_table[1], 0xC0C1);
+    EXPECT_EQ(oxa::CRCGenerator::crc_16_table[2], 0xC181);
+
+    std::mt19937 random(7);
+    bool sawLeadingZero = false;
+    for (int round = 0; round < 300; ++round) {
+        std::vector<uint8_t> bytes(random() % 40);
+        for (auto& byte : bytes)
+            byte = static_cast<uint8_t>(random());
+        const std::string hex = QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()))
+                                    .toHex().toUpper().toStdString();
+        char expected[5];
+        std::snprintf(expected, sizeof expected, "%04X", referenceCrc(bytes));
+        EXPECT_EQ(crc.crc16ForRecoveryFile(bytes), expected);
+        EXPECT_EQ(crc.crc16ForRecoveryFile(hex), expected);
+        sawLeadingZero = sawLeadingZero || expected[0] == '0';
+    }
+    EXPECT_TRUE(sawLeadingZero);
+    // Odd length: the last group is one digit; groups without a digit count as 0.
+    EXPECT_EQ(crc.crc16ForRecoveryFile(std::string("ABC")), crc.crc16ForRecoveryFile(std::vector<uint8_t>{0xAB, 0x0C}));
+    EXPECT_EQ(crc.crc16ForRecoveryFile(std::string("ZZ01")), crc.crc16ForRecoveryFile(std::vector<uint8_t>{0, 1}));
+}
+
+TEST(RecoveryExport, FileWithoutTransactions)
+{
+    const std::string head = "DF68040000000A" "9F1C083132333435363738" "DF820506A00000000401" "C5020012"
+                             "C90720160305140709" "C3020000";
+    EXPECT_EQ(closedFile()->content(), head + "CA02" + crcText(head));
+}
+
+TEST(RecoveryExport, TransactionsFollowInOrderAndTheCrcCoversThem)
+{
+    auto file = closedFile();
+    addTransaction(*file, "ABCDE", "0102A0");
+    addTransaction(*file, "0123456789ABCDEF", "FFEE");
+    const std::string covered = "DF68040000000A" "9F1C083132333435363738" "DF820506A00000000401" "C5020012"
+                                "C90720160305140709" "C3020002"
+                                "9F160F" "4142434445" "00000000000000000000" "0102A0"
+                                "9F160F" "30313233343536373839414243444546" "FFEE";
+    const std::string content = file->content();
+    EXPECT_EQ(content, covered + "CA02" + crcText(covered));
+
+    auto changed = closedFile();
+    addTransaction(*changed, "ABCDE", "0102A1");
+    addTransaction(*changed, "0123456789ABCDEF", "FFEE");
+    EXPECT_NE(changed->content().substr(content.size() - 4), content.substr(content.size() - 4));
+}
+
+TEST(RecoveryExport, HexaStringAndFileName)
+{
+    EXPECT_EQ(RecoveryFileUtil::toHexaString(std::string("\xff\x05\x0a")), "FF050A");
+    EXPECT_EQ(RecoveryFileUtil::toHexaString(""), "");
+    auto file = closedFile();
+    EXPECT_EQ(file->fileName(), "Recovery_A0000000A_T12345678_D20160305_B0012.hex");
+    file->setBatchId("0013");
+    EXPECT_EQ(file->fileName(), "Recovery_A0000000A_T12345678_D20160305_B0013.hex");
+    EXPECT_NE(file->content().find("C5020013"), std::string::npos);
+    file->setTerminalId("../../etc");
+    EXPECT_EQ(QFileInfo(QString::fromStdString(file->fileName())).fileName().toStdString(), file->fileName());
+}
+
+class RecoveryExtraction : public ::testing::Test {
+protected:
+    QString target() const { return folder.filePath("out/sub"); }
+    QTemporaryDir folder;
+};
+
+TEST_F(RecoveryExtraction, WritesEachExportAndReplacesItsOwnEarlierExport)
+{
+    const RecoveryFileUtil::Files files{closedFile("0001"), closedFile("0002"), closedFile("0003")};
+    ASSERT_TRUE(RecoveryFileUtil::extractRecoveryFiles(files, target()));
+    ASSERT_TRUE(RecoveryFileUtil::extractRecoveryFiles(files, target()));
+    const QStringList names = fileNamesIn(target());
+    ASSERT_EQ(names.size(), 3);
+    for (const auto& file : files) {
+        const QString path = QDir(target()).filePath(QString::fromStdString(file->fileName()));
+        EXPECT_EQ(contentOf(path).toStdString(), file->content());
+    }
+    EXPECT_TRUE(RecoveryFileUtil::extractRecoveryFiles({}, folder.filePath("empty")));
+    EXPECT_TRUE(QFileInfo(folder.filePath("empty")).isDir());
+}
+
+// Two recovery files of one acquirer, terminal, batch and day share an export
+// name: neither export may overwrite the other, in one run or across runs.
+TEST_F(RecoveryExtraction, SameNameExportsDoNotOverwriteEachOther)
+{
+    auto first = closedFile();
+    addTransaction(*first, "A", "01");
+    auto second = closedFile();
+    second->setClosingDate(localTime(2016, 3, 5, 18, 0, 0));
+    addTransaction(*second, "B", "02");
+    ASSERT_EQ(first->fileName(), second->fileName());
+
+    EXPECT_EQ(RecoveryFileUtil::exportFileNames({first, second}),
+              QStringList({"Recovery_A0000000A_T12345678_D20160305_B0012.hex",
+                           "Recovery_A0000000A_T12345678_D20160305_B0012_2.hex"}));
+    ASSERT_TRUE(RecoveryFileUtil::extractRecoveryFiles({first, second}, target()));
+    ASSERT_TRUE(RecoveryFileUtil::extractRecoveryFiles({second}, target()));
+    auto third = closedFile();
+    addTransaction(*third, "C", "03");
+    ASSERT_TRUE(RecoveryFileUtil::extractRecoveryFiles({third}, target()));
+
+    QStringList contents;
+    for (const QString& name : fileNamesIn(target()))
+        contents << QString::fromUtf8(contentOf(QDir(target()).filePath(name)));
+    contents.sort();
+    QStringList expected{QString::fromStdString(first->content()), QString::fromStdString(second->content()),
+                         QString::fromStdString(third->content())};
+    expected.sort();
+    EXPECT_EQ(contents, expected);
+}
+
+TEST_F(RecoveryExtraction, FolderThatCannotBeCreatedFails)
+{
+    writeBytes(folder.filePath("plain"), "x");
+    EXPECT_FALSE(RecoveryFileUtil::extractRecoveryFiles({closedFile()}, folder.filePath("plain/out")));
+    EXPECT_FALSE(RecoveryFileUtil::extractRecoveryFiles({closedFile()}, ""));
+    EXPECT_EQ(allFilesBelow(folder.path()), QStringList{"plain"});
+}

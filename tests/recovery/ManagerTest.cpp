@@ -1,0 +1,271 @@
+#include "RecoveryTestSupport.h"
+
+#include "recovery/RecoveryFileUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+using namespace recoverytest;
+using ect::RecoveryFileUtil;
+
+namespace {
+
+const std::string T1 = "12345678";
+const std::string A1 = "0000000A";
+
+std::vector<std::string> logRecordsOf(const ect::ZUVARecoveryFileImpl& file)
+{
+    std::vector<std::string> records;
+    for (const auto& transaction : file.transactions())
+        records.push_back(transaction->logRecord());
+    return records;
+}
+
+class RecoveryManager : public RecoveryFolderTest {
+protected:
+    bool save(const std::string& terminal, const std::string& acquirer, const std::string& batch,
+              const std::tm& date, const std::string& record)
+    {
+        return manager.saveRecoveryItem(makeItem(terminal, acquirer, batch, date, record));
+    }
+
+    // Makes n closed files, one per terminal, and leaves each terminal a file open.
+    void makeClosedFiles(int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            const std::string terminal = "T" + std::to_string(100 + i);
+            ASSERT_TRUE(save(terminal, A1, "0001", localTime(2016, 3, 5, 11, 0, 0), "01"));
+            ASSERT_TRUE(save(terminal, A1, "0002", localTime(2016, 3, 5, 11, 0, 0), "02"));
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(RecoveryManager, FirstItemOpensAFileAndLaterOnesOfTheBatchJoinIt)
+{
+    const std::tm morning = localTime(2016, 3, 5, 9, 0, 0);
+    ASSERT_TRUE(save(T1, A1, "0012", morning, "AA01"));
+    EXPECT_EQ(fileNamesIn(openFolder()), QStringList{"TID12345678-ACQ0000000A.xml"});
+    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 5, 0), "AA02"));
+    ASSERT_TRUE(save(T1, "0000000B", "0012", morning, "BB01"));
+
+    const auto files = RecoveryFileUtil::readRecoveryFilesXml(openFolder());
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(logRecordsOf(*files[0]), (std::vector<std::string>{"AA01", "AA02"}));
+    EXPECT_EQ(secondsOf(files[0]->creationDate()), secondsOf(morning));
+    EXPECT_EQ(logRecordsOf(*files[1]), std::vector<std::string>{"BB01"});
+    EXPECT_TRUE(manager.getRecoveryFiles().empty());
+}
+
+TEST_F(RecoveryManager, IncompleteItemsAreRefusedWithoutAFile)
+{
+    auto noMerchant = makeItem(T1, A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01", "");
+    auto noDate = makeItem(T1, A1, "0012", std::tm{}, "AA01");
+    auto control = makeItem(std::string("1234\x01", 5), A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01");
+    EXPECT_FALSE(manager.saveRecoveryItem(noMerchant));
+    EXPECT_FALSE(manager.saveRecoveryItem(noDate));
+    EXPECT_FALSE(manager.saveRecoveryItem(control));
+    EXPECT_FALSE(manager.saveRecoveryItem(nullptr));
+    EXPECT_TRUE(allFilesBelow(base.path()).isEmpty());
+}
+
+TEST_F(RecoveryManager, BatchChangeClosesTheFileAtItsLastTransaction)
+{
+    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 10, 30, 15), "AA02"));
+    ASSERT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 11, 0, 0), "AA03"));
+
+    EXPECT_EQ(fileNamesIn(closedFolder()), QStringList{"20160305103015-TID12345678-ACQ0000000A.xml"});
+    const auto closed = manager.getRecoveryFiles();
+    ASSERT_EQ(closed.size(), 1u);
+    EXPECT_EQ(closed[0]->batchId(), "0012");
+    EXPECT_EQ(secondsOf(closed[0]->closingDate()), secondsOf(localTime(2016, 3, 5, 10, 30, 15)));
+    EXPECT_EQ(logRecordsOf(*onlyOpenFile()), std::vector<std::string>{"AA03"});
+    EXPECT_EQ(onlyOpenFile()->batchId(), "0013");
+}
+
+TEST_F(RecoveryManager, FilesCloseOnceADayOld)
+{
+    const std::tm created = localTime(2016, 3, 5, 9, 0, 0);
+    ASSERT_TRUE(save(T1, A1, "0012", created, "AA01"));
+    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 10, 0, 0), "AA02"));
+
+    now = secondsOf(created) + 86399;
+    EXPECT_TRUE(manager.getRecoveryFiles().empty());
+    now = secondsOf(created) + 86400;
+    const auto closed = manager.getRecoveryFiles();
+    ASSERT_EQ(closed.size(), 1u);
+    EXPECT_EQ(secondsOf(closed[0]->closingDate()), secondsOf(localTime(2016, 3, 6, 10, 0, 0)));
+    EXPECT_TRUE(fileNamesIn(openFolder()).isEmpty());
+}
+
+// The next day keeps the clock time across the switch to summer time (23 hours later).
+TEST_F(RecoveryManager, AgeingClosesWithTheNextCalendarDayEvenIntoTheFuture)
+{
+    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 25, 8, 0, 0), "AA01"));
+    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 26, 8, 0, 0), "AA02"));
+    setNow(localTime(2016, 3, 26, 9, 0, 0));
+    manager.checkRecoveryFileStates();
+    EXPECT_EQ(fileNamesIn(closedFolder()), QStringList{"20160327080000-TID12345678-ACQ0000000A.xml"});
+}
+
+TEST_F(RecoveryManager, TrimmingKeepsTheLimitOneFilePerCall)
+{
+    manager.maxRecoveryFiles(1000);
+    makeClosedFiles(25);
+    ASSERT_EQ(fileNamesIn(closedFolder()).size(), 25);
+    // Make the earliest closing date belong to the last-listed file.
+    const auto files = RecoveryFileUtil::readRecoveryFilesXml(closedFolder());
+    auto last = files.back();
+    last->setClosingDate(localTime(2015, 1, 1, 0, 0, 0));
+    ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(last->storedPath(), last));
+
+    manager.maxRecoveryFiles(20);
+    manager.checkRecoveryFileStates();
+    EXPECT_EQ(fileNamesIn(closedFolder()).size(), 24);
+    EXPECT_FALSE(QFileInfo::exists(last->storedPath()));
+    for (int expected = 23; expected >= 20; --expected) {
+        manager.checkRecoveryFileStates();
+        EXPECT_EQ(fileNamesIn(closedFolder()).size(), expected);
+    }
+    manager.checkRecoveryFileStates();
+    EXPECT_EQ(fileNamesIn(closedFolder()).size(), 20);
+}
+
+TEST_F(RecoveryManager, ListingSelectsClosedFilesOfOneTerminal)
+{
+    ASSERT_TRUE(save("T1", A1, "0001", localTime(2016, 3, 5, 9, 0, 0), "01"));
+    ASSERT_TRUE(save("T1", A1, "0002", localTime(2016, 3, 5, 9, 0, 0), "02"));
+    ASSERT_TRUE(save("T2", A1, "0001", localTime(2016, 3, 5, 9, 0, 0), "03"));
+    ASSERT_TRUE(save("T2", A1, "0002", localTime(2016, 3, 5, 9, 0, 0), "04"));
+    const auto t2 = manager.getRecoveryFiles("T2");
+    ASSERT_EQ(t2.size(), 1u);
+    EXPECT_EQ(t2[0]->terminalId(), "T2");
+    EXPECT_EQ(t2[0]->batchId(), "0001");
+    EXPECT_EQ(manager.getRecoveryFiles().size(), 2u);
+    EXPECT_TRUE(manager.getRecoveryFiles("t2").empty());
+}
+
+TEST_F(RecoveryManager, ExportAppliesTheEraseModeOnlyAfterSuccess)
+{
+    makeClosedFiles(2);
+    const QString target = base.filePath("export");
+    writeBytes(base.filePath("plain"), "x");
+
+    EXPECT_FALSE(manager.extractRecoveryFiles(manager.getRecoveryFiles(), base.filePath("plain/out"),
+                                              ect::EraseAfterExtraction));
+    EXPECT_EQ(fileNamesIn(closedFolder()).size(), 2);
+
+    ASSERT_TRUE(manager.extractRecoveryFiles(manager.getRecoveryFiles(), target, ect::KeepAfterExtraction));
+    EXPECT_EQ(fileNamesIn(closedFolder()).size(), 2);
+    EXPECT_EQ(fileNamesIn(target).size(), 2);
+
+    const auto files = manager.getRecoveryFiles();
+    ASSERT_TRUE(manager.extractRecoveryFiles(files, target, ect::EraseAfterExtraction));
+    EXPECT_TRUE(fileNamesIn(closedFolder()).isEmpty());
+    for (const auto& file : files)
+        EXPECT_EQ(contentOf(QDir(target).filePath(QString::fromStdString(file->fileName()))).toStdString(),
+                  file->content());
+    EXPECT_FALSE(fileNamesIn(openFolder()).isEmpty());
+}
+
+// Found again by where it lies, not by a name rebuilt from its fields.
+TEST_F(RecoveryManager, FilesAreFoundAgainUnderTheNameTheyLieUnder)
+{
+    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+    const QString legacy = QDir(openFolder()).filePath("legacy-name.xml");
+    ASSERT_TRUE(QFile::rename(manager.getOpenFilePath(QString::fromStdString(T1), QString::fromStdString(A1)), legacy));
+    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 1, 0), "AA02"));
+    EXPECT_EQ(fileNamesIn(openFolder()), QStringList{"legacy-name.xml"});
+    EXPECT_EQ(logRecordsOf(*onlyOpenFile()), (std::vector<std::string>{"AA01", "AA02"}));
+
+    ASSERT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 9, 2, 0), "AA03"));
+    const QString renamedClosed = QDir(closedFolder()).filePath("renamed.xml");
+    ASSERT_TRUE(QFile::rename(QDir(closedFolder()).filePath(fileNamesIn(closedFolder()).front()), renamedClosed));
+    ASSERT_TRUE(manager.extractRecoveryFiles(manager.getRecoveryFiles(), base.filePath("export"),
+                                             ect::EraseAfterExtraction));
+    EXPECT_TRUE(fileNamesIn(closedFolder()).isEmpty());
+}
+
+// The closed folder cannot be made: the batch change is refused and the
+// old batch's file keeps every transaction.
+TEST_F(RecoveryManager, FailedCloseOnBatchChangeKeepsTheOldFile)
+{
+    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+    writeBytes(closedFolder(), "in the way");
+    EXPECT_FALSE(save(T1, A1, "0013", localTime(2016, 3, 5, 10, 0, 0), "AA02"));
+    const auto open = onlyOpenFile();
+    ASSERT_TRUE(open);
+    EXPECT_EQ(open->batchId(), "0012");
+    EXPECT_EQ(logRecordsOf(*open), std::vector<std::string>{"AA01"});
+    EXPECT_TRUE(certificationLogText().contains("previous batch not closed"));
+
+    QFile::remove(closedFolder());
+    EXPECT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 10, 0, 0), "AA02"));
+    EXPECT_EQ(manager.getRecoveryFiles().size(), 1u);
+}
+
+// Unreadable files are skipped and logged, never overwritten or erased.
+TEST_F(RecoveryManager, UnreadableFilesAreLeftAlone)
+{
+    const QString openPath = manager.getOpenFilePath(QString::fromStdString(T1), QString::fromStdString(A1));
+    writeBytes(openPath, "<RecoveryFile><acquirerId>0000000A</acq");
+    const QString closedPath = QDir(closedFolder()).filePath("20160101000000-TIDx-ACQy.xml");
+    writeBytes(closedPath, "");
+
+    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+    ASSERT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 9, 0, 0), "AA02"));
+    EXPECT_EQ(contentOf(openPath), "<RecoveryFile><acquirerId>0000000A</acq");
+    EXPECT_TRUE(certificationLogText().contains(openPath));
+
+    ASSERT_TRUE(manager.extractRecoveryFiles(manager.getRecoveryFiles(), base.filePath("export"),
+                                             ect::EraseAfterExtraction));
+    EXPECT_EQ(fileNamesIn(closedFolder()), QStringList{"20160101000000-TIDx-ACQy.xml"});
+    EXPECT_TRUE(certificationLogText().contains(closedPath));
+}
+
+TEST_F(RecoveryManager, HostileIdentifiersStayInsideTheBaseFolder)
+{
+    int n = 0;
+    for (const std::string& hostile : std::vector<std::string>{"../x", "/", "..", "../../../../tmp/evil", std::string(4000, 'z'), "a\\b:c*"}) {
+        const std::string record = "0" + std::to_string(++n);
+        ASSERT_TRUE(save(hostile, hostile, hostile, localTime(2016, 3, 5, 9, 0, 0), record));
+        ASSERT_TRUE(save(hostile, hostile, hostile, localTime(2016, 3, 5, 9, 0, 1), record + "1"));
+        ASSERT_TRUE(save(hostile, hostile, "other", localTime(2016, 3, 5, 9, 0, 2), record + "2"));
+    }
+    EXPECT_FALSE(save("", A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "01"));
+    for (const QString& path : allFilesBelow(base.path()))
+        EXPECT_TRUE(path.startsWith("bmrecovery/opened/") || path.startsWith("bmrecovery/closed/")) << path.toStdString();
+    EXPECT_EQ(fileNamesIn(openFolder()).size(), 6);
+
+    const QString target = base.filePath("export");
+    ASSERT_TRUE(manager.extractRecoveryFiles(manager.getRecoveryFiles(), target, ect::EraseAfterExtraction));
+    EXPECT_EQ(fileNamesIn(target).size(), 6);
+    EXPECT_EQ(allFilesBelow(target).size(), 6);
+}
+
+// 02:30 on 27 March does not exist in this zone: the file is named after the
+// date as given, while its XML holds the normalized 03:30. The erase must
+// still find it where it lies.
+TEST_F(RecoveryManager, ClosedAtATimeDaylightSavingSkipsIsStillErasedAfterExport)
+{
+    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+    std::tm skipped{};
+    skipped.tm_year = 116;
+    skipped.tm_mon = 2;
+    skipped.tm_mday = 27;
+    skipped.tm_hour = 2;
+    skipped.tm_min = 30;
+    skipped.tm_isdst = -1;
+    ASSERT_TRUE(manager.closeOpenRecoveryFile(onlyOpenFile(), skipped));
+    ASSERT_EQ(fileNamesIn(closedFolder()), QStringList{"20160327023000-TID12345678-ACQ0000000A.xml"});
+    const auto files = manager.getRecoveryFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_FALSE(manager.closeOpenRecoveryFile(std::dynamic_pointer_cast<ect::ZUVARecoveryFileImpl>(files[0]), skipped));
+    EXPECT_NE(manager.getClosedFilePath(files[0]), QDir(closedFolder()).filePath(fileNamesIn(closedFolder())[0]));
+
+    ASSERT_TRUE(manager.extractRecoveryFiles(files, base.filePath("export"), ect::EraseAfterExtraction));
+    EXPECT_TRUE(fileNamesIn(closedFolder()).isEmpty());
+}

@@ -1,0 +1,85 @@
+#include "RecoveryTestSupport.h"
+
+#include "recovery/RecoveryFileRequests.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+using namespace recoverytest;
+using ect::RecoveryFileRequests;
+
+namespace {
+
+class RecoveryRequests : public RecoveryFolderTest {
+protected:
+    void closeFile(const std::string& terminal, int hour)
+    {
+        const std::tm date = localTime(2016, 3, 5, hour, 0, 0);
+        ASSERT_TRUE(manager.saveRecoveryItem(makeItem(terminal, "0000000A", "0012", date, recordNumber(hour))));
+        ASSERT_TRUE(manager.saveRecoveryItem(makeItem(terminal, "0000000A", "0013", date, recordNumber(100 + hour))));
+    }
+
+    QJsonArray listing(const char* terminalId)
+    {
+        const QJsonDocument document =
+            QJsonDocument::fromJson(QByteArray::fromStdString(RecoveryFileRequests::recoveryFilesJson(manager, terminalId)));
+        EXPECT_TRUE(document.isArray());
+        return document.array();
+    }
+};
+
+} // namespace
+
+TEST_F(RecoveryRequests, ListingDescribesEachClosedFile)
+{
+    EXPECT_TRUE(listing(nullptr).isEmpty());
+    closeFile("T1", 9);
+    closeFile("T2", 10);
+
+    const QJsonArray all = listing(nullptr);
+    ASSERT_EQ(all.size(), 2);
+    const auto files = manager.getRecoveryFiles("T1");
+    ASSERT_EQ(files.size(), 1u);
+    const QJsonArray one = listing("T1");
+    ASSERT_EQ(one.size(), 1);
+    const QJsonObject object = one[0].toObject();
+    EXPECT_EQ(object.size(), 7);
+    EXPECT_EQ(object["acquirerId"].toString(), "0000000A");
+    EXPECT_EQ(object["terminalId"].toString(), "T1");
+    EXPECT_EQ(object["schemeId"].toString(), "A00000000401");
+    EXPECT_EQ(object["batchId"].toString(), "0012");
+    EXPECT_EQ(object["closingDate"].toString(), QString::number(secondsOf(localTime(2016, 3, 5, 9, 0, 0))));
+    EXPECT_EQ(object["content"].toString().toStdString(), files[0]->content());
+    EXPECT_EQ(object["fileName"].toString().toStdString(), files[0]->fileName());
+    EXPECT_TRUE(listing("T3").isEmpty());
+}
+
+TEST_F(RecoveryRequests, ListedNamesAreDistinct)
+{
+    closeFile("T1", 9);
+    closeFile("T1", 10); // also closes the 0013 file: two 0012 files closed that day
+    const QJsonArray all = listing(nullptr);
+    ASSERT_EQ(all.size(), 3);
+    QSet<QString> names;
+    for (const auto& entry : all)
+        names.insert(entry.toObject()["fileName"].toString());
+    EXPECT_EQ(names.size(), 3);
+}
+
+TEST_F(RecoveryRequests, ExtractionReportsOneOrZero)
+{
+    closeFile("T1", 9);
+    closeFile("T2", 10);
+    const QByteArray target = base.filePath("export").toUtf8();
+    EXPECT_EQ(RecoveryFileRequests::extractRecoveryFiles(manager, nullptr, nullptr, 1), 0);
+    EXPECT_EQ(RecoveryFileRequests::extractRecoveryFiles(manager, nullptr, "", 1), 0);
+    EXPECT_EQ(RecoveryFileRequests::extractRecoveryFiles(manager, "T1", target.constData(), 2), 1);
+    EXPECT_EQ(manager.getRecoveryFiles().size(), 2u);
+    EXPECT_EQ(RecoveryFileRequests::extractRecoveryFiles(manager, "T1", target.constData(), 1), 1);
+    const auto left = manager.getRecoveryFiles();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0]->terminalId(), "T2");
+    EXPECT_EQ(fileNamesIn(base.filePath("export")).size(), 1);
+}

@@ -1,0 +1,204 @@
+#include "RecoveryTestSupport.h"
+
+#include "recovery/RecoveryFileName.h"
+#include "recovery/RecoveryFileUtil.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace recoverytest;
+using ect::RecoveryFileUtil;
+
+namespace {
+
+std::shared_ptr<ect::ZUVARecoveryFileImpl> recordWithTransactions(int count)
+{
+    auto file = std::make_shared<ect::ZUVARecoveryFileImpl>();
+    file->setAcquirerId("0000000A");
+    file->setTerminalId("12345678");
+    file->setSchemeId("A00000000401");
+    file->setBatchId("0012");
+    file->setCreationDate(localTime(2016, 3, 5, 8, 0, 0));
+    file->setClosingDate(localTime(2016, 3, 5, 14, 7, 9));
+    ect::ZUVARecoveryFileImpl::Transactions transactions;
+    for (int i = 0; i < count; ++i) {
+        auto transaction = std::make_shared<ect::ZUVARecoveryFileTransaction>();
+        transaction->setDate(localTime(2016, 3, 5, 9 + i, 30, i));
+        transaction->setLogRecord("AB" + std::to_string(i));
+        transaction->setMerchantUserId("CASHIER" + std::to_string(i));
+        transactions.push_back(transaction);
+    }
+    file->setTransactions(transactions);
+    return file;
+}
+
+void expectSameDate(const std::tm& actual, const std::tm& expected)
+{
+    EXPECT_EQ(secondsOf(actual), secondsOf(expected));
+}
+
+class RecoveryXml : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return folder.filePath(name); }
+    QTemporaryDir folder;
+};
+
+} // namespace
+
+TEST_F(RecoveryXml, RecordRoundTripsWithElementsInOrder)
+{
+    const auto written = recordWithTransactions(2);
+    ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("deep/er/r.xml"), written));
+
+    const QString xml = QString::fromUtf8(contentOf(path("deep/er/r.xml")));
+    EXPECT_TRUE(xml.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+    int at = 0;
+    for (const char* element : {"<RecoveryFile>", "<acquirerId>0000000A<", "<terminalId>", "<schemeId>",
+                                "<batchId>", "<closingDate>2016-03-05T14:07:09<", "<creationDate>",
+                                "<transaction0>", "<date>2016-03-05T09:30:00<", "<logRecord>AB0<",
+                                "<merchantUserId>CASHIER0<", "</transaction0>", "<transaction1>"}) {
+        const int next = xml.indexOf(element, at);
+        EXPECT_GE(next, at) << element;
+        at = next;
+    }
+
+    const auto read = RecoveryFileUtil::readRecoveryFileXml(path("deep/er/r.xml"));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->acquirerId(), "0000000A");
+    EXPECT_EQ(read->terminalId(), "12345678");
+    EXPECT_EQ(read->schemeId(), "A00000000401");
+    EXPECT_EQ(read->batchId(), "0012");
+    expectSameDate(read->closingDate(), written->closingDate());
+    expectSameDate(read->creationDate(), written->creationDate());
+    ASSERT_EQ(read->transactions().size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        expectSameDate(read->transactions()[i]->date(), written->transactions()[i]->date());
+        EXPECT_EQ(read->transactions()[i]->logRecord(), "AB" + std::to_string(i));
+        EXPECT_EQ(read->transactions()[i]->merchantUserId(), "CASHIER" + std::to_string(i));
+    }
+    EXPECT_EQ(read->content(), written->content());
+    EXPECT_EQ(read->storedPath(), QDir::cleanPath(path("deep/er/r.xml")));
+}
+
+TEST_F(RecoveryXml, UnusualButStorableTextsRoundTrip)
+{
+    auto file = recordWithTransactions(1);
+    const std::string odd = "  <a & \"b\">\tü€ \n ";
+    file->setTerminalId(odd);
+    ASSERT_TRUE(RecoveryFileUtil::isStorableText(odd));
+    ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("odd.xml"), file));
+    EXPECT_EQ(RecoveryFileUtil::readRecoveryFileXml(path("odd.xml"))->terminalId(), odd);
+
+    EXPECT_FALSE(RecoveryFileUtil::isStorableText(std::string("a\0b", 3)));
+    EXPECT_FALSE(RecoveryFileUtil::isStorableText("a\rb"));
+    EXPECT_FALSE(RecoveryFileUtil::isStorableText("a\x01"));
+    EXPECT_FALSE(RecoveryFileUtil::isStorableText("\xff\xfe"));
+}
+
+TEST_F(RecoveryXml, ReaderFollowsTheDocumentNotTheNumbers)
+{
+    writeBytes(path("order.xml"), "<RecoveryFile><terminalId>T</terminalId>"
+                                  "<transaction5><logRecord>first</logRecord></transaction5>"
+                                  "<transaction2><logRecord>second</logRecord><other/>"
+                                  "<merchantUserId>ignored</merchantUserId></transaction2></RecoveryFile>");
+    const auto read = RecoveryFileUtil::readRecoveryFileXml(path("order.xml"));
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->transactions().size(), 2u);
+    EXPECT_EQ(read->transactions()[0]->logRecord(), "first");
+    EXPECT_EQ(read->transactions()[1]->logRecord(), "second");
+    EXPECT_EQ(read->transactions()[1]->merchantUserId(), "");
+
+    writeBytes(path("bare.xml"), "<?xml version=\"1.0\"?><RecoveryFile/>");
+    const auto bare = RecoveryFileUtil::readRecoveryFileXml(path("bare.xml"));
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(bare->acquirerId(), "");
+    EXPECT_TRUE(bare->transactions().empty());
+}
+
+TEST_F(RecoveryXml, UnreadableFilesReadAsNothingAndAreLogged)
+{
+    writeBytes(path("empty.xml"), "");
+    writeBytes(path("noroot.xml"), "<Other><acquirerId>1</acquirerId></Other>");
+    writeBytes(path("broken.xml"), "<RecoveryFile><acquirerId>0000000A</acquirerId><transaction0><da");
+    writeBytes(path("binary.xml"), QByteArray("\x00\x01\x02<RecoveryFile>", 17));
+    for (const char* name : {"empty.xml", "noroot.xml", "broken.xml", "binary.xml", "missing.xml"}) {
+        EXPECT_FALSE(RecoveryFileUtil::readRecoveryFileXml(path(name))) << name;
+        EXPECT_TRUE(certificationLogText().contains(path(name))) << name;
+    }
+}
+
+TEST_F(RecoveryXml, FolderReadTakesReadableXmlFilesOnly)
+{
+    ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("a.xml"), recordWithTransactions(1)));
+    ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("b.XML"), recordWithTransactions(1)));
+    ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("d.xml/inner.xml"), recordWithTransactions(1)));
+    writeBytes(path("notes.txt"), "x");
+    writeBytes(path("corrupt.xml"), "<RecoveryFile><a>");
+    const auto files = RecoveryFileUtil::readRecoveryFilesXml(folder.path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(QFileInfo(files[0]->storedPath()).fileName(), "a.xml");
+    EXPECT_TRUE(RecoveryFileUtil::readRecoveryFilesXml(path("nowhere")).empty());
+}
+
+TEST_F(RecoveryXml, WriteIntoAFolderThatCannotBeCreatedFails)
+{
+    writeBytes(path("plain"), "a file, not a folder");
+    EXPECT_FALSE(RecoveryFileUtil::writeRecoveryFileXml(path("plain/r.xml"), recordWithTransactions(1)));
+    EXPECT_TRUE(certificationLogText().contains("Failed to write file " + path("plain/r.xml")));
+}
+
+// A write that runs out of room (here: the file-size limit) fails and leaves
+// the previous file whole, with no partial file beside it.
+TEST_F(RecoveryXml, FailedWriteKeepsThePreviousFile)
+{
+    ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("r.xml"), recordWithTransactions(1)));
+    const QByteArray before = contentOf(path("r.xml"));
+
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = static_cast<rlim_t>(before.size() + 100);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = RecoveryFileUtil::writeRecoveryFileXml(path("r.xml"), recordWithTransactions(40));
+    setrlimit(RLIMIT_FSIZE, &saved);
+
+    EXPECT_FALSE(written);
+    EXPECT_EQ(contentOf(path("r.xml")), before);
+    EXPECT_EQ(fileNamesIn(folder.path()), QStringList{"r.xml"});
+}
+
+TEST(RecoveryFileNames, NamesCarryIdentifiersAndDates)
+{
+    EXPECT_EQ(RecoveryFileUtil::getOpenRecoveryFileFileName("12345678", "0000000A"), "TID12345678-ACQ0000000A.xml");
+    EXPECT_EQ(RecoveryFileUtil::getClosedRecoveryFileFileName("12345678", "0000000A", localTime(2016, 3, 5, 14, 7, 9)),
+              "20160305140709-TID12345678-ACQ0000000A.xml");
+}
+
+TEST(RecoveryFileNames, HostileIdentifiersStayOneNameInsideTheFolder)
+{
+    const QString folder = "/base/bmrecovery/opened";
+    for (const std::string& hostile : std::vector<std::string>{"../x", "/", "", "..", "a/../../b", std::string(5000, 'x'),
+                                      std::string("\0/", 2), "%2F"}) {
+        const QString name = RecoveryFileUtil::getOpenRecoveryFileFileName(QString::fromStdString(hostile), "../..");
+        EXPECT_FALSE(name.contains('/')) << name.toStdString();
+        EXPECT_LE(name.size(), 160);
+        EXPECT_EQ(QFileInfo(RecoveryFileUtil::appendPath(folder, name)).path(), folder);
+    }
+    EXPECT_EQ(ect::RecoveryFileName::component("../x"), "..%2Fx");
+    EXPECT_NE(ect::RecoveryFileName::component(std::string(100, 'a') + "1"),
+              ect::RecoveryFileName::component(std::string(100, 'a') + "2"));
+}
+
+TEST(RecoveryDates, DatesRoundTripToTheSecondAcrossDaylightSaving)
+{
+    for (const std::tm& date : {localTime(2016, 3, 27, 1, 59, 59), localTime(2016, 3, 27, 3, 0, 0),
+                                localTime(2016, 7, 1, 23, 59, 58), localTime(2016, 12, 31, 0, 0, 1)}) {
+        EXPECT_EQ(secondsOf(RecoveryFileUtil::toTmDate(RecoveryFileUtil::toDateString(date))), secondsOf(date));
+    }
+    EXPECT_EQ(RecoveryFileUtil::toDateString(localTime(2016, 3, 5, 14, 7, 9)), "2016-03-05T14:07:09");
+    EXPECT_EQ(secondsOf(RecoveryFileUtil::toTmDate("not a date")), -1);
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "recovery/ZUVARecoveryFileManager.h"
+#include "recovery/ZUVARecoveryItem.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace recoverytest {
+
+// Local calendar time in the tests' fixed zone (Central European, with DST).
+std::tm localTime(int year, int month, int day, int hour, int minute, int second);
+qint64 secondsOf(const std::tm& time);
+
+std::shared_ptr<ect::ZUVARecoveryItem> makeItem(const std::string& terminalId, const std::string& acquirerId,
+                                                const std::string& batchId, const std::tm& date,
+                                                const std::string& logRecord,
+                                                const std::string& merchantUserId = "CASHIER1");
+
+// Plain CRC-16/ARC, bit by bit, independent of the table-driven one.
+uint16_t referenceCrc(const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> bytesOfHex(const std::string& hex);
+std::string hexOf(const std::string& bytes);
+
+QStringList fileNamesIn(const QString& folder);
+QByteArray contentOf(const QString& path);
+void writeBytes(const QString& path, const QByteArray& bytes);
+// Every file below the folder, as paths relative to it.
+QStringList allFilesBelow(const QString& folder);
+
+// The certification log, switched on for the whole test program.
+QString certificationLogText();
+
+// A manager on a fresh temporary base folder with a clock the test sets.
+class RecoveryFolderTest : public ::testing::Test {
+protected:
+    RecoveryFolderTest();
+
+    std::shared_ptr<ect::ZUVARecoveryFileImpl> onlyOpenFile();
+    QString openFolder() const { return manager.getOpenFolder(); }
+    QString closedFolder() const { return manager.getClosedFolder(); }
+    void setNow(const std::tm& time) { now = secondsOf(time); }
+
+    QTemporaryDir base;
+    std::atomic<qint64> now;
+    ect::ZUVARecoveryFileManager manager;
+};
+
+} // namespace recoverytest
+
+namespace recoverytest {
+
+// The log records of every transaction in the exports of a folder, for
+// transactions whose merchant user is "CASHIER1" and whose record has 8 digits.
+std::vector<std::string> exportedLogRecords(const QString& folder);
+// The log records of every transaction in the recovery files of a folder.
+std::vector<std::string> storedLogRecords(const QString& folder);
+std::string recordNumber(int n);
+
+} // namespace recoverytest

@@ -1,0 +1,90 @@
+// Simulated payment terminal: connects to a host's TCP/IP service on loopback,
+// announces itself with a connection advice and answers information requests.
+// Exits 0 once the host has closed the connection after at least --expect
+// requests were answered, 1 otherwise.
+#include "support/SimTerminal.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+using namespace testsupport;
+
+namespace {
+
+struct Options {
+    int port = 0;
+    SimAdvice advice;
+    std::string capabilities = "10";
+    int timeoutSeconds = 30;
+    size_t expected = 1;
+};
+
+void usage()
+{
+    std::fprintf(stderr, "usage: zuva_simterminal --port N [--id TERMINAL_ID] [--model MODEL]\n"
+                         "                        [--capabilities HEX] [--timeout SECONDS] [--expect REQUESTS]\n");
+}
+
+bool parse(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string key = argv[i];
+        const std::string value = argv[i + 1];
+        if (key == "--port") options.port = std::atoi(value.c_str());
+        else if (key == "--id") options.advice.terminalIdentifier = value;
+        else if (key == "--model") options.advice.terminalModel = value;
+        else if (key == "--capabilities") options.capabilities = value;
+        else if (key == "--timeout") options.timeoutSeconds = std::atoi(value.c_str());
+        else if (key == "--expect") options.expected = static_cast<size_t>(std::atoi(value.c_str()));
+        else return false;
+    }
+    return argc % 2 == 1 && options.port > 0 && options.port < 65536;
+}
+
+bool connectWithRetry(SimTerminal& terminal, const Options& options)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
+    while (!terminal.connectTo(static_cast<uint16_t>(options.port))) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!parse(argc, argv, options)) {
+        usage();
+        return 2;
+    }
+    SimTerminal terminal;
+    terminal.on("Ci", [&](const SimMessage& request) {
+        std::printf("terminal: information request, sequence %d\n", request.sequence);
+        std::fflush(stdout);
+        return SimTerminal::answer(SimTerminal::informationReplyTo(
+            request, options.advice.terminalIdentifier, options.advice.terminalModel, options.capabilities));
+    });
+    if (!connectWithRetry(terminal, options)) {
+        std::fprintf(stderr, "terminal: cannot connect to port %d\n", options.port);
+        return 1;
+    }
+    std::printf("terminal: connected to port %d as %s\n", options.port, options.advice.terminalIdentifier.c_str());
+    std::fflush(stdout);
+    terminal.sendAdvice(options.advice);
+    // The deadline is not scaled: this is a program, not a test.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
+    while (!terminal.peerClosed() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const size_t answered = terminal.requests().size();
+    std::printf("terminal: %s after %zu request(s)\n", terminal.peerClosed() ? "closed by host" : "timed out",
+                answered);
+    return terminal.peerClosed() && answered >= options.expected && terminal.malformedCount() == 0 ? 0 : 1;
+}

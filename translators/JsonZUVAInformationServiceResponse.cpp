@@ -1,0 +1,39 @@
+#include "translators/JsonZUVAInformationServiceResponse.h"
+
+#include "encoding/StringUtils.h"
+
+namespace oxa {
+
+namespace {
+
+const Ber::BerTag TerminalData(0xBF, 0x81, 0x02);
+const Ber::BerTag TerminalIdentifier(0x9F, 0x1E);
+const Ber::BerTag TerminalModel(0xDF, 0x05);
+const Ber::BerTag AdditionalCapabilities(0x9F, 0x40);
+// Bit 0x10 of the first capabilities byte.
+constexpr int CashbackBitPosition = 3;
+
+} // namespace
+
+JsonZUVAInformationServiceResponse::JsonZUVAInformationServiceResponse()
+    : JsonZUVAServiceResponse(QStringLiteral("Ri"))
+{
+}
+
+QJsonObject JsonZUVAInformationServiceResponse::readResult(const QByteArray& body) const
+{
+    const Ber::BerTlv root = parseBody(body);
+    QJsonObject fields;
+    insertText(fields, QStringLiteral("terminalIdentifier"), find(root, TerminalData, TerminalIdentifier));
+    insertText(fields, QStringLiteral("terminalModel"), find(root, TerminalModel));
+    if (const auto capabilities = find(root, TerminalData, AdditionalCapabilities)) {
+        const std::string hex = capabilities->hexValue();
+        fields.insert(QStringLiteral("terminalAdditionalCapabilities"), QString::fromStdString(hex));
+        fields.insert(QStringLiteral("cashbackEnabled"),
+                      StringUtils::binaryStringBitSetAtPosition(StringUtils::convertHexaToBinary(hex),
+                                                                CashbackBitPosition));
+    }
+    return fields;
+}
+
+} // namespace oxa

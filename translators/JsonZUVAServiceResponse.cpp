@@ -1,0 +1,61 @@
+#include "translators/JsonZUVAServiceResponse.h"
+
+#include "encoding/ber/BerTlvParser.h"
+
+namespace oxa {
+
+JsonZUVAServiceResponse::JsonZUVAServiceResponse(QString messageTypeId)
+    : m_messageTypeId(std::move(messageTypeId))
+{
+}
+
+QString JsonZUVAServiceResponse::getMessageTypeId() const
+{
+    return m_messageTypeId;
+}
+
+void JsonZUVAServiceResponse::handleResponse(QByteArray body, QJsonDocument& result,
+                                             std::function<QJsonDocument(QJsonDocument)>)
+{
+    QJsonObject outer = result.object();
+    outer.insert(QStringLiteral("result"), readResult(body));
+    result.setObject(outer);
+}
+
+QJsonObject JsonZUVAServiceResponse::readResult(const QByteArray&) const
+{
+    return QJsonObject();
+}
+
+Ber::BerTlv JsonZUVAServiceResponse::parseBody(const QByteArray& body)
+{
+    return Ber::BerTlvParser().parseConstructed(Ber::BerData(body));
+}
+
+boost::optional<Ber::BerTlv> JsonZUVAServiceResponse::find(const Ber::BerTlv& root, const Ber::BerTag& tag)
+{
+    return root.find(tag);
+}
+
+boost::optional<Ber::BerTlv> JsonZUVAServiceResponse::find(const Ber::BerTlv& root, const Ber::BerTag& tag,
+                                                           const Ber::BerTag& subTag)
+{
+    const auto outer = root.find(tag);
+    return outer ? outer->find(subTag) : boost::none;
+}
+
+void JsonZUVAServiceResponse::insertText(QJsonObject& fields, const QString& key,
+                                         const boost::optional<Ber::BerTlv>& element)
+{
+    if (element)
+        fields.insert(key, QString::fromUtf8(QByteArray::fromStdString(element->textValue())));
+}
+
+void JsonZUVAServiceResponse::insertHex(QJsonObject& fields, const QString& key,
+                                        const boost::optional<Ber::BerTlv>& element)
+{
+    if (element)
+        fields.insert(key, QString::fromStdString(element->hexValue()));
+}
+
+} // namespace oxa

@@ -96,3 +96,4 @@ void BM_PlainWrites(benchmark::State& state)
 
 BENCHMARK(BM_LinkMessages)->Arg(38)->Arg(512)->Arg(4096)->UseRealTime();
 BENCHMARK(BM_PlainWrites)->Arg(38)->Arg(512)->Arg(4096)->UseRealTime();
+BENCHMARK_MAIN();

@@ -42,6 +42,18 @@ QString textUpToZero(Ber::BerData const& bytes)
     return QString::fromUtf8(text, static_cast<int>(used));
 }
 
+// The elements held in the merchant data. Unreadable data counts as none: the
+// reply's error is reported without merchant text rather than not at all.
+Ber::BerTlvs merchantElements(Ber::BerData const& value)
+{
+    try {
+        return Ber::BerTlvParser().parseTlvs(value);
+    } catch (std::invalid_argument const&) {
+    } catch (std::out_of_range const&) {
+    }
+    return Ber::BerTlvs();
+}
+
 } // namespace
 
 ZUVABody::ZUVABody(QByteArray data)
@@ -99,8 +111,7 @@ boost::optional<QString> ZUVABody::merchantText() const
     boost::optional<Ber::BerTlv> const merchantData = m_root.find(kMerchantDataTag);
     if (!merchantData)
         return boost::none;
-    Ber::BerTlvs const elements = Ber::BerTlvParser().parseTlvs(merchantData->value);
-    boost::optional<Ber::BerTlv> const text = elements.find(kMerchantTextTag);
+    boost::optional<Ber::BerTlv> const text = merchantElements(merchantData->value).find(kMerchantTextTag);
     if (!text)
         return boost::none;
     return QString::fromUtf8(text->textValue().c_str());

@@ -33,8 +33,8 @@ public:
     ect::ECTRejectionCode rejectionCode() const;
     // DF940D in BF8101 unless absent, "0000" or "0001".
     boost::optional<ect::ECTIncidentCode> incidentCode() const;
-    // DF13 among the elements held in the value of DF9460. Throws the
-    // parser's exception when that value is not a list of elements.
+    // DF13 among the elements held in the value of DF9460; none when that
+    // value is not a readable list of elements.
     boost::optional<QString> merchantText() const;
     // DF9464 as hexadecimal text.
     boost::optional<QString> saleSystemActionIdentifier() const;

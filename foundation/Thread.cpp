@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <exception>
+#include <mutex>
 #include <stdexcept>
 
 namespace vorsam {
@@ -67,11 +68,18 @@ public:
         if (isRunning())
             quit();
         wait();
+        // QThread::wait synchronises through primitives ThreadSanitizer cannot
+        // see; this lock shows it that the worker's last steps came first.
+        std::lock_guard<std::mutex> finished(runMutex_);
     }
+
+    // A thread that could not be created never runs its task object.
+    bool failedToStart() const { return !isRunning() && !isFinished(); }
 
 protected:
     void run() override
     {
+        std::lock_guard<std::mutex> running(runMutex_);
         const QString name = objectName();
         ThreadMonitor::instance().AttachThread(name, this);
         if (interval_ >= RunOnce)
@@ -99,6 +107,7 @@ private:
     Runnable* runnable_;
     QTimer* timer_;
     std::chrono::milliseconds interval_;
+    std::mutex runMutex_;
 };
 
 Thread::Thread(QString name)
@@ -207,6 +216,11 @@ void Thread::start(std::chrono::milliseconds interval, std::unique_ptr<Runnable>
     QObject::connect(impl.get(), &QThread::finished, task, &QObject::deleteLater);
     QObject::connect(impl.get(), &QThread::finished, intervalTimer, &QObject::deleteLater);
     impl->start();
+    if (impl->failedToStart()) {
+        delete task;
+        delete intervalTimer;
+        throw std::runtime_error(QString("Thread %1 could not be started").arg(name_).toLatin1().toStdString());
+    }
     impl_ = std::move(impl);
 }
 

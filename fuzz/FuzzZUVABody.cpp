@@ -18,12 +18,8 @@ void readEveryField(oxa::ZUVABody const& body)
     body.rejectionCode();
     body.incidentCode();
     body.saleSystemActionIdentifier();
+    body.merchantText();
     body.dumpWithLogOffsetStartAt(38);
-    try {
-        body.merchantText();
-    } catch (std::exception const&) {
-        // The merchant data is itself a list of elements and may be malformed.
-    }
 }
 
 } // namespace

@@ -1,7 +1,19 @@
 #include "translators/ZUVATransactionTable.h"
 
+#include "translators/JsonProductDeliveryRequest.h"
+#include "translators/JsonProductDeliveryResponse.h"
+#include "translators/JsonZUVACardRecognitionRequest.h"
+#include "translators/JsonZUVACardRecognitionResponse.h"
+#include "translators/JsonZUVACardValidityCheckRequest.h"
+#include "translators/JsonZUVACardValidityCheckResponse.h"
 #include "translators/JsonZUVAInformationServiceRequest.h"
 #include "translators/JsonZUVAInformationServiceResponse.h"
+#include "translators/JsonZUVALastTransactionRequest.h"
+#include "translators/JsonZUVALastTransactionResponse.h"
+#include "translators/JsonZUVARequestBalanceRequest.h"
+#include "translators/JsonZUVARequestBalanceResponse.h"
+#include "translators/JsonZUVASaleTransactionRequest.h"
+#include "translators/JsonZUVASaleTransactionResponse.h"
 
 namespace oxa {
 
@@ -15,18 +27,52 @@ void add(JsonTransactionRequestHandler& handler, const char* action,
                                 std::make_unique<Response>(), method);
 }
 
+// The sale-family rows: one sale request translator object per action.
+void addSale(JsonTransactionRequestHandler& handler, const char* action,
+             const std::shared_ptr<OXAEnvironment>& environment)
+{
+    add<JsonZUVASaleTransactionRequest, JsonZUVASaleTransactionResponse>(handler, action, environment, Sequential);
+}
+
 } // namespace
 
 void ZUVATransactionTable::registerTransactions(JsonTransactionRequestHandler& handler,
                                                 const std::shared_ptr<OXAEnvironment>& environment,
-                                                const std::weak_ptr<JsonTransactionRequestHandler>&)
+                                                const std::weak_ptr<JsonTransactionRequestHandler>& requestHandlerRef)
 {
     // One row per action, in this order: the sale family ("Sale" ...
     // "CashAdvanceAfterVoiceReferral", "BalanceTerminalConsultation"), the
     // backup mode, card recognition and validity, information, last
     // transaction, MMI, retail cancellation and ticket services.
+    addSale(handler, "Sale", environment);
+    addSale(handler, "CancelSale", environment);
+    // The delivery question "CR" answers the sale; the host's answer goes
+    // back as a nested "ProductDelivery" that takes over the sale's result.
+    handler.registerTransaction(QStringLiteral("SaleWithDeliveryConfirmation"),
+                                std::make_unique<JsonZUVASaleTransactionRequest>(environment),
+                                std::make_unique<JsonProductDeliveryResponse>(requestHandlerRef), Sequential);
+    add<JsonProductDeliveryRequest, JsonZUVASaleTransactionResponse>(handler, "ProductDelivery", environment,
+                                                                    ImmediateNested);
+    addSale(handler, "SaleWithCashback", environment);
+    addSale(handler, "Reservation", environment);
+    addSale(handler, "SaleAfterReservation", environment);
+    addSale(handler, "CancelReservation", environment);
+    addSale(handler, "CancelSaleAfterReservation", environment);
+    addSale(handler, "Refund", environment);
+    addSale(handler, "SaleAfterVoiceReferral", environment);
+    addSale(handler, "CashAdvance", environment);
+    addSale(handler, "CancelCashAdvance", environment);
+    addSale(handler, "CashAdvanceAfterVoiceReferral", environment);
+    add<JsonZUVARequestBalanceRequest, JsonZUVARequestBalanceResponse>(handler, "BalanceTerminalConsultation",
+                                                                      environment, Sequential);
+    add<JsonZUVACardRecognitionRequest, JsonZUVACardRecognitionResponse>(handler, "RequestCardInfo", environment,
+                                                                        Sequential);
+    add<JsonZUVACardValidityCheckRequest, JsonZUVACardValidityCheckResponse>(handler, "CheckCardValidity",
+                                                                            environment, Sequential);
     add<JsonZUVAInformationServiceRequest, JsonZUVAInformationServiceResponse>(handler, "InformationService",
                                                                               environment, Sequential);
+    add<JsonZUVALastTransactionRequest, JsonZUVALastTransactionResponse>(handler, "LastTransaction", environment,
+                                                                        Sequential);
 }
 
 } // namespace oxa

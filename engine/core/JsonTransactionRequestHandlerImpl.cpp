@@ -23,7 +23,7 @@ const QString kActionKey = QStringLiteral("action");
 std::chrono::milliseconds inMilliseconds(std::chrono::seconds timeout)
 {
     const std::int64_t cap = std::numeric_limits<std::int64_t>::max() / 1000;
-    return std::chrono::milliseconds(std::min<std::int64_t>(timeout.count(), cap) * 1000);
+    return std::chrono::milliseconds(std::max<std::int64_t>(-cap, std::min<std::int64_t>(timeout.count(), cap)) * 1000);
 }
 
 } // namespace

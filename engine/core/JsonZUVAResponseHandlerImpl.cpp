@@ -22,17 +22,6 @@ ect::ECTError invalidResponse(std::string const& reason)
                          {{"reason", reason}});
 }
 
-// A merchant text that does not parse is left out rather than losing the error.
-boost::optional<QString> readableMerchantText(ZUVABody const& body)
-{
-    try {
-        return body.merchantText();
-    } catch (std::exception const& e) {
-        qWarning("Merchant text of an error reply left out: %s", e.what());
-        return boost::none;
-    }
-}
-
 } // namespace
 
 JsonZUVAResponseHandlerImpl::JsonZUVAResponseHandlerImpl(std::shared_ptr<TransactionDispatcher> dispatcher,
@@ -233,7 +222,7 @@ void JsonZUVAResponseHandlerImpl::handleError(ZUVABody const& body, QSharedPoint
         return;
     }
     ect::ECTError::ExtraInformation extraInformation;
-    if (const boost::optional<QString> merchantText = readableMerchantText(body))
+    if (const boost::optional<QString> merchantText = body.merchantText())
         extraInformation["merchantText"] = merchantText->toStdString();
     if (const boost::optional<QString> identifier = body.saleSystemActionIdentifier())
         extraInformation["saleSystemActionIdentifier"] = identifier->toStdString();

@@ -14,8 +14,6 @@
 
 namespace oxa {
 
-constexpr std::chrono::milliseconds TransactionDispatcherImpl::kDefaultTimeout;
-
 namespace {
 
 QJsonDocument failure(ect::ECTErrorCode code, ect::ECTErrorCauseCode cause)
@@ -231,10 +229,21 @@ void TransactionDispatcherImpl::onNewImmediateQueueTransaction(ZUVATrans const& 
 
 void TransactionDispatcherImpl::onNewImmediateNestedTransaction(ZUVATrans const& transaction)
 {
-    const ZUVATrans outer = takeCurrent();
-    if (outer && !outer->handOverResultCallback(transaction->resultCallback))
-        qWarning("Transaction %s ended before %s could take its result over",
-                 qUtf8Printable(outer->action()), qUtf8Printable(transaction->action()));
+    ZUVATrans outer;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        if (current_)
+            outer = current_->transaction;
+    }
+    // The answer belongs to the sale that asked; it must neither reach a
+    // terminal that no longer waits for it nor take another transaction's result.
+    if (!outer || !outer->awaitsDeliveryQuestion() || !outer->handOverResultCallback(transaction->resultCallback)) {
+        qWarning("%s not sent: no transaction is waiting for it", qUtf8Printable(transaction->action()));
+        transaction->finish(failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::InvalidRequest,
+                                    "no sale is waiting for a product delivery answer"));
+        return;
+    }
+    takeCurrent();
     sendTransaction(transaction);
 }
 

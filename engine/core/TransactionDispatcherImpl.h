@@ -17,8 +17,10 @@ namespace oxa {
 // The dispatcher of one terminal connection, running on "DispatchThread".
 // Every transaction it accepts ends with exactly one result: its reply, a
 // refusal, a time-out (each transaction keeps its own, set aside or not), a
-// reset, a reported error, or code 2 cause 18 NetworkError when the stream
-// refuses the message or the dispatcher is destroyed first. Results of its own
+// reset (also when a clearing transaction drops it), a reported error, or
+// code 2 cause 18 NetworkError when the stream refuses the message or the
+// dispatcher is destroyed first; a nested transaction instead delivers the
+// result of the sale whose delivery question it answers. Results of its own
 // are delivered after the transaction has left the dispatcher, so that the
 // result callback may start the next transaction.
 class TransactionDispatcherImpl : public vorsam::Runnable, public TransactionDispatcher {

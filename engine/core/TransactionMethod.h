@@ -11,7 +11,9 @@ enum TransactionMethod : int {
     ImmediateClearQueue = 1,
     // The transaction in flight is set aside (it can still get its reply).
     ImmediateQueue = 2,
-    // The new transaction takes over the result callback of the one in flight.
+    // The new transaction carries the answer to the delivery question of the
+    // one in flight and takes its result callback over; refused when nothing
+    // in flight waits for such an answer.
     ImmediateNested = 3,
 };
 

@@ -34,8 +34,13 @@ bool ZUVATransaction::expectsReply(QString const& messageTypeId) const
 {
     if (!response)
         return false;
-    const QString expected = response->getMessageTypeId();
-    return expected == messageTypeId || (expected == kDeliveryQuestionType && messageTypeId == kSaleReplyType);
+    return response->getMessageTypeId() == messageTypeId
+        || (messageTypeId == kSaleReplyType && awaitsDeliveryQuestion());
+}
+
+bool ZUVATransaction::awaitsDeliveryQuestion() const
+{
+    return response && response->getMessageTypeId() == kDeliveryQuestionType;
 }
 
 bool ZUVATransaction::claimResult()

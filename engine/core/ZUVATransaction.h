@@ -55,6 +55,9 @@ public:
     // its response translator's type, or "Rd" while a delivery question "CR"
     // is expected (the terminal may end the sale without asking).
     bool expectsReply(QString const& messageTypeId) const;
+    // Whether the terminal's delivery question "CR" is what this transaction
+    // waits for; only then may a nested transaction carry the answer for it.
+    bool awaitsDeliveryQuestion() const;
 
     // Claims the right to deliver the result; true for the first caller only.
     bool claimResult();

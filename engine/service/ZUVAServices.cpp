@@ -101,9 +101,12 @@ void ZUVAServices::stopService(void* handle)
         service = it->second;
         m_tcpIpServices.erase(it);
     }
+    // The server goes first: once its thread has ended, no socket event holds a
+    // connection any more, so ending the connections gives every transaction
+    // in flight its result before the host hears of the disconnection.
+    service->server.reset();
     service->listener->closeAll();
     call(service->serviceStopped, QJsonDocument());
-    service->server.reset();
 }
 
 void ZUVAServices::stopAllServices()

@@ -1,5 +1,6 @@
 #include "engine/service/ZUVATcpIpServerListener.h"
 
+#include <QHostAddress>
 #include <QJsonObject>
 #include <QTimer>
 
@@ -10,6 +11,15 @@ namespace oxa {
 namespace {
 
 constexpr int DefaultAdviceTimeoutMs = 1500;
+
+// A server listening on every address sees IPv4 peers as IPv4-mapped IPv6
+// addresses ("::ffff:10.0.0.5"); the host is given the IPv4 address itself.
+QString plainAddress(const QString& address)
+{
+    bool isIpv4 = false;
+    const quint32 ipv4 = QHostAddress(address).toIPv4Address(&isIpv4);
+    return isIpv4 ? QHostAddress(ipv4).toString() : address;
+}
 
 } // namespace
 
@@ -225,14 +235,15 @@ void ZUVATcpIpServerListener::onDisconnect(std::weak_ptr<vorsam::TcpIpSocket> we
     reportClosed(std::move(record));
 }
 
-void ZUVATcpIpServerListener::reportClosed(Terminal record)
+void ZUVATcpIpServerListener::reportClosed(Terminal&& record)
 {
-    const std::weak_ptr<TerminalConnection> connection = record.connection;
-    if (record.connection) {
-        record.connection->onClose();
+    std::shared_ptr<TerminalConnection> closing = std::move(record.connection);
+    const std::weak_ptr<TerminalConnection> connection = closing;
+    if (closing) {
+        closing->onClose();
         // Ending the connection here gives every transaction still in flight
         // its result before the host hears of the disconnection.
-        record.connection.reset();
+        closing.reset();
     }
     if (!record.reported)
         return;
@@ -275,7 +286,7 @@ QJsonDocument ZUVATcpIpServerListener::getConnectionDescription(const QString& t
         socket = record->socket;
     }
     QJsonObject description;
-    description.insert(QStringLiteral("ip"), socket->getAddress());
+    description.insert(QStringLiteral("ip"), plainAddress(socket->getAddress()));
     description.insert(QStringLiteral("port"), static_cast<int>(socket->getPort()));
     return QJsonDocument(QJsonObject{{QStringLiteral("terminalConnection"), description}});
 }
@@ -301,7 +312,7 @@ void ZUVATcpIpServerListener::closeAll()
         std::lock_guard<std::mutex> lock(m_mutex);
         records.swap(m_terminals);
     }
-    for (const auto& record : records)
+    for (auto& record : records)
         reportClosed(std::move(record));
 }
 

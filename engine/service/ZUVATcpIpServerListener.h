@@ -84,7 +84,7 @@ private:
     void handleEvent(QJsonObject object, const std::shared_ptr<vorsam::TcpIpSocket>& socket);
     // Marks the older connections with the identifier; true when there is any.
     bool supersedeOlderConnections(const QString& terminalIdentifier, const Terminal& newest, Sockets& toDisconnect);
-    void reportClosed(Terminal record);
+    void reportClosed(Terminal&& record);
 
     Callback m_onTerminalConnect;
     Callback m_onTerminalDisconnect;

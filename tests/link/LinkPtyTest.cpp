@@ -78,6 +78,9 @@ TEST(LinkOverPty, CarriesMessagesBothWaysWithAnIndependentTerminal)
         terminal.peer().sendMessage(bytesOf(ticket));
         ASSERT_TRUE(pump([&] { return received.size() == 5 + ticket.size(); }));
         EXPECT_EQ(received, QByteArray("first") + ticket);
+        ASSERT_TRUE(pump([&] { return terminal.peer().acknowledgements().size() == 2; }));
+        EXPECT_EQ(terminal.peer().acknowledgements(), (std::vector<uint8_t>{1, 2}));
+        EXPECT_EQ(terminal.peer().frameSequences(), (std::vector<uint8_t>{1, 2}));
         EXPECT_EQ(terminal.peer().naks(), 0);
         EXPECT_EQ(sendFailed, 0);
     }

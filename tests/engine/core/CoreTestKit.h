@@ -216,7 +216,7 @@ private:
 };
 
 // A transaction as the request handler would build it, without the handler.
-struct TransactionSpec {
+struct TransactionPlan {
     std::string requestType = "Ct";
     QString replyType = "Rt";
     int sequence = 1;
@@ -225,18 +225,18 @@ struct TransactionSpec {
     QString action = "Test";
 };
 
-inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionSpec& spec,
+inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionPlan& plan,
                                                              oxa::ZUVATransaction::ResultCallback callback)
 {
     std::unique_ptr<oxa::ZUVATransaction> transaction(new oxa::ZUVATransaction());
-    const QByteArray bytes = message(spec.requestType, spec.sequence);
-    transaction->json = QJsonObject{{"transaction", QJsonObject{{"action", spec.action}}}};
+    const QByteArray bytes = message(plan.requestType, plan.sequence);
+    transaction->json = QJsonObject{{"transaction", QJsonObject{{"action", plan.action}}}};
     transaction->header = oxa::ZUVAHeader(bytes.left(38));
     transaction->body = oxa::ZUVABody(bytes.mid(38));
-    transaction->response = std::make_shared<TestResponse>(spec.replyType);
-    transaction->request = std::make_shared<TestRequest>(spec.requestType);
-    transaction->method = spec.method;
-    transaction->timeout = spec.timeout;
+    transaction->response = std::make_shared<TestResponse>(plan.replyType);
+    transaction->request = std::make_shared<TestRequest>(plan.requestType);
+    transaction->method = plan.method;
+    transaction->timeout = plan.timeout;
     transaction->resultCallback = std::move(callback);
     return transaction;
 }

@@ -21,9 +21,6 @@ public:
     void SetUp() override
     {
         qInstallMessageHandler(quietMessageHandler);
-        // Qt's own event dispatcher instead of GLib's, whose uninstrumented
-        // wake-ups ThreadSanitizer reports as races.
-        qputenv("QT_NO_GLIB", "1");
         if (!QCoreApplication::instance())
             m_application.reset(new QCoreApplication(m_argc, m_argv));
     }
@@ -40,11 +37,10 @@ const auto* const environment = ::testing::AddGlobalTestEnvironment(new QtApplic
 
 } // namespace
 
-// Qt is not built with ThreadSanitizer: it hands its event dispatcher to other
-// threads through atomics TSan cannot see, so posting an event looks like a
-// race on the dispatcher's wake-up descriptor.
-extern "C" const char* __tsan_default_suppressions()
+// Qt is not built with ThreadSanitizer: what it does inside (posting events,
+// waking event loops) synchronises through means TSan cannot see, so its own
+// accesses are left out; the engine's are all still checked.
+extern "C" const char* __tsan_default_options()
 {
-    return "race:QEventDispatcherUNIX::wakeUp\n"
-           "race:QEventDispatcherUNIXPrivate::QEventDispatcherUNIXPrivate\n";
+    return "ignore_noninstrumented_modules=1";
 }

@@ -18,12 +18,12 @@ class ResponseHandlerTest : public ::testing::Test {
 protected:
     void send(int id, QString replyType = "Rt", oxa::TransactionMethod method = oxa::Sequential)
     {
-        TransactionSpec spec;
-        spec.sequence = id;
-        spec.replyType = replyType;
-        spec.method = method;
+        TransactionPlan plan;
+        plan.sequence = id;
+        plan.replyType = replyType;
+        plan.method = method;
         const size_t before = link->out->writeCount();
-        link->dispatcher->dispatch(makeTransaction(spec, results.callbackFor(id)));
+        link->dispatcher->dispatch(makeTransaction(plan, results.callbackFor(id)));
         ASSERT_TRUE(link->out->waitForWrites(before + 1));
     }
 
@@ -92,8 +92,10 @@ TEST_F(ResponseHandlerTest, NotificationsGoToTheirHandlerEvenWhileATransactionIs
 {
     link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse("Cu")));
     send(1);
-    link->receive(message("Cu", 9));
+    // A notification its translator cannot read is dropped without harm.
+    link->receive(message("Cu", 8, {SimTlv::hex("DF02", "01")}) + message("Cu", 9));
     ASSERT_TRUE(link->notifications.waitFor(0));
+    EXPECT_EQ(link->notifications.first(0).object()["result"].toObject()["sequence"].toInt(), 9);
     EXPECT_EQ(results.count(1), 0u);
     ASSERT_FALSE(link->dispatcher->getPendingTransaction("Rt").isNull());
 
@@ -169,6 +171,7 @@ TEST_F(ResponseHandlerTest, ErrorReplyOfAnotherTypeIsDroppedNotTakenAsTheResult)
     link->receive(message("Rt", 1));
     ASSERT_TRUE(results.waitFor(1));
     EXPECT_TRUE(isResult(results.first(1)));
+    ASSERT_TRUE(idle());
 
     // While a delivery question is awaited, an error "Rd" still ends the sale.
     send(2, "CR");
@@ -190,8 +193,8 @@ TEST_F(ResponseHandlerTest, FailingTranslatorEndsTheTransactionWithInvalidRespon
 
 TEST_F(ResponseHandlerTest, ThrowingResultCallbackDoesNotStopTheHandler)
 {
-    TransactionSpec spec;
-    link->dispatcher->dispatch(makeTransaction(spec, [](QJsonDocument) { throw std::runtime_error("host failed"); }));
+    TransactionPlan plan;
+    link->dispatcher->dispatch(makeTransaction(plan, [](QJsonDocument) { throw std::runtime_error("host failed"); }));
     ASSERT_TRUE(link->out->waitForWrites(1));
     link->receive(message("Rt", 1));
     ASSERT_TRUE(idle());
@@ -202,13 +205,13 @@ TEST_F(ResponseHandlerTest, ThrowingResultCallbackDoesNotStopTheHandler)
 
 TEST_F(ResponseHandlerTest, ResultCallbackMayStartTheNextTransaction)
 {
-    TransactionSpec first;
+    TransactionPlan first;
     first.sequence = 1;
     auto record = results.callbackFor(1);
     auto followUp = results.callbackFor(2);
     link->dispatcher->dispatch(makeTransaction(first, [&, record, followUp](QJsonDocument document) {
         record(document);
-        TransactionSpec next;
+        TransactionPlan next;
         next.sequence = 2;
         link->dispatcher->dispatch(makeTransaction(next, followUp));
     }));
@@ -223,8 +226,11 @@ TEST_F(ResponseHandlerTest, ResultCallbackMayStartTheNextTransaction)
 
 TEST_F(ResponseHandlerTest, SecondReplyToAnEndedTransactionIsDropped)
 {
+    link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse("Cy")));
     send(1);
-    link->receive(message("Rt", 1) + message("Rt", 1) + rejection(1, "01"));
+    // The notification behind them shows when all three have been handled.
+    link->receive(message("Rt", 1) + message("Rt", 1) + rejection(1, "01") + message("Cy", 1));
+    ASSERT_TRUE(link->notifications.waitFor(0));
     ASSERT_TRUE(results.waitFor(1));
     ASSERT_TRUE(idle());
     send(2);
@@ -285,7 +291,7 @@ TEST_F(ResponseHandlerTest, ReplyWithoutResultOrHandOverStillEndsTheTransaction)
     public:
         void handleResponse(QByteArray, QJsonDocument&, std::function<QJsonDocument(QJsonDocument)>) override {}
     };
-    auto transaction = makeTransaction(TransactionSpec(), results.callbackFor(1));
+    auto transaction = makeTransaction(TransactionPlan(), results.callbackFor(1));
     transaction->response = std::make_shared<Silent>();
     link->dispatcher->dispatch(std::move(transaction));
     ASSERT_TRUE(link->out->waitForWrites(1));

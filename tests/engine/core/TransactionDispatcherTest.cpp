@@ -16,20 +16,20 @@ namespace {
 
 class DispatcherTest : public ::testing::Test {
 protected:
-    void send(int id, TransactionSpec spec = TransactionSpec())
+    void send(int id, TransactionPlan plan = TransactionPlan())
     {
-        spec.sequence = id;
-        link->dispatcher->dispatch(makeTransaction(spec, results.callbackFor(id)));
+        plan.sequence = id;
+        link->dispatcher->dispatch(makeTransaction(plan, results.callbackFor(id)));
     }
 
-    TransactionSpec with(oxa::TransactionMethod method, std::chrono::milliseconds timeout = 5000ms,
+    TransactionPlan with(oxa::TransactionMethod method, std::chrono::milliseconds timeout = 5000ms,
                          QString replyType = "Rt")
     {
-        TransactionSpec spec;
-        spec.method = method;
-        spec.timeout = timeout;
-        spec.replyType = replyType;
-        return spec;
+        TransactionPlan plan;
+        plan.method = method;
+        plan.timeout = timeout;
+        plan.replyType = replyType;
+        return plan;
     }
 
     void countEnds()
@@ -59,7 +59,7 @@ TEST_F(DispatcherTest, TransactionsDispatchedRightAfterConstructionAreSent)
     for (int round = 0; round < 20; ++round) {
         auto out = std::make_shared<testsupport::MemoryOutputStream>();
         auto dispatcher = oxa::makeTransactionDispatcher(out);
-        dispatcher->dispatch(makeTransaction(TransactionSpec(), results.callbackFor(round)));
+        dispatcher->dispatch(makeTransaction(TransactionPlan(), results.callbackFor(round)));
         ASSERT_TRUE(out->waitForWrites(1)) << "round " << round;
     }
 }
@@ -198,24 +198,36 @@ TEST_F(DispatcherTest, TimeOutOfZeroNegativeOrBeyond32BitsIsNeitherImmediateNorL
     }
 }
 
-TEST_F(DispatcherTest, NestedTransactionTakesOverTheResultOfTheOneInFlight)
+TEST_F(DispatcherTest, NestedTransactionTakesOverTheResultOfTheSaleAwaitingItsAnswer)
 {
-    send(1);
+    send(1, with(oxa::Sequential, 5000ms, "CR"));
     ASSERT_EQ(link->sentSequence(0), 1);
     send(2, with(oxa::ImmediateNested));
     ASSERT_EQ(link->sentSequence(1), 2);
     link->receive(message("Rt", 2));
     ASSERT_TRUE(results.waitFor(1));
     EXPECT_EQ(results.first(1).object()["result"].toObject()["sequence"].toInt(), 2);
-
-    // Idle: a nested transaction keeps its own callback.
-    send(3, with(oxa::ImmediateNested));
-    ASSERT_EQ(link->sentSequence(2), 3);
-    link->receive(message("Rt", 3));
-    ASSERT_TRUE(results.waitFor(3));
-    EXPECT_EQ(results.count(1), 1u);
     EXPECT_EQ(results.count(2), 0u);
-    EXPECT_EQ(results.count(3), 1u);
+}
+
+TEST_F(DispatcherTest, NestedTransactionWithoutASaleAwaitingItIsRefusedAndNotSent)
+{
+    // Idle: the sale has already ended.
+    send(1, with(oxa::ImmediateNested));
+    ASSERT_TRUE(results.waitFor(1));
+    EXPECT_EQ(errorCode(results.first(1)), 2);
+    EXPECT_EQ(causeCode(results.first(1)), 15);
+
+    // Another transaction in flight keeps its own result.
+    send(2);
+    ASSERT_EQ(link->sentSequence(0), 2);
+    send(3, with(oxa::ImmediateNested));
+    ASSERT_TRUE(results.waitFor(3));
+    EXPECT_EQ(causeCode(results.first(3)), 15);
+    link->receive(message("Rt", 2));
+    ASSERT_TRUE(results.waitFor(2));
+    EXPECT_TRUE(isResult(results.first(2)));
+    EXPECT_EQ(link->out->writeCount(), 1u);
 }
 
 TEST_F(DispatcherTest, RefusedWriteFailsTheTransactionWithNetworkErrorAndTheNextOneIsSent)
@@ -245,11 +257,11 @@ TEST_F(DispatcherTest, FollowUpStartedFromAResultCallbackIsAccepted)
         const size_t writesBefore = link->out->writeCount();
         auto record = results.callbackFor(first);
         auto followUpCallback = results.callbackFor(followUp);
-        TransactionSpec spec = with(oxa::Sequential, ending == Ending::Timeout ? 30ms : 5000ms);
-        spec.sequence = first;
-        link->dispatcher->dispatch(makeTransaction(spec, [&, record, followUp, followUpCallback](QJsonDocument document) {
+        TransactionPlan plan = with(oxa::Sequential, ending == Ending::Timeout ? 30ms : 5000ms);
+        plan.sequence = first;
+        link->dispatcher->dispatch(makeTransaction(plan, [&, record, followUp, followUpCallback](QJsonDocument document) {
             record(document);
-            TransactionSpec next;
+            TransactionPlan next;
             next.sequence = followUp;
             link->dispatcher->dispatch(makeTransaction(next, followUpCallback));
         }));

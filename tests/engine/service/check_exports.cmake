@@ -1,6 +1,7 @@
 # Checks the dynamic symbol table of libzuva.so: every function of both C
 # families is exported, and nothing else is but the C++ client interface.
 # Usage: cmake -DLIBRARY=<libzuva.so> -DNM=<nm> -DCXXFILT=<c++filt> -P check_exports.cmake
+cmake_minimum_required(VERSION 3.16)
 set(required
   zuva_Initialize zuva_createTcpIpService zuva_stopService zuva_isTerminalConnected
   zuva_getConnectedTerminals zuva_sendTransaction zuva_resetTransaction zuva_getSettings zuva_setSettings
@@ -22,6 +23,7 @@ endif()
 string(REPLACE "\n" ";" lines "${table}")
 set(exported "")
 set(unexpected "")
+set(mangled "")
 foreach(line IN LISTS lines)
   if(NOT line MATCHES "^[0-9a-fA-F]* *([A-Za-z]) ([^ ]+)$")
     continue()
@@ -39,8 +41,19 @@ foreach(line IN LISTS lines)
     endif()
     continue()
   endif()
-  execute_process(COMMAND ${CXXFILT} ${symbol} OUTPUT_VARIABLE plain OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(NOT plain MATCHES "^(vorsam::|ect::|typeinfo for (vorsam|ect)::|typeinfo name for (vorsam|ect)::|vtable for (vorsam|ect)::|AttachThread|DetachThread|_init$|_fini$)")
+  string(APPEND mangled "${symbol}\n")
+endforeach()
+
+# Everything else must be the C++ interface (namespaces vorsam and ect).
+set(names_file ${CMAKE_CURRENT_BINARY_DIR}/zuva_exports_names.txt)
+file(WRITE ${names_file} "${mangled}")
+execute_process(COMMAND ${CXXFILT} INPUT_FILE ${names_file} OUTPUT_VARIABLE demangled)
+string(REPLACE "\n" ";" demangled "${demangled}")
+foreach(plain IN LISTS demangled)
+  if(plain STREQUAL "")
+    continue()
+  endif()
+  if(NOT plain MATCHES "^(vorsam::|ect::|(typeinfo|typeinfo name|vtable) for (vorsam|ect)::|AttachThread|DetachThread|_init$|_fini$)")
     list(APPEND unexpected "${plain}")
   endif()
 endforeach()

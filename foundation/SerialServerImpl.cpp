@@ -1,0 +1,141 @@
+#include "foundation/SerialServerImpl.h"
+
+#include "foundation/RunnableProxy.h"
+#include "foundation/SerialPortImpl.h"
+#include "foundation/Thread.h"
+#include "foundation/ThreadCaller.h"
+
+#include <QDebug>
+
+#include <algorithm>
+
+namespace vorsam {
+
+std::unique_ptr<SerialServer> makeSerialServer()
+{
+    return std::make_unique<SerialServerImpl>();
+}
+
+SerialServerImpl::SerialServerImpl()
+    : caller_(std::make_shared<ThreadCaller>())
+{
+}
+
+SerialServerImpl::~SerialServerImpl()
+{
+    close();
+}
+
+void SerialServerImpl::startTask()
+{
+    caller_->open();
+    const std::shared_ptr<SerialPortImpl> port = SerialPortImpl::make();
+    std::shared_ptr<SerialPortImpl> earlier;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        earlier = port_;
+        port_ = port;
+    }
+    earlier.reset();
+    relay(&SerialPortImpl::dataPendingSignal, &SerialServerListener::onDataPending, true);
+    relay(&SerialPortImpl::portOpenedSignal, &SerialServerListener::onOpen, false);
+    relay(&SerialPortImpl::portClosedSignal, &SerialServerListener::onClose, false);
+    port->open(portName_, baudRate_, parity_, stopBits_);
+}
+
+// Closing the port here reports nothing: the caller no longer serves jobs.
+void SerialServerImpl::onFinished()
+{
+    caller_->close();
+    if (const std::shared_ptr<SerialPortImpl> port = currentPort())
+        port->close();
+}
+
+// Port signals come on the port's thread; their handling moves to this
+// thread through the caller, which drops it once the server has closed.
+void SerialServerImpl::relay(void (SerialPortImpl::*signal)(), PortEvent event, bool onlyWhileOpen)
+{
+    const std::shared_ptr<ThreadCaller> caller = caller_;
+    SerialServerImpl* const self = this;
+    QObject::connect(currentPort().get(), signal, [caller, self, event, onlyWhileOpen] {
+        caller->post([self, event, onlyWhileOpen] { self->notify(event, onlyWhileOpen); });
+    });
+}
+
+void SerialServerImpl::notify(PortEvent event, bool onlyWhileOpen)
+{
+    const std::shared_ptr<SerialPortImpl> port = currentPort();
+    if (!port || (onlyWhileOpen && !port->isOpen()))
+        return;
+    for (const auto& listener : listeners()) {
+        try {
+            ((*listener).*event)(port);
+        } catch (const std::exception& e) {
+            qDebug() << "Serial server listener failed:" << e.what();
+        }
+    }
+}
+
+bool SerialServerImpl::open(QString port, BaudRate baudRate, Parity parity, StopBits stopBits)
+{
+    SerialPortImpl::checkLineSettings(parity, stopBits);
+    if (thread_)
+        return false;
+    portName_ = port;
+    baudRate_ = baudRate;
+    parity_ = parity;
+    stopBits_ = stopBits;
+    const QString name = QString("SerialServer(%1)Thread").arg(port);
+    try {
+        thread_ = makeThread(name, Thread::RunOnce, std::make_unique<RunnableProxy>(this));
+    } catch (const std::exception& e) {
+        qDebug() << "Cannot start" << name << e.what();
+        return false;
+    }
+    return true;
+}
+
+bool SerialServerImpl::close()
+{
+    if (!thread_)
+        return false;
+    thread_.reset();
+    return true;
+}
+
+bool SerialServerImpl::isOpen()
+{
+    const std::shared_ptr<SerialPortImpl> port = currentPort();
+    return port && port->isOpen();
+}
+
+void SerialServerImpl::registerListener(std::shared_ptr<SerialServerListener> listener)
+{
+    if (!listener)
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    listeners_.push_back(std::move(listener));
+    listeners_.unique();
+}
+
+void SerialServerImpl::unregisterListener(std::shared_ptr<SerialServerListener> listener)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = std::find(listeners_.begin(), listeners_.end(), listener);
+    if (found != listeners_.end())
+        listeners_.erase(found);
+}
+
+std::shared_ptr<SerialPortImpl> SerialServerImpl::currentPort()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return port_;
+}
+
+SerialServerImpl::Listeners SerialServerImpl::listeners()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return listeners_;
+}
+
+} // namespace vorsam

@@ -1,0 +1,272 @@
+#include "foundation/TcpIpSocketImpl.h"
+
+#include "foundation/KeepAlive.h"
+#include "foundation/RunnableProxy.h"
+#include "foundation/Thread.h"
+#include "foundation/ThreadCaller.h"
+
+#include <QDebug>
+#include <QHostAddress>
+#include <QTcpSocket>
+
+#include <atomic>
+
+namespace vorsam {
+
+namespace {
+
+// How long a closing socket may take to send what it still holds before
+// it is cut off; its disconnection is reported either way.
+const int LingerMilliseconds = 500;
+
+} // namespace
+
+// State shared between the owner's thread and the socket's thread. The
+// connection state and descriptor are copies kept by the socket's thread,
+// so other threads never touch the QTcpSocket itself.
+class TcpIpSocketImpl::Impl {
+public:
+    mutable std::mutex mutex;
+    QString address;
+    unsigned short port = 0;
+    std::atomic<bool> keepAlive{false};
+    std::shared_ptr<QTcpSocket> socket;
+    std::atomic<bool> connected{false};
+    std::atomic<qintptr> descriptor{-1};
+
+    void publishState(bool isConnected, qintptr socketDescriptor)
+    {
+        descriptor = socketDescriptor;
+        connected = isConnected;
+    }
+};
+
+std::shared_ptr<TcpIpSocketImpl> TcpIpSocketImpl::make()
+{
+    return std::shared_ptr<TcpIpSocketImpl>(new TcpIpSocketImpl());
+}
+
+std::shared_ptr<TcpIpSocketImpl> TcpIpSocketImpl::make(QTcpSocket* socket)
+{
+    std::unique_ptr<QTcpSocket> accepted(socket);
+    auto wrapper = std::shared_ptr<TcpIpSocketImpl>(new TcpIpSocketImpl(accepted.get()));
+    accepted.release();
+    return wrapper;
+}
+
+std::shared_ptr<TcpIpSocket> makeTcpIpSocket()
+{
+    return TcpIpSocketImpl::make();
+}
+
+TcpIpSocketImpl::TcpIpSocketImpl()
+    : d_(std::make_shared<Impl>())
+    , caller_(std::make_shared<ThreadCaller>())
+{
+}
+
+TcpIpSocketImpl::TcpIpSocketImpl(QTcpSocket* socket)
+    : TcpIpSocketImpl()
+{
+    d_->address = socket->peerAddress().toString();
+    d_->port = socket->peerPort();
+    socket->setParent(this);
+    d_->socket.reset(socket);
+}
+
+TcpIpSocketImpl::~TcpIpSocketImpl()
+{
+    disconnect();
+}
+
+void TcpIpSocketImpl::startTask()
+{
+    if (!d_->socket)
+        d_->socket = std::make_shared<QTcpSocket>(this);
+    caller_->open();
+    connectSocketSignals();
+    QTcpSocket& socket = *d_->socket;
+    if (socket.state() == QAbstractSocket::ConnectedState) {
+        d_->publishState(true, socket.socketDescriptor());
+        applyKeepAlive();
+        // Bytes may have arrived before readyRead was connected.
+        if (socket.bytesAvailable() > 0)
+            emit dataPendingSignal(this);
+    } else if (!socket.isOpen()) {
+        QString address;
+        unsigned short port = 0;
+        {
+            std::lock_guard<std::mutex> lock(d_->mutex);
+            address = d_->address;
+            port = d_->port;
+        }
+        socket.connectToHost(address, port, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    }
+}
+
+void TcpIpSocketImpl::onFinished()
+{
+    closeSocket();
+    caller_->close();
+    QTcpSocket* socket = d_->socket.get();
+    QObject::disconnect(socket, &QTcpSocket::readyRead, this, &TcpIpSocketImpl::dataPending);
+    QObject::disconnect(socket, &QTcpSocket::connected, this, &TcpIpSocketImpl::connected);
+    QObject::disconnect(socket, &QTcpSocket::disconnected, this, &TcpIpSocketImpl::disconnected);
+    d_->publishState(false, -1);
+}
+
+void TcpIpSocketImpl::connectSocketSignals()
+{
+    QTcpSocket* socket = d_->socket.get();
+    QObject::connect(socket, &QTcpSocket::readyRead, this, &TcpIpSocketImpl::dataPending);
+    QObject::connect(socket, &QTcpSocket::connected, this, &TcpIpSocketImpl::connected);
+    QObject::connect(socket, &QTcpSocket::disconnected, this, &TcpIpSocketImpl::disconnected);
+}
+
+// The event loop has ended, so a close that waits for unsent bytes would never
+// complete on its own: give it a short while, then cut it off. Either way the
+// disconnection is reported.
+void TcpIpSocketImpl::closeSocket()
+{
+    QTcpSocket& socket = *d_->socket;
+    socket.disconnectFromHost();
+    if (socket.state() == QAbstractSocket::ClosingState)
+        socket.waitForDisconnected(LingerMilliseconds);
+    if (socket.state() != QAbstractSocket::UnconnectedState)
+        socket.abort();
+}
+
+bool TcpIpSocketImpl::connect(QString address, unsigned short port)
+{
+    std::lock_guard<std::mutex> lock(threadMutex_);
+    if (thread_)
+        return false;
+    {
+        std::lock_guard<std::mutex> stateLock(d_->mutex);
+        d_->address = address;
+        d_->port = port;
+    }
+    return startThread();
+}
+
+bool TcpIpSocketImpl::start()
+{
+    std::lock_guard<std::mutex> lock(threadMutex_);
+    if (thread_)
+        return false;
+    return startThread();
+}
+
+bool TcpIpSocketImpl::startThread()
+{
+    const QString name = QString("TcpIpSocket(%1:%2)Thread").arg(getAddress()).arg(getPort());
+    try {
+        thread_ = makeThread(name, Thread::RunOnce, std::make_unique<RunnableProxy>(this));
+    } catch (const std::exception& e) {
+        qDebug() << "Cannot start" << name << e.what();
+        return false;
+    }
+    return true;
+}
+
+bool TcpIpSocketImpl::disconnect()
+{
+    std::shared_ptr<Thread> thread;
+    {
+        std::lock_guard<std::mutex> lock(threadMutex_);
+        thread.swap(thread_);
+    }
+    return thread != nullptr;
+}
+
+bool TcpIpSocketImpl::isConnected() const
+{
+    return d_->connected;
+}
+
+unsigned short TcpIpSocketImpl::getPort() const
+{
+    std::lock_guard<std::mutex> lock(d_->mutex);
+    return d_->port;
+}
+
+QString TcpIpSocketImpl::getAddress() const
+{
+    std::lock_guard<std::mutex> lock(d_->mutex);
+    return d_->address;
+}
+
+bool TcpIpSocketImpl::setKeepAliveEnabled(bool enabled)
+{
+    if (d_->keepAlive.exchange(enabled) == enabled)
+        return true;
+    if (!isConnected())
+        return true;
+    if (!enabled) {
+        qDebug() << "Failed to disable keep alive values";
+        return false;
+    }
+    if (!setKeepAliveValues(static_cast<int>(d_->descriptor.load()))) {
+        qDebug() << "Failed to set keep alive values";
+        return false;
+    }
+    return true;
+}
+
+bool TcpIpSocketImpl::isKeepAliveEnabled() const
+{
+    return d_->keepAlive;
+}
+
+std::shared_ptr<InputStream> TcpIpSocketImpl::getInputStream() const
+{
+    return std::const_pointer_cast<TcpIpSocketImpl>(shared_from_this());
+}
+
+std::shared_ptr<OutputStream> TcpIpSocketImpl::getOutputStream() const
+{
+    return std::const_pointer_cast<TcpIpSocketImpl>(shared_from_this());
+}
+
+int TcpIpSocketImpl::read(QByteArray& data)
+{
+    const QByteArray received = caller_->call<QByteArray>(
+        [this] { return d_->socket ? d_->socket->readAll() : QByteArray(); }, QByteArray());
+    data.append(received);
+    return received.size();
+}
+
+bool TcpIpSocketImpl::write(const unsigned char* data, int size)
+{
+    if (size < 0 || (!data && size > 0))
+        return false;
+    const QByteArray bytes(reinterpret_cast<const char*>(data), size);
+    return caller_->call<bool>(
+        [this, bytes] { return d_->socket && d_->socket->write(bytes.constData(), bytes.size()) >= 0; }, false);
+}
+
+void TcpIpSocketImpl::applyKeepAlive()
+{
+    if (d_->keepAlive && isConnected() && !setKeepAliveValues(static_cast<int>(d_->descriptor.load())))
+        qDebug() << "Failed to set keep alive values";
+}
+
+void TcpIpSocketImpl::connected()
+{
+    d_->publishState(true, d_->socket->socketDescriptor());
+    applyKeepAlive();
+    emit connectedSignal(this);
+}
+
+void TcpIpSocketImpl::disconnected()
+{
+    d_->publishState(false, -1);
+    emit disconnectedSignal(this);
+}
+
+void TcpIpSocketImpl::dataPending()
+{
+    emit dataPendingSignal(this);
+}
+
+} // namespace vorsam

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "foundation/InputStream.h"
+#include "foundation/OutputStream.h"
+#include "foundation/Runnable.h"
+#include "foundation/TcpIpSocket.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+
+class QTcpSocket;
+
+namespace vorsam {
+
+class Thread;
+class ThreadCaller;
+
+// A TCP socket on a thread of its own; connecting, or wrapping an accepted
+// connection. Its connected, disconnected and data-pending signals are
+// emitted on its thread and carry the socket itself.
+class TcpIpSocketImpl : public Runnable,
+                        public TcpIpSocket,
+                        public InputStream,
+                        public OutputStream,
+                        public std::enable_shared_from_this<TcpIpSocketImpl> {
+    Q_OBJECT
+public:
+    static std::shared_ptr<TcpIpSocketImpl> make();
+    // Wraps an accepted connection; its thread starts with start(), so the
+    // owner can connect to its signals before the first bytes are reported.
+    static std::shared_ptr<TcpIpSocketImpl> make(QTcpSocket* socket);
+
+    ~TcpIpSocketImpl() override;
+
+    void startTask() override;
+    void onFinished() override;
+
+    bool connect(QString address, unsigned short port) override;
+    bool disconnect() override;
+    bool isConnected() const override;
+    unsigned short getPort() const override;
+    QString getAddress() const override;
+    bool setKeepAliveEnabled(bool enabled) override;
+    bool isKeepAliveEnabled() const override;
+    std::shared_ptr<InputStream> getInputStream() const override;
+    std::shared_ptr<OutputStream> getOutputStream() const override;
+
+    int read(QByteArray& data) override;
+    bool write(const unsigned char* data, int size) override;
+
+    // Starts the thread of an accepted socket; false when it has one already.
+    bool start();
+
+signals:
+    void dataPendingSignal(TcpIpSocketImpl* socket);
+    void connectedSignal(TcpIpSocketImpl* socket);
+    void disconnectedSignal(TcpIpSocketImpl* socket);
+
+private slots:
+    void connected();
+    void disconnected();
+    void dataPending();
+
+private:
+    class Impl;
+
+    TcpIpSocketImpl();
+    explicit TcpIpSocketImpl(QTcpSocket* socket);
+
+    bool startThread();
+    void applyKeepAlive();
+    void connectSocketSignals();
+    void closeSocket();
+
+    std::shared_ptr<Impl> d_;
+    std::shared_ptr<ThreadCaller> caller_;
+    std::mutex threadMutex_;
+    std::shared_ptr<Thread> thread_;
+};
+
+} // namespace vorsam

@@ -1,0 +1,34 @@
+#include "foundation/SharedQtLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+// The library's threads need a Qt application; a host without Qt gets the
+// one the holder makes, as these tests do. A locale other than plain "C" in
+// the environment shows whether the holder restores numeric formatting.
+class FoundationEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        setenv("LC_ALL", "C.UTF-8", 1);
+        holder_ = std::make_unique<vorsam::SharedQtLibrary>();
+    }
+    void TearDown() override { holder_.reset(); }
+
+private:
+    std::unique_ptr<vorsam::SharedQtLibrary> holder_;
+};
+
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new FoundationEnvironment);
+
+} // namespace
+
+// Qt is not built with ThreadSanitizer; the tests run with its accesses ignored.
+extern "C" const char* __tsan_default_options()
+{
+    return "ignore_noninstrumented_modules=1";
+}

@@ -1,0 +1,120 @@
+#include "foundation/Time.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <stdexcept>
+
+namespace vt = vorsam::time;
+using std::chrono::system_clock;
+
+namespace {
+
+// Central European time without the zone database: DST from the last Sunday
+// of March to the last Sunday of October.
+class CalendarTime : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* zone = std::getenv("TZ");
+        hadZone_ = zone != nullptr;
+        if (hadZone_)
+            savedZone_ = zone;
+        setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+        tzset();
+    }
+    void TearDown() override
+    {
+        if (hadZone_)
+            setenv("TZ", savedZone_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+        vt::maxDatetimeBufferSize = 200;
+    }
+
+    static std::int64_t secondsOf(system_clock::time_point timePoint)
+    {
+        return std::chrono::duration_cast<std::chrono::seconds>(timePoint.time_since_epoch()).count();
+    }
+
+private:
+    bool hadZone_ = false;
+    std::string savedZone_;
+};
+
+std::tm march5th2019()
+{
+    std::tm date{};
+    date.tm_year = 119;
+    date.tm_mon = 2;
+    date.tm_mday = 5;
+    date.tm_hour = 10;
+    return date;
+}
+
+} // namespace
+
+TEST_F(CalendarTime, FormatsIntoAGrowingBuffer)
+{
+    EXPECT_EQ(vt::stringFromTm(march5th2019(), "%Y%m%d"), "20190305");
+    EXPECT_EQ(vt::stringFromTm(march5th2019(), ""), "");
+    // %c needs 24 characters: buffers of 4, 8 and 16 fail, 32 succeeds.
+    EXPECT_EQ(vt::stringFromTm(march5th2019(), "%c"), "Tue Mar  5 10:00:00 2019");
+    vt::maxDatetimeBufferSize = 10;
+    EXPECT_EQ(vt::stringFromTm(march5th2019(), "%c"), "");
+}
+
+TEST_F(CalendarTime, TodayNeverReadsPastItsBuffer)
+{
+    EXPECT_EQ(vt::today("%Y").size(), 4u);
+    const std::string longFormat(60, 'x');
+    EXPECT_EQ(vt::today(longFormat + "%Y" + longFormat), "");
+}
+
+TEST_F(CalendarTime, ParsesLocalTimeWithTheCLibraryDecidingDaylightSaving)
+{
+    // 12:00 CEST in summer and 12:00 CET in winter.
+    EXPECT_EQ(secondsOf(vt::timePointFromString("2019-07-01 12:00:00", "%Y-%m-%d %H:%M:%S")), 1561975200);
+    EXPECT_EQ(secondsOf(vt::timePointFromString("2019-01-01 12:00:00", "%Y-%m-%d %H:%M:%S")), 1546340400);
+}
+
+TEST_F(CalendarTime, ReadsTextsThatSayUtcAsUtc)
+{
+    EXPECT_EQ(secondsOf(vt::timePointFromString("2019-03-05T10:00:00Z", "%Y-%m-%dT%H:%M:%S%Z")), 1551780000);
+    EXPECT_EQ(secondsOf(vt::timePointFromString("2019-07-01T10:00:00 GMT", "%Y-%m-%dT%H:%M:%S %Z")), 1561975200);
+    // Without a %Z directive a trailing Z is only text to match: local time.
+    EXPECT_EQ(secondsOf(vt::timePointFromString("2019-03-05T10:00:00Z", "%Y-%m-%dT%H:%M:%SZ")), 1551776400);
+}
+
+TEST_F(CalendarTime, UsesSixtyFourBitSecondsOrReportsWhatTimeTCannotHold)
+{
+    const char* text = "2040-01-01T00:00:00Z";
+    const char* format = "%Y-%m-%dT%H:%M:%S%Z";
+    if (sizeof(std::time_t) < 8) {
+        EXPECT_THROW(vt::timePointFromString(text, format), std::out_of_range);
+        EXPECT_THROW(vt::localTimeFromTimePoint(system_clock::time_point(std::chrono::seconds(2208988800LL))),
+                     std::out_of_range);
+    } else {
+        EXPECT_EQ(secondsOf(vt::timePointFromString(text, format)), 2208988800LL);
+        EXPECT_EQ(vt::localTimeFromTimePoint(system_clock::time_point(std::chrono::seconds(2208988800LL))).tm_year,
+                  140);
+    }
+}
+
+TEST_F(CalendarTime, ConvertsTimePointsToLocalCalendarTime)
+{
+    const std::tm parsed = vt::getLocalTime("2019-07-01 12:30:15", "%Y-%m-%d %H:%M:%S");
+    EXPECT_EQ(parsed.tm_year, 119);
+    EXPECT_EQ(parsed.tm_mon, 6);
+    EXPECT_EQ(parsed.tm_mday, 1);
+    EXPECT_EQ(parsed.tm_hour, 12);
+    EXPECT_EQ(parsed.tm_min, 30);
+    EXPECT_EQ(parsed.tm_sec, 15);
+    EXPECT_EQ(parsed.tm_isdst, 1);
+    // Half a second before the epoch still lies in the last second of 1969.
+    const auto beforeEpoch = system_clock::time_point(std::chrono::milliseconds(-500));
+    EXPECT_EQ(vt::stringFromTimePoint(beforeEpoch, "%Y-%m-%d %H:%M:%S"), "1970-01-01 00:59:59");
+}

@@ -1,0 +1,120 @@
+#include "RetailTestKit.h"
+
+#include "translators/JsonZUVARequestBalanceRequest.h"
+#include "translators/JsonZUVARequestBalanceResponse.h"
+
+#include <QJsonArray>
+
+using namespace retailtest;
+
+namespace {
+
+QJsonObject balanceOf(const QString& action, const QJsonValue& acquirerId)
+{
+    return transactionDocument({{"action", action}, {"acquirerId", acquirerId}});
+}
+
+QJsonObject balanceResult(const std::vector<SimTlv>& elements)
+{
+    oxa::JsonZUVARequestBalanceResponse response;
+    return translate(response, "Rb", elements).value("result").toObject();
+}
+
+QJsonArray countersOf(const std::vector<SimTlv>& counters)
+{
+    return balanceResult({element("F8", {element("FC", counters)})}).value("financialCounterInfos").toArray();
+}
+
+} // namespace
+
+TEST(BalanceRequest, ConsultationIsExactlyTheseBytes)
+{
+    oxa::JsonZUVARequestBalanceRequest request(environmentWith());
+    EXPECT_EQ(bodyHex(request, 5, balanceOf("BalanceTerminalConsultation", "12345678")),
+              "F018E107D0024362D10105F804DF410110FA07DF680412345678");
+    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(45));
+    EXPECT_EQ(request.getDestinationCode().stringValue(), "0002");
+}
+
+TEST(BalanceRequest, EachActionHasItsCode)
+{
+    oxa::JsonZUVARequestBalanceRequest request(environmentWith());
+    for (const auto& action : {std::make_pair("BalanceTerminalClosing", "01"), std::make_pair("BalanceSiteClosing", "04"),
+                               std::make_pair("BalanceSiteConsultation", "40"), std::make_pair("Other", "04")}) {
+        EXPECT_NE(bodyHex(request, 1, balanceOf(action.first, "00000001")).find(std::string("DF4101") + action.second),
+                  std::string::npos)
+            << action.first;
+    }
+}
+
+TEST(BalanceRequest, RefusesBadAcquirersAndDocuments)
+{
+    oxa::JsonZUVARequestBalanceRequest request(environmentWith());
+    for (const QJsonValue& acquirer : {QJsonValue("1234567"), QJsonValue("123456789"), QJsonValue("1234567A"),
+                                       QJsonValue(12345678)}) {
+        const ect::ECTError error = refusalOf(request, balanceOf("BalanceTerminalConsultation", acquirer));
+        EXPECT_EQ(error.code(), ect::ECTErrorCode::Rejected);
+        EXPECT_EQ(causeOf(error), 50);
+    }
+    EXPECT_EQ(invalidArgumentOf(request, transactionDocument({})), "Invalid JSON");
+    EXPECT_EQ(invalidArgumentOf(request, transactionDocument({{"acquirerId", "12345678"}})),
+              "Invalid JSON : no action defined");
+    EXPECT_EQ(invalidArgumentOf(request, transactionDocument({{"action", "BalanceTerminalConsultation"}})),
+              "Invalid JSON : no acquirerId defined");
+}
+
+TEST(BalanceResponse, ReadsTerminalAcquirerAndCountersInOrder)
+{
+    const QJsonObject result = balanceResult(
+        {element("F8", {SimTlv::text("9F1C", "TERM0001"),
+                        element("FC", {element("E1", {SimTlv::hex("C0", "01"), SimTlv::hex("C1", "0978"),
+                                                      SimTlv::text("C2", "VISA"), SimTlv::hex("C3", "0012"),
+                                                      SimTlv::hex("C4", "0000000004D2"), SimTlv::hex("C5", "0003"),
+                                                      SimTlv::hex("C7", "01FF"), SimTlv::hex("C8", "20240301080000"),
+                                                      SimTlv::hex("C9", "20240302080000"), SimTlv::hex("DF5F", "1001"),
+                                                      SimTlv::text("9F1C", "TERM0001")}),
+                                       element("E2", {SimTlv::hex("C0", "02")})})}),
+         element("FA", {SimTlv::hex("DF68", "12345678"), SimTlv::text("DF69", "ACQ")})});
+    const QJsonObject first{{"financialCounterIdentifier", "01"},
+                            {"financialCounterLabelName", "VISA"},
+                            {"financialCounterNumberOfTransactions", 12},
+                            {"financialCounterPeriodNumber", "0003"},
+                            {"financialCounterCardBrandIdentifier", "1001"},
+                            {"financialCounterTerminalIdentifier", "TERM0001"},
+                            {"financialCounterPeriodOpeningDate", "2024-03-01-08-00-00"},
+                            {"financialCounterPeriodClosingDate", "2024-03-02-08-00-00"},
+                            {"financialCounterAccountedServices", "0000000111111111"},
+                            {"financialCounterCurrency", "EUR"},
+                            {"financialCounterCumulativeTotalAmount", 12.34}};
+    const QJsonObject second{{"financialCounterIdentifier", "02"}, {"financialCounterAccountedServices", ""}};
+    EXPECT_EQ(result, (QJsonObject{{"terminalIdentifier", "TERM0001"},
+                                   {"acquirerIdentifier", "12345678"},
+                                   {"acquirerLabelName", "ACQ"},
+                                   {"financialCounterInfos", QJsonArray{first, second}}}));
+}
+
+TEST(BalanceResponse, CurrencyRuleDecidesTheTotal)
+{
+    const QJsonArray counters = countersOf({
+        element("E1", {SimTlv::hex("C1", "0978")}),
+        element("E1", {SimTlv::hex("C1", "0999"), SimTlv::hex("C4", "000000000100")}),
+        element("E1", {SimTlv::hex("C4", "000000000100")}),
+    });
+    ASSERT_EQ(counters.size(), 3);
+    EXPECT_EQ(counters[0].toObject().value("financialCounterCurrency"), "EUR");
+    EXPECT_EQ(counters[0].toObject().value("financialCounterCumulativeTotalAmount"), 0);
+    EXPECT_EQ(counters[1].toObject().value("financialCounterCurrency"), "");
+    EXPECT_EQ(counters[1].toObject().value("financialCounterCumulativeTotalAmount"), 0);
+    EXPECT_FALSE(counters[2].toObject().contains("financialCounterCurrency"));
+    EXPECT_FALSE(counters[2].toObject().contains("financialCounterCumulativeTotalAmount"));
+}
+
+TEST(BalanceResponse, MissingPartsLeaveKeysOutAndOversizedTotalsAreRefused)
+{
+    EXPECT_EQ(balanceResult({element("F8", {})}), QJsonObject());
+    EXPECT_EQ(countersOf({}), QJsonArray());
+    oxa::JsonZUVARequestBalanceResponse response;
+    EXPECT_ANY_THROW(translate(response, "Rb",
+                               {element("F8", {element("FC", {element("E1", {SimTlv::hex("C1", "0978"),
+                                                                              SimTlv::hex("C4", "010000000000000000")})})})}));
+}

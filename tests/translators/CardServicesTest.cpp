@@ -1,0 +1,144 @@
+#include "RetailTestKit.h"
+
+#include "translators/JsonZUVACardRecognitionRequest.h"
+#include "translators/JsonZUVACardRecognitionResponse.h"
+#include "translators/JsonZUVACardValidityCheckRequest.h"
+#include "translators/JsonZUVACardValidityCheckResponse.h"
+
+using namespace retailtest;
+
+namespace {
+
+QJsonObject requestOf(const QString& action, QJsonObject fields = QJsonObject())
+{
+    fields.insert("action", action);
+    return transactionDocument(fields);
+}
+
+QJsonObject settingsWithout(const QString& key)
+{
+    QJsonObject settings = oxa::makeOXAEnvironment()->toJson().value("serviceSettings").toObject();
+    settings.remove(key);
+    return settings;
+}
+
+QJsonObject recognised(const std::vector<SimTlv>& elements)
+{
+    oxa::JsonZUVACardRecognitionResponse response;
+    return translate(response, "Rh", elements).value("result").toObject();
+}
+
+QJsonObject checked(const std::vector<SimTlv>& elements)
+{
+    oxa::JsonZUVACardValidityCheckResponse response;
+    return translate(response, "Rd", elements).value("result").toObject();
+}
+
+} // namespace
+
+TEST(CardRecognitionRequest, DefaultRequestIsExactlyTheseBytes)
+{
+    oxa::JsonZUVACardRecognitionRequest request(environmentWith());
+    EXPECT_EQ(bodyHex(request, 5, requestOf("RequestCardInfo")),
+              "F02AE107D0024368D10105BF811611DF9468020045DF9467020030DF946201" "02BF810108DF915D04A0000000");
+    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(145));
+    EXPECT_EQ(request.getDestinationCode().stringValue(), "000A");
+}
+
+TEST(CardRecognitionRequest, TimeoutsAndOptionFollowTheRequest)
+{
+    const struct {
+        const char* name;
+        QJsonObject fields;
+        QJsonObject settings;
+        const char* serviceHex; // DF9468, DF9467, DF9462
+        int timeout;
+    } cases[] = {
+        {"both flags", {{"smartPay", true}, {"saleAfterCardRecognition", true}}, {},
+         "DF9468020045DF9467020030DF94620103", 145},
+        {"sale after recognition", {{"saleAfterCardRecognition", true}}, {}, "DF9468020045DF9467020030DF94620101", 145},
+        {"explicit zero", {{"recognitionTimeout", 0}}, {}, "DF9468020000DF9467020030DF94620102", 100},
+        {"sixty seconds", {{"recognitionTimeout", 60}}, {}, "DF9468020060DF9467020030DF94620102", 160},
+        {"text time-out", {{"recognitionTimeout", "60"}}, {}, "DF9468020000DF9467020030DF94620102", 100},
+        {"fractional time-out", {{"nextRequestRecognitionTimeout", 1.5}}, {}, "DF9468020045DF9467020000DF94620102",
+         115},
+        {"setting left out", {}, settingsWithout("cardRecognitionTimeout"), "DF9468020000DF9467020030DF94620102", 100},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        oxa::JsonZUVACardRecognitionRequest request(environmentWith(each.settings));
+        const std::string body = bodyHex(request, 5, requestOf("RequestCardInfo", each.fields));
+        EXPECT_NE(body.find(std::string("BF811611") + each.serviceHex), std::string::npos) << body;
+        EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(each.timeout));
+    }
+}
+
+TEST(CardRecognitionRequest, TimeoutsOutOfRangeAreRefused)
+{
+    for (const QJsonObject& fields : {QJsonObject{{"recognitionTimeout", 10000}},
+                                      QJsonObject{{"nextRequestRecognitionTimeout", -1}},
+                                      QJsonObject{{"recognitionTimeout", 4294967296.0}}}) {
+        oxa::JsonZUVACardRecognitionRequest request(environmentWith());
+        const ect::ECTError error = refusalOf(request, requestOf("RequestCardInfo", fields));
+        EXPECT_EQ(error.code(), ect::ECTErrorCode::Technical_Issue);
+        EXPECT_EQ(causeOf(error), 15);
+    }
+    oxa::JsonZUVACardRecognitionRequest request(environmentWith());
+    EXPECT_EQ(invalidArgumentOf(request, QJsonObject()), "Invalid JSON");
+}
+
+TEST(CardRecognitionResponse, ReadsTheCardAndMasksAPrivatePan)
+{
+    const SimTlv privatePan = element("BF8104", {SimTlv::hex("DF5F", "1001"), SimTlv::text("DF7E", "CB"),
+                                                 holding("DF9460", {SimTlv::hex("5A", "123456EEEEEE789F")})});
+    EXPECT_EQ(recognised({element("EB", {SimTlv::hex("DF915C", "A1B2"), SimTlv::hex("DF9406", "20")}), privatePan}),
+              (QJsonObject{{"cardToken", "A1B2"},
+                           {"cardType", QJsonObject{{"type", "20"}, {"isContactless", false},
+                                                    {"isMagneticStripe", false}, {"isIccEmv", true},
+                                                    {"isIccNonEmv", false}, {"isBarCode", false},
+                                                    {"isManualEntry", false}, {"isSynchronousChip", false},
+                                                    {"isAsynchronousChip", false}}},
+                           {"cardBrandIdentifier", "1001"},
+                           {"cardBrandName", "CB"},
+                           {"clippedPAN", "123456xxxxxx789 "}}));
+    EXPECT_EQ(recognised({element("EB", {SimTlv::hex("5A", "123456EEEEEE789F")}), privatePan}).value("clippedPAN"),
+              "123456EEEEEE789F");
+    EXPECT_EQ(recognised({}), QJsonObject());
+    EXPECT_ANY_THROW(recognised({element("BF8104", {SimTlv::hex("DF9460", "5A0812")})}));
+}
+
+TEST(CardValidityCheckRequest, DefaultRequestIsExactlyTheseBytes)
+{
+    oxa::JsonZUVACardValidityCheckRequest request(environmentWith());
+    const std::string expected = "F026E107D0024364D10105BF811619DF9468020045DF21028850DF5006000000000000" "5F2A020978";
+    EXPECT_EQ(bodyHex(request, 5, requestOf("CheckCardValidity")), expected);
+    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(115));
+    // The currency setting does not apply.
+    QJsonObject dollars = oxa::makeOXAEnvironment()->toJson().value("serviceSettings").toObject();
+    dollars.insert("currencyCode", "USD");
+    oxa::JsonZUVACardValidityCheckRequest inDollars(environmentWith(dollars));
+    EXPECT_EQ(bodyHex(inDollars, 5, requestOf("CheckCardValidity")), expected);
+}
+
+TEST(CardValidityCheckRequest, RecognitionTimeoutFollowsTheRequest)
+{
+    oxa::JsonZUVACardValidityCheckRequest request(environmentWith());
+    EXPECT_NE(bodyHex(request, 5, requestOf("CheckCardValidity", {{"recognitionTimeout", 0}})).find("DF9468020000"),
+              std::string::npos);
+    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(70));
+    bodyHex(request, 5, requestOf("CheckCardValidity", {{"recognitionTimeout", "10"}}));
+    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(70));
+    EXPECT_EQ(causeOf(refusalOf(request, requestOf("CheckCardValidity", {{"recognitionTimeout", 10000}}))), 15);
+}
+
+TEST(CardValidityCheckResponse, ReadsBrandDateAndPan)
+{
+    EXPECT_EQ(checked({element("BF8104", {SimTlv::hex("DF5F", "2003"), SimTlv::text("DF7E", "AMEX")}),
+                       element("BF8116", {SimTlv::hex("DF27", "20250131123456")}),
+                       element("EB", {SimTlv::text("DF46", "3714XXXX0005")})}),
+              (QJsonObject{{"cardBrandIdentifier", "2003"},
+                           {"cardBrandName", "AMEX"},
+                           {"date", "2025-01-31-12-34-56"},
+                           {"clippedPAN", "3714XXXX0005"}}));
+    EXPECT_EQ(checked({}), QJsonObject());
+}

@@ -1,0 +1,211 @@
+#include "RetailTestKit.h"
+
+#include "engine/core/JsonTransactionRequestHandler.h"
+#include "translators/JsonProductDeliveryRequest.h"
+#include "translators/JsonProductDeliveryResponse.h"
+
+#include <thread>
+
+using namespace retailtest;
+
+namespace {
+
+using Scope = oxa::JsonProductDeliveryRequest::AnswerScope;
+
+QJsonObject deliveryOf(QJsonObject fields)
+{
+    fields.insert("action", "ProductDelivery");
+    return transactionDocument(fields);
+}
+
+// Plays the connection's request handler: prepares each delivery answer it
+// is given, as the real one does on the caller's thread.
+class AnswerRecorder : public oxa::JsonTransactionRequestHandler {
+public:
+    void registerTransaction(QString, std::unique_ptr<oxa::JsonTransactionRequest>,
+                             std::unique_ptr<oxa::JsonZUVAResponse>, oxa::TransactionMethod) override
+    {
+    }
+
+    void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)> result,
+                         std::function<QJsonDocument(QJsonDocument)> reverse) override
+    {
+        documents.push_back(document.object());
+        callbacksEmpty = !result && !reverse;
+        bodies.push_back(bodyHex(request, 1, document.object()));
+        timeout = request.getTransactionTimeout();
+    }
+
+    oxa::JsonProductDeliveryRequest request{environmentWith()};
+    std::vector<QJsonObject> documents;
+    std::vector<std::string> bodies;
+    bool callbacksEmpty = false;
+    std::chrono::seconds timeout{0};
+};
+
+struct Dialogue {
+    QJsonDocument question;
+    std::shared_ptr<AnswerRecorder> handler = std::make_shared<AnswerRecorder>();
+};
+
+// Sends the question body through the translator, answering with answer.
+Dialogue ask(const std::vector<SimTlv>& elements, const QJsonDocument& answer)
+{
+    Dialogue dialogue;
+    oxa::JsonProductDeliveryResponse response(dialogue.handler);
+    QJsonDocument out;
+    response.handleResponse(bytesOf(testsupport::SimMessage::buildBody("CR", 3, elements)), out,
+                            [&dialogue, answer](QJsonDocument question) {
+                                dialogue.question = question;
+                                return answer;
+                            });
+    EXPECT_TRUE(out.isEmpty());
+    return dialogue;
+}
+
+QJsonDocument answerOf(const QJsonValue& accepted)
+{
+    return QJsonDocument(QJsonObject{{"ProductDelivery", QJsonObject{{"deliveryAccepted", accepted}}}});
+}
+
+} // namespace
+
+TEST(ProductDeliveryRequest, AcceptedAnswerIsExactlyTheseBytes)
+{
+    oxa::JsonProductDeliveryRequest request(environmentWith());
+    const Scope scope;
+    EXPECT_EQ(bodyHex(request, 1, deliveryOf({{"deliveryAccepted", true}, {"deliveryTimeout", 30}})),
+              "F01DE107D0025252D10101BF810106DF940D020000BF811606DF9540020030");
+    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(700));
+    EXPECT_EQ(request.getDestinationCode().stringValue(), "000A");
+    // A missing answer refuses; no time-out is 00 00 and 670 seconds.
+    EXPECT_EQ(bodyHex(request, 1, deliveryOf({})), "F01DE107D0025252D10101BF810106DF940D024400BF811606DF9540020000");
+    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(670));
+    const std::string withIdentifier = bodyHex(request, 2, deliveryOf({{"saleSystemActionIdentifier", "0000abcd"}}));
+    EXPECT_EQ(withIdentifier.substr(withIdentifier.size() - 28), "DF9540020000DF9464040000ABCD");
+}
+
+TEST(ProductDeliveryRequest, RefusesWhatIsNoAnswerToAWaitingSale)
+{
+    oxa::JsonProductDeliveryRequest request(environmentWith());
+    EXPECT_EQ(causeOf(refusalOf(request, deliveryOf({{"deliveryAccepted", true}}))), 15);
+    {
+        const Scope scope;
+        std::thread elsewhere([&request] {
+            EXPECT_EQ(causeOf(refusalOf(request, deliveryOf({{"deliveryAccepted", true}}))), 15);
+        });
+        elsewhere.join();
+        EXPECT_EQ(invalidArgumentOf(request, transactionDocument({{"action", "productdelivery"}})),
+                  "Invalid JSON : wrong action for product delivery");
+        EXPECT_EQ(invalidArgumentOf(request, transactionDocument({})), "Invalid JSON");
+        EXPECT_EQ(invalidArgumentOf(request, transactionDocument({{"deliveryAccepted", true}})),
+                  "Invalid JSON : no action defined");
+    }
+    EXPECT_FALSE(Scope::isOpen());
+}
+
+TEST(ProductDeliveryRequest, RefusesMalformedFields)
+{
+    oxa::JsonProductDeliveryRequest request(environmentWith());
+    const Scope scope;
+    const struct {
+        const char* name;
+        QJsonObject fields;
+        int cause;
+    } cases[] = {
+        {"negative time-out", {{"deliveryTimeout", -1}}, 15},
+        {"five-digit time-out", {{"deliveryTimeout", 10000}}, 15},
+        {"odd identifier", {{"saleSystemActionIdentifier", "ABC"}}, 15},
+        {"short identifier", {{"saleSystemActionIdentifier", "ABCD"}}, 51},
+        {"not Base64", {{"candidateGroupData", "!!!!"}}, 15},
+        {"unpadded Base64", {{"candidateGroupData", "vwE"}}, 15},
+        {"Base64 of no element", {{"candidateGroupData", "vw=="}}, 15},
+    };
+    for (const auto& refused : cases) {
+        SCOPED_TRACE(refused.name);
+        EXPECT_EQ(causeOf(refusalOf(request, deliveryOf(refused.fields))), refused.cause);
+    }
+}
+
+TEST(ProductDeliveryResponse, BareQuestionAcceptedSendsTheDefaultAnswer)
+{
+    const Dialogue dialogue = ask({}, answerOf(true));
+    EXPECT_EQ(dialogue.question.object(), (QJsonObject{{"result", QJsonObject{{"productdelivery", true}}}}));
+    ASSERT_EQ(dialogue.handler->bodies.size(), 1u);
+    EXPECT_EQ(dialogue.handler->bodies.front(), "F01DE107D0025252D10101BF810106DF940D020000BF811606DF9540020000");
+    EXPECT_EQ(dialogue.handler->timeout, std::chrono::seconds(670));
+    EXPECT_TRUE(dialogue.handler->callbacksEmpty);
+    EXPECT_FALSE(Scope::isOpen());
+}
+
+TEST(ProductDeliveryResponse, OnlyATrueAnswerAccepts)
+{
+    for (const QJsonDocument& answer : {answerOf("yes"), answerOf(1), QJsonDocument(), QJsonDocument(QJsonObject{{"x", 1}})}) {
+        const Dialogue dialogue = ask({}, answer);
+        ASSERT_EQ(dialogue.handler->documents.size(), 1u);
+        EXPECT_EQ(dialogue.handler->documents.front().value("transaction").toObject().value("deliveryAccepted"), false);
+        EXPECT_NE(dialogue.handler->bodies.front().find("DF940D024400"), std::string::npos);
+    }
+}
+
+TEST(ProductDeliveryResponse, QuestionCarriesTheCardAndGoesBackWhole)
+{
+    const SimTlv cardData = element("BF8104", {SimTlv::hex("DF5F", "1001"), SimTlv::hex("DF900F", "0035"),
+                                               SimTlv::text("DF7E", "VISA"), SimTlv::text("9F1C", "T1"),
+                                               SimTlv::hex("DF68", "12345678"),
+                                               holding("DF9460", {SimTlv::text("DF46", "4970****")})});
+    const Dialogue dialogue = ask(
+        {cardData, element("EB", {SimTlv::hex("DF9406", "40")}),
+         element("BF8116", {SimTlv::text("DF1A", "de"), SimTlv::hex("DF9540", "0045"), SimTlv::hex("DF27", "20240309090507"),
+                            SimTlv::hex("9F34", "8000"), SimTlv::hex("DF26", "000000002000"), SimTlv::hex("5F2A", "0978")}),
+         SimTlv::hex("DF9464", "0000000A")},
+        answerOf(true));
+    const QJsonObject question = dialogue.question.object().value("result").toObject();
+    const QByteArray candidate = QByteArray::fromBase64(question.value("candidateGroupData").toString().toLatin1());
+    EXPECT_EQ(hexOf(candidate), toHex(cardData.encode()));
+    for (const char* key : {"cardType", "cardHolderVerificationMethod", "candidateGroupData"})
+        EXPECT_TRUE(question.contains(key)) << key;
+    QJsonObject rest = question;
+    for (const char* key : {"cardType", "cardHolderVerificationMethod", "candidateGroupData"})
+        rest.remove(key);
+    EXPECT_EQ(rest, (QJsonObject{{"productdelivery", true},
+                                 {"cardBrandIdentifier", "1001"},
+                                 {"processingApplicationIdentifier", "0035"},
+                                 {"cardBrandName", "VISA"},
+                                 {"terminalIdentifier", "T1"},
+                                 {"acquirerIdentifier", "12345678"},
+                                 {"clippedPAN", "4970****"},
+                                 {"language", "de"},
+                                 {"deliveryTimeout", 45},
+                                 {"timestamp", "2024-03-09-09-05-07"},
+                                 {"saleSystemActionIdentifier", "0000000A"},
+                                 {"authorizedAmount", 20.0},
+                                 {"currency", "EUR"}}));
+    ASSERT_EQ(dialogue.handler->bodies.size(), 1u);
+    const std::string& answer = dialogue.handler->bodies.front();
+    EXPECT_NE(answer.find("BF81160EDF9540020045DF9464040000000A"), std::string::npos) << answer;
+    EXPECT_EQ(answer.substr(answer.size() - cardData.encode().size() * 2), toHex(cardData.encode()));
+    EXPECT_EQ(dialogue.handler->timeout, std::chrono::seconds(715));
+}
+
+TEST(ProductDeliveryResponse, WithoutHandlerOrHostNothingBreaks)
+{
+    oxa::JsonProductDeliveryResponse orphan{std::weak_ptr<oxa::JsonTransactionRequestHandler>()};
+    QJsonDocument out;
+    bool asked = false;
+    orphan.handleResponse(bytesOf(testsupport::SimMessage::buildBody("CR", 1)), out, [&asked](QJsonDocument) {
+        asked = true;
+        return answerOf(true);
+    });
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(out.isEmpty());
+    EXPECT_EQ(orphan.getMessageTypeId(), "CR");
+    EXPECT_EQ(orphan.getMessageTypeName(), "Delivery Confirmation Response");
+
+    // Nobody to ask: the delivery is refused.
+    auto handler = std::make_shared<AnswerRecorder>();
+    oxa::JsonProductDeliveryResponse unanswered(handler);
+    unanswered.handleResponse(bytesOf(testsupport::SimMessage::buildBody("CR", 1)), out, {});
+    ASSERT_EQ(handler->bodies.size(), 1u);
+    EXPECT_NE(handler->bodies.front().find("DF940D024400"), std::string::npos);
+}

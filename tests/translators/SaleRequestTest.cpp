@@ -1,0 +1,241 @@
+#include "RetailTestKit.h"
+
+#include "translators/JsonZUVASaleTransactionRequest.h"
+
+#include <QJsonArray>
+
+using namespace retailtest;
+
+namespace {
+
+const QJsonObject kDefaults = oxa::makeOXAEnvironment()->toJson().value("serviceSettings").toObject();
+
+QJsonObject saleOf(const QString& action, QJsonObject fields = QJsonObject())
+{
+    fields.insert("action", action);
+    if (!fields.contains("amount"))
+        fields.insert("amount", "12.50");
+    return transactionDocument(fields);
+}
+
+// The expected body, built with the simulated terminal's own codec.
+std::string expectedBody(int sequence, const std::vector<SimTlv>& serviceData, const std::vector<SimTlv>& more = {})
+{
+    std::vector<SimTlv> elements{element("BF8116", serviceData)};
+    elements.insert(elements.end(), more.begin(), more.end());
+    return toHex(testsupport::SimMessage::buildBody("Cd", sequence, elements));
+}
+
+SimTlv hex(const std::string& tag, const std::string& value)
+{
+    return SimTlv::hex(tag, value);
+}
+
+struct ActionCase {
+    const char* action;
+    const char* serviceIdentifier;
+    bool sendsAuthorizationCode;
+};
+
+// Every action with an amount, a cash-back amount and an authorization code.
+const ActionCase kActionCases[] = {
+    {"Sale", "8810", false},
+    {"CancelSale", "8891", true},
+    {"Reservation", "8830", false},
+    {"CancelReservation", "8893", true},
+    {"SaleAfterReservation", "8843", true},
+    {"CancelSaleAfterReservation", "8894", true},
+    {"Refund", "8860", false},
+    {"SaleAfterVoiceReferral", "8811", true},
+    {"CashAdvance", "8820", false},
+    {"CancelCashAdvance", "8892", true},
+    {"CashAdvanceAfterVoiceReferral", "8822", false},
+    {"sale", "8810", false},
+    {"SomethingElse", "8810", false},
+};
+
+} // namespace
+
+TEST(SaleRequest, PlainSaleIsExactlyTheseBytes)
+{
+    oxa::JsonZUVASaleTransactionRequest request(environmentWith());
+    EXPECT_EQ(bodyHex(request, 1, saleOf("Sale")),
+              "F026E107D0024364D10101BF811619DF9468020045DF2102881"
+              "0DF5006000000001250" "5F2A020978");
+    EXPECT_EQ(request.getDestinationCode().stringValue(), "000A");
+    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(715));
+}
+
+TEST(SaleRequest, EachActionCarriesItsServiceAndOnlyItsOwnElements)
+{
+    for (const ActionCase& action : kActionCases) {
+        SCOPED_TRACE(action.action);
+        oxa::JsonZUVASaleTransactionRequest request(environmentWith());
+        std::vector<SimTlv> service{hex("DF9468", "0045"), hex("DF21", action.serviceIdentifier),
+                                    hex("DF50", "000000001250"), hex("5F2A", "0978")};
+        if (action.sendsAuthorizationCode)
+            service.push_back(SimTlv::text("89", "A1B2C3"));
+        const QJsonObject fields{{"cashbackAmount", "5.00"}, {"authorizationCode", "A1B2C3"}};
+        EXPECT_EQ(bodyHex(request, 12, saleOf(action.action, fields)), expectedBody(12, service));
+    }
+}
+
+TEST(SaleRequest, CashbackSendsTheTotalAndBothAmounts)
+{
+    oxa::JsonZUVASaleTransactionRequest request(environmentWith());
+    const QJsonObject fields{{"amount", "10.00"}, {"cashbackAmount", "5.00"}};
+    const std::vector<SimTlv> service{
+        hex("DF9468", "0045"), hex("DF21", "8810"), hex("DF50", "000000001500"), hex("5F2A", "0978"),
+        element("EA", {element("EF", {hex("DF23", "0001"), hex("DF24", "000000001000")}),
+                       element("EF", {hex("DF23", "0003"), hex("DF24", "000000000500")})})};
+    EXPECT_EQ(bodyHex(request, 3, saleOf("SaleWithCashback", fields)), expectedBody(3, service));
+    // The currency's cash-back permission is not consulted.
+    oxa::JsonZUVASaleTransactionRequest inDollars(environmentWith(defaultSettingsWith("currencyCode", "USD")));
+    EXPECT_NO_THROW(bodyHex(inDollars, 3, saleOf("SaleWithCashback", fields)));
+    const ect::ECTError missing = refusalOf(request, saleOf("SaleWithCashback"));
+    EXPECT_EQ(missing.code(), ect::ECTErrorCode::Rejected);
+    EXPECT_EQ(causeOf(missing), 118);
+}
+
+TEST(SaleRequest, DeliveryConfirmationDefaultsTheIdentifierAndAsksForConfirmation)
+{
+    oxa::JsonZUVASaleTransactionRequest request(environmentWith());
+    const std::vector<SimTlv> service{hex("DF9468", "0045"), hex("DF9464", "00000000"), hex("DF21", "8810"),
+                                      hex("DF50", "000000001250"), hex("5F2A", "0978")};
+    const SimTlv confirmation = element("BF8101", {hex("DF953F", "80000000")});
+    EXPECT_EQ(bodyHex(request, 4, saleOf("SaleWithDeliveryConfirmation")), expectedBody(4, service, {confirmation}));
+
+    oxa::JsonZUVASaleTransactionRequest withTimeout(environmentWith(defaultSettingsWith("deliveryTimeout", 120)));
+    const QJsonObject fields{{"saleSystemActionIdentifier", "0000ABCD"}, {"proprietaryData", "0102"}};
+    const std::vector<SimTlv> timed{hex("DF9468", "0045"), hex("DF9464", "0000ABCD"), hex("DF21", "8810"),
+                                    hex("DF50", "000000001250"), hex("5F2A", "0978"), hex("DF9540", "0120")};
+    EXPECT_EQ(bodyHex(withTimeout, 4, saleOf("SaleWithDeliveryConfirmation", fields)),
+              expectedBody(4, timed, {element("BF8101", {hex("DF953F", "80000000"), hex("DF9413", "0102")})}));
+}
+
+TEST(SaleRequest, OptionalFieldsInTheirPlaces)
+{
+    oxa::JsonZUVASaleTransactionRequest request(environmentWith());
+    const QJsonObject fields{{"smartPay", true},
+                             {"merchantReference", "REF-1"},
+                             {"discretionaryData", "c0ffee"},
+                             {"proprietaryData", "ABCD"},
+                             {"saleSystemActionIdentifier", "12345678"},
+                             {"cardBrandIdentifiersFilter", 0x5}};
+    const std::vector<SimTlv> service{hex("DF9468", "0045"),     hex("DF9464", "12345678"),
+                                      hex("DF21", "8810"),       hex("DF50", "000000001250"),
+                                      hex("5F2A", "0978"),       hex("DF9462", "03"),
+                                      hex("DF9465", "01"),       SimTlv::text("DF22", "REF-1"),
+                                      hex("DF9460", "C0FFEE")};
+    const SimTlv filter = element(
+        "BF8104", {element("BF8105", {element("EF", {hex("DF5F", "1001"), hex("DF900F", "0035"), hex("DF9015", "01")}),
+                                      element("EF", {hex("DF5F", "1009"), hex("DF900F", "0035"), hex("DF9015", "02")})})});
+    EXPECT_EQ(bodyHex(request, 5, saleOf("Sale", fields)),
+              expectedBody(5, service, {element("BF8101", {hex("DF9413", "ABCD")}), filter}));
+
+    // Acquirer data wins over discretionary data and travels as a DF30 element.
+    const QJsonObject both{{"discretionaryData", "C0FFEE"}, {"acquirerDiscretionaryData", "AB"}};
+    const std::vector<SimTlv> wrapped{hex("DF9468", "0045"), hex("DF21", "8810"), hex("DF50", "000000001250"),
+                                      hex("5F2A", "0978"), hex("DF9460", "DF30024142")};
+    EXPECT_EQ(bodyHex(request, 5, saleOf("Sale", both)), expectedBody(5, wrapped));
+}
+
+TEST(SaleRequest, CardRecognitionTimeoutComesFromTheSettingsOfEachRequest)
+{
+    const auto environment = environmentWith();
+    oxa::JsonZUVASaleTransactionRequest request(environment);
+    bodyHex(request, 1, saleOf("Sale"));
+    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(715));
+
+    QJsonObject settings = kDefaults;
+    settings.remove("cardRecognitionTimeout");
+    environment->update(QJsonObject{{"serviceSettings", settings}});
+    EXPECT_NE(bodyHex(request, 1, saleOf("Sale")).find("DF94680200" "00"), std::string::npos);
+    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(670));
+}
+
+TEST(SaleRequest, TimeoutSettingsOutOfRangeRefuseTheRequest)
+{
+    for (const auto& setting : {std::make_pair("cardRecognitionTimeout", -5), std::make_pair("deliveryTimeout", 10000)}) {
+        SCOPED_TRACE(setting.first);
+        oxa::JsonZUVASaleTransactionRequest request(environmentWith(defaultSettingsWith(setting.first, setting.second)));
+        const ect::ECTError error = refusalOf(request, saleOf("SaleWithDeliveryConfirmation"));
+        EXPECT_EQ(error.code(), ect::ECTErrorCode::Technical_Issue);
+        EXPECT_EQ(causeOf(error), 15);
+        EXPECT_NE(error.extraInformationData()["reason"].find(setting.first), std::string::npos);
+    }
+}
+
+TEST(SaleRequest, UnknownCurrencySettingIsRejected)
+{
+    for (const QJsonValue& code : {QJsonValue("XYZ"), QJsonValue(""), QJsonValue(978)}) {
+        oxa::JsonZUVASaleTransactionRequest request(environmentWith(defaultSettingsWith("currencyCode", code)));
+        const ect::ECTError error = refusalOf(request, saleOf("Sale"));
+        EXPECT_EQ(error.code(), ect::ECTErrorCode::Rejected);
+        EXPECT_EQ(causeOf(error), 110);
+    }
+    QJsonObject settings = kDefaults;
+    settings.remove("currencyCode");
+    oxa::JsonZUVASaleTransactionRequest request(environmentWith(settings));
+    EXPECT_EQ(causeOf(refusalOf(request, saleOf("Sale"))), 110);
+}
+
+TEST(SaleRequest, RefusesInvalidFieldsWithTheirCauses)
+{
+    const QString hundredAndOne(101, QLatin1Char('r'));
+    const QString longDiscretionary(514, QLatin1Char('A'));
+    const QString longProprietary(1974, QLatin1Char('A'));
+    const struct {
+        const char* name;
+        QJsonObject document;
+        ect::ECTErrorCode code;
+        int cause;
+    } cases[] = {
+        {"no amount", transactionDocument({{"action", "CancelSale"}}), ect::ECTErrorCode::Rejected, 112},
+        {"zero amount", saleOf("Sale", {{"amount", "0"}}), ect::ECTErrorCode::Rejected, 112},
+        {"text amount", saleOf("Sale", {{"amount", "abc"}}), ect::ECTErrorCode::Rejected, 112},
+        {"bad cash-back", saleOf("SaleWithCashback", {{"cashbackAmount", "-1"}}), ect::ECTErrorCode::Rejected, 112},
+        {"merchant reference", saleOf("Sale", {{"merchantReference", hundredAndOne}}), ect::ECTErrorCode::Rejected, 114},
+        {"short authorization", saleOf("Sale", {{"authorizationCode", "12345"}}), ect::ECTErrorCode::Rejected, 115},
+        {"long authorization", saleOf("Refund", {{"authorizationCode", "1234567"}}), ect::ECTErrorCode::Rejected, 115},
+        {"long discretionary", saleOf("Sale", {{"discretionaryData", longDiscretionary}}), ect::ECTErrorCode::Rejected,
+         116},
+        {"odd discretionary", saleOf("Sale", {{"discretionaryData", "ABC"}}), ect::ECTErrorCode::Rejected, 116},
+        {"non-hex discretionary", saleOf("Sale", {{"discretionaryData", "GG"}}), ect::ECTErrorCode::Rejected, 116},
+        {"long proprietary", saleOf("Sale", {{"proprietaryData", longProprietary}}), ect::ECTErrorCode::Rejected, 120},
+        {"non-hex proprietary", saleOf("Sale", {{"proprietaryData", "0x12"}}), ect::ECTErrorCode::Rejected, 120},
+        {"odd identifier", saleOf("Sale", {{"saleSystemActionIdentifier", "1234567"}}),
+         ect::ECTErrorCode::Technical_Issue, 15},
+        {"non-hex identifier", saleOf("Sale", {{"saleSystemActionIdentifier", "1234567Z"}}),
+         ect::ECTErrorCode::Technical_Issue, 15},
+        {"short identifier", saleOf("Sale", {{"saleSystemActionIdentifier", "123456"}}),
+         ect::ECTErrorCode::Technical_Issue, 51},
+        {"empty identifier", saleOf("SaleWithDeliveryConfirmation", {{"saleSystemActionIdentifier", ""}}),
+         ect::ECTErrorCode::Technical_Issue, 51},
+    };
+    for (const auto& refused : cases) {
+        SCOPED_TRACE(refused.name);
+        oxa::JsonZUVASaleTransactionRequest request(environmentWith());
+        const ect::ECTError error = refusalOf(request, refused.document);
+        EXPECT_EQ(error.code(), refused.code);
+        EXPECT_EQ(causeOf(error), refused.cause);
+    }
+}
+
+TEST(SaleRequest, FieldsAtTheirLimitsPass)
+{
+    oxa::JsonZUVASaleTransactionRequest request(environmentWith());
+    const QJsonObject fields{{"merchantReference", QString(100, QLatin1Char('r'))},
+                             {"discretionaryData", QString(512, QLatin1Char('a'))},
+                             {"proprietaryData", QString(1972, QLatin1Char('0'))},
+                             {"authorizationCode", "123456"}};
+    EXPECT_NO_THROW(bodyHex(request, 1, saleOf("Sale", fields)));
+}
+
+TEST(SaleRequest, MalformedDocumentsAreInvalid)
+{
+    oxa::JsonZUVASaleTransactionRequest request(environmentWith());
+    EXPECT_EQ(invalidArgumentOf(request, QJsonObject()), "Invalid JSON");
+    EXPECT_EQ(invalidArgumentOf(request, QJsonObject{{"transaction", QJsonArray{1}}}), "Invalid JSON");
+    EXPECT_EQ(invalidArgumentOf(request, transactionDocument({{"amount", "1"}})), "Invalid JSON : no action defined");
+}

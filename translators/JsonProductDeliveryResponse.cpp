@@ -1,0 +1,88 @@
+#include "translators/JsonProductDeliveryResponse.h"
+
+#include "encoding/ZUVAUtils.h"
+#include "encoding/ber/BerTlvBuilder.h"
+#include "translators/JsonProductDeliveryRequest.h"
+#include "translators/RetailReplyFields.h"
+
+namespace oxa {
+
+namespace {
+
+using Fields = RetailReplyFields;
+
+const Ber::BerTag ProcessingApplication(0xDF, 0x90, 0x0F);
+const Ber::BerTag TerminalIdentifier(0x9F, 0x1C);
+const Ber::BerTag AcquirerIdentifier(0xDF, 0x68);
+const Ber::BerTag DeliveryTimeout(0xDF, 0x95, 0x40);
+
+// The card data element whole, so that the answer can carry it back unchanged.
+void insertCandidateGroup(Ber::BerTlv const& root, QJsonObject& fields)
+{
+    if (const auto cardData = Ber::getValue(root, Fields::CardData)) {
+        const Ber::BerData encoded = Ber::BerTlvBuilder(*cardData).buildData();
+        const QByteArray bytes(reinterpret_cast<const char*>(encoded.data()), static_cast<int>(encoded.length()));
+        fields.insert(QStringLiteral("candidateGroupData"), QString::fromLatin1(bytes.toBase64()));
+    }
+}
+
+} // namespace
+
+JsonProductDeliveryResponse::JsonProductDeliveryResponse(std::weak_ptr<JsonTransactionRequestHandler> requestHandler)
+    : JsonZUVAServiceResponse(QStringLiteral("CR"))
+    , m_requestHandler(std::move(requestHandler))
+{
+}
+
+QString JsonProductDeliveryResponse::getMessageTypeName() const
+{
+    return QStringLiteral("Delivery Confirmation Response");
+}
+
+QJsonObject JsonProductDeliveryResponse::question(QByteArray const& body)
+{
+    QJsonObject fields{{QStringLiteral("productdelivery"), true}};
+    const Ber::BerTlv root = parseBody(body);
+    Fields::insertCardFields(root, fields);
+    Fields::insertPaymentFields(root, fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("processingApplicationIdentifier"), Fields::CardData,
+                             ProcessingApplication, root, fields);
+    Ber::jsonInsertOptTagText(QStringLiteral("terminalIdentifier"), Fields::CardData, TerminalIdentifier, root,
+                              fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("acquirerIdentifier"), Fields::CardData, AcquirerIdentifier, root,
+                             fields);
+    insertCandidateGroup(root, fields);
+    Ber::jsonInsertOptTagInt(QStringLiteral("deliveryTimeout"), Fields::ServiceData, DeliveryTimeout, root, fields);
+    Ber::jsonInsertOptTagHexForDate(QStringLiteral("timestamp"), Fields::ServiceData, Fields::Date, root, fields);
+    return fields;
+}
+
+bool JsonProductDeliveryResponse::deliveryAccepted(QJsonDocument const& answer)
+{
+    return answer.object()
+        .value(QStringLiteral("ProductDelivery"))
+        .toObject()
+        .value(QStringLiteral("deliveryAccepted"))
+        .toBool(false);
+}
+
+// Without a reverse callback nobody can confirm the delivery: it is refused.
+void JsonProductDeliveryResponse::handleResponse(QByteArray body, QJsonDocument&,
+                                                 std::function<QJsonDocument(QJsonDocument)> reverseCallback)
+{
+    QJsonObject answer = question(body);
+    const QJsonDocument reply =
+        reverseCallback ? reverseCallback(QJsonDocument(QJsonObject{{QStringLiteral("result"), answer}}))
+                        : QJsonDocument();
+    answer.insert(QStringLiteral("action"), QStringLiteral("ProductDelivery"));
+    answer.insert(QStringLiteral("deliveryAccepted"), deliveryAccepted(reply));
+    const std::shared_ptr<JsonTransactionRequestHandler> requestHandler = m_requestHandler.lock();
+    if (!requestHandler)
+        return;
+    const JsonProductDeliveryRequest::AnswerScope scope;
+    requestHandler->makeTransaction(QJsonDocument(QJsonObject{{QStringLiteral("transaction"), answer}}),
+                                    std::function<void(QJsonDocument)>(),
+                                    std::function<QJsonDocument(QJsonDocument)>());
+}
+
+} // namespace oxa

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "engine/core/JsonTransactionRequestHandler.h"
+#include "translators/JsonZUVAServiceResponse.h"
+
+#include <memory>
+
+namespace oxa {
+
+// The terminal's delivery question ("CR") during a sale with delivery
+// confirmation: puts it to the host through the reverse callback and sends
+// the host's answer back as a nested "ProductDelivery" transaction, which
+// takes over the sale's result. Writes no result of its own.
+class JsonProductDeliveryResponse : public JsonZUVAServiceResponse {
+public:
+    explicit JsonProductDeliveryResponse(std::weak_ptr<JsonTransactionRequestHandler> requestHandler);
+
+    QString getMessageTypeName() const override;
+    void handleResponse(QByteArray body, QJsonDocument& response,
+                        std::function<QJsonDocument(QJsonDocument)> reverseCallback) override;
+
+    // The question's fields, "productdelivery": true first.
+    static QJsonObject question(QByteArray const& body);
+    // Whether the host's answer accepts the delivery; anything but
+    // {"ProductDelivery": {"deliveryAccepted": true}} refuses it.
+    static bool deliveryAccepted(QJsonDocument const& answer);
+
+private:
+    std::weak_ptr<JsonTransactionRequestHandler> m_requestHandler;
+};
+
+} // namespace oxa

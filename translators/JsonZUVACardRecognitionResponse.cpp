@@ -1,0 +1,49 @@
+#include "translators/JsonZUVACardRecognitionResponse.h"
+
+#include "encoding/ZUVAUtils.h"
+#include "translators/RetailReplyFields.h"
+
+namespace oxa {
+
+namespace {
+
+using Fields = RetailReplyFields;
+
+const Ber::BerTag CardToken(0xDF, 0x91, 0x5C);
+const Ber::BerTag CardTypeTag(0xDF, 0x94, 0x06);
+const Ber::BerTag BrandIdentifier(0xDF, 0x5F);
+const Ber::BerTag BrandName(0xDF, 0x7E);
+const Ber::BerTag Pan(0x5A);
+
+// In the private card data the PAN is masked: E digits are hidden, F pads.
+QString maskedPan(QString hex)
+{
+    return hex.replace(QLatin1Char('E'), QLatin1Char('x')).replace(QLatin1Char('F'), QLatin1Char(' '));
+}
+
+} // namespace
+
+JsonZUVACardRecognitionResponse::JsonZUVACardRecognitionResponse()
+    : JsonZUVAServiceResponse(QStringLiteral("Rh"))
+{
+}
+
+QJsonObject JsonZUVACardRecognitionResponse::readResult(QByteArray const& body) const
+{
+    const Ber::BerTlv root = parseBody(body);
+    QJsonObject fields;
+    Ber::jsonInsertOptTagHex(QStringLiteral("cardToken"), Fields::CardDescription, CardToken, root, fields);
+    Ber::jsonInsertOptCardType(QStringLiteral("cardType"), Fields::CardDescription, CardTypeTag, root, fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("cardBrandIdentifier"), Fields::CardData, BrandIdentifier, root, fields);
+    Ber::jsonInsertOptTagText(QStringLiteral("cardBrandName"), Fields::CardData, BrandName, root, fields);
+    if (Ber::jsonInsertOptTagHex(QStringLiteral("clippedPAN"), Fields::CardDescription, Pan, root, fields))
+        return fields;
+    const auto privateElements = Fields::heldElements(Ber::getValue(root, Fields::CardData, Fields::PrivateData));
+    if (privateElements) {
+        if (const auto pan = Ber::getValueAsHexaString(*privateElements, Pan))
+            fields.insert(QStringLiteral("clippedPAN"), maskedPan(*pan));
+    }
+    return fields;
+}
+
+} // namespace oxa

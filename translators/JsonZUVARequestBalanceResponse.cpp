@@ -1,0 +1,103 @@
+#include "translators/JsonZUVARequestBalanceResponse.h"
+
+#include "encoding/ECTCurrencyManager.h"
+#include "encoding/StringUtils.h"
+#include "encoding/ZUVAUtils.h"
+
+#include <QJsonArray>
+
+#include <cmath>
+#include <stdexcept>
+
+namespace oxa {
+
+namespace {
+
+const Ber::BerTag TerminalData(0xF8);
+const Ber::BerTag Counters(0xFC);
+const Ber::BerTag AcquirerData(0xFA);
+const Ber::BerTag TerminalIdentifier(0x9F, 0x1C);
+const Ber::BerTag AcquirerIdentifier(0xDF, 0x68);
+const Ber::BerTag AcquirerLabel(0xDF, 0x69);
+const Ber::BerTag CounterIdentifier(0xC0);
+const Ber::BerTag CounterCurrency(0xC1);
+const Ber::BerTag CounterLabel(0xC2);
+const Ber::BerTag TransactionCount(0xC3);
+const Ber::BerTag CumulativeTotal(0xC4);
+const Ber::BerTag PeriodNumber(0xC5);
+const Ber::BerTag AccountedServices(0xC7);
+const Ber::BerTag PeriodOpening(0xC8);
+const Ber::BerTag PeriodClosing(0xC9);
+const Ber::BerTag BrandIdentifier(0xDF, 0x5F);
+
+const QString kCurrencyKey = QStringLiteral("financialCounterCurrency");
+const QString kTotalKey = QStringLiteral("financialCounterCumulativeTotalAmount");
+
+// The total is one big-endian binary number of minor units, not packed decimal.
+double majorUnits(Ber::BerTlv const& total, int decimals)
+{
+    const std::string hex = total.hexValue();
+    bool isNumber = hex.empty();
+    const qulonglong minorUnits = hex.empty() ? 0 : QString::fromStdString(hex).toULongLong(&isNumber, 16);
+    if (!isNumber)
+        throw std::invalid_argument("financial counter total of " + std::to_string(total.value.length())
+                                    + " bytes is unreadable");
+    return static_cast<double>(minorUnits) / std::pow(10.0, decimals);
+}
+
+} // namespace
+
+JsonZUVARequestBalanceResponse::JsonZUVARequestBalanceResponse()
+    : JsonZUVAServiceResponse(QStringLiteral("Rb"))
+{
+}
+
+QJsonObject JsonZUVARequestBalanceResponse::readResult(QByteArray const& body) const
+{
+    const Ber::BerTlv root = parseBody(body);
+    QJsonObject fields;
+    Ber::jsonInsertOptTagText(QStringLiteral("terminalIdentifier"), TerminalData, TerminalIdentifier, root, fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("acquirerIdentifier"), AcquirerData, AcquirerIdentifier, root, fields);
+    Ber::jsonInsertOptTagText(QStringLiteral("acquirerLabelName"), AcquirerData, AcquirerLabel, root, fields);
+    if (const auto counters = Ber::getValue(root, TerminalData, Counters)) {
+        QJsonArray infos;
+        for (const Ber::BerTlv& counter : counters->children)
+            infos.append(counterFields(counter));
+        fields.insert(QStringLiteral("financialCounterInfos"), infos);
+    }
+    return fields;
+}
+
+QJsonObject JsonZUVARequestBalanceResponse::counterFields(Ber::BerTlv const& counter)
+{
+    QJsonObject fields;
+    Ber::jsonInsertOptTagHex(QStringLiteral("financialCounterIdentifier"), CounterIdentifier, counter, fields);
+    Ber::jsonInsertOptTagText(QStringLiteral("financialCounterLabelName"), CounterLabel, counter, fields);
+    Ber::jsonInsertOptTagInt(QStringLiteral("financialCounterNumberOfTransactions"), TransactionCount, counter,
+                             fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("financialCounterPeriodNumber"), PeriodNumber, counter, fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("financialCounterCardBrandIdentifier"), BrandIdentifier, counter, fields);
+    Ber::jsonInsertOptTagText(QStringLiteral("financialCounterTerminalIdentifier"), TerminalIdentifier, counter,
+                              fields);
+    Ber::jsonInsertOptTagDate(QStringLiteral("financialCounterPeriodOpeningDate"), PeriodOpening, counter, fields);
+    Ber::jsonInsertOptTagDate(QStringLiteral("financialCounterPeriodClosingDate"), PeriodClosing, counter, fields);
+    const auto services = Ber::getValueAsHexaString(counter, AccountedServices);
+    fields.insert(QStringLiteral("financialCounterAccountedServices"),
+                  QString::fromStdString(StringUtils::convertHexaToBinary(services ? services->toStdString() : "")));
+    insertCurrencyAndTotal(counter, fields);
+    return fields;
+}
+
+// Without a currency there is no total; with an unknown one the total is 0.
+void JsonZUVARequestBalanceResponse::insertCurrencyAndTotal(Ber::BerTlv const& counter, QJsonObject& fields)
+{
+    const auto code = Ber::getValue(counter, CounterCurrency);
+    if (!code)
+        return;
+    const auto currency = ECTCurrencyManager().currencyWithZuvaCode(code->hexValue());
+    const auto total = Ber::getValue(counter, CumulativeTotal);
+    fields.insert(kCurrencyKey, currency ? QString::fromStdString(currency->code) : QString());
+    fields.insert(kTotalKey, currency && total ? majorUnits(*total, currency->decimals) : 0.0);
+}
+
+} // namespace oxa

@@ -1,0 +1,166 @@
+#include "translators/JsonZUVASaleTransactionResponse.h"
+
+#include "encoding/ZUVAUtils.h"
+#include "engine/base/ECTCertificationLogging.h"
+#include "recovery/ZUVARecoveryFileManager.h"
+#include "recovery/ZUVARecoveryItem.h"
+#include "translators/RetailReplyFields.h"
+
+#include <ctime>
+#include <exception>
+#include <memory>
+
+namespace oxa {
+
+namespace {
+
+using Fields = RetailReplyFields;
+
+const Ber::BerTag TerminalIdentifier(0x9F, 0x1C);
+const Ber::BerTag IncidentCode(0xDF, 0x94, 0x0D);
+const Ber::BerTag VerificationMethod(0x9F, 0x34);
+const Ber::BerTag TransactionIdentifier(0xDF, 0x1E);
+const Ber::BerTag PeriodNumber(0xC5);
+const Ber::BerTag AdditionalAmount(0x9F, 0x03);
+const Ber::BerTag AcquirerIdentifier(0xDF, 0x68);
+const Ber::BerTag ProprietaryData(0xDF, 0x94, 0x13);
+const Ber::BerTag AuthorizationCode(0x89);
+const Ber::BerTag TicketLayout(0xDF, 0x94, 0x0F);
+const Ber::BerTag TicketElements(0xDF, 0x94, 0x11);
+const Ber::BerTag MerchantText(0xDF, 0x13);
+const Ber::BerTag AcquirerDiscretionaryData(0xDF, 0x30);
+const Ber::BerTag MerchantUser(0x9F, 0x16);
+const Ber::BerTag SchemeIdentifier(0xDF, 0x82, 0x05);
+const Ber::BerTag TransactionLogRecord(0xDF, 0x91, 0x5B);
+
+const QString kPartialApproval = QStringLiteral("0001");
+const char* const kDateFormat = "%Y-%m-%d-%H-%M-%S";
+
+std::string currentLocalDate()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32] = {};
+    std::strftime(text, sizeof text, kDateFormat, &local);
+    return text;
+}
+
+// The whole text must match; fields not given stay zero.
+bool parseDate(std::string const& text, std::tm& date)
+{
+    date = std::tm{};
+    const char* end = strptime(text.c_str(), kDateFormat, &date);
+    return end != nullptr && *end == '\0';
+}
+
+std::string textOrEmpty(boost::optional<QString> const& value)
+{
+    return value ? value->toStdString() : std::string();
+}
+
+void logCertification(std::string const& text)
+{
+    ECTCertificationLogging::sharedInstance().log(text);
+}
+
+} // namespace
+
+JsonZUVASaleTransactionResponse::JsonZUVASaleTransactionResponse()
+    : JsonZUVAServiceResponse(QStringLiteral("Rd"))
+{
+}
+
+QJsonObject JsonZUVASaleTransactionResponse::readResult(QByteArray const& body) const
+{
+    return saleResult(body);
+}
+
+QJsonObject JsonZUVASaleTransactionResponse::saleResult(QByteArray const& body)
+{
+    const Ber::BerTlv root = parseBody(body);
+    const QJsonObject fields = resultFields(root);
+    const QJsonObject verification = fields.value(QStringLiteral("cardHolderVerificationMethod")).toObject();
+    if (verification.value(QStringLiteral("processedInBackupMode")).toBool(false))
+        recordBackupModeSale(root, fields.value(QStringLiteral("date")).toString());
+    return fields;
+}
+
+QJsonObject JsonZUVASaleTransactionResponse::resultFields(Ber::BerTlv const& root)
+{
+    QJsonObject fields;
+    Fields::insertPaymentFields(root, fields);
+    Fields::insertCardFields(root, fields);
+    Ber::jsonInsertOptTagText(QStringLiteral("terminalIdentifier"), Fields::ServiceData, TerminalIdentifier, root,
+                              fields);
+    const auto incident = Ber::getValueAsHexaString(root, Fields::OptionalData, IncidentCode);
+    if (incident && *incident == kPartialApproval)
+        fields.insert(QStringLiteral("partialApproval"), true);
+    insertDate(root, fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("transactionIdentifier"), Fields::ServiceData, TransactionIdentifier,
+                             root, fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("periodNumber"), Fields::ServiceData, PeriodNumber, root, fields);
+    Ber::jsonInsertOptTagDouble(QStringLiteral("additionalAmount"), Fields::ServiceData, AdditionalAmount, root,
+                                fields);
+    Ber::jsonInsertOptTagInt(QStringLiteral("acquirerId"), AcquirerIdentifier, root, fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("proprietaryData"), Fields::OptionalData, ProprietaryData, root, fields);
+    Ber::jsonInsertOptTagText(QStringLiteral("authorizationCode"), Fields::ServiceData, AuthorizationCode, root,
+                              fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("ticketLayoutIdentifier"), Fields::TicketData, TicketLayout, root,
+                             fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("ticketDiscreteElements"), Fields::TicketData, TicketElements, root,
+                             fields);
+    if (const auto merchantElements = Fields::heldElements(Ber::getValue(root, Fields::PrivateData))) {
+        if (const auto text = Ber::getValueAsHexaString(*merchantElements, MerchantText))
+            fields.insert(QStringLiteral("merchantText"), *text);
+        if (const auto text = Ber::getValueAsString(*merchantElements, AcquirerDiscretionaryData))
+            fields.insert(QStringLiteral("acquirerDiscretionaryData"), *text);
+    }
+    return fields;
+}
+
+// From the service data, else from the ticket elements, else the current local time.
+void JsonZUVASaleTransactionResponse::insertDate(Ber::BerTlv const& root, QJsonObject& fields)
+{
+    const QString key = QStringLiteral("date");
+    if (Ber::jsonInsertOptTagHexForDate(key, Fields::ServiceData, Fields::Date, root, fields))
+        return;
+    const auto ticketElements = Fields::heldElements(Ber::getValue(root, Fields::TicketData, TicketElements));
+    if (ticketElements && Ber::jsonInsertOptTagHexForDate(key, Fields::Date, *ticketElements, fields))
+        return;
+    fields.insert(key, QString::fromStdString(currentLocalDate()));
+}
+
+void JsonZUVASaleTransactionResponse::recordBackupModeSale(Ber::BerTlv const& root, QString const& date)
+{
+    std::tm creationDate{};
+    if (!parseDate(date.toStdString(), creationDate)) {
+        const std::string now = currentLocalDate();
+        logCertification("Backup-mode sale with unreadable date \"" + date.toStdString()
+                         + "\" recorded with the current time " + now);
+        parseDate(now, creationDate);
+    }
+    const auto privateElements = Fields::heldElements(Ber::getValue(root, Fields::CardData, Fields::PrivateData));
+    const auto item = std::make_shared<ect::ZUVARecoveryItem>();
+    item->acquirerId(textOrEmpty(Ber::getValueAsHexaString(root, Fields::CardData, AcquirerIdentifier)));
+    item->terminalId(textOrEmpty(Ber::getValueAsString(root, Fields::ServiceData, TerminalIdentifier)));
+    item->batchId(textOrEmpty(Ber::getValueAsHexaString(root, Fields::ServiceData, PeriodNumber)));
+    item->merchantUserId(textOrEmpty(Ber::getValueAsString(root, Fields::CardData, MerchantUser)));
+    if (privateElements) {
+        item->schemeId(textOrEmpty(Ber::getValueAsHexaString(*privateElements, SchemeIdentifier)));
+        item->transactionLogRecord(textOrEmpty(Ber::getValueAsHexaString(*privateElements, TransactionLogRecord)));
+    }
+    item->creationDate(creationDate);
+    bool saved = false;
+    try {
+        saved = ect::ZUVARecoveryFileManager::instance().saveRecoveryItem(item);
+    } catch (std::exception const& e) {
+        logCertification(std::string("Saving a backup-mode sale failed: ") + e.what());
+    }
+    if (!saved) {
+        logCertification("Backup-mode sale of terminal " + item->terminalId() + ", acquirer " + item->acquirerId()
+                         + " not recorded in the recovery files");
+    }
+}
+
+} // namespace oxa

@@ -1,0 +1,77 @@
+#include "translators/RetailReplyFields.h"
+
+#include "encoding/ECTCurrencyManager.h"
+#include "encoding/ZUVAUtils.h"
+#include "encoding/ber/BerTlvParser.h"
+
+namespace oxa {
+
+namespace {
+
+const Ber::BerTag CardTypeTag(0xDF, 0x94, 0x06);
+const Ber::BerTag BrandIdentifier(0xDF, 0x5F);
+const Ber::BerTag BrandName(0xDF, 0x7E);
+const Ber::BerTag ClippedPan(0xDF, 0x46);
+const Ber::BerTag Language(0xDF, 0x1A);
+const Ber::BerTag VerificationMethod(0x9F, 0x34);
+const Ber::BerTag AuthorizedAmount(0xDF, 0x26);
+const Ber::BerTag CurrencyCode(0x5F, 0x2A);
+const Ber::BerTag SaleSystemActionIdentifier(0xDF, 0x94, 0x64);
+
+} // namespace
+
+const Ber::BerTag RetailReplyFields::ServiceData(0xBF, 0x81, 0x16);
+const Ber::BerTag RetailReplyFields::OptionalData(0xBF, 0x81, 0x01);
+const Ber::BerTag RetailReplyFields::CardData(0xBF, 0x81, 0x04);
+const Ber::BerTag RetailReplyFields::TicketData(0xBF, 0x81, 0x08);
+const Ber::BerTag RetailReplyFields::CardDescription(0xEB);
+const Ber::BerTag RetailReplyFields::PrivateData(0xDF, 0x94, 0x60);
+const Ber::BerTag RetailReplyFields::Date(0xDF, 0x27);
+
+boost::optional<Ber::BerTlvs> RetailReplyFields::heldElements(boost::optional<Ber::BerTlv> const& holder)
+{
+    if (!holder)
+        return boost::none;
+    return Ber::BerTlvParser().parseTlvs(holder->value);
+}
+
+void RetailReplyFields::insertCardFields(Ber::BerTlv const& root, QJsonObject& fields)
+{
+    Ber::jsonInsertOptCardType(QStringLiteral("cardType"), CardDescription, CardTypeTag, root, fields);
+    insertClippedPan(root, fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("cardBrandIdentifier"), CardData, BrandIdentifier, root, fields);
+    Ber::jsonInsertOptTagText(QStringLiteral("cardBrandName"), CardData, BrandName, root, fields);
+}
+
+void RetailReplyFields::insertPaymentFields(Ber::BerTlv const& root, QJsonObject& fields)
+{
+    Ber::jsonInsertOptTagText(QStringLiteral("language"), ServiceData, Language, root, fields);
+    Ber::jsonInsertOptCardHolderVerificationMethod(QStringLiteral("cardHolderVerificationMethod"), ServiceData,
+                                                   VerificationMethod, root, fields);
+    Ber::jsonInsertOptTagDouble(QStringLiteral("authorizedAmount"), ServiceData, AuthorizedAmount, root, fields);
+    insertCurrency(QStringLiteral("currency"), Ber::getValue(root, ServiceData, CurrencyCode), fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("saleSystemActionIdentifier"), SaleSystemActionIdentifier, root,
+                             fields);
+}
+
+void RetailReplyFields::insertCurrency(QString const& key, boost::optional<Ber::BerTlv> const& element,
+                                       QJsonObject& fields)
+{
+    if (!element)
+        return;
+    if (const auto currency = ECTCurrencyManager().currencyWithZuvaCode(element->hexValue()))
+        fields.insert(key, QString::fromStdString(currency->code));
+}
+
+// Inside the card data's private elements first, then in the card description.
+void RetailReplyFields::insertClippedPan(Ber::BerTlv const& root, QJsonObject& fields)
+{
+    const auto privateElements = heldElements(Ber::getValue(root, CardData, PrivateData));
+    if (privateElements && Ber::getValue(*privateElements, ClippedPan)) {
+        fields.insert(QStringLiteral("clippedPAN"), *Ber::getValueAsString(*privateElements, ClippedPan));
+        return;
+    }
+    Ber::jsonInsertOptTagText(QStringLiteral("clippedPAN"), CardDescription, ClippedPan, root, fields);
+}
+
+} // namespace oxa

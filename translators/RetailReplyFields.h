@@ -1,0 +1,45 @@
+#pragma once
+
+#include "encoding/ber/BerTag.h"
+#include "encoding/ber/BerTlv.h"
+#include "encoding/ber/BerTlvs.h"
+
+#include <QJsonObject>
+#include <QString>
+
+#include <boost/optional.hpp>
+
+namespace oxa {
+
+// Reply fields that several retail and card replies share, read the same way
+// wherever they appear.
+class RetailReplyFields {
+public:
+    // The elements held in the value of the element; none when it is absent.
+    // Throws the codec's exception when the value is not a list of elements.
+    static boost::optional<Ber::BerTlvs> heldElements(boost::optional<Ber::BerTlv> const& holder);
+
+    // "cardType", "cardBrandIdentifier", "cardBrandName" and "clippedPAN" of
+    // a sale reply or a delivery question.
+    static void insertCardFields(Ber::BerTlv const& root, QJsonObject& fields);
+    // "language", "cardHolderVerificationMethod", "authorizedAmount",
+    // "currency" and "saleSystemActionIdentifier" of the same messages.
+    static void insertPaymentFields(Ber::BerTlv const& root, QJsonObject& fields);
+
+    // The alphabetic code of the currency whose numeric code the element
+    // holds; left out when the code is not in the currency table.
+    static void insertCurrency(QString const& key, boost::optional<Ber::BerTlv> const& element, QJsonObject& fields);
+
+    static const Ber::BerTag ServiceData;     // BF8116
+    static const Ber::BerTag OptionalData;    // BF8101
+    static const Ber::BerTag CardData;        // BF8104
+    static const Ber::BerTag TicketData;      // BF8108
+    static const Ber::BerTag CardDescription; // EB
+    static const Ber::BerTag PrivateData;     // DF9460
+    static const Ber::BerTag Date;            // DF27
+
+private:
+    static void insertClippedPan(Ber::BerTlv const& root, QJsonObject& fields);
+};
+
+} // namespace oxa

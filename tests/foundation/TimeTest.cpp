@@ -52,6 +52,7 @@ std::tm march5th2019()
     date.tm_mon = 2;
     date.tm_mday = 5;
     date.tm_hour = 10;
+    date.tm_wday = 2;
     return date;
 }
 

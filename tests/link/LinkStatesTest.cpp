@@ -105,6 +105,18 @@ TEST_F(LinkStates, RepeatedFrameIsAcknowledgedAgainButDeliveredOnce)
     EXPECT_EQ(received, QByteArray::fromHex("11221122"));
 }
 
+TEST_F(LinkStates, FrameArrivingWhileAwaitingAnAckIsAcknowledgedAtOnce)
+{
+    connectLink();
+    ASSERT_TRUE(write("A1"));
+    // Unacknowledged, the terminal would repeat it until our frame is done.
+    input->push(frame("7172", 4));
+    ASSERT_TRUE(waitFor([&] { return wrote(ack(4)); }));
+    EXPECT_EQ(received, QByteArray::fromHex("7172"));
+    input->push(ack(2));
+    ASSERT_TRUE(waitFor([&] { return sendSucceeded == 1; }));
+}
+
 TEST_F(LinkStates, OneReadHandlesEveryCompleteElement)
 {
     connectLink();

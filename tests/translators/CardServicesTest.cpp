@@ -104,7 +104,7 @@ TEST(CardRecognitionResponse, ReadsTheCardAndMasksAPrivatePan)
     EXPECT_EQ(recognised({element("EB", {SimTlv::hex("5A", "123456EEEEEE789F")}), privatePan}).value("clippedPAN"),
               "123456EEEEEE789F");
     EXPECT_EQ(recognised({}), QJsonObject());
-    EXPECT_ANY_THROW(recognised({element("BF8104", {SimTlv::hex("DF9460", "5A0812")})}));
+    EXPECT_ANY_THROW(recognised({element("BF8104", {SimTlv::hex("DF9460", "5A")})}));
 }
 
 TEST(CardValidityCheckRequest, DefaultRequestIsExactlyTheseBytes)

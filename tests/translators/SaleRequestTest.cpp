@@ -90,8 +90,8 @@ TEST(SaleRequest, CashbackSendsTheTotalAndBothAmounts)
                        element("EF", {hex("DF23", "0003"), hex("DF24", "000000000500")})})};
     EXPECT_EQ(bodyHex(request, 3, saleOf("SaleWithCashback", fields)), expectedBody(3, service));
     // The currency's cash-back permission is not consulted.
-    oxa::JsonZUVASaleTransactionRequest inDollars(environmentWith(defaultSettingsWith("currencyCode", "USD")));
-    EXPECT_NO_THROW(bodyHex(inDollars, 3, saleOf("SaleWithCashback", fields)));
+    oxa::JsonZUVASaleTransactionRequest inPounds(environmentWith(defaultSettingsWith("currencyCode", "GBP")));
+    EXPECT_NO_THROW(bodyHex(inPounds, 3, saleOf("SaleWithCashback", fields)));
     const ect::ECTError missing = refusalOf(request, saleOf("SaleWithCashback"));
     EXPECT_EQ(missing.code(), ect::ECTErrorCode::Rejected);
     EXPECT_EQ(causeOf(missing), 118);

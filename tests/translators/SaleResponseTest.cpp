@@ -175,7 +175,7 @@ TEST(SaleResponse, MalformedNestedElementsAreRefused)
 {
     oxa::JsonZUVASaleTransactionResponse response;
     QJsonDocument document;
-    const Bytes truncated = testsupport::SimMessage::buildBody("Rd", 1, {SimTlv::hex("DF9460", "DF1305414243")});
+    const Bytes truncated = testsupport::SimMessage::buildBody("Rd", 1, {SimTlv::hex("DF9460", "DF13")});
     EXPECT_ANY_THROW(response.handleResponse(bytesOf(truncated), document, {}));
     EXPECT_ANY_THROW(response.handleResponse(QByteArray("\xF0\x05\xE1\x03", 4), document, {}));
 }

@@ -240,3 +240,32 @@ TEST(ServiceLifecycle, RecoveryFilesAreListedAsAnArray)
     EXPECT_TRUE(one.array().isEmpty());
     EXPECT_EQ(zuva_extract_recovery_files(nullptr, nullptr, 0), 0);
 }
+
+TEST_F(TerminalAdvice, ConnectedTerminalsListsAnnouncedTerminalsOnly)
+{
+    auto first = connectTerminal("TERM0001");
+    SimTerminal silent;
+    ASSERT_TRUE(silent.connectTo(port));
+    auto second = connectTerminal("TERM0002", 1);
+    QJsonArray terminals = takeObject(zuva_getConnectedTerminals()).value("terminals").toArray();
+    ASSERT_EQ(terminals.size(), 2);
+    EXPECT_EQ(terminals.at(0).toObject().value("terminalIdentifier").toString(), "TERM0001");
+    EXPECT_EQ(terminals.at(1).toObject().value("terminalIdentifier").toString(), "TERM0002");
+
+    first->close();
+    ASSERT_TRUE(host.waitFor("disconnected", 1));
+    terminals = takeObject(zuva_get_connected_terminals()).value("terminals").toArray();
+    ASSERT_EQ(terminals.size(), 1);
+    EXPECT_EQ(terminals.at(0).toObject().value("terminalIdentifier").toString(), "TERM0002");
+}
+
+TEST_F(TerminalAdvice, StoppingWhileAnAdviceIsAwaitedIsQuiet)
+{
+    setAdviceTimeout(50);
+    SimTerminal waiting;
+    ASSERT_TRUE(waiting.connectTo(port));
+    host.stop();
+    EXPECT_TRUE(waiting.waitForPeerClose());
+    EXPECT_EQ(host.count("disconnected"), 0u);
+    EXPECT_EQ(host.count("stopped"), 1u);
+}

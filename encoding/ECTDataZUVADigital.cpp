@@ -1,42 +1,14 @@
 #include "encoding/ECTDataZUVADigital.h"
 
-#include <cctype>
+#include "encoding/StringUtils.h"
+
 #include <vector>
 
 namespace oxa {
 
 namespace {
 
-bool isBlank(char c)
-{
-    return std::isspace(static_cast<unsigned char>(c)) != 0;
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// Reads at most two characters as a decimal int: leading blanks, an optional
-// sign, then the digits; no digit at all gives 0.
-int readDecimalPair(char const* pair)
-{
-    char const* const end = pair + 2;
-    char const* p = pair;
-    while (p != end && isBlank(*p))
-        ++p;
-    bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
-    int value = 0;
-    for (; p != end && isDigit(*p); ++p)
-        value = value * 10 + (*p - '0');
-    return negative ? -value : value;
-}
-
-unsigned char packedByte(int twoDigits)
+unsigned char packedByte(long twoDigits)
 {
     return static_cast<unsigned char>((twoDigits / 10) * 16 + twoDigits % 10);
 }
@@ -48,7 +20,7 @@ std::vector<unsigned char> packDigits(std::string digits)
     std::vector<unsigned char> bytes;
     bytes.reserve(digits.size() / 2);
     for (std::size_t i = 0; i < digits.size(); i += 2)
-        bytes.push_back(packedByte(readDecimalPair(digits.data() + i)));
+        bytes.push_back(packedByte(StringUtils::leadingNumber(digits.substr(i, 2), 10)));
     return bytes;
 }
 

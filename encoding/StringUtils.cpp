@@ -95,4 +95,24 @@ int StringUtils::hexDigitValue(char c)
     return kHexDigitTable[static_cast<unsigned char>(c)];
 }
 
+long StringUtils::leadingNumber(std::string const& text, int base)
+{
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long value = 0;
+    for (; i < text.size(); ++i) {
+        int const digit = hexDigitValue(text[i]);
+        if (digit < 0 || digit >= base)
+            break;
+        value = value * base + digit;
+    }
+    return negative ? -value : value;
+}
+
 } // namespace oxa

@@ -20,6 +20,10 @@ public:
 
     // 0 to 15 for a hexadecimal digit of either case, else -1; any char value.
     static int hexDigitValue(char c);
+    // The number at the start of the text as stream extraction reads it in
+    // base 10 or 16: leading blanks, an optional sign, then the digits; no
+    // digit at all gives 0.
+    static long leadingNumber(std::string const& text, int base);
 };
 
 } // namespace oxa

@@ -1,5 +1,6 @@
 #include "encoding/ZUVABody.h"
 
+#include "encoding/ZUVAUtils.h"
 #include "encoding/ber/BerTlvParser.h"
 #include "encoding/ber/BerTlvUtils.h"
 #include "encoding/ber/BerTlvs.h"
@@ -22,15 +23,6 @@ Ber::BerTag const kMerchantTextTag(0xDF, 0x13);
 Ber::BerTag const kSaleSystemActionIdentifierTag(0xDF, 0x94, 0x64);
 
 char const kUnknownRejectionCode[] = "???";
-
-boost::optional<Ber::BerTlv> findIn(Ber::BerTlv const& root, Ber::BerTag const& tag,
-                                    Ber::BerTag const& subTag)
-{
-    boost::optional<Ber::BerTlv> const parent = root.find(tag);
-    if (!parent)
-        return boost::none;
-    return parent->find(subTag);
-}
 
 // UTF-8 text of the bytes up to the first zero byte.
 QString textUpToZero(Ber::BerData const& bytes)
@@ -65,7 +57,7 @@ ZUVABody::ZUVABody(QByteArray data)
 
 void ZUVABody::parseBody()
 {
-    boost::optional<Ber::BerTlv> const messageType = findIn(m_root, kEnvelopeTag, kMessageTypeTag);
+    boost::optional<Ber::BerTlv> const messageType = Ber::getValue(m_root, kEnvelopeTag, kMessageTypeTag);
     if (!messageType)
         throw std::invalid_argument("unknown message type id in body");
     m_messageTypeId = textUpToZero(messageType->value);
@@ -83,7 +75,7 @@ QByteArray ZUVABody::data() const
 
 ECTMessageSequenceNumber ZUVABody::sequenceNumber() const
 {
-    boost::optional<Ber::BerTlv> const number = findIn(m_root, kEnvelopeTag, kSequenceNumberTag);
+    boost::optional<Ber::BerTlv> const number = Ber::getValue(m_root, kEnvelopeTag, kSequenceNumberTag);
     if (!number)
         return ECTMessageSequenceNumber();
     return ECTMessageSequenceNumber(number->value);
@@ -91,13 +83,13 @@ ECTMessageSequenceNumber ZUVABody::sequenceNumber() const
 
 ect::ECTRejectionCode ZUVABody::rejectionCode() const
 {
-    boost::optional<Ber::BerTlv> const code = findIn(m_root, kResultTag, kRejectionCodeTag);
+    boost::optional<Ber::BerTlv> const code = Ber::getValue(m_root, kResultTag, kRejectionCodeTag);
     return ect::ECTRejectionCode(code ? code->hexValue() : kUnknownRejectionCode);
 }
 
 boost::optional<ect::ECTIncidentCode> ZUVABody::incidentCode() const
 {
-    boost::optional<Ber::BerTlv> const element = findIn(m_root, kResultTag, kIncidentCodeTag);
+    boost::optional<Ber::BerTlv> const element = Ber::getValue(m_root, kResultTag, kIncidentCodeTag);
     if (!element)
         return boost::none;
     ect::ECTIncidentCode code(element->hexValue());

@@ -1,6 +1,6 @@
 /* Example host: starts a TCP/IP service, prints every callback's JSON, waits
- * for a terminal, asks it for its information and stops.
- * Usage: zuva_example_host PORT [SECONDS]   (exit 0 when the terminal answered) */
+ * for a terminal, asks it for its information, makes a sale and stops.
+ * Usage: zuva_example_host PORT [SECONDS]   (exit 0 when both succeeded) */
 #include "engine/service/oxazuva.h"
 
 #include <pthread.h>
@@ -13,7 +13,8 @@ struct host {
     pthread_mutex_t mutex;
     pthread_cond_t changed;
     char terminal[128]; /* identifier of the first terminal connected */
-    int answered;       /* 1: result, -1: error */
+    int results;        /* transactions answered with a result */
+    int errors;         /* transactions answered with an error */
 };
 
 static void print(const char* kind, const char* json)
@@ -56,18 +57,33 @@ static void onResult(const char* json, void* data)
     struct host* host = data;
     print("transaction result", json);
     pthread_mutex_lock(&host->mutex);
-    host->answered = strstr(json, "\"result\"") ? 1 : -1;
+    if (strstr(json, "\"result\""))
+        host->results++;
+    else
+        host->errors++;
     pthread_cond_broadcast(&host->changed);
     pthread_mutex_unlock(&host->mutex);
 }
 
-/* Waits until *flag is non-zero or the deadline passes; the mutex is held. */
-static int waitFor(struct host* host, const int* flag, const struct timespec* deadline)
+/* Sends one request and waits for its answer; 1 when it was a result. */
+static int transact(struct host* host, const char* request, const struct timespec* deadline)
 {
-    while (!*flag)
+    zuva_reply_function reply;
+    void* replyHandle;
+    pthread_mutex_lock(&host->mutex);
+    const int answered = host->results + host->errors;
+    const int results = host->results;
+    pthread_mutex_unlock(&host->mutex);
+    printf("host: sending %s\n", request);
+    if (zuva_send_transaction(host->terminal, request, onResult, host, &reply, &replyHandle, NULL) != 0)
+        return 0;
+    pthread_mutex_lock(&host->mutex);
+    while (host->results + host->errors == answered)
         if (pthread_cond_timedwait(&host->changed, &host->mutex, deadline) != 0)
             break;
-    return *flag;
+    const int succeeded = host->results > results;
+    pthread_mutex_unlock(&host->mutex);
+    return succeeded;
 }
 
 int main(int argc, char** argv)
@@ -101,22 +117,16 @@ int main(int argc, char** argv)
     connected = host.terminal[0] != '\0';
     pthread_mutex_unlock(&host.mutex);
 
-    int answered = 0;
+    int succeeded = 0;
     if (connected) {
         char* description = zuva_get_connection_description(host.terminal);
         print("connection", description);
         zuva_free(description);
-        zuva_reply_function reply;
-        void* replyHandle;
-        const char* request = "{\"transaction\": {\"action\": \"InformationService\", \"type\": \"InformationService\"}}";
-        if (zuva_send_transaction(host.terminal, request, onResult, &host, &reply, &replyHandle, NULL) == 0) {
-            pthread_mutex_lock(&host.mutex);
-            answered = waitFor(&host, &host.answered, &deadline);
-            pthread_mutex_unlock(&host.mutex);
-        }
+        succeeded = transact(&host, "{\"transaction\": {\"action\": \"InformationService\"}}", &deadline)
+            && transact(&host, "{\"transaction\": {\"action\": \"Sale\", \"amount\": \"12.50\"}}", &deadline);
     }
 
     zuva_stop_service(service);
     zuva_clean_up();
-    return answered == 1 ? 0 : 1;
+    return succeeded ? 0 : 1;
 }

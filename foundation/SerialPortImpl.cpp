@@ -8,6 +8,8 @@
 #include <QSerialPortInfo>
 
 #include <atomic>
+
+#include <poll.h>
 #include <stdexcept>
 
 namespace vorsam {
@@ -227,18 +229,27 @@ bool SerialPortImpl::write(const unsigned char* data, int size)
         false);
 }
 
+bool SerialPortImpl::lineHungUp() const
+{
+    pollfd line{static_cast<int>(d_->device->handle()), POLLIN, 0};
+    return ::poll(&line, 1, 0) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
 void SerialPortImpl::dataPending()
 {
     emit dataPendingSignal();
 }
 
-// An unplugged adapter ends the port's thread; other line errors change nothing.
+// An unplugged adapter ends the port's thread; other line errors change
+// nothing. A line that has hung up (a pseudo-terminal whose master has gone)
+// reads as end of file, which the serial-port library reports as a read error.
 void SerialPortImpl::deviceError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ResourceError)
+    if (error != QSerialPort::ResourceError && !(error == QSerialPort::ReadError && lineHungUp()))
+        return;
+    if (!d_->open.exchange(false))
         return;
     qDebug() << "Serialport disappeared: " << error;
-    d_->open = false;
     stop();
 }
 

@@ -65,6 +65,7 @@ private:
     SerialPortImpl();
 
     bool openDevice();
+    bool lineHungUp() const;
 
     std::shared_ptr<Impl> d_;
     std::shared_ptr<ThreadCaller> caller_;

@@ -157,13 +157,18 @@ private:
 
     // Socket signals come on the socket's thread; the handling moves to this
     // thread through the caller, which drops it once the server has stopped.
+    // A socket that is being destroyed has left the connection list already.
     void relay(TcpIpSocketImpl* socket, void (TcpIpSocketImpl::*signal)(TcpIpSocketImpl*), SocketEvent event,
                bool removeAfterwards)
     {
         const std::shared_ptr<ThreadCaller> caller = caller_;
         TcpIpServerRunnable* const self = this;
         QObject::connect(socket, signal, [caller, self, event, removeAfterwards](TcpIpSocketImpl* source) {
-            caller->post([self, source, event, removeAfterwards] { self->socketEvent(source, event, removeAfterwards); });
+            std::weak_ptr<TcpIpSocketImpl> weakSource = source->weak_from_this();
+            caller->post([self, weakSource, event, removeAfterwards] {
+                if (const auto alive = weakSource.lock())
+                    self->socketEvent(alive.get(), event, removeAfterwards);
+            });
         });
     }
 

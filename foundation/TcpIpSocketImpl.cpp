@@ -92,7 +92,7 @@ void TcpIpSocketImpl::startTask()
         // Bytes may have arrived before readyRead was connected.
         if (socket.bytesAvailable() > 0)
             emit dataPendingSignal(this);
-    } else if (!socket.isOpen()) {
+    } else if (socket.state() == QAbstractSocket::UnconnectedState) {
         QString address;
         unsigned short port = 0;
         {

@@ -2,6 +2,10 @@
 
 #include "translators/JsonProductDeliveryRequest.h"
 #include "translators/JsonProductDeliveryResponse.h"
+#include "translators/JsonZUVABackupModeChangeRequest.h"
+#include "translators/JsonZUVABackupModeChangeResponse.h"
+#include "translators/JsonZUVABackupModeStatusRequest.h"
+#include "translators/JsonZUVABackupModeStatusResponse.h"
 #include "translators/JsonZUVACardRecognitionRequest.h"
 #include "translators/JsonZUVACardRecognitionResponse.h"
 #include "translators/JsonZUVACardValidityCheckRequest.h"
@@ -10,10 +14,24 @@
 #include "translators/JsonZUVAInformationServiceResponse.h"
 #include "translators/JsonZUVALastTransactionRequest.h"
 #include "translators/JsonZUVALastTransactionResponse.h"
+#include "translators/JsonZUVAMMICloseRequest.h"
+#include "translators/JsonZUVAMMICloseResponse.h"
+#include "translators/JsonZUVAMMIOpenRequest.h"
+#include "translators/JsonZUVAMMIOpenResponse.h"
+#include "translators/JsonZUVAMMIOperationRequest.h"
+#include "translators/JsonZUVAMMIOperationResponse.h"
 #include "translators/JsonZUVARequestBalanceRequest.h"
 #include "translators/JsonZUVARequestBalanceResponse.h"
+#include "translators/JsonZUVARetailCancelRequest.h"
+#include "translators/JsonZUVARetailCancelResponse.h"
 #include "translators/JsonZUVASaleTransactionRequest.h"
 #include "translators/JsonZUVASaleTransactionResponse.h"
+#include "translators/JsonZUVATicketGetRequest.h"
+#include "translators/JsonZUVATicketGetResponse.h"
+#include "translators/JsonZUVATicketPrintAtOnceRequest.h"
+#include "translators/JsonZUVATicketPrintAtOnceResponse.h"
+#include "translators/JsonZUVATicketPrintRequest.h"
+#include "translators/JsonZUVATicketPrintResponse.h"
 
 namespace oxa {
 
@@ -65,6 +83,10 @@ void ZUVATransactionTable::registerTransactions(JsonTransactionRequestHandler& h
     addSale(handler, "CashAdvanceAfterVoiceReferral", environment);
     add<JsonZUVARequestBalanceRequest, JsonZUVARequestBalanceResponse>(handler, "BalanceTerminalConsultation",
                                                                       environment, Sequential);
+    add<JsonZUVABackupModeChangeRequest, JsonZUVABackupModeChangeResponse>(handler, "BackupMode", environment,
+                                                                          Sequential);
+    add<JsonZUVABackupModeStatusRequest, JsonZUVABackupModeStatusResponse>(handler, "BackupModeStatus",
+                                                                          environment, Sequential);
     add<JsonZUVACardRecognitionRequest, JsonZUVACardRecognitionResponse>(handler, "RequestCardInfo", environment,
                                                                         Sequential);
     add<JsonZUVACardValidityCheckRequest, JsonZUVACardValidityCheckResponse>(handler, "CheckCardValidity",
@@ -73,6 +95,20 @@ void ZUVATransactionTable::registerTransactions(JsonTransactionRequestHandler& h
                                                                               environment, Sequential);
     add<JsonZUVALastTransactionRequest, JsonZUVALastTransactionResponse>(handler, "LastTransaction", environment,
                                                                         Sequential);
+    add<JsonZUVAMMIOpenRequest, JsonZUVAMMIOpenResponse>(handler, "MMIOpen", environment, Sequential);
+    // Clearing the screen must not wait behind a display operation: the one
+    // in flight is dropped (and failed) and the close is sent at once.
+    add<JsonZUVAMMICloseRequest, JsonZUVAMMICloseResponse>(handler, "MMIClose", environment, ImmediateClearQueue);
+    add<JsonZUVAMMIOperationRequest, JsonZUVAMMIOperationResponse>(handler, "MMITransaction", environment,
+                                                                  Sequential);
+    // A cancellation may be asked while a sale is in flight; the sale is set
+    // aside and still takes its own reply.
+    add<JsonZUVARetailCancelRequest, JsonZUVARetailCancelResponse>(handler, "CancelRetail", environment,
+                                                                  ImmediateQueue);
+    add<JsonZUVATicketGetRequest, JsonZUVATicketGetResponse>(handler, "TicketGet", environment, Sequential);
+    add<JsonZUVATicketPrintRequest, JsonZUVATicketPrintResponse>(handler, "PrintTicket", environment, Sequential);
+    add<JsonZUVATicketPrintAtOnceRequest, JsonZUVATicketPrintAtOnceResponse>(handler, "TicketPrintAtOnce",
+                                                                            environment, Sequential);
 }
 
 } // namespace oxa

@@ -127,8 +127,10 @@ uint32_t calcDataLength(BerData const& data, int offset)
 
 BerTlv BerTlvParser::parseConstructed(BerData data) const
 {
+    BerTlv root;
     int64_t end = 0;
-    return parseWithResult(end, data, 0, data.length(), 1);
+    parseWithResult(root, end, data, 0, data.length(), 1);
+    return root;
 }
 
 BerTlvs BerTlvParser::parseTlvs(BerData data) const
@@ -138,7 +140,8 @@ BerTlvs BerTlvParser::parseTlvs(BerData data) const
     int64_t position = 0;
     while (position < size && list.tlvs.size() < std::size_t(maxTopLevelElements)) {
         int64_t end = 0;
-        list.tlvs.push_back(parseWithResult(end, data, position, size - position, 1));
+        list.tlvs.emplace_back();
+        parseWithResult(list.tlvs.back(), end, data, position, size - position, 1);
         position = end;
     }
     return list;
@@ -146,8 +149,8 @@ BerTlvs BerTlvParser::parseTlvs(BerData data) const
 
 // Offsets stay far below 2^31 (a length field encodes less than 2^24), but
 // are kept in 64 bits so that no sum can wrap.
-BerTlv BerTlvParser::parseWithResult(int64_t& end, BerData const& data, int64_t offset,
-                                     int64_t window, int depth) const
+void BerTlvParser::parseWithResult(BerTlv& node, int64_t& end, BerData const& data, int64_t offset,
+                                   int64_t window, int depth) const
 {
     // The depth bound keeps both this recursion and the indent of
     // BerTlv::dump small.
@@ -162,18 +165,17 @@ BerTlv BerTlvParser::parseWithResult(int64_t& end, BerData const& data, int64_t 
 
     // The flags are those BerTlv(BerTag) sets, read from the input byte
     // rather than from the tag's fresh copy.
-    BerTlv node;
     node.tag = createTag(data, static_cast<int>(offset), tagBytes);
     node.constructed = (data.data()[offset] & 0x20) != 0;
     node.primitive = !node.constructed;
     if (node.primitive) {
-        // A value running past the data is left empty, as before.
+        // A value running past the data is left empty; the element still
+        // ends where its length says.
         if (end <= data.length())
             node.value = BerData(data.data() + valueStart, valueLength);
-        return node;
+        return;
     }
     addChildren(data, valueStart, end, depth, node.children);
-    return node;
 }
 
 void BerTlvParser::addChildren(BerData const& data, int64_t valueStart, int64_t valueEnd, int depth,
@@ -185,7 +187,8 @@ void BerTlvParser::addChildren(BerData const& data, int64_t valueStart, int64_t 
     int64_t position = valueStart;
     while (position < valueEnd) {
         int64_t childEnd = 0;
-        children.push_back(parseWithResult(childEnd, data, position, valueEnd - position, depth + 1));
+        children.emplace_back();
+        parseWithResult(children.back(), childEnd, data, position, valueEnd - position, depth + 1);
         position = childEnd;
     }
 }

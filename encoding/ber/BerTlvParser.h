@@ -41,8 +41,10 @@ public:
     BerTlvs parseTlvs(BerData data) const;
 
 private:
-    BerTlv parseWithResult(int64_t& end, BerData const& data, int64_t offset,
-                           int64_t window, int depth) const;
+    // Parses the element at offset into node, which is default-built: the
+    // children are parsed in place, never moved.
+    void parseWithResult(BerTlv& node, int64_t& end, BerData const& data, int64_t offset,
+                         int64_t window, int depth) const;
     void addChildren(BerData const& data, int64_t valueStart, int64_t valueEnd,
                      int depth, std::vector<BerTlv>& children) const;
 };

@@ -56,11 +56,11 @@ void JsonZUVAResponseHandlerImpl::readMessage()
         qWarning("Reading the terminal's bytes failed: %s", e.what());
         return;
     }
-    while (cutNextMessage()) {
+    while (parseZUVAMessage()) {
     }
 }
 
-bool JsonZUVAResponseHandlerImpl::cutNextMessage()
+bool JsonZUVAResponseHandlerImpl::parseZUVAMessage()
 {
     if (buffer_.size() < ZUVAHeader::kSize)
         return false;

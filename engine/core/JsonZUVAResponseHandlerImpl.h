@@ -35,8 +35,9 @@ public slots:
     void handleResponse();
 
 private:
-    // Cuts the next message off the buffer; false when no whole one is there.
-    bool cutNextMessage();
+    // Cuts the next message off the buffer and queues it, or drops bytes that
+    // do not parse; false when no whole message is buffered.
+    bool parseZUVAMessage();
     void skipToNextPossibleHeader();
     void clearBuffer(int count);
 

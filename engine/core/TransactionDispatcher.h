@@ -27,6 +27,11 @@ public:
     virtual void reportTransactionError(ect::ECTError const& error) = 0;
     // Fails the transaction in flight with code 2, cause 30 ResetTransaction.
     virtual void resetTransaction() = 0;
+    // Fails the transaction in flight and every set-aside one with the error
+    // (the connection is gone) and returns only when that is done. Called on
+    // the dispatcher's own thread it runs at once; elsewhere the caller must
+    // not hold anything a result callback may wait for.
+    virtual void failTransactions(ect::ECTError const& error) = 0;
     // The transaction a received message of this type belongs to: a set-aside
     // transaction expecting it, else the one in flight, else null. Any thread.
     virtual QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const = 0;

@@ -5,6 +5,7 @@
 #include "engine/core/ErrorDocument.h"
 #include "foundation/RunnableProxy.h"
 
+#include <QThread>
 #include <QtDebug>
 
 #include <algorithm>
@@ -84,7 +85,10 @@ TransactionDispatcherImpl::~TransactionDispatcherImpl()
         onEndTransactionCallback_ = nullptr;
     }
     thread_.reset();
-    for (ZUVATrans const& transaction : takeAll())
+    std::vector<ZUVATrans> remaining = takeInFlight();
+    for (ZUVATrans const& unstarted : takeUnstarted())
+        remaining.push_back(unstarted);
+    for (ZUVATrans const& transaction : remaining)
         transaction->finish(networkError("connection closed"));
 }
 
@@ -108,6 +112,18 @@ void TransactionDispatcherImpl::reportTransactionError(ect::ECTError const& erro
 void TransactionDispatcherImpl::resetTransaction()
 {
     post(Command{Command::Kind::Reset, ZUVATrans(), QJsonDocument()});
+}
+
+void TransactionDispatcherImpl::failTransactions(ect::ECTError const& error)
+{
+    if (QThread::currentThread() == thread()) {
+        onFailTransactions(errorDocument(error));
+        return;
+    }
+    std::promise<void> done;
+    std::future<void> finished = done.get_future();
+    post(Command{Command::Kind::FailAll, ZUVATrans(), errorDocument(error), &done});
+    finished.wait();
 }
 
 void TransactionDispatcherImpl::post(Command command)
@@ -169,6 +185,10 @@ void TransactionDispatcherImpl::onCommandPosted()
         break;
     case Command::Kind::Reset:
         onResetPendingTransaction();
+        break;
+    case Command::Kind::FailAll:
+        onFailTransactions(command.error);
+        command.done->set_value();
         break;
     }
 }
@@ -308,6 +328,15 @@ void TransactionDispatcherImpl::onPendingTransactionError(QJsonDocument const& e
         transaction->finish(error);
 }
 
+void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error)
+{
+    const std::vector<ZUVATrans> failed = takeInFlight();
+    armTimer();
+    callEndCallback();
+    for (ZUVATrans const& transaction : failed)
+        transaction->finish(error);
+}
+
 void TransactionDispatcherImpl::onTransactionTimeout()
 {
     const std::vector<ZUVATrans> expired = takeExpired(Clock::now());
@@ -364,25 +393,29 @@ std::vector<ZUVATrans> TransactionDispatcherImpl::takeExpired(Clock::time_point 
     return expired;
 }
 
-std::vector<ZUVATrans> TransactionDispatcherImpl::takeAll()
+std::vector<ZUVATrans> TransactionDispatcherImpl::takeInFlight()
 {
     std::vector<ZUVATrans> all;
-    {
-        std::lock_guard<std::mutex> lock(stateMutex_);
-        if (current_)
-            all.push_back(current_->transaction);
-        current_ = boost::none;
-        for (InFlight const& entry : suspended_)
-            all.push_back(entry.transaction);
-        suspended_.clear();
-    }
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    if (current_)
+        all.push_back(current_->transaction);
+    current_ = boost::none;
+    for (InFlight const& entry : suspended_)
+        all.push_back(entry.transaction);
+    suspended_.clear();
+    return all;
+}
+
+std::vector<ZUVATrans> TransactionDispatcherImpl::takeUnstarted()
+{
+    std::vector<ZUVATrans> unstarted;
     std::lock_guard<std::mutex> lock(inboxMutex_);
     for (Command const& command : inbox_) {
         if (command.kind == Command::Kind::NewTransaction)
-            all.push_back(command.transaction);
+            unstarted.push_back(command.transaction);
     }
     inbox_.clear();
-    return all;
+    return unstarted;
 }
 
 void TransactionDispatcherImpl::armTimer()

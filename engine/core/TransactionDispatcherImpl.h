@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <deque>
+#include <future>
 #include <mutex>
 #include <vector>
 
@@ -36,6 +37,7 @@ public:
     void closeTransaction(QSharedPointer<ZUVATransaction> transaction) override;
     void reportTransactionError(ect::ECTError const& error) override;
     void resetTransaction() override;
+    void failTransactions(ect::ECTError const& error) override;
     QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const override;
     void setOnStartTransactionCallback(std::function<void()> callback) override;
     void setOnEndTransactionCallback(std::function<void()> callback) override;
@@ -59,10 +61,12 @@ private:
     };
 
     struct Command {
-        enum class Kind { NewTransaction, CloseTransaction, PendingTransactionError, Reset };
+        enum class Kind { NewTransaction, CloseTransaction, PendingTransactionError, Reset, FailAll };
         Kind kind = Kind::Reset;
         ZUVATrans transaction;
         QJsonDocument error;
+        // Fulfilled when a FailAll command is done; its caller waits for it.
+        std::promise<void>* done = nullptr;
     };
 
     void post(Command command);
@@ -70,6 +74,7 @@ private:
     void onCloseTransaction(ZUVATrans const& transaction);
     void onResetPendingTransaction();
     void onPendingTransactionError(QJsonDocument const& error);
+    void onFailTransactions(QJsonDocument const& error);
     void onNewSequentialTransaction(ZUVATrans const& transaction);
     void onNewImmediateClearQueueTransaction(ZUVATrans const& transaction);
     void onNewImmediateQueueTransaction(ZUVATrans const& transaction);
@@ -81,7 +86,9 @@ private:
     ZUVATrans takeCurrent();
     bool takeSuspended(ZUVATrans const& transaction);
     std::vector<ZUVATrans> takeExpired(Clock::time_point now);
-    std::vector<ZUVATrans> takeAll();
+    // Current and set-aside transactions; the timer is left alone.
+    std::vector<ZUVATrans> takeInFlight();
+    std::vector<ZUVATrans> takeUnstarted();
     void armTimer();
 
     void callStartCallback() const;

@@ -17,14 +17,6 @@ ZUVATransaction::ZUVATransaction() = default;
 
 ZUVATransaction::~ZUVATransaction() = default;
 
-ZUVAHeader ZUVATransaction::blankHeader()
-{
-    QByteArray bytes(ZUVAHeader::kSize, '\0');
-    bytes[0] = 'M';
-    bytes[1] = 'C';
-    return ZUVAHeader(bytes);
-}
-
 QString ZUVATransaction::action() const
 {
     return json.value(QStringLiteral("transaction")).toObject().value(QStringLiteral("action")).toString();

@@ -37,7 +37,7 @@ public:
 
     // The sale system's request as received: the object holding "transaction".
     QJsonObject json;
-    ZUVAHeader header = blankHeader();
+    ZUVAHeader header;
     ZUVABody body;
     std::shared_ptr<JsonZUVAResponse> response;
     std::shared_ptr<JsonTransactionRequest> request;
@@ -72,8 +72,6 @@ public:
     bool handOverResultCallback(ResultCallback& receiver);
 
 private:
-    static ZUVAHeader blankHeader();
-
     std::atomic<bool> ended_{false};
 };
 

@@ -3,9 +3,11 @@
 #include "engine/service/ArgFreeCallbackHandler.h"
 #include "engine/service/ReverseCallbackResponse.h"
 #include "engine/service/ZUVAServices.h"
+#include "foundation/SerialPort.h"
 #include "recovery/RecoveryFileRequests.h"
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QString>
 
@@ -80,6 +82,25 @@ void* zuva_createTcpIpService(int port, zuva_callback started, zuva_callback sto
     return reinterpret_cast<void*>(handle);
 }
 
+void* zuva_createSerialService(const char* portName, zuva_callback started, zuva_callback stopped,
+                               zuva_callback connected, zuva_callback disconnected, zuva_callback error,
+                               zuva_callback notification, void* userData)
+{
+    return zuva_createSerialService2(portName, vorsam::Baud9600, started, stopped, connected, disconnected, error,
+                                     notification, userData);
+}
+
+void* zuva_createSerialService2(const char* portName, int baudRate, zuva_callback started, zuva_callback stopped,
+                                zuva_callback connected, zuva_callback disconnected, zuva_callback error,
+                                zuva_callback notification, void* userData)
+{
+    const quintptr handle = ZUVAServices::instance().createSerialService(
+        textOf(portName), baudRate, documentCallback(started, userData), documentCallback(stopped, userData),
+        documentCallback(error, userData), documentCallback(connected, userData),
+        documentCallback(disconnected, userData), documentCallback(notification, userData));
+    return reinterpret_cast<void*>(handle);
+}
+
 int zuva_stopService(void* handle)
 {
     ZUVAServices::instance().stopService(handle);
@@ -88,7 +109,7 @@ int zuva_stopService(void* handle)
 
 int zuva_isTerminalConnected(const char* terminalId)
 {
-    return ZUVAServices::instance().getTerminalConnection(textOf(terminalId)) ? 0 : -1;
+    return ZUVAServices::instance().isTerminalConnected(textOf(terminalId)) ? 0 : -1;
 }
 
 char* zuva_getConnectedTerminals(void)
@@ -141,6 +162,14 @@ char* zuva_getConnectionDescription(const char* terminalId)
 void zuva_stopTerminal(const char* terminalId)
 {
     ZUVAServices::instance().closeTerminalConnection(textOf(terminalId));
+}
+
+char* zuva_getAvailableSerialPorts(void)
+{
+    QJsonArray names;
+    for (const QString& name : vorsam::getAvailableSerialPorts())
+        names.append(name);
+    return heapCopy(QJsonDocument(names).toJson(QJsonDocument::Indented));
 }
 
 char* zuva_getRecoveryFiles(const char* terminalId)

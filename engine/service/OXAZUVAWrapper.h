@@ -25,6 +25,16 @@ ZUVA_EXPORT void zuva_Initialize(void);
 ZUVA_EXPORT void* zuva_createTcpIpService(int port, zuva_callback started, zuva_callback stopped,
                                           zuva_callback connected, zuva_callback disconnected,
                                           zuva_callback error, zuva_callback notification, void* userData);
+/* The same on a serial port (by name, e.g. "/dev/ttyS0") at 9600 baud, or at
+ * the given rate; parity none, one stop bit. The terminal is reported
+ * connected once the serial link is up and it has identified itself. */
+ZUVA_EXPORT void* zuva_createSerialService(const char* portName, zuva_callback started, zuva_callback stopped,
+                                           zuva_callback connected, zuva_callback disconnected,
+                                           zuva_callback error, zuva_callback notification, void* userData);
+ZUVA_EXPORT void* zuva_createSerialService2(const char* portName, int baudRate, zuva_callback started,
+                                            zuva_callback stopped, zuva_callback connected,
+                                            zuva_callback disconnected, zuva_callback error,
+                                            zuva_callback notification, void* userData);
 ZUVA_EXPORT int zuva_stopService(void* handle);
 ZUVA_EXPORT int zuva_isTerminalConnected(const char* terminalId);
 ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
@@ -40,6 +50,8 @@ ZUVA_EXPORT int zuvaServiceEnableNotifications(const char* terminalId, int enabl
 ZUVA_EXPORT char* zuva_getVersionInformation(void);
 ZUVA_EXPORT char* zuva_getConnectionDescription(const char* terminalId);
 ZUVA_EXPORT void zuva_stopTerminal(const char* terminalId);
+/* The names of the serial ports the system offers, as a JSON array. */
+ZUVA_EXPORT char* zuva_getAvailableSerialPorts(void);
 /* The closed backup-mode recovery files as a JSON array; null: of all terminals. */
 ZUVA_EXPORT char* zuva_getRecoveryFiles(const char* terminalId);
 /* Exports them into the folder (erase mode 1 erases them afterwards); 1 on success, 0 otherwise. */

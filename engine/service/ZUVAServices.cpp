@@ -7,6 +7,7 @@
 #include <QJsonObject>
 
 #include <stdexcept>
+#include <thread>
 
 namespace oxa {
 
@@ -34,6 +35,42 @@ void call(const ZUVAServices::DocumentCallback& callback, const QJsonDocument& d
 {
     if (callback)
         callback(document);
+}
+
+// How deeply the current thread is inside a host callback made on one of the
+// library's threads.
+thread_local int callbackDepth = 0;
+
+struct LibraryCallbackScope {
+    LibraryCallbackScope() { ++callbackDepth; }
+    ~LibraryCallbackScope() { --callbackDepth; }
+};
+
+// Calls the host from a library thread.
+void callFromLibrary(const ZUVAServices::DocumentCallback& callback, const QJsonDocument& document)
+{
+    const LibraryCallbackScope scope;
+    call(callback, document);
+}
+
+// A listener's report goes to the host's function; the connection stays inside.
+std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)> listenerCallback(
+    ZUVAServices::DocumentCallback callback)
+{
+    return [callback](QJsonDocument document, std::weak_ptr<TerminalConnection>) {
+        callFromLibrary(callback, document);
+    };
+}
+
+template <class Service>
+std::shared_ptr<Service> takeService(std::map<void*, std::shared_ptr<Service>>& services, void* handle)
+{
+    const auto it = services.find(handle);
+    if (it == services.end())
+        return nullptr;
+    std::shared_ptr<Service> service = it->second;
+    services.erase(it);
+    return service;
 }
 
 } // namespace
@@ -64,12 +101,9 @@ quintptr ZUVAServices::createTcpIpService(int port, DocumentCallback started, Do
                                           DocumentCallback error, DocumentCallback connected,
                                           DocumentCallback disconnected, DocumentCallback notification)
 {
-    auto toListener = [](DocumentCallback callback) {
-        return [callback](QJsonDocument document, std::weak_ptr<TerminalConnection>) { call(callback, document); };
-    };
     auto service = std::make_shared<TcpIpService>();
     service->listener = std::make_shared<ZUVATcpIpServerListener>(
-        m_environment, toListener(connected), toListener(disconnected), toListener(notification));
+        m_environment, listenerCallback(connected), listenerCallback(disconnected), listenerCallback(notification));
     service->server = vorsam::makeTcpIpServer();
     service->server->registerListener(service->listener);
     const auto listenPort = static_cast<unsigned short>(port & 0xFFFF);
@@ -90,23 +124,95 @@ quintptr ZUVAServices::createTcpIpService(int port, DocumentCallback started, Do
     return reinterpret_cast<quintptr>(handle);
 }
 
-void ZUVAServices::stopService(void* handle)
+quintptr ZUVAServices::createSerialService(const QString& portName, DocumentCallback started,
+                                           DocumentCallback stopped, DocumentCallback error,
+                                           DocumentCallback connected, DocumentCallback disconnected,
+                                           DocumentCallback notification)
 {
-    std::shared_ptr<TcpIpService> service;
+    return createSerialService(portName, vorsam::Baud9600, started, stopped, error, connected, disconnected,
+                               notification);
+}
+
+quintptr ZUVAServices::createSerialService(const QString& portName, int baudRate, DocumentCallback started,
+                                           DocumentCallback stopped, DocumentCallback error,
+                                           DocumentCallback connected, DocumentCallback disconnected,
+                                           DocumentCallback notification, vorsam::Parity parity,
+                                           vorsam::StopBits stopBits)
+{
+    std::shared_ptr<SerialService> service;
+    try {
+        service = openSerialService(portName, baudRate, parity, stopBits, connected, disconnected, notification);
+    } catch (const std::exception& exception) {
+        // Nothing may escape towards the C interface (e.g. refused line settings).
+        call(error, errorDocument(ect::ECTError(ect::ECTErrorCode::Technical_Issue,
+                                                ect::ECTErrorCauseCode::UnableToStartServer,
+                                                {{"reason", exception.what()}})));
+        return 0;
+    }
+    service->serviceStopped = stopped;
+    service->serviceError = error;
+    void* handle = service.get();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        const auto it = m_tcpIpServices.find(handle);
-        if (it == m_tcpIpServices.end())
-            return;
-        service = it->second;
-        m_tcpIpServices.erase(it);
+        m_serialServices.emplace(handle, service);
     }
+    call(started, QJsonDocument());
+    return reinterpret_cast<quintptr>(handle);
+}
+
+std::shared_ptr<ZUVAServices::SerialService> ZUVAServices::openSerialService(const QString& portName, int baudRate,
+                                                                             vorsam::Parity parity,
+                                                                             vorsam::StopBits stopBits,
+                                                                             DocumentCallback connected,
+                                                                             DocumentCallback disconnected,
+                                                                             DocumentCallback notification) const
+{
+    auto service = std::make_shared<SerialService>();
+    service->listener = std::make_shared<ZUVASerialServerListener>(
+        m_environment, listenerCallback(connected), listenerCallback(disconnected), listenerCallback(notification));
+    service->server = vorsam::makeSerialServer();
+    service->server->registerListener(service->listener);
+    // The device itself opens on the server's thread; a failure there is not reported.
+    if (!service->server->open(portName, static_cast<vorsam::BaudRate>(baudRate), parity, stopBits))
+        throw std::runtime_error("Unable to open serial port " + portName.toStdString());
+    return service;
+}
+
+void ZUVAServices::stopService(void* handle)
+{
+    std::shared_ptr<TcpIpService> tcpIp;
+    std::shared_ptr<SerialService> serial;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        tcpIp = takeService(m_tcpIpServices, handle);
+        serial = takeService(m_serialServices, handle);
+    }
+    if (tcpIp)
+        endServiceSafely(tcpIp);
+    if (serial)
+        endServiceSafely(serial);
+}
+
+template <class Service>
+void ZUVAServices::endServiceSafely(const std::shared_ptr<Service>& service)
+{
+    // Inside a callback on one of the service's own threads, ending them here
+    // would make a thread wait for itself: the service ends on a thread of its own.
+    if (callbackDepth > 0)
+        std::thread([service] { endService(*service); }).detach();
+    else
+        endService(*service);
+}
+
+template <class Service>
+void ZUVAServices::endService(Service& service)
+{
     // The server goes first: once its thread has ended, no socket event holds a
     // connection any more, so ending the connections gives every transaction
     // in flight its result before the host hears of the disconnection.
-    service->server.reset();
-    service->listener->closeAll();
-    call(service->serviceStopped, QJsonDocument());
+    service.server.reset();
+    service.listener->closeAll();
+    call(service.serviceStopped, QJsonDocument());
 }
 
 void ZUVAServices::stopAllServices()
@@ -115,6 +221,8 @@ void ZUVAServices::stopAllServices()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (const auto& entry : m_tcpIpServices)
+            handles.push_back(entry.first);
+        for (const auto& entry : m_serialServices)
             handles.push_back(entry.first);
     }
     for (void* handle : handles)
@@ -130,12 +238,41 @@ std::vector<std::shared_ptr<ZUVATcpIpServerListener>> ZUVAServices::tcpIpListene
     return listeners;
 }
 
+std::vector<std::shared_ptr<ZUVASerialServerListener>> ZUVAServices::serialListeners() const
+{
+    std::vector<std::shared_ptr<ZUVASerialServerListener>> listeners;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& entry : m_serialServices)
+        listeners.push_back(entry.second->listener);
+    return listeners;
+}
+
 std::shared_ptr<TerminalConnection> ZUVAServices::getTerminalConnection(const QString& terminalId) const
 {
     for (const auto& listener : tcpIpListeners())
         if (auto connection = listener->getTerminalConnection(terminalId))
             return connection;
+    for (const auto& listener : serialListeners())
+        if (auto connection = listener->getTerminalConnection(terminalId))
+            return connection;
     return nullptr;
+}
+
+ZUVAServices::DocumentCallback ZUVAServices::fromLibrary(DocumentCallback callback)
+{
+    if (!callback)
+        return callback;
+    return [callback](QJsonDocument document) { callFromLibrary(callback, document); };
+}
+
+ZUVAServices::ReverseCallback ZUVAServices::fromLibrary(ReverseCallback callback)
+{
+    if (!callback)
+        return callback;
+    return [callback](QJsonDocument question) {
+        const LibraryCallbackScope scope;
+        return callback(question);
+    };
 }
 
 void ZUVAServices::failRequest(const DocumentCallback& result, const ect::ECTError& error) const
@@ -148,10 +285,11 @@ int ZUVAServices::sendTransaction(const QString& terminalId, const QString& json
 {
     try {
         const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
-        const auto connection = getTerminalConnection(terminalId);
-        if (!connection)
+        const bool sent = withConnection(terminalId, [&](TerminalConnection& connection) {
+            connection.makeTransaction(document, fromLibrary(result), fromLibrary(reverse));
+        });
+        if (!sent)
             throw std::invalid_argument("Terminal with id " + terminalId.toStdString() + " is not connected");
-        connection->makeTransaction(document, result, reverse);
         return 0;
     } catch (const ect::ECTError& error) {
         failRequest(result, error);
@@ -164,20 +302,40 @@ int ZUVAServices::sendTransaction(const QString& terminalId, const QString& json
 
 int ZUVAServices::resetTransaction(const QString& terminalId)
 {
-    const auto connection = getTerminalConnection(terminalId);
-    if (!connection)
-        return -1;
-    connection->resetTransactions();
-    return 0;
+    return withConnection(terminalId, [](TerminalConnection& connection) { connection.resetTransactions(); }) ? 0 : -1;
 }
 
 int ZUVAServices::enableNotifications(const QString& terminalId, bool enable)
 {
-    const auto connection = getTerminalConnection(terminalId);
-    if (!connection)
-        return -1;
-    connection->enableNotifications(enable);
-    return 0;
+    return withConnection(terminalId,
+                          [enable](TerminalConnection& connection) { connection.enableNotifications(enable); })
+        ? 0
+        : -1;
+}
+
+bool ZUVAServices::isTerminalConnected(const QString& terminalId) const
+{
+    return withConnection(terminalId, [](TerminalConnection&) {});
+}
+
+bool ZUVAServices::withConnection(const QString& terminalId,
+                                  const std::function<void(TerminalConnection&)>& operation) const
+{
+    // Inside a callback on a connection's own thread this reference may turn
+    // out to be the connection's last one; ending the connection there would
+    // make that thread wait for itself, so the reference is let go elsewhere.
+    struct Release {
+        std::shared_ptr<TerminalConnection> connection;
+        ~Release()
+        {
+            if (callbackDepth > 0 && connection)
+                std::thread([held = std::move(connection)]() mutable { held.reset(); }).detach();
+        }
+    } release{getTerminalConnection(terminalId)};
+    if (!release.connection)
+        return false;
+    operation(*release.connection);
+    return true;
 }
 
 void ZUVAServices::closeTerminalConnection(const QString&) const
@@ -191,6 +349,11 @@ QJsonDocument ZUVAServices::getConnectionDescription(const QString& terminalId) 
         if (!description.isNull())
             return description;
     }
+    for (const auto& listener : serialListeners()) {
+        const QJsonDocument description = listener->getConnectionDescription(terminalId);
+        if (!description.isNull())
+            return description;
+    }
     return QJsonDocument();
 }
 
@@ -198,6 +361,9 @@ QJsonDocument ZUVAServices::getConnectedTerminals() const
 {
     QJsonArray terminals;
     for (const auto& listener : tcpIpListeners())
+        for (const auto& document : listener->getTerminalDocuments())
+            terminals.append(document.object().value(QStringLiteral("terminal")));
+    for (const auto& listener : serialListeners())
         for (const auto& document : listener->getTerminalDocuments())
             terminals.append(document.object().value(QStringLiteral("terminal")));
     return QJsonDocument(QJsonObject{{QStringLiteral("terminals"), terminals}});

@@ -3,7 +3,9 @@
 #include "common/ECTError.h"
 #include "engine/base/OXAEnvironment.h"
 #include "engine/service/TerminalConnection.h"
+#include "engine/service/ZUVASerialServerListener.h"
 #include "engine/service/ZUVATcpIpServerListener.h"
+#include "foundation/SerialServer.h"
 #include "foundation/SharedQtLibrary.h"
 #include "foundation/TcpIpServer.h"
 
@@ -36,6 +38,13 @@ public:
         std::shared_ptr<ZUVATcpIpServerListener> listener;
     };
 
+    struct SerialService {
+        std::shared_ptr<vorsam::SerialServer> server;
+        DocumentCallback serviceStopped;
+        DocumentCallback serviceError;
+        std::shared_ptr<ZUVASerialServerListener> listener;
+    };
+
     static ZUVAServices& instance();
     void init();
 
@@ -45,6 +54,18 @@ public:
     quintptr createTcpIpService(int port, DocumentCallback started, DocumentCallback stopped,
                                 DocumentCallback error, DocumentCallback connected,
                                 DocumentCallback disconnected, DocumentCallback notification);
+    // The same for the serial port with that name (the C interface always
+    // uses parity none and one stop bit). Returns 0 when the service cannot be
+    // set up, e.g. for line settings outside their enumerations (the error
+    // callback has been told why); a port that cannot be opened is not detected.
+    quintptr createSerialService(const QString& portName, int baudRate, DocumentCallback started,
+                                 DocumentCallback stopped, DocumentCallback error, DocumentCallback connected,
+                                 DocumentCallback disconnected, DocumentCallback notification,
+                                 vorsam::Parity parity = vorsam::NoParity, vorsam::StopBits stopBits = vorsam::OneStop);
+    // At 9600 baud.
+    quintptr createSerialService(const QString& portName, DocumentCallback started, DocumentCallback stopped,
+                                 DocumentCallback error, DocumentCallback connected, DocumentCallback disconnected,
+                                 DocumentCallback notification);
     void stopService(void* handle);
     void stopAllServices();
 
@@ -53,6 +74,7 @@ public:
     // the result callback has received the error.
     int sendTransaction(const QString& terminalId, const QString& json, DocumentCallback result,
                         ReverseCallback reverse);
+    bool isTerminalConnected(const QString& terminalId) const;
     int resetTransaction(const QString& terminalId);
     int enableNotifications(const QString& terminalId, bool enable);
     void closeTerminalConnection(const QString& terminalId) const;
@@ -67,10 +89,28 @@ private:
     ZUVAServices();
     ~ZUVAServices() override;
 
+    // Ends the server, then the connections (transactions in flight get their
+    // result, connected terminals are reported disconnected), then reports the stop.
+    template <class Service>
+    static void endService(Service& service);
+    // Ends it here, or on a thread of its own inside a callback on a library thread.
+    template <class Service>
+    static void endServiceSafely(const std::shared_ptr<Service>& service);
+    // Runs the operation on the terminal's connection; false when there is none.
+    bool withConnection(const QString& terminalId, const std::function<void(TerminalConnection&)>& operation) const;
+    // The host's callback, marked as called from a library thread.
+    static DocumentCallback fromLibrary(DocumentCallback callback);
+    static ReverseCallback fromLibrary(ReverseCallback callback);
     std::vector<std::shared_ptr<ZUVATcpIpServerListener>> tcpIpListeners() const;
+    std::vector<std::shared_ptr<ZUVASerialServerListener>> serialListeners() const;
+    std::shared_ptr<SerialService> openSerialService(const QString& portName, int baudRate, vorsam::Parity parity,
+                                                     vorsam::StopBits stopBits, DocumentCallback connected,
+                                                     DocumentCallback disconnected,
+                                                     DocumentCallback notification) const;
     void failRequest(const DocumentCallback& result, const ect::ECTError& error) const;
 
     mutable std::mutex m_mutex;
+    std::map<void*, std::shared_ptr<SerialService>> m_serialServices;
     std::map<void*, std::shared_ptr<TcpIpService>> m_tcpIpServices;
     std::shared_ptr<OXAEnvironment> m_environment;
     std::unique_ptr<vorsam::SharedQtLibrary> m_qt;

@@ -60,7 +60,7 @@ void ZUVATcpIpServerListener::onConnect(std::weak_ptr<vorsam::TcpIpSocket> weakS
     record.socket = socket;
     record.connection = m_factory.create(socket, notificationFor(socket));
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_terminals.push_back(record);
+    m_terminals.push_back(std::move(record));
 }
 
 void ZUVATcpIpServerListener::startAdviceTimer(const std::shared_ptr<vorsam::TcpIpSocket>& socket)

@@ -16,6 +16,22 @@ void* zuva_start_tcpip_service(int port, zuva_callback started, zuva_callback st
     return zuva_createTcpIpService(port, started, stopped, connected, disconnected, error, notification, userData);
 }
 
+void* zuva_start_serial_service(const char* portName, zuva_callback started, zuva_callback stopped,
+                                zuva_callback connected, zuva_callback disconnected, zuva_callback error,
+                                zuva_callback notification, void* userData)
+{
+    return zuva_createSerialService(portName, started, stopped, connected, disconnected, error, notification,
+                                    userData);
+}
+
+void* zuva_start_serial_service2(const char* portName, int baudRate, zuva_callback started, zuva_callback stopped,
+                                 zuva_callback connected, zuva_callback disconnected, zuva_callback error,
+                                 zuva_callback notification, void* userData)
+{
+    return zuva_createSerialService2(portName, baudRate, started, stopped, connected, disconnected, error,
+                                     notification, userData);
+}
+
 int zuva_stop_service(void* handle)
 {
     return zuva_stopService(handle);
@@ -76,6 +92,11 @@ char* zuva_get_connection_description(const char* terminalId)
 void zuva_stop_terminal(const char* terminalId)
 {
     zuva_stopTerminal(terminalId);
+}
+
+char* zuva_get_available_serial_ports(void)
+{
+    return zuva_getAvailableSerialPorts();
 }
 
 char* zuva_get_recovery_files(const char* terminalId)

@@ -13,6 +13,13 @@ ZUVA_EXPORT void zuva_init(void);
 ZUVA_EXPORT void* zuva_start_tcpip_service(int port, zuva_callback started, zuva_callback stopped,
                                            zuva_callback connected, zuva_callback disconnected,
                                            zuva_callback error, zuva_callback notification, void* userData);
+ZUVA_EXPORT void* zuva_start_serial_service(const char* portName, zuva_callback started, zuva_callback stopped,
+                                            zuva_callback connected, zuva_callback disconnected,
+                                            zuva_callback error, zuva_callback notification, void* userData);
+ZUVA_EXPORT void* zuva_start_serial_service2(const char* portName, int baudRate, zuva_callback started,
+                                             zuva_callback stopped, zuva_callback connected,
+                                             zuva_callback disconnected, zuva_callback error,
+                                             zuva_callback notification, void* userData);
 ZUVA_EXPORT int zuva_stop_service(void* handle);
 ZUVA_EXPORT int zuva_is_terminal_connected(const char* terminalId);
 ZUVA_EXPORT char* zuva_get_connected_terminals(void);
@@ -28,6 +35,7 @@ ZUVA_EXPORT int zuva_set_service_enable_notifications(const char* terminalId, in
 ZUVA_EXPORT char* zuva_get_version_information(void);
 ZUVA_EXPORT char* zuva_get_connection_description(const char* terminalId);
 ZUVA_EXPORT void zuva_stop_terminal(const char* terminalId);
+ZUVA_EXPORT char* zuva_get_available_serial_ports(void);
 ZUVA_EXPORT char* zuva_get_recovery_files(const char* terminalId);
 ZUVA_EXPORT int zuva_extract_recovery_files(const char* terminalId, const char* folder, int eraseMode);
 ZUVA_EXPORT void zuva_clean_up(void);

@@ -173,7 +173,10 @@ TEST_F(ThreadLifeCycle, RefusesUnfitTaskObjectsAndStaysIdle)
     std::unique_ptr<Runnable> foreign;
     QThread creator;
     creator.setObjectName("Creator");
-    QObject::connect(&creator, &QThread::started, &creator, [&] { foreign = std::make_unique<Runnable>(); },
+    QObject::connect(&creator, &QThread::started, &creator, [&] {
+        foreign = std::make_unique<Runnable>();
+        creator.quit();
+    },
                      Qt::DirectConnection);
     creator.start();
     creator.wait();

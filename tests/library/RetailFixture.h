@@ -21,6 +21,14 @@ using testsupport::SimTerminal;
 using testsupport::SimTlv;
 
 struct ErrorSummary {
+    ErrorSummary() = default;
+    ErrorSummary(int code, int cause, std::string incident = std::string(), std::string rejection = std::string(),
+                 std::string merchantText = std::string())
+        : code(code), cause(cause), incident(std::move(incident)), rejection(std::move(rejection)),
+          merchantText(std::move(merchantText))
+    {
+    }
+
     int code = 0;
     int cause = 0;
     std::string incident;

@@ -1,5 +1,7 @@
 #include "SimSaleReplies.h"
 
+#include <memory>
+
 namespace testsupport {
 
 namespace {
@@ -89,14 +91,15 @@ Bytes SimSaleReplies::deliveryQuestionTo(const SimMessage& request, const std::s
                     SimTlv::hex("DF9464", hexOr(request, "DF9464", "00000000"))});
 }
 
-Bytes SimSaleReplies::deliveryOutcomeOf(const SimMessage& answer, const std::string& terminalIdentifier)
+Bytes SimSaleReplies::deliveryOutcomeOf(const SimMessage& answer, const SimMessage& sale,
+                                        const std::string& terminalIdentifier)
 {
     if (hexOr(answer, "DF940D", "") != "0000") {
         return message("Rd", answer,
                        {SimTlv::constructed(OptionalData, {SimTlv::hex("DF940D", "4400")}),
                         SimTlv::primitive(fromHex("DF9460"), SimTlv::text("DF13", "NOT DELIVERED").encode())});
     }
-    return saleReplyTo(answer, terminalIdentifier);
+    return message("Rd", answer, saleElements(sale, terminalIdentifier, false));
 }
 
 Bytes SimSaleReplies::cardRecognitionReplyTo(const SimMessage& request)
@@ -134,15 +137,19 @@ SimTlv SimSaleReplies::counter(const std::string& identifierHex, const std::stri
 
 void SimSaleReplies::script(SimTerminal& terminal, const std::string& terminalIdentifier)
 {
-    terminal.on("Cd", [terminalIdentifier](const SimMessage& request) {
+    // The sale waiting for its delivery answer; responders run on one thread.
+    const auto waitingSale = std::make_shared<SimMessage>();
+    terminal.on("Cd", [terminalIdentifier, waitingSale](const SimMessage& request) {
         if (isValidityCheck(request))
             return SimTerminal::answer(cardValidityReplyTo(request));
-        if (asksDeliveryConfirmation(request))
+        if (asksDeliveryConfirmation(request)) {
+            *waitingSale = request;
             return SimTerminal::answer(deliveryQuestionTo(request, terminalIdentifier));
+        }
         return SimTerminal::answer(saleReplyTo(request, terminalIdentifier));
     });
-    terminal.on("RR", [terminalIdentifier](const SimMessage& answer) {
-        return SimTerminal::answer(deliveryOutcomeOf(answer, terminalIdentifier));
+    terminal.on("RR", [terminalIdentifier, waitingSale](const SimMessage& answer) {
+        return SimTerminal::answer(deliveryOutcomeOf(answer, *waitingSale, terminalIdentifier));
     });
     terminal.on("Ce", [terminalIdentifier](const SimMessage& request) {
         return SimTerminal::answer(lastTransactionReplyTo(request, terminalIdentifier));

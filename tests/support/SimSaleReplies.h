@@ -23,9 +23,10 @@ public:
     static Bytes lastTransactionReplyTo(const SimMessage& request, const std::string& terminalIdentifier);
     // The delivery question ("CR") to a sale with delivery confirmation.
     static Bytes deliveryQuestionTo(const SimMessage& request, const std::string& terminalIdentifier);
-    // The sale's end after the delivery answer: approved when the answer
-    // accepts the delivery, else the incident 4400 of the refusal.
-    static Bytes deliveryOutcomeOf(const SimMessage& answer, const std::string& terminalIdentifier);
+    // The sale's end after the delivery answer: the sale approved when the
+    // answer accepts the delivery, else the incident 4400 of the refusal.
+    static Bytes deliveryOutcomeOf(const SimMessage& answer, const SimMessage& sale,
+                                   const std::string& terminalIdentifier);
     static Bytes cardRecognitionReplyTo(const SimMessage& request);
     static Bytes cardValidityReplyTo(const SimMessage& request);
     // A balance reply with the counters (see counter()).

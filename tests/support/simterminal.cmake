@@ -6,6 +6,8 @@ if(NOT TARGET zuva_simterminal_support)
     ${CMAKE_CURRENT_LIST_DIR}/SimTlv.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SimMessage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SimTerminal.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SimOperationReplies.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SimSaleReplies.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LinkPeer.cpp)
   target_include_directories(zuva_simterminal_support PUBLIC ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(zuva_simterminal_support PUBLIC Threads::Threads)

@@ -23,6 +23,7 @@ public:
     void closeTransaction(QSharedPointer<oxa::ZUVATransaction>) override {}
     void reportTransactionError(const ect::ECTError&) override {}
     void resetTransaction() override {}
+    void failTransactions(const ect::ECTError&) override {}
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString) const override { return {}; }
     void setOnStartTransactionCallback(std::function<void()>) override {}
     void setOnEndTransactionCallback(std::function<void()>) override {}

@@ -132,7 +132,7 @@ struct Kind {
 
 TEST(EngineCoreStress, EveryAcceptedTransactionEndsWithExactlyOneResult)
 {
-    const int total = std::getenv("ZUVA_TEST_SLOW") ? 300 : 3000;
+    const int total = std::getenv("ZUVA_TEST_SLOW") ? 1000 : 3000;
     const unsigned seed = unsigned(std::random_device()());
     RecordProperty("seed", int(seed));
     std::mt19937 random(seed);

@@ -120,6 +120,37 @@ TEST_F(DispatcherTest, TimeOutResetAndReportedErrorEachEndTheCurrentTransactionO
     EXPECT_EQ(results.total(), 4u);
 }
 
+TEST_F(DispatcherTest, FailingAllEndsCurrentAndSetAsideTransactionsBeforeItReturns)
+{
+    countEnds();
+    send(1, with(oxa::Sequential, 5000ms, "Rs"));
+    send(2, with(oxa::ImmediateQueue));
+    ASSERT_EQ(link->sentSequence(1), 2);
+    link->dispatcher->failTransactions(ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError));
+    for (int id : {1, 2}) {
+        ASSERT_EQ(results.count(id), 1u) << "transaction " << id;
+        EXPECT_EQ(causeCode(results.first(id)), 18);
+    }
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(link->dispatcher->getPendingTransaction("Rs").isNull());
+
+    // From a result callback on the dispatch thread itself it runs at once.
+    auto record = results.callbackFor(3);
+    TransactionPlan plan = with(oxa::Sequential, 20ms);
+    plan.sequence = 3;
+    link->dispatcher->dispatch(makeTransaction(plan, [&, record](QJsonDocument document) {
+        record(document);
+        link->dispatcher->failTransactions(ect::ECTError(ect::ECTErrorCode::Technical_Issue));
+        EXPECT_EQ(results.count(4), 1u);
+    }));
+    send(4, with(oxa::ImmediateQueue, 60000ms, "Rq"));
+    ASSERT_TRUE(results.waitFor(3));
+    EXPECT_EQ(errorCode(results.first(3)), 5);
+    ASSERT_TRUE(results.waitFor(4));
+    EXPECT_EQ(errorCode(results.first(4)), 2);
+    EXPECT_EQ(results.total(), 4u);
+}
+
 TEST_F(DispatcherTest, ClearingModeFailsTheDroppedTransactionWithResetTransaction)
 {
     send(1);

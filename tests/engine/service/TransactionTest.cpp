@@ -2,6 +2,8 @@
 
 #include "engine/service/ReverseCallbackResponse.h"
 
+#include <atomic>
+
 using namespace testsupport;
 
 namespace {
@@ -207,4 +209,42 @@ TEST(ReplyChannel, LastAnswerWinsAndNullHandleIsIgnored)
     EXPECT_EQ(slot.answer(), "{\"ProductDelivery\": {\"deliveryAccepted\": true}}");
     reply(nullptr, &slot);
     EXPECT_EQ(slot.answer(), "");
+}
+
+namespace {
+
+// A host that starts the next request from inside each result callback.
+struct ChainingHost {
+    std::atomic<int> results{0};
+    int wanted = 3;
+
+    static void onResult(const char* json, void* data)
+    {
+        auto* host = static_cast<ChainingHost*>(data);
+        if (std::string(json).find("\"result\"") == std::string::npos)
+            return;
+        if (++host->results < host->wanted)
+            host->send();
+    }
+    int send()
+    {
+        zuva_reply_function reply;
+        void* handle;
+        return zuva_sendTransaction("TERM0001", "{\"transaction\": {\"action\": \"InformationService\"}}",
+                                    &ChainingHost::onResult, this, &reply, &handle, nullptr);
+    }
+};
+
+} // namespace
+
+TEST_F(Transactions, RequestsStartedFromInsideResultCallbacks)
+{
+    auto terminal = connectTerminal("TERM0001");
+    terminal->on("Ci", informationAnswer());
+    ChainingHost chaining;
+    ASSERT_EQ(chaining.send(), 0);
+    EXPECT_TRUE(waitUntil([&] { return chaining.results == chaining.wanted; }));
+    const auto requests = terminal->requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[2].sequence, 3);
 }

@@ -1,0 +1,86 @@
+#include "engine/service/ZUVASerialConnectionFactory.h"
+
+#include "common/ECTError.h"
+#include "engine/core/JsonTransactionRequestHandler.h"
+#include "engine/core/JsonZUVAResponseHandler.h"
+#include "engine/core/TransactionDispatcher.h"
+#include "engine/service/ZUVATerminalConnection.h"
+#include "link/Kiss.h"
+
+#include <QString>
+
+namespace oxa {
+
+namespace {
+
+boost::optional<std::chrono::milliseconds> heartBeatInterval(OXAEnvironment const& environment)
+{
+    const int interval = environment.get(QStringLiteral("serialHeartBeatInterval")).toInt();
+    if (interval <= 0)
+        return boost::none;
+    return std::chrono::milliseconds(interval);
+}
+
+std::function<void()> onLinkFailure(std::weak_ptr<TransactionDispatcher> const& weakDispatcher)
+{
+    return [weakDispatcher] {
+        if (const auto dispatcher = weakDispatcher.lock())
+            dispatcher->reportTransactionError(
+                ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError));
+    };
+}
+
+} // namespace
+
+ZUVASerialConnectionFactory::ZUVASerialConnectionFactory(std::shared_ptr<OXAEnvironment> environment,
+                                                         kiss::LinkTimings timings)
+    : m_environment(std::move(environment))
+    , m_timings(timings)
+{
+}
+
+ZUVASerialConnectionFactory::~ZUVASerialConnectionFactory() = default;
+
+std::unique_ptr<TerminalConnection> ZUVASerialConnectionFactory::create(
+    std::shared_ptr<vorsam::SerialPort> port, std::function<void(QJsonDocument)> notification,
+    std::function<void()> connected, std::function<void()> disconnected)
+{
+    replaceLink(port);
+    const std::weak_ptr<kiss::Kiss> link = m_link;
+    std::shared_ptr<TransactionDispatcher> dispatcher = makeTransactionDispatcher(m_link->getOutputStream());
+    pauseHeartBeatDuringTransactions(*dispatcher, link);
+    auto responseHandler = makeJsonZUVAResponseHandler(dispatcher, m_link->getInputStream(), notification);
+    auto requestHandler = makeJsonTransactionRequestHandler(dispatcher);
+    m_link->setOnConnectedCallback(std::move(connected));
+    m_link->setOnDisconnectedCallback(std::move(disconnected));
+    // A refused write (link down) fails at once too: the link reports it as a
+    // send failure right away, so the transaction does not wait for its time-out.
+    m_link->setOnSendFailedCallback(onLinkFailure(dispatcher));
+    m_link->setOnReceiveFailedCallback(onLinkFailure(dispatcher));
+    m_link->start();
+    return std::make_unique<ZUVATerminalConnection>(m_environment, dispatcher, std::move(requestHandler),
+                                                    std::move(responseHandler));
+}
+
+void ZUVASerialConnectionFactory::replaceLink(std::shared_ptr<vorsam::SerialPort> const& port)
+{
+    // The earlier link stops before the new one starts on the same port.
+    m_link.reset();
+    m_link = std::make_shared<kiss::Kiss>(port->getInputStream(), port->getOutputStream(),
+                                          heartBeatInterval(*m_environment), m_timings);
+}
+
+void ZUVASerialConnectionFactory::pauseHeartBeatDuringTransactions(TransactionDispatcher& dispatcher,
+                                                                   std::weak_ptr<kiss::Kiss> const& link)
+{
+    dispatcher.setOnStartTransactionCallback([link] {
+        if (const auto current = link.lock())
+            current->disableHeartBeat();
+    });
+    dispatcher.setOnEndTransactionCallback([link] {
+        if (const auto current = link.lock())
+            current->enableHeartBeat();
+    });
+}
+
+} // namespace oxa

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/base/OXAEnvironment.h"
+#include "engine/service/TerminalConnection.h"
+#include "foundation/SerialPort.h"
+#include "link/LinkTimings.h"
+
+#include <QJsonDocument>
+
+#include <functional>
+#include <memory>
+
+namespace kiss {
+class Kiss;
+}
+
+namespace oxa {
+
+class TransactionDispatcher;
+
+// Builds the terminal connection of an opened serial port: the serial link
+// on the port's streams and the protocol stack on the link's streams. The
+// link's heartbeat pauses while a transaction is in flight, and a failure of
+// the link fails the transaction in flight with code 2, cause 18 NetworkError.
+//
+// The factory alone owns the link of the connection it built last; building
+// the next connection stops it. Only the constructing thread may call create.
+class ZUVASerialConnectionFactory {
+public:
+    // timings: the link's time-outs (tests shorten them).
+    explicit ZUVASerialConnectionFactory(std::shared_ptr<OXAEnvironment> environment,
+                                         kiss::LinkTimings timings = kiss::LinkTimings());
+    ~ZUVASerialConnectionFactory();
+
+    ZUVASerialConnectionFactory(const ZUVASerialConnectionFactory&) = delete;
+    ZUVASerialConnectionFactory& operator=(const ZUVASerialConnectionFactory&) = delete;
+
+    // Starts the link. The link's callbacks (connected, disconnected) run on
+    // the calling thread, which needs a Qt event loop.
+    std::unique_ptr<TerminalConnection> create(std::shared_ptr<vorsam::SerialPort> port,
+                                               std::function<void(QJsonDocument)> notification,
+                                               std::function<void()> connected,
+                                               std::function<void()> disconnected);
+
+private:
+    void replaceLink(std::shared_ptr<vorsam::SerialPort> const& port);
+    static void pauseHeartBeatDuringTransactions(TransactionDispatcher& dispatcher,
+                                                 std::weak_ptr<kiss::Kiss> const& link);
+
+    std::shared_ptr<OXAEnvironment> m_environment;
+    kiss::LinkTimings m_timings;
+    // Shared only so that the connection's callbacks can refer to it weakly:
+    // a callback of an earlier connection must not touch a newer link.
+    std::shared_ptr<kiss::Kiss> m_link;
+};
+
+} // namespace oxa

@@ -1,0 +1,364 @@
+#include "engine/service/ZUVASerialServerListener.h"
+
+#include <QJsonObject>
+#include <QMetaObject>
+#include <QReadLocker>
+#include <QTimer>
+#include <QWriteLocker>
+
+#include <QtDebug>
+
+#include <stdexcept>
+
+namespace oxa {
+
+namespace {
+
+QJsonDocument identificationRequest()
+{
+    return QJsonDocument(QJsonObject{
+        {QStringLiteral("transaction"), QJsonObject{{QStringLiteral("action"), QStringLiteral("InformationService")},
+                                                    {QStringLiteral("type"), QStringLiteral("InformationService")}}}});
+}
+
+// {"terminal": {"terminalIdentifier", and "terminalModel" when the reply has one}}.
+QJsonDocument terminalDescription(const QJsonObject& result)
+{
+    QJsonObject terminal{{QStringLiteral("terminalIdentifier"), result.value(QStringLiteral("terminalIdentifier"))}};
+    if (result.contains(QStringLiteral("terminalModel")))
+        terminal.insert(QStringLiteral("terminalModel"), result.value(QStringLiteral("terminalModel")).toString());
+    return QJsonDocument(QJsonObject{{QStringLiteral("terminal"), terminal}});
+}
+
+} // namespace
+
+ZUVASerialServerListener::ZUVASerialServerListener(std::shared_ptr<OXAEnvironment> environment,
+                                                   Callback onTerminalConnect, Callback onTerminalDisconnect,
+                                                   Callback onNotification, kiss::LinkTimings timings,
+                                                   std::chrono::milliseconds retryDelay)
+    : m_onTerminalConnect(std::move(onTerminalConnect))
+    , m_onTerminalDisconnect(std::move(onTerminalDisconnect))
+    , m_onNotification(std::move(onNotification))
+    , m_factory(std::move(environment), timings)
+    , m_retryDelay(retryDelay)
+{
+    if (!m_onTerminalConnect)
+        throw std::invalid_argument("no on terminal connect callback");
+    if (!m_onTerminalDisconnect)
+        throw std::invalid_argument("no on terminal disconnect callback");
+}
+
+ZUVASerialServerListener::~ZUVASerialServerListener()
+{
+    // The connections end while every member still exists: ending them
+    // delivers the results of their transactions, which come back here.
+    std::vector<Terminal> records;
+    {
+        QWriteLocker lock(&m_lock);
+        records.swap(m_terminals);
+    }
+    records.clear();
+}
+
+void ZUVASerialServerListener::onOpen(std::weak_ptr<vorsam::SerialPort> weakPort)
+{
+    const auto port = weakPort.lock();
+    if (!port)
+        return;
+    Terminal record;
+    record.port = port;
+    record.retryContext = std::make_shared<QObject>();
+    record.connection = m_factory.create(
+        port, notificationFor(port), [this, weakPort] { onConnected(weakPort); },
+        [this, weakPort] { onDisconnected(weakPort); });
+    QWriteLocker lock(&m_lock);
+    m_terminals.push_back(std::move(record));
+}
+
+std::function<void(QJsonDocument)> ZUVASerialServerListener::notificationFor(const PortPointer& port)
+{
+    const std::weak_ptr<vorsam::SerialPort> weakPort = port;
+    return [this, weakPort](QJsonDocument document) {
+        if (const auto port = weakPort.lock())
+            handleNotification(std::move(document), port);
+    };
+}
+
+void ZUVASerialServerListener::onConnected(std::weak_ptr<vorsam::SerialPort> weakPort)
+{
+    const auto port = weakPort.lock();
+    if (!port)
+        return;
+    std::shared_ptr<TerminalConnection> connection;
+    unsigned generation = 0;
+    {
+        QWriteLocker lock(&m_lock);
+        Terminal* record = findConnection(port);
+        if (!record)
+            return;
+        record->linkUp = true;
+        generation = ++record->linkGeneration;
+        connection = record->connection;
+    }
+    identify(port, connection, generation);
+}
+
+void ZUVASerialServerListener::identify(const PortPointer& port, const std::shared_ptr<TerminalConnection>& connection,
+                                        unsigned generation)
+{
+    const std::weak_ptr<vorsam::SerialPort> weakPort = port;
+    auto onResult = [this, weakPort, generation](QJsonDocument document) {
+        if (const auto port = weakPort.lock())
+            handleIdentification(document, port, generation);
+    };
+    try {
+        connection->makeTransaction(identificationRequest(), onResult, {});
+    } catch (const std::exception& e) {
+        qWarning("Identification request refused: %s", e.what());
+        scheduleIdentificationRetry(port, generation);
+    }
+}
+
+void ZUVASerialServerListener::handleIdentification(const QJsonDocument& document, const PortPointer& port,
+                                                    unsigned generation)
+{
+    const QJsonObject result = document.object().value(QStringLiteral("result")).toObject();
+    if (result.value(QStringLiteral("terminalIdentifier")).toString().isEmpty()) {
+        // An error (time-out, rejection, lost link) or a reply naming no terminal.
+        scheduleIdentificationRetry(port, generation);
+        return;
+    }
+    recordIdentity(result, port, generation);
+}
+
+bool ZUVASerialServerListener::recordIdentity(const QJsonObject& result, const PortPointer& port,
+                                              unsigned generation)
+{
+    const QJsonDocument description = terminalDescription(result);
+    std::weak_ptr<TerminalConnection> connection;
+    std::lock_guard<std::mutex> reporting(m_reportMutex);
+    {
+        QWriteLocker lock(&m_lock);
+        Terminal* record = findConnection(port);
+        // The link went down since the request: the next link-up asks again.
+        if (!record || !record->linkUp || record->linkGeneration != generation || record->reported)
+            return false;
+        record->terminalIdentifier = result.value(QStringLiteral("terminalIdentifier")).toString();
+        record->document = description;
+        record->reported = true;
+        connection = record->connection;
+    }
+    m_onTerminalConnect(description, connection);
+    return true;
+}
+
+void ZUVASerialServerListener::scheduleIdentificationRetry(const PortPointer& port, unsigned generation)
+{
+    std::shared_ptr<QObject> context;
+    {
+        QReadLocker lock(&m_lock);
+        const Terminal* record = findConnection(port);
+        if (!record || !record->linkUp || record->linkGeneration != generation)
+            return;
+        context = record->retryContext;
+    }
+    // The wait runs on the server's thread, so that it ends with the server;
+    // a context gone meanwhile (port closed) drops it.
+    const std::weak_ptr<vorsam::SerialPort> weakPort = port;
+    QObject* const target = context.get();
+    const auto delay = m_retryDelay;
+    QMetaObject::invokeMethod(
+        target,
+        [this, target, weakPort, generation, delay] {
+            QTimer::singleShot(delay, target, [this, weakPort, generation] {
+                retryIdentification(weakPort, generation);
+            });
+        },
+        Qt::QueuedConnection);
+}
+
+void ZUVASerialServerListener::retryIdentification(const std::weak_ptr<vorsam::SerialPort>& weakPort,
+                                                   unsigned generation)
+{
+    const auto port = weakPort.lock();
+    if (!port)
+        return;
+    std::shared_ptr<TerminalConnection> connection;
+    {
+        QReadLocker lock(&m_lock);
+        const Terminal* record = findConnection(port);
+        if (!record || !record->linkUp || record->linkGeneration != generation || record->reported)
+            return;
+        connection = record->connection;
+    }
+    identify(port, connection, generation);
+}
+
+void ZUVASerialServerListener::handleNotification(QJsonDocument document, const PortPointer& port)
+{
+    QJsonObject object = document.object();
+    // A connection advice identifies nothing on a serial line: only events count.
+    if (!object.contains(QStringLiteral("event")))
+        return;
+    std::weak_ptr<TerminalConnection> connection;
+    QString identifier;
+    {
+        QReadLocker lock(&m_lock);
+        const Terminal* record = findConnection(port);
+        if (!record)
+            return;
+        identifier = record->terminalIdentifier;
+        connection = record->connection;
+    }
+    QJsonObject event = object.value(QStringLiteral("event")).toObject();
+    event.insert(QStringLiteral("terminalIdentifier"), identifier);
+    object.insert(QStringLiteral("event"), event);
+    if (m_onNotification)
+        m_onNotification(QJsonDocument(object), connection);
+}
+
+void ZUVASerialServerListener::onDataPending(std::weak_ptr<vorsam::SerialPort> weakPort)
+{
+    const auto port = weakPort.lock();
+    if (!port)
+        return;
+    std::shared_ptr<TerminalConnection> connection;
+    {
+        QReadLocker lock(&m_lock);
+        const Terminal* record = findConnection(port);
+        if (!record)
+            return;
+        connection = record->connection;
+    }
+    connection->onDataReady();
+}
+
+void ZUVASerialServerListener::onDisconnected(std::weak_ptr<vorsam::SerialPort> weakPort)
+{
+    const auto port = weakPort.lock();
+    // A closing port makes its own report.
+    if (!port || !port->isOpen())
+        return;
+    std::shared_ptr<TerminalConnection> connection;
+    QJsonDocument document;
+    bool wasReported = false;
+    std::lock_guard<std::mutex> reporting(m_reportMutex);
+    {
+        QWriteLocker lock(&m_lock);
+        Terminal* record = findConnection(port);
+        if (!record)
+            return;
+        record->linkUp = false;
+        wasReported = record->reported;
+        record->reported = false;
+        document = record->document;
+        connection = record->connection;
+    }
+    connection->resetTransactions();
+    if (wasReported)
+        m_onTerminalDisconnect(document, connection);
+}
+
+void ZUVASerialServerListener::onClose(std::weak_ptr<vorsam::SerialPort> weakPort)
+{
+    const auto port = weakPort.lock();
+    if (!port)
+        return;
+    Terminal record;
+    {
+        QWriteLocker lock(&m_lock);
+        Terminal* found = findConnection(port);
+        if (!found)
+            return;
+        record = std::move(*found);
+        m_terminals.erase(m_terminals.begin() + (found - m_terminals.data()));
+    }
+    reportClosed(std::move(record));
+}
+
+void ZUVASerialServerListener::reportClosed(Terminal&& record)
+{
+    std::shared_ptr<TerminalConnection> closing = std::move(record.connection);
+    const std::weak_ptr<TerminalConnection> connection = closing;
+    record.retryContext.reset();
+    // Ending the connection here gives every transaction still in flight
+    // its result before the host hears of the disconnection.
+    closing->onClose();
+    closing.reset();
+    std::lock_guard<std::mutex> reporting(m_reportMutex);
+    if (record.reported)
+        m_onTerminalDisconnect(record.document, connection);
+}
+
+void ZUVASerialServerListener::closeAll()
+{
+    std::vector<Terminal> records;
+    {
+        QWriteLocker lock(&m_lock);
+        records.swap(m_terminals);
+    }
+    for (auto& record : records)
+        reportClosed(std::move(record));
+}
+
+ZUVASerialServerListener::Terminal* ZUVASerialServerListener::findConnection(const PortPointer& port)
+{
+    for (auto& record : m_terminals)
+        if (record.port == port)
+            return &record;
+    return nullptr;
+}
+
+const ZUVASerialServerListener::Terminal* ZUVASerialServerListener::findConnection(const PortPointer& port) const
+{
+    for (const auto& record : m_terminals)
+        if (record.port == port)
+            return &record;
+    return nullptr;
+}
+
+const ZUVASerialServerListener::Terminal* ZUVASerialServerListener::findIdentified(
+    const QString& terminalIdentifier) const
+{
+    if (terminalIdentifier.isEmpty())
+        return nullptr;
+    for (const auto& record : m_terminals)
+        if (record.terminalIdentifier == terminalIdentifier)
+            return &record;
+    return nullptr;
+}
+
+std::shared_ptr<TerminalConnection> ZUVASerialServerListener::getTerminalConnection(
+    const QString& terminalIdentifier) const
+{
+    QReadLocker lock(&m_lock);
+    const Terminal* record = findIdentified(terminalIdentifier);
+    return record ? record->connection : nullptr;
+}
+
+QJsonDocument ZUVASerialServerListener::getConnectionDescription(const QString& terminalIdentifier) const
+{
+    std::shared_ptr<vorsam::SerialPort> port;
+    {
+        QReadLocker lock(&m_lock);
+        const Terminal* record = findIdentified(terminalIdentifier);
+        if (!record)
+            return QJsonDocument();
+        port = record->port;
+    }
+    const QJsonObject description{{QStringLiteral("port"), port->getPort()},
+                                  {QStringLiteral("baud"), vorsam::getBaudRateAsNumericValue(port->getBaudRate())}};
+    return QJsonDocument(QJsonObject{{QStringLiteral("terminalConnection"), description}});
+}
+
+std::vector<QJsonDocument> ZUVASerialServerListener::getTerminalDocuments() const
+{
+    std::vector<QJsonDocument> documents;
+    QReadLocker lock(&m_lock);
+    for (const auto& record : m_terminals)
+        if (record.reported)
+            documents.push_back(record.document);
+    return documents;
+}
+
+} // namespace oxa

@@ -1,0 +1,202 @@
+// The serial listener with its factory and link on a pseudo-terminal, with
+// the link's time-outs shortened so that a lost terminal shows within a second.
+#include "SerialTestSupport.h"
+#include "engine/base/OXAEnvironment.h"
+#include "engine/service/ZUVASerialServerListener.h"
+#include "foundation/SerialServer.h"
+#include "support/SimSerialTerminal.h"
+#include "support/Wait.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <mutex>
+#include <vector>
+
+namespace testsupport {
+namespace {
+
+using namespace std::chrono_literals;
+
+const char* const TerminalId = "SER00002";
+
+// What the listener reports, and the results of the transactions a test starts.
+class Reports {
+public:
+    oxa::ZUVASerialServerListener::Callback recorder(const std::string& kind)
+    {
+        return [this, kind](QJsonDocument document, std::weak_ptr<oxa::TerminalConnection>) { add(kind, document); };
+    }
+
+    std::function<void(QJsonDocument)> results()
+    {
+        return [this](QJsonDocument document) { add("result", document); };
+    }
+
+    size_t count(const std::string& kind) const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        size_t n = 0;
+        for (const auto& report : reports_)
+            n += report.first == kind ? 1 : 0;
+        return n;
+    }
+
+    bool waitFor(const std::string& kind, size_t wanted, std::chrono::milliseconds deadline = 5000ms) const
+    {
+        return waitUntil([&] { return count(kind) >= wanted; }, deadline);
+    }
+
+    QJsonObject last(const std::string& kind) const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto it = reports_.rbegin(); it != reports_.rend(); ++it)
+            if (it->first == kind)
+                return it->second.object();
+        return QJsonObject();
+    }
+
+private:
+    void add(const std::string& kind, const QJsonDocument& document)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        reports_.emplace_back(kind, document);
+    }
+
+    mutable std::mutex mutex_;
+    std::vector<std::pair<std::string, QJsonDocument>> reports_;
+};
+
+class SerialListener : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        zuva_Initialize(); // the Qt application the library's threads need
+        ASSERT_TRUE(terminal.isOpen());
+    }
+
+    void TearDown() override { close(); }
+
+    void start(int heartBeatMs)
+    {
+        auto environment = std::shared_ptr<oxa::OXAEnvironment>(oxa::makeOXAEnvironment());
+        environment->update(QJsonObject{
+            {"serviceSettings", QJsonObject{{"serialHeartBeatInterval", heartBeatMs}}}});
+        kiss::LinkTimings timings;
+        timings.connectDelay = scaled(20ms);
+        timings.ackTimeout = scaled(250ms);
+        listener = std::make_shared<oxa::ZUVASerialServerListener>(
+            environment, reports.recorder("connected"), reports.recorder("disconnected"),
+            reports.recorder("notification"), timings, 50ms);
+        server = vorsam::makeSerialServer();
+        server->registerListener(listener);
+        ASSERT_TRUE(server->open(terminal.portName(), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
+    }
+
+    // As the services registry stops a service.
+    void close()
+    {
+        server.reset();
+        if (listener)
+            listener->closeAll();
+        listener.reset();
+    }
+
+    std::shared_ptr<oxa::TerminalConnection> connection() const
+    {
+        return listener->getTerminalConnection(TerminalId);
+    }
+
+    void sendInformationRequest()
+    {
+        connection()->makeTransaction(QJsonDocument::fromJson(QByteArray::fromStdString(informationServiceRequest())),
+                                      reports.results(), {});
+    }
+
+    Reports reports;
+    SimSerialTerminal terminal;
+    std::unique_ptr<vorsam::SerialServer> server;
+    std::shared_ptr<oxa::ZUVASerialServerListener> listener;
+};
+
+TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAgainWhenItAnswers)
+{
+    terminal.identifyAs(TerminalId);
+    start(100);
+    ASSERT_TRUE(reports.waitFor("connected", 1));
+
+    terminal.setSilent(true);
+    ASSERT_TRUE(reports.waitFor("disconnected", 1));
+    EXPECT_EQ(reports.last("disconnected"), reports.last("connected"));
+    // The terminal keeps its record while the port stays open.
+    ASSERT_NE(connection(), nullptr);
+
+    // A request written while the link is down fails at once, not at its time-out.
+    const auto sent = std::chrono::steady_clock::now();
+    sendInformationRequest();
+    ASSERT_TRUE(reports.waitFor("result", 1, 2000ms));
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, scaled(2000ms));
+    EXPECT_EQ(errorCode(reports.last("result")), 2);
+    EXPECT_EQ(errorCause(reports.last("result")), 18);
+
+    terminal.setSilent(false);
+    ASSERT_TRUE(reports.waitFor("connected", 2));
+    EXPECT_EQ(reports.count("disconnected"), 1u);
+    close();
+    EXPECT_EQ(reports.count("disconnected"), 2u);
+}
+
+TEST_F(SerialListener, ALostLinkAndTheLaterCloseOfThePortMakeOneReport)
+{
+    terminal.identifyAs(TerminalId);
+    start(100);
+    ASSERT_TRUE(reports.waitFor("connected", 1));
+    terminal.setSilent(true);
+    ASSERT_TRUE(reports.waitFor("disconnected", 1));
+    close();
+    EXPECT_EQ(reports.count("disconnected"), 1u);
+    EXPECT_EQ(reports.count("connected"), 1u);
+}
+
+TEST_F(SerialListener, AFailedIdentificationIsAskedAgainWhileTheLinkStaysUp)
+{
+    auto attempts = std::make_shared<std::atomic<int>>(0);
+    terminal.on("Ci", [attempts](const SimMessage& request) {
+        if (attempts->fetch_add(1) == 0)
+            return SimTerminal::answer(SimTerminal::rejectionOf(request, "01"));
+        return SimTerminal::answer(SimTerminal::informationReplyTo(request, TerminalId, "SIM-SERIAL", "10"));
+    });
+    start(0);
+    ASSERT_TRUE(reports.waitFor("connected", 1));
+    EXPECT_EQ(terminal.requestCount("Ci"), 2u);
+    EXPECT_EQ(reports.last("connected").value("terminal").toObject().value("terminalIdentifier").toString(),
+              TerminalId);
+}
+
+TEST_F(SerialListener, TheHeartBeatPausesWhileATransactionIsInFlightAndResumesAfterItsEnd)
+{
+    terminal.on("Ci", identifyingOnly(TerminalId, 1));
+    start(50);
+    ASSERT_TRUE(reports.waitFor("connected", 1));
+    const auto heartBeats = [&] { return terminal.link().emptyFrames(); };
+    const int beforeTransaction = heartBeats();
+    ASSERT_TRUE(waitUntil([&] { return heartBeats() > beforeTransaction; }));
+
+    sendInformationRequest();
+    ASSERT_TRUE(terminal.waitForRequests("Ci", 2));
+    const int inFlight = heartBeats();
+    EXPECT_FALSE(waitUntil([&] { return heartBeats() > inFlight + 1; }, 400ms));
+
+    // A reset ends the transaction too: the heartbeat comes back.
+    connection()->resetTransactions();
+    ASSERT_TRUE(reports.waitFor("result", 1));
+    EXPECT_EQ(errorCause(reports.last("result")), 30);
+    const int afterReset = heartBeats();
+    EXPECT_TRUE(waitUntil([&] { return heartBeats() > afterReset + 2; }));
+    EXPECT_EQ(reports.count("disconnected"), 0u);
+}
+
+} // namespace
+} // namespace testsupport

@@ -1,0 +1,204 @@
+// The serial service end to end through the C interface: a terminal played on
+// the master of a pseudo-terminal pair, the library on its slave.
+#include "HostRecorder.h"
+#include "engine/service/ZUVAServices.h"
+#include "SerialTestSupport.h"
+#include "ServiceFixture.h"
+#include "support/SimSerialTerminal.h"
+#include "support/Wait.h"
+
+#include <gtest/gtest.h>
+
+namespace testsupport {
+namespace {
+
+const char* const TerminalId = "SER00001";
+
+class SerialService : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(terminal.isOpen());
+        useSerialHeartBeat(0);
+    }
+
+    void TearDown() override
+    {
+        stop();
+        useSerialHeartBeat(0);
+    }
+
+    void* start(int baudRate = 0)
+    {
+        const std::string name = terminal.portName().toStdString();
+        const auto cb = &HostRecorder::callbackFor;
+        handle = baudRate ? zuva_createSerialService2(name.c_str(), baudRate, cb("started"), cb("stopped"),
+                                                      cb("connected"), cb("disconnected"), cb("error"),
+                                                      cb("notification"), &host)
+                          : zuva_start_serial_service(name.c_str(), cb("started"), cb("stopped"), cb("connected"),
+                                                      cb("disconnected"), cb("error"), cb("notification"), &host);
+        return handle;
+    }
+
+    void stop()
+    {
+        if (handle)
+            zuva_stopService(handle);
+        handle = nullptr;
+    }
+
+    // Started, with the terminal identified and reported connected.
+    void startIdentified(int baudRate = 0)
+    {
+        terminal.identifyAs(TerminalId);
+        ASSERT_NE(start(baudRate), nullptr);
+        ASSERT_TRUE(host.waitFor("connected", 1));
+    }
+
+    HostRecorder host;
+    SimSerialTerminal terminal;
+    void* handle = nullptr;
+};
+
+TEST_F(SerialService, ReportsTheTerminalConnectedOnceItHasIdentifiedItself)
+{
+    terminal.identifyAs(TerminalId, "MODEL-7");
+    ASSERT_NE(start(), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    EXPECT_EQ(terminal.requestCount("Ci"), 1u);
+    EXPECT_LT(host.position("started"), host.position("connected"));
+
+    const QJsonObject description = host.documents("connected").front().value("terminal").toObject();
+    EXPECT_EQ(description, (QJsonObject{{"terminalIdentifier", TerminalId}, {"terminalModel", "MODEL-7"}}));
+    EXPECT_EQ(zuva_isTerminalConnected(TerminalId), 0);
+    EXPECT_EQ(zuva_isTerminalConnected(""), -1);
+    const QJsonArray terminals = takeObject(zuva_getConnectedTerminals()).value("terminals").toArray();
+    EXPECT_TRUE(terminals.contains(description));
+}
+
+TEST_F(SerialService, DescribesTheConnectionByPortAndBaudRate)
+{
+    startIdentified();
+    const QJsonObject connection =
+        takeObject(zuva_getConnectionDescription(TerminalId)).value("terminalConnection").toObject();
+    EXPECT_EQ(connection.value("port").toString(), terminal.portName());
+    EXPECT_TRUE(connection.value("baud").isDouble());
+    EXPECT_EQ(connection.value("baud").toInt(), 9600);
+    EXPECT_EQ(takeText(zuva_getConnectionDescription("UNKNOWN")), "");
+}
+
+TEST_F(SerialService, OpensThePortAtTheGivenBaudRate)
+{
+    startIdentified(19200);
+    const QJsonObject connection =
+        takeObject(zuva_get_connection_description(TerminalId)).value("terminalConnection").toObject();
+    EXPECT_EQ(connection.value("baud").toInt(), 19200);
+}
+
+TEST_F(SerialService, RunsTransactionsOverTheLink)
+{
+    startIdentified();
+    ASSERT_EQ(host.send(TerminalId, informationServiceRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 1));
+    const QJsonObject result = host.documents("result").front().value("result").toObject();
+    EXPECT_EQ(result.value("terminalIdentifier").toString(), TerminalId);
+    EXPECT_EQ(terminal.requestCount("Ci"), 2u);
+    EXPECT_TRUE(host.waitFor("free", 1));
+}
+
+TEST_F(SerialService, ForwardsEventsWithTheTerminalIdentifier)
+{
+    startIdentified();
+    ASSERT_EQ(zuvaServiceEnableNotifications(TerminalId, 1), 0);
+    terminal.sendMessage(SimTerminal::synchronizationAdviceMessage("0101"));
+    ASSERT_TRUE(host.waitFor("notification", 1));
+    const QJsonObject event = host.documents("notification").front().value("event").toObject();
+    EXPECT_EQ(event.value("terminalIdentifier").toString(), TerminalId);
+}
+
+TEST_F(SerialService, DeliversAReplyResentAfterALostAcknowledgementOnce)
+{
+    startIdentified();
+    terminal.repeatNextMessage();
+    ASSERT_EQ(host.send(TerminalId, informationServiceRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 1));
+    // Both copies of the reply's frame are acknowledged by the library.
+    const auto acknowledged = [&] { return terminal.link().acknowledgements().size(); };
+    ASSERT_TRUE(waitUntil([&] { return acknowledged() >= 3; }));
+    const auto acks = terminal.link().acknowledgements();
+    EXPECT_EQ(acks[acks.size() - 1], acks[acks.size() - 2]);
+    // The next transaction proves the duplicate was handled (one command at a time).
+    ASSERT_EQ(host.send(TerminalId, informationServiceRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 2));
+    EXPECT_EQ(host.count("result"), 2u);
+    for (const auto& document : host.documents("result"))
+        EXPECT_TRUE(document.contains("result"));
+}
+
+TEST_F(SerialService, StoppingReportsTheDisconnectionOnceAfterTheTransactionsInFlight)
+{
+    terminal.on("Ci", identifyingOnly(TerminalId, 1));
+    ASSERT_NE(start(), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    ASSERT_EQ(host.send(TerminalId, informationServiceRequest()), 0);
+    ASSERT_TRUE(terminal.waitForRequests("Ci", 2));
+    stop();
+
+    EXPECT_EQ(host.count("disconnected"), 1u);
+    EXPECT_EQ(host.count("stopped"), 1u);
+    ASSERT_EQ(host.count("result"), 1u);
+    EXPECT_EQ(errorCode(host.documents("result").front()), 2);
+    EXPECT_EQ(errorCause(host.documents("result").front()), 18);
+    EXPECT_LT(host.position("result"), host.position("disconnected"));
+    EXPECT_LT(host.position("disconnected"), host.position("stopped"));
+    EXPECT_EQ(host.documents("disconnected").front(), host.documents("connected").front());
+    EXPECT_EQ(zuva_isTerminalConnected(TerminalId), -1);
+}
+
+TEST_F(SerialService, ATerminalNeverIdentifiedIsNeitherListedNorReportedDisconnected)
+{
+    ASSERT_NE(start(), nullptr);
+    ASSERT_TRUE(terminal.waitForRequests("Ci", 1));
+    EXPECT_EQ(takeObject(zuva_getConnectedTerminals()).value("terminals").toArray(), QJsonArray());
+    stop();
+    EXPECT_EQ(host.count("connected"), 0u);
+    EXPECT_EQ(host.count("disconnected"), 0u);
+    EXPECT_EQ(host.count("stopped"), 1u);
+}
+
+TEST_F(SerialService, RefusesLineSettingsOutsideTheirEnumerationsWithAnErrorInsteadOfAnException)
+{
+    const auto recordAs = [this](const char* kind) {
+        return [this, kind](QJsonDocument document) { host.record(kind, document.toJson().constData()); };
+    };
+    auto& services = oxa::ZUVAServices::instance();
+    for (const auto& line : {std::make_pair(static_cast<vorsam::Parity>(9), vorsam::OneStop),
+                             std::make_pair(vorsam::NoParity, static_cast<vorsam::StopBits>(-1))}) {
+        quintptr refused = 1;
+        EXPECT_NO_THROW(refused = services.createSerialService(
+                            terminal.portName(), 9600, recordAs("started"), recordAs("stopped"), recordAs("error"),
+                            recordAs("connected"), recordAs("disconnected"), recordAs("notification"), line.first,
+                            line.second));
+        EXPECT_EQ(refused, 0u);
+    }
+    EXPECT_EQ(host.count("started"), 0u);
+    ASSERT_EQ(host.count("error"), 2u);
+    for (const auto& error : host.documents("error")) {
+        EXPECT_EQ(errorCode(error), 2);
+        EXPECT_EQ(errorCause(error), 1);
+    }
+    EXPECT_EQ(reasonOf(host.documents("error")[0]), "Invalid parity value");
+    EXPECT_EQ(reasonOf(host.documents("error")[1]), "Invalid stopbits value");
+}
+
+TEST(SerialPorts, AreListedAsAJsonArrayOfNames)
+{
+    const QJsonDocument ports = QJsonDocument::fromJson(QByteArray::fromStdString(takeText(zuva_getAvailableSerialPorts())));
+    ASSERT_TRUE(ports.isArray());
+    for (const auto& name : ports.array())
+        EXPECT_TRUE(name.isString());
+    EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(takeText(zuva_get_available_serial_ports()))).isArray());
+}
+
+} // namespace
+} // namespace testsupport

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "SimTerminal.h"
+
+#include <string>
+
+namespace testsupport {
+
+// The simulated terminal's answers to the ticket ("Cw"), operation ("Co":
+// retail cancellation, backup-mode change and status) and display ("Ck",
+// "Cl", "Cm") requests.
+class SimOperationReplies {
+public:
+    struct Ticket {
+        std::string text;
+        std::string language = "fr";
+        std::string layoutHex = "0A1B";
+        std::string discreteHex = "0102";
+    };
+
+    // "Rw" carrying the ticket inside BF8108.
+    static Bytes ticketReplyTo(const SimMessage& request, const Ticket& ticket);
+    // "Ro" whose BF8104 holds DF9460, itself holding DF9405 with the state text.
+    static Bytes backupModeStatusReplyTo(const SimMessage& request, const std::string& stateText);
+    // "Rm" with the key that ended the operation, DF9426 inside BF8109.
+    static Bytes displayReplyTo(const SimMessage& request, const std::string& keyHex);
+
+    // The operation code (DF9466) of an "Co" request, as 4 hexadecimal digits.
+    static std::string operationCodeOf(const SimMessage& request);
+
+    // Scripts a terminal that answers every one of these requests: a held
+    // ticket is returned with the text "TICKET", backup mode is reported
+    // on, display operations end with the OK key.
+    static void answerAll(SimTerminal& terminal);
+};
+
+} // namespace testsupport

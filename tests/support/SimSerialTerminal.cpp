@@ -1,0 +1,132 @@
+#include "support/SimSerialTerminal.h"
+
+#include "support/Wait.h"
+
+namespace testsupport {
+
+SimSerialTerminal::SimSerialTerminal()
+    : peer_([this](const Bytes& bytes) { pty_->send(bytes); })
+    , pty_(std::make_unique<PtyPair>([this](const Bytes& bytes) { onBytes(bytes); }))
+{
+}
+
+SimSerialTerminal::~SimSerialTerminal()
+{
+    pty_.reset();
+}
+
+void SimSerialTerminal::on(const std::string& requestType, Responder responder)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    script_[requestType] = std::move(responder);
+}
+
+void SimSerialTerminal::identifyAs(const std::string& terminalIdentifier, const std::string& model)
+{
+    on("Ci", [terminalIdentifier, model](const SimMessage& request) {
+        return SimTerminal::answer(SimTerminal::informationReplyTo(request, terminalIdentifier, model, "10"));
+    });
+}
+
+void SimSerialTerminal::setSilent(bool silent)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        silent_ = silent;
+    }
+    peer_.setAcknowledging(!silent);
+}
+
+void SimSerialTerminal::repeatNextMessage()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    repeatNext_ = true;
+}
+
+void SimSerialTerminal::sendMessage(const Bytes& message)
+{
+    sendFrame(message);
+}
+
+void SimSerialTerminal::sendFrame(const Bytes& payload)
+{
+    Bytes frame;
+    bool repeat = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        frame = LinkPeer::frame(payload, nextSequence_);
+        nextSequence_ = nextSequence_ == 254 ? 0 : static_cast<uint8_t>(nextSequence_ + 1);
+        repeat = repeatNext_;
+        repeatNext_ = false;
+    }
+    peer_.sendRaw(frame);
+    if (repeat)
+        peer_.sendRaw(frame);
+}
+
+void SimSerialTerminal::onBytes(const Bytes& bytes)
+{
+    peer_.receive(bytes);
+    const std::vector<Bytes> messages = peer_.messages();
+    std::vector<Bytes> fresh;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        fresh.assign(messages.begin() + static_cast<long>(handledMessages_), messages.end());
+        handledMessages_ = messages.size();
+    }
+    for (const auto& payload : fresh)
+        handlePayload(payload);
+}
+
+void SimSerialTerminal::handlePayload(const Bytes& payload)
+{
+    Responder responder;
+    SimMessage request;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // A resent frame carries the very same message (each request has its own sequence number).
+        if (silent_ || payload == lastPayload_)
+            return;
+        lastPayload_ = payload;
+        if (payload.size() < SimMessage::HeaderSize)
+            return;
+        try {
+            request = SimMessage::parse(Bytes(payload.begin(), payload.begin() + SimMessage::HeaderSize),
+                                        Bytes(payload.begin() + SimMessage::HeaderSize, payload.end()));
+        } catch (const std::exception&) {
+            return;
+        }
+        requests_.push_back(request);
+        changed_.notify_all();
+        const auto it = script_.find(request.type);
+        if (it != script_.end())
+            responder = it->second;
+    }
+    if (!responder)
+        return;
+    for (const auto& message : responder(request).writes)
+        sendFrame(message);
+}
+
+std::vector<SimMessage> SimSerialTerminal::requests() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+size_t SimSerialTerminal::requestCount(const std::string& type) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t count = 0;
+    for (const auto& request : requests_)
+        count += request.type == type ? 1 : 0;
+    return count;
+}
+
+bool SimSerialTerminal::waitForRequests(const std::string& type, size_t count,
+                                        std::chrono::milliseconds deadline) const
+{
+    return waitUntil([&] { return requestCount(type) >= count; }, deadline);
+}
+
+} // namespace testsupport

@@ -1,0 +1,231 @@
+#include "RetailTestKit.h"
+
+#include "translators/JsonZUVAMMICloseRequest.h"
+#include "translators/JsonZUVAMMICloseResponse.h"
+#include "translators/JsonZUVAMMIOpenRequest.h"
+#include "translators/JsonZUVAMMIOpenResponse.h"
+#include "translators/JsonZUVAMMIOperationRequest.h"
+#include "translators/JsonZUVAMMIOperationResponse.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace retailtest;
+
+namespace {
+
+const std::string DisplayOnly30 = "F019E107D002436DD10105BF81090CDF9414020030DF9415020030";
+const std::string EmptyLine = "EF1FDF94010210" "07E517DF94020127DF94030100DF94040100DF94050400000000";
+
+std::string operationBody(const QJsonObject& transaction, int sequence = 5)
+{
+    oxa::JsonZUVAMMIOperationRequest request(oxa::makeOXAEnvironment());
+    return bodyHex(request, sequence, transactionDocument(transaction));
+}
+
+bool contains(const std::string& body, const std::string& part)
+{
+    return body.find(part) != std::string::npos;
+}
+
+// The encoded line of the free-text block for the given DF9404 value.
+std::string line(const std::string& charactersHex)
+{
+    const int characters = static_cast<int>(charactersHex.size()) / 2;
+    const auto hexByte = [](int value) { return toHex(Bytes{static_cast<uint8_t>(value)}); };
+    return "EF" + hexByte(characters + 30) + "DF94010210" "07" + "E5" + hexByte(characters + 22)
+           + "DF94020127DF94030100DF9404" + hexByte(characters) + charactersHex + "DF94050400000000";
+}
+
+std::string freeTextWithFirstLine(const QString& text)
+{
+    return operationBody({{"displayTimeout", 30}, {"freeText", QJsonObject{{"text_1", text}}}});
+}
+
+ect::ECTError refusalOfOperation(const QJsonObject& transaction)
+{
+    oxa::JsonZUVAMMIOperationRequest request(oxa::makeOXAEnvironment());
+    return refusalOf(request, transactionDocument(transaction));
+}
+
+QJsonObject keyFlags(const std::vector<SimTlv>& elements)
+{
+    oxa::JsonZUVAMMIOperationResponse response;
+    return translate(response, "Rm", elements).value("result").toObject();
+}
+
+} // namespace
+
+TEST(MMIOperationRequest, DisplayTimeoutAloneIsExactlyTheseBytes)
+{
+    oxa::JsonZUVAMMIOperationRequest request(oxa::makeOXAEnvironment());
+    EXPECT_EQ(request.getDestinationCode().stringValue(), "0005");
+    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(180));
+    EXPECT_EQ(operationBody({{"displayTimeout", 30}}), DisplayOnly30);
+    EXPECT_EQ(operationBody({{"displayTimeout", 30}, {"firstTextIdentifier", 26}}), DisplayOnly30);
+    EXPECT_EQ(operationBody({{"displayTimeout", 30}, {"secondTextLanguage", "fr"}}), DisplayOnly30);
+    EXPECT_EQ(operationBody({{"displayTimeout", "30"}}),
+              "F019E107D002436DD10105BF81090CDF9414020000DF9415020000");
+    EXPECT_EQ(operationBody({{"displayTimeout", 9999}}),
+              "F019E107D002436DD10105BF81090CDF9414029999DF9415029999");
+}
+
+TEST(MMIOperationRequest, StoredTextsNeedIdentifierAndLanguage)
+{
+    const std::string first = "BF810B0ADF941B0126DF1A026672";
+    const std::string both = operationBody({{"displayTimeout", 30},
+                                            {"firstTextIdentifier", 26},
+                                            {"firstTextLanguage", "fr"},
+                                            {"secondTextIdentifier", 7},
+                                            {"secondTextLanguage", "de"}});
+    EXPECT_EQ(both, "F035E107D002436DD10105BF810928DF9414020030DF9415020030" + first + "BF810D0ADF941B0107DF1A026465");
+    EXPECT_TRUE(contains(operationBody({{"displayTimeout", 30}, {"firstTextIdentifier", 26}, {"firstTextLanguage", "fr"}}),
+                         first));
+}
+
+TEST(MMIOperationRequest, FreeTextIsANestedEncodingWithLongLengths)
+{
+    const std::string fourEmpty = "BF810A819C" "DF94188192" "F0818F" "E106DF8158020100" "E28184"
+                                  + EmptyLine + EmptyLine + EmptyLine + EmptyLine + "DF9419010B";
+    EXPECT_EQ(operationBody({{"displayTimeout", 30}, {"freeText", QJsonObject()}}),
+              "F081BBE107D002436DD10105BF810981ADDF9414020030DF9415020030" + fourEmpty);
+    EXPECT_EQ(operationBody({{"displayTimeout", 30}, {"freeText", QJsonValue::Null}}),
+              operationBody({{"displayTimeout", 30}, {"freeText", QJsonObject()}}));
+    EXPECT_EQ(line("00"), EmptyLine);
+    EXPECT_TRUE(contains(freeTextWithFirstLine("HELLO"), "DF94040648454C4C4F00"));
+    EXPECT_TRUE(contains(freeTextWithFirstLine("HELLO"), line("48454C4C4F00") + EmptyLine + EmptyLine + EmptyLine));
+}
+
+TEST(MMIOperationRequest, FreeTextIsSentInLatin1)
+{
+    const std::map<QString, std::string> conversions{
+        {QString::fromUtf8("Gr\xC3\xBC\xC3\x9F" "e"), "4772FCDF6500"}, // Grüße
+        {QString::fromUtf8("\xC3\xA9t\xC3\xA9"), "E974E900"},           // été
+        {QString::fromUtf8("5 \xE2\x82\xAC"), "35203F00"},              // 5 € (no euro sign in Latin-1)
+    };
+    for (const auto& conversion : conversions)
+        EXPECT_TRUE(contains(freeTextWithFirstLine(conversion.first), line(conversion.second)))
+            << conversion.first.toStdString();
+}
+
+TEST(MMIOperationRequest, FreeTextLinesAreLimitedTo20Bytes)
+{
+    EXPECT_TRUE(contains(freeTextWithFirstLine(QString(20, 'X')), line(toHex(Bytes(20, 'X')) + "00")));
+    const QString elevenAcute(11, QChar(0xE9)); // 22 bytes in UTF-8
+    const QString tenAcute(10, QChar(0xE9));    // 20 bytes
+    EXPECT_TRUE(contains(freeTextWithFirstLine(tenAcute), toHex(Bytes(10, 0xE9)) + "00"));
+    for (const char* key : {"text_1", "text_4"}) {
+        for (const QString& tooLong : {QString(21, 'X'), elevenAcute}) {
+            const ect::ECTError error = refusalOfOperation(
+                {{"displayTimeout", 30}, {"freeText", QJsonObject{{"text_2", "ok"}, {key, tooLong}}}});
+            EXPECT_EQ(error.code(), ect::ECTErrorCode::Rejected);
+            EXPECT_EQ(causeOf(error), 51);
+            EXPECT_EQ(error.extraInformationData().at("reason"), "Max length of free texts is 20 !");
+        }
+    }
+}
+
+TEST(MMIOperationRequest, PinBlockWithAndWithoutAesCtr)
+{
+    EXPECT_EQ(operationBody({{"displayTimeout", 30}, {"encryptedPin", QJsonObject()}}),
+              DisplayOnly30.substr(0, 2) + "2C" + DisplayOnly30.substr(4) + "BF81070FDF925700DF9408008F0100DF940A00");
+    const QJsonObject pin{{"encryptedPin", "0123456789abcdef"},
+                          {"keyIndex", 10},
+                          {"keySerialNumber", "FFFF9876543210E00001"},
+                          {"encryptionData", "A1B2"},
+                          {"algorithm", "AES_CTR"}};
+    const std::string block = "DF9257080123456789ABCDEF" "DF940802A1B2" "8F010A" "DF940A0AFFFF9876543210E00001";
+    EXPECT_TRUE(contains(operationBody({{"displayTimeout", 30}, {"encryptedPin", pin}}),
+                         "BF810733DF820404000000" "06" "DF953604000000" "01" + block));
+    QJsonObject lowerCase = pin;
+    lowerCase.insert("algorithm", "aes_ctr");
+    EXPECT_TRUE(contains(operationBody({{"displayTimeout", 30}, {"encryptedPin", lowerCase}}), "BF810723" + block));
+    EXPECT_TRUE(contains(operationBody({{"displayTimeout", 30}, {"encryptedPin", QJsonObject{{"keyIndex", 255}}}}),
+                         "8F01FF"));
+}
+
+TEST(MMIOperationRequest, RefusesMissingPartsAndValuesOutOfRange)
+{
+    oxa::JsonZUVAMMIOperationRequest request(oxa::makeOXAEnvironment());
+    EXPECT_EQ(invalidArgumentOf(request, QJsonObject()), "Invalid JSON");
+    EXPECT_EQ(invalidArgumentOf(request, transactionDocument({})), "Invalid JSON");
+    EXPECT_EQ(invalidArgumentOf(request, transactionDocument({{"firstTextIdentifier", 3}})),
+              "Invalid JSON : no displayTimeout defined");
+
+    const std::vector<QJsonObject> invalid{
+        {{"displayTimeout", 10000}},
+        {{"displayTimeout", -1}},
+        {{"displayTimeout", 1e12}},
+        {{"displayTimeout", 30}, {"firstTextIdentifier", 100}},
+        {{"displayTimeout", 30}, {"secondTextIdentifier", -5}, {"secondTextLanguage", "fr"}},
+        {{"displayTimeout", 30}, {"encryptedPin", QJsonObject{{"keyIndex", 256}}}},
+        {{"displayTimeout", 30}, {"encryptedPin", QJsonObject{{"keyIndex", -1}}}},
+        {{"displayTimeout", 30}, {"encryptedPin", QJsonObject{{"encryptedPin", "12G4"}}}},
+        {{"displayTimeout", 30}, {"encryptedPin", QJsonObject{{"encryptionData", "123"}}}},
+        {{"displayTimeout", 30}, {"encryptedPin", QJsonObject{{"keySerialNumber", 5}}}},
+    };
+    for (const QJsonObject& transaction : invalid) {
+        const ect::ECTError error = refusalOfOperation(transaction);
+        EXPECT_EQ(error.code(), ect::ECTErrorCode::Technical_Issue)
+            << QJsonDocument(transaction).toJson(QJsonDocument::Compact).constData();
+        EXPECT_EQ(causeOf(error), 15) << QJsonDocument(transaction).toJson(QJsonDocument::Compact).constData();
+    }
+}
+
+TEST(MMIOperationResponse, FlagsTellWhichKeyEndedTheOperation)
+{
+    EXPECT_EQ(oxa::JsonZUVAMMIOperationResponse().getMessageTypeId(), "Rm");
+    const auto flags = [](bool ok, bool stop, bool aborted) {
+        return QJsonObject{{"okKeyPressed", ok}, {"stopKeyPressed", stop}, {"aborted", aborted}};
+    };
+    const std::map<std::string, QJsonObject> cases{{"00", flags(true, false, false)},
+                                                   {"01", flags(false, true, false)},
+                                                   {"FF", flags(false, false, true)},
+                                                   {"02", flags(false, false, false)},
+                                                   {"0000", flags(false, false, false)}};
+    for (const auto& entry : cases)
+        EXPECT_EQ(keyFlags({element("BF8109", {SimTlv::hex("DF9426", entry.first)})}),
+                  entry.second)
+            << entry.first;
+    EXPECT_EQ(keyFlags({element("BF8109", {element("E5", {SimTlv::hex("DF9426", "01")})})}),
+              flags(false, true, false));
+}
+
+TEST(MMIOperationResponse, ReplyWithoutTheKeyIsNoResult)
+{
+    const std::vector<std::vector<SimTlv>> withoutKey{
+        {},
+        {element("BF8109", {SimTlv::hex("DF9414", "0030")})},
+        {SimTlv::hex("DF9426", "00")},
+    };
+    for (const auto& elements : withoutKey)
+        EXPECT_THROW(keyFlags(elements), std::invalid_argument);
+    QJsonDocument result;
+    EXPECT_ANY_THROW(oxa::JsonZUVAMMIOperationResponse().handleResponse(bytesOf(fromHex("F00A")), result, {}));
+}
+
+TEST(MMIOpenAndClose, BareEnvelopesWithEmptyReplies)
+{
+    const std::shared_ptr<oxa::OXAEnvironment> environment = oxa::makeOXAEnvironment();
+    oxa::JsonZUVAMMIOpenRequest open(environment);
+    oxa::JsonZUVAMMICloseRequest close(environment);
+    EXPECT_EQ(bodyHex(open, 1, QJsonObject()), "F009E107D002436BD10101");
+    EXPECT_EQ(bodyHex(close, 12, transactionDocument({{"action", "MMIClose"}, {"displayTimeout", 3}})),
+              "F009E107D002436CD10112");
+    for (oxa::JsonTransactionRequest* request : std::vector<oxa::JsonTransactionRequest*>{&open, &close}) {
+        EXPECT_EQ(request->getDestinationCode().stringValue(), "0005");
+        EXPECT_EQ(request->getTransactionTimeout(), std::chrono::seconds(180));
+    }
+    oxa::JsonZUVAMMIOpenResponse openReply;
+    oxa::JsonZUVAMMICloseResponse closeReply;
+    EXPECT_EQ(openReply.getMessageTypeId(), "Rk");
+    EXPECT_EQ(closeReply.getMessageTypeId(), "Rl");
+    for (oxa::JsonZUVAResponse* reply : std::vector<oxa::JsonZUVAResponse*>{&openReply, &closeReply}) {
+        for (const QByteArray& body : {bytesOf(fromHex("F009E107D002526BD10101")), QByteArray("\x01\x02", 2)}) {
+            QJsonDocument result;
+            reply->handleResponse(body, result, {});
+            EXPECT_EQ(result.object(), (QJsonObject{{"result", QJsonObject()}}));
+        }
+    }
+}

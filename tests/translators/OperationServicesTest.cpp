@@ -1,0 +1,234 @@
+#include "RetailTestKit.h"
+
+#include "translators/JsonZUVABackupModeChangeRequest.h"
+#include "translators/JsonZUVABackupModeChangeResponse.h"
+#include "translators/JsonZUVABackupModeStatusRequest.h"
+#include "translators/JsonZUVABackupModeStatusResponse.h"
+#include "translators/JsonZUVARetailCancelRequest.h"
+#include "translators/JsonZUVARetailCancelResponse.h"
+#include "translators/JsonZUVAServiceRequest.h"
+#include "translators/ZUVATransactionTable.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+using namespace retailtest;
+
+namespace {
+
+const std::string CancelWithIdentifier = "F01BE107D002436FD10107BF81160EDF946404" "0000002A" "DF9466020040";
+const std::string CancelWithoutIdentifier = "F013E107D002436FD10107BF811606DF9466020040";
+// BF8104 { BF8105 { EF { DF9015 01, DF5F brand, DF900F 0035 } } } with the default brand.
+const std::string DefaultBrand = "BF810416BF810512EF10DF90150101DF5F021234DF900F020035";
+
+std::string backupBody(const std::string& code)
+{
+    return "F02DE107D002436FD10107BF811606DF94660200" + code + DefaultBrand;
+}
+
+std::string brandBlock(const std::string& brandElement)
+{
+    const int entry = 11 + static_cast<int>(brandElement.size()) / 2;
+    const auto hexByte = [](int value) { return toHex(Bytes{static_cast<uint8_t>(value)}); };
+    return "BF8104" + hexByte(entry + 6) + "BF8105" + hexByte(entry + 2) + "EF" + hexByte(entry) + "DF90150101"
+           + brandElement + "DF900F020035";
+}
+
+void expectInvalidRequest(oxa::JsonTransactionRequest& request, const QJsonObject& document)
+{
+    const ect::ECTError error = refusalOf(request, document);
+    EXPECT_EQ(error.code(), ect::ECTErrorCode::Technical_Issue)
+        << QJsonDocument(document).toJson(QJsonDocument::Compact).constData();
+    EXPECT_EQ(causeOf(error), 15) << QJsonDocument(document).toJson(QJsonDocument::Compact).constData();
+}
+
+QJsonObject statusReply(const std::vector<SimTlv>& elements)
+{
+    oxa::JsonZUVABackupModeStatusResponse response;
+    return translate(response, "Ro", elements);
+}
+
+SimTlv privateData(const std::vector<SimTlv>& held)
+{
+    return element("BF8104", {holding("DF9460", held)});
+}
+
+} // namespace
+
+TEST(RetailCancelRequest, IdentifierIsSentOnlyWhenGiven)
+{
+    oxa::JsonZUVARetailCancelRequest request(oxa::makeOXAEnvironment());
+    EXPECT_EQ(request.getDestinationCode().stringValue(), "000A");
+    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(60));
+    EXPECT_EQ(bodyHex(request, 7,
+                      transactionDocument({{"action", "CancelRetail"}, {"saleSystemActionIdentifier", "0000002A"}})),
+              CancelWithIdentifier);
+    EXPECT_EQ(bodyHex(request, 7, transactionDocument({{"action", "CancelRetail"}, {"amount", "12.00"}})),
+              CancelWithoutIdentifier);
+    EXPECT_EQ(bodyHex(request, 7, QJsonObject()), CancelWithoutIdentifier);
+    EXPECT_EQ(bodyHex(request, 7, transactionDocument({{"saleSystemActionIdentifier", "0000002a"}})),
+              CancelWithIdentifier);
+}
+
+TEST(OperationRequests, UnusableIdentifiersAreRefusedNeverSentEmpty)
+{
+    const std::shared_ptr<oxa::OXAEnvironment> environment = oxa::makeOXAEnvironment();
+    oxa::JsonZUVARetailCancelRequest cancel(environment);
+    oxa::JsonZUVABackupModeChangeRequest change(environment);
+    oxa::JsonZUVABackupModeStatusRequest status(environment);
+    for (oxa::JsonTransactionRequest* request : std::vector<oxa::JsonTransactionRequest*>{&cancel, &change, &status}) {
+        for (const QJsonValue& bad : {QJsonValue(42), QJsonValue(QJsonValue::Null), QJsonValue(true),
+                                      QJsonValue("0000002G"), QJsonValue("0000002"), QJsonValue("00 00 00 2A")}) {
+            expectInvalidRequest(*request, transactionDocument({{"saleSystemActionIdentifier", bad}}));
+        }
+        // Well-formed but not the identifier's 4 bytes: refused as the identifier refuses it.
+        for (const char* size : {"", "00002A", "000000002A"}) {
+            const ect::ECTError error = refusalOf(*request, transactionDocument({{"saleSystemActionIdentifier", size}}));
+            EXPECT_EQ(error.code(), ect::ECTErrorCode::Technical_Issue);
+            EXPECT_EQ(causeOf(error), 51) << size;
+        }
+    }
+}
+
+TEST(BackupModeRequest, OperationCodeFollowsTheActionAndOnlyAJsonTrue)
+{
+    const std::shared_ptr<oxa::OXAEnvironment> environment = oxa::makeOXAEnvironment();
+    oxa::JsonZUVABackupModeChangeRequest change(environment);
+    oxa::JsonZUVABackupModeStatusRequest status(environment);
+    EXPECT_EQ(bodyHex(change, 7, transactionDocument({{"action", "BackupMode"}, {"enabled", true}})), backupBody("30"));
+    EXPECT_EQ(backupBody("30"), "F02DE107D002436FD10107BF811606DF9466020030BF810416BF810512EF10DF90150101DF5F021234"
+                                "DF900F020035");
+    for (const QJsonValue& off : {QJsonValue(false), QJsonValue("true"), QJsonValue(1), QJsonValue(QJsonValue::Null)})
+        EXPECT_EQ(bodyHex(change, 7, transactionDocument({{"enabled", off}})), backupBody("31"));
+    EXPECT_EQ(bodyHex(change, 7, transactionDocument({{"action", "BackupMode"}})), backupBody("31"));
+    EXPECT_EQ(bodyHex(status, 7, transactionDocument({{"action", "BackupModeStatus"}, {"enabled", true}})),
+              backupBody("32"));
+    EXPECT_EQ(bodyHex(status, 7, QJsonObject()), backupBody("32"));
+    EXPECT_EQ(status.getDestinationCode().stringValue(), "000A");
+    EXPECT_EQ(change.getTransactionTimeout(), std::chrono::seconds(60));
+}
+
+TEST(BackupModeRequest, IdentifierAndCardBrandInTheirPlaces)
+{
+    oxa::JsonZUVABackupModeChangeRequest change(oxa::makeOXAEnvironment());
+    EXPECT_EQ(bodyHex(change, 7, transactionDocument({{"enabled", true}, {"saleSystemActionIdentifier", "0000002A"}})),
+              "F035E107D002436FD10107BF81160EDF9464040000002ADF9466020030" + DefaultBrand);
+    EXPECT_EQ(brandBlock("DF5F021234"), DefaultBrand);
+    const std::map<std::string, std::string> brands{
+        {"0001", "DF5F020001"}, {"123", "DF5F020123"}, {"", "DF5F00"}, {"123456", "DF5F03123456"}};
+    for (const auto& brand : brands) {
+        const std::string body =
+            bodyHex(change, 7, transactionDocument({{"cardBrandIdentifier", QString::fromStdString(brand.first)}}));
+        EXPECT_EQ(body.substr(body.size() - brandBlock(brand.second).size()), brandBlock(brand.second)) << brand.first;
+    }
+    for (const QJsonValue& bad : {QJsonValue(1234), QJsonValue(QJsonValue::Null), QJsonValue("12AB"), QJsonValue("-1")})
+        expectInvalidRequest(change, transactionDocument({{"cardBrandIdentifier", bad}}));
+}
+
+TEST(OperationResponses, CancellationAndChangeRepliesAreEmptyWhateverTheBody)
+{
+    oxa::JsonZUVARetailCancelResponse cancel;
+    oxa::JsonZUVABackupModeChangeResponse change;
+    for (oxa::JsonZUVAResponse* response : std::vector<oxa::JsonZUVAResponse*>{&cancel, &change}) {
+        EXPECT_EQ(response->getMessageTypeId(), "Ro");
+        EXPECT_EQ(translate(*response, "Ro", {privateData({SimTlv::text("DF9405", "1")})}),
+                  (QJsonObject{{"result", QJsonObject()}}));
+        QJsonDocument result(QJsonObject{{"result", 1}, {"other", 2}});
+        response->handleResponse(QByteArray("\xF0\x7F", 2), result, {});
+        EXPECT_EQ(result.object(), (QJsonObject{{"result", QJsonObject()}, {"other", 2}}));
+    }
+}
+
+TEST(BackupModeStatusResponse, EnabledOnlyForTheText1)
+{
+    EXPECT_EQ(oxa::JsonZUVABackupModeStatusResponse().getMessageTypeId(), "Ro");
+    QJsonDocument worked;
+    oxa::JsonZUVABackupModeStatusResponse().handleResponse(
+        bytesOf(fromHex("F016E107D002436FD10107BF810409DF946005DF94050131")), worked, {});
+    EXPECT_EQ(worked.object(), (QJsonObject{{"result", QJsonObject{{"enabled", true}}}}));
+
+    const std::map<std::string, bool> states{{"31", true}, {"30", false}, {"3031", false}, {"01", false}, {"", false}};
+    for (const auto& state : states) {
+        const QJsonObject result = statusReply({privateData({SimTlv::hex("DF9405", state.first)})});
+        EXPECT_EQ(result, (QJsonObject{{"result", QJsonObject{{"enabled", state.second}}}})) << state.first;
+    }
+    // Not the first held element, and inside a constructed one.
+    EXPECT_TRUE(statusReply({privateData({SimTlv::text("DF13", "x"), element("E5", {SimTlv::text("DF9405", "1")})})})
+                    .value("result").toObject().value("enabled").toBool());
+}
+
+TEST(BackupModeStatusResponse, ReplyWithoutTheStateIsNoResult)
+{
+    const std::vector<std::vector<SimTlv>> withoutState{
+        {},
+        {element("BF8104", {SimTlv::text("DF9405", "1")})},
+        {privateData({})},
+        {privateData({SimTlv::text("DF13", "x")})},
+        {holding("DF9460", {SimTlv::text("DF9405", "1")})},
+    };
+    for (const auto& elements : withoutState)
+        EXPECT_THROW(statusReply(elements), std::invalid_argument);
+    EXPECT_ANY_THROW(statusReply({element("BF8104", {SimTlv::hex("DF9460", "DF9405")})}));
+}
+
+namespace {
+
+class CapturingRequestHandler : public oxa::JsonTransactionRequestHandler {
+public:
+    struct Row {
+        std::shared_ptr<oxa::JsonTransactionRequest> request;
+        std::shared_ptr<oxa::JsonZUVAResponse> response;
+        oxa::TransactionMethod method;
+    };
+
+    void registerTransaction(QString action, std::unique_ptr<oxa::JsonTransactionRequest> request,
+                             std::unique_ptr<oxa::JsonZUVAResponse> response, oxa::TransactionMethod method) override
+    {
+        rows[action.toStdString()] = Row{std::move(request), std::move(response), method};
+    }
+    void makeTransaction(QJsonDocument, std::function<void(QJsonDocument)>,
+                         std::function<QJsonDocument(QJsonDocument)>) override
+    {
+    }
+
+    std::map<std::string, Row> rows;
+};
+
+} // namespace
+
+TEST(TransactionTable, RegistersTheOperationTicketAndDisplayServices)
+{
+    struct Expected {
+        const char* action;
+        const char* requestType;
+        const char* destination;
+        int timeout;
+        oxa::TransactionMethod method;
+        const char* replyType;
+    };
+    const Expected table[] = {
+        {"BackupMode", "Co", "000A", 60, oxa::Sequential, "Ro"},
+        {"BackupModeStatus", "Co", "000A", 60, oxa::Sequential, "Ro"},
+        {"MMIOpen", "Ck", "0005", 180, oxa::Sequential, "Rk"},
+        {"MMIClose", "Cl", "0005", 180, oxa::ImmediateClearQueue, "Rl"},
+        {"MMITransaction", "Cm", "0005", 180, oxa::Sequential, "Rm"},
+        {"CancelRetail", "Co", "000A", 60, oxa::ImmediateQueue, "Ro"},
+        {"TicketGet", "Cw", "0006", 5, oxa::Sequential, "Rw"},
+        {"PrintTicket", "Cw", "0006", 5, oxa::Sequential, "Rw"},
+        {"TicketPrintAtOnce", "Cw", "0006", 5, oxa::Sequential, "Rw"},
+    };
+    auto handler = std::make_shared<CapturingRequestHandler>();
+    oxa::ZUVATransactionTable::registerTransactions(*handler, oxa::makeOXAEnvironment(), handler);
+    for (const Expected& row : table) {
+        ASSERT_EQ(handler->rows.count(row.action), 1u) << row.action;
+        const CapturingRequestHandler::Row& registered = handler->rows[row.action];
+        const auto* request = dynamic_cast<oxa::JsonZUVAServiceRequest*>(registered.request.get());
+        ASSERT_NE(request, nullptr) << row.action;
+        EXPECT_EQ(request->messageTypeId(), row.requestType) << row.action;
+        EXPECT_EQ(request->getDestinationCode().stringValue(), row.destination) << row.action;
+        EXPECT_EQ(request->getTransactionTimeout(), std::chrono::seconds(row.timeout)) << row.action;
+        EXPECT_EQ(registered.method, row.method) << row.action;
+        EXPECT_EQ(registered.response->getMessageTypeId(), row.replyType) << row.action;
+    }
+}

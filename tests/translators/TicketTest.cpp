@@ -1,0 +1,185 @@
+#include "RetailTestKit.h"
+
+#include "translators/JsonZUVATicketGetRequest.h"
+#include "translators/JsonZUVATicketGetResponse.h"
+#include "translators/JsonZUVATicketPrintAtOnceRequest.h"
+#include "translators/JsonZUVATicketPrintAtOnceResponse.h"
+#include "translators/JsonZUVATicketPrintRequest.h"
+#include "translators/JsonZUVATicketPrintResponse.h"
+
+#include <QJsonArray>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace retailtest;
+
+namespace {
+
+const std::string TextAB = "F018E107D0024377D10101BF81080BDF940E0101DF170341420C";
+const std::string HeldTicketPrefix = "F025E107D0024377D10101BF810818DF946904000000";
+
+QJsonObject ticketTransaction(QJsonObject fields)
+{
+    fields.insert("action", "TicketPrintAtOnce");
+    return transactionDocument(fields);
+}
+
+// The four ticket elements that follow the ticket kind and option byte.
+std::string heldTicket(const std::string& kind, const std::string& options)
+{
+    return HeldTicketPrefix + kind + "DF942801" + options + "DF1A00DF940F00DF941100";
+}
+
+std::string repeated(const std::string& text, int count)
+{
+    std::string result;
+    for (int i = 0; i < count; ++i)
+        result += text;
+    return result;
+}
+
+struct TicketRequests {
+    std::shared_ptr<oxa::OXAEnvironment> environment = oxa::makeOXAEnvironment();
+    oxa::JsonZUVATicketPrintAtOnceRequest printAtOnce{environment};
+    oxa::JsonZUVATicketPrintRequest print{environment};
+    oxa::JsonZUVATicketGetRequest get{environment};
+};
+
+} // namespace
+
+TEST(TicketRequest, AllThreeActionsShareTypeDestinationAndTimeout)
+{
+    TicketRequests requests;
+    for (oxa::JsonZUVATicketPrintAtOnceRequest* request : std::vector<oxa::JsonZUVATicketPrintAtOnceRequest*>{
+             &requests.printAtOnce, &requests.print, &requests.get}) {
+        EXPECT_EQ(request->getDestinationCode().stringValue(), "0006");
+        EXPECT_EQ(request->getTransactionTimeout(), std::chrono::seconds(5));
+        EXPECT_EQ(request->messageTypeId(), "Cw");
+    }
+}
+
+TEST(TicketRequest, TextIsPrintedWithAFormFeedAndNothingElse)
+{
+    TicketRequests requests;
+    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, ticketTransaction({{"formattedTicketText", "AB"}})), TextAB);
+    // Options, language and the rest are not sent with a text.
+    const QJsonObject noisy = ticketTransaction({{"formattedTicketText", "AB"},
+                                                 {"options", QJsonObject{{"noPaperFeed", true}}},
+                                                 {"language", "fr"},
+                                                 {"layoutIdentifier", "0A1B"},
+                                                 {"merchantTicket", true}});
+    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, noisy), TextAB);
+    EXPECT_EQ(bodyHex(requests.print, 1, noisy), TextAB);
+    EXPECT_EQ(bodyHex(requests.get, 1, noisy), TextAB);
+}
+
+TEST(TicketRequest, HeldTicketCarriesKindOptionsAndIdentification)
+{
+    TicketRequests requests;
+    const QJsonObject bare = ticketTransaction({});
+    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, bare), heldTicket("02", "00"));
+    EXPECT_EQ(bodyHex(requests.get, 1, transactionDocument({{"action", "TicketGet"}, {"type", "TicketGet"}})),
+              "F025E107D0024377D10101BF810818DF94690400000002DF94280111DF1A00DF940F00DF941100");
+    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, ticketTransaction({{"merchantTicket", true}})), heldTicket("01", "00"));
+    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, ticketTransaction({{"merchantTicket", "true"}})),
+              heldTicket("02", "00"));
+    EXPECT_EQ(bodyHex(requests.get, 1, ticketTransaction({{"merchantTicket", true}})), heldTicket("01", "11"));
+
+    const QJsonObject identified =
+        ticketTransaction({{"language", "fr"}, {"layoutIdentifier", "0a1B"}, {"discreteElements", "010203"}});
+    EXPECT_EQ(bodyHex(requests.printAtOnce, 3, identified),
+              "F02CE107D0024377D10103BF81081FDF94690400000002DF94280100DF1A026672DF940F020A1BDF941103010203");
+}
+
+TEST(TicketRequest, OptionByteFollowsTheOptionsOrTheActionsFixedOnes)
+{
+    TicketRequests requests;
+    const auto withOptions = [](const QJsonObject& options) { return ticketTransaction({{"options", options}}); };
+    const QJsonObject all{{"noPaperFeed", true}, {"noPaperCut", true}, {"copyAllowed", true}, {"duplicates", true}};
+    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, withOptions(all)), heldTicket("02", "33"));
+    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, withOptions({{"copyAllowed", true}})), heldTicket("02", "10"));
+    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, withOptions({{"noPaperFeed", true}})), heldTicket("02", "01"));
+    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, withOptions({{"noPaperCut", true}})), heldTicket("02", "02"));
+    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, withOptions({{"duplicates", true}, {"copyAllowed", "yes"}})),
+              heldTicket("02", "20"));
+    // The fixed options of print and get replace the request's.
+    EXPECT_EQ(bodyHex(requests.print, 1, withOptions(all)), heldTicket("02", "00"));
+    EXPECT_EQ(bodyHex(requests.get, 1, withOptions(QJsonObject())), heldTicket("02", "11"));
+}
+
+TEST(TicketRequest, TextLimitInCharactersAndLongLengthForms)
+{
+    TicketRequests requests;
+    const std::string longest(4096, 'A');
+    EXPECT_EQ(bodyHex(requests.print, 1, ticketTransaction({{"formattedTicketText", QString::fromStdString(longest)}})),
+              "F082101AE107D0024377D10101BF810882100BDF940E0101DF17821001" + repeated("41", 4096) + "0C");
+
+    const ect::ECTError tooLong =
+        refusalOf(requests.printAtOnce, ticketTransaction({{"formattedTicketText", QString(4097, 'A')}}));
+    EXPECT_EQ(tooLong.code(), ect::ECTErrorCode::Rejected);
+    EXPECT_EQ(causeOf(tooLong), 117);
+
+    // Only the 4-digit message length bounds the bytes: 9999 are sent, 10000 refused.
+    const QString euros(3323, QChar(0x20AC));
+    QByteArray body;
+    requests.printAtOnce.prepareZUVABody(1, ticketTransaction({{"formattedTicketText", euros}}), body);
+    EXPECT_EQ(body.size(), 9999);
+    EXPECT_EQ(hexOf(body.left(16)), "F082270BE107D0024377D10101BF8108");
+    const ect::ECTError overLength =
+        refusalOf(requests.get, ticketTransaction({{"formattedTicketText", euros + "a"}}));
+    EXPECT_EQ(overLength.code(), ect::ECTErrorCode::Rejected);
+    EXPECT_EQ(causeOf(overLength), 117);
+    EXPECT_EQ(causeOf(refusalOf(requests.print, ticketTransaction({{"formattedTicketText", QString(4096, QChar(0x20AC))}}))), 117);
+}
+
+TEST(TicketRequest, RefusesUnusableDocumentsAndIdentifiers)
+{
+    TicketRequests requests;
+    EXPECT_EQ(invalidArgumentOf(requests.printAtOnce, transactionDocument({})), "Invalid JSON");
+    EXPECT_EQ(invalidArgumentOf(requests.printAtOnce, QJsonObject()), "Invalid JSON");
+    // The fixed options always give print and get a transaction to read.
+    EXPECT_EQ(bodyHex(requests.get, 1, QJsonObject()), heldTicket("02", "11"));
+
+    for (const QJsonValue& bad : {QJsonValue("0A1"), QJsonValue("0G"), QJsonValue(12), QJsonValue(QJsonValue::Null)}) {
+        for (const char* key : {"layoutIdentifier", "discreteElements"}) {
+            const ect::ECTError error = refusalOf(requests.get, ticketTransaction({{key, bad}}));
+            EXPECT_EQ(error.code(), ect::ECTErrorCode::Technical_Issue) << key;
+            EXPECT_EQ(causeOf(error), 15) << key;
+        }
+    }
+}
+
+TEST(TicketResponse, ReadsTheTicketWhereverItSits)
+{
+    const std::vector<std::shared_ptr<oxa::JsonZUVAResponse>> responses{
+        std::make_shared<oxa::JsonZUVATicketPrintAtOnceResponse>(), std::make_shared<oxa::JsonZUVATicketPrintResponse>(),
+        std::make_shared<oxa::JsonZUVATicketGetResponse>()};
+    for (const auto& response : responses) {
+        EXPECT_EQ(response->getMessageTypeId(), "Rw");
+        EXPECT_EQ(response->getMessageTypeName(), "");
+        const QJsonObject nested = translate(
+            *response, "Rw",
+            {element("BF8108", {SimTlv::hex("DF17", "41420C"), SimTlv::text("DF1A", "fr"), SimTlv::hex("DF940F", "0A1B"),
+                                SimTlv::hex("DF9411", "")})});
+        EXPECT_EQ(nested, (QJsonObject{{"result", QJsonObject{{"formattedTicket", "AB\f"},
+                                                               {"language", "fr"},
+                                                               {"layoutIdentifier", "0A1B"},
+                                                               {"discreteElements", ""}}}}));
+        const QJsonObject topLevel = translate(*response, "Rw", {SimTlv::text("DF1A", "de")});
+        EXPECT_EQ(topLevel, (QJsonObject{{"result", QJsonObject{{"language", "de"}}}}));
+        EXPECT_EQ(translate(*response, "Rw", {}), (QJsonObject{{"result", QJsonObject()}}));
+    }
+}
+
+TEST(TicketResponse, KeepsOtherKeysAndRefusesMalformedBodies)
+{
+    oxa::JsonZUVATicketGetResponse response;
+    const QJsonObject kept = translate(response, "Rw", {SimTlv::text("DF17", "T")},
+                                       QJsonDocument(QJsonObject{{"terminal", "T1"}}));
+    EXPECT_EQ(kept.value("terminal").toString(), "T1");
+    EXPECT_EQ(kept.value("result").toObject().value("formattedTicket").toString(), "T");
+    QJsonDocument result;
+    EXPECT_ANY_THROW(response.handleResponse(bytesOf(fromHex("F005E107D002")), result, {}));
+}

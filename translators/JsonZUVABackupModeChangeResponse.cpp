@@ -1,0 +1,10 @@
+#include "translators/JsonZUVABackupModeChangeResponse.h"
+
+namespace oxa {
+
+JsonZUVABackupModeChangeResponse::JsonZUVABackupModeChangeResponse()
+    : JsonZUVAServiceResponse(QStringLiteral("Ro"))
+{
+}
+
+} // namespace oxa

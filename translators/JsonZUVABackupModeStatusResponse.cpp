@@ -1,0 +1,33 @@
+#include "translators/JsonZUVABackupModeStatusResponse.h"
+
+#include "encoding/ber/BerTlvParser.h"
+
+#include <stdexcept>
+
+namespace oxa {
+
+namespace {
+
+const Ber::BerTag CardData(0xBF, 0x81, 0x04);
+const Ber::BerTag PrivateData(0xDF, 0x94, 0x60);
+const Ber::BerTag BackupModeState(0xDF, 0x94, 0x05);
+
+} // namespace
+
+JsonZUVABackupModeStatusResponse::JsonZUVABackupModeStatusResponse()
+    : JsonZUVAServiceResponse(QStringLiteral("Ro"))
+{
+}
+
+QJsonObject JsonZUVABackupModeStatusResponse::readResult(const QByteArray& body) const
+{
+    const auto privateData = find(parseBody(body), CardData, PrivateData);
+    // The private data's value is a list of elements of its own.
+    const auto state =
+        privateData ? Ber::BerTlvParser().parseTlvs(privateData->value).find(BackupModeState) : boost::none;
+    if (!state)
+        throw std::invalid_argument("the backup mode status reply carries no backup mode state");
+    return QJsonObject{{QStringLiteral("enabled"), state->textValue() == "1"}};
+}
+
+} // namespace oxa

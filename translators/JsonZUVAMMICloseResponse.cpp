@@ -1,0 +1,10 @@
+#include "translators/JsonZUVAMMICloseResponse.h"
+
+namespace oxa {
+
+JsonZUVAMMICloseResponse::JsonZUVAMMICloseResponse()
+    : JsonZUVAServiceResponse(QStringLiteral("Rl"))
+{
+}
+
+} // namespace oxa

@@ -1,0 +1,225 @@
+#include "translators/JsonZUVAMMIOperationRequest.h"
+
+#include "common/ECTEncryptionAlgorithm.h"
+#include "common/ECTError.h"
+#include "common/FreeText.h"
+#include "encoding/ECTDataZUVADigital.h"
+#include "translators/OperationRequestFields.h"
+#include "translators/RetailRequestFields.h"
+
+#include <boost/optional.hpp>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace oxa {
+
+namespace {
+
+const Ber::BerTag DisplayRequest(0xBF, 0x81, 0x09);
+const Ber::BerTag DisplayTimeout(0xDF, 0x94, 0x14);
+const Ber::BerTag DisplayTimeoutRepeated(0xDF, 0x94, 0x15);
+const Ber::BerTag FreeTextData(0xBF, 0x81, 0x0A);
+const Ber::BerTag FreeTextBlock(0xDF, 0x94, 0x18);
+const Ber::BerTag FreeTextFormat(0xDF, 0x94, 0x19);
+const Ber::BerTag FirstText(0xBF, 0x81, 0x0B);
+const Ber::BerTag SecondText(0xBF, 0x81, 0x0D);
+const Ber::BerTag TextIdentifier(0xDF, 0x94, 0x1B);
+const Ber::BerTag Language(0xDF, 0x1A);
+const Ber::BerTag PinBlock(0xBF, 0x81, 0x07);
+const Ber::BerTag PinFormat(0xDF, 0x82, 0x04);
+const Ber::BerTag PinCipherMode(0xDF, 0x95, 0x36);
+const Ber::BerTag EncryptedPin(0xDF, 0x92, 0x57);
+const Ber::BerTag EncryptionData(0xDF, 0x94, 0x08);
+const Ber::BerTag KeyIndex(0x8F);
+const Ber::BerTag KeySerialNumber(0xDF, 0x94, 0x0A);
+
+// Inside the free-text block.
+const Ber::BerTag BlockHeader(0xE1);
+const Ber::BerTag BlockVersion(0xDF, 0x81, 0x58);
+const Ber::BerTag BlockLines(0xE2);
+const Ber::BerTag Line(0xEF);
+const Ber::BerTag LinePosition(0xDF, 0x94, 0x01);
+const Ber::BerTag LineText(0xE5);
+const Ber::BerTag LineFont(0xDF, 0x94, 0x02);
+const Ber::BerTag LineAttributes(0xDF, 0x94, 0x03);
+const Ber::BerTag LineCharacters(0xDF, 0x94, 0x04);
+const Ber::BerTag LineColours(0xDF, 0x94, 0x05);
+
+constexpr int kMaximumDisplayTimeout = 9999; // 4 packed-BCD digits
+constexpr int kMaximumTextIdentifier = 99;   // 2 packed-BCD digits
+constexpr int kMaximumKeyIndex = 255;        // one byte
+
+struct StoredText {
+    int identifier;
+    QString language;
+};
+
+struct PinData {
+    Ber::BerData encryptedPin;
+    int keyIndex;
+    Ber::BerData keySerialNumber;
+    Ber::BerData encryptionData;
+    ect::ECTEncryptionAlgorithm algorithm;
+};
+
+// The parsed request.
+struct MMIOperationData {
+    int displayTimeout = 0;
+    boost::optional<StoredText> firstText;
+    boost::optional<StoredText> secondText;
+    boost::optional<PinData> encryptedPin;
+    boost::optional<ect::FreeText> freeText;
+};
+
+void checkFreeTextLine(const std::string& line)
+{
+    if (line.size() > static_cast<size_t>(JsonZUVAMMIOperationRequest::kMaximumFreeTextLength))
+        throw ect::ECTError(ect::ECTErrorCode::Rejected, static_cast<ect::ECTErrorCauseCode>(51),
+                            {{"reason", "Max length of free texts is 20 !"}});
+}
+
+// A stored text is shown only when both its identifier and its language are given.
+boost::optional<StoredText> storedText(const QJsonObject& transaction, const QString& identifierKey,
+                                       const QString& languageKey)
+{
+    const boost::optional<int> identifier =
+        OperationRequestFields::boundedInt(transaction, identifierKey, kMaximumTextIdentifier);
+    if (!identifier || !transaction.contains(languageKey))
+        return boost::none;
+    return StoredText{*identifier, transaction.value(languageKey).toString()};
+}
+
+ect::FreeText parseFreeText(const QJsonObject& freeText)
+{
+    std::vector<std::string> lines;
+    for (const char* key : {"text_1", "text_2", "text_3", "text_4"}) {
+        lines.push_back(freeText.value(QLatin1String(key)).toString().toStdString());
+        checkFreeTextLine(lines.back());
+    }
+    return ect::FreeText(lines[0], lines[1], lines[2], lines[3]);
+}
+
+PinData parsePin(const QJsonObject& pin)
+{
+    const auto bytes = [&pin](const char* key) {
+        return OperationRequestFields::hexField(pin, QLatin1String(key)).value_or(Ber::BerData());
+    };
+    PinData data;
+    data.algorithm = pin.value(QStringLiteral("algorithm")).toString() == QLatin1String("AES_CTR")
+                         ? ect::ECTEncryptionAlgorithm::AES_CTR
+                         : ect::ECTEncryptionAlgorithm::None;
+    data.encryptedPin = bytes("encryptedPin");
+    data.keyIndex = OperationRequestFields::boundedInt(pin, QStringLiteral("keyIndex"), kMaximumKeyIndex).value_or(0);
+    data.keySerialNumber = bytes("keySerialNumber");
+    data.encryptionData = bytes("encryptionData");
+    return data;
+}
+
+MMIOperationData parseJson(const QJsonObject& request)
+{
+    const QJsonObject transaction = RetailRequestFields::requireTransaction(request);
+    const QString displayTimeoutKey = QStringLiteral("displayTimeout");
+    if (!transaction.contains(displayTimeoutKey))
+        throw std::invalid_argument("Invalid JSON : no displayTimeout defined");
+    MMIOperationData data;
+    data.displayTimeout = *OperationRequestFields::boundedInt(transaction, displayTimeoutKey, kMaximumDisplayTimeout);
+    data.firstText =
+        storedText(transaction, QStringLiteral("firstTextIdentifier"), QStringLiteral("firstTextLanguage"));
+    data.secondText =
+        storedText(transaction, QStringLiteral("secondTextIdentifier"), QStringLiteral("secondTextLanguage"));
+    if (transaction.contains(QStringLiteral("freeText")))
+        data.freeText = parseFreeText(transaction.value(QStringLiteral("freeText")).toObject());
+    if (transaction.contains(QStringLiteral("encryptedPin")))
+        data.encryptedPin = parsePin(transaction.value(QStringLiteral("encryptedPin")).toObject());
+    return data;
+}
+
+// One line in ISO 8859-1 (characters it lacks become '?'), zero-terminated.
+Ber::BerTlv freeTextLine(const std::string& text)
+{
+    checkFreeTextLine(text);
+    Ber::BerTlv characters(LineText);
+    characters.addData(LineFont, Ber::BerData{0x27});
+    characters.addData(LineAttributes, Ber::BerData{0x00});
+    characters.addData(LineCharacters,
+                       Ber::BerData(QString::fromUtf8(QByteArray::fromStdString(text)).toLatin1().append('\0')));
+    characters.addData(LineColours, Ber::BerData{0x00, 0x00, 0x00, 0x00});
+    Ber::BerTlv line(Line);
+    line.addData(LinePosition, Ber::BerData{0x10, 0x07});
+    line.addData(characters);
+    return line;
+}
+
+// A complete encoding of its own, carried as the value of DF9418.
+Ber::BerData createFreeTextData(const ect::FreeText& freeText)
+{
+    Ber::BerTlv header(BlockHeader);
+    header.addData(BlockVersion, Ber::BerData{0x01, 0x00});
+    Ber::BerTlv lines(BlockLines);
+    for (const std::string& text : {freeText.text_1(), freeText.text_2(), freeText.text_3(), freeText.text_4()})
+        lines.addData(freeTextLine(text));
+    Ber::BerTlvBuilder block(Ber::BerTag(0xF0));
+    block.addBerTlv(header);
+    block.addBerTlv(lines);
+    return block.buildData();
+}
+
+Ber::BerTlv storedTextElement(const Ber::BerTag& tag, const StoredText& text)
+{
+    Ber::BerTlv element(tag);
+    element.addData(TextIdentifier, ECTDataZUVADigital(text.identifier, 2));
+    element.addData(Language, Ber::BerData(text.language.toUtf8()));
+    return element;
+}
+
+Ber::BerTlv displayElement(const MMIOperationData& data)
+{
+    Ber::BerTlv display(DisplayRequest);
+    display.addData(DisplayTimeout, ECTDataZUVADigital(data.displayTimeout, 4));
+    display.addData(DisplayTimeoutRepeated, ECTDataZUVADigital(data.displayTimeout, 4));
+    if (data.freeText) {
+        Ber::BerTlv freeText(FreeTextData);
+        freeText.addData(FreeTextBlock, createFreeTextData(*data.freeText));
+        freeText.addData(FreeTextFormat, Ber::BerData{0x0B});
+        display.addData(freeText);
+    }
+    if (data.firstText)
+        display.addData(storedTextElement(FirstText, *data.firstText));
+    if (data.secondText)
+        display.addData(storedTextElement(SecondText, *data.secondText));
+    return display;
+}
+
+Ber::BerTlv pinElement(const PinData& pin)
+{
+    Ber::BerTlv element(PinBlock);
+    if (pin.algorithm == ect::ECTEncryptionAlgorithm::AES_CTR) {
+        element.addData(PinFormat, Ber::BerData{0x00, 0x00, 0x00, 0x06});
+        element.addData(PinCipherMode, Ber::BerData{0x00, 0x00, 0x00, 0x01});
+    }
+    element.addData(EncryptedPin, pin.encryptedPin);
+    element.addData(EncryptionData, pin.encryptionData);
+    element.addData(KeyIndex, Ber::BerData{static_cast<unsigned char>(pin.keyIndex)});
+    element.addData(KeySerialNumber, pin.keySerialNumber);
+    return element;
+}
+
+} // namespace
+
+JsonZUVAMMIOperationRequest::JsonZUVAMMIOperationRequest(std::shared_ptr<OXAEnvironment> environment)
+    : JsonZUVAServiceRequest(std::move(environment), QStringLiteral("Cm"), Ber::BerData{0x00, 0x05},
+                             std::chrono::seconds(180))
+{
+}
+
+void JsonZUVAMMIOperationRequest::addServiceElements(const QJsonObject& request, Ber::BerTlvBuilder& builder)
+{
+    const MMIOperationData data = parseJson(request);
+    builder.addBerTlv(displayElement(data));
+    if (data.encryptedPin)
+        builder.addBerTlv(pinElement(*data.encryptedPin));
+}
+
+} // namespace oxa

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "translators/JsonZUVAServiceRequest.h"
+
+namespace oxa {
+
+// One display and keyboard operation ("Cm" to destination 00 05): up to two
+// stored texts chosen by identifier and language, up to four lines of free
+// text, and an encrypted PIN block for a PIN entry.
+class JsonZUVAMMIOperationRequest : public JsonZUVAServiceRequest {
+public:
+    explicit JsonZUVAMMIOperationRequest(std::shared_ptr<OXAEnvironment> environment);
+
+    // A free-text line holds at most this many bytes of UTF-8.
+    static constexpr int kMaximumFreeTextLength = 20;
+
+protected:
+    void addServiceElements(const QJsonObject& request, Ber::BerTlvBuilder& builder) override;
+};
+
+} // namespace oxa

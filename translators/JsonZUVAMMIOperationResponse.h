@@ -1,0 +1,20 @@
+#pragma once
+
+#include "translators/JsonZUVAServiceResponse.h"
+
+namespace oxa {
+
+// The MMI operation reply ("Rm"): which key ended the operation, from
+// DF9426 inside BF8109: 00 OK ("okKeyPressed"), 01 stop ("stopKeyPressed"),
+// FF aborted ("aborted"); any other value sets none of the three.
+class JsonZUVAMMIOperationResponse : public JsonZUVAServiceResponse {
+public:
+    JsonZUVAMMIOperationResponse();
+
+protected:
+    // Throws when the reply does not say how the operation ended, rather
+    // than report three false flags the terminal never sent.
+    QJsonObject readResult(const QByteArray& body) const override;
+};
+
+} // namespace oxa

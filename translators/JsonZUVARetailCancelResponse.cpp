@@ -1,0 +1,10 @@
+#include "translators/JsonZUVARetailCancelResponse.h"
+
+namespace oxa {
+
+JsonZUVARetailCancelResponse::JsonZUVARetailCancelResponse()
+    : JsonZUVAServiceResponse(QStringLiteral("Ro"))
+{
+}
+
+} // namespace oxa

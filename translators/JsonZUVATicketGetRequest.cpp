@@ -1,0 +1,10 @@
+#include "translators/JsonZUVATicketGetRequest.h"
+
+namespace oxa {
+
+JsonZUVATicketGetRequest::JsonZUVATicketGetRequest(std::shared_ptr<OXAEnvironment> environment)
+    : JsonZUVATicketPrintAtOnceRequest(std::move(environment), options(true, false, true, false))
+{
+}
+
+} // namespace oxa

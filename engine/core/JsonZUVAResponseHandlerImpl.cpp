@@ -64,7 +64,7 @@ bool JsonZUVAResponseHandlerImpl::parseZUVAMessage()
 {
     if (buffer_.size() < ZUVAHeader::kSize)
         return false;
-    boost::optional<ZUVAHeader> header;
+    ZUVAHeader header;
     try {
         header = ZUVAHeader(buffer_.left(ZUVAHeader::kSize));
     } catch (std::exception const& e) {
@@ -72,13 +72,13 @@ bool JsonZUVAResponseHandlerImpl::parseZUVAMessage()
         skipToNextPossibleHeader();
         return true;
     }
-    const int messageSize = ZUVAHeader::kSize + header->length().length();
+    const int messageSize = ZUVAHeader::kSize + header.length().length();
     if (buffer_.size() < messageSize)
         return false;
     const QByteArray bodyBytes = buffer_.mid(ZUVAHeader::kSize, messageSize - ZUVAHeader::kSize);
     clearBuffer(messageSize);
     try {
-        responseQueue_->push(ZUVABody(bodyBytes), *header);
+        responseQueue_->push(ZUVABody(bodyBytes), header);
     } catch (std::exception const& e) {
         qWarning("Message with an unreadable body dropped: %s", e.what());
     }

@@ -1,5 +1,6 @@
 #include "engine/core/ZUVATransaction.h"
 
+#include <QJsonObject>
 #include <QtDebug>
 
 #include <exception>
@@ -61,8 +62,8 @@ void ZUVATransaction::deliverResult(QJsonDocument const& document) const
 bool ZUVATransaction::finish(QJsonDocument const& document)
 {
     if (!claimResult()) {
-        qWarning("Transaction %s has already ended; late result dropped: %s", qUtf8Printable(action()),
-                 document.toJson(QJsonDocument::Compact).constData());
+        qWarning("Transaction %s has already ended; a late %s dropped", qUtf8Printable(action()),
+                 document.object().contains(QStringLiteral("error")) ? "error" : "result");
         return false;
     }
     deliverResult(document);

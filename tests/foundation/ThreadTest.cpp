@@ -129,14 +129,67 @@ TEST_F(ThreadLifeCycle, TaskStoppingItselfEndsItsThread)
     EXPECT_EQ(runs, 1);
 }
 
-// The finishing thread schedules its task object for deletion; tearing the
-// thread down at that very moment must not touch the task object.
-TEST_F(ThreadLifeCycle, TeardownRacingTheThreadsEndIsSafe)
+namespace {
+
+// Deleted on the finishing worker thread right after its task object; holds
+// that thread there, with the task object gone but the thread still
+// running, until the test has begun the teardown.
+class FinishHolder : public QObject {
+public:
+    FinishHolder(std::atomic<bool>& taskGone, std::atomic<bool>& teardownBegun)
+        : taskGone_(taskGone)
+        , teardownBegun_(teardownBegun)
+    {
+    }
+    ~FinishHolder() override
+    {
+        taskGone_ = true;
+        waitUntil([&] { return teardownBegun_.load(); });
+    }
+
+private:
+    std::atomic<bool>& taskGone_;
+    std::atomic<bool>& teardownBegun_;
+};
+
+class SelfEndingTask : public Runnable {
+public:
+    SelfEndingTask(std::atomic<bool>& taskGone, std::atomic<bool>& teardownBegun)
+        : Runnable([](Runnable& self) { self.stop(); })
+        , taskGone_(taskGone)
+        , teardownBegun_(teardownBegun)
+    {
+    }
+    void startTask() override
+    {
+        auto* holder = new FinishHolder(taskGone_, teardownBegun_);
+        QObject::connect(QThread::currentThread(), &QThread::finished, holder, &QObject::deleteLater);
+    }
+
+private:
+    std::atomic<bool>& taskGone_;
+    std::atomic<bool>& teardownBegun_;
+};
+
+} // namespace
+
+// The finishing thread deletes its task object; a teardown at that moment
+// must not touch it.
+TEST_F(ThreadLifeCycle, TeardownWhileTheTaskObjectIsDeletedLeavesItAlone)
 {
+    std::atomic<bool> taskGone{false};
+    std::atomic<bool> teardownBegun{false};
+    Thread thread("Finishing", Thread::RunOnce, std::make_unique<SelfEndingTask>(taskGone, teardownBegun));
+    ASSERT_TRUE(waitUntil([&] { return taskGone.load(); }));
+    teardownBegun = true;
+    thread.reset();
+    EXPECT_FALSE(thread.isRunning());
+
+    // And teardowns racing the end of a thread that stops itself.
     for (int i = 0; i < 50; ++i) {
-        Thread thread("Racing", Thread::RunOnce, [](Runnable& self) { self.stop(); });
+        Thread racing("Racing", Thread::RunOnce, [](Runnable& self) { self.stop(); });
         if (i % 2)
-            waitUntil([&] { return !thread.isRunning(); });
+            waitUntil([&] { return !racing.isRunning(); });
     }
 }
 

@@ -22,23 +22,18 @@ void appendHexByte(std::string& out, unsigned char byte, char const* digits)
 
 }  // namespace
 
-BerData::BerData(std::initializer_list<unsigned char> bytes) : bytes(bytes) {}
+BerData::BerData(std::initializer_list<unsigned char> bytes) : bytes(bytes.begin(), bytes.size()) {}
 
-BerData::BerData(unsigned char const* bytes, unsigned int count)
-{
-    if (count > 0)
-        this->bytes.assign(bytes, bytes + count);
-}
+BerData::BerData(unsigned char const* bytes, unsigned int count) : bytes(bytes, count) {}
 
 BerData::BerData(QByteArray const& bytes)
-    : bytes(reinterpret_cast<unsigned char const*>(bytes.constData()),
-            reinterpret_cast<unsigned char const*>(bytes.constData()) + bytes.size())
+    : bytes(reinterpret_cast<unsigned char const*>(bytes.constData()), static_cast<std::size_t>(bytes.size()))
 {
 }
 
-BerData::BerData(std::vector<unsigned char> const& bytes) : bytes(bytes) {}
+BerData::BerData(std::vector<unsigned char> const& bytes) : bytes(bytes.data(), bytes.size()) {}
 
-BerData::BerData(std::vector<unsigned char>&& bytes) : bytes(std::move(bytes)) {}
+BerData::BerData(std::vector<unsigned char>&& bytes) : bytes(bytes.data(), bytes.size()) {}
 
 bool BerData::operator==(BerData const& other) const
 {
@@ -52,7 +47,7 @@ bool BerData::operator!=(BerData const& other) const
 
 void BerData::appendData(BerData const& other)
 {
-    bytes.insert(bytes.end(), other.bytes.begin(), other.bytes.end());
+    bytes.append(other.bytes.data(), other.bytes.size());
 }
 
 BerData BerData::subdataWithRange(int offset, unsigned int length) const
@@ -82,7 +77,7 @@ std::string BerData::stringValueWithSpaces() const
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (i > 0)
             text += ' ';
-        appendHexByte(text, bytes[i], upperDigits);
+        appendHexByte(text, bytes.data()[i], upperDigits);
     }
     return text;
 }
@@ -122,7 +117,7 @@ std::string BerData::description() const
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (i > 0 && i % 4 == 0)
             text += ' ';
-        appendHexByte(text, bytes[i], lowerDigits);
+        appendHexByte(text, bytes.data()[i], lowerDigits);
     }
     text += '>';
     return text;

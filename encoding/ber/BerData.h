@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encoding/ber/InlineBytes.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -24,7 +26,7 @@ public:
     bool operator==(BerData const& other) const;
     bool operator!=(BerData const& other) const;
 
-    uint32_t length() const { return static_cast<uint32_t>(bytes.size()); }
+    uint32_t length() const { return bytes.size(); }
     // Not zero-terminated: read exactly length() bytes.
     unsigned char const* data() const { return bytes.data(); }
 
@@ -51,7 +53,8 @@ public:
 private:
     friend class BerTlvBuilder;
 
-    std::vector<unsigned char> bytes;
+    // Room for most values of a message, a 32-column ticket line included.
+    InlineBytes<32> bytes;
 };
 
 }  // namespace Ber

@@ -4,20 +4,28 @@
 
 namespace Ber {
 
-BerTag::BerTag(unsigned char b1) : bytes{b1} {}
+BerTag::BerTag(unsigned char b1) : bytes(&b1, 1) {}
 
-BerTag::BerTag(unsigned char b1, unsigned char b2) : bytes{b1, b2} {}
+BerTag::BerTag(unsigned char b1, unsigned char b2)
+{
+    unsigned char const tagBytes[] = {b1, b2};
+    bytes.assign(tagBytes, sizeof tagBytes);
+}
 
-BerTag::BerTag(unsigned char b1, unsigned char b2, unsigned char b3) : bytes{b1, b2, b3} {}
+BerTag::BerTag(unsigned char b1, unsigned char b2, unsigned char b3)
+{
+    unsigned char const tagBytes[] = {b1, b2, b3};
+    bytes.assign(tagBytes, sizeof tagBytes);
+}
 
 BerTag::BerTag(BerData data, int offset, unsigned int length)
-    : bytes(data.subdataWithRange(offset, length))
 {
+    setData(data.subdataWithRange(offset, length));
 }
 
 bool BerTag::isConstructed() const
 {
-    return bytes.length() > 0 && (bytes.data()[0] & 0x20) != 0;
+    return bytes.size() > 0 && (bytes.data()[0] & 0x20) != 0;
 }
 
 bool BerTag::operator==(BerTag const& other) const
@@ -32,7 +40,7 @@ bool BerTag::operator!=(BerTag const& other) const
 
 std::string BerTag::hex() const
 {
-    return HexUtil::format(bytes);
+    return HexUtil::format(data());
 }
 
 std::string BerTag::description() const
@@ -43,18 +51,18 @@ std::string BerTag::description() const
 BerTag BerTag::parse(std::string const& hex)
 {
     BerTag tag;
-    tag.bytes = HexUtil::parse(hex);
+    tag.setData(HexUtil::parse(hex));
     return tag;
 }
 
 BerData BerTag::data() const
 {
-    return bytes;
+    return BerData(bytes.data(), bytes.size());
 }
 
 void BerTag::setData(BerData data)
 {
-    bytes = std::move(data);
+    bytes.assign(data.data(), data.length());
 }
 
 }  // namespace Ber

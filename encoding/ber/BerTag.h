@@ -1,6 +1,7 @@
 #pragma once
 
 #include "encoding/ber/BerData.h"
+#include "encoding/ber/InlineBytes.h"
 
 #include <string>
 
@@ -35,7 +36,9 @@ public:
 private:
     friend class BerTlvBuilder;
 
-    BerData bytes;
+    // A tag read from the wire has at most 11 bytes; longer ones set by
+    // hand go to the heap.
+    InlineBytes<16> bytes;
 };
 
 }  // namespace Ber

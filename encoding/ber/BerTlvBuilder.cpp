@@ -13,29 +13,38 @@ namespace {
 
 uint32_t const maxEncodableLength = 0xFFFFFF;
 
-void appendBytes(BerData const& bytes, std::vector<unsigned char>& out)
+std::size_t const maxLengthFieldSize = 4;
+
+// Writes the length field into field, which has maxLengthFieldSize bytes;
+// returns its size.
+std::size_t writeLengthField(unsigned char* field, uint32_t length)
 {
-    out.insert(out.end(), bytes.data(), bytes.data() + bytes.length());
+    if (length < 0x80) {
+        field[0] = static_cast<unsigned char>(length);
+        return 1;
+    }
+    int const count = length <= 0xFF ? 1 : length <= 0xFFFF ? 2 : 3;
+    field[0] = static_cast<unsigned char>(0x80 | count);
+    for (int i = 1; i <= count; ++i)
+        field[i] = static_cast<unsigned char>(length >> (8 * (count - i)));
+    return 1 + count;
+}
+
+// Bytes is the byte string inside BerData and BerTag.
+template <class Bytes>
+void appendLengthField(Bytes& out, uint32_t length)
+{
+    unsigned char field[maxLengthFieldSize];
+    out.append(field, writeLengthField(field, length));
 }
 
 // Grows geometrically, so that many small adds stay linear.
-void reserveFor(std::vector<unsigned char>& out, std::size_t extra)
+template <class Bytes>
+void reserveFor(Bytes& out, std::size_t extra)
 {
     std::size_t const needed = out.size() + extra;
     if (needed > out.capacity())
         out.reserve(std::max(needed, 2 * out.capacity()));
-}
-
-void appendLengthField(std::vector<unsigned char>& out, uint32_t length)
-{
-    if (length < 0x80) {
-        out.push_back(static_cast<unsigned char>(length));
-        return;
-    }
-    int const count = length <= 0xFF ? 1 : length <= 0xFFFF ? 2 : 3;
-    out.push_back(static_cast<unsigned char>(0x80 | count));
-    for (int shift = 8 * (count - 1); shift >= 0; shift -= 8)
-        out.push_back(static_cast<unsigned char>(length >> shift));
 }
 
 // Size of the length field for length; throws the length exception for a
@@ -66,9 +75,8 @@ BerData createLengthData(int length)
 
     if (length < 0 || static_cast<uint32_t>(length) > maxEncodableLength)
         throw Exception();
-    std::vector<unsigned char> field;
-    appendLengthField(field, static_cast<uint32_t>(length));
-    return BerData(std::move(field));
+    unsigned char field[maxLengthFieldSize];
+    return BerData(field, static_cast<unsigned int>(writeLengthField(field, static_cast<uint32_t>(length))));
 }
 
 // Encoding a tree takes two walks: the first measures it and fails before
@@ -78,24 +86,26 @@ BerData createLengthData(int length)
 // keeping the sizes for the shallow trees of messages.
 class BerTlvBuilder::TreeEncoder {
 public:
+    using Output = decltype(BerData::bytes);
+
     static std::size_t encodedSize(BerTlv const& tlv)
     {
         if (tlv.primitive)
-            return framedSize(tlv.tag.bytes.length(), tlv.value.length());
+            return framedSize(tlv.tag.bytes.size(), tlv.value.length());
         std::size_t const content = contentSize(tlv);
-        if (tlv.tag.bytes.length() == 0)
+        if (tlv.tag.bytes.size() == 0)
             return content;
-        return framedSize(tlv.tag.bytes.length(), content);
+        return framedSize(tlv.tag.bytes.size(), content);
     }
 
-    static void write(BerTlv const& tlv, std::vector<unsigned char>& out)
+    static void write(BerTlv const& tlv, Output& out)
     {
         if (tlv.primitive) {
             writeHeader(tlv.tag, tlv.value.length(), out);
-            appendBytes(tlv.value, out);
+            out.append(tlv.value.data(), tlv.value.length());
             return;
         }
-        if (tlv.tag.bytes.length() > 0)
+        if (tlv.tag.bytes.size() > 0)
             writeHeader(tlv.tag, contentSize(tlv), out);
         for (BerTlv const& child : tlv.children)
             write(child, out);
@@ -110,9 +120,9 @@ private:
         return content;
     }
 
-    static void writeHeader(BerTag const& tag, std::size_t contentSize, std::vector<unsigned char>& out)
+    static void writeHeader(BerTag const& tag, std::size_t contentSize, Output& out)
     {
-        appendBytes(tag.bytes, out);
+        out.append(tag.bytes.data(), tag.bytes.size());
         appendLengthField(out, static_cast<uint32_t>(contentSize));
     }
 };
@@ -137,11 +147,11 @@ BerTlvBuilder::BerTlvBuilder(BerTlv const& tlv)
 
 void BerTlvBuilder::addBytes(BerData const& value, BerTag const& tag)
 {
-    std::vector<unsigned char>& out = output.bytes;
-    reserveFor(out, framedSize(tag.bytes.length(), value.length()));
-    appendBytes(tag.bytes, out);
+    auto& out = output.bytes;
+    reserveFor(out, framedSize(tag.bytes.size(), value.length()));
+    out.append(tag.bytes.data(), tag.bytes.size());
     appendLengthField(out, value.length());
-    appendBytes(value, out);
+    out.append(value.data(), value.length());
 }
 
 void BerTlvBuilder::addHex(std::string const& hex, BerTag const& tag)
@@ -173,21 +183,22 @@ void BerTlvBuilder::addBerTlvs(BerTlvs const& tlvs)
 
 void BerTlvBuilder::appendEncoding(BerTlv const& tlv)
 {
-    std::vector<unsigned char>& out = output.bytes;
+    auto& out = output.bytes;
     reserveFor(out, TreeEncoder::encodedSize(tlv));
     TreeEncoder::write(tlv, out);
 }
 
 BerData BerTlvBuilder::buildData() const
 {
-    if (templateTag.bytes.length() == 0)
+    if (templateTag.bytes.size() == 0)
         return output;
-    std::vector<unsigned char> encoded;
-    encoded.reserve(framedSize(templateTag.bytes.length(), output.length()));
-    appendBytes(templateTag.bytes, encoded);
-    appendLengthField(encoded, output.length());
-    appendBytes(output, encoded);
-    return BerData(std::move(encoded));
+    BerData encoded;
+    auto& out = encoded.bytes;
+    out.reserve(framedSize(templateTag.bytes.size(), output.length()));
+    out.append(templateTag.bytes.data(), templateTag.bytes.size());
+    appendLengthField(out, output.length());
+    out.append(output.data(), output.length());
+    return encoded;
 }
 
 BerTlv BerTlvBuilder::buildTlv() const

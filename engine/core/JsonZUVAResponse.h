@@ -14,7 +14,9 @@ class JsonZUVAResponse {
 public:
     virtual ~JsonZUVAResponse() = default;
 
-    // The two-character type (E1/D0) of the messages this translator takes, as "Rd".
+    // The two-character type (E1/D0) of the messages this translator takes, as
+    // "Rd". The translator of the delivery question "CR" also gets the sale
+    // reply "Rd" of a terminal that ends the sale without asking.
     virtual QString getMessageTypeId() const = 0;
     // A readable name for the message log; empty unless a translator has one.
     virtual QString getMessageTypeName() const { return QString(); }

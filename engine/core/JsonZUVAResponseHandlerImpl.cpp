@@ -194,7 +194,8 @@ void JsonZUVAResponseHandlerImpl::handleTransactionResponse(ZUVABody const& body
 {
     qDebug("Found pending transaction");
     const QString messageTypeId = body.messageTypeId();
-    if (!transaction->response || transaction->response->getMessageTypeId() != messageTypeId) {
+    // A sale awaiting the delivery question may also be ended by the sale reply itself.
+    if (!transaction->expectsReply(messageTypeId)) {
         qWarning("Reply %s dropped: transaction %s does not expect it", qUtf8Printable(messageTypeId),
                  qUtf8Printable(transaction->action()));
         return;

@@ -4,7 +4,9 @@
 #include <QJsonObject>
 #include <QTimer>
 
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace oxa {
 
@@ -19,6 +21,15 @@ QString plainAddress(const QString& address)
     bool isIpv4 = false;
     const quint32 ipv4 = QHostAddress(address).toIPv4Address(&isIpv4);
     return isIpv4 ? QHostAddress(ipv4).toString() : address;
+}
+
+// A host call in progress (a request being handed over, say) may still hold
+// the connection for a moment; its end is what delivers the last results.
+void awaitRelease(const std::weak_ptr<TerminalConnection>& connection)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!connection.expired() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 } // namespace
@@ -244,6 +255,7 @@ void ZUVATcpIpServerListener::reportClosed(Terminal&& record)
         // Ending the connection here gives every transaction still in flight
         // its result before the host hears of the disconnection.
         closing.reset();
+        awaitRelease(connection);
     }
     if (!record.reported)
         return;

@@ -145,15 +145,6 @@ TEST_F(RetailEndToEnd, LastTransactionReadsAsASale)
     EXPECT_EQ(testsupport::toHex(requests.front().body), "F009E107D0024365D10101");
 }
 
-TEST_F(RetailEndToEnd, UnansweredLastTransactionTimesOut)
-{
-    terminal.on("Ce", [](const SimMessage&) { return SimTerminal::silence(); });
-    const auto last = send({{"action", "LastTransaction"}});
-    ASSERT_TRUE(testsupport::waitUntil([&last] { return last->freed(); }, std::chrono::milliseconds(15000)));
-    ASSERT_EQ(last->results().size(), 1u);
-    EXPECT_EQ(errorOf(last->results().front()).code, 5);
-}
-
 TEST_F(RetailEndToEnd, BackupModeSaleIsRecorded)
 {
     QTemporaryDir folder;

@@ -10,7 +10,7 @@ namespace saletest {
 
 namespace {
 
-const std::chrono::milliseconds kDeadline(10000);
+const std::chrono::milliseconds kDeadline(5000);
 
 QJsonObject objectOf(const char* json)
 {

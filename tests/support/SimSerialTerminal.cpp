@@ -5,14 +5,9 @@
 namespace testsupport {
 
 SimSerialTerminal::SimSerialTerminal()
-    : peer_([this](const Bytes& bytes) { pty_->send(bytes); })
-    , pty_(std::make_unique<PtyPair>([this](const Bytes& bytes) { onBytes(bytes); }))
+    : peer_([this](const Bytes& bytes) { pty_.send(bytes); })
+    , pty_([this](const Bytes& bytes) { onBytes(bytes); })
 {
-}
-
-SimSerialTerminal::~SimSerialTerminal()
-{
-    pty_.reset();
 }
 
 void SimSerialTerminal::on(const std::string& requestType, Responder responder)

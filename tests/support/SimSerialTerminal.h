@@ -9,7 +9,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -27,13 +26,12 @@ public:
     using Responder = SimTerminal::Responder;
 
     SimSerialTerminal();
-    ~SimSerialTerminal();
     SimSerialTerminal(const SimSerialTerminal&) = delete;
     SimSerialTerminal& operator=(const SimSerialTerminal&) = delete;
 
-    bool isOpen() const { return pty_->isOpen(); }
+    bool isOpen() const { return pty_.isOpen(); }
     // The port name the library is to open.
-    QString portName() const { return pty_->slaveName(); }
+    QString portName() const { return pty_.slaveName(); }
 
     // Requests without responder get no answer; a Reply's close is ignored.
     void on(const std::string& requestType, Responder responder);
@@ -70,8 +68,8 @@ private:
     bool silent_ = false;
     bool repeatNext_ = false;
     uint8_t nextSequence_ = 1;
-    // Last: its reader thread starts in its constructor and ends first.
-    std::unique_ptr<PtyPair> pty_;
+    // Last: its reader thread starts at the end of its constructor and ends first.
+    PtyPair pty_;
 };
 
 } // namespace testsupport

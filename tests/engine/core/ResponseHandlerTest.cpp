@@ -164,7 +164,7 @@ TEST_F(ResponseHandlerTest, RejectionAndErrorIncidentFailThePendingTransaction)
     EXPECT_TRUE(isResult(results.first(3)));
 }
 
-TEST_F(ResponseHandlerTest, ErrorReplyOfAnotherTypeIsDroppedNotTakenAsTheResult)
+TEST_F(ResponseHandlerTest, ReplyOfAnotherTypeIsDroppedNotTakenAsTheResult)
 {
     send(1);
     link->receive(incidentReply("Rq", 1, "1234") + message("Rq", 1));
@@ -173,11 +173,17 @@ TEST_F(ResponseHandlerTest, ErrorReplyOfAnotherTypeIsDroppedNotTakenAsTheResult)
     EXPECT_TRUE(isResult(results.first(1)));
     ASSERT_TRUE(idle());
 
-    // While a delivery question is awaited, an error "Rd" still ends the sale.
+    // While a delivery question is awaited, the sale reply "Rd" ends the sale,
+    // as an error or as a result.
     send(2, "CR");
     link->receive(incidentReply("Rd", 2, "1234"));
     ASSERT_TRUE(results.waitFor(2));
     EXPECT_EQ(causeCode(results.first(2)), 19);
+    ASSERT_TRUE(idle());
+    send(3, "CR");
+    link->receive(message("Rd", 3));
+    ASSERT_TRUE(results.waitFor(3));
+    EXPECT_EQ(results.first(3).object()["result"].toObject()["sequence"].toInt(), 3);
 }
 
 TEST_F(ResponseHandlerTest, FailingTranslatorEndsTheTransactionWithInvalidResponse)

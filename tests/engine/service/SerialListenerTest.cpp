@@ -116,7 +116,9 @@ protected:
     }
 
     Reports reports;
-    SimSerialTerminal terminal;
+    std::unique_ptr<SimSerialTerminal> farEnd = std::make_unique<SimSerialTerminal>();
+    // Not to be used once the far end has hung up.
+    SimSerialTerminal& terminal = *farEnd;
     std::unique_ptr<vorsam::SerialServer> server;
     std::shared_ptr<oxa::ZUVASerialServerListener> listener;
 };
@@ -160,6 +162,19 @@ TEST_F(SerialListener, ALostLinkAndTheLaterCloseOfThePortMakeOneReport)
     EXPECT_EQ(reports.count("connected"), 1u);
 }
 
+TEST_F(SerialListener, AHungUpLineClosesThePortAndReportsTheDisconnection)
+{
+    terminal.identifyAs(TerminalId);
+    start(0);
+    ASSERT_TRUE(reports.waitFor("connected", 1));
+    farEnd.reset();
+    ASSERT_TRUE(reports.waitFor("disconnected", 1));
+    EXPECT_EQ(reports.last("disconnected"), reports.last("connected"));
+    EXPECT_EQ(connection(), nullptr);
+    close();
+    EXPECT_EQ(reports.count("disconnected"), 1u);
+}
+
 TEST_F(SerialListener, AFailedIdentificationIsAskedAgainWhileTheLinkStaysUp)
 {
     auto attempts = std::make_shared<std::atomic<int>>(0);
@@ -173,6 +188,27 @@ TEST_F(SerialListener, AFailedIdentificationIsAskedAgainWhileTheLinkStaysUp)
     EXPECT_EQ(terminal.requestCount("Ci"), 2u);
     EXPECT_EQ(reports.last("connected").value("terminal").toObject().value("terminalIdentifier").toString(),
               TerminalId);
+}
+
+TEST_F(SerialListener, ATransactionWhoseFramesStayUnacknowledgedFailsWithANetworkError)
+{
+    terminal.identifyAs(TerminalId);
+    start(0);
+    ASSERT_TRUE(reports.waitFor("connected", 1));
+    terminal.setSilent(true);
+    const auto sent = std::chrono::steady_clock::now();
+    sendInformationRequest();
+    // After the last resend, well before the request's own time-out of 5 s.
+    ASSERT_TRUE(reports.waitFor("result", 1));
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, scaled(4000ms));
+    EXPECT_EQ(errorCode(reports.last("result")), 2);
+    EXPECT_EQ(errorCause(reports.last("result")), 18);
+    // Without a heartbeat the link is not taken for lost.
+    EXPECT_EQ(reports.count("disconnected"), 0u);
+    terminal.setSilent(false);
+    sendInformationRequest();
+    ASSERT_TRUE(reports.waitFor("result", 2));
+    EXPECT_TRUE(reports.last("result").contains("result"));
 }
 
 TEST_F(SerialListener, AnUnacknowledgedRequestIsSentAgainAndAnsweredOnce)

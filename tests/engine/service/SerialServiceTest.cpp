@@ -4,6 +4,8 @@
 #include "engine/service/ZUVAServices.h"
 #include "SerialTestSupport.h"
 #include "ServiceFixture.h"
+#include "support/SimOperationReplies.h"
+#include "support/SimSaleReplies.h"
 #include "support/SimSerialTerminal.h"
 #include "support/Wait.h"
 
@@ -104,6 +106,27 @@ TEST_F(SerialService, RunsTransactionsOverTheLink)
     EXPECT_EQ(result.value("terminalIdentifier").toString(), TerminalId);
     EXPECT_EQ(terminal.requestCount("Ci"), 2u);
     EXPECT_TRUE(host.waitFor("free", 1));
+}
+
+TEST_F(SerialService, RunsASaleAndATicketRequestOverTheLink)
+{
+    terminal.on("Cd", [](const SimMessage& request) {
+        return SimTerminal::answer(SimSaleReplies::saleReplyTo(request, TerminalId));
+    });
+    terminal.on("Cw", [](const SimMessage& request) {
+        return SimTerminal::answer(SimOperationReplies::ticketReplyTo(request, {"TICKET"}));
+    });
+    startIdentified();
+    ASSERT_EQ(host.send(TerminalId, R"({"transaction": {"action": "Sale", "amount": "12.50"}})"), 0);
+    ASSERT_TRUE(host.waitFor("result", 1));
+    ASSERT_EQ(host.send(TerminalId, R"({"transaction": {"action": "TicketGet", "type": "TicketGet",
+        "layoutIdentifier": "0A1B", "discreteElements": "0102", "language": "fr"}})"),
+              0);
+    ASSERT_TRUE(host.waitFor("result", 2));
+
+    const auto results = host.documents("result");
+    EXPECT_EQ(results[0].value("result").toObject().value("authorizedAmount").toDouble(), 12.5);
+    EXPECT_TRUE(results[1].value("result").toObject().value("formattedTicket").toString().startsWith("TICKET"));
 }
 
 TEST_F(SerialService, ForwardsEventsWithTheTerminalIdentifier)

@@ -1,0 +1,166 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace Ber {
+
+// A byte string that keeps up to InlineCapacity bytes inside the object and
+// takes a heap buffer only beyond that. Tags and most values of a message
+// are a few bytes long; with one heap buffer each, a parse spent most of
+// its time allocating.
+template <std::size_t InlineCapacity>
+class InlineBytes {
+    static_assert(InlineCapacity >= sizeof(unsigned char*), "the heap pointer shares the inline space");
+    static_assert(InlineCapacity < std::numeric_limits<uint32_t>::max(), "the capacity is 32-bit");
+
+public:
+    static constexpr std::size_t inlineCapacity = InlineCapacity;
+
+    InlineBytes() noexcept {}
+    InlineBytes(unsigned char const* bytes, std::size_t count) { append(bytes, count); }
+    InlineBytes(InlineBytes const& other) : InlineBytes(other.data(), other.count) {}
+    InlineBytes(InlineBytes&& other) noexcept { takeOver(other); }
+    ~InlineBytes() { release(); }
+
+    InlineBytes& operator=(InlineBytes const& other)
+    {
+        if (this != &other)
+            assign(other.data(), other.count);
+        return *this;
+    }
+
+    InlineBytes& operator=(InlineBytes&& other) noexcept
+    {
+        if (this != &other) {
+            release();
+            takeOver(other);
+        }
+        return *this;
+    }
+
+    uint32_t size() const noexcept { return count; }
+    std::size_t capacity() const noexcept { return room; }
+    bool isInline() const noexcept { return room == InlineCapacity; }
+    unsigned char const* data() const noexcept { return isInline() ? storage.local : storage.heap; }
+    unsigned char const* begin() const noexcept { return data(); }
+    unsigned char const* end() const noexcept { return data() + count; }
+
+    bool operator==(InlineBytes const& other) const noexcept
+    {
+        return count == other.count && (count == 0 || std::memcmp(data(), other.data(), count) == 0);
+    }
+
+    // bytes may point into this string itself.
+    void assign(unsigned char const* bytes, std::size_t length)
+    {
+        if (length > room) {
+            InlineBytes fresh(bytes, length);
+            *this = static_cast<InlineBytes&&>(fresh);
+            return;
+        }
+        if (length > 0)
+            std::memmove(writable(), bytes, length);
+        count = static_cast<uint32_t>(length);
+    }
+
+    // Room for at least total bytes; never shrinks.
+    void reserve(std::size_t total)
+    {
+        if (total > room)
+            moveToHeap(total, nullptr, 0);
+    }
+
+    // Grows geometrically, so that many small appends stay linear. bytes
+    // may point into this string itself.
+    void append(unsigned char const* bytes, std::size_t length)
+    {
+        if (length == 0)
+            return;
+        std::size_t const total = checkedTotal(length);
+        if (total > room) {
+            moveToHeap(grownCapacity(total), bytes, length);
+            return;
+        }
+        std::memmove(writable() + count, bytes, length);
+        count = static_cast<uint32_t>(total);
+    }
+
+    void push_back(unsigned char byte)
+    {
+        if (count < room) {
+            writable()[count++] = byte;
+            return;
+        }
+        append(&byte, 1);
+    }
+
+private:
+    unsigned char* writable() noexcept { return isInline() ? storage.local : storage.heap; }
+
+    std::size_t checkedTotal(std::size_t extra) const
+    {
+        if (extra > std::numeric_limits<uint32_t>::max() - count)
+            throw std::length_error("InlineBytes: more than 4 GiB");
+        return count + extra;
+    }
+
+    std::size_t grownCapacity(std::size_t total) const noexcept
+    {
+        std::size_t const doubled = room <= std::numeric_limits<uint32_t>::max() / 2
+                                        ? 2 * room
+                                        : std::numeric_limits<uint32_t>::max();
+        return total > doubled ? total : doubled;
+    }
+
+    // Copies the bytes, then extra ones, into a heap buffer of newRoom
+    // bytes; the old storage is released only after the copy.
+    void moveToHeap(std::size_t newRoom, unsigned char const* extra, std::size_t extraLength)
+    {
+        unsigned char* buffer = new unsigned char[newRoom];
+        if (count > 0)
+            std::memcpy(buffer, data(), count);
+        if (extraLength > 0)
+            std::memcpy(buffer + count, extra, extraLength);
+        uint32_t const newCount = static_cast<uint32_t>(count + extraLength);
+        release();
+        storage.heap = buffer;
+        room = static_cast<uint32_t>(newRoom);
+        count = newCount;
+    }
+
+    void release() noexcept
+    {
+        if (!isInline())
+            delete[] storage.heap;
+        room = InlineCapacity;
+        count = 0;
+    }
+
+    // Leaves other empty.
+    void takeOver(InlineBytes& other) noexcept
+    {
+        if (other.isInline())
+            std::memcpy(storage.local, other.storage.local, other.count);
+        else
+            storage.heap = other.storage.heap;
+        count = other.count;
+        room = other.room;
+        other.room = InlineCapacity;
+        other.count = 0;
+    }
+
+    uint32_t count = 0;
+    // InlineCapacity while the bytes are inline, else the heap buffer's size
+    // (always larger).
+    uint32_t room = InlineCapacity;
+    union {
+        unsigned char local[InlineCapacity];
+        unsigned char* heap;
+    } storage;
+};
+
+}  // namespace Ber

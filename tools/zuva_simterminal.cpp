@@ -1,8 +1,9 @@
 // Simulated payment terminal: connects to a host's TCP/IP service on loopback,
 // announces itself with a connection advice and answers information requests
-// and, as an approving terminal, the sale and card service requests.
+// and, as an approving terminal, the sale, card, ticket, operation and MMI requests.
 // Exits 0 once the host has closed the connection after at least --expect
 // requests were answered, 1 otherwise.
+#include "support/SimOperationReplies.h"
 #include "support/SimSaleReplies.h"
 #include "support/SimTerminal.h"
 
@@ -68,9 +69,10 @@ int main(int argc, char** argv)
         return 2;
     }
     SimTerminal terminal;
-    // An approving terminal for the sale and card services, then our own
-    // answer to information requests.
+    // An approving terminal for the sale, card, ticket, operation and MMI
+    // services, then our own answer to information requests.
     SimSaleReplies::script(terminal, options.advice.terminalIdentifier);
+    SimOperationReplies::answerAll(terminal);
     terminal.on("Ci", [&](const SimMessage& request) {
         std::printf("terminal: information request, sequence %d\n", request.sequence);
         std::fflush(stdout);

@@ -3,6 +3,7 @@
 #include "encoding/ZUVAUtils.h"
 #include "encoding/ber/BerTlvBuilder.h"
 #include "translators/JsonProductDeliveryRequest.h"
+#include "translators/JsonZUVASaleTransactionResponse.h"
 #include "translators/RetailReplyFields.h"
 
 namespace oxa {
@@ -15,6 +16,8 @@ const Ber::BerTag ProcessingApplication(0xDF, 0x90, 0x0F);
 const Ber::BerTag TerminalIdentifier(0x9F, 0x1C);
 const Ber::BerTag AcquirerIdentifier(0xDF, 0x68);
 const Ber::BerTag DeliveryTimeout(0xDF, 0x95, 0x40);
+const Ber::BerTag MessageIdentification(0xE1);
+const Ber::BerTag MessageType(0xD0);
 
 // The card data element whole, so that the answer can carry it back unchanged.
 void insertCandidateGroup(Ber::BerTlv const& root, QJsonObject& fields)
@@ -66,9 +69,19 @@ bool JsonProductDeliveryResponse::deliveryAccepted(QJsonDocument const& answer)
         .toBool(false);
 }
 
-// Without a reverse callback nobody can confirm the delivery: it is refused.
-void JsonProductDeliveryResponse::handleResponse(QByteArray body, QJsonDocument&,
+void JsonProductDeliveryResponse::handleResponse(QByteArray body, QJsonDocument& response,
                                                  std::function<QJsonDocument(QJsonDocument)> reverseCallback)
+{
+    const auto messageType = Ber::getValueAsString(parseBody(body), MessageIdentification, MessageType);
+    if (messageType && *messageType == QLatin1String("Rd"))
+        JsonZUVASaleTransactionResponse().handleResponse(body, response, reverseCallback);
+    else
+        answerQuestion(body, reverseCallback);
+}
+
+// Without a reverse callback nobody can confirm the delivery: it is refused.
+void JsonProductDeliveryResponse::answerQuestion(QByteArray const& body,
+                                                 std::function<QJsonDocument(QJsonDocument)> const& reverseCallback)
 {
     QJsonObject answer = question(body);
     const QJsonDocument reply =

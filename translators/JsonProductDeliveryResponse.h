@@ -10,7 +10,8 @@ namespace oxa {
 // The terminal's delivery question ("CR") during a sale with delivery
 // confirmation: puts it to the host through the reverse callback and sends
 // the host's answer back as a nested "ProductDelivery" transaction, which
-// takes over the sale's result. Writes no result of its own.
+// takes over the sale's result; it writes no result of its own then. A sale
+// reply ("Rd") instead of the question ends the sale without asking.
 class JsonProductDeliveryResponse : public JsonZUVAServiceResponse {
 public:
     explicit JsonProductDeliveryResponse(std::weak_ptr<JsonTransactionRequestHandler> requestHandler);
@@ -26,6 +27,8 @@ public:
     static bool deliveryAccepted(QJsonDocument const& answer);
 
 private:
+    void answerQuestion(QByteArray const& body, std::function<QJsonDocument(QJsonDocument)> const& reverseCallback);
+
     std::weak_ptr<JsonTransactionRequestHandler> m_requestHandler;
 };
 

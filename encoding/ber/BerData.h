@@ -52,6 +52,7 @@ public:
 
 private:
     friend class BerTlvBuilder;
+    friend class BerTlvParser;
 
     // Room for most values of a message, a 32-column ticket line included.
     InlineBytes<32> bytes;

@@ -35,6 +35,7 @@ public:
 
 private:
     friend class BerTlvBuilder;
+    friend class BerTlvParser;
 
     // A tag read from the wire has at most 11 bytes; longer ones set by
     // hand go to the heap.

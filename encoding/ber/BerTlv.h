@@ -21,7 +21,9 @@ public:
     bool primitive = false;
     bool constructed = false;
 
-    BerTlv() = default;
+    // Not defaulted: a value-initialised element (emplace_back()) would be
+    // zero-filled as a whole first, which costs the parser dearly.
+    BerTlv() {}
     BerTlv(BerTag tag);
     BerTlv(BerTag tag, BerData const& value);
     BerTlv(BerTag tag, std::vector<BerTlv> const& children);

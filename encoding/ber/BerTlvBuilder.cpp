@@ -1,5 +1,6 @@
 #include "encoding/ber/BerTlvBuilder.h"
 
+#include "encoding/ber/ByteCopy.h"
 #include "encoding/ber/BerTlvParser.h"
 #include "encoding/ber/HexUtil.h"
 
@@ -28,23 +29,6 @@ std::size_t writeLengthField(unsigned char* field, uint32_t length)
     for (int i = 1; i <= count; ++i)
         field[i] = static_cast<unsigned char>(length >> (8 * (count - i)));
     return 1 + count;
-}
-
-// Bytes is the byte string inside BerData and BerTag.
-template <class Bytes>
-void appendLengthField(Bytes& out, uint32_t length)
-{
-    unsigned char field[maxLengthFieldSize];
-    out.append(field, writeLengthField(field, length));
-}
-
-// Grows geometrically, so that many small adds stay linear.
-template <class Bytes>
-void reserveFor(Bytes& out, std::size_t extra)
-{
-    std::size_t const needed = out.size() + extra;
-    if (needed > out.capacity())
-        out.reserve(std::max(needed, 2 * out.capacity()));
 }
 
 // Size of the length field for length; throws the length exception for a
@@ -86,8 +70,6 @@ BerData createLengthData(int length)
 // keeping the sizes for the shallow trees of messages.
 class BerTlvBuilder::TreeEncoder {
 public:
-    using Output = decltype(BerData::bytes);
-
     static std::size_t encodedSize(BerTlv const& tlv)
     {
         if (tlv.primitive)
@@ -98,17 +80,24 @@ public:
         return framedSize(tlv.tag.bytes.size(), content);
     }
 
-    static void write(BerTlv const& tlv, Output& out)
+    // Writes the encoding, encodedSize(tlv) bytes, at out; returns its end.
+    static unsigned char* write(BerTlv const& tlv, unsigned char* out)
     {
         if (tlv.primitive) {
-            writeHeader(tlv.tag, tlv.value.length(), out);
-            out.append(tlv.value.data(), tlv.value.length());
-            return;
+            out = writeHeader(tlv.tag, tlv.value.length(), out);
+            return copyBytes(out, tlv.value.data(), tlv.value.length());
         }
         if (tlv.tag.bytes.size() > 0)
-            writeHeader(tlv.tag, contentSize(tlv), out);
+            out = writeHeader(tlv.tag, contentSize(tlv), out);
         for (BerTlv const& child : tlv.children)
-            write(child, out);
+            out = write(child, out);
+        return out;
+    }
+
+    static unsigned char* writeHeader(BerTag const& tag, std::size_t contentSize, unsigned char* out)
+    {
+        out = copyBytes(out, tag.bytes.data(), tag.bytes.size());
+        return out + writeLengthField(out, static_cast<uint32_t>(contentSize));
     }
 
 private:
@@ -118,12 +107,6 @@ private:
         for (BerTlv const& child : tlv.children)
             content += encodedSize(child);
         return content;
-    }
-
-    static void writeHeader(BerTag const& tag, std::size_t contentSize, Output& out)
-    {
-        out.append(tag.bytes.data(), tag.bytes.size());
-        appendLengthField(out, static_cast<uint32_t>(contentSize));
     }
 };
 
@@ -147,11 +130,9 @@ BerTlvBuilder::BerTlvBuilder(BerTlv const& tlv)
 
 void BerTlvBuilder::addBytes(BerData const& value, BerTag const& tag)
 {
-    auto& out = output.bytes;
-    reserveFor(out, framedSize(tag.bytes.size(), value.length()));
-    out.append(tag.bytes.data(), tag.bytes.size());
-    appendLengthField(out, value.length());
-    out.append(value.data(), value.length());
+    unsigned char* out = output.bytes.extend(framedSize(tag.bytes.size(), value.length()));
+    out = TreeEncoder::writeHeader(tag, value.length(), out);
+    copyBytes(out, value.data(), value.length());
 }
 
 void BerTlvBuilder::addHex(std::string const& hex, BerTag const& tag)
@@ -183,9 +164,7 @@ void BerTlvBuilder::addBerTlvs(BerTlvs const& tlvs)
 
 void BerTlvBuilder::appendEncoding(BerTlv const& tlv)
 {
-    auto& out = output.bytes;
-    reserveFor(out, TreeEncoder::encodedSize(tlv));
-    TreeEncoder::write(tlv, out);
+    TreeEncoder::write(tlv, output.bytes.extend(TreeEncoder::encodedSize(tlv)));
 }
 
 BerData BerTlvBuilder::buildData() const
@@ -193,11 +172,9 @@ BerData BerTlvBuilder::buildData() const
     if (templateTag.bytes.size() == 0)
         return output;
     BerData encoded;
-    auto& out = encoded.bytes;
-    out.reserve(framedSize(templateTag.bytes.size(), output.length()));
-    out.append(templateTag.bytes.data(), templateTag.bytes.size());
-    appendLengthField(out, output.length());
-    out.append(output.data(), output.length());
+    unsigned char* out = encoded.bytes.extend(framedSize(templateTag.bytes.size(), output.length()));
+    out = TreeEncoder::writeHeader(templateTag, output.length(), out);
+    copyBytes(out, output.data(), output.length());
     return encoded;
 }
 

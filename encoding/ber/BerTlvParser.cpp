@@ -84,6 +84,21 @@ std::size_t countChildren(BerData const& data, int64_t valueStart, int64_t value
     return count;
 }
 
+// readLength with the parser's exceptions.
+uint32_t readLengthOrThrow(BerData const& data, int64_t offset, int& fieldSize)
+{
+    uint32_t length = 0;
+    switch (readLength(data, offset, length, fieldSize)) {
+    case LengthField::Read:
+        return length;
+    case LengthField::Unreadable:
+        throw std::invalid_argument("BadLengthException");
+    case LengthField::CutOff:
+        break;
+    }
+    throwOutOfRange();
+}
+
 }  // namespace
 
 int calcTagBytesCount(BerData const& data, int offset)
@@ -112,17 +127,8 @@ int calcLengthBytesCount(BerData const& data, int offset)
 
 uint32_t calcDataLength(BerData const& data, int offset)
 {
-    uint32_t length = 0;
     int fieldSize = 0;
-    switch (readLength(data, offset, length, fieldSize)) {
-    case LengthField::Read:
-        return length;
-    case LengthField::Unreadable:
-        throw std::invalid_argument("BadLengthException");
-    case LengthField::CutOff:
-        break;
-    }
-    throwOutOfRange();
+    return readLengthOrThrow(data, offset, fieldSize);
 }
 
 BerTlv BerTlvParser::parseConstructed(BerData data) const
@@ -158,21 +164,22 @@ void BerTlvParser::parseWithResult(BerTlv& node, int64_t& end, BerData const& da
         throwOutOfRange();
     int const tagBytes = calcTagBytesCount(data, static_cast<int>(offset));
     int64_t const lengthOffset = offset + tagBytes;
-    int const lengthBytes = calcLengthBytesCount(data, static_cast<int>(lengthOffset));
-    uint32_t const valueLength = calcDataLength(data, static_cast<int>(lengthOffset));
+    int lengthBytes = 0;
+    uint32_t const valueLength = readLengthOrThrow(data, static_cast<int>(lengthOffset), lengthBytes);
     int64_t const valueStart = lengthOffset + lengthBytes;
     end = valueStart + valueLength;
 
-    // The flags are those BerTlv(BerTag) sets, read from the input byte
-    // rather than from the tag's fresh copy.
-    node.tag = createTag(data, static_cast<int>(offset), tagBytes);
-    node.constructed = (data.data()[offset] & 0x20) != 0;
+    // The bytes go straight into the node's storage, without a temporary.
+    // The flags are those BerTlv(BerTag) sets.
+    unsigned char const* const bytes = data.data();
+    node.tag.bytes.assign(bytes + offset, static_cast<std::size_t>(tagBytes));
+    node.constructed = (bytes[offset] & 0x20) != 0;
     node.primitive = !node.constructed;
     if (node.primitive) {
         // A value running past the data is left empty; the element still
         // ends where its length says.
         if (end <= data.length())
-            node.value = BerData(data.data() + valueStart, valueLength);
+            node.value.bytes.assign(bytes + valueStart, valueLength);
         return;
     }
     addChildren(data, valueStart, end, depth, node.children);

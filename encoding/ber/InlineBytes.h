@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encoding/ber/ByteCopy.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -18,8 +20,6 @@ class InlineBytes {
     static_assert(InlineCapacity < std::numeric_limits<uint32_t>::max(), "the capacity is 32-bit");
 
 public:
-    static constexpr std::size_t inlineCapacity = InlineCapacity;
-
     InlineBytes() noexcept {}
     InlineBytes(unsigned char const* bytes, std::size_t count) { append(bytes, count); }
     InlineBytes(InlineBytes const& other) : InlineBytes(other.data(), other.count) {}
@@ -43,7 +43,6 @@ public:
     }
 
     uint32_t size() const noexcept { return count; }
-    std::size_t capacity() const noexcept { return room; }
     bool isInline() const noexcept { return room == InlineCapacity; }
     unsigned char const* data() const noexcept { return isInline() ? storage.local : storage.heap; }
     unsigned char const* begin() const noexcept { return data(); }
@@ -62,16 +61,8 @@ public:
             *this = static_cast<InlineBytes&&>(fresh);
             return;
         }
-        if (length > 0)
-            std::memmove(writable(), bytes, length);
+        copyBytes(writable(), bytes, length);
         count = static_cast<uint32_t>(length);
-    }
-
-    // Room for at least total bytes; never shrinks.
-    void reserve(std::size_t total)
-    {
-        if (total > room)
-            moveToHeap(total, nullptr, 0);
     }
 
     // Grows geometrically, so that many small appends stay linear. bytes
@@ -85,17 +76,20 @@ public:
             moveToHeap(grownCapacity(total), bytes, length);
             return;
         }
-        std::memmove(writable() + count, bytes, length);
+        copyBytes(writable() + count, bytes, length);
         count = static_cast<uint32_t>(total);
     }
 
-    void push_back(unsigned char byte)
+    // Makes the string length bytes longer, growing like append, and
+    // returns where the new bytes start; the caller writes all of them.
+    unsigned char* extend(std::size_t length)
     {
-        if (count < room) {
-            writable()[count++] = byte;
-            return;
-        }
-        append(&byte, 1);
+        std::size_t const total = checkedTotal(length);
+        if (total > room)
+            moveToHeap(grownCapacity(total), nullptr, 0);
+        unsigned char* const start = writable() + count;
+        count = static_cast<uint32_t>(total);
+        return start;
     }
 
 private:
@@ -143,10 +137,9 @@ private:
     // Leaves other empty.
     void takeOver(InlineBytes& other) noexcept
     {
-        if (other.isInline())
-            std::memcpy(storage.local, other.storage.local, other.count);
-        else
-            storage.heap = other.storage.heap;
+        // The whole storage is copied at once, which is cheaper than a copy
+        // of count bytes.
+        storage = other.storage;
         count = other.count;
         room = other.room;
         other.room = InlineCapacity;

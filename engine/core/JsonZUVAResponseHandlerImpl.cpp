@@ -145,7 +145,7 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
         handleNotification(*handler, body, header);
         return;
     }
-    const ZUVATrans transaction = dispatcher_->getPendingTransaction(messageTypeId);
+    const ZUVATrans transaction = dispatcher_->getPendingTransaction(messageTypeId, body.sequenceNumber().value());
     if (!transaction)
         return;
     logZUVAMessage("Message received", transaction->action().toStdString(), header, body);

@@ -35,6 +35,9 @@ public:
     // The transaction a received message of this type belongs to: a set-aside
     // transaction expecting it, else the one in flight, else null. Any thread.
     virtual QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const = 0;
+    // The same, except that among several transactions expecting the type the
+    // one whose request carried the reply's sequence number is preferred.
+    virtual QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId, int sequenceNumber) const = 0;
     // Called before each message is written.
     virtual void setOnStartTransactionCallback(std::function<void()> callback) = 0;
     // Called whenever a transaction ends: closed, timed out, reset or failed.

@@ -145,6 +145,24 @@ QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getPendingTransaction
     return current_ ? current_->transaction : ZUVATrans();
 }
 
+QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getPendingTransaction(QString messageTypeId,
+                                                                                 int sequenceNumber) const
+{
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        const auto answers = [&](ZUVATrans const& transaction) {
+            return transaction->expectsReply(messageTypeId) && transaction->body.sequenceNumber().value() == sequenceNumber;
+        };
+        for (InFlight const& suspended : suspended_) {
+            if (answers(suspended.transaction))
+                return suspended.transaction;
+        }
+        if (current_ && answers(current_->transaction))
+            return current_->transaction;
+    }
+    return getPendingTransaction(messageTypeId);
+}
+
 void TransactionDispatcherImpl::setOnStartTransactionCallback(std::function<void()> callback)
 {
     std::lock_guard<std::mutex> lock(callbackMutex_);

@@ -39,6 +39,7 @@ public:
     void resetTransaction() override;
     void failTransactions(ect::ECTError const& error) override;
     QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const override;
+    QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId, int sequenceNumber) const override;
     void setOnStartTransactionCallback(std::function<void()> callback) override;
     void setOnEndTransactionCallback(std::function<void()> callback) override;
 

@@ -131,7 +131,7 @@ void ZUVASerialServerListener::handleIdentification(const QJsonDocument& documen
     recordIdentity(result, port, generation);
 }
 
-bool ZUVASerialServerListener::recordIdentity(const QJsonObject& result, const PortPointer& port,
+void ZUVASerialServerListener::recordIdentity(const QJsonObject& result, const PortPointer& port,
                                               unsigned generation)
 {
     const QJsonDocument description = terminalDescription(result);
@@ -142,14 +142,13 @@ bool ZUVASerialServerListener::recordIdentity(const QJsonObject& result, const P
         Terminal* record = findConnection(port);
         // The link went down since the request: the next link-up asks again.
         if (!record || !record->linkUp || record->linkGeneration != generation || record->reported)
-            return false;
+            return;
         record->terminalIdentifier = result.value(QStringLiteral("terminalIdentifier")).toString();
         record->document = description;
         record->reported = true;
         connection = record->connection;
     }
     m_onTerminalConnect(description, connection);
-    return true;
 }
 
 void ZUVASerialServerListener::scheduleIdentificationRetry(const PortPointer& port, unsigned generation)

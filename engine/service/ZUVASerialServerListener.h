@@ -86,7 +86,7 @@ private:
     void identify(const PortPointer& port, const std::shared_ptr<TerminalConnection>& connection,
                   unsigned generation);
     void handleIdentification(const QJsonDocument& document, const PortPointer& port, unsigned generation);
-    bool recordIdentity(const QJsonObject& result, const PortPointer& port, unsigned generation);
+    void recordIdentity(const QJsonObject& result, const PortPointer& port, unsigned generation);
     void scheduleIdentificationRetry(const PortPointer& port, unsigned generation);
     void retryIdentification(const std::weak_ptr<vorsam::SerialPort>& weakPort, unsigned generation);
     void handleNotification(QJsonDocument document, const PortPointer& port);

@@ -72,7 +72,7 @@ void ZUVATerminalConnection::onDataReady()
 
 void ZUVATerminalConnection::onClose()
 {
-    m_dispatcher->reportTransactionError(
+    m_dispatcher->failTransactions(
         ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError));
 }
 

@@ -105,3 +105,14 @@ TEST_F(RetailEndToEnd, AnswerAfterTheSaleWasResetSendsNothing)
     EXPECT_TRUE(requestsOfType("RR").empty());
     EXPECT_EQ(record->results().size(), 1u);
 }
+
+TEST_F(RetailEndToEnd, TerminalMayEndTheSaleWithoutAskingForDelivery)
+{
+    terminal.on("Cd", [](const SimMessage& request) {
+        return SimTerminal::answer(SimSaleReplies::saleReplyTo(request, Terminal));
+    });
+    const auto sale = send(kSale);
+    EXPECT_EQ(sale->result().value("result").toObject().value("authorizedAmount"), 20.0);
+    EXPECT_TRUE(sale->questions().empty());
+    EXPECT_TRUE(requestsOfType("RR").empty());
+}

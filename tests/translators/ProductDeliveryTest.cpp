@@ -209,3 +209,21 @@ TEST(ProductDeliveryResponse, WithoutHandlerOrHostNothingBreaks)
     ASSERT_EQ(handler->bodies.size(), 1u);
     EXPECT_NE(handler->bodies.front().find("DF940D024400"), std::string::npos);
 }
+
+TEST(ProductDeliveryResponse, SaleReplyInsteadOfTheQuestionEndsTheSale)
+{
+    auto handler = std::make_shared<AnswerRecorder>();
+    oxa::JsonProductDeliveryResponse response(handler);
+    bool asked = false;
+    QJsonDocument out;
+    const Bytes reply = testsupport::SimMessage::buildBody(
+        "Rd", 3, {element("BF8116", {SimTlv::hex("DF26", "000000002000"), SimTlv::hex("DF27", "20240309090507")})});
+    response.handleResponse(bytesOf(reply), out, [&asked](QJsonDocument) {
+        asked = true;
+        return answerOf(true);
+    });
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(handler->documents.empty());
+    EXPECT_EQ(out.object(), (QJsonObject{{"result", QJsonObject{{"authorizedAmount", 20.0},
+                                                                {"date", "2024-03-09-09-05-07"}}}}));
+}

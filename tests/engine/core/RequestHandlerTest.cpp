@@ -25,6 +25,7 @@ public:
     void resetTransaction() override {}
     void failTransactions(const ect::ECTError&) override {}
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString) const override { return {}; }
+    QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString, int) const override { return {}; }
     void setOnStartTransactionCallback(std::function<void()>) override {}
     void setOnEndTransactionCallback(std::function<void()>) override {}
 

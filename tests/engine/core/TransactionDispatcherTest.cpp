@@ -188,6 +188,20 @@ TEST_F(DispatcherTest, QueueingModeSetsTheCurrentTransactionAsideAndRepliesFindT
     EXPECT_TRUE(waitUntil([&] { return link->dispatcher->getPendingTransaction("Rt").isNull(); }));
 }
 
+TEST_F(DispatcherTest, AmongTransactionsExpectingTheSameTypeTheReplysSequenceNumberDecides)
+{
+    send(1, with(oxa::Sequential, 5000ms, "Ro"));
+    send(2, with(oxa::ImmediateQueue, 5000ms, "Ro"));
+    ASSERT_EQ(link->sentSequence(1), 2);
+    link->receive(message("Ro", 2));
+    ASSERT_TRUE(results.waitFor(2));
+    EXPECT_EQ(results.count(1), 0u);
+    // A sequence number nobody sent falls back to the oldest set-aside one.
+    link->receive(message("Ro", 7));
+    ASSERT_TRUE(results.waitFor(1));
+    EXPECT_EQ(results.first(1).object()["result"].toObject()["sequence"].toInt(), 7);
+}
+
 TEST_F(DispatcherTest, SaleReplyIsMatchedToASuspendedTransactionAwaitingTheDeliveryQuestion)
 {
     send(1, with(oxa::Sequential, 5000ms, "CR"));

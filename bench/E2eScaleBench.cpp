@@ -1,0 +1,345 @@
+// Many terminals on one TCP/IP service, each running transactions back to
+// back for a fixed time: throughput, p99 latency, threads, resident memory per
+// terminal, and proof that every transaction got exactly one result.
+//   bench_e2e_scale [--terminals=500] [--seconds=10] [--senders=4] [--stop-under-load=1]
+// (the last stops the service at the end instead of letting the transactions finish)
+#include "BenchArguments.h"
+#include "BenchTransaction.h"
+#include "LatencySamples.h"
+#include "ProcessFigures.h"
+#include "TerminalFleet.h"
+
+#include "engine/service/oxazuva.h"
+#include "support/SimTerminal.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int64_t nanosecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
+}
+
+struct Host;
+
+// One transaction as the host tracks it; its address is the user data.
+struct Record {
+    Host* host = nullptr;
+    int terminal = 0;
+    Clock::time_point sentAt;
+    int returned = 0;
+    int64_t callTime = 0; // inside zuva_send_transaction
+    std::atomic<int> results{0};
+    std::atomic<int> frees{0};
+    std::atomic<bool> failed{false};
+    std::atomic<bool> misrouted{false};
+    std::atomic<int64_t> latency{0};
+};
+
+// Terminals whose previous transaction has ended, for one sender thread.
+struct ReadyQueue {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<int> terminals;
+    bool closed = false;
+
+    void push(int terminal)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        terminals.push_back(terminal);
+        changed.notify_one();
+    }
+    void close()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        closed = true;
+        changed.notify_all();
+    }
+    bool pop(int& terminal)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return closed || !terminals.empty(); });
+        if (closed)
+            return false;
+        terminal = terminals.front();
+        terminals.pop_front();
+        return true;
+    }
+};
+
+struct Host {
+    const char* request = nullptr;
+    std::vector<std::string> identifiers;
+    std::vector<std::deque<Record>> records; // per terminal; only its sender appends
+    std::vector<std::unique_ptr<ReadyQueue>> queues;
+    std::atomic<bool> running{true};
+    std::atomic<uint64_t> sent{0};
+    std::atomic<uint64_t> resultsInWindow{0};
+    std::atomic<uint64_t> resultsTotal{0};
+    std::atomic<int> connected{0};
+    std::atomic<int> disconnected{0};
+
+    ReadyQueue& queueOf(int terminal) { return *queues[static_cast<size_t>(terminal) % queues.size()]; }
+};
+
+void onResult(const char* json, void* userData)
+{
+    Record& record = *static_cast<Record*>(userData);
+    Host& host = *record.host;
+    if (record.results.fetch_add(1) == 0)
+        record.latency = nanosecondsSince(record.sentAt);
+    const std::string text = json ? json : "";
+    if (!BenchTransaction::succeeded(text))
+        record.failed = true;
+    else if (text.find(host.identifiers[static_cast<size_t>(record.terminal)]) == std::string::npos)
+        record.misrouted = true;
+    ++host.resultsTotal;
+    if (host.running) {
+        ++host.resultsInWindow;
+        host.queueOf(record.terminal).push(record.terminal);
+    }
+}
+
+void onFree(void* userData)
+{
+    ++static_cast<Record*>(userData)->frees;
+}
+
+void onConnected(const char*, void* userData)
+{
+    ++static_cast<Host*>(userData)->connected;
+}
+
+void onDisconnected(const char*, void* userData)
+{
+    ++static_cast<Host*>(userData)->disconnected;
+}
+
+void ignore(const char*, void*)
+{
+}
+
+void sendLoop(Host& host, ReadyQueue& queue)
+{
+    int terminal = 0;
+    while (queue.pop(terminal)) {
+        if (!host.running)
+            continue;
+        std::deque<Record>& records = host.records[static_cast<size_t>(terminal)];
+        records.emplace_back();
+        Record& record = records.back();
+        record.host = &host;
+        record.terminal = terminal;
+        record.sentAt = Clock::now();
+        ++host.sent;
+        zuva_reply_function reply = nullptr;
+        void* replyHandle = nullptr;
+        record.returned = zuva_send_transaction(host.identifiers[static_cast<size_t>(terminal)].c_str(), host.request,
+                                                onResult, &record, &reply, &replyHandle, onFree);
+        record.callTime = nanosecondsSince(record.sentAt);
+    }
+}
+
+struct Tally {
+    uint64_t transactions = 0;
+    uint64_t refused = 0;
+    uint64_t lost = 0;
+    uint64_t doubled = 0;
+    uint64_t errors = 0;
+    uint64_t misrouted = 0;
+    uint64_t notFreed = 0;
+    uint64_t freedTwice = 0;
+    LatencySamples latencies;
+    LatencySamples callTimes;
+};
+
+Tally tally(Host& host)
+{
+    Tally result;
+    for (auto& records : host.records) {
+        for (Record& record : records) {
+            ++result.transactions;
+            result.refused += record.returned != 0;
+            result.lost += record.results == 0;
+            result.doubled += record.results > 1;
+            result.errors += record.failed;
+            result.misrouted += record.misrouted;
+            result.notFreed += record.frees == 0;
+            result.freedTwice += record.frees > 1;
+            if (record.results > 0)
+                result.latencies.add(record.latency);
+            result.callTimes.add(record.callTime);
+        }
+    }
+    return result;
+}
+
+bool allEnded(Host& host)
+{
+    return host.resultsTotal.load() >= host.sent.load();
+}
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::seconds deadline)
+{
+    const auto end = Clock::now() + deadline;
+    while (!condition() && Clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return condition();
+}
+
+// The service listens with a short backlog: a burst of connections beyond it
+// has SYNs dropped and retried a second later. Connecting in batches keeps
+// that retry out of the figure.
+const int ConnectBatch = 25;
+
+bool connectPaced(TerminalFleet& fleet, uint16_t port, Host& host)
+{
+    const int terminals = static_cast<int>(host.identifiers.size());
+    for (int first = 0; first < terminals; first += ConnectBatch) {
+        const auto begin = host.identifiers.begin() + first;
+        const std::vector<std::string> batch(begin, begin + std::min(ConnectBatch, terminals - first));
+        const int reported = first + static_cast<int>(batch.size());
+        if (!fleet.connect(port, batch)
+            || !waitUntil([&] { return host.connected >= reported; }, std::chrono::seconds(30)))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const BenchArguments arguments(argc, argv);
+    if (!arguments.selects("E2eScale"))
+        return 0;
+    const int terminals = static_cast<int>(arguments.number("terminals", 500));
+    const int seconds = static_cast<int>(arguments.number("seconds", 10));
+    const int senders = static_cast<int>(arguments.number("senders", 4));
+    const bool stopUnderLoad = arguments.number("stop-under-load", 0) != 0;
+    const int64_t fileLimit = ProcessFigures::raiseOpenFileLimit(2 * terminals + 256);
+    if (fileLimit < 2 * terminals + 64) {
+        std::printf("E2eScale: open-file limit %lld is too low for %d terminals\n", static_cast<long long>(fileLimit),
+                    terminals);
+        return 1;
+    }
+
+    Host host;
+    for (int i = 0; i < terminals; ++i) {
+        char identifier[16];
+        std::snprintf(identifier, sizeof identifier, "T%07d", i);
+        host.identifiers.push_back(identifier);
+    }
+    host.records.resize(static_cast<size_t>(terminals));
+    const int threadsBefore = ProcessFigures::threadCount();
+    const uint16_t port = testsupport::SimTerminal::freeLoopbackPort();
+    void* service = zuva_start_tcpip_service(port, ignore, ignore, onConnected, onDisconnected, ignore, ignore, &host);
+    const int threadsServiceUp = ProcessFigures::threadCount();
+    TerminalFleet fleet(BenchTransaction::terminalReply);
+    const int64_t rssBefore = ProcessFigures::residentKilobytes();
+    const auto connectStart = Clock::now();
+    if (!connectPaced(fleet, port, host)) {
+        std::printf("E2eScale: only %d of %d terminals connected\n", host.connected.load(), terminals);
+        return 1;
+    }
+    const double connectSeconds = static_cast<double>(nanosecondsSince(connectStart)) / 1e9;
+    const int64_t rssConnected = ProcessFigures::residentKilobytes();
+    const int threadsConnected = ProcessFigures::threadCount();
+
+    const BenchTransaction transaction = BenchTransaction::choose(host.identifiers.front());
+    host.request = transaction.request();
+    std::printf("E2eScale: %d terminals on one TCP/IP service, transaction %s%s, back to back for %d s, "
+                "%d host sender threads; machine load %s\n",
+                terminals, transaction.name(),
+                transaction.kind() == BenchTransaction::Kind::Sale ? "" : " (the sale does not succeed yet)", seconds,
+                senders, ProcessFigures::machineLoad().c_str());
+
+    std::vector<std::thread> senderThreads;
+    for (int i = 0; i < senders; ++i)
+        host.queues.push_back(std::make_unique<ReadyQueue>());
+    for (int i = 0; i < senders; ++i)
+        senderThreads.emplace_back([&host, i] { sendLoop(host, *host.queues[static_cast<size_t>(i)]); });
+    const auto windowStart = Clock::now();
+    for (int i = 0; i < terminals; ++i)
+        host.queueOf(i).push(i);
+    int threadsPeak = 0;
+    while (Clock::now() - windowStart < std::chrono::seconds(seconds)) {
+        threadsPeak = std::max(threadsPeak, ProcessFigures::threadCount());
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    host.running = false;
+    const double windowSeconds = static_cast<double>(nanosecondsSince(windowStart)) / 1e9;
+    const uint64_t inWindow = host.resultsInWindow;
+    if (stopUnderLoad) {
+        // Every transaction in flight must still end with exactly one result.
+        std::printf("  stopping the service with %lld transactions in flight\n",
+                    static_cast<long long>(host.sent.load()) - static_cast<long long>(host.resultsTotal.load()));
+        zuva_stop_service(service);
+        service = nullptr;
+    }
+    for (auto& queue : host.queues)
+        queue->close();
+    for (auto& thread : senderThreads)
+        thread.join();
+    const bool drained = waitUntil([&] { return allEnded(host); }, std::chrono::seconds(30));
+    const bool freed = waitUntil(
+        [&] {
+            for (auto& records : host.records)
+                for (Record& record : records)
+                    if (record.frees == 0 && record.results > 0)
+                        return false;
+            return true;
+        },
+        std::chrono::seconds(5));
+    const int64_t rssAfterLoad = ProcessFigures::residentKilobytes();
+    // A moment for late doubles to show before counting.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Tally figures = tally(host);
+
+    const int benchThreads = 1 + 1 + senders; // main, terminal fleet, senders
+    std::printf("  connect + announce %d terminals, at most %d not yet reported at a time: %.2f s\n", terminals,
+                ConnectBatch, connectSeconds);
+    std::printf("  throughput: %.0f transactions/s (%llu results in %.2f s)\n",
+                static_cast<double>(inWindow) / windowSeconds, static_cast<unsigned long long>(inWindow),
+                windowSeconds);
+    std::printf("  latency send->result: %s\n", figures.latencies.summary().c_str());
+    std::printf("  time inside zuva_send_transaction: %s\n", figures.callTimes.summary().c_str());
+    std::printf("  threads: %d before the service, %d with the service, %d with %d terminals connected, peak %d "
+                "under load (of which %d are this benchmark's: main, terminal fleet, %d senders)\n",
+                threadsBefore, threadsServiceUp, threadsConnected, terminals, threadsPeak, benchThreads, senders);
+    std::printf("  resident memory: %lld kB before connecting, %lld kB connected -> %.1f kB per terminal; "
+                "%lld kB after the load\n",
+                static_cast<long long>(rssBefore), static_cast<long long>(rssConnected),
+                static_cast<double>(rssConnected - rssBefore) / terminals, static_cast<long long>(rssAfterLoad));
+    std::printf("  results: %llu transactions sent, %llu lost (no result%s), %llu doubled, %llu error results, "
+                "%llu for another terminal, %llu refused (-1)\n",
+                static_cast<unsigned long long>(figures.transactions), static_cast<unsigned long long>(figures.lost),
+                drained ? "" : " after 30 s", static_cast<unsigned long long>(figures.doubled),
+                static_cast<unsigned long long>(figures.errors), static_cast<unsigned long long>(figures.misrouted),
+                static_cast<unsigned long long>(figures.refused));
+    std::printf("  user data: %llu never released%s, %llu released twice; terminal side: %llu requests answered, "
+                "%llu other messages, %llu malformed, %llu connections closed by the library, %d disconnect callbacks\n",
+                static_cast<unsigned long long>(figures.notFreed), freed ? "" : " after 5 s",
+                static_cast<unsigned long long>(figures.freedTwice),
+                static_cast<unsigned long long>(fleet.requestsAnswered()),
+                static_cast<unsigned long long>(fleet.requestsIgnored()),
+                static_cast<unsigned long long>(fleet.malformedMessages()),
+                static_cast<unsigned long long>(fleet.connectionsClosedByLibrary()), host.disconnected.load());
+    if (service)
+        zuva_stop_service(service);
+    fleet.stop();
+    const bool sound = figures.lost == 0 && figures.doubled == 0 && figures.misrouted == 0;
+    std::printf("  %s\n", sound ? "every transaction got exactly one result" : "FAULT: results lost or doubled");
+    return sound ? 0 : 2;
+}

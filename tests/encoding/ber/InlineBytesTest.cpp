@@ -1,0 +1,171 @@
+#include "encoding/ber/InlineBytes.h"
+
+#include "encoding/ber/BerData.h"
+#include "encoding/ber/BerTag.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <utility>
+#include <vector>
+
+using Ber::BerData;
+using Ber::BerTag;
+
+namespace {
+
+using Bytes = Ber::InlineBytes<8>;
+
+// 0, 1, 2, ... count - 1
+std::vector<unsigned char> sequence(std::size_t count, unsigned char first = 0)
+{
+    std::vector<unsigned char> bytes(count);
+    std::iota(bytes.begin(), bytes.end(), first);
+    return bytes;
+}
+
+Bytes bytesOf(std::vector<unsigned char> const& bytes)
+{
+    return Bytes(bytes.data(), bytes.size());
+}
+
+std::vector<unsigned char> contents(Bytes const& bytes)
+{
+    return std::vector<unsigned char>(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+TEST(InlineBytes, StaysInlineUpToItsCapacityAndMovesToTheHeapBeyond)
+{
+    Bytes const empty;
+    EXPECT_EQ(0u, empty.size());
+    EXPECT_TRUE(empty.isInline());
+    EXPECT_EQ(Bytes(nullptr, 0), empty);
+
+    for (std::size_t count : {1u, 7u, 8u, 9u, 40u}) {
+        Bytes const bytes = bytesOf(sequence(count));
+        EXPECT_EQ(count <= 8, bytes.isInline()) << count;
+        EXPECT_EQ(sequence(count), contents(bytes)) << count;
+    }
+}
+
+TEST(InlineBytes, AppendKeepsTheBytesAcrossTheMoveToTheHeap)
+{
+    Bytes bytes = bytesOf(sequence(5));
+    std::vector<unsigned char> const more = sequence(3, 5);
+    bytes.append(more.data(), more.size());
+    EXPECT_TRUE(bytes.isInline());
+    std::vector<unsigned char> const rest = sequence(30, 8);
+    bytes.append(rest.data(), 1);
+    EXPECT_FALSE(bytes.isInline());
+    bytes.append(rest.data() + 1, rest.size() - 1);
+    bytes.append(nullptr, 0);
+    EXPECT_EQ(sequence(38), contents(bytes));
+}
+
+TEST(InlineBytes, AppendAndAssignMayTakeTheirOwnBytes)
+{
+    for (std::size_t count : {3u, 6u, 12u}) {
+        Bytes doubled = bytesOf(sequence(count));
+        doubled.append(doubled.data(), doubled.size());
+        std::vector<unsigned char> expected = sequence(count);
+        expected.insert(expected.end(), expected.begin(), expected.end());
+        EXPECT_EQ(expected, contents(doubled)) << count;
+
+        Bytes tail = bytesOf(sequence(2 * count));
+        tail.assign(tail.data() + count, count);
+        EXPECT_EQ(sequence(count, static_cast<unsigned char>(count)), contents(tail)) << count;
+    }
+}
+
+TEST(InlineBytes, ExtendGivesRoomAfterTheBytes)
+{
+    Bytes bytes = bytesOf(sequence(6));
+    unsigned char* room = bytes.extend(2);
+    room[0] = 6;
+    room[1] = 7;
+    EXPECT_TRUE(bytes.isInline());
+    room = bytes.extend(20);
+    for (unsigned char i = 0; i < 20; ++i)
+        room[i] = static_cast<unsigned char>(8 + i);
+    EXPECT_FALSE(bytes.isInline());
+    EXPECT_EQ(sequence(28), contents(bytes));
+}
+
+TEST(InlineBytes, CopiesAreIndependentAndShortCopiesOfHeapBytesAreInline)
+{
+    for (std::size_t count : {4u, 8u, 9u, 33u}) {
+        Bytes original = bytesOf(sequence(count));
+        Bytes copy(original);
+        Bytes assigned = bytesOf(sequence(20, 100));
+        assigned = original;
+        original.append(original.data(), 1);
+        EXPECT_EQ(sequence(count), contents(copy)) << count;
+        EXPECT_EQ(sequence(count), contents(assigned)) << count;
+        EXPECT_FALSE(original == copy);
+    }
+
+    Bytes heap = bytesOf(sequence(30));
+    heap.assign(heap.data(), 3);
+    Bytes const shortCopy(heap);
+    EXPECT_TRUE(shortCopy.isInline());
+    EXPECT_EQ(sequence(3), contents(shortCopy));
+
+    Bytes self = bytesOf(sequence(12));
+    Bytes const& alias = self;
+    self = alias;
+    EXPECT_EQ(sequence(12), contents(self));
+}
+
+TEST(InlineBytes, MovesLeaveTheSourceEmptyAndReusable)
+{
+    for (std::size_t count : {5u, 8u, 9u, 50u}) {
+        Bytes source = bytesOf(sequence(count));
+        unsigned char const* const heapBuffer = source.isInline() ? nullptr : source.data();
+        Bytes moved(std::move(source));
+        EXPECT_EQ(sequence(count), contents(moved)) << count;
+        if (heapBuffer != nullptr) {
+            EXPECT_EQ(heapBuffer, moved.data()) << "a heap buffer is handed over, not copied";
+        }
+        EXPECT_EQ(0u, source.size());
+        EXPECT_TRUE(source.isInline());
+
+        Bytes target = bytesOf(sequence(20, 50));
+        target = std::move(moved);
+        EXPECT_EQ(sequence(count), contents(target)) << count;
+        EXPECT_EQ(0u, moved.size());
+
+        std::vector<unsigned char> const again = sequence(10, 7);
+        source.append(again.data(), again.size());
+        EXPECT_EQ(again, contents(source));
+    }
+}
+
+// The storage is inside the element types: their values must behave the
+// same on both sides of the inline capacity.
+TEST(InlineBytes, BerDataAndBerTagKeepTheirBytesOnBothSidesOfTheInlineSize)
+{
+    for (std::size_t count : {31u, 32u, 33u, 300u}) {
+        std::vector<unsigned char> const bytes = sequence(count);
+        BerData data(bytes);
+        BerData const copy = data;
+        BerData const moved = std::move(data);
+        EXPECT_EQ(BerData(bytes), copy) << count;
+        EXPECT_EQ(copy, moved) << count;
+        BerData grown = copy;
+        grown.appendData(copy);
+        EXPECT_EQ(2 * count, grown.length());
+        EXPECT_EQ(copy, grown.subdataWithRange(static_cast<int>(count), static_cast<unsigned int>(count)));
+    }
+
+    for (std::size_t count : {11u, 16u, 17u, 40u}) {
+        BerData const bytes(sequence(count, 0x3F));
+        BerTag tag;
+        tag.setData(bytes);
+        BerTag const copy = tag;
+        EXPECT_EQ(bytes, copy.data()) << count;
+        EXPECT_TRUE(copy.isConstructed());
+        EXPECT_EQ(tag, copy);
+    }
+}

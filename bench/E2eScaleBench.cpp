@@ -12,11 +12,14 @@
 #include "engine/service/oxazuva.h"
 #include "support/SimTerminal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -217,71 +220,69 @@ bool connectPaced(TerminalFleet& fleet, uint16_t port, Host& host)
     return true;
 }
 
-} // namespace
+struct Options {
+    int terminals;
+    int seconds;
+    int senders;
+    bool stopUnderLoad;
+};
 
-int main(int argc, char** argv)
+// What the run measured apart from the per-transaction tally.
+struct Figures {
+    int threadsBefore = 0;
+    int threadsServiceUp = 0;
+    int threadsConnected = 0;
+    int threadsPeak = 0;
+    int64_t rssBefore = 0;
+    int64_t rssConnected = 0;
+    int64_t rssAfterLoad = 0;
+    double connectSeconds = 0;
+    double windowSeconds = 0;
+    uint64_t resultsInWindow = 0;
+    bool drained = false;
+    bool released = false;
+};
+
+std::vector<std::string> terminalIdentifiers(int count)
 {
-    const BenchArguments arguments(argc, argv);
-    if (!arguments.selects("E2eScale"))
-        return 0;
-    const int terminals = static_cast<int>(arguments.number("terminals", 500));
-    const int seconds = static_cast<int>(arguments.number("seconds", 10));
-    const int senders = static_cast<int>(arguments.number("senders", 4));
-    const bool stopUnderLoad = arguments.number("stop-under-load", 0) != 0;
-    const int64_t fileLimit = ProcessFigures::raiseOpenFileLimit(2 * terminals + 256);
-    if (fileLimit < 2 * terminals + 64) {
-        std::printf("E2eScale: open-file limit %lld is too low for %d terminals\n", static_cast<long long>(fileLimit),
-                    terminals);
-        return 1;
-    }
-
-    Host host;
-    for (int i = 0; i < terminals; ++i) {
+    std::vector<std::string> identifiers;
+    for (int i = 0; i < count; ++i) {
         char identifier[16];
         std::snprintf(identifier, sizeof identifier, "T%07d", i);
-        host.identifiers.push_back(identifier);
+        identifiers.push_back(identifier);
     }
-    host.records.resize(static_cast<size_t>(terminals));
-    const int threadsBefore = ProcessFigures::threadCount();
-    const uint16_t port = testsupport::SimTerminal::freeLoopbackPort();
-    void* service = zuva_start_tcpip_service(port, ignore, ignore, onConnected, onDisconnected, ignore, ignore, &host);
-    const int threadsServiceUp = ProcessFigures::threadCount();
-    TerminalFleet fleet(BenchTransaction::terminalReply);
-    const int64_t rssBefore = ProcessFigures::residentKilobytes();
-    const auto connectStart = Clock::now();
-    if (!connectPaced(fleet, port, host)) {
-        std::printf("E2eScale: only %d of %d terminals connected\n", host.connected.load(), terminals);
-        return 1;
-    }
-    const double connectSeconds = static_cast<double>(nanosecondsSince(connectStart)) / 1e9;
-    const int64_t rssConnected = ProcessFigures::residentKilobytes();
-    const int threadsConnected = ProcessFigures::threadCount();
+    return identifiers;
+}
 
-    const BenchTransaction transaction = BenchTransaction::choose(host.identifiers.front());
-    host.request = transaction.request();
-    std::printf("E2eScale: %d terminals on one TCP/IP service, transaction %s%s, back to back for %d s, "
-                "%d host sender threads; machine load %s\n",
-                terminals, transaction.name(),
-                transaction.kind() == BenchTransaction::Kind::Sale ? "" : " (the sale does not succeed yet)", seconds,
-                senders, ProcessFigures::machineLoad().c_str());
+bool everyEndedTransactionReleased(Host& host)
+{
+    for (auto& records : host.records)
+        for (Record& record : records)
+            if (record.frees == 0 && record.results > 0)
+                return false;
+    return true;
+}
 
-    std::vector<std::thread> senderThreads;
-    for (int i = 0; i < senders; ++i)
+// Runs transactions back to back on every terminal for the window, then lets
+// those in flight end (or stops the service under them).
+void runLoad(Host& host, const Options& options, void*& service, Figures& figures)
+{
+    for (int i = 0; i < options.senders; ++i)
         host.queues.push_back(std::make_unique<ReadyQueue>());
-    for (int i = 0; i < senders; ++i)
+    std::vector<std::thread> senderThreads;
+    for (int i = 0; i < options.senders; ++i)
         senderThreads.emplace_back([&host, i] { sendLoop(host, *host.queues[static_cast<size_t>(i)]); });
     const auto windowStart = Clock::now();
-    for (int i = 0; i < terminals; ++i)
+    for (int i = 0; i < options.terminals; ++i)
         host.queueOf(i).push(i);
-    int threadsPeak = 0;
-    while (Clock::now() - windowStart < std::chrono::seconds(seconds)) {
-        threadsPeak = std::max(threadsPeak, ProcessFigures::threadCount());
+    while (Clock::now() - windowStart < std::chrono::seconds(options.seconds)) {
+        figures.threadsPeak = std::max(figures.threadsPeak, ProcessFigures::threadCount());
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     host.running = false;
-    const double windowSeconds = static_cast<double>(nanosecondsSince(windowStart)) / 1e9;
-    const uint64_t inWindow = host.resultsInWindow;
-    if (stopUnderLoad) {
+    figures.windowSeconds = static_cast<double>(nanosecondsSince(windowStart)) / 1e9;
+    figures.resultsInWindow = host.resultsInWindow;
+    if (options.stopUnderLoad) {
         // Every transaction in flight must still end with exactly one result.
         std::printf("  stopping the service with %lld transactions in flight\n",
                     static_cast<long long>(host.sent.load()) - static_cast<long long>(host.resultsTotal.load()));
@@ -292,54 +293,100 @@ int main(int argc, char** argv)
         queue->close();
     for (auto& thread : senderThreads)
         thread.join();
-    const bool drained = waitUntil([&] { return allEnded(host); }, std::chrono::seconds(30));
-    const bool freed = waitUntil(
-        [&] {
-            for (auto& records : host.records)
-                for (Record& record : records)
-                    if (record.frees == 0 && record.results > 0)
-                        return false;
-            return true;
-        },
-        std::chrono::seconds(5));
-    const int64_t rssAfterLoad = ProcessFigures::residentKilobytes();
-    // A moment for late doubles to show before counting.
+    figures.drained = waitUntil([&] { return allEnded(host); }, std::chrono::seconds(30));
+    figures.released = waitUntil([&] { return everyEndedTransactionReleased(host); }, std::chrono::seconds(5));
+    figures.rssAfterLoad = ProcessFigures::residentKilobytes();
+    // A moment for late second results to show before counting.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    Tally figures = tally(host);
+}
 
-    const int benchThreads = 1 + 1 + senders; // main, terminal fleet, senders
-    std::printf("  connect + announce %d terminals, at most %d not yet reported at a time: %.2f s\n", terminals,
-                ConnectBatch, connectSeconds);
+unsigned long long count(uint64_t value)
+{
+    return static_cast<unsigned long long>(value);
+}
+
+void printFigures(const Options& options, const Figures& figures, Tally& tally, const Host& host,
+                  const TerminalFleet& fleet)
+{
+    std::printf("  connect + announce %d terminals, at most %d not yet reported at a time: %.2f s\n",
+                options.terminals, ConnectBatch, figures.connectSeconds);
     std::printf("  throughput: %.0f transactions/s (%llu results in %.2f s)\n",
-                static_cast<double>(inWindow) / windowSeconds, static_cast<unsigned long long>(inWindow),
-                windowSeconds);
-    std::printf("  latency send->result: %s\n", figures.latencies.summary().c_str());
-    std::printf("  time inside zuva_send_transaction: %s\n", figures.callTimes.summary().c_str());
+                static_cast<double>(figures.resultsInWindow) / figures.windowSeconds, count(figures.resultsInWindow),
+                figures.windowSeconds);
+    std::printf("  latency send->result: %s\n", tally.latencies.summary().c_str());
+    std::printf("  time inside zuva_send_transaction: %s\n", tally.callTimes.summary().c_str());
     std::printf("  threads: %d before the service, %d with the service, %d with %d terminals connected, peak %d "
                 "under load (of which %d are this benchmark's: main, terminal fleet, %d senders)\n",
-                threadsBefore, threadsServiceUp, threadsConnected, terminals, threadsPeak, benchThreads, senders);
+                figures.threadsBefore, figures.threadsServiceUp, figures.threadsConnected, options.terminals,
+                figures.threadsPeak, 2 + options.senders, options.senders);
     std::printf("  resident memory: %lld kB before connecting, %lld kB connected -> %.1f kB per terminal; "
                 "%lld kB after the load\n",
-                static_cast<long long>(rssBefore), static_cast<long long>(rssConnected),
-                static_cast<double>(rssConnected - rssBefore) / terminals, static_cast<long long>(rssAfterLoad));
+                static_cast<long long>(figures.rssBefore), static_cast<long long>(figures.rssConnected),
+                static_cast<double>(figures.rssConnected - figures.rssBefore) / options.terminals,
+                static_cast<long long>(figures.rssAfterLoad));
     std::printf("  results: %llu transactions sent, %llu lost (no result%s), %llu doubled, %llu error results, "
                 "%llu for another terminal, %llu refused (-1)\n",
-                static_cast<unsigned long long>(figures.transactions), static_cast<unsigned long long>(figures.lost),
-                drained ? "" : " after 30 s", static_cast<unsigned long long>(figures.doubled),
-                static_cast<unsigned long long>(figures.errors), static_cast<unsigned long long>(figures.misrouted),
-                static_cast<unsigned long long>(figures.refused));
+                count(tally.transactions), count(tally.lost), figures.drained ? "" : " after 30 s",
+                count(tally.doubled), count(tally.errors), count(tally.misrouted), count(tally.refused));
     std::printf("  user data: %llu never released%s, %llu released twice; terminal side: %llu requests answered, "
-                "%llu other messages, %llu malformed, %llu connections closed by the library, %d disconnect callbacks\n",
-                static_cast<unsigned long long>(figures.notFreed), freed ? "" : " after 5 s",
-                static_cast<unsigned long long>(figures.freedTwice),
-                static_cast<unsigned long long>(fleet.requestsAnswered()),
-                static_cast<unsigned long long>(fleet.requestsIgnored()),
-                static_cast<unsigned long long>(fleet.malformedMessages()),
-                static_cast<unsigned long long>(fleet.connectionsClosedByLibrary()), host.disconnected.load());
+                "%llu other messages, %llu malformed, %llu connections closed by the library, %d disconnect "
+                "callbacks\n",
+                count(tally.notFreed), figures.released ? "" : " after 5 s", count(tally.freedTwice),
+                count(fleet.requestsAnswered()), count(fleet.requestsIgnored()), count(fleet.malformedMessages()),
+                count(fleet.connectionsClosedByLibrary()), host.disconnected.load());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const BenchArguments arguments(argc, argv);
+    if (!arguments.selects("E2eScale"))
+        return 0;
+    const Options options{static_cast<int>(arguments.number("terminals", 500)),
+                          static_cast<int>(arguments.number("seconds", 10)),
+                          static_cast<int>(arguments.number("senders", 4)),
+                          arguments.number("stop-under-load", 0) != 0};
+    const int64_t fileLimit = ProcessFigures::raiseOpenFileLimit(2 * options.terminals + 256);
+    if (fileLimit < 2 * options.terminals + 64) {
+        std::printf("E2eScale: open-file limit %lld is too low for %d terminals\n", static_cast<long long>(fileLimit),
+                    options.terminals);
+        return 1;
+    }
+
+    Host host;
+    host.identifiers = terminalIdentifiers(options.terminals);
+    host.records.resize(static_cast<size_t>(options.terminals));
+    Figures figures;
+    figures.threadsBefore = ProcessFigures::threadCount();
+    const uint16_t port = testsupport::SimTerminal::freeLoopbackPort();
+    void* service = zuva_start_tcpip_service(port, ignore, ignore, onConnected, onDisconnected, ignore, ignore, &host);
+    figures.threadsServiceUp = ProcessFigures::threadCount();
+    TerminalFleet fleet(BenchTransaction::terminalReply);
+    figures.rssBefore = ProcessFigures::residentKilobytes();
+    const auto connectStart = Clock::now();
+    if (!connectPaced(fleet, port, host)) {
+        std::printf("E2eScale: only %d of %d terminals connected\n", host.connected.load(), options.terminals);
+        return 1;
+    }
+    figures.connectSeconds = static_cast<double>(nanosecondsSince(connectStart)) / 1e9;
+    figures.rssConnected = ProcessFigures::residentKilobytes();
+    figures.threadsConnected = ProcessFigures::threadCount();
+
+    const BenchTransaction transaction = BenchTransaction::choose(host.identifiers.front());
+    host.request = transaction.request();
+    std::printf("E2eScale: %d terminals on one TCP/IP service, transaction %s%s, back to back for %d s, "
+                "%d host sender threads; machine load %s\n",
+                options.terminals, transaction.name(),
+                transaction.kind() == BenchTransaction::Kind::Sale ? "" : " (the sale does not succeed yet)",
+                options.seconds, options.senders, ProcessFigures::machineLoad().c_str());
+    runLoad(host, options, service, figures);
+    Tally results = tally(host);
+    printFigures(options, figures, results, host, fleet);
     if (service)
         zuva_stop_service(service);
     fleet.stop();
-    const bool sound = figures.lost == 0 && figures.doubled == 0 && figures.misrouted == 0;
+    const bool sound = results.lost == 0 && results.doubled == 0 && results.misrouted == 0;
     std::printf("  %s\n", sound ? "every transaction got exactly one result" : "FAULT: results lost or doubled");
     return sound ? 0 : 2;
 }

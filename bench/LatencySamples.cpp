@@ -3,12 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-void LatencySamples::append(const LatencySamples& other)
-{
-    m_nanoseconds.insert(m_nanoseconds.end(), other.m_nanoseconds.begin(), other.m_nanoseconds.end());
-    m_sorted = false;
-}
-
 int64_t LatencySamples::quantile(double fraction)
 {
     if (m_nanoseconds.empty())

@@ -8,8 +8,11 @@
 class LatencySamples {
 public:
     void reserve(size_t count) { m_nanoseconds.reserve(count); }
-    void add(int64_t nanoseconds) { m_nanoseconds.push_back(nanoseconds); }
-    void append(const LatencySamples& other);
+    void add(int64_t nanoseconds)
+    {
+        m_nanoseconds.push_back(nanoseconds);
+        m_sorted = false;
+    }
     size_t size() const { return m_nanoseconds.size(); }
 
     // The value below which the given fraction of the samples lies (0.5: median).

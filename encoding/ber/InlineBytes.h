@@ -21,7 +21,7 @@ class InlineBytes {
 
 public:
     InlineBytes() noexcept {}
-    InlineBytes(unsigned char const* bytes, std::size_t count) { append(bytes, count); }
+    InlineBytes(unsigned char const* bytes, std::size_t count) { assign(bytes, count); }
     InlineBytes(InlineBytes const& other) : InlineBytes(other.data(), other.count) {}
     InlineBytes(InlineBytes&& other) noexcept { takeOver(other); }
     ~InlineBytes() { release(); }
@@ -53,12 +53,12 @@ public:
         return count == other.count && (count == 0 || std::memcmp(data(), other.data(), count) == 0);
     }
 
+    // Takes a heap buffer of exactly length bytes when they don't fit.
     // bytes may point into this string itself.
     void assign(unsigned char const* bytes, std::size_t length)
     {
         if (length > room) {
-            InlineBytes fresh(bytes, length);
-            *this = static_cast<InlineBytes&&>(fresh);
+            moveToHeap(checkedSum(0, length), 0, bytes, length);
             return;
         }
         copyBytes(writable(), bytes, length);
@@ -71,9 +71,9 @@ public:
     {
         if (length == 0)
             return;
-        std::size_t const total = checkedTotal(length);
+        std::size_t const total = checkedSum(count, length);
         if (total > room) {
-            moveToHeap(grownCapacity(total), bytes, length);
+            moveToHeap(grownCapacity(total), count, bytes, length);
             return;
         }
         copyBytes(writable() + count, bytes, length);
@@ -84,9 +84,9 @@ public:
     // returns where the new bytes start; the caller writes all of them.
     unsigned char* extend(std::size_t length)
     {
-        std::size_t const total = checkedTotal(length);
+        std::size_t const total = checkedSum(count, length);
         if (total > room)
-            moveToHeap(grownCapacity(total), nullptr, 0);
+            moveToHeap(grownCapacity(total), count, nullptr, 0);
         unsigned char* const start = writable() + count;
         count = static_cast<uint32_t>(total);
         return start;
@@ -95,11 +95,11 @@ public:
 private:
     unsigned char* writable() noexcept { return isInline() ? storage.local : storage.heap; }
 
-    std::size_t checkedTotal(std::size_t extra) const
+    static std::size_t checkedSum(std::size_t size, std::size_t extra)
     {
-        if (extra > std::numeric_limits<uint32_t>::max() - count)
+        if (extra > std::numeric_limits<uint32_t>::max() - size)
             throw std::length_error("InlineBytes: more than 4 GiB");
-        return count + extra;
+        return size + extra;
     }
 
     std::size_t grownCapacity(std::size_t total) const noexcept
@@ -110,16 +110,16 @@ private:
         return total > doubled ? total : doubled;
     }
 
-    // Copies the bytes, then extra ones, into a heap buffer of newRoom
-    // bytes; the old storage is released only after the copy.
-    void moveToHeap(std::size_t newRoom, unsigned char const* extra, std::size_t extraLength)
+    // Copies the first kept bytes, then extra ones, into a heap buffer of
+    // newRoom bytes; the old storage is released only after the copy.
+    void moveToHeap(std::size_t newRoom, std::size_t kept, unsigned char const* extra, std::size_t extraLength)
     {
         unsigned char* buffer = new unsigned char[newRoom];
-        if (count > 0)
-            std::memcpy(buffer, data(), count);
+        if (kept > 0)
+            std::memcpy(buffer, data(), kept);
         if (extraLength > 0)
-            std::memcpy(buffer + count, extra, extraLength);
-        uint32_t const newCount = static_cast<uint32_t>(count + extraLength);
+            std::memcpy(buffer + kept, extra, extraLength);
+        uint32_t const newCount = static_cast<uint32_t>(kept + extraLength);
         release();
         storage.heap = buffer;
         room = static_cast<uint32_t>(newRoom);

@@ -2,10 +2,12 @@
 
 #include "encoding/ber/BerData.h"
 #include "encoding/ber/BerTag.h"
+#include "encoding/ber/BerTlv.h"
 
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -141,6 +143,10 @@ TEST(InlineBytes, MovesLeaveTheSourceEmptyAndReusable)
         EXPECT_EQ(again, contents(source));
     }
 }
+
+// Child lists relocate their elements by moving them only when no move
+// can throw; else every relocation copies whole subtrees.
+static_assert(std::is_nothrow_move_constructible<Ber::BerTlv>::value, "elements move without throwing");
 
 // The storage is inside the element types: their values must behave the
 // same on both sides of the inline capacity.

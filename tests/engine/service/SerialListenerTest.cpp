@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -86,7 +87,8 @@ protected:
             {"serviceSettings", QJsonObject{{"serialHeartBeatInterval", heartBeatMs}}}});
         kiss::LinkTimings timings;
         timings.connectDelay = scaled(20ms);
-        timings.ackTimeout = scaled(250ms);
+        // A frame's resends must be over well before the 5 s of an information request.
+        timings.ackTimeout = std::min<std::chrono::milliseconds>(scaled(250ms), 1000ms);
         listener = std::make_shared<oxa::ZUVASerialServerListener>(
             environment, reports.recorder("connected"), reports.recorder("disconnected"),
             reports.recorder("notification"), timings, 50ms);

@@ -2,7 +2,11 @@
 // back for a fixed time: throughput, p99 latency, threads, resident memory per
 // terminal, and proof that every transaction got exactly one result.
 //   bench_e2e_scale [--terminals=500] [--seconds=10] [--senders=4] [--stop-under-load=1]
-// (the last stops the service at the end instead of letting the transactions finish)
+//                 [--terminals-answer=0] [--hang-up=1]
+// --stop-under-load=1 stops the service at the end instead of letting the
+// transactions finish, --hang-up=1 has every terminal close its connection
+// instead; --terminals-answer=0 leaves every request unanswered (with either
+// of the former: each transaction must still get exactly one result).
 #include "BenchArguments.h"
 #include "BenchTransaction.h"
 #include "LatencySamples.h"
@@ -225,6 +229,8 @@ struct Options {
     int seconds;
     int senders;
     bool stopUnderLoad;
+    bool terminalsAnswer;
+    bool hangUp;
 };
 
 // What the run measured apart from the per-transaction tally.
@@ -265,7 +271,7 @@ bool everyEndedTransactionReleased(Host& host)
 
 // Runs transactions back to back on every terminal for the window, then lets
 // those in flight end (or stops the service under them).
-void runLoad(Host& host, const Options& options, void*& service, Figures& figures)
+void runLoad(Host& host, const Options& options, void*& service, TerminalFleet& fleet, Figures& figures)
 {
     for (int i = 0; i < options.senders; ++i)
         host.queues.push_back(std::make_unique<ReadyQueue>());
@@ -284,10 +290,18 @@ void runLoad(Host& host, const Options& options, void*& service, Figures& figure
     figures.resultsInWindow = host.resultsInWindow;
     if (options.stopUnderLoad) {
         // Every transaction in flight must still end with exactly one result.
-        std::printf("  stopping the service with %lld transactions in flight\n",
-                    static_cast<long long>(host.sent.load()) - static_cast<long long>(host.resultsTotal.load()));
+        const long long inFlight =
+            static_cast<long long>(host.sent.load()) - static_cast<long long>(host.resultsTotal.load());
+        const auto stopStart = Clock::now();
         zuva_stop_service(service);
         service = nullptr;
+        std::printf("  service stopped with %lld transactions in flight; zuva_stop_service took %.1f ms\n", inFlight,
+                    static_cast<double>(nanosecondsSince(stopStart)) / 1e6);
+    }
+    if (options.hangUp) {
+        std::printf("  every terminal hangs up with %lld transactions in flight\n",
+                    static_cast<long long>(host.sent.load()) - static_cast<long long>(host.resultsTotal.load()));
+        fleet.hangUp();
     }
     for (auto& queue : host.queues)
         queue->close();
@@ -346,7 +360,9 @@ int main(int argc, char** argv)
     const Options options{static_cast<int>(arguments.number("terminals", 500)),
                           static_cast<int>(arguments.number("seconds", 10)),
                           static_cast<int>(arguments.number("senders", 4)),
-                          arguments.number("stop-under-load", 0) != 0};
+                          arguments.number("stop-under-load", 0) != 0,
+                          arguments.number("terminals-answer", 1) != 0,
+                          arguments.number("hang-up", 0) != 0};
     const int64_t fileLimit = ProcessFigures::raiseOpenFileLimit(2 * options.terminals + 256);
     if (fileLimit < 2 * options.terminals + 64) {
         std::printf("E2eScale: open-file limit %lld is too low for %d terminals\n", static_cast<long long>(fileLimit),
@@ -362,7 +378,9 @@ int main(int argc, char** argv)
     const uint16_t port = testsupport::SimTerminal::freeLoopbackPort();
     void* service = zuva_start_tcpip_service(port, ignore, ignore, onConnected, onDisconnected, ignore, ignore, &host);
     figures.threadsServiceUp = ProcessFigures::threadCount();
-    TerminalFleet fleet(BenchTransaction::terminalReply);
+    TerminalFleet fleet([&options](const testsupport::SimMessage& request, const std::string& identifier) {
+        return options.terminalsAnswer ? BenchTransaction::terminalReply(request, identifier) : testsupport::Bytes();
+    });
     figures.rssBefore = ProcessFigures::residentKilobytes();
     const auto connectStart = Clock::now();
     if (!connectPaced(fleet, port, host)) {
@@ -373,14 +391,16 @@ int main(int argc, char** argv)
     figures.rssConnected = ProcessFigures::residentKilobytes();
     figures.threadsConnected = ProcessFigures::threadCount();
 
-    const BenchTransaction transaction = BenchTransaction::choose(host.identifiers.front());
+    const BenchTransaction transaction = options.terminalsAnswer
+                                             ? BenchTransaction::choose(host.identifiers.front())
+                                             : BenchTransaction(BenchTransaction::Kind::Sale);
     host.request = transaction.request();
     std::printf("E2eScale: %d terminals on one TCP/IP service, transaction %s%s, back to back for %d s, "
                 "%d host sender threads; machine load %s\n",
                 options.terminals, transaction.name(),
                 transaction.kind() == BenchTransaction::Kind::Sale ? "" : " (the sale does not succeed yet)",
                 options.seconds, options.senders, ProcessFigures::machineLoad().c_str());
-    runLoad(host, options, service, figures);
+    runLoad(host, options, service, fleet, figures);
     Tally results = tally(host);
     printFigures(options, figures, results, host, fleet);
     if (service)

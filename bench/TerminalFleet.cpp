@@ -60,10 +60,15 @@ TerminalFleet::TerminalFleet(Responder responder)
 
 TerminalFleet::~TerminalFleet()
 {
+    hangUp();
+    ::close(m_epoll);
+}
+
+void TerminalFleet::hangUp()
+{
     stop();
     for (const auto& terminal : m_terminals)
         closeTerminal(*terminal);
-    ::close(m_epoll);
 }
 
 bool TerminalFleet::connect(uint16_t port, const std::vector<std::string>& identifiers)

@@ -29,6 +29,8 @@ public:
     // connection advice. False when a connection fails.
     bool connect(uint16_t port, const std::vector<std::string>& identifiers);
     void stop();
+    // Stops the loop and closes every terminal's connection.
+    void hangUp();
 
     uint64_t requestsAnswered() const { return m_answered; }
     uint64_t requestsIgnored() const { return m_ignored; }

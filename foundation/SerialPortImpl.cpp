@@ -2,7 +2,6 @@
 
 #include "foundation/RunnableProxy.h"
 #include "foundation/Thread.h"
-#include "foundation/ThreadCaller.h"
 
 #include <QDebug>
 #include <QSerialPortInfo>
@@ -92,7 +91,9 @@ void SerialPortImpl::checkLineSettings(Parity parity, StopBits stopBits)
 
 SerialPortImpl::SerialPortImpl()
     : d_(std::make_shared<Impl>())
-    , caller_(std::make_shared<ThreadCaller>())
+    , stream_([d = d_.get()]() -> QIODevice* {
+        return d->device && d->device->isOpen() ? d->device.get() : nullptr;
+    })
 {
 }
 
@@ -105,7 +106,7 @@ void SerialPortImpl::startTask()
 {
     if (!d_->device)
         d_->device = std::make_shared<QSerialPort>(this);
-    caller_->open();
+    stream_.open();
     QObject::connect(d_->device.get(), &QSerialPort::readyRead, this, &SerialPortImpl::dataPending);
     QObject::connect(d_->device.get(), &QSerialPort::errorOccurred, this, &SerialPortImpl::deviceError);
     if (openDevice()) {
@@ -128,7 +129,7 @@ bool SerialPortImpl::openDevice()
 void SerialPortImpl::onFinished()
 {
     d_->open = false;
-    caller_->close();
+    stream_.close();
     d_->device->close();
     QObject::disconnect(d_->device.get(), &QSerialPort::readyRead, this, &SerialPortImpl::dataPending);
     QObject::disconnect(d_->device.get(), &QSerialPort::errorOccurred, this, &SerialPortImpl::deviceError);
@@ -150,13 +151,8 @@ bool SerialPortImpl::open(QString port, BaudRate baudRate, Parity parity, StopBi
         d_->stopBits = stopBits;
     }
     const QString name = QString("SerialPort(%1)Thread").arg(port);
-    try {
-        thread_ = makeThread(name, Thread::RunOnce, std::make_unique<RunnableProxy>(this));
-    } catch (const std::exception& e) {
-        qDebug() << "Cannot start" << name << e.what();
-        return false;
-    }
-    return true;
+    thread_ = startThreadOnce(name, std::make_unique<RunnableProxy>(this));
+    return thread_ != nullptr;
 }
 
 bool SerialPortImpl::close()
@@ -210,23 +206,12 @@ std::shared_ptr<OutputStream> SerialPortImpl::getOutputStream() const
 
 int SerialPortImpl::read(QByteArray& data)
 {
-    const QByteArray received = caller_->call<QByteArray>(
-        [this] { return d_->device && d_->device->isOpen() ? d_->device->readAll() : QByteArray(); }, QByteArray());
-    data.append(received);
-    return received.size();
+    return stream_.read(data);
 }
 
 bool SerialPortImpl::write(const unsigned char* data, int size)
 {
-    if (size < 0 || (!data && size > 0))
-        return false;
-    // The caller waits until the port's thread is done with its bytes.
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), size);
-    return caller_->call<bool>(
-        [this, bytes] {
-            return d_->device && d_->device->isOpen() && d_->device->write(bytes.constData(), bytes.size()) >= 0;
-        },
-        false);
+    return stream_.write(data, size);
 }
 
 bool SerialPortImpl::lineHungUp() const

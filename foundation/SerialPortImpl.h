@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/DeviceStream.h"
 #include "foundation/InputStream.h"
 #include "foundation/OutputStream.h"
 #include "foundation/Runnable.h"
@@ -15,7 +16,6 @@
 namespace vorsam {
 
 class Thread;
-class ThreadCaller;
 
 // A serial port on a thread of its own. Its opened, closed and data-pending
 // signals are emitted on that thread.
@@ -68,7 +68,7 @@ private:
     bool lineHungUp() const;
 
     std::shared_ptr<Impl> d_;
-    std::shared_ptr<ThreadCaller> caller_;
+    DeviceStream stream_;
     std::mutex threadMutex_;
     std::unique_ptr<Thread> thread_;
 };

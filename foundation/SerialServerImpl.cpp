@@ -86,13 +86,8 @@ bool SerialServerImpl::open(QString port, BaudRate baudRate, Parity parity, Stop
     parity_ = parity;
     stopBits_ = stopBits;
     const QString name = QString("SerialServer(%1)Thread").arg(port);
-    try {
-        thread_ = makeThread(name, Thread::RunOnce, std::make_unique<RunnableProxy>(this));
-    } catch (const std::exception& e) {
-        qDebug() << "Cannot start" << name << e.what();
-        return false;
-    }
-    return true;
+    thread_ = startThreadOnce(name, std::make_unique<RunnableProxy>(this));
+    return thread_ != nullptr;
 }
 
 bool SerialServerImpl::close()

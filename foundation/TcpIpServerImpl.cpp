@@ -239,12 +239,9 @@ bool TcpIpServerImpl::listen(QString address, unsigned short port)
     std::promise<bool> bound;
     std::future<bool> listening = bound.get_future();
     const QString name = QString("TcpServer(%1:%2)Thread").arg(address).arg(port);
-    try {
-        thread_ = makeThread(name, Thread::RunOnce, std::make_unique<TcpIpServerRunnable>(impl_, std::move(bound)));
-    } catch (const std::exception& e) {
-        qDebug() << "Cannot start" << name << e.what();
+    thread_ = startThreadOnce(name, std::make_unique<TcpIpServerRunnable>(impl_, std::move(bound)));
+    if (!thread_)
         return false;
-    }
     if (isBound(listening))
         return true;
     thread_.reset();

@@ -3,7 +3,6 @@
 #include "foundation/KeepAlive.h"
 #include "foundation/RunnableProxy.h"
 #include "foundation/Thread.h"
-#include "foundation/ThreadCaller.h"
 
 #include <QDebug>
 #include <QHostAddress>
@@ -61,7 +60,7 @@ std::shared_ptr<TcpIpSocket> makeTcpIpSocket()
 
 TcpIpSocketImpl::TcpIpSocketImpl()
     : d_(std::make_shared<Impl>())
-    , caller_(std::make_shared<ThreadCaller>())
+    , stream_([d = d_.get()]() -> QIODevice* { return d->socket.get(); })
 {
 }
 
@@ -83,7 +82,7 @@ void TcpIpSocketImpl::startTask()
 {
     if (!d_->socket)
         d_->socket = std::make_shared<QTcpSocket>(this);
-    caller_->open();
+    stream_.open();
     connectSocketSignals();
     QTcpSocket& socket = *d_->socket;
     if (socket.state() == QAbstractSocket::ConnectedState) {
@@ -107,7 +106,7 @@ void TcpIpSocketImpl::startTask()
 void TcpIpSocketImpl::onFinished()
 {
     closeSocket();
-    caller_->close();
+    stream_.close();
     QTcpSocket* socket = d_->socket.get();
     QObject::disconnect(socket, &QTcpSocket::readyRead, this, &TcpIpSocketImpl::dataPending);
     QObject::disconnect(socket, &QTcpSocket::connected, this, &TcpIpSocketImpl::connected);
@@ -160,13 +159,8 @@ bool TcpIpSocketImpl::start()
 bool TcpIpSocketImpl::startThread()
 {
     const QString name = QString("TcpIpSocket(%1:%2)Thread").arg(getAddress()).arg(getPort());
-    try {
-        thread_ = makeThread(name, Thread::RunOnce, std::make_unique<RunnableProxy>(this));
-    } catch (const std::exception& e) {
-        qDebug() << "Cannot start" << name << e.what();
-        return false;
-    }
-    return true;
+    thread_ = startThreadOnce(name, std::make_unique<RunnableProxy>(this));
+    return thread_ != nullptr;
 }
 
 bool TcpIpSocketImpl::disconnect()
@@ -230,19 +224,12 @@ std::shared_ptr<OutputStream> TcpIpSocketImpl::getOutputStream() const
 
 int TcpIpSocketImpl::read(QByteArray& data)
 {
-    const QByteArray received = caller_->call<QByteArray>(
-        [this] { return d_->socket ? d_->socket->readAll() : QByteArray(); }, QByteArray());
-    data.append(received);
-    return received.size();
+    return stream_.read(data);
 }
 
 bool TcpIpSocketImpl::write(const unsigned char* data, int size)
 {
-    if (size < 0 || (!data && size > 0))
-        return false;
-    const QByteArray bytes(reinterpret_cast<const char*>(data), size);
-    return caller_->call<bool>(
-        [this, bytes] { return d_->socket && d_->socket->write(bytes.constData(), bytes.size()) >= 0; }, false);
+    return stream_.write(data, size);
 }
 
 void TcpIpSocketImpl::applyKeepAlive()

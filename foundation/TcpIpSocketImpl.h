@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/DeviceStream.h"
 #include "foundation/InputStream.h"
 #include "foundation/OutputStream.h"
 #include "foundation/Runnable.h"
@@ -16,7 +17,6 @@ class QTcpSocket;
 namespace vorsam {
 
 class Thread;
-class ThreadCaller;
 
 // A TCP socket on a thread of its own; connecting, or wrapping an accepted
 // connection. Its connected, disconnected and data-pending signals are
@@ -76,7 +76,7 @@ private:
     void closeSocket();
 
     std::shared_ptr<Impl> d_;
-    std::shared_ptr<ThreadCaller> caller_;
+    DeviceStream stream_;
     std::mutex threadMutex_;
     std::shared_ptr<Thread> thread_;
 };

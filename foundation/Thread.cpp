@@ -244,6 +244,16 @@ std::unique_ptr<Thread> makeThread(QString name, std::chrono::milliseconds inter
     return std::make_unique<Thread>(std::move(name), interval, std::move(task));
 }
 
+std::unique_ptr<Thread> startThreadOnce(QString name, std::unique_ptr<Runnable> runnable)
+{
+    try {
+        return makeThread(name, Thread::RunOnce, std::move(runnable));
+    } catch (const std::exception& e) {
+        qDebug() << "Cannot start" << name << e.what();
+        return nullptr;
+    }
+}
+
 } // namespace vorsam
 
 #include "Thread.moc"

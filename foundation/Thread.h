@@ -54,5 +54,7 @@ std::unique_ptr<Thread> makeThread(QString name, std::chrono::milliseconds inter
                                    std::unique_ptr<Runnable> runnable);
 std::unique_ptr<Thread> makeThread(QString name, std::chrono::milliseconds interval,
                                    std::function<void(Runnable&)> task);
+// A thread that runs the task object once; null, and logged, when it cannot start.
+std::unique_ptr<Thread> startThreadOnce(QString name, std::unique_ptr<Runnable> runnable);
 
 } // namespace vorsam

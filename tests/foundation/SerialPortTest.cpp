@@ -1,13 +1,13 @@
 #include "foundation/SerialPort.h"
 
-#include "PseudoTerminal.h"
+#include "tests/support/PseudoTerminal.h"
 #include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-using foundationtest::PseudoTerminal;
+using testsupport::PseudoTerminal;
 using testsupport::waitUntil;
 
 namespace {

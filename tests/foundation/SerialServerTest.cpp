@@ -1,6 +1,6 @@
 #include "foundation/SerialServer.h"
 
-#include "PseudoTerminal.h"
+#include "tests/support/PseudoTerminal.h"
 #include "tests/support/Wait.h"
 
 #include <QThread>
@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-using foundationtest::PseudoTerminal;
+using testsupport::PseudoTerminal;
 using testsupport::waitUntil;
 
 namespace {

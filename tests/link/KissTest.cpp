@@ -14,7 +14,7 @@ using KissLink = LinkFixture;
 namespace {
 
 // An output stream that can hold the link thread inside a write.
-class GateOutputStream : public testsupport::LinkTestOutputStream {
+class GateOutputStream : public testsupport::MemoryOutputStream {
 public:
     bool write(const unsigned char* data, int size) override
     {
@@ -24,7 +24,7 @@ public:
         changed_.wait(lock, [this] { return !closed_; });
         blocked_ = false;
         lock.unlock();
-        return LinkTestOutputStream::write(data, size);
+        return MemoryOutputStream::write(data, size);
     }
 
     void close()
@@ -79,10 +79,10 @@ TEST_F(KissLink, HeartbeatEnabledWhileAFrameAwaitsItsAckStartsOnceIdle)
     connectLink(testsupport::scaled(milliseconds(300)));
     link->disableHeartBeat();
     ASSERT_TRUE(write("A1"));
-    const QByteArray message = output->at(output->count() - 1);
+    const QByteArray message = output->at(output->writeCount() - 1);
     ASSERT_EQ(kiss::buildKissDataMessage(QByteArray::fromHex("A1"), static_cast<unsigned char>(message.at(1))), message);
     link->enableHeartBeat();
-    input->push(ack(static_cast<unsigned char>(message.at(1))));
+    input->feed(ack(static_cast<unsigned char>(message.at(1))));
     const unsigned char next = static_cast<unsigned char>(message.at(1) + 1);
     ASSERT_TRUE(waitFor([&] { return wrote(frame("", next)); }));
 }
@@ -98,8 +98,8 @@ TEST_F(KissLink, StoppingNotifiesDisconnectedOnceAndOnlyWhenConnected)
     EXPECT_EQ(disconnected, 0);
 
     connected = 0;
-    input = std::make_shared<testsupport::LinkTestInputStream>();
-    output = std::make_shared<testsupport::LinkTestOutputStream>();
+    input = std::make_shared<testsupport::MemoryInputStream>();
+    output = std::make_shared<testsupport::MemoryOutputStream>();
     connectLink();
     link->stop();
     EXPECT_FALSE(link->isConnected());

@@ -4,7 +4,7 @@
 #include "link/KissUtil.h"
 
 #include "support/LinkPeer.h"
-#include "support/LinkTestStreams.h"
+#include "support/MemoryStreams.h"
 #include "support/Wait.h"
 
 #include <QCoreApplication>
@@ -75,7 +75,7 @@ protected:
         makeLink(heartbeat);
         link->start();
         ASSERT_TRUE(waitFor([&] { return output->countOf(frame("", 1)) > 0; }));
-        input->push(ack(1));
+        input->feed(ack(1));
         ASSERT_TRUE(waitFor([&] { return connected == 1; }));
     }
 
@@ -105,15 +105,15 @@ protected:
     void attachPeer()
     {
         peer = std::make_unique<testsupport::LinkPeer>([input = input](const testsupport::Bytes& bytes) {
-            input->push(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
+            input->feed(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
         });
         output->setForward([peer = peer.get()](const QByteArray& bytes) {
             peer->receive(testsupport::Bytes(bytes.begin(), bytes.end()));
         });
     }
 
-    std::shared_ptr<testsupport::LinkTestInputStream> input = std::make_shared<testsupport::LinkTestInputStream>();
-    std::shared_ptr<testsupport::LinkTestOutputStream> output = std::make_shared<testsupport::LinkTestOutputStream>();
+    std::shared_ptr<testsupport::MemoryInputStream> input = std::make_shared<testsupport::MemoryInputStream>();
+    std::shared_ptr<testsupport::MemoryOutputStream> output = std::make_shared<testsupport::MemoryOutputStream>();
     std::unique_ptr<testsupport::LinkPeer> peer;
     std::unique_ptr<kiss::Kiss> link;
     QByteArray received;

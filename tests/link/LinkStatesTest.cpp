@@ -11,7 +11,7 @@ using LinkStates = LinkFixture;
 namespace {
 
 // A serial port as far as the link looks at it: its streams and line rate.
-class SerialLineDouble : public vorsam::SerialPort, public testsupport::LinkTestOutputStream {
+class SerialLineDouble : public vorsam::SerialPort, public testsupport::MemoryOutputStream {
 public:
     explicit SerialLineDouble(vorsam::BaudRate rate)
         : rate_(rate)
@@ -40,12 +40,12 @@ TEST_F(LinkStates, ConnectsOnTheAcknowledgedProbeOnly)
     EXPECT_TRUE(link->isStarted());
     // Unanswered probes are resent with their number; a foreign ACK changes nothing.
     ASSERT_TRUE(waitFor([&] { return output->countOf(frame("", 1)) >= 2; }));
-    input->push(ack(7));
+    input->feed(ack(7));
     EXPECT_TRUE(waitFor([&] { return output->countOf(frame("", 1)) >= 3; }));
     EXPECT_FALSE(link->isConnected());
     EXPECT_EQ(connected, 0);
 
-    input->push(ack(1));
+    input->feed(ack(1));
     ASSERT_TRUE(waitFor([&] { return connected == 1; }));
     EXPECT_TRUE(link->isConnected());
     EXPECT_EQ(sendFailed, 0); // probes are not reported
@@ -72,21 +72,21 @@ TEST_F(LinkStates, WritesWhileBusyAreSentInOrderOnceIdle)
     EXPECT_TRUE(write("C3"));
     EXPECT_FALSE(wrote(frame("B2", 3)));
 
-    input->push(ack(2));
+    input->feed(ack(2));
     ASSERT_TRUE(waitFor([&] { return wrote(frame("B2", 3)); }));
     EXPECT_FALSE(wrote(frame("C3", 4)));
-    input->push(ack(3));
+    input->feed(ack(3));
     ASSERT_TRUE(waitFor([&] { return wrote(frame("C3", 4)); }));
-    input->push(ack(4));
+    input->feed(ack(4));
     ASSERT_TRUE(waitFor([&] { return sendSucceeded == 3; }));
     EXPECT_EQ(sendFailed, 0);
 
     // A message written while a frame is being received waits as well.
     const QByteArray incoming = frame("5051", 9);
-    input->push(incoming.left(3));
+    input->feed(incoming.left(3));
     link->getInputStream()->read(received);
     EXPECT_TRUE(write("D4"));
-    input->push(incoming.mid(3));
+    input->feed(incoming.mid(3));
     ASSERT_TRUE(waitFor([&] { return wrote(frame("D4", 5)); }));
     EXPECT_EQ(received, QByteArray::fromHex("5051"));
 }
@@ -94,13 +94,13 @@ TEST_F(LinkStates, WritesWhileBusyAreSentInOrderOnceIdle)
 TEST_F(LinkStates, RepeatedFrameIsAcknowledgedAgainButDeliveredOnce)
 {
     connectLink();
-    input->push(frame("1122", 5));
+    input->feed(frame("1122", 5));
     ASSERT_TRUE(waitFor([&] { return output->countOf(ack(5)) == 1; }));
-    input->push(frame("1122", 5)); // our ACK was lost
+    input->feed(frame("1122", 5)); // our ACK was lost
     ASSERT_TRUE(waitFor([&] { return output->countOf(ack(5)) == 2; }));
     EXPECT_EQ(received, QByteArray::fromHex("1122"));
 
-    input->push(frame("1122", 6));
+    input->feed(frame("1122", 6));
     ASSERT_TRUE(waitFor([&] { return output->countOf(ack(6)) == 1; }));
     EXPECT_EQ(received, QByteArray::fromHex("11221122"));
 }
@@ -110,10 +110,10 @@ TEST_F(LinkStates, FrameArrivingWhileAwaitingAnAckIsAcknowledgedAtOnce)
     connectLink();
     ASSERT_TRUE(write("A1"));
     // Unacknowledged, the terminal would repeat it until our frame is done.
-    input->push(frame("7172", 4));
+    input->feed(frame("7172", 4));
     ASSERT_TRUE(waitFor([&] { return wrote(ack(4)); }));
     EXPECT_EQ(received, QByteArray::fromHex("7172"));
-    input->push(ack(2));
+    input->feed(ack(2));
     ASSERT_TRUE(waitFor([&] { return sendSucceeded == 1; }));
 }
 
@@ -123,7 +123,7 @@ TEST_F(LinkStates, OneReadHandlesEveryCompleteElement)
     ASSERT_TRUE(write("A1"));
     ASSERT_TRUE(waitFor([&] { return wrote(frame("A1", 2)); }));
 
-    input->push(ack(2) + frame("3031", 7) + frame("", 8) + frame("3233", 9));
+    input->feed(ack(2) + frame("3031", 7) + frame("", 8) + frame("3233", 9));
     QByteArray payloads;
     EXPECT_EQ(link->getInputStream()->read(payloads), 4);
     EXPECT_EQ(payloads, QByteArray::fromHex("30313233"));
@@ -137,7 +137,7 @@ TEST_F(LinkStates, OneReadHandlesEveryCompleteElement)
     EXPECT_TRUE(wrote(frame("B2", 3)));
 
     // A read that only handles acknowledgements or finds nothing returns 0.
-    input->push(ack(3));
+    input->feed(ack(3));
     QByteArray none;
     EXPECT_EQ(link->getInputStream()->read(none), 0);
     EXPECT_EQ(link->getInputStream()->read(none), 0);
@@ -147,17 +147,17 @@ TEST_F(LinkStates, OneReadHandlesEveryCompleteElement)
 TEST_F(LinkStates, NoiseInFrontOfFramesAndAcksIsSkipped)
 {
     connectLink();
-    input->push(QByteArray::fromHex("FF7E41") + frame("4142", 3));
+    input->feed(QByteArray::fromHex("FF7E41") + frame("4142", 3));
     ASSERT_TRUE(waitFor([&] { return wrote(ack(3)); }));
     EXPECT_EQ(received, QByteArray::fromHex("4142"));
     EXPECT_EQ(output->countOf(nak()), 0u);
 
     ASSERT_TRUE(write("A1"));
-    input->push(QByteArray::fromHex("00FF") + ack(2));
+    input->feed(QByteArray::fromHex("00FF") + ack(2));
     ASSERT_TRUE(waitFor([&] { return sendSucceeded == 1; }));
 
     // Nothing but noise is answered with one NAK.
-    input->push(QByteArray::fromHex("414243"));
+    input->feed(QByteArray::fromHex("414243"));
     ASSERT_TRUE(waitFor([&] { return output->countOf(nak()) == 1; }));
 }
 
@@ -166,14 +166,14 @@ TEST_F(LinkStates, DamagedFrameIsRefusedAndFramesBehindItKept)
     connectLink();
     QByteArray damaged = frame("5555", 4);
     damaged[2] = 0x56;
-    input->push(damaged + frame("6666", 5));
+    input->feed(damaged + frame("6666", 5));
     ASSERT_TRUE(waitFor([&] { return wrote(ack(5)); }));
     EXPECT_EQ(output->countOf(nak()), 1u);
     EXPECT_EQ(received, QByteArray::fromHex("6666"));
 
     // A frame cut short runs into the next one, which survives.
     const QByteArray cut = frame("7777", 6).left(4);
-    input->push(cut + frame("8888", 7));
+    input->feed(cut + frame("8888", 7));
     ASSERT_TRUE(waitFor([&] { return wrote(ack(7)); }));
     EXPECT_EQ(received, QByteArray::fromHex("66668888"));
 }
@@ -182,17 +182,17 @@ TEST_F(LinkStates, PartialFrameIsCompletedOrDroppedWhenItGoesStale)
 {
     connectLink();
     const QByteArray incoming = frame("414243", 3);
-    input->push(incoming.left(4));
+    input->feed(incoming.left(4));
     QByteArray none;
     EXPECT_EQ(link->getInputStream()->read(none), 0);
-    input->push(incoming.mid(4));
+    input->feed(incoming.mid(4));
     ASSERT_TRUE(waitFor([&] { return wrote(ack(3)); }));
     EXPECT_EQ(received, QByteArray::fromHex("414243"));
 
     // The rest never comes: NAK, and later bytes are judged on their own.
-    input->push(frame("5152", 4).left(5));
+    input->feed(frame("5152", 4).left(5));
     ASSERT_TRUE(waitFor([&] { return output->countOf(nak()) == 1; }));
-    input->push(frame("5354", 5));
+    input->feed(frame("5354", 5));
     ASSERT_TRUE(waitFor([&] { return wrote(ack(5)); }));
     EXPECT_EQ(received, QByteArray::fromHex("4142435354"));
 }
@@ -202,9 +202,9 @@ TEST_F(LinkStates, StaleFragmentDoesNotHideTheAcknowledgement)
     connectLink();
     ASSERT_TRUE(write("A1"));
     // A fragment arrives while the frame awaits its ACK and is never completed.
-    input->push(QByteArray::fromHex("020941"));
+    input->feed(QByteArray::fromHex("020941"));
     ASSERT_TRUE(waitFor([&] { return output->countOf(frame("A1", 2)) >= 2; }));
-    input->push(ack(2));
+    input->feed(ack(2));
     ASSERT_TRUE(waitFor([&] { return sendSucceeded == 1; }));
     EXPECT_EQ(sendFailed, 0);
 }
@@ -215,7 +215,7 @@ TEST_F(LinkStates, UnansweredFrameWithoutHeartbeatFailsButStaysConnected)
     ASSERT_TRUE(write("A1"));
     for (int nakCount = 1; nakCount <= 4; ++nakCount) {
         ASSERT_TRUE(waitFor([&] { return output->countOf(frame("A1", 2)) == size_t(nakCount); }));
-        input->push(nak());
+        input->feed(nak());
     }
     ASSERT_TRUE(waitFor([&] { return sendFailed == 1; }));
     EXPECT_EQ(output->countOf(frame("A1", 2)), 4u);
@@ -239,7 +239,7 @@ TEST_F(LinkStates, LostHeartbeatDisconnectsAndRefusesWritesUntilReconnected)
 
     // Probing resumes with a new number until the terminal answers.
     ASSERT_TRUE(waitFor([&] { return wrote(frame("", 3)); }));
-    input->push(ack(3));
+    input->feed(ack(3));
     ASSERT_TRUE(waitFor([&] { return connected == 2; }));
 }
 
@@ -247,11 +247,11 @@ TEST_F(LinkStates, FourNaksSentReportOneReceiveFailure)
 {
     connectLink();
     for (int i = 1; i <= 4; ++i) {
-        input->push(QByteArray::fromHex("41"));
+        input->feed(QByteArray::fromHex("41"));
         ASSERT_TRUE(waitFor([&] { return output->countOf(nak()) == size_t(i); }));
     }
     ASSERT_TRUE(waitFor([&] { return receiveFailed == 1; }));
-    input->push(QByteArray::fromHex("41"));
+    input->feed(QByteArray::fromHex("41"));
     ASSERT_TRUE(waitFor([&] { return output->countOf(nak()) == 5u; }));
     EXPECT_EQ(receiveFailed, 1);
 }
@@ -264,7 +264,7 @@ TEST_F(LinkStates, WaitAcknowledgementPostponesTheResend)
     const auto sent = std::chrono::steady_clock::now();
     // Half way through the time-out the terminal asks us to wait.
     ASSERT_TRUE(waitFor([&] { return std::chrono::steady_clock::now() - sent >= timeout / 2; }));
-    input->push(QByteArray(1, char(kiss::WACK)));
+    input->feed(QByteArray(1, char(kiss::WACK)));
     link->getInputStream()->read(received);
     ASSERT_TRUE(waitFor([&] { return output->countOf(frame("A1", 2)) == 2; }));
     EXPECT_GE(std::chrono::steady_clock::now() - sent, timeout + timeout / 2);
@@ -277,9 +277,9 @@ TEST_F(LinkStates, SequenceNumbersRunTo254ThenZero)
     for (int sequence = 2; sequence <= 256; ++sequence) {
         const unsigned char expected = static_cast<unsigned char>(sequence == 255 ? 0 : sequence == 256 ? 1 : sequence);
         ASSERT_TRUE(write(""));
-        ASSERT_TRUE(waitFor([&] { return output->at(output->count() - 1) == frame("", expected); }))
+        ASSERT_TRUE(waitFor([&] { return output->at(output->writeCount() - 1) == frame("", expected); }))
             << "sequence " << sequence;
-        input->push(ack(expected));
+        input->feed(ack(expected));
     }
     EXPECT_TRUE(waitFor([&] { return sendSucceeded == 255; }));
 }
@@ -296,7 +296,7 @@ TEST_F(LinkStates, AckTimeoutAllowsForTheFrameOnTheLine)
     makeLink(boost::none, fastTimings());
     link->start();
     ASSERT_TRUE(waitFor([&] { return wrote(frame("", 1)); }));
-    input->push(ack(1));
+    input->feed(ack(1));
     ASSERT_TRUE(waitFor([&] { return connected == 1; }));
     const QByteArray ticket(20, 'T'); // 25 bytes on the line: 250 ms at 1200 baud
     ASSERT_TRUE(write(ticket.toHex().constData()));

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -40,18 +41,32 @@ private:
     QByteArray m_pending;
 };
 
-// The sending end: records every write (one entry per call) and can refuse
-// writes like a stream whose device is gone. Thread-safe.
+// The sending end: records every write (one entry per call), can hand each
+// on (e.g. to a peer playing the other side) and can refuse writes like a
+// stream whose device is gone. Thread-safe.
 class MemoryOutputStream : public vorsam::OutputStream {
 public:
     bool write(const unsigned char* data, int size) override
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_refusing)
-            return false;
-        m_writes.emplace_back(reinterpret_cast<const char*>(data), size);
-        m_changed.notify_all();
+        const QByteArray bytes(reinterpret_cast<const char*>(data), size);
+        std::function<void(const QByteArray&)> forward;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_refusing)
+                return false;
+            m_writes.push_back(bytes);
+            forward = m_forward;
+            m_changed.notify_all();
+        }
+        if (forward)
+            forward(bytes);
         return true;
+    }
+
+    void setForward(std::function<void(const QByteArray&)> forward)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_forward = std::move(forward);
     }
 
     void setRefusing(bool refusing)
@@ -70,6 +85,19 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_writes.size();
+    }
+
+    QByteArray at(size_t index) const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return index < m_writes.size() ? m_writes[index] : QByteArray();
+    }
+
+    // Number of writes equal to bytes.
+    size_t countOf(const QByteArray& bytes) const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return static_cast<size_t>(std::count(m_writes.begin(), m_writes.end(), bytes));
     }
 
     // Waits (scaled deadline) until at least count writes were made.
@@ -93,6 +121,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<QByteArray> m_writes;
+    std::function<void(const QByteArray&)> m_forward;
     bool m_refusing = false;
 };
 

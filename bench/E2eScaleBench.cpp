@@ -334,10 +334,10 @@ void printFigures(const Options& options, const Figures& figures, Tally& tally, 
                 figures.threadsBefore, figures.threadsServiceUp, figures.threadsConnected, options.terminals,
                 figures.threadsPeak, 2 + options.senders, options.senders);
     std::printf("  resident memory: %lld kB before connecting, %lld kB connected -> %.1f kB per terminal; "
-                "%lld kB after the load\n",
+                "%lld kB after the load (with this benchmark's record of every transaction, %zu bytes each)\n",
                 static_cast<long long>(figures.rssBefore), static_cast<long long>(figures.rssConnected),
                 static_cast<double>(figures.rssConnected - figures.rssBefore) / options.terminals,
-                static_cast<long long>(figures.rssAfterLoad));
+                static_cast<long long>(figures.rssAfterLoad), sizeof(Record));
     std::printf("  results: %llu transactions sent, %llu lost (no result%s), %llu doubled, %llu error results, "
                 "%llu for another terminal, %llu refused (-1)\n",
                 count(tally.transactions), count(tally.lost), figures.drained ? "" : " after 30 s",

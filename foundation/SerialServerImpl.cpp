@@ -5,10 +5,6 @@
 #include "foundation/Thread.h"
 #include "foundation/ThreadCaller.h"
 
-#include <QDebug>
-
-#include <algorithm>
-
 namespace vorsam {
 
 std::unique_ptr<SerialServer> makeSerialServer()
@@ -67,13 +63,7 @@ void SerialServerImpl::notify(PortEvent event, bool onlyWhileOpen)
     const std::shared_ptr<SerialPortImpl> port = currentPort();
     if (!port || (onlyWhileOpen && !port->isOpen()))
         return;
-    for (const auto& listener : listeners()) {
-        try {
-            ((*listener).*event)(port);
-        } catch (const std::exception& e) {
-            qDebug() << "Serial server listener failed:" << e.what();
-        }
-    }
+    listeners_.notify(event, port, "Serial server listener failed:");
 }
 
 bool SerialServerImpl::open(QString port, BaudRate baudRate, Parity parity, StopBits stopBits)
@@ -106,31 +96,18 @@ bool SerialServerImpl::isOpen()
 
 void SerialServerImpl::registerListener(std::shared_ptr<SerialServerListener> listener)
 {
-    if (!listener)
-        return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    listeners_.push_back(std::move(listener));
-    listeners_.unique();
+    listeners_.add(std::move(listener));
 }
 
 void SerialServerImpl::unregisterListener(std::shared_ptr<SerialServerListener> listener)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto found = std::find(listeners_.begin(), listeners_.end(), listener);
-    if (found != listeners_.end())
-        listeners_.erase(found);
+    listeners_.remove(listener);
 }
 
 std::shared_ptr<SerialPortImpl> SerialServerImpl::currentPort()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return port_;
-}
-
-SerialServerImpl::Listeners SerialServerImpl::listeners()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return listeners_;
 }
 
 } // namespace vorsam

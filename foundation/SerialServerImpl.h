@@ -1,9 +1,9 @@
 #pragma once
 
+#include "foundation/ListenerList.h"
 #include "foundation/Runnable.h"
 #include "foundation/SerialServer.h"
 
-#include <list>
 #include <memory>
 #include <mutex>
 
@@ -30,19 +30,16 @@ public:
     void unregisterListener(std::shared_ptr<SerialServerListener> listener) override;
 
 private:
-    using Listeners = std::list<std::shared_ptr<SerialServerListener>>;
     using PortEvent = void (SerialServerListener::*)(std::weak_ptr<SerialPort>);
 
     void relay(void (SerialPortImpl::*signal)(), PortEvent event, bool onlyWhileOpen);
     void notify(PortEvent event, bool onlyWhileOpen);
     std::shared_ptr<SerialPortImpl> currentPort();
-    Listeners listeners();
 
-    // The port and the listener list are reached from the caller's thread
-    // and from the server's thread.
+    // The port is reached from the caller's thread and from the server's thread.
     std::mutex mutex_;
     std::shared_ptr<SerialPortImpl> port_;
-    Listeners listeners_;
+    ListenerList<SerialServerListener> listeners_;
     std::shared_ptr<ThreadCaller> caller_;
     std::unique_ptr<Thread> thread_;
     QString portName_;

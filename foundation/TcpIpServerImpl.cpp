@@ -1,5 +1,6 @@
 #include "foundation/TcpIpServerImpl.h"
 
+#include "foundation/ListenerList.h"
 #include "foundation/Runnable.h"
 #include "foundation/TcpIpSocketImpl.h"
 #include "foundation/Thread.h"
@@ -19,37 +20,15 @@
 namespace vorsam {
 
 // State shared by the caller's side and the server thread. The listener and
-// connection lists are reached from both, so they are kept under a lock and
-// listeners are called on copies, outside it.
+// connection lists are reached from both, so they are kept under locks.
 class TcpIpServerImpl::Impl {
 public:
-    using Listeners = std::list<std::shared_ptr<TcpIpServerListener>>;
     using Connections = std::list<std::shared_ptr<TcpIpSocket>>;
 
     QHostAddress address;
     unsigned short port = 0;
     std::shared_ptr<QTcpServer> server;
-
-    Listeners listeners()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return listeners_;
-    }
-
-    void addListener(std::shared_ptr<TcpIpServerListener> listener)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        listeners_.push_back(std::move(listener));
-        listeners_.unique();
-    }
-
-    void removeListener(const std::shared_ptr<TcpIpServerListener>& listener)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        const auto found = std::find(listeners_.begin(), listeners_.end(), listener);
-        if (found != listeners_.end())
-            listeners_.erase(found);
-    }
+    ListenerList<TcpIpServerListener> listeners;
 
     void addConnection(std::shared_ptr<TcpIpSocket> socket)
     {
@@ -92,7 +71,6 @@ private:
     }
 
     std::mutex mutex_;
-    Listeners listeners_;
     Connections connections_;
 };
 
@@ -184,13 +162,7 @@ private:
 
     void notify(const std::shared_ptr<TcpIpSocket>& socket, SocketEvent event)
     {
-        for (const auto& listener : impl_->listeners()) {
-            try {
-                ((*listener).*event)(socket);
-            } catch (const std::exception& e) {
-                qDebug() << "TCP server listener failed:" << e.what();
-            }
-        }
+        impl_->listeners.notify(event, socket, "TCP server listener failed:");
     }
 
     std::shared_ptr<TcpIpServerImpl::Impl> impl_;
@@ -264,13 +236,12 @@ bool TcpIpServerImpl::stopListening()
 
 void TcpIpServerImpl::registerListener(std::shared_ptr<TcpIpServerListener> listener)
 {
-    if (listener)
-        impl_->addListener(std::move(listener));
+    impl_->listeners.add(std::move(listener));
 }
 
 void TcpIpServerImpl::unregisterListener(std::shared_ptr<TcpIpServerListener> listener)
 {
-    impl_->removeListener(listener);
+    impl_->listeners.remove(listener);
 }
 
 } // namespace vorsam

@@ -2,8 +2,6 @@
 
 #include "encoding/ber/BerTlvParser.h"
 
-#include <stdexcept>
-
 namespace oxa {
 
 namespace {
@@ -23,11 +21,10 @@ QJsonObject JsonZUVABackupModeStatusResponse::readResult(const QByteArray& body)
 {
     const auto privateData = find(parseBody(body), CardData, PrivateData);
     // The private data's value is a list of elements of its own.
-    const auto state =
-        privateData ? Ber::BerTlvParser().parseTlvs(privateData->value).find(BackupModeState) : boost::none;
-    if (!state)
-        throw std::invalid_argument("the backup mode status reply carries no backup mode state");
-    return QJsonObject{{QStringLiteral("enabled"), state->textValue() == "1"}};
+    const Ber::BerTlv state =
+        require(privateData ? Ber::BerTlvParser().parseTlvs(privateData->value).find(BackupModeState) : boost::none,
+                "the backup mode status reply carries no backup mode state");
+    return QJsonObject{{QStringLiteral("enabled"), state.textValue() == "1"}};
 }
 
 } // namespace oxa

@@ -11,8 +11,6 @@ using Fields = RetailReplyFields;
 
 const Ber::BerTag CardToken(0xDF, 0x91, 0x5C);
 const Ber::BerTag CardTypeTag(0xDF, 0x94, 0x06);
-const Ber::BerTag BrandIdentifier(0xDF, 0x5F);
-const Ber::BerTag BrandName(0xDF, 0x7E);
 const Ber::BerTag Pan(0x5A);
 
 // In the private card data the PAN is masked: E digits are hidden, F pads.
@@ -34,8 +32,7 @@ QJsonObject JsonZUVACardRecognitionResponse::readResult(QByteArray const& body) 
     QJsonObject fields;
     Ber::jsonInsertOptTagHex(QStringLiteral("cardToken"), Fields::CardDescription, CardToken, root, fields);
     Ber::jsonInsertOptCardType(QStringLiteral("cardType"), Fields::CardDescription, CardTypeTag, root, fields);
-    Ber::jsonInsertOptTagHex(QStringLiteral("cardBrandIdentifier"), Fields::CardData, BrandIdentifier, root, fields);
-    Ber::jsonInsertOptTagText(QStringLiteral("cardBrandName"), Fields::CardData, BrandName, root, fields);
+    Fields::insertCardBrand(root, fields);
     if (Ber::jsonInsertOptTagHex(QStringLiteral("clippedPAN"), Fields::CardDescription, Pan, root, fields))
         return fields;
     const auto privateElements = Fields::heldElements(Ber::getValue(root, Fields::CardData, Fields::PrivateData));

@@ -9,8 +9,6 @@ namespace {
 
 using Fields = RetailReplyFields;
 
-const Ber::BerTag BrandIdentifier(0xDF, 0x5F);
-const Ber::BerTag BrandName(0xDF, 0x7E);
 const Ber::BerTag ClippedPan(0xDF, 0x46);
 
 } // namespace
@@ -24,8 +22,7 @@ QJsonObject JsonZUVACardValidityCheckResponse::readResult(QByteArray const& body
 {
     const Ber::BerTlv root = parseBody(body);
     QJsonObject fields;
-    Ber::jsonInsertOptTagHex(QStringLiteral("cardBrandIdentifier"), Fields::CardData, BrandIdentifier, root, fields);
-    Ber::jsonInsertOptTagText(QStringLiteral("cardBrandName"), Fields::CardData, BrandName, root, fields);
+    Fields::insertCardBrand(root, fields);
     Ber::jsonInsertOptTagHexForDate(QStringLiteral("date"), Fields::ServiceData, Fields::Date, root, fields);
     Ber::jsonInsertOptTagText(QStringLiteral("clippedPAN"), Fields::CardDescription, ClippedPan, root, fields);
     return fields;

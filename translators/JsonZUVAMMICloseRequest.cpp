@@ -3,8 +3,7 @@
 namespace oxa {
 
 JsonZUVAMMICloseRequest::JsonZUVAMMICloseRequest(std::shared_ptr<OXAEnvironment> environment)
-    : JsonZUVAServiceRequest(std::move(environment), QStringLiteral("Cl"), Ber::BerData{0x00, 0x05},
-                             std::chrono::seconds(180))
+    : JsonZUVAMMIRequest(std::move(environment), QStringLiteral("Cl"))
 {
 }
 

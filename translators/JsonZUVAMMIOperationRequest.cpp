@@ -209,8 +209,7 @@ Ber::BerTlv pinElement(const PinData& pin)
 } // namespace
 
 JsonZUVAMMIOperationRequest::JsonZUVAMMIOperationRequest(std::shared_ptr<OXAEnvironment> environment)
-    : JsonZUVAServiceRequest(std::move(environment), QStringLiteral("Cm"), Ber::BerData{0x00, 0x05},
-                             std::chrono::seconds(180))
+    : JsonZUVAMMIRequest(std::move(environment), QStringLiteral("Cm"))
 {
 }
 

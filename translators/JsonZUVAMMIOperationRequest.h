@@ -1,13 +1,13 @@
 #pragma once
 
-#include "translators/JsonZUVAServiceRequest.h"
+#include "translators/JsonZUVAMMIRequest.h"
 
 namespace oxa {
 
 // One display and keyboard operation ("Cm" to destination 00 05): up to two
 // stored texts chosen by identifier and language, up to four lines of free
 // text, and an encrypted PIN block for a PIN entry.
-class JsonZUVAMMIOperationRequest : public JsonZUVAServiceRequest {
+class JsonZUVAMMIOperationRequest : public JsonZUVAMMIRequest {
 public:
     explicit JsonZUVAMMIOperationRequest(std::shared_ptr<OXAEnvironment> environment);
 

@@ -1,7 +1,5 @@
 #include "translators/JsonZUVAMMIOperationResponse.h"
 
-#include <stdexcept>
-
 namespace oxa {
 
 namespace {
@@ -18,10 +16,9 @@ JsonZUVAMMIOperationResponse::JsonZUVAMMIOperationResponse()
 
 QJsonObject JsonZUVAMMIOperationResponse::readResult(const QByteArray& body) const
 {
-    const auto key = find(parseBody(body), DisplayResult, EndingKey);
-    if (!key)
-        throw std::invalid_argument("the display operation reply does not say which key ended it");
-    const std::string code = key->hexValue();
+    const std::string code = require(find(parseBody(body), DisplayResult, EndingKey),
+                                     "the display operation reply does not say which key ended it")
+                                 .hexValue();
     return QJsonObject{{QStringLiteral("okKeyPressed"), code == "00"},
                        {QStringLiteral("stopKeyPressed"), code == "01"},
                        {QStringLiteral("aborted"), code == "FF"}};

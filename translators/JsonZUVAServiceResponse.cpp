@@ -2,6 +2,8 @@
 
 #include "encoding/ber/BerTlvParser.h"
 
+#include <stdexcept>
+
 namespace oxa {
 
 JsonZUVAServiceResponse::JsonZUVAServiceResponse(QString messageTypeId)
@@ -42,6 +44,13 @@ boost::optional<Ber::BerTlv> JsonZUVAServiceResponse::find(const Ber::BerTlv& ro
 {
     const auto outer = root.find(tag);
     return outer ? outer->find(subTag) : boost::none;
+}
+
+Ber::BerTlv JsonZUVAServiceResponse::require(const boost::optional<Ber::BerTlv>& element, const char* missing)
+{
+    if (!element)
+        throw std::invalid_argument(missing);
+    return *element;
 }
 
 void JsonZUVAServiceResponse::insertText(QJsonObject& fields, const QString& key,

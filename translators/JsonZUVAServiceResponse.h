@@ -30,6 +30,9 @@ protected:
     // The first element with subTag inside the first element with tag.
     static boost::optional<Ber::BerTlv> find(const Ber::BerTlv& root, const Ber::BerTag& tag,
                                              const Ber::BerTag& subTag);
+    // The element a reply must carry; throws std::invalid_argument(missing) without
+    // it, so that a reply lacking it never reads as a default answer.
+    static Ber::BerTlv require(const boost::optional<Ber::BerTlv>& element, const char* missing);
     static void insertText(QJsonObject& fields, const QString& key, const boost::optional<Ber::BerTlv>& element);
     static void insertHex(QJsonObject& fields, const QString& key, const boost::optional<Ber::BerTlv>& element);
 

@@ -39,6 +39,11 @@ void RetailReplyFields::insertCardFields(Ber::BerTlv const& root, QJsonObject& f
 {
     Ber::jsonInsertOptCardType(QStringLiteral("cardType"), CardDescription, CardTypeTag, root, fields);
     insertClippedPan(root, fields);
+    insertCardBrand(root, fields);
+}
+
+void RetailReplyFields::insertCardBrand(Ber::BerTlv const& root, QJsonObject& fields)
+{
     Ber::jsonInsertOptTagHex(QStringLiteral("cardBrandIdentifier"), CardData, BrandIdentifier, root, fields);
     Ber::jsonInsertOptTagText(QStringLiteral("cardBrandName"), CardData, BrandName, root, fields);
 }

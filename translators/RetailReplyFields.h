@@ -22,6 +22,8 @@ public:
     // "cardType", "cardBrandIdentifier", "cardBrandName" and "clippedPAN" of
     // a sale reply or a delivery question.
     static void insertCardFields(Ber::BerTlv const& root, QJsonObject& fields);
+    // "cardBrandIdentifier" and "cardBrandName", as every card reply carries them.
+    static void insertCardBrand(Ber::BerTlv const& root, QJsonObject& fields);
     // "language", "cardHolderVerificationMethod", "authorizedAmount",
     // "currency" and "saleSystemActionIdentifier" of the same messages.
     static void insertPaymentFields(Ber::BerTlv const& root, QJsonObject& fields);

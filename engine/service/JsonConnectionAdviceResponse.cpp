@@ -1,9 +1,5 @@
 #include "engine/service/JsonConnectionAdviceResponse.h"
 
-#include "encoding/ber/BerTlvParser.h"
-
-#include <QJsonObject>
-
 namespace oxa {
 
 namespace {
@@ -22,21 +18,13 @@ void insertHex(QJsonObject& object, const QString& key, const Ber::BerTlv& root,
 
 } // namespace
 
-QString JsonConnectionAdviceResponse::getMessageTypeId() const
+JsonConnectionAdviceResponse::JsonConnectionAdviceResponse()
+    : JsonAdviceResponse(QStringLiteral("Cu"), QStringLiteral("Connection Advice"), QStringLiteral("terminal"))
 {
-    return QStringLiteral("Cu");
 }
 
-QString JsonConnectionAdviceResponse::getMessageTypeName() const
+QJsonObject JsonConnectionAdviceResponse::readAdvice(const Ber::BerTlv& root) const
 {
-    return QStringLiteral("Connection Advice");
-}
-
-void JsonConnectionAdviceResponse::handleResponse(QByteArray body, QJsonDocument& response,
-                                                  std::function<QJsonDocument(QJsonDocument)>)
-{
-    QJsonObject outer = response.object();
-    const Ber::BerTlv root = Ber::BerTlvParser().parseConstructed(Ber::BerData(body));
     QJsonObject terminal;
     // An advice without device type carries no device type: both keys stay out.
     if (const auto deviceType = root.find(Ber::BerTag(0xDF, 0x81, 0x56))) {
@@ -50,8 +38,7 @@ void JsonConnectionAdviceResponse::handleResponse(QByteArray body, QJsonDocument
     insertText(terminal, QStringLiteral("terminalSerialNumber"), root, Ber::BerTag(0x9F, 0x1E));
     insertText(terminal, QStringLiteral("softwareVersion"), root, Ber::BerTag(0xDF, 0x93, 0x00));
     insertHex(terminal, QStringLiteral("EMVKernelVersion"), root, Ber::BerTag(0xDF, 0x94, 0x6B));
-    outer.insert(QStringLiteral("terminal"), terminal);
-    response.setObject(outer);
+    return terminal;
 }
 
 } // namespace oxa

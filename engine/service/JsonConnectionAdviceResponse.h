@@ -1,16 +1,16 @@
 #pragma once
 
-#include "engine/core/JsonZUVAResponse.h"
+#include "engine/service/JsonAdviceResponse.h"
 
 namespace oxa {
 
 // Turns a connection advice ("Cu") into the terminal description {"terminal": {...}}.
-class JsonConnectionAdviceResponse : public JsonZUVAResponse {
+class JsonConnectionAdviceResponse : public JsonAdviceResponse {
 public:
-    QString getMessageTypeId() const override;
-    QString getMessageTypeName() const override;
-    void handleResponse(QByteArray body, QJsonDocument& response,
-                        std::function<QJsonDocument(QJsonDocument)> reverseCallback) override;
+    JsonConnectionAdviceResponse();
+
+protected:
+    QJsonObject readAdvice(const Ber::BerTlv& root) const override;
 };
 
 } // namespace oxa

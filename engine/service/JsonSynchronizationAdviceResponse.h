@@ -1,16 +1,16 @@
 #pragma once
 
-#include "engine/core/JsonZUVAResponse.h"
+#include "engine/service/JsonAdviceResponse.h"
 
 namespace oxa {
 
 // Turns a synchronization advice ("Cy") into the terminal event {"event": {...}}.
-class JsonSynchronizationAdviceResponse : public JsonZUVAResponse {
+class JsonSynchronizationAdviceResponse : public JsonAdviceResponse {
 public:
-    QString getMessageTypeId() const override;
-    QString getMessageTypeName() const override;
-    void handleResponse(QByteArray body, QJsonDocument& response,
-                        std::function<QJsonDocument(QJsonDocument)> reverseCallback) override;
+    JsonSynchronizationAdviceResponse();
+
+protected:
+    QJsonObject readAdvice(const Ber::BerTlv& root) const override;
 };
 
 } // namespace oxa

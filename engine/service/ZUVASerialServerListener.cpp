@@ -8,7 +8,7 @@
 
 #include <QtDebug>
 
-#include <stdexcept>
+#include <exception>
 
 namespace oxa {
 
@@ -36,16 +36,10 @@ ZUVASerialServerListener::ZUVASerialServerListener(std::shared_ptr<OXAEnvironmen
                                                    Callback onTerminalConnect, Callback onTerminalDisconnect,
                                                    Callback onNotification, kiss::LinkTimings timings,
                                                    std::chrono::milliseconds retryDelay)
-    : m_onTerminalConnect(std::move(onTerminalConnect))
-    , m_onTerminalDisconnect(std::move(onTerminalDisconnect))
-    , m_onNotification(std::move(onNotification))
+    : m_reports(std::move(onTerminalConnect), std::move(onTerminalDisconnect), std::move(onNotification))
     , m_factory(std::move(environment), timings)
     , m_retryDelay(retryDelay)
 {
-    if (!m_onTerminalConnect)
-        throw std::invalid_argument("no on terminal connect callback");
-    if (!m_onTerminalDisconnect)
-        throw std::invalid_argument("no on terminal disconnect callback");
 }
 
 ZUVASerialServerListener::~ZUVASerialServerListener()
@@ -148,7 +142,7 @@ void ZUVASerialServerListener::recordIdentity(const QJsonObject& result, const P
         record->reported = true;
         connection = record->connection;
     }
-    m_onTerminalConnect(description, connection);
+    m_reports.connected(description, connection);
 }
 
 void ZUVASerialServerListener::scheduleIdentificationRetry(const PortPointer& port, unsigned generation)
@@ -182,15 +176,11 @@ void ZUVASerialServerListener::retryIdentification(const std::weak_ptr<vorsam::S
     const auto port = weakPort.lock();
     if (!port)
         return;
-    std::shared_ptr<TerminalConnection> connection;
-    {
-        QReadLocker lock(&m_lock);
-        const Terminal* record = findConnection(port);
-        if (!record || !record->linkUp || record->linkGeneration != generation || record->reported)
-            return;
-        connection = record->connection;
-    }
-    identify(port, connection, generation);
+    const auto connection = connectionWhere(port, [generation](const Terminal& record) {
+        return record.linkUp && record.linkGeneration == generation && !record.reported;
+    });
+    if (connection)
+        identify(port, connection, generation);
 }
 
 void ZUVASerialServerListener::handleNotification(QJsonDocument document, const PortPointer& port)
@@ -209,11 +199,7 @@ void ZUVASerialServerListener::handleNotification(QJsonDocument document, const 
         identifier = record->terminalIdentifier;
         connection = record->connection;
     }
-    QJsonObject event = object.value(QStringLiteral("event")).toObject();
-    event.insert(QStringLiteral("terminalIdentifier"), identifier);
-    object.insert(QStringLiteral("event"), event);
-    if (m_onNotification)
-        m_onNotification(QJsonDocument(object), connection);
+    m_reports.event(std::move(object), identifier, connection);
 }
 
 void ZUVASerialServerListener::onDataPending(std::weak_ptr<vorsam::SerialPort> weakPort)
@@ -221,15 +207,8 @@ void ZUVASerialServerListener::onDataPending(std::weak_ptr<vorsam::SerialPort> w
     const auto port = weakPort.lock();
     if (!port)
         return;
-    std::shared_ptr<TerminalConnection> connection;
-    {
-        QReadLocker lock(&m_lock);
-        const Terminal* record = findConnection(port);
-        if (!record)
-            return;
-        connection = record->connection;
-    }
-    connection->onDataReady();
+    if (const auto connection = connectionWhere(port, [](const Terminal&) { return true; }))
+        connection->onDataReady();
 }
 
 void ZUVASerialServerListener::onDisconnected(std::weak_ptr<vorsam::SerialPort> weakPort)
@@ -255,7 +234,7 @@ void ZUVASerialServerListener::onDisconnected(std::weak_ptr<vorsam::SerialPort> 
     }
     connection->resetTransactions();
     if (wasReported)
-        m_onTerminalDisconnect(document, connection);
+        m_reports.disconnected(document, connection);
 }
 
 void ZUVASerialServerListener::onClose(std::weak_ptr<vorsam::SerialPort> weakPort)
@@ -286,7 +265,7 @@ void ZUVASerialServerListener::reportClosed(Terminal&& record)
     closing.reset();
     std::lock_guard<std::mutex> reporting(m_reportMutex);
     if (record.reported)
-        m_onTerminalDisconnect(record.document, connection);
+        m_reports.disconnected(record.document, connection);
 }
 
 void ZUVASerialServerListener::closeAll()
@@ -314,6 +293,14 @@ const ZUVASerialServerListener::Terminal* ZUVASerialServerListener::findConnecti
         if (record.port == port)
             return &record;
     return nullptr;
+}
+
+std::shared_ptr<TerminalConnection> ZUVASerialServerListener::connectionWhere(
+    const PortPointer& port, const std::function<bool(const Terminal&)>& accept) const
+{
+    QReadLocker lock(&m_lock);
+    const Terminal* record = findConnection(port);
+    return record && accept(*record) ? record->connection : nullptr;
 }
 
 const ZUVASerialServerListener::Terminal* ZUVASerialServerListener::findIdentified(
@@ -345,19 +332,15 @@ QJsonDocument ZUVASerialServerListener::getConnectionDescription(const QString& 
             return QJsonDocument();
         port = record->port;
     }
-    const QJsonObject description{{QStringLiteral("port"), port->getPort()},
-                                  {QStringLiteral("baud"), vorsam::getBaudRateAsNumericValue(port->getBaudRate())}};
-    return QJsonDocument(QJsonObject{{QStringLiteral("terminalConnection"), description}});
+    return TerminalReports::connectionDescription(
+        QJsonObject{{QStringLiteral("port"), port->getPort()},
+                    {QStringLiteral("baud"), vorsam::getBaudRateAsNumericValue(port->getBaudRate())}});
 }
 
 std::vector<QJsonDocument> ZUVASerialServerListener::getTerminalDocuments() const
 {
-    std::vector<QJsonDocument> documents;
     QReadLocker lock(&m_lock);
-    for (const auto& record : m_terminals)
-        if (record.reported)
-            documents.push_back(record.document);
-    return documents;
+    return TerminalReports::reportedDocuments(m_terminals);
 }
 
 } // namespace oxa

@@ -2,6 +2,7 @@
 
 #include "engine/base/OXAEnvironment.h"
 #include "engine/service/TerminalConnection.h"
+#include "engine/service/TerminalReports.h"
 #include "engine/service/ZUVASerialConnectionFactory.h"
 #include "foundation/SerialServerListener.h"
 #include "link/LinkTimings.h"
@@ -30,7 +31,7 @@ namespace oxa {
 // report. A failed identification is asked again while the link stays up.
 class ZUVASerialServerListener : public vorsam::SerialServerListener {
 public:
-    using Callback = std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)>;
+    using Callback = TerminalReports::Callback;
 
     static constexpr std::chrono::milliseconds kIdentificationRetryDelay{2000};
 
@@ -62,14 +63,9 @@ public:
     // flight fails and every terminal reported connected is reported disconnected.
     void closeAll();
 
-    struct Terminal {
-        QString terminalIdentifier;
+    struct Terminal : TerminalReports::Record {
         std::shared_ptr<vorsam::SerialPort> port;
-        std::shared_ptr<TerminalConnection> connection;
-        QJsonDocument document;
         bool linkUp = false;
-        // Told connected and not yet told disconnected.
-        bool reported = false;
         // Counts the link's comings up: a reply to an earlier identification identifies nothing.
         unsigned linkGeneration = 0;
         // Lives on the server's thread, where identification retries wait.
@@ -82,6 +78,9 @@ private:
     Terminal* findConnection(const PortPointer& port);
     const Terminal* findConnection(const PortPointer& port) const;
     const Terminal* findIdentified(const QString& terminalIdentifier) const;
+    // The connection of the port's terminal when accept takes its record; else none.
+    std::shared_ptr<TerminalConnection> connectionWhere(const PortPointer& port,
+                                                        const std::function<bool(const Terminal&)>& accept) const;
     std::function<void(QJsonDocument)> notificationFor(const PortPointer& port);
     void identify(const PortPointer& port, const std::shared_ptr<TerminalConnection>& connection,
                   unsigned generation);
@@ -92,9 +91,7 @@ private:
     void handleNotification(QJsonDocument document, const PortPointer& port);
     void reportClosed(Terminal&& record);
 
-    Callback m_onTerminalConnect;
-    Callback m_onTerminalDisconnect;
-    Callback m_onNotification;
+    TerminalReports m_reports;
     std::vector<Terminal> m_terminals;
     ZUVASerialConnectionFactory m_factory;
     mutable QReadWriteLock m_lock;

@@ -62,6 +62,22 @@ std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)> listenerCa
     };
 }
 
+// Tells the host why its service did not start.
+void reportStartFailure(const ZUVAServices::DocumentCallback& error, const std::string& reason)
+{
+    call(error, errorDocument(ect::ECTError(ect::ECTErrorCode::Technical_Issue,
+                                            ect::ECTErrorCauseCode::UnableToStartServer, {{"reason", reason}})));
+}
+
+template <class Service>
+std::vector<decltype(Service::listener)> listenersOf(const std::map<void*, std::shared_ptr<Service>>& services)
+{
+    std::vector<decltype(Service::listener)> listeners;
+    for (const auto& entry : services)
+        listeners.push_back(entry.second->listener);
+    return listeners;
+}
+
 template <class Service>
 std::shared_ptr<Service> takeService(std::map<void*, std::shared_ptr<Service>>& services, void* handle)
 {
@@ -108,20 +124,10 @@ quintptr ZUVAServices::createTcpIpService(int port, DocumentCallback started, Do
     service->server->registerListener(service->listener);
     const auto listenPort = static_cast<unsigned short>(port & 0xFFFF);
     if (!service->server->listen(listenPort)) {
-        call(error, errorDocument(ect::ECTError(
-                        ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::UnableToStartServer,
-                        {{"reason", "Unable to listen on port " + std::to_string(listenPort)}})));
+        reportStartFailure(error, "Unable to listen on port " + std::to_string(listenPort));
         return 0;
     }
-    service->serviceStopped = stopped;
-    service->serviceError = error;
-    void* handle = service.get();
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_tcpIpServices.emplace(handle, service);
-    }
-    call(started, QJsonDocument());
-    return reinterpret_cast<quintptr>(handle);
+    return keepService(m_tcpIpServices, service, started, std::move(stopped), std::move(error));
 }
 
 quintptr ZUVAServices::createSerialService(const QString& portName, DocumentCallback started,
@@ -144,17 +150,23 @@ quintptr ZUVAServices::createSerialService(const QString& portName, int baudRate
         service = openSerialService(portName, baudRate, parity, stopBits, connected, disconnected, notification);
     } catch (const std::exception& exception) {
         // Nothing may escape towards the C interface (e.g. refused line settings).
-        call(error, errorDocument(ect::ECTError(ect::ECTErrorCode::Technical_Issue,
-                                                ect::ECTErrorCauseCode::UnableToStartServer,
-                                                {{"reason", exception.what()}})));
+        reportStartFailure(error, exception.what());
         return 0;
     }
-    service->serviceStopped = stopped;
-    service->serviceError = error;
+    return keepService(m_serialServices, service, started, std::move(stopped), std::move(error));
+}
+
+template <class Service>
+quintptr ZUVAServices::keepService(std::map<void*, std::shared_ptr<Service>>& services,
+                                   const std::shared_ptr<Service>& service, const DocumentCallback& started,
+                                   DocumentCallback stopped, DocumentCallback error)
+{
+    service->serviceStopped = std::move(stopped);
+    service->serviceError = std::move(error);
     void* handle = service.get();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_serialServices.emplace(handle, service);
+        services.emplace(handle, service);
     }
     call(started, QJsonDocument());
     return reinterpret_cast<quintptr>(handle);
@@ -231,20 +243,14 @@ void ZUVAServices::stopAllServices()
 
 std::vector<std::shared_ptr<ZUVATcpIpServerListener>> ZUVAServices::tcpIpListeners() const
 {
-    std::vector<std::shared_ptr<ZUVATcpIpServerListener>> listeners;
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (const auto& entry : m_tcpIpServices)
-        listeners.push_back(entry.second->listener);
-    return listeners;
+    return listenersOf(m_tcpIpServices);
 }
 
 std::vector<std::shared_ptr<ZUVASerialServerListener>> ZUVAServices::serialListeners() const
 {
-    std::vector<std::shared_ptr<ZUVASerialServerListener>> listeners;
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (const auto& entry : m_serialServices)
-        listeners.push_back(entry.second->listener);
-    return listeners;
+    return listenersOf(m_serialServices);
 }
 
 std::shared_ptr<TerminalConnection> ZUVAServices::getTerminalConnection(const QString& terminalId) const

@@ -31,19 +31,15 @@ public:
     using DocumentCallback = std::function<void(QJsonDocument)>;
     using ReverseCallback = std::function<QJsonDocument(QJsonDocument)>;
 
-    struct TcpIpService {
-        std::shared_ptr<vorsam::TcpIpServer> server;
+    template <class Server, class Listener>
+    struct RunningService {
+        std::shared_ptr<Server> server;
         DocumentCallback serviceStopped;
         DocumentCallback serviceError;
-        std::shared_ptr<ZUVATcpIpServerListener> listener;
+        std::shared_ptr<Listener> listener;
     };
-
-    struct SerialService {
-        std::shared_ptr<vorsam::SerialServer> server;
-        DocumentCallback serviceStopped;
-        DocumentCallback serviceError;
-        std::shared_ptr<ZUVASerialServerListener> listener;
-    };
+    using TcpIpService = RunningService<vorsam::TcpIpServer, ZUVATcpIpServerListener>;
+    using SerialService = RunningService<vorsam::SerialServer, ZUVASerialServerListener>;
 
     static ZUVAServices& instance();
     void init();
@@ -103,6 +99,11 @@ private:
     static ReverseCallback fromLibrary(ReverseCallback callback);
     std::vector<std::shared_ptr<ZUVATcpIpServerListener>> tcpIpListeners() const;
     std::vector<std::shared_ptr<ZUVASerialServerListener>> serialListeners() const;
+    // Keeps the started service under its handle, tells the host it started
+    // and returns the handle.
+    template <class Service>
+    quintptr keepService(std::map<void*, std::shared_ptr<Service>>& services, const std::shared_ptr<Service>& service,
+                         const DocumentCallback& started, DocumentCallback stopped, DocumentCallback error);
     std::shared_ptr<SerialService> openSerialService(const QString& portName, int baudRate, vorsam::Parity parity,
                                                      vorsam::StopBits stopBits, DocumentCallback connected,
                                                      DocumentCallback disconnected,

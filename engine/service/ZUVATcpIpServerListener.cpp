@@ -5,7 +5,6 @@
 #include <QTimer>
 
 #include <chrono>
-#include <stdexcept>
 #include <thread>
 
 namespace oxa {
@@ -37,16 +36,10 @@ void awaitRelease(const std::weak_ptr<TerminalConnection>& connection)
 ZUVATcpIpServerListener::ZUVATcpIpServerListener(std::shared_ptr<OXAEnvironment> environment,
                                                  Callback onTerminalConnect, Callback onTerminalDisconnect,
                                                  Callback onNotification)
-    : m_onTerminalConnect(std::move(onTerminalConnect))
-    , m_onTerminalDisconnect(std::move(onTerminalDisconnect))
-    , m_onNotification(std::move(onNotification))
+    : m_reports(std::move(onTerminalConnect), std::move(onTerminalDisconnect), std::move(onNotification))
     , m_factory(environment)
     , m_environment(environment)
 {
-    if (!m_onTerminalConnect)
-        throw std::invalid_argument("no on terminal connect callback");
-    if (!m_onTerminalDisconnect)
-        throw std::invalid_argument("no on terminal disconnect callback");
 }
 
 ZUVATcpIpServerListener::~ZUVATcpIpServerListener()
@@ -190,7 +183,7 @@ ZUVATcpIpServerListener::Sockets ZUVATcpIpServerListener::handleConnectionAdvice
     const std::weak_ptr<TerminalConnection> connection = record->connection;
     std::lock_guard<std::mutex> reporting(*reportMutex);
     lock.unlock();
-    m_onTerminalConnect(document, connection);
+    m_reports.connected(document, connection);
     return Sockets();
 }
 
@@ -222,11 +215,7 @@ void ZUVATcpIpServerListener::handleEvent(QJsonObject object, const std::shared_
         identifier = record->terminalIdentifier;
         connection = record->connection;
     }
-    QJsonObject event = object.value(QStringLiteral("event")).toObject();
-    event.insert(QStringLiteral("terminalIdentifier"), identifier);
-    object.insert(QStringLiteral("event"), event);
-    if (m_onNotification)
-        m_onNotification(QJsonDocument(object), connection);
+    m_reports.event(std::move(object), identifier, connection);
 }
 
 void ZUVATcpIpServerListener::onDisconnect(std::weak_ptr<vorsam::TcpIpSocket> weakSocket)
@@ -260,7 +249,7 @@ void ZUVATcpIpServerListener::reportClosed(Terminal&& record)
     if (!record.reported)
         return;
     std::lock_guard<std::mutex> reporting(*record.reportMutex);
-    m_onTerminalDisconnect(record.document, connection);
+    m_reports.disconnected(record.document, connection);
 }
 
 void ZUVATcpIpServerListener::onDataPending(std::weak_ptr<vorsam::TcpIpSocket> weakSocket)
@@ -297,20 +286,15 @@ QJsonDocument ZUVATcpIpServerListener::getConnectionDescription(const QString& t
             return QJsonDocument();
         socket = record->socket;
     }
-    QJsonObject description;
-    description.insert(QStringLiteral("ip"), plainAddress(socket->getAddress()));
-    description.insert(QStringLiteral("port"), static_cast<int>(socket->getPort()));
-    return QJsonDocument(QJsonObject{{QStringLiteral("terminalConnection"), description}});
+    return TerminalReports::connectionDescription(
+        QJsonObject{{QStringLiteral("ip"), plainAddress(socket->getAddress())},
+                    {QStringLiteral("port"), static_cast<int>(socket->getPort())}});
 }
 
 std::vector<QJsonDocument> ZUVATcpIpServerListener::getTerminalDocuments() const
 {
-    std::vector<QJsonDocument> documents;
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (const auto& record : m_terminals)
-        if (record.reported)
-            documents.push_back(record.document);
-    return documents;
+    return TerminalReports::reportedDocuments(m_terminals);
 }
 
 void ZUVATcpIpServerListener::closeAll()

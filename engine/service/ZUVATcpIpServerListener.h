@@ -2,6 +2,7 @@
 
 #include "engine/base/OXAEnvironment.h"
 #include "engine/service/TerminalConnection.h"
+#include "engine/service/TerminalReports.h"
 #include "engine/service/ZUVATcpIpConnectionFactory.h"
 #include "foundation/TcpIpServerListener.h"
 
@@ -24,7 +25,7 @@ namespace oxa {
 // a closing socket get their result before the disconnection is reported.
 class ZUVATcpIpServerListener : public vorsam::TcpIpServerListener {
 public:
-    using Callback = std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)>;
+    using Callback = TerminalReports::Callback;
 
     // Throws std::invalid_argument "no on terminal connect callback" or
     // "no on terminal disconnect callback"; the notification callback may be empty.
@@ -48,17 +49,12 @@ public:
     // and every terminal reported connected is reported disconnected.
     void closeAll();
 
-    struct Terminal {
-        QString terminalIdentifier;
+    struct Terminal : TerminalReports::Record {
         std::shared_ptr<vorsam::TcpIpSocket> socket;
-        std::shared_ptr<TerminalConnection> connection;
-        QJsonDocument document;
         // No advice in time, or a duplicate identifier: never reported.
         bool givenUp = false;
         // Disconnected because a newer socket announced the same identifier.
         bool superseded = false;
-        // The host was told the terminal is connected.
-        bool reported = false;
         // Held while the connected report runs, so that the disconnected
         // report of the same terminal cannot overtake it.
         std::shared_ptr<std::mutex> reportMutex = std::make_shared<std::mutex>();
@@ -86,9 +82,7 @@ private:
     bool supersedeOlderConnections(const QString& terminalIdentifier, const Terminal& newest, Sockets& toDisconnect);
     void reportClosed(Terminal&& record);
 
-    Callback m_onTerminalConnect;
-    Callback m_onTerminalDisconnect;
-    Callback m_onNotification;
+    TerminalReports m_reports;
     std::vector<Terminal> m_terminals;
     ZUVATcpIpConnectionFactory m_factory;
     mutable std::mutex m_mutex;

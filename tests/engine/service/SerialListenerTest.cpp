@@ -111,6 +111,16 @@ protected:
         return listener->getTerminalConnection(TerminalId);
     }
 
+    // An identified terminal that then stops answering its heartbeat.
+    void identifyThenFallSilent()
+    {
+        terminal.identifyAs(TerminalId);
+        start(100);
+        ASSERT_TRUE(reports.waitFor("connected", 1));
+        terminal.setSilent(true);
+        ASSERT_TRUE(reports.waitFor("disconnected", 1));
+    }
+
     void sendInformationRequest()
     {
         connection()->makeTransaction(QJsonDocument::fromJson(QByteArray::fromStdString(informationServiceRequest())),
@@ -127,12 +137,7 @@ protected:
 
 TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAgainWhenItAnswers)
 {
-    terminal.identifyAs(TerminalId);
-    start(100);
-    ASSERT_TRUE(reports.waitFor("connected", 1));
-
-    terminal.setSilent(true);
-    ASSERT_TRUE(reports.waitFor("disconnected", 1));
+    ASSERT_NO_FATAL_FAILURE(identifyThenFallSilent());
     EXPECT_EQ(reports.last("disconnected"), reports.last("connected"));
     // The terminal keeps its record while the port stays open.
     ASSERT_NE(connection(), nullptr);
@@ -154,11 +159,7 @@ TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAga
 
 TEST_F(SerialListener, ALostLinkAndTheLaterCloseOfThePortMakeOneReport)
 {
-    terminal.identifyAs(TerminalId);
-    start(100);
-    ASSERT_TRUE(reports.waitFor("connected", 1));
-    terminal.setSilent(true);
-    ASSERT_TRUE(reports.waitFor("disconnected", 1));
+    ASSERT_NO_FATAL_FAILURE(identifyThenFallSilent());
     close();
     EXPECT_EQ(reports.count("disconnected"), 1u);
     EXPECT_EQ(reports.count("connected"), 1u);

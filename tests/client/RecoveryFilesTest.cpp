@@ -33,12 +33,14 @@ const char* const oneFile = R"([{"acquirerId":"0000000A","terminalId":"12345678"
 
 } // namespace
 
-TEST(ClientRecoveryFiles, ListOfAnythingButAnArrayIsEmpty)
+TEST(ClientRecoveryFiles, ListOfAnythingButAnArrayIsEmptyAndAClosingDateThatIsNoNumberThrows)
 {
-    EXPECT_TRUE(ect::toRecoveryFiles(heapText("[]")).empty());
-    EXPECT_TRUE(ect::toRecoveryFiles(heapText("{}")).empty());
-    EXPECT_TRUE(ect::toRecoveryFiles(heapText("no json")).empty());
+    for (const char* text : {"[]", "{}", "no json"})
+        EXPECT_TRUE(ect::toRecoveryFiles(heapText(text)).empty()) << text;
     EXPECT_TRUE(ect::toRecoveryFiles(nullptr).empty());
+    for (const char* text : {R"([{"closingDate":""}])", "[{}]", R"([{"closingDate":"x1"}])"})
+        EXPECT_THROW(ect::toRecoveryFiles(heapText(text)), std::invalid_argument) << text;
+    EXPECT_THROW(ect::toRecoveryFiles(heapText(R"([{"closingDate":"99999999999999999999"}])")), std::out_of_range);
 }
 
 TEST(ClientRecoveryFiles, ElementsBecomeFilesUpToTheFirstNonObject)
@@ -59,14 +61,6 @@ TEST(ClientRecoveryFiles, ElementsBecomeFilesUpToTheFirstNonObject)
     ASSERT_EQ(cut.size(), 1u);
     EXPECT_EQ(cut[0]->closingDate().tm_sec, 12);
     EXPECT_EQ(cut[0]->acquirerId(), "");
-}
-
-TEST(ClientRecoveryFiles, ClosingDateThatIsNoNumberThrows)
-{
-    EXPECT_THROW(ect::toRecoveryFiles(heapText(R"([{"closingDate":""}])")), std::invalid_argument);
-    EXPECT_THROW(ect::toRecoveryFiles(heapText(R"([{}])")), std::invalid_argument);
-    EXPECT_THROW(ect::toRecoveryFiles(heapText(R"([{"closingDate":"x1"}])")), std::invalid_argument);
-    EXPECT_THROW(ect::toRecoveryFiles(heapText(R"([{"closingDate":"99999999999999999999"}])")), std::out_of_range);
 }
 
 // Through the library's own C functions, on the process's manager.

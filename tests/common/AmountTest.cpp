@@ -8,53 +8,37 @@
 
 using ect::Amount;
 
-namespace {
-
-void expectAmount(std::string const& text, std::int64_t integral, std::int64_t decimal, double value,
-                  std::string const& printed)
+TEST(AmountTest, ParsingAndPrinting)
 {
-    Amount const amount(text);
-    EXPECT_EQ(integral, amount.integralPart()) << text;
-    EXPECT_EQ(decimal, amount.decimalPart()) << text;
-    EXPECT_DOUBLE_EQ(value, amount.value()) << text;
-    EXPECT_EQ(printed, amount.toString()) << text;
-}
-
-} // namespace
-
-TEST(AmountTest, Parsing)
-{
-    expectAmount("12.5", 12, 50, 12.5, "12.5");
-    expectAmount("12,5", 12, 50, 12.5, "12.5");
-    expectAmount("12.05", 12, 5, 12.05, "12.05");
-    expectAmount("12.50", 12, 50, 12.5, "12.5");
-    expectAmount("12.123", 12, 123, 12.123, "12.123");
-    expectAmount("12", 12, 0, 12.0, "12.0");
-    expectAmount(".5", 0, 50, 0.5, "0.5");
-    expectAmount(",5", 0, 50, 0.5, "0.5");
-    expectAmount("5.", 5, 0, 5.0, "5.0");
-    expectAmount("", 0, 0, 0.0, "0.0");
-    expectAmount("-12.5", -12, 50, -12.5, "-12.5");
-    expectAmount("-0.5", 0, 50, -0.5, "-0.5");
-    expectAmount("12.5x", 12, 5, 12.5, "12.5");
-}
-
-TEST(AmountTest, Printing)
-{
+    struct Case {
+        char const* text;
+        std::int64_t integral, decimal;
+        double value;
+        char const* printed;
+    };
+    for (Case const& c : std::vector<Case>{{"12.5", 12, 50, 12.5, "12.5"},   {"12,5", 12, 50, 12.5, "12.5"},
+                                           {"12.05", 12, 5, 12.05, "12.05"}, {"12.50", 12, 50, 12.5, "12.5"},
+                                           {"12.123", 12, 123, 12.123, "12.123"}, {"12", 12, 0, 12.0, "12.0"},
+                                           {".5", 0, 50, 0.5, "0.5"},        {",5", 0, 50, 0.5, "0.5"},
+                                           {"5.", 5, 0, 5.0, "5.0"},         {"", 0, 0, 0.0, "0.0"},
+                                           {"-12.5", -12, 50, -12.5, "-12.5"}, {"-0.5", 0, 50, -0.5, "-0.5"},
+                                           {"12.5x", 12, 5, 12.5, "12.5"}}) {
+        SCOPED_TRACE(c.text);
+        Amount const amount(c.text);
+        EXPECT_EQ(c.integral, amount.integralPart());
+        EXPECT_EQ(c.decimal, amount.decimalPart());
+        EXPECT_DOUBLE_EQ(c.value, amount.value());
+        EXPECT_EQ(c.printed, amount.toString());
+    }
     EXPECT_EQ("0.0", Amount("0.0000001").toString());
     EXPECT_EQ("100.0", Amount("100").toString());
     EXPECT_EQ("0.005", Amount("0.005").toString());
 }
 
-TEST(AmountTest, MoreThanOneSeparatorIsRefused)
+// More than one separator ("1,000.50") is refused, not read as 1.0.
+TEST(AmountTest, RefusesWhatIsNoAmount)
 {
-    for (char const* text : {"1,000.50", "1,234.56", "1.2.3", "1..5", "1,,5", ".."})
-        EXPECT_THROW(Amount{text}, std::invalid_argument) << text;
-}
-
-TEST(AmountTest, PiecesWithoutNumbers)
-{
-    for (char const* text : {"abc", "-", "x.5", "1.x"})
+    for (char const* text : {"1,000.50", "1,234.56", "1.2.3", "1..5", "1,,5", "..", "abc", "-", "x.5", "1.x"})
         EXPECT_THROW(Amount{text}, std::invalid_argument) << text;
     EXPECT_THROW(Amount("3000000000"), std::out_of_range);
     EXPECT_THROW(Amount("1.12345678901"), std::out_of_range);

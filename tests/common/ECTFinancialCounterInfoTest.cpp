@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 #include <stdexcept>
 
@@ -12,33 +13,32 @@ namespace {
 
 std::string counterJson(std::string const& services, std::string const& transactions = "12")
 {
-    return R"({
-   "financialCounterIdentifier" : "01",
-   "financialCounterCurrency" : "EUR",
-   "financialCounterLabelName" : "Counter",
-   "financialCounterNumberOfTransactions" : )" + transactions + R"(,
-   "financialCounterCumulativeTotalAmount" : 123.45,
-   "financialCounterPeriodNumber" : "0007",
-   "financialCounterCardBrandIdentifier" : "1001",
-   "financialCounterTerminalIdentifier" : "12345678",
-   "financialCounterPeriodOpeningDate" : "2017-03-31-23-59-00",
-   "financialCounterPeriodClosingDate" : "2017-05-12-10-20-30Z",
-   "financialCounterAccountedServices" : ")" + services + R"("
-}
-)";
+    return R"({"financialCounterIdentifier": "01", "financialCounterCurrency": "EUR",
+               "financialCounterLabelName": "Counter", "financialCounterNumberOfTransactions": )"
+           + transactions + R"(, "financialCounterCumulativeTotalAmount": 123.45,
+               "financialCounterPeriodNumber": "0007", "financialCounterCardBrandIdentifier": "1001",
+               "financialCounterTerminalIdentifier": "12345678",
+               "financialCounterPeriodOpeningDate": "2017-03-31-23-59-00",
+               "financialCounterPeriodClosingDate": "2017-05-12-10-20-30Z",
+               "financialCounterAccountedServices": ")" + services + "\"}";
 }
 
-void expectDate(boost::optional<std::tm> const& date, int year, int month, int day, int hour, int minute,
-                int second)
+// Every field of the calendar time, so that none is left undefined.
+std::string dateText(boost::optional<std::tm> const& date)
 {
-    ASSERT_TRUE(date);
-    EXPECT_EQ(year - 1900, date->tm_year);
-    EXPECT_EQ(month - 1, date->tm_mon);
-    EXPECT_EQ(day, date->tm_mday);
-    EXPECT_EQ(hour, date->tm_hour);
-    EXPECT_EQ(minute, date->tm_min);
-    EXPECT_EQ(second, date->tm_sec);
-    EXPECT_EQ(0, date->tm_isdst);
+    if (!date)
+        return "none";
+    char text[64];
+    std::snprintf(text, sizeof(text), "%d-%d-%d %d:%d:%d dst %d", date->tm_year + 1900, date->tm_mon + 1,
+                  date->tm_mday, date->tm_hour, date->tm_min, date->tm_sec, date->tm_isdst);
+    return text;
+}
+
+std::string openingDate(char const* value)
+{
+    return dateText(
+        ECTFinancialCounterInfo(std::string(R"({"financialCounterPeriodOpeningDate": )") + value + "}")
+            .periodOpeningDate());
 }
 
 } // namespace
@@ -54,39 +54,47 @@ TEST(ECTFinancialCounterInfoTest, ReadsAllFields)
     EXPECT_EQ("0007", info.periodNumber());
     EXPECT_EQ("1001", info.cardBrandIdentifier());
     EXPECT_EQ("12345678", info.terminalIdentifier());
-    expectDate(info.periodOpeningDate(), 2017, 3, 31, 23, 59, 0);
-    expectDate(info.periodClosingDate(), 2017, 5, 12, 10, 20, 30);
+    EXPECT_EQ("2017-3-31 23:59:0 dst 0", dateText(info.periodOpeningDate()));
+    EXPECT_EQ("2017-5-12 10:20:30 dst 0", dateText(info.periodClosingDate()));
     EXPECT_TRUE(info.isServiceLinked(Service::Sale));
     EXPECT_TRUE(info.isServiceLinked(Service::Cancellation));
     EXPECT_FALSE(info.isServiceLinked(Service::Refund));
     EXPECT_EQ("100000001 | Sale | Cancellation", info.accountedServicesDescription());
+
+    EXPECT_EQ("none", openingDate("null"));
+    EXPECT_EQ("2017-5-12 0:0:0 dst 0", openingDate("\"2017-05-12\""));
+    EXPECT_EQ("1900-1-0 0:0:0 dst 0", openingDate("\"\""));
 }
 
 TEST(ECTFinancialCounterInfoTest, ServicesTextIsNormalised)
 {
-    EXPECT_EQ("100000000", ECTFinancialCounterInfo(counterJson("1")).accountedServicesDescription().substr(0, 9));
-    EXPECT_EQ("000000000", ECTFinancialCounterInfo(counterJson("0000000001111")).accountedServicesDescription());
-    EXPECT_EQ("001000000 | Reservation", ECTFinancialCounterInfo(counterJson("2X1")).accountedServicesDescription());
+    auto const description = [](std::string const& services) {
+        return ECTFinancialCounterInfo(counterJson(services)).accountedServicesDescription();
+    };
+    EXPECT_EQ("100000000", description("1").substr(0, 9));
+    EXPECT_EQ("000000000", description("0000000001111"));
+    EXPECT_EQ("001000000 | Reservation", description("2X1"));
     EXPECT_EQ("111111111 | Sale | Cash Advance | Reservation | Sale After Reservation | Card Validity Check"
               " | Refund | Deferred Sale | Extra on Sale | Cancellation",
-              ECTFinancialCounterInfo(counterJson("111111111")).accountedServicesDescription());
+              description("111111111"));
     EXPECT_EQ("000000000", ECTFinancialCounterInfo("{}").accountedServicesDescription());
-}
 
-TEST(ECTFinancialCounterInfoTest, Dates)
-{
-    EXPECT_FALSE(ECTFinancialCounterInfo(R"({"financialCounterPeriodOpeningDate": null})").periodOpeningDate());
-    EXPECT_FALSE(ECTFinancialCounterInfo("{}").periodClosingDate());
-    expectDate(ECTFinancialCounterInfo(R"({"financialCounterPeriodOpeningDate": "2017-05-12"})").periodOpeningDate(),
-               2017, 5, 12, 0, 0, 0);
-    expectDate(ECTFinancialCounterInfo(R"({"financialCounterPeriodOpeningDate": ""})").periodOpeningDate(), 1900,
-               1, 0, 0, 0, 0);
+    ECTFinancialCounterInfo info("{}");
+    info.linkService(static_cast<Service>(9));
+    info.linkService(static_cast<Service>(-1));
+    EXPECT_FALSE(info.isServiceLinked(static_cast<Service>(9)));
+    EXPECT_FALSE(info.isServiceLinked(static_cast<Service>(-1)));
+    EXPECT_EQ("000000000", info.accountedServicesDescription());
+    info.setAccountedServicesBinayValue("11");
+    EXPECT_TRUE(info.isServiceLinked(Service::CashAdvance));
+    EXPECT_FALSE(info.isServiceLinked(Service::Reservation));
+    EXPECT_EQ("11 | Sale | Cash Advance", info.accountedServicesDescription());
+    EXPECT_THROW(info.linkService(Service::Reservation), std::out_of_range);
 }
 
 TEST(ECTFinancialCounterInfoTest, UnreadableInputKeepsEveryFieldDefined)
 {
     ECTFinancialCounterInfo const wrongType(counterJson("111111111", "\"12\""));
-    EXPECT_EQ("01", wrongType.identifier());
     EXPECT_EQ("Counter", wrongType.name());
     EXPECT_EQ(0, wrongType.transactionsNumber());
     EXPECT_EQ(0.0, wrongType.cumulativeTotalAmount());
@@ -102,32 +110,13 @@ TEST(ECTFinancialCounterInfoTest, UnreadableInputKeepsEveryFieldDefined)
     }
 }
 
-TEST(ECTFinancialCounterInfoTest, LinkingServices)
-{
-    ECTFinancialCounterInfo info("{}");
-    info.linkService(static_cast<Service>(9));
-    info.linkService(static_cast<Service>(-1));
-    EXPECT_FALSE(info.isServiceLinked(static_cast<Service>(9)));
-    EXPECT_FALSE(info.isServiceLinked(static_cast<Service>(-1)));
-    EXPECT_EQ("000000000", info.accountedServicesDescription());
-
-    info.setAccountedServicesBinayValue("11");
-    EXPECT_TRUE(info.isServiceLinked(Service::Sale));
-    EXPECT_TRUE(info.isServiceLinked(Service::CashAdvance));
-    EXPECT_FALSE(info.isServiceLinked(Service::Reservation));
-    EXPECT_FALSE(info.isServiceLinked(Service::Cancellation));
-    EXPECT_EQ("11 | Sale | Cash Advance", info.accountedServicesDescription());
-    EXPECT_THROW(info.linkService(Service::Reservation), std::out_of_range);
-}
-
 TEST(ECTFinancialCounterInfoTest, CardBrandNames)
 {
     auto const nameOf = [](std::string const& brand) {
         return ECTFinancialCounterInfo(R"({"financialCounterCardBrandIdentifier": ")" + brand + "\"}").cardBrandName();
     };
-    EXPECT_EQ("Unknown", nameOf(""));
-    EXPECT_EQ("Unknown", nameOf("9999"));
-    EXPECT_EQ("Unknown", nameOf("1001 "));
+    for (char const* unknown : {"", "9999", "1001 "})
+        EXPECT_EQ("Unknown", nameOf(unknown)) << unknown;
     EXPECT_EQ(nameOf("2008"), nameOf("2009"));
     std::set<std::string> labels;
     for (char const* brand : {"0001", "0013", "1001", "1002", "1003", "1009", "1010", "1011", "1012",

@@ -65,15 +65,13 @@ TEST(LogHelpers, writesTheMessageBlockWithContinuousOffsets)
     EXPECT_NE(std::string::npos, contents.find("\n0038          F0 26\n"));
 }
 
-TEST(LogHelpers, emptyTextEndsTheTitleWithTheSeparator)
+TEST(LogHelpers, emptyTextEndsTheTitleWithTheSeparatorAndNothingIsWrittenWhileOff)
 {
-    CertificationLogCapture log;
-    oxa::logZUVAMessage("Message received", "", saleHeader(), oxa::ZUVABody(bytes(kBody40)));
-    EXPECT_TRUE(std::regex_search(log.contents(), std::regex(": Message received \\| \n\n")));
-}
-
-TEST(LogHelpers, writesNothingWhileCertificationModeIsOff)
-{
+    {
+        CertificationLogCapture log;
+        oxa::logZUVAMessage("Message received", "", saleHeader(), oxa::ZUVABody(bytes(kBody40)));
+        EXPECT_TRUE(std::regex_search(log.contents(), std::regex(": Message received \\| \n\n")));
+    }
     CertificationLogCapture log(false);
     oxa::logZUVAMessage("Message send", "Sale", saleHeader(), oxa::ZUVABody(bytes(kBody40)));
     EXPECT_EQ("", log.contents());

@@ -9,55 +9,33 @@
 using encodingtest::hexOf;
 using oxa::StringUtils;
 
+// Each pair is read the way stream extraction reads an int.
 TEST(ECTDataZUVADigital, packsDecimalText)
 {
-    EXPECT_EQ("12 34", hexOf(oxa::ECTDataZUVADigital("1234")));
-    EXPECT_EQ("09 78", hexOf(oxa::ECTDataZUVADigital("978")));
-    EXPECT_EQ("00 40", hexOf(oxa::ECTDataZUVADigital("0040")));
-    EXPECT_EQ("07", hexOf(oxa::ECTDataZUVADigital("7")));
-    EXPECT_EQ(0u, oxa::ECTDataZUVADigital("").length());
-}
-
-TEST(ECTDataZUVADigital, readsEachPairTheWayStreamExtractionReadsAnInt)
-{
-    EXPECT_EQ("05", hexOf(oxa::ECTDataZUVADigital(" 5")));
-    EXPECT_EQ("05", hexOf(oxa::ECTDataZUVADigital("5x")));
-    EXPECT_EQ("00", hexOf(oxa::ECTDataZUVADigital("AB")));
-    EXPECT_EQ("03", hexOf(oxa::ECTDataZUVADigital("+3")));
+    for (auto const& c : {std::make_pair("1234", "12 34"), std::make_pair("978", "09 78"), std::make_pair("7", "07"),
+                          std::make_pair("", ""), std::make_pair(" 5", "05"), std::make_pair("5x", "05"),
+                          std::make_pair("AB", "00"), std::make_pair("+3", "03")})
+        EXPECT_EQ(c.second, hexOf(oxa::ECTDataZUVADigital(c.first))) << c.first;
 }
 
 TEST(ECTDataZUVADigital, packsNumbersWithAMinimumDigitCount)
 {
-    EXPECT_EQ("00 00", hexOf(oxa::ECTDataZUVADigital(0, 4)));
-    EXPECT_EQ("99", hexOf(oxa::ECTDataZUVADigital(99, 2)));
-    EXPECT_EQ("01 00", hexOf(oxa::ECTDataZUVADigital(100, 2)));
-    EXPECT_EQ("00 45", hexOf(oxa::ECTDataZUVADigital(45, 4)));
-    EXPECT_EQ("06 70", hexOf(oxa::ECTDataZUVADigital(670, 4)));
-    EXPECT_EQ("05", hexOf(oxa::ECTDataZUVADigital(5, 1)));
-    EXPECT_EQ("00 05", hexOf(oxa::ECTDataZUVADigital(5, 3)));
-    EXPECT_EQ("12 34 56", hexOf(oxa::ECTDataZUVADigital(123456, 4)));
-    EXPECT_EQ("01 23", hexOf(oxa::ECTDataZUVADigital(123, 0)));
-    EXPECT_EQ("01 23", hexOf(oxa::ECTDataZUVADigital(123, -2)));
-    EXPECT_EQ("99 99 99 99 99 99", hexOf(oxa::ECTDataZUVADigital(INT64_C(999999999999), 12)));
-    EXPECT_EQ("01 23 45 67 89 01 23", hexOf(oxa::ECTDataZUVADigital(INT64_C(1234567890123), 12)));
+    struct Case { std::int64_t value; int digits; char const* hex; };
+    for (Case const& c : {Case{0, 4, "00 00"}, Case{99, 2, "99"}, Case{100, 2, "01 00"}, Case{670, 4, "06 70"},
+                          Case{5, 1, "05"}, Case{5, 3, "00 05"}, Case{123456, 4, "12 34 56"}, Case{123, 0, "01 23"},
+                          Case{123, -2, "01 23"}, Case{INT64_C(999999999999), 12, "99 99 99 99 99 99"},
+                          Case{INT64_C(1234567890123), 12, "01 23 45 67 89 01 23"}})
+        EXPECT_EQ(c.hex, hexOf(oxa::ECTDataZUVADigital(c.value, c.digits))) << c.value << "/" << c.digits;
 }
 
+// Pairs without a leading hexadecimal digit give zero; bytes above 0x7F are
+// characters like any other, never table indexes below zero.
 TEST(ECTDataHexa, readsPairsOfHexadecimalDigits)
 {
-    EXPECT_EQ("0A 1B FF", hexOf(oxa::ECTDataHexa("0A1BFF")));
-    EXPECT_EQ("00 00 00 00", hexOf(oxa::ECTDataHexa("00000000")));
-    EXPECT_EQ("A0", hexOf(oxa::ECTDataHexa("a0")));
-    EXPECT_EQ("F0", hexOf(oxa::ECTDataHexa("F")));
-    EXPECT_EQ("AB C0", hexOf(oxa::ECTDataHexa("ABC")));
-    EXPECT_EQ(0u, oxa::ECTDataHexa("").length());
-}
-
-TEST(ECTDataHexa, pairsWithoutLeadingDigitGiveZero)
-{
-    EXPECT_EQ("00 01", hexOf(oxa::ECTDataHexa("G1 1")));
-    EXPECT_EQ("0A", hexOf(oxa::ECTDataHexa("Az")));
-    // Bytes above 0x7F are characters like any other, never table indexes below zero.
-    EXPECT_EQ("00 00", hexOf(oxa::ECTDataHexa("\xC3\xA9\xFF\x80")));
+    for (auto const& c : {std::make_pair("0A1BFF", "0A 1B FF"), std::make_pair("a0", "A0"), std::make_pair("F", "F0"),
+                          std::make_pair("ABC", "AB C0"), std::make_pair("", ""), std::make_pair("G1 1", "00 01"),
+                          std::make_pair("Az", "0A"), std::make_pair("\xC3\xA9\xFF\x80", "00 00")})
+        EXPECT_EQ(c.second, hexOf(oxa::ECTDataHexa(c.first))) << c.first;
 }
 
 TEST(StringUtils, hexDigitValueCoversEveryCharValue)
@@ -80,25 +58,18 @@ TEST(StringUtils, bitAtPosition)
     EXPECT_TRUE(StringUtils::binaryStringBitSetAtPosition("x", 0));
 }
 
-TEST(StringUtils, binaryToHexadecimal)
+TEST(StringUtils, binaryAndHexadecimalTexts)
 {
-    EXPECT_EQ("1A", StringUtils::convertBinaryToHexa("00011010"));
-    EXPECT_EQ("F0", StringUtils::convertBinaryToHexa("111100001"));
-    EXPECT_EQ("5", StringUtils::convertBinaryToHexa("0101x011"));
-    EXPECT_EQ("", StringUtils::convertBinaryToHexa("101"));
-    EXPECT_EQ("80000000", StringUtils::convertBinaryToHexa("10000000000000000000000000000000"));
-    EXPECT_EQ("0123456789ABCDEF",
-              StringUtils::convertBinaryToHexa("0000000100100011010001010110011110001001101010111100110111101111"));
-}
-
-TEST(StringUtils, hexadecimalToBinary)
-{
-    EXPECT_EQ("00011010", StringUtils::convertHexaToBinary("1A"));
-    EXPECT_EQ("0001", StringUtils::convertHexaToBinary("1a"));
-    EXPECT_EQ("11111111", StringUtils::convertHexaToBinary("FF"));
-    EXPECT_EQ("0001", StringUtils::convertHexaToBinary("G1"));
-    EXPECT_EQ("", StringUtils::convertHexaToBinary(""));
-    EXPECT_EQ("", StringUtils::convertHexaToBinary("\xC1\xB1"));
+    for (auto const& c : {std::make_pair("00011010", "1A"), std::make_pair("111100001", "F0"),
+                          std::make_pair("0101x011", "5"), std::make_pair("101", ""),
+                          std::make_pair("10000000000000000000000000000000", "80000000"),
+                          std::make_pair("0000000100100011010001010110011110001001101010111100110111101111",
+                                         "0123456789ABCDEF")})
+        EXPECT_EQ(c.second, StringUtils::convertBinaryToHexa(c.first)) << c.first;
+    for (auto const& c : {std::make_pair("1A", "00011010"), std::make_pair("1a", "0001"),
+                          std::make_pair("FF", "11111111"), std::make_pair("G1", "0001"), std::make_pair("", ""),
+                          std::make_pair("\xC1\xB1", "")})
+        EXPECT_EQ(c.second, StringUtils::convertHexaToBinary(c.first)) << c.first;
 }
 
 TEST(StringUtils, caseChangesLeaveBytesAboveAsciiAlone)

@@ -49,23 +49,25 @@ Ber::BerTlv merchantData(char const* elementsHex)
 
 } // namespace
 
-TEST(ZUVABody, readsMessageTypeAndSequenceNumberOfAnEnvelope)
+TEST(ZUVABody, readsMessageTypeAndSequenceNumberOfAnEnvelopeAtAnyDepth)
 {
-    oxa::ZUVABody const body(bytes(kRdEnvelope));
-    EXPECT_EQ(QString("Rd"), body.messageTypeId());
-    EXPECT_EQ(7, body.sequenceNumber().value());
-    EXPECT_EQ(bytes(kRdEnvelope), body.data());
-    EXPECT_EQ(replyBody({}), body.data());
+    EXPECT_EQ(bytes(kRdEnvelope), oxa::ZUVABody(bytes(kRdEnvelope)).data());
+    EXPECT_EQ(replyBody({}), bytes(kRdEnvelope));
+    struct Case { char const* hex; char const* type; int sequence; };
+    for (Case const& c : {Case{kRdEnvelope, "Rd", 7}, Case{"F0 0B E2 09 E1 07 D0 02 52 64 D1 01 07", "Rd", 7},
+                          Case{"F0 09 E1 07 D0 02 52 00 D1 01 07", "R", 7},  // the type ends at a zero byte
+                          Case{"F0 09 E1 07 D0 02 52 64 D1 01 99", "Rd", 99},
+                          Case{"F0 09 E1 07 D0 02 52 64 D1 01 A0", "Rd", 0},
+                          Case{"F0 06 E1 04 D0 02 52 64", "Rd", 0}}) {
+        oxa::ZUVABody const body(bytes(c.hex));
+        EXPECT_EQ(QString(c.type), body.messageTypeId()) << c.hex;
+        EXPECT_EQ(c.sequence, body.sequenceNumber().value()) << c.hex;
+    }
+    EXPECT_TRUE(oxa::ZUVABody().data().isEmpty());
 }
 
-TEST(ZUVABody, findsTheEnvelopeAtAnyDepth)
-{
-    oxa::ZUVABody const body(bytes("F0 0B E2 09 E1 07 D0 02 52 64 D1 01 07"));
-    EXPECT_EQ(QString("Rd"), body.messageTypeId());
-    EXPECT_EQ(7, body.sequenceNumber().value());
-}
-
-TEST(ZUVABody, refusesABodyWithoutMessageType)
+// Malformed bytes throw instead of being read past their end.
+TEST(ZUVABody, refusesABodyWithoutMessageTypeOrWithMalformedBytes)
 {
     for (char const* hex : {"F0 05 E1 03 D1 01 07", "F0 04 D0 02 52 64", "D0 02 52 64"}) {
         try {
@@ -75,48 +77,34 @@ TEST(ZUVABody, refusesABodyWithoutMessageType)
             EXPECT_STREQ("unknown message type id in body", error.what()) << hex;
         }
     }
-}
-
-TEST(ZUVABody, malformedBytesThrowInsteadOfBeingReadPastTheirEnd)
-{
     for (char const* hex : {"", "F0", "F0 05 E1 03 D0", "F0 84 00 00 00 05", "F0 09 E1 07 D0 02 52 64 D1 81",
-                            "F0 09 E1 07 D0 02 52 64 DF"}) {
+                            "F0 09 E1 07 D0 02 52 64 DF"})
         EXPECT_ANY_THROW(oxa::ZUVABody(bytes(hex))) << hex;
-    }
 }
 
-TEST(ZUVABody, messageTypeEndsAtAZeroByte)
-{
-    oxa::ZUVABody const body(bytes("F0 09 E1 07 D0 02 52 00 D1 01 07"));
-    EXPECT_EQ(QString("R"), body.messageTypeId());
-}
-
-TEST(ZUVABody, sequenceNumberDecodesPackedDecimalOrGivesZero)
-{
-    EXPECT_EQ(99, oxa::ZUVABody(bytes("F0 09 E1 07 D0 02 52 64 D1 01 99")).sequenceNumber().value());
-    EXPECT_EQ(0, oxa::ZUVABody(bytes("F0 09 E1 07 D0 02 52 64 D1 01 A0")).sequenceNumber().value());
-    EXPECT_EQ(0, oxa::ZUVABody(bytes("F0 06 E1 04 D0 02 52 64")).sequenceNumber().value());
-}
-
-TEST(ZUVABody, incidentCodeIsReportedOnlyForErrors)
+TEST(ZUVABody, incidentRejectionAndActionIdentifierOfAReply)
 {
     Ber::BerTag const incident(0xDF, 0x94, 0x0D);
-    EXPECT_FALSE(oxa::ZUVABody(replyBody({})).incidentCode());
-    EXPECT_FALSE(oxa::ZUVABody(replyBody({result({primitive(incident, "0000")})})).incidentCode());
-    EXPECT_FALSE(oxa::ZUVABody(replyBody({result({primitive(incident, "0001")})})).incidentCode());
+    oxa::ZUVABody const bare(replyBody({}));
+    EXPECT_FALSE(bare.incidentCode());
+    EXPECT_EQ("???", bare.rejectionCode().code());
+    EXPECT_FALSE(bare.saleSystemActionIdentifier());
+    // An incident is reported only for errors, and only inside BF8101.
+    for (char const* noError : {"0000", "0001"})
+        EXPECT_FALSE(oxa::ZUVABody(replyBody({result({primitive(incident, noError)})})).incidentCode()) << noError;
     auto const code = oxa::ZUVABody(replyBody({result({primitive(incident, "1234")})})).incidentCode();
     ASSERT_TRUE(code);
     EXPECT_EQ("1234", code->code());
-    // Only inside BF8101.
     EXPECT_FALSE(oxa::ZUVABody(replyBody({primitive(incident, "1234")})).incidentCode());
-}
 
-TEST(ZUVABody, rejectionCodeOrQuestionMarks)
-{
     Ber::BerTag const rejection(0xDF, 0x2D);
-    EXPECT_EQ("???", oxa::ZUVABody(replyBody({})).rejectionCode().code());
     EXPECT_EQ("???", oxa::ZUVABody(replyBody({result({})})).rejectionCode().code());
     EXPECT_EQ("0005", oxa::ZUVABody(replyBody({result({primitive(rejection, "0005")})})).rejectionCode().code());
+
+    auto const identifier =
+        oxa::ZUVABody(replyBody({primitive(Ber::BerTag(0xDF, 0x94, 0x64), "0000002A")})).saleSystemActionIdentifier();
+    ASSERT_TRUE(identifier);
+    EXPECT_EQ(QString("0000002A"), *identifier);
 }
 
 TEST(ZUVABody, merchantTextComesFromTheElementsInsideDF9460)
@@ -128,22 +116,9 @@ TEST(ZUVABody, merchantTextComesFromTheElementsInsideDF9460)
     EXPECT_FALSE(oxa::ZUVABody(replyBody({merchantData("DF14 01 41")})).merchantText());
     EXPECT_FALSE(oxa::ZUVABody(replyBody({primitive(Ber::BerTag(0xDF, 0x13), "41")})).merchantText());
     EXPECT_FALSE(oxa::ZUVABody(replyBody({})).merchantText());
-}
-
-TEST(ZUVABody, unreadableMerchantDataGivesNoText)
-{
-    // The error reply that carries it must still be reported.
+    // Unreadable merchant data gives no text: the error reply that carries it must still be reported.
     for (char const* elements : {"DF13 84 00000005", "E1 05 D0 01", "DF"})
         EXPECT_FALSE(oxa::ZUVABody(replyBody({merchantData(elements)})).merchantText()) << elements;
-}
-
-TEST(ZUVABody, saleSystemActionIdentifierAsHexText)
-{
-    auto const identifier =
-        oxa::ZUVABody(replyBody({primitive(Ber::BerTag(0xDF, 0x94, 0x64), "0000002A")})).saleSystemActionIdentifier();
-    ASSERT_TRUE(identifier);
-    EXPECT_EQ(QString("0000002A"), *identifier);
-    EXPECT_FALSE(oxa::ZUVABody(replyBody({})).saleSystemActionIdentifier());
 }
 
 TEST(ZUVABody, dumpContinuesTheHeaderOffsets)
@@ -164,21 +139,12 @@ TEST(ZUVABody, dumpContinuesTheHeaderOffsets)
     EXPECT_EQ(expected, oxa::ZUVABody(bytes(kRdEnvelope)).dumpWithLogOffsetStartAt(38));
 }
 
-TEST(ZUVABody, defaultBodyIsEmpty)
-{
-    oxa::ZUVABody const body;
-    EXPECT_TRUE(body.messageTypeId().isEmpty());
-    EXPECT_TRUE(body.data().isEmpty());
-    EXPECT_EQ(0, body.sequenceNumber().value());
-}
-
-TEST(ECTMessageSequenceNumber, acceptsZeroToNinetyNine)
+TEST(ECTMessageSequenceNumber, zeroToNinetyNineBothWays)
 {
     EXPECT_EQ("00", hexOf(oxa::ECTMessageSequenceNumber().data()));
-    EXPECT_EQ("00", hexOf(oxa::ECTMessageSequenceNumber(0).data()));
-    EXPECT_EQ("05", hexOf(oxa::ECTMessageSequenceNumber(5).data()));
+    for (int value : {0, 5, 42, 99})
+        EXPECT_EQ(value, oxa::ECTMessageSequenceNumber(oxa::ECTMessageSequenceNumber(value).data()).value());
     EXPECT_EQ("42", hexOf(oxa::ECTMessageSequenceNumber(42).data()));
-    EXPECT_EQ("99", hexOf(oxa::ECTMessageSequenceNumber(99).data()));
     for (int value : {100, -1}) {
         try {
             oxa::ECTMessageSequenceNumber number(value);
@@ -187,12 +153,6 @@ TEST(ECTMessageSequenceNumber, acceptsZeroToNinetyNine)
             EXPECT_STREQ("invalid sequence nr", error.what());
         }
     }
-}
-
-TEST(ECTMessageSequenceNumber, decodedOutOfRangeGivesZero)
-{
-    EXPECT_EQ(42, oxa::ECTMessageSequenceNumber(berData("42")).value());
-    EXPECT_EQ(0, oxa::ECTMessageSequenceNumber(berData("0100")).value());
-    EXPECT_EQ(0, oxa::ECTMessageSequenceNumber(berData("A0")).value());
-    EXPECT_EQ(0, oxa::ECTMessageSequenceNumber(berData("")).value());
+    for (char const* outOfRange : {"0100", "A0", ""})
+        EXPECT_EQ(0, oxa::ECTMessageSequenceNumber(berData(outOfRange)).value()) << outOfRange;
 }

@@ -26,9 +26,10 @@ Ber::BerTlv treeWith(char const* valueHex)
     return root;
 }
 
-QJsonObject inserted(bool (*insert)(QString const&, Ber::BerTag const&, Ber::BerTag const&, Ber::BerTlv const&,
-                                    QJsonObject&),
-                     char const* valueHex)
+// The inserters that take a tag and a sub-tag.
+using Insert = bool (*)(QString const&, Ber::BerTag const&, Ber::BerTag const&, Ber::BerTlv const&, QJsonObject&);
+
+QJsonObject inserted(Insert insert, char const* valueHex)
 {
     QJsonObject json;
     EXPECT_TRUE(insert("key", kGroup, kField, treeWith(valueHex), json));
@@ -67,51 +68,35 @@ TEST(ZUVAUtils, absentTagsInsertNothing)
     EXPECT_EQ((QJsonObject{{"kept", 1}}), json);
 }
 
+// 5000000000 minor units need more than 32 bits.
 TEST(ZUVAUtils, insertsTextHexAndNumbers)
 {
-    EXPECT_EQ(QJsonValue("ABC"), inserted(Ber::jsonInsertOptTagText, "414243").value("key"));
-    EXPECT_EQ(QJsonValue("0A1B"), inserted(Ber::jsonInsertOptTagHex, "0A1B").value("key"));
-    EXPECT_EQ(QJsonValue(45), inserted(Ber::jsonInsertOptTagInt, "0045").value("key"));
-    EXPECT_EQ(QJsonValue(0), inserted(Ber::jsonInsertOptTagInt, "1A").value("key"));
-    EXPECT_EQ(QJsonValue(12.5), inserted(Ber::jsonInsertOptTagDouble, "000000001250").value("key"));
-    EXPECT_EQ(QJsonValue(0.0), inserted(Ber::jsonInsertOptTagDouble, "").value("key"));
-}
-
-TEST(ZUVAUtils, amountsAboveThirtyTwoBitsAreRead)
-{
-    // 5000000000 minor units.
-    EXPECT_EQ(QJsonValue(50000000.0), inserted(Ber::jsonInsertOptTagDouble, "005000000000").value("key"));
-    EXPECT_EQ(QJsonValue(qint64(5000000000)), inserted(Ber::jsonInsertOptTagInt, "005000000000").value("key"));
+    struct Case { Insert insert; char const* hex; QJsonValue expected; };
+    for (Case const& c : {Case{Ber::jsonInsertOptTagText, "414243", "ABC"}, Case{Ber::jsonInsertOptTagHex, "0A1B", "0A1B"},
+                          Case{Ber::jsonInsertOptTagInt, "0045", 45}, Case{Ber::jsonInsertOptTagInt, "1A", 0},
+                          Case{Ber::jsonInsertOptTagInt, "005000000000", qint64(5000000000)},
+                          Case{Ber::jsonInsertOptTagDouble, "000000001250", 12.5},
+                          Case{Ber::jsonInsertOptTagDouble, "", 0.0},
+                          Case{Ber::jsonInsertOptTagDouble, "005000000000", 50000000.0}})
+        EXPECT_EQ(c.expected, inserted(c.insert, c.hex).value("key")) << c.hex;
     EXPECT_DOUBLE_EQ(99999999.99, Ber::amountAsDouble("9999999999", 2));
-}
-
-TEST(ZUVAUtils, amountAsDouble)
-{
-    EXPECT_DOUBLE_EQ(12.5, Ber::amountAsDouble("000000001250", 2));
-    EXPECT_DOUBLE_EQ(0.0, Ber::amountAsDouble("", 2));
     EXPECT_DOUBLE_EQ(0.0, Ber::amountAsDouble("12A0", 2));
     EXPECT_DOUBLE_EQ(1250.0, Ber::amountAsDouble("1250", 0));
 }
 
-TEST(ZUVAUtils, datesFromPackedDecimalDigits)
+TEST(ZUVAUtils, datesFromPackedDigitsOrHexadecimalText)
 {
     EXPECT_EQ(QJsonValue("2023-12-31-23-59-59"), inserted(Ber::jsonInsertOptTagDate, "20231231235959").value("key"));
     EXPECT_FALSE(inserted(Ber::jsonInsertOptTagDate, "2023123123595900").contains("key"));
     EXPECT_FALSE(inserted(Ber::jsonInsertOptTagDate, "00231231235959").contains("key"));
-
-    QJsonObject json;
-    EXPECT_TRUE(Ber::jsonInsertOptTagDate("key", kField, treeWith("20231231235959"), json));
-    EXPECT_EQ(QJsonValue("2023-12-31-23-59-59"), json.value("key"));
-}
-
-TEST(ZUVAUtils, datesFromHexadecimalText)
-{
     EXPECT_EQ(QJsonValue("2023-12-31-23-59-59"),
               inserted(Ber::jsonInsertOptTagHexForDate, "20231231235959").value("key"));
     // Short values are padded with blanks up to each dash.
     EXPECT_EQ(QJsonValue("2023-  -  -  -  -"), inserted(Ber::jsonInsertOptTagHexForDate, "2023").value("key"));
 
     QJsonObject json;
+    EXPECT_TRUE(Ber::jsonInsertOptTagDate("key", kField, treeWith("20231231235959"), json));
+    EXPECT_EQ(QJsonValue("2023-12-31-23-59-59"), json.value("key"));
     Ber::BerTlvs const list(std::vector<Ber::BerTlv>{treeWith("20240102030405")});
     EXPECT_TRUE(Ber::jsonInsertOptTagHexForDate("key", kField, list, json));
     EXPECT_EQ(QJsonValue("2024-01-02-03-04-05"), json.value("key"));
@@ -177,28 +162,16 @@ TEST(ZUVAUtils, readsOptionalJsonMembers)
 {
     QJsonObject const json =
         QJsonDocument::fromJson(R"({"text":"abc","number":3,"half":2.5,"flag":true,"other":1})").object();
-
     boost::optional<QString> text(QStringLiteral("old"));
-    oxa::assignOptJsonString(text, "text", json);
-    EXPECT_EQ(QString("abc"), *text);
-    oxa::assignOptJsonString(text, "number", json);
-    EXPECT_EQ(QString(), *text);
-    oxa::assignOptJsonString(text, "missing", json);
-    EXPECT_FALSE(text);
-
     int number = -1;
-    oxa::assignOptJsonInt(number, 9, "number", json);
-    EXPECT_EQ(3, number);
-    oxa::assignOptJsonInt(number, 9, "half", json);
-    EXPECT_EQ(0, number);
-    oxa::assignOptJsonInt(number, 9, "missing", json);
-    EXPECT_EQ(9, number);
-
     bool flag = false;
-    oxa::assignOptJsonBool(flag, false, "flag", json);
-    EXPECT_TRUE(flag);
-    oxa::assignOptJsonBool(flag, true, "other", json);
-    EXPECT_FALSE(flag);
-    oxa::assignOptJsonBool(flag, true, "missing", json);
-    EXPECT_TRUE(flag);
+    std::vector<std::string> seen;
+    for (char const* key : {"text", "number", "half", "flag", "other", "missing"}) {
+        oxa::assignOptJsonString(text, key, json);
+        oxa::assignOptJsonInt(number, 9, key, json);
+        oxa::assignOptJsonBool(flag, true, key, json);
+        seen.push_back((text ? text->toStdString() : "none") + "/" + std::to_string(number) + "/" + (flag ? "t" : "f"));
+    }
+    // Members of another type read as empty, zero or false; absent ones as the default.
+    EXPECT_EQ((std::vector<std::string>{"abc/0/f", "/3/f", "/0/f", "/0/t", "/1/f", "none/9/t"}), seen);
 }

@@ -1,9 +1,14 @@
 #include "foundation/SharedQtLibrary.h"
 
+#include <QCoreApplication>
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -31,4 +36,17 @@ const auto* const environment = ::testing::AddGlobalTestEnvironment(new Foundati
 extern "C" const char* __tsan_default_options()
 {
     return "ignore_noninstrumented_modules=1";
+}
+
+// The environment's holder made the application; a second holder leaves it alone.
+TEST(SharedQtLibrary, MakesOneApplicationAndKeepsNumbersInTheCLocale)
+{
+    QCoreApplication* const application = QCoreApplication::instance();
+    ASSERT_NE(application, nullptr);
+    EXPECT_EQ(QCoreApplication::arguments(), QStringList{"SharedLibrary"});
+    EXPECT_EQ(std::string(std::setlocale(LC_NUMERIC, nullptr)), "C");
+    {
+        vorsam::SharedQtLibrary second;
+    }
+    EXPECT_EQ(QCoreApplication::instance(), application);
 }

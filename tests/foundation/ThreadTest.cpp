@@ -79,16 +79,6 @@ protected:
 
 } // namespace
 
-TEST_F(ThreadLifeCycle, IdleThreadDoesNothing)
-{
-    Thread idle("Idle");
-    EXPECT_FALSE(idle.isRunning());
-    idle.stop();
-    idle.join();
-    idle.reset();
-    EXPECT_FALSE(idle.isRunning());
-}
-
 TEST_F(ThreadLifeCycle, RunOnceRunsTheTaskOnceAfterStartOnANamedThread)
 {
     auto runnable = makeRunnable();
@@ -119,8 +109,14 @@ TEST_F(ThreadLifeCycle, PeriodicTaskRepeatsAndNegativeIntervalsNeverRun)
     EXPECT_EQ(never, 0);
 }
 
-TEST_F(ThreadLifeCycle, TaskStoppingItselfEndsItsThread)
+TEST_F(ThreadLifeCycle, IdleThreadDoesNothingAndATaskStoppingItselfEndsItsThread)
 {
+    Thread idle("Idle");
+    idle.stop();
+    idle.join();
+    idle.reset();
+    EXPECT_FALSE(idle.isRunning());
+
     std::atomic<int> runs{0};
     Thread thread("SelfStop", Thread::RunOnce, [&](Runnable& self) {
         ++runs;

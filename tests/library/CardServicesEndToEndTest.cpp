@@ -2,18 +2,6 @@
 
 using namespace saletest;
 
-namespace {
-
-struct CardCase {
-    const char* name;
-    QJsonObject transaction;
-    const char* requestType;
-    const char* destination;
-    QJsonObject expected;
-};
-
-} // namespace
-
 TEST_F(RetailEndToEnd, CardServicesAndBalanceRunThrough)
 {
     const QJsonObject cardType{{"type", "20"}, {"isContactless", false}, {"isMagneticStripe", false},
@@ -31,7 +19,13 @@ TEST_F(RetailEndToEnd, CardServicesAndBalanceRunThrough)
                                     {"financialCounterAccountedServices", "0000000111111111"},
                                     {"financialCounterCurrency", "EUR"},
                                     {"financialCounterCumulativeTotalAmount", 1.0}};
-    const CardCase cases[] = {
+    const struct {
+        const char* name;
+        QJsonObject transaction;
+        const char* requestType;
+        const char* destination;
+        QJsonObject expected;
+    } cases[] = {
         {"card recognition",
          {{"action", "RequestCardInfo"}, {"recognitionTimeout", 20}},
          "Ch",
@@ -58,7 +52,7 @@ TEST_F(RetailEndToEnd, CardServicesAndBalanceRunThrough)
           {"acquirerLabelName", "ACQUIRER"},
           {"financialCounterInfos", QJsonArray{firstCounter, secondCounter}}}},
     };
-    for (const CardCase& each : cases) {
+    for (const auto& each : cases) {
         SCOPED_TRACE(each.name);
         const auto transaction = send(each.transaction);
         EXPECT_EQ(transaction->result(), (QJsonObject{{"result", each.expected}}));

@@ -30,7 +30,7 @@ TEST_F(RetailEndToEnd, DeliveryAnswersReachTheTerminalAndTheSaleEndsOnce)
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.name);
-        auto record = host.prepare();
+        auto record = std::make_shared<SaleHost::Transaction>();
         record->answer = each.answer;
         const auto sale = send(kSale, record);
         ASSERT_TRUE(sale->waitUntilFreed());
@@ -85,7 +85,7 @@ TEST_F(RetailEndToEnd, ProductDeliveryFromTheHostIsRefused)
 
 TEST_F(RetailEndToEnd, AnswerAfterTheSaleWasResetSendsNothing)
 {
-    auto record = host.prepare();
+    auto record = std::make_shared<SaleHost::Transaction>();
     record->answer = answer(true);
     SaleHost::Transaction* sale = record.get();
     // The host resets the sale while it is still thinking about the question.

@@ -21,19 +21,10 @@ using testsupport::SimTerminal;
 using testsupport::SimTlv;
 
 struct ErrorSummary {
-    ErrorSummary() = default;
-    ErrorSummary(int code, int cause, std::string incident = std::string(), std::string rejection = std::string(),
-                 std::string merchantText = std::string())
-        : code(code), cause(cause), incident(std::move(incident)), rejection(std::move(rejection)),
-          merchantText(std::move(merchantText))
-    {
-    }
-
     int code = 0;
     int cause = 0;
     std::string incident;
     std::string rejection;
-    std::string reason;
     std::string merchantText;
 };
 
@@ -47,8 +38,6 @@ inline ErrorSummary errorOf(const QJsonObject& document)
     summary.rejection = error.value("rejectionCode").toObject().value("code").toString().toStdString();
     for (const QJsonValue& entry : error.value("extraInformation").toArray()) {
         const QJsonObject pair = entry.toObject();
-        if (pair.value("key") == "reason")
-            summary.reason = pair.value("val").toString().toStdString();
         if (pair.value("key") == "merchantText")
             summary.merchantText = pair.value("val").toString().toStdString();
     }

@@ -28,33 +28,29 @@ void SaleHost::Transaction::onDocument(const char* json, void* userData)
 {
     auto* transaction = static_cast<Transaction*>(userData);
     const QJsonObject document = objectOf(json);
-    if (isDeliveryQuestion(document)) {
-        {
-            std::lock_guard<std::mutex> lock(transaction->m_mutex);
-            transaction->m_questions.push_back(document);
-        }
-        transaction->m_changed.notify_all();
-        if (transaction->onQuestion)
-            transaction->onQuestion();
-        if (!transaction->answer.empty() && transaction->m_reply)
-            transaction->m_reply(transaction->answer.c_str(), transaction->m_replyHandle);
+    const bool question = isDeliveryQuestion(document);
+    transaction->update([&] { (question ? transaction->m_questions : transaction->m_results).push_back(document); });
+    if (!question)
         return;
-    }
-    {
-        std::lock_guard<std::mutex> lock(transaction->m_mutex);
-        transaction->m_results.push_back(document);
-    }
-    transaction->m_changed.notify_all();
+    if (transaction->onQuestion)
+        transaction->onQuestion();
+    if (!transaction->answer.empty() && transaction->m_reply)
+        transaction->m_reply(transaction->answer.c_str(), transaction->m_replyHandle);
 }
 
 void SaleHost::Transaction::onFree(void* userData)
 {
     auto* transaction = static_cast<Transaction*>(userData);
+    transaction->update([transaction] { transaction->m_freed = true; });
+}
+
+void SaleHost::Transaction::update(const std::function<void()>& change)
+{
     {
-        std::lock_guard<std::mutex> lock(transaction->m_mutex);
-        transaction->m_freed = true;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        change();
     }
-    transaction->m_changed.notify_all();
+    m_changed.notify_all();
 }
 
 std::vector<QJsonObject> SaleHost::Transaction::results() const
@@ -67,12 +63,6 @@ std::vector<QJsonObject> SaleHost::Transaction::questions() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_questions;
-}
-
-bool SaleHost::Transaction::freed() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_freed;
 }
 
 bool SaleHost::Transaction::waitUntilFreed() const
@@ -135,7 +125,7 @@ std::shared_ptr<SaleHost::Transaction> SaleHost::send(const std::string& termina
                                                       std::shared_ptr<Transaction> transaction)
 {
     if (!transaction)
-        transaction = prepare();
+        transaction = std::make_shared<Transaction>();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_transactions.push_back(transaction);

@@ -32,7 +32,6 @@ public:
 
         std::vector<QJsonObject> results() const;
         std::vector<QJsonObject> questions() const;
-        bool freed() const;
         // Waits for the release of the user data: the transaction is over.
         bool waitUntilFreed() const;
         bool waitForResults(size_t count) const;
@@ -43,6 +42,8 @@ public:
         friend class SaleHost;
         static void onDocument(const char* json, void* transaction);
         static void onFree(void* transaction);
+        // Applies the change under the lock and wakes the waiters.
+        void update(const std::function<void()>& change);
 
         mutable std::mutex m_mutex;
         mutable std::condition_variable m_changed;
@@ -59,7 +60,6 @@ public:
     void stop();
     bool waitForTerminal(const std::string& terminalId) const;
 
-    std::shared_ptr<Transaction> prepare() const { return std::make_shared<Transaction>(); }
     // Sends the request with the transaction's callbacks; it stays alive as
     // long as the host.
     std::shared_ptr<Transaction> send(const std::string& terminalId, const std::string& json,

@@ -59,9 +59,11 @@ class LinkFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ensureApplication(); }
 
-    void makeLink(boost::optional<milliseconds> heartbeat, kiss::LinkTimings timings = fastTimings())
+    // Over the fixture's memory streams unless others are given.
+    void makeLink(boost::optional<milliseconds> heartbeat, kiss::LinkTimings timings = fastTimings(),
+                  std::shared_ptr<vorsam::InputStream> in = nullptr, std::shared_ptr<vorsam::OutputStream> out = nullptr)
     {
-        link = std::make_unique<kiss::Kiss>(input, output, heartbeat, timings);
+        link = std::make_unique<kiss::Kiss>(in ? in : input, out ? out : output, heartbeat, timings);
         link->setOnConnectedCallback([this] { ++connected; });
         link->setOnDisconnectedCallback([this] { ++disconnected; });
         link->setOnSendFailedCallback([this] { ++sendFailed; });

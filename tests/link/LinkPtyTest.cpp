@@ -6,33 +6,20 @@
 
 using namespace linktest;
 
+using LinkOverPty = LinkFixture;
+
 namespace {
 
 // The terminal, played on the master side of a pseudo-terminal pair.
-class PtyTerminal {
+class PtyTerminal : public testsupport::LinkPeer {
 public:
     PtyTerminal()
-        : peer_([this](const testsupport::Bytes& bytes) { pty_.send(bytes); })
-        , pty_([this](const testsupport::Bytes& bytes) { peer_.receive(bytes); })
+        : LinkPeer([this](const testsupport::Bytes& bytes) { pty.send(bytes); })
     {
     }
 
-    bool isOpen() const { return pty_.isOpen(); }
-    QString slaveName() const { return pty_.slaveName(); }
-    testsupport::LinkPeer& peer() { return peer_; }
-
-private:
-    testsupport::LinkPeer peer_;
-    testsupport::PtyPair pty_;
+    testsupport::PtyPair pty{[this](const testsupport::Bytes& bytes) { receive(bytes); }};
 };
-
-QByteArray everyByteValue()
-{
-    QByteArray payload;
-    for (int i = 0; i < 300; ++i)
-        payload.append(static_cast<char>(i & 0xFF));
-    return payload;
-}
 
 testsupport::Bytes bytesOf(const QByteArray& array)
 {
@@ -41,48 +28,35 @@ testsupport::Bytes bytesOf(const QByteArray& array)
 
 } // namespace
 
-TEST(LinkOverPty, CarriesMessagesBothWaysWithAnIndependentTerminal)
+TEST_F(LinkOverPty, CarriesMessagesBothWaysWithAnIndependentTerminal)
 {
-    ensureApplication();
     PtyTerminal terminal;
-    ASSERT_TRUE(terminal.isOpen());
+    ASSERT_TRUE(terminal.pty.isOpen());
     auto port = vorsam::makeSerialPort();
-    ASSERT_TRUE(port->open(terminal.slaveName(), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
+    ASSERT_TRUE(port->open(terminal.pty.slaveName(), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
     ASSERT_TRUE(testsupport::waitUntil([&] { return port->isOpen(); }));
 
-    int connected = 0;
-    int sendFailed = 0;
-    QByteArray received;
-    {
-        kiss::Kiss link(port->getInputStream(), port->getOutputStream(), boost::none, fastTimings());
-        link.setOnConnectedCallback([&] { ++connected; });
-        link.setOnSendFailedCallback([&] { ++sendFailed; });
-        link.start();
-        const auto pump = [&](const std::function<bool()>& condition) {
-            return testsupport::waitUntil([&] {
-                QCoreApplication::processEvents();
-                link.getInputStream()->read(received);
-                return condition();
-            });
-        };
-        ASSERT_TRUE(pump([&] { return connected == 1; }));
+    makeLink(boost::none, fastTimings(), port->getInputStream(), port->getOutputStream());
+    link->start();
+    ASSERT_TRUE(waitFor([&] { return connected == 1; }));
+    QByteArray ticket; // every byte value
+    for (int i = 0; i < 300; ++i)
+        ticket.append(static_cast<char>(i & 0xFF));
+    ASSERT_TRUE(link->getOutputStream()->write(reinterpret_cast<const unsigned char*>(ticket.constData()),
+                                               ticket.size()));
+    ASSERT_TRUE(waitFor([&] { return terminal.messages().size() == 1; }));
+    EXPECT_EQ(terminal.messages()[0], bytesOf(ticket));
 
-        const QByteArray ticket = everyByteValue();
-        ASSERT_TRUE(link.getOutputStream()->write(reinterpret_cast<const unsigned char*>(ticket.constData()),
-                                                  ticket.size()));
-        ASSERT_TRUE(pump([&] { return terminal.peer().messages().size() == 1; }));
-        EXPECT_EQ(terminal.peer().messages()[0], bytesOf(ticket));
-
-        // Two messages back to back arrive in one read or several; none is left behind.
-        terminal.peer().sendMessage(bytesOf("first"));
-        terminal.peer().sendMessage(bytesOf(ticket));
-        ASSERT_TRUE(pump([&] { return received.size() == 5 + ticket.size(); }));
-        EXPECT_EQ(received, QByteArray("first") + ticket);
-        ASSERT_TRUE(pump([&] { return terminal.peer().acknowledgements().size() == 2; }));
-        EXPECT_EQ(terminal.peer().acknowledgements(), (std::vector<uint8_t>{1, 2}));
-        EXPECT_EQ(terminal.peer().frameSequences(), (std::vector<uint8_t>{1, 2}));
-        EXPECT_EQ(terminal.peer().naks(), 0);
-        EXPECT_EQ(sendFailed, 0);
-    }
+    // Two messages back to back arrive in one read or several; none is left behind.
+    terminal.sendMessage(bytesOf("first"));
+    terminal.sendMessage(bytesOf(ticket));
+    ASSERT_TRUE(waitFor([&] { return received.size() == 5 + ticket.size(); }));
+    EXPECT_EQ(received, QByteArray("first") + ticket);
+    ASSERT_TRUE(waitFor([&] { return terminal.acknowledgements().size() == 2; }));
+    EXPECT_EQ(terminal.acknowledgements(), (std::vector<uint8_t>{1, 2}));
+    EXPECT_EQ(terminal.frameSequences(), (std::vector<uint8_t>{1, 2}));
+    EXPECT_EQ(terminal.naks(), 0);
+    EXPECT_EQ(sendFailed, 0);
+    link.reset();
     port->close();
 }

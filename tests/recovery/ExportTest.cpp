@@ -14,27 +14,6 @@ using ect::RecoveryFileUtil;
 
 namespace {
 
-std::shared_ptr<ect::ZUVARecoveryFileImpl> closedFile(const std::string& batchId = "0012")
-{
-    auto file = std::make_shared<ect::ZUVARecoveryFileImpl>();
-    file->setAcquirerId("0000000A");
-    file->setTerminalId("12345678");
-    file->setSchemeId("A00000000401");
-    file->setBatchId(batchId);
-    file->setClosingDate(localTime(2016, 3, 5, 14, 7, 9));
-    return file;
-}
-
-void addTransaction(ect::ZUVARecoveryFileImpl& file, const std::string& merchant, const std::string& logRecord)
-{
-    auto transaction = std::make_shared<ect::ZUVARecoveryFileTransaction>();
-    transaction->setMerchantUserId(merchant);
-    transaction->setLogRecord(logRecord);
-    auto transactions = file.transactions();
-    transactions.push_back(transaction);
-    file.setTransactions(transactions);
-}
-
 std::string crcText(const std::string& hex)
 {
     char text[5];
@@ -72,15 +51,12 @@ TEST(RecoveryCrc, MatchesTheReferenceComputation)
     EXPECT_EQ(crc.crc16ForRecoveryFile(std::string("ZZ01")), crc.crc16ForRecoveryFile(std::vector<uint8_t>{0, 1}));
 }
 
-TEST(RecoveryExport, FileWithoutTransactions)
+TEST(RecoveryExport, TransactionsFollowInOrderAndTheCrcCoversThem)
 {
     const std::string head = "DF68040000000A" "9F1C083132333435363738" "DF820506A00000000401" "C5020012"
                              "C90720160305140709" "C3020000";
     EXPECT_EQ(closedFile()->content(), head + "CA02" + crcText(head));
-}
 
-TEST(RecoveryExport, TransactionsFollowInOrderAndTheCrcCoversThem)
-{
     auto file = closedFile();
     addTransaction(*file, "ABCDE", "0102A0");
     addTransaction(*file, "0123456789ABCDEF", "FFEE");

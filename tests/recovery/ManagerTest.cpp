@@ -43,20 +43,30 @@ protected:
 
 } // namespace
 
-TEST_F(RecoveryManager, FirstItemOpensAFileAndLaterOnesOfTheBatchJoinIt)
+// Items of a batch join one open file per terminal and acquirer; a batch
+// change closes it at its last transaction.
+TEST_F(RecoveryManager, FilesOpenPerTerminalAndAcquirerAndCloseOnBatchChange)
 {
     const std::tm morning = localTime(2016, 3, 5, 9, 0, 0);
     ASSERT_TRUE(save(T1, A1, "0012", morning, "AA01"));
     EXPECT_EQ(fileNamesIn(openFolder()), QStringList{"TID12345678-ACQ0000000A.xml"});
-    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 5, 0), "AA02"));
+    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 10, 30, 15), "AA02"));
     ASSERT_TRUE(save(T1, "0000000B", "0012", morning, "BB01"));
-
     const auto files = RecoveryFileUtil::readRecoveryFilesXml(openFolder());
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(logRecordsOf(*files[0]), (std::vector<std::string>{"AA01", "AA02"}));
     EXPECT_EQ(secondsOf(files[0]->creationDate()), secondsOf(morning));
     EXPECT_EQ(logRecordsOf(*files[1]), std::vector<std::string>{"BB01"});
     EXPECT_TRUE(manager.getRecoveryFiles().empty());
+
+    ASSERT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 11, 0, 0), "AA03"));
+    EXPECT_EQ(fileNamesIn(closedFolder()), QStringList{"20160305103015-TID12345678-ACQ0000000A.xml"});
+    const auto closed = manager.getRecoveryFiles();
+    ASSERT_EQ(closed.size(), 1u);
+    EXPECT_EQ(closed[0]->batchId(), "0012");
+    EXPECT_EQ(secondsOf(closed[0]->closingDate()), secondsOf(localTime(2016, 3, 5, 10, 30, 15)));
+    const auto reopened = manager.getOpenFilePath(QString::fromStdString(T1), QString::fromStdString(A1));
+    EXPECT_EQ(logRecordsOf(*RecoveryFileUtil::readRecoveryFileXml(reopened)), std::vector<std::string>{"AA03"});
 }
 
 TEST_F(RecoveryManager, IncompleteItemsAreRefusedWithoutAFile)
@@ -69,21 +79,6 @@ TEST_F(RecoveryManager, IncompleteItemsAreRefusedWithoutAFile)
     EXPECT_FALSE(manager.saveRecoveryItem(control));
     EXPECT_FALSE(manager.saveRecoveryItem(nullptr));
     EXPECT_TRUE(allFilesBelow(base.path()).isEmpty());
-}
-
-TEST_F(RecoveryManager, BatchChangeClosesTheFileAtItsLastTransaction)
-{
-    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
-    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 10, 30, 15), "AA02"));
-    ASSERT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 11, 0, 0), "AA03"));
-
-    EXPECT_EQ(fileNamesIn(closedFolder()), QStringList{"20160305103015-TID12345678-ACQ0000000A.xml"});
-    const auto closed = manager.getRecoveryFiles();
-    ASSERT_EQ(closed.size(), 1u);
-    EXPECT_EQ(closed[0]->batchId(), "0012");
-    EXPECT_EQ(secondsOf(closed[0]->closingDate()), secondsOf(localTime(2016, 3, 5, 10, 30, 15)));
-    EXPECT_EQ(logRecordsOf(*onlyOpenFile()), std::vector<std::string>{"AA03"});
-    EXPECT_EQ(onlyOpenFile()->batchId(), "0013");
 }
 
 TEST_F(RecoveryManager, FilesCloseOnceADayOld)
@@ -132,20 +127,6 @@ TEST_F(RecoveryManager, TrimmingKeepsTheLimitOneFilePerCall)
     }
     manager.checkRecoveryFileStates();
     EXPECT_EQ(fileNamesIn(closedFolder()).size(), 20);
-}
-
-TEST_F(RecoveryManager, ListingSelectsClosedFilesOfOneTerminal)
-{
-    ASSERT_TRUE(save("T1", A1, "0001", localTime(2016, 3, 5, 9, 0, 0), "01"));
-    ASSERT_TRUE(save("T1", A1, "0002", localTime(2016, 3, 5, 9, 0, 0), "02"));
-    ASSERT_TRUE(save("T2", A1, "0001", localTime(2016, 3, 5, 9, 0, 0), "03"));
-    ASSERT_TRUE(save("T2", A1, "0002", localTime(2016, 3, 5, 9, 0, 0), "04"));
-    const auto t2 = manager.getRecoveryFiles("T2");
-    ASSERT_EQ(t2.size(), 1u);
-    EXPECT_EQ(t2[0]->terminalId(), "T2");
-    EXPECT_EQ(t2[0]->batchId(), "0001");
-    EXPECT_EQ(manager.getRecoveryFiles().size(), 2u);
-    EXPECT_TRUE(manager.getRecoveryFiles("t2").empty());
 }
 
 TEST_F(RecoveryManager, ExportAppliesTheEraseModeOnlyAfterSuccess)

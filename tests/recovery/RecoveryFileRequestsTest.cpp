@@ -54,6 +54,7 @@ TEST_F(RecoveryRequests, ListingDescribesEachClosedFile)
     EXPECT_EQ(object["content"].toString().toStdString(), files[0]->content());
     EXPECT_EQ(object["fileName"].toString().toStdString(), files[0]->fileName());
     EXPECT_TRUE(listing("T3").isEmpty());
+    EXPECT_TRUE(listing("t1").isEmpty());
 }
 
 TEST_F(RecoveryRequests, ListedNamesAreDistinct)

@@ -74,6 +74,29 @@ std::shared_ptr<ect::ZUVARecoveryItem> makeItem(const std::string& terminalId, c
     return item;
 }
 
+std::shared_ptr<ect::ZUVARecoveryFileImpl> closedFile(const std::string& batchId)
+{
+    auto file = std::make_shared<ect::ZUVARecoveryFileImpl>();
+    file->setAcquirerId("0000000A");
+    file->setTerminalId("12345678");
+    file->setSchemeId("A00000000401");
+    file->setBatchId(batchId);
+    file->setClosingDate(localTime(2016, 3, 5, 14, 7, 9));
+    return file;
+}
+
+void addTransaction(ect::ZUVARecoveryFileImpl& file, const std::string& merchant, const std::string& logRecord,
+                    const std::tm& date)
+{
+    auto transaction = std::make_shared<ect::ZUVARecoveryFileTransaction>();
+    transaction->setMerchantUserId(merchant);
+    transaction->setLogRecord(logRecord);
+    transaction->setDate(date);
+    auto transactions = file.transactions();
+    transactions.push_back(transaction);
+    file.setTransactions(transactions);
+}
+
 uint16_t referenceCrc(const std::vector<uint8_t>& bytes)
 {
     uint16_t crc = 0;

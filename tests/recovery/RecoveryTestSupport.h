@@ -26,6 +26,11 @@ std::shared_ptr<ect::ZUVARecoveryItem> makeItem(const std::string& terminalId, c
                                                 const std::string& logRecord,
                                                 const std::string& merchantUserId = "CASHIER1");
 
+// A closed file of terminal 12345678, acquirer 0000000A, closed 2016-03-05 14:07:09.
+std::shared_ptr<ect::ZUVARecoveryFileImpl> closedFile(const std::string& batchId = "0012");
+void addTransaction(ect::ZUVARecoveryFileImpl& file, const std::string& merchant, const std::string& logRecord,
+                    const std::tm& date = std::tm{});
+
 // Plain CRC-16/ARC, bit by bit, independent of the table-driven one.
 uint16_t referenceCrc(const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> bytesOfHex(const std::string& hex);

@@ -32,6 +32,16 @@ inline std::string hexOf(const QByteArray& bytes)
     return toHex(Bytes(bytes.begin(), bytes.end()));
 }
 
+inline std::string hexByte(int value)
+{
+    return toHex(Bytes{static_cast<uint8_t>(value)});
+}
+
+inline bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
 // The settings at their defaults, then the given members replace all of them
 // when settings is not empty (as zuva_setSettings does).
 inline std::shared_ptr<oxa::OXAEnvironment> environmentWith(const QJsonObject& settings = QJsonObject())
@@ -42,10 +52,14 @@ inline std::shared_ptr<oxa::OXAEnvironment> environmentWith(const QJsonObject& s
     return environment;
 }
 
-inline QJsonObject defaultSettingsWith(const QString& key, const QJsonValue& value)
+// The default settings with one member replaced, or left out when value is undefined.
+inline QJsonObject defaultSettingsWith(const QString& key, const QJsonValue& value = QJsonValue::Undefined)
 {
     QJsonObject settings = oxa::makeOXAEnvironment()->toJson().value("serviceSettings").toObject();
-    settings.insert(key, value);
+    if (value.isUndefined())
+        settings.remove(key);
+    else
+        settings.insert(key, value);
     return settings;
 }
 
@@ -78,6 +92,16 @@ inline ect::ECTError refusalOf(oxa::JsonTransactionRequest& request, const QJson
 inline int causeOf(const ect::ECTError& error)
 {
     return error.causeCode() ? static_cast<int>(*error.causeCode()) : 0;
+}
+
+// Expects the request to refuse the document with the error code and cause.
+inline void expectRefusal(oxa::JsonTransactionRequest& request, const QJsonObject& document, int cause = 15,
+                          ect::ECTErrorCode code = ect::ECTErrorCode::Technical_Issue)
+{
+    SCOPED_TRACE(QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString());
+    const ect::ECTError error = refusalOf(request, document);
+    EXPECT_EQ(error.code(), code);
+    EXPECT_EQ(causeOf(error), cause);
 }
 
 // The text of a std::invalid_argument the request fails with, "" when none.

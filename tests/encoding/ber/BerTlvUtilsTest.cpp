@@ -1,24 +1,16 @@
 #include "encoding/ber/BerTlvUtils.h"
 
+#include "BerTestBytes.h"
+
 #include <gtest/gtest.h>
 
 using Ber::BerData;
 using Ber::BerTag;
 using Ber::BerTlv;
 using Ber::BerTlvUtils;
+using bertest::bodyTree;
 
 namespace {
-
-// F0 { E1 { D0 43 64, D1 05 } }
-BerTlv bodyTree()
-{
-    BerTlv e1(BerTag(0xE1));
-    e1.addData(BerTag(0xD0), BerData({0x43, 0x64}));
-    e1.addData(BerTag(0xD1), BerData({0x05}));
-    BerTlv f0(BerTag(0xF0));
-    f0.addData(e1);
-    return f0;
-}
 
 BerTlv withLongValue()
 {
@@ -37,6 +29,7 @@ TEST(BerTlvUtils, SizeCountsOneByteForEveryLengthField)
     EXPECT_EQ(0u, Ber::sizeOfBerTlvData(BerTlv()));
 }
 
+// The counter goes on from the caller's offset.
 TEST(BerTlvUtils, DumpsOneLinePerElement)
 {
     int offset = 0;
@@ -48,11 +41,7 @@ TEST(BerTlvUtils, DumpsOneLinePerElement)
     EXPECT_EQ(11, offset);
     EXPECT_EQ(BerTlvUtils::dumpDataRepresentation(bodyTree(), nullptr),
               BerTlvUtils::dumpDataRepresentation(bodyTree()));
-}
-
-TEST(BerTlvUtils, CounterGoesOnFromTheCallersOffset)
-{
-    int offset = 38;
+    offset = 38;
     EXPECT_EQ("0038          DF 21 00     | []\n",
               BerTlvUtils::dumpDataRepresentation(BerTlv(BerTag(0xDF, 0x21), BerData()), &offset));
     EXPECT_EQ("0041          E1 00\n", BerTlvUtils::dumpDataRepresentation(BerTlv(BerTag(0xE1)), &offset));

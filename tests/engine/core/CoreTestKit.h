@@ -16,11 +16,13 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Test translators, wire builders and result recorders shared by the engine core tests.
@@ -79,6 +81,17 @@ inline testsupport::SimMessage sentMessage(const QByteArray& write)
     return testsupport::SimMessage::parse(Bytes(bytes.begin(), bytes.begin() + 38), Bytes(bytes.begin() + 38, bytes.end()));
 }
 
+// What the call threw, "accepted" when it threw nothing.
+inline std::string thrownText(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "accepted";
+}
+
 inline int errorCode(const QJsonDocument& document)
 {
     return document.object().value("error").toObject().value("code").toInt(-1);
@@ -102,6 +115,16 @@ inline bool isResult(const QJsonDocument& document)
 {
     return document.object().contains("result");
 }
+
+inline int resultSequence(const QJsonDocument& document)
+{
+    return document.object()["result"].toObject()["sequence"].toInt(-1);
+}
+
+// How a transaction ended: {0, 0} a result, else the error's code and cause
+// (-1 when absent); {-1, -1} no result at all.
+using Outcome = std::pair<int, int>;
+const Outcome Success{0, 0};
 
 // Request translator: body "type" with the sequence number. The request may
 // carry "timeout" (seconds, kept like a real translator keeps what it read),
@@ -201,11 +224,20 @@ public:
         return m_changed.wait_for(lock, testsupport::scaled(deadline), [&] { return m_results.count(id) > 0; });
     }
 
-    // The one result of the transaction (fails the test when there is none).
+    // The first result of the transaction, empty when there is none.
     QJsonDocument first(int id) const
     {
         const auto all = of(id);
         return all.empty() ? QJsonDocument() : all.front();
+    }
+
+    // Waits for the transaction's result and tells how it ended.
+    Outcome outcome(int id) const
+    {
+        if (!waitFor(id))
+            return {-1, -1};
+        const QJsonDocument document = first(id);
+        return isResult(document) ? Success : Outcome(errorCode(document), causeCode(document));
     }
 
 private:

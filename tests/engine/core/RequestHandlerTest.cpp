@@ -61,12 +61,7 @@ protected:
 
     std::string failureOf(const QJsonDocument& document)
     {
-        try {
-            handler.makeTransaction(document, nullptr, nullptr);
-        } catch (const std::exception& e) {
-            return e.what();
-        }
-        return "accepted";
+        return thrownText([&] { handler.makeTransaction(document, nullptr, nullptr); });
     }
 
     int lastSequence() { return sentMessage(dispatcher->at(dispatcher->count() - 1).header.data()
@@ -76,36 +71,27 @@ protected:
     oxa::JsonTransactionRequestHandlerImpl handler{dispatcher};
 };
 
-TEST_F(RequestHandlerTest, MalformedRequestsAreRefusedWithTheirTexts)
+TEST_F(RequestHandlerTest, MalformedRequestsNullDispatcherAndDuplicateActionAreRefusedWithTheirTexts)
 {
-    EXPECT_EQ(failureOf(QJsonDocument()), "Invalid JSON");
-    EXPECT_EQ(failureOf(QJsonDocument(QJsonObject())), "Invalid JSON");
-    EXPECT_EQ(failureOf(QJsonDocument(QJsonArray{1, 2})), "Invalid JSON");
-    EXPECT_EQ(failureOf(QJsonDocument(QJsonObject{{"action", "Test"}})),
-              "Invalid JSON transaction: no transaction node defined");
-    EXPECT_EQ(failureOf(QJsonDocument(QJsonObject{{"transaction", QJsonObject()}})), "Invalid JSON : no action defined");
-    EXPECT_EQ(failureOf(QJsonDocument(QJsonObject{{"transaction", "Test"}})), "Invalid JSON : no action defined");
-    EXPECT_EQ(failureOf(request("test")), "no registered handler found for action test");
-    EXPECT_EQ(failureOf(QJsonDocument(QJsonObject{{"transaction", QJsonObject{{"action", 5}}}})),
-              "no registered handler found for action ");
+    const std::vector<std::pair<QJsonDocument, std::string>> cases{
+        {QJsonDocument(), "Invalid JSON"},
+        {QJsonDocument(QJsonObject()), "Invalid JSON"},
+        {QJsonDocument(QJsonArray{1, 2}), "Invalid JSON"},
+        {QJsonDocument(QJsonObject{{"action", "Test"}}), "Invalid JSON transaction: no transaction node defined"},
+        {QJsonDocument(QJsonObject{{"transaction", QJsonObject()}}), "Invalid JSON : no action defined"},
+        {QJsonDocument(QJsonObject{{"transaction", "Test"}}), "Invalid JSON : no action defined"},
+        {request("test"), "no registered handler found for action test"},
+        {QJsonDocument(QJsonObject{{"transaction", QJsonObject{{"action", 5}}}}), "no registered handler found for action "}};
+    for (const auto& refused : cases)
+        EXPECT_EQ(failureOf(refused.first), refused.second) << refused.first.toJson().toStdString();
     EXPECT_EQ(dispatcher->count(), 0u);
-}
 
-TEST_F(RequestHandlerTest, NullDispatcherAndDuplicateActionAreRefused)
-{
-    try {
-        oxa::JsonTransactionRequestHandlerImpl orphan(nullptr);
-        FAIL() << "accepted a null dispatcher";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "TransactionDispatcher is null");
-    }
-    try {
-        handler.registerTransaction("Test", std::unique_ptr<oxa::JsonTransactionRequest>(new TestRequest()),
-                                    std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse()), oxa::Sequential);
-        FAIL() << "registered twice";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "transaction handler with type Test already registered");
-    }
+    EXPECT_EQ(thrownText([] { oxa::JsonTransactionRequestHandlerImpl orphan(nullptr); }), "TransactionDispatcher is null");
+    EXPECT_EQ(thrownText([&] {
+                  handler.registerTransaction("Test", std::unique_ptr<oxa::JsonTransactionRequest>(new TestRequest()),
+                                              std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse()), oxa::Sequential);
+              }),
+              "transaction handler with type Test already registered");
 }
 
 TEST_F(RequestHandlerTest, TransactionCarriesHeaderBodyTranslatorsCallbacksAndTimeOut)

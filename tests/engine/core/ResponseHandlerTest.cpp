@@ -16,15 +16,24 @@ namespace {
 
 class ResponseHandlerTest : public ::testing::Test {
 protected:
-    void send(int id, QString replyType = "Rt", oxa::TransactionMethod method = oxa::Sequential)
+    void send(int id, QString replyType = "Rt")
     {
         TransactionPlan plan;
         plan.sequence = id;
         plan.replyType = replyType;
-        plan.method = method;
+        sendTransaction(makeTransaction(plan, results.callbackFor(id)));
+    }
+
+    void sendTransaction(std::unique_ptr<oxa::ZUVATransaction> transaction)
+    {
         const size_t before = link->out->writeCount();
-        link->dispatcher->dispatch(makeTransaction(plan, results.callbackFor(id)));
+        link->dispatcher->dispatch(std::move(transaction));
         ASSERT_TRUE(link->out->waitForWrites(before + 1));
+    }
+
+    void listenTo(const QString& notificationType)
+    {
+        link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse(notificationType)));
     }
 
     // Waits until the dispatcher has let go of every transaction.
@@ -36,20 +45,10 @@ protected:
 
 TEST_F(ResponseHandlerTest, NullArgumentsAreRefused)
 {
-    auto dispatcher = oxa::makeTransactionDispatcher(link->out);
-    std::shared_ptr<oxa::TransactionDispatcher> shared(std::move(dispatcher));
-    try {
-        oxa::makeJsonZUVAResponseHandler(shared, nullptr, nullptr);
-        FAIL();
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "Input stream is null");
-    }
-    try {
-        oxa::makeJsonZUVAResponseHandler(nullptr, link->in, nullptr);
-        FAIL();
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "Transaction dispatcher is null");
-    }
+    std::shared_ptr<oxa::TransactionDispatcher> dispatcher = oxa::makeTransactionDispatcher(link->out);
+    EXPECT_EQ(thrownText([&] { oxa::makeJsonZUVAResponseHandler(dispatcher, nullptr, nullptr); }), "Input stream is null");
+    EXPECT_EQ(thrownText([&] { oxa::makeJsonZUVAResponseHandler(nullptr, link->in, nullptr); }),
+              "Transaction dispatcher is null");
 }
 
 TEST_F(ResponseHandlerTest, MessagesAreCutWhateverTheReadsLookLike)
@@ -61,16 +60,16 @@ TEST_F(ResponseHandlerTest, MessagesAreCutWhateverTheReadsLookLike)
     for (int i = 38; i < reply.size(); ++i)
         link->receive(reply.mid(i, 1));
     ASSERT_TRUE(results.waitFor(1));
-    EXPECT_EQ(results.first(1).object()["result"].toObject()["sequence"].toInt(), 1);
+    EXPECT_EQ(resultSequence(results.first(1)), 1);
     ASSERT_TRUE(idle());
 
     // A reply and a notification in one read, handled in arrival order.
-    link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse("Cy")));
+    listenTo("Cy");
     send(2);
     link->receive(message("Rt", 2) + message("Cy", 3));
     ASSERT_TRUE(link->notifications.waitFor(0));
-    ASSERT_TRUE(results.waitFor(2));
-    EXPECT_EQ(link->notifications.first(0).object()["result"].toObject()["sequence"].toInt(), 3);
+    EXPECT_EQ(results.outcome(2), Success);
+    EXPECT_EQ(resultSequence(link->notifications.first(0)), 3);
 }
 
 TEST_F(ResponseHandlerTest, BytesThatStartNoMessageAreSkippedUpToTheNextHeader)
@@ -78,24 +77,23 @@ TEST_F(ResponseHandlerTest, BytesThatStartNoMessageAreSkippedUpToTheNextHeader)
     send(1);
     link->receive(toQ(testsupport::SimMessage::frame({})).left(10) + QByteArray(50, 'Z') + "xM");
     link->receive(QByteArray("C") + message("Rt", 1).mid(2));
-    ASSERT_TRUE(results.waitFor(1));
-    EXPECT_TRUE(isResult(results.first(1)));
+    EXPECT_EQ(results.outcome(1), Success);
     ASSERT_TRUE(idle());
 
     send(2);
     link->receive(toQ(testsupport::SimTerminal::garbage()) + messageWithUnreadableBody() + message("Rt", 2));
     ASSERT_TRUE(results.waitFor(2));
-    EXPECT_EQ(results.first(2).object()["result"].toObject()["sequence"].toInt(), 2);
+    EXPECT_EQ(resultSequence(results.first(2)), 2);
 }
 
 TEST_F(ResponseHandlerTest, NotificationsGoToTheirHandlerEvenWhileATransactionIsPending)
 {
-    link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse("Cu")));
+    listenTo("Cu");
     send(1);
     // A notification its translator cannot read is dropped without harm.
     link->receive(message("Cu", 8, {SimTlv::hex("DF02", "01")}) + message("Cu", 9));
     ASSERT_TRUE(link->notifications.waitFor(0));
-    EXPECT_EQ(link->notifications.first(0).object()["result"].toObject()["sequence"].toInt(), 9);
+    EXPECT_EQ(resultSequence(link->notifications.first(0)), 9);
     EXPECT_EQ(results.count(1), 0u);
     ASSERT_FALSE(link->dispatcher->getPendingTransaction("Rt").isNull());
 
@@ -110,25 +108,20 @@ TEST_F(ResponseHandlerTest, NotificationsGoToTheirHandlerEvenWhileATransactionIs
 
 TEST_F(ResponseHandlerTest, NotificationRegistryRefusesDuplicatesAndIsSafeWhileMessagesFlow)
 {
-    link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse("Cy")));
-    try {
-        link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse("Cy")));
-        FAIL();
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "zuva notification handler with key Cy already exists");
-    }
+    listenTo("Cy");
+    EXPECT_EQ(thrownText([&] { listenTo("Cy"); }), "zuva notification handler with key Cy already exists");
     link->responses->registerNotificationHandler(nullptr);
 
     std::atomic<bool> stop{false};
     std::thread toggler([&] {
         while (!stop) {
             link->responses->unregisterNotificationHandler("Cy");
-            link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse("Cy")));
+            listenTo("Cy");
         }
     });
     for (int i = 0; i < 200; ++i)
         link->receive(message("Cy", i % 100));
-    link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse("Cx")));
+    listenTo("Cx");
     link->receive(message("Cx", 1));
     EXPECT_TRUE(waitUntil([&] {
         const auto all = link->notifications.of(0);
@@ -138,30 +131,32 @@ TEST_F(ResponseHandlerTest, NotificationRegistryRefusesDuplicatesAndIsSafeWhileM
     toggler.join();
 }
 
-TEST_F(ResponseHandlerTest, RejectionAndErrorIncidentFailThePendingTransaction)
+TEST_F(ResponseHandlerTest, RejectionErrorIncidentAndUnreadableReplyFailThePendingTransaction)
 {
     send(1);
     link->receive(rejection(1, "0102"));
-    ASSERT_TRUE(results.waitFor(1));
-    const QJsonObject rejected = results.first(1).object()["error"].toObject();
-    EXPECT_EQ(rejected["code"].toInt(), 1);
-    EXPECT_EQ(rejected["causeCode"].toInt(), 20);
-    EXPECT_EQ(rejected["rejectionCode"].toObject()["code"].toString(), "0102");
+    EXPECT_EQ(results.outcome(1), Outcome(1, 20));
+    EXPECT_EQ(results.first(1).object()["error"].toObject()["rejectionCode"].toObject()["code"].toString(), "0102");
     ASSERT_TRUE(idle());
 
     send(2);
     link->receive(incidentReply("Rt", 2, "1234", "Card refused"));
-    ASSERT_TRUE(results.waitFor(2));
-    EXPECT_EQ(errorCode(results.first(2)), 1);
-    EXPECT_EQ(causeCode(results.first(2)), 19);
+    EXPECT_EQ(results.outcome(2), Outcome(1, 19));
     EXPECT_EQ(extraInformation(results.first(2), "merchantText"), "Card refused");
     ASSERT_TRUE(idle());
 
     // "0000" and "0001" are successes for the translator.
     send(3);
     link->receive(incidentReply("Rt", 3, "0001"));
-    ASSERT_TRUE(results.waitFor(3));
-    EXPECT_TRUE(isResult(results.first(3)));
+    EXPECT_EQ(results.outcome(3), Success);
+    ASSERT_TRUE(idle());
+
+    // A failing translator ends the transaction with an invalid response.
+    send(4);
+    link->receive(message("Rt", 4, {SimTlv::hex("DF02", "01")}));
+    EXPECT_EQ(results.outcome(4), Outcome(2, 16));
+    EXPECT_EQ(extraInformation(results.first(4), "reason"), "unreadable reply");
+    EXPECT_TRUE(idle());
 }
 
 TEST_F(ResponseHandlerTest, ReplyOfAnotherTypeIsDroppedNotTakenAsTheResult)
@@ -169,70 +164,47 @@ TEST_F(ResponseHandlerTest, ReplyOfAnotherTypeIsDroppedNotTakenAsTheResult)
     send(1);
     link->receive(incidentReply("Rq", 1, "1234") + message("Rq", 1));
     link->receive(message("Rt", 1));
-    ASSERT_TRUE(results.waitFor(1));
-    EXPECT_TRUE(isResult(results.first(1)));
+    EXPECT_EQ(results.outcome(1), Success);
     ASSERT_TRUE(idle());
 
     // While a delivery question is awaited, the sale reply "Rd" ends the sale,
     // as an error or as a result.
     send(2, "CR");
     link->receive(incidentReply("Rd", 2, "1234"));
-    ASSERT_TRUE(results.waitFor(2));
-    EXPECT_EQ(causeCode(results.first(2)), 19);
+    EXPECT_EQ(results.outcome(2).second, 19);
     ASSERT_TRUE(idle());
     send(3, "CR");
     link->receive(message("Rd", 3));
     ASSERT_TRUE(results.waitFor(3));
-    EXPECT_EQ(results.first(3).object()["result"].toObject()["sequence"].toInt(), 3);
+    EXPECT_EQ(resultSequence(results.first(3)), 3);
 }
 
-TEST_F(ResponseHandlerTest, FailingTranslatorEndsTheTransactionWithInvalidResponse)
+TEST_F(ResponseHandlerTest, ResultCallbacksMayThrowOrStartTheNextTransaction)
 {
-    send(1);
-    link->receive(message("Rt", 1, {SimTlv::hex("DF02", "01")}));
-    ASSERT_TRUE(results.waitFor(1));
-    EXPECT_EQ(errorCode(results.first(1)), 2);
-    EXPECT_EQ(causeCode(results.first(1)), 16);
-    EXPECT_EQ(extraInformation(results.first(1), "reason"), "unreadable reply");
-    EXPECT_TRUE(idle());
-}
-
-TEST_F(ResponseHandlerTest, ThrowingResultCallbackDoesNotStopTheHandler)
-{
-    TransactionPlan plan;
-    link->dispatcher->dispatch(makeTransaction(plan, [](QJsonDocument) { throw std::runtime_error("host failed"); }));
-    ASSERT_TRUE(link->out->waitForWrites(1));
+    sendTransaction(makeTransaction(TransactionPlan(), [](QJsonDocument) { throw std::runtime_error("host failed"); }));
     link->receive(message("Rt", 1));
     ASSERT_TRUE(idle());
-    send(2);
-    link->receive(message("Rt", 2));
-    EXPECT_TRUE(results.waitFor(2));
-}
 
-TEST_F(ResponseHandlerTest, ResultCallbackMayStartTheNextTransaction)
-{
     TransactionPlan first;
-    first.sequence = 1;
-    auto record = results.callbackFor(1);
-    auto followUp = results.callbackFor(2);
-    link->dispatcher->dispatch(makeTransaction(first, [&, record, followUp](QJsonDocument document) {
+    first.sequence = 2;
+    auto record = results.callbackFor(2);
+    auto followUp = results.callbackFor(3);
+    sendTransaction(makeTransaction(first, [&, record, followUp](QJsonDocument document) {
         record(document);
         TransactionPlan next;
-        next.sequence = 2;
+        next.sequence = 3;
         link->dispatcher->dispatch(makeTransaction(next, followUp));
     }));
-    ASSERT_TRUE(link->out->waitForWrites(1));
-    link->receive(message("Rt", 1));
-    ASSERT_TRUE(link->out->waitForWrites(2));
-    EXPECT_EQ(sentMessage(link->out->writes()[1]).sequence, 2);
     link->receive(message("Rt", 2));
-    ASSERT_TRUE(results.waitFor(2));
-    EXPECT_TRUE(isResult(results.first(2)));
+    ASSERT_TRUE(link->out->waitForWrites(3));
+    EXPECT_EQ(sentMessage(link->out->writes()[2]).sequence, 3);
+    link->receive(message("Rt", 3));
+    EXPECT_EQ(results.outcome(3), Success);
 }
 
 TEST_F(ResponseHandlerTest, SecondReplyToAnEndedTransactionIsDropped)
 {
-    link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse("Cy")));
+    listenTo("Cy");
     send(1);
     // The notification behind them shows when all three have been handled.
     link->receive(message("Rt", 1) + message("Rt", 1) + rejection(1, "01") + message("Cy", 1));
@@ -243,7 +215,7 @@ TEST_F(ResponseHandlerTest, SecondReplyToAnEndedTransactionIsDropped)
     link->receive(message("Rt", 2));
     ASSERT_TRUE(results.waitFor(2));
     EXPECT_EQ(results.count(1), 1u);
-    EXPECT_EQ(results.first(2).object()["result"].toObject()["sequence"].toInt(), 2);
+    EXPECT_EQ(resultSequence(results.first(2)), 2);
 }
 
 // The delivery question: the reply translator asks the host and starts a
@@ -254,7 +226,7 @@ public:
     QString getMessageTypeId() const override { return "CR"; }
     void handleResponse(QByteArray, QJsonDocument&, std::function<QJsonDocument(QJsonDocument)> reverse) override
     {
-        const QJsonDocument answer = reverse(QJsonDocument(QJsonObject{{"result", QJsonObject{{"productdelivery", true}}}}));
+        reverse(QJsonDocument(QJsonObject{{"result", QJsonObject{{"productdelivery", true}}}}));
         if (auto handler = m_handler.lock())
             handler->makeTransaction(QJsonDocument(QJsonObject{{"transaction", QJsonObject{{"action", "ProductDelivery"}}}}),
                                      nullptr, nullptr);
@@ -284,7 +256,7 @@ TEST_F(ResponseHandlerTest, DeliveryQuestionHandsTheSaleResultToTheNestedTransac
     EXPECT_EQ(sentMessage(link->out->writes()[1]).type, "RR");
     link->receive(message("Rd", 2));
     ASSERT_TRUE(results.waitFor(1));
-    EXPECT_EQ(results.first(1).object()["result"].toObject()["sequence"].toInt(), 2);
+    EXPECT_EQ(resultSequence(results.first(1)), 2);
     EXPECT_EQ(questions, 1);
     ASSERT_TRUE(waitUntil([&] { return link->dispatcher->getPendingTransaction("Rd").isNull(); }));
     EXPECT_EQ(results.count(1), 1u);
@@ -299,11 +271,9 @@ TEST_F(ResponseHandlerTest, ReplyWithoutResultOrHandOverStillEndsTheTransaction)
     };
     auto transaction = makeTransaction(TransactionPlan(), results.callbackFor(1));
     transaction->response = std::make_shared<Silent>();
-    link->dispatcher->dispatch(std::move(transaction));
-    ASSERT_TRUE(link->out->waitForWrites(1));
+    sendTransaction(std::move(transaction));
     link->receive(message("Rt", 1));
-    ASSERT_TRUE(results.waitFor(1));
-    EXPECT_EQ(causeCode(results.first(1)), 16);
+    EXPECT_EQ(results.outcome(1).second, 16);
 }
 
 } // namespace

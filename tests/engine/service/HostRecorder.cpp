@@ -2,25 +2,17 @@
 
 #include "support/Wait.h"
 
-#include <QJsonDocument>
-
 namespace testsupport {
 
 namespace {
 
-template <const char* Kind>
+const char* const Kinds[] = {"started", "stopped", "connected", "disconnected", "error", "notification", "result"};
+
+template <size_t Kind>
 void recordAs(const char* json, void* host)
 {
-    static_cast<HostRecorder*>(host)->record(Kind, json);
+    static_cast<HostRecorder*>(host)->record(Kinds[Kind], json);
 }
-
-char Started[] = "started";
-char Stopped[] = "stopped";
-char Connected[] = "connected";
-char Disconnected[] = "disconnected";
-char Error[] = "error";
-char Notification[] = "notification";
-char Result[] = "result";
 
 void releaseUserData(void* host)
 {
@@ -36,19 +28,18 @@ HostRecorder::~HostRecorder()
 
 zuva_callback HostRecorder::callbackFor(const std::string& kind)
 {
-    if (kind == Started) return &recordAs<Started>;
-    if (kind == Stopped) return &recordAs<Stopped>;
-    if (kind == Connected) return &recordAs<Connected>;
-    if (kind == Disconnected) return &recordAs<Disconnected>;
-    if (kind == Error) return &recordAs<Error>;
-    if (kind == Notification) return &recordAs<Notification>;
-    return &recordAs<Result>;
+    static const zuva_callback callbacks[] = {&recordAs<0>, &recordAs<1>, &recordAs<2>, &recordAs<3>,
+                                              &recordAs<4>, &recordAs<5>, &recordAs<6>};
+    size_t index = 0;
+    while (index < 6 && kind != Kinds[index])
+        ++index;
+    return callbacks[index];
 }
 
 void* HostRecorder::start(int port)
 {
-    m_handle = zuva_createTcpIpService(port, callbackFor(Started), callbackFor(Stopped), callbackFor(Connected),
-                                       callbackFor(Disconnected), callbackFor(Error), callbackFor(Notification),
+    m_handle = zuva_createTcpIpService(port, callbackFor("started"), callbackFor("stopped"), callbackFor("connected"),
+                                       callbackFor("disconnected"), callbackFor("error"), callbackFor("notification"),
                                        this);
     return m_handle;
 }
@@ -64,7 +55,7 @@ int HostRecorder::send(const std::string& terminalId, const std::string& json)
 {
     zuva_reply_function reply = nullptr;
     void* replyHandle = nullptr;
-    return zuva_sendTransaction(terminalId.c_str(), json.c_str(), callbackFor(Result), this, &reply, &replyHandle,
+    return zuva_sendTransaction(terminalId.c_str(), json.c_str(), callbackFor("result"), this, &reply, &replyHandle,
                                 &releaseUserData);
 }
 
@@ -72,7 +63,11 @@ void HostRecorder::record(const std::string& kind, const char* json)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_events.push_back(Event{kind, json ? json : ""});
-    m_changed.notify_all();
+}
+
+std::function<void(QJsonDocument)> HostRecorder::recorderFor(const std::string& kind)
+{
+    return [this, kind](QJsonDocument document) { record(kind, document.toJson().constData()); };
 }
 
 std::vector<HostRecorder::Event> HostRecorder::events() const
@@ -90,13 +85,15 @@ std::vector<QJsonObject> HostRecorder::documents(const std::string& kind) const
     return documents;
 }
 
+QJsonObject HostRecorder::last(const std::string& kind) const
+{
+    const auto all = documents(kind);
+    return all.empty() ? QJsonObject() : all.back();
+}
+
 size_t HostRecorder::count(const std::string& kind) const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    size_t n = 0;
-    for (const auto& event : m_events)
-        n += event.kind == kind ? 1 : 0;
-    return n;
+    return documents(kind).size();
 }
 
 bool HostRecorder::waitFor(const std::string& kind, size_t wanted, std::chrono::milliseconds deadline) const

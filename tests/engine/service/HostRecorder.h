@@ -2,10 +2,11 @@
 
 #include "engine/service/oxazuva.h"
 
+#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <chrono>
-#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@ public:
 
     std::vector<Event> events() const;
     std::vector<QJsonObject> documents(const std::string& kind) const;
+    QJsonObject last(const std::string& kind) const;
     size_t count(const std::string& kind) const;
     bool waitFor(const std::string& kind, size_t count,
                  std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const;
@@ -41,10 +43,11 @@ public:
 
     static zuva_callback callbackFor(const std::string& kind);
     void record(const std::string& kind, const char* json);
+    // Records the documents handed to a callback of the library's inner layers.
+    std::function<void(QJsonDocument)> recorderFor(const std::string& kind);
 
 private:
     mutable std::mutex m_mutex;
-    mutable std::condition_variable m_changed;
     std::vector<Event> m_events;
     void* m_handle = nullptr;
 };

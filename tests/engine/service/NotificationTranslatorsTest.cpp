@@ -28,7 +28,7 @@ QJsonObject advice(const std::vector<SimTlv>& elements)
 
 } // namespace
 
-TEST(ConnectionAdvice, DeviceTypeAndOptionalFields)
+TEST(ConnectionAdvice, DeviceTypeAndOptionalFieldsLeftOutWhenAbsent)
 {
     oxa::JsonConnectionAdviceResponse translator;
     EXPECT_EQ(translator.getMessageTypeId(), "Cu");
@@ -50,10 +50,6 @@ TEST(ConnectionAdvice, DeviceTypeAndOptionalFields)
     EXPECT_EQ(full.value("terminalModel").toString(), "MODEL");
     EXPECT_EQ(full.value("softwareVersion").toString(), "2.1");
     EXPECT_EQ(full.value("EMVKernelVersion").toString(), "0A1B");
-}
-
-TEST(ConnectionAdvice, WithoutDeviceTypeBothKeysStayOut)
-{
     EXPECT_EQ(advice({SimTlv::text("9F1C", "T1")}), (QJsonObject{{"terminalIdentifier", "T1"}}));
 }
 

@@ -1,20 +1,12 @@
 // The serial listener with its factory and link on a pseudo-terminal, with
 // the link's time-outs shortened so that a lost terminal shows within a second.
-#include "SerialTestSupport.h"
+#include "ServiceFixture.h"
 #include "engine/base/OXAEnvironment.h"
 #include "engine/service/ZUVASerialServerListener.h"
 #include "foundation/SerialServer.h"
 #include "support/SimSerialTerminal.h"
-#include "support/Wait.h"
-
-#include <gtest/gtest.h>
-
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <algorithm>
-#include <mutex>
-#include <vector>
 
 namespace testsupport {
 namespace {
@@ -22,53 +14,6 @@ namespace {
 using namespace std::chrono_literals;
 
 const char* const TerminalId = "SER00002";
-
-// What the listener reports, and the results of the transactions a test starts.
-class Reports {
-public:
-    oxa::ZUVASerialServerListener::Callback recorder(const std::string& kind)
-    {
-        return [this, kind](QJsonDocument document, std::weak_ptr<oxa::TerminalConnection>) { add(kind, document); };
-    }
-
-    std::function<void(QJsonDocument)> results()
-    {
-        return [this](QJsonDocument document) { add("result", document); };
-    }
-
-    size_t count(const std::string& kind) const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        size_t n = 0;
-        for (const auto& report : reports_)
-            n += report.first == kind ? 1 : 0;
-        return n;
-    }
-
-    bool waitFor(const std::string& kind, size_t wanted, std::chrono::milliseconds deadline = 5000ms) const
-    {
-        return waitUntil([&] { return count(kind) >= wanted; }, deadline);
-    }
-
-    QJsonObject last(const std::string& kind) const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (auto it = reports_.rbegin(); it != reports_.rend(); ++it)
-            if (it->first == kind)
-                return it->second.object();
-        return QJsonObject();
-    }
-
-private:
-    void add(const std::string& kind, const QJsonDocument& document)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        reports_.emplace_back(kind, document);
-    }
-
-    mutable std::mutex mutex_;
-    std::vector<std::pair<std::string, QJsonDocument>> reports_;
-};
 
 class SerialListener : public ::testing::Test {
 protected:
@@ -89,9 +34,14 @@ protected:
         timings.connectDelay = scaled(20ms);
         // A frame's resends must be over well before the 5 s of an information request.
         timings.ackTimeout = std::min<std::chrono::milliseconds>(scaled(250ms), 1000ms);
-        listener = std::make_shared<oxa::ZUVASerialServerListener>(
-            environment, reports.recorder("connected"), reports.recorder("disconnected"),
-            reports.recorder("notification"), timings, 50ms);
+        const auto recorder = [this](const std::string& kind) {
+            return [this, kind](QJsonDocument document, std::weak_ptr<oxa::TerminalConnection>) {
+                reports.recorderFor(kind)(document);
+            };
+        };
+        listener = std::make_shared<oxa::ZUVASerialServerListener>(environment, recorder("connected"),
+                                                                   recorder("disconnected"), recorder("notification"),
+                                                                   timings, 50ms);
         server = vorsam::makeSerialServer();
         server->registerListener(listener);
         ASSERT_TRUE(server->open(terminal.portName(), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
@@ -123,11 +73,11 @@ protected:
 
     void sendInformationRequest()
     {
-        connection()->makeTransaction(QJsonDocument::fromJson(QByteArray::fromStdString(informationServiceRequest())),
-                                      reports.results(), {});
+        connection()->makeTransaction(QJsonDocument::fromJson(QByteArray::fromStdString(informationRequest())),
+                                      reports.recorderFor("result"), {});
     }
 
-    Reports reports;
+    HostRecorder reports;
     std::unique_ptr<SimSerialTerminal> farEnd = std::make_unique<SimSerialTerminal>();
     // Not to be used once the far end has hung up.
     SimSerialTerminal& terminal = *farEnd;
@@ -147,8 +97,7 @@ TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAga
     sendInformationRequest();
     ASSERT_TRUE(reports.waitFor("result", 1, 2000ms));
     EXPECT_LT(std::chrono::steady_clock::now() - sent, scaled(2000ms));
-    EXPECT_EQ(errorCode(reports.last("result")), 2);
-    EXPECT_EQ(errorCause(reports.last("result")), 18);
+    EXPECT_EQ(errorCodes(reports.last("result")), NetworkError);
 
     terminal.setSilent(false);
     ASSERT_TRUE(reports.waitFor("connected", 2));
@@ -204,8 +153,7 @@ TEST_F(SerialListener, ATransactionWhoseFramesStayUnacknowledgedFailsWithANetwor
     // After the last resend, well before the request's own time-out of 5 s.
     ASSERT_TRUE(reports.waitFor("result", 1));
     EXPECT_LT(std::chrono::steady_clock::now() - sent, scaled(4000ms));
-    EXPECT_EQ(errorCode(reports.last("result")), 2);
-    EXPECT_EQ(errorCause(reports.last("result")), 18);
+    EXPECT_EQ(errorCodes(reports.last("result")), NetworkError);
     // Without a heartbeat the link is not taken for lost.
     EXPECT_EQ(reports.count("disconnected"), 0u);
     terminal.setSilent(false);
@@ -254,7 +202,7 @@ TEST_F(SerialListener, TheHeartBeatPausesWhileATransactionIsInFlightAndResumesAf
     // A reset ends the transaction too: the heartbeat comes back.
     connection()->resetTransactions();
     ASSERT_TRUE(reports.waitFor("result", 1));
-    EXPECT_EQ(errorCause(reports.last("result")), 30);
+    EXPECT_EQ(errorCodes(reports.last("result")).second, 30);
     const int afterReset = heartBeats();
     EXPECT_TRUE(waitUntil([&] { return heartBeats() > afterReset + 2; }));
     EXPECT_EQ(reports.count("disconnected"), 0u);

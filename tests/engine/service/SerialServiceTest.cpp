@@ -1,15 +1,10 @@
 // The serial service end to end through the C interface: a terminal played on
 // the master of a pseudo-terminal pair, the library on its slave.
-#include "HostRecorder.h"
-#include "engine/service/ZUVAServices.h"
-#include "SerialTestSupport.h"
 #include "ServiceFixture.h"
+#include "engine/service/ZUVAServices.h"
 #include "support/SimOperationReplies.h"
 #include "support/SimSaleReplies.h"
 #include "support/SimSerialTerminal.h"
-#include "support/Wait.h"
-
-#include <gtest/gtest.h>
 
 namespace testsupport {
 namespace {
@@ -21,14 +16,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(terminal.isOpen());
-        useSerialHeartBeat(0);
+        useSettings(1500);
     }
 
-    void TearDown() override
-    {
-        stop();
-        useSerialHeartBeat(0);
-    }
+    void TearDown() override { stop(); }
 
     void* start(int baudRate = 0)
     {
@@ -62,7 +53,7 @@ protected:
     void* handle = nullptr;
 };
 
-TEST_F(SerialService, ReportsTheTerminalConnectedOnceItHasIdentifiedItself)
+TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedAndRunsTransactionsAndEventsOverTheLink)
 {
     terminal.identifyAs(TerminalId, "MODEL-7");
     ASSERT_NE(start(), nullptr);
@@ -74,39 +65,36 @@ TEST_F(SerialService, ReportsTheTerminalConnectedOnceItHasIdentifiedItself)
     EXPECT_EQ(description, (QJsonObject{{"terminalIdentifier", TerminalId}, {"terminalModel", "MODEL-7"}}));
     EXPECT_EQ(zuva_isTerminalConnected(TerminalId), 0);
     EXPECT_EQ(zuva_isTerminalConnected(""), -1);
-    const QJsonArray terminals = takeObject(zuva_getConnectedTerminals()).value("terminals").toArray();
-    EXPECT_TRUE(terminals.contains(description));
+    EXPECT_TRUE(takeObject(zuva_getConnectedTerminals()).value("terminals").toArray().contains(description));
+
+    ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 1));
+    EXPECT_EQ(host.last("result").value("result").toObject().value("terminalIdentifier").toString(), TerminalId);
+    EXPECT_EQ(terminal.requestCount("Ci"), 2u);
+    EXPECT_TRUE(host.waitFor("free", 1));
+
+    ASSERT_EQ(zuvaServiceEnableNotifications(TerminalId, 1), 0);
+    terminal.sendMessage(SimTerminal::synchronizationAdviceMessage("0101"));
+    ASSERT_TRUE(host.waitFor("notification", 1));
+    EXPECT_EQ(host.last("notification").value("event").toObject().value("terminalIdentifier").toString(), TerminalId);
 }
 
-TEST_F(SerialService, DescribesTheConnectionByPortAndBaudRate)
+// The port, and the baud rate the port was opened at: 9600 unless another is given.
+class SerialBaudRate : public SerialService, public ::testing::WithParamInterface<std::pair<int, int>> {
+};
+
+TEST_P(SerialBaudRate, DescribesTheConnectionByPortAndBaudRate)
 {
-    startIdentified();
+    startIdentified(GetParam().first);
     const QJsonObject connection =
         takeObject(zuva_getConnectionDescription(TerminalId)).value("terminalConnection").toObject();
     EXPECT_EQ(connection.value("port").toString(), terminal.portName());
     EXPECT_TRUE(connection.value("baud").isDouble());
-    EXPECT_EQ(connection.value("baud").toInt(), 9600);
-    EXPECT_EQ(takeText(zuva_getConnectionDescription("UNKNOWN")), "");
+    EXPECT_EQ(connection.value("baud").toInt(), GetParam().second);
+    EXPECT_EQ(takeText(zuva_get_connection_description("UNKNOWN")), "");
 }
 
-TEST_F(SerialService, OpensThePortAtTheGivenBaudRate)
-{
-    startIdentified(19200);
-    const QJsonObject connection =
-        takeObject(zuva_get_connection_description(TerminalId)).value("terminalConnection").toObject();
-    EXPECT_EQ(connection.value("baud").toInt(), 19200);
-}
-
-TEST_F(SerialService, RunsTransactionsOverTheLink)
-{
-    startIdentified();
-    ASSERT_EQ(host.send(TerminalId, informationServiceRequest()), 0);
-    ASSERT_TRUE(host.waitFor("result", 1));
-    const QJsonObject result = host.documents("result").front().value("result").toObject();
-    EXPECT_EQ(result.value("terminalIdentifier").toString(), TerminalId);
-    EXPECT_EQ(terminal.requestCount("Ci"), 2u);
-    EXPECT_TRUE(host.waitFor("free", 1));
-}
+INSTANTIATE_TEST_SUITE_P(DefaultAndGiven, SerialBaudRate, ::testing::Values(std::make_pair(0, 9600), std::make_pair(19200, 19200)));
 
 TEST_F(SerialService, RunsASaleAndATicketRequestOverTheLink)
 {
@@ -129,21 +117,11 @@ TEST_F(SerialService, RunsASaleAndATicketRequestOverTheLink)
     EXPECT_TRUE(results[1].value("result").toObject().value("formattedTicket").toString().startsWith("TICKET"));
 }
 
-TEST_F(SerialService, ForwardsEventsWithTheTerminalIdentifier)
-{
-    startIdentified();
-    ASSERT_EQ(zuvaServiceEnableNotifications(TerminalId, 1), 0);
-    terminal.sendMessage(SimTerminal::synchronizationAdviceMessage("0101"));
-    ASSERT_TRUE(host.waitFor("notification", 1));
-    const QJsonObject event = host.documents("notification").front().value("event").toObject();
-    EXPECT_EQ(event.value("terminalIdentifier").toString(), TerminalId);
-}
-
 TEST_F(SerialService, DeliversAReplyResentAfterALostAcknowledgementOnce)
 {
     startIdentified();
     terminal.repeatNextMessage();
-    ASSERT_EQ(host.send(TerminalId, informationServiceRequest()), 0);
+    ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
     ASSERT_TRUE(host.waitFor("result", 1));
     // Both copies of the reply's frame are acknowledged by the library.
     const auto acknowledged = [&] { return terminal.link().acknowledgements().size(); };
@@ -151,7 +129,7 @@ TEST_F(SerialService, DeliversAReplyResentAfterALostAcknowledgementOnce)
     const auto acks = terminal.link().acknowledgements();
     EXPECT_EQ(acks[acks.size() - 1], acks[acks.size() - 2]);
     // The next transaction proves the duplicate was handled (one command at a time).
-    ASSERT_EQ(host.send(TerminalId, informationServiceRequest()), 0);
+    ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
     ASSERT_TRUE(host.waitFor("result", 2));
     EXPECT_EQ(host.count("result"), 2u);
     for (const auto& document : host.documents("result"))
@@ -163,15 +141,14 @@ TEST_F(SerialService, StoppingReportsTheDisconnectionOnceAfterTheTransactionsInF
     terminal.on("Ci", identifyingOnly(TerminalId, 1));
     ASSERT_NE(start(), nullptr);
     ASSERT_TRUE(host.waitFor("connected", 1));
-    ASSERT_EQ(host.send(TerminalId, informationServiceRequest()), 0);
+    ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
     ASSERT_TRUE(terminal.waitForRequests("Ci", 2));
     stop();
 
     EXPECT_EQ(host.count("disconnected"), 1u);
     EXPECT_EQ(host.count("stopped"), 1u);
     ASSERT_EQ(host.count("result"), 1u);
-    EXPECT_EQ(errorCode(host.documents("result").front()), 2);
-    EXPECT_EQ(errorCause(host.documents("result").front()), 18);
+    EXPECT_EQ(errorCodes(host.documents("result").front()), NetworkError);
     EXPECT_LT(host.position("result"), host.position("disconnected"));
     EXPECT_LT(host.position("disconnected"), host.position("stopped"));
     EXPECT_EQ(host.documents("disconnected").front(), host.documents("connected").front());
@@ -191,9 +168,7 @@ TEST_F(SerialService, ATerminalNeverIdentifiedIsNeitherListedNorReportedDisconne
 
 TEST_F(SerialService, RefusesLineSettingsOutsideTheirEnumerationsWithAnErrorInsteadOfAnException)
 {
-    const auto recordAs = [this](const char* kind) {
-        return [this, kind](QJsonDocument document) { host.record(kind, document.toJson().constData()); };
-    };
+    const auto recordAs = [this](const char* kind) { return host.recorderFor(kind); };
     auto& services = oxa::ZUVAServices::instance();
     for (const auto& line : {std::make_pair(static_cast<vorsam::Parity>(9), vorsam::OneStop),
                              std::make_pair(vorsam::NoParity, static_cast<vorsam::StopBits>(-1))}) {
@@ -206,10 +181,8 @@ TEST_F(SerialService, RefusesLineSettingsOutsideTheirEnumerationsWithAnErrorInst
     }
     EXPECT_EQ(host.count("started"), 0u);
     ASSERT_EQ(host.count("error"), 2u);
-    for (const auto& error : host.documents("error")) {
-        EXPECT_EQ(errorCode(error), 2);
-        EXPECT_EQ(errorCause(error), 1);
-    }
+    for (const auto& error : host.documents("error"))
+        EXPECT_EQ(errorCodes(error), std::make_pair(2, 1));
     EXPECT_EQ(reasonOf(host.documents("error")[0]), "Invalid parity value");
     EXPECT_EQ(reasonOf(host.documents("error")[1]), "Invalid stopbits value");
 }

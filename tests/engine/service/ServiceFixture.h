@@ -10,8 +10,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace testsupport {
 
@@ -32,6 +34,14 @@ inline QJsonObject errorOf(const QJsonObject& document)
     return document.value("error").toObject();
 }
 
+// Code and cause of an error document.
+inline std::pair<int, int> errorCodes(const QJsonObject& document)
+{
+    return {errorOf(document).value("code").toInt(), errorOf(document).value("causeCode").toInt()};
+}
+
+const std::pair<int, int> NetworkError{2, 18};
+
 inline std::string reasonOf(const QJsonObject& document)
 {
     for (const auto& entry : errorOf(document).value("extraInformation").toArray())
@@ -40,29 +50,47 @@ inline std::string reasonOf(const QJsonObject& document)
     return std::string();
 }
 
+// Settings at their defaults, with the given advice time and serial heartbeat (0: none).
+inline void useSettings(int adviceMilliseconds, int heartBeatMilliseconds = 0)
+{
+    const std::string settings = "{\"serviceSettings\": {\"cardRecognitionTimeout\": 45, "
+                                 "\"cardInfoTrailingRequestTimeout\": 30, \"connectionAdviceTimeout\": "
+                                 + std::to_string(adviceMilliseconds)
+                                 + ", \"certificationModeEnabled\": false, \"currencyCode\": \"EUR\", "
+                                   "\"displayResultTimeout\": 2, \"serialHeartBeatInterval\": "
+                                 + std::to_string(heartBeatMilliseconds) + "}}";
+    zuva_setSettings(settings.c_str());
+}
+
+inline std::string informationRequest()
+{
+    return "{\"transaction\": {\"action\": \"InformationService\", \"type\": \"InformationService\"}}";
+}
+
+// Identifies as the terminal for the first `answered` information requests, then stays silent.
+inline SimTerminal::Responder identifyingOnly(const std::string& terminalIdentifier, int answered)
+{
+    auto remaining = std::make_shared<std::atomic<int>>(answered);
+    return [terminalIdentifier, remaining](const SimMessage& request) {
+        if (remaining->fetch_sub(1) <= 0)
+            return SimTerminal::silence();
+        return SimTerminal::answer(SimTerminal::informationReplyTo(request, terminalIdentifier, "SIM-SERIAL", "10"));
+    };
+}
+
 // A host with a running TCP/IP service on a free loopback port, with settings
 // at their defaults except a short connection advice time.
 class ServiceFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setAdviceTimeout(1500);
+        useSettings(1500);
         port = SimTerminal::freeLoopbackPort();
         ASSERT_NE(port, 0);
         ASSERT_NE(host.start(port), nullptr);
     }
 
     void TearDown() override { host.stop(); }
-
-    static void setAdviceTimeout(int milliseconds)
-    {
-        const std::string settings = "{\"serviceSettings\": {\"cardRecognitionTimeout\": 45, "
-                                     "\"cardInfoTrailingRequestTimeout\": 30, \"connectionAdviceTimeout\": "
-                                     + std::to_string(milliseconds)
-                                     + ", \"certificationModeEnabled\": false, \"currencyCode\": \"EUR\", "
-                                       "\"displayResultTimeout\": 2}}";
-        zuva_setSettings(settings.c_str());
-    }
 
     // A terminal that has connected and been reported connected.
     std::unique_ptr<SimTerminal> connectTerminal(const std::string& identifier, size_t connectedBefore = 0)
@@ -74,11 +102,6 @@ protected:
         terminal->sendAdvice(advice);
         EXPECT_TRUE(host.waitFor("connected", connectedBefore + 1));
         return terminal;
-    }
-
-    static std::string informationRequest()
-    {
-        return "{\"transaction\": {\"action\": \"InformationService\", \"type\": \"InformationService\"}}";
     }
 
     HostRecorder host;

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 
 #include <atomic>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -14,26 +15,21 @@ using namespace testsupport;
 namespace {
 
 // Holds a listening socket so that nobody else can listen on its port.
-class PortBlocker {
-public:
-    PortBlocker()
+struct PortBlocker {
+    PortBlocker() : descriptor(::socket(AF_INET, SOCK_STREAM, 0))
     {
-        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_ANY);
         socklen_t length = sizeof address;
-        ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(m_socket, 1);
-        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
+        ::bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(descriptor, 1);
+        ::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
     }
-    ~PortBlocker() { ::close(m_socket); }
-    uint16_t port() const { return m_port; }
+    ~PortBlocker() { ::close(descriptor); }
 
-private:
-    int m_socket = -1;
-    uint16_t m_port = 0;
+    const int descriptor;
+    uint16_t port = 0;
 };
 
 } // namespace
@@ -60,7 +56,7 @@ TEST(ServiceLifecycle, PortThatCannotBeListenedOnIsAServiceError)
 {
     PortBlocker blocker;
     HostRecorder host;
-    EXPECT_EQ(host.start(blocker.port()), nullptr);
+    EXPECT_EQ(host.start(blocker.port), nullptr);
     EXPECT_EQ(host.count("started"), 0u);
     ASSERT_EQ(host.count("error"), 1u);
     const QJsonObject error = errorOf(host.documents("error").front());
@@ -86,12 +82,19 @@ TEST(ServiceLifecycle, NullCallbacksAreNeverCalled)
     EXPECT_EQ(zuva_stop_service(handle), 0);
 }
 
-TEST(ServiceLifecycle, VersionDocumentIsExact)
+TEST(ServiceLifecycle, VersionDocumentIsExactAndRecoveryFilesAreListedAsAnArray)
 {
-    EXPECT_EQ(takeText(zuva_getVersionInformation()), "{ \"versionInformation\" : { \"library\" : \"2.2.0\" }}");
-    EXPECT_EQ(takeText(zuva_get_version_information()),
-              "{ \"versionInformation\" : { \"library\" : \"2.2.0\" }}");
+    const std::string version = "{ \"versionInformation\" : { \"library\" : \"2.2.0\" }}";
+    EXPECT_EQ(takeText(zuva_getVersionInformation()), version);
+    EXPECT_EQ(takeText(zuva_get_version_information()), version);
     zuva_free(nullptr);
+
+    const auto recoveryFiles = [](char* text) { return QJsonDocument::fromJson(QByteArray::fromStdString(takeText(text))); };
+    EXPECT_TRUE(recoveryFiles(zuva_getRecoveryFiles(nullptr)).isArray());
+    const QJsonDocument none = recoveryFiles(zuva_get_recovery_files("NO-SUCH-TERMINAL"));
+    ASSERT_TRUE(none.isArray());
+    EXPECT_TRUE(none.array().isEmpty());
+    EXPECT_EQ(zuva_extract_recovery_files(nullptr, nullptr, 0), 0);
 }
 
 TEST(ServiceLifecycle, SettingsAreReplacedAsAWholeAndNonObjectsIgnored)
@@ -109,9 +112,7 @@ TEST(ServiceLifecycle, SettingsAreReplacedAsAWholeAndNonObjectsIgnored)
     settings = takeObject(zuva_getSettings()).value("environment").toObject().value("serviceSettings").toObject();
     EXPECT_EQ(settings.size(), 2);
 
-    zuva_setSettings("{\"serviceSettings\": {\"cardRecognitionTimeout\": 45, \"cardInfoTrailingRequestTimeout\": "
-                     "30, \"connectionAdviceTimeout\": 1500, \"certificationModeEnabled\": false, "
-                     "\"currencyCode\": \"EUR\", \"displayResultTimeout\": 2}}");
+    useSettings(1500);
     settings = takeObject(zuva_getSettings()).value("environment").toObject().value("serviceSettings").toObject();
     EXPECT_EQ(settings.value("cardRecognitionTimeout").toInt(), 45);
     EXPECT_EQ(settings.value("certificationModeEnabled").toBool(true), false);
@@ -119,31 +120,34 @@ TEST(ServiceLifecycle, SettingsAreReplacedAsAWholeAndNonObjectsIgnored)
 
 using TerminalAdvice = ServiceFixture;
 
-TEST_F(TerminalAdvice, AdviceInTimeReportsTheTerminalDescription)
+TEST_F(TerminalAdvice, AdviceInTimeReportsTheTerminalDescriptionAndOnlyAnnouncedTerminalsAreListed)
 {
     auto terminal = connectTerminal("TERM0001");
+    SimTerminal silent;
+    ASSERT_TRUE(silent.connectTo(port));
+    auto second = connectTerminal("TERM0002", 1);
     const QJsonObject description = host.documents("connected").front().value("terminal").toObject();
-    EXPECT_EQ(description.value("deviceType").toString(), "04");
-    EXPECT_EQ(description.value("deviceTypeName").toString(), "Terminal");
-    EXPECT_EQ(description.value("terminalIdentifier").toString(), "TERM0001");
-    EXPECT_EQ(description.value("terminalModel").toString(), "SIM-1");
-    EXPECT_EQ(description.value("terminalSerialNumber").toString(), "SN0001");
-    EXPECT_EQ(description.value("softwareVersion").toString(), "1.0.0");
-    EXPECT_FALSE(description.contains("EMVKernelVersion"));
-
+    EXPECT_EQ(description, (QJsonObject{{"deviceType", "04"}, {"deviceTypeName", "Terminal"},
+                                        {"terminalIdentifier", "TERM0001"}, {"terminalModel", "SIM-1"},
+                                        {"terminalSerialNumber", "SN0001"}, {"softwareVersion", "1.0.0"}}));
     EXPECT_EQ(zuva_isTerminalConnected("TERM0001"), 0);
-    EXPECT_EQ(zuva_is_terminal_connected("TERM0002"), -1);
+    EXPECT_EQ(zuva_is_terminal_connected("TERM0003"), -1);
 
-    const QJsonArray terminals = takeObject(zuva_getConnectedTerminals()).value("terminals").toArray();
-    ASSERT_EQ(terminals.size(), 1);
-    EXPECT_EQ(terminals.at(0).toObject(), description);
+    const auto listed = [](char* text) {
+        std::vector<QString> identifiers;
+        for (const auto& entry : takeObject(text).value("terminals").toArray())
+            identifiers.push_back(entry.toObject().value("terminalIdentifier").toString());
+        return identifiers;
+    };
+    EXPECT_EQ(takeObject(zuva_getConnectedTerminals()).value("terminals").toArray().at(0).toObject(), description);
+    EXPECT_EQ(listed(zuva_getConnectedTerminals()), (std::vector<QString>{"TERM0001", "TERM0002"}));
 
     const QJsonObject connection =
         takeObject(zuva_get_connection_description("TERM0001")).value("terminalConnection").toObject();
     EXPECT_EQ(connection.value("ip").toString(), "127.0.0.1");
     EXPECT_TRUE(connection.value("port").isDouble());
     EXPECT_EQ(connection.value("port").toInt(), terminal->localPort());
-    EXPECT_EQ(takeText(zuva_getConnectionDescription("TERM0002")), "");
+    EXPECT_EQ(takeText(zuva_getConnectionDescription("TERM0003")), "");
 
     zuva_stopTerminal("TERM0001");
     EXPECT_EQ(zuva_isTerminalConnected("TERM0001"), 0);
@@ -152,19 +156,26 @@ TEST_F(TerminalAdvice, AdviceInTimeReportsTheTerminalDescription)
     ASSERT_TRUE(host.waitFor("disconnected", 1));
     EXPECT_EQ(host.documents("disconnected").front(), host.documents("connected").front());
     EXPECT_EQ(zuva_isTerminalConnected("TERM0001"), -1);
+    EXPECT_EQ(listed(zuva_get_connected_terminals()), std::vector<QString>{"TERM0002"});
 }
 
-TEST_F(TerminalAdvice, SilentSocketIsDroppedWithoutAnyReport)
+TEST_F(TerminalAdvice, SilentSocketIsDroppedAndStoppingWhileAnAdviceIsAwaitedIsQuiet)
 {
-    setAdviceTimeout(200);
+    useSettings(200);
     SimTerminal terminal;
     ASSERT_TRUE(terminal.connectTo(port));
     EXPECT_TRUE(terminal.waitForPeerClose());
     // Too late: the socket is gone and nothing is reported.
     terminal.sendAdvice();
+    EXPECT_EQ(takeObject(zuva_getConnectedTerminals()).value("terminals").toArray().size(), 0);
+
+    SimTerminal waiting;
+    ASSERT_TRUE(waiting.connectTo(port));
+    host.stop();
+    EXPECT_TRUE(waiting.waitForPeerClose());
     EXPECT_EQ(host.count("connected"), 0u);
     EXPECT_EQ(host.count("disconnected"), 0u);
-    EXPECT_EQ(takeObject(zuva_getConnectedTerminals()).value("terminals").toArray().size(), 0);
+    EXPECT_EQ(host.count("stopped"), 1u);
 }
 
 TEST_F(TerminalAdvice, SocketClosingBeforeItsAdviceIsNotReportedDisconnected)
@@ -180,21 +191,7 @@ TEST_F(TerminalAdvice, SocketClosingBeforeItsAdviceIsNotReportedDisconnected)
     EXPECT_LT(host.position("connected"), host.position("disconnected"));
 }
 
-TEST_F(TerminalAdvice, AdviceWithoutDeviceTypeLeavesItOut)
-{
-    SimTerminal terminal;
-    ASSERT_TRUE(terminal.connectTo(port));
-    SimAdvice advice;
-    advice.deviceTypeHex.clear();
-    terminal.sendAdvice(advice);
-    ASSERT_TRUE(host.waitFor("connected", 1));
-    const QJsonObject description = host.documents("connected").front().value("terminal").toObject();
-    EXPECT_FALSE(description.contains("deviceType"));
-    EXPECT_FALSE(description.contains("deviceTypeName"));
-    EXPECT_EQ(description.value("terminalIdentifier").toString(), "TERM0001");
-}
-
-TEST_F(TerminalAdvice, AdviceWithEmptyIdentifierIdentifiesNothing)
+TEST_F(TerminalAdvice, AdviceWithEmptyIdentifierIdentifiesNothingAndOneWithoutDeviceTypeLeavesItOut)
 {
     auto identified = connectTerminal("TERM0001");
     SimTerminal anonymous;
@@ -205,8 +202,13 @@ TEST_F(TerminalAdvice, AdviceWithEmptyIdentifierIdentifiesNothing)
     // A valid advice within the advice time still identifies the socket.
     SimAdvice valid;
     valid.terminalIdentifier = "TERM0002";
+    valid.deviceTypeHex.clear();
     anonymous.sendAdvice(valid);
     ASSERT_TRUE(host.waitFor("connected", 2));
+    const QJsonObject description = host.last("connected").value("terminal").toObject();
+    EXPECT_FALSE(description.contains("deviceType"));
+    EXPECT_FALSE(description.contains("deviceTypeName"));
+    EXPECT_EQ(description.value("terminalIdentifier").toString(), "TERM0002");
     EXPECT_FALSE(identified->peerClosed());
     EXPECT_FALSE(anonymous.peerClosed());
     EXPECT_EQ(zuva_isTerminalConnected(""), -1);
@@ -230,46 +232,6 @@ TEST_F(TerminalAdvice, DuplicateIdentifierDropsBothConnections)
     auto third = connectTerminal("TERM0001", 1);
     EXPECT_EQ(zuva_isTerminalConnected("TERM0001"), 0);
     EXPECT_EQ(host.count("disconnected"), 1u);
-}
-
-TEST(ServiceLifecycle, RecoveryFilesAreListedAsAnArray)
-{
-    const QJsonDocument all = QJsonDocument::fromJson(QByteArray::fromStdString(takeText(zuva_getRecoveryFiles(nullptr))));
-    EXPECT_TRUE(all.isArray());
-    const QJsonDocument one =
-        QJsonDocument::fromJson(QByteArray::fromStdString(takeText(zuva_get_recovery_files("NO-SUCH-TERMINAL"))));
-    ASSERT_TRUE(one.isArray());
-    EXPECT_TRUE(one.array().isEmpty());
-    EXPECT_EQ(zuva_extract_recovery_files(nullptr, nullptr, 0), 0);
-}
-
-TEST_F(TerminalAdvice, ConnectedTerminalsListsAnnouncedTerminalsOnly)
-{
-    auto first = connectTerminal("TERM0001");
-    SimTerminal silent;
-    ASSERT_TRUE(silent.connectTo(port));
-    auto second = connectTerminal("TERM0002", 1);
-    QJsonArray terminals = takeObject(zuva_getConnectedTerminals()).value("terminals").toArray();
-    ASSERT_EQ(terminals.size(), 2);
-    EXPECT_EQ(terminals.at(0).toObject().value("terminalIdentifier").toString(), "TERM0001");
-    EXPECT_EQ(terminals.at(1).toObject().value("terminalIdentifier").toString(), "TERM0002");
-
-    first->close();
-    ASSERT_TRUE(host.waitFor("disconnected", 1));
-    terminals = takeObject(zuva_get_connected_terminals()).value("terminals").toArray();
-    ASSERT_EQ(terminals.size(), 1);
-    EXPECT_EQ(terminals.at(0).toObject().value("terminalIdentifier").toString(), "TERM0002");
-}
-
-TEST_F(TerminalAdvice, StoppingWhileAnAdviceIsAwaitedIsQuiet)
-{
-    setAdviceTimeout(50);
-    SimTerminal waiting;
-    ASSERT_TRUE(waiting.connectTo(port));
-    host.stop();
-    EXPECT_TRUE(waiting.waitForPeerClose());
-    EXPECT_EQ(host.count("disconnected"), 0u);
-    EXPECT_EQ(host.count("stopped"), 1u);
 }
 
 namespace {

@@ -22,12 +22,6 @@ SimTerminal::Responder informationAnswer()
     };
 }
 
-void expectNetworkError(const QJsonObject& document)
-{
-    EXPECT_EQ(errorOf(document).value("code").toInt(), 2);
-    EXPECT_EQ(errorOf(document).value("causeCode").toInt(), 18);
-}
-
 } // namespace
 
 using Transactions = ServiceFixture;
@@ -65,7 +59,7 @@ TEST_F(Transactions, RefusedRequestsAreAnsweredAndReleasedBeforeReturning)
     ASSERT_EQ(host.count("result"), 1u);
     ASSERT_EQ(host.count("free"), 1u);
     EXPECT_EQ(reasonOf(host.documents("result").at(0)), "no registered handler found for action Unknown");
-    EXPECT_EQ(errorOf(host.documents("result").at(0)).value("causeCode").toInt(), 15);
+    EXPECT_EQ(errorCodes(host.documents("result").at(0)).second, 15);
 
     EXPECT_EQ(host.send("TERM0001", "not json"), -1);
     EXPECT_EQ(reasonOf(host.documents("result").at(1)), "Invalid JSON");
@@ -73,45 +67,26 @@ TEST_F(Transactions, RefusedRequestsAreAnsweredAndReleasedBeforeReturning)
     EXPECT_EQ(host.send("TERM9999", informationRequest()), -1);
     ASSERT_EQ(host.count("free"), 3u);
     const QJsonObject notConnected = host.documents("result").at(2);
-    EXPECT_EQ(errorOf(notConnected).value("code").toInt(), 2);
-    EXPECT_EQ(errorOf(notConnected).value("causeCode").toInt(), 15);
+    EXPECT_EQ(errorCodes(notConnected), std::make_pair(2, 15));
     EXPECT_EQ(reasonOf(notConnected), "Terminal with id TERM9999 is not connected");
     EXPECT_TRUE(terminal->requests().empty());
-}
-
-TEST_F(Transactions, ResetFailsTheTransactionInFlight)
-{
-    auto terminal = connectTerminal("TERM0001");
-    EXPECT_EQ(zuva_resetTransaction("TERM9999"), -1);
-    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
-    ASSERT_TRUE(terminal->waitForRequests(1));
-    EXPECT_EQ(zuva_reset_transaction("TERM0001"), 0);
-    ASSERT_TRUE(host.waitFor("free", 1));
-    ASSERT_EQ(host.count("result"), 1u);
-    EXPECT_EQ(errorOf(host.documents("result").front()).value("code").toInt(), 2);
-    EXPECT_EQ(errorOf(host.documents("result").front()).value("causeCode").toInt(), 30);
 }
 
 TEST_F(Transactions, ErrorRepliesFailTheTransaction)
 {
     auto terminal = connectTerminal("TERM0001");
-    terminal->on("Ci", [](const SimMessage& request) {
-        return SimTerminal::answer(SimTerminal::rejectionOf(request, "0102"));
-    });
-    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
-    ASSERT_TRUE(host.waitFor("result", 1));
-    QJsonObject error = errorOf(host.documents("result").back());
-    EXPECT_EQ(error.value("code").toInt(), 1);
-    EXPECT_EQ(error.value("causeCode").toInt(), 20);
-
-    terminal->on("Ci", [](const SimMessage& request) {
-        return SimTerminal::answer(SimTerminal::incidentReplyTo(request, "2001", "CARD REFUSED"));
-    });
-    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
-    ASSERT_TRUE(host.waitFor("result", 2));
-    error = errorOf(host.documents("result").back());
-    EXPECT_EQ(error.value("code").toInt(), 1);
-    EXPECT_EQ(error.value("causeCode").toInt(), 19);
+    const std::vector<std::pair<SimTerminal::Responder, std::pair<int, int>>> replies{
+        {[](const SimMessage& request) { return SimTerminal::answer(SimTerminal::rejectionOf(request, "0102")); }, {1, 20}},
+        {[](const SimMessage& request) {
+             return SimTerminal::answer(SimTerminal::incidentReplyTo(request, "2001", "CARD REFUSED"));
+         },
+         {1, 19}}};
+    for (size_t i = 0; i < replies.size(); ++i) {
+        terminal->on("Ci", replies[i].first);
+        ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+        ASSERT_TRUE(host.waitFor("result", i + 1));
+        EXPECT_EQ(errorCodes(host.last("result")), replies[i].second);
+    }
 }
 
 TEST_F(Transactions, NotificationsFollowTheSwitch)
@@ -136,28 +111,35 @@ TEST_F(Transactions, NotificationsFollowTheSwitch)
     EXPECT_TRUE(host.documents("result").front().contains("result"));
 }
 
-TEST_F(Transactions, ClosingSocketFailsTheTransactionBeforeTheDisconnection)
+TEST_F(Transactions, ResetClosingSocketAndStoppingEachFailTheTransactionInFlightOnce)
 {
     auto terminal = connectTerminal("TERM0001");
+    EXPECT_EQ(zuva_resetTransaction("TERM9999"), -1);
+    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+    ASSERT_TRUE(terminal->waitForRequests(1));
+    EXPECT_EQ(zuva_reset_transaction("TERM0001"), 0);
+    ASSERT_TRUE(host.waitFor("free", 1));
+    ASSERT_EQ(host.count("result"), 1u);
+    EXPECT_EQ(errorCodes(host.last("result")), std::make_pair(2, 30));
+
+    // The failed transaction is reported before the disconnection.
     terminal->on("Ci", [](const SimMessage&) { return SimTerminal::closing(); });
     ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
     ASSERT_TRUE(host.waitFor("disconnected", 1));
-    ASSERT_TRUE(host.waitFor("free", 1));
-    ASSERT_EQ(host.count("result"), 1u);
-    expectNetworkError(host.documents("result").front());
-    EXPECT_LT(host.position("result"), host.position("disconnected"));
-}
+    ASSERT_TRUE(host.waitFor("free", 2));
+    ASSERT_EQ(host.count("result"), 2u);
+    EXPECT_EQ(errorCodes(host.last("result")), NetworkError);
+    EXPECT_LT(host.position("result", 1), host.position("disconnected"));
 
-TEST_F(Transactions, StoppingTheServiceFailsTheTransactionAndReportsTheTerminal)
-{
-    auto terminal = connectTerminal("TERM0001");
+    // Stopping reports result, disconnection and stop in that order.
+    terminal = connectTerminal("TERM0001", 1);
     ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
     ASSERT_TRUE(terminal->waitForRequests(1));
     host.stop();
-    ASSERT_EQ(host.count("result"), 1u);
-    expectNetworkError(host.documents("result").front());
-    EXPECT_LT(host.position("result"), host.position("disconnected"));
-    EXPECT_LT(host.position("disconnected"), host.position("stopped"));
+    ASSERT_EQ(host.count("result"), 3u);
+    EXPECT_EQ(errorCodes(host.last("result")), NetworkError);
+    EXPECT_LT(host.position("result", 2), host.position("disconnected", 1));
+    EXPECT_LT(host.position("disconnected", 1), host.position("stopped"));
     EXPECT_TRUE(terminal->waitForPeerClose());
     EXPECT_EQ(zuva_isTerminalConnected("TERM0001"), -1);
 }

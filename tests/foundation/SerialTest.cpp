@@ -1,0 +1,221 @@
+#include "foundation/SerialPort.h"
+#include "foundation/SerialServer.h"
+
+#include "RecordingListeners.h"
+#include "tests/support/PseudoTerminal.h"
+#include "tests/support/Wait.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+
+using foundationtest::RecordingSerialListener;
+using testsupport::PseudoTerminal;
+using testsupport::waitUntil;
+
+namespace {
+
+bool write(vorsam::SerialPort& port, const QByteArray& bytes)
+{
+    return port.getOutputStream()->write(reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
+}
+
+QByteArray readUntil(vorsam::SerialPort& port, const QByteArray& expected)
+{
+    QByteArray received;
+    waitUntil([&] {
+        port.getInputStream()->read(received);
+        return received.size() >= expected.size();
+    });
+    return received;
+}
+
+bool open(vorsam::SerialPort& port, const QString& path)
+{
+    return port.open(path, vorsam::Baud9600, vorsam::NoParity, vorsam::OneStop);
+}
+
+class SerialServer : public ::testing::Test {
+protected:
+    bool open(const QString& path) { return server->open(path, vorsam::Baud9600, vorsam::NoParity, vorsam::OneStop); }
+
+    std::unique_ptr<vorsam::SerialServer> server = vorsam::makeSerialServer();
+    std::shared_ptr<RecordingSerialListener> listener = std::make_shared<RecordingSerialListener>();
+};
+
+} // namespace
+
+TEST(SerialPort, NewPortCannotTalkAndOpenPortRefusesASecondOpen)
+{
+    const auto port = vorsam::makeSerialPort();
+    EXPECT_FALSE(port->isOpen());
+    EXPECT_TRUE(port->close());
+    QByteArray data;
+    EXPECT_EQ(port->getInputStream()->read(data), 0);
+    EXPECT_FALSE(write(*port, "x"));
+    EXPECT_EQ(vorsam::getBaudRateAsNumericValue(vorsam::Baud9600), 9600);
+
+    PseudoTerminal terminal;
+    ASSERT_TRUE(port->open(terminal.path(), vorsam::Baud9600, vorsam::EvenParity, vorsam::TwoStop));
+    ASSERT_TRUE(waitUntil([&] { return port->isOpen(); }));
+    EXPECT_FALSE(port->open("/dev/null", vorsam::Baud19200, vorsam::NoParity, vorsam::OneStop));
+    EXPECT_EQ(port->getPort(), terminal.path());
+    EXPECT_EQ(port->getParity(), vorsam::EvenParity);
+    EXPECT_EQ(port->getStopBits(), vorsam::TwoStop);
+
+    ASSERT_TRUE(write(*port, "to terminal"));
+    EXPECT_EQ(terminal.receive(11), "to terminal");
+    ASSERT_TRUE(terminal.send("to library"));
+    EXPECT_EQ(readUntil(*port, "to library"), "to library");
+    EXPECT_TRUE(port->close());
+    EXPECT_FALSE(port->isOpen());
+    for (const QString& name : vorsam::getAvailableSerialPorts())
+        EXPECT_FALSE(name.isEmpty());
+}
+
+// Refused on the caller's thread, before any thread or device is touched.
+TEST(SerialPort, PortAndServerRefuseLineSettingsOutsideTheirEnumerations)
+{
+    using Open = std::function<bool(const QString&, vorsam::Parity, vorsam::StopBits)>;
+    PseudoTerminal terminal;
+    const auto port = vorsam::makeSerialPort();
+    const auto server = vorsam::makeSerialServer();
+    const std::vector<std::pair<const char*, Open>> devices{
+        {"port", [&](const QString& path, vorsam::Parity parity, vorsam::StopBits stopBits) {
+             return port->open(path, vorsam::Baud9600, parity, stopBits);
+         }},
+        {"server", [&](const QString& path, vorsam::Parity parity, vorsam::StopBits stopBits) {
+             return server->open(path, vorsam::Baud9600, parity, stopBits);
+         }}};
+    const struct {
+        int parity, stopBits;
+        const char* message;
+    } cases[] = {{5, vorsam::OneStop, "Invalid parity value"}, {9, vorsam::OneStop, "Invalid parity value"},
+                 {vorsam::NoParity, 3, "Invalid stopbits value"}, {vorsam::NoParity, -1, "Invalid stopbits value"}};
+    for (const auto& device : devices) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(device.first) + " " + c.message);
+            try {
+                device.second(terminal.path(), static_cast<vorsam::Parity>(c.parity),
+                              static_cast<vorsam::StopBits>(c.stopBits));
+                ADD_FAILURE() << "accepted";
+            } catch (const std::invalid_argument& e) {
+                EXPECT_EQ(std::string(e.what()), c.message);
+            }
+        }
+    }
+    EXPECT_EQ(port->getPort(), "");
+    EXPECT_FALSE(port->isOpen());
+    EXPECT_FALSE(server->close()) << "nothing was started";
+    EXPECT_TRUE(open(*port, terminal.path()));
+}
+
+TEST(SerialPort, MissingDeviceLeavesThePortClosed)
+{
+    const auto port = vorsam::makeSerialPort();
+    EXPECT_TRUE(open(*port, "/dev/zuva-no-such-port"));
+    QByteArray data;
+    EXPECT_EQ(port->getInputStream()->read(data), 0);
+    EXPECT_FALSE(port->isOpen());
+    EXPECT_FALSE(open(*port, "/dev/zuva-no-such-port")) << "its thread still runs";
+    EXPECT_TRUE(port->close());
+}
+
+// A port whose thread has ended, by close() or by an unplugged adapter,
+// opens again.
+TEST(SerialPort, OpensAgainAfterACloseAndAfterAnUnplug)
+{
+    PseudoTerminal first;
+    const auto port = vorsam::makeSerialPort();
+    ASSERT_TRUE(open(*port, first.path()));
+    ASSERT_TRUE(waitUntil([&] { return port->isOpen(); }));
+    ASSERT_TRUE(port->close());
+    ASSERT_TRUE(open(*port, first.path()));
+    ASSERT_TRUE(waitUntil([&] { return port->isOpen(); }));
+    ASSERT_TRUE(first.send("again"));
+    EXPECT_EQ(readUntil(*port, "again"), "again");
+
+    first.unplug();
+    ASSERT_TRUE(waitUntil([&] { return !port->isOpen(); }));
+    PseudoTerminal second;
+    ASSERT_TRUE(waitUntil([&] { return open(*port, second.path()); }));
+    ASSERT_TRUE(waitUntil([&] { return port->isOpen(); }));
+    ASSERT_TRUE(write(*port, "back"));
+    EXPECT_EQ(second.receive(4), "back");
+}
+
+TEST_F(SerialServer, TellsItsListenersOfOpeningAndData)
+{
+    EXPECT_FALSE(server->close());
+    PseudoTerminal terminal;
+    server->registerListener(listener);
+    ASSERT_TRUE(open(terminal.path()));
+    EXPECT_FALSE(open(terminal.path()));
+    ASSERT_TRUE(waitUntil([&] { return listener->opens() == 1; }));
+    EXPECT_TRUE(server->isOpen());
+    EXPECT_EQ(listener->threadName(), "SerialServer(" + terminal.path().toStdString() + ")Thread");
+
+    ASSERT_TRUE(terminal.send("hello"));
+    EXPECT_TRUE(waitUntil([&] { return listener->receivedFromAll() == "hello"; }));
+    const auto port = listener->lastDevice().lock();
+    ASSERT_NE(port, nullptr);
+    ASSERT_TRUE(write(*port, "reply"));
+    EXPECT_EQ(terminal.receive(5), "reply");
+
+    // Closing the server closes the port without telling the listeners.
+    EXPECT_TRUE(server->close());
+    EXPECT_FALSE(server->isOpen());
+    EXPECT_EQ(listener->closes(), 0);
+}
+
+TEST_F(SerialServer, MissingDeviceTellsNobody)
+{
+    server->registerListener(listener);
+    ASSERT_TRUE(open("/dev/zuva-no-such-port"));
+    EXPECT_FALSE(server->isOpen());
+    EXPECT_TRUE(server->close());
+    EXPECT_EQ(listener->opens(), 0);
+}
+
+// After an unplug the server keeps its thread until closed; then it opens
+// the port anew and tells its listeners again.
+TEST_F(SerialServer, UnplugIsReportedAndTheServerOpensAgainAfterClose)
+{
+    listener->keepDevices(false);
+    server->registerListener(listener);
+    {
+        PseudoTerminal terminal;
+        ASSERT_TRUE(open(terminal.path()));
+        ASSERT_TRUE(waitUntil([&] { return listener->opens() == 1; }));
+        terminal.unplug();
+        ASSERT_TRUE(waitUntil([&] { return listener->closes() == 1; }));
+        EXPECT_FALSE(server->isOpen());
+        EXPECT_FALSE(open(terminal.path()));
+        EXPECT_TRUE(server->close());
+    }
+    PseudoTerminal replacement;
+    ASSERT_TRUE(open(replacement.path()));
+    ASSERT_TRUE(waitUntil([&] { return listener->opens() == 2; }));
+    ASSERT_TRUE(replacement.send("new"));
+    EXPECT_TRUE(waitUntil([&] { return listener->receivedFromAll() == "new"; }));
+}
+
+TEST_F(SerialServer, TellsEachListenerEntryOfEveryEvent)
+{
+    auto other = std::make_shared<RecordingSerialListener>();
+    server->registerListener(listener);
+    server->registerListener(listener);
+    server->registerListener(std::shared_ptr<vorsam::SerialServerListener>());
+    server->registerListener(other);
+    server->registerListener(listener);
+    server->unregisterListener(std::make_shared<RecordingSerialListener>());
+    PseudoTerminal terminal;
+    ASSERT_TRUE(open(terminal.path()));
+    ASSERT_TRUE(waitUntil([&] { return listener->opens() == 2 && other->opens() == 1; }));
+    EXPECT_TRUE(server->close());
+
+    server->unregisterListener(listener);
+    ASSERT_TRUE(open(terminal.path()));
+    ASSERT_TRUE(waitUntil([&] { return listener->opens() == 3 && other->opens() == 2; }));
+}

@@ -1,0 +1,287 @@
+#include "foundation/KeepAlive.h"
+#include "foundation/TcpIpServer.h"
+#include "foundation/TcpIpSocket.h"
+
+#include "LoopbackPeer.h"
+#include "RecordingListeners.h"
+#include "tests/support/Wait.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/tcp.h>
+
+#include <atomic>
+#include <thread>
+
+using foundationtest::freePort;
+using foundationtest::LoopbackListener;
+using foundationtest::LoopbackPeer;
+using foundationtest::RecordingTcpListener;
+using testsupport::waitUntil;
+
+namespace {
+
+int option(int descriptor, int level, int name)
+{
+    int value = -1;
+    socklen_t length = sizeof(value);
+    getsockopt(descriptor, level, name, &value, &length);
+    return value;
+}
+
+bool write(vorsam::TcpIpSocket& socket, const QByteArray& bytes)
+{
+    return socket.getOutputStream()->write(reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
+}
+
+class TcpServer : public ::testing::Test {
+protected:
+    std::uint16_t listen(const QString& address = QString())
+    {
+        const auto port = freePort();
+        EXPECT_TRUE(address.isEmpty() ? server->listen(port) : server->listen(address, port));
+        return port;
+    }
+
+    std::unique_ptr<vorsam::TcpIpServer> server = vorsam::makeTcpIpServer();
+    std::shared_ptr<RecordingTcpListener> listener = std::make_shared<RecordingTcpListener>();
+};
+
+// A server with one accepted connection from a plain peer.
+class AcceptedSocket : public TcpServer {
+protected:
+    void SetUp() override
+    {
+        server->registerListener(listener);
+        ASSERT_TRUE(peer.connectTo(listen("127.0.0.1")));
+        ASSERT_TRUE(waitUntil([&] { return listener->device(0) != nullptr; }));
+        socket = listener->device(0);
+        ASSERT_TRUE(waitUntil([&] { return socket->isConnected(); }));
+    }
+
+    LoopbackPeer peer;
+    std::shared_ptr<vorsam::TcpIpSocket> socket;
+};
+
+} // namespace
+
+// listen() waits for the bind; the listeners stay across a restart.
+TEST_F(TcpServer, ListensOnANamedThreadSaysWhenItCannotAndListensAgain)
+{
+    LoopbackListener occupant;
+    EXPECT_FALSE(server->listen("127.0.0.1", occupant.port()));
+    EXPECT_FALSE(server->isListening());
+    EXPECT_FALSE(server->stopListening());
+
+    server->registerListener(listener);
+    std::uint16_t port = listen("127.0.0.1");
+    EXPECT_TRUE(server->isListening());
+    EXPECT_FALSE(server->listen(freePort()));
+    LoopbackPeer peer;
+    ASSERT_TRUE(peer.connectTo(port));
+    ASSERT_TRUE(waitUntil([&] { return listener->opens() == 1; }));
+    EXPECT_EQ(listener->threadName(), "TcpServer(127.0.0.1:" + std::to_string(port) + ")Thread");
+    EXPECT_TRUE(server->stopListening());
+    EXPECT_FALSE(server->stopListening());
+    EXPECT_FALSE(server->isListening());
+
+    port = listen();
+    LoopbackPeer again;
+    ASSERT_TRUE(again.connectTo(port));
+    ASSERT_TRUE(again.send("again"));
+    EXPECT_TRUE(waitUntil([&] { return listener->receivedFromAll() == "again"; }));
+}
+
+// The socket's signals must be hooked up before its thread starts: a
+// terminal that sends right after connecting is always heard.
+TEST_F(TcpServer, ReportsTheFirstBytesSentRightAfterConnecting)
+{
+    server->registerListener(listener);
+    const auto port = listen();
+    for (int i = 0; i < 20; ++i) {
+        LoopbackPeer peer;
+        ASSERT_TRUE(peer.connectTo(port));
+        const QByteArray hello = "hello-" + QByteArray::number(i) + ";";
+        ASSERT_TRUE(peer.send(hello));
+        EXPECT_TRUE(waitUntil([&] { return listener->receivedFromAll().contains(hello); })) << i;
+    }
+}
+
+TEST_F(TcpServer, TellsEachListenerEntryOfEveryEvent)
+{
+    auto other = std::make_shared<RecordingTcpListener>();
+    server->registerListener(listener);
+    server->registerListener(listener);
+    server->registerListener(std::shared_ptr<vorsam::TcpIpServerListener>());
+    server->unregisterListener(std::make_shared<RecordingTcpListener>());
+    server->registerListener(other);
+    server->registerListener(listener);
+    const auto port = listen();
+
+    LoopbackPeer peer;
+    ASSERT_TRUE(peer.connectTo(port));
+    ASSERT_TRUE(waitUntil([&] { return listener->opens() == 2 && other->opens() == 1; }));
+    peer.close();
+    ASSERT_TRUE(waitUntil([&] { return listener->closes() == 2 && other->closes() == 1; }));
+
+    server->unregisterListener(listener);
+    LoopbackPeer second;
+    ASSERT_TRUE(second.connectTo(port));
+    ASSERT_TRUE(waitUntil([&] { return listener->opens() == 3 && other->opens() == 2; }));
+}
+
+TEST_F(TcpServer, ForgetsASocketOnceItsPeerHasClosed)
+{
+    listener->keepDevices(false);
+    server->registerListener(listener);
+    LoopbackPeer peer;
+    ASSERT_TRUE(peer.connectTo(listen()));
+    ASSERT_TRUE(waitUntil([&] { return listener->opens() == 1; }));
+    peer.close();
+    ASSERT_TRUE(waitUntil([&] { return listener->closes() == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return listener->lastDevice().expired(); }));
+}
+
+// Registration happens on the caller's thread while the server thread walks
+// the lists for every event.
+TEST_F(TcpServer, ListenersMayComeAndGoWhileTerminalsTalk)
+{
+    server->registerListener(listener);
+    const auto port = listen();
+    std::atomic<bool> talking{true};
+    std::thread registrar([&] {
+        auto visitor = std::make_shared<RecordingTcpListener>();
+        while (talking) {
+            server->registerListener(visitor);
+            server->unregisterListener(visitor);
+        }
+    });
+    for (int i = 0; i < 5; ++i) {
+        LoopbackPeer peer;
+        ASSERT_TRUE(peer.connectTo(port));
+        ASSERT_TRUE(peer.send("x"));
+        ASSERT_TRUE(waitUntil([&] { return listener->receivedFromAll().size() == i + 1; }));
+    }
+    talking = false;
+    registrar.join();
+    listener->releaseDevices();
+    EXPECT_TRUE(server->stopListening());
+}
+
+TEST(TcpSocket, NewConnectingSocketHasNoConnectionYetButTakesKeepAlive)
+{
+    const auto socket = vorsam::makeTcpIpSocket();
+    EXPECT_EQ(socket->getPort(), 0);
+    EXPECT_FALSE(socket->isConnected());
+    QByteArray data("kept");
+    EXPECT_EQ(socket->getInputStream()->read(data), 0);
+    EXPECT_EQ(data, "kept");
+    EXPECT_FALSE(write(*socket, "x"));
+    EXPECT_FALSE(socket->disconnect());
+
+    EXPECT_TRUE(socket->setKeepAliveEnabled(true));
+    EXPECT_TRUE(socket->setKeepAliveEnabled(true));
+    EXPECT_TRUE(socket->isKeepAliveEnabled());
+    EXPECT_TRUE(socket->setKeepAliveEnabled(false));
+    EXPECT_FALSE(socket->isKeepAliveEnabled());
+}
+
+// A socket whose connection has ended can connect again.
+TEST(TcpSocket, ConnectsTalksDisconnectsAndConnectsAgain)
+{
+    LoopbackListener far;
+    const auto socket = vorsam::makeTcpIpSocket();
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(socket->connect("127.0.0.1", far.port())) << round;
+        EXPECT_FALSE(socket->connect("127.0.0.1", freePort()));
+        LoopbackPeer peer;
+        ASSERT_TRUE(peer.acceptFrom(far.descriptor()));
+        ASSERT_TRUE(waitUntil([&] { return socket->isConnected(); }));
+        EXPECT_EQ(socket->getPort(), far.port());
+
+        const QByteArray ping = "ping" + QByteArray::number(round);
+        ASSERT_TRUE(write(*socket, ping));
+        EXPECT_EQ(peer.receive(ping.size()), ping);
+        ASSERT_TRUE(peer.send("pong"));
+        QByteArray received("<");
+        EXPECT_TRUE(waitUntil([&] {
+            socket->getInputStream()->read(received);
+            return received == "<pong";
+        }));
+
+        EXPECT_TRUE(socket->disconnect());
+        EXPECT_FALSE(socket->isConnected());
+        EXPECT_TRUE(peer.sawClose());
+    }
+}
+
+TEST(TcpSocket, KeepAliveValuesAreSetOnTheDescriptor)
+{
+    LoopbackListener far;
+    LoopbackPeer peer;
+    ASSERT_TRUE(peer.connectTo(far.port()));
+    ASSERT_TRUE(vorsam::setKeepAliveValues(peer.descriptor()));
+    EXPECT_NE(option(peer.descriptor(), SOL_SOCKET, SO_KEEPALIVE), 0);
+    EXPECT_EQ(option(peer.descriptor(), IPPROTO_TCP, TCP_KEEPCNT), 4);
+    EXPECT_EQ(option(peer.descriptor(), IPPROTO_TCP, TCP_KEEPINTVL), 2);
+    EXPECT_NE(option(peer.descriptor(), IPPROTO_TCP, TCP_NODELAY), 0);
+    EXPECT_FALSE(vorsam::setKeepAliveValues(-1));
+}
+
+TEST_F(AcceptedSocket, KnowsItsPeerTalksAndKeepsKeepAliveOn)
+{
+    EXPECT_EQ(socket->getAddress(), "127.0.0.1");
+    EXPECT_EQ(socket->getPort(), peer.localPort());
+    ASSERT_TRUE(write(*socket, "reply"));
+    EXPECT_EQ(peer.receive(5), "reply");
+    EXPECT_TRUE(socket->setKeepAliveEnabled(true));
+    EXPECT_FALSE(socket->setKeepAliveEnabled(false));
+    EXPECT_FALSE(socket->isKeepAliveEnabled());
+}
+
+TEST_F(AcceptedSocket, PeerClosingIsReportedAndWritesAreRefused)
+{
+    peer.close();
+    ASSERT_TRUE(waitUntil([&] { return listener->closes() == 1; }));
+    EXPECT_FALSE(socket->isConnected());
+    EXPECT_FALSE(write(*socket, "x"));
+}
+
+// Closing waits only briefly for bytes the peer does not take; the
+// disconnection is reported all the same.
+TEST_F(AcceptedSocket, DisconnectionWithUnsentBytesIsStillReported)
+{
+    const QByteArray chunk(1 << 20, 'x');
+    for (int i = 0; i < 32; ++i)
+        ASSERT_TRUE(write(*socket, chunk));
+    EXPECT_TRUE(socket->disconnect());
+    EXPECT_TRUE(waitUntil([&] { return listener->closes() == 1; }));
+    EXPECT_TRUE(peer.sawClose());
+}
+
+// A reader on another thread is never left waiting for a socket thread
+// that has ended.
+TEST_F(AcceptedSocket, ReadsAndWritesRacingADisconnectReturn)
+{
+    std::atomic<bool> going{true};
+    std::atomic<int> rounds{0};
+    auto input = socket->getInputStream();
+    auto output = socket->getOutputStream();
+    std::thread reader([&] {
+        const unsigned char byte = 1;
+        while (going) {
+            QByteArray data;
+            input->read(data);
+            output->write(&byte, 1);
+            ++rounds;
+        }
+    });
+    ASSERT_TRUE(waitUntil([&] { return rounds > 10; }));
+    EXPECT_TRUE(socket->disconnect());
+    const int afterDisconnect = rounds;
+    EXPECT_TRUE(waitUntil([&] { return rounds > afterDisconnect + 10; }));
+    going = false;
+    reader.join();
+    QByteArray data;
+    EXPECT_EQ(input->read(data), 0);
+}

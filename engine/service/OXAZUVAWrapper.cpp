@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QString>
+#include <QtGlobal>
 
 #include <cstring>
 #include <memory>
@@ -62,24 +63,50 @@ int sendThroughRegistry(const QString& terminalId, const QString& json, zuva_cal
     return ZUVAServices::instance().sendTransaction(terminalId, json, std::move(onResult), std::move(onQuestion));
 }
 
+// Nothing may unwind into the host's C code: an unexpected failure becomes
+// the function's failure value and a log line.
+template <typename Result, typename Call>
+Result guarded(const char* function, Result failure, Call&& call)
+{
+    try {
+        return call();
+    } catch (const std::exception& exception) {
+        qWarning("%s failed: %s", function, exception.what());
+    } catch (...) {
+        qWarning("%s failed", function);
+    }
+    return failure;
+}
+
+template <typename Call>
+void guarded(const char* function, Call&& call)
+{
+    guarded(function, 0, [&] {
+        call();
+        return 0;
+    });
+}
+
 } // namespace
 
 extern "C" {
 
 void zuva_Initialize(void)
 {
-    ZUVAServices::instance().init();
+    guarded(__func__, [] { ZUVAServices::instance().init(); });
 }
 
 void* zuva_createTcpIpService(int port, zuva_callback started, zuva_callback stopped, zuva_callback connected,
                               zuva_callback disconnected, zuva_callback error, zuva_callback notification,
                               void* userData)
 {
-    const quintptr handle = ZUVAServices::instance().createTcpIpService(
-        port, documentCallback(started, userData), documentCallback(stopped, userData),
-        documentCallback(error, userData), documentCallback(connected, userData),
-        documentCallback(disconnected, userData), documentCallback(notification, userData));
-    return reinterpret_cast<void*>(handle);
+    return guarded(__func__, static_cast<void*>(nullptr), [&] {
+        const quintptr handle = ZUVAServices::instance().createTcpIpService(
+            port, documentCallback(started, userData), documentCallback(stopped, userData),
+            documentCallback(error, userData), documentCallback(connected, userData),
+            documentCallback(disconnected, userData), documentCallback(notification, userData));
+        return reinterpret_cast<void*>(handle);
+    });
 }
 
 void* zuva_createSerialService(const char* portName, zuva_callback started, zuva_callback stopped,
@@ -94,59 +121,73 @@ void* zuva_createSerialService2(const char* portName, int baudRate, zuva_callbac
                                 zuva_callback connected, zuva_callback disconnected, zuva_callback error,
                                 zuva_callback notification, void* userData)
 {
-    const quintptr handle = ZUVAServices::instance().createSerialService(
-        textOf(portName), baudRate, documentCallback(started, userData), documentCallback(stopped, userData),
-        documentCallback(error, userData), documentCallback(connected, userData),
-        documentCallback(disconnected, userData), documentCallback(notification, userData));
-    return reinterpret_cast<void*>(handle);
+    return guarded(__func__, static_cast<void*>(nullptr), [&] {
+        const quintptr handle = ZUVAServices::instance().createSerialService(
+            textOf(portName), baudRate, documentCallback(started, userData), documentCallback(stopped, userData),
+            documentCallback(error, userData), documentCallback(connected, userData),
+            documentCallback(disconnected, userData), documentCallback(notification, userData));
+        return reinterpret_cast<void*>(handle);
+    });
 }
 
 int zuva_stopService(void* handle)
 {
-    ZUVAServices::instance().stopService(handle);
-    return 0;
+    return guarded(__func__, -1, [&] {
+        ZUVAServices::instance().stopService(handle);
+        return 0;
+    });
 }
 
 int zuva_isTerminalConnected(const char* terminalId)
 {
-    return ZUVAServices::instance().isTerminalConnected(textOf(terminalId)) ? 0 : -1;
+    return guarded(__func__, -1, [&] {
+        return ZUVAServices::instance().isTerminalConnected(textOf(terminalId)) ? 0 : -1;
+    });
 }
 
 char* zuva_getConnectedTerminals(void)
 {
-    return heapCopy(jsonText(ZUVAServices::instance().getConnectedTerminals()));
+    return guarded(__func__, static_cast<char*>(nullptr),
+                   [] { return heapCopy(jsonText(ZUVAServices::instance().getConnectedTerminals())); });
 }
 
 int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback result, void* userData,
                          zuva_reply_function* replyFunction, void** replyHandle, zuva_free_function freeFunction)
 {
-    const auto answerSlot = std::make_shared<ReverseCallbackResponse>();
-    if (replyFunction)
-        *replyFunction = &ReverseCallbackResponse::OnReverseCallback;
-    if (replyHandle)
-        *replyHandle = answerSlot.get();
-    return sendThroughRegistry(textOf(terminalId), textOf(json), result, userData, answerSlot, freeFunction);
+    return guarded(__func__, -1, [&] {
+        const auto answerSlot = std::make_shared<ReverseCallbackResponse>();
+        if (replyFunction)
+            *replyFunction = &ReverseCallbackResponse::OnReverseCallback;
+        if (replyHandle)
+            *replyHandle = answerSlot.get();
+        return sendThroughRegistry(textOf(terminalId), textOf(json), result, userData, answerSlot, freeFunction);
+    });
 }
 
 int zuva_resetTransaction(const char* terminalId)
 {
-    return ZUVAServices::instance().resetTransaction(textOf(terminalId));
+    return guarded(__func__, -1, [&] { return ZUVAServices::instance().resetTransaction(textOf(terminalId)); });
 }
 
 char* zuva_getSettings(void)
 {
-    return heapCopy(jsonText(ZUVAServices::instance().getEnvironment()));
+    return guarded(__func__, static_cast<char*>(nullptr),
+                   [] { return heapCopy(jsonText(ZUVAServices::instance().getEnvironment())); });
 }
 
 int zuva_setSettings(const char* settings)
 {
-    ZUVAServices::instance().updateEnvironment(textOf(settings));
-    return 0;
+    return guarded(__func__, -1, [&] {
+        ZUVAServices::instance().updateEnvironment(textOf(settings));
+        return 0;
+    });
 }
 
 int zuvaServiceEnableNotifications(const char* terminalId, int enable)
 {
-    return ZUVAServices::instance().enableNotifications(textOf(terminalId), enable != 0);
+    return guarded(__func__, -1, [&] {
+        return ZUVAServices::instance().enableNotifications(textOf(terminalId), enable != 0);
+    });
 }
 
 char* zuva_getVersionInformation(void)
@@ -156,36 +197,44 @@ char* zuva_getVersionInformation(void)
 
 char* zuva_getConnectionDescription(const char* terminalId)
 {
-    return heapCopy(jsonText(ZUVAServices::instance().getConnectionDescription(textOf(terminalId))));
+    return guarded(__func__, static_cast<char*>(nullptr), [&] {
+        return heapCopy(jsonText(ZUVAServices::instance().getConnectionDescription(textOf(terminalId))));
+    });
 }
 
 void zuva_stopTerminal(const char* terminalId)
 {
-    ZUVAServices::instance().closeTerminalConnection(textOf(terminalId));
+    guarded(__func__, [&] { ZUVAServices::instance().closeTerminalConnection(textOf(terminalId)); });
 }
 
 char* zuva_getAvailableSerialPorts(void)
 {
-    QJsonArray names;
-    for (const QString& name : vorsam::getAvailableSerialPorts())
-        names.append(name);
-    return heapCopy(QJsonDocument(names).toJson(QJsonDocument::Indented));
+    return guarded(__func__, static_cast<char*>(nullptr), [] {
+        QJsonArray names;
+        for (const QString& name : vorsam::getAvailableSerialPorts())
+            names.append(name);
+        return heapCopy(QJsonDocument(names).toJson(QJsonDocument::Indented));
+    });
 }
 
 char* zuva_getRecoveryFiles(const char* terminalId)
 {
-    return ::strdup(ect::RecoveryFileRequests::recoveryFilesJson(terminalId).c_str());
+    return guarded(__func__, static_cast<char*>(nullptr),
+                   [&] { return ::strdup(ect::RecoveryFileRequests::recoveryFilesJson(terminalId).c_str()); });
 }
 
 int zuva_extractRecoveryFiles(const char* terminalId, const char* folder, int eraseMode)
 {
-    return ect::RecoveryFileRequests::extractRecoveryFiles(terminalId, folder, eraseMode);
+    return guarded(__func__, 0,
+                   [&] { return ect::RecoveryFileRequests::extractRecoveryFiles(terminalId, folder, eraseMode); });
 }
 
 void zuva_cleanup(void)
 {
-    ZUVAServices::instance().stopAllServices();
-    ZUVAServices::instance().deleteQt();
+    guarded(__func__, [] {
+        ZUVAServices::instance().stopAllServices();
+        ZUVAServices::instance().deleteQt();
+    });
 }
 
 } // extern "C"

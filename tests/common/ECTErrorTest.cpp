@@ -25,18 +25,8 @@ ECTErrorCauseCode cause(int value)
 
 } // namespace
 
-TEST(ECTErrorTest, ConstructorsFillOnlyTheirMembers)
+TEST(ECTErrorTest, UnnamedValuesSurviveAndExtraInformationIsReplaced)
 {
-    ECTError const incident{ECTIncidentCode("2630")};
-    EXPECT_EQ(ECTErrorCauseCode::IncidentCode, incident.causeCode());
-    EXPECT_FALSE(incident.rejectionCode());
-    ECTError const rejection(ECTRejectionCode("05"), {{"reason", "r"}});
-    EXPECT_EQ(ECTErrorCauseCode::RejectionCode, rejection.causeCode());
-    EXPECT_FALSE(rejection.incidentCode());
-    EXPECT_FALSE(ECTError(ECTErrorCode::Technical_Issue, ECTIncidentCode("1803"), {}).causeCode());
-    ECTError const codeOnly(ECTErrorCode::Timeout);
-    EXPECT_FALSE(codeOnly.causeCode() || codeOnly.incidentCode() || codeOnly.rejectionCode());
-
     ECTError const unnamed(static_cast<ECTErrorCode>(-7), cause(123456));
     EXPECT_EQ(-7, static_cast<int>(unnamed.code()));
     EXPECT_EQ(123456, static_cast<int>(*unnamed.causeCode()));

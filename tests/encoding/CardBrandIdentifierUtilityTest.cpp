@@ -15,7 +15,7 @@ CardBrandIdentifier flag(int bit)
 
 } // namespace
 
-TEST(CardBrandIdentifierUtility, codeOfExactlyOneFlag)
+TEST(CardBrandIdentifierUtility, codeOfExactlyOneFlagAndBrandsOfAMask)
 {
     oxa::CardBrandIdentifierUtility const utility;
     EXPECT_EQ("1001", utility.identifierFor(ect::CardBrandBit0));
@@ -25,11 +25,8 @@ TEST(CardBrandIdentifierUtility, codeOfExactlyOneFlag)
     EXPECT_EQ("1030", utility.identifierFor(ect::CardBrandBit31));
     EXPECT_EQ("", utility.identifierFor(static_cast<CardBrandIdentifier>(3)));
     EXPECT_EQ("", utility.identifierFor(static_cast<CardBrandIdentifier>(0)));
-}
 
-TEST(CardBrandIdentifierUtility, brandsOfAMaskInAscendingBitOrder)
-{
-    oxa::CardBrandIdentifierUtility const utility;
+    // The brands of a mask come in ascending bit order.
     EXPECT_TRUE(utility.brands(0).empty());
     EXPECT_EQ((std::vector<CardBrandIdentifier>{ect::CardBrandBit0, ect::CardBrandBit2}), utility.brands(5));
     EXPECT_EQ(std::vector<CardBrandIdentifier>{ect::CardBrandBit31}, utility.brands(INT32_MIN));

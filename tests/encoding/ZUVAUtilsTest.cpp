@@ -38,7 +38,7 @@ QJsonObject inserted(Insert insert, char const* valueHex)
 
 } // namespace
 
-TEST(ZUVAUtils, lookupsFindTagAndSubTag)
+TEST(ZUVAUtils, lookupsAndInsertsFindTagAndSubTag)
 {
     Ber::BerTlv const tree = treeWith("414243");
     Ber::BerTlvs const list(std::vector<Ber::BerTlv>{tree});
@@ -51,11 +51,8 @@ TEST(ZUVAUtils, lookupsFindTagAndSubTag)
     EXPECT_FALSE(Ber::getValue(list, kAbsent, kField));
     EXPECT_FALSE(Ber::getValueAsString(list, kAbsent));
     EXPECT_FALSE(Ber::getValueAsHexaString(tree, kAbsent, kField));
-}
 
-TEST(ZUVAUtils, absentTagsInsertNothing)
-{
-    Ber::BerTlv const tree = treeWith("01");
+    // Absent tags insert nothing.
     QJsonObject json{{"kept", 1}};
     EXPECT_FALSE(Ber::jsonInsertOptTagText("key", kAbsent, tree, json));
     EXPECT_FALSE(Ber::jsonInsertOptTagHex("key", kGroup, kAbsent, tree, json));
@@ -72,7 +69,8 @@ TEST(ZUVAUtils, absentTagsInsertNothing)
 TEST(ZUVAUtils, insertsTextHexAndNumbers)
 {
     struct Case { Insert insert; char const* hex; QJsonValue expected; };
-    for (Case const& c : {Case{Ber::jsonInsertOptTagText, "414243", "ABC"}, Case{Ber::jsonInsertOptTagHex, "0A1B", "0A1B"},
+    for (Case const& c : {Case{Ber::jsonInsertOptTagText, "414243", "ABC"},
+                          Case{Ber::jsonInsertOptTagHex, "0A1B", "0A1B"},
                           Case{Ber::jsonInsertOptTagInt, "0045", 45}, Case{Ber::jsonInsertOptTagInt, "1A", 0},
                           Case{Ber::jsonInsertOptTagInt, "005000000000", qint64(5000000000)},
                           Case{Ber::jsonInsertOptTagDouble, "000000001250", 12.5},

@@ -228,7 +228,7 @@ TEST(TcpSocket, KeepAliveValuesAreSetOnTheDescriptor)
     EXPECT_FALSE(vorsam::setKeepAliveValues(-1));
 }
 
-TEST_F(AcceptedSocket, KnowsItsPeerTalksAndKeepsKeepAliveOn)
+TEST_F(AcceptedSocket, KnowsItsPeerTalksAndHearsItClose)
 {
     EXPECT_EQ(socket->getAddress(), "127.0.0.1");
     EXPECT_EQ(socket->getPort(), peer.localPort());
@@ -237,10 +237,8 @@ TEST_F(AcceptedSocket, KnowsItsPeerTalksAndKeepsKeepAliveOn)
     EXPECT_TRUE(socket->setKeepAliveEnabled(true));
     EXPECT_FALSE(socket->setKeepAliveEnabled(false));
     EXPECT_FALSE(socket->isKeepAliveEnabled());
-}
 
-TEST_F(AcceptedSocket, PeerClosingIsReportedAndWritesAreRefused)
-{
+    // The peer closing is reported; writes are refused from then on.
     peer.close();
     ASSERT_TRUE(waitUntil([&] { return listener->closes() == 1; }));
     EXPECT_FALSE(socket->isConnected());

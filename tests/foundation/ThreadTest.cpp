@@ -128,44 +128,44 @@ TEST_F(ThreadLifeCycle, IdleThreadDoesNothingAndATaskStoppingItselfEndsItsThread
 
 namespace {
 
+struct TeardownRace {
+    std::atomic<bool> taskGone{false};
+    std::atomic<bool> teardownBegun{false};
+};
+
 // Deleted on the finishing worker thread right after its task object; holds
 // that thread there, with the task object gone but the thread still
 // running, until the test has begun the teardown.
 class FinishHolder : public QObject {
 public:
-    FinishHolder(std::atomic<bool>& taskGone, std::atomic<bool>& teardownBegun)
-        : taskGone_(taskGone)
-        , teardownBegun_(teardownBegun)
+    explicit FinishHolder(TeardownRace& race)
+        : race_(race)
     {
     }
     ~FinishHolder() override
     {
-        taskGone_ = true;
-        waitUntil([&] { return teardownBegun_.load(); });
+        race_.taskGone = true;
+        waitUntil([&] { return race_.teardownBegun.load(); });
     }
 
 private:
-    std::atomic<bool>& taskGone_;
-    std::atomic<bool>& teardownBegun_;
+    TeardownRace& race_;
 };
 
 class SelfEndingTask : public Runnable {
 public:
-    SelfEndingTask(std::atomic<bool>& taskGone, std::atomic<bool>& teardownBegun)
+    explicit SelfEndingTask(TeardownRace& race)
         : Runnable([](Runnable& self) { self.stop(); })
-        , taskGone_(taskGone)
-        , teardownBegun_(teardownBegun)
+        , race_(race)
     {
     }
     void startTask() override
     {
-        auto* holder = new FinishHolder(taskGone_, teardownBegun_);
-        QObject::connect(QThread::currentThread(), &QThread::finished, holder, &QObject::deleteLater);
+        QObject::connect(QThread::currentThread(), &QThread::finished, new FinishHolder(race_), &QObject::deleteLater);
     }
 
 private:
-    std::atomic<bool>& taskGone_;
-    std::atomic<bool>& teardownBegun_;
+    TeardownRace& race_;
 };
 
 } // namespace
@@ -174,11 +174,10 @@ private:
 // must not touch it.
 TEST_F(ThreadLifeCycle, TeardownWhileTheTaskObjectIsDeletedLeavesItAlone)
 {
-    std::atomic<bool> taskGone{false};
-    std::atomic<bool> teardownBegun{false};
-    Thread thread("Finishing", Thread::RunOnce, std::make_unique<SelfEndingTask>(taskGone, teardownBegun));
-    ASSERT_TRUE(waitUntil([&] { return taskGone.load(); }));
-    teardownBegun = true;
+    TeardownRace race;
+    Thread thread("Finishing", Thread::RunOnce, std::make_unique<SelfEndingTask>(race));
+    ASSERT_TRUE(waitUntil([&] { return race.taskGone.load(); }));
+    race.teardownBegun = true;
     thread.reset();
     EXPECT_FALSE(thread.isRunning());
 

@@ -1,15 +1,18 @@
 #include "LinkFixture.h"
 
+#include "foundation/SerialPort.h"
 #include "link/LinkCall.h"
 
+#include "support/PtyPair.h"
+
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <thread>
 
 using namespace linktest;
 
 using KissLink = LinkFixture;
+using LinkOverPty = LinkFixture;
 
 namespace {
 
@@ -18,40 +21,42 @@ class GateOutputStream : public testsupport::MemoryOutputStream {
 public:
     bool write(const unsigned char* data, int size) override
     {
-        std::unique_lock<std::mutex> lock(mutex_);
-        blocked_ = closed_;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return !closed_; });
-        blocked_ = false;
-        lock.unlock();
+        if (closed) {
+            holdsWriter = true;
+            std::shared_future<void>(opened).wait();
+        }
         return MemoryOutputStream::write(data, size);
-    }
-
-    void close()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        closed_ = true;
     }
 
     void open()
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        closed_ = false;
-        changed_.notify_all();
+        closed = false;
+        opener.set_value();
     }
 
-    bool holdsWriter()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return blocked_;
-    }
+    std::atomic<bool> closed{false};
+    std::atomic<bool> holdsWriter{false};
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool closed_ = false;
-    bool blocked_ = false;
+    std::promise<void> opener;
+    std::shared_future<void> opened = opener.get_future().share();
 };
+
+// The terminal, played on the master side of a pseudo-terminal pair.
+class PtyTerminal : public testsupport::LinkPeer {
+public:
+    PtyTerminal()
+        : LinkPeer([this](const testsupport::Bytes& bytes) { pty.send(bytes); })
+    {
+    }
+
+    testsupport::PtyPair pty{[this](const testsupport::Bytes& bytes) { receive(bytes); }};
+};
+
+testsupport::Bytes bytesOf(const QByteArray& array)
+{
+    return testsupport::Bytes(array.begin(), array.end());
+}
 
 } // namespace
 
@@ -120,14 +125,14 @@ TEST_F(KissLink, CallsIntoAStoppingLinkReturn)
     connectLink();
 
     // The link thread is held inside a serial write while others call in.
-    gate->close();
+    gate->closed = true;
     std::atomic<int> returned{0};
     std::thread writer([&] {
         const unsigned char payload[] = {0x41};
         link->getOutputStream()->write(payload, 1);
         ++returned;
     });
-    ASSERT_TRUE(testsupport::waitUntil([&] { return gate->holdsWriter(); }));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return gate->holdsWriter.load(); }));
     std::vector<std::thread> callers;
     for (int i = 0; i < 4; ++i) {
         callers.emplace_back([&] {
@@ -174,4 +179,37 @@ TEST_F(KissLink, DestroyingAStartedLinkStopsItsThread)
     EXPECT_TRUE(engineSide.expired());
     QCoreApplication::processEvents();
     EXPECT_EQ(disconnected, 0); // the callbacks went with the Kiss
+}
+
+TEST_F(LinkOverPty, CarriesMessagesBothWaysWithAnIndependentTerminal)
+{
+    PtyTerminal terminal;
+    ASSERT_TRUE(terminal.pty.isOpen());
+    auto port = vorsam::makeSerialPort();
+    ASSERT_TRUE(port->open(terminal.pty.slaveName(), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return port->isOpen(); }));
+
+    makeLink(boost::none, fastTimings(), port->getInputStream(), port->getOutputStream());
+    link->start();
+    ASSERT_TRUE(waitFor([&] { return connected == 1; }));
+    QByteArray ticket; // every byte value
+    for (int i = 0; i < 300; ++i)
+        ticket.append(static_cast<char>(i & 0xFF));
+    ASSERT_TRUE(link->getOutputStream()->write(reinterpret_cast<const unsigned char*>(ticket.constData()),
+                                               ticket.size()));
+    ASSERT_TRUE(waitFor([&] { return terminal.messages().size() == 1; }));
+    EXPECT_EQ(terminal.messages()[0], bytesOf(ticket));
+
+    // Two messages back to back arrive in one read or several; none is left behind.
+    terminal.sendMessage(bytesOf("first"));
+    terminal.sendMessage(bytesOf(ticket));
+    ASSERT_TRUE(waitFor([&] { return received.size() == 5 + ticket.size(); }));
+    EXPECT_EQ(received, QByteArray("first") + ticket);
+    ASSERT_TRUE(waitFor([&] { return terminal.acknowledgements().size() == 2; }));
+    EXPECT_EQ(terminal.acknowledgements(), (std::vector<uint8_t>{1, 2}));
+    EXPECT_EQ(terminal.frameSequences(), (std::vector<uint8_t>{1, 2}));
+    EXPECT_EQ(terminal.naks(), 0);
+    EXPECT_EQ(sendFailed, 0);
+    link.reset();
+    port->close();
 }

@@ -61,7 +61,8 @@ protected:
 
     // Over the fixture's memory streams unless others are given.
     void makeLink(boost::optional<milliseconds> heartbeat, kiss::LinkTimings timings = fastTimings(),
-                  std::shared_ptr<vorsam::InputStream> in = nullptr, std::shared_ptr<vorsam::OutputStream> out = nullptr)
+                  std::shared_ptr<vorsam::InputStream> in = nullptr,
+                  std::shared_ptr<vorsam::OutputStream> out = nullptr)
     {
         link = std::make_unique<kiss::Kiss>(in ? in : input, out ? out : output, heartbeat, timings);
         link->setOnConnectedCallback([this] { ++connected; });

@@ -92,7 +92,7 @@ protected:
     QTemporaryDir folder;
 };
 
-TEST_F(RecoveryExtraction, WritesEachExportAndReplacesItsOwnEarlierExport)
+TEST_F(RecoveryExtraction, WritesEachExportReplacesItsOwnEarlierExportAndFailsWithoutAFolder)
 {
     const RecoveryFileUtil::Files files{closedFile("0001"), closedFile("0002"), closedFile("0003")};
     ASSERT_TRUE(RecoveryFileUtil::extractRecoveryFiles(files, target()));
@@ -105,6 +105,11 @@ TEST_F(RecoveryExtraction, WritesEachExportAndReplacesItsOwnEarlierExport)
     }
     EXPECT_TRUE(RecoveryFileUtil::extractRecoveryFiles({}, folder.filePath("empty")));
     EXPECT_TRUE(QFileInfo(folder.filePath("empty")).isDir());
+
+    writeBytes(folder.filePath("plain"), "x");
+    EXPECT_FALSE(RecoveryFileUtil::extractRecoveryFiles({closedFile()}, folder.filePath("plain/out")));
+    EXPECT_FALSE(RecoveryFileUtil::extractRecoveryFiles({closedFile()}, ""));
+    EXPECT_EQ(allFilesBelow(folder.path()).filter("plain"), QStringList{"plain"});
 }
 
 // Two recovery files of one acquirer, terminal, batch and day share an export
@@ -135,12 +140,4 @@ TEST_F(RecoveryExtraction, SameNameExportsDoNotOverwriteEachOther)
                          QString::fromStdString(third->content())};
     expected.sort();
     EXPECT_EQ(contents, expected);
-}
-
-TEST_F(RecoveryExtraction, FolderThatCannotBeCreatedFails)
-{
-    writeBytes(folder.filePath("plain"), "x");
-    EXPECT_FALSE(RecoveryFileUtil::extractRecoveryFiles({closedFile()}, folder.filePath("plain/out")));
-    EXPECT_FALSE(RecoveryFileUtil::extractRecoveryFiles({closedFile()}, ""));
-    EXPECT_EQ(allFilesBelow(folder.path()), QStringList{"plain"});
 }

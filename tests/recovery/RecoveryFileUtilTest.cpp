@@ -19,7 +19,8 @@ std::shared_ptr<ect::ZUVARecoveryFileImpl> recordWithTransactions(int count)
     auto file = closedFile();
     file->setCreationDate(localTime(2016, 3, 5, 8, 0, 0));
     for (int i = 0; i < count; ++i)
-        addTransaction(*file, "CASHIER" + std::to_string(i), "AB" + std::to_string(i), localTime(2016, 3, 5, 9 + i, 30, i));
+        addTransaction(*file, "CASHIER" + std::to_string(i), "AB" + std::to_string(i),
+                       localTime(2016, 3, 5, 9 + i, 30, i));
     return file;
 }
 
@@ -99,7 +100,9 @@ TEST_F(RecoveryXml, ReaderFollowsTheDocumentNotTheNumbers)
     EXPECT_TRUE(bare->transactions().empty());
 }
 
-TEST_F(RecoveryXml, UnreadableFilesReadAsNothingAndAreLogged)
+// Unreadable files read as nothing and are logged; a folder read takes
+// the readable XML files only.
+TEST_F(RecoveryXml, UnreadableFilesAreLoggedAndSkippedByAFolderRead)
 {
     writeBytes(path("empty.xml"), "");
     writeBytes(path("noroot.xml"), "<Other><acquirerId>1</acquirerId></Other>");
@@ -109,15 +112,11 @@ TEST_F(RecoveryXml, UnreadableFilesReadAsNothingAndAreLogged)
         EXPECT_FALSE(RecoveryFileUtil::readRecoveryFileXml(path(name))) << name;
         EXPECT_TRUE(certificationLogText().contains(path(name))) << name;
     }
-}
 
-TEST_F(RecoveryXml, FolderReadTakesReadableXmlFilesOnly)
-{
     ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("a.xml"), recordWithTransactions(1)));
     ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("b.XML"), recordWithTransactions(1)));
     ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("d.xml/inner.xml"), recordWithTransactions(1)));
     writeBytes(path("notes.txt"), "x");
-    writeBytes(path("corrupt.xml"), "<RecoveryFile><a>");
     const auto files = RecoveryFileUtil::readRecoveryFilesXml(folder.path());
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(QFileInfo(files[0]->storedPath()).fileName(), "a.xml");

@@ -37,18 +37,6 @@ std::vector<BerData> valuesOf(std::vector<BerTlv> const& elements)
 
 }  // namespace
 
-TEST(BerTlv, FlagsFollowTheTagWhateverTheContent)
-{
-    EXPECT_FALSE(BerTlv().primitive || BerTlv().constructed);
-    std::vector<BerTlv> children{BerTlv(BerTag(0xD0), BerData({1}))};
-    BerTlv const primitiveWithChildren(DF21, children);
-    EXPECT_TRUE(primitiveWithChildren.primitive);
-    EXPECT_EQ(1u, primitiveWithChildren.children.size());
-    BerTlv const constructedWithValue(BerTag(0xE1), BerData({1, 2}));
-    EXPECT_TRUE(constructedWithValue.constructed);
-    EXPECT_EQ(BerData({1, 2}), constructedWithValue.value);
-}
-
 TEST(BerTlv, FindSearchesDepthFirstAndReturnsTheWholeSubtree)
 {
     BerTlv const root = bodyTree();

@@ -41,11 +41,6 @@ inline Bytes fromQ(const QByteArray& bytes)
     return Bytes(bytes.begin(), bytes.end());
 }
 
-inline QByteArray body(const std::string& type, int sequence, const std::vector<SimTlv>& elements = {})
-{
-    return toQ(testsupport::SimMessage::buildBody(type, sequence, elements));
-}
-
 // A whole terminal message: header and body.
 inline QByteArray message(const std::string& type, int sequence, const std::vector<SimTlv>& elements = {})
 {
@@ -150,7 +145,7 @@ public:
         const int padding = transaction.value("padding").toInt();
         if (padding > 0)
             elements.push_back(SimTlv::primitive(testsupport::fromHex("DF01"), Bytes(size_t(padding), 0x55)));
-        out.append(body(m_type, sequenceNumber, elements));
+        out.append(toQ(testsupport::SimMessage::buildBody(m_type, sequenceNumber, elements)));
     }
 
 private:

@@ -27,7 +27,6 @@ public:
     // zuva_createTcpIpService with every callback recording into this host.
     void* start(int port);
     void stop();
-    void* handle() const { return m_handle; }
 
     // zuva_sendTransaction whose result and release are recorded here.
     int send(const std::string& terminalId, const std::string& json);

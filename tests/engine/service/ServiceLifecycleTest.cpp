@@ -99,21 +99,20 @@ TEST(ServiceLifecycle, VersionDocumentIsExactAndRecoveryFilesAreListedAsAnArray)
 
 TEST(ServiceLifecycle, SettingsAreReplacedAsAWholeAndNonObjectsIgnored)
 {
+    const auto serviceSettings = [](char* text) {
+        return takeObject(text).value("environment").toObject().value("serviceSettings").toObject();
+    };
     zuva_setSettings("{\"serviceSettings\": {\"connectionAdviceTimeout\": 3000, \"currencyCode\": \"CHF\"}}");
-    QJsonObject settings =
-        takeObject(zuva_get_service_settings()).value("environment").toObject().value("serviceSettings").toObject();
-    EXPECT_EQ(settings.size(), 2);
-    EXPECT_EQ(settings.value("connectionAdviceTimeout").toInt(), 3000);
-    EXPECT_EQ(settings.value("currencyCode").toString(), "CHF");
+    EXPECT_EQ(serviceSettings(zuva_get_service_settings()),
+              (QJsonObject{{"connectionAdviceTimeout", 3000}, {"currencyCode", "CHF"}}));
 
     EXPECT_EQ(zuva_set_service_settings("[]"), 0);
     EXPECT_EQ(zuva_setSettings("not json"), 0);
     EXPECT_EQ(zuva_setSettings(nullptr), 0);
-    settings = takeObject(zuva_getSettings()).value("environment").toObject().value("serviceSettings").toObject();
-    EXPECT_EQ(settings.size(), 2);
+    EXPECT_EQ(serviceSettings(zuva_getSettings()).size(), 2);
 
     useSettings(1500);
-    settings = takeObject(zuva_getSettings()).value("environment").toObject().value("serviceSettings").toObject();
+    const QJsonObject settings = serviceSettings(zuva_getSettings());
     EXPECT_EQ(settings.value("cardRecognitionTimeout").toInt(), 45);
     EXPECT_EQ(settings.value("certificationModeEnabled").toBool(true), false);
 }

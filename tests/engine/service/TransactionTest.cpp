@@ -197,15 +197,16 @@ namespace {
 
 // A host that starts the next request from inside each result callback.
 struct ChainingHost {
+    static constexpr int Wanted = 3;
     std::atomic<int> results{0};
-    int wanted = 3;
 
     static void onResult(const char* json, void* data)
     {
         auto* host = static_cast<ChainingHost*>(data);
         if (std::string(json).find("\"result\"") == std::string::npos)
             return;
-        if (++host->results < host->wanted)
+        // The last count lets the test end and the host go: it is the last touch.
+        if (++host->results < Wanted)
             host->send();
     }
     int send()
@@ -225,7 +226,7 @@ TEST_F(Transactions, RequestsStartedFromInsideResultCallbacks)
     terminal->on("Ci", informationAnswer());
     ChainingHost chaining;
     ASSERT_EQ(chaining.send(), 0);
-    EXPECT_TRUE(waitUntil([&] { return chaining.results == chaining.wanted; }));
+    EXPECT_TRUE(waitUntil([&] { return chaining.results == ChainingHost::Wanted; }));
     const auto requests = terminal->requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[2].sequence, 3);

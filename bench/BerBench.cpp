@@ -50,7 +50,7 @@ BerTlv cardData()
     BerTlv tlvsInValue(BerTag(0xDF, 0x94, 0x60), Ber::BerTlvBuilder(BerTlv(BerTag(0xDF, 0x46), text("1234XXXXXXXX5678"))).buildData());
     card.addData(tlvsInValue);
     card.addData(BerTag(0xDF, 0x5F), BerData({0x00, 0x01}));
-    card.addData(BerTag(0xDF, 0x7E), text("VISA"));
+    card.addData(BerTag(0xDF, 0x7E), text("CRDA"));
     return card;
 }
 

@@ -14,7 +14,7 @@ TEST_F(RetailEndToEnd, CardServicesAndBalanceRunThrough)
                                    {"financialCounterCurrency", "EUR"},
                                    {"financialCounterCumulativeTotalAmount", 12.34}};
     const QJsonObject secondCounter{{"financialCounterIdentifier", "02"},
-                                    {"financialCounterLabelName", "VISA"},
+                                    {"financialCounterLabelName", "CRDA"},
                                     {"financialCounterNumberOfTransactions", 3},
                                     {"financialCounterAccountedServices", "0000000111111111"},
                                     {"financialCounterCurrency", "EUR"},

@@ -158,7 +158,7 @@ void SimSaleReplies::script(SimTerminal& terminal, const std::string& terminalId
     terminal.on("Cb", [terminalIdentifier](const SimMessage& request) {
         return SimTerminal::answer(balanceReplyTo(request, terminalIdentifier,
                                                   {counter("01", "CB", 12, "0000000004D2"),
-                                                   counter("02", "VISA", 3, "000000000064")}));
+                                                   counter("02", "CRDA", 3, "000000000064")}));
     });
 }
 

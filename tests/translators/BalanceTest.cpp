@@ -57,7 +57,7 @@ TEST(BalanceResponse, ReadsTerminalAcquirerAndCountersInOrder)
     const QJsonObject result = balanceResult(
         {element("F8", {SimTlv::text("9F1C", "TERM0001"),
                         element("FC", {element("E1", {SimTlv::hex("C0", "01"), SimTlv::hex("C1", "0978"),
-                                                      SimTlv::text("C2", "VISA"), SimTlv::hex("C3", "0012"),
+                                                      SimTlv::text("C2", "CRDA"), SimTlv::hex("C3", "0012"),
                                                       SimTlv::hex("C4", "0000000004D2"), SimTlv::hex("C5", "0003"),
                                                       SimTlv::hex("C7", "01FF"), SimTlv::hex("C8", "20240301080000"),
                                                       SimTlv::hex("C9", "20240302080000"), SimTlv::hex("DF5F", "1001"),
@@ -65,7 +65,7 @@ TEST(BalanceResponse, ReadsTerminalAcquirerAndCountersInOrder)
                                        element("E2", {SimTlv::hex("C0", "02")})})}),
          element("FA", {SimTlv::hex("DF68", "12345678"), SimTlv::text("DF69", "ACQ")})});
     const QJsonObject first{{"financialCounterIdentifier", "01"},
-                            {"financialCounterLabelName", "VISA"},
+                            {"financialCounterLabelName", "CRDA"},
                             {"financialCounterNumberOfTransactions", 12},
                             {"financialCounterPeriodNumber", "0003"},
                             {"financialCounterCardBrandIdentifier", "1001"},

@@ -117,11 +117,11 @@ TEST(CardValidityCheckRequest, DefaultBytesAndTheRequestsTimeout)
 
 TEST(CardValidityCheckResponse, ReadsBrandDateAndPan)
 {
-    EXPECT_EQ(checked({element("BF8104", {SimTlv::hex("DF5F", "2003"), SimTlv::text("DF7E", "AMEX")}),
+    EXPECT_EQ(checked({element("BF8104", {SimTlv::hex("DF5F", "2003"), SimTlv::text("DF7E", "CRDB")}),
                        element("BF8116", {SimTlv::hex("DF27", "20250131123456")}),
                        element("EB", {SimTlv::text("DF46", "3714XXXX0005")})}),
               (QJsonObject{{"cardBrandIdentifier", "2003"},
-                           {"cardBrandName", "AMEX"},
+                           {"cardBrandName", "CRDB"},
                            {"date", "2025-01-31-12-34-56"},
                            {"clippedPAN", "3714XXXX0005"}}));
     EXPECT_EQ(checked({}), QJsonObject());

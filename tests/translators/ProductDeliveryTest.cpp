@@ -150,7 +150,7 @@ TEST(ProductDeliveryResponse, BareQuestionIsAnsweredAndOnlyATrueAnswerAccepts)
 TEST(ProductDeliveryResponse, QuestionCarriesTheCardAndGoesBackWhole)
 {
     const SimTlv cardData = element("BF8104", {SimTlv::hex("DF5F", "1001"), SimTlv::hex("DF900F", "0035"),
-                                               SimTlv::text("DF7E", "VISA"), SimTlv::text("9F1C", "T1"),
+                                               SimTlv::text("DF7E", "CRDA"), SimTlv::text("9F1C", "T1"),
                                                SimTlv::hex("DF68", "12345678"),
                                                holding("DF9460", {SimTlv::text("DF46", "4970****")})});
     const Dialogue dialogue = ask(
@@ -171,7 +171,7 @@ TEST(ProductDeliveryResponse, QuestionCarriesTheCardAndGoesBackWhole)
     EXPECT_EQ(rest, (QJsonObject{{"productdelivery", true},
                                  {"cardBrandIdentifier", "1001"},
                                  {"processingApplicationIdentifier", "0035"},
-                                 {"cardBrandName", "VISA"},
+                                 {"cardBrandName", "CRDA"},
                                  {"terminalIdentifier", "T1"},
                                  {"acquirerIdentifier", "12345678"},
                                  {"clippedPAN", "4970****"},

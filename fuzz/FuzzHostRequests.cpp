@@ -28,6 +28,13 @@
 
 #include <boost/optional.hpp>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/lsan_interface.h>
+#define ZUVA_FUZZ_HAS_LSAN 1
+#endif
+#endif
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -119,9 +126,20 @@ struct Connection {
         std::make_shared<oxa::JsonTransactionRequestHandlerImpl>(std::make_shared<CheckingDispatcher>());
 };
 
+// Qt 5.15's JSON parser loses the earlier value of a member repeated with an
+// object value (a few hundred bytes a request). That leak is Qt's: what the
+// parser allocates is not checked, every later leak is.
+QJsonDocument parsedJson(QByteArray const& text)
+{
+#ifdef ZUVA_FUZZ_HAS_LSAN
+    const __lsan::ScopedDisabler qtParserAllocations;
+#endif
+    return QJsonDocument::fromJson(text);
+}
+
 QJsonDocument requestDocument(Connection& connection, std::uint8_t mode, QByteArray const& text)
 {
-    const QJsonDocument parsed = QJsonDocument::fromJson(text);
+    const QJsonDocument parsed = parsedJson(text);
     if (mode & kWholeDocument) {
         connection.applySettings(QJsonObject());
         return parsed;

@@ -63,6 +63,8 @@ struct Scratch {
         base = QStringLiteral("%1/zuva-fuzz-recovery-%2").arg(root).arg(static_cast<qint64>(::getpid()));
     }
 
+    ~Scratch() { QDir(base).removeRecursively(); }
+
     void reset() const
     {
         QDir(base).removeRecursively();
@@ -135,11 +137,11 @@ void useStored(const Scratch& scratch, const QByteArray& bytes)
 
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
 {
-    static const Scratch* const scratch = new Scratch();
+    static const Scratch scratch;
     const QByteArray bytes(reinterpret_cast<char const*>(data), int(size));
-    scratch->reset();
-    readAlone(*scratch, bytes);
-    scratch->reset();
-    useStored(*scratch, bytes);
+    scratch.reset();
+    readAlone(scratch, bytes);
+    scratch.reset();
+    useStored(scratch, bytes);
     return 0;
 }

@@ -2,6 +2,7 @@
 // save reads the open folder and rewrites the whole file, so it grows with n.
 #include "recovery/RecoveryFileUtil.h"
 #include "recovery/ZUVARecoveryFileManager.h"
+#include "tests/support/LocalTime.h"
 
 #include <QTemporaryDir>
 
@@ -10,18 +11,6 @@
 #include <ctime>
 
 namespace {
-
-std::tm morning()
-{
-    std::tm time{};
-    time.tm_year = 116;
-    time.tm_mon = 2;
-    time.tm_mday = 5;
-    time.tm_hour = 9;
-    time.tm_isdst = -1;
-    std::mktime(&time);
-    return time;
-}
 
 std::shared_ptr<ect::ZUVARecoveryItem> item(const std::tm& date)
 {
@@ -60,7 +49,7 @@ void prepareOpenFile(ect::ZUVARecoveryFileManager& manager, int count, const std
 void saveNthItem(benchmark::State& state)
 {
     QTemporaryDir base;
-    const std::tm date = morning();
+    const std::tm date = testsupport::localTime(2016, 3, 5, 9, 0, 0);
     ect::ZUVARecoveryFileManager manager([&date] { return ect::RecoveryCalendar::toSeconds(date) + 3600; });
     manager.recoveryFileFolder(base.path());
     const int n = static_cast<int>(state.range(0));

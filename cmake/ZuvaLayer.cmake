@@ -28,3 +28,24 @@ function(zuva_test name)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()
 endfunction()
+
+# zuva_list_executables(<file>): once the calling folder is fully read, writes
+# the names of its executables, one a line, to <file> in its build folder
+# (scripts/bench.sh and scripts/fuzz.sh run what it lists).
+function(zuva_list_executables file)
+  # A deferred call reads its arguments only when it runs: bake them in now.
+  cmake_language(EVAL CODE "cmake_language(DEFER CALL zuva_write_executables
+    [[${CMAKE_CURRENT_SOURCE_DIR}]] [[${CMAKE_CURRENT_BINARY_DIR}/${file}]])")
+endfunction()
+
+function(zuva_write_executables folder file)
+  get_property(targets DIRECTORY ${folder} PROPERTY BUILDSYSTEM_TARGETS)
+  set(executables "")
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      string(APPEND executables "${target}\n")
+    endif()
+  endforeach()
+  file(WRITE ${file} "${executables}")
+endfunction()

@@ -12,6 +12,7 @@
 #include "recovery/RecoveryFileUtil.h"
 #include "recovery/ZUVARecoveryFileManager.h"
 #include "recovery/ZUVARecoveryItem.h"
+#include "tests/support/LocalTime.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,20 +36,6 @@ const char* const kAcquirer = "0000000A";
 {
     std::fprintf(stderr, "fuzz_recovery_xml: %s\n", what);
     std::abort();
-}
-
-std::tm localTime(int year, int month, int day, int hour, int minute, int second)
-{
-    std::tm time{};
-    time.tm_year = year - 1900;
-    time.tm_mon = month - 1;
-    time.tm_mday = day;
-    time.tm_hour = hour;
-    time.tm_min = minute;
-    time.tm_sec = second;
-    time.tm_isdst = -1;
-    std::mktime(&time);
-    return time;
 }
 
 // A scratch base folder of this process, in memory where there is one: the
@@ -122,11 +109,11 @@ std::shared_ptr<ect::ZUVARecoveryItem> backupModeSale(const std::tm& date)
 // work: a backup-mode sale is recorded, the closed files listed and extracted.
 void useStored(const Scratch& scratch, const QByteArray& bytes)
 {
-    const std::tm now = localTime(2016, 3, 5, 20, 0, 0);
+    const std::tm now = testsupport::localTime(2016, 3, 5, 20, 0, 0);
     ect::ZUVARecoveryFileManager manager([&now] { return ect::RecoveryCalendar::toSeconds(now); });
     manager.recoveryFileFolder(scratch.base);
     writeFile(manager.getOpenFilePath(kTerminal, kAcquirer), bytes);
-    writeFile(manager.getClosedFilePath(kTerminal, kAcquirer, localTime(2016, 3, 4, 14, 7, 9)), bytes);
+    writeFile(manager.getClosedFilePath(kTerminal, kAcquirer, testsupport::localTime(2016, 3, 4, 14, 7, 9)), bytes);
     (void)manager.saveRecoveryItem(backupModeSale(now));
     (void)ect::RecoveryFileRequests::recoveryFilesJson(manager, kTerminal);
     const QByteArray exportFolder = scratch.path(QStringLiteral("export")).toUtf8();

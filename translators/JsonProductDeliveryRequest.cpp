@@ -3,18 +3,15 @@
 #include "encoding/ECTDataZUVADigital.h"
 #include "encoding/ZUVAUtils.h"
 #include "translators/RetailRequestFields.h"
+#include "translators/ZUVATags.h"
 
 #include <stdexcept>
 
 namespace oxa {
 
-namespace {
+using namespace tags;
 
-const Ber::BerTag OptionalData(0xBF, 0x81, 0x01);
-const Ber::BerTag ServiceData(0xBF, 0x81, 0x16);
-const Ber::BerTag IncidentCode(0xDF, 0x94, 0x0D);
-const Ber::BerTag DeliveryTimeout(0xDF, 0x95, 0x40);
-const Ber::BerTag SaleSystemActionIdentifier(0xDF, 0x94, 0x64);
+namespace {
 
 const QString kAction = QStringLiteral("ProductDelivery");
 const std::chrono::seconds kTimeoutBeyondDelivery(670);

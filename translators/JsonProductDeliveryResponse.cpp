@@ -5,17 +5,17 @@
 #include "translators/JsonProductDeliveryRequest.h"
 #include "translators/JsonZUVASaleTransactionResponse.h"
 #include "translators/RetailReplyFields.h"
+#include "translators/ZUVATags.h"
 
 namespace oxa {
+
+using namespace tags;
 
 namespace {
 
 using Fields = RetailReplyFields;
 
-const Ber::BerTag ProcessingApplication(0xDF, 0x90, 0x0F);
 const Ber::BerTag TerminalIdentifier(0x9F, 0x1C);
-const Ber::BerTag AcquirerIdentifier(0xDF, 0x68);
-const Ber::BerTag DeliveryTimeout(0xDF, 0x95, 0x40);
 const Ber::BerTag MessageIdentification(0xE1);
 const Ber::BerTag MessageType(0xD0);
 

@@ -2,12 +2,14 @@
 
 #include "encoding/ECTDataZUVADigital.h"
 #include "translators/OperationRequestFields.h"
+#include "translators/ZUVATags.h"
 
 namespace oxa {
 
+using namespace tags;
+
 namespace {
 
-const Ber::BerTag CardData(0xBF, 0x81, 0x04);
 const Ber::BerTag CardBrandData(0xBF, 0x81, 0x05);
 const Ber::BerTag CardBrandEntry(0xEF);
 const Ber::BerTag EntryNumber(0xDF, 0x90, 0x15);

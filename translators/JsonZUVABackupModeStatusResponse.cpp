@@ -1,13 +1,14 @@
 #include "translators/JsonZUVABackupModeStatusResponse.h"
 
 #include "encoding/ber/BerTlvParser.h"
+#include "translators/ZUVATags.h"
 
 namespace oxa {
 
+using namespace tags;
+
 namespace {
 
-const Ber::BerTag CardData(0xBF, 0x81, 0x04);
-const Ber::BerTag PrivateData(0xDF, 0x94, 0x60);
 const Ber::BerTag BackupModeState(0xDF, 0x94, 0x05);
 
 } // namespace

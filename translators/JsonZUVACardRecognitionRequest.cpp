@@ -3,14 +3,14 @@
 #include "encoding/ECTDataZUVADigital.h"
 #include "encoding/ZUVAUtils.h"
 #include "translators/RetailRequestFields.h"
+#include "translators/ZUVATags.h"
 
 namespace oxa {
 
+using namespace tags;
+
 namespace {
 
-const Ber::BerTag ServiceData(0xBF, 0x81, 0x16);
-const Ber::BerTag OptionalData(0xBF, 0x81, 0x01);
-const Ber::BerTag RecognitionTimeout(0xDF, 0x94, 0x68);
 const Ber::BerTag NextRequestTimeout(0xDF, 0x94, 0x67);
 const Ber::BerTag RecognitionOption(0xDF, 0x94, 0x62);
 const Ber::BerTag ApplicationSelection(0xDF, 0x91, 0x5D);

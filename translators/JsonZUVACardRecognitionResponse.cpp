@@ -2,15 +2,17 @@
 
 #include "encoding/ZUVAUtils.h"
 #include "translators/RetailReplyFields.h"
+#include "translators/ZUVATags.h"
 
 namespace oxa {
+
+using namespace tags;
 
 namespace {
 
 using Fields = RetailReplyFields;
 
 const Ber::BerTag CardToken(0xDF, 0x91, 0x5C);
-const Ber::BerTag CardTypeTag(0xDF, 0x94, 0x06);
 const Ber::BerTag Pan(0x5A);
 
 // In the private card data the PAN is masked: E digits are hidden, F pads.

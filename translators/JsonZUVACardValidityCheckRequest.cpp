@@ -3,16 +3,13 @@
 #include "encoding/ECTDataHexa.h"
 #include "encoding/ECTDataZUVADigital.h"
 #include "translators/RetailRequestFields.h"
+#include "translators/ZUVATags.h"
 
 namespace oxa {
 
-namespace {
+using namespace tags;
 
-const Ber::BerTag ServiceData(0xBF, 0x81, 0x16);
-const Ber::BerTag RecognitionTimeout(0xDF, 0x94, 0x68);
-const Ber::BerTag ServiceTransactionIdentifier(0xDF, 0x21);
-const Ber::BerTag AmountTag(0xDF, 0x50);
-const Ber::BerTag CurrencyCode(0x5F, 0x2A);
+namespace {
 
 const char* const kValidityCheckService = "8850";
 const char* const kZeroAmount = "000000000000";

@@ -2,14 +2,16 @@
 
 #include "encoding/ZUVAUtils.h"
 #include "translators/RetailReplyFields.h"
+#include "translators/ZUVATags.h"
 
 namespace oxa {
+
+using namespace tags;
 
 namespace {
 
 using Fields = RetailReplyFields;
 
-const Ber::BerTag ClippedPan(0xDF, 0x46);
 
 } // namespace
 

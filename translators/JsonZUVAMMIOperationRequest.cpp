@@ -6,6 +6,7 @@
 #include "encoding/ECTDataZUVADigital.h"
 #include "translators/OperationRequestFields.h"
 #include "translators/RetailRequestFields.h"
+#include "translators/ZUVATags.h"
 
 #include <boost/optional.hpp>
 
@@ -14,6 +15,8 @@
 #include <vector>
 
 namespace oxa {
+
+using namespace tags;
 
 namespace {
 
@@ -26,7 +29,6 @@ const Ber::BerTag FreeTextFormat(0xDF, 0x94, 0x19);
 const Ber::BerTag FirstText(0xBF, 0x81, 0x0B);
 const Ber::BerTag SecondText(0xBF, 0x81, 0x0D);
 const Ber::BerTag TextIdentifier(0xDF, 0x94, 0x1B);
-const Ber::BerTag Language(0xDF, 0x1A);
 const Ber::BerTag PinBlock(0xBF, 0x81, 0x07);
 const Ber::BerTag PinFormat(0xDF, 0x82, 0x04);
 const Ber::BerTag PinCipherMode(0xDF, 0x95, 0x36);

@@ -2,13 +2,14 @@
 
 #include "encoding/ECTDataZUVADigital.h"
 #include "translators/OperationRequestFields.h"
+#include "translators/ZUVATags.h"
 
 namespace oxa {
 
+using namespace tags;
+
 namespace {
 
-const Ber::BerTag ServiceData(0xBF, 0x81, 0x16);
-const Ber::BerTag SaleSystemActionIdentifier(0xDF, 0x94, 0x64);
 const Ber::BerTag OperationCode(0xDF, 0x94, 0x66);
 
 } // namespace

@@ -3,18 +3,19 @@
 #include "common/ECTError.h"
 #include "encoding/ECTDataZUVADigital.h"
 #include "translators/RetailRequestFields.h"
+#include "translators/ZUVATags.h"
 
 #include <algorithm>
 #include <stdexcept>
 
 namespace oxa {
 
+using namespace tags;
+
 namespace {
 
 const Ber::BerTag BalanceData(0xF8);
-const Ber::BerTag AcquirerData(0xFA);
 const Ber::BerTag BalanceAction(0xDF, 0x41);
-const Ber::BerTag AcquirerIdentifier(0xDF, 0x68);
 
 constexpr int kAcquirerIdentifierDigits = 8;
 

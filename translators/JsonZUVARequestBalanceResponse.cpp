@@ -3,6 +3,7 @@
 #include "encoding/ECTCurrencyManager.h"
 #include "encoding/StringUtils.h"
 #include "encoding/ZUVAUtils.h"
+#include "translators/ZUVATags.h"
 
 #include <QJsonArray>
 
@@ -11,24 +12,22 @@
 
 namespace oxa {
 
+using namespace tags;
+
 namespace {
 
 const Ber::BerTag TerminalData(0xF8);
 const Ber::BerTag Counters(0xFC);
-const Ber::BerTag AcquirerData(0xFA);
 const Ber::BerTag TerminalIdentifier(0x9F, 0x1C);
-const Ber::BerTag AcquirerIdentifier(0xDF, 0x68);
 const Ber::BerTag AcquirerLabel(0xDF, 0x69);
 const Ber::BerTag CounterIdentifier(0xC0);
 const Ber::BerTag CounterCurrency(0xC1);
 const Ber::BerTag CounterLabel(0xC2);
 const Ber::BerTag TransactionCount(0xC3);
 const Ber::BerTag CumulativeTotal(0xC4);
-const Ber::BerTag PeriodNumber(0xC5);
 const Ber::BerTag AccountedServices(0xC7);
 const Ber::BerTag PeriodOpening(0xC8);
 const Ber::BerTag PeriodClosing(0xC9);
-const Ber::BerTag BrandIdentifier(0xDF, 0x5F);
 
 const QString kCurrencyKey = QStringLiteral("financialCounterCurrency");
 const QString kTotalKey = QStringLiteral("financialCounterCumulativeTotalAmount");

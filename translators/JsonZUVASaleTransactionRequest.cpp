@@ -8,35 +8,25 @@
 #include "encoding/StringUtils.h"
 #include "encoding/ZUVAUtils.h"
 #include "translators/RetailRequestFields.h"
+#include "translators/ZUVATags.h"
 
 namespace oxa {
 
+using namespace tags;
+
 namespace {
 
-const Ber::BerTag ServiceData(0xBF, 0x81, 0x16);
-const Ber::BerTag OptionalData(0xBF, 0x81, 0x01);
 const Ber::BerTag CardBrandFilter(0xBF, 0x81, 0x04);
 const Ber::BerTag CardBrandList(0xBF, 0x81, 0x05);
 const Ber::BerTag Entry(0xEF);
 const Ber::BerTag Amounts(0xEA);
 const Ber::BerTag CardRecognitionTimeout(0xDF, 0x94, 0x68);
-const Ber::BerTag SaleSystemActionIdentifier(0xDF, 0x94, 0x64);
-const Ber::BerTag ServiceTransactionIdentifier(0xDF, 0x21);
-const Ber::BerTag AmountTag(0xDF, 0x50);
-const Ber::BerTag CurrencyCode(0x5F, 0x2A);
 const Ber::BerTag SmartPayOption(0xDF, 0x94, 0x62);
 const Ber::BerTag SmartPayMode(0xDF, 0x94, 0x65);
 const Ber::BerTag MerchantReference(0xDF, 0x22);
-const Ber::BerTag PrivateData(0xDF, 0x94, 0x60);
-const Ber::BerTag AcquirerDiscretionaryData(0xDF, 0x30);
-const Ber::BerTag AuthorizationCode(0x89);
 const Ber::BerTag AmountType(0xDF, 0x23);
 const Ber::BerTag AmountValue(0xDF, 0x24);
-const Ber::BerTag DeliveryTimeout(0xDF, 0x95, 0x40);
 const Ber::BerTag DeliveryOptions(0xDF, 0x95, 0x3F);
-const Ber::BerTag ProprietaryData(0xDF, 0x94, 0x13);
-const Ber::BerTag BrandIdentifier(0xDF, 0x5F);
-const Ber::BerTag ProcessingApplication(0xDF, 0x90, 0x0F);
 const Ber::BerTag BrandPosition(0xDF, 0x90, 0x15);
 
 const unsigned char BerIdBasicAmount[] = {0x00, 0x01};

@@ -5,6 +5,7 @@
 #include "recovery/ZUVARecoveryFileManager.h"
 #include "recovery/ZUVARecoveryItem.h"
 #include "translators/RetailReplyFields.h"
+#include "translators/ZUVATags.h"
 
 #include <ctime>
 #include <exception>
@@ -12,23 +13,18 @@
 
 namespace oxa {
 
+using namespace tags;
+
 namespace {
 
 using Fields = RetailReplyFields;
 
 const Ber::BerTag TerminalIdentifier(0x9F, 0x1C);
-const Ber::BerTag IncidentCode(0xDF, 0x94, 0x0D);
-const Ber::BerTag VerificationMethod(0x9F, 0x34);
 const Ber::BerTag TransactionIdentifier(0xDF, 0x1E);
-const Ber::BerTag PeriodNumber(0xC5);
 const Ber::BerTag AdditionalAmount(0x9F, 0x03);
-const Ber::BerTag AcquirerIdentifier(0xDF, 0x68);
-const Ber::BerTag ProprietaryData(0xDF, 0x94, 0x13);
-const Ber::BerTag AuthorizationCode(0x89);
 const Ber::BerTag TicketLayout(0xDF, 0x94, 0x0F);
 const Ber::BerTag TicketElements(0xDF, 0x94, 0x11);
 const Ber::BerTag MerchantText(0xDF, 0x13);
-const Ber::BerTag AcquirerDiscretionaryData(0xDF, 0x30);
 const Ber::BerTag MerchantUser(0x9F, 0x16);
 const Ber::BerTag SchemeIdentifier(0xDF, 0x82, 0x05);
 const Ber::BerTag TransactionLogRecord(0xDF, 0x91, 0x5B);

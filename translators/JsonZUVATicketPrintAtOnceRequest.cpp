@@ -6,22 +6,21 @@
 #include "encoding/StringUtils.h"
 #include "translators/OperationRequestFields.h"
 #include "translators/RetailRequestFields.h"
+#include "translators/ZUVATags.h"
 
 #include <algorithm>
 #include <string>
 
 namespace oxa {
 
+using namespace tags;
+
 namespace {
 
 const Ber::BerTag TicketData(0xBF, 0x81, 0x08);
 const Ber::BerTag TextFollows(0xDF, 0x94, 0x0E);
-const Ber::BerTag TicketText(0xDF, 0x17);
 const Ber::BerTag TicketKind(0xDF, 0x94, 0x69);
 const Ber::BerTag PrintOptions(0xDF, 0x94, 0x28);
-const Ber::BerTag Language(0xDF, 0x1A);
-const Ber::BerTag LayoutIdentifier(0xDF, 0x94, 0x0F);
-const Ber::BerTag DiscreteElements(0xDF, 0x94, 0x11);
 const char FormFeed = 0x0C;
 
 const QString kNoPaperFeed = QStringLiteral("noPaperFeed");

@@ -1,15 +1,9 @@
 #include "translators/JsonZUVATicketPrintAtOnceResponse.h"
+#include "translators/ZUVATags.h"
 
 namespace oxa {
 
-namespace {
-
-const Ber::BerTag Language(0xDF, 0x1A);
-const Ber::BerTag LayoutIdentifier(0xDF, 0x94, 0x0F);
-const Ber::BerTag DiscreteElements(0xDF, 0x94, 0x11);
-const Ber::BerTag TicketText(0xDF, 0x17);
-
-} // namespace
+using namespace tags;
 
 JsonZUVATicketPrintAtOnceResponse::JsonZUVATicketPrintAtOnceResponse()
     : JsonZUVAServiceResponse(QStringLiteral("Rw"))

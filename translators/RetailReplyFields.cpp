@@ -3,20 +3,16 @@
 #include "encoding/ECTCurrencyManager.h"
 #include "encoding/ZUVAUtils.h"
 #include "encoding/ber/BerTlvParser.h"
+#include "translators/ZUVATags.h"
 
 namespace oxa {
 
+using namespace tags;
+
 namespace {
 
-const Ber::BerTag CardTypeTag(0xDF, 0x94, 0x06);
-const Ber::BerTag BrandIdentifier(0xDF, 0x5F);
 const Ber::BerTag BrandName(0xDF, 0x7E);
-const Ber::BerTag ClippedPan(0xDF, 0x46);
-const Ber::BerTag Language(0xDF, 0x1A);
-const Ber::BerTag VerificationMethod(0x9F, 0x34);
 const Ber::BerTag AuthorizedAmount(0xDF, 0x26);
-const Ber::BerTag CurrencyCode(0x5F, 0x2A);
-const Ber::BerTag SaleSystemActionIdentifier(0xDF, 0x94, 0x64);
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "recovery/ZUVARecoveryFileManager.h"
 #include "recovery/ZUVARecoveryItem.h"
+#include "tests/support/LocalTime.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,7 +19,7 @@
 namespace recoverytest {
 
 // Local calendar time in the tests' fixed zone (Central European, with DST).
-std::tm localTime(int year, int month, int day, int hour, int minute, int second);
+using testsupport::localTime;
 qint64 secondsOf(const std::tm& time);
 
 std::shared_ptr<ect::ZUVARecoveryItem> makeItem(const std::string& terminalId, const std::string& acquirerId,

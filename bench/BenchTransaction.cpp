@@ -1,8 +1,8 @@
 #include "BenchTransaction.h"
 
 #include "engine/service/oxazuva.h"
-#include "support/SimSaleReplies.h"
-#include "support/SimTerminal.h"
+#include "simterminal/SimSaleReplies.h"
+#include "simterminal/SimTerminal.h"
 
 #include <condition_variable>
 #include <memory>

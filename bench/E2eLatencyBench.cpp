@@ -8,7 +8,7 @@
 #include "ProcessFigures.h"
 
 #include "engine/service/oxazuva.h"
-#include "support/SimTerminal.h"
+#include "simterminal/SimTerminal.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -14,7 +14,7 @@
 #include "TerminalFleet.h"
 
 #include "engine/service/oxazuva.h"
-#include "support/SimTerminal.h"
+#include "simterminal/SimTerminal.h"
 
 #include <algorithm>
 #include <atomic>

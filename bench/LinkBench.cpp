@@ -4,7 +4,7 @@
 
 #include "foundation/SerialPort.h"
 
-#include "support/LinkPeer.h"
+#include "simterminal/LinkPeer.h"
 #include "support/PtyPair.h"
 #include "support/Wait.h"
 

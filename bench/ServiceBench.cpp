@@ -2,7 +2,7 @@
 // interface against a plain loopback round trip of the same sizes, and the
 // time for many terminals to connect and be reported.
 #include "engine/service/oxazuva.h"
-#include "support/SimTerminal.h"
+#include "simterminal/SimTerminal.h"
 
 #include <benchmark/benchmark.h>
 

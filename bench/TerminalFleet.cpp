@@ -1,6 +1,6 @@
 #include "TerminalFleet.h"
 
-#include "support/SimTerminal.h"
+#include "simterminal/SimTerminal.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

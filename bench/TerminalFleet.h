@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/SimMessage.h"
+#include "simterminal/SimMessage.h"
 
 #include <atomic>
 #include <cstdint>

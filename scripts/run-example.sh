@@ -14,7 +14,7 @@ echo "example: port $port"
 
 "$build/examples/zuva_example_host" "$port" 30 &
 host=$!
-"$build/examples/zuva_simterminal" --port "$port" --id EXAMPLE01 --timeout 30 --expect 2 &
+"$build/tools/simterminal/zuva_simterminal" --port "$port" --id EXAMPLE01 --timeout 30 --expect 2 &
 terminal=$!
 
 status=0

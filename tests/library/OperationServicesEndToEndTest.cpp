@@ -1,5 +1,5 @@
 #include "RetailFixture.h"
-#include "support/SimOperationReplies.h"
+#include "simterminal/SimOperationReplies.h"
 
 #include <cstdio>
 #include <string>

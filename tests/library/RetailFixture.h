@@ -1,8 +1,8 @@
 #pragma once
 
 #include "SaleHost.h"
-#include "support/SimSaleReplies.h"
-#include "support/SimTerminal.h"
+#include "simterminal/SimSaleReplies.h"
+#include "simterminal/SimTerminal.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "link/Kiss.h"
 #include "link/KissUtil.h"
 
-#include "support/LinkPeer.h"
+#include "simterminal/LinkPeer.h"
 #include "support/MemoryStreams.h"
 #include "support/Wait.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "simterminal/SimTlv.h"
 #include "support/PseudoTerminal.h"
-#include "support/SimTlv.h"
 
 #include <QString>
 

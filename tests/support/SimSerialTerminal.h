@@ -1,8 +1,8 @@
 #pragma once
 
-#include "support/LinkPeer.h"
+#include "simterminal/LinkPeer.h"
+#include "simterminal/SimTerminal.h"
 #include "support/PtyPair.h"
-#include "support/SimTerminal.h"
 
 #include <QString>
 

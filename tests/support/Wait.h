@@ -1,17 +1,12 @@
 #pragma once
 
+#include "simterminal/ScaledDeadline.h"
+
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <thread>
 
 namespace testsupport {
-
-// Deadlines stretch under emulation (scripts/test.sh sets ZUVA_TEST_SLOW there).
-inline std::chrono::milliseconds scaled(std::chrono::milliseconds base)
-{
-    return std::getenv("ZUVA_TEST_SLOW") ? base * 10 : base;
-}
 
 // Polls the condition until it holds or the (scaled) deadline passes.
 // Returns whether it held. Tests never sleep a fixed time instead.

@@ -4,7 +4,7 @@
 #include "engine/base/OXAEnvironment.h"
 #include "engine/core/JsonTransactionRequest.h"
 #include "engine/core/JsonZUVAResponse.h"
-#include "support/SimMessage.h"
+#include "simterminal/SimMessage.h"
 
 #include <gtest/gtest.h>
 

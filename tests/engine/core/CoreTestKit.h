@@ -8,7 +8,7 @@
 #include "engine/core/ZUVATransaction.h"
 
 #include "support/MemoryStreams.h"
-#include "support/SimMessage.h"
+#include "simterminal/SimMessage.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 #include "CoreTestKit.h"
 
 #include "engine/core/JsonTransactionRequestHandler.h"
-#include "support/SimTerminal.h"
+#include "simterminal/SimTerminal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "CoreTestKit.h"
 
-#include "support/SimTerminal.h"
+#include "simterminal/SimTerminal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "engine/service/JsonConnectionAdviceResponse.h"
 #include "engine/service/JsonSynchronizationAdviceResponse.h"
-#include "support/SimMessage.h"
+#include "simterminal/SimMessage.h"
 
 #include <gtest/gtest.h>
 

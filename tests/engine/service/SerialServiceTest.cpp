@@ -2,8 +2,8 @@
 // the master of a pseudo-terminal pair, the library on its slave.
 #include "ServiceFixture.h"
 #include "engine/service/ZUVAServices.h"
-#include "support/SimOperationReplies.h"
-#include "support/SimSaleReplies.h"
+#include "simterminal/SimOperationReplies.h"
+#include "simterminal/SimSaleReplies.h"
 #include "support/SimSerialTerminal.h"
 
 namespace testsupport {

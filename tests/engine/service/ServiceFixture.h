@@ -1,7 +1,7 @@
 #pragma once
 
 #include "HostRecorder.h"
-#include "support/SimTerminal.h"
+#include "simterminal/SimTerminal.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "SimTerminal.h"
 
-#include "Wait.h"
+#include "ScaledDeadline.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

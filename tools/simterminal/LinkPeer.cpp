@@ -1,4 +1,4 @@
-#include "support/LinkPeer.h"
+#include "simterminal/LinkPeer.h"
 
 namespace testsupport {
 

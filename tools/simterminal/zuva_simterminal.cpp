@@ -3,9 +3,9 @@
 // and, as an approving terminal, the sale, card, ticket, operation and MMI requests.
 // Exits 0 once the host has closed the connection after at least --expect
 // requests were answered, 1 otherwise.
-#include "support/SimOperationReplies.h"
-#include "support/SimSaleReplies.h"
-#include "support/SimTerminal.h"
+#include "simterminal/SimOperationReplies.h"
+#include "simterminal/SimSaleReplies.h"
+#include "simterminal/SimTerminal.h"
 
 #include <chrono>
 #include <cstdio>

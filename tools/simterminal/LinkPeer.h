@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/SimTlv.h"
+#include "simterminal/SimTlv.h"
 
 #include <cstdint>
 #include <functional>

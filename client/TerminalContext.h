@@ -1,0 +1,29 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace ect {
+
+class Transaction;
+
+// A terminal as transactions and chained flows see it: its identifier and the
+// function that starts a further transaction on it. A follow-up started here
+// reaches the C interface and gets its one result even when the terminal
+// object is gone meanwhile.
+class TerminalContext {
+public:
+    using TransactionSpawner = std::function<void(Transaction&&)>;
+
+    // Throws std::invalid_argument("transaction spawner is null") for an empty spawner.
+    TerminalContext(const std::string& terminalId, TransactionSpawner transactionSpawner);
+
+    std::string getTerminalId() const;
+    void makeTransaction(Transaction&& transaction);
+
+private:
+    std::string terminalId_;
+    TransactionSpawner transactionSpawner_;
+};
+
+} // namespace ect

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "client/Settings.h"
+#include "client/ZUVAServiceListener.h"
+#include "client/ZUVATerminal.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ect {
+
+// A terminal service (TCP/IP or serial) reporting to one listener.
+class ZUVAService {
+public:
+    virtual ~ZUVAService() = default;
+
+    // Starts a service; onServiceStarted has run when it returns, or
+    // onServiceError when it could not start. A service already running keeps
+    // running beside a new one.
+    virtual void startService() = 0;
+    // Stops every service this object started; onServiceStopped has run for
+    // each when it returns. Nothing once they are stopped (also by ect::cleanup).
+    virtual void stopService() = 0;
+    // The library's settings (process-wide), or the defaults when unreadable.
+    virtual Settings settings() const = 0;
+    // Replaces every setting; an absent optional is no longer set afterwards.
+    virtual void updateSettings(const Settings& settings) = 0;
+    // The connected terminals of the services reporting to this listener, by identifier.
+    virtual std::vector<std::shared_ptr<ZUVATerminal>> connectedTerminals() = 0;
+    // One of connectedTerminals(), or empty.
+    virtual std::shared_ptr<ZUVATerminal> getTerminal(std::string terminalId) = 0;
+};
+
+// Services that start nothing until startService. The listener is not owned.
+std::shared_ptr<ZUVAService> makeTcpIpZUVAService(int port, ZUVAServiceListener& listener);
+// A serial service at 9600 baud, or at the given rate.
+std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, ZUVAServiceListener& listener);
+std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, int baudRate,
+                                                   ZUVAServiceListener& listener);
+
+// Stops every service still running (each reports it stopped), then releases
+// the Qt application the library made for a host without one.
+void cleanup();
+// The names of the serial ports the system offers.
+std::vector<std::string> getAvailableSerialPorts();
+// The connected terminals of every service, and the first with an identifier (or empty).
+std::vector<std::shared_ptr<ZUVATerminal>> connectedTerminals();
+std::shared_ptr<ZUVATerminal> getTerminal(std::string terminalId);
+
+} // namespace ect

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace ect {
+
+class Transaction;
+
+// A terminal that announced itself to a service. The descriptions are those
+// of its announcement; the operations ask the C interface about the terminal
+// with this identifier, so they answer for whatever connection carries it now.
+// Every operation may be called from any thread, also from result callbacks.
+class ZUVATerminal {
+public:
+    virtual ~ZUVATerminal() = default;
+
+    virtual std::string terminalId() const = 0;
+    virtual std::string deviceType() const = 0;
+    virtual std::string model() const = 0;
+    virtual std::string serialNumber() const = 0;
+    virtual std::string softwareVersion() const = 0;
+    virtual std::string EMVKernelVersion() const = 0;
+
+    virtual bool connected() const = 0;
+    // Fails the transaction in flight with code 2 cause 30; nothing when none runs.
+    virtual void resetTransaction() = 0;
+    // Events reach ZUVAServiceListener::onTerminalEvent only while enabled (off at first).
+    virtual void enableNotifications(bool enabled) = 0;
+    // The JSON text {"terminalConnection": {...}}: "ip" and "port" over TCP/IP,
+    // "port" and "baud" on a serial line; empty when not connected.
+    virtual std::string getConnectionDescription() const = 0;
+    // Runs the transaction; its callback receives the outcome exactly once, on
+    // a library thread, or before send returns when the terminal is not
+    // connected (code 2 cause 15). The host's object is left empty.
+    virtual void send(Transaction&& transaction) = 0;
+    // Answers whether the terminal responds: true when it answers a service
+    // information request at all (also with a rejection, an incident or
+    // "busy"); false when it is not connected, times out, is reset or its
+    // link fails. Called once, on a library thread or before isAlive returns.
+    virtual void isAlive(std::function<void(bool)> callback) = 0;
+};
+
+} // namespace ect

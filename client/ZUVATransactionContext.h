@@ -1,0 +1,69 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace ect {
+
+class TerminalContext;
+class Transaction;
+
+// Runs one transaction on one terminal through the C interface's
+// zuva_send_transaction (or a function of the same shape): the request goes
+// out once, each result text comes back to the transaction, and an answer
+// given through respond goes to the terminal.
+//
+// The C interface holds its own strong reference to the context from the send
+// until it calls the release function, so a running transaction outlives the
+// terminal object. The context lets go of its transaction once that is
+// finished or can receive nothing more, so whatever the transaction holds (a
+// host callback that holds its terminal) is not kept alive through it.
+// Exceptions thrown by the transaction or the host's callback are caught and
+// logged at the C callbacks.
+class TransactionContext {
+public:
+    using ResultCallback = void (*)(const char* text, void* userData);
+    using ReplyFunction = void (*)(const char* text, void* handle);
+    using ReleaseFunction = void (*)(void* userData);
+    using SendFunction = std::function<void(const char* terminalId, const char* request, ResultCallback result,
+                                            void* userData, ReplyFunction* replyFunction, void** replyHandle,
+                                            ReleaseFunction release)>;
+
+    static std::shared_ptr<TransactionContext> create(std::weak_ptr<TerminalContext> terminalContext,
+                                                      SendFunction sendFunction);
+    TransactionContext(std::weak_ptr<TerminalContext> terminalContext, SendFunction sendFunction);
+    TransactionContext(const TransactionContext&) = delete;
+    TransactionContext& operator=(const TransactionContext&) = delete;
+
+    // Moves the transaction in, begins it and sends its request. Does nothing
+    // when the terminal context is gone (the transaction is left untouched).
+    // A request refused at once is ended (and released) before this returns.
+    void startTransaction(Transaction&& transaction);
+
+    // The terminal the transaction runs on; transactions lock it in beginTransaction.
+    std::weak_ptr<TerminalContext> terminalContext() const { return terminalContext_; }
+
+    // Passes an answer to the terminal's question; ignored before the send set the reply function.
+    void sendResponse(const std::string& answer);
+
+    // The C callbacks given to the send function.
+    static void onTransactionCallback(const char* text, void* userData);
+    static void onRelease(void* userData);
+
+private:
+    void onResult(const std::string& text);
+    std::shared_ptr<Transaction> heldTransaction() const;
+    void releaseTransaction();
+
+    std::weak_ptr<TransactionContext> self_;
+    std::weak_ptr<TerminalContext> terminalContext_;
+    mutable std::mutex mutex_; // guards transaction_; never held while the transaction runs
+    std::shared_ptr<Transaction> transaction_;
+    ReplyFunction replyFunction_ = nullptr;
+    SendFunction sendFunction_;
+    void* replyHandle_ = nullptr;
+};
+
+} // namespace ect

@@ -1,0 +1,187 @@
+#pragma once
+
+#include "client/ZUVAService.h"
+#include "client/ZUVAServiceListener.h"
+#include "client/ZUVATerminal.h"
+#include "simterminal/SimTerminal.h"
+#include "support/Wait.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace clienttest {
+
+// A host's listener that records what it is told, one line per call:
+// "started", "stopped", "error <code>/<cause>", "connected <id>",
+// "disconnected <id>", "event <id> <state>". Keeps the terminals it was given.
+class RecordingListener : public ect::ZUVAServiceListener {
+public:
+    void onServiceStarted() override { record("started"); }
+    void onServiceStopped() override { record("stopped"); }
+    void onServiceError(ect::ECTError error) override
+    {
+        std::ostringstream line;
+        line << "error " << static_cast<int>(error.code()) << "/"
+             << (error.causeCode() ? static_cast<int>(*error.causeCode()) : 0);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            errors_.push_back(error);
+        }
+        record(line.str());
+    }
+    void onTerminalEvent(ect::ECTTerminalEvent event) override
+    {
+        record("event " + event.terminalIdentifier + " " + event.synchronizationState);
+    }
+    void onTerminalConnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            connected_.push_back(terminal);
+        }
+        record("connected " + terminal->terminalId());
+    }
+    void onTerminalDisconnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
+    {
+        record("disconnected " + terminal->terminalId());
+    }
+
+    std::vector<std::string> calls() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return calls_;
+    }
+    std::vector<ect::ECTError> errors() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return errors_;
+    }
+    bool waitForCall(const std::string& call, std::size_t times = 1) const
+    {
+        return testsupport::waitUntil([&] {
+            const auto all = calls();
+            return static_cast<std::size_t>(std::count(all.begin(), all.end(), call)) >= times;
+        });
+    }
+    // The last terminal reported connected with that identifier, once it is.
+    std::shared_ptr<ect::ZUVATerminal> waitForTerminal(const std::string& terminalId) const
+    {
+        std::shared_ptr<ect::ZUVATerminal> found;
+        testsupport::waitUntil([&] {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (const auto& terminal : connected_)
+                if (terminal->terminalId() == terminalId)
+                    found = terminal;
+            return found != nullptr;
+        });
+        return found;
+    }
+    // Lets go of the terminals it was given.
+    void forgetTerminals()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        connected_.clear();
+    }
+
+private:
+    void record(const std::string& call)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls_.push_back(call);
+    }
+
+    mutable std::mutex mutex_;
+    std::vector<std::string> calls_;
+    std::vector<ect::ECTError> errors_;
+    std::vector<std::shared_ptr<ect::ZUVATerminal>> connected_;
+};
+
+// Collects the results a transaction's callback receives.
+template <typename Result>
+class Results {
+public:
+    std::function<void(const Result&)> callback()
+    {
+        return [this](const Result& result) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            results_.push_back(result);
+        };
+    }
+    std::size_t count() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return results_.size();
+    }
+    bool waitFor(std::size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const
+    {
+        return testsupport::waitUntil([&] { return this->count() >= count; }, deadline);
+    }
+    // The first result; call after waitFor.
+    Result first() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return results_.at(0);
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Result> results_;
+};
+
+// A host with a started TCP/IP client service and one simulated terminal
+// connected to it as "TERM0001". Script the terminal with sim.on(...) in the
+// test; answers to requests without script are never sent.
+class ClientEndToEnd : public ::testing::Test {
+protected:
+    static constexpr const char* TerminalId = "TERM0001";
+
+    void SetUp() override
+    {
+        port = testsupport::SimTerminal::freeLoopbackPort();
+        ASSERT_NE(port, 0);
+        service = ect::makeTcpIpZUVAService(port, listener);
+        service->startService();
+        ASSERT_TRUE(listener.waitForCall("started"));
+        terminal = connect(sim, TerminalId);
+        ASSERT_NE(terminal, nullptr);
+    }
+
+    void TearDown() override { service->stopService(); }
+
+    // Connects a simulated terminal that announces itself with the identifier.
+    std::shared_ptr<ect::ZUVATerminal> connect(testsupport::SimTerminal& simulated, const std::string& terminalId)
+    {
+        if (!simulated.connectTo(port))
+            return nullptr;
+        testsupport::SimAdvice advice;
+        advice.terminalIdentifier = terminalId;
+        simulated.sendAdvice(advice);
+        return listener.waitForTerminal(terminalId);
+    }
+
+    // Scripts the information request ("Ci") with the cash-back capability on or off.
+    static void answerInformation(testsupport::SimTerminal& simulated, bool cashback)
+    {
+        simulated.on("Ci", [cashback](const testsupport::SimMessage& request) {
+            return testsupport::SimTerminal::answer(
+                testsupport::SimTerminal::informationReplyTo(request, "TERM0001", "SIM-1", cashback ? "10" : "08"));
+        });
+    }
+
+    uint16_t port = 0;
+    RecordingListener listener;
+    std::shared_ptr<ect::ZUVAService> service;
+    testsupport::SimTerminal sim;
+    std::shared_ptr<ect::ZUVATerminal> terminal;
+};
+
+} // namespace clienttest

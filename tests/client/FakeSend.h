@@ -1,0 +1,158 @@
+#pragma once
+
+#include "client/TerminalContext.h"
+#include "client/Transaction.h"
+#include "client/ZUVATransactionContext.h"
+
+#include <json/reader.h>
+#include <json/value.h>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace clienttest {
+
+// Plays zuva_send_transaction for client transactions without a library:
+// records every request and lets the test deliver results, read the answers
+// given through respond, and release. Transactions reach it through
+// terminal(id)->makeTransaction(...), which runs each in a new
+// ect::TransactionContext as a terminal does. Thread-safe; nothing is
+// delivered unless the test says so.
+class FakeSend {
+public:
+    using Context = ect::TransactionContext;
+
+    // When set, every send is refused at once: this text is delivered and
+    // the user data released inside the send, as the library does for a
+    // terminal that is not connected.
+    std::string refuseWith;
+
+    ~FakeSend()
+    {
+        for (std::size_t index = 0; index < count(); ++index)
+            release(index);
+    }
+
+    Context::SendFunction function()
+    {
+        return [this](const char* terminalId, const char* request, Context::ResultCallback result, void* userData,
+                      Context::ReplyFunction* replyFunction, void** replyHandle, Context::ReleaseFunction release) {
+            std::size_t index;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                sent_.push_back(Sent{this, terminalId, request, result, userData, release, {}, false});
+                index = sent_.size() - 1;
+                *replyFunction = &FakeSend::onAnswer;
+                *replyHandle = &sent_.back();
+            }
+            if (!refuseWith.empty()) {
+                deliver(index, refuseWith);
+                this->release(index);
+            }
+        };
+    }
+
+    // A terminal whose transactions run through this fake; it keeps every
+    // context, like a terminal's history.
+    std::shared_ptr<ect::TerminalContext> terminal(const std::string& terminalId)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::shared_ptr<ect::TerminalContext>& terminal = terminals_[terminalId];
+        if (!terminal)
+            terminal = std::make_shared<ect::TerminalContext>(terminalId, [this, terminalId](ect::Transaction&& t) {
+                start(terminalId, std::move(t));
+            });
+        return terminal;
+    }
+
+    std::size_t count() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return sent_.size();
+    }
+    std::string terminalIdOf(std::size_t index) const { return copyOf(index).terminalId; }
+    std::string requestText(std::size_t index) const { return copyOf(index).request; }
+    // The object "transaction" of the request.
+    Json::Value request(std::size_t index) const
+    {
+        Json::Value document;
+        Json::Reader().parse(requestText(index), document, false);
+        return document["transaction"];
+    }
+    // Texts passed through respond, in order.
+    std::vector<std::string> answers(std::size_t index) const { return copyOf(index).answers; }
+    bool released(std::size_t index) const { return copyOf(index).released; }
+
+    // Delivers a result text to the transaction, on the calling thread.
+    void deliver(std::size_t index, const std::string& text)
+    {
+        const Sent sent = copyOf(index);
+        if (!sent.released)
+            sent.result(text.c_str(), sent.userData);
+    }
+    // Releases the transaction's user data, as the library does after its last result.
+    void release(std::size_t index)
+    {
+        Sent sent;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (sent_.at(index).released)
+                return;
+            sent_.at(index).released = true;
+            sent = sent_.at(index);
+        }
+        sent.release(sent.userData);
+    }
+    void finish(std::size_t index, const std::string& text)
+    {
+        deliver(index, text);
+        release(index);
+    }
+
+private:
+    struct Sent {
+        FakeSend* owner = nullptr;
+        std::string terminalId;
+        std::string request;
+        Context::ResultCallback result = nullptr;
+        void* userData = nullptr;
+        Context::ReleaseFunction release = nullptr;
+        std::vector<std::string> answers;
+        bool released = false;
+    };
+
+    void start(const std::string& terminalId, ect::Transaction&& transaction)
+    {
+        const std::shared_ptr<ect::TerminalContext> terminal = this->terminal(terminalId);
+        const auto context = Context::create(terminal, function());
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            contexts_.push_back(context);
+        }
+        context->startTransaction(std::move(transaction));
+    }
+
+    Sent copyOf(std::size_t index) const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return sent_.at(index);
+    }
+
+    static void onAnswer(const char* text, void* handle)
+    {
+        auto* sent = static_cast<Sent*>(handle);
+        std::lock_guard<std::mutex> lock(sent->owner->mutex_);
+        sent->answers.push_back(text);
+    }
+
+    mutable std::mutex mutex_;
+    std::deque<Sent> sent_; // a deque: reply handles point into it
+    std::map<std::string, std::shared_ptr<ect::TerminalContext>> terminals_;
+    std::vector<std::shared_ptr<Context>> contexts_;
+};
+
+} // namespace clienttest

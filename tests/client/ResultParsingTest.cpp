@@ -1,0 +1,147 @@
+#include "client/PreprocessJsonResult.h"
+#include "client/transactions/SaleAction.h"
+#include "client/ServiceInformationResult.h"
+#include "client/TransactionHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+// "code/cause incident=.. rejection=.. key=val;..." for comparison in tables.
+std::string summary(const boost::optional<ect::ECTError>& error)
+{
+    if (!error)
+        return "none";
+    std::ostringstream text;
+    text << static_cast<int>(error->code()) << "/";
+    if (error->causeCode())
+        text << static_cast<int>(*error->causeCode());
+    if (const auto incident = error->incidentCode())
+        text << " incident=" << incident->code();
+    if (const auto rejection = error->rejectionCode())
+        text << " rejection=" << rejection->code();
+    for (const auto& entry : error->extraInformationData())
+        text << " " << entry.first << "=" << entry.second;
+    return text.str();
+}
+
+TEST(PreprocessJsonResult, DecidesBetweenResultAndError)
+{
+    const std::string reason = R"("extraInformation":[{"key":"reason","val":"gone"}])";
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {R"({"result":{}})", "none"},
+        {R"({"result":"ok"})", "2/16"},
+        {R"({})", "2/16"},
+        {"not json", "2/16"},
+        {"[1,2]", "2/16"},
+        {R"({"error":"text","result":{}})", "none"},
+        {R"({"error":{"code":5}})", "5/"},
+        {R"({"error":{}})", "0/"},
+        {R"({"error":{"code":2,"causeCode":15,)" + reason + "}}", "2/15 reason=gone"},
+        {R"({"error":{"code":2},"result":{}})", "2/"},
+        {R"({"error":{"code":2,"causeCode":18,"incidentCode":{"code":"1803"}}})", "1/19 incident=1803"},
+        {R"({"error":{"incidentCode":{"code":"2630"},"rejectionCode":{"code":"01"}}})", "1/19 incident=2630"},
+        {R"({"error":{"rejectionCode":{"code":"01"},)" + reason + "}}", "1/20 rejection=01 reason=gone"},
+        {R"({"error":{"incidentCode":{"code":"2630"},)" + reason + "}}", "1/19 incident=2630 reason=gone"},
+        {R"({"error":{"code":1,"extraInformation":[{"key":"k","val":"first"},{"key":"k","val":"second"}]}})",
+         "1/ k=first"},
+        {R"({"error":{"code":2,"extraInformation":"no array"}})", "2/"},
+        {R"({"error":{"code":"two"}})", "2/16"},
+        {R"({"error":{"incidentCode":{"code":{}}}})", "2/16"},
+        {R"({"error":{"code":2,"extraInformation":[{"key":[],"val":"x"}]}})", "2/16"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        Json::Value document;
+        boost::optional<ect::ECTError> error;
+        const bool succeeded = ect::PreprocessJsonResult("Any", c.first, document, error);
+        EXPECT_EQ(succeeded, c.second == "none");
+        EXPECT_EQ(summary(error), c.second);
+    }
+}
+
+TEST(TransactionHelpers, ReadersGiveTheDefaultForMissingNullOrMistypedMembers)
+{
+    Json::Value object;
+    ASSERT_TRUE(ect::parseJson(R"({"text":"abc","number":7,"big":5000000000,"flag":true,"null":null,
+                                  "id":"0000002A","shortId":"002A"})",
+                               object));
+    EXPECT_EQ(ect::readText(object, "text"), "abc");
+    EXPECT_EQ(ect::readText(object, "number"), "");
+    EXPECT_FALSE(ect::readOptionalText(object, "null"));
+    EXPECT_FALSE(ect::readOptionalText(object, "missing"));
+    EXPECT_TRUE(ect::readBool(object, "flag"));
+    EXPECT_FALSE(ect::readBool(object, "text"));
+    EXPECT_FALSE(ect::readOptionalBool(object, "number"));
+    EXPECT_EQ(ect::readInteger(object, "big"), 5000000000LL);
+    EXPECT_EQ(ect::readInteger(object, "flag"), 0);
+    EXPECT_FALSE(ect::readOptionalInteger(object, "text"));
+    ASSERT_TRUE(ect::readActionIdentifier(object, "id"));
+    EXPECT_EQ(ect::readActionIdentifier(object, "id")->value(), 42u);
+    EXPECT_FALSE(ect::readActionIdentifier(object, "shortId"));
+    EXPECT_FALSE(ect::readActionIdentifier(object, "null"));
+    EXPECT_EQ(ect::readText(Json::Value(), "text"), "");
+    EXPECT_EQ(ect::readText(Json::Value(3), "text"), "");
+}
+
+TEST(ServiceInformationResult, ReadsTheCashbackFlagOrKeepsTheError)
+{
+    struct Case {
+        const char* reply;
+        std::string error;
+        bool cashback;
+    };
+    const std::vector<Case> cases{
+        {R"({"result":{}})", "none", false},
+        {R"({"result":{"cashbackEnabled":true,"terminalIdentifier":"OTHER"}})", "none", true},
+        {R"({"result":{"cashbackEnabled":"yes"}})", "none", false},
+        {R"({"result":{"cashbackEnabled":1}})", "none", false},
+        {R"({"error":{"code":1,"rejectionCode":{"code":"01"}},"result":{"cashbackEnabled":true}})", "1/20 rejection=01",
+         false},
+        {"no json", "2/16", false},
+        {R"({"result":3})", "2/16", false},
+        {"{}", "2/16", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reply);
+        const ect::ServiceInformationResult result(c.reply, "T1");
+        EXPECT_EQ(summary(result.error()), c.error);
+        EXPECT_EQ(result.cashbackEnabled(), c.cashback);
+        EXPECT_EQ(result.terminalIdentifier(), "T1");
+    }
+}
+
+TEST(SaleAction, NamesConvertBothWaysAndUnknownsFallBack)
+{
+    const std::vector<std::string> sales{"Sale", "SaleWithDeliveryConfirmation", "Reservation", "Refund", "CashAdvance"};
+    for (std::size_t value = 0; value < sales.size(); ++value) {
+        EXPECT_EQ(ect::toString(ect::SaleAction(value)), sales[value]);
+        EXPECT_EQ(ect::toSaleAction(sales[value]), ect::SaleAction(value));
+    }
+    const std::vector<std::string> authorized{"SaleAfterVoiceReferral", "SaleAfterReservation",
+                                              "CashAdvanceAfterVoiceReferral", "CancelSale", "CancelReservation",
+                                              "CancelSaleAfterReservation", "CancelCashAdvance"};
+    for (std::size_t value = 0; value < authorized.size(); ++value) {
+        EXPECT_EQ(ect::toString(ect::AuthorizedSaleAction(value)), authorized[value]);
+        EXPECT_EQ(ect::toAuthenticatedSaleAction(authorized[value]), ect::AuthorizedSaleAction(value));
+    }
+    for (int unknown : {5, 9, -1})
+        EXPECT_EQ(ect::toString(ect::SaleAction(unknown)), "Unknown");
+    EXPECT_EQ(ect::toString(ect::AuthorizedSaleAction(7)), "Unknown");
+    for (const char* text : {"Unknown", "sale", ""})
+        EXPECT_EQ(ect::toSaleAction(text), ect::SaleAction::Unknown);
+    EXPECT_EQ(ect::toAuthenticatedSaleAction("Sale"), ect::AuthorizedSaleAction::Unknown);
+}
+
+TEST(SaleAction, DeliveryAnswersByteForByte)
+{
+    EXPECT_EQ(ect::jsonResponseFromProductDeliveryReturnValue(ProductDeliveryAccepted),
+              R"({ "ProductDelivery": { "deliveryAccepted": true}})");
+    for (int refused : {0, 2})
+        EXPECT_EQ(ect::jsonResponseFromProductDeliveryReturnValue(ProductDeliveryBlockReturnValue(refused)),
+                  R"({ "ProductDelivery": { "deliveryAccepted": false}})");
+}
+
+} // namespace

@@ -1,0 +1,171 @@
+#include "FakeSend.h"
+
+#include "client/ServiceInformationTransaction.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+
+namespace {
+
+using clienttest::FakeSend;
+
+// A transaction whose end is scripted per result; it counts its calls in a
+// record that survives the transaction object.
+struct Record {
+    std::vector<std::string> results;
+    std::vector<bool> finishedDuringEnd;
+    int begun = 0;
+    std::atomic<int> destroyed{0};
+};
+
+class ScriptedTransaction : public ect::Transaction {
+public:
+    using End = std::function<bool(const std::string&, const std::function<void(const std::string&)>&)>;
+
+    ScriptedTransaction(std::shared_ptr<Record> record, End end, std::string request = "{\"transaction\":{}}")
+        : record_(std::move(record)), end_(std::move(end)), request_(std::move(request))
+    {
+    }
+    ~ScriptedTransaction() override
+    {
+        if (record_)
+            ++record_->destroyed;
+    }
+
+    std::unique_ptr<ect::Transaction> move() override
+    {
+        auto moved = std::make_unique<ScriptedTransaction>(std::move(record_), std::move(end_), std::move(request_));
+        return moved;
+    }
+    std::string beginTransaction(ect::TransactionContext&) override
+    {
+        ++record_->begun;
+        return request_;
+    }
+    bool endTransaction(const std::string& reply, std::function<void(const std::string&)> respond) override
+    {
+        record_->results.push_back(reply);
+        record_->finishedDuringEnd.push_back(isFinished());
+        return end_(reply, respond);
+    }
+
+private:
+    std::shared_ptr<Record> record_;
+    End end_;
+    std::string request_;
+};
+
+bool finishOn(const std::string& reply, const std::function<void(const std::string&)>& respond)
+{
+    if (reply == "question") {
+        respond("answer");
+        return false;
+    }
+    if (reply == "throw")
+        throw std::runtime_error("result class failed");
+    return true;
+}
+
+TEST(TransactionContext, EndsOnceFinishedAnswersQuestionsAndLetsGoOfTheTransaction)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> delivered;
+        std::size_t seen;           // results that reach endTransaction
+        std::vector<std::string> answers;
+        bool heldAfterResults;      // before the release
+    };
+    const std::vector<Case> cases{
+        {"question then result", {"question", "final", "late"}, 2, {"answer"}, false},
+        {"one result", {"final", "late"}, 1, {}, false},
+        {"still expecting", {"question"}, 1, {"answer"}, true},
+        {"end throws: finished", {"throw", "late"}, 1, {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeSend fake;
+        auto record = std::make_shared<Record>();
+        fake.terminal("T1")->makeTransaction(ScriptedTransaction(record, finishOn));
+        ASSERT_EQ(fake.count(), 1u);
+        EXPECT_EQ(fake.terminalIdOf(0), "T1");
+        for (const std::string& text : c.delivered)
+            fake.deliver(0, text);
+        EXPECT_EQ(record->results.size(), c.seen);
+        EXPECT_EQ(record->finishedDuringEnd, std::vector<bool>(c.seen, false));
+        EXPECT_EQ(fake.answers(0), c.answers);
+        // The host's object and the running copy: only the latter counts.
+        EXPECT_EQ(record->destroyed, c.heldAfterResults ? 0 : 1);
+        fake.release(0);
+        EXPECT_EQ(record->destroyed, 1);
+    }
+}
+
+TEST(TransactionContext, NothingIsSentForAnEmptyRequestOrAGoneTerminal)
+{
+    FakeSend fake;
+    auto record = std::make_shared<Record>();
+    fake.terminal("T1")->makeTransaction(ScriptedTransaction(record, finishOn, ""));
+    EXPECT_EQ(record->begun, 1);
+    EXPECT_EQ(fake.count(), 0u);
+    EXPECT_EQ(record->destroyed, 1); // can never end: not kept
+
+    auto gone = std::make_shared<ect::TerminalContext>("T2", [](ect::Transaction&&) {});
+    const auto context = ect::TransactionContext::create(gone, fake.function());
+    gone.reset();
+    auto untouched = std::make_shared<Record>();
+    ScriptedTransaction transaction(untouched, finishOn);
+    context->startTransaction(std::move(transaction));
+    EXPECT_EQ(untouched->begun, 0);
+    EXPECT_EQ(fake.count(), 0u);
+}
+
+TEST(TransactionContext, ARefusedRequestEndsAndIsReleasedInsideTheSend)
+{
+    FakeSend fake;
+    fake.refuseWith = R"({"error":{"code":2,"causeCode":15}})";
+    auto record = std::make_shared<Record>();
+    fake.terminal("T1")->makeTransaction(ScriptedTransaction(record, finishOn));
+    EXPECT_EQ(record->results, std::vector<std::string>{fake.refuseWith});
+    EXPECT_TRUE(fake.released(0));
+    EXPECT_EQ(record->destroyed, 1);
+}
+
+TEST(TransactionContext, ARunningTransactionOutlivesItsTerminal)
+{
+    FakeSend fake;
+    auto record = std::make_shared<Record>();
+    auto terminal = std::make_shared<ect::TerminalContext>("T1", [](ect::Transaction&&) {});
+    auto context = ect::TransactionContext::create(terminal, fake.function());
+    context->startTransaction(ScriptedTransaction(record, finishOn));
+    context.reset();
+    terminal.reset();
+    fake.finish(0, "final");
+    EXPECT_EQ(record->results, std::vector<std::string>{"final"});
+}
+
+TEST(TransactionContext, TheSpawnerMustNotBeEmpty)
+{
+    EXPECT_THROW(ect::TerminalContext("T1", nullptr), std::invalid_argument);
+}
+
+TEST(ServiceTransaction, MovesItsStateBeginsWithTheTerminalAndEndsOnTheFirstReply)
+{
+    FakeSend fake;
+    std::vector<ect::ServiceInformationResult> results;
+    ect::ServiceInformationTransaction host([&](const ect::ServiceInformationResult& r) { results.push_back(r); });
+    fake.terminal("T9")->makeTransaction(std::move(host));
+    const Json::Value request = fake.request(0);
+    EXPECT_EQ(request.getMemberNames(), (std::vector<std::string>{"action", "type"}));
+    EXPECT_EQ(request["action"], "InformationService");
+    EXPECT_EQ(request["type"], "InformationService");
+    fake.deliver(0, R"({"result":{"cashbackEnabled":true,"terminalIdentifier":"OTHER"}})");
+    fake.deliver(0, R"({"result":{}})");
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(results[0].cashbackEnabled());
+    EXPECT_EQ(results[0].terminalIdentifier(), "T9");
+    EXPECT_TRUE(fake.answers(0).empty());
+}
+
+} // namespace

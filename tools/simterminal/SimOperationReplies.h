@@ -3,6 +3,7 @@
 #include "SimTerminal.h"
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -24,6 +25,16 @@ public:
     static Bytes backupModeStatusReplyTo(const SimMessage& request, const std::string& stateText);
     // "Rm" with the key that ended the operation, DF9426 inside BF8109.
     static Bytes displayReplyTo(const SimMessage& request, const std::string& keyHex);
+
+    // Answers display operations ("Cm"): each PIN entry (one carrying BF8107)
+    // ends with the next of the endings, in turn, and once they are used up,
+    // like every other operation, with the OK key. An ending is a key ("00"
+    // OK, "01" stop, "FF" aborted), an incident code ("2630" wrong PIN, "1803"
+    // PIN time-out) or empty (no answer at all).
+    static SimTerminal::Responder pinEntries(std::vector<std::string> endings);
+
+    // "Ck", "Cl", or "Cm" followed by its first text identifier ("Cm 26").
+    static std::string describe(const SimMessage& request);
 
     // The operation code (DF9466) of an "Co" request, as 4 hexadecimal digits.
     static std::string operationCodeOf(const SimMessage& request);

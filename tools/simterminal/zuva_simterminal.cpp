@@ -1,6 +1,8 @@
 // Simulated payment terminal: connects to a host's TCP/IP service on loopback,
 // announces itself with a connection advice and answers information requests
-// and, as an approving terminal, the sale, card, ticket, operation and MMI requests.
+// and, as an approving terminal, the sale, card, ticket, operation and MMI requests
+// (with --refuse-first-pin, the first PIN entered is wrong). Prints each
+// display request it answers.
 // Exits 0 once the host has closed the connection after at least --expect
 // requests were answered, 1 otherwise.
 #include "simterminal/SimOperationReplies.h"
@@ -13,6 +15,8 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 using namespace testsupport;
 
@@ -24,19 +28,27 @@ struct Options {
     std::string capabilities = "10";
     int timeoutSeconds = 30;
     size_t expected = 1;
+    bool refuseFirstPin = false;
 };
 
 void usage()
 {
     std::fprintf(stderr, "usage: zuva_simterminal --port N [--id TERMINAL_ID] [--model MODEL]\n"
-                         "                        [--capabilities HEX] [--timeout SECONDS] [--expect REQUESTS]\n");
+                         "                        [--capabilities HEX] [--timeout SECONDS] [--expect REQUESTS]\n"
+                         "                        [--refuse-first-pin]\n");
 }
 
 bool parse(int argc, char** argv, Options& options)
 {
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (int i = 1; i < argc; ++i) {
         const std::string key = argv[i];
-        const std::string value = argv[i + 1];
+        if (key == "--refuse-first-pin") {
+            options.refuseFirstPin = true;
+            continue;
+        }
+        if (++i == argc)
+            return false;
+        const std::string value = argv[i];
         if (key == "--port") options.port = std::atoi(value.c_str());
         else if (key == "--id") options.advice.terminalIdentifier = value;
         else if (key == "--model") options.advice.terminalModel = value;
@@ -45,7 +57,7 @@ bool parse(int argc, char** argv, Options& options)
         else if (key == "--expect") options.expected = static_cast<size_t>(std::atoi(value.c_str()));
         else return false;
     }
-    return argc % 2 == 1 && options.port > 0 && options.port < 65536;
+    return options.port > 0 && options.port < 65536;
 }
 
 bool connectWithRetry(SimTerminal& terminal, const Options& options)
@@ -57,6 +69,25 @@ bool connectWithRetry(SimTerminal& terminal, const Options& options)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return true;
+}
+
+// The display requests, as they come: "terminal: Ck", "terminal: Cm 26", ...
+void printDisplayRequests(SimTerminal& terminal, bool refuseFirstPin)
+{
+    const std::vector<std::pair<std::string, SimTerminal::Responder>> display{
+        {"Ck", [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); }},
+        {"Cm", SimOperationReplies::pinEntries(refuseFirstPin ? std::vector<std::string>{"2630"}
+                                                              : std::vector<std::string>{})},
+        {"Cl", [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); }},
+    };
+    for (const auto& entry : display) {
+        const SimTerminal::Responder answer = entry.second;
+        terminal.on(entry.first, [answer](const SimMessage& request) {
+            std::printf("terminal: %s\n", SimOperationReplies::describe(request).c_str());
+            std::fflush(stdout);
+            return answer(request);
+        });
+    }
 }
 
 } // namespace
@@ -73,6 +104,7 @@ int main(int argc, char** argv)
     // services, then our own answer to information requests.
     SimSaleReplies::script(terminal, options.advice.terminalIdentifier);
     SimOperationReplies::answerAll(terminal);
+    printDisplayRequests(terminal, options.refuseFirstPin);
     terminal.on("Ci", [&](const SimMessage& request) {
         std::printf("terminal: information request, sequence %d\n", request.sequence);
         std::fflush(stdout);

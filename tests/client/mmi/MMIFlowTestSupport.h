@@ -1,0 +1,47 @@
+#pragma once
+
+#include "client/mmi/VerifyPinResult.h"
+#include "common/EncryptedData.h"
+
+#include <string>
+#include <vector>
+
+namespace mmitest {
+
+const ect::EncryptedData Pin("0123456789ABCDEF", 1, "FFFF9876543210E00001", "00112233",
+                             ect::ECTEncryptionAlgorithm::None);
+
+// A display operation as the tests write it: "Cm26/14 t30 pin".
+inline std::string screen(const std::string& first, const std::string& second, int timeout, bool pin)
+{
+    return "Cm" + first + (second.empty() ? "" : "/" + second) + " t" + std::to_string(timeout) + (pin ? " pin" : "");
+}
+
+inline std::string joined(const std::vector<std::string>& parts)
+{
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : ", ") + part;
+    return text;
+}
+
+// The host's view of a PIN result: "ok left=N" or "code/cause[ incident][ rej=code][ reason=text] left=N".
+inline std::string summary(const ect::VerifyPinResult& result)
+{
+    const std::string left = " left=" + std::to_string(result.attemptsLeft());
+    const boost::optional<ect::ECTError> error = result.error();
+    if (!error)
+        return "ok" + left;
+    std::string text = std::to_string(static_cast<int>(error->code())) + "/" +
+                       std::to_string(error->causeCode() ? static_cast<int>(*error->causeCode()) : 0);
+    if (error->incidentCode())
+        text += " " + error->incidentCode()->code();
+    if (error->rejectionCode())
+        text += " rej=" + error->rejectionCode()->code();
+    const auto extra = error->extraInformationData();
+    if (extra.count("reason"))
+        text += " reason=" + extra.at("reason");
+    return text + left;
+}
+
+} // namespace mmitest

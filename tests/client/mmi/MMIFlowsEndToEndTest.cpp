@@ -1,0 +1,210 @@
+#include "MMIFlowTestSupport.h"
+#include "client/ClientEndToEnd.h"
+#include "client/mmi/CancelPasswordValidation.h"
+#include "client/mmi/ResetScreen.h"
+#include "client/mmi/ShowMessage.h"
+#include "client/mmi/VerifyPinFlow.h"
+#include "simterminal/SimOperationReplies.h"
+#include "support/SimSerialTerminal.h"
+
+#include <gtest/gtest.h>
+
+using namespace ect;
+using namespace mmitest;
+using clienttest::Results;
+using testsupport::SimMessage;
+using testsupport::SimOperationReplies;
+using testsupport::SimTerminal;
+using testsupport::toHex;
+
+namespace {
+
+int decimal(const testsupport::SimTlv* element)
+{
+    return element ? std::stoi(toHex(element->value)) : -1;
+}
+
+// "Ck", "Cl", or the display operation: "Cm26/14 t30 pin".
+std::string describe(const std::vector<SimMessage>& requests)
+{
+    std::vector<std::string> described;
+    for (const SimMessage& request : requests) {
+        const auto text = [&](const char* tag) {
+            const testsupport::SimTlv* found = request.find(tag);
+            return found ? std::to_string(decimal(found->find("DF941B"))) : std::string();
+        };
+        described.push_back(request.type != "Cm" ? request.type
+                                                 : screen(text("BF810B"), text("BF810D"),
+                                                          decimal(request.find("DF9414")), request.find("BF8107")));
+    }
+    return joined(described);
+}
+
+struct FlowRow {
+    const char* name;
+    int maxAttempts;
+    std::vector<std::string> endings; // of the PIN entries, as the simulated terminal takes them
+    bool keepMMIOpen;
+    bool followUps;
+    int displayResultTimeout;
+    const char* host;
+    std::vector<std::string> requests;
+};
+
+const FlowRow FlowRows[] = {
+    {"AcceptedAtTheThirdAttempt", 3, {"2630", "2630", "00"}, false, false, 2, "ok left=1",
+     {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"}},
+    {"RefusedThrice", 3, {"2630", "2630", "2630"}, false, false, 2, "1/19 2630 left=0",
+     {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm28/14 t30 pin", "Cm6/14 t2", "Cl"}},
+    {"PinTimeOutAtTheThirdAttempt", 3, {"2630", "2630", "1803"}, false, false, 2, "1/19 1803 left=1",
+     {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm28/14 t30 pin", "Cm6/14 t2", "Cl"}},
+    {"StopKey", 3, {"2630", "01"}, false, false, 2, "1/200 left=2",
+     {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm6/14 t2", "Cl"}},
+    {"Aborted", 3, {"FF"}, false, false, 2, "1/31 left=3", {"Ck", "Cm26/14 t30 pin", "Cm6/14 t2", "Cl"}},
+    {"OneAttempt", 1, {"00"}, false, false, 2, "ok left=1", {"Ck", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"}},
+    {"TwoAttempts", 2, {"2630", "00"}, false, false, 2, "ok left=1",
+     {"Ck", "Cm26/14 t30 pin", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"}},
+    {"FourAttempts", 4, {"2630", "2630", "2630", "00"}, false, false, 2, "ok left=1",
+     {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm27/14 t30 pin", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"}},
+    {"NoAttempt", 0, {"00"}, false, false, 2, "ok left=0", {"Ck", "Cm26/14 t30 pin", "Cm19/14 t2", "Cl"}},
+    {"FollowUpThenClose", 3, {"00"}, false, true, 2, "ok left=3",
+     {"Ck", "Cm26/14 t30 pin", "Cm19 t2", "Cm40/14 t5", "Cl"}},
+    {"FollowUpKeptOpen", 1, {"2630"}, true, true, 2, "1/19 2630 left=0",
+     {"Ck", "Cm28/14 t30 pin", "Cm6 t2", "Cm41/14 t5"}},
+    {"KeptOpenAfterAChangedResultTime", 3, {"00"}, true, false, 7, "ok left=3", {"Ck", "Cm26/14 t30 pin", "Cm19/14 t7"}},
+};
+
+} // namespace
+
+class MMIFlowsEndToEnd : public clienttest::ClientEndToEnd {
+protected:
+    void SetUp() override
+    {
+        ClientEndToEnd::SetUp();
+        SimOperationReplies::answerAll(sim);
+    }
+
+    void TearDown() override
+    {
+        setDisplayResultTimeout(2);
+        ClientEndToEnd::TearDown();
+    }
+
+    void setDisplayResultTimeout(int seconds)
+    {
+        Settings settings = service->settings();
+        settings.displayResultTimeout = seconds;
+        service->updateSettings(settings);
+    }
+
+    // Waits for the host's one call and the terminal's requests.
+    void expectFlow(const std::string& host, const std::vector<std::string>& requests)
+    {
+        ASSERT_TRUE(pins.waitFor(1));
+        ASSERT_TRUE(sim.waitForRequests(requests.size()));
+        EXPECT_EQ(joined(requests), describe(sim.requests()));
+        EXPECT_EQ(host, summary(pins.first()));
+        EXPECT_EQ(1u, pins.count());
+    }
+
+    Results<VerifyPinResult> pins;
+};
+
+class MMIFlowRows : public MMIFlowsEndToEnd, public ::testing::WithParamInterface<FlowRow> {};
+
+// The host lets go of the terminal right after send.
+TEST_P(MMIFlowRows, RequestsAndOneHostCall)
+{
+    const FlowRow& row = GetParam();
+    sim.on("Cm", SimOperationReplies::pinEntries(row.endings));
+    setDisplayResultTimeout(row.displayResultTimeout);
+    VerifyPinFlow flow(Pin, "fr", 30, row.maxAttempts, row.keepMMIOpen, pins.callback());
+    if (row.followUps)
+        flow.setSuccessNextMessageData(5, 40, boost::none).setFailNextMessageData(5, 41, boost::none);
+    terminal->send(std::move(flow));
+    terminal.reset();
+    listener.forgetTerminals();
+    expectFlow(row.host, row.requests);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flows, MMIFlowRows, ::testing::ValuesIn(FlowRows),
+                         [](const ::testing::TestParamInfo<FlowRow>& info) { return std::string(info.param.name); });
+
+TEST_F(MMIFlowsEndToEnd, FirstPromptAndClosingScreenByteForByte)
+{
+    sim.on("Cm", SimOperationReplies::pinEntries({"2630", "2630", "00"}));
+    terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
+    expectFlow("ok left=1", FlowRows[0].requests);
+    const std::vector<SimMessage> requests = sim.requests();
+    EXPECT_EQ("F05EE107D002436DD10102BF810928DF9414020030DF9415020030BF810B0ADF941B0126DF1A026672BF810D0ADF941B0114"
+              "DF1A026672BF810725DF9257080123456789ABCDEFDF940804001122338F0101DF940A0AFFFF9876543210E00001",
+              toHex(requests.at(1).body));
+    EXPECT_EQ("F035E107D002436DD10105BF810928DF9414020002DF9415020002BF810B0ADF941B0119DF1A026672BF810D0ADF941B0114"
+              "DF1A026672",
+              toHex(requests.at(4).body));
+}
+
+TEST_F(MMIFlowsEndToEnd, CancellationMidPrompt)
+{
+    sim.on("Cm", SimOperationReplies::pinEntries({""}));
+    terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
+    ASSERT_TRUE(sim.waitForRequests(2));
+    terminal->send(CancelPasswordValidation());
+    expectFlow("1/31 left=3", {"Ck", "Cm26/14 t30 pin", "Cm6/14 t2", "Cl"});
+}
+
+TEST_F(MMIFlowsEndToEnd, RefusedOpen)
+{
+    sim.on("Ck", [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::rejectionOf(request, "05")); });
+    terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
+    expectFlow("1/20 rej=05 left=3", {"Ck"});
+}
+
+TEST_F(MMIFlowsEndToEnd, ResetScreenDuringADisplay)
+{
+    sim.on("Cm", [](const SimMessage&) { return SimTerminal::silence(); });
+    Results<MMITransactionResult> shown;
+    terminal->send(ShowMessage(40, "de", 5, shown.callback()));
+    ASSERT_TRUE(sim.waitForRequests(2));
+    terminal->send(ResetScreen());
+    ASSERT_TRUE(shown.waitFor(1));
+    EXPECT_EQ(ECTErrorCauseCode::ResetTransaction, shown.first().error().value().causeCode().value());
+    ASSERT_TRUE(sim.waitForRequests(3));
+    EXPECT_EQ("Ck, Cm40/14 t5, Cl", describe(sim.requests()));
+}
+
+// Nobody holds the terminal object when the prompt is due: the steps still
+// reach the library, which refuses them or fails them with the connection.
+TEST_F(MMIFlowsEndToEnd, TerminalLostAfterTheOpen)
+{
+    sim.on("Ck", [](const SimMessage& request) { return SimTerminal::Reply{{SimTerminal::replyTo(request)}, true}; });
+    terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
+    terminal.reset();
+    listener.forgetTerminals();
+    ASSERT_TRUE(pins.waitFor(1));
+    EXPECT_EQ(ECTErrorCode::Technical_Issue, pins.first().error().value().code());
+    EXPECT_EQ(3, pins.first().attemptsLeft());
+    ASSERT_TRUE(listener.waitForCall("disconnected TERM0001"));
+    EXPECT_EQ(1u, pins.count());
+}
+
+TEST(MMIFlowsSerial, FlowOverASerialLink)
+{
+    testsupport::SimSerialTerminal sim;
+    ASSERT_TRUE(sim.isOpen());
+    sim.identifyAs("SERIAL01");
+    for (const char* type : {"Ck", "Cl"})
+        sim.on(type, [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); });
+    sim.on("Cm", SimOperationReplies::pinEntries({"2630", "00"}));
+    clienttest::RecordingListener listener;
+    const auto service = makeSerialZUVAService(sim.portName().toStdString(), listener);
+    service->startService();
+    const std::shared_ptr<ZUVATerminal> terminal = listener.waitForTerminal("SERIAL01");
+    ASSERT_NE(nullptr, terminal);
+    Results<VerifyPinResult> pins;
+    terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
+    ASSERT_TRUE(pins.waitFor(1, std::chrono::milliseconds(15000)));
+    EXPECT_EQ("ok left=2", summary(pins.first()));
+    EXPECT_TRUE(sim.waitForRequests("Cl", 1));
+    service->stopService();
+}

@@ -1,0 +1,145 @@
+#include "MMIFlowTestSupport.h"
+#include "client/FakeSend.h"
+#include "client/mmi/MMIOpenTransaction.h"
+#include "client/mmi/ShowMessage.h"
+#include "client/mmi/VerifyPin.h"
+#include "client/mmi/VerifyPinFlow.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <deque>
+
+using namespace ect;
+using namespace mmitest;
+
+namespace {
+
+const char* const Opened = R"({"result":{}})";
+const char* const Ok = R"({"result":{"okKeyPressed":true,"stopKeyPressed":false,"aborted":false}})";
+const char* const NoKey = R"({"result":{"okKeyPressed":false,"stopKeyPressed":false,"aborted":false}})";
+const char* const Stop = R"({"result":{"stopKeyPressed":true}})";
+const char* const Aborted = R"({"result":{"aborted":true}})";
+const char* const FlagAsText = R"({"result":{"stopKeyPressed":"no"}})";
+const char* const Wrong = R"({"error":{"code":1,"causeCode":19,"incidentCode":{"code":"2630"}}})";
+const char* const WrongAndReset = R"({"error":{"code":2,"causeCode":30,"incidentCode":{"code":"2630"}}})";
+const char* const PinTimeout = R"({"error":{"code":5,"incidentCode":{"code":"1803"}}})";
+const char* const Reset = R"({"error":{"code":2,"causeCode":30}})";
+const char* const EngineTimeout = R"({"error":{"code":5}})";
+const char* const CodeOnly = R"({"error":{"code":2}})";
+const char* const Busy = R"({"error":{"code":1,"causeCode":14}})";
+const char* const NotConnected =
+    R"({"error":{"code":2,"causeCode":15,"extraInformation":[{"key":"reason","val":"gone"}]}})";
+const char* const Rejection = R"({"error":{"code":1,"rejectionCode":{"code":"05"}}})";
+const char* const OtherIncident = R"({"error":{"code":1,"incidentCode":{"code":"1234"},)"
+                                  R"("extraInformation":[{"key":"attemptsLeft","val":"7"}]}})";
+
+// Answers every request in order, as a terminal would: the open with
+// openReply, each PIN entry with the next of entries (then Ok), other
+// operations with Ok, a close with an empty result. Returns the requests.
+std::string run(clienttest::FakeSend& fake, std::deque<const char*> entries, const char* openReply = Opened)
+{
+    std::vector<std::string> requests;
+    for (std::size_t index = 0; index < fake.count(); ++index) {
+        const Json::Value request = fake.request(index);
+        const std::string action = request["action"].asString();
+        const bool pin = request.isMember("encryptedPin");
+        const char* reply = action == "MMIOpen" ? openReply : action == "MMIClose" ? Opened : Ok;
+        if (pin && !entries.empty()) {
+            reply = entries.front();
+            entries.pop_front();
+        }
+        requests.push_back(action == "MMIOpen" ? "Ck" : action == "MMIClose" ? "Cl"
+                           : screen(request["firstTextIdentifier"].asString(),
+                                    request["secondTextIdentifier"].asString(), request["displayTimeout"].asInt(), pin));
+        fake.finish(index, reply);
+    }
+    return joined(requests);
+}
+
+struct Row {
+    int maxAttempts;
+    std::deque<const char*> entries;
+    const char* host;
+    const char* requests;
+    const char* openReply = Opened;
+};
+
+} // namespace
+
+TEST(PinDecisionTest, SinglePinEntry)
+{
+    const Row rows[] = {
+        {1, {NoKey}, "ok left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {Wrong}, "1/19 2630 left=0", "Ck, Cm26/14 t30 pin"},
+        {1, {WrongAndReset}, "1/19 2630 left=0", "Ck, Cm26/14 t30 pin"},
+        {1, {PinTimeout}, "5/0 left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {Reset}, "1/31 left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {EngineTimeout}, "5/0 left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {CodeOnly}, "1/31 left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {NotConnected}, "2/15 reason=gone left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {Rejection}, "1/20 rej=05 left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {OtherIncident}, "1/19 1234 left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {Stop}, "1/200 left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {Aborted}, "1/31 left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {FlagAsText}, "2/16 left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {}, "1/14 left=0", "Ck", Busy},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.host);
+        clienttest::FakeSend fake;
+        std::vector<std::string> host;
+        fake.terminal("T1")->makeTransaction(VerifyPin(Pin, 26, "fr", 30, [&](const VerifyPinResult& result) {
+            host.push_back(result.terminalIdentifier() == "T1" ? summary(result) : "other terminal");
+        }));
+        EXPECT_EQ(row.requests, run(fake, row.entries, row.openReply));
+        EXPECT_EQ(std::vector<std::string>{row.host}, host);
+    }
+}
+
+TEST(PinDecisionTest, FlowWithRetries)
+{
+    const Row rows[] = {
+        {3, {Wrong, Wrong, NoKey}, "ok left=1", "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm28/14 t30 pin, Cm19/14 t2, Cl"},
+        {3, {Wrong, Wrong, Wrong}, "1/19 2630 left=0",
+         "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm28/14 t30 pin, Cm6/14 t2, Cl"},
+        {3, {WrongAndReset, Ok}, "ok left=2", "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm19/14 t2, Cl"},
+        {3, {PinTimeout}, "1/19 1803 left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
+        {3, {Reset}, "1/31 left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
+        {3, {EngineTimeout}, "5/0 left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
+        {3, {CodeOnly}, "2/0 left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
+        {3, {NotConnected}, "2/15 reason=gone left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
+        {3, {Wrong, Stop}, "1/200 left=2", "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm6/14 t2, Cl"},
+        {3, {Aborted}, "1/31 left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
+        {3, {FlagAsText}, "2/16 left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
+        {3, {}, "1/14 left=3", "Ck", Busy},
+        {1, {Wrong}, "1/19 2630 left=0", "Ck, Cm28/14 t30 pin, Cm6/14 t2, Cl"},
+        {0, {Wrong}, "1/19 2630 left=-1", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
+        {0, {NoKey}, "ok left=0", "Ck, Cm26/14 t30 pin, Cm19/14 t2, Cl"},
+        // Counted in 64 bits, held to int by the result.
+        {INT_MAX, {Stop}, "1/200 left=2147483647", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
+        {INT_MIN, {NoKey}, "ok left=-2147483648", "Ck, Cm26/14 t30 pin, Cm19/14 t2, Cl"},
+        {INT_MIN, {Wrong}, "1/19 2630 left=-2147483648", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.requests);
+        SCOPED_TRACE(row.host);
+        clienttest::FakeSend fake;
+        std::vector<std::string> host;
+        fake.terminal("T1")->makeTransaction(VerifyPinFlow(
+            Pin, "fr", 30, row.maxAttempts, false, [&](const VerifyPinResult& r) { host.push_back(summary(r)); }));
+        EXPECT_EQ(row.requests, run(fake, row.entries, row.openReply));
+        EXPECT_EQ(std::vector<std::string>{row.host}, host);
+    }
+}
+
+TEST(PinDecisionTest, EmptyCallbacksAreSkippedAndFlowsStillClose)
+{
+    clienttest::FakeSend fake;
+    fake.terminal("T1")->makeTransaction(VerifyPinFlow(Pin, "fr", 30, 2, false, nullptr));
+    fake.terminal("T1")->makeTransaction(VerifyPin(Pin, 26, "fr", 30, nullptr));
+    fake.terminal("T1")->makeTransaction(ShowMessage(40, "fr", 5, nullptr));
+    fake.terminal("T1")->makeTransaction(MMIOpenTransaction(nullptr));
+    EXPECT_EQ("Ck, Ck, Ck, Ck, Cm26/14 t30 pin, Cm26/14 t30 pin, Cm40/14 t5, Cm28/14 t30 pin, Cm6/14 t2, Cl",
+              run(fake, {Wrong, Wrong, Wrong}));
+}

@@ -61,7 +61,6 @@ TEST(MMIResultsTest, AttemptsLeftNeverThrowsAndFitsAnInt)
         int attemptsLeft;
     } rows[] = {
         {R"({ "result": { "attemptsLeft": 1 } } )", "none", 1},
-        {R"({"result":{"attemptsLeft":-3}})", "none", -3},
         {R"({"result":{"attemptsLeft":"2"}})", "none", 0},
         {R"({"result":{"attemptsLeft":99999999999}})", "none", INT_MAX},
         {left("0"), "1/0", 0},
@@ -70,7 +69,6 @@ TEST(MMIResultsTest, AttemptsLeftNeverThrowsAndFitsAnInt)
         {left("4294967297"), "1/0", INT_MAX},
         {left("-4294967297"), "1/0", INT_MIN},
         {R"({"error":{"code":1},"result":{"attemptsLeft":3}})", "1/0", 0},
-        {"{", "2/16", 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);

@@ -72,7 +72,10 @@ class ServiceTransaction : public Transaction {
 public:
     using Callback = std::function<void(const Result&)>;
 
-    std::unique_ptr<Transaction> move() override { return std::unique_ptr<Transaction>(new Derived(std::move(state_))); }
+    std::unique_ptr<Transaction> move() override
+    {
+        return std::unique_ptr<Transaction>(new Derived(MovedState{std::move(state_)}));
+    }
 
     std::string beginTransaction(TransactionContext& context) override
     {
@@ -99,7 +102,11 @@ protected:
         state_->request = std::move(request);
         state_->callback = std::move(callback);
     }
-    explicit ServiceTransaction(std::shared_ptr<State> state) : state_(std::move(state)) {}
+    // What move() hands to the new object.
+    struct MovedState {
+        std::shared_ptr<State> state;
+    };
+    explicit ServiceTransaction(MovedState moved) : state_(std::move(moved.state)) {}
 
     // The object "transaction" of the request, for setters that amend it.
     Json::Value& transactionObject() { return state_->request["transaction"]; }

@@ -14,29 +14,25 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace clienttest {
 
 // A host's listener that records what it is told, one line per call:
-// "started", "stopped", "error <code>/<cause>", "connected <id>",
-// "disconnected <id>", "event <id> <state>". Keeps the terminals it was given.
+// "started", "stopped", "error <code>/<cause>" (" +reason" when it has one),
+// "connected <id>", "disconnected <id>", "event <id> <state>". Keeps the
+// terminals it was given until forgetTerminals().
 class RecordingListener : public ect::ZUVAServiceListener {
 public:
     void onServiceStarted() override { record("started"); }
     void onServiceStopped() override { record("stopped"); }
     void onServiceError(ect::ECTError error) override
     {
-        std::ostringstream line;
-        line << "error " << static_cast<int>(error.code()) << "/"
-             << (error.causeCode() ? static_cast<int>(*error.causeCode()) : 0);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            errors_.push_back(error);
-        }
-        record(line.str());
+        const auto cause = error.causeCode();
+        record("error " + std::to_string(static_cast<int>(error.code())) + "/" +
+               (cause ? std::to_string(static_cast<int>(*cause)) : "") +
+               (error.extraInformationData().count("reason") ? " +reason" : ""));
     }
     void onTerminalEvent(ect::ECTTerminalEvent event) override
     {
@@ -44,11 +40,7 @@ public:
     }
     void onTerminalConnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
     {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            connected_.push_back(terminal);
-        }
-        record("connected " + terminal->terminalId());
+        record("connected " + terminal->terminalId(), terminal);
     }
     void onTerminalDisconnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
     {
@@ -60,32 +52,27 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return calls_;
     }
-    std::vector<ect::ECTError> errors() const
+    std::size_t count(const std::string& call) const
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return errors_;
+        const auto all = calls();
+        return static_cast<std::size_t>(std::count(all.begin(), all.end(), call));
     }
     bool waitForCall(const std::string& call, std::size_t times = 1) const
     {
-        return testsupport::waitUntil([&] {
-            const auto all = calls();
-            return static_cast<std::size_t>(std::count(all.begin(), all.end(), call)) >= times;
-        });
+        return testsupport::waitUntil([&] { return count(call) >= times; });
     }
-    // The last terminal reported connected with that identifier, once it is.
+    // The last terminal reported connected with that identifier, once there is one.
     std::shared_ptr<ect::ZUVATerminal> waitForTerminal(const std::string& terminalId) const
     {
         std::shared_ptr<ect::ZUVATerminal> found;
         testsupport::waitUntil([&] {
             std::lock_guard<std::mutex> lock(mutex_);
             for (const auto& terminal : connected_)
-                if (terminal->terminalId() == terminalId)
-                    found = terminal;
+                found = terminal->terminalId() == terminalId ? terminal : found;
             return found != nullptr;
         });
         return found;
     }
-    // Lets go of the terminals it was given.
     void forgetTerminals()
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -93,15 +80,16 @@ public:
     }
 
 private:
-    void record(const std::string& call)
+    void record(const std::string& call, std::shared_ptr<ect::ZUVATerminal> terminal = nullptr)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         calls_.push_back(call);
+        if (terminal)
+            connected_.push_back(std::move(terminal));
     }
 
     mutable std::mutex mutex_;
     std::vector<std::string> calls_;
-    std::vector<ect::ECTError> errors_;
     std::vector<std::shared_ptr<ect::ZUVATerminal>> connected_;
 };
 
@@ -160,11 +148,14 @@ protected:
     // Connects a simulated terminal that announces itself with the identifier.
     std::shared_ptr<ect::ZUVATerminal> connect(testsupport::SimTerminal& simulated, const std::string& terminalId)
     {
+        const std::size_t before = listener.count("connected " + terminalId);
         if (!simulated.connectTo(port))
             return nullptr;
         testsupport::SimAdvice advice;
         advice.terminalIdentifier = terminalId;
         simulated.sendAdvice(advice);
+        if (!listener.waitForCall("connected " + terminalId, before + 1))
+            return nullptr;
         return listener.waitForTerminal(terminalId);
     }
 

@@ -75,12 +75,11 @@ public:
         return sent_.size();
     }
     std::string terminalIdOf(std::size_t index) const { return copyOf(index).terminalId; }
-    std::string requestText(std::size_t index) const { return copyOf(index).request; }
     // The object "transaction" of the request.
     Json::Value request(std::size_t index) const
     {
         Json::Value document;
-        Json::Reader().parse(requestText(index), document, false);
+        Json::Reader().parse(copyOf(index).request, document, false);
         return document["transaction"];
     }
     // Texts passed through respond, in order.

@@ -145,11 +145,6 @@ TEST(TransactionContext, ARunningTransactionOutlivesItsTerminal)
     EXPECT_EQ(record->results, std::vector<std::string>{"final"});
 }
 
-TEST(TransactionContext, TheSpawnerMustNotBeEmpty)
-{
-    EXPECT_THROW(ect::TerminalContext("T1", nullptr), std::invalid_argument);
-}
-
 TEST(ServiceTransaction, MovesItsStateBeginsWithTheTerminalAndEndsOnTheFirstReply)
 {
     FakeSend fake;

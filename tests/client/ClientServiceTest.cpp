@@ -1,0 +1,241 @@
+#include "ClientEndToEnd.h"
+
+#include "client/ServiceInformationTransaction.h"
+#include "client/VersionInfo.h"
+#include "client/ZUVATerminalImpl.h"
+
+namespace {
+
+using clienttest::ClientEndToEnd;
+using clienttest::RecordingListener;
+using clienttest::Results;
+using testsupport::SimTerminal;
+
+std::vector<std::string> idsOf(const std::vector<std::shared_ptr<ect::ZUVATerminal>>& terminals)
+{
+    std::vector<std::string> ids;
+    for (const auto& terminal : terminals)
+        ids.push_back(terminal->terminalId());
+    return ids;
+}
+
+TEST_F(ClientEndToEnd, ReportsTheTerminalWithItsDescriptionsAndStopsInOrder)
+{
+    EXPECT_EQ(listener.calls(), (std::vector<std::string>{"started", "connected TERM0001"}));
+    EXPECT_EQ(terminal->model(), "SIM-1");
+    EXPECT_EQ(terminal->serialNumber(), "SN0001");
+    EXPECT_EQ(terminal->softwareVersion(), "1.0.0");
+    EXPECT_TRUE(terminal->connected());
+    Json::Value description;
+    ASSERT_TRUE(ect::parseJson(terminal->getConnectionDescription(), description));
+    EXPECT_EQ(description["terminalConnection"]["ip"], "127.0.0.1");
+    EXPECT_EQ(description["terminalConnection"]["port"], sim.localPort());
+    EXPECT_EQ(ect::getLibraryVersion(), "2.2.0");
+
+    service->stopService();
+    EXPECT_EQ(listener.calls(), (std::vector<std::string>{"started", "connected TERM0001", "disconnected TERM0001",
+                                                          "stopped"}));
+    EXPECT_TRUE(service->connectedTerminals().empty());
+    EXPECT_EQ(terminal->getConnectionDescription(), "");
+    service->stopService(); // forgotten: nothing more
+    EXPECT_EQ(listener.count("stopped"), 1u);
+}
+
+TEST_F(ClientEndToEnd, AFailedSecondStartKeepsTheRunningServiceAndStopStopsAll)
+{
+    RecordingListener other;
+    ect::makeTcpIpZUVAService(port, other)->startService();
+    EXPECT_EQ(other.calls(), std::vector<std::string>{"error 2/1 +reason"});
+    service->startService(); // the port is taken by this very service
+    EXPECT_EQ(listener.calls().back(), "error 2/1 +reason");
+    EXPECT_TRUE(terminal->connected());
+    service->stopService();
+    EXPECT_EQ(listener.count("stopped"), 1u);
+    EXPECT_FALSE(terminal->connected());
+
+    const auto anyPort = ect::makeTcpIpZUVAService(0, other); // each start listens on a port of its own
+    anyPort->startService();
+    anyPort->startService();
+    anyPort->stopService();
+    EXPECT_EQ(other.count("stopped"), 2u);
+}
+
+TEST_F(ClientEndToEnd, ServicesSharingAListenerListTogetherAndForgetOnlyTheirOwn)
+{
+    const uint16_t secondPort = SimTerminal::freeLoopbackPort();
+    auto second = ect::makeTcpIpZUVAService(secondPort, listener);
+    second->startService();
+    SimTerminal other;
+    ASSERT_TRUE(other.connectTo(secondPort));
+    testsupport::SimAdvice advice;
+    advice.terminalIdentifier = "TERM0002";
+    other.sendAdvice(advice);
+    ASSERT_NE(listener.waitForTerminal("TERM0002"), nullptr);
+
+    const std::vector<std::string> both{"TERM0001", "TERM0002"};
+    EXPECT_EQ(idsOf(service->connectedTerminals()), both);
+    EXPECT_EQ(idsOf(second->connectedTerminals()), both);
+    EXPECT_EQ(service->getTerminal("TERM0002")->terminalId(), "TERM0002");
+    EXPECT_EQ(service->getTerminal(""), nullptr);
+    EXPECT_EQ(ect::getTerminal("TERM0001"), terminal);
+
+    second->stopService();
+    EXPECT_EQ(idsOf(service->connectedTerminals()), std::vector<std::string>{"TERM0001"});
+    EXPECT_EQ(ect::getTerminal("TERM0002"), nullptr);
+    EXPECT_EQ(idsOf(ect::connectedTerminals()), std::vector<std::string>{"TERM0001"});
+}
+
+TEST_F(ClientEndToEnd, EventsFlowOnlyWhileEnabled)
+{
+    answerInformation(sim, true);
+    // A full round trip after an advice: it has been handled by then.
+    auto handled = [this] {
+        Results<ect::ServiceInformationResult> results;
+        terminal->send(ect::ServiceInformationTransaction(results.callback()));
+        ASSERT_TRUE(results.waitFor(1));
+    };
+    sim.sendSynchronizationAdvice("01");
+    handled();
+    terminal->enableNotifications(true);
+    sim.sendSynchronizationAdvice("02");
+    ASSERT_TRUE(listener.waitForCall("event TERM0001 02"));
+    terminal->enableNotifications(false);
+    sim.sendSynchronizationAdvice("03");
+    handled();
+    terminal->enableNotifications(true);
+    sim.sendSynchronizationAdvice("04");
+    ASSERT_TRUE(listener.waitForCall("event TERM0001 04"));
+    std::vector<std::string> events;
+    for (const std::string& call : listener.calls())
+        if (call.rfind("event", 0) == 0)
+            events.push_back(call);
+    EXPECT_EQ(events, (std::vector<std::string>{"event TERM0001 02", "event TERM0001 04"}));
+}
+
+TEST_F(ClientEndToEnd, SettingsRoundTripWithSixtyFourBitCounts)
+{
+    const ect::Settings original = service->settings();
+    ect::Settings changed = original;
+    changed.cardRecognitionTimeout = 5000000000LL;
+    changed.displayResultTimeout = -3;
+    changed.currencyCode = "CHF";
+    changed.certificationFileName = "cert.log";
+    changed.deliveryTimeout = 7;
+    changed.serialHeartBeatInterval = boost::none;
+    service->updateSettings(changed);
+    const ect::Settings read = service->settings();
+    service->updateSettings(original);
+    EXPECT_EQ(read.cardRecognitionTimeout, 5000000000LL);
+    EXPECT_EQ(read.displayResultTimeout, -3);
+    EXPECT_EQ(read.connectionAdviceTimeout, original.connectionAdviceTimeout);
+    EXPECT_EQ(read.currencyCode, "CHF");
+    EXPECT_EQ(read.certificationFileName, "cert.log");
+    EXPECT_TRUE(read.deliveryTimeout == std::int64_t(7));
+    EXPECT_FALSE(read.serialHeartBeatInterval);
+}
+
+TEST_F(ClientEndToEnd, ADuplicateIdentifierDropsBothThenTheTerminalComesBackAsANewObject)
+{
+    SimTerminal duplicate;
+    ASSERT_TRUE(duplicate.connectTo(port));
+    duplicate.sendAdvice();
+    ASSERT_TRUE(listener.waitForCall("disconnected TERM0001"));
+    EXPECT_EQ(service->getTerminal(TerminalId), nullptr);
+    SimTerminal again;
+    const auto renewed = connect(again, TerminalId);
+    ASSERT_NE(renewed, nullptr);
+    EXPECT_NE(renewed, terminal);
+    EXPECT_EQ(service->getTerminal(TerminalId), renewed);
+}
+
+// A transaction that, when its result arrives, starts a service-information
+// request on the same terminal through its terminal context.
+class ChainingTransaction
+    : public ect::ServiceTransaction<ChainingTransaction, ect::ServiceInformationResult,
+                                     std::function<void(const ect::ServiceInformationResult&)>> {
+public:
+    ChainingTransaction(Callback first, Callback followUp)
+        : ServiceTransaction(ect::makeRequest("InformationService", "InformationService"), std::move(first))
+    {
+        extra() = std::move(followUp);
+    }
+    bool endTransaction(const std::string& reply, std::function<void(const std::string&)> respond) override
+    {
+        ServiceTransaction::endTransaction(reply, respond);
+        terminal()->makeTransaction(ect::ServiceInformationTransaction(extra()));
+        return true;
+    }
+
+private:
+    friend ServiceTransaction;
+    using ServiceTransaction::ServiceTransaction;
+};
+
+TEST_F(ClientEndToEnd, AFollowUpAfterTheTerminalObjectIsGoneStillRuns)
+{
+    std::atomic<int> asked{0};
+    sim.on("Ci", [&asked](const testsupport::SimMessage& request) {
+        return ++asked == 1 ? SimTerminal::silence()
+                            : SimTerminal::answer(SimTerminal::informationReplyTo(request, "T", "M", "10"));
+    });
+    // A second object for the connected terminal, which nothing else holds.
+    auto object = std::make_shared<ect::ZUVATerminalImpl>(TerminalId, "", "", "", "", "");
+    const std::weak_ptr<ect::ZUVATerminal> gone = object;
+    Results<ect::ServiceInformationResult> first, followUp;
+    object->send(ChainingTransaction(first.callback(), followUp.callback()));
+    object.reset();
+    ASSERT_TRUE(sim.waitForRequests(1));
+    EXPECT_TRUE(gone.expired());
+    terminal->resetTransaction();
+    ASSERT_TRUE(followUp.waitFor(1));
+    EXPECT_EQ(first.first().error()->causeCode(), ect::ECTErrorCauseCode::ResetTransaction);
+    EXPECT_FALSE(followUp.first().error());
+    EXPECT_TRUE(followUp.first().cashbackEnabled());
+}
+
+TEST_F(ClientEndToEnd, AHostCallbackHoldingItsTerminalKeepsNothingAlive)
+{
+    answerInformation(sim, true);
+    Results<ect::ServiceInformationResult> results;
+    auto collect = results.callback();
+    std::shared_ptr<ect::ZUVATerminal> held = terminal;
+    terminal->send(ect::ServiceInformationTransaction([held, collect](const auto& result) { collect(result); }));
+    ASSERT_TRUE(results.waitFor(1));
+    const std::weak_ptr<ect::ZUVATerminal> object = terminal;
+    held.reset();
+    terminal.reset();
+    listener.forgetTerminals();
+    sim.close();
+    EXPECT_TRUE(testsupport::waitUntil([&] { return object.expired(); }));
+}
+
+TEST_F(ClientEndToEnd, WhatHostCallbacksThrowStaysOutOfTheLibrary)
+{
+    answerInformation(sim, false);
+    terminal->send(ect::ServiceInformationTransaction(nullptr)); // an empty callback
+    terminal->send(ect::ServiceInformationTransaction([](const auto&) { throw std::runtime_error("host"); }));
+    terminal->isAlive([](bool) { throw 42; });
+    Results<bool> alive; // answered, or busy with the others: alive either way
+    terminal->isAlive(alive.callback());
+    ASSERT_TRUE(alive.waitFor(1));
+    EXPECT_TRUE(alive.first());
+}
+
+// ect::cleanup ends the Qt application holder, so it runs once every test has run.
+class CleanupStopsTheRunningService : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        RecordingListener listener;
+        auto service = ect::makeTcpIpZUVAService(SimTerminal::freeLoopbackPort(), listener);
+        service->startService();
+        ect::cleanup();
+        EXPECT_EQ(listener.calls(), (std::vector<std::string>{"started", "stopped"}));
+        service->stopService();
+        EXPECT_EQ(listener.count("stopped"), 1u);
+    }
+};
+
+::testing::Environment* const cleanupCheck = ::testing::AddGlobalTestEnvironment(new CleanupStopsTheRunningService);
+
+} // namespace

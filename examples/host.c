@@ -1,7 +1,7 @@
 /* Example host: starts a TCP/IP service, prints every callback's JSON, waits
  * for a terminal, asks it for its information, makes a sale and stops.
  * Usage: zuva_example_host PORT [SECONDS]   (exit 0 when both succeeded) */
-#include "engine/service/oxazuva.h"
+#include <zuva/oxazuva.h>
 
 #include <pthread.h>
 #include <stdio.h>

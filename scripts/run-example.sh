@@ -1,28 +1,61 @@
 #!/bin/bash
-# Builds everything (Release, build/example) and runs the example host against
-# the simulated terminal on a free loopback port. Exits 0 when the terminal
-# was reported, answered the information request and the host stopped cleanly.
+# Builds everything (Release, build/example), installs the library into a
+# temporary prefix and builds the example hosts against that installation
+# alone, as a host would: the C host through pkg-config, the hosts in examples/
+# through find_package(zuva). Then runs each against the simulated terminal on
+# a free loopback port. Exits 0 when every installed header compiles on its own
+# and each host and its terminal succeeded.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/example
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZUVA_BUILD_EXAMPLES=ON
 cmake --build "$build" -j"$(nproc)"
+simterminal="$build/tools/simterminal/zuva_simterminal"
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("", 0)); print(s.getsockname()[1]); s.close()')
-echo "example: port $port"
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+pcdir=$(dirname "$(find "$prefix" -name zuva.pc)")
+libdir=$(dirname "$(find "$prefix" -name libzuva.so)")
+echo "example: installed into $prefix"
 
-"$build/examples/zuva_example_host" "$port" 30 &
-host=$!
-"$build/tools/simterminal/zuva_simterminal" --port "$port" --id EXAMPLE01 --timeout 30 --expect 2 &
-terminal=$!
+# Every installed header is complete on its own: C headers as C and C++, the
+# rest as C++, with nothing on the include path but the package's.
+cflags=$(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags zuva)
+compiles() { # <compiler> <language> <header>
+    # shellcheck disable=SC2086 # pkg-config prints several words
+    echo "#include <$3>" | "$1" -x "$2" -fsyntax-only -Wall -Wextra -Werror $cflags - \
+        || { echo "example: $3 does not compile alone as $2" >&2; exit 1; }
+}
+for header in $(cd "$prefix/include" && find zuva -name '*.h' | sort); do
+    [[ $header == zuva/*/* ]] || compiles cc c "$header"
+    compiles c++ c++ "$header"
+done
 
-status=0
-wait "$host" || status=$?
-wait "$terminal" || status=$?
-if [[ $status == 0 ]]; then
-    echo "example: success"
-else
-    echo "example: FAILED ($status)" >&2
-fi
-exit "$status"
+# shellcheck disable=SC2086 # pkg-config prints several words
+cc -std=c99 -Wall -Wextra -Werror -o "$prefix/zuva_example_host" examples/host.c \
+    $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs zuva) -pthread
+cmake -S examples -B "$prefix/examples" -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$prefix/examples" -j"$(nproc)" >/dev/null
+
+# run <name> <requests the terminal answers> <host program>
+run() {
+    local port
+    port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("", 0)); print(s.getsockname()[1]); s.close()')
+    echo "example: $1 on port $port"
+    LD_LIBRARY_PATH="$libdir" "$3" "$port" 30 &
+    local host=$!
+    "$simterminal" --port "$port" --id EXAMPLE01 --timeout 30 --expect "$2" &
+    local terminal=$!
+    local status=0
+    wait "$host" || status=$?
+    wait "$terminal" || status=$?
+    if [[ $status != 0 ]]; then
+        echo "example: $1 FAILED ($status)" >&2
+        exit "$status"
+    fi
+}
+
+run "C host" 2 "$prefix/zuva_example_host"
+echo "example: success"

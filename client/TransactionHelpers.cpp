@@ -6,6 +6,8 @@
 #include <json/reader.h>
 #include <json/writer.h>
 
+#include <time.h>
+
 namespace ect {
 
 namespace {
@@ -89,6 +91,19 @@ boost::optional<std::int64_t> readOptionalInteger(const Json::Value& object, con
     return static_cast<std::int64_t>(member.asInt64());
 }
 
+double readNumber(const Json::Value& object, const char* key)
+{
+    return readOptionalNumber(object, key).value_or(0.0);
+}
+
+boost::optional<double> readOptionalNumber(const Json::Value& object, const char* key)
+{
+    const Json::Value& member = memberOfType(object, key, &Json::Value::isNumeric);
+    if (member.isNull())
+        return boost::none;
+    return member.asDouble();
+}
+
 boost::optional<ECTSaleSystemActionIdentifier> readActionIdentifier(const Json::Value& object, const char* key)
 {
     const boost::optional<std::string> digits = readOptionalText(object, key);
@@ -99,6 +114,21 @@ boost::optional<ECTSaleSystemActionIdentifier> readActionIdentifier(const Json::
     } catch (const ECTError&) {
         return boost::none; // not 4 bytes
     }
+}
+
+std::tm parseDate(const std::string& text)
+{
+    std::tm date{};
+    strptime(text.c_str(), "%Y-%m-%d-%H-%M-%S", &date);
+    return date;
+}
+
+std::tm localTimeNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
 }
 
 } // namespace ect

@@ -10,9 +10,11 @@
 #include <json/value.h>
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 // The shape every per-service transaction and result class shares, so that a
 // class adds only its keys and fields.
@@ -44,8 +46,17 @@ bool readBool(const Json::Value& object, const char* key);
 boost::optional<bool> readOptionalBool(const Json::Value& object, const char* key);
 std::int64_t readInteger(const Json::Value& object, const char* key);
 boost::optional<std::int64_t> readOptionalInteger(const Json::Value& object, const char* key);
+// A number of any JSON numeric type.
+double readNumber(const Json::Value& object, const char* key);
+boost::optional<double> readOptionalNumber(const Json::Value& object, const char* key);
 // Eight hexadecimal digits; any text that does not give 4 bytes reads as absent.
 boost::optional<ECTSaleSystemActionIdentifier> readActionIdentifier(const Json::Value& object, const char* key);
+
+// A date text "%Y-%m-%d-%H-%M-%S" as a calendar time: fields the text does
+// not give stay 0, text after the seconds is ignored, no time zone applies.
+std::tm parseDate(const std::string& text);
+// The local calendar time now.
+std::tm localTimeNow();
 
 struct NoExtraState {};
 
@@ -85,7 +96,9 @@ public:
 
     bool endTransaction(const std::string& reply, std::function<void(const std::string&)> /*respond*/) override
     {
-        state_->callback(Result(reply, terminalId()));
+        // A result that needs more than these two (a sale's action) comes from an override.
+        if constexpr (std::is_constructible<Result, const std::string&, std::string>::value)
+            state_->callback(Result(reply, terminalId()));
         return true;
     }
 

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "client/transactions/SaleResultInfo.h"
+#include "common/ECTError.h"
+#include "common/ECTSaleSystemActionIdentifier.h"
+
+#include <boost/optional.hpp>
+
+#include <memory>
+#include <string>
+
+namespace ect {
+
+struct ParsedReply;
+
+// The outcome of the last transaction a terminal processed. On success the
+// terminal identifier is the one the reply states (empty when it states none).
+class LastTransactionResult : public SaleResultInfo {
+public:
+    LastTransactionResult(const std::string& reply, const std::string& terminalIdentifier);
+
+    std::string incidentCode() const;
+    boost::optional<ECTSaleSystemActionIdentifier> saleSystemActionIdentifier() const;
+    std::string terminalIdentifier() const;
+    boost::optional<ECTError> error() const;
+
+private:
+    LastTransactionResult(ParsedReply const& reply, const std::string& terminalIdentifier);
+
+    struct Impl;
+    std::shared_ptr<Impl> impl_;
+};
+
+} // namespace ect

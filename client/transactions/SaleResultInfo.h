@@ -1,0 +1,62 @@
+#pragma once
+
+#include <json/value.h>
+
+#include <boost/optional.hpp>
+
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ect {
+
+// The sale details of one reply, the base of every sale-like result. Copies
+// share one state: the client ticket that the ticket retrieval stores
+// through one copy is seen through all of them. Reading never throws: a
+// missing member, or one of another JSON type, gives its default.
+class SaleResultInfo {
+public:
+    // From the object "result" of a sale reply; a null value gives the defaults.
+    explicit SaleResultInfo(const Json::Value& result);
+
+    // Every two characters become one byte, read as by strtol in base 16.
+    std::vector<unsigned char> HexToBytes(const std::string& text) const;
+
+    boost::optional<std::tm> timeStamp() const;
+    double authorizedAmount() const;
+    std::string authorizationCode() const;
+    std::string acquirerDiscretionaryData() const;
+    std::string acquirerId() const;
+    std::string language() const;
+    std::string clippedPAN() const;
+    std::string cardBrandName() const;
+    std::string cardBrandIdentifier() const;
+    std::string clientTicket() const;
+    std::string merchantTicket() const;
+    std::string merchantText() const;
+    bool signatureRequired() const;
+    boost::optional<double> additionalAmount() const;
+    boost::optional<bool> partialApproval() const;
+    std::string ticketLayoutIdentifier() const;
+    std::string ticketDiscreteElements() const;
+    boost::optional<std::vector<unsigned char>> proprietaryData() const;
+    bool isContactless() const;
+    bool isMagneticStripe() const;
+    bool isIccEmv() const;
+    bool isIccNonEmv() const;
+    bool isBarCode() const;
+    bool isManualEntry() const;
+    bool isSynchronousChip() const;
+    bool isAsynchronousChip() const;
+    bool processedInBackupMode() const;
+
+    // Replaces the client ticket in the state every copy shares.
+    void updateClientTicket(const std::string& ticket) const;
+
+private:
+    struct Impl;
+    std::shared_ptr<Impl> impl_;
+};
+
+} // namespace ect

@@ -1,0 +1,257 @@
+#include "TransactionsEndToEnd.h"
+
+#include "client/FakeSend.h"
+#include "client/RetrieveTicketsAfterSale.h"
+#include "client/transactions/AuthorizedSaleTransaction.h"
+#include "client/transactions/BackupModeStatusTransaction.h"
+#include "client/transactions/BackupModeTransaction.h"
+#include "client/transactions/BalanceTerminalConsultationTransaction.h"
+#include "client/transactions/CancelRetailTransaction.h"
+#include "client/transactions/CheckCardValidityTransaction.h"
+#include "client/transactions/LastTransactionStatusTransaction.h"
+#include "client/transactions/PrintTicketTransaction.h"
+#include "client/transactions/RequestCardInfoTransaction.h"
+#include "client/transactions/SaleTransaction.h"
+#include "client/transactions/SaleWithCashbackTransaction.h"
+#include "client/transactions/SaleWithDeliveryConfirmationTransaction.h"
+#include "client/transactions/SmartPaySaleTransaction.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/optional/optional_io.hpp>
+
+using namespace ect;
+
+namespace {
+
+using clienttest::errorOf;
+
+const Amount twelveAndAHalf("12.5");
+
+template <typename Result>
+std::function<void(const Result&)> ignore()
+{
+    return [](const Result&) {};
+}
+
+std::vector<int> fieldsOf(const std::tm& time)
+{
+    return {time.tm_year, time.tm_mon, time.tm_mday, time.tm_hour, time.tm_min, time.tm_sec};
+}
+
+} // namespace
+
+// The request the transaction sends is one member "transaction" equal to the expected object.
+static void expectRequest(Transaction&& transaction, const char* expected)
+{
+    SCOPED_TRACE(expected);
+    clienttest::FakeSend send;
+    send.terminal("T")->makeTransaction(std::move(transaction));
+    Json::Value document;
+    Json::Value expectedTransaction;
+    ASSERT_TRUE(parseJson(send.requestText(0), document));
+    ASSERT_TRUE(parseJson(expected, expectedTransaction));
+    EXPECT_EQ(document.getMemberNames(), std::vector<std::string>{"transaction"});
+    EXPECT_EQ(document["transaction"], expectedTransaction);
+}
+
+TEST(ClientRequests, DocumentsHoldExactlyTheirMembers)
+{
+    expectRequest(SaleTransaction(SaleAction::Refund, twelveAndAHalf, ignore<SaleResult>()),
+                  R"({"action":"Refund","type":"Sale","amount":"12.5"})");
+    std::string acquirerData = "ACQ";
+    ECTData first(std::vector<unsigned char>{0x01});
+    ECTData second(std::vector<unsigned char>{0x0A, 0x0B});
+    SaleTransaction sale(SaleAction::Sale, twelveAndAHalf, ignore<SaleResult>());
+    sale.addCardIdentifierFilter(CardBrandBit0).addCardIdentifierFilters({CardBrandBit2, CardBrandBit0, CardBrandBit31});
+    sale.addProprietaryData(first).addProprietaryData(second).setAcquirerDiscretionaryData(acquirerData);
+    expectRequest(std::move(sale), R"({"action":"Sale","type":"Sale","amount":"12.5","cardBrandIdentifiersFilter":
+        -2147483643,"proprietaryData":"0A0B","acquirerDiscretionaryData":"ACQ"})");
+    expectRequest(SaleTransaction(SaleAction::Sale, twelveAndAHalf, "REF", second, ECTSaleSystemActionIdentifier(42ul),
+                                  ignore<SaleResult>()),
+                  R"({"action":"Sale","type":"Sale","amount":"12.5","merchantReference":"REF",
+                      "discretionaryData":"0A0B","saleSystemActionIdentifier":"0000002A"})");
+    expectRequest(SaleTransaction(SaleAction(9), Amount("10"), boost::none, boost::none, boost::none, ignore<SaleResult>()),
+                  R"({"action":"Unknown","type":"Sale","amount":"10.0"})");
+    expectRequest(std::move(*MakeSaleWithCashbackTransaction(Amount("20"), Amount("5"), ignore<SaleWithCashbackResult>())),
+                  R"({"action":"SaleWithCashback","type":"Sale","amount":"20.0","cashbackAmount":"5.0"})");
+    expectRequest(SaleWithDeliveryConfirmationTransaction(twelveAndAHalf, std::string("R"), ignore<SaleResult>(), nullptr),
+                  R"({"action":"SaleWithDeliveryConfirmation","type":"Sale","amount":"12.5","merchantReference":"R"})");
+    expectRequest(SmartPaySaleTransaction(twelveAndAHalf, "", ignore<SaleResult>()),
+                  R"({"action":"Sale","type":"Sale","amount":"12.5","smartPay":true,"merchantReference":""})");
+    expectRequest(AuthorizedSaleTransaction(AuthorizedSaleAction::CancelSale, Amount("12"), boost::none, boost::none,
+                                            "AB12CD", ignore<AuthorizedSaleResult>()),
+                  R"({"action":"CancelSale","type":"AuthorizedSale","amount":"12.0","authorizationCode":"AB12CD"})");
+    expectRequest(std::move(GetTicketTransaction(ignore<GetTicketResult>()).addLanguage("").addLayoutIdentifier("1")
+                                .addLayoutIdentifier("2")),
+                  R"({"action":"TicketGet","type":"TicketGet","language":"","layoutIdentifier":"2"})");
+    expectRequest(PrintTicketTransaction("a \"b\"\n", ignore<PrintTicketResult>()),
+                  R"({"action":"PrintTicket","type":"PrintTicket","formattedTicketText":"a \"b\"\n"})");
+    expectRequest(RequestCardInfoTransaction(CardInfoOption(7), std::chrono::seconds(30), ignore<RequestCardInfoResult>()),
+                  R"({"action":"RequestCardInfo","type":"RequestCardInfo","saleAfterCardRecognition":false,
+                      "recognitionTimeout":30})");
+}
+
+TEST(ClientResults, NoReplyMakesAResultThrowAndAnUnusableOneGivesInvalidResponse)
+{
+    const std::function<std::string(const std::string&)> results[] = {
+        [](const std::string& r) { return errorOf(SaleResult(SaleAction::Sale, r, "T")); },
+        [](const std::string& r) { return errorOf(SaleWithCashbackResult(r, "T")); },
+        [](const std::string& r) { return errorOf(AuthorizedSaleResult(AuthorizedSaleAction::CancelSale, r, "T")); },
+        [](const std::string& r) { return errorOf(LastTransactionResult(r, "T")); },
+        [](const std::string& r) { return errorOf(GetTicketResult(r, "T")); },
+        [](const std::string& r) { return errorOf(PrintTicketResult(r, "T")); },
+        [](const std::string& r) { return errorOf(RequestCardInfoResult(r, "T")); },
+        [](const std::string& r) { return errorOf(BackupModeResult(r, "T")); },
+        [](const std::string& r) { return errorOf(BackupModeStatusResult(r, "T")); },
+        [](const std::string& r) { return errorOf(BalanceTerminalConsultationResult(r, "T")); },
+        [](const std::string& r) { return errorOf(CancelRetailResult(r, "T")); },
+        [](const std::string& r) { return errorOf(CheckCardValidityResult(r, "T")); },
+    };
+    const char* unusable[] = {"", "no json", "[]", "42", "\"text\"", "{}", R"({"result":"ok"})", R"({"result":[1]})"};
+    // Members of another type than the one read give their defaults.
+    const char* wrongTypes =
+        R"({"result":{"date":5,"authorizedAmount":"12","clippedPAN":5,"cardType":"x","partialApproval":"yes",
+            "cardHolderVerificationMethod":[1],"enabled":"true","financialCounterInfos":{},"formattedTicket":1}})";
+    for (std::size_t index = 0; index < std::size(results); ++index) {
+        SCOPED_TRACE(index);
+        for (const char* reply : unusable)
+            EXPECT_EQ(results[index](reply), "2/16") << reply;
+        EXPECT_EQ(results[index](wrongTypes), "none");
+    }
+    const SaleResult sale(SaleAction::Sale, wrongTypes, "T");
+    EXPECT_EQ(sale.authorizedAmount(), 0.0);
+    EXPECT_FALSE(sale.partialApproval());
+    EXPECT_FALSE(sale.timeStamp());
+}
+
+TEST(ClientResults, SaleSystemActionIdentifierComesFromTheResultOrTheError)
+{
+    struct Case {
+        const char* reply;
+        std::string sale;     // identifier of SaleResult, "none" without
+        std::string cashback; // of SaleWithCashbackResult
+        std::string error;
+    };
+    const auto identifier = [](const boost::optional<ECTSaleSystemActionIdentifier>& value) {
+        return value ? value->stringValue() : std::string("none");
+    };
+    const Case cases[] = {
+        {R"({"result":{"saleSystemActionIdentifier":"0000002a"}})", "0000002A", "0000002A", "none"},
+        {R"({"result":{"saleSystemActionIdentifier":"002A","authorizedAmount":1.5}})", "none", "none", "none"},
+        {R"({"result":{"saleSystemActionIdentifierData":"0000002A"}})", "none", "none", "none"},
+        {R"({"error":{"code":1,"incidentCode":{"code":"4401"},"extraInformation":[{"key":"saleSystemActionIdentifier","val":"0000002A"}]}})",
+         "0000002A", "none", "1/19"},
+        {R"({"error":{"code":1,"incidentCode":{"code":"4401"},"extraInformation":[{"key":"saleSystemActionIdentifier","val":"002A"}]}})",
+         "none", "none", "1/19"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.reply);
+        const SaleResult sale(SaleAction::Refund, each.reply, "T");
+        EXPECT_EQ(identifier(sale.saleSystemActionIdentifier()), each.sale);
+        EXPECT_EQ(errorOf(sale), each.error);
+        EXPECT_EQ(sale.action(), SaleAction::Refund);
+        EXPECT_EQ(identifier(SaleWithCashbackResult(each.reply, "T").saleSystemActionIdentifier()), each.cashback);
+    }
+    EXPECT_EQ(SaleResult(SaleAction::Sale, cases[1].reply, "T").authorizedAmount(), 1.5);
+    EXPECT_EQ(SaleResult(SaleAction::Sale, cases[0].reply, "T").saleSystemActionIdentifier()->value(), 42u);
+}
+
+TEST(ClientResults, SaleDetailsFollowTheWorkedExamples)
+{
+    const std::pair<const char*, std::vector<int>> dates[] = {
+        {"2016-03-15-14-05-09", {116, 2, 15, 14, 5, 9}}, {"2016-03-15-14-05-09Z", {116, 2, 15, 14, 5, 9}},
+        {"", {0, 0, 0, 0, 0, 0}}, {"no date", {0, 0, 0, 0, 0, 0}}, {"2016/03/15", {116, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& date : dates) {
+        SCOPED_TRACE(date.first);
+        const SaleResult sale(SaleAction::Sale, R"({"result":{"date":")" + std::string(date.first) + "\"}}", "T");
+        ASSERT_TRUE(sale.timeStamp());
+        EXPECT_EQ(fieldsOf(*sale.timeStamp()), date.second);
+    }
+    const std::pair<const char*, std::vector<unsigned char>> hex[] = {
+        {"0A1b", {0x0A, 0x1B}}, {"ABC", {0xAB, 0x0C}}, {"G1", {0x00}}, {"", {}}};
+    const SaleResultInfo none(Json::Value{});
+    for (const auto& each : hex)
+        EXPECT_EQ(none.HexToBytes(each.first), each.second) << each.first;
+
+    const SaleResult sale(SaleAction::Sale,
+                          R"({"result":{"proprietaryData":"0A1b","partialApproval":false,"signatureRequired":true,
+                              "cardType":{"isIccEmv":true},"acquirerId":1234,"cardBrandIdentifier":"0001"}})",
+                          "T");
+    EXPECT_EQ(*sale.proprietaryData(), (std::vector<unsigned char>{0x0A, 0x1B}));
+    EXPECT_EQ(sale.partialApproval(), boost::optional<bool>(false));
+    EXPECT_FALSE(sale.signatureRequired());
+    EXPECT_TRUE(sale.isIccEmv());
+    EXPECT_FALSE(sale.isContactless());
+    EXPECT_EQ(sale.acquirerId(), "1234");
+    EXPECT_EQ(sale.cardBrandIdentifier(), "0001");
+    EXPECT_FALSE(none.proprietaryData());
+    EXPECT_TRUE(SaleResult(SaleAction::Sale, R"({"result":{"proprietaryData":null}})", "T").proprietaryData()->empty());
+
+    const SaleResult copy = sale;
+    sale.updateClientTicket("TICKET");
+    EXPECT_EQ(copy.clientTicket(), "TICKET");
+}
+
+TEST(ClientResults, ServiceResultsReadTheirMembers)
+{
+    const LastTransactionResult last(R"({"result":{"terminalIdentifier":"OTHER","incidentCode":"0000"}})", "T");
+    EXPECT_EQ(last.terminalIdentifier(), "OTHER");
+    EXPECT_EQ(last.incidentCode(), "0000");
+    EXPECT_EQ(LastTransactionResult(R"({"result":{}})", "T").terminalIdentifier(), "");
+    EXPECT_EQ(LastTransactionResult(R"({"error":{"code":5}})", "T").terminalIdentifier(), "T");
+
+    const GetTicketResult ticket(R"({"terminalIdentifier":"OTHER","result":{"formattedTicket":"TEXT"}})", "T");
+    EXPECT_EQ(ticket.ticket(), "TEXT");
+    EXPECT_EQ(ticket.terminalIdentifier(), "T");
+
+    const RequestCardInfoResult card(R"({"result":{"clippedPAN":"4970EEEe1234","cardToken":"AB"}})", "T");
+    EXPECT_EQ(card.clippedPAN(), "4970xxxe1234");
+    EXPECT_GT(card.timeStamp().tm_year, 100);
+    EXPECT_EQ(fieldsOf(RequestCardInfoResult(R"({"error":{"code":5}})", "T").timeStamp()), fieldsOf(std::tm{}));
+
+    const std::vector<int> may31 = {117, 4, 31, 14, 2, 59};
+    EXPECT_EQ(fieldsOf(CancelRetailResult(R"({"result":{"date":"2017-05-31-14-02-59Z"}})", "T").timeStamp()), may31);
+    EXPECT_GT(CancelRetailResult(R"({"result":{}})", "T").timeStamp().tm_year, 100);
+    EXPECT_EQ(fieldsOf(CheckCardValidityResult(R"({"result":{"date":"2017-05-31-14-02-59"}})", "T").timeStamp()), may31);
+    EXPECT_EQ(fieldsOf(CheckCardValidityResult(R"({"result":{}})", "T").timeStamp()), fieldsOf(std::tm{}));
+
+}
+
+TEST(TicketRetrieval, SaleReachesItsCallbackOnceWhateverBecomesOfTheTicketRequest)
+{
+    const std::string approved = R"({"result":{"language":"fr","ticketLayoutIdentifier":"0A"}})";
+    struct Case {
+        const char* name;
+        std::string reply;
+        std::function<void(clienttest::FakeSend&)> ticketOutcome;
+        std::string ticket;
+        std::size_t ticketRequests;
+    };
+    const Case cases[] = {
+        {"fetched", approved, [](clienttest::FakeSend& s) { s.finish(1, R"({"result":{"formattedTicket":"T1"}})"); }, "T1", 1},
+        {"refused", approved, [](clienttest::FakeSend& s) { s.finish(1, R"({"error":{"code":2,"causeCode":18}})"); }, "", 1},
+        {"dropped unanswered", approved, [](clienttest::FakeSend& s) { s.release(1); }, "", 1},
+        {"failed sale", R"({"error":{"code":5}})", [](clienttest::FakeSend&) {}, "", 0},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        std::vector<SaleResult> delivered;
+        {
+            clienttest::FakeSend send;
+            send.terminal("T")->makeTransaction(
+                SaleTransaction(SaleAction::Sale, twelveAndAHalf, [&](const SaleResult& r) { delivered.push_back(r); }));
+            send.finish(0, each.reply);
+            ASSERT_EQ(send.count(), 1 + each.ticketRequests);
+            if (each.ticketRequests) {
+                EXPECT_EQ(send.request(1)["language"], "fr");
+                EXPECT_EQ(send.request(1)["layoutIdentifier"], "0A");
+                EXPECT_EQ(send.request(1)["discreteElements"], "");
+            }
+            each.ticketOutcome(send);
+        }
+        ASSERT_EQ(delivered.size(), 1u);
+        EXPECT_EQ(delivered[0].clientTicket(), each.ticket);
+    }
+}

@@ -8,8 +8,8 @@
 namespace ect {
 
 // The precise cause of a failure. Besides the named values the library
-// raises 51 (malformed value in a request) and 120 (over-long request field),
-// and any integer found in a JSON document survives a round trip.
+// raises the two below, and any integer found in a JSON document survives a
+// round trip.
 enum class ECTErrorCauseCode : std::int32_t {
     UnableToStartServer = 1,
     InvalidConnectionAdvice = 11,
@@ -36,6 +36,11 @@ enum class ECTErrorCauseCode : std::int32_t {
     MMIService_StopKeyPressed = 200,
     MMIService_InvalidPinCode = 201,
 };
+
+// The causes the library raises without a name of their own: they stay
+// unnamed so that errors carrying them read as they always have.
+constexpr ECTErrorCauseCode kMalformedRequestValue = static_cast<ECTErrorCauseCode>(51);
+constexpr ECTErrorCauseCode kInvalidProprietaryData = static_cast<ECTErrorCauseCode>(120);
 
 // Writes the cause's name; an empty optional and unnamed values write nothing.
 std::ostream& operator<<(std::ostream& out, boost::optional<ECTErrorCauseCode> cause);

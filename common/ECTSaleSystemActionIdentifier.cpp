@@ -11,7 +11,7 @@ namespace {
 ECTData checkedFourBytes(ECTData data)
 {
     if (data.length() != 4) {
-        throw ECTError(ECTErrorCode::Technical_Issue, static_cast<ECTErrorCauseCode>(51),
+        throw ECTError(ECTErrorCode::Technical_Issue, kMalformedRequestValue,
                        {{"reason", "the data of ECTSaleSystemActionIdentifier must contain 4 bytes, current value: "
                                        + data.description()}});
     }

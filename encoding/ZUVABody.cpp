@@ -12,9 +12,6 @@ namespace oxa {
 
 namespace {
 
-Ber::BerTag const kEnvelopeTag(0xE1);
-Ber::BerTag const kMessageTypeTag(0xD0);
-Ber::BerTag const kSequenceNumberTag(0xD1);
 Ber::BerTag const kResultTag(0xBF, 0x81, 0x01);
 Ber::BerTag const kRejectionCodeTag(0xDF, 0x2D);
 Ber::BerTag const kIncidentCodeTag(0xDF, 0x94, 0x0D);

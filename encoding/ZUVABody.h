@@ -19,6 +19,12 @@ namespace oxa {
 // the fields every reply may carry; each searches the tree afresh.
 class ZUVABody {
 public:
+    // The frame every body has: F0 { E1 { D0 type, D1 sequence }, ... }.
+    inline static const Ber::BerTag kBodyTag = Ber::BerTag(0xF0);
+    inline static const Ber::BerTag kEnvelopeTag = Ber::BerTag(0xE1);
+    inline static const Ber::BerTag kMessageTypeTag = Ber::BerTag(0xD0);
+    inline static const Ber::BerTag kSequenceNumberTag = Ber::BerTag(0xD1);
+
     ZUVABody() = default;
     // Parses the element at the start of the bytes (the parser's exceptions
     // pass unchanged) and requires E1/D0: std::invalid_argument

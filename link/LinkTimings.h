@@ -6,7 +6,8 @@
 
 namespace kiss {
 
-// Time-outs of the link. Tests shorten them; the link itself uses the defaults.
+// Time-outs of the link and its line rate. Tests shorten the time-outs; whoever
+// opens the port gives its line rate (the serial connection factory does).
 struct LinkTimings {
     // From entering Connect to the probe frame.
     std::chrono::milliseconds connectDelay{500};

@@ -8,7 +8,6 @@
 #include "link/StateWaitingToReceiveCompleteMessage.h"
 
 #include "foundation/RunnableProxy.h"
-#include "foundation/SerialPort.h"
 
 #include <QDebug>
 #include <QThread>
@@ -22,13 +21,6 @@ namespace {
 
 const int NakCountForReceiveFailure = 4;
 
-// The line rate of the port behind the stream, when it is a serial port.
-qint64 lineRateOf(const std::shared_ptr<vorsam::OutputStream>& output)
-{
-    const auto port = std::dynamic_pointer_cast<vorsam::SerialPort>(output);
-    return port ? vorsam::getBaudRateAsNumericValue(port->getBaudRate()) : 0;
-}
-
 } // namespace
 
 StateManager::StateManager(std::shared_ptr<vorsam::InputStream> input, std::shared_ptr<vorsam::OutputStream> output,
@@ -37,8 +29,6 @@ StateManager::StateManager(std::shared_ptr<vorsam::InputStream> input, std::shar
     , shared_(std::make_shared<SharedData>())
     , heartBeatInterval_(heartbeat)
 {
-    if (timings.baudRate <= 0)
-        timings.baudRate = lineRateOf(output);
     shared_->input = std::move(input);
     shared_->output = std::move(output);
     shared_->timings = timings;

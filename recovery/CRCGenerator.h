@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,8 +10,6 @@ namespace oxa {
 // recovery export, as four upper-case hexadecimal digits.
 class CRCGenerator {
 public:
-    static const std::array<uint16_t, 256> crc_16_table;
-
     CRCGenerator() = default;
 
     std::string crc16ForRecoveryFile(const std::vector<uint8_t>& bytes) const;

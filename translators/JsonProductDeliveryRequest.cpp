@@ -1,6 +1,5 @@
 #include "translators/JsonProductDeliveryRequest.h"
 
-#include "encoding/ECTDataZUVADigital.h"
 #include "encoding/ZUVAUtils.h"
 #include "translators/RetailRequestFields.h"
 #include "translators/ZUVATags.h"
@@ -15,7 +14,6 @@ namespace {
 
 const QString kAction = QStringLiteral("ProductDelivery");
 const std::chrono::seconds kTimeoutBeyondDelivery(670);
-constexpr int kTimeoutDigits = 4;
 
 thread_local int openAnswerScopes = 0;
 
@@ -47,11 +45,6 @@ JsonProductDeliveryRequest::JsonProductDeliveryRequest(std::shared_ptr<OXAEnviro
 {
 }
 
-std::chrono::seconds JsonProductDeliveryRequest::getTransactionTimeout() const
-{
-    return JsonZUVAServiceRequest::getTransactionTimeout() + std::chrono::seconds(m_deliveryTimeout.load());
-}
-
 DeliveryData JsonProductDeliveryRequest::parseJson(QJsonObject const& request)
 {
     const QJsonObject transaction = RetailRequestFields::requireTransaction(request);
@@ -73,7 +66,7 @@ void JsonProductDeliveryRequest::addServiceElements(QJsonObject const& request, 
     Ber::BerTlv optional(OptionalData);
     optional.addData(IncidentCode, incidentCodeOf(data.deliveryAccepted));
     Ber::BerTlv service(ServiceData);
-    service.addData(DeliveryTimeout, ECTDataZUVADigital(data.deliveryTimeout, kTimeoutDigits));
+    service.addData(waitedTimeoutElement(DeliveryTimeout, data.deliveryTimeout));
     if (data.saleSystemActionIdentifier) {
         service.addData(SaleSystemActionIdentifier,
                         RetailRequestFields::saleSystemActionIdentifier(*data.saleSystemActionIdentifier));
@@ -87,7 +80,6 @@ void JsonProductDeliveryRequest::addServiceElements(QJsonObject const& request, 
     builder.addBerTlv(service);
     if (candidateGroup)
         builder.addBerTlv(*candidateGroup);
-    m_deliveryTimeout = data.deliveryTimeout;
 }
 
 } // namespace oxa

@@ -3,14 +3,13 @@
 #include "translators/DeliveryData.h"
 #include "translators/JsonZUVAServiceRequest.h"
 
-#include <atomic>
-
 namespace oxa {
 
 // Tells the terminal whether the product of a sale with delivery confirmation
 // was delivered ("RR"). Only the answer to a delivery question is sent: the
 // question's translator opens an AnswerScope around it, and a "ProductDelivery"
-// prepared outside one (sent by the host on its own, say) is refused.
+// prepared outside one (sent by the host on its own, say) is refused. The
+// transaction waits 670 seconds beyond the delivery time-out.
 class JsonProductDeliveryRequest : public JsonZUVAServiceRequest {
 public:
     // While one lives, the current thread may prepare a delivery answer.
@@ -26,16 +25,11 @@ public:
 
     explicit JsonProductDeliveryRequest(std::shared_ptr<OXAEnvironment> environment);
 
-    // The delivery time-out of the last answer prepared, plus 670 seconds.
-    std::chrono::seconds getTransactionTimeout() const override;
-
 protected:
     void addServiceElements(QJsonObject const& request, Ber::BerTlvBuilder& builder) override;
 
 private:
     static DeliveryData parseJson(QJsonObject const& request);
-
-    std::atomic<int> m_deliveryTimeout{0};
 };
 
 } // namespace oxa

@@ -1,5 +1,6 @@
 #include "translators/JsonProductDeliveryResponse.h"
 
+#include "encoding/ZUVABody.h"
 #include "encoding/ZUVAUtils.h"
 #include "encoding/ber/BerTlvBuilder.h"
 #include "translators/JsonProductDeliveryRequest.h"
@@ -15,14 +16,11 @@ namespace {
 
 using Fields = RetailReplyFields;
 
-const Ber::BerTag TerminalIdentifier(0x9F, 0x1C);
-const Ber::BerTag MessageIdentification(0xE1);
-const Ber::BerTag MessageType(0xD0);
 
 // The card data element whole, so that the answer can carry it back unchanged.
 void insertCandidateGroup(Ber::BerTlv const& root, QJsonObject& fields)
 {
-    if (const auto cardData = Ber::getValue(root, Fields::CardData)) {
+    if (const auto cardData = Ber::getValue(root, tags::CardData)) {
         const Ber::BerData encoded = Ber::BerTlvBuilder(*cardData).buildData();
         const QByteArray bytes(reinterpret_cast<const char*>(encoded.data()), static_cast<int>(encoded.length()));
         fields.insert(QStringLiteral("candidateGroupData"), QString::fromLatin1(bytes.toBase64()));
@@ -48,15 +46,15 @@ QJsonObject JsonProductDeliveryResponse::question(QByteArray const& body)
     const Ber::BerTlv root = parseBody(body);
     Fields::insertCardFields(root, fields);
     Fields::insertPaymentFields(root, fields);
-    Ber::jsonInsertOptTagHex(QStringLiteral("processingApplicationIdentifier"), Fields::CardData,
+    Ber::jsonInsertOptTagHex(QStringLiteral("processingApplicationIdentifier"), tags::CardData,
                              ProcessingApplication, root, fields);
-    Ber::jsonInsertOptTagText(QStringLiteral("terminalIdentifier"), Fields::CardData, TerminalIdentifier, root,
+    Ber::jsonInsertOptTagText(QStringLiteral("terminalIdentifier"), tags::CardData, TerminalIdentifier, root,
                               fields);
-    Ber::jsonInsertOptTagHex(QStringLiteral("acquirerIdentifier"), Fields::CardData, AcquirerIdentifier, root,
+    Ber::jsonInsertOptTagHex(QStringLiteral("acquirerIdentifier"), tags::CardData, AcquirerIdentifier, root,
                              fields);
     insertCandidateGroup(root, fields);
-    Ber::jsonInsertOptTagInt(QStringLiteral("deliveryTimeout"), Fields::ServiceData, DeliveryTimeout, root, fields);
-    Ber::jsonInsertOptTagHexForDate(QStringLiteral("timestamp"), Fields::ServiceData, Fields::Date, root, fields);
+    Ber::jsonInsertOptTagInt(QStringLiteral("deliveryTimeout"), tags::ServiceData, DeliveryTimeout, root, fields);
+    Ber::jsonInsertOptTagHexForDate(QStringLiteral("timestamp"), tags::ServiceData, tags::Date, root, fields);
     return fields;
 }
 
@@ -72,7 +70,7 @@ bool JsonProductDeliveryResponse::deliveryAccepted(QJsonDocument const& answer)
 void JsonProductDeliveryResponse::handleResponse(QByteArray body, QJsonDocument& response,
                                                  std::function<QJsonDocument(QJsonDocument)> reverseCallback)
 {
-    const auto messageType = Ber::getValueAsString(parseBody(body), MessageIdentification, MessageType);
+    const auto messageType = Ber::getValueAsString(parseBody(body), ZUVABody::kEnvelopeTag, ZUVABody::kMessageTypeTag);
     if (messageType && *messageType == QLatin1String("Rd"))
         JsonZUVASaleTransactionResponse().handleResponse(body, response, reverseCallback);
     else

@@ -10,11 +10,6 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag CardBrandData(0xBF, 0x81, 0x05);
-const Ber::BerTag CardBrandEntry(0xEF);
-const Ber::BerTag EntryNumber(0xDF, 0x90, 0x15);
-const Ber::BerTag CardBrandIdentifier(0xDF, 0x5F);
-const Ber::BerTag ApplicationCode(0xDF, 0x90, 0x0F);
 const char* const DefaultCardBrand = "1234";
 
 } // namespace
@@ -30,11 +25,11 @@ void JsonZUVABackupModeRequest::addOperationDetails(const QJsonObject& transacti
     const std::string brand =
         OperationRequestFields::decimalField(transaction, QStringLiteral("cardBrandIdentifier"))
             .value_or(DefaultCardBrand);
-    Ber::BerTlv entry(CardBrandEntry);
-    entry.addData(EntryNumber, ECTDataZUVADigital("01"));
-    entry.addData(CardBrandIdentifier, ECTDataZUVADigital(brand));
-    entry.addData(ApplicationCode, ECTDataZUVADigital("0035"));
-    Ber::BerTlv brandData(CardBrandData);
+    Ber::BerTlv entry(Entry);
+    entry.addData(BrandPosition, ECTDataZUVADigital("01"));
+    entry.addData(BrandIdentifier, ECTDataZUVADigital(brand));
+    entry.addData(ProcessingApplication, ECTDataZUVADigital("0035"));
+    Ber::BerTlv brandData(CardBrandList);
     brandData.addData(entry);
     Ber::BerTlv cardData(CardData);
     cardData.addData(brandData);

@@ -1,5 +1,6 @@
 #include "translators/JsonZUVABackupModeStatusResponse.h"
 
+#include "encoding/ZUVAUtils.h"
 #include "encoding/ber/BerTlvParser.h"
 #include "translators/ZUVATags.h"
 
@@ -20,7 +21,7 @@ JsonZUVABackupModeStatusResponse::JsonZUVABackupModeStatusResponse()
 
 QJsonObject JsonZUVABackupModeStatusResponse::readResult(const QByteArray& body) const
 {
-    const auto privateData = find(parseBody(body), CardData, PrivateData);
+    const auto privateData = Ber::getValue(parseBody(body), CardData, PrivateData);
     // The private data's value is a list of elements of its own.
     const Ber::BerTlv state =
         require(privateData ? Ber::BerTlvParser().parseTlvs(privateData->value).find(BackupModeState) : boost::none,

@@ -1,6 +1,5 @@
 #include "translators/JsonZUVACardRecognitionRequest.h"
 
-#include "encoding/ECTDataZUVADigital.h"
 #include "encoding/ZUVAUtils.h"
 #include "translators/RetailRequestFields.h"
 #include "translators/ZUVATags.h"
@@ -12,7 +11,6 @@ using namespace tags;
 namespace {
 
 const Ber::BerTag NextRequestTimeout(0xDF, 0x94, 0x67);
-const Ber::BerTag RecognitionOption(0xDF, 0x94, 0x62);
 const Ber::BerTag ApplicationSelection(0xDF, 0x91, 0x5D);
 
 const unsigned char RecognitionOptionCardNotUsed = 0x03;
@@ -20,7 +18,6 @@ const unsigned char RecognitionOptionCardWithdrawalNotRequested = 0x01;
 const unsigned char RecognitionOptionCardWithdrawalRequested = 0x02;
 
 const std::chrono::seconds kTimeoutBeyondRecognition(70);
-constexpr int kTimeoutDigits = 4;
 
 unsigned char recognitionOption(bool smartPay, bool saleAfterCardRecognition)
 {
@@ -38,11 +35,6 @@ JsonZUVACardRecognitionRequest::JsonZUVACardRecognitionRequest(std::shared_ptr<O
 {
 }
 
-std::chrono::seconds JsonZUVACardRecognitionRequest::getTransactionTimeout() const
-{
-    return JsonZUVAServiceRequest::getTransactionTimeout() + std::chrono::seconds(m_recognitionTimeouts.load());
-}
-
 void JsonZUVACardRecognitionRequest::addServiceElements(QJsonObject const& request, Ber::BerTlvBuilder& builder)
 {
     const QJsonObject transaction = RetailRequestFields::requireTransaction(request);
@@ -57,14 +49,13 @@ void JsonZUVACardRecognitionRequest::addServiceElements(QJsonObject const& reque
     assignOptJsonBool(smartPay, false, QStringLiteral("smartPay"), transaction);
 
     Ber::BerTlv service(ServiceData);
-    service.addData(RecognitionTimeout, ECTDataZUVADigital(recognitionTimeout, kTimeoutDigits));
-    service.addData(NextRequestTimeout, ECTDataZUVADigital(nextRequestTimeout, kTimeoutDigits));
+    service.addData(waitedTimeoutElement(RecognitionTimeout, recognitionTimeout));
+    service.addData(waitedTimeoutElement(NextRequestTimeout, nextRequestTimeout));
     service.addData(RecognitionOption, Ber::BerData{recognitionOption(smartPay, saleAfterCardRecognition)});
     Ber::BerTlv optional(OptionalData);
     optional.addData(ApplicationSelection, Ber::BerData{0xA0, 0x00, 0x00, 0x00});
     builder.addBerTlv(service);
     builder.addBerTlv(optional);
-    m_recognitionTimeouts = recognitionTimeout + nextRequestTimeout;
 }
 
 } // namespace oxa

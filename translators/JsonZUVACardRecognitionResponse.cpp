@@ -32,12 +32,12 @@ QJsonObject JsonZUVACardRecognitionResponse::readResult(QByteArray const& body) 
 {
     const Ber::BerTlv root = parseBody(body);
     QJsonObject fields;
-    Ber::jsonInsertOptTagHex(QStringLiteral("cardToken"), Fields::CardDescription, CardToken, root, fields);
-    Ber::jsonInsertOptCardType(QStringLiteral("cardType"), Fields::CardDescription, CardTypeTag, root, fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("cardToken"), tags::CardDescription, CardToken, root, fields);
+    Ber::jsonInsertOptCardType(QStringLiteral("cardType"), tags::CardDescription, CardTypeTag, root, fields);
     Fields::insertCardBrand(root, fields);
-    if (Ber::jsonInsertOptTagHex(QStringLiteral("clippedPAN"), Fields::CardDescription, Pan, root, fields))
+    if (Ber::jsonInsertOptTagHex(QStringLiteral("clippedPAN"), tags::CardDescription, Pan, root, fields))
         return fields;
-    const auto privateElements = Fields::heldElements(Ber::getValue(root, Fields::CardData, Fields::PrivateData));
+    const auto privateElements = Fields::heldElements(Ber::getValue(root, tags::CardData, tags::PrivateData));
     if (privateElements) {
         if (const auto pan = Ber::getValueAsHexaString(*privateElements, Pan))
             fields.insert(QStringLiteral("clippedPAN"), maskedPan(*pan));

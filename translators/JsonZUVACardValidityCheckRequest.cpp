@@ -15,7 +15,6 @@ const char* const kValidityCheckService = "8850";
 const char* const kZeroAmount = "000000000000";
 const char* const kEuro = "0978";
 const std::chrono::seconds kTimeoutBeyondRecognition(70);
-constexpr int kTimeoutDigits = 4;
 
 } // namespace
 
@@ -25,23 +24,17 @@ JsonZUVACardValidityCheckRequest::JsonZUVACardValidityCheckRequest(std::shared_p
 {
 }
 
-std::chrono::seconds JsonZUVACardValidityCheckRequest::getTransactionTimeout() const
-{
-    return JsonZUVAServiceRequest::getTransactionTimeout() + std::chrono::seconds(m_recognitionTimeout.load());
-}
-
 void JsonZUVACardValidityCheckRequest::addServiceElements(QJsonObject const& request, Ber::BerTlvBuilder& builder)
 {
     const QJsonObject transaction = RetailRequestFields::requireTransaction(request);
     const int recognitionTimeout = RetailRequestFields::timeoutFieldOrSetting(
         transaction, QStringLiteral("recognitionTimeout"), *environment(), QStringLiteral("cardRecognitionTimeout"));
     Ber::BerTlv service(ServiceData);
-    service.addData(RecognitionTimeout, ECTDataZUVADigital(recognitionTimeout, kTimeoutDigits));
+    service.addData(waitedTimeoutElement(RecognitionTimeout, recognitionTimeout));
     service.addData(ServiceTransactionIdentifier, ECTDataZUVADigital(kValidityCheckService));
     service.addData(AmountTag, ECTDataHexa(kZeroAmount));
     service.addData(CurrencyCode, ECTDataHexa(kEuro));
     builder.addBerTlv(service);
-    m_recognitionTimeout = recognitionTimeout;
 }
 
 } // namespace oxa

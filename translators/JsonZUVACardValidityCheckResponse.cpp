@@ -25,8 +25,8 @@ QJsonObject JsonZUVACardValidityCheckResponse::readResult(QByteArray const& body
     const Ber::BerTlv root = parseBody(body);
     QJsonObject fields;
     Fields::insertCardBrand(root, fields);
-    Ber::jsonInsertOptTagHexForDate(QStringLiteral("date"), Fields::ServiceData, Fields::Date, root, fields);
-    Ber::jsonInsertOptTagText(QStringLiteral("clippedPAN"), Fields::CardDescription, ClippedPan, root, fields);
+    Ber::jsonInsertOptTagHexForDate(QStringLiteral("date"), tags::ServiceData, tags::Date, root, fields);
+    Ber::jsonInsertOptTagText(QStringLiteral("clippedPAN"), tags::CardDescription, ClippedPan, root, fields);
     return fields;
 }
 

@@ -1,14 +1,14 @@
 #include "translators/JsonZUVAInformationServiceResponse.h"
 
 #include "encoding/StringUtils.h"
+#include "encoding/ZUVAUtils.h"
+#include "translators/ZUVATags.h"
 
 namespace oxa {
 
 namespace {
 
 const Ber::BerTag TerminalData(0xBF, 0x81, 0x02);
-const Ber::BerTag TerminalIdentifier(0x9F, 0x1E);
-const Ber::BerTag TerminalModel(0xDF, 0x05);
 const Ber::BerTag AdditionalCapabilities(0x9F, 0x40);
 // Bit 0x10 of the first capabilities byte.
 constexpr int CashbackBitPosition = 3;
@@ -24,9 +24,9 @@ QJsonObject JsonZUVAInformationServiceResponse::readResult(const QByteArray& bod
 {
     const Ber::BerTlv root = parseBody(body);
     QJsonObject fields;
-    insertText(fields, QStringLiteral("terminalIdentifier"), find(root, TerminalData, TerminalIdentifier));
-    insertText(fields, QStringLiteral("terminalModel"), find(root, TerminalModel));
-    if (const auto capabilities = find(root, TerminalData, AdditionalCapabilities)) {
+    Ber::jsonInsertOptTagText(QStringLiteral("terminalIdentifier"), TerminalData, tags::TerminalSerialNumber, root, fields);
+    Ber::jsonInsertOptTagText(QStringLiteral("terminalModel"), tags::TerminalModel, root, fields);
+    if (const auto capabilities = Ber::getValue(root, TerminalData, AdditionalCapabilities)) {
         const std::string hex = capabilities->hexValue();
         fields.insert(QStringLiteral("terminalAdditionalCapabilities"), QString::fromStdString(hex));
         fields.insert(QStringLiteral("cashbackEnabled"),

@@ -3,6 +3,8 @@
 #include "common/ECTEncryptionAlgorithm.h"
 #include "common/ECTError.h"
 #include "common/FreeText.h"
+#include "common/HexToBytes.h"
+#include "common/MMIParameter.h"
 #include "encoding/ECTDataZUVADigital.h"
 #include "translators/OperationRequestFields.h"
 #include "translators/RetailRequestFields.h"
@@ -20,7 +22,6 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag DisplayRequest(0xBF, 0x81, 0x09);
 const Ber::BerTag DisplayTimeout(0xDF, 0x94, 0x14);
 const Ber::BerTag DisplayTimeoutRepeated(0xDF, 0x94, 0x15);
 const Ber::BerTag FreeTextData(0xBF, 0x81, 0x0A);
@@ -53,44 +54,23 @@ constexpr int kMaximumDisplayTimeout = 9999; // 4 packed-BCD digits
 constexpr int kMaximumTextIdentifier = 99;   // 2 packed-BCD digits
 constexpr int kMaximumKeyIndex = 255;        // one byte
 
-struct StoredText {
-    int identifier;
-    QString language;
-};
-
-struct PinData {
-    Ber::BerData encryptedPin;
-    int keyIndex;
-    Ber::BerData keySerialNumber;
-    Ber::BerData encryptionData;
-    ect::ECTEncryptionAlgorithm algorithm;
-};
-
-// The parsed request.
-struct MMIOperationData {
-    int displayTimeout = 0;
-    boost::optional<StoredText> firstText;
-    boost::optional<StoredText> secondText;
-    boost::optional<PinData> encryptedPin;
-    boost::optional<ect::FreeText> freeText;
-};
-
 void checkFreeTextLine(const std::string& line)
 {
     if (line.size() > static_cast<size_t>(JsonZUVAMMIOperationRequest::kMaximumFreeTextLength))
-        throw ect::ECTError(ect::ECTErrorCode::Rejected, static_cast<ect::ECTErrorCauseCode>(51),
+        throw ect::ECTError(ect::ECTErrorCode::Rejected, ect::kMalformedRequestValue,
                             {{"reason", "Max length of free texts is 20 !"}});
 }
 
 // A stored text is shown only when both its identifier and its language are given.
-boost::optional<StoredText> storedText(const QJsonObject& transaction, const QString& identifierKey,
-                                       const QString& languageKey)
+void assignStoredText(const QJsonObject& transaction, const QString& identifierKey, const QString& languageKey,
+                      boost::optional<int>& identifier, boost::optional<std::string>& language)
 {
-    const boost::optional<int> identifier =
+    const boost::optional<int> given =
         OperationRequestFields::boundedInt(transaction, identifierKey, kMaximumTextIdentifier);
-    if (!identifier || !transaction.contains(languageKey))
-        return boost::none;
-    return StoredText{*identifier, transaction.value(languageKey).toString()};
+    if (!given || !transaction.contains(languageKey))
+        return;
+    identifier = given;
+    language = transaction.value(languageKey).toString().toStdString();
 }
 
 ect::FreeText parseFreeText(const QJsonObject& freeText)
@@ -103,34 +83,31 @@ ect::FreeText parseFreeText(const QJsonObject& freeText)
     return ect::FreeText(lines[0], lines[1], lines[2], lines[3]);
 }
 
-PinData parsePin(const QJsonObject& pin)
+// The byte fields as validated upper-case hexadecimal text.
+ect::EncryptedData parsePin(const QJsonObject& pin)
 {
-    const auto bytes = [&pin](const char* key) {
-        return OperationRequestFields::hexField(pin, QLatin1String(key)).value_or(Ber::BerData());
+    const auto hex = [&pin](const char* key) {
+        return OperationRequestFields::hexField(pin, QLatin1String(key)).value_or(Ber::BerData()).stringValue();
     };
-    PinData data;
-    data.algorithm = pin.value(QStringLiteral("algorithm")).toString() == QLatin1String("AES_CTR")
-                         ? ect::ECTEncryptionAlgorithm::AES_CTR
-                         : ect::ECTEncryptionAlgorithm::None;
-    data.encryptedPin = bytes("encryptedPin");
-    data.keyIndex = OperationRequestFields::boundedInt(pin, QStringLiteral("keyIndex"), kMaximumKeyIndex).value_or(0);
-    data.keySerialNumber = bytes("keySerialNumber");
-    data.encryptionData = bytes("encryptionData");
-    return data;
+    return ect::EncryptedData(
+        hex("encryptedPin"),
+        OperationRequestFields::boundedInt(pin, QStringLiteral("keyIndex"), kMaximumKeyIndex).value_or(0),
+        hex("keySerialNumber"), hex("encryptionData"),
+        ect::encryptionAlgorithmFromName(pin.value(QStringLiteral("algorithm")).toString().toStdString()));
 }
 
-MMIOperationData parseJson(const QJsonObject& request)
+ect::MMIParameter parseJson(const QJsonObject& request)
 {
     const QJsonObject transaction = RetailRequestFields::requireTransaction(request);
     const QString displayTimeoutKey = QStringLiteral("displayTimeout");
     if (!transaction.contains(displayTimeoutKey))
         throw std::invalid_argument("Invalid JSON : no displayTimeout defined");
-    MMIOperationData data;
+    ect::MMIParameter data;
     data.displayTimeout = *OperationRequestFields::boundedInt(transaction, displayTimeoutKey, kMaximumDisplayTimeout);
-    data.firstText =
-        storedText(transaction, QStringLiteral("firstTextIdentifier"), QStringLiteral("firstTextLanguage"));
-    data.secondText =
-        storedText(transaction, QStringLiteral("secondTextIdentifier"), QStringLiteral("secondTextLanguage"));
+    assignStoredText(transaction, QStringLiteral("firstTextIdentifier"), QStringLiteral("firstTextLanguage"),
+                     data.firstTextIdentifier, data.firstTextLanguage);
+    assignStoredText(transaction, QStringLiteral("secondTextIdentifier"), QStringLiteral("secondTextLanguage"),
+                     data.secondTextIdentifier, data.secondTextLanguage);
     if (transaction.contains(QStringLiteral("freeText")))
         data.freeText = parseFreeText(transaction.value(QStringLiteral("freeText")).toObject());
     if (transaction.contains(QStringLiteral("encryptedPin")))
@@ -168,17 +145,17 @@ Ber::BerData createFreeTextData(const ect::FreeText& freeText)
     return block.buildData();
 }
 
-Ber::BerTlv storedTextElement(const Ber::BerTag& tag, const StoredText& text)
+Ber::BerTlv storedTextElement(const Ber::BerTag& tag, int identifier, const std::string& language)
 {
     Ber::BerTlv element(tag);
-    element.addData(TextIdentifier, ECTDataZUVADigital(text.identifier, 2));
-    element.addData(Language, Ber::BerData(text.language.toUtf8()));
+    element.addData(TextIdentifier, ECTDataZUVADigital(identifier, 2));
+    element.addData(Language, Ber::BerData(QByteArray::fromStdString(language)));
     return element;
 }
 
-Ber::BerTlv displayElement(const MMIOperationData& data)
+Ber::BerTlv displayElement(const ect::MMIParameter& data)
 {
-    Ber::BerTlv display(DisplayRequest);
+    Ber::BerTlv display(DisplayData);
     display.addData(DisplayTimeout, ECTDataZUVADigital(data.displayTimeout, 4));
     display.addData(DisplayTimeoutRepeated, ECTDataZUVADigital(data.displayTimeout, 4));
     if (data.freeText) {
@@ -187,24 +164,24 @@ Ber::BerTlv displayElement(const MMIOperationData& data)
         freeText.addData(FreeTextFormat, Ber::BerData{0x0B});
         display.addData(freeText);
     }
-    if (data.firstText)
-        display.addData(storedTextElement(FirstText, *data.firstText));
-    if (data.secondText)
-        display.addData(storedTextElement(SecondText, *data.secondText));
+    if (data.firstTextIdentifier && data.firstTextLanguage)
+        display.addData(storedTextElement(FirstText, *data.firstTextIdentifier, *data.firstTextLanguage));
+    if (data.secondTextIdentifier && data.secondTextLanguage)
+        display.addData(storedTextElement(SecondText, *data.secondTextIdentifier, *data.secondTextLanguage));
     return display;
 }
 
-Ber::BerTlv pinElement(const PinData& pin)
+Ber::BerTlv pinElement(const ect::EncryptedData& pin)
 {
     Ber::BerTlv element(PinBlock);
     if (pin.algorithm == ect::ECTEncryptionAlgorithm::AES_CTR) {
         element.addData(PinFormat, Ber::BerData{0x00, 0x00, 0x00, 0x06});
         element.addData(PinCipherMode, Ber::BerData{0x00, 0x00, 0x00, 0x01});
     }
-    element.addData(EncryptedPin, pin.encryptedPin);
-    element.addData(EncryptionData, pin.encryptionData);
+    element.addData(EncryptedPin, ect::HexToBytes(pin.encryptedPin));
+    element.addData(EncryptionData, ect::HexToBytes(pin.encryptionData));
     element.addData(KeyIndex, Ber::BerData{static_cast<unsigned char>(pin.keyIndex)});
-    element.addData(KeySerialNumber, pin.keySerialNumber);
+    element.addData(KeySerialNumber, ect::HexToBytes(pin.keySerialNumber));
     return element;
 }
 
@@ -217,7 +194,7 @@ JsonZUVAMMIOperationRequest::JsonZUVAMMIOperationRequest(std::shared_ptr<OXAEnvi
 
 void JsonZUVAMMIOperationRequest::addServiceElements(const QJsonObject& request, Ber::BerTlvBuilder& builder)
 {
-    const MMIOperationData data = parseJson(request);
+    const ect::MMIParameter data = parseJson(request);
     builder.addBerTlv(displayElement(data));
     if (data.encryptedPin)
         builder.addBerTlv(pinElement(*data.encryptedPin));

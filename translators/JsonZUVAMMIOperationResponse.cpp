@@ -1,10 +1,12 @@
 #include "translators/JsonZUVAMMIOperationResponse.h"
 
+#include "encoding/ZUVAUtils.h"
+#include "translators/ZUVATags.h"
+
 namespace oxa {
 
 namespace {
 
-const Ber::BerTag DisplayResult(0xBF, 0x81, 0x09);
 const Ber::BerTag EndingKey(0xDF, 0x94, 0x26);
 
 } // namespace
@@ -16,7 +18,7 @@ JsonZUVAMMIOperationResponse::JsonZUVAMMIOperationResponse()
 
 QJsonObject JsonZUVAMMIOperationResponse::readResult(const QByteArray& body) const
 {
-    const std::string code = require(find(parseBody(body), DisplayResult, EndingKey),
+    const std::string code = require(Ber::getValue(parseBody(body), tags::DisplayData, EndingKey),
                                      "the display operation reply does not say which key ended it")
                                  .hexValue();
     return QJsonObject{{QStringLiteral("okKeyPressed"), code == "00"},

@@ -14,7 +14,6 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag BalanceData(0xF8);
 const Ber::BerTag BalanceAction(0xDF, 0x41);
 
 constexpr int kAcquirerIdentifierDigits = 8;

@@ -16,9 +16,7 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag TerminalData(0xF8);
 const Ber::BerTag Counters(0xFC);
-const Ber::BerTag TerminalIdentifier(0x9F, 0x1C);
 const Ber::BerTag AcquirerLabel(0xDF, 0x69);
 const Ber::BerTag CounterIdentifier(0xC0);
 const Ber::BerTag CounterCurrency(0xC1);
@@ -55,10 +53,10 @@ QJsonObject JsonZUVARequestBalanceResponse::readResult(QByteArray const& body) c
 {
     const Ber::BerTlv root = parseBody(body);
     QJsonObject fields;
-    Ber::jsonInsertOptTagText(QStringLiteral("terminalIdentifier"), TerminalData, TerminalIdentifier, root, fields);
+    Ber::jsonInsertOptTagText(QStringLiteral("terminalIdentifier"), BalanceData, TerminalIdentifier, root, fields);
     Ber::jsonInsertOptTagHex(QStringLiteral("acquirerIdentifier"), AcquirerData, AcquirerIdentifier, root, fields);
     Ber::jsonInsertOptTagText(QStringLiteral("acquirerLabelName"), AcquirerData, AcquirerLabel, root, fields);
-    if (const auto counters = Ber::getValue(root, TerminalData, Counters)) {
+    if (const auto counters = Ber::getValue(root, BalanceData, Counters)) {
         QJsonArray infos;
         for (const Ber::BerTlv& counter : counters->children)
             infos.append(counterFields(counter));

@@ -16,18 +16,12 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag CardBrandFilter(0xBF, 0x81, 0x04);
-const Ber::BerTag CardBrandList(0xBF, 0x81, 0x05);
-const Ber::BerTag Entry(0xEF);
 const Ber::BerTag Amounts(0xEA);
-const Ber::BerTag CardRecognitionTimeout(0xDF, 0x94, 0x68);
-const Ber::BerTag SmartPayOption(0xDF, 0x94, 0x62);
 const Ber::BerTag SmartPayMode(0xDF, 0x94, 0x65);
 const Ber::BerTag MerchantReference(0xDF, 0x22);
 const Ber::BerTag AmountType(0xDF, 0x23);
 const Ber::BerTag AmountValue(0xDF, 0x24);
 const Ber::BerTag DeliveryOptions(0xDF, 0x95, 0x3F);
-const Ber::BerTag BrandPosition(0xDF, 0x90, 0x15);
 
 const unsigned char BerIdBasicAmount[] = {0x00, 0x01};
 const unsigned char BeridCashBackAmount[] = {0x00, 0x03};
@@ -40,9 +34,7 @@ constexpr int kMaximumMerchantReference = 100;
 constexpr int kAuthorizationCodeLength = 6;
 constexpr int kMaximumDiscretionaryData = 512;
 constexpr int kMaximumProprietaryData = 1972;
-constexpr int kTimeoutDigits = 4;
 constexpr int kPositionDigits = 2;
-const auto kOverlongProprietaryData = static_cast<ect::ECTErrorCauseCode>(120);
 
 struct ActionName {
     const char* text;
@@ -157,7 +149,7 @@ SaleBytes checkedFields(SaleData const& data)
         bytes.discretionaryData = RetailRequestFields::hexBytes(*data.discretionaryData, refusal);
     }
     if (data.proprietaryData) {
-        const ect::ECTError refusal = rejected(kOverlongProprietaryData);
+        const ect::ECTError refusal = rejected(ect::kInvalidProprietaryData);
         if (data.proprietaryData->size() > kMaximumProprietaryData)
             throw refusal;
         bytes.proprietaryData = RetailRequestFields::hexBytes(*data.proprietaryData, refusal);
@@ -196,14 +188,15 @@ void addActionElements(SaleData const& data, OXAEnvironment const& environment, 
     } else if (data.action == SaleWithDeliveryConfirmation
                && environment.get(QStringLiteral("deliveryTimeout")).isValid()) {
         const int seconds = RetailRequestFields::timeoutSetting(environment, QStringLiteral("deliveryTimeout"));
-        service.addData(DeliveryTimeout, ECTDataZUVADigital(seconds, kTimeoutDigits));
+        service.addData(JsonZUVAServiceRequest::timeoutElement(DeliveryTimeout, seconds));
     }
 }
 
-Ber::BerTlv serviceData(SaleData const& data, SaleBytes const& bytes, OXAEnvironment const& environment)
+Ber::BerTlv serviceData(SaleData const& data, SaleBytes const& bytes, OXAEnvironment const& environment,
+                        Ber::BerTlv const& recognitionTimeout)
 {
     Ber::BerTlv service(ServiceData);
-    service.addData(CardRecognitionTimeout, ECTDataZUVADigital(data.cardRecognitionTimeout, kTimeoutDigits));
+    service.addData(recognitionTimeout);
     if (bytes.saleSystemActionIdentifier)
         service.addData(SaleSystemActionIdentifier, *bytes.saleSystemActionIdentifier);
     else if (data.action == SaleWithDeliveryConfirmation)
@@ -212,7 +205,7 @@ Ber::BerTlv serviceData(SaleData const& data, SaleBytes const& bytes, OXAEnviron
     service.addData(AmountTag, (data.totalAmount ? *data.totalAmount : *data.amount).data());
     service.addData(CurrencyCode, data.amount->currency().data());
     if (data.smartPay) {
-        service.addData(SmartPayOption, Ber::BerData{0x03});
+        service.addData(RecognitionOption, Ber::BerData{0x03});
         service.addData(SmartPayMode, Ber::BerData{0x01});
     }
     Ber::addOptDataTag(data.merchantReference, MerchantReference, service);
@@ -252,7 +245,7 @@ boost::optional<Ber::BerTlv> cardBrandFilter(int mask)
         entry.addData(BrandPosition, ECTDataZUVADigital(++position, kPositionDigits));
         list.addData(entry);
     }
-    Ber::BerTlv filter(CardBrandFilter);
+    Ber::BerTlv filter(CardData);
     filter.addData(list);
     return filter;
 }
@@ -263,11 +256,6 @@ JsonZUVASaleTransactionRequest::JsonZUVASaleTransactionRequest(std::shared_ptr<O
     : JsonZUVAServiceRequest(std::move(environment), QStringLiteral("Cd"), Ber::BerData{0x00, 0x0A},
                              kTimeoutBeyondCardRecognition)
 {
-}
-
-std::chrono::seconds JsonZUVASaleTransactionRequest::getTransactionTimeout() const
-{
-    return JsonZUVAServiceRequest::getTransactionTimeout() + std::chrono::seconds(m_cardRecognitionTimeout.load());
 }
 
 SaleData JsonZUVASaleTransactionRequest::parseJson(QJsonObject const& request) const
@@ -298,7 +286,8 @@ void JsonZUVASaleTransactionRequest::addServiceElements(QJsonObject const& reque
     const SaleBytes bytes = checkedFields(data);
     data.cardRecognitionTimeout =
         RetailRequestFields::timeoutSetting(*environment(), QStringLiteral("cardRecognitionTimeout"));
-    const Ber::BerTlv service = serviceData(data, bytes, *environment());
+    const Ber::BerTlv service = serviceData(data, bytes, *environment(),
+                                            waitedTimeoutElement(RecognitionTimeout, data.cardRecognitionTimeout));
     const boost::optional<Ber::BerTlv> optional = optionalData(data, bytes);
     const boost::optional<Ber::BerTlv> filter = cardBrandFilter(data.cardBrandIdentifiersFilter);
     builder.addBerTlv(service);
@@ -306,7 +295,6 @@ void JsonZUVASaleTransactionRequest::addServiceElements(QJsonObject const& reque
         builder.addBerTlv(*optional);
     if (filter)
         builder.addBerTlv(*filter);
-    m_cardRecognitionTimeout = data.cardRecognitionTimeout;
 }
 
 } // namespace oxa

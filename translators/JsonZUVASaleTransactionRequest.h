@@ -3,21 +3,16 @@
 #include "translators/JsonZUVAServiceRequest.h"
 #include "translators/SaleData.h"
 
-#include <atomic>
-
 namespace oxa {
 
 // The retail request ("Cd") of the whole sale family: sale, cash-back,
 // reservation, refund, cash advance, their cancellations and voice-referral
 // variants, and the sale with delivery confirmation. The currency comes from
 // the setting "currencyCode", the card recognition time-out from
-// "cardRecognitionTimeout".
+// "cardRecognitionTimeout"; the transaction waits 670 seconds beyond it.
 class JsonZUVASaleTransactionRequest : public JsonZUVAServiceRequest {
 public:
     explicit JsonZUVASaleTransactionRequest(std::shared_ptr<OXAEnvironment> environment);
-
-    // The card recognition time-out of the last body built, plus 670 seconds.
-    std::chrono::seconds getTransactionTimeout() const override;
 
     // Throws std::invalid_argument "Invalid JSON" or "Invalid JSON : no
     // action defined", or ect::ECTError (Rejected) for an unknown currency
@@ -26,9 +21,6 @@ public:
 
 protected:
     void addServiceElements(QJsonObject const& request, Ber::BerTlvBuilder& builder) override;
-
-private:
-    std::atomic<int> m_cardRecognitionTimeout{0};
 };
 
 } // namespace oxa

@@ -19,11 +19,8 @@ namespace {
 
 using Fields = RetailReplyFields;
 
-const Ber::BerTag TerminalIdentifier(0x9F, 0x1C);
 const Ber::BerTag TransactionIdentifier(0xDF, 0x1E);
 const Ber::BerTag AdditionalAmount(0x9F, 0x03);
-const Ber::BerTag TicketLayout(0xDF, 0x94, 0x0F);
-const Ber::BerTag TicketElements(0xDF, 0x94, 0x11);
 const Ber::BerTag MerchantText(0xDF, 0x13);
 const Ber::BerTag MerchantUser(0x9F, 0x16);
 const Ber::BerTag SchemeIdentifier(0xDF, 0x82, 0x05);
@@ -87,26 +84,26 @@ QJsonObject JsonZUVASaleTransactionResponse::resultFields(Ber::BerTlv const& roo
     QJsonObject fields;
     Fields::insertPaymentFields(root, fields);
     Fields::insertCardFields(root, fields);
-    Ber::jsonInsertOptTagText(QStringLiteral("terminalIdentifier"), Fields::ServiceData, TerminalIdentifier, root,
+    Ber::jsonInsertOptTagText(QStringLiteral("terminalIdentifier"), tags::ServiceData, TerminalIdentifier, root,
                               fields);
-    const auto incident = Ber::getValueAsHexaString(root, Fields::OptionalData, IncidentCode);
+    const auto incident = Ber::getValueAsHexaString(root, tags::OptionalData, IncidentCode);
     if (incident && *incident == kPartialApproval)
         fields.insert(QStringLiteral("partialApproval"), true);
     insertDate(root, fields);
-    Ber::jsonInsertOptTagHex(QStringLiteral("transactionIdentifier"), Fields::ServiceData, TransactionIdentifier,
+    Ber::jsonInsertOptTagHex(QStringLiteral("transactionIdentifier"), tags::ServiceData, TransactionIdentifier,
                              root, fields);
-    Ber::jsonInsertOptTagHex(QStringLiteral("periodNumber"), Fields::ServiceData, PeriodNumber, root, fields);
-    Ber::jsonInsertOptTagDouble(QStringLiteral("additionalAmount"), Fields::ServiceData, AdditionalAmount, root,
+    Ber::jsonInsertOptTagHex(QStringLiteral("periodNumber"), tags::ServiceData, PeriodNumber, root, fields);
+    Ber::jsonInsertOptTagDouble(QStringLiteral("additionalAmount"), tags::ServiceData, AdditionalAmount, root,
                                 fields);
     Ber::jsonInsertOptTagInt(QStringLiteral("acquirerId"), AcquirerIdentifier, root, fields);
-    Ber::jsonInsertOptTagHex(QStringLiteral("proprietaryData"), Fields::OptionalData, ProprietaryData, root, fields);
-    Ber::jsonInsertOptTagText(QStringLiteral("authorizationCode"), Fields::ServiceData, AuthorizationCode, root,
+    Ber::jsonInsertOptTagHex(QStringLiteral("proprietaryData"), tags::OptionalData, ProprietaryData, root, fields);
+    Ber::jsonInsertOptTagText(QStringLiteral("authorizationCode"), tags::ServiceData, AuthorizationCode, root,
                               fields);
-    Ber::jsonInsertOptTagHex(QStringLiteral("ticketLayoutIdentifier"), Fields::TicketData, TicketLayout, root,
+    Ber::jsonInsertOptTagHex(QStringLiteral("ticketLayoutIdentifier"), tags::TicketData, LayoutIdentifier, root,
                              fields);
-    Ber::jsonInsertOptTagHex(QStringLiteral("ticketDiscreteElements"), Fields::TicketData, TicketElements, root,
+    Ber::jsonInsertOptTagHex(QStringLiteral("ticketDiscreteElements"), tags::TicketData, DiscreteElements, root,
                              fields);
-    if (const auto merchantElements = Fields::heldElements(Ber::getValue(root, Fields::PrivateData))) {
+    if (const auto merchantElements = Fields::heldElements(Ber::getValue(root, tags::PrivateData))) {
         if (const auto text = Ber::getValueAsHexaString(*merchantElements, MerchantText))
             fields.insert(QStringLiteral("merchantText"), *text);
         if (const auto text = Ber::getValueAsString(*merchantElements, AcquirerDiscretionaryData))
@@ -119,10 +116,10 @@ QJsonObject JsonZUVASaleTransactionResponse::resultFields(Ber::BerTlv const& roo
 void JsonZUVASaleTransactionResponse::insertDate(Ber::BerTlv const& root, QJsonObject& fields)
 {
     const QString key = QStringLiteral("date");
-    if (Ber::jsonInsertOptTagHexForDate(key, Fields::ServiceData, Fields::Date, root, fields))
+    if (Ber::jsonInsertOptTagHexForDate(key, tags::ServiceData, tags::Date, root, fields))
         return;
-    const auto ticketElements = Fields::heldElements(Ber::getValue(root, Fields::TicketData, TicketElements));
-    if (ticketElements && Ber::jsonInsertOptTagHexForDate(key, Fields::Date, *ticketElements, fields))
+    const auto ticketElements = Fields::heldElements(Ber::getValue(root, tags::TicketData, DiscreteElements));
+    if (ticketElements && Ber::jsonInsertOptTagHexForDate(key, tags::Date, *ticketElements, fields))
         return;
     fields.insert(key, QString::fromStdString(currentLocalDate()));
 }
@@ -136,12 +133,12 @@ void JsonZUVASaleTransactionResponse::recordBackupModeSale(Ber::BerTlv const& ro
                          + "\" recorded with the current time " + now);
         parseDate(now, creationDate);
     }
-    const auto privateElements = Fields::heldElements(Ber::getValue(root, Fields::CardData, Fields::PrivateData));
+    const auto privateElements = Fields::heldElements(Ber::getValue(root, tags::CardData, tags::PrivateData));
     const auto item = std::make_shared<ect::ZUVARecoveryItem>();
-    item->acquirerId(textOrEmpty(Ber::getValueAsHexaString(root, Fields::CardData, AcquirerIdentifier)));
-    item->terminalId(textOrEmpty(Ber::getValueAsString(root, Fields::ServiceData, TerminalIdentifier)));
-    item->batchId(textOrEmpty(Ber::getValueAsHexaString(root, Fields::ServiceData, PeriodNumber)));
-    item->merchantUserId(textOrEmpty(Ber::getValueAsString(root, Fields::CardData, MerchantUser)));
+    item->acquirerId(textOrEmpty(Ber::getValueAsHexaString(root, tags::CardData, AcquirerIdentifier)));
+    item->terminalId(textOrEmpty(Ber::getValueAsString(root, tags::ServiceData, TerminalIdentifier)));
+    item->batchId(textOrEmpty(Ber::getValueAsHexaString(root, tags::ServiceData, PeriodNumber)));
+    item->merchantUserId(textOrEmpty(Ber::getValueAsString(root, tags::CardData, MerchantUser)));
     if (privateElements) {
         item->schemeId(textOrEmpty(Ber::getValueAsHexaString(*privateElements, SchemeIdentifier)));
         item->transactionLogRecord(textOrEmpty(Ber::getValueAsHexaString(*privateElements, TransactionLogRecord)));

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 
@@ -17,11 +18,16 @@ namespace oxa {
 // service elements... }. A service adds its elements in addServiceElements.
 class JsonZUVAServiceRequest : public JsonTransactionRequest {
 public:
+    // The fixed time-out plus what the terminal waits out within the
+    // transaction, as the last body built asked of it.
     std::chrono::seconds getTransactionTimeout() const override;
     Ber::BerData getDestinationCode() const override;
     void prepareZUVABody(int sequenceNumber, QJsonObject request, QByteArray& body) override;
 
     QString messageTypeId() const { return m_messageTypeId; }
+
+    // A time-out element as the terminal reads it: seconds in four digits.
+    static Ber::BerTlv timeoutElement(const Ber::BerTag& tag, int seconds);
 
 protected:
     JsonZUVAServiceRequest(std::shared_ptr<OXAEnvironment> environment, QString messageTypeId,
@@ -32,6 +38,10 @@ protected:
     // std::invalid_argument or ect::ECTError for a request that cannot be sent.
     virtual void addServiceElements(const QJsonObject& request, Ber::BerTlvBuilder& builder);
 
+    // The time-out element of a wait the terminal makes within this
+    // transaction: the transaction's time-out grows by it.
+    Ber::BerTlv waitedTimeoutElement(const Ber::BerTag& tag, int seconds);
+
     const std::shared_ptr<OXAEnvironment>& environment() const { return m_environment; }
     // The "transaction" object of the request (empty when absent).
     static QJsonObject transactionOf(const QJsonObject& request);
@@ -41,6 +51,7 @@ private:
     QString m_messageTypeId;
     Ber::BerData m_destination;
     std::chrono::seconds m_timeout;
+    std::atomic<int> m_waitedSeconds{0};
 };
 
 } // namespace oxa

@@ -34,37 +34,11 @@ Ber::BerTlv JsonZUVAServiceResponse::parseBody(const QByteArray& body)
     return Ber::BerTlvParser().parseConstructed(Ber::BerData(body));
 }
 
-boost::optional<Ber::BerTlv> JsonZUVAServiceResponse::find(const Ber::BerTlv& root, const Ber::BerTag& tag)
-{
-    return root.find(tag);
-}
-
-boost::optional<Ber::BerTlv> JsonZUVAServiceResponse::find(const Ber::BerTlv& root, const Ber::BerTag& tag,
-                                                           const Ber::BerTag& subTag)
-{
-    const auto outer = root.find(tag);
-    return outer ? outer->find(subTag) : boost::none;
-}
-
 Ber::BerTlv JsonZUVAServiceResponse::require(const boost::optional<Ber::BerTlv>& element, const char* missing)
 {
     if (!element)
         throw std::invalid_argument(missing);
     return *element;
-}
-
-void JsonZUVAServiceResponse::insertText(QJsonObject& fields, const QString& key,
-                                         const boost::optional<Ber::BerTlv>& element)
-{
-    if (element)
-        fields.insert(key, QString::fromUtf8(QByteArray::fromStdString(element->textValue())));
-}
-
-void JsonZUVAServiceResponse::insertHex(QJsonObject& fields, const QString& key,
-                                        const boost::optional<Ber::BerTlv>& element)
-{
-    if (element)
-        fields.insert(key, QString::fromStdString(element->hexValue()));
 }
 
 } // namespace oxa

@@ -25,16 +25,9 @@ protected:
 
     // The body as one element tree; throws the codec's exception when malformed.
     static Ber::BerTlv parseBody(const QByteArray& body);
-    // The first element with the tag, searched depth first from the element itself.
-    static boost::optional<Ber::BerTlv> find(const Ber::BerTlv& root, const Ber::BerTag& tag);
-    // The first element with subTag inside the first element with tag.
-    static boost::optional<Ber::BerTlv> find(const Ber::BerTlv& root, const Ber::BerTag& tag,
-                                             const Ber::BerTag& subTag);
     // The element a reply must carry; throws std::invalid_argument(missing) without
     // it, so that a reply lacking it never reads as a default answer.
     static Ber::BerTlv require(const boost::optional<Ber::BerTlv>& element, const char* missing);
-    static void insertText(QJsonObject& fields, const QString& key, const boost::optional<Ber::BerTlv>& element);
-    static void insertHex(QJsonObject& fields, const QString& key, const boost::optional<Ber::BerTlv>& element);
 
 private:
     QString m_messageTypeId;

@@ -17,7 +17,6 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag TicketData(0xBF, 0x81, 0x08);
 const Ber::BerTag TextFollows(0xDF, 0x94, 0x0E);
 const Ber::BerTag TicketKind(0xDF, 0x94, 0x69);
 const Ber::BerTag PrintOptions(0xDF, 0x94, 0x28);

@@ -1,4 +1,6 @@
 #include "translators/JsonZUVATicketPrintAtOnceResponse.h"
+
+#include "encoding/ZUVAUtils.h"
 #include "translators/ZUVATags.h"
 
 namespace oxa {
@@ -14,11 +16,11 @@ QJsonObject JsonZUVATicketPrintAtOnceResponse::readResult(const QByteArray& body
 {
     const Ber::BerTlv root = parseBody(body);
     QJsonObject fields;
-    insertText(fields, QStringLiteral("language"), find(root, Language));
-    insertHex(fields, QStringLiteral("layoutIdentifier"), find(root, LayoutIdentifier));
-    insertHex(fields, QStringLiteral("discreteElements"), find(root, DiscreteElements));
+    Ber::jsonInsertOptTagText(QStringLiteral("language"), Language, root, fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("layoutIdentifier"), LayoutIdentifier, root, fields);
+    Ber::jsonInsertOptTagHex(QStringLiteral("discreteElements"), DiscreteElements, root, fields);
     // The text as printed, a trailing form feed included.
-    insertText(fields, QStringLiteral("formattedTicket"), find(root, TicketText));
+    Ber::jsonInsertOptTagText(QStringLiteral("formattedTicket"), TicketText, root, fields);
     return fields;
 }
 

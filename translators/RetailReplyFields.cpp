@@ -16,14 +16,6 @@ const Ber::BerTag AuthorizedAmount(0xDF, 0x26);
 
 } // namespace
 
-const Ber::BerTag RetailReplyFields::ServiceData(0xBF, 0x81, 0x16);
-const Ber::BerTag RetailReplyFields::OptionalData(0xBF, 0x81, 0x01);
-const Ber::BerTag RetailReplyFields::CardData(0xBF, 0x81, 0x04);
-const Ber::BerTag RetailReplyFields::TicketData(0xBF, 0x81, 0x08);
-const Ber::BerTag RetailReplyFields::CardDescription(0xEB);
-const Ber::BerTag RetailReplyFields::PrivateData(0xDF, 0x94, 0x60);
-const Ber::BerTag RetailReplyFields::Date(0xDF, 0x27);
-
 boost::optional<Ber::BerTlvs> RetailReplyFields::heldElements(boost::optional<Ber::BerTlv> const& holder)
 {
     if (!holder)

@@ -32,14 +32,6 @@ public:
     // holds; left out when the code is not in the currency table.
     static void insertCurrency(QString const& key, boost::optional<Ber::BerTlv> const& element, QJsonObject& fields);
 
-    static const Ber::BerTag ServiceData;     // BF8116
-    static const Ber::BerTag OptionalData;    // BF8101
-    static const Ber::BerTag CardData;        // BF8104
-    static const Ber::BerTag TicketData;      // BF8108
-    static const Ber::BerTag CardDescription; // EB
-    static const Ber::BerTag PrivateData;     // DF9460
-    static const Ber::BerTag Date;            // DF27
-
 private:
     static void insertClippedPan(Ber::BerTlv const& root, QJsonObject& fields);
 };

@@ -1,22 +1,9 @@
 #include "engine/service/JsonConnectionAdviceResponse.h"
 
+#include "encoding/ZUVAUtils.h"
+#include "translators/ZUVATags.h"
+
 namespace oxa {
-
-namespace {
-
-void insertText(QJsonObject& object, const QString& key, const Ber::BerTlv& root, const Ber::BerTag& tag)
-{
-    if (const auto element = root.find(tag))
-        object.insert(key, QString::fromStdString(element->textValue()));
-}
-
-void insertHex(QJsonObject& object, const QString& key, const Ber::BerTlv& root, const Ber::BerTag& tag)
-{
-    if (const auto element = root.find(tag))
-        object.insert(key, QString::fromStdString(element->hexValue()));
-}
-
-} // namespace
 
 JsonConnectionAdviceResponse::JsonConnectionAdviceResponse()
     : JsonAdviceResponse(QStringLiteral("Cu"), QStringLiteral("Connection Advice"), QStringLiteral("terminal"))
@@ -33,11 +20,11 @@ QJsonObject JsonConnectionAdviceResponse::readAdvice(const Ber::BerTlv& root) co
         terminal.insert(QStringLiteral("deviceTypeName"),
                         hex == QLatin1String("04") ? QStringLiteral("Terminal") : QStringLiteral("Unknown"));
     }
-    insertText(terminal, QStringLiteral("terminalModel"), root, Ber::BerTag(0xDF, 0x05));
-    insertText(terminal, QStringLiteral("terminalIdentifier"), root, Ber::BerTag(0x9F, 0x1C));
-    insertText(terminal, QStringLiteral("terminalSerialNumber"), root, Ber::BerTag(0x9F, 0x1E));
-    insertText(terminal, QStringLiteral("softwareVersion"), root, Ber::BerTag(0xDF, 0x93, 0x00));
-    insertHex(terminal, QStringLiteral("EMVKernelVersion"), root, Ber::BerTag(0xDF, 0x94, 0x6B));
+    Ber::jsonInsertOptTagText(QStringLiteral("terminalModel"), tags::TerminalModel, root, terminal);
+    Ber::jsonInsertOptTagText(QStringLiteral("terminalIdentifier"), tags::TerminalIdentifier, root, terminal);
+    Ber::jsonInsertOptTagText(QStringLiteral("terminalSerialNumber"), tags::TerminalSerialNumber, root, terminal);
+    Ber::jsonInsertOptTagText(QStringLiteral("softwareVersion"), Ber::BerTag(0xDF, 0x93, 0x00), root, terminal);
+    Ber::jsonInsertOptTagHex(QStringLiteral("EMVKernelVersion"), Ber::BerTag(0xDF, 0x94, 0x6B), root, terminal);
     return terminal;
 }
 

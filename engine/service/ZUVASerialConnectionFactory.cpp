@@ -66,8 +66,11 @@ void ZUVASerialConnectionFactory::replaceLink(std::shared_ptr<vorsam::SerialPort
 {
     // The earlier link stops before the new one starts on the same port.
     m_link.reset();
+    kiss::LinkTimings timings = m_timings;
+    if (timings.baudRate <= 0)
+        timings.baudRate = vorsam::getBaudRateAsNumericValue(port->getBaudRate());
     m_link = std::make_shared<kiss::Kiss>(port->getInputStream(), port->getOutputStream(),
-                                          heartBeatInterval(*m_environment), m_timings);
+                                          heartBeatInterval(*m_environment), timings);
 }
 
 void ZUVASerialConnectionFactory::pauseHeartBeatDuringTransactions(TransactionDispatcher& dispatcher,

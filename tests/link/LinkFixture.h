@@ -73,9 +73,9 @@ protected:
     }
 
     // Starts the link and answers its first probe.
-    void connectLink(boost::optional<milliseconds> heartbeat = boost::none)
+    void connectLink(boost::optional<milliseconds> heartbeat = boost::none, kiss::LinkTimings timings = fastTimings())
     {
-        makeLink(heartbeat);
+        makeLink(heartbeat, timings);
         link->start();
         ASSERT_TRUE(waitFor([&] { return output->countOf(frame("", 1)) > 0; }));
         input->feed(ack(1));

@@ -1,37 +1,10 @@
 #include "LinkFixture.h"
 
-#include "foundation/SerialPort.h"
-
 #include <chrono>
 
 using namespace linktest;
 
 using LinkStates = LinkFixture;
-
-namespace {
-
-// A serial port as far as the link looks at it: its streams and line rate.
-class SerialLineDouble : public vorsam::SerialPort, public testsupport::MemoryOutputStream {
-public:
-    explicit SerialLineDouble(vorsam::BaudRate rate)
-        : rate_(rate)
-    {
-    }
-    bool open(QString, vorsam::BaudRate, vorsam::Parity, vorsam::StopBits) override { return false; }
-    bool close() override { return true; }
-    bool isOpen() const override { return true; }
-    QString getPort() const override { return QStringLiteral("double"); }
-    vorsam::BaudRate getBaudRate() const override { return rate_; }
-    vorsam::Parity getParity() const override { return vorsam::NoParity; }
-    vorsam::StopBits getStopBits() const override { return vorsam::OneStop; }
-    std::shared_ptr<vorsam::InputStream> getInputStream() const override { return nullptr; }
-    std::shared_ptr<vorsam::OutputStream> getOutputStream() const override { return nullptr; }
-
-private:
-    vorsam::BaudRate rate_;
-};
-
-} // namespace
 
 TEST_F(LinkStates, ConnectsOnTheAcknowledgedProbeOnly)
 {
@@ -278,9 +251,7 @@ TEST_F(LinkStates, AckTimeoutAllowsForTheFrameOnTheLine)
     EXPECT_EQ(slowLine.ackTimeoutFor(100), slowLine.ackTimeout + milliseconds(1000));
     EXPECT_EQ(fastTimings().ackTimeoutFor(100), fastTimings().ackTimeout);
 
-    // The line rate comes from the serial port behind the output stream.
-    output = std::make_shared<SerialLineDouble>(vorsam::Baud1200);
-    connectLink();
+    connectLink(boost::none, slowLine);
     const QByteArray ticket(20, 'T'); // 25 bytes on the line: 250 ms at 1200 baud
     ASSERT_TRUE(write(ticket.toHex().constData()));
     const auto sent = std::chrono::steady_clock::now();

@@ -28,8 +28,6 @@ TEST(RecoveryCrc, MatchesTheReferenceComputation)
     const oxa::CRCGenerator crc;
     EXPECT_EQ(crc.crc16ForRecoveryFile(std::vector<uint8_t>{'1', '2', '3', '4', '5', '6', '7', '8', '9'}), "BB3D");
     EXPECT_EQ(crc.crc16ForRecoveryFile(std::vector<uint8_t>{}), "0000");
-    EXPECT_EQ(oxa::CRCGenerator::crc_16_table[1], 0xC0C1);
-    EXPECT_EQ(oxa::CRCGenerator::crc_16_table[2], 0xC181);
 
     std::mt19937 random(7);
     bool sawLeadingZero = false;

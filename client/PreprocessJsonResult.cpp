@@ -32,6 +32,7 @@ ECTError codedError(const Json::Value& error)
     const Json::Value& cause = error["causeCode"];
     if (cause.isNull())
         return ECTError(code);
+    // Unnamed causes pass as they are: the library's own and any it may add.
     return ECTError(code, static_cast<ECTErrorCauseCode>(cause.asInt()));
 }
 

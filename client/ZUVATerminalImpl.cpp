@@ -17,7 +17,6 @@ namespace {
 
 // Contexts of the most recent sends a terminal keeps.
 constexpr std::size_t HistoryLimit = 101;
-constexpr auto MalformedRequestValue = static_cast<ECTErrorCauseCode>(51);
 
 void sendThroughC(const char* terminalId, const char* request, TransactionContext::ResultCallback result,
                   void* userData, TransactionContext::ReplyFunction* replyFunction, void** replyHandle,
@@ -43,7 +42,7 @@ bool answersAlive(const boost::optional<ECTError>& error)
     const ECTErrorCauseCode answered[] = {
         ECTErrorCauseCode::TransactionAlreadyRunning, ECTErrorCauseCode::InvalidResponse,
         ECTErrorCauseCode::IncidentCode,              ECTErrorCauseCode::RejectionCode,
-        ECTErrorCauseCode::ResetByECR,                MalformedRequestValue};
+        ECTErrorCauseCode::ResetByECR,                kMalformedRequestValue};
     // InvalidRequest (not connected) is not among them
     return std::find(std::begin(answered), std::end(answered), *error->causeCode()) != std::end(answered);
 }

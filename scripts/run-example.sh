@@ -58,4 +58,5 @@ run() {
 }
 
 run "C host" 2 "$prefix/zuva_example_host"
+run "C++ host" 2 "$prefix/examples/zuva_example_client_host"
 echo "example: success"

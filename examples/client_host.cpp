@@ -1,0 +1,133 @@
+// Example host of the C++ client interface: starts a TCP/IP service, waits for
+// a terminal, prints each connected terminal with its connection, whether it
+// is alive and its service information, then the library version; stops the
+// service and cleans up.
+// Usage: zuva_example_client_host PORT [SECONDS]   (exit 0 when every step succeeded)
+#include <zuva/client/ServiceInformationTransaction.h>
+#include <zuva/client/VersionInfo.h>
+#include <zuva/client/ZUVAService.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void print(const std::string& line)
+{
+    std::printf("host: %s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+// Follows the service: the library calls it on its own threads, except for
+// the start and the stop, which it reports inside startService and stopService.
+class Listener : public ect::ZUVAServiceListener {
+public:
+    void onServiceStarted() override { print("service started"); }
+    void onServiceStopped() override { print("service stopped"); }
+    void onServiceError(ect::ECTError error) override
+    {
+        print("service error " + error.description());
+        std::lock_guard<std::mutex> lock(mutex_);
+        failed_ = true;
+        changed_.notify_all();
+    }
+    void onTerminalEvent(ect::ECTTerminalEvent) override { print("terminal event"); }
+
+    void onTerminalConnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
+    {
+        print("terminal connected " + terminal->terminalId());
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++connections_;
+        changed_.notify_all();
+    }
+
+    void onTerminalDisconnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
+    {
+        print("terminal disconnected " + terminal->terminalId());
+    }
+
+    // False when the service failed or no terminal came in time.
+    bool waitForTerminal(Clock::time_point deadline)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_until(lock, deadline, [this] { return connections_ > 0 || failed_; });
+        return connections_ > 0 && !failed_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int connections_ = 0;
+    bool failed_ = false;
+};
+
+// Starts an operation that reports its value to a callback, on a library
+// thread, and waits for the value until the deadline.
+template <class Value, class Start>
+std::optional<Value> await(Start start, Clock::time_point deadline)
+{
+    const auto promise = std::make_shared<std::promise<Value>>();
+    std::future<Value> value = promise->get_future();
+    start([promise](const Value& reported) { promise->set_value(reported); });
+    if (value.wait_until(deadline) != std::future_status::ready)
+        return std::nullopt;
+    return value.get();
+}
+
+// Prints what the host can learn about one terminal; true when it is alive
+// and told its service information.
+bool report(ect::ZUVATerminal& terminal, Clock::time_point deadline)
+{
+    print("terminal " + terminal.terminalId() + ": model " + terminal.model() + ", serial number "
+          + terminal.serialNumber() + ", software " + terminal.softwareVersion());
+    print("connection " + terminal.getConnectionDescription());
+
+    const auto alive = await<bool>([&](auto done) { terminal.isAlive(done); }, deadline);
+    print(std::string("isAlive ") + (!alive ? "(no answer in time)" : *alive ? "true" : "false"));
+
+    const auto information = await<ect::ServiceInformationResult>(
+        [&](auto done) { terminal.send(ect::ServiceInformationTransaction(done)); }, deadline);
+    if (!information)
+        print("service information: no answer in time");
+    else if (information->error())
+        print("service information: " + information->error()->description());
+    else
+        print(std::string("service information: cash-back ")
+              + (information->cashbackEnabled() ? "enabled" : "disabled"));
+    return alive.value_or(false) && information && !information->error();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s PORT [SECONDS]\n", argv[0]);
+        return 2;
+    }
+    const auto deadline = Clock::now() + std::chrono::seconds(argc > 2 ? std::atoi(argv[2]) : 30);
+
+    Listener listener;
+    const std::shared_ptr<ect::ZUVAService> service = ect::makeTcpIpZUVAService(std::atoi(argv[1]), listener);
+    service->startService();
+
+    bool succeeded = listener.waitForTerminal(deadline);
+    if (!succeeded)
+        print("no terminal connected in time");
+    for (const std::shared_ptr<ect::ZUVATerminal>& terminal : service->connectedTerminals())
+        succeeded = report(*terminal, deadline) && succeeded;
+    print("library version " + ect::getLibraryVersion());
+
+    service->stopService();
+    ect::cleanup();
+    return succeeded ? 0 : 1;
+}

@@ -156,8 +156,8 @@ Ber::BerTlv storedTextElement(const Ber::BerTag& tag, int identifier, const std:
 Ber::BerTlv displayElement(const ect::MMIParameter& data)
 {
     Ber::BerTlv display(DisplayData);
-    display.addData(DisplayTimeout, ECTDataZUVADigital(data.displayTimeout, 4));
-    display.addData(DisplayTimeoutRepeated, ECTDataZUVADigital(data.displayTimeout, 4));
+    display.addData(JsonZUVAServiceRequest::timeoutElement(DisplayTimeout, data.displayTimeout));
+    display.addData(JsonZUVAServiceRequest::timeoutElement(DisplayTimeoutRepeated, data.displayTimeout));
     if (data.freeText) {
         Ber::BerTlv freeText(FreeTextData);
         freeText.addData(FreeTextBlock, createFreeTextData(*data.freeText));

@@ -78,9 +78,10 @@ void ECTData::appendData(ECTData const& other)
 
 ECTData ECTData::subdataWithRange(int location, unsigned int length) const
 {
-    // Summed in 64 bits: a length near 2^32 must not wrap round to a small end.
-    std::int64_t const end = std::int64_t(location) + length;
-    if (end > std::int64_t(bytes_.size()))
+    // The end wraps like the unsigned 32-bit sum it is; a range that ends
+    // beyond the data, or before its own start, is empty.
+    std::uint32_t const end = static_cast<std::uint32_t>(location) + length;
+    if (end > bytes_.size() || location >= static_cast<std::int32_t>(end))
         return ECTData();
     if (location < 0)
         throw std::out_of_range("ECTData::subdataWithRange: negative location");

@@ -54,7 +54,8 @@ TEST(ECTDataTest, PackedDecimalValueAndSubranges)
     EXPECT_EQ(bytes({3, 4, 5}), data.subdataWithRange(2, 3));
     EXPECT_EQ(0, data.subdataWithRange(3, 3).length());
     EXPECT_EQ(0, data.subdataWithRange(1, 0).length());
-    EXPECT_EQ(0, data.subdataWithRange(1, 0xFFFFFFFFu).length()); // no 32-bit wrap-around
+    EXPECT_EQ(0, data.subdataWithRange(1, 0xFFFFFFFFu).length()); // the end wraps below the start
+    EXPECT_EQ(0, data.subdataWithRange(-5, 2).length());          // the end wraps beyond the data
     EXPECT_THROW(data.subdataWithRange(-1, 2), std::out_of_range);
 }
 

@@ -43,7 +43,7 @@ std::string listing(ZUVARecoveryFileManager& manager, const char* terminalId)
 
 void logFailure(const char* operation, const char* reason)
 {
-    RecoveryLog::line(QStringLiteral("%1 failed: %2").arg(QLatin1String(operation), QString::fromUtf8(reason)));
+    RecoveryLog::warning(QStringLiteral("%1 failed: %2").arg(QLatin1String(operation), QString::fromUtf8(reason)));
 }
 
 } // namespace

@@ -105,7 +105,7 @@ void readElement(QXmlStreamReader& xml, ZUVARecoveryFileImpl& file)
 
 std::shared_ptr<ZUVARecoveryFileImpl> unreadable(const QString& path, const QString& reason)
 {
-    RecoveryLog::line(QStringLiteral("Skipped unreadable recovery file %1: %2").arg(path, reason));
+    RecoveryLog::warning(QStringLiteral("Skipped unreadable recovery file %1: %2").arg(path, reason));
     return nullptr;
 }
 
@@ -133,14 +133,20 @@ bool holds(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::ReadOnly) && file.readAll() == bytes;
 }
 
-// The export's own name, or the next numbered one, unless a file with other
-// content already lies there.
-QString exportPath(const QString& folder, const QString& name, const QByteArray& bytes)
+// The export is written under its listed name; an earlier export of other
+// content lying there is kept under the next free name first.
+bool makeRoomFor(const QString& path, const QByteArray& bytes)
 {
-    QString path = RecoveryFileUtil::appendPath(folder, name);
-    for (int n = 2; QFileInfo::exists(path) && !holds(path, bytes); ++n)
-        path = RecoveryFileUtil::appendPath(folder, RecoveryFileName::withNumber(name, n, QLatin1Char('_')));
-    return path;
+    if (!QFileInfo::exists(path) || holds(path, bytes))
+        return true;
+    const QFileInfo target(path);
+    const QString aside = RecoveryFileName::firstFreePath(target.absolutePath(), target.fileName(), QLatin1Char('-'));
+    if (QFile::rename(path, aside)) {
+        RecoveryLog::line(QStringLiteral("Earlier export %1 kept as %2").arg(path, aside));
+        return true;
+    }
+    RecoveryLog::warning(QStringLiteral("Export not written, an earlier export in the way can't be moved: ") + path);
+    return false;
 }
 
 bool writeExport(const QString& path, const QByteArray& bytes)
@@ -148,7 +154,7 @@ bool writeExport(const QString& path, const QByteArray& bytes)
     QString error;
     if (DurableFileWriter::write(path, bytes, &error) && holds(path, bytes))
         return true;
-    RecoveryLog::line(QStringLiteral("Failed to write file %1: %2").arg(path, error));
+    RecoveryLog::warning(QStringLiteral("Failed to write file %1: %2").arg(path, error));
     return false;
 }
 
@@ -201,7 +207,7 @@ bool RecoveryFileUtil::writeRecoveryFileXml(const QString& path, std::shared_ptr
     QString error;
     if (DurableFileWriter::write(path, xmlDocument(*file), &error))
         return true;
-    RecoveryLog::line(QStringLiteral("Failed to write file %1: %2").arg(path, error));
+    RecoveryLog::warning(QStringLiteral("Failed to write file %1: %2").arg(path, error));
     return false;
 }
 
@@ -291,13 +297,14 @@ QStringList RecoveryFileUtil::exportFileNames(const Files& files)
 bool RecoveryFileUtil::extractRecoveryFiles(const Files& files, const QString& folder)
 {
     if (folder.isEmpty() || !QDir().mkpath(folder)) {
-        RecoveryLog::line(QStringLiteral("Cannot create export folder ") + folder);
+        RecoveryLog::warning(QStringLiteral("Cannot create export folder ") + folder);
         return false;
     }
     const QStringList names = exportFileNames(files);
     for (std::size_t i = 0; i < files.size(); ++i) {
         const QByteArray bytes = exportBytes(*files[i]);
-        if (!writeExport(exportPath(folder, names[static_cast<int>(i)], bytes), bytes))
+        const QString path = appendPath(folder, names[static_cast<int>(i)]);
+        if (!makeRoomFor(path, bytes) || !writeExport(path, bytes))
             return false;
     }
     return true;

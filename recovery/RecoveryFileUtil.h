@@ -48,9 +48,10 @@ public:
     // Each file's export name, numbered where the list holds the same name
     // more than once, so no two exports of one list share a name.
     static QStringList exportFileNames(const Files& files);
-    // Writes each export into the folder and reads it back. An export never
-    // replaces a different text already in the folder: it takes the next free
-    // number instead. False at the first failure.
+    // Writes each export into the folder under its name of exportFileNames,
+    // the name a listing gives, and reads it back. A different text already
+    // lying under that name is first renamed to the next free name, never
+    // overwritten. False at the first failure.
     static bool extractRecoveryFiles(const Files& files, const QString& folder);
 };
 

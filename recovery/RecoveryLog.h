@@ -8,6 +8,8 @@ namespace ect {
 class RecoveryLog {
 public:
     static void line(const QString& text);
+    // Data lost or skipped: the host is told as well, certification mode or not.
+    static void warning(const QString& text);
 };
 
 } // namespace ect

@@ -189,11 +189,11 @@ QString ZUVARecoveryFileManager::getClosedFilePath(std::shared_ptr<ZUVARecoveryF
 bool ZUVARecoveryFileManager::saveUnlocked(const ZUVARecoveryItem& item)
 {
     if (!isComplete(item)) {
-        RecoveryLog::line(QStringLiteral("Recovery item refused, incomplete: ") + describe(item));
+        RecoveryLog::warning(QStringLiteral("Recovery item refused, incomplete: ") + describe(item));
         return false;
     }
     if (!isStorable(item)) {
-        RecoveryLog::line(QStringLiteral("Recovery item refused, text not storable: ") + describe(item));
+        RecoveryLog::warning(QStringLiteral("Recovery item refused, text not storable: ") + describe(item));
         return false;
     }
     checkStatesUnlocked();
@@ -204,21 +204,29 @@ bool ZUVARecoveryFileManager::saveUnlocked(const ZUVARecoveryItem& item)
 
 bool ZUVARecoveryFileManager::storeUnlocked(const ZUVARecoveryItem& item)
 {
-    const auto open = searchMatchingOpenRecoveryFile(item);
-    if (!open)
-        return createNewOpenRecoveryFile(item);
-    if (open->batchId() == item.batchId()) {
-        addTransaction(item, *open);
-        return RecoveryFileUtil::writeRecoveryFileXml(open->storedPath(), open);
+    std::shared_ptr<ZUVARecoveryFileImpl> sameBatch;
+    for (const auto& open : openFilesOf(item)) {
+        if (open->batchId() != item.batchId())
+            closePreviousBatchUnlocked(open);
+        else if (!sameBatch)
+            sameBatch = open;
     }
-    // A new batch: the old file must be closed first, or its transactions
-    // would share a file with the new batch's.
-    if (!closeUnlocked(open, open->lastTransactionDate())) {
-        RecoveryLog::line(QStringLiteral("Recovery item not saved, open file of the previous batch not closed: ") +
-                          describe(item));
-        return false;
+    if (sameBatch) {
+        addTransaction(item, *sameBatch);
+        if (RecoveryFileUtil::writeRecoveryFileXml(sameBatch->storedPath(), sameBatch))
+            return true;
     }
+    // No file of the batch, or its file can't be written: a new one.
     return createNewOpenRecoveryFile(item);
+}
+
+// A file that can't be closed stays open beside the new batch's, which never
+// shares it; every later save of the pair tries again.
+void ZUVARecoveryFileManager::closePreviousBatchUnlocked(const std::shared_ptr<ZUVARecoveryFileImpl>& open)
+{
+    if (!closeUnlocked(open, open->lastTransactionDate()))
+        RecoveryLog::warning(QStringLiteral("Open recovery file of the previous batch not closed, kept open: ") +
+                             open->storedPath());
 }
 
 void ZUVARecoveryFileManager::checkStatesUnlocked()
@@ -249,7 +257,7 @@ void ZUVARecoveryFileManager::trimClosedFilesUnlocked()
     if (QFile::remove(path))
         RecoveryLog::line(QStringLiteral("Recovery file removed, over the limit of %1: %2").arg(maxRecoveryFiles_).arg(path));
     else
-        RecoveryLog::line(QStringLiteral("Failed to remove recovery file over the limit: ") + path);
+        RecoveryLog::warning(QStringLiteral("Failed to remove recovery file over the limit: ") + path);
     DurableFileWriter::syncFolder(closedFolderUnlocked());
 }
 
@@ -274,7 +282,7 @@ bool ZUVARecoveryFileManager::closeUnlocked(const std::shared_ptr<ZUVARecoveryFi
                                                         QString::fromStdString(file->acquirerId()), closingDate),
         nameNumberSeparator);
     if (!QFile::rename(openPath, closedPath)) {
-        RecoveryLog::line(QStringLiteral("Failed to close recovery file %1 as %2").arg(openPath, closedPath));
+        RecoveryLog::warning(QStringLiteral("Failed to close recovery file %1 as %2").arg(openPath, closedPath));
         return false;
     }
     DurableFileWriter::syncFolder(closedFolder);
@@ -288,14 +296,16 @@ RecoveryFileUtil::StoredFiles ZUVARecoveryFileManager::closedFilesUnlocked() con
     return RecoveryFileUtil::readRecoveryFilesXml(closedFolderUnlocked());
 }
 
-std::shared_ptr<ZUVARecoveryFileImpl>
-ZUVARecoveryFileManager::searchMatchingOpenRecoveryFile(const ZUVARecoveryItem& item) const
+RecoveryFileUtil::StoredFiles ZUVARecoveryFileManager::openFilesOf(const ZUVARecoveryItem& item) const
 {
-    for (const auto& file : RecoveryFileUtil::readRecoveryFilesXml(openFolderUnlocked())) {
-        if (file->terminalId() == item.terminalId() && file->acquirerId() == item.acquirerId())
-            return file;
-    }
-    return nullptr;
+    RecoveryFileUtil::StoredFiles files = RecoveryFileUtil::readRecoveryFilesXml(openFolderUnlocked());
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [&item](const auto& file) {
+                                   return file->terminalId() != item.terminalId() ||
+                                       file->acquirerId() != item.acquirerId();
+                               }),
+                files.end());
+    return files;
 }
 
 bool ZUVARecoveryFileManager::createNewOpenRecoveryFile(const ZUVARecoveryItem& item)
@@ -328,12 +338,12 @@ void ZUVARecoveryFileManager::deleteClosedRecoveryFiles(const Files& files)
             return (wantedPath.isEmpty() || candidate->storedPath() == wantedPath) && candidate->content() == content;
         });
         if (match == closed.end()) {
-            RecoveryLog::line(QStringLiteral("Exported recovery file not erased, no longer found: ") +
+            RecoveryLog::warning(QStringLiteral("Exported recovery file not erased, no longer found: ") +
                               QString::fromStdString(file->fileName()));
             continue;
         }
         if (!QFile::remove((*match)->storedPath()))
-            RecoveryLog::line(QStringLiteral("Failed to erase exported recovery file ") + (*match)->storedPath());
+            RecoveryLog::warning(QStringLiteral("Failed to erase exported recovery file ") + (*match)->storedPath());
         closed.erase(match);
     }
     DurableFileWriter::syncFolder(closedFolderUnlocked());

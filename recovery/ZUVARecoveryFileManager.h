@@ -41,8 +41,10 @@ public:
     QString recoveryFileFolder() const;
     void recoveryFileFolder(const QString& folder);
 
-    // False when the item is incomplete, can't be stored as it is, or its
-    // file could not be written; true only once the item is on disk.
+    // False when the item is incomplete, can't be stored as it is, or no
+    // file could be written; true only once the item is on disk. A batch
+    // change whose old file can't be closed still stores the item, in a
+    // new file beside the old one.
     bool saveRecoveryItem(std::shared_ptr<ZUVARecoveryItem> item);
     // Closes the open files that are a day old and trims the closed ones.
     void checkRecoveryFileStates();
@@ -69,7 +71,9 @@ private:
     void trimClosedFilesUnlocked();
     bool closeUnlocked(const std::shared_ptr<ZUVARecoveryFileImpl>& file, const std::tm& closingDate);
     RecoveryFileUtil::StoredFiles closedFilesUnlocked() const;
-    std::shared_ptr<ZUVARecoveryFileImpl> searchMatchingOpenRecoveryFile(const ZUVARecoveryItem& item) const;
+    void closePreviousBatchUnlocked(const std::shared_ptr<ZUVARecoveryFileImpl>& open);
+    // The open files of the item's terminal and acquirer, in listing order.
+    RecoveryFileUtil::StoredFiles openFilesOf(const ZUVARecoveryItem& item) const;
     bool createNewOpenRecoveryFile(const ZUVARecoveryItem& item);
     void deleteClosedRecoveryFiles(const Files& files);
     QString openFolderUnlocked() const;

@@ -2,6 +2,7 @@
 
 #include "encoding/ZUVAUtils.h"
 #include "engine/base/ECTCertificationLogging.h"
+#include "engine/base/HostWarning.h"
 #include "recovery/ZUVARecoveryFileManager.h"
 #include "recovery/ZUVARecoveryItem.h"
 #include "translators/RetailReplyFields.h"
@@ -148,10 +149,10 @@ void JsonZUVASaleTransactionResponse::recordBackupModeSale(Ber::BerTlv const& ro
     try {
         saved = ect::ZUVARecoveryFileManager::instance().saveRecoveryItem(item);
     } catch (std::exception const& e) {
-        logCertification(std::string("Saving a backup-mode sale failed: ") + e.what());
+        HostWarning::report(std::string("Saving a backup-mode sale failed: ") + e.what());
     }
     if (!saved) {
-        logCertification("Backup-mode sale of terminal " + item->terminalId() + ", acquirer " + item->acquirerId()
+        HostWarning::report("Backup-mode sale of terminal " + item->terminalId() + ", acquirer " + item->acquirerId()
                          + " not recorded in the recovery files");
     }
 }

@@ -2,6 +2,7 @@
 
 #include "engine/core/ErrorDocument.h"
 #include "engine/base/ECTCertificationLogging.h"
+#include "engine/base/HostWarning.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -101,7 +102,7 @@ ZUVAServices::ZUVAServices()
     : m_environment(sharedOXAEnvironment())
     , m_qt(std::make_unique<vorsam::SharedQtLibrary>())
 {
-    qInstallMessageHandler(LogQtLogsToFile);
+    HostWarning::keepPreviousHandler(qInstallMessageHandler(LogQtLogsToFile));
 }
 
 ZUVAServices::~ZUVAServices()

@@ -111,8 +111,9 @@ TEST_F(RecoveryExtraction, WritesEachExportReplacesItsOwnEarlierExportAndFailsWi
 }
 
 // Two recovery files of one acquirer, terminal, batch and day share an export
-// name: neither export may overwrite the other, in one run or across runs.
-TEST_F(RecoveryExtraction, SameNameExportsDoNotOverwriteEachOther)
+// name: each export lies under the name its listing gives, and none
+// overwrites another, in one run or across runs.
+TEST_F(RecoveryExtraction, SameNameExportsLieUnderTheirListedNamesAndOverwriteNothing)
 {
     auto first = closedFile();
     addTransaction(*first, "A", "01");
@@ -120,19 +121,24 @@ TEST_F(RecoveryExtraction, SameNameExportsDoNotOverwriteEachOther)
     second->setClosingDate(localTime(2016, 3, 5, 18, 0, 0));
     addTransaction(*second, "B", "02");
     ASSERT_EQ(first->fileName(), second->fileName());
+    auto third = closedFile();
+    addTransaction(*third, "C", "03");
 
     EXPECT_EQ(RecoveryFileUtil::exportFileNames({first, second}),
               QStringList({"Recovery_A0000000A_T12345678_D20160305_B0012.hex",
                            "Recovery_A0000000A_T12345678_D20160305_B0012_2.hex"}));
-    ASSERT_TRUE(RecoveryFileUtil::extractRecoveryFiles({first, second}, target()));
-    ASSERT_TRUE(RecoveryFileUtil::extractRecoveryFiles({second}, target()));
-    auto third = closedFile();
-    addTransaction(*third, "C", "03");
-    ASSERT_TRUE(RecoveryFileUtil::extractRecoveryFiles({third}, target()));
+    for (const RecoveryFileUtil::Files& run : {RecoveryFileUtil::Files{first, second}, RecoveryFileUtil::Files{second},
+                                               RecoveryFileUtil::Files{third}}) {
+        ASSERT_TRUE(RecoveryFileUtil::extractRecoveryFiles(run, target()));
+        const QStringList listed = RecoveryFileUtil::exportFileNames(run);
+        for (int i = 0; i < listed.size(); ++i)
+            EXPECT_EQ(contentOf(QDir(target()).filePath(listed[i])).toStdString(), run[size_t(i)]->content());
+    }
 
     QStringList contents;
     for (const QString& name : fileNamesIn(target()))
         contents << QString::fromUtf8(contentOf(QDir(target()).filePath(name)));
+    contents.removeDuplicates();
     contents.sort();
     QStringList expected{QString::fromStdString(first->content()), QString::fromStdString(second->content()),
                          QString::fromStdString(third->content())};

@@ -1,10 +1,13 @@
 #include "RecoveryTestSupport.h"
 
 #include "recovery/RecoveryFileUtil.h"
+#include "support/QtWarnings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <map>
 
 using namespace recoverytest;
 using ect::RecoveryFileUtil;
@@ -170,27 +173,34 @@ TEST_F(RecoveryManager, FilesAreFoundAgainUnderTheNameTheyLieUnder)
     EXPECT_TRUE(fileNamesIn(closedFolder()).isEmpty());
 }
 
-// The closed folder cannot be made: the batch change is refused and the
-// old batch's file keeps every transaction.
-TEST_F(RecoveryManager, FailedCloseOnBatchChangeKeepsTheOldFile)
+// The closed folder cannot be made: the old batch's file stays open and the
+// sale of the new batch is stored all the same, in a file of its own.
+TEST_F(RecoveryManager, BatchChangeWhoseCloseFailsStillStoresTheSale)
 {
+    testsupport::QtWarnings warnings;
     ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
     writeBytes(closedFolder(), "in the way");
-    EXPECT_FALSE(save(T1, A1, "0013", localTime(2016, 3, 5, 10, 0, 0), "AA02"));
-    const auto open = onlyOpenFile();
-    ASSERT_TRUE(open);
-    EXPECT_EQ(open->batchId(), "0012");
-    EXPECT_EQ(logRecordsOf(*open), std::vector<std::string>{"AA01"});
-    EXPECT_TRUE(certificationLogText().contains("previous batch not closed"));
+    EXPECT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 10, 0, 0), "AA02"));
+    EXPECT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 10, 1, 0), "AA03"));
+    std::map<std::string, std::vector<std::string>> byBatch;
+    for (const auto& open : RecoveryFileUtil::readRecoveryFilesXml(openFolder()))
+        byBatch[open->batchId()] = logRecordsOf(*open);
+    EXPECT_EQ(byBatch, (std::map<std::string, std::vector<std::string>>{{"0012", {"AA01"}},
+                                                                         {"0013", {"AA02", "AA03"}}}));
+    EXPECT_TRUE(warnings.text().contains("previous batch not closed"));
 
     QFile::remove(closedFolder());
-    EXPECT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 10, 0, 0), "AA02"));
-    EXPECT_EQ(manager.getRecoveryFiles().size(), 1u);
+    EXPECT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 10, 2, 0), "AA04"));
+    const auto closed = manager.getRecoveryFiles();
+    ASSERT_EQ(closed.size(), 1u);
+    EXPECT_EQ(closed[0]->batchId(), "0012");
+    EXPECT_EQ(logRecordsOf(*onlyOpenFile()), (std::vector<std::string>{"AA02", "AA03", "AA04"}));
 }
 
 // Unreadable files are skipped and logged, never overwritten or erased.
 TEST_F(RecoveryManager, UnreadableFilesAreLeftAlone)
 {
+    testsupport::QtWarnings warnings;
     const QString openPath = manager.getOpenFilePath(QString::fromStdString(T1), QString::fromStdString(A1));
     writeBytes(openPath, "<RecoveryFile><acquirerId>0000000A</acq");
     const QString closedPath = QDir(closedFolder()).filePath("20160101000000-TIDx-ACQy.xml");
@@ -205,6 +215,9 @@ TEST_F(RecoveryManager, UnreadableFilesAreLeftAlone)
                                              ect::EraseAfterExtraction));
     EXPECT_EQ(fileNamesIn(closedFolder()), QStringList{"20160101000000-TIDx-ACQy.xml"});
     EXPECT_TRUE(certificationLogText().contains(closedPath));
+    // The host hears of it without certification mode.
+    EXPECT_TRUE(warnings.text().contains(openPath));
+    EXPECT_TRUE(warnings.text().contains(closedPath));
 }
 
 TEST_F(RecoveryManager, HostileIdentifiersStayInsideTheBaseFolder)

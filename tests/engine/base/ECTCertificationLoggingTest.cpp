@@ -1,10 +1,14 @@
 #include "engine/base/ECTCertificationLogging.h"
+#include "engine/base/HostWarning.h"
 
 #include "LogFiles.h"
+#include "support/QtWarnings.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+
+#include <atomic>
 #include <regex>
 
 using namespace oxa;
@@ -97,4 +101,30 @@ TEST_F(ECTCertificationLoggingTest, DatedEntries)
     morning.tm_min = 7;
     morning.tm_sec = 3;
     EXPECT_EQ("2027/01/05 09:07:03", dateAsString(morning));
+}
+
+namespace {
+
+std::atomic<int> libraryHandlerCalls{0};
+
+void libraryHandler(QtMsgType, QMessageLogContext const&, QString const&)
+{
+    ++libraryHandlerCalls;
+}
+
+} // namespace
+
+// Lost data reaches the host without certification mode: through the handler
+// in place before the library's own, and not once more through the library's.
+TEST(HostWarning, GoesToTheHandlerInPlaceBeforeTheLibrarysOwn)
+{
+    testsupport::QtWarnings host;
+    HostWarning::report("lost before");
+    const QtMessageHandler hostHandler = qInstallMessageHandler(libraryHandler);
+    HostWarning::keepPreviousHandler(hostHandler);
+    HostWarning::report("lost after");
+    HostWarning::keepPreviousHandler(nullptr);
+    qInstallMessageHandler(hostHandler);
+    EXPECT_EQ(host.text(), "lost before\nlost after");
+    EXPECT_EQ(libraryHandlerCalls, 0);
 }

@@ -88,6 +88,8 @@ public:
     }
     void closeTransaction(QSharedPointer<oxa::ZUVATransaction>) override {}
     void reportTransactionError(ect::ECTError const&) override {}
+    void reportMessageError(QByteArray const&, ect::ECTError const&) override {}
+    bool isInFlight(QByteArray const&) const override { return false; }
     void resetTransaction() override {}
     void failTransactions(ect::ECTError const&) override {}
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString) const override { return {}; }

@@ -10,14 +10,18 @@ class Kiss::KissOutput : public KissOuputInterface {
 public:
     std::function<void()> connected;
     std::function<void()> disconnected;
-    std::function<void()> sendFailed;
+    std::function<void(QByteArray)> sendFailed;
     std::function<void()> sendSuccess;
     std::function<void()> receiveFailed;
     std::function<void()> receiveSuccess;
 
     void onConnected() override { call(connected); }
     void onDisconnected() override { call(disconnected); }
-    void onMessageSendFailure() override { call(sendFailed); }
+    void onMessageSendFailure(QByteArray payload) override
+    {
+        if (sendFailed)
+            sendFailed(payload);
+    }
     void onMessageSendSuccess() override { call(sendSuccess); }
     void onMessageReceiveFailure() override { call(receiveFailed); }
     void onMessageReceiveSuccess() override { call(receiveSuccess); }
@@ -106,9 +110,14 @@ void Kiss::setOnSendSuccessCallback(std::function<void()> callback)
     output_->sendSuccess = std::move(callback);
 }
 
-void Kiss::setOnSendFailedCallback(std::function<void()> callback)
+void Kiss::setOnSendFailedCallback(std::function<void(QByteArray)> callback)
 {
     output_->sendFailed = std::move(callback);
+}
+
+void Kiss::setSendCheck(std::function<bool(const QByteArray&)> stillWanted)
+{
+    manager_->setSendCheck(std::move(stillWanted));
 }
 
 void Kiss::setOnReceiveFailedCallback(std::function<void()> callback)

@@ -5,6 +5,8 @@
 #include "foundation/InputStream.h"
 #include "foundation/OutputStream.h"
 
+#include <QByteArray>
+
 #include <boost/optional.hpp>
 
 #include <chrono>
@@ -47,9 +49,16 @@ public:
     void setOnConnectedCallback(std::function<void()> callback);
     void setOnDisconnectedCallback(std::function<void()> callback);
     void setOnSendSuccessCallback(std::function<void()> callback);
-    void setOnSendFailedCallback(std::function<void()> callback);
+    // Receives the payload of the frame that was lost: one that stayed
+    // unacknowledged after its last resend, or one that waited to be sent
+    // when the link went down. A refused write is not reported here: the
+    // write's false result is its report.
+    void setOnSendFailedCallback(std::function<void(QByteArray)> callback);
     void setOnReceiveFailedCallback(std::function<void()> callback);
     void setOnReceiveSuccessCallbac(std::function<void()> callback);
+    // Asked in the link thread before a payload that waited for the link is
+    // sent; a payload no longer wanted (its transaction has ended) is dropped.
+    void setSendCheck(std::function<bool(const QByteArray&)> stillWanted);
 
 private:
     std::shared_ptr<StateManager> manager_;

@@ -11,7 +11,7 @@ KissOuputInterface::~KissOuputInterface() = default;
 
 void KissOuputInterface::onConnected() {}
 void KissOuputInterface::onDisconnected() {}
-void KissOuputInterface::onMessageSendFailure() {}
+void KissOuputInterface::onMessageSendFailure(QByteArray) {}
 void KissOuputInterface::onMessageSendSuccess() {}
 void KissOuputInterface::onMessageReceiveFailure() {}
 void KissOuputInterface::onMessageReceiveSuccess() {}

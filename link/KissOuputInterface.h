@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 
 namespace kiss {
@@ -14,7 +15,8 @@ public:
 public slots:
     virtual void onConnected();
     virtual void onDisconnected();
-    virtual void onMessageSendFailure();
+    // payload: the payload of the frame that stayed unacknowledged.
+    virtual void onMessageSendFailure(QByteArray payload);
     virtual void onMessageSendSuccess();
     virtual void onMessageReceiveFailure();
     virtual void onMessageReceiveSuccess();

@@ -33,7 +33,8 @@ struct SharedData {
     std::chrono::steady_clock::time_point lastReceiveTime;
 
     // Payloads written while a frame awaited its acknowledgement or a frame
-    // was being received; sent in order once the link is idle.
+    // was being received; sent in order once the link is idle, unless no
+    // longer wanted by then.
     std::deque<QByteArray> pendingWrites;
 
     // The last frame delivered, to recognise its repetition when our

@@ -46,10 +46,8 @@ bool State::read(QByteArray& payloads)
 
 bool State::write(QByteArray data)
 {
-    if (!manager().isConnected()) {
-        manager().reportWriteRefused();
+    if (!manager().isConnected())
         return false;
-    }
     shared().pendingWrites.push_back(data);
     return true;
 }

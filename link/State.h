@@ -22,7 +22,7 @@ public:
     // needs more bytes, so the engine knows when to stop.
     bool read(QByteArray& payloads);
     // Outside Idle a payload waits for the link to become idle; a link that is
-    // down refuses it and reports the failure at once.
+    // down refuses it.
     virtual bool write(QByteArray data);
     virtual void start();
     virtual QString getName() const = 0;

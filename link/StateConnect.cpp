@@ -11,10 +11,13 @@ StateConnect::StateConnect(std::shared_ptr<SharedData> shared)
 
 void StateConnect::start()
 {
-    // Whatever waited to be sent belonged to the link that just went down;
-    // its failure has been reported. A terminal that comes back may start
-    // its numbering anew, so its next frame is no repetition.
-    shared().pendingWrites.clear();
+    // Whatever waited to be sent belonged to the link that just went down:
+    // each is reported lost. A terminal that comes back may start its
+    // numbering anew, so its next frame is no repetition.
+    std::deque<QByteArray> lost;
+    lost.swap(shared().pendingWrites);
+    for (const QByteArray& payload : lost)
+        manager().reportSendFailure(payload);
     shared().lastReceivedSequenceNumber.reset();
     manager().startTimer(shared().timings.connectDelay);
 }

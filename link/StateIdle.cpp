@@ -17,11 +17,14 @@ StateIdle::StateIdle(std::shared_ptr<SharedData> shared)
 
 void StateIdle::start()
 {
-    if (!shared().pendingWrites.empty()) {
+    while (!shared().pendingWrites.empty()) {
         const QByteArray next = shared().pendingWrites.front();
         shared().pendingWrites.pop_front();
-        write(next);
-        return;
+        // A payload whose transaction ended while it waited is never sent.
+        if (manager().isStillWanted(next)) {
+            write(next);
+            return;
+        }
     }
     if (const auto interval = manager().getHeartBeatIntervalMs())
         manager().startTimer(*interval);

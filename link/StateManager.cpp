@@ -343,18 +343,27 @@ void StateManager::reportAckReceived(bool report)
     setConnected(true);
 }
 
-void StateManager::reportAckTimeout(bool report)
+void StateManager::reportAckTimeout(const QByteArray& payload, bool report)
 {
     if (report)
-        emit messageSendFailureSignal();
+        reportSendFailure(payload);
     if (getHeartBeatIntervalMs())
         setConnected(false);
 }
 
-void StateManager::reportWriteRefused()
+void StateManager::reportSendFailure(const QByteArray& payload)
 {
-    // Tells the engine at once, so its transaction fails now and not at its time-out.
-    emit messageSendFailureSignal();
+    emit messageSendFailureSignal(payload);
+}
+
+bool StateManager::isStillWanted(const QByteArray& payload) const
+{
+    return !sendCheck_ || sendCheck_(payload);
+}
+
+void StateManager::setSendCheck(std::function<bool(const QByteArray&)> stillWanted)
+{
+    sendCheck_ = std::move(stillWanted);
 }
 
 void StateManager::setConnected(bool connected)

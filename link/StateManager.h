@@ -56,6 +56,8 @@ public:
     void enableHeartBeat();
     void disableHeartBeat();
     void setOutputInterface(std::shared_ptr<KissOuputInterface> outputInterface);
+    // Set before start; see Kiss::setSendCheck.
+    void setSendCheck(std::function<bool(const QByteArray&)> stillWanted);
 
     // For the states, in the link thread.
     void goToIdleState();
@@ -69,14 +71,16 @@ public:
     void reportNAckSent();
     void reportDataMessageSent();
     void reportAckReceived(bool report);
-    void reportAckTimeout(bool report);
-    void reportWriteRefused();
+    void reportAckTimeout(const QByteArray& payload, bool report);
+    // A payload accepted for sending that the link will never send.
+    void reportSendFailure(const QByteArray& payload);
+    bool isStillWanted(const QByteArray& payload) const;
     void setConnected(bool connected);
 
 signals:
     void connectedSignal();
     void disconnectedSignal();
-    void messageSendFailureSignal();
+    void messageSendFailureSignal(QByteArray payload);
     void messageSendSuccessSignal();
     void messageReceiveFailureSignal();
     void messageReceiveSuccessSignal();
@@ -110,6 +114,7 @@ private:
     int nakCounter_ = 0;
     boost::optional<std::chrono::milliseconds> heartBeatInterval_;
     std::atomic<bool> heartBeatEnabled_{true};
+    std::function<bool(const QByteArray&)> sendCheck_;
 
     std::atomic<bool> started_{false};
     std::atomic<QThread*> linkThread_{nullptr};

@@ -54,7 +54,7 @@ void StateWaitForAckAfterSend::retry()
             manager().goToConnectState();
         else
             manager().goToIdleState();
-        manager().reportAckTimeout(report_);
+        manager().reportAckTimeout(data_, report_);
         return;
     }
     ++retryCount_;

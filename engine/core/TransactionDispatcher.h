@@ -4,6 +4,7 @@
 #include "engine/core/ZUVATransaction.h"
 #include "foundation/OutputStream.h"
 
+#include <QByteArray>
 #include <QSharedPointer>
 #include <QString>
 
@@ -25,6 +26,13 @@ public:
     virtual void closeTransaction(QSharedPointer<ZUVATransaction> transaction) = 0;
     // Fails the transaction in flight with the error (link failure).
     virtual void reportTransactionError(ect::ECTError const& error) = 0;
+    // Fails the transaction in flight, current or set aside, whose message is
+    // exactly these bytes (its frame was lost); fails nothing when none is,
+    // as when that transaction has already ended.
+    virtual void reportMessageError(QByteArray const& message, ect::ECTError const& error) = 0;
+    // Whether the transaction whose message is exactly these bytes is in
+    // flight, current or set aside. Any thread.
+    virtual bool isInFlight(QByteArray const& message) const = 0;
     // Fails the transaction in flight with code 2, cause 30 ResetTransaction.
     virtual void resetTransaction() = 0;
     // Fails the transaction in flight and every set-aside one with the error

@@ -45,6 +45,11 @@ void invokeQuietly(std::function<void()> const& callback, char const* what)
     }
 }
 
+QByteArray messageOf(ZUVATransaction const& transaction)
+{
+    return transaction.header.data() + transaction.body.data();
+}
+
 // Capped so that the deadline stays far inside the clock's range.
 const std::chrono::milliseconds kLongestTimeout = std::chrono::hours(24 * 365);
 
@@ -107,6 +112,20 @@ void TransactionDispatcherImpl::closeTransaction(QSharedPointer<ZUVATransaction>
 void TransactionDispatcherImpl::reportTransactionError(ect::ECTError const& error)
 {
     post(Command{Command::Kind::PendingTransactionError, ZUVATrans(), errorDocument(error)});
+}
+
+void TransactionDispatcherImpl::reportMessageError(QByteArray const& message, ect::ECTError const& error)
+{
+    post(Command{Command::Kind::MessageError, ZUVATrans(), errorDocument(error), nullptr, message});
+}
+
+bool TransactionDispatcherImpl::isInFlight(QByteArray const& message) const
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    if (current_ && messageOf(*current_->transaction) == message)
+        return true;
+    return std::any_of(suspended_.begin(), suspended_.end(),
+                       [&](InFlight const& entry) { return messageOf(*entry.transaction) == message; });
 }
 
 void TransactionDispatcherImpl::resetTransaction()
@@ -200,6 +219,9 @@ void TransactionDispatcherImpl::onCommandPosted()
         break;
     case Command::Kind::PendingTransactionError:
         onPendingTransactionError(command.error);
+        break;
+    case Command::Kind::MessageError:
+        onMessageError(command.message, command.error);
         break;
     case Command::Kind::Reset:
         onResetPendingTransaction();
@@ -303,7 +325,7 @@ void TransactionDispatcherImpl::sendTransaction(ZUVATrans const& transaction)
 
 bool TransactionDispatcherImpl::write(ZUVATransaction const& transaction)
 {
-    const QByteArray message = transaction.header.data() + transaction.body.data();
+    const QByteArray message = messageOf(transaction);
     try {
         return outputStream_->write(reinterpret_cast<unsigned char const*>(message.constData()), message.size());
     } catch (std::exception const& e) {
@@ -344,6 +366,15 @@ void TransactionDispatcherImpl::onPendingTransactionError(QJsonDocument const& e
     callEndCallback();
     if (transaction)
         transaction->finish(error);
+}
+
+void TransactionDispatcherImpl::onMessageError(QByteArray const& message, QJsonDocument const& error)
+{
+    const ZUVATrans transaction = takeByMessage(message);
+    if (!transaction)
+        return;
+    callEndCallback();
+    transaction->finish(error);
 }
 
 void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error)
@@ -390,6 +421,26 @@ bool TransactionDispatcherImpl::takeSuspended(ZUVATrans const& transaction)
     }
     armTimer();
     return true;
+}
+
+ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
+{
+    ZUVATrans taken;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        if (current_ && messageOf(*current_->transaction) == message) {
+            taken = current_->transaction;
+            current_ = boost::none;
+        }
+        const auto found = std::find_if(suspended_.begin(), suspended_.end(),
+                                        [&](InFlight const& entry) { return messageOf(*entry.transaction) == message; });
+        if (!taken && found != suspended_.end()) {
+            taken = found->transaction;
+            suspended_.erase(found);
+        }
+    }
+    armTimer();
+    return taken;
 }
 
 std::vector<ZUVATrans> TransactionDispatcherImpl::takeExpired(Clock::time_point now)

@@ -36,6 +36,8 @@ public:
     void dispatch(std::unique_ptr<ZUVATransaction> transaction) override;
     void closeTransaction(QSharedPointer<ZUVATransaction> transaction) override;
     void reportTransactionError(ect::ECTError const& error) override;
+    void reportMessageError(QByteArray const& message, ect::ECTError const& error) override;
+    bool isInFlight(QByteArray const& message) const override;
     void resetTransaction() override;
     void failTransactions(ect::ECTError const& error) override;
     QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const override;
@@ -62,12 +64,14 @@ private:
     };
 
     struct Command {
-        enum class Kind { NewTransaction, CloseTransaction, PendingTransactionError, Reset, FailAll };
+        enum class Kind { NewTransaction, CloseTransaction, PendingTransactionError, MessageError, Reset, FailAll };
         Kind kind = Kind::Reset;
         ZUVATrans transaction;
         QJsonDocument error;
         // Fulfilled when a FailAll command is done; its caller waits for it.
         std::promise<void>* done = nullptr;
+        // The message a MessageError is about.
+        QByteArray message{};
     };
 
     void post(Command command);
@@ -75,6 +79,7 @@ private:
     void onCloseTransaction(ZUVATrans const& transaction);
     void onResetPendingTransaction();
     void onPendingTransactionError(QJsonDocument const& error);
+    void onMessageError(QByteArray const& message, QJsonDocument const& error);
     void onFailTransactions(QJsonDocument const& error);
     void onNewSequentialTransaction(ZUVATrans const& transaction);
     void onNewImmediateClearQueueTransaction(ZUVATrans const& transaction);
@@ -86,6 +91,8 @@ private:
     // The transaction in flight leaves (null when idle); the timer follows.
     ZUVATrans takeCurrent();
     bool takeSuspended(ZUVATrans const& transaction);
+    // The transaction in flight whose message is these bytes leaves (null when none).
+    ZUVATrans takeByMessage(QByteArray const& message);
     std::vector<ZUVATrans> takeExpired(Clock::time_point now);
     // Current and set-aside transactions; the timer is left alone.
     std::vector<ZUVATrans> takeInFlight();

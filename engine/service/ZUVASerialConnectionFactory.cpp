@@ -21,12 +21,35 @@ boost::optional<std::chrono::milliseconds> heartBeatInterval(OXAEnvironment cons
     return std::chrono::milliseconds(interval);
 }
 
+ect::ECTError networkError()
+{
+    return ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError);
+}
+
 std::function<void()> onLinkFailure(std::weak_ptr<TransactionDispatcher> const& weakDispatcher)
 {
     return [weakDispatcher] {
         if (const auto dispatcher = weakDispatcher.lock())
-            dispatcher->reportTransactionError(
-                ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError));
+            dispatcher->reportTransactionError(networkError());
+    };
+}
+
+// A lost frame fails its own transaction only: a report that comes late
+// must not fail a newer one.
+std::function<void(QByteArray)> onFrameLost(std::weak_ptr<TransactionDispatcher> const& weakDispatcher)
+{
+    return [weakDispatcher](QByteArray const& payload) {
+        if (const auto dispatcher = weakDispatcher.lock())
+            dispatcher->reportMessageError(payload, networkError());
+    };
+}
+
+// A message that waited for the link is sent only while its transaction runs.
+std::function<bool(QByteArray const&)> whileInFlight(std::weak_ptr<TransactionDispatcher> const& weakDispatcher)
+{
+    return [weakDispatcher](QByteArray const& payload) {
+        const auto dispatcher = weakDispatcher.lock();
+        return dispatcher && dispatcher->isInFlight(payload);
     };
 }
 
@@ -53,9 +76,10 @@ std::unique_ptr<TerminalConnection> ZUVASerialConnectionFactory::create(
     auto requestHandler = makeJsonTransactionRequestHandler(dispatcher);
     m_link->setOnConnectedCallback(std::move(connected));
     m_link->setOnDisconnectedCallback(std::move(disconnected));
-    // A refused write (link down) fails at once too: the link reports it as a
-    // send failure right away, so the transaction does not wait for its time-out.
-    m_link->setOnSendFailedCallback(onLinkFailure(dispatcher));
+    // A refused write (link down) needs no report: the dispatcher fails its
+    // transaction at once on the write's result.
+    m_link->setOnSendFailedCallback(onFrameLost(dispatcher));
+    m_link->setSendCheck(whileInFlight(dispatcher));
     m_link->setOnReceiveFailedCallback(onLinkFailure(dispatcher));
     m_link->start();
     return std::make_unique<ZUVATerminalConnection>(m_environment, dispatcher, std::move(requestHandler),

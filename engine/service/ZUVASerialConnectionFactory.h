@@ -20,8 +20,10 @@ class TransactionDispatcher;
 
 // Builds the terminal connection of an opened serial port: the serial link
 // on the port's streams and the protocol stack on the link's streams. The
-// link's heartbeat pauses while a transaction is in flight, and a failure of
-// the link fails the transaction in flight with code 2, cause 18 NetworkError.
+// link's heartbeat pauses while a transaction is in flight. A lost frame fails
+// the transaction it carried, and a receive failure of the link the one in
+// flight, with code 2, cause 18 NetworkError; a message whose transaction has
+// ended while it waited for the link is never sent.
 //
 // The factory alone owns the link of the connection it built last; building
 // the next connection stops it. Only the constructing thread may call create.

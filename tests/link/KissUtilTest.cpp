@@ -105,8 +105,9 @@ TEST(KissUtil, MessageTypesOfFirstBytes)
     EXPECT_EQ(toMessageType(0x13), MessageType::WAck);
     for (int byte = 0; byte < 256; ++byte) {
         const MessageType type = toMessageType(static_cast<unsigned char>(byte));
-        if (type != MessageType::Unknown)
+        if (type != MessageType::Unknown) {
             EXPECT_EQ(fromMessageType(type), byte);
+        }
     }
     EXPECT_EQ(fromMessageType(MessageType::Unknown), 0);
 }

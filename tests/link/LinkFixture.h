@@ -67,7 +67,7 @@ protected:
         link = std::make_unique<kiss::Kiss>(in ? in : input, out ? out : output, heartbeat, timings);
         link->setOnConnectedCallback([this] { ++connected; });
         link->setOnDisconnectedCallback([this] { ++disconnected; });
-        link->setOnSendFailedCallback([this] { ++sendFailed; });
+        link->setOnSendFailedCallback([this](QByteArray payload) { lost.push_back(payload); });
         link->setOnSendSuccessCallback([this] { ++sendSucceeded; });
         link->setOnReceiveFailedCallback([this] { ++receiveFailed; });
     }
@@ -122,7 +122,8 @@ protected:
     QByteArray received;
     int connected = 0;
     int disconnected = 0;
-    int sendFailed = 0;
+    // The payloads reported lost, in order.
+    std::vector<QByteArray> lost;
     int sendSucceeded = 0;
     int receiveFailed = 0;
 };

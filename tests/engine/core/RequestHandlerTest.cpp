@@ -22,6 +22,8 @@ public:
     }
     void closeTransaction(QSharedPointer<oxa::ZUVATransaction>) override {}
     void reportTransactionError(const ect::ECTError&) override {}
+    void reportMessageError(QByteArray const&, const ect::ECTError&) override {}
+    bool isInFlight(QByteArray const&) const override { return false; }
     void resetTransaction() override {}
     void failTransactions(const ect::ECTError&) override {}
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString) const override { return {}; }

@@ -115,6 +115,25 @@ TEST_F(DispatcherTest, TimeOutResetAndReportedErrorEachEndTheCurrentTransactionO
     EXPECT_EQ(results.total(), 4u);
 }
 
+// A lost message fails its own transaction, set aside or not; a late report
+// for a transaction that has ended fails nothing.
+TEST_F(DispatcherTest, LostMessageFailsOnlyItsOwnTransaction)
+{
+    send(1);
+    send(2, with(oxa::ImmediateQueue, 5000ms, "R2"));
+    ASSERT_TRUE(link->out->waitForWrites(2));
+    const QByteArray first = link->out->writes()[0];
+    EXPECT_TRUE(link->dispatcher->isInFlight(first));
+    link->dispatcher->reportMessageError(first, NetworkError);
+    EXPECT_EQ(results.outcome(1), LinkLost);
+    EXPECT_FALSE(link->dispatcher->isInFlight(first));
+    EXPECT_TRUE(link->dispatcher->isInFlight(link->out->writes()[1]));
+    link->dispatcher->reportMessageError(first, NetworkError);
+    link->receive(message("R2", 2));
+    EXPECT_EQ(results.outcome(2), Success);
+    EXPECT_EQ(results.total(), 2u);
+}
+
 TEST_F(DispatcherTest, FailingAllEndsCurrentAndSetAsideTransactionsBeforeItReturns)
 {
     countEnds();

@@ -91,11 +91,8 @@ void verifyThePin(const MMITransactionResult& openResult, MMIParameter parameter
         PinEntry::reportFailure(callback, *error, openResult.terminalIdentifier());
         return;
     }
-    terminal->makeTransaction(MMITransaction(
-        std::move(parameter),
-        [callback = std::move(callback)](const MMITransactionResult& entry) {
-            report(entry, callback);
-        }));
+    auto reportEntry = [callback = std::move(callback)](const MMITransactionResult& entry) { report(entry, callback); };
+    terminal->makeTransaction(MMITransaction(std::move(parameter), std::move(reportEntry)));
 }
 
 } // namespace ect

@@ -209,7 +209,9 @@ void checkPin(const MMITransactionResult&, MMIParameter pinParameter, std::share
     terminalContext->makeTransaction(MMITransaction(
         std::move(prompt),
         [pinParameter = std::move(pinParameter), maxAttempts, attempt, ending, callback = std::move(callback)](
-            const MMITransactionResult& entry) { onPinEntry(entry, pinParameter, maxAttempts, attempt, ending, callback); }));
+            const MMITransactionResult& entry) {
+            onPinEntry(entry, pinParameter, maxAttempts, attempt, ending, callback);
+        }));
 }
 
 } // namespace ect

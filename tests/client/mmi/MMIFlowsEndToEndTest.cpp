@@ -69,7 +69,8 @@ const FlowRow FlowRows[] = {
      {"Ck", "Cm26/14 t30 pin", "Cm19 t2", "Cm40/14 t5", "Cl"}},
     {"FollowUpKeptOpen", 1, {"2630"}, true, true, 2, "1/19 2630 left=0",
      {"Ck", "Cm28/14 t30 pin", "Cm6 t2", "Cm41/14 t5"}},
-    {"KeptOpenAfterAChangedResultTime", 3, {"00"}, true, false, 7, "ok left=3", {"Ck", "Cm26/14 t30 pin", "Cm19/14 t7"}},
+    {"KeptOpenAfterAChangedResultTime", 3, {"00"}, true, false, 7, "ok left=3",
+     {"Ck", "Cm26/14 t30 pin", "Cm19/14 t7"}},
 };
 
 } // namespace
@@ -153,7 +154,7 @@ TEST_F(MMIFlowsEndToEnd, CancellationMidPrompt)
 
 TEST_F(MMIFlowsEndToEnd, RefusedOpen)
 {
-    sim.on("Ck", [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::rejectionOf(request, "05")); });
+    sim.on("Ck", [](const SimMessage& r) { return SimTerminal::answer(SimTerminal::rejectionOf(r, "05")); });
     terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
     expectFlow("1/20 rej=05 left=3", {"Ck"});
 }

@@ -52,8 +52,10 @@ TEST(MMIRequestsTest, RequestsCarryTheirValuesAsTheyStand)
     EXPECT_EQ(parsed(R"({"action":"MMIOpen"})"), send(MMIOpenTransaction(record)));
     EXPECT_EQ(parsed(R"({"action":"MMIClose"})"), send(MMICloseTransaction(record)));
     EXPECT_EQ(parsed(R"({"action":"MMIClose","type":"MMIClose"})"), send(ResetScreen()));
-    EXPECT_EQ(parsed(R"({"action":"MMITransaction","displayTimeout":180})"), send(MMITransaction(MMIParameter(), record)));
-    EXPECT_EQ(parsed(R"({"action":"MMITransaction","displayTimeout":30,"firstTextIdentifier":26,"firstTextLanguage":"fr",
+    EXPECT_EQ(parsed(R"({"action":"MMITransaction","displayTimeout":180})"),
+              send(MMITransaction(MMIParameter(), record)));
+    EXPECT_EQ(parsed(R"({"action":"MMITransaction","displayTimeout":30,
+                         "firstTextIdentifier":26,"firstTextLanguage":"fr",
                          "secondTextIdentifier":14,"secondTextLanguage":"de",
                          "freeText":{"text_1":"a","text_2":"","text_3":"","text_4":"d"},
                          "encryptedPin":{"algorithm":"None","encryptedPin":"01","keyIndex":300,

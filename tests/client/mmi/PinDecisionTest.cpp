@@ -49,9 +49,11 @@ std::string run(clienttest::FakeSend& fake, std::deque<const char*> entries, con
             reply = entries.front();
             entries.pop_front();
         }
-        requests.push_back(action == "MMIOpen" ? "Ck" : action == "MMIClose" ? "Cl"
-                           : screen(request["firstTextIdentifier"].asString(),
-                                    request["secondTextIdentifier"].asString(), request["displayTimeout"].asInt(), pin));
+        requests.push_back(action == "MMIOpen"    ? "Ck"
+                           : action == "MMIClose" ? "Cl"
+                                                  : screen(request["firstTextIdentifier"].asString(),
+                                                           request["secondTextIdentifier"].asString(),
+                                                           request["displayTimeout"].asInt(), pin));
         fake.finish(index, reply);
     }
     return joined(requests);
@@ -100,7 +102,8 @@ TEST(PinDecisionTest, SinglePinEntry)
 TEST(PinDecisionTest, FlowWithRetries)
 {
     const Row rows[] = {
-        {3, {Wrong, Wrong, NoKey}, "ok left=1", "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm28/14 t30 pin, Cm19/14 t2, Cl"},
+        {3, {Wrong, Wrong, NoKey}, "ok left=1",
+         "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm28/14 t30 pin, Cm19/14 t2, Cl"},
         {3, {Wrong, Wrong, Wrong}, "1/19 2630 left=0",
          "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm28/14 t30 pin, Cm6/14 t2, Cl"},
         {3, {WrongAndReset, Ok}, "ok left=2", "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm19/14 t2, Cl"},

@@ -1,7 +1,9 @@
+#include "client/JsonObjectFactory.h"
 #include "client/PreprocessJsonResult.h"
 #include "client/transactions/SaleAction.h"
 #include "client/ServiceInformationResult.h"
 #include "client/TransactionHelpers.h"
+#include "client/ZUVATerminalImpl.h"
 
 #include <gtest/gtest.h>
 
@@ -113,23 +115,49 @@ TEST(ServiceInformationResult, ReadsTheCashbackFlagOrKeepsTheError)
     }
 }
 
+TEST(JsonObjectFactory, ReadsSettingsTerminalsAndEventsOrGivesEmptyResults)
+{
+    const auto defaults = ect::MakeServiceSettingsFromJSon(R"({"environment":{"serviceSettings":{}}})");
+    ASSERT_TRUE(defaults);
+    EXPECT_EQ(defaults->cardRecognitionTimeout + defaults->cardInfoTrailingRequestTimeout, 45 + 30);
+    EXPECT_EQ(defaults->connectionAdviceTimeout + defaults->displayResultTimeout, 1500 + 2);
+    EXPECT_EQ(defaults->currencyCode + defaults->certificationFilePath + defaults->certificationFileName, "");
+    EXPECT_FALSE(defaults->certificationModeEnabled || defaults->deliveryTimeout || defaults->serialHeartBeatInterval);
+    const auto wide = ect::MakeServiceSettingsFromJSon(
+        R"({"environment":{"serviceSettings":{"cardRecognitionTimeout":5000000000,"deliveryTimeout":0,
+            "serialHeartBeatInterval":null,"currencyCode":"CHF","unknown":[]}}})");
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->cardRecognitionTimeout, 5000000000LL);
+    EXPECT_TRUE(wide->deliveryTimeout == std::int64_t(0));
+    EXPECT_FALSE(wide->serialHeartBeatInterval);
+    EXPECT_EQ(wide->currencyCode, "CHF");
+    for (const char* unusable : {R"({"serviceSettings":{}})", "no json",
+                                 R"({"environment":{"serviceSettings":{"connectionAdviceTimeout":"soon"}}})"})
+        EXPECT_FALSE(ect::MakeServiceSettingsFromJSon(unusable)) << unusable;
+
+    const auto bare = ect::MakeZUVATerminalFromJSon(R"({"terminal":{"terminalIdentifier":"T1"}})");
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(bare->terminalId() + "|" + bare->deviceType() + bare->model() + bare->serialNumber() +
+                  bare->softwareVersion() + bare->EMVKernelVersion(),
+              "T1|");
+    for (const char* none : {R"({"terminal":{"deviceType":"04"}})", R"({"terminal":{"terminalIdentifier":null}})",
+                             R"({"terminal":"T1"})", "[]"})
+        EXPECT_FALSE(ect::MakeZUVATerminalFromJSon(none)) << none;
+    const ect::ECTTerminalEvent event = ect::MakeTerminalEventFromJSon(R"({"event":{"terminalIdentifier":"T1"}})");
+    EXPECT_EQ(event.terminalIdentifier + "|" + event.synchronizationState, "T1|");
+    EXPECT_EQ(ect::MakeTerminalEventFromJSon(R"({"event":{"terminalIdentifier":[]}})").terminalIdentifier, "");
+}
+
 TEST(SaleAction, NamesConvertBothWaysAndUnknownsFallBack)
 {
-    const std::vector<std::string> sales{"Sale", "SaleWithDeliveryConfirmation", "Reservation", "Refund", "CashAdvance"};
-    for (std::size_t value = 0; value < sales.size(); ++value) {
-        EXPECT_EQ(ect::toString(ect::SaleAction(value)), sales[value]);
-        EXPECT_EQ(ect::toSaleAction(sales[value]), ect::SaleAction(value));
-    }
-    const std::vector<std::string> authorized{"SaleAfterVoiceReferral", "SaleAfterReservation",
-                                              "CashAdvanceAfterVoiceReferral", "CancelSale", "CancelReservation",
-                                              "CancelSaleAfterReservation", "CancelCashAdvance"};
-    for (std::size_t value = 0; value < authorized.size(); ++value) {
-        EXPECT_EQ(ect::toString(ect::AuthorizedSaleAction(value)), authorized[value]);
-        EXPECT_EQ(ect::toAuthenticatedSaleAction(authorized[value]), ect::AuthorizedSaleAction(value));
-    }
-    for (int unknown : {5, 9, -1})
-        EXPECT_EQ(ect::toString(ect::SaleAction(unknown)), "Unknown");
-    EXPECT_EQ(ect::toString(ect::AuthorizedSaleAction(7)), "Unknown");
+    for (int value = 0; value <= 5; ++value)
+        EXPECT_EQ(ect::toSaleAction(ect::toString(ect::SaleAction(value))), ect::SaleAction(value));
+    for (int value = 0; value <= 7; ++value)
+        EXPECT_EQ(ect::toAuthenticatedSaleAction(ect::toString(ect::AuthorizedSaleAction(value))),
+                  ect::AuthorizedSaleAction(value));
+    EXPECT_EQ(ect::toString(ect::SaleAction::SaleWithDeliveryConfirmation), "SaleWithDeliveryConfirmation");
+    EXPECT_EQ(ect::toString(ect::AuthorizedSaleAction::CancelCashAdvance), "CancelCashAdvance");
+    EXPECT_EQ(ect::toString(ect::SaleAction(9)) + ect::toString(ect::AuthorizedSaleAction(-1)), "UnknownUnknown");
     for (const char* text : {"Unknown", "sale", ""})
         EXPECT_EQ(ect::toSaleAction(text), ect::SaleAction::Unknown);
     EXPECT_EQ(ect::toAuthenticatedSaleAction("Sale"), ect::AuthorizedSaleAction::Unknown);

@@ -1,7 +1,5 @@
 #include "FakeSend.h"
 
-#include "client/ServiceInformationTransaction.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -130,37 +128,6 @@ TEST(TransactionContext, ARefusedRequestEndsAndIsReleasedInsideTheSend)
     EXPECT_EQ(record->results, std::vector<std::string>{fake.refuseWith});
     EXPECT_TRUE(fake.released(0));
     EXPECT_EQ(record->destroyed, 1);
-}
-
-TEST(TransactionContext, ARunningTransactionOutlivesItsTerminal)
-{
-    FakeSend fake;
-    auto record = std::make_shared<Record>();
-    auto terminal = std::make_shared<ect::TerminalContext>("T1", [](ect::Transaction&&) {});
-    auto context = ect::TransactionContext::create(terminal, fake.function());
-    context->startTransaction(ScriptedTransaction(record, finishOn));
-    context.reset();
-    terminal.reset();
-    fake.finish(0, "final");
-    EXPECT_EQ(record->results, std::vector<std::string>{"final"});
-}
-
-TEST(ServiceTransaction, MovesItsStateBeginsWithTheTerminalAndEndsOnTheFirstReply)
-{
-    FakeSend fake;
-    std::vector<ect::ServiceInformationResult> results;
-    ect::ServiceInformationTransaction host([&](const ect::ServiceInformationResult& r) { results.push_back(r); });
-    fake.terminal("T9")->makeTransaction(std::move(host));
-    const Json::Value request = fake.request(0);
-    EXPECT_EQ(request.getMemberNames(), (std::vector<std::string>{"action", "type"}));
-    EXPECT_EQ(request["action"], "InformationService");
-    EXPECT_EQ(request["type"], "InformationService");
-    fake.deliver(0, R"({"result":{"cashbackEnabled":true,"terminalIdentifier":"OTHER"}})");
-    fake.deliver(0, R"({"result":{}})");
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_TRUE(results[0].cashbackEnabled());
-    EXPECT_EQ(results[0].terminalIdentifier(), "T9");
-    EXPECT_TRUE(fake.answers(0).empty());
 }
 
 } // namespace

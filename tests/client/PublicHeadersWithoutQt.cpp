@@ -1,0 +1,17 @@
+// Compiled without Qt on the include path: what a host includes of the
+// client must not need it.
+#include "client/JsonObjectFactory.h"
+#include "client/PreprocessJsonResult.h"
+#include "client/RecoveryFiles.h"
+#include "client/ServiceInformationResult.h"
+#include "client/ServiceInformationTransaction.h"
+#include "client/Settings.h"
+#include "client/TerminalContext.h"
+#include "client/Transaction.h"
+#include "client/TransactionHelpers.h"
+#include "client/VersionInfo.h"
+#include "client/ZUVAService.h"
+#include "client/ZUVAServiceListener.h"
+#include "client/ZUVATerminal.h"
+#include "client/ZUVATransactionContext.h"
+#include "client/transactions/SaleAction.h"

@@ -75,6 +75,7 @@ public:
         return sent_.size();
     }
     std::string terminalIdOf(std::size_t index) const { return copyOf(index).terminalId; }
+    std::string requestText(std::size_t index) const { return copyOf(index).request; }
     // The object "transaction" of the request.
     Json::Value request(std::size_t index) const
     {

@@ -1,7 +1,35 @@
-/* The library's C interface, camelCase family. Every returned char* is a heap
- * copy to release with zuva_free (oxazuva.h). Callbacks receive JSON text that
- * is valid only during the call, and the user data given with them; a null
- * callback is never called. */
+/* The library's C interface, camelCase family (oxazuva.h adds the same
+ * functions under snake_case names, and zuva_free). A host includes
+ * <zuva/oxazuva.h>, which includes this header.
+ *
+ * Texts. Every document is UTF-8 JSON text. A char* the library returns is a
+ * heap copy that belongs to the host until it releases it with zuva_free; null
+ * only where a function says so. A text passed to a callback is valid only
+ * during that call: copy what you keep. A null text argument reads as the
+ * empty text, unless a function gives null a meaning of its own.
+ *
+ * Threads. Every function may be called from any thread, also concurrently and
+ * from inside callbacks, except zuva_cleanup. The library runs its own threads
+ * (one or more per service and per terminal connection); the callbacks marked
+ * "library thread" below come on them, so expect any of them on any thread and
+ * concurrently with your own calls. A callback runs on a thread that serves its
+ * terminal or service: return promptly, and never wait inside a callback for
+ * another callback (for the result of a transaction sent from it, say); hand the
+ * work to a thread of your own instead. A null callback is never called.
+ *
+ * Set-up. The first call of a function that concerns services, terminals or
+ * settings sets the library up on the calling thread: when the process has no
+ * Qt application, the library makes one there (and keeps LC_NUMERIC at "C").
+ * zuva_Initialize does only that; calling it first is optional.
+ *
+ * Errors reach the host as an object "error" (in a result or through the
+ * service-error callback):
+ *   {"error": {"code": 2, "causeCode": 15, "extraInformation": [{"key": "reason", "val": "..."}]}}
+ * with "code" 1 Rejected, 2 Technical_Issue, 3 No_WIFI or 5 Timeout and, as the
+ * case may be, "causeCode", the terminal's "incidentCode" {"code": "2630",
+ * "error": true} or "rejectionCode" {"code": "..."}, and "extraInformation".
+ * No function lets an exception out: an unexpected internal failure gives
+ * the function's failure value (-1, null or 0 as stated) and a log line. */
 #ifndef ZUVA_OXAZUVAWRAPPER_H
 #define ZUVA_OXAZUVAWRAPPER_H
 
@@ -11,23 +39,56 @@ extern "C" {
 
 #define ZUVA_EXPORT __attribute__((visibility("default")))
 
-/* Receives a JSON document as text and the user data. */
+/* Receives a JSON document as text (valid during the call only) and the user
+ * data given with the callback. */
 typedef void (*zuva_callback)(const char* json, void* userData);
-/* Releases the user data of a transaction once the library no longer refers to it. */
+/* Releases the user data of a transaction; called once, when the library no
+ * longer refers to it. */
 typedef void (*zuva_free_function)(void* userData);
-/* Answers a terminal's question: the answer as JSON text and the reply handle. */
+/* Answers a terminal's question: the answer as JSON text and the reply handle
+ * of the transaction (see zuva_sendTransaction). */
 typedef void (*zuva_reply_function)(const char* answer, void* replyHandle);
 
+/* Sets the library up on the calling thread (see Set-up above). */
 ZUVA_EXPORT void zuva_Initialize(void);
-/* Callbacks: service started, service stopped, terminal connected, terminal
- * disconnected, service error, notification. Returns null when the port
- * cannot be listened on (the service-error callback then says why). */
+
+/* Starts a service that listens on the TCP port (its low 16 bits) for terminals.
+ * A terminal connects, announces itself within the setting
+ * "connectionAdviceTimeout" (milliseconds, default 1500) or is dropped, and is
+ * then reported connected.
+ *
+ * The six callbacks, all given userData:
+ *   started       inside this call, on the calling thread, with "" before it returns;
+ *   stopped       inside zuva_stopService or zuva_cleanup, with "" (see there);
+ *   connected     library thread: {"terminal": {"terminalIdentifier", "terminalModel",
+ *                 "terminalSerialNumber", "softwareVersion", "deviceType",
+ *                 "deviceTypeName", "EMVKernelVersion"}} (keys the terminal sent);
+ *   disconnected  library thread: the same document, once, only for a terminal
+ *                 reported connected and always after that report; its
+ *                 transactions in flight have received their results before;
+ *   error         inside this call, on the calling thread, when the service
+ *                 cannot start (a port that cannot be listened on: code 2,
+ *                 cause 1, with a "reason"); not called otherwise;
+ *   notification  library thread: {"event": {"terminalIdentifier", "synchronizationState"}},
+ *                 only for terminals whose notifications are enabled.
+ * A terminal that announces the identifier of one already connected ends both
+ * connections: the older is reported disconnected, and the terminal is
+ * reported connected again once it reconnects.
+ *
+ * Returns the service's handle, or null when the service could not start (the
+ * error callback has been called; started has not). The handle is an opaque
+ * pointer-sized value, valid until zuva_stopService or zuva_cleanup has stopped
+ * the service; afterwards a new service may get the same value. userData must
+ * stay usable until the stopped callback has run. */
 ZUVA_EXPORT void* zuva_createTcpIpService(int port, zuva_callback started, zuva_callback stopped,
                                           zuva_callback connected, zuva_callback disconnected,
                                           zuva_callback error, zuva_callback notification, void* userData);
 /* The same on a serial port (by name, e.g. "/dev/ttyS0") at 9600 baud, or at
- * the given rate; parity none, one stop bit. The terminal is reported
- * connected once the serial link is up and it has identified itself. */
+ * the given rate in bits per second (e.g. 115200); parity none, one stop bit.
+ * The terminal is reported connected once the serial link is up and it has
+ * identified itself. A port that cannot be opened is not reported: the service
+ * starts, and no terminal connects. Null only when the service cannot be set
+ * up at all (the error callback says why). */
 ZUVA_EXPORT void* zuva_createSerialService(const char* portName, zuva_callback started, zuva_callback stopped,
                                            zuva_callback connected, zuva_callback disconnected,
                                            zuva_callback error, zuva_callback notification, void* userData);
@@ -35,29 +96,95 @@ ZUVA_EXPORT void* zuva_createSerialService2(const char* portName, int baudRate, 
                                             zuva_callback stopped, zuva_callback connected,
                                             zuva_callback disconnected, zuva_callback error,
                                             zuva_callback notification, void* userData);
+/* Stops the service: its transactions in flight fail (code 2, cause 18), each
+ * of its connected terminals is reported disconnected, then the stopped
+ * callback runs; all of that before this returns, on the calling thread or
+ * the library's. Called from inside a callback of the library, the stop runs
+ * on a thread of its own instead and these callbacks may still come after it
+ * returns. A null, unknown or already stopped handle does nothing.
+ * Returns 0 (-1 only on an internal failure). */
 ZUVA_EXPORT int zuva_stopService(void* handle);
+/* 0 when a terminal with that identifier is connected to any service, -1 when not. */
 ZUVA_EXPORT int zuva_isTerminalConnected(const char* terminalId);
+/* {"terminals": [...]}: the "terminal" object of each connected terminal of
+ * every service. Null only on an internal failure. */
 ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
-/* 0: accepted, the result callback will receive the result; -1: refused, the
- * result callback has received the error already. */
+/* Sends a request {"transaction": {"action": "...", ...}} to the terminal.
+ *
+ * Returns 0 when the terminal's connection has accepted it: the result callback
+ * then receives exactly one result on a library thread ({"result": {...}} or
+ * {"error": {...}}; code 5 when the terminal does not answer in time, code 2
+ * cause 30 after zuva_resetTransaction, code 2 cause 18 when the connection
+ * fails or its service stops). It may send the next transaction from inside
+ * that callback.
+ * Returns -1 when it is refused (terminal not connected: code 2 cause 15 with
+ * the reason "Terminal with id <id> is not connected"; text that is no JSON
+ * request, an unknown action or a field the request cannot carry: code 2
+ * cause 15 or the request's own error, with a "reason"): the result callback
+ * has then received that error inside this call, on the calling thread.
+ *
+ * Questions. During a transaction that asks the host something (a sale with
+ * delivery confirmation asks whether the product was delivered) the result
+ * callback also receives the question, as {"result": {"productdelivery": true,
+ * ...}}, on a library thread, before the result. To answer, call
+ * (*replyFunction)(answer, replyHandle) before that callback returns, e.g. with
+ * {"ProductDelivery": {"deliveryAccepted": true}}; the last answer given
+ * counts, and no answer refuses the delivery. replyFunction and replyHandle
+ * may be null when the host never answers; the values written there are valid
+ * until the free function has been called (without a free function: until the
+ * result has been delivered).
+ *
+ * freeFunction (may be null) is called once with userData when the library no
+ * longer refers to it: on a library thread after the result, or inside this
+ * call, after the result callback, when the request is refused. */
 ZUVA_EXPORT int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback result,
                                      void* userData, zuva_reply_function* replyFunction, void** replyHandle,
                                      zuva_free_function freeFunction);
+/* Fails the terminal's transaction in flight, if any, with code 2, cause 30.
+ * 0 when the terminal is connected (also with nothing in flight), -1 when not. */
 ZUVA_EXPORT int zuva_resetTransaction(const char* terminalId);
+/* {"environment": {"serviceSettings": {...}}}: every setting that is set.
+ * Defaults: cardRecognitionTimeout 45, cardInfoTrailingRequestTimeout 30
+ * (seconds), connectionAdviceTimeout 1500 (milliseconds), displayResultTimeout 2,
+ * certificationModeEnabled false, currencyCode "EUR"; unset at first:
+ * deliveryTimeout, serialHeartBeatInterval, certificationFilePath,
+ * certificationFileName. Null only on an internal failure. */
 ZUVA_EXPORT char* zuva_getSettings(void);
+/* Replaces EVERY setting with those of {"serviceSettings": {...}}; a setting
+ * left out is unset afterwards (to change one, read them all, change it and
+ * set them all). Applies to the library as a whole, from the next use of each
+ * setting on. Text that is no JSON object is ignored. Returns 0. */
 ZUVA_EXPORT int zuva_setSettings(const char* settings);
+/* Turns the terminal's events (the notification callback) on (non-zero) or
+ * off (0); they are off for a newly connected terminal. 0 when the terminal is
+ * connected, -1 when not. */
 ZUVA_EXPORT int zuvaServiceEnableNotifications(const char* terminalId, int enable);
+/* { "versionInformation" : { "library" : "2.2.0" }} */
 ZUVA_EXPORT char* zuva_getVersionInformation(void);
+/* {"terminalConnection": {"ip": "...", "port": n}} for a terminal on TCP/IP,
+ * {"terminalConnection": {"port": "/dev/...", "baud": n}} on a serial port; the
+ * empty text "" (still to be released) when no service knows the terminal. */
 ZUVA_EXPORT char* zuva_getConnectionDescription(const char* terminalId);
+/* Does nothing: the terminal stays connected and no callback follows. Stop
+ * its service to end a connection. */
 ZUVA_EXPORT void zuva_stopTerminal(const char* terminalId);
-/* The names of the serial ports the system offers, as a JSON array. */
+/* The names of the serial ports the system offers, as a JSON array of texts
+ * ([] when none). Null only on an internal failure. */
 ZUVA_EXPORT char* zuva_getAvailableSerialPorts(void);
-/* The closed backup-mode recovery files as a JSON array; null: of all terminals. */
+/* The closed backup-mode recovery files (of payments taken while a terminal
+ * was offline) as a JSON array of objects with the texts "acquirerId",
+ * "terminalId", "schemeId", "batchId", "closingDate" (seconds since 1970 UTC),
+ * "content" and "fileName"; those of one terminal, or of all when terminalId is
+ * null; [] when there are none or they cannot be read. */
 ZUVA_EXPORT char* zuva_getRecoveryFiles(const char* terminalId);
-/* Exports them into the folder (erase mode 1 erases them afterwards); 1 on success, 0 otherwise. */
+/* Exports the same selection into the folder (not null, not empty), each
+ * under its "fileName"; erase mode 1 erases them afterwards, any other keeps
+ * them. 1 on success, 0 otherwise. */
 ZUVA_EXPORT int zuva_extractRecoveryFiles(const char* terminalId, const char* folder, int eraseMode);
-/* Stops every service still running (each reports it stopped), then releases
- * the Qt application the library made for the host. */
+/* Stops every service still running (each as zuva_stopService does, its
+ * callbacks included), then releases the Qt application the library made for
+ * the host. Call it once, last, from the thread that set the library up, not
+ * from a callback; no other function may be called afterwards. */
 ZUVA_EXPORT void zuva_cleanup(void);
 
 #ifdef __cplusplus

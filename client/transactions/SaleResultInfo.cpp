@@ -47,7 +47,7 @@ std::string acquirerText(const Json::Value& result)
     return readText(result, "acquirerId");
 }
 
-Json::Value objectMember(const Json::Value& object, char const* key)
+Json::Value objectMember(const Json::Value& object, const char* key)
 {
     return object.isObject() ? object[key] : Json::Value();
 }

@@ -1,0 +1,100 @@
+// What only a whole run shows: each kind of action goes through the C
+// interface to a terminal and back with its one result. Field by field checks
+// live with the translators.
+#include "ServiceFixture.h"
+#include "simterminal/SimOperationReplies.h"
+#include "simterminal/SimSaleReplies.h"
+
+using namespace testsupport;
+
+namespace {
+
+constexpr const char* Terminal = "TERM0001";
+
+class EveryAction : public ServiceFixture {
+protected:
+    void SetUp() override
+    {
+        ServiceFixture::SetUp();
+        terminal = connectTerminal(Terminal);
+        SimSaleReplies::script(*terminal, Terminal);
+        SimOperationReplies::answerAll(*terminal);
+    }
+
+    // Sends the transaction and returns its one result.
+    QJsonObject run(const QJsonObject& transaction, int expectedReturn = 0)
+    {
+        const size_t before = host.count("result");
+        const std::string json = QJsonDocument(QJsonObject{{"transaction", transaction}}).toJson().toStdString();
+        EXPECT_EQ(host.send(Terminal, json), expectedReturn);
+        EXPECT_TRUE(host.waitFor("result", before + 1));
+        const std::vector<QJsonObject> results = host.documents("result");
+        return results.size() > before ? results[before] : QJsonObject();
+    }
+
+    std::unique_ptr<SimTerminal> terminal;
+};
+
+} // namespace
+
+TEST_F(EveryAction, EachKindOfActionGetsItsResult)
+{
+    const struct {
+        QJsonObject transaction;
+        const char* requestType;
+        const char* resultKey; // a member the result must hold; empty: an empty result
+    } cases[] = {
+        {{{"action", "Sale"}, {"amount", "12.50"}}, "Cd", "authorizedAmount"},
+        {{{"action", "LastTransaction"}}, "Ce", "terminalIdentifier"},
+        {{{"action", "RequestCardInfo"}}, "Ch", "cardToken"},
+        {{{"action", "CheckCardValidity"}}, "Cd", "clippedPAN"},
+        {{{"action", "BalanceTerminalConsultation"}, {"acquirerId", "12345678"}}, "Cb", "financialCounterInfos"},
+        {{{"action", "TicketGet"}, {"layoutIdentifier", "0A1B"}}, "Cw", "formattedTicket"},
+        {{{"action", "BackupModeStatus"}, {"cardBrandIdentifier", "0001"}}, "Co", "enabled"},
+        {{{"action", "MMITransaction"}, {"displayTimeout", 30}, {"firstTextIdentifier", 26}}, "Cm", "okKeyPressed"},
+        {{{"action", "MMIOpen"}}, "Ck", ""},
+        {{{"action", "CancelRetail"}, {"saleSystemActionIdentifier", "0000002A"}}, "Co", ""},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.transaction.value("action").toString().toStdString());
+        const QJsonObject document = run(each.transaction);
+        ASSERT_TRUE(document.contains("result")) << QJsonDocument(document).toJson().constData();
+        const QJsonObject result = document.value("result").toObject();
+        if (*each.resultKey)
+            EXPECT_TRUE(result.contains(each.resultKey));
+        else
+            EXPECT_TRUE(result.isEmpty());
+        const auto requests = terminal->requests();
+        ASSERT_FALSE(requests.empty());
+        EXPECT_EQ(requests.back().type, each.requestType);
+    }
+}
+
+TEST_F(EveryAction, RefusalsReachTheHostOnce)
+{
+    terminal->on("Cd", [](const SimMessage& request) {
+        return SimTerminal::answer(SimTerminal::rejectionOf(request, "0A"));
+    });
+    EXPECT_EQ(errorCodes(run({{"action", "Sale"}, {"amount", "10.00"}})), std::make_pair(1, 20));
+    terminal->on("Cd", [](const SimMessage& request) {
+        return SimTerminal::answer(SimTerminal::incidentReplyTo(request, "4401", "CARD REFUSED"));
+    });
+    EXPECT_EQ(errorCodes(run({{"action", "Sale"}, {"amount", "10.00"}})), std::make_pair(1, 19));
+    // Refused before sending: nothing reaches the terminal.
+    EXPECT_EQ(errorCodes(run({{"action", "CancelSale"}}, -1)), std::make_pair(1, 112));
+    EXPECT_EQ(terminal->requests().size(), 2u);
+    EXPECT_TRUE(host.waitFor("free", 3));
+}
+
+TEST_F(EveryAction, CloseDuringADisplayOperationFailsItAndIsSentAtOnce)
+{
+    terminal->on("Cm", [](const SimMessage&) { return SimTerminal::silence(); });
+    ASSERT_EQ(host.send(Terminal, R"({"transaction": {"action": "MMITransaction", "displayTimeout": 60}})"), 0);
+    ASSERT_TRUE(terminal->waitForRequests(1));
+    ASSERT_EQ(host.send(Terminal, R"({"transaction": {"action": "MMIClose"}})"), 0);
+    ASSERT_TRUE(host.waitFor("result", 2));
+    const std::vector<QJsonObject> results = host.documents("result");
+    const int dropped = results[0].contains("error") ? 0 : 1;
+    EXPECT_EQ(errorCodes(results[dropped]), std::make_pair(2, 30));
+    EXPECT_TRUE(results[1 - dropped].contains("result"));
+}

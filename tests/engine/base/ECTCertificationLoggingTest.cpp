@@ -77,32 +77,6 @@ TEST_F(ECTCertificationLoggingTest, WhereEntriesGo)
     EXPECT_FALSE(QDir(QString::fromStdString(folder.path() + "/missing")).exists());
 }
 
-TEST_F(ECTCertificationLoggingTest, UnprintableBytesBecomeFullStops)
-{
-    enable(folder.path());
-    std::string const text = "esc\x1B tab\t cr\r lf\n e\xC3\xA9 del\x7F nul" + std::string(1, '\0') + "!";
-    std::string const expected = "esc. tab\t cr\r lf\n e.. del. nul.!\n";
-    EXPECT_EQ(expected, standardOutputOf(text));
-    EXPECT_EQ(expected, folder.contents("cert.log"));
-}
-
-TEST_F(ECTCertificationLoggingTest, DatedEntries)
-{
-    enable(folder.path());
-    log.log("first\nsecond");
-    log.logWithoutDate("undated");
-    std::regex const layout(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d: first\nsecond\nundated\n)");
-    EXPECT_TRUE(std::regex_match(folder.contents("cert.log"), layout)) << folder.contents("cert.log");
-
-    std::tm morning{};
-    morning.tm_year = 2027 - 1900;
-    morning.tm_mday = 5;
-    morning.tm_hour = 9;
-    morning.tm_min = 7;
-    morning.tm_sec = 3;
-    EXPECT_EQ("2027/01/05 09:07:03", dateAsString(morning));
-}
-
 namespace {
 
 std::atomic<int> libraryHandlerCalls{0};

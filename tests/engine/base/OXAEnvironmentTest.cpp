@@ -57,34 +57,6 @@ TEST_F(OXAEnvironmentTest, UpdateReplacesEverything)
     }
 }
 
-TEST_F(OXAEnvironmentTest, StoredValuesReachTheCertificationLog)
-{
-    LogFolder folder;
-    auto const configure = [&](char const* mode) {
-        environment->update(settings((R"({"serviceSettings": {"certificationFilePath": ")" + folder.path()
-                                      + R"(", "certificationFileName": "cert.log", "certificationModeEnabled": )"
-                                      + mode + "}}")
-                                         .c_str()));
-    };
-
-    for (char const* mode : {"true", "\"true\"", "1"}) {
-        configure(mode);
-        ECTCertificationLogging::sharedInstance().logWithoutDate(mode);
-    }
-    EXPECT_EQ("true\n\"true\"\n", folder.contents("cert.log"));
-
-    // Leaving the keys out keeps the log's last state.
-    configure("true");
-    environment->update(settings(R"({"serviceSettings": {}})"));
-    ECTCertificationLogging::sharedInstance().logWithoutDate("kept");
-    EXPECT_EQ("true\n\"true\"\nkept\n", folder.contents("cert.log"));
-
-    // A new environment switches the mode off.
-    makeOXAEnvironment();
-    ECTCertificationLogging::sharedInstance().logWithoutDate("off");
-    EXPECT_EQ("true\n\"true\"\nkept\n", folder.contents("cert.log"));
-}
-
 TEST(SharedOXAEnvironmentTest, OneStoreForTheProcess)
 {
     auto const first = sharedOXAEnvironment();

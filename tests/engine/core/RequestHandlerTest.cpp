@@ -73,29 +73,6 @@ protected:
     oxa::JsonTransactionRequestHandlerImpl handler{dispatcher};
 };
 
-TEST_F(RequestHandlerTest, MalformedRequestsNullDispatcherAndDuplicateActionAreRefusedWithTheirTexts)
-{
-    const std::vector<std::pair<QJsonDocument, std::string>> cases{
-        {QJsonDocument(), "Invalid JSON"},
-        {QJsonDocument(QJsonObject()), "Invalid JSON"},
-        {QJsonDocument(QJsonArray{1, 2}), "Invalid JSON"},
-        {QJsonDocument(QJsonObject{{"action", "Test"}}), "Invalid JSON transaction: no transaction node defined"},
-        {QJsonDocument(QJsonObject{{"transaction", QJsonObject()}}), "Invalid JSON : no action defined"},
-        {QJsonDocument(QJsonObject{{"transaction", "Test"}}), "Invalid JSON : no action defined"},
-        {request("test"), "no registered handler found for action test"},
-        {QJsonDocument(QJsonObject{{"transaction", QJsonObject{{"action", 5}}}}), "no registered handler found for action "}};
-    for (const auto& refused : cases)
-        EXPECT_EQ(failureOf(refused.first), refused.second) << refused.first.toJson().toStdString();
-    EXPECT_EQ(dispatcher->count(), 0u);
-
-    EXPECT_EQ(thrownText([] { oxa::JsonTransactionRequestHandlerImpl orphan(nullptr); }), "TransactionDispatcher is null");
-    EXPECT_EQ(thrownText([&] {
-                  handler.registerTransaction("Test", std::unique_ptr<oxa::JsonTransactionRequest>(new TestRequest()),
-                                              std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse()), oxa::Sequential);
-              }),
-              "transaction handler with type Test already registered");
-}
-
 TEST_F(RequestHandlerTest, TransactionCarriesHeaderBodyTranslatorsCallbacksAndTimeOut)
 {
     std::vector<QJsonDocument> delivered;

@@ -43,14 +43,6 @@ protected:
     std::unique_ptr<Connection> link{new Connection()};
 };
 
-TEST_F(ResponseHandlerTest, NullArgumentsAreRefused)
-{
-    std::shared_ptr<oxa::TransactionDispatcher> dispatcher = oxa::makeTransactionDispatcher(link->out);
-    EXPECT_EQ(thrownText([&] { oxa::makeJsonZUVAResponseHandler(dispatcher, nullptr, nullptr); }), "Input stream is null");
-    EXPECT_EQ(thrownText([&] { oxa::makeJsonZUVAResponseHandler(nullptr, link->in, nullptr); }),
-              "Transaction dispatcher is null");
-}
-
 TEST_F(ResponseHandlerTest, MessagesAreCutWhateverTheReadsLookLike)
 {
     // Header alone, then the body byte by byte.
@@ -104,31 +96,6 @@ TEST_F(ResponseHandlerTest, NotificationsGoToTheirHandlerEvenWhileATransactionIs
     link->receive(message("Zz", 1) + message("Cu", 10));
     ASSERT_TRUE(link->notifications.waitForTotal(2));
     EXPECT_EQ(results.total(), 1u);
-}
-
-TEST_F(ResponseHandlerTest, NotificationRegistryRefusesDuplicatesAndIsSafeWhileMessagesFlow)
-{
-    listenTo("Cy");
-    EXPECT_EQ(thrownText([&] { listenTo("Cy"); }), "zuva notification handler with key Cy already exists");
-    link->responses->registerNotificationHandler(nullptr);
-
-    std::atomic<bool> stop{false};
-    std::thread toggler([&] {
-        while (!stop) {
-            link->responses->unregisterNotificationHandler("Cy");
-            listenTo("Cy");
-        }
-    });
-    for (int i = 0; i < 200; ++i)
-        link->receive(message("Cy", i % 100));
-    listenTo("Cx");
-    link->receive(message("Cx", 1));
-    EXPECT_TRUE(waitUntil([&] {
-        const auto all = link->notifications.of(0);
-        return !all.empty() && all.back().object()["result"].toObject()["type"] == "Cx";
-    }));
-    stop = true;
-    toggler.join();
 }
 
 TEST_F(ResponseHandlerTest, RejectionErrorIncidentAndUnreadableReplyFailThePendingTransaction)

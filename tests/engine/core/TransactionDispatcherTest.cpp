@@ -64,25 +64,6 @@ protected:
     std::unique_ptr<Connection> link{new Connection()};
 };
 
-TEST_F(DispatcherTest, WritesHeaderAndBodyInOneCallAfterTheStartCallbackFromTheFirstMoment)
-{
-    EXPECT_THROW(oxa::makeTransactionDispatcher(nullptr), std::invalid_argument);
-    std::atomic<size_t> writesSeenByStart{99};
-    link->dispatcher->setOnStartTransactionCallback([&] { writesSeenByStart = link->out->writeCount(); });
-    send(7);
-    ASSERT_TRUE(link->out->waitForWrites(1));
-    EXPECT_EQ(writesSeenByStart, 0u);
-    EXPECT_EQ(link->out->writes()[0], message("Ct", 7));
-
-    // Transactions dispatched right after construction are sent too.
-    for (int round = 0; round < 20; ++round) {
-        auto out = std::make_shared<testsupport::MemoryOutputStream>();
-        auto dispatcher = oxa::makeTransactionDispatcher(out);
-        dispatcher->dispatch(makeTransaction(TransactionPlan(), results.callbackFor(100 + round)));
-        ASSERT_TRUE(out->waitForWrites(1)) << "round " << round;
-    }
-}
-
 TEST_F(DispatcherTest, SequentialTransactionIsRefusedWhileBusyAndTheOneInFlightGoesOn)
 {
     send(1);
@@ -273,47 +254,6 @@ TEST_F(DispatcherTest, RefusedWriteFailsTheTransactionWithNetworkErrorAndTheNext
     link->out->setRefusing(false);
     send(2);
     EXPECT_EQ(link->sentSequence(0), 2);
-}
-
-TEST_F(DispatcherTest, FollowUpStartedFromAResultCallbackIsAccepted)
-{
-    // Each ending of the first transaction of a round starts the second one
-    // from inside its callback; the second must be sent, not refused.
-    enum class Ending { Timeout, Reset, ReportedError, Cleared };
-    int id = 0;
-    for (Ending ending : {Ending::Timeout, Ending::Reset, Ending::ReportedError, Ending::Cleared}) {
-        SCOPED_TRACE(int(ending));
-        const int first = ++id;
-        const int followUp = ++id;
-        const size_t writesBefore = link->out->writeCount();
-        auto followUpCallback = results.callbackFor(followUp);
-        sendThen(first, with(oxa::Sequential, ending == Ending::Timeout ? 30ms : 5000ms), [&, followUp, followUpCallback] {
-            TransactionPlan next;
-            next.sequence = followUp;
-            link->dispatcher->dispatch(makeTransaction(next, followUpCallback));
-        });
-        ASSERT_TRUE(link->out->waitForWrites(writesBefore + 1));
-        if (ending == Ending::Reset)
-            link->dispatcher->resetTransaction();
-        if (ending == Ending::ReportedError)
-            link->dispatcher->reportTransactionError(ect::ECTError(ect::ECTErrorCode::Technical_Issue));
-        if (ending == Ending::Cleared)
-            send(++id, with(oxa::ImmediateClearQueue));
-
-        ASSERT_TRUE(results.waitFor(first));
-        if (ending == Ending::Cleared) {
-            // The clearing transaction is in flight, so the follow-up meets a busy dispatcher.
-            EXPECT_EQ(results.outcome(followUp), Busy);
-            link->dispatcher->resetTransaction();
-            ASSERT_TRUE(results.waitFor(id));
-            continue;
-        }
-        ASSERT_TRUE(link->out->waitForWrites(writesBefore + 2));
-        EXPECT_EQ(sentMessage(link->out->writes()[writesBefore + 1]).sequence, followUp);
-        EXPECT_EQ(results.count(followUp), 0u);
-        link->dispatcher->resetTransaction();
-        ASSERT_TRUE(results.waitFor(followUp));
-    }
 }
 
 TEST_F(DispatcherTest, DestructionFailsCurrentSuspendedAndUnstartedTransactionsWithNetworkError)

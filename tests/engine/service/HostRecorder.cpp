@@ -85,6 +85,12 @@ std::vector<QJsonObject> HostRecorder::documents(const std::string& kind) const
     return documents;
 }
 
+QJsonObject HostRecorder::first(const std::string& kind) const
+{
+    const auto all = documents(kind);
+    return all.empty() ? QJsonObject() : all.front();
+}
+
 QJsonObject HostRecorder::last(const std::string& kind) const
 {
     const auto all = documents(kind);

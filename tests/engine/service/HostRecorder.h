@@ -33,6 +33,8 @@ public:
 
     std::vector<Event> events() const;
     std::vector<QJsonObject> documents(const std::string& kind) const;
+    // The first and the last document of the kind; empty when there is none.
+    QJsonObject first(const std::string& kind) const;
     QJsonObject last(const std::string& kind) const;
     size_t count(const std::string& kind) const;
     bool waitFor(const std::string& kind, size_t count,

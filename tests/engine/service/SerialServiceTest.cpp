@@ -61,7 +61,7 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedAndRunsTransactionsAndEven
     EXPECT_EQ(terminal.requestCount("Ci"), 1u);
     EXPECT_LT(host.position("started"), host.position("connected"));
 
-    const QJsonObject description = host.documents("connected").front().value("terminal").toObject();
+    const QJsonObject description = host.first("connected").value("terminal").toObject();
     EXPECT_EQ(description, (QJsonObject{{"terminalIdentifier", TerminalId}, {"terminalModel", "MODEL-7"}}));
     EXPECT_EQ(zuva_isTerminalConnected(TerminalId), 0);
     EXPECT_EQ(zuva_isTerminalConnected(""), -1);
@@ -77,44 +77,6 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedAndRunsTransactionsAndEven
     terminal.sendMessage(SimTerminal::synchronizationAdviceMessage("0101"));
     ASSERT_TRUE(host.waitFor("notification", 1));
     EXPECT_EQ(host.last("notification").value("event").toObject().value("terminalIdentifier").toString(), TerminalId);
-}
-
-// The port, and the baud rate the port was opened at: 9600 unless another is given.
-class SerialBaudRate : public SerialService, public ::testing::WithParamInterface<std::pair<int, int>> {
-};
-
-TEST_P(SerialBaudRate, DescribesTheConnectionByPortAndBaudRate)
-{
-    startIdentified(GetParam().first);
-    const QJsonObject connection =
-        takeObject(zuva_getConnectionDescription(TerminalId)).value("terminalConnection").toObject();
-    EXPECT_EQ(connection.value("port").toString(), terminal.portName());
-    EXPECT_TRUE(connection.value("baud").isDouble());
-    EXPECT_EQ(connection.value("baud").toInt(), GetParam().second);
-    EXPECT_EQ(takeText(zuva_get_connection_description("UNKNOWN")), "");
-}
-
-INSTANTIATE_TEST_SUITE_P(DefaultAndGiven, SerialBaudRate, ::testing::Values(std::make_pair(0, 9600), std::make_pair(19200, 19200)));
-
-TEST_F(SerialService, RunsASaleAndATicketRequestOverTheLink)
-{
-    terminal.on("Cd", [](const SimMessage& request) {
-        return SimTerminal::answer(SimSaleReplies::saleReplyTo(request, TerminalId));
-    });
-    terminal.on("Cw", [](const SimMessage& request) {
-        return SimTerminal::answer(SimOperationReplies::ticketReplyTo(request, {"TICKET"}));
-    });
-    startIdentified();
-    ASSERT_EQ(host.send(TerminalId, R"({"transaction": {"action": "Sale", "amount": "12.50"}})"), 0);
-    ASSERT_TRUE(host.waitFor("result", 1));
-    ASSERT_EQ(host.send(TerminalId, R"({"transaction": {"action": "TicketGet", "type": "TicketGet",
-        "layoutIdentifier": "0A1B", "discreteElements": "0102", "language": "fr"}})"),
-              0);
-    ASSERT_TRUE(host.waitFor("result", 2));
-
-    const auto results = host.documents("result");
-    EXPECT_EQ(results[0].value("result").toObject().value("authorizedAmount").toDouble(), 12.5);
-    EXPECT_TRUE(results[1].value("result").toObject().value("formattedTicket").toString().startsWith("TICKET"));
 }
 
 TEST_F(SerialService, DeliversAReplyResentAfterALostAcknowledgementOnce)
@@ -148,10 +110,10 @@ TEST_F(SerialService, StoppingReportsTheDisconnectionOnceAfterTheTransactionsInF
     EXPECT_EQ(host.count("disconnected"), 1u);
     EXPECT_EQ(host.count("stopped"), 1u);
     ASSERT_EQ(host.count("result"), 1u);
-    EXPECT_EQ(errorCodes(host.documents("result").front()), NetworkError);
+    EXPECT_EQ(errorCodes(host.first("result")), NetworkError);
     EXPECT_LT(host.position("result"), host.position("disconnected"));
     EXPECT_LT(host.position("disconnected"), host.position("stopped"));
-    EXPECT_EQ(host.documents("disconnected").front(), host.documents("connected").front());
+    EXPECT_EQ(host.first("disconnected"), host.first("connected"));
     EXPECT_EQ(zuva_isTerminalConnected(TerminalId), -1);
 }
 
@@ -185,15 +147,6 @@ TEST_F(SerialService, RefusesLineSettingsOutsideTheirEnumerationsWithAnErrorInst
         EXPECT_EQ(errorCodes(error), std::make_pair(2, 1));
     EXPECT_EQ(reasonOf(host.documents("error")[0]), "Invalid parity value");
     EXPECT_EQ(reasonOf(host.documents("error")[1]), "Invalid stopbits value");
-}
-
-TEST(SerialPorts, AreListedAsAJsonArrayOfNames)
-{
-    const QJsonDocument ports = QJsonDocument::fromJson(QByteArray::fromStdString(takeText(zuva_getAvailableSerialPorts())));
-    ASSERT_TRUE(ports.isArray());
-    for (const auto& name : ports.array())
-        EXPECT_TRUE(name.isString());
-    EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(takeText(zuva_get_available_serial_ports()))).isArray());
 }
 
 } // namespace

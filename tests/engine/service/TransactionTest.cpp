@@ -26,31 +26,6 @@ SimTerminal::Responder informationAnswer()
 
 using Transactions = ServiceFixture;
 
-TEST_F(Transactions, InformationServiceEndToEnd)
-{
-    auto terminal = connectTerminal("TERM0001");
-    terminal->on("Ci", informationAnswer());
-    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
-    ASSERT_TRUE(host.waitFor("free", 1));
-    ASSERT_EQ(host.count("result"), 1u);
-    EXPECT_LT(host.position("result"), host.position("free"));
-
-    const auto requests = terminal->requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(toHex(requests[0].header + requests[0].body), toHex(InformationRequestSequence1));
-
-    const QJsonObject result = host.documents("result").front().value("result").toObject();
-    EXPECT_EQ(result.value("terminalIdentifier").toString(), "TERM0001");
-    EXPECT_EQ(result.value("terminalModel").toString(), "SIM-1");
-    EXPECT_EQ(result.value("terminalAdditionalCapabilities").toString(), "10");
-    EXPECT_TRUE(result.value("cashbackEnabled").toBool());
-
-    // The next request carries the next sequence number.
-    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
-    ASSERT_TRUE(host.waitFor("result", 2));
-    EXPECT_EQ(terminal->requests().at(1).sequence, 2);
-}
-
 TEST_F(Transactions, RefusedRequestsAreAnsweredAndReleasedBeforeReturning)
 {
     auto terminal = connectTerminal("TERM0001");
@@ -72,23 +47,6 @@ TEST_F(Transactions, RefusedRequestsAreAnsweredAndReleasedBeforeReturning)
     EXPECT_TRUE(terminal->requests().empty());
 }
 
-TEST_F(Transactions, ErrorRepliesFailTheTransaction)
-{
-    auto terminal = connectTerminal("TERM0001");
-    const std::vector<std::pair<SimTerminal::Responder, std::pair<int, int>>> replies{
-        {[](const SimMessage& request) { return SimTerminal::answer(SimTerminal::rejectionOf(request, "0102")); }, {1, 20}},
-        {[](const SimMessage& request) {
-             return SimTerminal::answer(SimTerminal::incidentReplyTo(request, "2001", "CARD REFUSED"));
-         },
-         {1, 19}}};
-    for (size_t i = 0; i < replies.size(); ++i) {
-        terminal->on("Ci", replies[i].first);
-        ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
-        ASSERT_TRUE(host.waitFor("result", i + 1));
-        EXPECT_EQ(errorCodes(host.last("result")), replies[i].second);
-    }
-}
-
 TEST_F(Transactions, NotificationsFollowTheSwitch)
 {
     auto terminal = connectTerminal("TERM0001");
@@ -98,7 +56,7 @@ TEST_F(Transactions, NotificationsFollowTheSwitch)
     ASSERT_EQ(zuva_set_service_enable_notifications("TERM0001", 1), 0);
     terminal->sendSynchronizationAdvice("8001");
     ASSERT_TRUE(host.waitFor("notification", 1));
-    const QJsonObject event = host.documents("notification").front().value("event").toObject();
+    const QJsonObject event = host.first("notification").value("event").toObject();
     EXPECT_EQ(event.value("synchronizationState").toString(), "8001");
     EXPECT_EQ(event.value("terminalIdentifier").toString(), "TERM0001");
 
@@ -108,7 +66,7 @@ TEST_F(Transactions, NotificationsFollowTheSwitch)
     ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
     ASSERT_TRUE(host.waitFor("result", 1));
     EXPECT_EQ(host.count("notification"), 1u);
-    EXPECT_TRUE(host.documents("result").front().contains("result"));
+    EXPECT_TRUE(host.first("result").contains("result"));
 }
 
 TEST_F(Transactions, ResetClosingSocketAndStoppingEachFailTheTransactionInFlightOnce)
@@ -142,35 +100,6 @@ TEST_F(Transactions, ResetClosingSocketAndStoppingEachFailTheTransactionInFlight
     EXPECT_LT(host.position("disconnected", 1), host.position("stopped"));
     EXPECT_TRUE(terminal->waitForPeerClose());
     EXPECT_EQ(zuva_isTerminalConnected("TERM0001"), -1);
-}
-
-TEST_F(Transactions, SplitAndMergedMessagesAndGarbage)
-{
-    SimTerminal terminal;
-    ASSERT_TRUE(terminal.connectTo(port));
-    // The advice arrives in pieces.
-    ASSERT_TRUE(terminal.sendSplit(SimTerminal::adviceMessage(SimAdvice()), 7));
-    ASSERT_TRUE(host.waitFor("connected", 1));
-    ASSERT_EQ(zuvaServiceEnableNotifications("TERM0001", 1), 0);
-
-    // An event and the reply in one write.
-    terminal.on("Ci", [](const SimMessage& request) {
-        return SimTerminal::Reply{{SimTerminal::synchronizationAdviceMessage("01")
-                                   + SimTerminal::informationReplyTo(request, "TERM0001", "SIM-1", "08")},
-                                  false};
-    });
-    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
-    ASSERT_TRUE(host.waitFor("result", 1));
-    ASSERT_TRUE(host.waitFor("notification", 1));
-    EXPECT_FALSE(host.documents("result").at(0).value("result").toObject().value("cashbackEnabled").toBool(true));
-
-    // Garbage on the line must not take the connection's reading down.
-    terminal.on("Ci", informationAnswer());
-    ASSERT_TRUE(terminal.send(SimTerminal::garbage()));
-    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
-    ASSERT_TRUE(host.waitFor("result", 2));
-    EXPECT_TRUE(host.documents("result").at(1).value("result").toObject().value("cashbackEnabled").toBool());
-    EXPECT_EQ(terminal.malformedCount(), 0u);
 }
 
 TEST(ReplyChannel, LastAnswerWinsAndNullHandleIsIgnored)
@@ -227,6 +156,7 @@ TEST_F(Transactions, RequestsStartedFromInsideResultCallbacks)
     ChainingHost chaining;
     ASSERT_EQ(chaining.send(), 0);
     EXPECT_TRUE(waitUntil([&] { return chaining.results == ChainingHost::Wanted; }));
+    host.stop(); // no callback reaches chaining after this, whatever the outcome
     const auto requests = terminal->requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[2].sequence, 3);

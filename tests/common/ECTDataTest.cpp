@@ -18,29 +18,6 @@ ECTData bytes(std::vector<unsigned char> const& values)
 
 } // namespace
 
-TEST(ECTDataTest, ConstructionTextFormsAndAppend)
-{
-    EXPECT_EQ((std::vector<unsigned char>{0x41, 0x42}), ECTData("AB").bytes());
-    EXPECT_EQ(0, ECTData::fromString(nullptr).length());
-    unsigned char const raw[] = {1, 2};
-    EXPECT_EQ(bytes({1, 2}), ECTData(raw, 2));
-    EXPECT_THROW(ECTData(raw, -1), std::invalid_argument);
-
-    ECTData data = bytes({0x01, 0xAB});
-    EXPECT_EQ("01AB", data.stringValue());
-    EXPECT_EQ("01 AB", data.stringValueWithSpaces());
-    EXPECT_EQ("<01ab>", data.description());
-    EXPECT_EQ("<01020304 05>", bytes({1, 2, 3, 4, 5}).description());
-    EXPECT_EQ("<01020304 05060708>", bytes({1, 2, 3, 4, 5, 6, 7, 8}).description());
-    EXPECT_EQ("<>", ECTData().description());
-    EXPECT_EQ("", ECTData().stringValueWithSpaces());
-    EXPECT_EQ(std::string("A\0B", 3), bytes({'A', 0, 'B'}).ascii());
-
-    EXPECT_TRUE(bytes({1}) != bytes({1, 0}));
-    data.appendData(bytes({2, 3}));
-    EXPECT_EQ(bytes({1, 0xAB, 2, 3}), data);
-}
-
 TEST(ECTDataTest, PackedDecimalValueAndSubranges)
 {
     EXPECT_EQ(1234, bytes({0x12, 0x34}).ZUVALongValue());

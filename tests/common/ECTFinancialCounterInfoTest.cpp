@@ -92,38 +92,3 @@ TEST(ECTFinancialCounterInfoTest, ServicesTextIsNormalised)
     EXPECT_THROW(info.linkService(Service::Reservation), std::out_of_range);
 }
 
-TEST(ECTFinancialCounterInfoTest, UnreadableInputKeepsEveryFieldDefined)
-{
-    ECTFinancialCounterInfo const wrongType(counterJson("111111111", "\"12\""));
-    EXPECT_EQ("Counter", wrongType.name());
-    EXPECT_EQ(0, wrongType.transactionsNumber());
-    EXPECT_EQ(0.0, wrongType.cumulativeTotalAmount());
-    EXPECT_EQ("", wrongType.periodNumber());
-    EXPECT_FALSE(wrongType.periodOpeningDate());
-    EXPECT_EQ("000000000", wrongType.accountedServicesDescription());
-
-    for (char const* text : {"not json", "[1, 2]", "\"text\"", "", "{\"financialCounterIdentifier\": {}}"}) {
-        ECTFinancialCounterInfo const info(text);
-        EXPECT_EQ("", info.identifier()) << text;
-        EXPECT_EQ(0, info.transactionsNumber()) << text;
-        EXPECT_EQ(0.0, info.cumulativeTotalAmount()) << text;
-    }
-}
-
-TEST(ECTFinancialCounterInfoTest, CardBrandNames)
-{
-    auto const nameOf = [](std::string const& brand) {
-        return ECTFinancialCounterInfo(R"({"financialCounterCardBrandIdentifier": ")" + brand + "\"}").cardBrandName();
-    };
-    for (char const* unknown : {"", "9999", "1001 "})
-        EXPECT_EQ("Unknown", nameOf(unknown)) << unknown;
-    EXPECT_EQ(nameOf("2008"), nameOf("2009"));
-    std::set<std::string> labels;
-    for (char const* brand : {"0001", "0013", "1001", "1002", "1003", "1009", "1010", "1011", "1012",
-                              "1013", "2002", "2003", "2004", "2005", "2007", "2008", "2012", "2013",
-                              "3001", "3002", "3003", "3004", "3020", "3400", "4010"}) {
-        EXPECT_NE("Unknown", nameOf(brand)) << brand;
-        labels.insert(nameOf(brand));
-    }
-    EXPECT_EQ(25u, labels.size());
-}

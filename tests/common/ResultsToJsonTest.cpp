@@ -49,26 +49,6 @@ TEST(ResultsToJsonTest, ErrorDocumentsByteForByte)
       }
    }
 }
-)"},
-        // An unnamed cause keeps its number; the keys come out sorted.
-        {ECTError(ECTErrorCode::Technical_Issue, static_cast<ECTErrorCauseCode>(51),
-                  {{"reason", "bad \"quote\""}, {"attemptsLeft", "2"}}),
-         R"({
-   "error" : {
-      "causeCode" : 51,
-      "code" : 2,
-      "extraInformation" : [
-         {
-            "key" : "attemptsLeft",
-            "val" : "2"
-         },
-         {
-            "key" : "reason",
-            "val" : "bad \"quote\""
-         }
-      ]
-   }
-}
 )"}};
     for (Case const& c : cases)
         EXPECT_EQ(c.document, jsonFromError(c.error));

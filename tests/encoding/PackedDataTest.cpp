@@ -49,15 +49,6 @@ TEST(StringUtils, hexDigitValueCoversEveryCharValue)
     EXPECT_EQ(10, StringUtils::hexDigitValue('A'));
 }
 
-TEST(StringUtils, bitAtPosition)
-{
-    EXPECT_TRUE(StringUtils::binaryStringBitSetAtPosition("0010", 2));
-    EXPECT_FALSE(StringUtils::binaryStringBitSetAtPosition("0010", 3));
-    EXPECT_FALSE(StringUtils::binaryStringBitSetAtPosition("0010", 4));
-    EXPECT_FALSE(StringUtils::binaryStringBitSetAtPosition("0010", -1));
-    EXPECT_TRUE(StringUtils::binaryStringBitSetAtPosition("x", 0));
-}
-
 TEST(StringUtils, binaryAndHexadecimalTexts)
 {
     for (auto const& c : {std::make_pair("00011010", "1A"), std::make_pair("111100001", "F0"),
@@ -72,10 +63,3 @@ TEST(StringUtils, binaryAndHexadecimalTexts)
         EXPECT_EQ(c.second, StringUtils::convertHexaToBinary(c.first)) << c.first;
 }
 
-TEST(StringUtils, caseChangesLeaveBytesAboveAsciiAlone)
-{
-    EXPECT_EQ("EUR", StringUtils::uppercaseString("eur"));
-    EXPECT_EQ("eur", StringUtils::lowercaseString("EuR"));
-    EXPECT_EQ("\xC3\xA9X\xFF", StringUtils::uppercaseString("\xC3\xA9x\xFF"));
-    EXPECT_EQ("\xC3\xA9x\xFF", StringUtils::lowercaseString("\xC3\xA9X\xFF"));
-}

@@ -11,27 +11,6 @@
 using Ber::BerData;
 using bertest::bytes;
 
-TEST(BerData, ConstructorsAndTextForms)
-{
-    unsigned char const raw[] = {0x0A, 0x1B, 0xFF};
-    BerData const data({0x0A, 0x1B, 0xFF});
-    EXPECT_EQ(data, BerData(std::vector<unsigned char>(raw, raw + 3)));
-    EXPECT_EQ(data, BerData(QByteArray("\x0A\x1B\xFF", 3)));
-    EXPECT_NE(data, BerData(raw, 2));
-    EXPECT_EQ(BerData(nullptr, 0), BerData());
-    EXPECT_NE(BerData({0x00}), BerData());
-    EXPECT_EQ("0A1BFF", data.stringValue());
-    EXPECT_EQ("0A 1B FF", data.stringValueWithSpaces());
-    EXPECT_EQ("<>", BerData().description());
-    EXPECT_EQ("<abcd>", BerData({0xAB, 0xCD}).description());
-    EXPECT_EQ("<01020304 05060708 09>", BerData({1, 2, 3, 4, 5, 6, 7, 8, 9}).description());
-    // Zero bytes are kept but left out of the ascii text.
-    BerData const withZeros(QByteArray("A\0B\0", 4));
-    EXPECT_EQ("41004200", withZeros.stringValue());
-    EXPECT_EQ("AB", withZeros.ascii());
-    EXPECT_EQ(std::string("\n\x7F\xC3", 3), BerData({0x0A, 0x7F, 0xC3}).ascii());
-}
-
 TEST(BerData, ZUVALongValueReadsTheLeadingDecimalDigits)
 {
     struct Case { char const* hex; int64_t value; };
@@ -41,18 +20,6 @@ TEST(BerData, ZUVALongValueReadsTheLeadingDecimalDigits)
                           Case{"92 23 37 20 36 85 47 75 80 8F", std::numeric_limits<int64_t>::max()},
                           Case{"99 99 99 99 99 99 99 99 99 99 99 99", std::numeric_limits<int64_t>::max()}})
         EXPECT_EQ(c.value, bytes(c.hex).ZUVALongValue()) << c.hex;
-}
-
-TEST(BerData, DumpWritesFourLabelledLinesAndAnEmptyLine)
-{
-    testing::internal::CaptureStdout();
-    BerData({0x41, 0x00, 0x0B}).dump();
-    EXPECT_EQ("<41000b>\n"
-              "\tAscii                 : A\x0B\n"
-              "\tStringValue           : 41000B\n"
-              "\tStringValueWithSpaces : 41 00 0B\n"
-              "\n",
-              testing::internal::GetCapturedStdout());
 }
 
 TEST(BerData, AppendAndSubdataWithRangeOutsideTheBuffer)

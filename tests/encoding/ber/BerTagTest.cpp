@@ -24,12 +24,3 @@ TEST(BerTag, BytesFlagAndTextForms)
     EXPECT_FALSE(tag.isConstructed());
 }
 
-TEST(BerTag, EqualityParseAndRangesOutsideTheData)
-{
-    BerData const data({0x5F, 0x2A, 0x02, 0x09, 0x78});
-    EXPECT_TRUE(BerTag(0x5F, 0x2A) == BerTag(data, 0, 2));
-    EXPECT_TRUE(BerTag(0x5F) != BerTag(data, 0, 2));
-    EXPECT_EQ(BerTag(), BerTag(data, 4, 2));
-    EXPECT_EQ(BerTag(0xDF, 0x21), BerTag::parse("df21"));
-    EXPECT_EQ(BerTag(), BerTag::parse("DF2"));
-}

@@ -43,21 +43,6 @@ TEST(CreateLengthData, ShortestFormForEachRangeAndRefusesLengthsWithoutAField)
     EXPECT_EQ("LengthOutOfRangeException : Length is out of range", lengthExceptionText(-1));
 }
 
-TEST(BerTlvBuilder, TemplateTagTextAndHexValues)
-{
-    EXPECT_EQ(bytes("F0 00"), BerTlvBuilder(BerTag(0xF0)).buildData());
-    EXPECT_EQ(BerData(), BerTlvBuilder().buildData());
-
-    BerTlvBuilder builder(BerTag(0xF0));
-    builder.addBytes(BerData({0x01}), BerTag(0xC1));
-    builder.addBytes(BerData(), BerTag(0xDF, 0x21));
-    builder.addText("Cd", BerTag(0xD0));
-    builder.addText(std::string("A\0B", 3), BerTag(0xD2));
-    builder.addHex("0a 1B", BerTag(0xD1));
-    builder.addHex("ABD", BerTag(0xD1));
-    EXPECT_EQ(bytes("F0 15 C1 01 01 DF 21 00 D0 02 43 64 D2 03 41 00 42 D1 02 0A 1B D1 00"), builder.buildData());
-}
-
 TEST(BerTlvBuilder, EncodesTreesAndListsFromEveryEntry)
 {
     BerData const encodedBody = bytes("F0 09 E1 07 D0 02 43 64 D1 01 05");
@@ -96,24 +81,6 @@ TEST(BerTlvBuilder, EmptyUntaggedAndMismatchedElements)
                                   BerTlv(BerTag(0xE1), BerData({1, 2}))})
         builder.addBerTlv(element);
     EXPECT_EQ(bytes("E1 00 C1 01 41 DF 21 00 E1 00"), builder.buildData());
-}
-
-TEST(BerTlvBuilder, BuildTlvParsesTheOutputBackAndLetsTheParserExceptionsThrough)
-{
-    BerTlvBuilder builder(BerTag(0xF0));
-    builder.addBerTlv(bodyTree().children[0]);
-    BerTlv const root = builder.buildTlv();
-    EXPECT_EQ(BerTag(0xF0), root.tag);
-    EXPECT_EQ(BerData({0x05}), root.find(BerTag(0xD1))->value);
-    BerTlvBuilder list;
-    list.addText("A", BerTag(0xC1));
-    list.addText("", BerTag(0xC2));
-    EXPECT_EQ(BerTag(0xC2), list.buildTlvs().tlvs.at(1).tag);
-
-    BerTlvBuilder broken(BerTag(0xF0));
-    broken.addBytes(bytes("E2 05 01"), BerTag(0xE1));
-    EXPECT_THROW(broken.buildTlv(), std::out_of_range);
-    EXPECT_THROW(BerTlvBuilder().buildTlv(), std::out_of_range);
 }
 
 // A value too long for a length field leaves the builder as it was (no tag

@@ -71,44 +71,6 @@ TEST(BerTlv, FindAllTakesOneHitPerDirectChild)
     EXPECT_TRUE(untagged.findAll(DF21).empty());
 }
 
-TEST(BerTlv, ValueTextsAndDumps)
-{
-    BerTlv const tlv(BerTag(0xD0), BerData({0x43, 0x00, 0x64, 0x0A}));
-    EXPECT_EQ("4300640A", tlv.hexValue());
-    EXPECT_EQ("Cd\n", tlv.textValue());
-
-    EXPECT_EQ("   + [F0]\r\n"
-              "     + [E1]\r\n"
-              "         - [D0] 4364\t\t\t\t[ascii: Cd]\r\n"
-              "         - [D1] 05\t\t\t\t[ascii: \x05]\r\n",
-              bodyTree().dump("  "));
-    EXPECT_EQ(" + [F0]\r\n + [E1]\r\n - [D0] 4364\t\t\t\t[ascii: Cd]\r\n - [D1] 05\t\t\t\t[ascii: \x05]\r\n",
-              bodyTree().dump(""));
-    EXPECT_EQ(" + []\r\n", BerTlv().dump(""));
-    std::vector<BerTlv> children{BerTlv(BerTag(0xD0), BerData({1}))};
-    EXPECT_EQ(" - [DF21] \t\t\t\t[ascii: ]\r\n", BerTlv(DF21, children).dump(""));
-}
-
-// Doubling stops at 64 characters so that deep trees cannot make the dump
-// grow exponentially; past that each level adds the first indent once.
-TEST(BerTlv, DumpIndentGrowthIsBounded)
-{
-    BerTlv node(DF21, BerData({1}));
-    for (int level = 0; level < 30; ++level) {
-        BerTlv parent(BerTag(0xE1));
-        parent.addData(node);
-        node = parent;
-    }
-    std::string const dump = node.dump("  ");
-    std::vector<std::size_t> indents;
-    for (std::size_t start = 0; start < dump.size(); start = dump.find("\r\n", start) + 2)
-        indents.push_back(dump.find_first_not_of(' ', start) - start - 1);
-    ASSERT_EQ(31u, indents.size());
-    std::vector<std::size_t> const firstLevels(indents.begin(), indents.begin() + 8);
-    EXPECT_EQ((std::vector<std::size_t>{2, 4, 8, 16, 32, 64, 66, 68}), firstLevels);
-    EXPECT_EQ(64u + 2 * 25, indents.back());
-}
-
 TEST(BerTlvs, FindAndDumpGoThroughTheElementsInOrder)
 {
     BerTlv second(BerTag(0xE2));

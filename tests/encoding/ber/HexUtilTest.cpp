@@ -23,15 +23,3 @@ TEST(HexUtil, Parse)
     }
 }
 
-TEST(HexUtil, FormatClipsARangeOutsideTheData)
-{
-    BerData const data({0x0A, 0x1B, 0xFF});
-    EXPECT_EQ("0A1BFF", HexUtil::format(data));
-    EXPECT_EQ("1BFF", HexUtil::format(data, 1, 2));
-    EXPECT_EQ("", HexUtil::format(data, 1, 0));
-    EXPECT_EQ("1BFF", HexUtil::format(data, 1, 10));
-    EXPECT_EQ("", HexUtil::format(data, 3, 1));
-    EXPECT_EQ("", HexUtil::format(data, 0xFFFFFFFFu, 2));
-    EXPECT_EQ("[2] 00 ff", HexUtil::prettyFormat(BerData({0x00, 0xFF})));
-    EXPECT_EQ("[0]", HexUtil::prettyFormat(BerData()));
-}

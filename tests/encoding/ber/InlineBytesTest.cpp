@@ -62,21 +62,6 @@ TEST(InlineBytes, StaysInlineUpToItsCapacityAndKeepsTheBytesAcrossTheMoveToTheHe
     EXPECT_EQ(sequence(55), contents(bytes));
 }
 
-TEST(InlineBytes, AppendAndAssignMayTakeTheirOwnBytes)
-{
-    for (std::size_t count : {3u, 6u, 12u}) {
-        Bytes doubled = bytesOf(sequence(count));
-        doubled.append(doubled.data(), doubled.size());
-        std::vector<unsigned char> expected = sequence(count);
-        expected.insert(expected.end(), expected.begin(), expected.end());
-        EXPECT_EQ(expected, contents(doubled)) << count;
-
-        Bytes tail = bytesOf(sequence(2 * count));
-        tail.assign(tail.data() + count, count);
-        EXPECT_EQ(sequence(count, static_cast<unsigned char>(count)), contents(tail)) << count;
-    }
-}
-
 TEST(InlineBytes, CopiesAreIndependentAndShortCopiesOfHeapBytesAreInline)
 {
     for (std::size_t count : {4u, 8u, 9u, 33u}) {
@@ -130,30 +115,3 @@ TEST(InlineBytes, MovesLeaveTheSourceEmptyAndReusable)
 // can throw; else every relocation copies whole subtrees.
 static_assert(std::is_nothrow_move_constructible<Ber::BerTlv>::value, "elements move without throwing");
 
-// The storage is inside the element types: their values must behave the
-// same on both sides of the inline capacity.
-TEST(InlineBytes, BerDataAndBerTagKeepTheirBytesOnBothSidesOfTheInlineSize)
-{
-    for (std::size_t count : {31u, 32u, 33u, 300u}) {
-        std::vector<unsigned char> const bytes = sequence(count);
-        BerData data(bytes);
-        BerData const copy = data;
-        BerData const moved = std::move(data);
-        EXPECT_EQ(BerData(bytes), copy) << count;
-        EXPECT_EQ(copy, moved) << count;
-        BerData grown = copy;
-        grown.appendData(copy);
-        EXPECT_EQ(2 * count, grown.length());
-        EXPECT_EQ(copy, grown.subdataWithRange(static_cast<int>(count), static_cast<unsigned int>(count)));
-    }
-
-    for (std::size_t count : {11u, 16u, 17u, 40u}) {
-        BerData const bytes(sequence(count, 0x3F));
-        BerTag tag;
-        tag.setData(bytes);
-        BerTag const copy = tag;
-        EXPECT_EQ(bytes, copy.data()) << count;
-        EXPECT_TRUE(copy.isConstructed());
-        EXPECT_EQ(tag, copy);
-    }
-}

@@ -21,14 +21,6 @@ using testsupport::waitUntil;
 
 namespace {
 
-int option(int descriptor, int level, int name)
-{
-    int value = -1;
-    socklen_t length = sizeof(value);
-    getsockopt(descriptor, level, name, &value, &length);
-    return value;
-}
-
 bool write(vorsam::TcpIpSocket& socket, const QByteArray& bytes)
 {
     return socket.getOutputStream()->write(reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
@@ -107,29 +99,6 @@ TEST_F(TcpServer, ReportsTheFirstBytesSentRightAfterConnecting)
     }
 }
 
-TEST_F(TcpServer, TellsEachListenerEntryOfEveryEvent)
-{
-    auto other = std::make_shared<RecordingTcpListener>();
-    server->registerListener(listener);
-    server->registerListener(listener);
-    server->registerListener(std::shared_ptr<vorsam::TcpIpServerListener>());
-    server->unregisterListener(std::make_shared<RecordingTcpListener>());
-    server->registerListener(other);
-    server->registerListener(listener);
-    const auto port = listen();
-
-    LoopbackPeer peer;
-    ASSERT_TRUE(peer.connectTo(port));
-    ASSERT_TRUE(waitUntil([&] { return listener->opens() == 2 && other->opens() == 1; }));
-    peer.close();
-    ASSERT_TRUE(waitUntil([&] { return listener->closes() == 2 && other->closes() == 1; }));
-
-    server->unregisterListener(listener);
-    LoopbackPeer second;
-    ASSERT_TRUE(second.connectTo(port));
-    ASSERT_TRUE(waitUntil([&] { return listener->opens() == 3 && other->opens() == 2; }));
-}
-
 TEST_F(TcpServer, ForgetsASocketOnceItsPeerHasClosed)
 {
     listener->keepDevices(false);
@@ -140,50 +109,6 @@ TEST_F(TcpServer, ForgetsASocketOnceItsPeerHasClosed)
     peer.close();
     ASSERT_TRUE(waitUntil([&] { return listener->closes() == 1; }));
     EXPECT_TRUE(waitUntil([&] { return listener->lastDevice().expired(); }));
-}
-
-// Registration happens on the caller's thread while the server thread walks
-// the lists for every event.
-TEST_F(TcpServer, ListenersMayComeAndGoWhileTerminalsTalk)
-{
-    server->registerListener(listener);
-    const auto port = listen();
-    std::atomic<bool> talking{true};
-    std::thread registrar([&] {
-        auto visitor = std::make_shared<RecordingTcpListener>();
-        while (talking) {
-            server->registerListener(visitor);
-            server->unregisterListener(visitor);
-        }
-    });
-    for (int i = 0; i < 5; ++i) {
-        LoopbackPeer peer;
-        ASSERT_TRUE(peer.connectTo(port));
-        ASSERT_TRUE(peer.send("x"));
-        ASSERT_TRUE(waitUntil([&] { return listener->receivedFromAll().size() == i + 1; }));
-    }
-    talking = false;
-    registrar.join();
-    listener->releaseDevices();
-    EXPECT_TRUE(server->stopListening());
-}
-
-TEST(TcpSocket, NewConnectingSocketHasNoConnectionYetButTakesKeepAlive)
-{
-    const auto socket = vorsam::makeTcpIpSocket();
-    EXPECT_EQ(socket->getPort(), 0);
-    EXPECT_FALSE(socket->isConnected());
-    QByteArray data("kept");
-    EXPECT_EQ(socket->getInputStream()->read(data), 0);
-    EXPECT_EQ(data, "kept");
-    EXPECT_FALSE(write(*socket, "x"));
-    EXPECT_FALSE(socket->disconnect());
-
-    EXPECT_TRUE(socket->setKeepAliveEnabled(true));
-    EXPECT_TRUE(socket->setKeepAliveEnabled(true));
-    EXPECT_TRUE(socket->isKeepAliveEnabled());
-    EXPECT_TRUE(socket->setKeepAliveEnabled(false));
-    EXPECT_FALSE(socket->isKeepAliveEnabled());
 }
 
 // A socket whose connection has ended can connect again.
@@ -213,19 +138,6 @@ TEST(TcpSocket, ConnectsTalksDisconnectsAndConnectsAgain)
         EXPECT_FALSE(socket->isConnected());
         EXPECT_TRUE(peer.sawClose());
     }
-}
-
-TEST(TcpSocket, KeepAliveValuesAreSetOnTheDescriptor)
-{
-    LoopbackListener far;
-    LoopbackPeer peer;
-    ASSERT_TRUE(peer.connectTo(far.port()));
-    ASSERT_TRUE(vorsam::setKeepAliveValues(peer.descriptor()));
-    EXPECT_NE(option(peer.descriptor(), SOL_SOCKET, SO_KEEPALIVE), 0);
-    EXPECT_EQ(option(peer.descriptor(), IPPROTO_TCP, TCP_KEEPCNT), 4);
-    EXPECT_EQ(option(peer.descriptor(), IPPROTO_TCP, TCP_KEEPINTVL), 2);
-    EXPECT_NE(option(peer.descriptor(), IPPROTO_TCP, TCP_NODELAY), 0);
-    EXPECT_FALSE(vorsam::setKeepAliveValues(-1));
 }
 
 TEST_F(AcceptedSocket, KnowsItsPeerTalksAndHearsItClose)

@@ -98,12 +98,3 @@ TEST(BalanceResponse, CurrencyRuleDecidesTheTotal)
     EXPECT_FALSE(counters[2].toObject().contains("financialCounterCumulativeTotalAmount"));
 }
 
-TEST(BalanceResponse, MissingPartsLeaveKeysOutAndOversizedTotalsAreRefused)
-{
-    EXPECT_EQ(balanceResult({element("F8", {})}), QJsonObject());
-    EXPECT_EQ(countersOf({}), QJsonArray());
-    oxa::JsonZUVARequestBalanceResponse response;
-    EXPECT_ANY_THROW(translate(response, "Rb",
-                               {element("F8", {element("FC", {element("E1", {SimTlv::hex("C1", "0978"),
-                                                                              SimTlv::hex("C4", "010000000000000000")})})})}));
-}

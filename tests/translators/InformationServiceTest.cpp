@@ -52,20 +52,3 @@ TEST(InformationServiceResponse, ReadsIdentityAndCapabilities)
     }
 }
 
-TEST(InformationServiceResponse, FieldsOutsideTheirPlaceOrAbsentAreLeftOut)
-{
-    EXPECT_EQ(replyFields({}), QJsonObject());
-    // Identifier and capabilities count only inside BF8102.
-    EXPECT_EQ(replyFields({SimTlv::text("9F1E", "TID"), SimTlv::hex("9F40", "10")}), QJsonObject());
-    // The model counts anywhere; the first one depth first wins.
-    const QJsonObject model = replyFields({terminalData({SimTlv::text("DF05", "inner")}), SimTlv::text("DF05", "outer")});
-    EXPECT_EQ(model, (QJsonObject{{"terminalModel", "inner"}}));
-
-    // Members already in the document stay; a malformed body throws.
-    oxa::JsonZUVAInformationServiceResponse response;
-    const QJsonObject document = translate(response, "Ri", {}, QJsonDocument(QJsonObject{{"kept", 1}}));
-    EXPECT_EQ(document.value("kept").toInt(), 1);
-    EXPECT_TRUE(document.value("result").isObject());
-    QJsonDocument result;
-    EXPECT_ANY_THROW(response.handleResponse(bytesOf(fromHex("F005E107D002")), result, {}));
-}

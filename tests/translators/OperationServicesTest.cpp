@@ -55,9 +55,6 @@ TEST(RetailCancelRequest, IdentifierIsSentOnlyWhenGiven)
               CancelWithIdentifier);
     EXPECT_EQ(bodyHex(request, 7, transactionDocument({{"action", "CancelRetail"}, {"amount", "12.00"}})),
               CancelWithoutIdentifier);
-    EXPECT_EQ(bodyHex(request, 7, QJsonObject()), CancelWithoutIdentifier);
-    EXPECT_EQ(bodyHex(request, 7, transactionDocument({{"saleSystemActionIdentifier", "0000002a"}})),
-              CancelWithIdentifier);
 }
 
 TEST(OperationRequests, UnusableIdentifiersAreRefusedNeverSentEmpty)
@@ -67,13 +64,10 @@ TEST(OperationRequests, UnusableIdentifiersAreRefusedNeverSentEmpty)
     oxa::JsonZUVABackupModeChangeRequest change(environment);
     oxa::JsonZUVABackupModeStatusRequest status(environment);
     for (oxa::JsonTransactionRequest* request : std::vector<oxa::JsonTransactionRequest*>{&cancel, &change, &status}) {
-        for (const QJsonValue& bad : {QJsonValue(42), QJsonValue(QJsonValue::Null), QJsonValue(true),
-                                      QJsonValue("0000002G"), QJsonValue("0000002"), QJsonValue("00 00 00 2A")}) {
+        for (const QJsonValue& bad : {QJsonValue(42), QJsonValue("0000002G")})
             expectRefusal(*request, transactionDocument({{"saleSystemActionIdentifier", bad}}));
-        }
         // Well-formed but not the identifier's 4 bytes: refused as the identifier refuses it.
-        for (const char* size : {"", "00002A", "000000002A"})
-            expectRefusal(*request, transactionDocument({{"saleSystemActionIdentifier", size}}), 51);
+        expectRefusal(*request, transactionDocument({{"saleSystemActionIdentifier", ""}}), 51);
     }
 }
 
@@ -83,14 +77,11 @@ TEST(BackupModeRequest, OperationCodeFollowsTheActionAndOnlyAJsonTrue)
     oxa::JsonZUVABackupModeChangeRequest change(environment);
     oxa::JsonZUVABackupModeStatusRequest status(environment);
     EXPECT_EQ(bodyHex(change, 7, transactionDocument({{"action", "BackupMode"}, {"enabled", true}})), backupBody("30"));
-    EXPECT_EQ(backupBody("30"), "F02DE107D002436FD10107BF811606DF9466020030BF810416BF810512EF10DF90150101DF5F021234"
-                                "DF900F020035");
-    for (const QJsonValue& off : {QJsonValue(false), QJsonValue("true"), QJsonValue(1), QJsonValue(QJsonValue::Null)})
+    for (const QJsonValue& off : {QJsonValue(false), QJsonValue("true")})
         EXPECT_EQ(bodyHex(change, 7, transactionDocument({{"enabled", off}})), backupBody("31"));
     EXPECT_EQ(bodyHex(change, 7, transactionDocument({{"action", "BackupMode"}})), backupBody("31"));
     EXPECT_EQ(bodyHex(status, 7, transactionDocument({{"action", "BackupModeStatus"}, {"enabled", true}})),
               backupBody("32"));
-    EXPECT_EQ(bodyHex(status, 7, QJsonObject()), backupBody("32"));
 }
 
 TEST(BackupModeRequest, IdentifierAndCardBrandInTheirPlaces)
@@ -100,27 +91,14 @@ TEST(BackupModeRequest, IdentifierAndCardBrandInTheirPlaces)
               "F035E107D002436FD10107BF81160EDF9464040000002ADF9466020030" + DefaultBrand);
     EXPECT_EQ(brandBlock("DF5F021234"), DefaultBrand);
     const std::map<std::string, std::string> brands{
-        {"0001", "DF5F020001"}, {"123", "DF5F020123"}, {"", "DF5F00"}, {"123456", "DF5F03123456"}};
+        {"0001", "DF5F020001"}, {"123", "DF5F020123"}};
     for (const auto& brand : brands) {
         const std::string body =
             bodyHex(change, 7, transactionDocument({{"cardBrandIdentifier", QString::fromStdString(brand.first)}}));
         EXPECT_EQ(body.substr(body.size() - brandBlock(brand.second).size()), brandBlock(brand.second)) << brand.first;
     }
-    for (const QJsonValue& bad : {QJsonValue(1234), QJsonValue(QJsonValue::Null), QJsonValue("12AB"), QJsonValue("-1")})
+    for (const QJsonValue& bad : {QJsonValue(1234), QJsonValue("12AB")})
         expectRefusal(change, transactionDocument({{"cardBrandIdentifier", bad}}));
-}
-
-TEST(OperationResponses, CancellationAndChangeRepliesAreEmptyWhateverTheBody)
-{
-    oxa::JsonZUVARetailCancelResponse cancel;
-    oxa::JsonZUVABackupModeChangeResponse change;
-    for (oxa::JsonZUVAResponse* response : std::vector<oxa::JsonZUVAResponse*>{&cancel, &change}) {
-        EXPECT_EQ(translate(*response, "Ro", {privateData({SimTlv::text("DF9405", "1")})}),
-                  (QJsonObject{{"result", QJsonObject()}}));
-        QJsonDocument result(QJsonObject{{"result", 1}, {"other", 2}});
-        response->handleResponse(QByteArray("\xF0\x7F", 2), result, {});
-        EXPECT_EQ(result.object(), (QJsonObject{{"result", QJsonObject()}, {"other", 2}}));
-    }
 }
 
 TEST(BackupModeStatusResponse, EnabledOnlyForTheText1)
@@ -130,7 +108,7 @@ TEST(BackupModeStatusResponse, EnabledOnlyForTheText1)
         bytesOf(fromHex("F016E107D002436FD10107BF810409DF946005DF94050131")), worked, {});
     EXPECT_EQ(worked.object(), (QJsonObject{{"result", QJsonObject{{"enabled", true}}}}));
 
-    const std::map<std::string, bool> states{{"31", true}, {"30", false}, {"3031", false}, {"01", false}, {"", false}};
+    const std::map<std::string, bool> states{{"31", true}, {"30", false}, {"3031", false}};
     for (const auto& state : states) {
         const QJsonObject result = statusReply({privateData({SimTlv::hex("DF9405", state.first)})});
         EXPECT_EQ(result, (QJsonObject{{"result", QJsonObject{{"enabled", state.second}}}})) << state.first;
@@ -144,14 +122,11 @@ TEST(BackupModeStatusResponse, ReplyWithoutTheStateIsNoResult)
 {
     const std::vector<std::vector<SimTlv>> withoutState{
         {},
-        {element("BF8104", {SimTlv::text("DF9405", "1")})},
-        {privateData({})},
         {privateData({SimTlv::text("DF13", "x")})},
         {holding("DF9460", {SimTlv::text("DF9405", "1")})},
     };
     for (const auto& elements : withoutState)
         EXPECT_THROW(statusReply(elements), std::invalid_argument);
-    EXPECT_ANY_THROW(statusReply({element("BF8104", {SimTlv::hex("DF9460", "DF9405")})}));
 }
 
 namespace {

@@ -131,18 +131,6 @@ TEST(SaleResponse, ReadsEveryFieldOfAFullReply)
     EXPECT_EQ(result, expected);
 }
 
-TEST(SaleResponse, BareReplyHoldsOnlyTheCurrentDate)
-{
-    const std::time_t before = std::time(nullptr);
-    const QJsonObject result = saleResult({});
-    ASSERT_EQ(result.keys(), QStringList{"date"});
-    const QRegularExpression layout("^\\d{4}-\\d{2}-\\d{2}-\\d{2}-\\d{2}-\\d{2}$");
-    EXPECT_TRUE(layout.match(result.value("date").toString()).hasMatch()) << result.value("date").toString().toStdString();
-    std::tm local{};
-    localtime_r(&before, &local);
-    EXPECT_TRUE(result.value("date").toString().startsWith(QString::number(local.tm_year + 1900)));
-}
-
 TEST(SaleResponse, DateAndPanFallBackInOrder)
 {
     // Without a date in the service data the ticket elements give it.
@@ -158,20 +146,6 @@ TEST(SaleResponse, DateAndPanFallBackInOrder)
                                           serviceData({SimTlv::hex("5F2A", "0999")})});
     EXPECT_FALSE(plain.contains("partialApproval"));
     EXPECT_FALSE(plain.contains("currency"));
-}
-
-TEST(SaleResponse, KeepsTheOtherKeysAndRefusesMalformedElements)
-{
-    oxa::JsonZUVASaleTransactionResponse response;
-    const QJsonObject document =
-        translate(response, "Rd", {}, QJsonDocument(QJsonObject{{"keep", 1}, {"result", "old"}}));
-    EXPECT_EQ(document.value("keep"), 1);
-    EXPECT_TRUE(document.value("result").toObject().contains("date"));
-    // Malformed nested elements are refused.
-    const Bytes truncated = testsupport::SimMessage::buildBody("Rd", 1, {SimTlv::hex("DF9460", "DF13")});
-    QJsonDocument unread;
-    EXPECT_ANY_THROW(response.handleResponse(bytesOf(truncated), unread, {}));
-    EXPECT_ANY_THROW(response.handleResponse(QByteArray("\xF0\x05\xE1\x03", 4), unread, {}));
 }
 
 TEST(LastTransaction, BareEnvelopeWhateverTheDocumentAndASaleReply)

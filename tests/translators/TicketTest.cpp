@@ -72,8 +72,6 @@ TEST(TicketRequest, HeldTicketCarriesKindOptionsAndIdentification)
     EXPECT_EQ(bodyHex(requests.get, 1, transactionDocument({{"action", "TicketGet"}, {"type", "TicketGet"}})),
               "F025E107D0024377D10101BF810818DF94690400000002DF94280111DF1A00DF940F00DF941100");
     EXPECT_EQ(bodyHex(requests.printAtOnce, 1, ticketTransaction({{"merchantTicket", true}})), heldTicket("01", "00"));
-    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, ticketTransaction({{"merchantTicket", "true"}})),
-              heldTicket("02", "00"));
     EXPECT_EQ(bodyHex(requests.get, 1, ticketTransaction({{"merchantTicket", true}})), heldTicket("01", "11"));
 
     const QJsonObject identified =
@@ -88,8 +86,7 @@ TEST(TicketRequest, OptionByteFollowsTheOptionsOrTheActionsFixedOnes)
     const auto withOptions = [](const QJsonObject& options) { return ticketTransaction({{"options", options}}); };
     const QJsonObject all{{"noPaperFeed", true}, {"noPaperCut", true}, {"copyAllowed", true}, {"duplicates", true}};
     const std::vector<std::pair<QJsonObject, std::string>> cases{
-        {all, "33"}, {{{"copyAllowed", true}}, "10"}, {{{"noPaperFeed", true}}, "01"}, {{{"noPaperCut", true}}, "02"},
-        {{{"duplicates", true}, {"copyAllowed", "yes"}}, "20"}};
+        {all, "33"}, {{{"copyAllowed", true}}, "10"}, {{{"duplicates", true}, {"copyAllowed", "yes"}}, "20"}};
     for (const auto& each : cases)
         EXPECT_EQ(bodyHex(requests.printAtOnce, 1, withOptions(each.first)), heldTicket("02", each.second));
     // The fixed options of print and get replace the request's.
@@ -123,11 +120,10 @@ TEST(TicketRequest, RefusesUnusableDocumentsAndIdentifiers)
 {
     TicketRequests requests;
     EXPECT_EQ(invalidArgumentOf(requests.printAtOnce, transactionDocument({})), "Invalid JSON");
-    EXPECT_EQ(invalidArgumentOf(requests.printAtOnce, QJsonObject()), "Invalid JSON");
     // The fixed options always give print and get a transaction to read.
     EXPECT_EQ(bodyHex(requests.get, 1, QJsonObject()), heldTicket("02", "11"));
 
-    for (const QJsonValue& bad : {QJsonValue("0A1"), QJsonValue("0G"), QJsonValue(12), QJsonValue(QJsonValue::Null)}) {
+    for (const QJsonValue& bad : {QJsonValue("0A1"), QJsonValue(12)}) {
         for (const char* key : {"layoutIdentifier", "discreteElements"})
             expectRefusal(requests.get, ticketTransaction({{key, bad}}));
     }
@@ -153,13 +149,3 @@ TEST(TicketResponse, ReadsTheTicketWhereverItSits)
     }
 }
 
-TEST(TicketResponse, KeepsOtherKeysAndRefusesMalformedBodies)
-{
-    oxa::JsonZUVATicketGetResponse response;
-    const QJsonObject kept = translate(response, "Rw", {SimTlv::text("DF17", "T")},
-                                       QJsonDocument(QJsonObject{{"terminal", "T1"}}));
-    EXPECT_EQ(kept.value("terminal").toString(), "T1");
-    EXPECT_EQ(kept.value("result").toObject().value("formattedTicket").toString(), "T");
-    QJsonDocument result;
-    EXPECT_ANY_THROW(response.handleResponse(bytesOf(fromHex("F005E107D002")), result, {}));
-}

@@ -79,19 +79,6 @@ TEST_F(KissLink, HeartbeatPausesDuringTransactionsAndAlwaysResumes)
     EXPECT_EQ(disconnected, 0);
 }
 
-TEST_F(KissLink, HeartbeatEnabledWhileAFrameAwaitsItsAckStartsOnceIdle)
-{
-    connectLink(testsupport::scaled(milliseconds(300)));
-    link->disableHeartBeat();
-    ASSERT_TRUE(write("A1"));
-    const QByteArray message = output->at(output->writeCount() - 1);
-    ASSERT_EQ(kiss::buildKissDataMessage(QByteArray::fromHex("A1"), static_cast<unsigned char>(message.at(1))), message);
-    link->enableHeartBeat();
-    input->feed(ack(static_cast<unsigned char>(message.at(1))));
-    const unsigned char next = static_cast<unsigned char>(message.at(1) + 1);
-    ASSERT_TRUE(waitFor([&] { return wrote(frame("", next)); }));
-}
-
 TEST_F(KissLink, StoppingNotifiesDisconnectedOnceAndOnlyWhenConnected)
 {
     makeLink(boost::none);
@@ -151,34 +138,6 @@ TEST_F(KissLink, CallsIntoAStoppingLinkReturn)
         caller.join();
     EXPECT_EQ(returned, 5);
     EXPECT_FALSE(link->isStarted());
-}
-
-TEST(LinkCall, AbandonedCallWakesItsCallerWithoutRunning)
-{
-    bool ran = false;
-    kiss::LinkCall call([&] { ran = true; });
-    std::thread linkThread([&] { call.abandon(); });
-    EXPECT_FALSE(call.wait());
-    linkThread.join();
-    call.run();
-    EXPECT_FALSE(ran);
-
-    kiss::LinkCall served([&] { ran = true; });
-    std::thread server([&] { served.run(); });
-    EXPECT_TRUE(served.wait());
-    server.join();
-    EXPECT_TRUE(ran);
-}
-
-TEST_F(KissLink, DestroyingAStartedLinkStopsItsThread)
-{
-    connectLink();
-    std::weak_ptr<vorsam::InputStream> engineSide = link->getInputStream();
-    link.reset();
-    // Without its Kiss, the link neither runs nor keeps itself alive.
-    EXPECT_TRUE(engineSide.expired());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(disconnected, 0); // the callbacks went with the Kiss
 }
 
 TEST_F(LinkOverPty, CarriesMessagesBothWaysWithAnIndependentTerminal)

@@ -17,9 +17,3 @@ TEST(RecoveryRecords, LastTransactionDateIsThatOfTheTransactionAddedLast)
     EXPECT_EQ(file->lastTransactionDate().tm_hour, 9);
 }
 
-TEST(RecoveryRecords, ComputedExportNeedsASharedOwner)
-{
-    ect::ZUVARecoveryFileImpl onStack;
-    EXPECT_THROW(onStack.content(), std::bad_weak_ptr);
-    EXPECT_THROW(onStack.fileName(), std::bad_weak_ptr);
-}

@@ -65,41 +65,6 @@ TEST_F(RecoveryXml, RecordRoundTripsWithElementsInOrder)
     EXPECT_EQ(read->storedPath(), QDir::cleanPath(path("deep/er/r.xml")));
 }
 
-TEST_F(RecoveryXml, UnusualButStorableTextsRoundTrip)
-{
-    auto file = recordWithTransactions(1);
-    const std::string odd = "  <a & \"b\">\tü€ \n ";
-    file->setTerminalId(odd);
-    ASSERT_TRUE(RecoveryFileUtil::isStorableText(odd));
-    ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("odd.xml"), file));
-    EXPECT_EQ(RecoveryFileUtil::readRecoveryFileXml(path("odd.xml"))->terminalId(), odd);
-
-    EXPECT_FALSE(RecoveryFileUtil::isStorableText(std::string("a\0b", 3)));
-    EXPECT_FALSE(RecoveryFileUtil::isStorableText("a\rb"));
-    EXPECT_FALSE(RecoveryFileUtil::isStorableText("a\x01"));
-    EXPECT_FALSE(RecoveryFileUtil::isStorableText("\xff\xfe"));
-}
-
-TEST_F(RecoveryXml, ReaderFollowsTheDocumentNotTheNumbers)
-{
-    writeBytes(path("order.xml"), "<RecoveryFile><terminalId>T</terminalId>"
-                                  "<transaction5><logRecord>first</logRecord></transaction5>"
-                                  "<transaction2><logRecord>second</logRecord><other/>"
-                                  "<merchantUserId>ignored</merchantUserId></transaction2></RecoveryFile>");
-    const auto read = RecoveryFileUtil::readRecoveryFileXml(path("order.xml"));
-    ASSERT_TRUE(read);
-    ASSERT_EQ(read->transactions().size(), 2u);
-    EXPECT_EQ(read->transactions()[0]->logRecord(), "first");
-    EXPECT_EQ(read->transactions()[1]->logRecord(), "second");
-    EXPECT_EQ(read->transactions()[1]->merchantUserId(), "");
-
-    writeBytes(path("bare.xml"), "<?xml version=\"1.0\"?><RecoveryFile/>");
-    const auto bare = RecoveryFileUtil::readRecoveryFileXml(path("bare.xml"));
-    ASSERT_TRUE(bare);
-    EXPECT_EQ(bare->acquirerId(), "");
-    EXPECT_TRUE(bare->transactions().empty());
-}
-
 // Unreadable files read as nothing and are logged; a folder read takes
 // the readable XML files only.
 TEST_F(RecoveryXml, UnreadableFilesAreLoggedAndSkippedByAFolderRead)

@@ -14,7 +14,6 @@ namespace {
 
 Ber::BerTag const kGroup(0xBF, 0x81, 0x16);
 Ber::BerTag const kField(0xDF, 0x21);
-Ber::BerTag const kAbsent(0xDF, 0x99);
 
 // F0 { BF8116 { DF21 = value } }
 Ber::BerTlv treeWith(char const* valueHex)
@@ -37,33 +36,6 @@ QJsonObject inserted(Insert insert, char const* valueHex)
 }
 
 } // namespace
-
-TEST(ZUVAUtils, lookupsAndInsertsFindTagAndSubTag)
-{
-    Ber::BerTlv const tree = treeWith("414243");
-    Ber::BerTlvs const list(std::vector<Ber::BerTlv>{tree});
-    EXPECT_EQ(QString("ABC"), *Ber::getValueAsString(tree, kField));
-    EXPECT_EQ(QString("ABC"), *Ber::getValueAsString(list, kGroup, kField));
-    EXPECT_EQ(QString("414243"), *Ber::getValueAsHexaString(tree, kGroup, kField));
-    EXPECT_EQ(QString("414243"), *Ber::getValueAsHexaString(list, kField));
-    EXPECT_FALSE(Ber::getValue(tree, kAbsent));
-    EXPECT_FALSE(Ber::getValue(tree, kGroup, kAbsent));
-    EXPECT_FALSE(Ber::getValue(list, kAbsent, kField));
-    EXPECT_FALSE(Ber::getValueAsString(list, kAbsent));
-    EXPECT_FALSE(Ber::getValueAsHexaString(tree, kAbsent, kField));
-
-    // Absent tags insert nothing.
-    QJsonObject json{{"kept", 1}};
-    EXPECT_FALSE(Ber::jsonInsertOptTagText("key", kAbsent, tree, json));
-    EXPECT_FALSE(Ber::jsonInsertOptTagHex("key", kGroup, kAbsent, tree, json));
-    EXPECT_FALSE(Ber::jsonInsertOptTagInt("key", kAbsent, tree, json));
-    EXPECT_FALSE(Ber::jsonInsertOptTagDouble("key", kAbsent, kField, tree, json));
-    EXPECT_FALSE(Ber::jsonInsertOptTagDate("key", kAbsent, kField, tree, json));
-    EXPECT_FALSE(Ber::jsonInsertOptTagHexForDate("key", kAbsent, Ber::BerTlvs(), json));
-    EXPECT_FALSE(Ber::jsonInsertOptCardType("key", kGroup, kAbsent, tree, json));
-    EXPECT_FALSE(Ber::jsonInsertOptCardHolderVerificationMethod("key", kAbsent, kField, tree, json));
-    EXPECT_EQ((QJsonObject{{"kept", 1}}), json);
-}
 
 TEST(ZUVAUtils, datesFromPackedDigitsOrHexadecimalText)
 {

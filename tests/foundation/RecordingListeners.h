@@ -1,6 +1,5 @@
 #pragma once
 
-#include "foundation/SerialServerListener.h"
 #include "foundation/TcpIpServerListener.h"
 
 #include <QByteArray>
@@ -95,13 +94,6 @@ public:
     void onConnect(std::weak_ptr<vorsam::TcpIpSocket> socket) override { opened(socket); }
     void onDisconnect(std::weak_ptr<vorsam::TcpIpSocket>) override { closed(); }
     void onDataPending(std::weak_ptr<vorsam::TcpIpSocket> socket) override { dataPending(socket); }
-};
-
-class RecordingSerialListener : public vorsam::SerialServerListener, public Recorder<vorsam::SerialPort> {
-public:
-    void onOpen(std::weak_ptr<vorsam::SerialPort> port) override { opened(port); }
-    void onClose(std::weak_ptr<vorsam::SerialPort>) override { closed(); }
-    void onDataPending(std::weak_ptr<vorsam::SerialPort> port) override { dataPending(port); }
 };
 
 } // namespace foundationtest

@@ -140,23 +140,6 @@ TEST(TcpSocket, ConnectsTalksDisconnectsAndConnectsAgain)
     }
 }
 
-TEST_F(AcceptedSocket, KnowsItsPeerTalksAndHearsItClose)
-{
-    EXPECT_EQ(socket->getAddress(), "127.0.0.1");
-    EXPECT_EQ(socket->getPort(), peer.localPort());
-    ASSERT_TRUE(write(*socket, "reply"));
-    EXPECT_EQ(peer.receive(5), "reply");
-    EXPECT_TRUE(socket->setKeepAliveEnabled(true));
-    EXPECT_FALSE(socket->setKeepAliveEnabled(false));
-    EXPECT_FALSE(socket->isKeepAliveEnabled());
-
-    // The peer closing is reported; writes are refused from then on.
-    peer.close();
-    ASSERT_TRUE(waitUntil([&] { return listener->closes() == 1; }));
-    EXPECT_FALSE(socket->isConnected());
-    EXPECT_FALSE(write(*socket, "x"));
-}
-
 // Closing waits only briefly for bytes the peer does not take; the
 // disconnection is reported all the same.
 TEST_F(AcceptedSocket, DisconnectionWithUnsentBytesIsStillReported)

@@ -9,7 +9,6 @@
 #include <QDir>
 
 #include <atomic>
-#include <regex>
 
 using namespace oxa;
 

@@ -52,7 +52,8 @@ void closeMMIUnlessKept(const Ending& ending)
 }
 
 // The closing screen, then the follow-up message of the outcome if there is
-// one, then the MMI close. Their results change nothing: the host has heard.
+// one, then the MMI close. Their results change nothing: the host hears of
+// the outcome once, whatever becomes of them.
 void showClosingSteps(bool accepted, MMIParameter parameter, const Ending& ending)
 {
     const std::shared_ptr<MMIParameter> followUp = accepted ? ending.successNextMessage : ending.failNextMessage;
@@ -104,6 +105,7 @@ void onPinEntry(const MMITransactionResult& entry, const MMIParameter& pinParame
         return checkPin(entry, pinParameter, ending.successNextMessage, ending.failNextMessage, maxAttempts,
                         attempt + 1, ending.keepMMIOpen, callback, ending.terminal);
     const bool accepted = end == PinEntry::End::Accepted;
+    // Started before the host hears, so that the screen does not wait on the host.
     showClosingSteps(accepted, pinParameter, ending);
     // In 64 bits: no maxAttempts overflows it.
     const std::int64_t attemptsLeft = static_cast<std::int64_t>(maxAttempts) - attempt + 1;

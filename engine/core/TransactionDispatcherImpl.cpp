@@ -53,14 +53,14 @@ QByteArray messageOf(ZUVATransaction const& transaction)
 // Capped so that the deadline stays far inside the clock's range.
 const std::chrono::milliseconds kLongestTimeout = std::chrono::hours(24 * 365);
 
-std::chrono::milliseconds effectiveTimeout(ZUVATransaction const& transaction)
+} // namespace
+
+std::chrono::milliseconds TransactionDispatcherImpl::timeoutOf(ZUVATransaction const& transaction)
 {
     if (transaction.timeout.count() <= 0)
-        return TransactionDispatcherImpl::kDefaultTimeout;
+        return kDefaultTimeout;
     return std::min(transaction.timeout, kLongestTimeout);
 }
-
-} // namespace
 
 TransactionDispatcherImpl::TransactionDispatcherImpl(std::shared_ptr<vorsam::OutputStream> outputStream)
     : timer_(new QTimer(this))
@@ -312,7 +312,7 @@ void TransactionDispatcherImpl::sendTransaction(ZUVATrans const& transaction)
     callStartCallback();
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
-        current_ = InFlight{transaction, Clock::now() + effectiveTimeout(*transaction)};
+        current_ = InFlight{transaction, Clock::now() + timeoutOf(*transaction)};
     }
     armTimer();
     logZUVAMessage("Message send", transaction->action().toStdString(), transaction->header, transaction->body);

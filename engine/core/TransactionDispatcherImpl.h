@@ -30,6 +30,9 @@ public:
     // Used when a transaction carries no positive time-out.
     static constexpr std::chrono::milliseconds kDefaultTimeout{45000};
 
+    // How long the transaction waits for its reply once sent.
+    static std::chrono::milliseconds timeoutOf(ZUVATransaction const& transaction);
+
     explicit TransactionDispatcherImpl(std::shared_ptr<vorsam::OutputStream> outputStream);
     ~TransactionDispatcherImpl() override;
 

@@ -272,3 +272,14 @@ TEST_F(LinkStates, AckTimeoutAllowsForTheFrameOnTheLine)
     ASSERT_TRUE(waitFor([&] { return output->countOf(kiss::buildKissDataMessage(ticket, 2)) == 2; }));
     EXPECT_GE(std::chrono::steady_clock::now() - sent, slowLine.ackTimeout + milliseconds(250));
 }
+
+// Tests shorten the timings; the link itself runs with these (retries and
+// NAK count are held by the tests of unanswered frames and unreadable input).
+TEST(LinkTimings, DefaultsAreTheProtocolsOwn)
+{
+    const kiss::LinkTimings defaults;
+    EXPECT_EQ(defaults.connectDelay, milliseconds(500));
+    EXPECT_EQ(defaults.ackTimeout, milliseconds(2000));
+    EXPECT_EQ(defaults.completeMessageTimeout, milliseconds(100));
+    EXPECT_EQ(defaults.baudRate, 0);
+}

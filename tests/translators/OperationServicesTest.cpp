@@ -166,6 +166,8 @@ TEST(TransactionTable, RegistersTheInformationOperationTicketAndDisplayServices)
     };
     const Expected table[] = {
         {"InformationService", "Ci", "000F", 5, oxa::Sequential, "Ri"},
+        {"BalanceTerminalConsultation", "Cb", "0002", 45, oxa::Sequential, "Rb"},
+        {"LastTransaction", "Ce", "000A", 5, oxa::Sequential, "Re"},
         {"BackupMode", "Co", "000A", 60, oxa::Sequential, "Ro"},
         {"BackupModeStatus", "Co", "000A", 60, oxa::Sequential, "Ro"},
         {"MMIOpen", "Ck", "0005", 180, oxa::Sequential, "Rk"},

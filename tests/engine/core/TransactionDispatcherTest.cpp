@@ -220,6 +220,20 @@ TEST_F(DispatcherTest, TimeOutOfZeroNegativeOrBeyond32BitsIsNeitherImmediateNorL
     }
 }
 
+TEST(DispatcherTimeOut, WithoutOneOfItsOwnATransactionWaits45Seconds)
+{
+    const struct {
+        std::chrono::milliseconds given, used;
+    } rows[] = {{0ms, 45000ms}, {-1000ms, 45000ms}, {5000ms, 5000ms},
+                {std::chrono::milliseconds::max(), std::chrono::hours(24 * 365)}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.given.count());
+        oxa::ZUVATransaction transaction;
+        transaction.timeout = row.given;
+        EXPECT_EQ(oxa::TransactionDispatcherImpl::timeoutOf(transaction), row.used);
+    }
+}
+
 TEST_F(DispatcherTest, NestedTransactionTakesOverTheResultOfTheSaleAwaitingItsAnswerAndNeedsOne)
 {
     send(1, with(oxa::Sequential, 5000ms, "CR"));

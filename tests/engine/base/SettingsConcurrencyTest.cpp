@@ -103,17 +103,21 @@ TEST(SettingsConcurrencyTest, SharedLogAndStoreFromManyThreads)
     environment->update(settingsFor("shared.log"));
 
     std::atomic<bool> done{false};
+    std::atomic<int> usersThatLogged{0};
     std::vector<std::thread> users;
     ::testing::internal::CaptureStdout();
     for (int user = 0; user < threadCount; ++user) {
         users.emplace_back([&] {
-            while (!done) {
+            for (bool logged = false; !done; logged = true) {
                 environment->get("certificationFileName");
                 ECTCertificationLogging::sharedInstance().logWithoutDate("traffic");
+                if (!logged)
+                    ++usersThatLogged;
             }
         });
     }
-    for (int round = 0; round < 100; ++round)
+    // However the threads are scheduled, every user logs while the store changes.
+    for (int round = 0; round < 100 || usersThatLogged < threadCount; ++round)
         environment->update(settingsFor(round % 2 ? "shared.log" : "other.log"));
     done = true;
     for (std::thread& user : users)

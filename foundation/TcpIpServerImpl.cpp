@@ -12,18 +12,19 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include <algorithm>
 #include <future>
-#include <list>
 #include <mutex>
+#include <unordered_map>
+
+#include <sys/socket.h>
 
 namespace vorsam {
 
-// State shared by the caller's side and the server thread. The listener and
-// connection lists are reached from both, so they are kept under locks.
+// State shared by the caller's side, the server thread and the sockets'
+// threads, so the listener list and the connections are kept under locks.
 class TcpIpServerImpl::Impl {
 public:
-    using Connections = std::list<std::shared_ptr<TcpIpSocket>>;
+    using Connections = std::unordered_map<const TcpIpSocket*, std::shared_ptr<TcpIpSocket>>;
 
     QHostAddress address;
     unsigned short port = 0;
@@ -33,24 +34,24 @@ public:
     void addConnection(std::shared_ptr<TcpIpSocket> socket)
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        connections_.push_back(std::move(socket));
+        connections_.emplace(socket.get(), socket);
     }
 
     std::shared_ptr<TcpIpSocket> findConnection(const TcpIpSocket* socket)
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        const auto found = findIn(socket);
-        return found == connections_.end() ? nullptr : *found;
+        const auto found = connections_.find(socket);
+        return found == connections_.end() ? nullptr : found->second;
     }
 
     void removeConnection(const TcpIpSocket* socket)
     {
         std::shared_ptr<TcpIpSocket> removed;
         std::lock_guard<std::mutex> lock(mutex_);
-        const auto found = findIn(socket);
+        const auto found = connections_.find(socket);
         if (found == connections_.end())
             return;
-        removed = *found;
+        removed = std::move(found->second);
         connections_.erase(found);
     }
 
@@ -64,12 +65,6 @@ public:
     }
 
 private:
-    Connections::iterator findIn(const TcpIpSocket* socket)
-    {
-        return std::find_if(connections_.begin(), connections_.end(),
-                            [socket](const std::shared_ptr<TcpIpSocket>& entry) { return entry.get() == socket; });
-    }
-
     std::mutex mutex_;
     Connections connections_;
 };
@@ -77,6 +72,10 @@ private:
 namespace {
 
 using SocketEvent = void (TcpIpServerListener::*)(std::weak_ptr<TcpIpSocket>);
+
+// A burst of a thousand terminals connecting at once is accepted at the
+// first try; the kernel caps it at its own maximum.
+const int ListenBacklog = 1024;
 
 // The server's task object; everything here runs on the server thread.
 class TcpIpServerRunnable : public Runnable {
@@ -97,6 +96,8 @@ public:
         const bool listening = impl_->server->listen(impl_->address, impl_->port);
         if (!listening)
             qDebug() << "Cannot listen on port" << impl_->port << impl_->server->errorString();
+        else if (::listen(static_cast<int>(impl_->server->socketDescriptor()), ListenBacklog) != 0)
+            qDebug() << "Cannot widen the listen backlog of port" << impl_->port;
         bound_.set_value(listening);
     }
 
@@ -119,12 +120,13 @@ private:
     }
 
     // The socket's signals are hooked up before its thread starts, so not
-    // even the first bytes of a terminal go unreported.
+    // even the first bytes of a terminal go unreported. Its data is handled
+    // on its own thread, where it is read; this thread hears of its ends.
     void accept(const std::shared_ptr<TcpIpSocketImpl>& socket)
     {
         relay(socket.get(), &TcpIpSocketImpl::connectedSignal, &TcpIpServerListener::onConnect, false);
         relay(socket.get(), &TcpIpSocketImpl::disconnectedSignal, &TcpIpServerListener::onDisconnect, true);
-        relay(socket.get(), &TcpIpSocketImpl::dataPendingSignal, &TcpIpServerListener::onDataPending, false);
+        reportDataOnSocketThread(socket.get());
         notify(socket, &TcpIpServerListener::onConnect);
         impl_->addConnection(socket);
         if (!socket->start()) {
@@ -148,6 +150,21 @@ private:
                     self->socketEvent(alive.get(), event, removeAfterwards);
             });
         });
+    }
+
+    // The socket's thread stops before the socket is destroyed, so the
+    // signal never carries a dangling pointer; the listeners see the socket
+    // while it is in the connection list.
+    void reportDataOnSocketThread(TcpIpSocketImpl* socket)
+    {
+        const std::shared_ptr<TcpIpServerImpl::Impl> impl = impl_;
+        QObject::connect(
+            socket, &TcpIpSocketImpl::dataPendingSignal, socket,
+            [impl](TcpIpSocketImpl* source) {
+                if (const std::shared_ptr<TcpIpSocket> listed = impl->findConnection(source))
+                    impl->listeners.notify(&TcpIpServerListener::onDataPending, listed, "TCP server listener failed:");
+            },
+            Qt::DirectConnection);
     }
 
     void socketEvent(const TcpIpSocket* source, SocketEvent event, bool removeAfterwards)

@@ -21,8 +21,9 @@ const int LingerMilliseconds = 500;
 } // namespace
 
 // State shared between the owner's thread and the socket's thread. The
-// connection state and descriptor are copies kept by the socket's thread,
-// so other threads never touch the QTcpSocket itself.
+// connection state is a copy kept by the socket's thread, so other threads
+// never touch the QTcpSocket itself, nor its descriptor: closed on that
+// thread, a descriptor's number may be reused at any moment.
 class TcpIpSocketImpl::Impl {
 public:
     mutable std::mutex mutex;
@@ -31,13 +32,6 @@ public:
     std::atomic<bool> keepAlive{false};
     std::shared_ptr<QTcpSocket> socket;
     std::atomic<bool> connected{false};
-    std::atomic<qintptr> descriptor{-1};
-
-    void publishState(bool isConnected, qintptr socketDescriptor)
-    {
-        descriptor = socketDescriptor;
-        connected = isConnected;
-    }
 };
 
 std::shared_ptr<TcpIpSocketImpl> TcpIpSocketImpl::make()
@@ -83,10 +77,11 @@ void TcpIpSocketImpl::startTask()
     if (!d_->socket)
         d_->socket = std::make_shared<QTcpSocket>(this);
     stream_.open();
+    control_.open();
     connectSocketSignals();
     QTcpSocket& socket = *d_->socket;
     if (socket.state() == QAbstractSocket::ConnectedState) {
-        d_->publishState(true, socket.socketDescriptor());
+        d_->connected = true;
         applyKeepAlive();
         // Bytes may have arrived before readyRead was connected.
         if (socket.bytesAvailable() > 0)
@@ -106,12 +101,13 @@ void TcpIpSocketImpl::startTask()
 void TcpIpSocketImpl::onFinished()
 {
     closeSocket();
+    control_.close();
     stream_.close();
     QTcpSocket* socket = d_->socket.get();
     QObject::disconnect(socket, &QTcpSocket::readyRead, this, &TcpIpSocketImpl::dataPending);
     QObject::disconnect(socket, &QTcpSocket::connected, this, &TcpIpSocketImpl::connected);
     QObject::disconnect(socket, &QTcpSocket::disconnected, this, &TcpIpSocketImpl::disconnected);
-    d_->publishState(false, -1);
+    d_->connected = false;
 }
 
 void TcpIpSocketImpl::connectSocketSignals()
@@ -190,17 +186,24 @@ QString TcpIpSocketImpl::getAddress() const
     return d_->address;
 }
 
+// The options are set on the socket's thread; without it running, the
+// socket is not connected and the flag takes effect once it is.
 bool TcpIpSocketImpl::setKeepAliveEnabled(bool enabled)
 {
     if (d_->keepAlive.exchange(enabled) == enabled)
         return true;
+    return control_.call<bool>([this, enabled] { return switchKeepAlive(enabled); }, true);
+}
+
+bool TcpIpSocketImpl::switchKeepAlive(bool enabled)
+{
     if (!isConnected())
         return true;
     if (!enabled) {
         qDebug() << "Failed to disable keep alive values";
         return false;
     }
-    if (!setKeepAliveValues(static_cast<int>(d_->descriptor.load()))) {
+    if (!setKeepAliveValues(static_cast<int>(d_->socket->socketDescriptor()))) {
         qDebug() << "Failed to set keep alive values";
         return false;
     }
@@ -234,20 +237,20 @@ bool TcpIpSocketImpl::write(const unsigned char* data, int size)
 
 void TcpIpSocketImpl::applyKeepAlive()
 {
-    if (d_->keepAlive && isConnected() && !setKeepAliveValues(static_cast<int>(d_->descriptor.load())))
+    if (d_->keepAlive && isConnected() && !setKeepAliveValues(static_cast<int>(d_->socket->socketDescriptor())))
         qDebug() << "Failed to set keep alive values";
 }
 
 void TcpIpSocketImpl::connected()
 {
-    d_->publishState(true, d_->socket->socketDescriptor());
+    d_->connected = true;
     applyKeepAlive();
     emit connectedSignal(this);
 }
 
 void TcpIpSocketImpl::disconnected()
 {
-    d_->publishState(false, -1);
+    d_->connected = false;
     emit disconnectedSignal(this);
 }
 

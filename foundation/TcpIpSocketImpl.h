@@ -5,6 +5,7 @@
 #include "foundation/OutputStream.h"
 #include "foundation/Runnable.h"
 #include "foundation/TcpIpSocket.h"
+#include "foundation/ThreadCaller.h"
 
 #include <QByteArray>
 #include <QString>
@@ -72,11 +73,13 @@ private:
 
     bool startThread();
     void applyKeepAlive();
+    bool switchKeepAlive(bool enabled);
     void connectSocketSignals();
     void closeSocket();
 
     std::shared_ptr<Impl> d_;
     DeviceStream stream_;
+    ThreadCaller control_;
     std::mutex threadMutex_;
     std::shared_ptr<Thread> thread_;
 };

@@ -18,7 +18,7 @@ namespace {
 
 const std::chrono::milliseconds NeverDoTask(-2);
 
-// Far below the 8 MiB default so that hundreds of terminals (three threads
+// Far below the 8 MiB default so that a thousand terminals (three threads
 // each over TCP) fit into a 32-bit address space. Sanitizers need more room.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 const uint WorkerStackSize = 2048 * 1024;
@@ -110,13 +110,17 @@ private:
     std::mutex runMutex_;
 };
 
+const unsigned Thread::HostCodeStackSize = 1024 * 1024;
+
 Thread::Thread(QString name)
     : name_(std::move(name))
+    , stackSize_(WorkerStackSize)
 {
 }
 
 Thread::Thread(QString name, std::chrono::milliseconds interval, std::unique_ptr<Runnable> runnable)
     : name_(std::move(name))
+    , stackSize_(WorkerStackSize)
 {
     start(interval, std::move(runnable));
 }
@@ -163,6 +167,11 @@ void Thread::reset(std::chrono::milliseconds interval, std::function<void(Runnab
     start(interval, std::make_unique<Runnable>(std::move(task)));
 }
 
+void Thread::setStackSize(unsigned bytes)
+{
+    stackSize_ = std::max(bytes, WorkerStackSize);
+}
+
 void Thread::stop()
 {
     if (impl_)
@@ -207,7 +216,7 @@ void Thread::start(std::chrono::milliseconds interval, std::unique_ptr<Runnable>
     timer->moveToThread(impl.get());
     runnable->beforeStartTask();
     impl->setObjectName(name_);
-    impl->setStackSize(WorkerStackSize);
+    impl->setStackSize(stackSize_);
 
     Runnable* const task = runnable.release();
     QTimer* const intervalTimer = timer.release();

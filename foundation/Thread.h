@@ -18,6 +18,8 @@ namespace vorsam {
 class Thread {
 public:
     static const std::chrono::milliseconds RunOnce;
+    // Stack of a thread that calls the host's code, which may need room.
+    static const unsigned HostCodeStackSize;
 
     explicit Thread(QString name);
     Thread(QString name, std::chrono::milliseconds interval, std::unique_ptr<Runnable> runnable);
@@ -34,6 +36,10 @@ public:
     void reset(std::function<void(Runnable&)> task);
     void reset(std::chrono::milliseconds interval, std::function<void(Runnable&)> task);
 
+    // For the threads started from now on; by default a small stack, so that
+    // a thousand terminals fit into a 32-bit address space.
+    void setStackSize(unsigned bytes);
+
     // Asks the event loop to quit and returns at once.
     void stop();
     bool isRunning() const;
@@ -47,6 +53,7 @@ private:
     void tearDown();
 
     QString name_;
+    unsigned stackSize_;
     std::unique_ptr<Impl> impl_;
 };
 

@@ -8,7 +8,6 @@
 #include <QJsonObject>
 
 #include <stdexcept>
-#include <thread>
 
 namespace oxa {
 
@@ -120,7 +119,8 @@ quintptr ZUVAServices::createTcpIpService(int port, DocumentCallback started, Do
 {
     auto service = std::make_shared<TcpIpService>();
     service->listener = std::make_shared<ZUVATcpIpServerListener>(
-        m_environment, listenerCallback(connected), listenerCallback(disconnected), listenerCallback(notification));
+        m_environment, listenerCallback(connected), listenerCallback(disconnected), listenerCallback(notification),
+        m_releaseThread);
     service->server = vorsam::makeTcpIpServer();
     service->server->registerListener(service->listener);
     const auto listenPort = static_cast<unsigned short>(port & 0xFFFF);
@@ -210,9 +210,9 @@ template <class Service>
 void ZUVAServices::endServiceSafely(const std::shared_ptr<Service>& service)
 {
     // Inside a callback on one of the service's own threads, ending them here
-    // would make a thread wait for itself: the service ends on a thread of its own.
+    // would make a thread wait for itself: the service ends on the release thread.
     if (callbackDepth > 0)
-        std::thread([service] { endService(*service); }).detach();
+        m_releaseThread->post([service] { endService(*service); });
     else
         endService(*service);
 }
@@ -240,6 +240,8 @@ void ZUVAServices::stopAllServices()
     }
     for (void* handle : handles)
         stopService(handle);
+    if (callbackDepth == 0)
+        m_releaseThread->stop();
 }
 
 std::vector<std::shared_ptr<ZUVATcpIpServerListener>> ZUVAServices::tcpIpListeners() const
@@ -333,12 +335,13 @@ bool ZUVAServices::withConnection(const QString& terminalId,
     // make that thread wait for itself, so the reference is let go elsewhere.
     struct Release {
         std::shared_ptr<TerminalConnection> connection;
+        ReleaseThread& releaseThread;
         ~Release()
         {
             if (callbackDepth > 0 && connection)
-                std::thread([held = std::move(connection)]() mutable { held.reset(); }).detach();
+                releaseThread.post([held = std::move(connection)] {});
         }
-    } release{getTerminalConnection(terminalId)};
+    } release{getTerminalConnection(terminalId), *m_releaseThread};
     if (!release.connection)
         return false;
     operation(*release.connection);

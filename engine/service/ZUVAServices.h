@@ -2,6 +2,7 @@
 
 #include "common/ECTError.h"
 #include "engine/base/OXAEnvironment.h"
+#include "engine/service/ReleaseThread.h"
 #include "engine/service/TerminalConnection.h"
 #include "engine/service/ZUVASerialServerListener.h"
 #include "engine/service/ZUVATcpIpServerListener.h"
@@ -89,9 +90,9 @@ private:
     // result, connected terminals are reported disconnected), then reports the stop.
     template <class Service>
     static void endService(Service& service);
-    // Ends it here, or on a thread of its own inside a callback on a library thread.
+    // Ends it here, or on the release thread inside a callback on a library thread.
     template <class Service>
-    static void endServiceSafely(const std::shared_ptr<Service>& service);
+    void endServiceSafely(const std::shared_ptr<Service>& service);
     // Runs the operation on the terminal's connection; false when there is none.
     bool withConnection(const QString& terminalId, const std::function<void(TerminalConnection&)>& operation) const;
     // The host's callback, marked as called from a library thread.
@@ -114,6 +115,7 @@ private:
     std::map<void*, std::shared_ptr<SerialService>> m_serialServices;
     std::map<void*, std::shared_ptr<TcpIpService>> m_tcpIpServices;
     std::shared_ptr<OXAEnvironment> m_environment;
+    std::shared_ptr<ReleaseThread> m_releaseThread = std::make_shared<ReleaseThread>();
     std::unique_ptr<vorsam::SharedQtLibrary> m_qt;
 };
 

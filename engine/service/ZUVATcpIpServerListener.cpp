@@ -4,8 +4,7 @@
 #include <QJsonObject>
 #include <QTimer>
 
-#include <chrono>
-#include <thread>
+#include <algorithm>
 
 namespace oxa {
 
@@ -22,21 +21,39 @@ QString plainAddress(const QString& address)
     return isIpv4 ? QHostAddress(ipv4).toString() : address;
 }
 
-// A host call in progress (a request being handed over, say) may still hold
-// the connection for a moment; its end is what delivers the last results.
-void awaitRelease(const std::weak_ptr<TerminalConnection>& connection)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (!connection.expired() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
 } // namespace
+
+class ZUVATcpIpServerListener::Aftermath {
+public:
+    void set(std::function<void()> aftermath)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_aftermath = std::move(aftermath);
+    }
+
+    void run()
+    {
+        std::function<void()> aftermath;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            aftermath.swap(m_aftermath);
+        }
+        if (aftermath)
+            aftermath();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::function<void()> m_aftermath;
+};
 
 ZUVATcpIpServerListener::ZUVATcpIpServerListener(std::shared_ptr<OXAEnvironment> environment,
                                                  Callback onTerminalConnect, Callback onTerminalDisconnect,
-                                                 Callback onNotification)
-    : m_reports(std::move(onTerminalConnect), std::move(onTerminalDisconnect), std::move(onNotification))
+                                                 Callback onNotification,
+                                                 std::shared_ptr<ReleaseThread> releaseThread)
+    : m_reports(std::make_shared<TerminalReports>(std::move(onTerminalConnect), std::move(onTerminalDisconnect),
+                                                  std::move(onNotification)))
+    , m_releaseThread(std::move(releaseThread))
     , m_factory(environment)
     , m_environment(environment)
 {
@@ -62,9 +79,35 @@ void ZUVATcpIpServerListener::onConnect(std::weak_ptr<vorsam::TcpIpSocket> weakS
     startAdviceTimer(socket);
     Terminal record;
     record.socket = socket;
-    record.connection = m_factory.create(socket, notificationFor(socket));
+    record.aftermath = std::make_shared<Aftermath>();
+    record.connection = destroyedOnReleaseThread(m_factory.create(socket, notificationFor(socket)), record.aftermath);
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_terminals.push_back(std::move(record));
+    const uint64_t sequence = m_nextSequence++;
+    record.sequence = sequence;
+    m_sequenceBySocket.emplace(socket.get(), sequence);
+    m_terminals.emplace(sequence, std::move(record));
+}
+
+// Destroying a connection joins its threads; a callback on one of them may
+// hold the last reference, so the destruction always happens elsewhere.
+std::shared_ptr<TerminalConnection> ZUVATcpIpServerListener::destroyedOnReleaseThread(
+    std::unique_ptr<TerminalConnection> connection, const std::shared_ptr<Aftermath>& aftermath) const
+{
+    const std::shared_ptr<ReleaseThread> releaseThread = m_releaseThread;
+    return std::shared_ptr<TerminalConnection>(
+        connection.release(), [releaseThread, aftermath](TerminalConnection* ended) {
+            releaseThread->post([ended, aftermath] {
+                delete ended;
+                aftermath->run();
+            });
+        });
+}
+
+// Disconnecting waits for the socket's thread, which may take a while to
+// send what it still holds: no listener thread waits for it.
+void ZUVATcpIpServerListener::disconnectLater(const std::shared_ptr<vorsam::TcpIpSocket>& socket) const
+{
+    m_releaseThread->post([socket] { socket->disconnect(); });
 }
 
 void ZUVATcpIpServerListener::startAdviceTimer(const std::shared_ptr<vorsam::TcpIpSocket>& socket)
@@ -79,13 +122,9 @@ void ZUVATcpIpServerListener::startAdviceTimer(const std::shared_ptr<vorsam::Tcp
         const auto socket = weakSocket.lock();
         if (!guard || !socket)
             return;
-        bool givenUp = false;
-        {
-            std::lock_guard<std::mutex> lock(guard->mutex);
-            givenUp = guard->alive && giveUpWithoutAdvice(socket);
-        }
-        if (givenUp)
-            socket->disconnect();
+        std::lock_guard<std::mutex> lock(guard->mutex);
+        if (guard->alive && giveUpWithoutAdvice(socket))
+            disconnectLater(socket);
     });
 }
 
@@ -99,36 +138,53 @@ std::function<void(QJsonDocument)> ZUVATcpIpServerListener::notificationFor(
         const auto socket = weakSocket.lock();
         if (!guard || !socket)
             return;
-        Sockets toDisconnect;
-        {
-            std::lock_guard<std::mutex> lock(guard->mutex);
-            if (guard->alive)
-                toDisconnect = handleNotification(document, socket);
-        }
-        // Outside every lock: a disconnection waits for the socket's thread.
-        for (const auto& closing : toDisconnect)
-            closing->disconnect();
+        std::lock_guard<std::mutex> lock(guard->mutex);
+        if (!guard->alive)
+            return;
+        for (const auto& closing : handleNotification(document, socket))
+            disconnectLater(closing);
     };
 }
 
 ZUVATcpIpServerListener::Terminal* ZUVATcpIpServerListener::findConnection(
     const std::shared_ptr<vorsam::TcpIpSocket>& socket)
 {
-    for (auto& record : m_terminals)
-        if (record.socket == socket)
-            return &record;
-    return nullptr;
+    const auto found = m_sequenceBySocket.find(socket.get());
+    return found == m_sequenceBySocket.end() ? nullptr : &m_terminals.at(found->second);
 }
 
 const ZUVATcpIpServerListener::Terminal* ZUVATcpIpServerListener::findIdentified(
     const QString& terminalIdentifier) const
 {
-    if (terminalIdentifier.isEmpty())
-        return nullptr;
-    for (const auto& record : m_terminals)
-        if (record.reported && !record.givenUp && record.terminalIdentifier == terminalIdentifier)
-            return &record;
-    return nullptr;
+    const Terminal* oldest = nullptr;
+    for (const uint64_t sequence : m_sequencesByIdentifier.values(terminalIdentifier)) {
+        const Terminal& record = m_terminals.at(sequence);
+        if (record.reported && !record.givenUp && (!oldest || sequence < oldest->sequence))
+            oldest = &record;
+    }
+    return oldest;
+}
+
+void ZUVATcpIpServerListener::identify(Terminal& record, const QString& terminalIdentifier)
+{
+    if (record.terminalIdentifier == terminalIdentifier)
+        return;
+    m_sequencesByIdentifier.remove(record.terminalIdentifier, record.sequence);
+    record.terminalIdentifier = terminalIdentifier;
+    m_sequencesByIdentifier.insert(terminalIdentifier, record.sequence);
+}
+
+bool ZUVATcpIpServerListener::takeRecord(const std::shared_ptr<vorsam::TcpIpSocket>& socket, Terminal& record)
+{
+    const auto found = m_sequenceBySocket.find(socket.get());
+    if (found == m_sequenceBySocket.end())
+        return false;
+    const auto entry = m_terminals.find(found->second);
+    record = std::move(entry->second);
+    m_terminals.erase(entry);
+    m_sequenceBySocket.erase(found);
+    m_sequencesByIdentifier.remove(record.terminalIdentifier, record.sequence);
+    return true;
 }
 
 bool ZUVATcpIpServerListener::giveUpWithoutAdvice(const std::shared_ptr<vorsam::TcpIpSocket>& socket)
@@ -168,7 +224,7 @@ ZUVATcpIpServerListener::Sockets ZUVATcpIpServerListener::handleConnectionAdvice
     if (!record || record->givenUp)
         return Sockets();
     record->document = document;
-    record->terminalIdentifier = identifier;
+    identify(*record, identifier);
     Sockets toDisconnect;
     if (supersedeOlderConnections(identifier, *record, toDisconnect)) {
         // The terminal is to connect again once its old connections are gone.
@@ -183,7 +239,7 @@ ZUVATcpIpServerListener::Sockets ZUVATcpIpServerListener::handleConnectionAdvice
     const std::weak_ptr<TerminalConnection> connection = record->connection;
     std::lock_guard<std::mutex> reporting(*reportMutex);
     lock.unlock();
-    m_reports.connected(document, connection);
+    m_reports->connected(document, connection);
     return Sockets();
 }
 
@@ -191,8 +247,9 @@ bool ZUVATcpIpServerListener::supersedeOlderConnections(const QString& terminalI
                                                         Sockets& toDisconnect)
 {
     bool found = false;
-    for (auto& record : m_terminals) {
-        if (&record == &newest || record.givenUp || record.terminalIdentifier != terminalIdentifier)
+    for (const uint64_t sequence : m_sequencesByIdentifier.values(terminalIdentifier)) {
+        Terminal& record = m_terminals.at(sequence);
+        if (&record == &newest || record.givenUp)
             continue;
         found = true;
         if (!record.superseded) {
@@ -215,7 +272,7 @@ void ZUVATcpIpServerListener::handleEvent(QJsonObject object, const std::shared_
         identifier = record->terminalIdentifier;
         connection = record->connection;
     }
-    m_reports.event(std::move(object), identifier, connection);
+    m_reports->event(std::move(object), identifier, connection);
 }
 
 void ZUVATcpIpServerListener::onDisconnect(std::weak_ptr<vorsam::TcpIpSocket> weakSocket)
@@ -226,30 +283,36 @@ void ZUVATcpIpServerListener::onDisconnect(std::weak_ptr<vorsam::TcpIpSocket> we
     Terminal record;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        Terminal* found = findConnection(socket);
-        if (!found)
+        if (!takeRecord(socket, record))
             return;
-        record = std::move(*found);
-        m_terminals.erase(m_terminals.begin() + (found - m_terminals.data()));
     }
-    reportClosed(std::move(record));
+    endConnection(record, disconnectedReport(record));
 }
 
-void ZUVATcpIpServerListener::reportClosed(Terminal&& record)
+void ZUVATcpIpServerListener::endConnection(Terminal& record, std::function<void()> aftermath)
 {
-    std::shared_ptr<TerminalConnection> closing = std::move(record.connection);
-    const std::weak_ptr<TerminalConnection> connection = closing;
-    if (closing) {
-        closing->onClose();
-        // Ending the connection here gives every transaction still in flight
-        // its result before the host hears of the disconnection.
-        closing.reset();
-        awaitRelease(connection);
-    }
+    ++*m_ending;
+    const std::shared_ptr<std::atomic<int>> ending = m_ending;
+    record.aftermath->set([aftermath, ending] {
+        if (aftermath)
+            aftermath();
+        --*ending;
+    });
+    record.connection->onClose();
+    record.connection.reset();
+}
+
+// Once the connection is gone, every transaction of it has had its result.
+std::function<void()> ZUVATcpIpServerListener::disconnectedReport(const Terminal& record) const
+{
     if (!record.reported)
-        return;
-    std::lock_guard<std::mutex> reporting(*record.reportMutex);
-    m_reports.disconnected(record.document, connection);
+        return nullptr;
+    const std::shared_ptr<const TerminalReports> reports = m_reports;
+    const std::weak_ptr<TerminalConnection> connection = record.connection;
+    return [reports, connection, document = record.document, reportMutex = record.reportMutex] {
+        std::lock_guard<std::mutex> reporting(*reportMutex);
+        reports->disconnected(document, connection);
+    };
 }
 
 void ZUVATcpIpServerListener::onDataPending(std::weak_ptr<vorsam::TcpIpSocket> weakSocket)
@@ -293,8 +356,12 @@ QJsonDocument ZUVATcpIpServerListener::getConnectionDescription(const QString& t
 
 std::vector<QJsonDocument> ZUVATcpIpServerListener::getTerminalDocuments() const
 {
+    std::vector<QJsonDocument> documents;
     std::lock_guard<std::mutex> lock(m_mutex);
-    return TerminalReports::reportedDocuments(m_terminals);
+    for (const auto& entry : m_terminals)
+        if (entry.second.reported)
+            documents.push_back(entry.second.document);
+    return documents;
 }
 
 void ZUVATcpIpServerListener::closeAll()
@@ -303,13 +370,23 @@ void ZUVATcpIpServerListener::closeAll()
         std::lock_guard<std::mutex> lock(m_liveness->mutex);
         m_liveness->alive = false;
     }
-    std::vector<Terminal> records;
+    std::map<uint64_t, Terminal> records;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         records.swap(m_terminals);
+        m_sequenceBySocket.clear();
+        m_sequencesByIdentifier.clear();
     }
-    for (auto& record : records)
-        reportClosed(std::move(record));
+    std::vector<std::function<void()>> reports;
+    for (auto& entry : records) {
+        reports.push_back(disconnectedReport(entry.second));
+        endConnection(entry.second, nullptr);
+    }
+    const std::shared_ptr<std::atomic<int>> ending = m_ending;
+    m_releaseThread->await([ending] { return *ending == 0; });
+    for (const auto& report : reports)
+        if (report)
+            report();
 }
 
 } // namespace oxa

@@ -1,17 +1,23 @@
 #pragma once
 
 #include "engine/base/OXAEnvironment.h"
+#include "engine/service/ReleaseThread.h"
 #include "engine/service/TerminalConnection.h"
 #include "engine/service/TerminalReports.h"
 #include "engine/service/ZUVATcpIpConnectionFactory.h"
 #include "foundation/TcpIpServerListener.h"
 
 #include <QJsonDocument>
+#include <QMultiHash>
 #include <QString>
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace oxa {
@@ -23,6 +29,8 @@ namespace oxa {
 // The host hears of a disconnection only for a terminal it was told is
 // connected, and always after that connected report; transactions in flight on
 // a closing socket get their result before the disconnection is reported.
+// A connection is destroyed on the release thread, whichever thread lets go
+// of it last; the disconnected report follows its destruction there.
 class ZUVATcpIpServerListener : public vorsam::TcpIpServerListener {
 public:
     using Callback = TerminalReports::Callback;
@@ -30,7 +38,8 @@ public:
     // Throws std::invalid_argument "no on terminal connect callback" or
     // "no on terminal disconnect callback"; the notification callback may be empty.
     ZUVATcpIpServerListener(std::shared_ptr<OXAEnvironment> environment, Callback onTerminalConnect,
-                            Callback onTerminalDisconnect, Callback onNotification);
+                            Callback onTerminalDisconnect, Callback onNotification,
+                            std::shared_ptr<ReleaseThread> releaseThread = std::make_shared<ReleaseThread>());
     ~ZUVATcpIpServerListener() override;
 
     void onConnect(std::weak_ptr<vorsam::TcpIpSocket> socket) override;
@@ -46,10 +55,16 @@ public:
     std::vector<QJsonDocument> getTerminalDocuments() const;
 
     // Ends the service: no further reports, every transaction in flight fails
-    // and every terminal reported connected is reported disconnected.
+    // and every terminal reported connected is reported disconnected, on the
+    // calling thread, once every connection has been destroyed.
     void closeAll();
 
+    // Runs on the release thread right after the connection's destruction.
+    class Aftermath;
+
     struct Terminal : TerminalReports::Record {
+        // Order of acceptance.
+        uint64_t sequence = 0;
         std::shared_ptr<vorsam::TcpIpSocket> socket;
         // No advice in time, or a duplicate identifier: never reported.
         bool givenUp = false;
@@ -58,6 +73,7 @@ public:
         // Held while the connected report runs, so that the disconnected
         // report of the same terminal cannot overtake it.
         std::shared_ptr<std::mutex> reportMutex = std::make_shared<std::mutex>();
+        std::shared_ptr<Aftermath> aftermath;
     };
 
 private:
@@ -69,8 +85,14 @@ private:
 
     std::function<void(QJsonDocument)> notificationFor(const std::shared_ptr<vorsam::TcpIpSocket>& socket);
     void startAdviceTimer(const std::shared_ptr<vorsam::TcpIpSocket>& socket);
+    std::shared_ptr<TerminalConnection> destroyedOnReleaseThread(std::unique_ptr<TerminalConnection> connection,
+                                                                 const std::shared_ptr<Aftermath>& aftermath) const;
+    void disconnectLater(const std::shared_ptr<vorsam::TcpIpSocket>& socket) const;
     Terminal* findConnection(const std::shared_ptr<vorsam::TcpIpSocket>& socket);
     const Terminal* findIdentified(const QString& terminalIdentifier) const;
+    // Takes the record of the socket out of the table; false when there is none.
+    bool takeRecord(const std::shared_ptr<vorsam::TcpIpSocket>& socket, Terminal& record);
+    void identify(Terminal& record, const QString& terminalIdentifier);
     // The sockets returned are to be disconnected by the caller, outside every lock.
     using Sockets = std::vector<std::shared_ptr<vorsam::TcpIpSocket>>;
     // True when the socket has announced nothing in time and is to be disconnected.
@@ -80,10 +102,20 @@ private:
     void handleEvent(QJsonObject object, const std::shared_ptr<vorsam::TcpIpSocket>& socket);
     // Marks the older connections with the identifier; true when there is any.
     bool supersedeOlderConnections(const QString& terminalIdentifier, const Terminal& newest, Sockets& toDisconnect);
-    void reportClosed(Terminal&& record);
+    // Fails the transactions in flight and lets go of the connection; the
+    // aftermath runs once the last holder has let go of it too.
+    void endConnection(Terminal& record, std::function<void()> aftermath);
+    std::function<void()> disconnectedReport(const Terminal& record) const;
 
-    TerminalReports m_reports;
-    std::vector<Terminal> m_terminals;
+    std::shared_ptr<const TerminalReports> m_reports;
+    std::shared_ptr<ReleaseThread> m_releaseThread;
+    // By order of acceptance, with indexes by socket and by identifier.
+    std::map<uint64_t, Terminal> m_terminals;
+    std::unordered_map<const vorsam::TcpIpSocket*, uint64_t> m_sequenceBySocket;
+    QMultiHash<QString, uint64_t> m_sequencesByIdentifier;
+    uint64_t m_nextSequence = 0;
+    // Connections ended and not yet destroyed.
+    std::shared_ptr<std::atomic<int>> m_ending = std::make_shared<std::atomic<int>>(0);
     ZUVATcpIpConnectionFactory m_factory;
     mutable std::mutex m_mutex;
     std::shared_ptr<OXAEnvironment> m_environment;

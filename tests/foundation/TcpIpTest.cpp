@@ -6,11 +6,15 @@
 #include "RecordingListeners.h"
 #include "tests/support/Wait.h"
 
+#include <QThread>
+
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <netinet/tcp.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 using foundationtest::freePort;
@@ -18,6 +22,23 @@ using foundationtest::LoopbackListener;
 using foundationtest::LoopbackPeer;
 using foundationtest::RecordingTcpListener;
 using testsupport::waitUntil;
+
+namespace {
+std::mutex keepAliveMutex;
+QString keepAliveThread;
+} // namespace
+
+// Notes which thread sets keep-alive probes, then sets them.
+extern "C" int setsockopt(int descriptor, int level, int name, const void* value, socklen_t length)
+{
+    using SetOption = int (*)(int, int, int, const void*, socklen_t);
+    static const auto next = reinterpret_cast<SetOption>(dlsym(RTLD_NEXT, "setsockopt"));
+    if (level == IPPROTO_TCP && name == TCP_KEEPCNT) {
+        std::lock_guard<std::mutex> lock(keepAliveMutex);
+        keepAliveThread = QThread::currentThread()->objectName();
+    }
+    return next(descriptor, level, name, value, length);
+}
 
 namespace {
 
@@ -138,6 +159,15 @@ TEST(TcpSocket, ConnectsTalksDisconnectsAndConnectsAgain)
         EXPECT_FALSE(socket->isConnected());
         EXPECT_TRUE(peer.sawClose());
     }
+}
+
+// Only the socket's thread may use its descriptor: elsewhere it may be
+// closed, and its number reused, at any moment.
+TEST_F(AcceptedSocket, SetsKeepAliveOnItsOwnThread)
+{
+    ASSERT_TRUE(socket->setKeepAliveEnabled(true));
+    std::lock_guard<std::mutex> lock(keepAliveMutex);
+    EXPECT_TRUE(keepAliveThread.startsWith("TcpIpSocket(")) << keepAliveThread.toStdString();
 }
 
 // Closing waits only briefly for bytes the peer does not take; the

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace vorsam {
+class Thread;
+}
+
+namespace oxa {
+
+// The one thread on which the service layer lets go of what a library thread
+// must not end itself: a terminal connection whose last reference a callback
+// holds (ending it joins that very thread), a socket to disconnect (which
+// waits for the socket's thread), a service stopped from inside a callback.
+// Jobs run one at a time in the order posted; they may call the host, so the
+// thread's stack is one host code can use. Started by the first job, ended
+// and joined by stop() or destruction.
+class ReleaseThread {
+public:
+    ReleaseThread();
+    ~ReleaseThread();
+    ReleaseThread(const ReleaseThread&) = delete;
+    ReleaseThread& operator=(const ReleaseThread&) = delete;
+
+    void post(std::function<void()> job);
+    // Returns once done() holds; done() turns true by jobs of this thread.
+    // On this thread itself it runs the jobs posted meanwhile in place,
+    // since they are what it waits for.
+    void await(const std::function<bool()>& done);
+    // Runs what is still queued, then ends and joins the thread; a later
+    // post starts a new one. Not to be called on this thread.
+    void stop();
+    bool isCurrentThread() const;
+
+private:
+    void run(unsigned generation);
+    bool runNext(std::unique_lock<std::mutex>& lock);
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::function<void()>> m_jobs;
+    unsigned m_generation = 0;
+    std::unique_ptr<vorsam::Thread> m_thread;
+};
+
+} // namespace oxa

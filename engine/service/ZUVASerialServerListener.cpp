@@ -2,9 +2,7 @@
 
 #include <QJsonObject>
 #include <QMetaObject>
-#include <QReadLocker>
 #include <QTimer>
-#include <QWriteLocker>
 
 #include <QtDebug>
 
@@ -48,7 +46,7 @@ ZUVASerialServerListener::~ZUVASerialServerListener()
     // delivers the results of their transactions, which come back here.
     std::vector<Terminal> records;
     {
-        QWriteLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_mutex);
         records.swap(m_terminals);
     }
     records.clear();
@@ -65,7 +63,7 @@ void ZUVASerialServerListener::onOpen(std::weak_ptr<vorsam::SerialPort> weakPort
     record.connection = m_factory.create(
         port, notificationFor(port), [this, weakPort] { onConnected(weakPort); },
         [this, weakPort] { onDisconnected(weakPort); });
-    QWriteLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_terminals.push_back(std::move(record));
 }
 
@@ -86,7 +84,7 @@ void ZUVASerialServerListener::onConnected(std::weak_ptr<vorsam::SerialPort> wea
     std::shared_ptr<TerminalConnection> connection;
     unsigned generation = 0;
     {
-        QWriteLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_mutex);
         Terminal* record = findConnection(port);
         if (!record)
             return;
@@ -132,7 +130,7 @@ void ZUVASerialServerListener::recordIdentity(const QJsonObject& result, const P
     std::weak_ptr<TerminalConnection> connection;
     std::lock_guard<std::mutex> reporting(m_reportMutex);
     {
-        QWriteLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_mutex);
         Terminal* record = findConnection(port);
         // The link went down since the request: the next link-up asks again.
         if (!record || !record->linkUp || record->linkGeneration != generation || record->reported)
@@ -149,7 +147,7 @@ void ZUVASerialServerListener::scheduleIdentificationRetry(const PortPointer& po
 {
     std::shared_ptr<QObject> context;
     {
-        QReadLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_mutex);
         const Terminal* record = findConnection(port);
         if (!record || !record->linkUp || record->linkGeneration != generation)
             return;
@@ -192,7 +190,7 @@ void ZUVASerialServerListener::handleNotification(QJsonDocument document, const 
     std::weak_ptr<TerminalConnection> connection;
     QString identifier;
     {
-        QReadLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_mutex);
         const Terminal* record = findConnection(port);
         if (!record)
             return;
@@ -222,7 +220,7 @@ void ZUVASerialServerListener::onDisconnected(std::weak_ptr<vorsam::SerialPort> 
     bool wasReported = false;
     std::lock_guard<std::mutex> reporting(m_reportMutex);
     {
-        QWriteLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_mutex);
         Terminal* record = findConnection(port);
         if (!record)
             return;
@@ -244,7 +242,7 @@ void ZUVASerialServerListener::onClose(std::weak_ptr<vorsam::SerialPort> weakPor
         return;
     Terminal record;
     {
-        QWriteLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_mutex);
         Terminal* found = findConnection(port);
         if (!found)
             return;
@@ -272,7 +270,7 @@ void ZUVASerialServerListener::closeAll()
 {
     std::vector<Terminal> records;
     {
-        QWriteLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_mutex);
         records.swap(m_terminals);
     }
     for (auto& record : records)
@@ -298,7 +296,7 @@ const ZUVASerialServerListener::Terminal* ZUVASerialServerListener::findConnecti
 std::shared_ptr<TerminalConnection> ZUVASerialServerListener::connectionWhere(
     const PortPointer& port, const std::function<bool(const Terminal&)>& accept) const
 {
-    QReadLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_mutex);
     const Terminal* record = findConnection(port);
     return record && accept(*record) ? record->connection : nullptr;
 }
@@ -317,7 +315,7 @@ const ZUVASerialServerListener::Terminal* ZUVASerialServerListener::findIdentifi
 std::shared_ptr<TerminalConnection> ZUVASerialServerListener::getTerminalConnection(
     const QString& terminalIdentifier) const
 {
-    QReadLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_mutex);
     const Terminal* record = findIdentified(terminalIdentifier);
     return record ? record->connection : nullptr;
 }
@@ -326,7 +324,7 @@ QJsonDocument ZUVASerialServerListener::getConnectionDescription(const QString& 
 {
     std::shared_ptr<vorsam::SerialPort> port;
     {
-        QReadLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_mutex);
         const Terminal* record = findIdentified(terminalIdentifier);
         if (!record)
             return QJsonDocument();
@@ -339,7 +337,7 @@ QJsonDocument ZUVASerialServerListener::getConnectionDescription(const QString& 
 
 std::vector<QJsonDocument> ZUVASerialServerListener::getTerminalDocuments() const
 {
-    QReadLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return TerminalReports::reportedDocuments(m_terminals);
 }
 

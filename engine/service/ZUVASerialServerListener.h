@@ -10,7 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QObject>
-#include <QReadWriteLock>
 #include <QString>
 
 #include <chrono>
@@ -94,7 +93,7 @@ private:
     TerminalReports m_reports;
     std::vector<Terminal> m_terminals;
     ZUVASerialConnectionFactory m_factory;
-    mutable QReadWriteLock m_lock;
+    mutable std::mutex m_mutex;
     // One report to the host at a time, so that a disconnection never
     // overtakes the connected report of the same terminal.
     std::mutex m_reportMutex;

@@ -1,11 +1,14 @@
 // Example host of the C++ client interface: starts a TCP/IP service, waits for
 // a terminal, prints each connected terminal with its connection, whether it
-// is alive and its service information, then the library version; stops the
-// service and cleans up.
+// is alive and its service information, shows a message on the first and asks
+// for a PIN there, prints the library version; stops the service and cleans up.
 // Usage: zuva_example_client_host PORT [SECONDS]   (exit 0 when every step succeeded)
 #include <zuva/client/ServiceInformationTransaction.h>
 #include <zuva/client/VersionInfo.h>
 #include <zuva/client/ZUVAService.h>
+#include <zuva/client/mmi/MMICloseTransaction.h>
+#include <zuva/client/mmi/ShowMessage.h>
+#include <zuva/client/mmi/VerifyPinFlow.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -83,6 +87,21 @@ std::optional<Value> await(Start start, Clock::time_point deadline)
     return value.get();
 }
 
+// What became of an operation: its error, the success text, or no answer.
+template <class Result>
+std::string outcome(const std::optional<Result>& result, const std::string& success)
+{
+    if (!result)
+        return "no answer in time";
+    return result->error() ? result->error()->description() : success;
+}
+
+template <class Result>
+bool succeeded(const std::optional<Result>& result)
+{
+    return result && !result->error();
+}
+
 // Prints what the host can learn about one terminal; true when it is alive
 // and told its service information.
 bool report(ect::ZUVATerminal& terminal, Clock::time_point deadline)
@@ -96,14 +115,34 @@ bool report(ect::ZUVATerminal& terminal, Clock::time_point deadline)
 
     const auto information = await<ect::ServiceInformationResult>(
         [&](auto done) { terminal.send(ect::ServiceInformationTransaction(done)); }, deadline);
-    if (!information)
-        print("service information: no answer in time");
-    else if (information->error())
-        print("service information: " + information->error()->description());
-    else
-        print(std::string("service information: cash-back ")
-              + (information->cashbackEnabled() ? "enabled" : "disabled"));
-    return alive.value_or(false) && information && !information->error();
+    print("service information: "
+          + outcome(information, information && information->cashbackEnabled() ? "cash-back enabled"
+                                                                                 : "cash-back disabled"));
+    return alive.value_or(false) && succeeded(information);
+}
+
+// Shows a message, then asks for the PIN with three attempts; true when the
+// PIN was accepted and every step ended well.
+bool showMessageAndVerifyPin(ect::ZUVATerminal& terminal, Clock::time_point deadline)
+{
+    // Stored text 40, in English, for 5 seconds.
+    const auto shown = await<ect::MMITransactionResult>(
+        [&](auto done) { terminal.send(ect::ShowMessage(40, "en", 5, done)); }, deadline);
+    print("message: " + outcome(shown, "shown"));
+
+    // The flow keeps the display open, and the host closes it: it then knows
+    // when the terminal is free again (the flow's result comes once its
+    // closing screen has been started).
+    const ect::EncryptedData pin("0123456789ABCDEF", 1, "FFFF9876543210E00001", "00112233",
+                                 ect::ECTEncryptionAlgorithm::None);
+    const auto verified = await<ect::VerifyPinResult>(
+        [&](auto done) { terminal.send(ect::VerifyPinFlow(pin, "en", 30, 3, true, done)); }, deadline);
+    print("PIN: " + outcome(verified, "accepted")
+          + (verified ? ", attempts left " + std::to_string(verified->attemptsLeft()) : ""));
+    const auto closed = await<ect::MMITransactionResult>(
+        [&](auto done) { terminal.send(ect::MMICloseTransaction(done)); }, deadline);
+    print("display closed: " + outcome(closed, "yes"));
+    return succeeded(shown) && succeeded(verified) && succeeded(closed);
 }
 
 } // namespace
@@ -120,14 +159,17 @@ int main(int argc, char** argv)
     const std::shared_ptr<ect::ZUVAService> service = ect::makeTcpIpZUVAService(std::atoi(argv[1]), listener);
     service->startService();
 
-    bool succeeded = listener.waitForTerminal(deadline);
-    if (!succeeded)
+    bool ok = listener.waitForTerminal(deadline);
+    if (!ok)
         print("no terminal connected in time");
-    for (const std::shared_ptr<ect::ZUVATerminal>& terminal : service->connectedTerminals())
-        succeeded = report(*terminal, deadline) && succeeded;
+    const std::vector<std::shared_ptr<ect::ZUVATerminal>> terminals = service->connectedTerminals();
+    for (const std::shared_ptr<ect::ZUVATerminal>& terminal : terminals)
+        ok = report(*terminal, deadline) && ok;
+    if (!terminals.empty())
+        ok = showMessageAndVerifyPin(*terminals.front(), deadline) && ok;
     print("library version " + ect::getLibraryVersion());
 
     service->stopService();
     ect::cleanup();
-    return succeeded ? 0 : 1;
+    return ok ? 0 : 1;
 }

@@ -39,14 +39,14 @@ cc -std=c99 -Wall -Wextra -Werror -o "$prefix/zuva_example_host" examples/host.c
 cmake -S examples -B "$prefix/examples" -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$prefix/examples" -j"$(nproc)" >/dev/null
 
-# run <name> <requests the terminal answers> <host program>
+# run <name> <host program> <requests the terminal answers> [terminal options]
 run() {
     local port
     port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("", 0)); print(s.getsockname()[1]); s.close()')
     echo "example: $1 on port $port"
-    LD_LIBRARY_PATH="$libdir" "$3" "$port" 30 &
+    LD_LIBRARY_PATH="$libdir" "$2" "$port" 30 &
     local host=$!
-    "$simterminal" --port "$port" --id EXAMPLE01 --timeout 30 --expect "$2" &
+    "$simterminal" --port "$port" --id EXAMPLE01 --timeout 30 --expect "$3" "${@:4}" &
     local terminal=$!
     local status=0
     wait "$host" || status=$?
@@ -57,6 +57,8 @@ run() {
     fi
 }
 
-run "C host" 2 "$prefix/zuva_example_host"
-run "C++ host" 2 "$prefix/examples/zuva_example_client_host"
+run "C host" "$prefix/zuva_example_host" 2
+# isAlive and the service information, then the message (2 requests) and the
+# PIN flow (5), whose first PIN the terminal refuses.
+run "C++ host" "$prefix/examples/zuva_example_client_host" 9 --refuse-first-pin
 echo "example: success"

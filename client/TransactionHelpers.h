@@ -90,6 +90,8 @@ public:
 
     std::string beginTransaction(TransactionContext& context) override
     {
+        if (!state_)
+            return std::string(); // sent again after move(): there is nothing left to send
         state_->terminal = context.terminalContext().lock();
         return writeJson(state_->request);
     }

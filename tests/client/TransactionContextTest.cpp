@@ -1,5 +1,7 @@
 #include "FakeSend.h"
 
+#include "client/ServiceInformationTransaction.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -100,7 +102,7 @@ TEST(TransactionContext, EndsOnceFinishedAnswersQuestionsAndLetsGoOfTheTransacti
     }
 }
 
-TEST(TransactionContext, NothingIsSentForAnEmptyRequestOrAGoneTerminal)
+TEST(TransactionContext, NothingIsSentForAnEmptyRequestAGoneTerminalOrAnEmptiedTransaction)
 {
     FakeSend fake;
     auto record = std::make_shared<Record>();
@@ -117,6 +119,11 @@ TEST(TransactionContext, NothingIsSentForAnEmptyRequestOrAGoneTerminal)
     context->startTransaction(std::move(transaction));
     EXPECT_EQ(untouched->begun, 0);
     EXPECT_EQ(fake.count(), 0u);
+
+    ect::ServiceInformationTransaction twice([](const ect::ServiceInformationResult&) {});
+    fake.terminal("T1")->makeTransaction(std::move(twice));
+    fake.terminal("T1")->makeTransaction(std::move(twice)); // left empty by the first
+    EXPECT_EQ(fake.count(), 1u);
 }
 
 TEST(TransactionContext, ARefusedRequestEndsAndIsReleasedInsideTheSend)

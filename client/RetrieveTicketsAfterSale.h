@@ -51,6 +51,12 @@ private:
     std::atomic<bool> delivered_{false};
 };
 
+// The callback of a result class, never deduced from the argument: a lambda fits too.
+template <class R>
+struct ResultCallback {
+    using type = std::function<void(const R&)>;
+};
+
 } // namespace detail
 
 // Hands a failed sale to the callback at once. A successful one first gets

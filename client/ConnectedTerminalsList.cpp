@@ -6,7 +6,9 @@ namespace ect {
 
 namespace {
 
-std::vector<std::shared_ptr<ZUVATerminal>> valuesOf(const std::multimap<std::string, std::shared_ptr<ZUVATerminal>>& terminals)
+using Listed = std::multimap<std::string, std::shared_ptr<ZUVATerminal>>;
+
+std::vector<std::shared_ptr<ZUVATerminal>> valuesOf(const Listed& terminals)
 {
     std::vector<std::shared_ptr<ZUVATerminal>> values;
     for (const auto& entry : terminals)

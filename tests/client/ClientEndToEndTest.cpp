@@ -14,7 +14,8 @@ std::string codeAndCause(const boost::optional<ect::ECTError>& error)
     if (!error)
         return "none";
     return std::to_string(static_cast<int>(error->code())) + "/" +
-           (error->causeCode() ? std::to_string(static_cast<int>(*error->causeCode())) : "");
+           (error->causeCode() ? std::to_string(static_cast<int>(*error->causeCode())) : "") +
+           (error->incidentCode() ? " " + error->incidentCode()->code() : "");
 }
 
 // How a terminal meets the service-information request, what the host then
@@ -43,7 +44,7 @@ const std::vector<InformationRow>& informationRows()
          false, "1/20", false, true},
         {"incident",
          [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::incidentReplyTo(request, "2630")); },
-         false, "1/19", false, true},
+         false, "1/19 2630", false, true},
         {"silence", [](const SimMessage&) { return SimTerminal::silence(); }, false, "5/", false, false},
         {"reset", [](const SimMessage&) { return SimTerminal::silence(); }, true, "2/30", false, false},
         {"closing", [](const SimMessage&) { return SimTerminal::closing(); }, false, "2/18", false, false},

@@ -42,7 +42,8 @@ TEST(ClientServiceCallbacks, DropEmptyTerminalsContainThrowsAndReadTheErrorText)
     callbacks.error(R"({"error":{"code":2,"causeCode":1,"extraInformation":[{"key":"reason","val":"taken"}]}})",
                     userData);
     callbacks.error("{}", userData);
-    EXPECT_EQ(listener.calls(), (std::vector<std::string>{"started", "connected FAKE1", "error 2/1 +reason", "error 2/"}));
+    EXPECT_EQ(listener.calls(),
+              (std::vector<std::string>{"started", "connected FAKE1", "error 2/1 +reason", "error 2/"}));
     ASSERT_EQ(service.connectedTerminals().size(), 1u);
 
     callbacks.stopped("{}", userData); // releases the user data

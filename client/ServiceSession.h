@@ -1,0 +1,46 @@
+#pragma once
+
+#include "client/ZUVAServiceImpl.h"
+
+#include <atomic>
+#include <memory>
+
+namespace ect {
+
+// One service created in the C interface. A heap shared pointer to it is the
+// user data of the service's callbacks, released when the C interface
+// reports the service stopped (or when it did not start). Its callbacks hand
+// the C interface's documents to the listener and the connected-terminals
+// list, and keep whatever those throw from the C interface.
+class ServiceSession {
+public:
+    explicit ServiceSession(ZUVAServiceListener& listener);
+
+    // Null when the service did not start.
+    static std::shared_ptr<ServiceSession> start(ZUVAServiceListener& listener,
+                                                 const ZUVAServiceImpl::Starter& starter);
+    // Stops the service unless it has stopped already: its handle may have been reused since.
+    void stop();
+
+private:
+    using UserData = std::shared_ptr<ServiceSession>;
+
+    static const ZUVAServiceImpl::Callbacks callbacks;
+
+    static ServiceSession* sessionOf(void* userData);
+    // By the stopped callback, or after a start that failed: no callback follows.
+    static void release(void* userData);
+
+    static void onStarted(const char* text, void* userData);
+    static void onStopped(const char* text, void* userData);
+    static void onConnected(const char* text, void* userData);
+    static void onDisconnected(const char* text, void* userData);
+    static void onError(const char* text, void* userData);
+    static void onNotification(const char* text, void* userData);
+
+    ZUVAServiceListener& listener_;
+    void* handle_ = nullptr;
+    std::atomic<bool> stopped_{false};
+};
+
+} // namespace ect

@@ -19,7 +19,8 @@ using RecoveryFiles = std::vector<std::shared_ptr<ZUVARecoveryFile>>;
 // time on this platform throws std::out_of_range.
 RecoveryFiles toRecoveryFiles(char* json);
 
-// The closed recovery files of all terminals, or of one.
+// The closed recovery files of all terminals, or of one; they throw as
+// toRecoveryFiles does.
 RecoveryFiles getRecoveryFiles();
 RecoveryFiles getRecoveryFiles(const std::string& terminalId);
 

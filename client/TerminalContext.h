@@ -19,6 +19,8 @@ public:
     TerminalContext(const std::string& terminalId, TransactionSpawner transactionSpawner);
 
     std::string getTerminalId() const;
+    // Starts the transaction on this terminal through the spawner, as
+    // ZUVATerminal::send does; its callback hears of the outcome once.
     void makeTransaction(Transaction&& transaction);
 
 private:

@@ -33,6 +33,8 @@ public:
     // terminal's question; it may be called only before endTransaction returns.
     virtual bool endTransaction(const std::string& reply, std::function<void(const std::string&)> respond) = 0;
 
+    // Called by the transaction's context, never by a host: they run
+    // beginTransaction and endTransaction and note when it has finished.
     std::string onBeginTransaction(TransactionContext& context);
     void onEndTransaction(const std::string& reply);
     bool isFinished() const;

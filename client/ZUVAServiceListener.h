@@ -11,9 +11,10 @@ class ZUVATerminal;
 
 // What a host implements to follow a service. onServiceStarted and
 // onServiceStopped run on the host's thread inside startService and
-// stopService (or ect::cleanup); the others run on library threads. What an
-// operation throws is logged and dropped. The listener must stay alive until
-// the service has stopped.
+// stopService (or ect::cleanup); the others run on library threads, where
+// they are to return promptly and never wait for a transaction's result. What
+// an operation throws is logged and dropped. The listener must stay alive
+// until the service has stopped.
 class ZUVAServiceListener {
 public:
     virtual ~ZUVAServiceListener() = default;

@@ -11,10 +11,14 @@ class Transaction;
 // of its announcement; the operations ask the C interface about the terminal
 // with this identifier, so they answer for whatever connection carries it now.
 // Every operation may be called from any thread, also from result callbacks.
+// Callbacks run on a thread that serves the terminal: return promptly, and
+// never wait inside one for another callback (the result of a transaction
+// started from it, say); hand such work to a thread of your own.
 class ZUVATerminal {
 public:
     virtual ~ZUVATerminal() = default;
 
+    // The texts of the terminal's announcement; empty for one it did not send.
     virtual std::string terminalId() const = 0;
     virtual std::string deviceType() const = 0;
     virtual std::string model() const = 0;
@@ -22,6 +26,7 @@ public:
     virtual std::string softwareVersion() const = 0;
     virtual std::string EMVKernelVersion() const = 0;
 
+    // Whether a terminal with this identifier is connected now.
     virtual bool connected() const = 0;
     // Fails the transaction in flight with code 2 cause 30; nothing when none runs.
     virtual void resetTransaction() = 0;

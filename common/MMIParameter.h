@@ -15,6 +15,8 @@ class MMIParameter {
 public:
     MMIParameter();
 
+    // Seconds the terminal waits (for a key, or showing the text), 0 to 9999;
+    // the request of another value is refused.
     int displayTimeout;
     boost::optional<int> firstTextIdentifier;
     boost::optional<std::string> firstTextLanguage;

@@ -9,7 +9,8 @@ namespace ect {
 // Shows one of the terminal's stored texts (second text 14, in the same
 // language), with optional free text: opens the MMI, then runs the display
 // operation and hands its result, or the failed open's, to the callback
-// once. Sends no MMI close. An empty callback is never called.
+// once. Sends no MMI close. An empty callback is never called. displayTimeout
+// is in seconds (see MMIParameter), language a code such as "en".
 class ShowMessage : public MMIRequestTransaction {
 public:
     using Callback = std::function<void(const MMITransactionResult&)>;

@@ -100,7 +100,7 @@ ZUVA_EXPORT void* zuva_createSerialService2(const char* portName, int baudRate, 
  * of its connected terminals is reported disconnected, then the stopped
  * callback runs; all of that before this returns, on the calling thread or
  * the library's. Called from inside a callback of the library, the stop runs
- * on a thread of its own instead and these callbacks may still come after it
+ * on a library thread instead and these callbacks may still come after it
  * returns. A null, unknown or already stopped handle does nothing.
  * Returns 0 (-1 only on an internal failure). */
 ZUVA_EXPORT int zuva_stopService(void* handle);

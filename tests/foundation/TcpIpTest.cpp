@@ -78,33 +78,6 @@ protected:
 
 } // namespace
 
-// listen() waits for the bind; the listeners stay across a restart.
-TEST_F(TcpServer, ListensOnANamedThreadSaysWhenItCannotAndListensAgain)
-{
-    LoopbackListener occupant;
-    EXPECT_FALSE(server->listen("127.0.0.1", occupant.port()));
-    EXPECT_FALSE(server->isListening());
-    EXPECT_FALSE(server->stopListening());
-
-    server->registerListener(listener);
-    std::uint16_t port = listen("127.0.0.1");
-    EXPECT_TRUE(server->isListening());
-    EXPECT_FALSE(server->listen(freePort()));
-    LoopbackPeer peer;
-    ASSERT_TRUE(peer.connectTo(port));
-    ASSERT_TRUE(waitUntil([&] { return listener->opens() == 1; }));
-    EXPECT_EQ(listener->threadName(), "TcpServer(127.0.0.1:" + std::to_string(port) + ")Thread");
-    EXPECT_TRUE(server->stopListening());
-    EXPECT_FALSE(server->stopListening());
-    EXPECT_FALSE(server->isListening());
-
-    port = listen();
-    LoopbackPeer again;
-    ASSERT_TRUE(again.connectTo(port));
-    ASSERT_TRUE(again.send("again"));
-    EXPECT_TRUE(waitUntil([&] { return listener->receivedFromAll() == "again"; }));
-}
-
 // The socket's signals must be hooked up before its thread starts: a
 // terminal that sends right after connecting is always heard.
 TEST_F(TcpServer, ReportsTheFirstBytesSentRightAfterConnecting)

@@ -1,7 +1,5 @@
 #include "encoding/ber/InlineBytes.h"
 
-#include "encoding/ber/BerData.h"
-#include "encoding/ber/BerTag.h"
 #include "encoding/ber/BerTlv.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +7,8 @@
 #include <algorithm>
 #include <numeric>
 #include <type_traits>
-#include <utility>
 #include <vector>
 
-using Ber::BerData;
-using Ber::BerTag;
 
 namespace {
 
@@ -60,55 +55,6 @@ TEST(InlineBytes, StaysInlineUpToItsCapacityAndKeepsTheBytesAcrossTheMoveToTheHe
     bytes.append(all.data() + 28, all.size() - 28);
     bytes.append(nullptr, 0);
     EXPECT_EQ(sequence(55), contents(bytes));
-}
-
-TEST(InlineBytes, CopiesAreIndependentAndShortCopiesOfHeapBytesAreInline)
-{
-    for (std::size_t count : {4u, 8u, 9u, 33u}) {
-        Bytes original = bytesOf(sequence(count));
-        Bytes copy(original);
-        Bytes assigned = bytesOf(sequence(20, 100));
-        assigned = original;
-        original.append(original.data(), 1);
-        EXPECT_EQ(sequence(count), contents(copy)) << count;
-        EXPECT_EQ(sequence(count), contents(assigned)) << count;
-        EXPECT_FALSE(original == copy);
-    }
-
-    Bytes heap = bytesOf(sequence(30));
-    heap.assign(heap.data(), 3);
-    Bytes const shortCopy(heap);
-    EXPECT_TRUE(shortCopy.isInline());
-    EXPECT_EQ(sequence(3), contents(shortCopy));
-
-    Bytes self = bytesOf(sequence(12));
-    Bytes const& alias = self;
-    self = alias;
-    EXPECT_EQ(sequence(12), contents(self));
-}
-
-TEST(InlineBytes, MovesLeaveTheSourceEmptyAndReusable)
-{
-    for (std::size_t count : {5u, 8u, 9u, 50u}) {
-        Bytes source = bytesOf(sequence(count));
-        unsigned char const* const heapBuffer = source.isInline() ? nullptr : source.data();
-        Bytes moved(std::move(source));
-        EXPECT_EQ(sequence(count), contents(moved)) << count;
-        if (heapBuffer != nullptr) {
-            EXPECT_EQ(heapBuffer, moved.data()) << "a heap buffer is handed over, not copied";
-        }
-        EXPECT_EQ(0u, source.size());
-        EXPECT_TRUE(source.isInline());
-
-        Bytes target = bytesOf(sequence(20, 50));
-        target = std::move(moved);
-        EXPECT_EQ(sequence(count), contents(target)) << count;
-        EXPECT_EQ(0u, moved.size());
-
-        std::vector<unsigned char> const again = sequence(10, 7);
-        source.append(again.data(), again.size());
-        EXPECT_EQ(again, contents(source));
-    }
 }
 
 // Child lists relocate their elements by moving them only when no move

@@ -1,7 +1,8 @@
 // Example host of the C++ client interface: starts a TCP/IP service, waits for
 // a terminal, prints each connected terminal with its connection, whether it
-// is alive and its service information, shows a message on the first and asks
-// for a PIN there, prints the library version; stops the service and cleans up.
+// is alive and its service information; makes a sale on the first, prints its
+// client ticket, shows a message and asks for a PIN there; prints the library
+// version, stops the service and cleans up.
 // Usage: zuva_example_client_host PORT [SECONDS]   (exit 0 when every step succeeded)
 #include <zuva/client/ServiceInformationTransaction.h>
 #include <zuva/client/VersionInfo.h>
@@ -9,6 +10,7 @@
 #include <zuva/client/mmi/MMICloseTransaction.h>
 #include <zuva/client/mmi/ShowMessage.h>
 #include <zuva/client/mmi/VerifyPinFlow.h>
+#include <zuva/client/transactions/SaleTransaction.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -121,6 +123,22 @@ bool report(ect::ZUVATerminal& terminal, Clock::time_point deadline)
     return alive.value_or(false) && succeeded(information);
 }
 
+// A sale of 12.50; its result comes with the client ticket the library
+// fetched after it. True when it was approved.
+bool sell(ect::ZUVATerminal& terminal, Clock::time_point deadline)
+{
+    const auto sale = await<ect::SaleResult>(
+        [&](auto done) { terminal.send(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.50"), done)); },
+        deadline);
+    print("sale: " + outcome(sale, "approved"));
+    if (succeeded(sale)) {
+        char amount[32];
+        std::snprintf(amount, sizeof amount, "%.2f", sale->authorizedAmount());
+        print(std::string("authorized amount ") + amount + ", client ticket:\n" + sale->clientTicket());
+    }
+    return succeeded(sale);
+}
+
 // Shows a message, then asks for the PIN with three attempts; true when the
 // PIN was accepted and every step ended well.
 bool showMessageAndVerifyPin(ect::ZUVATerminal& terminal, Clock::time_point deadline)
@@ -165,8 +183,10 @@ int main(int argc, char** argv)
     const std::vector<std::shared_ptr<ect::ZUVATerminal>> terminals = service->connectedTerminals();
     for (const std::shared_ptr<ect::ZUVATerminal>& terminal : terminals)
         ok = report(*terminal, deadline) && ok;
-    if (!terminals.empty())
+    if (!terminals.empty()) {
+        ok = sell(*terminals.front(), deadline) && ok;
         ok = showMessageAndVerifyPin(*terminals.front(), deadline) && ok;
+    }
     print("library version " + ect::getLibraryVersion());
 
     service->stopService();

@@ -58,7 +58,7 @@ run() {
 }
 
 run "C host" "$prefix/zuva_example_host" 2
-# isAlive and the service information, then the message (2 requests) and the
-# PIN flow (5), whose first PIN the terminal refuses.
-run "C++ host" "$prefix/examples/zuva_example_client_host" 9 --refuse-first-pin
+# isAlive and the service information, the sale and its ticket, then the
+# message (2 requests) and the PIN flow (5), whose first PIN the terminal refuses.
+run "C++ host" "$prefix/examples/zuva_example_client_host" 11 --refuse-first-pin
 echo "example: success"

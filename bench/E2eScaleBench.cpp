@@ -1,6 +1,8 @@
 // Many terminals on one TCP/IP service, each running transactions back to
 // back for a fixed time: throughput, p99 latency, threads, resident memory per
-// terminal, and proof that every transaction got exactly one result.
+// terminal, and proof that every transaction got exactly one result. Then the
+// same fleet against a plain loopback server sending the same request bytes,
+// and the library's throughput as a share of that server's.
 //   bench_e2e_scale [--terminals=500] [--seconds=10] [--senders=4] [--stop-under-load=1]
 //                 [--terminals-answer=0] [--hang-up=1]
 // --stop-under-load=1 stops the service at the end instead of letting the
@@ -10,6 +12,7 @@
 #include "BenchArguments.h"
 #include "BenchTransaction.h"
 #include "LatencySamples.h"
+#include "PlainHostServer.h"
 #include "ProcessFigures.h"
 #include "TerminalFleet.h"
 
@@ -350,6 +353,55 @@ void printFigures(const Options& options, const Figures& figures, Tally& tally, 
                 count(fleet.connectionsClosedByLibrary()), host.disconnected.load());
 }
 
+// The first transaction request a terminal of the fleet received.
+struct RequestSample {
+    std::mutex mutex;
+    testsupport::Bytes bytes;
+
+    void keep(const testsupport::SimMessage& request)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (bytes.empty())
+            bytes = testsupport::operator+(request.header, request.body);
+    }
+};
+
+// Round trips per second of a fresh fleet of the same terminals against the
+// plain server, over a window as long as the library's.
+double plainThroughput(const Options& options, const std::vector<std::string>& identifiers,
+                       const testsupport::Bytes& request)
+{
+    PlainHostServer server(request);
+    TerminalFleet fleet(BenchTransaction::terminalReply);
+    for (size_t first = 0; first < identifiers.size(); first += ConnectBatch) {
+        const auto begin = identifiers.begin() + static_cast<std::ptrdiff_t>(first);
+        const std::vector<std::string> batch(begin, begin + std::min<size_t>(ConnectBatch, identifiers.size() - first));
+        const int announced = static_cast<int>(first + batch.size());
+        if (!fleet.connect(server.port(), batch)
+            || !waitUntil([&] { return server.announced() >= announced; }, std::chrono::seconds(30)))
+            return 0;
+    }
+    const uint64_t before = server.replies();
+    const auto windowStart = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(options.seconds));
+    const double replies = static_cast<double>(server.replies() - before);
+    const double seconds = static_cast<double>(nanosecondsSince(windowStart)) / 1e9;
+    server.stopRequests();
+    fleet.stop();
+    return replies / seconds;
+}
+
+void comparePlain(const Options& options, const Host& host, const Figures& figures, RequestSample& sample)
+{
+    std::lock_guard<std::mutex> lock(sample.mutex);
+    if (sample.bytes.empty())
+        return;
+    const double plain = plainThroughput(options, host.identifiers, sample.bytes);
+    const double library = static_cast<double>(figures.resultsInWindow) / figures.windowSeconds;
+    std::printf("  plain loopback server, same fleet and request bytes: %.0f round trips/s; library/plain: %.3f\n",
+                plain, plain > 0 ? library / plain : 0.0);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -378,8 +430,14 @@ int main(int argc, char** argv)
     const uint16_t port = testsupport::SimTerminal::freeLoopbackPort();
     void* service = zuva_start_tcpip_service(port, ignore, ignore, onConnected, onDisconnected, ignore, ignore, &host);
     figures.threadsServiceUp = ProcessFigures::threadCount();
-    TerminalFleet fleet([&options](const testsupport::SimMessage& request, const std::string& identifier) {
-        return options.terminalsAnswer ? BenchTransaction::terminalReply(request, identifier) : testsupport::Bytes();
+    RequestSample sample;
+    TerminalFleet fleet([&options, &sample](const testsupport::SimMessage& request, const std::string& identifier) {
+        if (!options.terminalsAnswer)
+            return testsupport::Bytes();
+        testsupport::Bytes reply = BenchTransaction::terminalReply(request, identifier);
+        if (!reply.empty())
+            sample.keep(request);
+        return reply;
     });
     figures.rssBefore = ProcessFigures::residentKilobytes();
     const auto connectStart = Clock::now();
@@ -406,6 +464,8 @@ int main(int argc, char** argv)
     if (service)
         zuva_stop_service(service);
     fleet.stop();
+    if (!options.stopUnderLoad && !options.hangUp)
+        comparePlain(options, host, figures, sample);
     const bool sound = results.lost == 0 && results.doubled == 0 && results.misrouted == 0;
     std::printf("  %s\n", sound ? "every transaction got exactly one result" : "FAULT: results lost or doubled");
     return sound ? 0 : 2;

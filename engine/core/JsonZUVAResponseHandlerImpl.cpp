@@ -40,6 +40,8 @@ JsonZUVAResponseHandlerImpl::JsonZUVAResponseHandlerImpl(std::shared_ptr<Transac
     // Connected before the thread starts, so that no message read early is missed.
     connect(responseQueue_.get(), &ZUVAResponseQueue::dataAvailable, this,
             &JsonZUVAResponseHandlerImpl::handleResponse, Qt::QueuedConnection);
+    // Results, questions and events reach the host on this thread.
+    thread_.setStackSize(vorsam::Thread::HostCodeStackSize);
     thread_.reset(std::unique_ptr<vorsam::Runnable>(new vorsam::RunnableProxy(this)));
 }
 

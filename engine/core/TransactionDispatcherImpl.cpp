@@ -79,6 +79,8 @@ TransactionDispatcherImpl::TransactionDispatcherImpl(std::shared_ptr<vorsam::Out
             Qt::QueuedConnection);
     connect(timer_, &QTimer::timeout, this, &TransactionDispatcherImpl::onTransactionTimeout);
 
+    // Results of transactions that time out or fail reach the host on this thread.
+    thread_.setStackSize(vorsam::Thread::HostCodeStackSize);
     thread_.reset(std::unique_ptr<vorsam::Runnable>(new vorsam::RunnableProxy(this)));
 }
 

@@ -3,6 +3,8 @@
 #include "engine/service/ReverseCallbackResponse.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 using namespace testsupport;
 
@@ -160,4 +162,84 @@ TEST_F(Transactions, RequestsStartedFromInsideResultCallbacks)
     const auto requests = terminal->requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[2].sequence, 3);
+}
+
+// A reply and the hang-up right behind it meet on the socket's thread, where
+// the reply is read, while the server's thread ends the connection: each
+// round ends with one result and one release, before the disconnection.
+TEST_F(Transactions, HangUpRacingTheReplyEndsTheTransactionOnce)
+{
+    for (size_t round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        auto terminal = connectTerminal("TERM0001", round);
+        terminal->on("Ci", [](const SimMessage& request) {
+            return SimTerminal::Reply{{SimTerminal::informationReplyTo(request, "TERM0001", "SIM-1", "10")}, true};
+        });
+        ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+        ASSERT_TRUE(host.waitFor("disconnected", round + 1));
+        ASSERT_TRUE(host.waitFor("free", round + 1));
+        EXPECT_EQ(host.count("result"), round + 1);
+        EXPECT_LT(host.position("result", round), host.position("disconnected", round));
+    }
+}
+
+namespace {
+
+// A host whose result callback waits until it is let go.
+struct BlockingHost {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool inCallback = false;
+    bool letGo = false;
+
+    static void onResult(const char*, void* data)
+    {
+        auto* host = static_cast<BlockingHost*>(data);
+        std::unique_lock<std::mutex> lock(host->mutex);
+        host->inCallback = true;
+        host->changed.notify_all();
+        host->changed.wait(lock, [host] { return host->letGo; });
+    }
+    void waitInCallback()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return inCallback; });
+    }
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        letGo = true;
+        changed.notify_all();
+    }
+};
+
+} // namespace
+
+// The connection of a terminal that hangs up while the host sits in one of
+// its callbacks ends once the callback returns; meanwhile other terminals
+// connect and transact, and the disconnection is reported after the result.
+TEST_F(Transactions, ReleaseWhileACallbackRunsWaitsForItAndHoldsUpNoOtherTerminal)
+{
+    auto first = connectTerminal("TERM0001");
+    first->on("Ci", informationAnswer());
+    BlockingHost blocking;
+    zuva_reply_function reply;
+    void* handle;
+    ASSERT_EQ(zuva_sendTransaction("TERM0001", informationRequest().c_str(), &BlockingHost::onResult, &blocking,
+                                   &reply, &handle, nullptr),
+              0);
+    blocking.waitInCallback();
+    first->close();
+    ASSERT_TRUE(waitUntil([] { return zuva_isTerminalConnected("TERM0001") == -1; }));
+
+    auto second = connectTerminal("TERM0002", 1);
+    second->on("Ci", [](const SimMessage& request) {
+        return SimTerminal::answer(SimTerminal::informationReplyTo(request, "TERM0002", "SIM-2", "10"));
+    });
+    ASSERT_EQ(host.send("TERM0002", informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 1));
+    EXPECT_EQ(host.count("disconnected"), 0u);
+
+    blocking.release();
+    ASSERT_TRUE(host.waitFor("disconnected", 1));
 }

@@ -213,16 +213,28 @@ struct BlockingHost {
     }
 };
 
+// The blocked callback is let go whatever the test's outcome, before the
+// service stops and the host goes.
+class ReleaseDuringCallback : public ServiceFixture {
+protected:
+    void TearDown() override
+    {
+        blocking.release();
+        ServiceFixture::TearDown();
+    }
+
+    BlockingHost blocking;
+};
+
 } // namespace
 
 // The connection of a terminal that hangs up while the host sits in one of
 // its callbacks ends once the callback returns; meanwhile other terminals
 // connect and transact, and the disconnection is reported after the result.
-TEST_F(Transactions, ReleaseWhileACallbackRunsWaitsForItAndHoldsUpNoOtherTerminal)
+TEST_F(ReleaseDuringCallback, WaitsForTheCallbackAndHoldsUpNoOtherTerminal)
 {
     auto first = connectTerminal("TERM0001");
     first->on("Ci", informationAnswer());
-    BlockingHost blocking;
     zuva_reply_function reply;
     void* handle;
     ASSERT_EQ(zuva_sendTransaction("TERM0001", informationRequest().c_str(), &BlockingHost::onResult, &blocking,

@@ -2,6 +2,8 @@
 
 #include "engine/service/OXAZUVAWrapper.h"
 
+namespace oxa {
+
 // Calls the host's free function with its user data when the last callback of
 // a transaction that refers to the user data is released.
 class ArgFreeCallbackHandler {
@@ -15,3 +17,5 @@ private:
     zuva_free_function m_freeFunction;
     void* m_userData;
 };
+
+} // namespace oxa

@@ -17,6 +17,8 @@
 
 namespace {
 
+using oxa::ArgFreeCallbackHandler;
+using oxa::ReverseCallbackResponse;
 using oxa::ZUVAServices;
 
 const char* const VersionInformation = "{ \"versionInformation\" : { \"library\" : \"2.2.0\" }}";

@@ -1,5 +1,7 @@
 #include "engine/service/ReverseCallbackResponse.h"
 
+namespace oxa {
+
 void ReverseCallbackResponse::OnReverseCallback(const char* answer, void* replyHandle)
 {
     if (!replyHandle)
@@ -14,3 +16,5 @@ QString ReverseCallbackResponse::answer() const
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_answer;
 }
+
+} // namespace oxa

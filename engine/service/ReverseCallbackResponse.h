@@ -4,6 +4,8 @@
 
 #include <mutex>
 
+namespace oxa {
+
 // The answer slot of one transaction: the host writes its answer to a
 // terminal's question through OnReverseCallback, with the slot's address as
 // reply handle; the library reads it once the host's callback has returned.
@@ -17,3 +19,5 @@ private:
     mutable std::mutex m_mutex;
     QString m_answer;
 };
+
+} // namespace oxa

@@ -112,10 +112,10 @@ TEST(ReplyChannel, LastAnswerWinsAndNullHandleIsIgnored)
     ASSERT_EQ(zuva_sendTransaction("TERM9999", "{}", HostRecorder::callbackFor("result"), &host, &reply, &handle,
                                    nullptr),
               -1);
-    EXPECT_EQ(reply, &ReverseCallbackResponse::OnReverseCallback);
+    EXPECT_EQ(reply, &oxa::ReverseCallbackResponse::OnReverseCallback);
     EXPECT_NE(handle, nullptr);
 
-    ReverseCallbackResponse slot;
+    oxa::ReverseCallbackResponse slot;
     reply("{\"ProductDelivery\": {\"deliveryAccepted\": false}}", &slot);
     reply("{\"ProductDelivery\": {\"deliveryAccepted\": true}}", &slot);
     reply("ignored", nullptr);

@@ -23,6 +23,56 @@ QString plainAddress(const QString& address)
 
 } // namespace
 
+class ZUVATcpIpServerListener::Liveness {
+public:
+    bool enter()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_alive)
+            return false;
+        ++m_visits;
+        return true;
+    }
+
+    void leave()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        --m_visits;
+        m_idle.notify_all();
+    }
+
+    void end()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_alive = false;
+        m_idle.wait(lock, [this] { return m_visits == 0; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_idle;
+    bool m_alive = true;
+    int m_visits = 0;
+};
+
+namespace {
+
+// Runs the visit when the listener is still alive.
+template <typename Visit>
+void visit(const std::weak_ptr<ZUVATcpIpServerListener::Liveness>& liveness, Visit&& visit)
+{
+    const auto guard = liveness.lock();
+    if (!guard || !guard->enter())
+        return;
+    struct Leave {
+        ZUVATcpIpServerListener::Liveness& liveness;
+        ~Leave() { liveness.leave(); }
+    } leave{*guard};
+    visit();
+}
+
+} // namespace
+
 class ZUVATcpIpServerListener::Aftermath {
 public:
     void set(std::function<void()> aftermath)
@@ -56,13 +106,13 @@ ZUVATcpIpServerListener::ZUVATcpIpServerListener(std::shared_ptr<OXAEnvironment>
     , m_releaseThread(std::move(releaseThread))
     , m_factory(environment)
     , m_environment(environment)
+    , m_liveness(std::make_shared<Liveness>())
 {
 }
 
 ZUVATcpIpServerListener::~ZUVATcpIpServerListener()
 {
-    std::lock_guard<std::mutex> lock(m_liveness->mutex);
-    m_liveness->alive = false;
+    m_liveness->end();
 }
 
 void ZUVATcpIpServerListener::onConnect(std::weak_ptr<vorsam::TcpIpSocket> weakSocket)
@@ -70,11 +120,11 @@ void ZUVATcpIpServerListener::onConnect(std::weak_ptr<vorsam::TcpIpSocket> weakS
     const auto socket = weakSocket.lock();
     if (!socket)
         return;
-    {
-        std::lock_guard<std::mutex> lock(m_liveness->mutex);
-        if (!m_liveness->alive)
-            return;
-    }
+    visit(m_liveness, [&] { accept(socket); });
+}
+
+void ZUVATcpIpServerListener::accept(const std::shared_ptr<vorsam::TcpIpSocket>& socket)
+{
     socket->setKeepAliveEnabled(true);
     startAdviceTimer(socket);
     Terminal record;
@@ -118,13 +168,13 @@ void ZUVATcpIpServerListener::startAdviceTimer(const std::shared_ptr<vorsam::Tcp
     std::weak_ptr<Liveness> liveness = m_liveness;
     std::weak_ptr<vorsam::TcpIpSocket> weakSocket = socket;
     QTimer::singleShot(timeout, [this, liveness, weakSocket] {
-        const auto guard = liveness.lock();
         const auto socket = weakSocket.lock();
-        if (!guard || !socket)
+        if (!socket)
             return;
-        std::lock_guard<std::mutex> lock(guard->mutex);
-        if (guard->alive && giveUpWithoutAdvice(socket))
-            disconnectLater(socket);
+        visit(liveness, [&] {
+            if (giveUpWithoutAdvice(socket))
+                disconnectLater(socket);
+        });
     });
 }
 
@@ -134,15 +184,13 @@ std::function<void(QJsonDocument)> ZUVATcpIpServerListener::notificationFor(
     std::weak_ptr<Liveness> liveness = m_liveness;
     std::weak_ptr<vorsam::TcpIpSocket> weakSocket = socket;
     return [this, liveness, weakSocket](QJsonDocument document) {
-        const auto guard = liveness.lock();
         const auto socket = weakSocket.lock();
-        if (!guard || !socket)
+        if (!socket)
             return;
-        std::lock_guard<std::mutex> lock(guard->mutex);
-        if (!guard->alive)
-            return;
-        for (const auto& closing : handleNotification(document, socket))
-            disconnectLater(closing);
+        visit(liveness, [&] {
+            for (const auto& closing : handleNotification(document, socket))
+                disconnectLater(closing);
+        });
     };
 }
 
@@ -235,9 +283,7 @@ ZUVATcpIpServerListener::Sockets ZUVATcpIpServerListener::handleConnectionAdvice
         return toDisconnect;
     }
     record->reported = true;
-    const auto reportMutex = record->reportMutex;
     const std::weak_ptr<TerminalConnection> connection = record->connection;
-    std::lock_guard<std::mutex> reporting(*reportMutex);
     lock.unlock();
     m_reports->connected(document, connection);
     return Sockets();
@@ -309,10 +355,7 @@ std::function<void()> ZUVATcpIpServerListener::disconnectedReport(const Terminal
         return nullptr;
     const std::shared_ptr<const TerminalReports> reports = m_reports;
     const std::weak_ptr<TerminalConnection> connection = record.connection;
-    return [reports, connection, document = record.document, reportMutex = record.reportMutex] {
-        std::lock_guard<std::mutex> reporting(*reportMutex);
-        reports->disconnected(document, connection);
-    };
+    return [reports, connection, document = record.document] { reports->disconnected(document, connection); };
 }
 
 void ZUVATcpIpServerListener::onDataPending(std::weak_ptr<vorsam::TcpIpSocket> weakSocket)
@@ -366,10 +409,7 @@ std::vector<QJsonDocument> ZUVATcpIpServerListener::getTerminalDocuments() const
 
 void ZUVATcpIpServerListener::closeAll()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_liveness->mutex);
-        m_liveness->alive = false;
-    }
+    m_liveness->end();
     std::map<uint64_t, Terminal> records;
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -30,7 +31,8 @@ namespace oxa {
 // connected, and always after that connected report; transactions in flight on
 // a closing socket get their result before the disconnection is reported.
 // A connection is destroyed on the release thread, whichever thread lets go
-// of it last; the disconnected report follows its destruction there.
+// of it last; the disconnected report follows its destruction there, so it
+// comes after the connected report, made on the connection's own thread.
 class ZUVATcpIpServerListener : public vorsam::TcpIpServerListener {
 public:
     using Callback = TerminalReports::Callback;
@@ -61,6 +63,10 @@ public:
 
     // Runs on the release thread right after the connection's destruction.
     class Aftermath;
+    // Guards against reports reaching a listener that closeAll has ended:
+    // the end waits for the visits under way, and no visit starts after it.
+    // No lock is held while a visit calls the host.
+    class Liveness;
 
     struct Terminal : TerminalReports::Record {
         // Order of acceptance.
@@ -70,20 +76,13 @@ public:
         bool givenUp = false;
         // Disconnected because a newer socket announced the same identifier.
         bool superseded = false;
-        // Held while the connected report runs, so that the disconnected
-        // report of the same terminal cannot overtake it.
-        std::shared_ptr<std::mutex> reportMutex = std::make_shared<std::mutex>();
         std::shared_ptr<Aftermath> aftermath;
     };
 
 private:
-    // Guards against reports reaching a listener that closeAll has ended.
-    struct Liveness {
-        std::mutex mutex;
-        bool alive = true;
-    };
 
     std::function<void(QJsonDocument)> notificationFor(const std::shared_ptr<vorsam::TcpIpSocket>& socket);
+    void accept(const std::shared_ptr<vorsam::TcpIpSocket>& socket);
     void startAdviceTimer(const std::shared_ptr<vorsam::TcpIpSocket>& socket);
     std::shared_ptr<TerminalConnection> destroyedOnReleaseThread(std::unique_ptr<TerminalConnection> connection,
                                                                  const std::shared_ptr<Aftermath>& aftermath) const;
@@ -119,7 +118,7 @@ private:
     ZUVATcpIpConnectionFactory m_factory;
     mutable std::mutex m_mutex;
     std::shared_ptr<OXAEnvironment> m_environment;
-    std::shared_ptr<Liveness> m_liveness = std::make_shared<Liveness>();
+    std::shared_ptr<Liveness> m_liveness;
 };
 
 } // namespace oxa

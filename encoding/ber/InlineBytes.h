@@ -150,10 +150,12 @@ private:
     // InlineCapacity while the bytes are inline, else the heap buffer's size
     // (always larger).
     uint32_t room = InlineCapacity;
+    // Zeroed at first: takeOver copies the whole storage, and an optimizer
+    // must not see it read bytes that were never written.
     union {
         unsigned char local[InlineCapacity];
         unsigned char* heap;
-    } storage;
+    } storage{};
 };
 
 }  // namespace Ber

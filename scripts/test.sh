@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 native() {
-    cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DZUVA_SANITIZE=address,undefined
+    cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DZUVA_SANITIZE=address,undefined -DZUVA_WARNINGS_AS_ERRORS=ON
     cmake --build build/asan -j"$jobs"
     ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build/asan --output-on-failure -j"$jobs"
@@ -17,7 +17,7 @@ native() {
 
 armhf() {
     cmake -S . -B build/armhf -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE=cmake/armhf-toolchain.cmake -DZUVA_BUILD_EXAMPLES=ON
+        -DCMAKE_TOOLCHAIN_FILE=cmake/armhf-toolchain.cmake -DZUVA_BUILD_EXAMPLES=ON -DZUVA_WARNINGS_AS_ERRORS=ON
     cmake --build build/armhf -j"$jobs"
     ZUVA_TEST_SLOW=1 ctest --test-dir build/armhf --output-on-failure -j"$jobs"
 }

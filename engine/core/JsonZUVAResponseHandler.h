@@ -21,6 +21,11 @@ public:
     // Reads the bytes waiting on the stream and queues every complete message.
     // Called on the thread that reports pending data; never throws.
     virtual void readMessage() = 0;
+    // The connection is ending: handles every message read so far before it
+    // returns, so that a reply the terminal sent before it went away ends its
+    // transaction rather than the disconnection. Called on the handling
+    // thread itself (from inside a callback) it returns at once.
+    virtual void handleReceived() = 0;
     // Messages of the handler's type go to it and then to the notification
     // callback. A null handler is ignored; a type registered before throws
     // std::invalid_argument "zuva notification handler with key <type> already exists".

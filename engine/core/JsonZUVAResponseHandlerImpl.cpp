@@ -4,6 +4,7 @@
 #include "engine/core/ErrorDocument.h"
 #include "foundation/RunnableProxy.h"
 
+#include <QThread>
 #include <QtDebug>
 
 #include <exception>
@@ -48,6 +49,32 @@ JsonZUVAResponseHandlerImpl::JsonZUVAResponseHandlerImpl(std::shared_ptr<Transac
 JsonZUVAResponseHandlerImpl::~JsonZUVAResponseHandlerImpl()
 {
     thread_.reset();
+}
+
+void JsonZUVAResponseHandlerImpl::startTask()
+{
+    handlingThread_ = QThread::currentThread();
+    caller_.open();
+}
+
+void JsonZUVAResponseHandlerImpl::onFinished()
+{
+    caller_.close();
+    handlingThread_ = nullptr;
+}
+
+void JsonZUVAResponseHandlerImpl::handleReceived()
+{
+    // Inside one of its own callbacks the messages after it wait their turn.
+    if (QThread::currentThread() == handlingThread_)
+        return;
+    caller_.call<bool>(
+        [this] {
+            while (handleNext()) {
+            }
+            return true;
+        },
+        false);
 }
 
 void JsonZUVAResponseHandlerImpl::readMessage()
@@ -128,9 +155,14 @@ std::shared_ptr<JsonZUVAResponse> JsonZUVAResponseHandlerImpl::findNotificationH
 
 void JsonZUVAResponseHandlerImpl::handleResponse()
 {
+    handleNext();
+}
+
+bool JsonZUVAResponseHandlerImpl::handleNext()
+{
     const boost::optional<ZUVAResponseQueue::Message> message = responseQueue_->pop();
     if (!message)
-        return;
+        return false;
     try {
         handleMessage(message->first, message->second);
     } catch (std::exception const& e) {
@@ -138,6 +170,7 @@ void JsonZUVAResponseHandlerImpl::handleResponse()
     } catch (...) {
         qWarning("Message %s dropped", qUtf8Printable(message->first.messageTypeId()));
     }
+    return true;
 }
 
 void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader const& header)

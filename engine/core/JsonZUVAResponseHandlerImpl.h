@@ -5,10 +5,12 @@
 #include "engine/core/ZUVAResponseQueue.h"
 #include "foundation/Runnable.h"
 #include "foundation/Thread.h"
+#include "foundation/ThreadCaller.h"
 
 #include <QByteArray>
 #include <QMap>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -28,13 +30,19 @@ public:
     ~JsonZUVAResponseHandlerImpl() override;
 
     void readMessage() override;
+    void handleReceived() override;
     void registerNotificationHandler(std::unique_ptr<JsonZUVAResponse> handler) override;
     void unregisterNotificationHandler(QString messageTypeId) override;
+
+    void startTask() override;
+    void onFinished() override;
 
 public slots:
     void handleResponse();
 
 private:
+    // Handles the oldest queued message; false when there is none.
+    bool handleNext();
     // Cuts the next message off the buffer and queues it, or drops bytes that
     // do not parse; false when no whole message is buffered.
     bool parseZUVAMessage();
@@ -58,6 +66,9 @@ private:
     QMap<QString, std::shared_ptr<JsonZUVAResponse>> notificationHandlers_;
     std::function<void(QJsonDocument)> notificationCallback_;
     std::unique_ptr<ZUVAResponseQueue> responseQueue_;
+    // Runs the handling of what is queued on the handler thread for a closing connection.
+    vorsam::ThreadCaller caller_;
+    std::atomic<QThread*> handlingThread_{nullptr};
     vorsam::Thread thread_;
 };
 

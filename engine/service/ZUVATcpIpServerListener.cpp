@@ -344,8 +344,12 @@ void ZUVATcpIpServerListener::endConnection(Terminal& record, std::function<void
             aftermath();
         --*ending;
     });
-    record.connection->onClose();
-    record.connection.reset();
+    // Ending lets the replies already read be handled first, which may take
+    // as long as a host callback: no listener thread waits for it.
+    m_releaseThread->post([connection = std::move(record.connection)]() mutable {
+        connection->onClose();
+        connection.reset();
+    });
 }
 
 // Once the connection is gone, every transaction of it has had its result.

@@ -72,6 +72,8 @@ void ZUVATerminalConnection::onDataReady()
 
 void ZUVATerminalConnection::onClose()
 {
+    // A reply that arrived before the end wins over the disconnection.
+    m_responseHandler->handleReceived();
     m_dispatcher->failTransactions(
         ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError));
 }

@@ -98,3 +98,16 @@ TEST_F(EveryAction, CloseDuringADisplayOperationFailsItAndIsSentAtOnce)
     EXPECT_EQ(errorCodes(results[dropped]), std::make_pair(2, 30));
     EXPECT_TRUE(results[1 - dropped].contains("result"));
 }
+
+TEST_F(EveryAction, ApprovalWrittenRightBeforeTheTerminalClosesIsTheResult)
+{
+    terminal->on("Cd", [](const SimMessage& request) {
+        return SimTerminal::Reply{{SimSaleReplies::saleReplyTo(request, Terminal)}, true};
+    });
+    ASSERT_EQ(host.send(Terminal, R"({"transaction": {"action": "Sale", "amount": "10.00"}})"), 0);
+    ASSERT_TRUE(host.waitFor("disconnected", 1));
+    ASSERT_TRUE(host.waitFor("free", 1));
+    ASSERT_EQ(host.count("result"), 1u);
+    EXPECT_TRUE(host.first("result").contains("result")) << QJsonDocument(host.first("result")).toJson().constData();
+    EXPECT_LT(host.position("result"), host.position("disconnected"));
+}

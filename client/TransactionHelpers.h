@@ -62,7 +62,9 @@ struct NoExtraState {};
 
 // The common per-service transaction: its request document, the host's result
 // callback and, once begun, the terminal it runs on, all in one shared state
-// that move() hands on. By default it ends on the first reply by building
+// that move() hands on. The emptied object keeps a spent state of its own, so
+// a setter called on it changes nothing that is sent and sending it again
+// sends nothing. By default it ends on the first reply by building
 // Result(reply, terminalId) and calling the callback with it.
 //
 // A derived class passes the request and the callback to the protected
@@ -85,12 +87,15 @@ public:
 
     std::unique_ptr<Transaction> move() override
     {
-        return std::unique_ptr<Transaction>(new Derived(MovedState{std::move(state_)}));
+        std::unique_ptr<Transaction> moved(new Derived(MovedState{std::move(state_)}));
+        state_ = std::make_shared<State>();
+        state_->spent = true;
+        return moved;
     }
 
     std::string beginTransaction(TransactionContext& context) override
     {
-        if (!state_)
+        if (state_->spent)
             return std::string(); // sent again after move(): there is nothing left to send
         state_->terminal = context.terminalContext().lock();
         return writeJson(state_->request);
@@ -110,6 +115,7 @@ protected:
         Callback callback;
         std::shared_ptr<TerminalContext> terminal;
         Extra extra;
+        bool spent = false;
     };
 
     ServiceTransaction(Json::Value request, Callback callback) : state_(std::make_shared<State>())

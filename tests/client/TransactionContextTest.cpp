@@ -1,6 +1,6 @@
 #include "FakeSend.h"
 
-#include "client/ServiceInformationTransaction.h"
+#include "client/transactions/GetTicketTransaction.h"
 
 #include <gtest/gtest.h>
 
@@ -120,10 +120,12 @@ TEST(TransactionContext, NothingIsSentForAnEmptyRequestAGoneTerminalOrAnEmptiedT
     EXPECT_EQ(untouched->begun, 0);
     EXPECT_EQ(fake.count(), 0u);
 
-    ect::ServiceInformationTransaction twice([](const ect::ServiceInformationResult&) {});
+    ect::GetTicketTransaction twice([](const ect::GetTicketResult&) {});
     fake.terminal("T1")->makeTransaction(std::move(twice));
-    fake.terminal("T1")->makeTransaction(std::move(twice)); // left empty by the first
+    twice.addLanguage("fr"); // a setter on the object the send emptied
+    fake.terminal("T1")->makeTransaction(std::move(twice));
     EXPECT_EQ(fake.count(), 1u);
+    EXPECT_FALSE(fake.request(0).isMember("language"));
 }
 
 TEST(TransactionContext, ARefusedRequestEndsAndIsReleasedInsideTheSend)

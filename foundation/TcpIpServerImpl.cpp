@@ -157,10 +157,15 @@ private:
     // while it is in the connection list.
     void reportDataOnSocketThread(TcpIpSocketImpl* socket)
     {
-        const std::shared_ptr<TcpIpServerImpl::Impl> impl = impl_;
+        // Weak: the connection lives as long as the socket, which the server
+        // and its listeners hold; a strong capture would keep both alive.
+        const std::weak_ptr<TcpIpServerImpl::Impl> weakImpl = impl_;
         QObject::connect(
             socket, &TcpIpSocketImpl::dataPendingSignal, socket,
-            [impl](TcpIpSocketImpl* source) {
+            [weakImpl](TcpIpSocketImpl* source) {
+                const std::shared_ptr<TcpIpServerImpl::Impl> impl = weakImpl.lock();
+                if (!impl)
+                    return;
                 if (const std::shared_ptr<TcpIpSocket> listed = impl->findConnection(source))
                     impl->listeners.notify(&TcpIpServerListener::onDataPending, listed, "TCP server listener failed:");
             },

@@ -11,7 +11,7 @@ jobs=$(nproc)
 native() {
     cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DZUVA_SANITIZE=address,undefined -DZUVA_WARNINGS_AS_ERRORS=ON
     cmake --build build/asan -j"$jobs"
-    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ASAN_OPTIONS=abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build/asan --output-on-failure -j"$jobs"
 }
 

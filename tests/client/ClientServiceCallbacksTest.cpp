@@ -9,6 +9,7 @@
 
 namespace {
 
+using clienttest::ClientEndToEnd;
 using clienttest::RecordingListener;
 using testsupport::SimTerminal;
 
@@ -79,28 +80,17 @@ TEST(ClientSerialService, DescribesTheLineAtTheDefaultOrGivenRate)
 // Host threads send transactions and ask isAlive while terminals come and go
 // and every pointer is dropped at once: each request gets its one callback,
 // and no terminal object outlives the host's and the service's references.
-TEST(ClientStress, TransactionsWhileTerminalsComeAndGo)
+TEST_F(ClientEndToEnd, StressTransactionsWhileTerminalsComeAndGo)
 {
-    RecordingListener listener;
-    const uint16_t port = SimTerminal::freeLoopbackPort();
-    const auto service = ect::makeTcpIpZUVAService(port, listener);
-    service->startService();
     const std::vector<std::string> ids{"STRESS1", "STRESS2", "STRESS3"};
     std::vector<std::unique_ptr<SimTerminal>> terminals(ids.size());
-    auto connect = [&](std::size_t index) {
-        const std::size_t before = listener.count("connected " + ids[index]);
+    auto connectAnew = [&](std::size_t index) {
         terminals[index] = std::make_unique<SimTerminal>();
-        terminals[index]->on("Ci", [](const testsupport::SimMessage& request) {
-            return SimTerminal::answer(SimTerminal::informationReplyTo(request, "T", "M", "10"));
-        });
-        ASSERT_TRUE(terminals[index]->connectTo(port));
-        testsupport::SimAdvice advice;
-        advice.terminalIdentifier = ids[index];
-        terminals[index]->sendAdvice(advice);
-        ASSERT_TRUE(listener.waitForCall("connected " + ids[index], before + 1));
+        answerInformation(*terminals[index], true);
+        ASSERT_NE(connect(*terminals[index], ids[index]), nullptr);
     };
     for (std::size_t index = 0; index < ids.size(); ++index)
-        connect(index);
+        connectAnew(index);
 
     std::atomic<int> requested{0}, answered{0};
     std::mutex seenMutex;
@@ -129,7 +119,7 @@ TEST(ClientStress, TransactionsWhileTerminalsComeAndGo)
         const std::size_t gone = listener.count("disconnected " + ids[index]);
         terminals[index].reset();
         ASSERT_TRUE(listener.waitForCall("disconnected " + ids[index], gone + 1));
-        connect(index);
+        connectAnew(index);
     }
     for (std::thread& thread : hosts)
         thread.join();

@@ -75,7 +75,6 @@ public:
         return sent_.size();
     }
     std::string terminalIdOf(std::size_t index) const { return copyOf(index).terminalId; }
-    std::string requestText(std::size_t index) const { return copyOf(index).request; }
     // The object "transaction" of the request.
     Json::Value request(std::size_t index) const
     {
@@ -85,7 +84,6 @@ public:
     }
     // Texts passed through respond, in order.
     std::vector<std::string> answers(std::size_t index) const { return copyOf(index).answers; }
-    bool released(std::size_t index) const { return copyOf(index).released; }
 
     // Delivers a result text to the transaction, on the calling thread.
     void deliver(std::size_t index, const std::string& text)

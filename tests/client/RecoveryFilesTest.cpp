@@ -47,15 +47,11 @@ TEST(ClientRecoveryFiles, ElementsBecomeFilesUpToTheFirstNonObject)
 {
     const auto files = ect::toRecoveryFiles(heapText(oneFile));
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0]->acquirerId(), "0000000A");
-    EXPECT_EQ(files[0]->terminalId(), "12345678");
-    EXPECT_EQ(files[0]->schemeId(), "A00000000401");
-    EXPECT_EQ(files[0]->batchId(), "0012");
-    EXPECT_EQ(files[0]->content(), "DF6804");
-    EXPECT_EQ(files[0]->fileName(), "x.hex");
+    EXPECT_EQ(files[0]->acquirerId() + " " + files[0]->terminalId() + " " + files[0]->schemeId() + " " +
+                  files[0]->batchId() + " " + files[0]->content() + " " + files[0]->fileName(),
+              "0000000A 12345678 A00000000401 0012 DF6804 x.hex");
     const std::tm epoch = files[0]->closingDate();
-    EXPECT_EQ(epoch.tm_year, 70);
-    EXPECT_EQ(epoch.tm_hour, 1);
+    EXPECT_EQ(epoch.tm_year * 100 + epoch.tm_hour, 7001);
 
     const auto cut = ect::toRecoveryFiles(heapText(R"([{"closingDate":"12abc"}, 5, {"closingDate":"1"}])"));
     ASSERT_EQ(cut.size(), 1u);
@@ -77,9 +73,7 @@ TEST(ClientRecoveryFiles, ListsAndExportsThroughTheCInterface)
         item->batchId(batch);
         const std::time_t now = std::time(nullptr);
         std::tm local{};
-        localtime_r(&now, &local);
-        item->creationDate(local);
-        item->merchantUserId("CASHIER1");
+        item->creationDate(*localtime_r(&now, &local));
         item->transactionLogRecord("0102");
         ASSERT_TRUE(manager.saveRecoveryItem(item));
     }

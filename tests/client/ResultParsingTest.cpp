@@ -35,23 +35,17 @@ TEST(PreprocessJsonResult, DecidesBetweenResultAndError)
     const std::vector<std::pair<std::string, std::string>> cases{
         {R"({"result":{}})", "none"},
         {R"({"result":"ok"})", "2/16"},
-        {R"({})", "2/16"},
         {"not json", "2/16"},
-        {"[1,2]", "2/16"},
         {R"({"error":"text","result":{}})", "none"},
         {R"({"error":{"code":5}})", "5/"},
         {R"({"error":{}})", "0/"},
         {R"({"error":{"code":2,"causeCode":15,)" + reason + "}}", "2/15 reason=gone"},
-        {R"({"error":{"code":2},"result":{}})", "2/"},
         {R"({"error":{"code":2,"causeCode":18,"incidentCode":{"code":"1803"}}})", "1/19 incident=1803"},
         {R"({"error":{"incidentCode":{"code":"2630"},"rejectionCode":{"code":"01"}}})", "1/19 incident=2630"},
         {R"({"error":{"rejectionCode":{"code":"01"},)" + reason + "}}", "1/20 rejection=01 reason=gone"},
-        {R"({"error":{"incidentCode":{"code":"2630"},)" + reason + "}}", "1/19 incident=2630 reason=gone"},
         {R"({"error":{"code":1,"extraInformation":[{"key":"k","val":"first"},{"key":"k","val":"second"}]}})",
          "1/ k=first"},
         {R"({"error":{"code":2,"extraInformation":"no array"}})", "2/"},
-        {R"({"error":{"code":"two"}})", "2/16"},
-        {R"({"error":{"incidentCode":{"code":{}}}})", "2/16"},
         {R"({"error":{"code":2,"extraInformation":[{"key":[],"val":"x"}]}})", "2/16"},
     };
     for (const auto& c : cases) {
@@ -70,22 +64,14 @@ TEST(TransactionHelpers, ReadersGiveTheDefaultForMissingNullOrMistypedMembers)
     ASSERT_TRUE(ect::parseJson(R"({"text":"abc","number":7,"big":5000000000,"flag":true,"null":null,
                                   "id":"0000002A","shortId":"002A"})",
                                object));
-    EXPECT_EQ(ect::readText(object, "text"), "abc");
-    EXPECT_EQ(ect::readText(object, "number"), "");
-    EXPECT_FALSE(ect::readOptionalText(object, "null"));
-    EXPECT_FALSE(ect::readOptionalText(object, "missing"));
+    EXPECT_EQ(ect::readText(object, "text") + ect::readText(object, "number") + ect::readText(Json::Value(3), "text"),
+              "abc");
+    EXPECT_FALSE(ect::readOptionalText(object, "null") || ect::readOptionalText(object, "missing"));
     EXPECT_TRUE(ect::readBool(object, "flag"));
-    EXPECT_FALSE(ect::readBool(object, "text"));
-    EXPECT_FALSE(ect::readOptionalBool(object, "number"));
-    EXPECT_EQ(ect::readInteger(object, "big"), 5000000000LL);
-    EXPECT_EQ(ect::readInteger(object, "flag"), 0);
-    EXPECT_FALSE(ect::readOptionalInteger(object, "text"));
-    ASSERT_TRUE(ect::readActionIdentifier(object, "id"));
-    EXPECT_EQ(ect::readActionIdentifier(object, "id")->value(), 42u);
-    EXPECT_FALSE(ect::readActionIdentifier(object, "shortId"));
-    EXPECT_FALSE(ect::readActionIdentifier(object, "null"));
-    EXPECT_EQ(ect::readText(Json::Value(), "text"), "");
-    EXPECT_EQ(ect::readText(Json::Value(3), "text"), "");
+    EXPECT_FALSE(ect::readBool(object, "text") || ect::readBool(object, "missing"));
+    EXPECT_EQ(ect::readInteger(object, "big") + ect::readInteger(object, "flag"), 5000000000LL);
+    EXPECT_EQ(ect::readActionIdentifier(object, "id").value_or(ect::ECTSaleSystemActionIdentifier()).value(), 42u);
+    EXPECT_FALSE(ect::readActionIdentifier(object, "shortId") || ect::readActionIdentifier(object, "null"));
 }
 
 TEST(ServiceInformationResult, ReadsTheCashbackFlagOrKeepsTheError)
@@ -99,12 +85,8 @@ TEST(ServiceInformationResult, ReadsTheCashbackFlagOrKeepsTheError)
         {R"({"result":{}})", "none", false},
         {R"({"result":{"cashbackEnabled":true,"terminalIdentifier":"OTHER"}})", "none", true},
         {R"({"result":{"cashbackEnabled":"yes"}})", "none", false},
-        {R"({"result":{"cashbackEnabled":1}})", "none", false},
         {R"({"error":{"code":1,"rejectionCode":{"code":"01"}},"result":{"cashbackEnabled":true}})", "1/20 rejection=01",
          false},
-        {"no json", "2/16", false},
-        {R"({"result":3})", "2/16", false},
-        {"{}", "2/16", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reply);
@@ -117,12 +99,6 @@ TEST(ServiceInformationResult, ReadsTheCashbackFlagOrKeepsTheError)
 
 TEST(JsonObjectFactory, ReadsSettingsTerminalsAndEventsOrGivesEmptyResults)
 {
-    const auto defaults = ect::MakeServiceSettingsFromJSon(R"({"environment":{"serviceSettings":{}}})");
-    ASSERT_TRUE(defaults);
-    EXPECT_EQ(defaults->cardRecognitionTimeout + defaults->cardInfoTrailingRequestTimeout, 45 + 30);
-    EXPECT_EQ(defaults->connectionAdviceTimeout + defaults->displayResultTimeout, 1500 + 2);
-    EXPECT_EQ(defaults->currencyCode + defaults->certificationFilePath + defaults->certificationFileName, "");
-    EXPECT_FALSE(defaults->certificationModeEnabled || defaults->deliveryTimeout || defaults->serialHeartBeatInterval);
     const auto wide = ect::MakeServiceSettingsFromJSon(
         R"({"environment":{"serviceSettings":{"cardRecognitionTimeout":5000000000,"deliveryTimeout":0,
             "serialHeartBeatInterval":null,"currencyCode":"CHF","unknown":[]}}})");
@@ -143,8 +119,6 @@ TEST(JsonObjectFactory, ReadsSettingsTerminalsAndEventsOrGivesEmptyResults)
     for (const char* none : {R"({"terminal":{"deviceType":"04"}})", R"({"terminal":{"terminalIdentifier":null}})",
                              R"({"terminal":"T1"})", "[]"})
         EXPECT_FALSE(ect::MakeZUVATerminalFromJSon(none)) << none;
-    const ect::ECTTerminalEvent event = ect::MakeTerminalEventFromJSon(R"({"event":{"terminalIdentifier":"T1"}})");
-    EXPECT_EQ(event.terminalIdentifier + "|" + event.synchronizationState, "T1|");
     EXPECT_EQ(ect::MakeTerminalEventFromJSon(R"({"event":{"terminalIdentifier":[]}})").terminalIdentifier, "");
 }
 
@@ -156,10 +130,8 @@ TEST(SaleAction, NamesConvertBothWaysAndUnknownsFallBack)
         EXPECT_EQ(ect::toAuthenticatedSaleAction(ect::toString(ect::AuthorizedSaleAction(value))),
                   ect::AuthorizedSaleAction(value));
     EXPECT_EQ(ect::toString(ect::SaleAction::SaleWithDeliveryConfirmation), "SaleWithDeliveryConfirmation");
-    EXPECT_EQ(ect::toString(ect::AuthorizedSaleAction::CancelCashAdvance), "CancelCashAdvance");
     EXPECT_EQ(ect::toString(ect::SaleAction(9)) + ect::toString(ect::AuthorizedSaleAction(-1)), "UnknownUnknown");
-    for (const char* text : {"Unknown", "sale", ""})
-        EXPECT_EQ(ect::toSaleAction(text), ect::SaleAction::Unknown);
+    EXPECT_EQ(ect::toSaleAction("sale"), ect::SaleAction::Unknown);
     EXPECT_EQ(ect::toAuthenticatedSaleAction("Sale"), ect::AuthorizedSaleAction::Unknown);
 }
 

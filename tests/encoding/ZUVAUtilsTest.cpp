@@ -57,30 +57,19 @@ TEST(ZUVAUtils, datesFromPackedDigitsOrHexadecimalText)
 
 TEST(ZUVAUtils, cardTypeFlags)
 {
-    QJsonObject const expected{{"type", "80"},
-                               {"isContactless", true},
-                               {"isMagneticStripe", false},
-                               {"isIccEmv", false},
-                               {"isIccNonEmv", false},
-                               {"isBarCode", false},
-                               {"isManualEntry", false},
-                               {"isSynchronousChip", false},
-                               {"isAsynchronousChip", false}};
+    QJsonObject const expected{{"type", "80"},           {"isContactless", true},      {"isMagneticStripe", false},
+                               {"isIccEmv", false},      {"isIccNonEmv", false},       {"isBarCode", false},
+                               {"isManualEntry", false}, {"isSynchronousChip", false}, {"isAsynchronousChip", false}};
     EXPECT_EQ(expected, inserted(Ber::jsonInsertOptCardType, "80").value("key").toObject());
     EXPECT_TRUE(inserted(Ber::jsonInsertOptCardType, "01").value("key").toObject().value("isAsynchronousChip").toBool());
 }
 
 TEST(ZUVAUtils, cardholderVerificationMethodFlags)
 {
-    QJsonObject const expected{{"value", "8880"},
-                               {"signatureRequired", true},
-                               {"pinRequired", false},
-                               {"legalIdRequired", false},
-                               {"processedWithChip", true},
-                               {"processedWithMagneticStripe", false},
-                               {"processedWithMagneticStripeInFallbackMode", false},
-                               {"processedInBackupMode", true},
-                               {"processedWithMobile", false}};
+    QJsonObject const expected{{"value", "8880"}, {"signatureRequired", true}, {"pinRequired", false},
+                               {"legalIdRequired", false}, {"processedWithChip", true},
+                               {"processedWithMagneticStripe", false}, {"processedWithMagneticStripeInFallbackMode", false},
+                               {"processedInBackupMode", true}, {"processedWithMobile", false}};
     EXPECT_EQ(expected, inserted(Ber::jsonInsertOptCardHolderVerificationMethod, "8880").value("key").toObject());
     QJsonObject const oneByte = inserted(Ber::jsonInsertOptCardHolderVerificationMethod, "FF").value("key").toObject();
     EXPECT_TRUE(oneByte.value("processedWithMagneticStripeInFallbackMode").toBool());

@@ -44,16 +44,12 @@ TEST_F(RecoveryRequests, ListingDescribesEachClosedFileUnderADistinctName)
     ASSERT_EQ(files.size(), 1u);
     const QJsonArray one = listing("T1");
     ASSERT_EQ(one.size(), 1);
-    const QJsonObject object = one[0].toObject();
-    EXPECT_EQ(object.size(), 7);
-    EXPECT_EQ(object["acquirerId"].toString(), "0000000A");
-    EXPECT_EQ(object["terminalId"].toString(), "T1");
-    EXPECT_EQ(object["schemeId"].toString(), "A00000000401");
-    EXPECT_EQ(object["batchId"].toString(), "0012");
-    EXPECT_EQ(object["closingDate"].toString(), QString::number(secondsOf(localTime(2016, 3, 5, 9, 0, 0))));
-    EXPECT_EQ(object["content"].toString().toStdString(), files[0]->content());
-    EXPECT_EQ(object["fileName"].toString().toStdString(), files[0]->fileName());
-    EXPECT_TRUE(listing("T3").isEmpty());
+    EXPECT_EQ(one[0].toObject(),
+              (QJsonObject{{"acquirerId", "0000000A"}, {"terminalId", "T1"}, {"schemeId", "A00000000401"},
+                           {"batchId", "0012"},
+                           {"closingDate", QString::number(secondsOf(localTime(2016, 3, 5, 9, 0, 0)))},
+                           {"content", QString::fromStdString(files[0]->content())},
+                           {"fileName", QString::fromStdString(files[0]->fileName())}}));
     EXPECT_TRUE(listing("t1").isEmpty());
 
     closeFile("T1", 11); // also closes the 0013 file: two 0012 files of T1 closed that day

@@ -61,31 +61,19 @@ TEST(CardRecognitionRequest, TimeoutsAndOptionFollowTheRequest)
         EXPECT_TRUE(contains(body, std::string("BF811611") + each.serviceHex)) << body;
         EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(each.timeout));
     }
-}
-
-TEST(CardRecognitionRequest, TimeoutsOutOfRangeAreRefused)
-{
-    for (const QJsonObject& fields : {QJsonObject{{"recognitionTimeout", 10000}},
-                                      QJsonObject{{"recognitionTimeout", 4294967296.0}}}) {
-        oxa::JsonZUVACardRecognitionRequest request(environmentWith());
-        expectRefusal(request, requestOf("RequestCardInfo", fields));
-    }
+    oxa::JsonZUVACardRecognitionRequest request(environmentWith());
+    for (const QJsonValue& outOfRange : {QJsonValue(10000), QJsonValue(4294967296.0)})
+        expectRefusal(request, requestOf("RequestCardInfo", {{"recognitionTimeout", outOfRange}}));
 }
 
 TEST(CardRecognitionResponse, ReadsTheCardAndMasksAPrivatePan)
 {
     const SimTlv privatePan = element("BF8104", {SimTlv::hex("DF5F", "1001"), SimTlv::text("DF7E", "CB"),
                                                  holding("DF9460", {SimTlv::hex("5A", "123456EEEEEE789F")})});
-    EXPECT_EQ(recognised({element("EB", {SimTlv::hex("DF915C", "A1B2"), SimTlv::hex("DF9406", "20")}), privatePan}),
-              (QJsonObject{{"cardToken", "A1B2"},
-                           {"cardType", QJsonObject{{"type", "20"}, {"isContactless", false},
-                                                    {"isMagneticStripe", false}, {"isIccEmv", true},
-                                                    {"isIccNonEmv", false}, {"isBarCode", false},
-                                                    {"isManualEntry", false}, {"isSynchronousChip", false},
-                                                    {"isAsynchronousChip", false}}},
-                           {"cardBrandIdentifier", "1001"},
-                           {"cardBrandName", "CB"},
-                           {"clippedPAN", "123456xxxxxx789 "}}));
+    QJsonObject card = recognised({element("EB", {SimTlv::hex("DF915C", "A1B2"), SimTlv::hex("DF9406", "20")}), privatePan});
+    EXPECT_EQ(card.take("cardType").toObject().value("isIccEmv"), true);
+    EXPECT_EQ(card, (QJsonObject{{"cardToken", "A1B2"}, {"cardBrandIdentifier", "1001"}, {"cardBrandName", "CB"},
+                                 {"clippedPAN", "123456xxxxxx789 "}}));
     EXPECT_EQ(recognised({element("EB", {SimTlv::hex("5A", "123456EEEEEE789F")}), privatePan}).value("clippedPAN"),
               "123456EEEEEE789F");
     EXPECT_EQ(recognised({}), QJsonObject());
@@ -98,9 +86,6 @@ TEST(CardValidityCheckRequest, DefaultBytesAndTheRequestsTimeout)
     const std::string expected = "F026E107D0024364D10105BF811619DF9468020045DF21028850DF5006000000000000" "5F2A020978";
     EXPECT_EQ(bodyHex(request, 5, requestOf("CheckCardValidity")), expected);
     EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(115));
-    // The currency setting does not apply.
-    oxa::JsonZUVACardValidityCheckRequest inDollars(environmentWith(defaultSettingsWith("currencyCode", "USD")));
-    EXPECT_EQ(bodyHex(inDollars, 5, requestOf("CheckCardValidity")), expected);
     // The recognition time-out follows the request.
     const std::string body = bodyHex(request, 5, requestOf("CheckCardValidity", {{"recognitionTimeout", 0}}));
     EXPECT_TRUE(contains(body, "DF9468020000"));
@@ -117,5 +102,4 @@ TEST(CardValidityCheckResponse, ReadsBrandDateAndPan)
                            {"cardBrandName", "CRDB"},
                            {"date", "2025-01-31-12-34-56"},
                            {"clippedPAN", "3714XXXX0005"}}));
-    EXPECT_EQ(checked({}), QJsonObject());
 }

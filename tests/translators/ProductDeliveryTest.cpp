@@ -85,7 +85,7 @@ TEST(ProductDeliveryRequest, AcceptedAnswerIsExactlyTheseBytes)
     EXPECT_EQ(withIdentifier.substr(withIdentifier.size() - 28), "DF9540020000DF9464040000ABCD");
 }
 
-TEST(ProductDeliveryRequest, RefusesWhatIsNoAnswerToAWaitingSale)
+TEST(ProductDeliveryRequest, RefusesWhatIsNoAnswerToAWaitingSaleAndMalformedFields)
 {
     oxa::JsonProductDeliveryRequest request(environmentWith());
     EXPECT_EQ(causeOf(refusalOf(request, deliveryOf({{"deliveryAccepted", true}}))), 15);
@@ -97,28 +97,13 @@ TEST(ProductDeliveryRequest, RefusesWhatIsNoAnswerToAWaitingSale)
         elsewhere.join();
         EXPECT_EQ(invalidArgumentOf(request, transactionDocument({{"action", "productdelivery"}})),
                   "Invalid JSON : wrong action for product delivery");
+        const std::pair<QJsonObject, int> malformed[] = {{{{"deliveryTimeout", -1}}, 15},
+                                                         {{{"saleSystemActionIdentifier", "ABCD"}}, 51},
+                                                         {{{"candidateGroupData", "!!!!"}}, 15}};
+        for (const auto& refused : malformed)
+            EXPECT_EQ(causeOf(refusalOf(request, deliveryOf(refused.first))), refused.second);
     }
     EXPECT_FALSE(Scope::isOpen());
-}
-
-TEST(ProductDeliveryRequest, RefusesMalformedFields)
-{
-    oxa::JsonProductDeliveryRequest request(environmentWith());
-    const Scope scope;
-    const struct {
-        const char* name;
-        QJsonObject fields;
-        int cause;
-    } cases[] = {
-        {"negative time-out", {{"deliveryTimeout", -1}}, 15},
-        {"odd identifier", {{"saleSystemActionIdentifier", "ABC"}}, 15},
-        {"short identifier", {{"saleSystemActionIdentifier", "ABCD"}}, 51},
-        {"not Base64", {{"candidateGroupData", "!!!!"}}, 15},
-    };
-    for (const auto& refused : cases) {
-        SCOPED_TRACE(refused.name);
-        EXPECT_EQ(causeOf(refusalOf(request, deliveryOf(refused.fields))), refused.cause);
-    }
 }
 
 TEST(ProductDeliveryResponse, BareQuestionIsAnsweredAndOnlyATrueAnswerAccepts)
@@ -140,40 +125,23 @@ TEST(ProductDeliveryResponse, BareQuestionIsAnsweredAndOnlyATrueAnswerAccepts)
     }
 }
 
+// The card and payment fields come from the reader the sale reply shares; here only the delivery's own.
 TEST(ProductDeliveryResponse, QuestionCarriesTheCardAndGoesBackWhole)
 {
-    const SimTlv cardData = element("BF8104", {SimTlv::hex("DF5F", "1001"), SimTlv::hex("DF900F", "0035"),
-                                               SimTlv::text("DF7E", "CRDA"), SimTlv::text("9F1C", "T1"),
-                                               SimTlv::hex("DF68", "12345678"),
-                                               holding("DF9460", {SimTlv::text("DF46", "4970****")})});
+    const SimTlv cardData = element("BF8104", {SimTlv::hex("DF900F", "0035"), SimTlv::text("DF7E", "CRDA"),
+                                               SimTlv::text("9F1C", "T1"), SimTlv::hex("DF68", "12345678")});
     const Dialogue dialogue = ask(
-        {cardData, element("EB", {SimTlv::hex("DF9406", "40")}),
-         element("BF8116", {SimTlv::text("DF1A", "de"), SimTlv::hex("DF9540", "0045"), SimTlv::hex("DF27", "20240309090507"),
-                            SimTlv::hex("9F34", "8000"), SimTlv::hex("DF26", "000000002000"), SimTlv::hex("5F2A", "0978")}),
+        {cardData, element("BF8116", {SimTlv::hex("DF9540", "0045"), SimTlv::hex("DF27", "20240309090507")}),
          SimTlv::hex("DF9464", "0000000A")},
         answerOf(true));
     EXPECT_TRUE(dialogue.out.isEmpty());
-    const QJsonObject question = dialogue.question.object().value("result").toObject();
-    const QByteArray candidate = QByteArray::fromBase64(question.value("candidateGroupData").toString().toLatin1());
+    QJsonObject question = dialogue.question.object().value("result").toObject();
+    const QByteArray candidate = QByteArray::fromBase64(question.take("candidateGroupData").toString().toLatin1());
     EXPECT_EQ(hexOf(candidate), toHex(cardData.encode()));
-    for (const char* key : {"cardType", "cardHolderVerificationMethod", "candidateGroupData"})
-        EXPECT_TRUE(question.contains(key)) << key;
-    QJsonObject rest = question;
-    for (const char* key : {"cardType", "cardHolderVerificationMethod", "candidateGroupData"})
-        rest.remove(key);
-    EXPECT_EQ(rest, (QJsonObject{{"productdelivery", true},
-                                 {"cardBrandIdentifier", "1001"},
-                                 {"processingApplicationIdentifier", "0035"},
-                                 {"cardBrandName", "CRDA"},
-                                 {"terminalIdentifier", "T1"},
-                                 {"acquirerIdentifier", "12345678"},
-                                 {"clippedPAN", "4970****"},
-                                 {"language", "de"},
-                                 {"deliveryTimeout", 45},
-                                 {"timestamp", "2024-03-09-09-05-07"},
-                                 {"saleSystemActionIdentifier", "0000000A"},
-                                 {"authorizedAmount", 20.0},
-                                 {"currency", "EUR"}}));
+    EXPECT_EQ(question, (QJsonObject{{"productdelivery", true}, {"processingApplicationIdentifier", "0035"},
+                                     {"cardBrandName", "CRDA"}, {"terminalIdentifier", "T1"},
+                                     {"acquirerIdentifier", "12345678"}, {"deliveryTimeout", 45},
+                                     {"timestamp", "2024-03-09-09-05-07"}, {"saleSystemActionIdentifier", "0000000A"}}));
     ASSERT_EQ(dialogue.handler->bodies.size(), 1u);
     const std::string& answer = dialogue.handler->bodies.front();
     EXPECT_TRUE(contains(answer, "BF81160EDF9540020045DF9464040000000A")) << answer;

@@ -28,11 +28,3 @@ TEST(BerTlvUtils, SizeCountsOneByteForEveryLengthField)
     EXPECT_EQ(202u, Ber::sizeOfBerTlvData(withLongValue()));
     EXPECT_EQ(0u, Ber::sizeOfBerTlvData(BerTlv()));
 }
-
-TEST(BerTlvUtils, LongValuesAreCountedWithAOneByteLength)
-{
-    int offset = 0;
-    std::string const dump = BerTlvUtils::dumpDataRepresentation(withLongValue(), &offset);
-    EXPECT_EQ(0u, dump.find("0000          E1 CA\n0002          D0 C8 41 41 "));
-    EXPECT_EQ(204, offset);
-}

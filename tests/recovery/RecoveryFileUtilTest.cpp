@@ -72,8 +72,7 @@ TEST_F(RecoveryXml, UnreadableFilesAreLoggedAndSkippedByAFolderRead)
     writeBytes(path("empty.xml"), "");
     writeBytes(path("noroot.xml"), "<Other><acquirerId>1</acquirerId></Other>");
     writeBytes(path("broken.xml"), "<RecoveryFile><acquirerId>0000000A</acquirerId><transaction0><da");
-    writeBytes(path("binary.xml"), QByteArray("\x00\x01\x02<RecoveryFile>", 17));
-    for (const char* name : {"empty.xml", "noroot.xml", "broken.xml", "binary.xml", "missing.xml"}) {
+    for (const char* name : {"empty.xml", "noroot.xml", "broken.xml", "missing.xml"}) {
         EXPECT_FALSE(RecoveryFileUtil::readRecoveryFileXml(path(name))) << name;
         EXPECT_TRUE(certificationLogText().contains(path(name))) << name;
     }

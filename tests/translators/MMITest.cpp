@@ -61,8 +61,6 @@ TEST(MMIOperationRequest, StoredTextsNeedIdentifierAndLanguage)
                                             {"secondTextIdentifier", 7},
                                             {"secondTextLanguage", "de"}});
     EXPECT_EQ(both, "F035E107D002436DD10105BF810928DF9414020030DF9415020030" + first + "BF810D0ADF941B0107DF1A026465");
-    EXPECT_TRUE(contains(operationBody({{"displayTimeout", 30}, {"firstTextIdentifier", 26}, {"firstTextLanguage", "fr"}}),
-                         first));
 }
 
 TEST(MMIOperationRequest, FreeTextIsANestedEncodingWithLongLengths)

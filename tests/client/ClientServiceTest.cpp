@@ -24,7 +24,6 @@ TEST_F(ClientEndToEnd, ReportsTheTerminalWithItsDescriptionsAndStopsInOrder)
     EXPECT_EQ(listener.calls(), (std::vector<std::string>{"started", "connected TERM0001"}));
     EXPECT_EQ(terminal->model() + " " + terminal->serialNumber() + " " + terminal->softwareVersion(),
               "SIM-1 SN0001 1.0.0");
-    EXPECT_TRUE(terminal->connected());
     Json::Value description;
     ASSERT_TRUE(ect::parseJson(terminal->getConnectionDescription(), description));
     EXPECT_EQ(description["terminalConnection"]["ip"], "127.0.0.1");

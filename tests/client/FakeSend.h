@@ -39,12 +39,12 @@ public:
 
     Context::SendFunction function()
     {
-        return [this](const char* terminalId, const char* request, Context::ResultCallback result, void* userData,
+        return [this](const char* /*terminalId*/, const char* request, Context::ResultCallback result, void* userData,
                       Context::ReplyFunction* replyFunction, void** replyHandle, Context::ReleaseFunction release) {
             std::size_t index;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                sent_.push_back(Sent{this, terminalId, request, result, userData, release, {}, false});
+                sent_.push_back(Sent{this, request, result, userData, release, {}, false});
                 index = sent_.size() - 1;
                 *replyFunction = &FakeSend::onAnswer;
                 *replyHandle = &sent_.back();
@@ -74,7 +74,6 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return sent_.size();
     }
-    std::string terminalIdOf(std::size_t index) const { return copyOf(index).terminalId; }
     // The object "transaction" of the request.
     Json::Value request(std::size_t index) const
     {
@@ -114,7 +113,6 @@ public:
 private:
     struct Sent {
         FakeSend* owner = nullptr;
-        std::string terminalId;
         std::string request;
         Context::ResultCallback result = nullptr;
         void* userData = nullptr;

@@ -5,7 +5,6 @@
 #include "client/mmi/ShowMessage.h"
 #include "client/mmi/VerifyPinFlow.h"
 #include "simterminal/SimOperationReplies.h"
-#include "support/SimSerialTerminal.h"
 
 #include <gtest/gtest.h>
 
@@ -60,8 +59,6 @@ const FlowRow FlowRows[] = {
      {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm6/14 t2", "Cl"}},
     {"Aborted", 3, {"FF"}, false, false, 2, "1/31 left=3", {"Ck", "Cm26/14 t30 pin", "Cm6/14 t2", "Cl"}},
     {"OneAttempt", 1, {"00"}, false, false, 2, "ok left=1", {"Ck", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"}},
-    {"TwoAttempts", 2, {"2630", "00"}, false, false, 2, "ok left=1",
-     {"Ck", "Cm26/14 t30 pin", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"}},
     {"FourAttempts", 4, {"2630", "2630", "2630", "00"}, false, false, 2, "ok left=1",
      {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm27/14 t30 pin", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"}},
     {"NoAttempt", 0, {"00"}, false, false, 2, "ok left=0", {"Ck", "Cm26/14 t30 pin", "Cm19/14 t2", "Cl"}},
@@ -152,13 +149,6 @@ TEST_F(MMIFlowsEndToEnd, CancellationMidPrompt)
     expectFlow("1/31 left=3", {"Ck", "Cm26/14 t30 pin", "Cm6/14 t2", "Cl"});
 }
 
-TEST_F(MMIFlowsEndToEnd, RefusedOpen)
-{
-    sim.on("Ck", [](const SimMessage& r) { return SimTerminal::answer(SimTerminal::rejectionOf(r, "05")); });
-    terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
-    expectFlow("1/20 rej=05 left=3", {"Ck"});
-}
-
 TEST_F(MMIFlowsEndToEnd, ResetScreenDuringADisplay)
 {
     sim.on("Cm", [](const SimMessage&) { return SimTerminal::silence(); });
@@ -185,25 +175,4 @@ TEST_F(MMIFlowsEndToEnd, TerminalLostAfterTheOpen)
     EXPECT_EQ(3, pins.first().attemptsLeft());
     ASSERT_TRUE(listener.waitForCall("disconnected TERM0001"));
     EXPECT_EQ(1u, pins.count());
-}
-
-TEST(MMIFlowsSerial, FlowOverASerialLink)
-{
-    testsupport::SimSerialTerminal sim;
-    ASSERT_TRUE(sim.isOpen());
-    sim.identifyAs("SERIAL01");
-    for (const char* type : {"Ck", "Cl"})
-        sim.on(type, [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); });
-    sim.on("Cm", SimOperationReplies::pinEntries({"2630", "00"}));
-    clienttest::RecordingListener listener;
-    const auto service = makeSerialZUVAService(sim.portName().toStdString(), listener);
-    service->startService();
-    const std::shared_ptr<ZUVATerminal> terminal = listener.waitForTerminal("SERIAL01");
-    ASSERT_NE(nullptr, terminal);
-    Results<VerifyPinResult> pins;
-    terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
-    ASSERT_TRUE(pins.waitFor(1, std::chrono::milliseconds(15000)));
-    EXPECT_EQ("ok left=2", summary(pins.first()));
-    EXPECT_TRUE(sim.waitForRequests("Cl", 1));
-    service->stopService();
 }

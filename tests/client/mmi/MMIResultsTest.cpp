@@ -39,7 +39,6 @@ TEST(MMIResultsTest, KeyFlagsAndErrors)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.reply);
         const MMITransactionResult result("MMITransaction", row.reply, "T1");
-        EXPECT_EQ("T1", result.terminalIdentifier());
         EXPECT_EQ(row.error, errorOf(result.error()));
         const std::string keys{char('0' + result.okKeyPressed()), char('0' + result.stopKeyPressed()),
                                char('0' + result.aborted())};
@@ -71,6 +70,5 @@ TEST(MMIResultsTest, AttemptsLeftNeverThrowsAndFitsAnInt)
         const VerifyPinResult result("MMITransaction", row.text, "T1");
         EXPECT_EQ(row.error, errorOf(result.error()));
         EXPECT_EQ(row.attemptsLeft, result.attemptsLeft());
-        EXPECT_EQ("T1", result.terminalIdentifier());
     }
 }

@@ -174,6 +174,7 @@ TEST(ClientResults, SaleDetailsFollowTheWorkedExamples)
                           "T");
     EXPECT_EQ(*sale.proprietaryData(), (std::vector<unsigned char>{0x0A, 0x1B}));
     EXPECT_EQ(sale.partialApproval(), boost::optional<bool>(false));
+    EXPECT_FALSE(sale.signatureRequired()); // read from the verification method alone
     EXPECT_TRUE(sale.isIccEmv());
     EXPECT_EQ(sale.acquirerId(), "1234");
     EXPECT_FALSE(none.proprietaryData());

@@ -27,8 +27,9 @@ TEST_F(TransactionsEndToEnd, CardInformationTakesItsRecognitionTimeout)
         EXPECT_EQ(errorOf(results.first()), each.second.empty() ? "2/15" : "none");
         const auto requests = requestsOfType("Ch");
         ASSERT_EQ(requests.size(), before + (each.second.empty() ? 0 : 1));
-        if (!each.second.empty())
+        if (!each.second.empty()) {
             EXPECT_EQ(valueOf(requests.back(), "DF9468"), each.second);
+        }
     }
 }
 

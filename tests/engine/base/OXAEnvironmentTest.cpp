@@ -56,12 +56,3 @@ TEST_F(OXAEnvironmentTest, UpdateReplacesEverything)
         EXPECT_EQ(QByteArray(R"({"serviceSettings":{}})"), compact(environment->toJson())) << other;
     }
 }
-
-TEST(SharedOXAEnvironmentTest, OneStoreForTheProcess)
-{
-    auto const first = sharedOXAEnvironment();
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first, sharedOXAEnvironment());
-    first->update(settings(R"({"serviceSettings": {"cardRecognitionTimeout": 44}})"));
-    EXPECT_EQ(44, sharedOXAEnvironment()->get("cardRecognitionTimeout").toInt());
-}

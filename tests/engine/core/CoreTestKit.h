@@ -76,17 +76,6 @@ inline testsupport::SimMessage sentMessage(const QByteArray& write)
     return testsupport::SimMessage::parse(Bytes(bytes.begin(), bytes.begin() + 38), Bytes(bytes.begin() + 38, bytes.end()));
 }
 
-// What the call threw, "accepted" when it threw nothing.
-inline std::string thrownText(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "accepted";
-}
-
 inline int errorCode(const QJsonDocument& document)
 {
     return document.object().value("error").toObject().value("code").toInt(-1);
@@ -157,10 +146,9 @@ private:
 // makes it throw "unreadable reply".
 class TestResponse : public oxa::JsonZUVAResponse {
 public:
-    explicit TestResponse(QString type = "Rt", QString name = QString()) : m_type(std::move(type)), m_name(std::move(name)) {}
+    explicit TestResponse(QString type = "Rt") : m_type(std::move(type)) {}
 
     QString getMessageTypeId() const override { return m_type; }
-    QString getMessageTypeName() const override { return m_name; }
 
     void handleResponse(QByteArray bytes, QJsonDocument& response,
                         std::function<QJsonDocument(QJsonDocument)>) override
@@ -176,7 +164,6 @@ public:
 
 private:
     QString m_type;
-    QString m_name;
 };
 
 // Counts results per transaction id; thread-safe.

@@ -61,11 +61,6 @@ protected:
                                     std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse()), oxa::ImmediateQueue);
     }
 
-    std::string failureOf(const QJsonDocument& document)
-    {
-        return thrownText([&] { handler.makeTransaction(document, nullptr, nullptr); });
-    }
-
     int lastSequence() { return sentMessage(dispatcher->at(dispatcher->count() - 1).header.data()
                                             + dispatcher->at(dispatcher->count() - 1).body.data()).sequence; }
 

@@ -30,10 +30,6 @@ QJsonObject advice(const std::vector<SimTlv>& elements)
 
 TEST(ConnectionAdvice, DeviceTypeAndOptionalFieldsLeftOutWhenAbsent)
 {
-    oxa::JsonConnectionAdviceResponse translator;
-    EXPECT_EQ(translator.getMessageTypeId(), "Cu");
-    EXPECT_EQ(translator.getMessageTypeName(), "Connection Advice");
-
     EXPECT_EQ(advice({SimTlv::hex("DF8156", "04")}),
               (QJsonObject{{"deviceType", "04"}, {"deviceTypeName", "Terminal"}}));
     EXPECT_EQ(advice({SimTlv::hex("DF8156", "0004")}).value("deviceTypeName").toString(), "Unknown");
@@ -56,8 +52,6 @@ TEST(ConnectionAdvice, DeviceTypeAndOptionalFieldsLeftOutWhenAbsent)
 TEST(SynchronizationAdvice, EventBitmap)
 {
     oxa::JsonSynchronizationAdviceResponse translator;
-    EXPECT_EQ(translator.getMessageTypeId(), "Cy");
-    EXPECT_EQ(translator.getMessageTypeName(), "Terminal Event");
     EXPECT_EQ(translate(translator, "Cy", {SimTlv::hex("DF940C", "80ff")}).value("event").toObject(),
               (QJsonObject{{"synchronizationState", "80FF"}}));
     EXPECT_EQ(translate(translator, "Cy", {}), (QJsonObject{{"event", QJsonObject()}}));

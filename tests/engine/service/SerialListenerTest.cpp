@@ -141,7 +141,8 @@ TEST_F(SerialListener, AFailedIdentificationIsAskedAgainWhileTheLinkStaysUp)
               TerminalId);
 }
 
-TEST_F(SerialListener, UnacknowledgedFramesFailTheTransactionOnceResentInVainAndAreAnsweredOnceWhenAcknowledged)
+// Resending and acknowledging are the link's own tests; here the end of the resends reaches the host.
+TEST_F(SerialListener, FramesResentInVainFailTheTransactionWithANetworkError)
 {
     terminal.identifyAs(TerminalId);
     start(0);
@@ -153,25 +154,6 @@ TEST_F(SerialListener, UnacknowledgedFramesFailTheTransactionOnceResentInVainAnd
     EXPECT_EQ(errorCodes(reports.last("result")), NetworkError);
     // Without a heartbeat the link is not taken for lost.
     EXPECT_EQ(reports.count("disconnected"), 0u);
-    terminal.setSilent(false);
-
-    const size_t framesBefore = terminal.link().messageCount();
-    const size_t requestsBefore = terminal.requestCount("Ci");
-    terminal.setAcknowledging(false);
-    sendInformationRequest();
-    // The acknowledgement is lost: the library sends the same frame again.
-    ASSERT_TRUE(waitUntil([&] { return terminal.link().messageCount() >= framesBefore + 2; }));
-    terminal.setAcknowledging(true);
-    ASSERT_TRUE(reports.waitFor("result", 2));
-    EXPECT_TRUE(reports.last("result").contains("result"));
-    EXPECT_EQ(terminal.requestCount("Ci"), requestsBefore + 1);
-    const auto messages = terminal.link().messages();
-    EXPECT_EQ(messages[framesBefore], messages[framesBefore + 1]);
-    // The next transaction runs normally: nothing of the earlier ones is left over.
-    sendInformationRequest();
-    ASSERT_TRUE(reports.waitFor("result", 3));
-    EXPECT_TRUE(reports.last("result").contains("result"));
-    EXPECT_EQ(reports.count("result"), 3u);
 }
 
 TEST_F(SerialListener, TheHeartBeatPausesWhileATransactionIsInFlightAndResumesAfterItsEnd)

@@ -5,34 +5,7 @@
 #include <atomic>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using namespace testsupport;
-
-namespace {
-
-// Holds a listening socket so that nobody else can listen on its port.
-struct PortBlocker {
-    PortBlocker() : descriptor(::socket(AF_INET, SOCK_STREAM, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        socklen_t length = sizeof address;
-        ::bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(descriptor, 1);
-        ::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
-    }
-    ~PortBlocker() { ::close(descriptor); }
-
-    const int descriptor;
-    uint16_t port = 0;
-};
-
-} // namespace
 
 TEST(ServiceLifecycle, StartedBeforeReturnAndStoppedExactlyOnce)
 {
@@ -54,35 +27,30 @@ TEST(ServiceLifecycle, StartedBeforeReturnAndStoppedExactlyOnce)
 
 TEST(ServiceLifecycle, PortThatCannotBeListenedOnIsAServiceError)
 {
-    PortBlocker blocker;
+    HostRecorder holder;
+    const uint16_t port = SimTerminal::freeLoopbackPort();
+    ASSERT_NE(holder.start(port), nullptr);
     HostRecorder host;
-    EXPECT_EQ(host.start(blocker.port), nullptr);
+    EXPECT_EQ(host.start(port), nullptr);
     EXPECT_EQ(host.count("started"), 0u);
     ASSERT_EQ(host.count("error"), 1u);
-    const QJsonObject error = errorOf(host.first("error"));
-    EXPECT_EQ(error.value("code").toInt(), 2);
-    EXPECT_EQ(error.value("causeCode").toInt(), 1);
+    EXPECT_EQ(errorCodes(host.first("error")), std::make_pair(2, 1));
     EXPECT_FALSE(reasonOf(host.first("error")).empty());
 }
 
-TEST(ServiceLifecycle, SettingsAreReplacedAsAWholeAndNonObjectsIgnored)
+// How the store replaces its content is the environment's own test; here the C calls reach it.
+TEST(ServiceLifecycle, SettingsGoThroughTheCInterfaceAndNonObjectsAreIgnored)
 {
     const auto serviceSettings = [](char* text) {
         return takeObject(text).value("environment").toObject().value("serviceSettings").toObject();
     };
     zuva_setSettings("{\"serviceSettings\": {\"connectionAdviceTimeout\": 3000, \"currencyCode\": \"CHF\"}}");
-    EXPECT_EQ(serviceSettings(zuva_get_service_settings()),
-              (QJsonObject{{"connectionAdviceTimeout", 3000}, {"currencyCode", "CHF"}}));
-
     EXPECT_EQ(zuva_set_service_settings("[]"), 0);
     EXPECT_EQ(zuva_setSettings("not json"), 0);
     EXPECT_EQ(zuva_setSettings(nullptr), 0);
-    EXPECT_EQ(serviceSettings(zuva_getSettings()).size(), 2);
-
+    EXPECT_EQ(serviceSettings(zuva_get_service_settings()),
+              (QJsonObject{{"connectionAdviceTimeout", 3000}, {"currencyCode", "CHF"}}));
     useSettings(1500);
-    const QJsonObject settings = serviceSettings(zuva_getSettings());
-    EXPECT_EQ(settings.value("cardRecognitionTimeout").toInt(), 45);
-    EXPECT_EQ(settings.value("certificationModeEnabled").toBool(true), false);
 }
 
 using TerminalAdvice = ServiceFixture;
@@ -126,8 +94,18 @@ TEST_F(TerminalAdvice, AdviceInTimeReportsTheTerminalDescriptionAndOnlyAnnounced
     EXPECT_EQ(listed(zuva_get_connected_terminals()), std::vector<QString>{"TERM0002"});
 }
 
-TEST_F(TerminalAdvice, SilentSocketIsDroppedAndStoppingWhileAnAdviceIsAwaitedIsQuiet)
+TEST_F(TerminalAdvice, SocketsWithoutAnAdviceComeAndGoUnreported)
 {
+    {
+        SimTerminal early;
+        ASSERT_TRUE(early.connectTo(port));
+    }
+    auto announced = connectTerminal("TERM0001");
+    announced->close();
+    ASSERT_TRUE(host.waitFor("disconnected", 1));
+    EXPECT_LT(host.position("connected"), host.position("disconnected"));
+    ASSERT_TRUE(waitUntil([] { return zuva_isTerminalConnected("TERM0001") == -1; }));
+
     useSettings(200);
     SimTerminal terminal;
     ASSERT_TRUE(terminal.connectTo(port));
@@ -140,46 +118,25 @@ TEST_F(TerminalAdvice, SilentSocketIsDroppedAndStoppingWhileAnAdviceIsAwaitedIsQ
     ASSERT_TRUE(waiting.connectTo(port));
     host.stop();
     EXPECT_TRUE(waiting.waitForPeerClose());
-    EXPECT_EQ(host.count("connected"), 0u);
-    EXPECT_EQ(host.count("disconnected"), 0u);
+    EXPECT_EQ(host.count("connected"), 1u);
+    EXPECT_EQ(host.count("disconnected"), 1u);
     EXPECT_EQ(host.count("stopped"), 1u);
 }
 
-TEST_F(TerminalAdvice, SocketClosingBeforeItsAdviceIsNotReportedDisconnected)
+TEST_F(TerminalAdvice, AdviceWithEmptyIdentifierIdentifiesNothingAndALaterValidOneStillDoes)
 {
-    {
-        SimTerminal early;
-        ASSERT_TRUE(early.connectTo(port));
-    }
-    auto terminal = connectTerminal("TERM0001");
-    terminal->close();
-    ASSERT_TRUE(host.waitFor("disconnected", 1));
-    EXPECT_EQ(host.count("disconnected"), 1u);
-    EXPECT_LT(host.position("connected"), host.position("disconnected"));
-}
-
-TEST_F(TerminalAdvice, AdviceWithEmptyIdentifierIdentifiesNothingAndOneWithoutDeviceTypeLeavesItOut)
-{
-    auto identified = connectTerminal("TERM0001");
     SimTerminal anonymous;
     ASSERT_TRUE(anonymous.connectTo(port));
     SimAdvice empty;
     empty.terminalIdentifier.clear();
     anonymous.sendAdvice(empty);
-    // A valid advice within the advice time still identifies the socket.
     SimAdvice valid;
     valid.terminalIdentifier = "TERM0002";
-    valid.deviceTypeHex.clear();
     anonymous.sendAdvice(valid);
-    ASSERT_TRUE(host.waitFor("connected", 2));
-    const QJsonObject description = host.last("connected").value("terminal").toObject();
-    EXPECT_FALSE(description.contains("deviceType"));
-    EXPECT_FALSE(description.contains("deviceTypeName"));
-    EXPECT_EQ(description.value("terminalIdentifier").toString(), "TERM0002");
-    EXPECT_FALSE(identified->peerClosed());
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    EXPECT_EQ(host.last("connected").value("terminal").toObject().value("terminalIdentifier").toString(), "TERM0002");
     EXPECT_FALSE(anonymous.peerClosed());
     EXPECT_EQ(zuva_isTerminalConnected(""), -1);
-    EXPECT_EQ(host.count("disconnected"), 0u);
 }
 
 TEST_F(TerminalAdvice, DuplicateIdentifierDropsBothConnections)

@@ -10,13 +10,6 @@ using namespace testsupport;
 
 namespace {
 
-// The information request of a fresh connection (sequence number 1), as the
-// terminal must receive it: header to destination 00 0F with body length 11,
-// then F0 { E1 { D0 "Ci", D1 01 } }.
-const Bytes InformationRequestSequence1 = fromHex(
-    "4D43 0100 00000000000000000000 000F 00000000000000000000 0A0B 00000000000000 00 0011"
-    "F009 E107 D0024369 D10101");
-
 SimTerminal::Responder informationAnswer()
 {
     return [](const SimMessage& request) {
@@ -31,21 +24,22 @@ using Transactions = ServiceFixture;
 TEST_F(Transactions, RefusedRequestsAreAnsweredAndReleasedBeforeReturning)
 {
     auto terminal = connectTerminal("TERM0001");
-
-    EXPECT_EQ(host.send("TERM0001", "{\"transaction\": {\"action\": \"Unknown\"}}"), -1);
-    ASSERT_EQ(host.count("result"), 1u);
-    ASSERT_EQ(host.count("free"), 1u);
-    EXPECT_EQ(reasonOf(host.documents("result").at(0)), "no registered handler found for action Unknown");
-    EXPECT_EQ(errorCodes(host.documents("result").at(0)).second, 15);
-
-    EXPECT_EQ(host.send("TERM0001", "not json"), -1);
-    EXPECT_EQ(reasonOf(host.documents("result").at(1)), "Invalid JSON");
-
-    EXPECT_EQ(host.send("TERM9999", informationRequest()), -1);
-    ASSERT_EQ(host.count("free"), 3u);
-    const QJsonObject notConnected = host.documents("result").at(2);
-    EXPECT_EQ(errorCodes(notConnected), std::make_pair(2, 15));
-    EXPECT_EQ(reasonOf(notConnected), "Terminal with id TERM9999 is not connected");
+    const struct {
+        const char *terminalId, *json, *reason;
+    } rows[] = {
+        {"TERM0001", "{\"transaction\": {\"action\": \"Unknown\"}}", "no registered handler found for action Unknown"},
+        {"TERM0001", "not json", "Invalid JSON"},
+        {"TERM9999", "{\"transaction\": {\"action\": \"InformationService\"}}", "Terminal with id TERM9999 is not connected"},
+    };
+    size_t row = 0;
+    for (const auto& each : rows) {
+        SCOPED_TRACE(each.json);
+        EXPECT_EQ(host.send(each.terminalId, each.json), -1);
+        ASSERT_EQ(host.count("free"), ++row);
+        ASSERT_EQ(host.count("result"), row);
+        EXPECT_EQ(reasonOf(host.last("result")), each.reason);
+        EXPECT_EQ(errorCodes(host.last("result")).second, 15);
+    }
     EXPECT_TRUE(terminal->requests().empty());
 }
 
@@ -122,46 +116,6 @@ TEST(ReplyChannel, LastAnswerWinsAndNullHandleIsIgnored)
     EXPECT_EQ(slot.answer(), "{\"ProductDelivery\": {\"deliveryAccepted\": true}}");
     reply(nullptr, &slot);
     EXPECT_EQ(slot.answer(), "");
-}
-
-namespace {
-
-// A host that starts the next request from inside each result callback.
-struct ChainingHost {
-    static constexpr int Wanted = 3;
-    std::atomic<int> results{0};
-
-    static void onResult(const char* json, void* data)
-    {
-        auto* host = static_cast<ChainingHost*>(data);
-        if (std::string(json).find("\"result\"") == std::string::npos)
-            return;
-        // The last count lets the test end and the host go: it is the last touch.
-        if (++host->results < Wanted)
-            host->send();
-    }
-    int send()
-    {
-        zuva_reply_function reply;
-        void* handle;
-        return zuva_sendTransaction("TERM0001", "{\"transaction\": {\"action\": \"InformationService\"}}",
-                                    &ChainingHost::onResult, this, &reply, &handle, nullptr);
-    }
-};
-
-} // namespace
-
-TEST_F(Transactions, RequestsStartedFromInsideResultCallbacks)
-{
-    auto terminal = connectTerminal("TERM0001");
-    terminal->on("Ci", informationAnswer());
-    ChainingHost chaining;
-    ASSERT_EQ(chaining.send(), 0);
-    EXPECT_TRUE(waitUntil([&] { return chaining.results == ChainingHost::Wanted; }));
-    host.stop(); // no callback reaches chaining after this, whatever the outcome
-    const auto requests = terminal->requests();
-    ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[2].sequence, 3);
 }
 
 // A reply and the hang-up right behind it meet on the socket's thread, where

@@ -58,7 +58,7 @@ TEST_F(ECTCertificationLoggingTest, SilentUntilFullyConfiguredAndCopiesStartSwit
 TEST_F(ECTCertificationLoggingTest, WhereEntriesGo)
 {
     // With or without a closing slash on the folder.
-    for (const std::string& name : {"slash.log", "plain.log"}) {
+    for (const std::string name : {"slash.log", "plain.log"}) {
         enable(folder.path() + (name == "slash.log" ? "/" : ""), name);
         log.logWithoutDate(name);
         EXPECT_EQ(name + "\n", folder.contents(name));

@@ -4,9 +4,27 @@
 #include "client/transactions/BackupModeTransaction.h"
 #include "client/transactions/BalanceTerminalConsultationTransaction.h"
 #include "client/transactions/CancelRetailTransaction.h"
+#include "client/transactions/PrintTicketTransaction.h"
 #include "client/transactions/RequestCardInfoTransaction.h"
 
 using namespace clienttest;
+
+TEST_F(TransactionsEndToEnd, PrintTicketSendsUpToItsLimit)
+{
+    Results<ect::PrintTicketResult> printed;
+    terminal->send(ect::PrintTicketTransaction(std::string(4096, 'A'), printed.callback()));
+    ASSERT_TRUE(printed.waitFor(1));
+    EXPECT_EQ(errorOf(printed.first()), "none");
+    EXPECT_EQ(printed.first().terminalIdentifier(), TerminalId);
+    ASSERT_EQ(requestsOfType("Cw").size(), 1u);
+    EXPECT_EQ(requestsOfType("Cw")[0].find("DF17")->textValue().substr(0, 4097), std::string(4096, 'A') + "\f");
+
+    Results<ect::PrintTicketResult> refused;
+    terminal->send(ect::PrintTicketTransaction(std::string(4097, 'A'), refused.callback()));
+    ASSERT_TRUE(refused.waitFor(1));
+    EXPECT_EQ(errorOf(refused.first()), "1/117");
+    EXPECT_EQ(requestsOfType("Cw").size(), 1u);
+}
 
 TEST_F(TransactionsEndToEnd, CardInformationTakesItsRecognitionTimeout)
 {

@@ -60,6 +60,8 @@ const FlowRow FlowRows[] = {
      {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm6/14 t2", "Cl"}},
     {"Aborted", 3, {"FF"}, false, false, 2, "1/31 left=3", {"Ck", "Cm26/14 t30 pin", "Cm6/14 t2", "Cl"}},
     {"OneAttempt", 1, {"00"}, false, false, 2, "ok left=1", {"Ck", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"}},
+    {"TwoAttempts", 2, {"2630", "00"}, false, false, 2, "ok left=1",
+     {"Ck", "Cm26/14 t30 pin", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"}},
     {"FourAttempts", 4, {"2630", "2630", "2630", "00"}, false, false, 2, "ok left=1",
      {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm27/14 t30 pin", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"}},
     {"NoAttempt", 0, {"00"}, false, false, 2, "ok left=0", {"Ck", "Cm26/14 t30 pin", "Cm19/14 t2", "Cl"}},
@@ -148,6 +150,13 @@ TEST_F(MMIFlowsEndToEnd, CancellationMidPrompt)
     ASSERT_TRUE(sim.waitForRequests(2));
     terminal->send(CancelPasswordValidation());
     expectFlow("1/31 left=3", {"Ck", "Cm26/14 t30 pin", "Cm6/14 t2", "Cl"});
+}
+
+TEST_F(MMIFlowsEndToEnd, RefusedOpen)
+{
+    sim.on("Ck", [](const SimMessage& r) { return SimTerminal::answer(SimTerminal::rejectionOf(r, "05")); });
+    terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
+    expectFlow("1/20 rej=05 left=3", {"Ck"});
 }
 
 TEST_F(MMIFlowsEndToEnd, ResetScreenDuringADisplay)

@@ -2,6 +2,7 @@
 
 #include "client/transactions/AuthorizedSaleTransaction.h"
 #include "client/transactions/LastTransactionStatusTransaction.h"
+#include "client/transactions/SaleWithCashbackTransaction.h"
 #include "client/transactions/SmartPaySaleTransaction.h"
 
 using namespace clienttest;
@@ -20,6 +21,9 @@ TEST_F(TransactionsEndToEnd, SaleReachesTheHostOnceWithItsClientTicket)
     EXPECT_EQ(sale.clientTicket(), "TICKET\f");
     EXPECT_EQ(sale.authorizedAmount(), 12.5);
     EXPECT_EQ(sale.terminalIdentifier(), TerminalId);
+    const std::tm date = sale.timeStamp().value();
+    EXPECT_EQ((std::vector<int>{date.tm_year, date.tm_mon, date.tm_mday, date.tm_hour, date.tm_min, date.tm_sec}),
+              (std::vector<int>{124, 2, 9, 9, 5, 7}));
     EXPECT_FALSE(results.waitFor(2, std::chrono::milliseconds(50)));
 }
 
@@ -51,12 +55,20 @@ TEST_F(TransactionsEndToEnd, EverySaleActionIsApprovedWithItsTicket)
     EXPECT_EQ(valueOf(requestsOfType("Cd").back(), "DF9462") + valueOf(requestsOfType("Cd").back(), "DF9465"), "0301");
 }
 
-TEST_F(TransactionsEndToEnd, LastTransactionCarriesItsTicket)
+TEST_F(TransactionsEndToEnd, CashbackSaleAndLastTransactionCarryTheirIdentifierAndTicket)
 {
+    Results<ect::SaleWithCashbackResult> cashback;
+    terminal->send(ect::SaleWithCashbackTransaction(amount(), ect::Amount("5"), ect::ECTSaleSystemActionIdentifier(42ul),
+                                                    cashback.callback()));
+    ASSERT_TRUE(cashback.waitFor(1));
+    EXPECT_EQ(cashback.first().saleSystemActionIdentifier().value().stringValue(), "0000002A");
+    EXPECT_EQ(cashback.first().clientTicket(), "TICKET\f");
+    EXPECT_EQ(cashback.first().authorizedAmount(), 17.5);
+
     Results<ect::LastTransactionResult> last;
     terminal->send(ect::LastTransactionStatusTransaction(last.callback()));
     ASSERT_TRUE(last.waitFor(1));
     EXPECT_EQ(errorOf(last.first()) + " " + last.first().terminalIdentifier(), "none TERM0001");
     EXPECT_EQ(last.first().clientTicket(), "TICKET\f");
-    EXPECT_EQ(requestsOfType("Ce").size() + requestsOfType("Cw").size(), 2u);
+    EXPECT_EQ(requestsOfType("Ce").size() + requestsOfType("Cw").size(), 3u);
 }

@@ -62,6 +62,16 @@ TEST_F(TransactionsEndToEnd, FailedSaleReachesTheHostOnceWithoutTicketRequest)
     }
 }
 
+TEST_F(TransactionsEndToEnd, SaleOnADisconnectedTerminalFailsInsideSend)
+{
+    sim.close();
+    ASSERT_TRUE(listener.waitForCall("disconnected TERM0001"));
+    Results<ect::SaleResult> results;
+    terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, amount(), results.callback()));
+    ASSERT_EQ(results.count(), 1u);
+    EXPECT_EQ(errorOf(results.first()), "2/15");
+}
+
 TEST_F(TransactionsEndToEnd, ApprovedSaleStaysApprovedWhenItsTicketDoesNotCome)
 {
     struct Case {

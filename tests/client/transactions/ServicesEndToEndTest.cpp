@@ -4,6 +4,7 @@
 #include "client/transactions/BackupModeTransaction.h"
 #include "client/transactions/BalanceTerminalConsultationTransaction.h"
 #include "client/transactions/CancelRetailTransaction.h"
+#include "client/transactions/CheckCardValidityTransaction.h"
 #include "client/transactions/PrintTicketTransaction.h"
 #include "client/transactions/RequestCardInfoTransaction.h"
 
@@ -47,6 +48,7 @@ TEST_F(TransactionsEndToEnd, CardInformationTakesItsRecognitionTimeout)
         ASSERT_EQ(requests.size(), before + (each.second.empty() ? 0 : 1));
         if (!each.second.empty()) {
             EXPECT_EQ(valueOf(requests.back(), "DF9468"), each.second);
+            EXPECT_TRUE(results.first().isIccEmv());
         }
     }
 }
@@ -56,10 +58,14 @@ TEST_F(TransactionsEndToEnd, BalanceGivesTheCountersInOrder)
     Results<ect::BalanceTerminalConsultationResult> results;
     terminal->send(ect::BalanceTerminalConsultationTransaction("12345678", results.callback()));
     ASSERT_TRUE(results.waitFor(1));
-    EXPECT_EQ(errorOf(results.first()), "none");
-    const auto counters = results.first().financialCounterInfo();
+    const ect::BalanceTerminalConsultationResult balance = results.first();
+    EXPECT_EQ(errorOf(balance), "none");
+    EXPECT_EQ(balance.acquirerLabelName(), "ACQUIRER");
+    const auto counters = balance.financialCounterInfo();
     ASSERT_EQ(counters.size(), 2u);
-    EXPECT_EQ(counters[0].name() + counters[1].name(), "CBCRDA");
+    EXPECT_EQ(counters[0].name(), "CB");
+    EXPECT_EQ(counters[1].name(), "CRDA");
+    EXPECT_EQ(counters[1].cumulativeTotalAmount(), 1.0);
 }
 
 TEST_F(TransactionsEndToEnd, BackupModeSwitchesAndReportsItsState)
@@ -100,4 +106,15 @@ TEST_F(TransactionsEndToEnd, RetailCancellationDuringASaleLeavesTheSaleItsReply)
     ASSERT_TRUE(sale.waitFor(1));
     EXPECT_EQ(errorOf(sale.first()), "none");
     EXPECT_EQ(sale.first().clientTicket(), "TICKET\f");
+}
+
+TEST_F(TransactionsEndToEnd, CardValidityGivesTheCheckedCard)
+{
+    Results<ect::CheckCardValidityResult> results;
+    terminal->send(ect::CheckCardValidityTransaction(results.callback()));
+    ASSERT_TRUE(results.waitFor(1));
+    EXPECT_EQ(errorOf(results.first()), "none");
+    EXPECT_EQ(results.first().clippedPAN(), "4970XXXXXXXX1234");
+    EXPECT_EQ(results.first().timeStamp().tm_year, 124);
+    EXPECT_EQ(valueOf(requestsOfType("Cd").back(), "DF21"), SimSaleReplies::ValidityCheckService);
 }

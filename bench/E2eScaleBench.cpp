@@ -99,6 +99,9 @@ struct Host {
     std::atomic<uint64_t> resultsTotal{0};
     std::atomic<int> connected{0};
     std::atomic<int> disconnected{0};
+    Clock::time_point connectStart;
+    // Nanoseconds from connectStart to the report of the last terminal.
+    std::atomic<int64_t> allConnectedAfter{-1};
 
     ReadyQueue& queueOf(int terminal) { return *queues[static_cast<size_t>(terminal) % queues.size()]; }
 };
@@ -128,7 +131,9 @@ void onFree(void* userData)
 
 void onConnected(const char*, void* userData)
 {
-    ++static_cast<Host*>(userData)->connected;
+    Host& host = *static_cast<Host*>(userData);
+    if (++host.connected == static_cast<int>(host.identifiers.size()))
+        host.allConnectedAfter = nanosecondsSince(host.connectStart);
 }
 
 void onDisconnected(const char*, void* userData)
@@ -208,25 +213,6 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::seconds dead
     return condition();
 }
 
-// The service listens with a short backlog: a burst of connections beyond it
-// has SYNs dropped and retried a second later. Connecting in batches keeps
-// that retry out of the figure.
-const int ConnectBatch = 25;
-
-bool connectPaced(TerminalFleet& fleet, uint16_t port, Host& host)
-{
-    const int terminals = static_cast<int>(host.identifiers.size());
-    for (int first = 0; first < terminals; first += ConnectBatch) {
-        const auto begin = host.identifiers.begin() + first;
-        const std::vector<std::string> batch(begin, begin + std::min(ConnectBatch, terminals - first));
-        const int reported = first + static_cast<int>(batch.size());
-        if (!fleet.connect(port, batch)
-            || !waitUntil([&] { return host.connected >= reported; }, std::chrono::seconds(30)))
-            return false;
-    }
-    return true;
-}
-
 struct Options {
     int terminals;
     int seconds;
@@ -245,12 +231,24 @@ struct Figures {
     int64_t rssBefore = 0;
     int64_t rssConnected = 0;
     int64_t rssAfterLoad = 0;
-    double connectSeconds = 0;
+    int64_t mappedBefore = 0;
+    int64_t mappedConnected = 0;
+    double fleetConnectSeconds = 0;
     double windowSeconds = 0;
     uint64_t resultsInWindow = 0;
     bool drained = false;
     bool released = false;
 };
+
+// Every terminal connects at once; the figure runs to the host's report of
+// the last one.
+bool connectAtOnce(TerminalFleet& fleet, uint16_t port, Host& host, Figures& figures)
+{
+    host.connectStart = Clock::now();
+    const bool connected = fleet.connect(port, host.identifiers);
+    figures.fleetConnectSeconds = static_cast<double>(nanosecondsSince(host.connectStart)) / 1e9;
+    return connected && waitUntil([&] { return host.allConnectedAfter >= 0; }, std::chrono::seconds(30));
+}
 
 std::vector<std::string> terminalIdentifiers(int count)
 {
@@ -325,8 +323,9 @@ unsigned long long count(uint64_t value)
 void printFigures(const Options& options, const Figures& figures, Tally& tally, const Host& host,
                   const TerminalFleet& fleet)
 {
-    std::printf("  connect + announce %d terminals, at most %d not yet reported at a time: %.2f s\n",
-                options.terminals, ConnectBatch, figures.connectSeconds);
+    std::printf("  %d terminals connecting and announcing at once: the fleet's connects took %.2f s, the host's "
+                "last 'connected' report came %.2f s after the first connect\n",
+                options.terminals, figures.fleetConnectSeconds, static_cast<double>(host.allConnectedAfter) / 1e9);
     std::printf("  throughput: %.0f transactions/s (%llu results in %.2f s)\n",
                 static_cast<double>(figures.resultsInWindow) / figures.windowSeconds, count(figures.resultsInWindow),
                 figures.windowSeconds);
@@ -341,6 +340,10 @@ void printFigures(const Options& options, const Figures& figures, Tally& tally, 
                 static_cast<long long>(figures.rssBefore), static_cast<long long>(figures.rssConnected),
                 static_cast<double>(figures.rssConnected - figures.rssBefore) / options.terminals,
                 static_cast<long long>(figures.rssAfterLoad), sizeof(Record));
+    std::printf("  address space: %lld MiB mapped before connecting, %lld MiB connected -> %.0f kB per terminal\n",
+                static_cast<long long>(figures.mappedBefore / 1024),
+                static_cast<long long>(figures.mappedConnected / 1024),
+                static_cast<double>(figures.mappedConnected - figures.mappedBefore) / options.terminals);
     std::printf("  results: %llu transactions sent, %llu lost (no result%s), %llu doubled, %llu error results, "
                 "%llu for another terminal, %llu refused (-1)\n",
                 count(tally.transactions), count(tally.lost), figures.drained ? "" : " after 30 s",
@@ -373,14 +376,10 @@ double plainThroughput(const Options& options, const std::vector<std::string>& i
 {
     PlainHostServer server(request);
     TerminalFleet fleet(BenchTransaction::terminalReply);
-    for (size_t first = 0; first < identifiers.size(); first += ConnectBatch) {
-        const auto begin = identifiers.begin() + static_cast<std::ptrdiff_t>(first);
-        const std::vector<std::string> batch(begin, begin + std::min<size_t>(ConnectBatch, identifiers.size() - first));
-        const int announced = static_cast<int>(first + batch.size());
-        if (!fleet.connect(server.port(), batch)
-            || !waitUntil([&] { return server.announced() >= announced; }, std::chrono::seconds(30)))
-            return 0;
-    }
+    const int terminals = static_cast<int>(identifiers.size());
+    if (!fleet.connect(server.port(), identifiers)
+        || !waitUntil([&] { return server.announced() >= terminals; }, std::chrono::seconds(30)))
+        return 0;
     const uint64_t before = server.replies();
     const auto windowStart = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(options.seconds));
@@ -440,13 +439,14 @@ int main(int argc, char** argv)
         return reply;
     });
     figures.rssBefore = ProcessFigures::residentKilobytes();
-    const auto connectStart = Clock::now();
-    if (!connectPaced(fleet, port, host)) {
-        std::printf("E2eScale: only %d of %d terminals connected\n", host.connected.load(), options.terminals);
+    figures.mappedBefore = ProcessFigures::mappedKilobytes();
+    if (!connectAtOnce(fleet, port, host, figures)) {
+        std::printf("E2eScale: only %d of %d terminals reported connected within 30 s\n", host.connected.load(),
+                    options.terminals);
         return 1;
     }
-    figures.connectSeconds = static_cast<double>(nanosecondsSince(connectStart)) / 1e9;
     figures.rssConnected = ProcessFigures::residentKilobytes();
+    figures.mappedConnected = ProcessFigures::mappedKilobytes();
     figures.threadsConnected = ProcessFigures::threadCount();
 
     const BenchTransaction transaction = options.terminalsAnswer

@@ -1,5 +1,7 @@
 #include "PlainHostServer.h"
 
+#include "LoopbackSocket.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -7,29 +9,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <stdexcept>
 
 using testsupport::Bytes;
 using testsupport::SimMessage;
-
-namespace {
-
-// Requests are far smaller than a socket's buffer: a write takes them whole.
-void sendAll(int socket, const Bytes& bytes)
-{
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t written = ::send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return;
-        sent += static_cast<size_t>(written);
-    }
-}
-
-} // namespace
 
 PlainHostServer::PlainHostServer(Bytes request)
     : m_request(std::move(request))
@@ -120,8 +103,9 @@ void PlainHostServer::handleMessages(int socket, Connection& connection)
         else
             ++m_announced;
         connection.announced = true;
+        // Requests are far smaller than a socket's buffer: a write takes them whole.
         if (m_sending)
-            sendAll(socket, m_request);
+            LoopbackSocket::sendAll(socket, m_request);
     }
     input.erase(input.begin(), input.begin() + offset);
 }

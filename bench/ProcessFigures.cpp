@@ -32,6 +32,24 @@ int64_t ProcessFigures::residentKilobytes()
     return -1;
 }
 
+int64_t ProcessFigures::mappedKilobytes()
+{
+    std::ifstream maps("/proc/self/maps");
+    if (!maps)
+        return -1;
+    uint64_t bytes = 0;
+    std::string line;
+    while (std::getline(maps, line)) {
+        const size_t dash = line.find('-');
+        const size_t space = line.find(' ', dash);
+        if (dash == std::string::npos || space == std::string::npos)
+            continue;
+        bytes += std::stoull(line.substr(dash + 1, space - dash - 1), nullptr, 16)
+                 - std::stoull(line.substr(0, dash), nullptr, 16);
+    }
+    return static_cast<int64_t>(bytes / 1024);
+}
+
 int64_t ProcessFigures::raiseOpenFileLimit(int64_t wanted)
 {
     rlimit limit{};

@@ -11,6 +11,9 @@ public:
     static int threadCount();
     // VmRSS of /proc/self/status in kB; -1 when unreadable.
     static int64_t residentKilobytes();
+    // Address space mapped, in kB: the sum of /proc/self/maps (which qemu
+    // gives for the emulated process); -1 when unreadable.
+    static int64_t mappedKilobytes();
     // Raises the soft RLIMIT_NOFILE to at least `wanted` (at most the hard
     // limit); returns the soft limit in force afterwards.
     static int64_t raiseOpenFileLimit(int64_t wanted);

@@ -1,5 +1,7 @@
 #include "TerminalFleet.h"
 
+#include "LoopbackSocket.h"
+
 #include "simterminal/SimTerminal.h"
 
 #include <arpa/inet.h>
@@ -17,18 +19,6 @@ using testsupport::Bytes;
 using testsupport::SimMessage;
 
 namespace {
-
-bool writeAll(int socket, const Bytes& bytes)
-{
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::send(socket, bytes.data() + written, bytes.size() - written, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        written += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 int connectedSocket(uint16_t port)
 {
@@ -81,7 +71,8 @@ bool TerminalFleet::connect(uint16_t port, const std::vector<std::string>& ident
         advice.terminalIdentifier = identifier;
         // The advice goes out before the loop sees the socket: from then on
         // only the loop writes to it.
-        if (terminal->socket < 0 || !writeAll(terminal->socket, testsupport::SimTerminal::adviceMessage(advice)))
+        if (terminal->socket < 0
+            || !LoopbackSocket::sendAll(terminal->socket, testsupport::SimTerminal::adviceMessage(advice)))
             return false;
         ::fcntl(terminal->socket, F_SETFL, ::fcntl(terminal->socket, F_GETFL) | O_NONBLOCK);
         epoll_event event{};

@@ -4,7 +4,9 @@
 // same fleet against a plain loopback server sending the same request bytes,
 // and the library's throughput as a share of that server's.
 //   bench_e2e_scale [--terminals=500] [--seconds=10] [--senders=4] [--stop-under-load=1]
-//                 [--terminals-answer=0] [--hang-up=1]
+//                 [--terminals-answer=0] [--hang-up=1] [--withhold-mib=0]
+// --withhold-mib=1040 keeps that much address space unused from the start:
+// a 32-bit program under qemu-arm sees 4 GiB, an ARM kernel gives it 3 GiB.
 // --stop-under-load=1 stops the service at the end instead of letting the
 // transactions finish, --hang-up=1 has every terminal close its connection
 // instead; --terminals-answer=0 leaves every request unanswered (with either
@@ -18,6 +20,8 @@
 
 #include "engine/service/oxazuva.h"
 #include "simterminal/SimTerminal.h"
+
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <atomic>
@@ -401,6 +405,14 @@ void comparePlain(const Options& options, const Host& host, const Figures& figur
                 plain, plain > 0 ? library / plain : 0.0);
 }
 
+bool withholdAddressSpace(int64_t mebibytes)
+{
+    if (mebibytes <= 0)
+        return true;
+    const size_t bytes = static_cast<size_t>(mebibytes) * 1024 * 1024;
+    return ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0) != MAP_FAILED;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -414,8 +426,15 @@ int main(int argc, char** argv)
                           arguments.number("stop-under-load", 0) != 0,
                           arguments.number("terminals-answer", 1) != 0,
                           arguments.number("hang-up", 0) != 0};
-    const int64_t fileLimit = ProcessFigures::raiseOpenFileLimit(2 * options.terminals + 256);
-    if (fileLimit < 2 * options.terminals + 64) {
+    if (!withholdAddressSpace(arguments.number("withhold-mib", 0))) {
+        std::printf("E2eScale: cannot withhold the address space asked for\n");
+        return 1;
+    }
+    // Per terminal: both ends of its connection and the wake-up descriptor of
+    // each of the library's three event loops for it.
+    const int64_t filesNeeded = 5 * static_cast<int64_t>(options.terminals) + 64;
+    const int64_t fileLimit = ProcessFigures::raiseOpenFileLimit(filesNeeded + 192);
+    if (fileLimit < filesNeeded) {
         std::printf("E2eScale: open-file limit %lld is too low for %d terminals\n", static_cast<long long>(fileLimit),
                     options.terminals);
         return 1;

@@ -242,6 +242,7 @@ struct Figures {
     uint64_t resultsInWindow = 0;
     bool drained = false;
     bool released = false;
+    bool disconnectionsReported = true;
 };
 
 // Every terminal connects at once; the figure runs to the host's report of
@@ -306,7 +307,13 @@ void runLoad(Host& host, const Options& options, void*& service, TerminalFleet& 
     if (options.hangUp) {
         std::printf("  every terminal hangs up with %lld transactions in flight\n",
                     static_cast<long long>(host.sent.load()) - static_cast<long long>(host.resultsTotal.load()));
+        const auto hangUpStart = Clock::now();
         fleet.hangUp();
+        const int terminals = options.terminals;
+        figures.disconnectionsReported =
+            waitUntil([&] { return host.disconnected >= terminals; }, std::chrono::seconds(60));
+        std::printf("  %d of %d disconnections reported, the last %.2f s after the hang-up\n",
+                    host.disconnected.load(), terminals, static_cast<double>(nanosecondsSince(hangUpStart)) / 1e9);
     }
     for (auto& queue : host.queues)
         queue->close();
@@ -487,5 +494,7 @@ int main(int argc, char** argv)
         comparePlain(options, host, figures, sample);
     const bool sound = results.lost == 0 && results.doubled == 0 && results.misrouted == 0;
     std::printf("  %s\n", sound ? "every transaction got exactly one result" : "FAULT: results lost or doubled");
-    return sound ? 0 : 2;
+    if (!figures.disconnectionsReported)
+        std::printf("  FAULT: disconnections not reported within 60 s\n");
+    return sound && figures.disconnectionsReported ? 0 : 2;
 }

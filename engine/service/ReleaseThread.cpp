@@ -25,24 +25,26 @@ void ReleaseThread::post(std::function<void()> job)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_jobs.push_back(std::move(job));
-    if (!m_thread) {
-        const unsigned generation = m_generation;
-        m_thread = std::make_unique<vorsam::Thread>(QStringLiteral("ReleaseThread"));
-        m_thread->setStackSize(vorsam::Thread::HostCodeStackSize);
-        m_thread->reset(vorsam::Thread::RunOnce, [this, generation](vorsam::Runnable&) { run(generation); });
-    }
+    if (!m_thread && !m_stopping)
+        start();
     m_changed.notify_all();
 }
 
-// Runs until stop() has ended this generation and nothing is left to run.
-void ReleaseThread::run(unsigned generation)
+void ReleaseThread::start()
+{
+    m_thread = std::make_unique<vorsam::Thread>(QStringLiteral("ReleaseThread"));
+    m_thread->setStackSize(vorsam::Thread::HostCodeStackSize);
+    m_thread->reset(vorsam::Thread::RunOnce, [this](vorsam::Runnable&) { run(); });
+}
+
+// Runs until stop() is under way and nothing is left to run.
+void ReleaseThread::run()
 {
     currentReleaseThread = this;
     std::unique_lock<std::mutex> lock(m_mutex);
-    const auto stopped = [this, generation] { return m_generation != generation; };
     for (;;) {
-        m_changed.wait(lock, [&] { return stopped() || !m_jobs.empty(); });
-        if (!runNext(lock) && stopped())
+        m_changed.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+        if (!runNext(lock) && m_stopping)
             break;
     }
     currentReleaseThread = nullptr;
@@ -82,14 +84,21 @@ void ReleaseThread::await(const std::function<bool()>& done)
 
 void ReleaseThread::stop()
 {
-    std::unique_ptr<vorsam::Thread> thread;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_generation;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_stopping; });
+    m_stopping = true;
+    while (m_thread) {
+        std::unique_ptr<vorsam::Thread> thread = std::move(m_thread);
         m_changed.notify_all();
-        thread.swap(m_thread);
+        lock.unlock();
+        thread.reset();
+        lock.lock();
+        // Posted after the thread had found nothing left to run.
+        if (!m_jobs.empty())
+            start();
     }
-    thread.reset();
+    m_stopping = false;
+    m_changed.notify_all();
 }
 
 bool ReleaseThread::isCurrentThread() const

@@ -31,19 +31,22 @@ public:
     // On this thread itself it runs the jobs posted meanwhile in place,
     // since they are what it waits for.
     void await(const std::function<bool()>& done);
-    // Runs what is still queued, then ends and joins the thread; a later
-    // post starts a new one. Not to be called on this thread.
+    // Runs what is still queued, also what is posted meanwhile, then ends
+    // and joins the thread; a later post starts a new one. Not to be called
+    // on this thread.
     void stop();
     bool isCurrentThread() const;
 
 private:
-    void run(unsigned generation);
+    void start();
+    void run();
     bool runNext(std::unique_lock<std::mutex>& lock);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::function<void()>> m_jobs;
-    unsigned m_generation = 0;
+    // While stop() waits for the thread, no second one starts beside it.
+    bool m_stopping = false;
     std::unique_ptr<vorsam::Thread> m_thread;
 };
 

@@ -8,7 +8,6 @@
 
 #include <functional>
 #include <memory>
-#include <vector>
 
 namespace oxa {
 
@@ -17,16 +16,6 @@ namespace oxa {
 class TerminalReports {
 public:
     using Callback = std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)>;
-
-    // What a listener keeps of every terminal, whatever its transport.
-    struct Record {
-        QString terminalIdentifier;
-        std::shared_ptr<TerminalConnection> connection;
-        // The description the host was given ({"terminal": {...}}).
-        QJsonDocument document;
-        // Told connected and not yet told disconnected.
-        bool reported = false;
-    };
 
     // Throws std::invalid_argument "no on terminal connect callback" or
     // "no on terminal disconnect callback"; the notification callback may be empty.
@@ -40,17 +29,6 @@ public:
 
     // {"terminalConnection": description}.
     static QJsonDocument connectionDescription(const QJsonObject& description);
-
-    // The descriptions of the records reported connected, in their order.
-    template <typename Terminal>
-    static std::vector<QJsonDocument> reportedDocuments(const std::vector<Terminal>& terminals)
-    {
-        std::vector<QJsonDocument> documents;
-        for (const Record& record : terminals)
-            if (record.reported)
-                documents.push_back(record.document);
-        return documents;
-    }
 
 private:
     Callback m_onTerminalConnect;

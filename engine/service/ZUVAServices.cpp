@@ -3,6 +3,10 @@
 #include "engine/core/ErrorDocument.h"
 #include "engine/base/ECTCertificationLogging.h"
 #include "engine/base/HostWarning.h"
+#include "engine/service/ZUVASerialServerListener.h"
+#include "engine/service/ZUVATcpIpServerListener.h"
+#include "foundation/SerialServer.h"
+#include "foundation/TcpIpServer.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -69,26 +73,6 @@ void reportStartFailure(const ZUVAServices::DocumentCallback& error, const std::
                                             ect::ECTErrorCauseCode::UnableToStartServer, {{"reason", reason}})));
 }
 
-template <class Service>
-std::vector<decltype(Service::listener)> listenersOf(const std::map<void*, std::shared_ptr<Service>>& services)
-{
-    std::vector<decltype(Service::listener)> listeners;
-    for (const auto& entry : services)
-        listeners.push_back(entry.second->listener);
-    return listeners;
-}
-
-template <class Service>
-std::shared_ptr<Service> takeService(std::map<void*, std::shared_ptr<Service>>& services, void* handle)
-{
-    const auto it = services.find(handle);
-    if (it == services.end())
-        return nullptr;
-    std::shared_ptr<Service> service = it->second;
-    services.erase(it);
-    return service;
-}
-
 } // namespace
 
 ZUVAServices& ZUVAServices::instance()
@@ -117,18 +101,17 @@ quintptr ZUVAServices::createTcpIpService(int port, DocumentCallback started, Do
                                           DocumentCallback error, DocumentCallback connected,
                                           DocumentCallback disconnected, DocumentCallback notification)
 {
-    auto service = std::make_shared<TcpIpService>();
-    service->listener = std::make_shared<ZUVATcpIpServerListener>(
-        m_environment, listenerCallback(connected), listenerCallback(disconnected), listenerCallback(notification),
-        m_releaseThread);
-    service->server = vorsam::makeTcpIpServer();
-    service->server->registerListener(service->listener);
+    const auto listener = std::make_shared<ZUVATcpIpServerListener>(m_environment, listenerCallback(connected),
+                                                                    listenerCallback(disconnected),
+                                                                    listenerCallback(notification), m_releaseThread);
+    const std::shared_ptr<vorsam::TcpIpServer> server = vorsam::makeTcpIpServer();
+    server->registerListener(listener);
     const auto listenPort = static_cast<unsigned short>(port & 0xFFFF);
-    if (!service->server->listen(listenPort)) {
+    if (!server->listen(listenPort)) {
         reportStartFailure(error, "Unable to listen on port " + std::to_string(listenPort));
         return 0;
     }
-    return keepService(m_tcpIpServices, service, started, std::move(stopped), std::move(error));
+    return keepService(RunningService{server, listener, std::move(stopped), std::move(error)}, started);
 }
 
 quintptr ZUVAServices::createSerialService(const QString& portName, DocumentCallback started,
@@ -146,7 +129,7 @@ quintptr ZUVAServices::createSerialService(const QString& portName, int baudRate
                                            DocumentCallback notification, vorsam::Parity parity,
                                            vorsam::StopBits stopBits)
 {
-    std::shared_ptr<SerialService> service;
+    RunningService service;
     try {
         service = openSerialService(portName, baudRate, parity, stopBits, connected, disconnected, notification);
     } catch (const std::exception& exception) {
@@ -154,60 +137,54 @@ quintptr ZUVAServices::createSerialService(const QString& portName, int baudRate
         reportStartFailure(error, exception.what());
         return 0;
     }
-    return keepService(m_serialServices, service, started, std::move(stopped), std::move(error));
+    service.serviceStopped = std::move(stopped);
+    service.serviceError = std::move(error);
+    return keepService(std::move(service), started);
 }
 
-template <class Service>
-quintptr ZUVAServices::keepService(std::map<void*, std::shared_ptr<Service>>& services,
-                                   const std::shared_ptr<Service>& service, const DocumentCallback& started,
-                                   DocumentCallback stopped, DocumentCallback error)
+quintptr ZUVAServices::keepService(RunningService service, const DocumentCallback& started)
 {
-    service->serviceStopped = std::move(stopped);
-    service->serviceError = std::move(error);
-    void* handle = service.get();
+    auto kept = std::make_shared<RunningService>(std::move(service));
+    void* handle = kept.get();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        services.emplace(handle, service);
+        m_services.emplace(handle, std::move(kept));
     }
     call(started, QJsonDocument());
     return reinterpret_cast<quintptr>(handle);
 }
 
-std::shared_ptr<ZUVAServices::SerialService> ZUVAServices::openSerialService(const QString& portName, int baudRate,
-                                                                             vorsam::Parity parity,
-                                                                             vorsam::StopBits stopBits,
-                                                                             DocumentCallback connected,
-                                                                             DocumentCallback disconnected,
-                                                                             DocumentCallback notification) const
+ZUVAServices::RunningService ZUVAServices::openSerialService(const QString& portName, int baudRate,
+                                                             vorsam::Parity parity, vorsam::StopBits stopBits,
+                                                             DocumentCallback connected, DocumentCallback disconnected,
+                                                             DocumentCallback notification) const
 {
-    auto service = std::make_shared<SerialService>();
-    service->listener = std::make_shared<ZUVASerialServerListener>(
-        m_environment, listenerCallback(connected), listenerCallback(disconnected), listenerCallback(notification));
-    service->server = vorsam::makeSerialServer();
-    service->server->registerListener(service->listener);
+    const auto listener = std::make_shared<ZUVASerialServerListener>(
+        m_environment, listenerCallback(connected), listenerCallback(disconnected), listenerCallback(notification),
+        kiss::LinkTimings(), ZUVASerialServerListener::kIdentificationRetryDelay, m_releaseThread);
+    const std::shared_ptr<vorsam::SerialServer> server = vorsam::makeSerialServer();
+    server->registerListener(listener);
     // The device itself opens on the server's thread; a failure there is not reported.
-    if (!service->server->open(portName, static_cast<vorsam::BaudRate>(baudRate), parity, stopBits))
+    if (!server->open(portName, static_cast<vorsam::BaudRate>(baudRate), parity, stopBits))
         throw std::runtime_error("Unable to open serial port " + portName.toStdString());
-    return service;
+    return RunningService{server, listener, nullptr, nullptr};
 }
 
 void ZUVAServices::stopService(void* handle)
 {
-    std::shared_ptr<TcpIpService> tcpIp;
-    std::shared_ptr<SerialService> serial;
+    std::shared_ptr<RunningService> service;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        tcpIp = takeService(m_tcpIpServices, handle);
-        serial = takeService(m_serialServices, handle);
+        const auto found = m_services.find(handle);
+        if (found == m_services.end())
+            return;
+        service = std::move(found->second);
+        m_services.erase(found);
     }
-    if (tcpIp)
-        endServiceSafely(tcpIp);
-    if (serial)
-        endServiceSafely(serial);
+    endServiceSafely(service);
 }
 
-template <class Service>
-void ZUVAServices::endServiceSafely(const std::shared_ptr<Service>& service)
+void ZUVAServices::endServiceSafely(const std::shared_ptr<RunningService>& service)
 {
     // Inside a callback on one of the service's own threads, ending them here
     // would make a thread wait for itself: the service ends on the release thread.
@@ -217,8 +194,7 @@ void ZUVAServices::endServiceSafely(const std::shared_ptr<Service>& service)
         endService(*service);
 }
 
-template <class Service>
-void ZUVAServices::endService(Service& service)
+void ZUVAServices::endService(RunningService& service)
 {
     // The server goes first: once its thread has ended, no socket event holds a
     // connection any more, so ending the connections gives every transaction
@@ -233,9 +209,7 @@ void ZUVAServices::stopAllServices()
     std::vector<void*> handles;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        for (const auto& entry : m_tcpIpServices)
-            handles.push_back(entry.first);
-        for (const auto& entry : m_serialServices)
+        for (const auto& entry : m_services)
             handles.push_back(entry.first);
     }
     for (void* handle : handles)
@@ -244,24 +218,18 @@ void ZUVAServices::stopAllServices()
         m_releaseThread->stop();
 }
 
-std::vector<std::shared_ptr<ZUVATcpIpServerListener>> ZUVAServices::tcpIpListeners() const
+std::vector<std::shared_ptr<TerminalListener>> ZUVAServices::listeners() const
 {
+    std::vector<std::shared_ptr<TerminalListener>> listeners;
     std::lock_guard<std::mutex> lock(m_mutex);
-    return listenersOf(m_tcpIpServices);
-}
-
-std::vector<std::shared_ptr<ZUVASerialServerListener>> ZUVAServices::serialListeners() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return listenersOf(m_serialServices);
+    for (const auto& entry : m_services)
+        listeners.push_back(entry.second->listener);
+    return listeners;
 }
 
 std::shared_ptr<TerminalConnection> ZUVAServices::getTerminalConnection(const QString& terminalId) const
 {
-    for (const auto& listener : tcpIpListeners())
-        if (auto connection = listener->getTerminalConnection(terminalId))
-            return connection;
-    for (const auto& listener : serialListeners())
+    for (const auto& listener : listeners())
         if (auto connection = listener->getTerminalConnection(terminalId))
             return connection;
     return nullptr;
@@ -354,12 +322,7 @@ void ZUVAServices::closeTerminalConnection(const QString&) const
 
 QJsonDocument ZUVAServices::getConnectionDescription(const QString& terminalId) const
 {
-    for (const auto& listener : tcpIpListeners()) {
-        const QJsonDocument description = listener->getConnectionDescription(terminalId);
-        if (!description.isNull())
-            return description;
-    }
-    for (const auto& listener : serialListeners()) {
+    for (const auto& listener : listeners()) {
         const QJsonDocument description = listener->getConnectionDescription(terminalId);
         if (!description.isNull())
             return description;
@@ -370,10 +333,7 @@ QJsonDocument ZUVAServices::getConnectionDescription(const QString& terminalId) 
 QJsonDocument ZUVAServices::getConnectedTerminals() const
 {
     QJsonArray terminals;
-    for (const auto& listener : tcpIpListeners())
-        for (const auto& document : listener->getTerminalDocuments())
-            terminals.append(document.object().value(QStringLiteral("terminal")));
-    for (const auto& listener : serialListeners())
+    for (const auto& listener : listeners())
         for (const auto& document : listener->getTerminalDocuments())
             terminals.append(document.object().value(QStringLiteral("terminal")));
     return QJsonDocument(QJsonObject{{QStringLiteral("terminals"), terminals}});

@@ -4,11 +4,9 @@
 #include "engine/base/OXAEnvironment.h"
 #include "engine/service/ReleaseThread.h"
 #include "engine/service/TerminalConnection.h"
-#include "engine/service/ZUVASerialServerListener.h"
-#include "engine/service/ZUVATcpIpServerListener.h"
-#include "foundation/SerialServer.h"
+#include "engine/service/TerminalListener.h"
+#include "foundation/SerialPort.h"
 #include "foundation/SharedQtLibrary.h"
-#include "foundation/TcpIpServer.h"
 
 #include <QJsonDocument>
 #include <QObject>
@@ -32,15 +30,13 @@ public:
     using DocumentCallback = std::function<void(QJsonDocument)>;
     using ReverseCallback = std::function<QJsonDocument(QJsonDocument)>;
 
-    template <class Server, class Listener>
     struct RunningService {
-        std::shared_ptr<Server> server;
+        // The TCP or serial server: letting go of it stops it.
+        std::shared_ptr<void> server;
+        std::shared_ptr<TerminalListener> listener;
         DocumentCallback serviceStopped;
         DocumentCallback serviceError;
-        std::shared_ptr<Listener> listener;
     };
-    using TcpIpService = RunningService<vorsam::TcpIpServer, ZUVATcpIpServerListener>;
-    using SerialService = RunningService<vorsam::SerialServer, ZUVASerialServerListener>;
 
     static ZUVAServices& instance();
     void init();
@@ -88,32 +84,26 @@ private:
 
     // Ends the server, then the connections (transactions in flight get their
     // result, connected terminals are reported disconnected), then reports the stop.
-    template <class Service>
-    static void endService(Service& service);
+    static void endService(RunningService& service);
     // Ends it here, or on the release thread inside a callback on a library thread.
-    template <class Service>
-    void endServiceSafely(const std::shared_ptr<Service>& service);
+    void endServiceSafely(const std::shared_ptr<RunningService>& service);
     // Runs the operation on the terminal's connection; false when there is none.
     bool withConnection(const QString& terminalId, const std::function<void(TerminalConnection&)>& operation) const;
     // The host's callback, marked as called from a library thread.
     static DocumentCallback fromLibrary(DocumentCallback callback);
     static ReverseCallback fromLibrary(ReverseCallback callback);
-    std::vector<std::shared_ptr<ZUVATcpIpServerListener>> tcpIpListeners() const;
-    std::vector<std::shared_ptr<ZUVASerialServerListener>> serialListeners() const;
+    std::vector<std::shared_ptr<TerminalListener>> listeners() const;
     // Keeps the started service under its handle, tells the host it started
     // and returns the handle.
-    template <class Service>
-    quintptr keepService(std::map<void*, std::shared_ptr<Service>>& services, const std::shared_ptr<Service>& service,
-                         const DocumentCallback& started, DocumentCallback stopped, DocumentCallback error);
-    std::shared_ptr<SerialService> openSerialService(const QString& portName, int baudRate, vorsam::Parity parity,
-                                                     vorsam::StopBits stopBits, DocumentCallback connected,
-                                                     DocumentCallback disconnected,
-                                                     DocumentCallback notification) const;
+    quintptr keepService(RunningService service, const DocumentCallback& started);
+    // A service with no stopped or error callback yet.
+    RunningService openSerialService(const QString& portName, int baudRate, vorsam::Parity parity,
+                                     vorsam::StopBits stopBits, DocumentCallback connected,
+                                     DocumentCallback disconnected, DocumentCallback notification) const;
     void failRequest(const DocumentCallback& result, const ect::ECTError& error) const;
 
     mutable std::mutex m_mutex;
-    std::map<void*, std::shared_ptr<SerialService>> m_serialServices;
-    std::map<void*, std::shared_ptr<TcpIpService>> m_tcpIpServices;
+    std::map<void*, std::shared_ptr<RunningService>> m_services;
     std::shared_ptr<OXAEnvironment> m_environment;
     std::shared_ptr<ReleaseThread> m_releaseThread = std::make_shared<ReleaseThread>();
     std::unique_ptr<vorsam::SharedQtLibrary> m_qt;

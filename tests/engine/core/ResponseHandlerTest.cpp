@@ -1,12 +1,9 @@
 #include "CoreTestKit.h"
 
-#include "engine/core/JsonTransactionRequestHandler.h"
 #include "simterminal/SimTerminal.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 
 using namespace coretest;
 using namespace std::chrono_literals;
@@ -171,50 +168,6 @@ TEST_F(ResponseHandlerTest, ResultCallbacksMayThrowOrStartTheNextTransaction)
     EXPECT_EQ(sentMessage(link->out->writes()[2]).sequence, 3);
     link->receive(message("Rt", 3));
     EXPECT_EQ(results.outcome(3), Success);
-}
-
-// The delivery question: the reply translator asks the host and starts a
-// nested transaction, which takes over the sale's result.
-class DeliveryQuestion : public oxa::JsonZUVAResponse {
-public:
-    explicit DeliveryQuestion(std::weak_ptr<oxa::JsonTransactionRequestHandler> handler) : m_handler(std::move(handler)) {}
-    QString getMessageTypeId() const override { return "CR"; }
-    void handleResponse(QByteArray, QJsonDocument&, std::function<QJsonDocument(QJsonDocument)> reverse) override
-    {
-        reverse(QJsonDocument(QJsonObject{{"result", QJsonObject{{"productdelivery", true}}}}));
-        if (auto handler = m_handler.lock())
-            handler->makeTransaction(QJsonDocument(QJsonObject{{"transaction", QJsonObject{{"action", "ProductDelivery"}}}}),
-                                     nullptr, nullptr);
-    }
-
-private:
-    std::weak_ptr<oxa::JsonTransactionRequestHandler> m_handler;
-};
-
-TEST_F(ResponseHandlerTest, DeliveryQuestionHandsTheSaleResultToTheNestedTransaction)
-{
-    std::shared_ptr<oxa::JsonTransactionRequestHandler> requests = oxa::makeJsonTransactionRequestHandler(link->dispatcher);
-    requests->registerTransaction("SaleWithDeliveryConfirmation",
-                                  std::unique_ptr<oxa::JsonTransactionRequest>(new TestRequest("Cd")),
-                                  std::unique_ptr<oxa::JsonZUVAResponse>(new DeliveryQuestion(requests)), oxa::Sequential);
-    requests->registerTransaction("ProductDelivery", std::unique_ptr<oxa::JsonTransactionRequest>(new TestRequest("RR")),
-                                  std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse("Rd")), oxa::ImmediateNested);
-    std::atomic<int> questions{0};
-    requests->makeTransaction(QJsonDocument(QJsonObject{{"transaction", QJsonObject{{"action", "SaleWithDeliveryConfirmation"}}}}),
-                              results.callbackFor(1), [&](QJsonDocument question) {
-                                  ++questions;
-                                  return question;
-                              });
-    ASSERT_EQ(link->sentSequence(0), 1);
-    link->receive(message("CR", 1));
-    ASSERT_TRUE(link->out->waitForWrites(2));
-    EXPECT_EQ(sentMessage(link->out->writes()[1]).type, "RR");
-    link->receive(message("Rd", 2));
-    ASSERT_TRUE(results.waitFor(1));
-    EXPECT_EQ(resultSequence(results.first(1)), 2);
-    EXPECT_EQ(questions, 1);
-    ASSERT_TRUE(waitUntil([&] { return link->dispatcher->getPendingTransaction("Rd").isNull(); }));
-    EXPECT_EQ(results.count(1), 1u);
 }
 
 TEST_F(ResponseHandlerTest, ReplyWithoutResultOrHandOverStillEndsTheTransaction)

@@ -50,15 +50,12 @@ inline std::string reasonOf(const QJsonObject& document)
     return std::string();
 }
 
-// Settings at their defaults, with the given advice time and serial heartbeat (0: none).
-inline void useSettings(int adviceMilliseconds, int heartBeatMilliseconds = 0)
+// Settings at their defaults, with the given connection advice time.
+inline void useSettings(int adviceMilliseconds)
 {
-    const std::string settings = "{\"serviceSettings\": {\"cardRecognitionTimeout\": 45, "
-                                 "\"cardInfoTrailingRequestTimeout\": 30, \"connectionAdviceTimeout\": "
-                                 + std::to_string(adviceMilliseconds)
-                                 + ", \"certificationModeEnabled\": false, \"currencyCode\": \"EUR\", "
-                                   "\"displayResultTimeout\": 2, \"serialHeartBeatInterval\": "
-                                 + std::to_string(heartBeatMilliseconds) + "}}";
+    const std::string settings = R"({"serviceSettings": {"cardRecognitionTimeout": 45, "cardInfoTrailingRequestTimeout": 30,)"
+                                 R"( "currencyCode": "EUR", "displayResultTimeout": 2, "connectionAdviceTimeout": )"
+                                 + std::to_string(adviceMilliseconds) + "}}";
     zuva_setSettings(settings.c_str());
 }
 

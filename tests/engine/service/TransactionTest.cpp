@@ -1,7 +1,5 @@
 #include "ServiceFixture.h"
 
-#include "engine/service/ReverseCallbackResponse.h"
-
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -96,26 +94,6 @@ TEST_F(Transactions, ResetClosingSocketAndStoppingEachFailTheTransactionInFlight
     EXPECT_LT(host.position("disconnected", 1), host.position("stopped"));
     EXPECT_TRUE(terminal->waitForPeerClose());
     EXPECT_EQ(zuva_isTerminalConnected("TERM0001"), -1);
-}
-
-TEST(ReplyChannel, LastAnswerWinsAndNullHandleIsIgnored)
-{
-    zuva_reply_function reply = nullptr;
-    void* handle = nullptr;
-    HostRecorder host;
-    ASSERT_EQ(zuva_sendTransaction("TERM9999", "{}", HostRecorder::callbackFor("result"), &host, &reply, &handle,
-                                   nullptr),
-              -1);
-    EXPECT_EQ(reply, &oxa::ReverseCallbackResponse::OnReverseCallback);
-    EXPECT_NE(handle, nullptr);
-
-    oxa::ReverseCallbackResponse slot;
-    reply("{\"ProductDelivery\": {\"deliveryAccepted\": false}}", &slot);
-    reply("{\"ProductDelivery\": {\"deliveryAccepted\": true}}", &slot);
-    reply("ignored", nullptr);
-    EXPECT_EQ(slot.answer(), "{\"ProductDelivery\": {\"deliveryAccepted\": true}}");
-    reply(nullptr, &slot);
-    EXPECT_EQ(slot.answer(), "");
 }
 
 // A reply and the hang-up right behind it meet on the socket's thread, where

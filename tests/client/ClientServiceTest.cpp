@@ -125,20 +125,6 @@ TEST_F(ClientEndToEnd, SettingsRoundTripWithSixtyFourBitCounts)
     EXPECT_FALSE(read.serialHeartBeatInterval);
 }
 
-TEST_F(ClientEndToEnd, ADuplicateIdentifierDropsBothThenTheTerminalComesBackAsANewObject)
-{
-    SimTerminal duplicate;
-    ASSERT_TRUE(duplicate.connectTo(port));
-    duplicate.sendAdvice();
-    ASSERT_TRUE(listener.waitForCall("disconnected TERM0001"));
-    EXPECT_EQ(service->getTerminal(TerminalId), nullptr);
-    SimTerminal again;
-    const auto renewed = connect(again, TerminalId);
-    ASSERT_NE(renewed, nullptr);
-    EXPECT_NE(renewed, terminal);
-    EXPECT_EQ(service->getTerminal(TerminalId), renewed);
-}
-
 // A transaction that, when its result arrives, starts a service-information
 // request on the same terminal through its terminal context.
 class ChainingTransaction

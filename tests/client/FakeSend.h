@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace clienttest {
@@ -39,32 +40,31 @@ public:
 
     Context::SendFunction function()
     {
-        return [this](const char* /*terminalId*/, const char* request, Context::ResultCallback result, void* userData,
+        return [this](const char*, const char* request, Context::ResultCallback result, void* userData,
                       Context::ReplyFunction* replyFunction, void** replyHandle, Context::ReleaseFunction release) {
-            std::size_t index;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                sent_.push_back(Sent{this, request, result, userData, release, {}, false});
-                index = sent_.size() - 1;
-                *replyFunction = &FakeSend::onAnswer;
-                *replyHandle = &sent_.back();
-            }
-            if (!refuseWith.empty()) {
-                deliver(index, refuseWith);
-                this->release(index);
-            }
+            std::unique_lock<std::mutex> lock(mutex_);
+            sent_.push_back(Sent{this, request, result, userData, release, {}, false});
+            *replyFunction = &FakeSend::onAnswer;
+            *replyHandle = &sent_.back();
+            lock.unlock();
+            if (!refuseWith.empty())
+                finish(count() - 1, refuseWith);
         };
     }
 
-    // A terminal whose transactions run through this fake; it keeps every
-    // context, like a terminal's history.
+    // A terminal whose transactions run through this fake, each in a context kept here.
     std::shared_ptr<ect::TerminalContext> terminal(const std::string& terminalId)
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        std::shared_ptr<ect::TerminalContext>& terminal = terminals_[terminalId];
+        auto& terminal = terminals_[terminalId];
         if (!terminal)
             terminal = std::make_shared<ect::TerminalContext>(terminalId, [this, terminalId](ect::Transaction&& t) {
-                start(terminalId, std::move(t));
+                const auto context = Context::create(this->terminal(terminalId), function());
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    contexts_.push_back(context);
+                }
+                context->startTransaction(std::move(t));
             });
         return terminal;
     }
@@ -94,14 +94,11 @@ public:
     // Releases the transaction's user data, as the library does after its last result.
     void release(std::size_t index)
     {
-        Sent sent;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (sent_.at(index).released)
-                return;
-            sent_.at(index).released = true;
-            sent = sent_.at(index);
-        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        Sent& sent = sent_.at(index);
+        if (std::exchange(sent.released, true))
+            return;
+        lock.unlock();
         sent.release(sent.userData);
     }
     void finish(std::size_t index, const std::string& text)
@@ -112,25 +109,14 @@ public:
 
 private:
     struct Sent {
-        FakeSend* owner = nullptr;
+        FakeSend* owner;
         std::string request;
-        Context::ResultCallback result = nullptr;
-        void* userData = nullptr;
-        Context::ReleaseFunction release = nullptr;
+        Context::ResultCallback result;
+        void* userData;
+        Context::ReleaseFunction release;
         std::vector<std::string> answers;
-        bool released = false;
+        bool released;
     };
-
-    void start(const std::string& terminalId, ect::Transaction&& transaction)
-    {
-        const std::shared_ptr<ect::TerminalContext> terminal = this->terminal(terminalId);
-        const auto context = Context::create(terminal, function());
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            contexts_.push_back(context);
-        }
-        context->startTransaction(std::move(transaction));
-    }
 
     Sent copyOf(std::size_t index) const
     {

@@ -1,9 +1,6 @@
-#include "client/JsonObjectFactory.h"
 #include "client/PreprocessJsonResult.h"
-#include "client/transactions/SaleAction.h"
 #include "client/ServiceInformationResult.h"
 #include "client/TransactionHelpers.h"
-#include "client/ZUVATerminalImpl.h"
 
 #include <gtest/gtest.h>
 
@@ -72,59 +69,7 @@ TEST(TransactionHelpers, ReadersGiveTheDefaultForMissingNullOrMistypedMembers)
     EXPECT_EQ(ect::readInteger(object, "big") + ect::readInteger(object, "flag"), 5000000000LL);
     EXPECT_EQ(ect::readActionIdentifier(object, "id").value_or(ect::ECTSaleSystemActionIdentifier()).value(), 42u);
     EXPECT_FALSE(ect::readActionIdentifier(object, "shortId") || ect::readActionIdentifier(object, "null"));
-}
-
-TEST(ServiceInformationResult, ReadsTheCashbackFlagOrKeepsTheError)
-{
-    struct Case {
-        const char* reply;
-        std::string error;
-        bool cashback;
-    };
-    const std::vector<Case> cases{
-        {R"({"result":{}})", "none", false},
-        {R"({"result":{"cashbackEnabled":true,"terminalIdentifier":"OTHER"}})", "none", true},
-        {R"({"result":{"cashbackEnabled":"yes"}})", "none", false},
-        {R"({"error":{"code":1,"rejectionCode":{"code":"01"}},"result":{"cashbackEnabled":true}})", "1/20 rejection=01",
-         false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.reply);
-        const ect::ServiceInformationResult result(c.reply, "T1");
-        EXPECT_EQ(summary(result.error()), c.error);
-        EXPECT_EQ(result.cashbackEnabled(), c.cashback);
-        EXPECT_EQ(result.terminalIdentifier(), "T1");
-    }
-}
-
-TEST(JsonObjectFactory, ReadsSettingsTerminalsAndEventsOrGivesEmptyResults)
-{
-    const auto wide = ect::MakeServiceSettingsFromJSon(
-        R"({"environment":{"serviceSettings":{"cardRecognitionTimeout":5000000000,"deliveryTimeout":0,
-            "serialHeartBeatInterval":null,"currencyCode":"CHF","unknown":[]}}})");
-    ASSERT_TRUE(wide);
-    EXPECT_EQ(wide->cardRecognitionTimeout, 5000000000LL);
-    EXPECT_TRUE(wide->deliveryTimeout == std::int64_t(0));
-    EXPECT_FALSE(wide->serialHeartBeatInterval);
-    EXPECT_EQ(wide->currencyCode, "CHF");
-    for (const char* unusable : {R"({"serviceSettings":{}})", "no json",
-                                 R"({"environment":{"serviceSettings":{"connectionAdviceTimeout":"soon"}}})"})
-        EXPECT_FALSE(ect::MakeServiceSettingsFromJSon(unusable)) << unusable;
-
-    EXPECT_TRUE(ect::MakeZUVATerminalFromJSon(R"({"terminal":{"terminalIdentifier":"T1"}})"));
-    for (const char* none : {R"({"terminal":{"deviceType":"04"}})", R"({"terminal":{"terminalIdentifier":null}})",
-                             R"({"terminal":"T1"})", "[]"})
-        EXPECT_FALSE(ect::MakeZUVATerminalFromJSon(none)) << none;
-    EXPECT_EQ(ect::MakeTerminalEventFromJSon(R"({"event":{"terminalIdentifier":[]}})").terminalIdentifier, "");
-}
-
-TEST(SaleAction, DeliveryAnswersByteForByte)
-{
-    EXPECT_EQ(ect::jsonResponseFromProductDeliveryReturnValue(ProductDeliveryAccepted),
-              R"({ "ProductDelivery": { "deliveryAccepted": true}})");
-    for (int refused : {0, 2})
-        EXPECT_EQ(ect::jsonResponseFromProductDeliveryReturnValue(ProductDeliveryBlockReturnValue(refused)),
-                  R"({ "ProductDelivery": { "deliveryAccepted": false}})");
+    EXPECT_FALSE(ect::ServiceInformationResult(R"({"result":{"cashbackEnabled":"yes"}})", "T1").cashbackEnabled());
 }
 
 } // namespace

@@ -11,8 +11,9 @@ namespace {
 
 using clienttest::FakeSend;
 
-// A transaction whose end is scripted per result; it counts its calls in a
-// record that survives the transaction object.
+// A transaction that answers "question" through respond, throws at "throw"
+// and finishes at anything else; it counts its calls in a record that
+// survives the transaction object.
 struct Record {
     std::vector<std::string> results;
     int begun = 0;
@@ -21,10 +22,8 @@ struct Record {
 
 class ScriptedTransaction : public ect::Transaction {
 public:
-    using End = std::function<bool(const std::string&, const std::function<void(const std::string&)>&)>;
-
-    ScriptedTransaction(std::shared_ptr<Record> record, End end, std::string request = "{\"transaction\":{}}")
-        : record_(std::move(record)), end_(std::move(end)), request_(std::move(request))
+    ScriptedTransaction(std::shared_ptr<Record> record, std::string request = "{\"transaction\":{}}")
+        : record_(std::move(record)), request_(std::move(request))
     {
     }
     ~ScriptedTransaction() override
@@ -35,7 +34,7 @@ public:
 
     std::unique_ptr<ect::Transaction> move() override
     {
-        return std::make_unique<ScriptedTransaction>(std::move(record_), std::move(end_), std::move(request_));
+        return std::make_unique<ScriptedTransaction>(std::move(record_), std::move(request_));
     }
     std::string beginTransaction(ect::TransactionContext&) override
     {
@@ -45,25 +44,17 @@ public:
     bool endTransaction(const std::string& reply, std::function<void(const std::string&)> respond) override
     {
         record_->results.push_back(reply);
-        return end_(reply, respond);
+        if (reply == "throw")
+            throw std::runtime_error("result class failed");
+        if (reply == "question")
+            respond("answer");
+        return reply != "question";
     }
 
 private:
     std::shared_ptr<Record> record_;
-    End end_;
     std::string request_;
 };
-
-bool finishOn(const std::string& reply, const std::function<void(const std::string&)>& respond)
-{
-    if (reply == "question") {
-        respond("answer");
-        return false;
-    }
-    if (reply == "throw")
-        throw std::runtime_error("result class failed");
-    return true;
-}
 
 // A refused request ends and is released inside the send.
 TEST(TransactionContext, EndsOnceFinishedAnswersQuestionsAndLetsGoOfTheTransaction)
@@ -89,7 +80,7 @@ TEST(TransactionContext, EndsOnceFinishedAnswersQuestionsAndLetsGoOfTheTransacti
         FakeSend fake;
         fake.refuseWith = c.refuse ? c.delivered.front() : std::string();
         auto record = std::make_shared<Record>();
-        fake.terminal("T1")->makeTransaction(ScriptedTransaction(record, finishOn));
+        fake.terminal("T1")->makeTransaction(ScriptedTransaction(record));
         ASSERT_EQ(fake.count(), 1u);
         for (std::size_t index = c.refuse ? 1 : 0; index < c.delivered.size(); ++index)
             fake.deliver(0, c.delivered[index]);
@@ -106,7 +97,7 @@ TEST(TransactionContext, NothingIsSentForAnEmptyRequestAGoneTerminalOrAnEmptiedT
 {
     FakeSend fake;
     auto record = std::make_shared<Record>();
-    fake.terminal("T1")->makeTransaction(ScriptedTransaction(record, finishOn, ""));
+    fake.terminal("T1")->makeTransaction(ScriptedTransaction(record, ""));
     EXPECT_EQ(record->begun, 1);
     EXPECT_EQ(fake.count(), 0u);
     EXPECT_EQ(record->destroyed, 1); // can never end: not kept
@@ -115,7 +106,7 @@ TEST(TransactionContext, NothingIsSentForAnEmptyRequestAGoneTerminalOrAnEmptiedT
     const auto context = ect::TransactionContext::create(gone, fake.function());
     gone.reset();
     auto untouched = std::make_shared<Record>();
-    ScriptedTransaction transaction(untouched, finishOn);
+    ScriptedTransaction transaction(untouched);
     context->startTransaction(std::move(transaction));
     EXPECT_EQ(untouched->begun, 0);
     EXPECT_EQ(fake.count(), 0u);

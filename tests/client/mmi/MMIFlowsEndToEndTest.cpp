@@ -40,39 +40,6 @@ std::string describe(const std::vector<SimMessage>& requests)
     return joined(described);
 }
 
-struct FlowRow {
-    const char* name;
-    int maxAttempts;
-    std::vector<std::string> endings; // of the PIN entries, as the simulated terminal takes them
-    bool keepMMIOpen;
-    bool followUps;
-    int displayResultTimeout;
-    const char* host;
-    std::vector<std::string> requests;
-};
-
-const FlowRow FlowRows[] = {
-    {"RefusedThrice", 3, {"2630", "2630", "2630"}, false, false, 2, "1/19 2630 left=0",
-     {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm28/14 t30 pin", "Cm6/14 t2", "Cl"}},
-    {"PinTimeOutAtTheThirdAttempt", 3, {"2630", "2630", "1803"}, false, false, 2, "1/19 1803 left=1",
-     {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm28/14 t30 pin", "Cm6/14 t2", "Cl"}},
-    {"StopKey", 3, {"2630", "01"}, false, false, 2, "1/200 left=2",
-     {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm6/14 t2", "Cl"}},
-    {"Aborted", 3, {"FF"}, false, false, 2, "1/31 left=3", {"Ck", "Cm26/14 t30 pin", "Cm6/14 t2", "Cl"}},
-    {"OneAttempt", 1, {"00"}, false, false, 2, "ok left=1", {"Ck", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"}},
-    {"TwoAttempts", 2, {"2630", "00"}, false, false, 2, "ok left=1",
-     {"Ck", "Cm26/14 t30 pin", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"}},
-    {"FourAttempts", 4, {"2630", "2630", "2630", "00"}, false, false, 2, "ok left=1",
-     {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm27/14 t30 pin", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"}},
-    {"NoAttempt", 0, {"00"}, false, false, 2, "ok left=0", {"Ck", "Cm26/14 t30 pin", "Cm19/14 t2", "Cl"}},
-    {"FollowUpThenClose", 3, {"00"}, false, true, 2, "ok left=3",
-     {"Ck", "Cm26/14 t30 pin", "Cm19 t2", "Cm40/14 t5", "Cl"}},
-    {"FollowUpKeptOpen", 1, {"2630"}, true, true, 2, "1/19 2630 left=0",
-     {"Ck", "Cm28/14 t30 pin", "Cm6 t2", "Cm41/14 t5"}},
-    {"KeptOpenAfterAChangedResultTime", 3, {"00"}, true, false, 7, "ok left=3",
-     {"Ck", "Cm26/14 t30 pin", "Cm19/14 t7"}},
-};
-
 } // namespace
 
 class MMIFlowsEndToEnd : public clienttest::ClientEndToEnd {
@@ -81,19 +48,6 @@ protected:
     {
         ClientEndToEnd::SetUp();
         SimOperationReplies::answerAll(sim);
-    }
-
-    void TearDown() override
-    {
-        setDisplayResultTimeout(2);
-        ClientEndToEnd::TearDown();
-    }
-
-    void setDisplayResultTimeout(int seconds)
-    {
-        Settings settings = service->settings();
-        settings.displayResultTimeout = seconds;
-        service->updateSettings(settings);
     }
 
     // Waits for the host's one call and the terminal's requests.
@@ -109,25 +63,15 @@ protected:
     Results<VerifyPinResult> pins;
 };
 
-class MMIFlowRows : public MMIFlowsEndToEnd, public ::testing::WithParamInterface<FlowRow> {};
-
 // The host lets go of the terminal right after send.
-TEST_P(MMIFlowRows, RequestsAndOneHostCall)
+TEST_F(MMIFlowsEndToEnd, TwoAttempts)
 {
-    const FlowRow& row = GetParam();
-    sim.on("Cm", SimOperationReplies::pinEntries(row.endings));
-    setDisplayResultTimeout(row.displayResultTimeout);
-    VerifyPinFlow flow(Pin, "fr", 30, row.maxAttempts, row.keepMMIOpen, pins.callback());
-    if (row.followUps)
-        flow.setSuccessNextMessageData(5, 40, boost::none).setFailNextMessageData(5, 41, boost::none);
-    terminal->send(std::move(flow));
+    sim.on("Cm", SimOperationReplies::pinEntries({"2630", "00"}));
+    terminal->send(VerifyPinFlow(Pin, "fr", 30, 2, false, pins.callback()));
     terminal.reset();
     listener.forgetTerminals();
-    expectFlow(row.host, row.requests);
+    expectFlow("ok left=1", {"Ck", "Cm26/14 t30 pin", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"});
 }
-
-INSTANTIATE_TEST_SUITE_P(Flows, MMIFlowRows, ::testing::ValuesIn(FlowRows),
-                         [](const ::testing::TestParamInfo<FlowRow>& info) { return std::string(info.param.name); });
 
 TEST_F(MMIFlowsEndToEnd, AcceptedAtTheThirdAttemptByteForByte)
 {

@@ -112,6 +112,10 @@ TEST(PinDecisionTest, FlowWithRetries)
 {
     const Row rows[] = {
         {3, {WrongAndReset, Ok}, "ok left=2", "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm19/14 t2, Cl"},
+        {1, {NoKey}, "ok left=1", "Ck, Cm28/14 t30 pin, Cm19/14 t2, Cl"},
+        {4, {Wrong, Wrong, Wrong, Ok}, "ok left=1",
+         "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm27/14 t30 pin, Cm28/14 t30 pin, Cm19/14 t2, Cl"},
+        {0, {Ok}, "ok left=0", "Ck, Cm26/14 t30 pin, Cm19/14 t2, Cl"},
         {3, {Reset}, "1/31 left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
         {3, {EngineTimeout}, "5/0 left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
         {3, {NotConnected}, "2/15 reason=gone left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
@@ -125,6 +129,16 @@ TEST(PinDecisionTest, FlowWithRetries)
     expectRows(rows, [](const Row& row, VerifyPinFlow::Callback callback) {
         return VerifyPinFlow(Pin, "fr", 30, row.maxAttempts, false, std::move(callback));
     });
+}
+
+TEST(PinDecisionTest, FollowUpWithTheMMIKeptOpen)
+{
+    clienttest::FakeSend fake;
+    std::vector<std::string> host;
+    VerifyPinFlow flow(Pin, "fr", 30, 1, true, [&](const VerifyPinResult& result) { host.push_back(summary(result)); });
+    fake.terminal("T1")->makeTransaction(std::move(flow.setFailNextMessageData(5, 41, boost::none)));
+    EXPECT_EQ("Ck, Cm28/14 t30 pin, Cm6 t2, Cm41/14 t5", run(fake, {Wrong}));
+    EXPECT_EQ(std::vector<std::string>{"1/19 2630 left=0"}, host);
 }
 
 TEST(PinDecisionTest, EmptyCallbacksAreSkippedAndFlowsStillClose)

@@ -93,36 +93,40 @@ private:
     std::vector<std::shared_ptr<ect::ZUVATerminal>> connected_;
 };
 
-// Collects the results a transaction's callback receives.
+// Collects the results a transaction's callback receives; the callback may
+// outlive the collector.
 template <typename Result>
 class Results {
 public:
     std::function<void(const Result&)> callback()
     {
-        return [this](const Result& result) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            results_.push_back(result);
+        return [state = state_](const Result& result) {
+            std::lock_guard<std::mutex> lock(state->mutex);
+            state->results.push_back(result);
         };
     }
     std::size_t count() const
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return results_.size();
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        return state_->results.size();
     }
     bool waitFor(std::size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const
     {
         return testsupport::waitUntil([&] { return this->count() >= count; }, deadline);
     }
-    // The first result; call after waitFor.
+    // The first result; throws when there is none.
     Result first() const
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return results_.at(0);
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        return state_->results.at(0);
     }
 
 private:
-    mutable std::mutex mutex_;
-    std::vector<Result> results_;
+    struct State {
+        std::mutex mutex;
+        std::vector<Result> results;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 // A host with a started TCP/IP client service and one simulated terminal
@@ -157,6 +161,16 @@ protected:
         if (!listener.waitForCall("connected " + terminalId, before + 1))
             return nullptr;
         return listener.waitForTerminal(terminalId);
+    }
+
+    // Sends the transaction that make builds around a callback and returns its first result.
+    template <typename Result, typename Make>
+    Result resultOf(Make make, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000))
+    {
+        Results<Result> results;
+        terminal->send(make(results.callback()));
+        EXPECT_TRUE(results.waitFor(1, deadline));
+        return results.first();
     }
 
     // Scripts the information request ("Ci") with the cash-back capability on or off.

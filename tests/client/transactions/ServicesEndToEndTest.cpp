@@ -12,18 +12,15 @@ using namespace clienttest;
 
 TEST_F(TransactionsEndToEnd, PrintTicketSendsUpToItsLimit)
 {
-    Results<ect::PrintTicketResult> printed;
-    terminal->send(ect::PrintTicketTransaction(std::string(4096, 'A'), printed.callback()));
-    ASSERT_TRUE(printed.waitFor(1));
-    EXPECT_EQ(errorOf(printed.first()), "none");
-    EXPECT_EQ(printed.first().terminalIdentifier(), TerminalId);
+    const auto printed = resultOf<ect::PrintTicketResult>(
+        [](auto done) { return ect::PrintTicketTransaction(std::string(4096, 'A'), done); });
+    EXPECT_EQ(errorOf(printed) + " " + printed.terminalIdentifier(), "none TERM0001");
     ASSERT_EQ(requestsOfType("Cw").size(), 1u);
     EXPECT_EQ(requestsOfType("Cw")[0].find("DF17")->textValue().substr(0, 4097), std::string(4096, 'A') + "\f");
 
-    Results<ect::PrintTicketResult> refused;
-    terminal->send(ect::PrintTicketTransaction(std::string(4097, 'A'), refused.callback()));
-    ASSERT_TRUE(refused.waitFor(1));
-    EXPECT_EQ(errorOf(refused.first()), "1/117");
+    const auto refused = resultOf<ect::PrintTicketResult>(
+        [](auto done) { return ect::PrintTicketTransaction(std::string(4097, 'A'), done); });
+    EXPECT_EQ(errorOf(refused), "1/117");
     EXPECT_EQ(requestsOfType("Cw").size(), 1u);
 }
 
@@ -38,51 +35,47 @@ TEST_F(TransactionsEndToEnd, CardInformationTakesItsRecognitionTimeout)
     for (const auto& each : cases) {
         SCOPED_TRACE(each.second);
         const std::size_t before = requestsOfType("Ch").size();
-        Results<ect::RequestCardInfoResult> results;
         const auto option = ect::CardInfoOption::SaleAfterCardRecognition;
-        terminal->send(each.first ? ect::RequestCardInfoTransaction(option, *each.first, results.callback())
-                                  : ect::RequestCardInfoTransaction(option, results.callback()));
-        ASSERT_TRUE(results.waitFor(1));
-        EXPECT_EQ(errorOf(results.first()), each.second.empty() ? "2/15" : "none");
+        const auto card = resultOf<ect::RequestCardInfoResult>([&](auto done) {
+            return each.first ? ect::RequestCardInfoTransaction(option, *each.first, done)
+                              : ect::RequestCardInfoTransaction(option, done);
+        });
+        EXPECT_EQ(errorOf(card), each.second.empty() ? "2/15" : "none");
         const auto requests = requestsOfType("Ch");
         ASSERT_EQ(requests.size(), before + (each.second.empty() ? 0 : 1));
         if (!each.second.empty()) {
             EXPECT_EQ(valueOf(requests.back(), "DF9468"), each.second);
-            EXPECT_TRUE(results.first().isIccEmv());
+            EXPECT_TRUE(card.isIccEmv());
         }
     }
 }
 
-TEST_F(TransactionsEndToEnd, BalanceGivesTheCountersInOrder)
+TEST_F(TransactionsEndToEnd, BalanceBackupModeAndCardValidityGiveTheirResults)
 {
-    Results<ect::BalanceTerminalConsultationResult> results;
-    terminal->send(ect::BalanceTerminalConsultationTransaction("12345678", results.callback()));
-    ASSERT_TRUE(results.waitFor(1));
-    const ect::BalanceTerminalConsultationResult balance = results.first();
-    EXPECT_EQ(errorOf(balance), "none");
-    EXPECT_EQ(balance.acquirerLabelName(), "ACQUIRER");
+    const auto balance = resultOf<ect::BalanceTerminalConsultationResult>(
+        [](auto done) { return ect::BalanceTerminalConsultationTransaction("12345678", done); });
+    EXPECT_EQ(errorOf(balance) + " " + balance.acquirerLabelName(), "none ACQUIRER");
     const auto counters = balance.financialCounterInfo();
     ASSERT_EQ(counters.size(), 2u);
-    EXPECT_EQ(counters[0].name(), "CB");
-    EXPECT_EQ(counters[1].name(), "CRDA");
+    EXPECT_EQ(counters[0].name() + " " + counters[1].name(), "CB CRDA");
     EXPECT_EQ(counters[1].cumulativeTotalAmount(), 1.0);
-}
 
-TEST_F(TransactionsEndToEnd, BackupModeSwitchesAndReportsItsState)
-{
     for (const bool enabled : {true, false}) {
-        Results<ect::BackupModeResult> results;
-        terminal->send(ect::BackupModeTransaction(enabled, results.callback()));
-        ASSERT_TRUE(results.waitFor(1));
-        EXPECT_EQ(errorOf(results.first()), "none");
-        EXPECT_NE(results.first().timeStamp().tm_year, 0);
-        EXPECT_EQ(SimOperationReplies::operationCodeOf(requestsOfType("Co").back()), enabled ? "0030" : "0031");
+        const auto backup =
+            resultOf<ect::BackupModeResult>([&](auto done) { return ect::BackupModeTransaction(enabled, done); });
+        EXPECT_EQ(errorOf(backup), "none");
+        EXPECT_EQ(SimOperationReplies::operationCodeOf(lastOfType("Co")), enabled ? "0030" : "0031");
     }
-    Results<ect::BackupModeStatusResult> status;
-    terminal->send(ect::BackupModeStatusTransaction(status.callback()));
-    ASSERT_TRUE(status.waitFor(1));
-    EXPECT_EQ(errorOf(status.first()), "none");
-    EXPECT_TRUE(status.first().enabled());
+    const auto status =
+        resultOf<ect::BackupModeStatusResult>([](auto done) { return ect::BackupModeStatusTransaction(done); });
+    EXPECT_EQ(errorOf(status), "none");
+    EXPECT_TRUE(status.enabled());
+
+    const auto card =
+        resultOf<ect::CheckCardValidityResult>([](auto done) { return ect::CheckCardValidityTransaction(done); });
+    EXPECT_EQ(errorOf(card) + " " + card.clippedPAN(), "none 4970XXXXXXXX1234");
+    EXPECT_EQ(card.timeStamp().tm_year, 124);
+    EXPECT_EQ(valueOf(lastOfType("Cd"), "DF21"), SimSaleReplies::ValidityCheckService);
 }
 
 TEST_F(TransactionsEndToEnd, RetailCancellationDuringASaleLeavesTheSaleItsReply)
@@ -96,25 +89,12 @@ TEST_F(TransactionsEndToEnd, RetailCancellationDuringASaleLeavesTheSaleItsReply)
     terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, amount(), sale.callback()));
     ASSERT_TRUE(sim.waitForRequests(1));
 
-    Results<ect::CancelRetailResult> cancelled;
-    terminal->send(ect::CancelRetailTransaction(cancelled.callback()));
-    ASSERT_TRUE(cancelled.waitFor(1));
-    EXPECT_EQ(errorOf(cancelled.first()), "none");
+    const auto cancelled =
+        resultOf<ect::CancelRetailResult>([](auto done) { return ect::CancelRetailTransaction(done); });
+    EXPECT_EQ(errorOf(cancelled), "none");
     EXPECT_EQ(sale.count(), 0u);
 
     sim.send(SimSaleReplies::saleReplyTo(*pendingSale, TerminalId));
     ASSERT_TRUE(sale.waitFor(1));
-    EXPECT_EQ(errorOf(sale.first()), "none");
-    EXPECT_EQ(sale.first().clientTicket(), "TICKET\f");
-}
-
-TEST_F(TransactionsEndToEnd, CardValidityGivesTheCheckedCard)
-{
-    Results<ect::CheckCardValidityResult> results;
-    terminal->send(ect::CheckCardValidityTransaction(results.callback()));
-    ASSERT_TRUE(results.waitFor(1));
-    EXPECT_EQ(errorOf(results.first()), "none");
-    EXPECT_EQ(results.first().clippedPAN(), "4970XXXXXXXX1234");
-    EXPECT_EQ(results.first().timeStamp().tm_year, 124);
-    EXPECT_EQ(valueOf(requestsOfType("Cd").back(), "DF21"), SimSaleReplies::ValidityCheckService);
+    EXPECT_EQ(errorOf(sale.first()) + " " + sale.first().clientTicket(), "none TICKET\f");
 }

@@ -64,15 +64,20 @@ protected:
                + "BF810818DF94690400000002DF94280111DF1A00DF940F00DF941100";
     }
 
+    // The last request of that type; an empty message when there is none.
+    SimMessage lastOfType(const std::string& type) const
+    {
+        const std::vector<SimMessage> found = requestsOfType(type);
+        return found.empty() ? SimMessage() : found.back();
+    }
+
     // The sale was approved, fetched its ticket and went to the terminal as that service.
     template <typename Result>
-    void expectApprovedWithTicket(const Results<Result>& results, const char* serviceIdentifier)
+    void expectApprovedWithTicket(const Result& result, const char* serviceIdentifier)
     {
         SCOPED_TRACE(serviceIdentifier);
-        ASSERT_TRUE(results.waitFor(1));
-        EXPECT_EQ(errorOf(results.first()), "none");
-        EXPECT_EQ(results.first().clientTicket(), "TICKET\f");
-        EXPECT_EQ(valueOf(requestsOfType("Cd").back(), "DF21"), serviceIdentifier);
+        EXPECT_EQ(errorOf(result) + " " + result.clientTicket(), "none TICKET\f");
+        EXPECT_EQ(valueOf(lastOfType("Cd"), "DF21"), serviceIdentifier);
     }
 
     static ect::Amount amount() { return ect::Amount("12.50"); }

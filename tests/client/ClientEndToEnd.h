@@ -21,8 +21,8 @@ namespace clienttest {
 
 // A host's listener that records what it is told, one line per call:
 // "started", "stopped", "error <code>/<cause>" (" +reason" when it has one),
-// "connected <id>", "disconnected <id>", "event <id> <state>". Keeps the
-// terminals it was given until forgetTerminals().
+// "connected <id>", "disconnected <id>", "event <id> <state>". Holds the
+// terminals it was given weakly.
 class RecordingListener : public ect::ZUVAServiceListener {
 public:
     void onServiceStarted() override { record("started"); }
@@ -67,16 +67,12 @@ public:
         std::shared_ptr<ect::ZUVATerminal> found;
         testsupport::waitUntil([&] {
             std::lock_guard<std::mutex> lock(mutex_);
-            for (const auto& terminal : connected_)
-                found = terminal->terminalId() == terminalId ? terminal : found;
+            for (const auto& weak : connected_)
+                if (const auto terminal = weak.lock())
+                    found = terminal->terminalId() == terminalId ? terminal : found;
             return found != nullptr;
         });
         return found;
-    }
-    void forgetTerminals()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        connected_.clear();
     }
 
 private:
@@ -90,7 +86,7 @@ private:
 
     mutable std::mutex mutex_;
     std::vector<std::string> calls_;
-    std::vector<std::shared_ptr<ect::ZUVATerminal>> connected_;
+    std::vector<std::weak_ptr<ect::ZUVATerminal>> connected_;
 };
 
 // Collects the results a transaction's callback receives; the callback may

@@ -125,7 +125,6 @@ TEST_F(ClientEndToEnd, StressTransactionsWhileTerminalsComeAndGo)
         thread.join();
     EXPECT_TRUE(testsupport::waitUntil([&] { return answered == requested; }, std::chrono::milliseconds(15000)));
     service->stopService();
-    listener.forgetTerminals();
     EXPECT_TRUE(testsupport::waitUntil([&] {
         std::lock_guard<std::mutex> lock(seenMutex);
         return std::all_of(seen.begin(), seen.end(), [](const auto& terminal) { return terminal.expired(); });

@@ -69,7 +69,6 @@ TEST_F(MMIFlowsEndToEnd, TwoAttempts)
     sim.on("Cm", SimOperationReplies::pinEntries({"2630", "00"}));
     terminal->send(VerifyPinFlow(Pin, "fr", 30, 2, false, pins.callback()));
     terminal.reset();
-    listener.forgetTerminals();
     expectFlow("ok left=1", {"Ck", "Cm26/14 t30 pin", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"});
 }
 
@@ -123,7 +122,6 @@ TEST_F(MMIFlowsEndToEnd, TerminalLostAfterTheOpen)
     sim.on("Ck", [](const SimMessage& request) { return SimTerminal::Reply{{SimTerminal::replyTo(request)}, true}; });
     terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
     terminal.reset();
-    listener.forgetTerminals();
     ASSERT_TRUE(pins.waitFor(1));
     EXPECT_EQ(ECTErrorCode::Technical_Issue, pins.first().error().value().code());
     EXPECT_EQ(3, pins.first().attemptsLeft());

@@ -65,7 +65,6 @@ TEST(MMIFlowsStress, TwentyTerminalsRunTenFlowsEach)
         terminals.push_back(listener.waitForTerminal(advice.terminalIdentifier));
         ASSERT_FALSE(terminals.back().expired());
     }
-    listener.forgetTerminals();
     Tally tally;
     for (const auto& terminal : terminals)
         runFlows(terminal.lock(), 0, tally);

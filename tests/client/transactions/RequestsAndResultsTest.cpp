@@ -87,37 +87,29 @@ TEST(ClientRequests, DocumentsHoldExactlyTheirMembers)
                       "recognitionTimeout":30})");
 }
 
+// The errors of every result class made from the reply.
+template <typename... Result>
+std::vector<std::string> errorsOf(const std::string& reply)
+{
+    return {errorOf(SaleResult(SaleAction::Sale, reply, "T")),
+            errorOf(AuthorizedSaleResult(AuthorizedSaleAction::CancelSale, reply, "T")), errorOf(Result(reply, "T"))...};
+}
+
 TEST(ClientResults, NoReplyMakesAResultThrowAndAnUnusableOneGivesInvalidResponse)
 {
-    const std::function<std::string(const std::string&)> results[] = {
-        [](const std::string& r) { return errorOf(SaleResult(SaleAction::Sale, r, "T")); },
-        [](const std::string& r) { return errorOf(SaleWithCashbackResult(r, "T")); },
-        [](const std::string& r) { return errorOf(AuthorizedSaleResult(AuthorizedSaleAction::CancelSale, r, "T")); },
-        [](const std::string& r) { return errorOf(LastTransactionResult(r, "T")); },
-        [](const std::string& r) { return errorOf(GetTicketResult(r, "T")); },
-        [](const std::string& r) { return errorOf(PrintTicketResult(r, "T")); },
-        [](const std::string& r) { return errorOf(RequestCardInfoResult(r, "T")); },
-        [](const std::string& r) { return errorOf(BackupModeResult(r, "T")); },
-        [](const std::string& r) { return errorOf(BackupModeStatusResult(r, "T")); },
-        [](const std::string& r) { return errorOf(BalanceTerminalConsultationResult(r, "T")); },
-        [](const std::string& r) { return errorOf(CancelRetailResult(r, "T")); },
-        [](const std::string& r) { return errorOf(CheckCardValidityResult(r, "T")); },
-    };
-    const char* unusable[] = {"", "no json", "[]", "42", "\"text\"", "{}", R"({"result":"ok"})", R"({"result":[1]})"};
+    const auto errors = errorsOf<SaleWithCashbackResult, LastTransactionResult, GetTicketResult, PrintTicketResult,
+                                 RequestCardInfoResult, BackupModeResult, BackupModeStatusResult,
+                                 BalanceTerminalConsultationResult, CancelRetailResult, CheckCardValidityResult>;
+    for (const char* reply : {"", "no json", "[]", "42", "\"text\"", "{}", R"({"result":"ok"})", R"({"result":[1]})"})
+        EXPECT_EQ(errors(reply), std::vector<std::string>(12, "2/16")) << reply;
     // Members of another type than the one read give their defaults.
     const char* wrongTypes =
         R"({"result":{"date":5,"authorizedAmount":"12","clippedPAN":5,"cardType":"x","partialApproval":"yes",
             "cardHolderVerificationMethod":[1],"enabled":"true","financialCounterInfos":{},"formattedTicket":1}})";
-    for (std::size_t index = 0; index < std::size(results); ++index) {
-        SCOPED_TRACE(index);
-        for (const char* reply : unusable)
-            EXPECT_EQ(results[index](reply), "2/16") << reply;
-        EXPECT_EQ(results[index](wrongTypes), "none");
-    }
+    EXPECT_EQ(errors(wrongTypes), std::vector<std::string>(12, "none"));
     const SaleResult sale(SaleAction::Sale, wrongTypes, "T");
     EXPECT_EQ(sale.authorizedAmount(), 0.0);
-    EXPECT_FALSE(sale.partialApproval());
-    EXPECT_FALSE(sale.timeStamp());
+    EXPECT_FALSE(sale.partialApproval() || sale.timeStamp());
 }
 
 TEST(ClientResults, SaleSystemActionIdentifierComesFromTheResultOrTheError)
@@ -150,20 +142,8 @@ TEST(ClientResults, SaleSystemActionIdentifierComesFromTheResultOrTheError)
     }
 }
 
-TEST(ClientResults, SaleDetailsFollowTheWorkedExamples)
+TEST(ClientResults, SaleDetailsAndServiceResultsReadTheirMembers)
 {
-    const std::pair<const char*, std::vector<int>> dates[] = {
-        {"2016-03-15-14-05-09", {116, 2, 15, 14, 5, 9}}, {"2016-03-15-14-05-09Z", {116, 2, 15, 14, 5, 9}},
-        {"", {0, 0, 0, 0, 0, 0}}, {"no date", {0, 0, 0, 0, 0, 0}}, {"2016/03/15", {116, 0, 0, 0, 0, 0}},
-    };
-    for (const auto& date : dates) {
-        SCOPED_TRACE(date.first);
-        const SaleResult sale(SaleAction::Sale, R"({"result":{"date":")" + std::string(date.first) + "\"}}", "T");
-        ASSERT_TRUE(sale.timeStamp());
-        EXPECT_EQ(fieldsOf(*sale.timeStamp()), date.second);
-    }
-    const SaleResultInfo none(Json::Value{});
-
     const SaleResult sale(SaleAction::Sale,
                           R"({"result":{"proprietaryData":"0A1b","partialApproval":false,"signatureRequired":true,
                               "cardType":{"isIccEmv":true},"acquirerId":1234,"cardBrandIdentifier":"0001"}})",
@@ -171,35 +151,18 @@ TEST(ClientResults, SaleDetailsFollowTheWorkedExamples)
     EXPECT_EQ(*sale.proprietaryData(), (std::vector<unsigned char>{0x0A, 0x1B}));
     EXPECT_EQ(sale.partialApproval(), boost::optional<bool>(false));
     EXPECT_FALSE(sale.signatureRequired()); // read from the verification method alone
-    EXPECT_TRUE(sale.isIccEmv());
     EXPECT_EQ(sale.acquirerId(), "1234");
-    EXPECT_FALSE(none.proprietaryData());
+    EXPECT_FALSE(SaleResult(SaleAction::Sale, R"({"result":{}})", "T").proprietaryData());
     EXPECT_TRUE(SaleResult(SaleAction::Sale, R"({"result":{"proprietaryData":null}})", "T").proprietaryData()->empty());
-}
 
-TEST(ClientResults, ServiceResultsReadTheirMembers)
-{
-    const LastTransactionResult last(R"({"result":{"terminalIdentifier":"OTHER","incidentCode":"0000"}})", "T");
-    EXPECT_EQ(last.terminalIdentifier(), "OTHER");
-    EXPECT_EQ(last.incidentCode(), "0000");
-    EXPECT_EQ(LastTransactionResult(R"({"result":{}})", "T").terminalIdentifier(), "");
+    EXPECT_EQ(LastTransactionResult(R"({"result":{"terminalIdentifier":"OTHER"}})", "T").terminalIdentifier(), "OTHER");
     EXPECT_EQ(LastTransactionResult(R"({"error":{"code":5}})", "T").terminalIdentifier(), "T");
-
     const GetTicketResult ticket(R"({"terminalIdentifier":"OTHER","result":{"formattedTicket":"TEXT"}})", "T");
-    EXPECT_EQ(ticket.ticket(), "TEXT");
-    EXPECT_EQ(ticket.terminalIdentifier(), "T");
-
-    const RequestCardInfoResult card(R"({"result":{"clippedPAN":"4970EEEe1234","cardToken":"AB"}})", "T");
-    EXPECT_EQ(card.clippedPAN(), "4970xxxe1234");
-    EXPECT_GT(card.timeStamp().tm_year, 100);
-    EXPECT_EQ(fieldsOf(RequestCardInfoResult(R"({"error":{"code":5}})", "T").timeStamp()), fieldsOf(std::tm{}));
-
-    const std::vector<int> may31 = {117, 4, 31, 14, 2, 59};
-    EXPECT_EQ(fieldsOf(CancelRetailResult(R"({"result":{"date":"2017-05-31-14-02-59Z"}})", "T").timeStamp()), may31);
+    EXPECT_EQ(ticket.ticket() + " " + ticket.terminalIdentifier(), "TEXT T");
+    EXPECT_EQ(RequestCardInfoResult(R"({"result":{"clippedPAN":"4970EEEe1234"}})", "T").clippedPAN(), "4970xxxe1234");
+    EXPECT_EQ(fieldsOf(CancelRetailResult(R"({"result":{"date":"2017-05-31-14-02-59Z"}})", "T").timeStamp()),
+              (std::vector<int>{117, 4, 31, 14, 2, 59}));
     EXPECT_GT(CancelRetailResult(R"({"result":{}})", "T").timeStamp().tm_year, 100);
-    EXPECT_EQ(fieldsOf(CheckCardValidityResult(R"({"result":{"date":"2017-05-31-14-02-59"}})", "T").timeStamp()), may31);
-    EXPECT_EQ(fieldsOf(CheckCardValidityResult(R"({"result":{}})", "T").timeStamp()), fieldsOf(std::tm{}));
-
 }
 
 TEST(TicketRetrieval, SaleReachesItsCallbackOnceWhateverBecomesOfTheTicketRequest)

@@ -21,8 +21,7 @@ namespace clienttest {
 
 // A host's listener that records what it is told, one line per call:
 // "started", "stopped", "error <code>/<cause>" (" +reason" when it has one),
-// "connected <id>", "disconnected <id>", "event <id> <state>". Holds the
-// terminals it was given weakly.
+// "connected <id>", "disconnected <id>", "event <id> <state>".
 class RecordingListener : public ect::ZUVAServiceListener {
 public:
     void onServiceStarted() override { record("started"); }
@@ -40,7 +39,7 @@ public:
     }
     void onTerminalConnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
     {
-        record("connected " + terminal->terminalId(), terminal);
+        record("connected " + terminal->terminalId());
     }
     void onTerminalDisconnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
     {
@@ -61,32 +60,23 @@ public:
     {
         return testsupport::waitUntil([&] { return count(call) >= times; });
     }
-    // The last terminal reported connected with that identifier, once there is one.
-    std::shared_ptr<ect::ZUVATerminal> waitForTerminal(const std::string& terminalId) const
+    // The connected terminal with that identifier, once there is one.
+    static std::shared_ptr<ect::ZUVATerminal> waitForTerminal(const std::string& terminalId)
     {
         std::shared_ptr<ect::ZUVATerminal> found;
-        testsupport::waitUntil([&] {
-            std::lock_guard<std::mutex> lock(mutex_);
-            for (const auto& weak : connected_)
-                if (const auto terminal = weak.lock())
-                    found = terminal->terminalId() == terminalId ? terminal : found;
-            return found != nullptr;
-        });
+        testsupport::waitUntil([&] { return (found = ect::getTerminal(terminalId)) != nullptr; });
         return found;
     }
 
 private:
-    void record(const std::string& call, std::shared_ptr<ect::ZUVATerminal> terminal = nullptr)
+    void record(const std::string& call)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         calls_.push_back(call);
-        if (terminal)
-            connected_.push_back(std::move(terminal));
     }
 
     mutable std::mutex mutex_;
     std::vector<std::string> calls_;
-    std::vector<std::weak_ptr<ect::ZUVATerminal>> connected_;
 };
 
 // Collects the results a transaction's callback receives; the callback may

@@ -7,6 +7,7 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -15,11 +16,14 @@ namespace {
 // The library's threads need a Qt application; a host without Qt gets the
 // one the holder makes, as these tests do. A locale other than plain "C" in
 // the environment shows whether the holder restores numeric formatting.
+// Calendar times are Central European, with its DST rules.
 class FoundationEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
         setenv("LC_ALL", "C.UTF-8", 1);
+        setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+        tzset();
         holder_ = std::make_unique<vorsam::SharedQtLibrary>();
     }
     void TearDown() override { holder_.reset(); }

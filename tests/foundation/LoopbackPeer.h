@@ -43,14 +43,6 @@ public:
         return fd_ >= 0;
     }
 
-    std::uint16_t localPort() const
-    {
-        sockaddr_in address{};
-        socklen_t length = sizeof(address);
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        return ntohs(address.sin_port);
-    }
-
     bool send(const QByteArray& bytes)
     {
         return ::send(fd_, bytes.constData(), static_cast<size_t>(bytes.size()), MSG_NOSIGNAL) == bytes.size();
@@ -86,8 +78,6 @@ public:
             ::close(fd_);
         fd_ = -1;
     }
-
-    int descriptor() const { return fd_; }
 
 private:
     int fd_ = -1;

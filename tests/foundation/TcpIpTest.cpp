@@ -3,7 +3,7 @@
 #include "foundation/TcpIpSocket.h"
 
 #include "LoopbackPeer.h"
-#include "RecordingListeners.h"
+#include "foundation/TcpIpServerListener.h"
 #include "tests/support/Wait.h"
 
 #include <QThread>
@@ -16,11 +16,11 @@
 #include <atomic>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 using foundationtest::freePort;
 using foundationtest::LoopbackListener;
 using foundationtest::LoopbackPeer;
-using foundationtest::RecordingTcpListener;
 using testsupport::waitUntil;
 
 namespace {
@@ -41,6 +41,55 @@ extern "C" int setsockopt(int descriptor, int level, int name, const void* value
 }
 
 namespace {
+
+// Counts what a server reports, holds the sockets it hears of (unless told
+// not to) and reads each socket's pending bytes as the server announces them.
+class RecordingTcpListener : public vorsam::TcpIpServerListener {
+public:
+    void onConnect(std::weak_ptr<vorsam::TcpIpSocket> socket) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++opens;
+        last_ = socket;
+        if (keepSockets)
+            held_.push_back(socket.lock());
+    }
+    void onDisconnect(std::weak_ptr<vorsam::TcpIpSocket>) override { ++closes; }
+    void onDataPending(std::weak_ptr<vorsam::TcpIpSocket> socket) override
+    {
+        QByteArray bytes;
+        if (const auto held = socket.lock())
+            held->getInputStream()->read(bytes);
+        std::lock_guard<std::mutex> lock(mutex_);
+        received_.append(bytes);
+    }
+
+    std::shared_ptr<vorsam::TcpIpSocket> firstSocket() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return held_.empty() ? nullptr : held_.front();
+    }
+    bool lastSocketGone() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return last_.expired();
+    }
+    bool received(const QByteArray& bytes) const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return received_.contains(bytes);
+    }
+
+    std::atomic<int> opens{0};
+    std::atomic<int> closes{0};
+    std::atomic<bool> keepSockets{true};
+
+private:
+    mutable std::mutex mutex_;
+    std::weak_ptr<vorsam::TcpIpSocket> last_;
+    std::vector<std::shared_ptr<vorsam::TcpIpSocket>> held_;
+    QByteArray received_;
+};
 
 bool write(vorsam::TcpIpSocket& socket, const QByteArray& bytes)
 {
@@ -67,8 +116,8 @@ protected:
     {
         server->registerListener(listener);
         ASSERT_TRUE(peer.connectTo(listen("127.0.0.1")));
-        ASSERT_TRUE(waitUntil([&] { return listener->device(0) != nullptr; }));
-        socket = listener->device(0);
+        ASSERT_TRUE(waitUntil([&] { return listener->firstSocket() != nullptr; }));
+        socket = listener->firstSocket();
         ASSERT_TRUE(waitUntil([&] { return socket->isConnected(); }));
     }
 
@@ -89,20 +138,20 @@ TEST_F(TcpServer, ReportsTheFirstBytesSentRightAfterConnecting)
         ASSERT_TRUE(peer.connectTo(port));
         const QByteArray hello = "hello-" + QByteArray::number(i) + ";";
         ASSERT_TRUE(peer.send(hello));
-        EXPECT_TRUE(waitUntil([&] { return listener->receivedFromAll().contains(hello); })) << i;
+        EXPECT_TRUE(waitUntil([&] { return listener->received(hello); })) << i;
     }
 }
 
 TEST_F(TcpServer, ForgetsASocketOnceItsPeerHasClosed)
 {
-    listener->keepDevices(false);
+    listener->keepSockets = false;
     server->registerListener(listener);
     LoopbackPeer peer;
     ASSERT_TRUE(peer.connectTo(listen()));
-    ASSERT_TRUE(waitUntil([&] { return listener->opens() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return listener->opens == 1; }));
     peer.close();
-    ASSERT_TRUE(waitUntil([&] { return listener->closes() == 1; }));
-    EXPECT_TRUE(waitUntil([&] { return listener->lastDevice().expired(); }));
+    ASSERT_TRUE(waitUntil([&] { return listener->closes == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return listener->lastSocketGone(); }));
 }
 
 // A socket whose connection has ended can connect again.
@@ -151,7 +200,7 @@ TEST_F(AcceptedSocket, DisconnectionWithUnsentBytesIsStillReported)
     for (int i = 0; i < 32; ++i)
         ASSERT_TRUE(write(*socket, chunk));
     EXPECT_TRUE(socket->disconnect());
-    EXPECT_TRUE(waitUntil([&] { return listener->closes() == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return listener->closes == 1; }));
     EXPECT_TRUE(peer.sawClose());
 }
 

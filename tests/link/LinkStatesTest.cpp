@@ -194,12 +194,13 @@ TEST_F(LinkStates, UnansweredFrameAndUnreadableInputFailButTheLinkStaysUp)
     EXPECT_TRUE(wrote(frame("B2", 3)));
     input->feed(ack(3));
 
-    // Four NAKs sent report one receive failure.
+    // Four NAKs sent report one receive failure, posted before the fourth goes out.
     for (int i = 1; i <= 5; ++i) {
         input->feed(QByteArray::fromHex("41"));
-        ASSERT_TRUE(waitFor([&] { return output->countOf(nak()) == size_t(i) && receiveFailed == (i < 4 ? 0 : 1); }));
+        ASSERT_TRUE(waitFor([&] { return output->countOf(nak()) == size_t(i); }));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(receiveFailed, i < 4 ? 0 : 1) << i;
     }
-    EXPECT_EQ(receiveFailed, 1);
 }
 
 TEST_F(LinkStates, LostHeartbeatReportsWhatWaitedAndRefusesWritesUntilReconnected)

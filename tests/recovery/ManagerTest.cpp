@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <map>
 
@@ -33,22 +32,13 @@ protected:
         return manager.saveRecoveryItem(makeItem(terminal, acquirer, batch, date, record));
     }
 
-    // Makes n closed files, one per terminal, and leaves each terminal a file open.
-    void makeClosedFiles(int n)
-    {
-        for (int i = 0; i < n; ++i) {
-            const std::string terminal = "T" + std::to_string(100 + i);
-            ASSERT_TRUE(save(terminal, A1, "0001", localTime(2016, 3, 5, 11, 0, 0), "01"));
-            ASSERT_TRUE(save(terminal, A1, "0002", localTime(2016, 3, 5, 11, 0, 0), "02"));
-        }
-    }
 };
 
 } // namespace
 
 // Items of a batch join one open file per terminal and acquirer; a batch
-// change closes it at its last transaction.
-TEST_F(RecoveryManager, FilesOpenPerTerminalAndAcquirerAndCloseOnBatchChange)
+// change closes it at its last transaction, and so does a day's age.
+TEST_F(RecoveryManager, FilesOpenPerTerminalAndAcquirerAndCloseOnBatchChangeOrAge)
 {
     const std::tm morning = localTime(2016, 3, 5, 9, 0, 0);
     ASSERT_TRUE(save(T1, A1, "0012", morning, "AA01"));
@@ -72,58 +62,12 @@ TEST_F(RecoveryManager, FilesOpenPerTerminalAndAcquirerAndCloseOnBatchChange)
     const auto open = RecoveryFileUtil::readRecoveryFileXml(reopened);
     ASSERT_TRUE(open);
     EXPECT_EQ(logRecordsOf(*open), std::vector<std::string>{"AA03"});
-}
 
-TEST_F(RecoveryManager, FilesCloseOnceADayOld)
-{
-    const std::tm created = localTime(2016, 3, 5, 9, 0, 0);
-    ASSERT_TRUE(save(T1, A1, "0012", created, "AA01"));
-    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 10, 0, 0), "AA02"));
-
-    now = secondsOf(created) + 86399;
-    EXPECT_TRUE(manager.getRecoveryFiles().empty());
-    now = secondsOf(created) + 86400;
-    const auto closed = manager.getRecoveryFiles();
-    ASSERT_EQ(closed.size(), 1u);
-    EXPECT_EQ(secondsOf(closed[0]->closingDate()), secondsOf(localTime(2016, 3, 6, 10, 0, 0)));
-    EXPECT_TRUE(fileNamesIn(openFolder()).isEmpty());
-}
-
-TEST_F(RecoveryManager, TrimmingKeepsTheLimitOneFilePerCall)
-{
-    manager.maxRecoveryFiles(1000);
-    makeClosedFiles(4);
-    // Make the earliest closing date belong to the last-listed file.
-    auto last = RecoveryFileUtil::readRecoveryFilesXml(closedFolder()).back();
-    last->setClosingDate(localTime(2015, 1, 1, 0, 0, 0));
-    ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(last->storedPath(), last));
-
-    manager.maxRecoveryFiles(2);
-    manager.checkRecoveryFileStates();
-    EXPECT_EQ(fileNamesIn(closedFolder()).size(), 3);
-    EXPECT_FALSE(QFileInfo::exists(last->storedPath()));
-    for (int call = 0; call < 2; ++call)
-        manager.checkRecoveryFileStates();
-    EXPECT_EQ(fileNamesIn(closedFolder()).size(), 2);
-}
-
-TEST_F(RecoveryManager, ExportAppliesTheEraseModeOnlyAfterSuccess)
-{
-    makeClosedFiles(2);
-    const QString target = base.filePath("export");
-    writeBytes(base.filePath("plain"), "x");
-
-    EXPECT_FALSE(manager.extractRecoveryFiles(manager.getRecoveryFiles(), base.filePath("plain/out"),
-                                              ect::EraseAfterExtraction));
-    EXPECT_EQ(fileNamesIn(closedFolder()).size(), 2);
-
-    const auto files = manager.getRecoveryFiles();
-    ASSERT_TRUE(manager.extractRecoveryFiles(files, target, ect::EraseAfterExtraction));
-    EXPECT_TRUE(fileNamesIn(closedFolder()).isEmpty());
-    for (const auto& file : files)
-        EXPECT_EQ(contentOf(QDir(target).filePath(QString::fromStdString(file->fileName()))).toStdString(),
-                  file->content());
-    EXPECT_FALSE(fileNamesIn(openFolder()).isEmpty());
+    now = secondsOf(morning) + 86399;
+    EXPECT_EQ(manager.getRecoveryFiles().size(), 1u);
+    now = secondsOf(morning) + 86400;
+    EXPECT_EQ(manager.getRecoveryFiles().size(), 2u);
+    EXPECT_EQ(fileNamesIn(openFolder()), QStringList{"TID12345678-ACQ0000000A.xml"});
 }
 
 // Found again by where it lies, not by a name rebuilt from its fields.

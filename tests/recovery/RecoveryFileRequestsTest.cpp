@@ -59,13 +59,16 @@ TEST_F(RecoveryRequests, ListingDescribesEachClosedFileUnderADistinctName)
     EXPECT_EQ(names.size(), 4);
 }
 
-TEST_F(RecoveryRequests, ExtractionReportsOneOrZero)
+// Erasing (mode 1) follows a successful export only.
+TEST_F(RecoveryRequests, ExtractionReportsOneOrZeroAndErasesOnlyWhatItExported)
 {
     closeFile("T1", 9);
     closeFile("T2", 10);
+    writeBytes(base.filePath("plain"), "x");
+    const QByteArray blocked = base.filePath("plain/out").toUtf8();
+    for (const char* folder : {static_cast<const char*>(nullptr), "", blocked.constData()})
+        EXPECT_EQ(RecoveryFileRequests::extractRecoveryFiles(manager, nullptr, folder, 1), 0);
     const QByteArray target = base.filePath("export").toUtf8();
-    EXPECT_EQ(RecoveryFileRequests::extractRecoveryFiles(manager, nullptr, nullptr, 1), 0);
-    EXPECT_EQ(RecoveryFileRequests::extractRecoveryFiles(manager, nullptr, "", 1), 0);
     EXPECT_EQ(RecoveryFileRequests::extractRecoveryFiles(manager, "T1", target.constData(), 2), 1);
     EXPECT_EQ(manager.getRecoveryFiles().size(), 2u);
     EXPECT_EQ(RecoveryFileRequests::extractRecoveryFiles(manager, "T1", target.constData(), 1), 1);

@@ -32,11 +32,6 @@ std::shared_ptr<ect::ZUVARecoveryFileImpl> closedFile(const std::string& batchId
 void addTransaction(ect::ZUVARecoveryFileImpl& file, const std::string& merchant, const std::string& logRecord,
                     const std::tm& date = std::tm{});
 
-// Plain CRC-16/ARC, bit by bit, independent of the table-driven one.
-uint16_t referenceCrc(const std::vector<uint8_t>& bytes);
-std::vector<uint8_t> bytesOfHex(const std::string& hex);
-std::string hexOf(const std::string& bytes);
-
 QStringList fileNamesIn(const QString& folder);
 QByteArray contentOf(const QString& path);
 void writeBytes(const QString& path, const QByteArray& bytes);
@@ -60,10 +55,6 @@ protected:
     std::atomic<qint64> now;
     ect::ZUVARecoveryFileManager manager;
 };
-
-} // namespace recoverytest
-
-namespace recoverytest {
 
 // The log records of every transaction in the exports of a folder, for
 // transactions whose merchant user is "CASHIER1" and whose record has 8 digits.

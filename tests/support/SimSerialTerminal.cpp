@@ -32,31 +32,15 @@ void SimSerialTerminal::setSilent(bool silent)
     peer_.setAcknowledging(!silent);
 }
 
-void SimSerialTerminal::repeatNextMessage()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    repeatNext_ = true;
-}
-
 void SimSerialTerminal::sendMessage(const Bytes& message)
 {
-    sendFrame(message);
-}
-
-void SimSerialTerminal::sendFrame(const Bytes& payload)
-{
     Bytes frame;
-    bool repeat = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        frame = LinkPeer::frame(payload, nextSequence_);
+        frame = LinkPeer::frame(message, nextSequence_);
         nextSequence_ = nextSequence_ == 254 ? 0 : static_cast<uint8_t>(nextSequence_ + 1);
-        repeat = repeatNext_;
-        repeatNext_ = false;
     }
     peer_.sendRaw(frame);
-    if (repeat)
-        peer_.sendRaw(frame);
 }
 
 void SimSerialTerminal::onBytes(const Bytes& bytes)
@@ -92,7 +76,6 @@ void SimSerialTerminal::handlePayload(const Bytes& payload)
             return;
         }
         requests_.push_back(request);
-        changed_.notify_all();
         const auto it = script_.find(request.type);
         if (it != script_.end())
             responder = it->second;
@@ -100,7 +83,7 @@ void SimSerialTerminal::handlePayload(const Bytes& payload)
     if (!responder)
         return;
     for (const auto& message : responder(request).writes)
-        sendFrame(message);
+        sendMessage(message);
 }
 
 std::vector<SimMessage> SimSerialTerminal::requests() const

@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <chrono>
-#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -40,10 +39,6 @@ public:
 
     // A silent terminal neither acknowledges frames nor answers requests.
     void setSilent(bool silent);
-    // When off, frames from the library are not acknowledged (requests are still answered).
-    void setAcknowledging(bool acknowledging) { peer_.setAcknowledging(acknowledging); }
-    // The next message is sent twice in the same frame, as after a lost acknowledgement.
-    void repeatNextMessage();
     // Sends one protocol message (header and body) as one data frame.
     void sendMessage(const Bytes& message);
 
@@ -56,17 +51,14 @@ public:
 private:
     void onBytes(const Bytes& bytes);
     void handlePayload(const Bytes& payload);
-    void sendFrame(const Bytes& payload);
 
     LinkPeer peer_;
     mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
     std::map<std::string, Responder> script_;
     std::vector<SimMessage> requests_;
     size_t handledMessages_ = 0;
     Bytes lastPayload_;
     bool silent_ = false;
-    bool repeatNext_ = false;
     uint8_t nextSequence_ = 1;
     // Last: its reader thread starts at the end of its constructor and ends first.
     PtyPair pty_;

@@ -1,26 +1,26 @@
 #include "foundation/KeepAlive.h"
 #include "foundation/TcpIpServer.h"
+#include "foundation/TcpIpServerListener.h"
 #include "foundation/TcpIpSocket.h"
 
-#include "LoopbackPeer.h"
-#include "foundation/TcpIpServerListener.h"
 #include "tests/support/Wait.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <netinet/in.h>
 #include <netinet/tcp.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-using foundationtest::freePort;
-using foundationtest::LoopbackListener;
-using foundationtest::LoopbackPeer;
 using testsupport::waitUntil;
 
 namespace {
@@ -96,9 +96,47 @@ bool write(vorsam::TcpIpSocket& socket, const QByteArray& bytes)
     return socket.getOutputStream()->write(reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
 }
 
+// The far end is a Qt socket used blocking, so the test thread needs no event loop.
+int deadline()
+{
+    return static_cast<int>(testsupport::scaled(std::chrono::milliseconds(5000)).count());
+}
+
+bool connectTo(QTcpSocket& peer, quint16 port)
+{
+    peer.connectToHost(QHostAddress::LocalHost, port);
+    return peer.waitForConnected(deadline());
+}
+
+bool send(QTcpSocket& peer, const QByteArray& bytes)
+{
+    return peer.write(bytes) == bytes.size() && peer.waitForBytesWritten(deadline());
+}
+
+QByteArray receive(QTcpSocket& peer, int expected)
+{
+    QByteArray received;
+    while (received.size() < expected && (peer.bytesAvailable() > 0 || peer.waitForReadyRead(deadline())))
+        received += peer.readAll();
+    return received;
+}
+
+bool sawClose(QTcpSocket& peer)
+{
+    return peer.state() == QAbstractSocket::UnconnectedState || peer.waitForDisconnected(deadline());
+}
+
+// A loopback port that nothing listens on right now.
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
 class TcpServer : public ::testing::Test {
 protected:
-    std::uint16_t listen(const QString& address = QString())
+    quint16 listen(const QString& address = QString())
     {
         const auto port = freePort();
         EXPECT_TRUE(address.isEmpty() ? server->listen(port) : server->listen(address, port));
@@ -115,13 +153,13 @@ protected:
     void SetUp() override
     {
         server->registerListener(listener);
-        ASSERT_TRUE(peer.connectTo(listen("127.0.0.1")));
+        ASSERT_TRUE(connectTo(peer, listen("127.0.0.1")));
         ASSERT_TRUE(waitUntil([&] { return listener->firstSocket() != nullptr; }));
         socket = listener->firstSocket();
         ASSERT_TRUE(waitUntil([&] { return socket->isConnected(); }));
     }
 
-    LoopbackPeer peer;
+    QTcpSocket peer;
     std::shared_ptr<vorsam::TcpIpSocket> socket;
 };
 
@@ -134,10 +172,10 @@ TEST_F(TcpServer, ReportsTheFirstBytesSentRightAfterConnecting)
     server->registerListener(listener);
     const auto port = listen();
     for (int i = 0; i < 20; ++i) {
-        LoopbackPeer peer;
-        ASSERT_TRUE(peer.connectTo(port));
+        QTcpSocket peer;
+        ASSERT_TRUE(connectTo(peer, port));
         const QByteArray hello = "hello-" + QByteArray::number(i) + ";";
-        ASSERT_TRUE(peer.send(hello));
+        ASSERT_TRUE(send(peer, hello));
         EXPECT_TRUE(waitUntil([&] { return listener->received(hello); })) << i;
     }
 }
@@ -146,8 +184,8 @@ TEST_F(TcpServer, ForgetsASocketOnceItsPeerHasClosed)
 {
     listener->keepSockets = false;
     server->registerListener(listener);
-    LoopbackPeer peer;
-    ASSERT_TRUE(peer.connectTo(listen()));
+    QTcpSocket peer;
+    ASSERT_TRUE(connectTo(peer, listen()));
     ASSERT_TRUE(waitUntil([&] { return listener->opens == 1; }));
     peer.close();
     ASSERT_TRUE(waitUntil([&] { return listener->closes == 1; }));
@@ -157,20 +195,21 @@ TEST_F(TcpServer, ForgetsASocketOnceItsPeerHasClosed)
 // A socket whose connection has ended can connect again.
 TEST(TcpSocket, ConnectsTalksDisconnectsAndConnectsAgain)
 {
-    LoopbackListener far;
+    QTcpServer far;
+    ASSERT_TRUE(far.listen(QHostAddress::LocalHost));
     const auto socket = vorsam::makeTcpIpSocket();
     for (int round = 0; round < 2; ++round) {
-        ASSERT_TRUE(socket->connect("127.0.0.1", far.port())) << round;
+        ASSERT_TRUE(socket->connect("127.0.0.1", far.serverPort())) << round;
         EXPECT_FALSE(socket->connect("127.0.0.1", freePort()));
-        LoopbackPeer peer;
-        ASSERT_TRUE(peer.acceptFrom(far.descriptor()));
+        ASSERT_TRUE(far.waitForNewConnection(deadline()));
+        const std::unique_ptr<QTcpSocket> peer(far.nextPendingConnection());
         ASSERT_TRUE(waitUntil([&] { return socket->isConnected(); }));
-        EXPECT_EQ(socket->getPort(), far.port());
+        EXPECT_EQ(socket->getPort(), far.serverPort());
 
         const QByteArray ping = "ping" + QByteArray::number(round);
         ASSERT_TRUE(write(*socket, ping));
-        EXPECT_EQ(peer.receive(ping.size()), ping);
-        ASSERT_TRUE(peer.send("pong"));
+        EXPECT_EQ(receive(*peer, ping.size()), ping);
+        ASSERT_TRUE(send(*peer, "pong"));
         QByteArray received("<");
         EXPECT_TRUE(waitUntil([&] {
             socket->getInputStream()->read(received);
@@ -179,7 +218,7 @@ TEST(TcpSocket, ConnectsTalksDisconnectsAndConnectsAgain)
 
         EXPECT_TRUE(socket->disconnect());
         EXPECT_FALSE(socket->isConnected());
-        EXPECT_TRUE(peer.sawClose());
+        EXPECT_TRUE(sawClose(*peer));
     }
 }
 
@@ -201,7 +240,7 @@ TEST_F(AcceptedSocket, DisconnectionWithUnsentBytesIsStillReported)
         ASSERT_TRUE(write(*socket, chunk));
     EXPECT_TRUE(socket->disconnect());
     EXPECT_TRUE(waitUntil([&] { return listener->closes == 1; }));
-    EXPECT_TRUE(peer.sawClose());
+    EXPECT_TRUE(sawClose(peer));
 }
 
 // A reader on another thread is never left waiting for a socket thread

@@ -1,10 +1,5 @@
 #include "LinkFixture.h"
 
-#include "foundation/SerialPort.h"
-#include "link/LinkCall.h"
-
-#include "support/PtyPair.h"
-
 #include <atomic>
 #include <future>
 #include <thread>
@@ -12,7 +7,6 @@
 using namespace linktest;
 
 using KissLink = LinkFixture;
-using LinkOverPty = LinkFixture;
 
 namespace {
 
@@ -23,7 +17,7 @@ public:
     {
         if (closed) {
             holdsWriter = true;
-            std::shared_future<void>(opened).wait();
+            opened.wait();
         }
         return MemoryOutputStream::write(data, size);
     }
@@ -41,22 +35,6 @@ private:
     std::promise<void> opener;
     std::shared_future<void> opened = opener.get_future().share();
 };
-
-// The terminal, played on the master side of a pseudo-terminal pair.
-class PtyTerminal : public testsupport::LinkPeer {
-public:
-    PtyTerminal()
-        : LinkPeer([this](const testsupport::Bytes& bytes) { pty.send(bytes); })
-    {
-    }
-
-    testsupport::PtyPair pty{[this](const testsupport::Bytes& bytes) { receive(bytes); }};
-};
-
-testsupport::Bytes bytesOf(const QByteArray& array)
-{
-    return testsupport::Bytes(array.begin(), array.end());
-}
 
 } // namespace
 
@@ -89,16 +67,11 @@ TEST_F(KissLink, StoppingNotifiesDisconnectedOnceAndOnlyWhenConnected)
     QCoreApplication::processEvents();
     EXPECT_EQ(disconnected, 0);
 
-    connected = 0;
-    input = std::make_shared<testsupport::MemoryInputStream>();
     output = std::make_shared<testsupport::MemoryOutputStream>();
     connectLink();
     link->stop();
     EXPECT_FALSE(link->isConnected());
-    ASSERT_TRUE(testsupport::waitUntil([&] {
-        QCoreApplication::processEvents();
-        return disconnected == 1;
-    }));
+    ASSERT_TRUE(waitFor([&] { return disconnected == 1; }));
     // A stopped link refuses at once.
     EXPECT_FALSE(write("A1"));
     QByteArray none;
@@ -138,37 +111,4 @@ TEST_F(KissLink, CallsIntoAStoppingLinkReturn)
         caller.join();
     EXPECT_EQ(returned, 5);
     EXPECT_FALSE(link->isStarted());
-}
-
-TEST_F(LinkOverPty, CarriesMessagesBothWaysWithAnIndependentTerminal)
-{
-    PtyTerminal terminal;
-    ASSERT_TRUE(terminal.pty.isOpen());
-    auto port = vorsam::makeSerialPort();
-    ASSERT_TRUE(port->open(terminal.pty.slaveName(), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
-    ASSERT_TRUE(testsupport::waitUntil([&] { return port->isOpen(); }));
-
-    makeLink(boost::none, fastTimings(), port->getInputStream(), port->getOutputStream());
-    link->start();
-    ASSERT_TRUE(waitFor([&] { return connected == 1; }));
-    QByteArray ticket; // every byte value
-    for (int i = 0; i < 300; ++i)
-        ticket.append(static_cast<char>(i & 0xFF));
-    ASSERT_TRUE(link->getOutputStream()->write(reinterpret_cast<const unsigned char*>(ticket.constData()),
-                                               ticket.size()));
-    ASSERT_TRUE(waitFor([&] { return terminal.messages().size() == 1; }));
-    EXPECT_EQ(terminal.messages()[0], bytesOf(ticket));
-
-    // Two messages back to back arrive in one read or several; none is left behind.
-    terminal.sendMessage(bytesOf("first"));
-    terminal.sendMessage(bytesOf(ticket));
-    ASSERT_TRUE(waitFor([&] { return received.size() == 5 + ticket.size(); }));
-    EXPECT_EQ(received, QByteArray("first") + ticket);
-    ASSERT_TRUE(waitFor([&] { return terminal.acknowledgements().size() == 2; }));
-    EXPECT_EQ(terminal.acknowledgements(), (std::vector<uint8_t>{1, 2}));
-    EXPECT_EQ(terminal.frameSequences(), (std::vector<uint8_t>{1, 2}));
-    EXPECT_EQ(terminal.naks(), 0);
-    EXPECT_TRUE(lost.empty());
-    link.reset();
-    port->close();
 }

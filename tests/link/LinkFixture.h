@@ -17,17 +17,6 @@ namespace linktest {
 
 using std::chrono::milliseconds;
 
-// The link's callbacks are queued to the thread that built it; the tests
-// build it on the main thread and run its events while they wait.
-inline void ensureApplication()
-{
-    static int argc = 1;
-    static char name[] = "test_link";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        new QCoreApplication(argc, argv);
-}
-
 inline QByteArray frame(const char* hexPayload, unsigned char sequence)
 {
     return kiss::buildKissDataMessage(QByteArray::fromHex(hexPayload), sequence);
@@ -57,7 +46,16 @@ inline kiss::LinkTimings fastTimings()
 // into the link's input and looking at what the link wrote.
 class LinkFixture : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ensureApplication(); }
+    // The link's callbacks are queued to the thread that built it; the tests
+    // build it on the main thread and run its events while they wait.
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "test_link";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance())
+            new QCoreApplication(argc, argv);
+    }
 
     // Over the fixture's memory streams unless others are given.
     void makeLink(boost::optional<milliseconds> heartbeat, kiss::LinkTimings timings = fastTimings(),

@@ -1,34 +1,35 @@
 #include "foundation/SerialPort.h"
 
-#include "tests/support/PseudoTerminal.h"
+#include "tests/support/PtyPair.h"
 #include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 
-using testsupport::PseudoTerminal;
 using testsupport::waitUntil;
 
 namespace {
 
-bool write(vorsam::SerialPort& port, const QByteArray& bytes)
-{
-    return port.getOutputStream()->write(reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
-}
+// The far end of a serial line: collects what the port writes.
+struct FarEnd {
+    QByteArray received() const
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return bytes;
+    }
 
-QByteArray readUntil(vorsam::SerialPort& port, const QByteArray& expected)
-{
-    QByteArray received;
-    waitUntil([&] {
-        port.getInputStream()->read(received);
-        return received.size() >= expected.size();
-    });
-    return received;
-}
+    mutable std::mutex mutex;
+    QByteArray bytes;
+    testsupport::PtyPair pty{[this](const testsupport::Bytes& chunk) {
+        std::lock_guard<std::mutex> lock(mutex);
+        bytes.append(reinterpret_cast<const char*>(chunk.data()), static_cast<int>(chunk.size()));
+    }};
+};
 
-bool open(vorsam::SerialPort& port, const QString& path)
+bool open(vorsam::SerialPort& port, const FarEnd& far)
 {
-    return port.open(path, vorsam::Baud9600, vorsam::NoParity, vorsam::OneStop);
+    return port.open(far.pty.slaveName(), vorsam::Baud9600, vorsam::NoParity, vorsam::OneStop);
 }
 
 } // namespace
@@ -37,22 +38,26 @@ bool open(vorsam::SerialPort& port, const QString& path)
 // opens again.
 TEST(SerialPort, OpensAgainAfterACloseAndAfterAnUnplug)
 {
-    PseudoTerminal first;
+    FarEnd first;
     const auto port = vorsam::makeSerialPort();
-    ASSERT_TRUE(open(*port, first.path()));
+    ASSERT_TRUE(open(*port, first));
     ASSERT_TRUE(waitUntil([&] { return port->isOpen(); }));
     ASSERT_TRUE(port->close());
-    ASSERT_TRUE(open(*port, first.path()));
+    ASSERT_TRUE(open(*port, first));
     ASSERT_TRUE(waitUntil([&] { return port->isOpen(); }));
-    ASSERT_TRUE(first.send("again"));
-    EXPECT_EQ(readUntil(*port, "again"), "again");
+    ASSERT_TRUE(first.pty.send({'a', 'g', 'a', 'i', 'n'}));
+    QByteArray received;
+    EXPECT_TRUE(waitUntil([&] {
+        port->getInputStream()->read(received);
+        return received == "again";
+    }));
 
-    first.unplug();
+    first.pty.unplug();
     ASSERT_TRUE(waitUntil([&] { return !port->isOpen(); }));
-    PseudoTerminal second;
-    ASSERT_TRUE(waitUntil([&] { return open(*port, second.path()); }));
+    FarEnd second;
+    ASSERT_TRUE(waitUntil([&] { return open(*port, second); }));
     ASSERT_TRUE(waitUntil([&] { return port->isOpen(); }));
-    ASSERT_TRUE(write(*port, "back"));
-    EXPECT_EQ(second.receive(4), "back");
+    const unsigned char back[] = {'b', 'a', 'c', 'k'};
+    ASSERT_TRUE(port->getOutputStream()->write(back, sizeof back));
+    EXPECT_TRUE(waitUntil([&] { return second.received() == "back"; }));
 }
-

@@ -57,12 +57,9 @@ protected:
             new QCoreApplication(argc, argv);
     }
 
-    // Over the fixture's memory streams unless others are given.
-    void makeLink(boost::optional<milliseconds> heartbeat, kiss::LinkTimings timings = fastTimings(),
-                  std::shared_ptr<vorsam::InputStream> in = nullptr,
-                  std::shared_ptr<vorsam::OutputStream> out = nullptr)
+    void makeLink(boost::optional<milliseconds> heartbeat, kiss::LinkTimings timings = fastTimings())
     {
-        link = std::make_unique<kiss::Kiss>(in ? in : input, out ? out : output, heartbeat, timings);
+        link = std::make_unique<kiss::Kiss>(input, output, heartbeat, timings);
         link->setOnConnectedCallback([this] { ++connected; });
         link->setOnDisconnectedCallback([this] { ++disconnected; });
         link->setOnSendFailedCallback([this](QByteArray payload) { lost.push_back(payload); });

@@ -141,11 +141,8 @@ TEST_F(LinkStates, LostHeartbeatReportsWhatWaitedAndRefusesWritesUntilReconnecte
 {
     kiss::LinkTimings timings = fastTimings();
     timings.ackTimeout = milliseconds(60000); // the heartbeat is lost by NAKs only
-    makeLink(milliseconds(20), timings);
-    link->start();
-    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 1)); }));
-    input->feed(ack(1));
-    ASSERT_TRUE(waitFor([&] { return connected == 1 && wrote(frame("", 2)); }));
+    connectLink(milliseconds(20), timings);
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 2)); }));
     ASSERT_TRUE(write("A1")); // waits behind the heartbeat
     for (int sent = 1; sent <= 4; ++sent) {
         ASSERT_TRUE(waitFor([&] { return output->countOf(frame("", 2)) == size_t(sent); }));

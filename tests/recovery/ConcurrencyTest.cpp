@@ -2,6 +2,8 @@
 
 #include "recovery/RecoveryFileRequests.h"
 
+#include <QDir>
+
 #include <algorithm>
 #include <cstdlib>
 #include <thread>
@@ -10,31 +12,39 @@ using namespace recoverytest;
 
 namespace {
 
-class RecoveryConcurrency : public RecoveryFolderTest {};
+// The log records in the exports of a folder (merchant user CASHIER1, 8-digit records).
+std::vector<std::string> exportedLogRecords(const QString& folder)
+{
+    const std::string marker = "9F160F" "4341534849455231" + std::string(14, '0');
+    std::vector<std::string> records;
+    for (const QString& name : fileNamesIn(folder)) {
+        const std::string content = contentOf(QDir(folder).filePath(name)).toStdString();
+        for (auto at = content.find(marker); at != std::string::npos; at = content.find(marker, at + 1))
+            records.push_back(content.substr(at + marker.size(), 8));
+    }
+    return records;
+}
 
 } // namespace
 
 // Savers on several connections' threads share terminals and change batches
 // while the host lists and exports with erasing: every item ends up exactly
 // once, exported or still open.
-TEST_F(RecoveryConcurrency, ConcurrentSavesListingsAndExportsLoseNothing)
+TEST_F(RecoveryFolderTest, ConcurrentSavesListingsAndExportsLoseNothing)
 {
     manager.maxRecoveryFiles(1000000);
     const int threads = 6;
     const int perThread = std::getenv("ZUVA_TEST_SLOW") ? 8 : 30;
-    const QString target = base.filePath("export");
+    const QByteArray target = base.filePath("export").toUtf8();
     std::atomic<int> running(threads);
     std::atomic<int> failures(0);
-
     std::vector<std::thread> savers;
     for (int t = 0; t < threads; ++t) {
         savers.emplace_back([&, t] {
             for (int i = 0; i < perThread; ++i) {
-                const int n = t * 1000 + i;
-                const std::string terminal = "TERM000" + std::to_string(t % 3);
                 const std::string batch = recordNumber(t * 100 + i / 4).substr(4);
-                if (!manager.saveRecoveryItem(makeItem(terminal, "0000000A", batch,
-                                                       localTime(2016, 3, 5, 11, 0, i), recordNumber(n))))
+                if (!save(manager, "TERM000" + std::to_string(t % 3), "0000000A", batch,
+                          localTime(2016, 3, 5, 11, 0, i), recordNumber(t * 1000 + i)))
                     ++failures;
             }
             --running;
@@ -43,16 +53,16 @@ TEST_F(RecoveryConcurrency, ConcurrentSavesListingsAndExportsLoseNothing)
     int exports = 0;
     while (running > 0) {
         ect::RecoveryFileRequests::recoveryFilesJson(manager, nullptr);
-        exports += ect::RecoveryFileRequests::extractRecoveryFiles(manager, nullptr, target.toUtf8().constData(), 1);
+        exports += ect::RecoveryFileRequests::extractRecoveryFiles(manager, nullptr, target.constData(), 1);
     }
     for (auto& saver : savers)
         saver.join();
-    ASSERT_EQ(ect::RecoveryFileRequests::extractRecoveryFiles(manager, nullptr, target.toUtf8().constData(), 1), 1);
+    ASSERT_EQ(ect::RecoveryFileRequests::extractRecoveryFiles(manager, nullptr, target.constData(), 1), 1);
 
     EXPECT_EQ(failures, 0);
     EXPECT_GT(exports, 0);
     EXPECT_TRUE(storedLogRecords(closedFolder()).empty());
-    std::vector<std::string> found = exportedLogRecords(target);
+    std::vector<std::string> found = exportedLogRecords(QString::fromUtf8(target));
     const auto open = storedLogRecords(openFolder());
     found.insert(found.end(), open.begin(), open.end());
     std::sort(found.begin(), found.end());

@@ -23,8 +23,7 @@ namespace {
     manager.maxRecoveryFiles(1000000);
     for (int n = 0;; ++n) {
         const std::string batch = recordNumber(n / 5).substr(4);
-        if (manager.saveRecoveryItem(makeItem("TERM0001", "0000000A", batch, localTime(2016, 3, 5, 11, 0, 0),
-                                              recordNumber(n)))) {
+        if (save(manager, "TERM0001", "0000000A", batch, localTime(2016, 3, 5, 11, 0, 0), recordNumber(n))) {
             if (write(reportFd, &n, sizeof n) != sizeof n)
                 _exit(2);
         }

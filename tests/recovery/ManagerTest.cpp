@@ -1,14 +1,20 @@
 #include "RecoveryTestSupport.h"
 
+#include "recovery/RecoveryFileRequests.h"
 #include "recovery/RecoveryFileUtil.h"
 #include "support/QtWarnings.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
 
 #include <map>
 
 using namespace recoverytest;
+using ect::RecoveryFileRequests;
 using ect::RecoveryFileUtil;
 
 namespace {
@@ -16,22 +22,27 @@ namespace {
 const std::string T1 = "12345678";
 const std::string A1 = "0000000A";
 
-std::vector<std::string> logRecordsOf(const ect::ZUVARecoveryFileImpl& file)
-{
-    std::vector<std::string> records;
-    for (const auto& transaction : file.transactions())
-        records.push_back(transaction->logRecord());
-    return records;
-}
-
 class RecoveryManager : public RecoveryFolderTest {
 protected:
     bool save(const std::string& terminal, const std::string& acquirer, const std::string& batch,
               const std::tm& date, const std::string& record)
     {
-        return manager.saveRecoveryItem(makeItem(terminal, acquirer, batch, date, record));
+        return recoverytest::save(manager, terminal, acquirer, batch, date, record);
     }
 
+    // Closes a batch 0012 file of the terminal at that hour and leaves one of batch 0013 open.
+    void closeFile(const std::string& terminal, int hour)
+    {
+        const std::tm date = localTime(2016, 3, 5, hour, 0, 0);
+        ASSERT_TRUE(save(terminal, A1, "0012", date, recordNumber(hour)));
+        ASSERT_TRUE(save(terminal, A1, "0013", date, recordNumber(100 + hour)));
+    }
+
+    QJsonArray listing(const char* terminalId)
+    {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(RecoveryFileRequests::recoveryFilesJson(manager, terminalId)))
+            .array();
+    }
 };
 
 } // namespace
@@ -42,14 +53,10 @@ TEST_F(RecoveryManager, FilesOpenPerTerminalAndAcquirerAndCloseOnBatchChangeOrAg
 {
     const std::tm morning = localTime(2016, 3, 5, 9, 0, 0);
     ASSERT_TRUE(save(T1, A1, "0012", morning, "AA01"));
-    EXPECT_EQ(fileNamesIn(openFolder()), QStringList{"TID12345678-ACQ0000000A.xml"});
     ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 10, 30, 15), "AA02"));
     ASSERT_TRUE(save(T1, "0000000B", "0012", morning, "BB01"));
-    const auto files = RecoveryFileUtil::readRecoveryFilesXml(openFolder());
-    ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(logRecordsOf(*files[0]), (std::vector<std::string>{"AA01", "AA02"}));
-    EXPECT_EQ(secondsOf(files[0]->creationDate()), secondsOf(morning));
-    EXPECT_EQ(logRecordsOf(*files[1]), std::vector<std::string>{"BB01"});
+    EXPECT_EQ(fileNamesIn(openFolder()), QStringList({"TID12345678-ACQ0000000A.xml", "TID12345678-ACQ0000000B.xml"}));
+    EXPECT_EQ(storedLogRecords(openFolder()), (std::vector<std::string>{"AA01", "AA02", "BB01"}));
     EXPECT_TRUE(manager.getRecoveryFiles().empty());
 
     ASSERT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 11, 0, 0), "AA03"));
@@ -58,34 +65,13 @@ TEST_F(RecoveryManager, FilesOpenPerTerminalAndAcquirerAndCloseOnBatchChangeOrAg
     ASSERT_EQ(closed.size(), 1u);
     EXPECT_EQ(closed[0]->batchId(), "0012");
     EXPECT_EQ(secondsOf(closed[0]->closingDate()), secondsOf(localTime(2016, 3, 5, 10, 30, 15)));
-    const auto reopened = manager.getOpenFilePath(QString::fromStdString(T1), QString::fromStdString(A1));
-    const auto open = RecoveryFileUtil::readRecoveryFileXml(reopened);
-    ASSERT_TRUE(open);
-    EXPECT_EQ(logRecordsOf(*open), std::vector<std::string>{"AA03"});
+    EXPECT_EQ(storedLogRecords(openFolder()), (std::vector<std::string>{"AA03", "BB01"}));
 
     now = secondsOf(morning) + 86399;
     EXPECT_EQ(manager.getRecoveryFiles().size(), 1u);
     now = secondsOf(morning) + 86400;
     EXPECT_EQ(manager.getRecoveryFiles().size(), 2u);
     EXPECT_EQ(fileNamesIn(openFolder()), QStringList{"TID12345678-ACQ0000000A.xml"});
-}
-
-// Found again by where it lies, not by a name rebuilt from its fields.
-TEST_F(RecoveryManager, FilesAreFoundAgainUnderTheNameTheyLieUnder)
-{
-    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
-    const QString legacy = QDir(openFolder()).filePath("legacy-name.xml");
-    ASSERT_TRUE(QFile::rename(manager.getOpenFilePath(QString::fromStdString(T1), QString::fromStdString(A1)), legacy));
-    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 1, 0), "AA02"));
-    EXPECT_EQ(fileNamesIn(openFolder()), QStringList{"legacy-name.xml"});
-    EXPECT_EQ(logRecordsOf(*onlyOpenFile()), (std::vector<std::string>{"AA01", "AA02"}));
-
-    ASSERT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 9, 2, 0), "AA03"));
-    const QString renamedClosed = QDir(closedFolder()).filePath("renamed.xml");
-    ASSERT_TRUE(QFile::rename(QDir(closedFolder()).filePath(fileNamesIn(closedFolder()).front()), renamedClosed));
-    ASSERT_TRUE(manager.extractRecoveryFiles(manager.getRecoveryFiles(), base.filePath("export"),
-                                             ect::EraseAfterExtraction));
-    EXPECT_TRUE(fileNamesIn(closedFolder()).isEmpty());
 }
 
 // The closed folder cannot be made: the old batch's file stays open and the
@@ -99,7 +85,8 @@ TEST_F(RecoveryManager, BatchChangeWhoseCloseFailsStillStoresTheSale)
     EXPECT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 10, 1, 0), "AA03"));
     std::map<std::string, std::vector<std::string>> byBatch;
     for (const auto& open : RecoveryFileUtil::readRecoveryFilesXml(openFolder()))
-        byBatch[open->batchId()] = logRecordsOf(*open);
+        for (const auto& transaction : open->transactions())
+            byBatch[open->batchId()].push_back(transaction->logRecord());
     EXPECT_EQ(byBatch, (std::map<std::string, std::vector<std::string>>{{"0012", {"AA01"}},
                                                                          {"0013", {"AA02", "AA03"}}}));
     EXPECT_TRUE(warnings.text().contains("previous batch not closed"));
@@ -109,7 +96,7 @@ TEST_F(RecoveryManager, BatchChangeWhoseCloseFailsStillStoresTheSale)
     const auto closed = manager.getRecoveryFiles();
     ASSERT_EQ(closed.size(), 1u);
     EXPECT_EQ(closed[0]->batchId(), "0012");
-    EXPECT_EQ(logRecordsOf(*onlyOpenFile()), (std::vector<std::string>{"AA02", "AA03", "AA04"}));
+    EXPECT_EQ(storedLogRecords(openFolder()), (std::vector<std::string>{"AA02", "AA03", "AA04"}));
 }
 
 // Unreadable files are skipped and logged, never overwritten or erased.
@@ -133,4 +120,46 @@ TEST_F(RecoveryManager, UnreadableFilesAreLeftAlone)
     // The host hears of it without certification mode.
     EXPECT_TRUE(warnings.text().contains(openPath));
     EXPECT_TRUE(warnings.text().contains(closedPath));
+}
+
+TEST_F(RecoveryManager, ListingDescribesEachClosedFileUnderADistinctName)
+{
+    EXPECT_TRUE(listing(nullptr).isEmpty());
+    closeFile("T1", 9);
+    closeFile("T2", 10);
+    EXPECT_EQ(listing(nullptr).size(), 2);
+    const auto files = manager.getRecoveryFiles("T1");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(listing("T1"),
+              (QJsonArray{QJsonObject{{"acquirerId", "0000000A"}, {"terminalId", "T1"}, {"schemeId", "A00000000401"},
+                                      {"batchId", "0012"},
+                                      {"closingDate", QString::number(secondsOf(localTime(2016, 3, 5, 9, 0, 0)))},
+                                      {"content", QString::fromStdString(files[0]->content())},
+                                      {"fileName", QString::fromStdString(files[0]->fileName())}}}));
+    EXPECT_TRUE(listing("t1").isEmpty());
+
+    closeFile("T1", 11); // also closes the 0013 file: two 0012 files of T1 closed that day
+    QSet<QString> names;
+    for (const auto& entry : listing(nullptr))
+        names.insert(entry.toObject()["fileName"].toString());
+    EXPECT_EQ(names.size(), 4);
+}
+
+// Erasing (mode 1) follows a successful export only.
+TEST_F(RecoveryManager, ExtractionReportsOneOrZeroAndErasesOnlyWhatItExported)
+{
+    closeFile("T1", 9);
+    closeFile("T2", 10);
+    writeBytes(base.filePath("plain"), "x");
+    const QByteArray blocked = base.filePath("plain/out").toUtf8();
+    for (const char* folder : {static_cast<const char*>(nullptr), "", blocked.constData()})
+        EXPECT_EQ(RecoveryFileRequests::extractRecoveryFiles(manager, nullptr, folder, 1), 0);
+    const QByteArray target = base.filePath("export").toUtf8();
+    EXPECT_EQ(RecoveryFileRequests::extractRecoveryFiles(manager, "T1", target.constData(), 2), 1);
+    EXPECT_EQ(manager.getRecoveryFiles().size(), 2u);
+    EXPECT_EQ(RecoveryFileRequests::extractRecoveryFiles(manager, "T1", target.constData(), 1), 1);
+    const auto left = manager.getRecoveryFiles();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0]->terminalId(), "T2");
+    EXPECT_EQ(fileNamesIn(base.filePath("export")).size(), 1);
 }

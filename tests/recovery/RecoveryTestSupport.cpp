@@ -2,9 +2,9 @@
 
 #include "engine/base/ECTCertificationLogging.h"
 #include "recovery/RecoveryFileUtil.h"
+#include "recovery/ZUVARecoveryItem.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 
 #include <cstdlib>
@@ -45,9 +45,8 @@ qint64 secondsOf(const std::tm& time)
     return static_cast<qint64>(std::mktime(&copy));
 }
 
-std::shared_ptr<ect::ZUVARecoveryItem> makeItem(const std::string& terminalId, const std::string& acquirerId,
-                                                const std::string& batchId, const std::tm& date,
-                                                const std::string& logRecord, const std::string& merchantUserId)
+bool save(ect::ZUVARecoveryFileManager& manager, const std::string& terminalId, const std::string& acquirerId,
+          const std::string& batchId, const std::tm& date, const std::string& logRecord)
 {
     auto item = std::make_shared<ect::ZUVARecoveryItem>();
     item->terminalId(terminalId);
@@ -55,9 +54,9 @@ std::shared_ptr<ect::ZUVARecoveryItem> makeItem(const std::string& terminalId, c
     item->batchId(batchId);
     item->schemeId("A00000000401");
     item->creationDate(date);
-    item->merchantUserId(merchantUserId);
+    item->merchantUserId("CASHIER1");
     item->transactionLogRecord(logRecord);
-    return item;
+    return manager.saveRecoveryItem(item);
 }
 
 std::shared_ptr<ect::ZUVARecoveryFileImpl> closedFile(const std::string& batchId)
@@ -102,16 +101,6 @@ void writeBytes(const QString& path, const QByteArray& bytes)
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-QStringList allFilesBelow(const QString& folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
-
 QString certificationLogText()
 {
     return QString::fromUtf8(contentOf(logFolder().filePath("certification.log")));
@@ -121,25 +110,6 @@ RecoveryFolderTest::RecoveryFolderTest()
     : now(secondsOf(localTime(2016, 3, 5, 12, 0, 0))), manager([this] { return now.load(); })
 {
     manager.recoveryFileFolder(base.path());
-}
-
-std::shared_ptr<ect::ZUVARecoveryFileImpl> RecoveryFolderTest::onlyOpenFile()
-{
-    const auto files = ect::RecoveryFileUtil::readRecoveryFilesXml(openFolder());
-    EXPECT_EQ(files.size(), 1u);
-    return files.empty() ? nullptr : files.front();
-}
-
-std::vector<std::string> exportedLogRecords(const QString& folder)
-{
-    const std::string marker = "9F160F" "4341534849455231" + std::string(14, '0');
-    std::vector<std::string> records;
-    for (const QString& name : fileNamesIn(folder)) {
-        const std::string content = contentOf(QDir(folder).filePath(name)).toStdString();
-        for (auto at = content.find(marker); at != std::string::npos; at = content.find(marker, at + 1))
-            records.push_back(content.substr(at + marker.size(), 8));
-    }
-    return records;
 }
 
 std::vector<std::string> storedLogRecords(const QString& folder)

@@ -14,8 +14,8 @@ class QtWarnings {
 public:
     QtWarnings()
     {
-        std::lock_guard<std::mutex> lock(mutex());
-        collected().clear();
+        std::lock_guard<std::mutex> lock(mutex_);
+        collected_.clear();
         previous_ = qInstallMessageHandler(&collect);
     }
     ~QtWarnings() { qInstallMessageHandler(previous_); }
@@ -24,30 +24,21 @@ public:
 
     static void collect(QtMsgType type, const QMessageLogContext&, const QString& text)
     {
-        std::lock_guard<std::mutex> lock(mutex());
+        std::lock_guard<std::mutex> lock(mutex_);
         if (type == QtWarningMsg)
-            collected() << text;
+            collected_ << text;
     }
 
     // The warnings so far, one a line.
     QString text() const
     {
-        std::lock_guard<std::mutex> lock(mutex());
-        return collected().join(QLatin1Char('\n'));
+        std::lock_guard<std::mutex> lock(mutex_);
+        return collected_.join(QLatin1Char('\n'));
     }
 
 private:
-    static std::mutex& mutex()
-    {
-        static std::mutex instance;
-        return instance;
-    }
-    static QStringList& collected()
-    {
-        static QStringList instance;
-        return instance;
-    }
-
+    static inline std::mutex mutex_;
+    static inline QStringList collected_;
     QtMessageHandler previous_;
 };
 

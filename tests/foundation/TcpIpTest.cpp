@@ -159,18 +159,6 @@ TEST_F(TcpServer, ReportsTheFirstBytesSentRightAfterConnecting)
     }
 }
 
-// The server lets go of a socket once its peer has closed.
-TEST_F(TcpServer, ForgetsASocketOnceItsPeerHasClosed)
-{
-    server->registerListener(listener);
-    QTcpSocket peer;
-    ASSERT_TRUE(connectTo(peer, listen()));
-    ASSERT_TRUE(waitUntil([&] { return !listener->lastSocket().expired(); }));
-    peer.close();
-    ASSERT_TRUE(waitUntil([&] { return listener->closes == 1; }));
-    EXPECT_TRUE(waitUntil([&] { return listener->lastSocket().expired(); }));
-}
-
 // Only the socket's thread may use its descriptor: elsewhere it may be
 // closed, and its number reused, at any moment.
 TEST_F(AcceptedSocket, SetsKeepAliveOnItsOwnThread)

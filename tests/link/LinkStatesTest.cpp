@@ -39,6 +39,17 @@ TEST_F(LinkStates, WriteWhileDownFailsAtOnceAndIsReportedOnce)
     EXPECT_EQ(output->countOf(frame("41", 2)), 0u);
 }
 
+// A link stopped before it was ever up reports no disconnection.
+TEST_F(LinkStates, StoppingWhileProbingReportsNoDisconnection)
+{
+    makeLink(boost::none);
+    link->start();
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 1)); }));
+    link->stop();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(disconnected, 0);
+}
+
 TEST_F(LinkStates, WritesWhileBusyAreSentInOrderOnceIdle)
 {
     connectLink();
@@ -160,6 +171,11 @@ TEST_F(LinkStates, LostHeartbeatReportsWhatWaitedAndRefusesWritesUntilReconnecte
     ASSERT_TRUE(waitFor([&] { return connected == 2; }));
     EXPECT_EQ(lost.size(), 2u);
     EXPECT_EQ(output->countOf(frame("A1", 3)), 0u);
+
+    // Stopping a link that is up reports its end once; a stopped link refuses at once.
+    link->stop();
+    ASSERT_TRUE(waitFor([&] { return disconnected == 2; }));
+    EXPECT_FALSE(write("B2"));
 }
 
 TEST_F(LinkStates, WaitAcknowledgementPostponesTheResend)

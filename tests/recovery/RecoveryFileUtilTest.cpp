@@ -59,23 +59,6 @@ TEST_F(RecoveryXml, RecordRoundTripsWithElementsInOrder)
     EXPECT_EQ(read->storedPath(), QDir::cleanPath(path("deep/er/r.xml")));
 }
 
-// Unreadable files read as nothing and are logged; a folder read takes
-// the readable XML files only.
-TEST_F(RecoveryXml, UnreadableFilesAreLoggedAndSkippedByAFolderRead)
-{
-    writeBytes(path("noroot.xml"), "<Other><acquirerId>1</acquirerId></Other>");
-    writeBytes(path("broken.xml"), "<RecoveryFile><acquirerId>0000000A</acquirerId><transaction0><da");
-    EXPECT_FALSE(RecoveryFileUtil::readRecoveryFileXml(path("missing.xml")));
-    ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("a.xml"), recordWithTransactions(1)));
-    ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("b.XML"), recordWithTransactions(1)));
-    ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("d.xml/inner.xml"), recordWithTransactions(1)));
-    const auto files = RecoveryFileUtil::readRecoveryFilesXml(folder.path());
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(QFileInfo(files[0]->storedPath()).fileName(), "a.xml");
-    for (const char* name : {"noroot.xml", "broken.xml", "missing.xml"})
-        EXPECT_TRUE(certificationLogText().contains(path(name))) << name;
-}
-
 // A write that runs out of room (here: the file-size limit) fails and leaves
 // the previous file whole, with no partial file beside it.
 TEST_F(RecoveryXml, FailedWritesKeepThePreviousFileAndAreLogged)
@@ -101,7 +84,7 @@ TEST_F(RecoveryXml, FailedWritesKeepThePreviousFileAndAreLogged)
     EXPECT_TRUE(certificationLogText().contains("Failed to write file " + path("plain/r.xml")));
 }
 
-TEST(RecoveryFileNames, NamesCarryIdentifiersAndHostileOnesStayOneNameInsideTheFolder)
+TEST(RecoveryFileNames, HostileIdentifiersStayOneNameInsideTheFolder)
 {
     const QString folder = "/base/bmrecovery/opened";
     for (const std::string& hostile : std::vector<std::string>{"../x", "/", "", "..", "a/../../b", std::string(5000, 'x'),
@@ -112,9 +95,6 @@ TEST(RecoveryFileNames, NamesCarryIdentifiersAndHostileOnesStayOneNameInsideTheF
         EXPECT_EQ(QFileInfo(RecoveryFileUtil::appendPath(folder, name)).path(), folder);
     }
     EXPECT_EQ(ect::RecoveryFileName::component("../x"), "..%2Fx");
-    EXPECT_EQ(RecoveryFileUtil::getOpenRecoveryFileFileName("12345678", "0000000A"), "TID12345678-ACQ0000000A.xml");
-    EXPECT_EQ(RecoveryFileUtil::getClosedRecoveryFileFileName("12345678", "0000000A", localTime(2016, 3, 5, 14, 7, 9)),
-              "20160305140709-TID12345678-ACQ0000000A.xml");
     EXPECT_NE(ect::RecoveryFileName::component(std::string(100, 'a') + "1"),
               ect::RecoveryFileName::component(std::string(100, 'a') + "2"));
 }

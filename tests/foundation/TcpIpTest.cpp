@@ -96,35 +96,27 @@ bool connectTo(QTcpSocket& peer, quint16 port)
     return peer.waitForConnected(deadline());
 }
 
-bool send(QTcpSocket& peer, const QByteArray& bytes)
-{
-    return peer.write(bytes) == bytes.size() && peer.waitForBytesWritten(deadline());
-}
-
 bool sawClose(QTcpSocket& peer)
 {
     return peer.state() == QAbstractSocket::UnconnectedState || peer.waitForDisconnected(deadline());
 }
 
-// A loopback port that nothing listens on right now.
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
+// A server listening on a loopback port the system chose.
 class TcpServer : public ::testing::Test {
 protected:
-    quint16 listen(const QString& address = QString())
+    void SetUp() override
     {
-        const auto port = freePort();
-        EXPECT_TRUE(address.isEmpty() ? server->listen(port) : server->listen(address, port));
-        return port;
+        server->registerListener(listener);
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+        probe.close();
+        ASSERT_TRUE(server->listen("127.0.0.1", port));
     }
 
     std::unique_ptr<vorsam::TcpIpServer> server = vorsam::makeTcpIpServer();
     std::shared_ptr<RecordingTcpListener> listener = std::make_shared<RecordingTcpListener>();
+    quint16 port = 0;
 };
 
 // A server with one accepted connection from a plain peer.
@@ -132,8 +124,8 @@ class AcceptedSocket : public TcpServer {
 protected:
     void SetUp() override
     {
-        server->registerListener(listener);
-        ASSERT_TRUE(connectTo(peer, listen("127.0.0.1")));
+        ASSERT_NO_FATAL_FAILURE(TcpServer::SetUp());
+        ASSERT_TRUE(connectTo(peer, port));
         ASSERT_TRUE(waitUntil([&] { return (socket = listener->lastSocket().lock()) != nullptr; }));
         ASSERT_TRUE(waitUntil([&] { return socket->isConnected(); }));
     }
@@ -148,13 +140,12 @@ protected:
 // terminal that sends right after connecting is always heard.
 TEST_F(TcpServer, ReportsTheFirstBytesSentRightAfterConnecting)
 {
-    server->registerListener(listener);
-    const auto port = listen();
     for (int i = 0; i < 20; ++i) {
         QTcpSocket peer;
         ASSERT_TRUE(connectTo(peer, port));
         const QByteArray hello = "hello-" + QByteArray::number(i) + ";";
-        ASSERT_TRUE(send(peer, hello));
+        ASSERT_EQ(peer.write(hello), hello.size());
+        ASSERT_TRUE(peer.waitForBytesWritten(deadline()));
         EXPECT_TRUE(waitUntil([&] { return listener->received(hello); })) << i;
     }
 }

@@ -8,25 +8,6 @@ using namespace linktest;
 
 using KissLink = LinkFixture;
 
-TEST_F(KissLink, HeartbeatPausesDuringTransactionsAndAlwaysResumes)
-{
-    attachPeer();
-    makeLink(milliseconds(10));
-    link->start();
-    ASSERT_TRUE(waitFor([&] { return connected == 1; }));
-    for (int transaction = 1; transaction <= 20; ++transaction) {
-        // The engine pauses the heartbeat, sends, gets its answer, resumes.
-        link->disableHeartBeat();
-        ASSERT_TRUE(write("A1"));
-        ASSERT_TRUE(waitFor([&] { return sendSucceeded >= 1 && peer->messages().size() == size_t(transaction); }));
-        link->enableHeartBeat();
-        const int heartbeats = peer->emptyFrames();
-        ASSERT_TRUE(waitFor([&] { return peer->emptyFrames() > heartbeats; })) << "transaction " << transaction;
-    }
-    EXPECT_TRUE(lost.empty());
-    EXPECT_EQ(disconnected, 0);
-}
-
 // The link thread is held inside a serial write while others call in and
 // the link stops.
 TEST_F(KissLink, CallsIntoAStoppingLinkReturn)

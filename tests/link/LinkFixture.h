@@ -3,7 +3,6 @@
 #include "link/Kiss.h"
 #include "link/KissUtil.h"
 
-#include "simterminal/LinkPeer.h"
 #include "support/MemoryStreams.h"
 #include "support/Wait.h"
 
@@ -99,20 +98,8 @@ protected:
 
     bool wrote(const QByteArray& bytes) const { return output->countOf(bytes) > 0; }
 
-    // Lets an independent implementation of the terminal's side answer the link.
-    void attachPeer()
-    {
-        peer = std::make_unique<testsupport::LinkPeer>([input = input](const testsupport::Bytes& bytes) {
-            input->feed(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
-        });
-        output->setForward([peer = peer.get()](const QByteArray& bytes) {
-            peer->receive(testsupport::Bytes(bytes.begin(), bytes.end()));
-        });
-    }
-
     std::shared_ptr<testsupport::MemoryInputStream> input = std::make_shared<testsupport::MemoryInputStream>();
     std::shared_ptr<testsupport::MemoryOutputStream> output = std::make_shared<testsupport::MemoryOutputStream>();
-    std::unique_ptr<testsupport::LinkPeer> peer;
     std::unique_ptr<kiss::Kiss> link;
     QByteArray received;
     int connected = 0;

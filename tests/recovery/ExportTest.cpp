@@ -78,8 +78,8 @@ TEST_F(RecoveryExtraction, SameNameExportsLieUnderTheirListedNamesAndOverwriteNo
 
     const QString name = "Recovery_A0000000A_T12345678_D20160305_B0012";
     EXPECT_EQ(RecoveryFileUtil::exportFileNames({first, second}), QStringList({name + ".hex", name + "_2.hex"}));
-    for (const RecoveryFileUtil::Files& run : {RecoveryFileUtil::Files{first, second}, RecoveryFileUtil::Files{first, second},
-                                               RecoveryFileUtil::Files{second}, RecoveryFileUtil::Files{third}}) {
+    using Files = RecoveryFileUtil::Files;
+    for (const Files& run : {Files{first, second}, Files{first, second}, Files{second}, Files{third}}) {
         ASSERT_TRUE(RecoveryFileUtil::extractRecoveryFiles(run, target()));
         const QStringList listed = RecoveryFileUtil::exportFileNames(run);
         for (int i = 0; i < listed.size(); ++i)

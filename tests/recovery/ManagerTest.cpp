@@ -24,24 +24,18 @@ const std::string A1 = "0000000A";
 
 class RecoveryManager : public RecoveryFolderTest {
 protected:
-    bool save(const std::string& terminal, const std::string& acquirer, const std::string& batch,
-              const std::tm& date, const std::string& record)
-    {
-        return recoverytest::save(manager, terminal, acquirer, batch, date, record);
-    }
-
     // Closes a batch 0012 file of the terminal at that hour and leaves one of batch 0013 open.
     void closeFile(const std::string& terminal, int hour)
     {
         const std::tm date = localTime(2016, 3, 5, hour, 0, 0);
-        ASSERT_TRUE(save(terminal, A1, "0012", date, recordNumber(hour)));
-        ASSERT_TRUE(save(terminal, A1, "0013", date, recordNumber(100 + hour)));
+        ASSERT_TRUE(save(manager, terminal, A1, "0012", date, recordNumber(hour)));
+        ASSERT_TRUE(save(manager, terminal, A1, "0013", date, recordNumber(100 + hour)));
     }
 
     QJsonArray listing(const char* terminalId)
     {
-        return QJsonDocument::fromJson(QByteArray::fromStdString(RecoveryFileRequests::recoveryFilesJson(manager, terminalId)))
-            .array();
+        const std::string json = RecoveryFileRequests::recoveryFilesJson(manager, terminalId);
+        return QJsonDocument::fromJson(QByteArray::fromStdString(json)).array();
     }
 };
 
@@ -52,14 +46,14 @@ protected:
 TEST_F(RecoveryManager, FilesOpenPerTerminalAndAcquirerAndCloseOnBatchChangeOrAge)
 {
     const std::tm morning = localTime(2016, 3, 5, 9, 0, 0);
-    ASSERT_TRUE(save(T1, A1, "0012", morning, "AA01"));
-    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 10, 30, 15), "AA02"));
-    ASSERT_TRUE(save(T1, "0000000B", "0012", morning, "BB01"));
+    ASSERT_TRUE(save(manager, T1, A1, "0012", morning, "AA01"));
+    ASSERT_TRUE(save(manager, T1, A1, "0012", localTime(2016, 3, 5, 10, 30, 15), "AA02"));
+    ASSERT_TRUE(save(manager, T1, "0000000B", "0012", morning, "BB01"));
     EXPECT_EQ(fileNamesIn(openFolder()), QStringList({"TID12345678-ACQ0000000A.xml", "TID12345678-ACQ0000000B.xml"}));
     EXPECT_EQ(storedLogRecords(openFolder()), (std::vector<std::string>{"AA01", "AA02", "BB01"}));
     EXPECT_TRUE(manager.getRecoveryFiles().empty());
 
-    ASSERT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 11, 0, 0), "AA03"));
+    ASSERT_TRUE(save(manager, T1, A1, "0013", localTime(2016, 3, 5, 11, 0, 0), "AA03"));
     EXPECT_EQ(fileNamesIn(closedFolder()), QStringList{"20160305103015-TID12345678-ACQ0000000A.xml"});
     const auto closed = manager.getRecoveryFiles();
     ASSERT_EQ(closed.size(), 1u);
@@ -79,10 +73,10 @@ TEST_F(RecoveryManager, FilesOpenPerTerminalAndAcquirerAndCloseOnBatchChangeOrAg
 TEST_F(RecoveryManager, BatchChangeWhoseCloseFailsStillStoresTheSale)
 {
     testsupport::QtWarnings warnings;
-    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+    ASSERT_TRUE(save(manager, T1, A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
     writeBytes(closedFolder(), "in the way");
-    EXPECT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 10, 0, 0), "AA02"));
-    EXPECT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 10, 1, 0), "AA03"));
+    EXPECT_TRUE(save(manager, T1, A1, "0013", localTime(2016, 3, 5, 10, 0, 0), "AA02"));
+    EXPECT_TRUE(save(manager, T1, A1, "0013", localTime(2016, 3, 5, 10, 1, 0), "AA03"));
     std::map<std::string, std::vector<std::string>> byBatch;
     for (const auto& open : RecoveryFileUtil::readRecoveryFilesXml(openFolder()))
         for (const auto& transaction : open->transactions())
@@ -92,7 +86,7 @@ TEST_F(RecoveryManager, BatchChangeWhoseCloseFailsStillStoresTheSale)
     EXPECT_TRUE(warnings.text().contains("previous batch not closed"));
 
     QFile::remove(closedFolder());
-    EXPECT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 10, 2, 0), "AA04"));
+    EXPECT_TRUE(save(manager, T1, A1, "0013", localTime(2016, 3, 5, 10, 2, 0), "AA04"));
     const auto closed = manager.getRecoveryFiles();
     ASSERT_EQ(closed.size(), 1u);
     EXPECT_EQ(closed[0]->batchId(), "0012");
@@ -108,8 +102,8 @@ TEST_F(RecoveryManager, UnreadableFilesAreLeftAlone)
     const QString closedPath = QDir(closedFolder()).filePath("20160101000000-TIDx-ACQy.xml");
     writeBytes(closedPath, "");
 
-    ASSERT_TRUE(save(T1, A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
-    ASSERT_TRUE(save(T1, A1, "0013", localTime(2016, 3, 5, 9, 0, 0), "AA02"));
+    ASSERT_TRUE(save(manager, T1, A1, "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+    ASSERT_TRUE(save(manager, T1, A1, "0013", localTime(2016, 3, 5, 9, 0, 0), "AA02"));
     EXPECT_EQ(contentOf(openPath), "<RecoveryFile><acquirerId>0000000A</acq");
     EXPECT_TRUE(certificationLogText().contains(openPath));
 

@@ -1,4 +1,3 @@
-#include "foundation/KeepAlive.h"
 #include "foundation/TcpIpServer.h"
 #include "foundation/TcpIpServerListener.h"
 #include "foundation/TcpIpSocket.h"
@@ -19,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 using testsupport::waitUntil;
 
@@ -78,11 +78,6 @@ private:
     std::weak_ptr<vorsam::TcpIpSocket> last_;
     QByteArray received_;
 };
-
-bool write(vorsam::TcpIpSocket& socket, const QByteArray& bytes)
-{
-    return socket.getOutputStream()->write(reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
-}
 
 // The far end is a Qt socket used blocking, so the test thread needs no event loop.
 int deadline()
@@ -163,9 +158,9 @@ TEST_F(AcceptedSocket, SetsKeepAliveOnItsOwnThread)
 // disconnection is reported all the same.
 TEST_F(AcceptedSocket, DisconnectionWithUnsentBytesIsStillReported)
 {
-    const QByteArray chunk(1 << 20, 'x');
+    const std::vector<unsigned char> chunk(1 << 20, 'x');
     for (int i = 0; i < 32; ++i)
-        ASSERT_TRUE(write(*socket, chunk));
+        ASSERT_TRUE(socket->getOutputStream()->write(chunk.data(), static_cast<int>(chunk.size())));
     EXPECT_TRUE(socket->disconnect());
     EXPECT_TRUE(waitUntil([&] { return listener->closes == 1; }));
     EXPECT_TRUE(sawClose(peer));

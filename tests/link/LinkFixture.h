@@ -26,10 +26,7 @@ inline QByteArray ack(unsigned char sequence)
     return QByteArray(1, char(kiss::ACK)) + QByteArray(1, char(sequence));
 }
 
-inline QByteArray nak()
-{
-    return QByteArray(1, char(kiss::NACK));
-}
+inline const QByteArray nak(1, char(kiss::NACK));
 
 // Short time-outs so that no test waits for the real ones.
 inline kiss::LinkTimings fastTimings()

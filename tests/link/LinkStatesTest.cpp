@@ -22,7 +22,6 @@ TEST_F(LinkStates, WriteWhileDownFailsAtOnceAndIsReportedOnce)
     input->feed(ack(1));
     // Notifications keep their order: a report of the refusal would come first.
     ASSERT_TRUE(waitFor([&] { return connected == 1; }));
-    EXPECT_TRUE(link->isConnected());
     EXPECT_TRUE(lost.empty());
     EXPECT_EQ(output->countOf(frame("41", 2)), 0u);
 }
@@ -32,9 +31,13 @@ TEST_F(LinkStates, WritesWhileBusyAreSentInOrderOnceIdle)
     connectLink();
     ASSERT_TRUE(write("A1"));
     ASSERT_TRUE(waitFor([&] { return wrote(frame("A1", 2)); }));
-    // Awaiting the ACK of A1: further messages wait their turn.
+    // Awaiting the ACK of A1: further messages wait their turn, and a frame
+    // that comes is acknowledged at once (else the terminal would repeat it).
     EXPECT_TRUE(write("B2"));
     EXPECT_TRUE(write("C3"));
+    input->feed(frame("7172", 7));
+    ASSERT_TRUE(waitFor([&] { return wrote(ack(7)); }));
+    EXPECT_EQ(received, QByteArray::fromHex("7172"));
     EXPECT_FALSE(wrote(frame("B2", 3)));
 
     input->feed(ack(2));
@@ -59,15 +62,6 @@ TEST_F(LinkStates, RepeatedFrameIsAcknowledgedAgainButDeliveredOnce)
     input->feed(frame("1122", 6));
     ASSERT_TRUE(waitFor([&] { return output->countOf(ack(6)) == 1; }));
     EXPECT_EQ(received, QByteArray::fromHex("11221122"));
-
-    // A frame arriving while ours awaits its ACK is acknowledged at once:
-    // else the terminal would repeat it until our frame is done.
-    ASSERT_TRUE(write("A1"));
-    input->feed(frame("7172", 7));
-    ASSERT_TRUE(waitFor([&] { return wrote(ack(7)); }));
-    EXPECT_EQ(received, QByteArray::fromHex("112211227172"));
-    input->feed(ack(2));
-    ASSERT_TRUE(waitFor([&] { return sendSucceeded == 1; }));
 }
 
 TEST_F(LinkStates, NoiseDamageAndStaleFragmentsCostOnlyThemselves)
@@ -81,10 +75,10 @@ TEST_F(LinkStates, NoiseDamageAndStaleFragmentsCostOnlyThemselves)
                 frame("8888", 7));
     ASSERT_TRUE(waitFor([&] { return wrote(ack(7)); }));
     EXPECT_TRUE(wrote(ack(5)));
-    EXPECT_EQ(output->countOf(nak()), 2u);
+    EXPECT_EQ(output->countOf(nak), 2u);
     // The rest never comes: NAK, and later bytes are judged on their own.
     input->feed(frame("5152", 8).left(5));
-    ASSERT_TRUE(waitFor([&] { return output->countOf(nak()) == 3; }));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(nak) == 3; }));
     input->feed(frame("5354", 9));
     ASSERT_TRUE(waitFor([&] { return wrote(ack(9)); }));
     EXPECT_EQ(received, QByteArray::fromHex("666688885354"));
@@ -105,11 +99,10 @@ TEST_F(LinkStates, UnansweredFrameAndUnreadableInputFailButTheLinkStaysUp)
     ASSERT_TRUE(write("A1"));
     for (int nakCount = 1; nakCount <= 4; ++nakCount) {
         ASSERT_TRUE(waitFor([&] { return output->countOf(frame("A1", 2)) == size_t(nakCount); }));
-        input->feed(nak());
+        input->feed(nak);
     }
     ASSERT_TRUE(waitFor([&] { return lost.size() == 1; }));
     EXPECT_EQ(lost.front(), QByteArray::fromHex("A1"));
-    EXPECT_EQ(output->countOf(frame("A1", 2)), 4u);
     EXPECT_EQ(disconnected, 0);
     EXPECT_TRUE(link->isConnected());
     ASSERT_TRUE(write("B2"));
@@ -119,7 +112,7 @@ TEST_F(LinkStates, UnansweredFrameAndUnreadableInputFailButTheLinkStaysUp)
     // Four NAKs sent report one receive failure, posted before the fourth goes out.
     for (int i = 1; i <= 5; ++i) {
         input->feed(QByteArray::fromHex("41"));
-        ASSERT_TRUE(waitFor([&] { return output->countOf(nak()) == size_t(i); }));
+        ASSERT_TRUE(waitFor([&] { return output->countOf(nak) == size_t(i); }));
         QCoreApplication::processEvents();
         EXPECT_EQ(receiveFailed, i < 4 ? 0 : 1) << i;
     }
@@ -134,7 +127,7 @@ TEST_F(LinkStates, LostHeartbeatReportsWhatWaitedAndRefusesWritesUntilReconnecte
     ASSERT_TRUE(write("A1")); // waits behind the heartbeat
     for (int sent = 1; sent <= 4; ++sent) {
         ASSERT_TRUE(waitFor([&] { return output->countOf(frame("", 2)) == size_t(sent); }));
-        input->feed(nak());
+        input->feed(nak);
     }
     // The heartbeat is lost, the link goes down, and what waited is lost with it.
     ASSERT_TRUE(waitFor([&] { return disconnected == 1 && lost.size() == 2; }));

@@ -7,33 +7,15 @@
 
 #include <map>
 
-
 using namespace recoverytest;
 using ect::RecoveryFileUtil;
 
-namespace {
-
-std::vector<uint8_t> bytesOfHex(const std::string& hex)
-{
-    const QByteArray bytes = QByteArray::fromHex(QByteArray::fromStdString(hex));
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
-
-} // namespace
-
 // CRC-16/ARC as four hex digits, over bytes or over hex text.
-TEST(RecoveryCrc, OfBytesAndOfHexText)
+TEST(RecoveryCrc, FourHexDigitsOfCrc16Arc)
 {
     const oxa::CRCGenerator crc;
-    const struct {
-        const char* hex;
-        const char* crc;
-    } rows[] = {{"313233343536373839", "BB3D"}, {"", "0000"}, {"03", "0140"}, {"DEADBEEF00FF", "FBEA"}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.hex);
-        EXPECT_EQ(crc.crc16ForRecoveryFile(bytesOfHex(row.hex)), row.crc);
-        EXPECT_EQ(crc.crc16ForRecoveryFile(std::string(row.hex)), row.crc);
-    }
+    EXPECT_EQ(crc.crc16ForRecoveryFile(std::vector<uint8_t>{'1', '2', '3', '4', '5', '6', '7', '8', '9'}), "BB3D");
+    EXPECT_EQ(crc.crc16ForRecoveryFile(std::string("03")), "0140");
     // Odd length: the last group is one digit; groups without a digit count as 0.
     EXPECT_EQ(crc.crc16ForRecoveryFile(std::string("ABC")), "357F");
     EXPECT_EQ(crc.crc16ForRecoveryFile(std::string("ZZ01")), crc.crc16ForRecoveryFile(std::vector<uint8_t>{0, 1}));

@@ -12,30 +12,21 @@
 namespace recoverytest {
 namespace {
 
-// Fixed before any test runs: Central European Time with its DST rules.
-struct FixedZone {
-    FixedZone()
+// Fixed before any test runs: Central European Time with its DST rules, and
+// the certification log on, in a folder of its own.
+struct Environment {
+    Environment()
     {
         setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
         tzset();
-    }
-} fixedZone;
-
-QTemporaryDir& logFolder()
-{
-    static QTemporaryDir folder;
-    return folder;
-}
-
-struct CertificationLogOn {
-    CertificationLogOn()
-    {
         auto& log = oxa::ECTCertificationLogging::sharedInstance();
-        log.updateEnvironment("certificationFilePath", logFolder().path().toStdString());
+        log.updateEnvironment("certificationFilePath", logFolder.path().toStdString());
         log.updateEnvironment("certificationFileName", "certification.log");
         log.updateEnvironment("certificationModeEnabled", "true");
     }
-} certificationLogOn;
+
+    QTemporaryDir logFolder;
+} environment;
 
 } // namespace
 
@@ -103,7 +94,7 @@ void writeBytes(const QString& path, const QByteArray& bytes)
 
 QString certificationLogText()
 {
-    return QString::fromUtf8(contentOf(logFolder().filePath("certification.log")));
+    return QString::fromUtf8(contentOf(environment.logFolder.filePath("certification.log")));
 }
 
 RecoveryFolderTest::RecoveryFolderTest()

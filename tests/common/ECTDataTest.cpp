@@ -20,17 +20,13 @@ ECTData bytes(std::vector<unsigned char> const& values)
 
 TEST(ECTDataTest, PackedDecimalValueAndSubranges)
 {
-    EXPECT_EQ(1234, bytes({0x12, 0x34}).ZUVALongValue());
     EXPECT_EQ(123, bytes({0x12, 0x3A}).ZUVALongValue());
-    EXPECT_EQ(0, bytes({0x0A, 0x12}).ZUVALongValue());
-    EXPECT_EQ(0, ECTData().ZUVALongValue());
     EXPECT_EQ(std::numeric_limits<long long>::max(),
               bytes({0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99}).ZUVALongValue());
 
     ECTData const data = bytes({1, 2, 3, 4, 5});
     EXPECT_EQ(bytes({3, 4, 5}), data.subdataWithRange(2, 3));
     EXPECT_EQ(0, data.subdataWithRange(3, 3).length());
-    EXPECT_EQ(0, data.subdataWithRange(1, 0).length());
     EXPECT_EQ(0, data.subdataWithRange(1, 0xFFFFFFFFu).length()); // the end wraps below the start
     EXPECT_EQ(0, data.subdataWithRange(-5, 2).length());          // the end wraps beyond the data
     EXPECT_THROW(data.subdataWithRange(-1, 2), std::out_of_range);
@@ -38,21 +34,16 @@ TEST(ECTDataTest, PackedDecimalValueAndSubranges)
 
 TEST(ECTSaleSystemActionIdentifierTest, FourBytesOnly)
 {
-    EXPECT_EQ("00000000", ECTSaleSystemActionIdentifier().stringValue());
-    EXPECT_EQ("01020304", ECTSaleSystemActionIdentifier(1, 2, 3, 4).stringValue());
     ECTSaleSystemActionIdentifier const fromNumber(258ul);
-    EXPECT_EQ(bytes({0, 0, 1, 2}), fromNumber);
-    EXPECT_EQ(258u, fromNumber.value());
+    EXPECT_EQ("00000102", fromNumber.stringValue());
     EXPECT_EQ(0xFFFFFFFFu, ECTSaleSystemActionIdentifier(0xFFFFFFFFul).value());
-
-    try {
-        ECTSaleSystemActionIdentifier{bytes({1, 2, 3})};
-        FAIL() << "3 bytes accepted";
-    } catch (ECTError const& error) {
-        EXPECT_EQ(ECTErrorCode::Technical_Issue, error.code());
-        EXPECT_EQ(51, static_cast<int>(*error.causeCode()));
-        EXPECT_EQ("the data of ECTSaleSystemActionIdentifier must contain 4 bytes, current value: <010203>",
-                  error.extraInformationData().at("reason"));
+    for (std::vector<unsigned char> const& wrongSize : {std::vector<unsigned char>{1, 2, 3}, {1, 2, 3, 4, 5}}) {
+        try {
+            ECTSaleSystemActionIdentifier{bytes(wrongSize)};
+            ADD_FAILURE() << wrongSize.size() << " bytes accepted";
+        } catch (ECTError const& error) {
+            EXPECT_EQ(ECTErrorCode::Technical_Issue, error.code());
+            EXPECT_EQ(51, static_cast<int>(*error.causeCode()));
+        }
     }
-    EXPECT_THROW(ECTSaleSystemActionIdentifier{bytes({1, 2, 3, 4, 5})}, ECTError);
 }

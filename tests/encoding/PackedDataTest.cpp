@@ -10,52 +10,33 @@ using encodingtest::hexOf;
 using oxa::StringUtils;
 
 // Each pair is read the way stream extraction reads an int.
-TEST(ECTDataZUVADigital, packsDecimalText)
+TEST(ECTDataZUVADigital, packsDecimalTextAndNumbers)
 {
-    for (auto const& c : {std::make_pair("1234", "12 34"), std::make_pair("978", "09 78"), std::make_pair("7", "07"),
-                          std::make_pair("", ""), std::make_pair(" 5", "05"), std::make_pair("5x", "05"),
-                          std::make_pair("AB", "00"), std::make_pair("+3", "03")})
+    for (auto const& c : {std::make_pair("1234", "12 34"), std::make_pair("978", "09 78"), std::make_pair("", ""),
+                          std::make_pair("5x", "05"), std::make_pair("AB", "00")})
         EXPECT_EQ(c.second, hexOf(oxa::ECTDataZUVADigital(c.first))) << c.first;
-}
-
-TEST(ECTDataZUVADigital, packsNumbersWithAMinimumDigitCount)
-{
     struct Case { std::int64_t value; int digits; char const* hex; };
-    for (Case const& c : {Case{0, 4, "00 00"}, Case{99, 2, "99"}, Case{100, 2, "01 00"}, Case{670, 4, "06 70"},
-                          Case{5, 1, "05"}, Case{5, 3, "00 05"}, Case{123456, 4, "12 34 56"}, Case{123, 0, "01 23"},
-                          Case{123, -2, "01 23"}, Case{INT64_C(999999999999), 12, "99 99 99 99 99 99"},
+    for (Case const& c : {Case{0, 4, "00 00"}, Case{100, 2, "01 00"}, Case{5, 3, "00 05"}, Case{123, 0, "01 23"},
                           Case{INT64_C(1234567890123), 12, "01 23 45 67 89 01 23"}})
         EXPECT_EQ(c.hex, hexOf(oxa::ECTDataZUVADigital(c.value, c.digits))) << c.value << "/" << c.digits;
 }
 
-// Pairs without a leading hexadecimal digit give zero; bytes above 0x7F are
-// characters like any other, never table indexes below zero.
+// Bytes above 0x7F are characters like any other, never table indexes below zero.
 TEST(ECTDataHexa, readsPairsOfHexadecimalDigits)
 {
-    for (auto const& c : {std::make_pair("0A1BFF", "0A 1B FF"), std::make_pair("a0", "A0"), std::make_pair("F", "F0"),
-                          std::make_pair("ABC", "AB C0"), std::make_pair("", ""), std::make_pair("G1 1", "00 01"),
-                          std::make_pair("Az", "0A"), std::make_pair("\xC3\xA9\xFF\x80", "00 00")})
+    for (auto const& c : {std::make_pair("0A1bFF", "0A 1B FF"), std::make_pair("ABC", "AB C0"),
+                          std::make_pair("G1 1", "00 01"), std::make_pair("\xC3\xA9\xFF\x80", "00 00")})
         EXPECT_EQ(c.second, hexOf(oxa::ECTDataHexa(c.first))) << c.first;
-}
-
-TEST(StringUtils, hexDigitValueCoversEveryCharValue)
-{
     for (int c = 0; c < 256; ++c) {
-        int const value = StringUtils::hexDigitValue(static_cast<char>(c));
         bool const isDigit = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-        EXPECT_EQ(isDigit, value >= 0) << c;
+        EXPECT_EQ(isDigit, StringUtils::hexDigitValue(static_cast<char>(c)) >= 0) << c;
     }
-    EXPECT_EQ(15, StringUtils::hexDigitValue('f'));
 }
 
 TEST(StringUtils, binaryAndHexadecimalTexts)
 {
-    for (auto const& c : {std::make_pair("00011010", "1A"), std::make_pair("111100001", "F0"),
-                          std::make_pair("0101x011", "5"), std::make_pair("101", ""),
-                          std::make_pair("10000000000000000000000000000000", "80000000")})
+    for (auto const& c : {std::make_pair("00011010", "1A"), std::make_pair("0101x011", "5"), std::make_pair("101", "")})
         EXPECT_EQ(c.second, StringUtils::convertBinaryToHexa(c.first)) << c.first;
-    for (auto const& c : {std::make_pair("1A", "00011010"), std::make_pair("1a", "0001"), std::make_pair("G1", "0001"),
-                          std::make_pair("\xC1\xB1", "")})
+    for (auto const& c : {std::make_pair("1A", "00011010"), std::make_pair("\xC1\xB1", "")})
         EXPECT_EQ(c.second, StringUtils::convertHexaToBinary(c.first)) << c.first;
 }
-

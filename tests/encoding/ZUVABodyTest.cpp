@@ -14,32 +14,25 @@ using encodingtest::hexOf;
 
 namespace {
 
-char const kRdEnvelope[] = "F0 09 E1 07 D0 02 52 64 D1 01 07";
-
 Ber::BerTlv primitive(Ber::BerTag tag, char const* hex)
 {
     return Ber::BerTlv(tag, berData(hex));
 }
 
-Ber::BerTlv constructed(Ber::BerTag tag, std::vector<Ber::BerTlv> const& children)
-{
-    return Ber::BerTlv(tag, children);
-}
-
 // F0 { E1 { D0 "Rd", D1 07 }, elements... }
-QByteArray replyBody(std::vector<Ber::BerTlv> const& elements)
+oxa::ZUVABody replyBody(std::vector<Ber::BerTlv> const& elements)
 {
     Ber::BerTlvBuilder builder(Ber::BerTag(0xF0));
-    builder.addBerTlv(constructed(0xE1, {primitive(0xD0, "5264"), primitive(0xD1, "07")}));
+    builder.addBerTlv(Ber::BerTlv(Ber::BerTag(0xE1), {primitive(0xD0, "5264"), primitive(0xD1, "07")}));
     for (Ber::BerTlv const& element : elements)
         builder.addBerTlv(element);
     Ber::BerData const data = builder.buildData();
-    return QByteArray(reinterpret_cast<char const*>(data.data()), static_cast<int>(data.length()));
+    return oxa::ZUVABody(QByteArray(reinterpret_cast<char const*>(data.data()), static_cast<int>(data.length())));
 }
 
 Ber::BerTlv result(std::vector<Ber::BerTlv> const& fields)
 {
-    return constructed(Ber::BerTag(0xBF, 0x81, 0x01), fields);
+    return Ber::BerTlv(Ber::BerTag(0xBF, 0x81, 0x01), fields);
 }
 
 Ber::BerTlv merchantData(char const* elementsHex)
@@ -51,72 +44,54 @@ Ber::BerTlv merchantData(char const* elementsHex)
 
 TEST(ZUVABody, readsMessageTypeAndSequenceNumberOfAnEnvelopeAtAnyDepth)
 {
-    EXPECT_EQ(bytes(kRdEnvelope), oxa::ZUVABody(bytes(kRdEnvelope)).data());
-    EXPECT_EQ(replyBody({}), bytes(kRdEnvelope));
+    EXPECT_EQ(bytes("F0 09 E1 07 D0 02 52 64 D1 01 07"), replyBody({}).data());
     struct Case { char const* hex; char const* type; int sequence; };
-    for (Case const& c : {Case{kRdEnvelope, "Rd", 7}, Case{"F0 0B E2 09 E1 07 D0 02 52 64 D1 01 07", "Rd", 7},
+    for (Case const& c : {Case{"F0 0B E2 09 E1 07 D0 02 52 64 D1 01 07", "Rd", 7},
                           Case{"F0 09 E1 07 D0 02 52 00 D1 01 07", "R", 7},  // the type ends at a zero byte
-                          Case{"F0 09 E1 07 D0 02 52 64 D1 01 A0", "Rd", 0},
                           Case{"F0 06 E1 04 D0 02 52 64", "Rd", 0}}) {
         oxa::ZUVABody const body(bytes(c.hex));
         EXPECT_EQ(QString(c.type), body.messageTypeId()) << c.hex;
         EXPECT_EQ(c.sequence, body.sequenceNumber().value()) << c.hex;
     }
-}
-
-// Malformed bytes throw instead of being read past their end.
-TEST(ZUVABody, refusesABodyWithoutMessageTypeOrWithMalformedBytes)
-{
-    for (char const* hex : {"F0 05 E1 03 D1 01 07", "F0 04 D0 02 52 64", "D0 02 52 64", "", "F0 05 E1 03 D0",
-                            "F0 84 00 00 00 05"})
+    // Malformed bytes throw instead of being read past their end.
+    for (char const* hex : {"F0 05 E1 03 D1 01 07", "D0 02 52 64", "F0 05 E1 03 D0", "F0 84 00 00 00 05"})
         EXPECT_ANY_THROW(oxa::ZUVABody(bytes(hex))) << hex;
 }
 
 TEST(ZUVABody, incidentRejectionAndActionIdentifierOfAReply)
 {
     Ber::BerTag const incident(0xDF, 0x94, 0x0D);
-    oxa::ZUVABody const bare(replyBody({}));
-    EXPECT_FALSE(bare.incidentCode());
-    EXPECT_EQ("???", bare.rejectionCode().code());
-    EXPECT_FALSE(bare.saleSystemActionIdentifier());
+    EXPECT_EQ("???", replyBody({}).rejectionCode().code());
+    EXPECT_FALSE(replyBody({}).saleSystemActionIdentifier());
     // An incident is reported only for errors, and only inside BF8101.
     for (char const* noError : {"0000", "0001"})
-        EXPECT_FALSE(oxa::ZUVABody(replyBody({result({primitive(incident, noError)})})).incidentCode()) << noError;
-    auto const code = oxa::ZUVABody(replyBody({result({primitive(incident, "1234")})})).incidentCode();
+        EXPECT_FALSE(replyBody({result({primitive(incident, noError)})}).incidentCode()) << noError;
+    auto const code = replyBody({result({primitive(incident, "1234")})}).incidentCode();
     ASSERT_TRUE(code);
     EXPECT_EQ("1234", code->code());
-    EXPECT_FALSE(oxa::ZUVABody(replyBody({primitive(incident, "1234")})).incidentCode());
-
-    Ber::BerTag const rejection(0xDF, 0x2D);
-    EXPECT_EQ("???", oxa::ZUVABody(replyBody({result({})})).rejectionCode().code());
-    EXPECT_EQ("0005", oxa::ZUVABody(replyBody({result({primitive(rejection, "0005")})})).rejectionCode().code());
-
-    auto const identifier =
-        oxa::ZUVABody(replyBody({primitive(Ber::BerTag(0xDF, 0x94, 0x64), "0000002A")})).saleSystemActionIdentifier();
+    EXPECT_FALSE(replyBody({primitive(incident, "1234")}).incidentCode());
+    EXPECT_EQ("0005", replyBody({result({primitive(Ber::BerTag(0xDF, 0x2D), "0005")})}).rejectionCode().code());
+    auto const identifier = replyBody({primitive(Ber::BerTag(0xDF, 0x94, 0x64), "0000002A")}).saleSystemActionIdentifier();
     ASSERT_TRUE(identifier);
     EXPECT_EQ(QString("0000002A"), *identifier);
 }
 
 TEST(ZUVABody, merchantTextComesFromTheElementsInsideDF9460)
 {
-    // DF13 "THANK YOU"
-    auto const text = oxa::ZUVABody(replyBody({merchantData("DF13 09 5448414E4B20594F55")})).merchantText();
+    auto const text = replyBody({merchantData("DF13 09 5448414E4B20594F55")}).merchantText();
     ASSERT_TRUE(text);
     EXPECT_EQ(QString("THANK YOU"), *text);
-    EXPECT_FALSE(oxa::ZUVABody(replyBody({merchantData("DF14 01 41")})).merchantText());
-    EXPECT_FALSE(oxa::ZUVABody(replyBody({primitive(Ber::BerTag(0xDF, 0x13), "41")})).merchantText());
+    EXPECT_FALSE(replyBody({primitive(Ber::BerTag(0xDF, 0x13), "41")}).merchantText());
     // Unreadable merchant data gives no text: the error reply that carries it must still be reported.
     for (char const* elements : {"DF13 84 00000005", "DF"})
-        EXPECT_FALSE(oxa::ZUVABody(replyBody({merchantData(elements)})).merchantText()) << elements;
+        EXPECT_FALSE(replyBody({merchantData(elements)}).merchantText()) << elements;
 }
 
 TEST(ECTMessageSequenceNumber, zeroToNinetyNineBothWays)
 {
-    for (int value : {0, 42, 99})
-        EXPECT_EQ(value, oxa::ECTMessageSequenceNumber(oxa::ECTMessageSequenceNumber(value).data()).value());
-    EXPECT_EQ("42", hexOf(oxa::ECTMessageSequenceNumber(42).data()));
+    EXPECT_EQ(42, oxa::ECTMessageSequenceNumber(oxa::ECTMessageSequenceNumber(42).data()).value());
+    EXPECT_EQ("99", hexOf(oxa::ECTMessageSequenceNumber(99).data()));
     for (int value : {100, -1})
         EXPECT_THROW(oxa::ECTMessageSequenceNumber{value}, std::invalid_argument) << value;
-    for (char const* outOfRange : {"0100", "A0", ""})
-        EXPECT_EQ(0, oxa::ECTMessageSequenceNumber(berData(outOfRange)).value()) << outOfRange;
+    EXPECT_EQ(0, oxa::ECTMessageSequenceNumber(berData("0100")).value());
 }

@@ -14,17 +14,6 @@ QJsonObject balanceOf(const QString& action, const QJsonValue& acquirerId)
     return transactionDocument({{"action", action}, {"acquirerId", acquirerId}});
 }
 
-QJsonObject balanceResult(const std::vector<SimTlv>& elements)
-{
-    oxa::JsonZUVARequestBalanceResponse response;
-    return translate(response, "Rb", elements).value("result").toObject();
-}
-
-QJsonArray countersOf(const std::vector<SimTlv>& counters)
-{
-    return balanceResult({element("F8", {element("FC", counters)})}).value("financialCounterInfos").toArray();
-}
-
 } // namespace
 
 TEST(BalanceRequest, ConsultationIsExactlyTheseBytesAndEachActionHasItsCode)
@@ -37,24 +26,17 @@ TEST(BalanceRequest, ConsultationIsExactlyTheseBytesAndEachActionHasItsCode)
         const std::string body = bodyHex(request, 1, balanceOf(action.first, "00000001"));
         EXPECT_TRUE(contains(body, std::string("DF4101") + action.second)) << action.first;
     }
-}
-
-TEST(BalanceRequest, RefusesBadAcquirersAndDocuments)
-{
-    oxa::JsonZUVARequestBalanceRequest request(environmentWith());
-    for (const QJsonValue& acquirer : {QJsonValue("1234567"), QJsonValue("123456789"), QJsonValue("1234567A"),
-                                       QJsonValue(12345678)})
+    for (const QJsonValue& acquirer : {QJsonValue("1234567"), QJsonValue("1234567A"), QJsonValue(12345678)})
         expectRefusal(request, balanceOf("BalanceTerminalConsultation", acquirer), 50, ect::ECTErrorCode::Rejected);
-    EXPECT_EQ(invalidArgumentOf(request, transactionDocument({})), "Invalid JSON");
-    EXPECT_EQ(invalidArgumentOf(request, transactionDocument({{"acquirerId", "12345678"}})),
-              "Invalid JSON : no action defined");
-    EXPECT_EQ(invalidArgumentOf(request, transactionDocument({{"action", "BalanceTerminalConsultation"}})),
-              "Invalid JSON : no acquirerId defined");
+    QByteArray body;
+    EXPECT_THROW(request.prepareZUVABody(1, transactionDocument({{"action", "BalanceTerminalConsultation"}}), body),
+                 std::invalid_argument);
 }
 
 TEST(BalanceResponse, ReadsTerminalAcquirerAndCountersInOrder)
 {
-    const QJsonObject result = balanceResult(
+    const QJsonObject result = resultOf(
+        oxa::JsonZUVARequestBalanceResponse(), "Rb",
         {element("F8", {SimTlv::text("9F1C", "TERM0001"),
                         element("FC", {element("E1", {SimTlv::hex("C0", "01"), SimTlv::hex("C1", "0978"),
                                                       SimTlv::text("C2", "CRDA"), SimTlv::hex("C3", "0012"),
@@ -62,7 +44,8 @@ TEST(BalanceResponse, ReadsTerminalAcquirerAndCountersInOrder)
                                                       SimTlv::hex("C7", "01FF"), SimTlv::hex("C8", "20240301080000"),
                                                       SimTlv::hex("C9", "20240302080000"), SimTlv::hex("DF5F", "1001"),
                                                       SimTlv::text("9F1C", "TERM0001")}),
-                                       element("E2", {SimTlv::hex("C0", "02")})})}),
+                                       element("E2", {SimTlv::hex("C0", "02"), SimTlv::hex("C1", "0999"),
+                                                      SimTlv::hex("C4", "000000000100")})})}),
          element("FA", {SimTlv::hex("DF68", "12345678"), SimTlv::text("DF69", "ACQ")})});
     const QJsonObject first{
         {"financialCounterIdentifier", "01"}, {"financialCounterLabelName", "CRDA"},
@@ -72,25 +55,9 @@ TEST(BalanceResponse, ReadsTerminalAcquirerAndCountersInOrder)
         {"financialCounterPeriodClosingDate", "2024-03-02-08-00-00"},
         {"financialCounterAccountedServices", "0000000111111111"}, {"financialCounterCurrency", "EUR"},
         {"financialCounterCumulativeTotalAmount", 12.34}};
-    const QJsonObject second{{"financialCounterIdentifier", "02"}, {"financialCounterAccountedServices", ""}};
+    // An unknown currency is empty, and its total 0.
+    const QJsonObject second{{"financialCounterIdentifier", "02"}, {"financialCounterAccountedServices", ""},
+                             {"financialCounterCurrency", ""}, {"financialCounterCumulativeTotalAmount", 0}};
     EXPECT_EQ(result, (QJsonObject{{"terminalIdentifier", "TERM0001"}, {"acquirerIdentifier", "12345678"},
                                    {"acquirerLabelName", "ACQ"}, {"financialCounterInfos", QJsonArray{first, second}}}));
 }
-
-TEST(BalanceResponse, CurrencyRuleDecidesTheTotal)
-{
-    const QJsonArray counters = countersOf({
-        element("E1", {SimTlv::hex("C1", "0978")}),
-        element("E1", {SimTlv::hex("C1", "0999"), SimTlv::hex("C4", "000000000100")}),
-        element("E1", {SimTlv::hex("C4", "000000000100")}),
-    });
-    ASSERT_EQ(counters.size(), 3);
-    const auto currencyAndTotal = [](const QJsonValue& counter) {
-        const QJsonObject object = counter.toObject();
-        return std::make_pair(object.value("financialCounterCurrency"), object.value("financialCounterCumulativeTotalAmount"));
-    };
-    EXPECT_EQ(currencyAndTotal(counters[0]), std::make_pair(QJsonValue("EUR"), QJsonValue(0)));
-    EXPECT_EQ(currencyAndTotal(counters[1]), std::make_pair(QJsonValue(""), QJsonValue(0)));
-    EXPECT_EQ(currencyAndTotal(counters[2]), std::make_pair(QJsonValue(QJsonValue::Undefined), QJsonValue(QJsonValue::Undefined)));
-}
-

@@ -15,40 +15,24 @@ QJsonObject requestOf(const QString& action, QJsonObject fields = QJsonObject())
     return transactionDocument(fields);
 }
 
-QJsonObject recognised(const std::vector<SimTlv>& elements)
-{
-    oxa::JsonZUVACardRecognitionResponse response;
-    return translate(response, "Rh", elements).value("result").toObject();
-}
-
-QJsonObject checked(const std::vector<SimTlv>& elements)
-{
-    oxa::JsonZUVACardValidityCheckResponse response;
-    return translate(response, "Rd", elements).value("result").toObject();
-}
-
 } // namespace
 
-TEST(CardRecognitionRequest, DefaultRequestIsExactlyTheseBytes)
+// The service data is DF9468 (recognition), DF9467 (next request) and DF9462 (option).
+TEST(CardRecognitionRequest, BytesAndTimeoutsFollowTheRequestAndTheSettings)
 {
     oxa::JsonZUVACardRecognitionRequest request(environmentWith());
     EXPECT_EQ(bodyHex(request, 5, requestOf("RequestCardInfo")),
               "F02AE107D0024368D10105BF811611DF9468020045DF9467020030DF946201" "02BF810108DF915D04A0000000");
     EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(145));
-}
-
-TEST(CardRecognitionRequest, TimeoutsAndOptionFollowTheRequest)
-{
     const struct {
         const char* name;
         QJsonObject fields;
         QJsonObject settings;
-        const char* serviceHex; // DF9468, DF9467, DF9462
+        const char* serviceHex;
         int timeout;
     } cases[] = {
         {"both flags", {{"smartPay", true}, {"saleAfterCardRecognition", true}}, {},
          "DF9468020045DF9467020030DF94620103", 145},
-        {"explicit zero", {{"recognitionTimeout", 0}}, {}, "DF9468020000DF9467020030DF94620102", 100},
         {"sixty seconds", {{"recognitionTimeout", 60}}, {}, "DF9468020060DF9467020030DF94620102", 160},
         {"fractional time-out", {{"nextRequestRecognitionTimeout", 1.5}}, {}, "DF9468020045DF9467020000DF94620102",
          115},
@@ -56,12 +40,11 @@ TEST(CardRecognitionRequest, TimeoutsAndOptionFollowTheRequest)
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.name);
-        oxa::JsonZUVACardRecognitionRequest request(environmentWith(each.settings));
-        const std::string body = bodyHex(request, 5, requestOf("RequestCardInfo", each.fields));
-        EXPECT_TRUE(contains(body, std::string("BF811611") + each.serviceHex)) << body;
-        EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(each.timeout));
+        oxa::JsonZUVACardRecognitionRequest configured(environmentWith(each.settings));
+        EXPECT_TRUE(contains(bodyHex(configured, 5, requestOf("RequestCardInfo", each.fields)),
+                             std::string("BF811611") + each.serviceHex));
+        EXPECT_EQ(configured.getTransactionTimeout(), std::chrono::seconds(each.timeout));
     }
-    oxa::JsonZUVACardRecognitionRequest request(environmentWith());
     for (const QJsonValue& outOfRange : {QJsonValue(10000), QJsonValue(4294967296.0)})
         expectRefusal(request, requestOf("RequestCardInfo", {{"recognitionTimeout", outOfRange}}));
 }
@@ -70,34 +53,29 @@ TEST(CardRecognitionResponse, ReadsTheCardAndMasksAPrivatePan)
 {
     const SimTlv privatePan = element("BF8104", {SimTlv::hex("DF5F", "1001"), SimTlv::text("DF7E", "CB"),
                                                  holding("DF9460", {SimTlv::hex("5A", "123456EEEEEE789F")})});
-    QJsonObject card = recognised({element("EB", {SimTlv::hex("DF915C", "A1B2"), SimTlv::hex("DF9406", "20")}), privatePan});
+    QJsonObject card = resultOf(oxa::JsonZUVACardRecognitionResponse(), "Rh",
+                                {element("EB", {SimTlv::hex("DF915C", "A1B2"), SimTlv::hex("DF9406", "20")}), privatePan});
     EXPECT_EQ(card.take("cardType").toObject().value("isIccEmv"), true);
     EXPECT_EQ(card, (QJsonObject{{"cardToken", "A1B2"}, {"cardBrandIdentifier", "1001"}, {"cardBrandName", "CB"},
                                  {"clippedPAN", "123456xxxxxx789 "}}));
-    EXPECT_EQ(recognised({element("EB", {SimTlv::hex("5A", "123456EEEEEE789F")}), privatePan}).value("clippedPAN"),
-              "123456EEEEEE789F");
-    EXPECT_EQ(recognised({}), QJsonObject());
-    EXPECT_ANY_THROW(recognised({element("BF8104", {SimTlv::hex("DF9460", "5A")})}));
+    EXPECT_ANY_THROW(resultOf(oxa::JsonZUVACardRecognitionResponse(), "Rh",
+                              {element("BF8104", {SimTlv::hex("DF9460", "5A")})}));
 }
 
-TEST(CardValidityCheckRequest, DefaultBytesAndTheRequestsTimeout)
+TEST(CardValidityCheck, DefaultBytesTimeoutAndReply)
 {
     oxa::JsonZUVACardValidityCheckRequest request(environmentWith());
-    const std::string expected = "F026E107D0024364D10105BF811619DF9468020045DF21028850DF5006000000000000" "5F2A020978";
-    EXPECT_EQ(bodyHex(request, 5, requestOf("CheckCardValidity")), expected);
+    EXPECT_EQ(bodyHex(request, 5, requestOf("CheckCardValidity")),
+              "F026E107D0024364D10105BF811619DF9468020045DF21028850DF5006000000000000" "5F2A020978");
     EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(115));
-    // The recognition time-out follows the request.
-    const std::string body = bodyHex(request, 5, requestOf("CheckCardValidity", {{"recognitionTimeout", 0}}));
-    EXPECT_TRUE(contains(body, "DF9468020000"));
+    EXPECT_TRUE(contains(bodyHex(request, 5, requestOf("CheckCardValidity", {{"recognitionTimeout", 0}})),
+                         "DF9468020000"));
     EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(70));
-    EXPECT_EQ(causeOf(refusalOf(request, requestOf("CheckCardValidity", {{"recognitionTimeout", 10000}}))), 15);
-}
 
-TEST(CardValidityCheckResponse, ReadsBrandDateAndPan)
-{
-    EXPECT_EQ(checked({element("BF8104", {SimTlv::hex("DF5F", "2003"), SimTlv::text("DF7E", "CRDB")}),
-                       element("BF8116", {SimTlv::hex("DF27", "20250131123456")}),
-                       element("EB", {SimTlv::text("DF46", "3714XXXX0005")})}),
+    EXPECT_EQ(resultOf(oxa::JsonZUVACardValidityCheckResponse(), "Rd",
+                       {element("BF8104", {SimTlv::hex("DF5F", "2003"), SimTlv::text("DF7E", "CRDB")}),
+                        element("BF8116", {SimTlv::hex("DF27", "20250131123456")}),
+                        element("EB", {SimTlv::text("DF46", "3714XXXX0005")})}),
               (QJsonObject{{"cardBrandIdentifier", "2003"},
                            {"cardBrandName", "CRDB"},
                            {"date", "2025-01-31-12-34-56"},

@@ -12,6 +12,9 @@ namespace {
 
 using Scope = oxa::JsonProductDeliveryRequest::AnswerScope;
 
+const std::string Accepted = "F01DE107D0025252D10101BF810106DF940D020000BF811606DF9540020000";
+const std::string Refused = "F01DE107D0025252D10101BF810106DF940D024400BF811606DF9540020000";
+
 QJsonObject deliveryOf(QJsonObject fields)
 {
     fields.insert("action", "ProductDelivery");
@@ -30,14 +33,12 @@ public:
     void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)> result,
                          std::function<QJsonDocument(QJsonDocument)> reverse) override
     {
-        documents.push_back(document.object());
         callbacksEmpty = !result && !reverse;
         bodies.push_back(bodyHex(request, 1, document.object()));
         timeout = request.getTransactionTimeout();
     }
 
     oxa::JsonProductDeliveryRequest request{environmentWith()};
-    std::vector<QJsonObject> documents;
     std::vector<std::string> bodies;
     bool callbacksEmpty = false;
     std::chrono::seconds timeout{0};
@@ -71,47 +72,28 @@ QJsonDocument answerOf(const QJsonValue& accepted)
 
 } // namespace
 
-TEST(ProductDeliveryRequest, AcceptedAnswerIsExactlyTheseBytes)
+// Only the answer to a waiting sale's question, on that thread, is sent.
+TEST(ProductDeliveryRequest, AnswerBytesAndRefusals)
 {
     oxa::JsonProductDeliveryRequest request(environmentWith());
+    expectRefusal(request, deliveryOf({{"deliveryAccepted", true}}));
     const Scope scope;
+    std::thread elsewhere([&request] { expectRefusal(request, deliveryOf({{"deliveryAccepted", true}})); });
+    elsewhere.join();
     EXPECT_EQ(bodyHex(request, 1, deliveryOf({{"deliveryAccepted", true}, {"deliveryTimeout", 30}})),
               "F01DE107D0025252D10101BF810106DF940D020000BF811606DF9540020030");
     EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(700));
-    // A missing answer refuses; no time-out is 00 00 and 670 seconds.
-    EXPECT_EQ(bodyHex(request, 1, deliveryOf({})), "F01DE107D0025252D10101BF810106DF940D024400BF811606DF9540020000");
-    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(670));
     const std::string withIdentifier = bodyHex(request, 2, deliveryOf({{"saleSystemActionIdentifier", "0000abcd"}}));
     EXPECT_EQ(withIdentifier.substr(withIdentifier.size() - 28), "DF9540020000DF9464040000ABCD");
-}
-
-TEST(ProductDeliveryRequest, RefusesWhatIsNoAnswerToAWaitingSaleAndMalformedFields)
-{
-    oxa::JsonProductDeliveryRequest request(environmentWith());
-    EXPECT_EQ(causeOf(refusalOf(request, deliveryOf({{"deliveryAccepted", true}}))), 15);
-    {
-        const Scope scope;
-        std::thread elsewhere([&request] {
-            EXPECT_EQ(causeOf(refusalOf(request, deliveryOf({{"deliveryAccepted", true}}))), 15);
-        });
-        elsewhere.join();
-        EXPECT_EQ(invalidArgumentOf(request, transactionDocument({{"action", "productdelivery"}})),
-                  "Invalid JSON : wrong action for product delivery");
-        const std::pair<QJsonObject, int> malformed[] = {{{{"deliveryTimeout", -1}}, 15},
-                                                         {{{"saleSystemActionIdentifier", "ABCD"}}, 51},
-                                                         {{{"candidateGroupData", "!!!!"}}, 15}};
-        for (const auto& refused : malformed)
-            EXPECT_EQ(causeOf(refusalOf(request, deliveryOf(refused.first))), refused.second);
-    }
-    EXPECT_FALSE(Scope::isOpen());
+    expectRefusal(request, deliveryOf({{"deliveryTimeout", -1}}));
+    expectRefusal(request, deliveryOf({{"saleSystemActionIdentifier", "ABCD"}}), 51);
+    expectRefusal(request, deliveryOf({{"candidateGroupData", "!!!!"}}));
 }
 
 TEST(ProductDeliveryResponse, BareQuestionIsAnsweredAndOnlyATrueAnswerAccepts)
 {
-    const std::string accepted = "F01DE107D0025252D10101BF810106DF940D020000BF811606DF9540020000";
-    const std::string refused = "F01DE107D0025252D10101BF810106DF940D024400BF811606DF9540020000";
     const std::vector<std::pair<QJsonDocument, std::string>> cases{
-        {answerOf(true), accepted}, {answerOf("yes"), refused}, {QJsonDocument(), refused}};
+        {answerOf(true), Accepted}, {answerOf("yes"), Refused}, {QJsonDocument(), Refused}};
     for (const auto& each : cases) {
         SCOPED_TRACE(each.first.toJson(QJsonDocument::Compact).toStdString());
         const Dialogue dialogue = ask({}, each.first);
@@ -134,7 +116,6 @@ TEST(ProductDeliveryResponse, QuestionCarriesTheCardAndGoesBackWhole)
         {cardData, element("BF8116", {SimTlv::hex("DF9540", "0045"), SimTlv::hex("DF27", "20240309090507")}),
          SimTlv::hex("DF9464", "0000000A")},
         answerOf(true));
-    EXPECT_TRUE(dialogue.out.isEmpty());
     QJsonObject question = dialogue.question.object().value("result").toObject();
     const QByteArray candidate = QByteArray::fromBase64(question.take("candidateGroupData").toString().toLatin1());
     EXPECT_EQ(hexOf(candidate), toHex(cardData.encode()));
@@ -155,7 +136,7 @@ TEST(ProductDeliveryResponse, SaleReplyInsteadOfTheQuestionEndsTheSale)
         {element("BF8116", {SimTlv::hex("DF26", "000000002000"), SimTlv::hex("DF27", "20240309090507")})},
         answerOf(true), "Rd");
     EXPECT_FALSE(dialogue.asked);
-    EXPECT_TRUE(dialogue.handler->documents.empty());
+    EXPECT_TRUE(dialogue.handler->bodies.empty());
     EXPECT_EQ(dialogue.out.object(), (QJsonObject{{"result", QJsonObject{{"authorizedAmount", 20.0},
                                                                          {"date", "2024-03-09-09-05-07"}}}}));
 }

@@ -7,8 +7,6 @@
 #include "translators/JsonZUVATicketPrintRequest.h"
 #include "translators/JsonZUVATicketPrintResponse.h"
 
-#include <QJsonArray>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,7 +16,6 @@ using namespace retailtest;
 namespace {
 
 const std::string TextAB = "F018E107D0024377D10101BF81080BDF940E0101DF170341420C";
-const std::string HeldTicketPrefix = "F025E107D0024377D10101BF810818DF946904000000";
 
 QJsonObject ticketTransaction(QJsonObject fields)
 {
@@ -29,15 +26,7 @@ QJsonObject ticketTransaction(QJsonObject fields)
 // The four ticket elements that follow the ticket kind and option byte.
 std::string heldTicket(const std::string& kind, const std::string& options)
 {
-    return HeldTicketPrefix + kind + "DF942801" + options + "DF1A00DF940F00DF941100";
-}
-
-std::string repeated(const std::string& text, int count)
-{
-    std::string result;
-    for (int i = 0; i < count; ++i)
-        result += text;
-    return result;
+    return "F025E107D0024377D10101BF810818DF946904000000" + kind + "DF942801" + options + "DF1A00DF940F00DF941100";
 }
 
 struct TicketRequests {
@@ -49,11 +38,10 @@ struct TicketRequests {
 
 } // namespace
 
+// Options, language and the rest are not sent with a text.
 TEST(TicketRequest, TextIsPrintedWithAFormFeedAndNothingElse)
 {
     TicketRequests requests;
-    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, ticketTransaction({{"formattedTicketText", "AB"}})), TextAB);
-    // Options, language and the rest are not sent with a text.
     const QJsonObject noisy = ticketTransaction({{"formattedTicketText", "AB"}, {"options", QJsonObject{{"noPaperFeed", true}}},
                                                  {"language", "fr"}, {"layoutIdentifier", "0A1B"}, {"merchantTicket", true}});
     EXPECT_EQ(bodyHex(requests.printAtOnce, 1, noisy), TextAB);
@@ -61,67 +49,53 @@ TEST(TicketRequest, TextIsPrintedWithAFormFeedAndNothingElse)
     EXPECT_EQ(bodyHex(requests.get, 1, noisy), TextAB);
 }
 
+// The fixed options of print and get replace the request's.
 TEST(TicketRequest, HeldTicketCarriesKindOptionsAndIdentification)
 {
     TicketRequests requests;
-    const QJsonObject bare = ticketTransaction({});
-    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, bare), heldTicket("02", "00"));
-    EXPECT_EQ(bodyHex(requests.get, 1, transactionDocument({{"action", "TicketGet"}, {"type", "TicketGet"}})),
-              "F025E107D0024377D10101BF810818DF94690400000002DF94280111DF1A00DF940F00DF941100");
-    EXPECT_EQ(bodyHex(requests.printAtOnce, 1, ticketTransaction({{"merchantTicket", true}})), heldTicket("01", "00"));
-    EXPECT_EQ(bodyHex(requests.get, 1, ticketTransaction({{"merchantTicket", true}})), heldTicket("01", "11"));
-
+    const QJsonObject all{{"noPaperFeed", true}, {"noPaperCut", true}, {"copyAllowed", true}, {"duplicates", true}};
+    const struct {
+        oxa::JsonTransactionRequest& request;
+        QJsonObject fields;
+        const char* expected;
+    } cases[] = {
+        {requests.printAtOnce, {}, "0200"},
+        {requests.get, {}, "0211"},
+        {requests.get, {{"merchantTicket", true}}, "0111"},
+        {requests.printAtOnce, {{"options", all}}, "0233"},
+        {requests.printAtOnce, {{"options", QJsonObject{{"duplicates", true}, {"copyAllowed", "yes"}}}}, "0220"},
+        {requests.print, {{"options", all}}, "0200"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.expected);
+        const std::string kindAndOptions = each.expected;
+        EXPECT_EQ(bodyHex(each.request, 1, ticketTransaction(each.fields)),
+                  heldTicket(kindAndOptions.substr(0, 2), kindAndOptions.substr(2)));
+    }
     const QJsonObject identified =
         ticketTransaction({{"language", "fr"}, {"layoutIdentifier", "0a1B"}, {"discreteElements", "010203"}});
     EXPECT_EQ(bodyHex(requests.printAtOnce, 3, identified),
               "F02CE107D0024377D10103BF81081FDF94690400000002DF94280100DF1A026672DF940F020A1BDF941103010203");
+    for (const char* key : {"layoutIdentifier", "discreteElements"})
+        expectRefusal(requests.get, ticketTransaction({{key, "0A1"}}));
 }
 
-TEST(TicketRequest, OptionByteFollowsTheOptionsOrTheActionsFixedOnes)
-{
-    TicketRequests requests;
-    const auto withOptions = [](const QJsonObject& options) { return ticketTransaction({{"options", options}}); };
-    const QJsonObject all{{"noPaperFeed", true}, {"noPaperCut", true}, {"copyAllowed", true}, {"duplicates", true}};
-    const std::vector<std::pair<QJsonObject, std::string>> cases{
-        {all, "33"}, {{{"copyAllowed", true}}, "10"}, {{{"duplicates", true}, {"copyAllowed", "yes"}}, "20"}};
-    for (const auto& each : cases)
-        EXPECT_EQ(bodyHex(requests.printAtOnce, 1, withOptions(each.first)), heldTicket("02", each.second));
-    // The fixed options of print and get replace the request's.
-    EXPECT_EQ(bodyHex(requests.print, 1, withOptions(all)), heldTicket("02", "00"));
-    EXPECT_EQ(bodyHex(requests.get, 1, withOptions(QJsonObject())), heldTicket("02", "11"));
-}
-
+// Only the 4-digit message length bounds the bytes: 9999 are sent, 10000 refused.
 TEST(TicketRequest, TextLimitInCharactersAndLongLengthForms)
 {
     TicketRequests requests;
-    const std::string longest(4096, 'A');
-    EXPECT_EQ(bodyHex(requests.print, 1, ticketTransaction({{"formattedTicketText", QString::fromStdString(longest)}})),
-              "F082101AE107D0024377D10101BF810882100BDF940E0101DF17821001" + repeated("41", 4096) + "0C");
-
+    const std::string longest = bodyHex(requests.print, 1, ticketTransaction({{"formattedTicketText", QString(4096, 'A')}}));
+    EXPECT_EQ(longest.substr(0, 58), "F082101AE107D0024377D10101BF810882100BDF940E0101DF17821001");
+    EXPECT_EQ(longest.size(), 2u * (0x101A + 4));
     expectRefusal(requests.printAtOnce, ticketTransaction({{"formattedTicketText", QString(4097, 'A')}}), 117,
                   ect::ECTErrorCode::Rejected);
 
-    // Only the 4-digit message length bounds the bytes: 9999 are sent, 10000 refused.
     const QString euros(3323, QChar(0x20AC));
     QByteArray body;
     requests.printAtOnce.prepareZUVABody(1, ticketTransaction({{"formattedTicketText", euros}}), body);
     EXPECT_EQ(body.size(), 9999);
-    EXPECT_EQ(hexOf(body.left(16)), "F082270BE107D0024377D10101BF8108");
     expectRefusal(requests.get, ticketTransaction({{"formattedTicketText", euros + "a"}}), 117,
                   ect::ECTErrorCode::Rejected);
-}
-
-TEST(TicketRequest, RefusesUnusableDocumentsAndIdentifiers)
-{
-    TicketRequests requests;
-    EXPECT_EQ(invalidArgumentOf(requests.printAtOnce, transactionDocument({})), "Invalid JSON");
-    // The fixed options always give print and get a transaction to read.
-    EXPECT_EQ(bodyHex(requests.get, 1, QJsonObject()), heldTicket("02", "11"));
-
-    for (const QJsonValue& bad : {QJsonValue("0A1"), QJsonValue(12)}) {
-        for (const char* key : {"layoutIdentifier", "discreteElements"})
-            expectRefusal(requests.get, ticketTransaction({{key, bad}}));
-    }
 }
 
 TEST(TicketResponse, ReadsTheTicketWhereverItSits)
@@ -140,4 +114,3 @@ TEST(TicketResponse, ReadsTheTicketWhereverItSits)
                   (QJsonObject{{"result", QJsonObject{{"language", "de"}}}}));
     }
 }
-

@@ -15,11 +15,6 @@ TEST(HexUtil, Parse)
         everyHighCharacter += static_cast<char>(c);
     struct Case { std::string text; BerData expected; };
     for (Case const& c : {Case{"0a:1B", {0x0A, 0x1B}}, Case{" 0A\r\n1b ", {0x0A, 0x1B}}, Case{"0A 1", {}},
-                          Case{"", {}}, Case{"xyz", {}}, Case{"abcdef", {0xAB, 0xCD, 0xEF}},
-                          Case{std::string("0A\0FF", 5), {0x0A}},
-                          Case{"\xC3\xA9" "0A\x80\xFF" "1B\xB0", {0x0A, 0x1B}},
-                          Case{everyHighCharacter, {}}, Case{everyHighCharacter + "12", {0x12}}}) {
+                          Case{std::string("0A\0FF", 5), {0x0A}}, Case{everyHighCharacter + "12", {0x12}}})
         EXPECT_EQ(c.expected, HexUtil::parse(c.text)) << c.text;
-    }
 }
-

@@ -15,7 +15,7 @@ TEST(RecoveryCrc, FourHexDigitsOfCrc16Arc)
 {
     const oxa::CRCGenerator crc;
     EXPECT_EQ(crc.crc16ForRecoveryFile(std::vector<uint8_t>{'1', '2', '3', '4', '5', '6', '7', '8', '9'}), "BB3D");
-    EXPECT_EQ(crc.crc16ForRecoveryFile(std::string("03")), "0140");
+    EXPECT_EQ(crc.crc16ForRecoveryFile(std::string("03")), "0140"); // leading zero digits kept
     // Odd length: the last group is one digit; groups without a digit count as 0.
     EXPECT_EQ(crc.crc16ForRecoveryFile(std::string("ABC")), "357F");
     EXPECT_EQ(crc.crc16ForRecoveryFile(std::string("ZZ01")), crc.crc16ForRecoveryFile(std::vector<uint8_t>{0, 1}));

@@ -50,13 +50,17 @@ void ignore(const char*, void*)
 {
 }
 
+// Notifies after unlocking, so that the woken thread does not wake only to
+// wait for the lock; the counter outlives the service.
 void countResult(const char* json, void* userData)
 {
     Counter& counter = *static_cast<Counter*>(userData);
-    std::lock_guard<std::mutex> lock(counter.mutex);
-    ++counter.count;
-    if (!BenchTransaction::succeeded(json))
-        ++counter.errors;
+    {
+        std::lock_guard<std::mutex> lock(counter.mutex);
+        ++counter.count;
+        if (!BenchTransaction::succeeded(json))
+            ++counter.errors;
+    }
     counter.changed.notify_all();
 }
 
@@ -65,9 +69,8 @@ struct Budget {
     std::chrono::seconds time;
 };
 
-LatencySamples measureLibrary(const BenchTransaction& transaction, const Budget& budget, int& errors)
+LatencySamples measureLibrary(const BenchTransaction& transaction, const Budget& budget, Counter& results)
 {
-    Counter results;
     LatencySamples samples;
     samples.reserve(static_cast<size_t>(budget.samples));
     const int warmUp = 200;
@@ -84,7 +87,6 @@ LatencySamples measureLibrary(const BenchTransaction& transaction, const Budget&
         if (sent > warmUp)
             samples.add(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count());
     }
-    errors = results.errors;
     return samples;
 }
 
@@ -197,8 +199,8 @@ int main(int argc, char** argv)
                 transaction.name(),
                 transaction.kind() == BenchTransaction::Kind::Sale ? "" : " (the sale does not succeed yet)",
                 static_cast<long long>(budget.samples), static_cast<long long>(budget.time.count()), ProcessFigures::machineLoad().c_str());
-    int errors = 0;
-    LatencySamples library = measureLibrary(transaction, budget, errors);
+    Counter results;
+    LatencySamples library = measureLibrary(transaction, budget, results);
     const SimMessage lastRequest = terminal.requests().back();
     zuva_stop_service(service);
     terminal.close();
@@ -207,7 +209,7 @@ int main(int argc, char** argv)
     const Bytes reply = BenchTransaction::terminalReply(lastRequest, Terminal);
     LatencySamples plain = measurePlain(request, reply, budget);
 
-    std::printf("  C interface + simulated terminal: %s, error results %d\n", library.summary().c_str(), errors);
+    std::printf("  C interface + simulated terminal: %s, error results %d\n", library.summary().c_str(), results.errors);
     std::printf("  plain loopback, same bytes (%zu out, %zu back): %s\n", request.size(), reply.size(),
                 plain.summary().c_str());
     std::printf("  ratio library/plain: median %.1fx, p99 %.1fx\n", ratio(library.quantile(0.5), plain.quantile(0.5)),

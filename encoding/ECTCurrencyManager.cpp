@@ -44,6 +44,12 @@ ECTCurrencyManager::ECTCurrencyManager()
     }
 }
 
+ECTCurrencyManager const& ECTCurrencyManager::shared()
+{
+    static const ECTCurrencyManager currencies;
+    return currencies;
+}
+
 boost::optional<ECTCurrency> ECTCurrencyManager::currencyWithCode(std::string code) const
 {
     std::string const upperCode = StringUtils::uppercaseString(std::move(code));

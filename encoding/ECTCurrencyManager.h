@@ -10,10 +10,13 @@
 namespace oxa {
 
 // The supported currencies, looked up by alphabetic or numeric code.
-// Immutable after construction; users build their own.
+// Immutable after construction, so one instance serves every thread.
 class ECTCurrencyManager {
 public:
     ECTCurrencyManager();
+
+    // Built once: every reply and request looks a currency up.
+    static ECTCurrencyManager const& shared();
 
     // Any case: "eur" finds the Euro. Empty for an unsupported code.
     boost::optional<ECTCurrency> currencyWithCode(std::string code) const;

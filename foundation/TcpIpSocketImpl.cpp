@@ -9,6 +9,11 @@
 #include <QTcpSocket>
 
 #include <atomic>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace vorsam {
 
@@ -82,6 +87,7 @@ void TcpIpSocketImpl::startTask()
     QTcpSocket& socket = *d_->socket;
     if (socket.state() == QAbstractSocket::ConnectedState) {
         d_->connected = true;
+        openSendDescriptor();
         applyKeepAlive();
         // Bytes may have arrived before readyRead was connected.
         if (socket.bytesAvailable() > 0)
@@ -102,7 +108,9 @@ void TcpIpSocketImpl::onFinished()
 {
     closeSocket();
     control_.close();
+    // No writer waits for this thread from here on.
     stream_.close();
+    closeSendDescriptor();
     QTcpSocket* socket = d_->socket.get();
     QObject::disconnect(socket, &QTcpSocket::readyRead, this, &TcpIpSocketImpl::dataPending);
     QObject::disconnect(socket, &QTcpSocket::connected, this, &TcpIpSocketImpl::connected);
@@ -232,7 +240,49 @@ int TcpIpSocketImpl::read(QByteArray& data)
 
 bool TcpIpSocketImpl::write(const unsigned char* data, int size)
 {
-    return stream_.write(data, size);
+    if (size < 0 || (!data && size > 0))
+        return false;
+    std::lock_guard<std::mutex> lock(writeMutex_);
+    const int descriptor = sendDescriptor_;
+    if (descriptor >= 0 && !writesQueued_)
+        return sendDirectly(descriptor, data, size);
+    const bool queued = stream_.write(data, size);
+    writesQueued_ = writesQueued_ || queued;
+    return queued;
+}
+
+// What the kernel does not take at once waits in the socket's buffer.
+bool TcpIpSocketImpl::sendDirectly(int descriptor, const unsigned char* data, int size)
+{
+    int sent = 0;
+    while (sent < size) {
+        const ssize_t taken = ::send(descriptor, data + sent, size_t(size - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (taken > 0) {
+            sent += int(taken);
+        } else if (taken < 0 && errno == EINTR) {
+            continue;
+        } else if (taken < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            writesQueued_ = true;
+            return stream_.write(data + sent, size - sent);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+void TcpIpSocketImpl::openSendDescriptor()
+{
+    if (sendDescriptor_ < 0)
+        sendDescriptor_ = ::fcntl(int(d_->socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+}
+
+void TcpIpSocketImpl::closeSendDescriptor()
+{
+    std::lock_guard<std::mutex> lock(writeMutex_);
+    const int descriptor = sendDescriptor_.exchange(-1);
+    if (descriptor >= 0)
+        ::close(descriptor);
 }
 
 void TcpIpSocketImpl::applyKeepAlive()
@@ -244,6 +294,7 @@ void TcpIpSocketImpl::applyKeepAlive()
 void TcpIpSocketImpl::connected()
 {
     d_->connected = true;
+    openSendDescriptor();
     applyKeepAlive();
     emit connectedSignal(this);
 }
@@ -251,6 +302,9 @@ void TcpIpSocketImpl::connected()
 void TcpIpSocketImpl::disconnected()
 {
     d_->connected = false;
+    // The duplicate keeps the connection open: end it for the terminal too.
+    if (sendDescriptor_ >= 0)
+        ::shutdown(sendDescriptor_, SHUT_RDWR);
     emit disconnectedSignal(this);
 }
 

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -21,7 +22,9 @@ class Thread;
 
 // A TCP socket on a thread of its own; connecting, or wrapping an accepted
 // connection. Its connected, disconnected and data-pending signals are
-// emitted on its thread and carry the socket itself.
+// emitted on its thread and carry the socket itself. Writes are sent from
+// the writer's thread, without waking the socket's thread, while the kernel
+// takes the bytes at once; otherwise they queue on the socket's thread.
 class TcpIpSocketImpl : public Runnable,
                         public TcpIpSocket,
                         public InputStream,
@@ -76,12 +79,24 @@ private:
     bool switchKeepAlive(bool enabled);
     void connectSocketSignals();
     void closeSocket();
+    void openSendDescriptor();
+    void closeSendDescriptor();
+    bool sendDirectly(int descriptor, const unsigned char* data, int size);
 
     std::shared_ptr<Impl> d_;
     DeviceStream stream_;
     ThreadCaller control_;
     std::mutex threadMutex_;
     std::shared_ptr<Thread> thread_;
+
+    // Serialises writers, so that messages never interleave.
+    std::mutex writeMutex_;
+    // A duplicate of the connected socket's descriptor, opened and closed on
+    // the socket's thread, closed under writeMutex_: the socket's own
+    // descriptor may be closed there and its number reused at any moment.
+    std::atomic<int> sendDescriptor_{-1};
+    // Once bytes wait in the socket's buffer, later ones queue behind them.
+    bool writesQueued_ = false;
 };
 
 } // namespace vorsam

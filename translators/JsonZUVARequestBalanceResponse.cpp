@@ -91,7 +91,7 @@ void JsonZUVARequestBalanceResponse::insertCurrencyAndTotal(Ber::BerTlv const& c
     const auto code = Ber::getValue(counter, CounterCurrency);
     if (!code)
         return;
-    const auto currency = ECTCurrencyManager().currencyWithZuvaCode(code->hexValue());
+    const auto currency = ECTCurrencyManager::shared().currencyWithZuvaCode(code->hexValue());
     const auto total = Ber::getValue(counter, CumulativeTotal);
     fields.insert(kCurrencyKey, currency ? QString::fromStdString(currency->code) : QString());
     fields.insert(kTotalKey, currency && total ? majorUnits(*total, currency->decimals) : 0.0);

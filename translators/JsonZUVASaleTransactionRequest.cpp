@@ -128,7 +128,7 @@ ect::ECTError rejected(ect::ECTErrorCauseCode cause)
 ECTCurrency configuredCurrency(OXAEnvironment const& environment)
 {
     const QString code = environment.get(QStringLiteral("currencyCode")).toString();
-    if (const auto currency = ECTCurrencyManager().currencyWithCode(code.toStdString()))
+    if (const auto currency = ECTCurrencyManager::shared().currencyWithCode(code.toStdString()))
         return *currency;
     throw ect::ECTError(ect::ECTErrorCode::Rejected, ect::ECTErrorCauseCode::RetailService_InvalidCurrencyCode,
                         {{"reason", "unknown currency code \"" + code.toStdString() + "\""}});

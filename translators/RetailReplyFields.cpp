@@ -52,7 +52,7 @@ void RetailReplyFields::insertCurrency(QString const& key, boost::optional<Ber::
 {
     if (!element)
         return;
-    if (const auto currency = ECTCurrencyManager().currencyWithZuvaCode(element->hexValue()))
+    if (const auto currency = ECTCurrencyManager::shared().currencyWithZuvaCode(element->hexValue()))
         fields.insert(key, QString::fromStdString(currency->code));
 }
 

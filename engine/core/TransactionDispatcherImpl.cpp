@@ -107,8 +107,14 @@ void TransactionDispatcherImpl::dispatch(std::unique_ptr<ZUVATransaction> transa
 
 void TransactionDispatcherImpl::closeTransaction(QSharedPointer<ZUVATransaction> transaction)
 {
-    if (transaction)
-        post(Command{Command::Kind::CloseTransaction, std::move(transaction), QJsonDocument()});
+    if (!transaction)
+        return;
+    take(transaction);
+    callEndCallback();
+    // A reply that produced no result and handed it to no nested transaction.
+    if (transaction->claimResult())
+        transaction->deliverResult(failure(ect::ECTErrorCode::Technical_Issue,
+                                           ect::ECTErrorCauseCode::InvalidResponse, "the reply gave no result"));
 }
 
 void TransactionDispatcherImpl::reportTransactionError(ect::ECTError const& error)
@@ -215,9 +221,6 @@ void TransactionDispatcherImpl::onCommandPosted()
     switch (command.kind) {
     case Command::Kind::NewTransaction:
         onNewTransaction(command.transaction);
-        break;
-    case Command::Kind::CloseTransaction:
-        onCloseTransaction(command.transaction);
         break;
     case Command::Kind::PendingTransactionError:
         onPendingTransactionError(command.error);
@@ -336,24 +339,6 @@ bool TransactionDispatcherImpl::write(ZUVATransaction const& transaction)
     }
 }
 
-void TransactionDispatcherImpl::onCloseTransaction(ZUVATrans const& transaction)
-{
-    if (!takeSuspended(transaction)) {
-        bool isCurrent = false;
-        {
-            std::lock_guard<std::mutex> lock(stateMutex_);
-            isCurrent = current_ && current_->transaction == transaction;
-        }
-        if (isCurrent)
-            takeCurrent();
-    }
-    callEndCallback();
-    // A reply that produced no result and handed it to no nested transaction.
-    if (transaction->claimResult())
-        transaction->deliverResult(failure(ect::ECTErrorCode::Technical_Issue,
-                                           ect::ECTErrorCauseCode::InvalidResponse, "the reply gave no result"));
-}
-
 void TransactionDispatcherImpl::onResetPendingTransaction()
 {
     const ZUVATrans transaction = takeCurrent();
@@ -391,6 +376,7 @@ void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error)
 void TransactionDispatcherImpl::onTransactionTimeout()
 {
     const std::vector<ZUVATrans> expired = takeExpired(Clock::now());
+    armTimer();
     for (ZUVATrans const& transaction : expired) {
         ECTCertificationLogging::sharedInstance().log("transaction timeout occured");
         callEndCallback();
@@ -400,67 +386,59 @@ void TransactionDispatcherImpl::onTransactionTimeout()
 
 ZUVATrans TransactionDispatcherImpl::takeCurrent()
 {
+    std::lock_guard<std::mutex> lock(stateMutex_);
     ZUVATrans taken;
-    {
-        std::lock_guard<std::mutex> lock(stateMutex_);
-        if (current_)
-            taken = current_->transaction;
-        current_ = boost::none;
-    }
-    armTimer();
+    if (current_)
+        taken = current_->transaction;
+    current_ = boost::none;
     return taken;
 }
 
-bool TransactionDispatcherImpl::takeSuspended(ZUVATrans const& transaction)
+bool TransactionDispatcherImpl::take(ZUVATrans const& transaction)
 {
-    {
-        std::lock_guard<std::mutex> lock(stateMutex_);
-        const auto found = std::find_if(suspended_.begin(), suspended_.end(),
-                                        [&](InFlight const& entry) { return entry.transaction == transaction; });
-        if (found == suspended_.end())
-            return false;
-        suspended_.erase(found);
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    if (current_ && current_->transaction == transaction) {
+        current_ = boost::none;
+        return true;
     }
-    armTimer();
+    const auto found = std::find_if(suspended_.begin(), suspended_.end(),
+                                    [&](InFlight const& entry) { return entry.transaction == transaction; });
+    if (found == suspended_.end())
+        return false;
+    suspended_.erase(found);
     return true;
 }
 
 ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
 {
+    std::lock_guard<std::mutex> lock(stateMutex_);
     ZUVATrans taken;
-    {
-        std::lock_guard<std::mutex> lock(stateMutex_);
-        if (current_ && messageOf(*current_->transaction) == message) {
-            taken = current_->transaction;
-            current_ = boost::none;
-        }
-        const auto found = std::find_if(suspended_.begin(), suspended_.end(),
-                                        [&](InFlight const& entry) { return messageOf(*entry.transaction) == message; });
-        if (!taken && found != suspended_.end()) {
-            taken = found->transaction;
-            suspended_.erase(found);
-        }
+    if (current_ && messageOf(*current_->transaction) == message) {
+        taken = current_->transaction;
+        current_ = boost::none;
     }
-    armTimer();
+    const auto found = std::find_if(suspended_.begin(), suspended_.end(),
+                                    [&](InFlight const& entry) { return messageOf(*entry.transaction) == message; });
+    if (!taken && found != suspended_.end()) {
+        taken = found->transaction;
+        suspended_.erase(found);
+    }
     return taken;
 }
 
 std::vector<ZUVATrans> TransactionDispatcherImpl::takeExpired(Clock::time_point now)
 {
+    std::lock_guard<std::mutex> lock(stateMutex_);
     std::vector<ZUVATrans> expired;
-    {
-        std::lock_guard<std::mutex> lock(stateMutex_);
-        if (current_ && current_->deadline <= now) {
-            expired.push_back(current_->transaction);
-            current_ = boost::none;
-        }
-        const auto kept = std::stable_partition(suspended_.begin(), suspended_.end(),
-                                                [&](InFlight const& entry) { return entry.deadline > now; });
-        for (auto entry = kept; entry != suspended_.end(); ++entry)
-            expired.push_back(entry->transaction);
-        suspended_.erase(kept, suspended_.end());
+    if (current_ && current_->deadline <= now) {
+        expired.push_back(current_->transaction);
+        current_ = boost::none;
     }
-    armTimer();
+    const auto kept = std::stable_partition(suspended_.begin(), suspended_.end(),
+                                            [&](InFlight const& entry) { return entry.deadline > now; });
+    for (auto entry = kept; entry != suspended_.end(); ++entry)
+        expired.push_back(entry->transaction);
+    suspended_.erase(kept, suspended_.end());
     return expired;
 }
 
@@ -504,10 +482,9 @@ void TransactionDispatcherImpl::armTimer()
             earliest = std::min(earliest, entry.deadline);
         }
     }
-    if (!any) {
-        timer_->stop();
+    if (!any || (timer_->isActive() && timerDeadline_ <= earliest))
         return;
-    }
+    timerDeadline_ = earliest;
     const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(earliest - Clock::now()).count();
     timer_->start(int(std::max<std::int64_t>(0, std::min<std::int64_t>(remaining, INT_MAX))));
 }

@@ -67,7 +67,7 @@ private:
     };
 
     struct Command {
-        enum class Kind { NewTransaction, CloseTransaction, PendingTransactionError, MessageError, Reset, FailAll };
+        enum class Kind { NewTransaction, PendingTransactionError, MessageError, Reset, FailAll };
         Kind kind = Kind::Reset;
         ZUVATrans transaction;
         QJsonDocument error;
@@ -79,7 +79,6 @@ private:
 
     void post(Command command);
     void onNewTransaction(ZUVATrans const& transaction);
-    void onCloseTransaction(ZUVATrans const& transaction);
     void onResetPendingTransaction();
     void onPendingTransactionError(QJsonDocument const& error);
     void onMessageError(QByteArray const& message, QJsonDocument const& error);
@@ -91,21 +90,27 @@ private:
     void sendTransaction(ZUVATrans const& transaction);
     bool write(ZUVATransaction const& transaction);
 
-    // The transaction in flight leaves (null when idle); the timer follows.
+    // The take functions leave the timer alone: it may fire for a transaction
+    // that has left, and is set again for the earliest deadline then.
+    // The transaction in flight leaves (null when idle).
     ZUVATrans takeCurrent();
-    bool takeSuspended(ZUVATrans const& transaction);
+    // The transaction leaves, current or set aside; false when not in flight.
+    bool take(ZUVATrans const& transaction);
     // The transaction in flight whose message is these bytes leaves (null when none).
     ZUVATrans takeByMessage(QByteArray const& message);
     std::vector<ZUVATrans> takeExpired(Clock::time_point now);
-    // Current and set-aside transactions; the timer is left alone.
+    // Current and set-aside transactions.
     std::vector<ZUVATrans> takeInFlight();
     std::vector<ZUVATrans> takeUnstarted();
+    // Sets the timer for the earliest deadline unless it fires before it already.
     void armTimer();
 
     void callStartCallback() const;
     void callEndCallback() const;
 
     QTimer* timer_;
+    // When the timer fires; used on the dispatch thread only.
+    Clock::time_point timerDeadline_;
     std::shared_ptr<vorsam::OutputStream> outputStream_;
 
     // Guards current_ and suspended_, read by getPendingTransaction on other threads.

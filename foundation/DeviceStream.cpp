@@ -37,12 +37,21 @@ bool DeviceStream::write(const unsigned char* data, int size)
         return false;
     // The caller waits until the device's thread is done with its bytes.
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), size);
-    return caller_.call<bool>(
-        [this, bytes] {
-            QIODevice* const device = device_();
-            return device && device->write(bytes.constData(), bytes.size()) >= 0;
-        },
-        false);
+    return caller_.call<bool>([this, bytes] { return writeToDevice(bytes); }, false);
+}
+
+bool DeviceStream::writeLater(const unsigned char* data, int size)
+{
+    if (size < 0 || (!data && size > 0))
+        return false;
+    const QByteArray bytes(reinterpret_cast<const char*>(data), size);
+    return caller_.post([this, bytes] { writeToDevice(bytes); });
+}
+
+bool DeviceStream::writeToDevice(QByteArray const& bytes)
+{
+    QIODevice* const device = device_();
+    return device && device->write(bytes.constData(), bytes.size()) >= 0;
 }
 
 } // namespace vorsam

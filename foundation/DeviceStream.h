@@ -26,8 +26,13 @@ public:
 
     int read(QByteArray& data);
     bool write(const unsigned char* data, int size);
+    // Hands the bytes to the worker thread without waiting for the device:
+    // false when the worker does not serve calls.
+    bool writeLater(const unsigned char* data, int size);
 
 private:
+    bool writeToDevice(QByteArray const& bytes);
+
     Device device_;
     ThreadCaller caller_;
 };

@@ -246,9 +246,19 @@ bool TcpIpSocketImpl::write(const unsigned char* data, int size)
     const int descriptor = sendDescriptor_;
     if (descriptor >= 0 && !writesQueued_)
         return sendDirectly(descriptor, data, size);
-    const bool queued = stream_.write(data, size);
+    return queue(data, size);
+}
+
+bool TcpIpSocketImpl::queue(const unsigned char* data, int size)
+{
+    const bool queued = stream_.writeLater(data, size);
     writesQueued_ = writesQueued_ || queued;
     return queued;
+}
+
+bool TcpIpSocketImpl::writesWithoutWaiting() const
+{
+    return true;
 }
 
 // What the kernel does not take at once waits in the socket's buffer.
@@ -262,8 +272,7 @@ bool TcpIpSocketImpl::sendDirectly(int descriptor, const unsigned char* data, in
         } else if (taken < 0 && errno == EINTR) {
             continue;
         } else if (taken < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            writesQueued_ = true;
-            return stream_.write(data + sent, size - sent);
+            return queue(data + sent, size - sent);
         } else {
             return false;
         }
@@ -283,6 +292,8 @@ void TcpIpSocketImpl::closeSendDescriptor()
     const int descriptor = sendDescriptor_.exchange(-1);
     if (descriptor >= 0)
         ::close(descriptor);
+    // A socket that connects again starts without a queue.
+    writesQueued_ = false;
 }
 
 void TcpIpSocketImpl::applyKeepAlive()

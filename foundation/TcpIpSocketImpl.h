@@ -22,9 +22,9 @@ class Thread;
 
 // A TCP socket on a thread of its own; connecting, or wrapping an accepted
 // connection. Its connected, disconnected and data-pending signals are
-// emitted on its thread and carry the socket itself. Writes are sent from
-// the writer's thread, without waking the socket's thread, while the kernel
-// takes the bytes at once; otherwise they queue on the socket's thread.
+// emitted on its thread and carry the socket itself. Writes never wait: they
+// are sent on the writer's thread while the kernel takes the bytes at once,
+// and from then on queue for the socket's thread.
 class TcpIpSocketImpl : public Runnable,
                         public TcpIpSocket,
                         public InputStream,
@@ -54,6 +54,7 @@ public:
 
     int read(QByteArray& data) override;
     bool write(const unsigned char* data, int size) override;
+    bool writesWithoutWaiting() const override;
 
     // Starts the thread of an accepted socket; false when it has one already.
     bool start();
@@ -82,6 +83,8 @@ private:
     void openSendDescriptor();
     void closeSendDescriptor();
     bool sendDirectly(int descriptor, const unsigned char* data, int size);
+    // Hands the bytes to the socket's thread; later writes queue behind them.
+    bool queue(const unsigned char* data, int size);
 
     std::shared_ptr<Impl> d_;
     DeviceStream stream_;

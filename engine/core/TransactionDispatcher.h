@@ -15,16 +15,15 @@ namespace oxa {
 
 // The only writer of protocol messages towards one terminal: sends each
 // transaction under its dispatch mode and time-out and ends it with exactly
-// one result. State changes run on the dispatcher's own thread; the
-// operations post work there and return at once (except closeTransaction
-// and getPendingTransaction).
+// one result. State changes run on the dispatcher's own thread, or on the
+// caller's when that needs no waiting; the operations return at once (except
+// failTransactions).
 class TransactionDispatcher {
 public:
     virtual ~TransactionDispatcher() = default;
 
     virtual void dispatch(std::unique_ptr<ZUVATransaction> transaction) = 0;
-    // The response handler has taken the transaction's reply: it leaves at
-    // once, on the caller's thread, without waking the dispatcher's thread.
+    // The response handler has taken the transaction's reply.
     virtual void closeTransaction(QSharedPointer<ZUVATransaction> transaction) = 0;
     // Fails the transaction in flight with the error (link failure).
     virtual void reportTransactionError(ect::ECTError const& error) = 0;

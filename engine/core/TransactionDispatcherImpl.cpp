@@ -65,6 +65,7 @@ std::chrono::milliseconds TransactionDispatcherImpl::timeoutOf(ZUVATransaction c
 TransactionDispatcherImpl::TransactionDispatcherImpl(std::shared_ptr<vorsam::OutputStream> outputStream)
     : timer_(new QTimer(this))
     , outputStream_(std::move(outputStream))
+    , startsOnCallersThread_(outputStream_ && outputStream_->writesWithoutWaiting())
     , thread_(QStringLiteral("DispatchThread"))
 {
     if (!outputStream_)
@@ -92,29 +93,85 @@ TransactionDispatcherImpl::~TransactionDispatcherImpl()
         onEndTransactionCallback_ = nullptr;
     }
     thread_.reset();
-    std::vector<ZUVATrans> remaining = takeInFlight();
-    for (ZUVATrans const& unstarted : takeUnstarted())
-        remaining.push_back(unstarted);
-    for (ZUVATrans const& transaction : remaining)
+    for (ZUVATrans const& transaction : takeInFlight())
         transaction->finish(networkError("connection closed"));
+    for (Command const& command : takeUnstarted()) {
+        if (command.kind == Command::Kind::NewTransaction)
+            command.transaction->finish(networkError("connection closed"));
+        else if (command.kind == Command::Kind::Deliver)
+            command.transaction->finish(command.error);
+    }
 }
 
 void TransactionDispatcherImpl::dispatch(std::unique_ptr<ZUVATransaction> transaction)
 {
-    if (transaction)
-        post(Command{Command::Kind::NewTransaction, ZUVATrans(transaction.release()), QJsonDocument()});
+    if (!transaction)
+        return;
+    const ZUVATrans started(transaction.release());
+    if (!startOnCallersThread(started))
+        post(Command{Command::Kind::NewTransaction, started, QJsonDocument()});
+}
+
+bool TransactionDispatcherImpl::startOnCallersThread(ZUVATrans const& transaction)
+{
+    if (!startsOnCallersThread_ || isDispatchThread())
+        return false;
+    // Never waits: the holder may be a callback that waits for this caller.
+    std::unique_lock<std::mutex> running(commandMutex_, std::try_to_lock);
+    if (!running.owns_lock() || !inboxEmpty())
+        return false;
+    onNewTransaction(transaction);
+    return true;
+}
+
+bool TransactionDispatcherImpl::isDispatchThread() const
+{
+    return QThread::currentThread() == thread();
+}
+
+void TransactionDispatcherImpl::settle(ZUVATrans const& transaction, QJsonDocument const& result)
+{
+    if (isDispatchThread())
+        transaction->finish(result);
+    else
+        post(Command{Command::Kind::Deliver, transaction, result});
 }
 
 void TransactionDispatcherImpl::closeTransaction(QSharedPointer<ZUVATransaction> transaction)
 {
     if (!transaction)
         return;
+    // Commands posted before it, such as the nested transaction its reply
+    // started, come first.
+    std::unique_lock<std::mutex> running(commandMutex_, std::try_to_lock);
+    if (!running.owns_lock() || !inboxEmpty()) {
+        post(Command{Command::Kind::CloseTransaction, std::move(transaction), QJsonDocument()});
+        return;
+    }
+    const bool unanswered = close(transaction);
+    running.unlock();
+    if (unanswered)
+        deliverNoResult(*transaction);
+}
+
+bool TransactionDispatcherImpl::close(ZUVATrans const& transaction)
+{
     take(transaction);
     callEndCallback();
-    // A reply that produced no result and handed it to no nested transaction.
-    if (transaction->claimResult())
-        transaction->deliverResult(failure(ect::ECTErrorCode::Technical_Issue,
-                                           ect::ECTErrorCauseCode::InvalidResponse, "the reply gave no result"));
+    return transaction->claimResult();
+}
+
+// A reply that produced no result and handed it to no nested transaction.
+void TransactionDispatcherImpl::deliverNoResult(ZUVATransaction const& transaction)
+{
+    transaction.deliverResult(
+        failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::InvalidResponse, "the reply gave no result"));
+}
+
+bool TransactionDispatcherImpl::inboxEmpty()
+{
+    std::lock_guard<std::mutex> lock(inboxMutex_);
+    return inbox_.empty();
 }
 
 void TransactionDispatcherImpl::reportTransactionError(ect::ECTError const& error)
@@ -143,7 +200,7 @@ void TransactionDispatcherImpl::resetTransaction()
 
 void TransactionDispatcherImpl::failTransactions(ect::ECTError const& error)
 {
-    if (QThread::currentThread() == thread()) {
+    if (isDispatchThread()) {
         onFailTransactions(errorDocument(error));
         return;
     }
@@ -210,6 +267,9 @@ void TransactionDispatcherImpl::onFinished()
 
 void TransactionDispatcherImpl::onCommandPosted()
 {
+    // Taken first, so that a caller's thread sees the inbox empty only when
+    // no command is about to run.
+    std::lock_guard<std::mutex> running(commandMutex_);
     Command command;
     {
         std::lock_guard<std::mutex> lock(inboxMutex_);
@@ -221,6 +281,10 @@ void TransactionDispatcherImpl::onCommandPosted()
     switch (command.kind) {
     case Command::Kind::NewTransaction:
         onNewTransaction(command.transaction);
+        break;
+    case Command::Kind::CloseTransaction:
+        if (close(command.transaction))
+            deliverNoResult(*command.transaction);
         break;
     case Command::Kind::PendingTransactionError:
         onPendingTransactionError(command.error);
@@ -234,6 +298,12 @@ void TransactionDispatcherImpl::onCommandPosted()
     case Command::Kind::FailAll:
         onFailTransactions(command.error);
         command.done->set_value();
+        break;
+    case Command::Kind::Deliver:
+        command.transaction->finish(command.error);
+        break;
+    case Command::Kind::ArmTimer:
+        startTimer();
         break;
     }
 }
@@ -264,7 +334,7 @@ void TransactionDispatcherImpl::onNewSequentialTransaction(ZUVATrans const& tran
         busy = bool(current_);
     }
     if (busy) {
-        transaction->finish(failure(ect::ECTErrorCode::Rejected, ect::ECTErrorCauseCode::TransactionAlreadyRunning));
+        settle(transaction, failure(ect::ECTErrorCode::Rejected, ect::ECTErrorCauseCode::TransactionAlreadyRunning));
         return;
     }
     sendTransaction(transaction);
@@ -277,7 +347,7 @@ void TransactionDispatcherImpl::onNewImmediateClearQueueTransaction(ZUVATrans co
         callEndCallback();
     sendTransaction(transaction);
     if (dropped)
-        dropped->finish(failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::ResetTransaction));
+        settle(dropped, failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::ResetTransaction));
 }
 
 void TransactionDispatcherImpl::onNewImmediateQueueTransaction(ZUVATrans const& transaction)
@@ -304,7 +374,7 @@ void TransactionDispatcherImpl::onNewImmediateNestedTransaction(ZUVATrans const&
     // terminal that no longer waits for it nor take another transaction's result.
     if (!outer || !outer->awaitsDeliveryQuestion() || !outer->handOverResultCallback(transaction->resultCallback)) {
         qWarning("%s not sent: no transaction is waiting for it", qUtf8Printable(transaction->action()));
-        transaction->finish(failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::InvalidRequest,
+        settle(transaction, failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::InvalidRequest,
                                     "no sale is waiting for a product delivery answer"));
         return;
     }
@@ -323,9 +393,9 @@ void TransactionDispatcherImpl::sendTransaction(ZUVATrans const& transaction)
     logZUVAMessage("Message send", transaction->action().toStdString(), transaction->header, transaction->body);
     if (write(*transaction))
         return;
-    takeCurrent();
+    take(transaction);
     callEndCallback();
-    transaction->finish(networkError("the message could not be written"));
+    settle(transaction, networkError("the message could not be written"));
 }
 
 bool TransactionDispatcherImpl::write(ZUVATransaction const& transaction)
@@ -375,6 +445,11 @@ void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error)
 
 void TransactionDispatcherImpl::onTransactionTimeout()
 {
+    std::lock_guard<std::mutex> running(commandMutex_);
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        timerDeadline_ = Clock::time_point::max();
+    }
     const std::vector<ZUVATrans> expired = takeExpired(Clock::now());
     armTimer();
     for (ZUVATrans const& transaction : expired) {
@@ -455,37 +530,43 @@ std::vector<ZUVATrans> TransactionDispatcherImpl::takeInFlight()
     return all;
 }
 
-std::vector<ZUVATrans> TransactionDispatcherImpl::takeUnstarted()
+std::deque<TransactionDispatcherImpl::Command> TransactionDispatcherImpl::takeUnstarted()
 {
-    std::vector<ZUVATrans> unstarted;
+    std::deque<Command> unstarted;
     std::lock_guard<std::mutex> lock(inboxMutex_);
-    for (Command const& command : inbox_) {
-        if (command.kind == Command::Kind::NewTransaction)
-            unstarted.push_back(command.transaction);
-    }
-    inbox_.clear();
+    unstarted.swap(inbox_);
     return unstarted;
 }
 
 void TransactionDispatcherImpl::armTimer()
 {
-    bool any = false;
-    Clock::time_point earliest = Clock::time_point::max();
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
-        if (current_) {
-            any = true;
+        Clock::time_point earliest = Clock::time_point::max();
+        if (current_)
             earliest = current_->deadline;
-        }
-        for (InFlight const& entry : suspended_) {
-            any = true;
+        for (InFlight const& entry : suspended_)
             earliest = std::min(earliest, entry.deadline);
-        }
+        if (earliest >= timerDeadline_)
+            return;
+        timerDeadline_ = earliest;
     }
-    if (!any || (timer_->isActive() && timerDeadline_ <= earliest))
+    if (isDispatchThread())
+        startTimer();
+    else
+        post(Command{Command::Kind::ArmTimer, ZUVATrans(), QJsonDocument()});
+}
+
+void TransactionDispatcherImpl::startTimer()
+{
+    Clock::time_point deadline;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        deadline = timerDeadline_;
+    }
+    if (deadline == Clock::time_point::max())
         return;
-    timerDeadline_ = earliest;
-    const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(earliest - Clock::now()).count();
+    const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     timer_->start(int(std::max<std::int64_t>(0, std::min<std::int64_t>(remaining, INT_MAX))));
 }
 

@@ -23,7 +23,10 @@ namespace oxa {
 // dispatcher is destroyed first; a nested transaction instead delivers the
 // result of the sale whose delivery question it answers. Results of its own
 // are delivered after the transaction has left the dispatcher, so that the
-// result callback may start the next transaction.
+// result callback may start the next transaction. When the stream's writes
+// never wait, a transaction dispatched while nothing else is under way is
+// sent on the caller's thread, without waking the dispatch thread; its result
+// still reaches the host on a library thread.
 class TransactionDispatcherImpl : public vorsam::Runnable, public TransactionDispatcher {
     Q_OBJECT
 public:
@@ -67,7 +70,17 @@ private:
     };
 
     struct Command {
-        enum class Kind { NewTransaction, PendingTransactionError, MessageError, Reset, FailAll };
+        enum class Kind {
+            NewTransaction,
+            CloseTransaction,
+            PendingTransactionError,
+            MessageError,
+            Reset,
+            FailAll,
+            // Hands a result decided on another thread to the host.
+            Deliver,
+            ArmTimer
+        };
         Kind kind = Kind::Reset;
         ZUVATrans transaction;
         QJsonDocument error;
@@ -78,6 +91,16 @@ private:
     };
 
     void post(Command command);
+    // Runs the new transaction at once when no command runs or waits; false
+    // when it has to be posted.
+    bool startOnCallersThread(ZUVATrans const& transaction);
+    bool isDispatchThread() const;
+    bool inboxEmpty();
+    // The transaction leaves; true when its result is still to be delivered.
+    bool close(ZUVATrans const& transaction);
+    static void deliverNoResult(ZUVATransaction const& transaction);
+    // Ends the transaction with the result, which reaches the host on the dispatch thread.
+    void settle(ZUVATrans const& transaction, QJsonDocument const& result);
     void onNewTransaction(ZUVATrans const& transaction);
     void onResetPendingTransaction();
     void onPendingTransactionError(QJsonDocument const& error);
@@ -101,22 +124,27 @@ private:
     std::vector<ZUVATrans> takeExpired(Clock::time_point now);
     // Current and set-aside transactions.
     std::vector<ZUVATrans> takeInFlight();
-    std::vector<ZUVATrans> takeUnstarted();
-    // Sets the timer for the earliest deadline unless it fires before it already.
+    std::deque<Command> takeUnstarted();
+    // Sets the timer for the earliest deadline unless it fires before it
+    // already; from another thread the dispatch thread is asked to.
     void armTimer();
+    void startTimer();
 
     void callStartCallback() const;
     void callEndCallback() const;
 
     QTimer* timer_;
-    // When the timer fires; used on the dispatch thread only.
-    Clock::time_point timerDeadline_;
     std::shared_ptr<vorsam::OutputStream> outputStream_;
+    const bool startsOnCallersThread_;
+    // Held while a command runs, on the dispatch thread or on a caller's.
+    std::mutex commandMutex_;
 
-    // Guards current_ and suspended_, read by getPendingTransaction on other threads.
+    // Guards current_, suspended_ (read by getPendingTransaction on other threads) and timerDeadline_.
     mutable std::mutex stateMutex_;
     boost::optional<InFlight> current_;
     std::vector<InFlight> suspended_;
+    // When the timer fires; max while it is not set.
+    Clock::time_point timerDeadline_ = Clock::time_point::max();
 
     // Commands posted but not yet carried out by the dispatch thread, in order.
     std::mutex inboxMutex_;

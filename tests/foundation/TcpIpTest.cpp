@@ -166,6 +166,22 @@ TEST_F(AcceptedSocket, DisconnectionWithUnsentBytesIsStillReported)
     EXPECT_TRUE(sawClose(peer));
 }
 
+// Bytes the kernel cannot take at once queue behind those it took.
+TEST_F(AcceptedSocket, WritesBeyondWhatTheKernelTakesArriveInOrder)
+{
+    QByteArray sent;
+    for (char mark = 'a'; mark < 'a' + 24; ++mark) {
+        const QByteArray chunk(1 << 20, mark);
+        ASSERT_TRUE(socket->getOutputStream()->write(reinterpret_cast<const unsigned char*>(chunk.constData()),
+                                                     chunk.size()));
+        sent += chunk;
+    }
+    QByteArray received;
+    while (received.size() < sent.size() && peer.waitForReadyRead(deadline()))
+        received += peer.readAll();
+    EXPECT_TRUE(received == sent);
+}
+
 // A reader on another thread is never left waiting for a socket thread
 // that has ended.
 TEST_F(AcceptedSocket, ReadsAndWritesRacingADisconnectReturn)

@@ -437,9 +437,10 @@ int main(int argc, char** argv)
         std::printf("E2eScale: cannot withhold the address space asked for\n");
         return 1;
     }
-    // Per terminal: both ends of its connection and the wake-up descriptor of
-    // each of the library's three event loops for it.
-    const int64_t filesNeeded = 5 * static_cast<int64_t>(options.terminals) + 64;
+    // Per terminal: both ends of its connection, the library's duplicate of
+    // its end for sending and the wake-up descriptor of each of the library's
+    // three event loops for it.
+    const int64_t filesNeeded = 6 * static_cast<int64_t>(options.terminals) + 64;
     const int64_t fileLimit = ProcessFigures::raiseOpenFileLimit(filesNeeded + 192);
     if (fileLimit < filesNeeded) {
         std::printf("E2eScale: open-file limit %lld is too low for %d terminals\n", static_cast<long long>(fileLimit),

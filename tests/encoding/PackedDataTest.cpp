@@ -32,11 +32,3 @@ TEST(ECTDataHexa, readsPairsOfHexadecimalDigits)
         EXPECT_EQ(isDigit, StringUtils::hexDigitValue(static_cast<char>(c)) >= 0) << c;
     }
 }
-
-TEST(StringUtils, binaryAndHexadecimalTexts)
-{
-    for (auto const& c : {std::make_pair("00011010", "1A"), std::make_pair("0101x011", "5"), std::make_pair("101", "")})
-        EXPECT_EQ(c.second, StringUtils::convertBinaryToHexa(c.first)) << c.first;
-    for (auto const& c : {std::make_pair("1A", "00011010"), std::make_pair("\xC1\xB1", "")})
-        EXPECT_EQ(c.second, StringUtils::convertHexaToBinary(c.first)) << c.first;
-}

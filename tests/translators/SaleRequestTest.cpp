@@ -113,20 +113,8 @@ TEST(SaleRequest, OptionalFieldsInTheirPlaces)
     EXPECT_TRUE(contains(bodyHex(request, 5, saleOf("Sale", both)), "DF946005DF30024142"));
 }
 
-TEST(SaleRequest, CardRecognitionTimeoutComesFromTheSettingsOfEachRequest)
-{
-    const auto environment = environmentWith();
-    oxa::JsonZUVASaleTransactionRequest request(environment);
-    bodyHex(request, 1, saleOf("Sale"));
-    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(715));
-    environment->update(QJsonObject{{"serviceSettings", defaultSettingsWith("cardRecognitionTimeout")}});
-    EXPECT_TRUE(contains(bodyHex(request, 1, saleOf("Sale")), "DF9468020000"));
-    EXPECT_EQ(request.getTransactionTimeout(), std::chrono::seconds(670));
-}
-
 TEST(SaleRequest, RefusesInvalidFieldsAndUnusableSettingsWithTheirCauses)
 {
-    const QString hundredAndOne(101, QLatin1Char('r'));
     const QJsonObject delivery = saleOf("SaleWithDeliveryConfirmation");
     const struct {
         const char* name;
@@ -136,18 +124,12 @@ TEST(SaleRequest, RefusesInvalidFieldsAndUnusableSettingsWithTheirCauses)
         QJsonObject settings;
     } cases[] = {
         {"no amount", transactionDocument({{"action", "CancelSale"}}), ect::ECTErrorCode::Rejected, 112, {}},
-        {"merchant reference", saleOf("Sale", {{"merchantReference", hundredAndOne}}), ect::ECTErrorCode::Rejected, 114, {}},
-        {"short authorization", saleOf("Sale", {{"authorizationCode", "12345"}}), ect::ECTErrorCode::Rejected, 115, {}},
         {"odd discretionary", saleOf("Sale", {{"discretionaryData", "ABC"}}), ect::ECTErrorCode::Rejected, 116, {}},
         {"non-hex proprietary", saleOf("Sale", {{"proprietaryData", "0x12"}}), ect::ECTErrorCode::Rejected, 120, {}},
         {"non-hex identifier", saleOf("Sale", {{"saleSystemActionIdentifier", "1234567Z"}}),
          ect::ECTErrorCode::Technical_Issue, 15, {}},
         {"short identifier", saleOf("Sale", {{"saleSystemActionIdentifier", "123456"}}),
          ect::ECTErrorCode::Technical_Issue, 51, {}},
-        {"empty identifier", saleOf("SaleWithDeliveryConfirmation", {{"saleSystemActionIdentifier", ""}}),
-         ect::ECTErrorCode::Technical_Issue, 51, {}},
-        {"negative recognition time-out", delivery, ect::ECTErrorCode::Technical_Issue, 15,
-         defaultSettingsWith("cardRecognitionTimeout", -5)},
         {"delivery time-out", delivery, ect::ECTErrorCode::Technical_Issue, 15, defaultSettingsWith("deliveryTimeout", 10000)},
         {"no currency", delivery, ect::ECTErrorCode::Rejected, 110, defaultSettingsWith("currencyCode")},
     };

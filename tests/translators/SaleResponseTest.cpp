@@ -31,13 +31,13 @@ QString contentsOf(const QString& path)
     return QString::fromUtf8(file.readAll());
 }
 
-// Every file below the folder, with its contents.
-QStringList filesBelow(const QString& folder)
+// The contents of every file below the folder.
+QString filesBelow(const QString& folder)
 {
-    QStringList contents;
+    QString contents;
     QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
-        contents << contentsOf(it.next());
+        contents += contentsOf(it.next());
     return contents;
 }
 
@@ -82,16 +82,16 @@ TEST(SaleResponse, ReadsEveryFieldOfAFullReply)
     EXPECT_EQ(rest, expected);
 }
 
+// Without a date in the service data the ticket elements give it; the clipped
+// PAN of the card's private data wins over the card description's.
 TEST(SaleResponse, DateAndPanFallBackInOrder)
 {
-    // Without a date in the service data the ticket elements give it.
-    EXPECT_EQ(saleResult({element("BF8108", {holding("DF9411", {SimTlv::hex("DF27", "20250131123456")})})})
-                  .value("date"),
-              "2025-01-31-12-34-56");
-    // The clipped PAN of the card's private data wins over the card description's.
-    const QJsonObject both = saleResult({element("EB", {SimTlv::text("DF46", "EB-PAN")}),
-                                         element("BF8104", {holding("DF9460", {SimTlv::text("DF46", "PRIVATE")})})});
-    EXPECT_EQ(both.value("clippedPAN"), "PRIVATE");
+    const QJsonObject result =
+        saleResult({element("BF8108", {holding("DF9411", {SimTlv::hex("DF27", "20250131123456")})}),
+                    element("EB", {SimTlv::text("DF46", "EB-PAN")}),
+                    element("BF8104", {holding("DF9460", {SimTlv::text("DF46", "PRIVATE")})})});
+    EXPECT_EQ(result.value("date"), "2025-01-31-12-34-56");
+    EXPECT_EQ(result.value("clippedPAN"), "PRIVATE");
 }
 
 TEST(LastTransaction, BareEnvelopeWhateverTheDocumentAndASaleReply)
@@ -128,7 +128,7 @@ TEST(SaleResponse, BackupModeSalesAreRecorded)
     incomplete.pop_back(); // no card data: no acquirer, scheme or log record
     saleResult(incomplete);
 
-    const QString files = filesBelow(recoveryFolder.path()).join('\n');
+    const QString files = filesBelow(recoveryFolder.path());
     EXPECT_TRUE(files.contains("TERMBM01") && files.contains("CAFE") && files.contains("TERMBM02"));
     EXPECT_FALSE(files.contains("TERMOK") || files.contains("TERMBM03"));
     const QString logged = contentsOf(logFolder.filePath("certification.log"));

@@ -60,10 +60,8 @@ TEST(TicketRequest, HeldTicketCarriesKindOptionsAndIdentification)
         const char* expected;
     } cases[] = {
         {requests.printAtOnce, {}, "0200"},
-        {requests.get, {}, "0211"},
         {requests.get, {{"merchantTicket", true}}, "0111"},
         {requests.printAtOnce, {{"options", all}}, "0233"},
-        {requests.printAtOnce, {{"options", QJsonObject{{"duplicates", true}, {"copyAllowed", "yes"}}}}, "0220"},
         {requests.print, {{"options", all}}, "0200"},
     };
     for (const auto& each : cases) {

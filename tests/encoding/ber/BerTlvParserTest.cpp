@@ -80,16 +80,6 @@ TEST(BerTlvParser, ValuesRunningPastTheirEnd)
     EXPECT_EQ(BerData({0x42}), outer.children[1].value);
 }
 
-TEST(BerTlvParser, ParseTlvsReadsUpToAHundredConsecutiveElements)
-{
-    BerData data;
-    for (int i = 0; i < 101; ++i)
-        data.appendData(BerData({0xC1, 0x01, static_cast<unsigned char>(i)}));
-    Ber::BerTlvs const list = BerTlvParser().parseTlvs(data);
-    ASSERT_EQ(100u, list.tlvs.size());
-    EXPECT_EQ(BerData({99}), list.tlvs.back().value);
-}
-
 // A tag or length cut off by the end of the input, or nesting deeper than
 // sixteen levels, is refused instead of being read beyond the input.
 TEST(BerTlvParser, FieldsCutOffByTheEndAndDeepNestingThrow)

@@ -1,5 +1,4 @@
 #include "encoding/ber/BerTlv.h"
-#include "encoding/ber/BerTlvs.h"
 
 #include "BerTestBytes.h"
 
@@ -39,11 +38,6 @@ TEST(BerTlv, FindSearchesDepthFirstAndFindAllTakesOneHitPerDirectChild)
     BerTlv untagged;
     untagged.addData(BerTag(0xD0), BerData({2}));
     EXPECT_TRUE(untagged.find(BerTag(0xD0)));
-
-    Ber::BerTlvs const list(std::vector<BerTlv>{BerTlv(BerTag(0xC1), BerData({0x41})), root,
-                                                BerTlv(BerTag(0xE2), {BerTlv(DF21, BerData({4}))})});
-    EXPECT_EQ(BerData({1}), list.find(DF21)->value);
-    EXPECT_EQ((std::vector<BerData>{{1}, {4}}), valuesOf(list.findAll(DF21)));
 }
 
 // Child lists relocate their elements by moving them only when no move

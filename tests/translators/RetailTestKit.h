@@ -18,17 +18,11 @@ namespace retailtest {
 
 using testsupport::Bytes;
 using testsupport::SimTlv;
-using testsupport::fromHex;
 using testsupport::toHex;
 
 inline QByteArray bytesOf(const Bytes& bytes)
 {
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
-}
-
-inline std::string hexOf(const QByteArray& bytes)
-{
-    return toHex(Bytes(bytes.begin(), bytes.end()));
 }
 
 inline bool contains(const std::string& text, const std::string& part)
@@ -66,7 +60,7 @@ inline std::string bodyHex(oxa::JsonTransactionRequest& request, int sequence, c
 {
     QByteArray body;
     request.prepareZUVABody(sequence, document, body);
-    return hexOf(body);
+    return toHex(Bytes(body.begin(), body.end()));
 }
 
 // Expects the request to refuse the document, sending nothing, with the error code and cause.
@@ -96,7 +90,7 @@ QJsonObject resultOf(Response&& response, const std::string& type, const std::ve
 
 inline SimTlv element(const std::string& hexTag, const std::vector<SimTlv>& children)
 {
-    return SimTlv::constructed(fromHex(hexTag), children);
+    return SimTlv::constructed(testsupport::fromHex(hexTag), children);
 }
 
 // A primitive element whose value is the encoding of the given elements.
@@ -107,7 +101,7 @@ inline SimTlv holding(const std::string& hexTag, const std::vector<SimTlv>& elem
         const Bytes encoded = held.encode();
         value.insert(value.end(), encoded.begin(), encoded.end());
     }
-    return SimTlv::primitive(fromHex(hexTag), value);
+    return SimTlv::primitive(testsupport::fromHex(hexTag), value);
 }
 
 } // namespace retailtest

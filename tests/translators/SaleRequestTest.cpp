@@ -92,17 +92,12 @@ TEST(SaleRequest, DeliveryConfirmationDefaultsTheIdentifierAndAsksForConfirmatio
 TEST(SaleRequest, OptionalFieldsInTheirPlaces)
 {
     oxa::JsonZUVASaleTransactionRequest request(environmentWith());
-    const QJsonObject fields{{"smartPay", true},
-                             {"merchantReference", "REF-1"},
-                             {"discretionaryData", "c0ffee"},
-                             {"proprietaryData", "ABCD"},
-                             {"saleSystemActionIdentifier", "12345678"},
+    const QJsonObject fields{{"smartPay", true}, {"merchantReference", "REF-1"}, {"discretionaryData", "c0ffee"},
+                             {"proprietaryData", "ABCD"}, {"saleSystemActionIdentifier", "12345678"},
                              {"cardBrandIdentifiersFilter", 0x5}};
-    const std::vector<SimTlv> service{hex("DF9468", "0045"),     hex("DF9464", "12345678"),
-                                      hex("DF21", "8810"),       hex("DF50", "000000001250"),
-                                      hex("5F2A", "0978"),       hex("DF9462", "03"),
-                                      hex("DF9465", "01"),       SimTlv::text("DF22", "REF-1"),
-                                      hex("DF9460", "C0FFEE")};
+    const std::vector<SimTlv> service{hex("DF9468", "0045"), hex("DF9464", "12345678"), hex("DF21", "8810"),
+                                      hex("DF50", "000000001250"), hex("5F2A", "0978"), hex("DF9462", "03"),
+                                      hex("DF9465", "01"), SimTlv::text("DF22", "REF-1"), hex("DF9460", "C0FFEE")};
     const SimTlv filter = element(
         "BF8104", {element("BF8105", {element("EF", {hex("DF5F", "1001"), hex("DF900F", "0035"), hex("DF9015", "01")}),
                                       element("EF", {hex("DF5F", "1009"), hex("DF900F", "0035"), hex("DF9015", "02")})})});

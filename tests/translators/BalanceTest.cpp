@@ -28,9 +28,6 @@ TEST(BalanceRequest, ConsultationIsExactlyTheseBytesAndEachActionHasItsCode)
     }
     for (const QJsonValue& acquirer : {QJsonValue("1234567"), QJsonValue("1234567A"), QJsonValue(12345678)})
         expectRefusal(request, balanceOf("BalanceTerminalConsultation", acquirer), 50, ect::ECTErrorCode::Rejected);
-    QByteArray body;
-    EXPECT_THROW(request.prepareZUVABody(1, transactionDocument({{"action", "BalanceTerminalConsultation"}}), body),
-                 std::invalid_argument);
 }
 
 TEST(BalanceResponse, ReadsTerminalAcquirerAndCountersInOrder)

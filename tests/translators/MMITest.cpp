@@ -14,10 +14,10 @@ namespace {
 const std::string DisplayOnly30 = "F019E107D002436DD10105BF81090CDF9414020030DF9415020030";
 const std::string EmptyLine = "EF1FDF94010210" "07E517DF94020127DF94030100DF94040100DF94050400000000";
 
-std::string operationBody(const QJsonObject& transaction, int sequence = 5)
+std::string operationBody(const QJsonObject& transaction)
 {
     oxa::JsonZUVAMMIOperationRequest request(oxa::makeOXAEnvironment());
-    return bodyHex(request, sequence, transactionDocument(transaction));
+    return bodyHex(request, 5, transactionDocument(transaction));
 }
 
 std::string hexByte(int value)
@@ -36,11 +36,6 @@ std::string line(const std::string& charactersHex)
 std::string freeTextWithFirstLine(const QString& text)
 {
     return operationBody({{"displayTimeout", 30}, {"freeText", QJsonObject{{"text_1", text}}}});
-}
-
-QJsonObject keyFlags(const std::vector<SimTlv>& elements)
-{
-    return resultOf(oxa::JsonZUVAMMIOperationResponse(), "Rm", elements);
 }
 
 } // namespace
@@ -111,9 +106,11 @@ TEST(MMIOperationResponse, FlagsTellWhichKeyEndedTheOperation)
     };
     const std::map<std::string, QJsonObject> cases{{"00", flags(true, false, false)}, {"01", flags(false, true, false)},
                                                    {"FF", flags(false, false, true)}, {"0000", flags(false, false, false)}};
-    for (const auto& entry : cases)
-        EXPECT_EQ(keyFlags({element("BF8109", {SimTlv::hex("DF9426", entry.first)})}), entry.second) << entry.first;
+    for (const auto& entry : cases) {
+        const SimTlv key = element("BF8109", {SimTlv::hex("DF9426", entry.first)});
+        EXPECT_EQ(resultOf(oxa::JsonZUVAMMIOperationResponse(), "Rm", {key}), entry.second) << entry.first;
+    }
     // A reply without the key is no result.
     for (const auto& elements : std::vector<std::vector<SimTlv>>{{}, {SimTlv::hex("DF9426", "00")}})
-        EXPECT_THROW(keyFlags(elements), std::invalid_argument);
+        EXPECT_THROW(resultOf(oxa::JsonZUVAMMIOperationResponse(), "Rm", elements), std::invalid_argument);
 }

@@ -23,10 +23,11 @@ QJsonObject ticketTransaction(QJsonObject fields)
     return transactionDocument(fields);
 }
 
-// The four ticket elements that follow the ticket kind and option byte.
-std::string heldTicket(const std::string& kind, const std::string& options)
+// The ticket kind and option byte ("0211": kind 02, options 11), then four empty ticket elements.
+std::string heldTicket(const std::string& kindAndOptions)
 {
-    return "F025E107D0024377D10101BF810818DF946904000000" + kind + "DF942801" + options + "DF1A00DF940F00DF941100";
+    return "F025E107D0024377D10101BF810818DF946904000000" + kindAndOptions.substr(0, 2) + "DF942801"
+           + kindAndOptions.substr(2) + "DF1A00DF940F00DF941100";
 }
 
 struct TicketRequests {
@@ -66,9 +67,7 @@ TEST(TicketRequest, HeldTicketCarriesKindOptionsAndIdentification)
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.expected);
-        const std::string kindAndOptions = each.expected;
-        EXPECT_EQ(bodyHex(each.request, 1, ticketTransaction(each.fields)),
-                  heldTicket(kindAndOptions.substr(0, 2), kindAndOptions.substr(2)));
+        EXPECT_EQ(bodyHex(each.request, 1, ticketTransaction(each.fields)), heldTicket(each.expected));
     }
     const QJsonObject identified =
         ticketTransaction({{"language", "fr"}, {"layoutIdentifier", "0a1B"}, {"discreteElements", "010203"}});

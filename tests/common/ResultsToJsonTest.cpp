@@ -28,6 +28,5 @@ TEST(ResultsToJsonTest, ErrorDocumentsByteForByte)
 )",
               jsonFromError(incident));
     EXPECT_NE(std::string::npos, jsonFromError(ECTError(ECTIncidentCode("2630"))).find("\"error\" : true"));
-    EXPECT_NE(std::string::npos, jsonFromError(ECTError(ECTRejectionCode("17"))).find("\"rejectionCode\" : {\n         \"code\" : \"17\""));
     EXPECT_EQ("{\n   \"error\" : {}\n}\n", jsonFromError(boost::none));
 }

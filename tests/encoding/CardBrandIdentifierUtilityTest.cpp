@@ -16,7 +16,5 @@ TEST(CardBrandIdentifierUtility, codeOfExactlyOneFlagAndBrandsOfAMask)
     EXPECT_TRUE(utility.brands(0).empty());
     EXPECT_EQ((std::vector<CardBrandIdentifier>{ect::CardBrandBit0, ect::CardBrandBit2}), utility.brands(5));
     EXPECT_EQ(std::vector<CardBrandIdentifier>{ect::CardBrandBit31}, utility.brands(INT32_MIN));
-    for (CardBrandIdentifier const brand : utility.brands(-1))
-        EXPECT_EQ(4u, utility.identifierFor(brand).size()) << brand;
     EXPECT_EQ(32u, utility.brands(-1).size());
 }

@@ -24,9 +24,4 @@ inline std::string hexOf(Ber::BerData const& data)
     return data.stringValueWithSpaces();
 }
 
-inline std::string hexOf(QByteArray const& data)
-{
-    return Ber::BerData(data).stringValueWithSpaces();
-}
-
 } // namespace encodingtest

@@ -11,15 +11,14 @@ TEST(InformationService, BareEnvelopeWhateverTheDocumentAndTheTerminalsCapabilit
     const QJsonObject noisy{{"transaction", QJsonObject{{"action", "InformationService"}, {"amount", "12.00"}}}};
     EXPECT_EQ(bodyHex(request, 99, noisy), "F009E107D0024369D10199");
 
-    const auto reply = [](const std::vector<SimTlv>& terminalData, const std::vector<SimTlv>& more = {}) {
-        std::vector<SimTlv> elements{element("BF8102", terminalData)};
-        elements.insert(elements.end(), more.begin(), more.end());
+    const auto reply = [](const std::vector<SimTlv>& elements) {
         return resultOf(oxa::JsonZUVAInformationServiceResponse(), "Ri", elements);
     };
-    EXPECT_EQ(reply({SimTlv::text("9F1E", "TID-42"), SimTlv::hex("9F40", "10")}, {SimTlv::text("DF05", "Model X")}),
+    EXPECT_EQ(reply({element("BF8102", {SimTlv::text("9F1E", "TID-42"), SimTlv::hex("9F40", "10")}),
+                     SimTlv::text("DF05", "Model X")}),
               (QJsonObject{{"terminalIdentifier", "TID-42"}, {"terminalModel", "Model X"},
                            {"terminalAdditionalCapabilities", "10"}, {"cashbackEnabled", true}}));
     // Cash-back is bit 0x10 of the first capabilities byte.
-    EXPECT_EQ(reply({SimTlv::hex("9F40", "EF")}).value("cashbackEnabled"), false);
-    EXPECT_EQ(reply({SimTlv::hex("9F40", "")}).value("cashbackEnabled"), false);
+    EXPECT_EQ(reply({element("BF8102", {SimTlv::hex("9F40", "EF")})}).value("cashbackEnabled"), false);
+    EXPECT_EQ(reply({element("BF8102", {SimTlv::hex("9F40", "")})}).value("cashbackEnabled"), false);
 }

@@ -40,7 +40,7 @@ TEST(OperationRequests, RetailCancelAndUnusableIdentifiers)
 {
     const std::shared_ptr<oxa::OXAEnvironment> environment = oxa::makeOXAEnvironment();
     oxa::JsonZUVARetailCancelRequest cancel(environment);
-    EXPECT_EQ(bodyHex(cancel, 7, transactionDocument({{"action", "CancelRetail"}, {"saleSystemActionIdentifier", "0000002A"}})),
+    EXPECT_EQ(bodyHex(cancel, 7, transactionDocument({{"saleSystemActionIdentifier", "0000002A"}})),
               "F01BE107D002436FD10107BF81160EDF9464040000002ADF9466020040");
     EXPECT_EQ(bodyHex(cancel, 7, transactionDocument({{"action", "CancelRetail"}, {"amount", "12.00"}})),
               "F013E107D002436FD10107BF811606DF9466020040");

@@ -23,7 +23,7 @@ QJsonObject deliveryOf(QJsonObject fields)
 
 // Plays the connection's request handler: prepares each delivery answer it
 // is given, as the real one does on the caller's thread.
-class AnswerRecorder : public oxa::JsonTransactionRequestHandler {
+class Dialogue : public oxa::JsonTransactionRequestHandler {
 public:
     void registerTransaction(QString, std::unique_ptr<oxa::JsonTransactionRequest>,
                              std::unique_ptr<oxa::JsonZUVAResponse>, oxa::TransactionMethod) override
@@ -38,24 +38,22 @@ public:
     }
 
     oxa::JsonProductDeliveryRequest request{environmentWith()};
+    QJsonDocument question;
+    QJsonDocument out; // what the translator yields
     std::vector<std::string> bodies;
     std::chrono::seconds timeout{0};
 };
 
-struct Dialogue {
-    QJsonDocument question;
-    QJsonDocument out; // what the translator yields
-    std::shared_ptr<AnswerRecorder> handler = std::make_shared<AnswerRecorder>();
-};
-
 // Sends the terminal's message through the translator; a question is answered with answer.
-Dialogue ask(const std::vector<SimTlv>& elements, const QJsonDocument& answer, const std::string& type = "CR")
+std::shared_ptr<Dialogue> ask(const std::vector<SimTlv>& elements, const QJsonDocument& answer,
+                              const std::string& type = "CR")
 {
-    Dialogue dialogue;
-    oxa::JsonProductDeliveryResponse response(dialogue.handler);
-    response.handleResponse(bytesOf(testsupport::SimMessage::buildBody(type, 3, elements)), dialogue.out,
-                            [&dialogue, answer](QJsonDocument question) {
-                                dialogue.question = question;
+    const auto dialogue = std::make_shared<Dialogue>();
+    oxa::JsonProductDeliveryResponse response(dialogue);
+    Dialogue* const asked = dialogue.get();
+    response.handleResponse(bytesOf(testsupport::SimMessage::buildBody(type, 3, elements)), dialogue->out,
+                            [asked, answer](QJsonDocument question) {
+                                asked->question = question;
                                 return answer;
                             });
     return dialogue;
@@ -92,12 +90,12 @@ TEST(ProductDeliveryResponse, BareQuestionIsAnsweredAndOnlyATrueAnswerAccepts)
         {answerOf(true), Accepted}, {answerOf("yes"), Refused}, {QJsonDocument(), Refused}};
     for (const auto& each : cases) {
         SCOPED_TRACE(each.first.toJson(QJsonDocument::Compact).toStdString());
-        const Dialogue dialogue = ask({}, each.first);
-        EXPECT_TRUE(dialogue.out.isEmpty());
-        EXPECT_EQ(dialogue.question.object(), (QJsonObject{{"result", QJsonObject{{"productdelivery", true}}}}));
-        ASSERT_EQ(dialogue.handler->bodies.size(), 1u);
-        EXPECT_EQ(dialogue.handler->bodies.front(), each.second);
-        EXPECT_EQ(dialogue.handler->timeout, std::chrono::seconds(670));
+        const auto dialogue = ask({}, each.first);
+        EXPECT_TRUE(dialogue->out.isEmpty());
+        EXPECT_EQ(dialogue->question.object(), (QJsonObject{{"result", QJsonObject{{"productdelivery", true}}}}));
+        ASSERT_EQ(dialogue->bodies.size(), 1u);
+        EXPECT_EQ(dialogue->bodies.front(), each.second);
+        EXPECT_EQ(dialogue->timeout, std::chrono::seconds(670));
         EXPECT_FALSE(Scope::isOpen());
     }
 }
@@ -107,30 +105,31 @@ TEST(ProductDeliveryResponse, QuestionCarriesTheCardAndGoesBackWhole)
 {
     const SimTlv cardData = element("BF8104", {SimTlv::hex("DF900F", "0035"), SimTlv::text("DF7E", "CRDA"),
                                                SimTlv::text("9F1C", "T1"), SimTlv::hex("DF68", "12345678")});
-    const Dialogue dialogue = ask(
+    const auto dialogue = ask(
         {cardData, element("BF8116", {SimTlv::hex("DF9540", "0045"), SimTlv::hex("DF27", "20240309090507")}),
          SimTlv::hex("DF9464", "0000000A")},
         answerOf(true));
     const QString candidate = bytesOf(cardData.encode()).toBase64();
-    EXPECT_EQ(dialogue.question.object().value("result"),
+    EXPECT_EQ(dialogue->question.object().value("result"),
               (QJsonObject{{"productdelivery", true}, {"candidateGroupData", candidate},
                            {"processingApplicationIdentifier", "0035"},
                {"cardBrandName", "CRDA"}, {"terminalIdentifier", "T1"}, {"acquirerIdentifier", "12345678"},
-               {"deliveryTimeout", 45}, {"timestamp", "2024-03-09-09-05-07"}, {"saleSystemActionIdentifier", "0000000A"}}));
-    ASSERT_EQ(dialogue.handler->bodies.size(), 1u);
-    const std::string& answer = dialogue.handler->bodies.front();
+               {"deliveryTimeout", 45}, {"timestamp", "2024-03-09-09-05-07"},
+               {"saleSystemActionIdentifier", "0000000A"}}));
+    ASSERT_EQ(dialogue->bodies.size(), 1u);
+    const std::string& answer = dialogue->bodies.front();
     EXPECT_TRUE(contains(answer, "BF81160EDF9540020045DF9464040000000A")) << answer;
     EXPECT_EQ(answer.substr(answer.size() - cardData.encode().size() * 2), toHex(cardData.encode()));
-    EXPECT_EQ(dialogue.handler->timeout, std::chrono::seconds(715));
+    EXPECT_EQ(dialogue->timeout, std::chrono::seconds(715));
 }
 
 TEST(ProductDeliveryResponse, SaleReplyInsteadOfTheQuestionEndsTheSale)
 {
-    const Dialogue dialogue = ask(
+    const auto dialogue = ask(
         {element("BF8116", {SimTlv::hex("DF26", "000000002000"), SimTlv::hex("DF27", "20240309090507")})},
         answerOf(true), "Rd");
-    EXPECT_TRUE(dialogue.question.isNull());
-    EXPECT_TRUE(dialogue.handler->bodies.empty());
-    EXPECT_EQ(dialogue.out.object(), (QJsonObject{{"result", QJsonObject{{"authorizedAmount", 20.0},
+    EXPECT_TRUE(dialogue->question.isNull());
+    EXPECT_TRUE(dialogue->bodies.empty());
+    EXPECT_EQ(dialogue->out.object(), (QJsonObject{{"result", QJsonObject{{"authorizedAmount", 20.0},
                                                                          {"date", "2024-03-09-09-05-07"}}}}));
 }

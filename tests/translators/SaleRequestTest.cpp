@@ -2,8 +2,6 @@
 
 #include "translators/JsonZUVASaleTransactionRequest.h"
 
-#include <QJsonArray>
-
 using namespace retailtest;
 
 namespace {
@@ -85,8 +83,6 @@ TEST(SaleRequest, DeliveryConfirmationDefaultsTheIdentifierAndAsksForConfirmatio
                                       hex("DF50", "000000001250"), hex("5F2A", "0978")};
     const SimTlv confirmation = element("BF8101", {hex("DF953F", "80000000")});
     EXPECT_EQ(bodyHex(request, 4, saleOf("SaleWithDeliveryConfirmation")), expectedBody(4, service, {confirmation}));
-    oxa::JsonZUVASaleTransactionRequest withTimeout(environmentWith(defaultSettingsWith("deliveryTimeout", 120)));
-    EXPECT_TRUE(contains(bodyHex(withTimeout, 4, saleOf("SaleWithDeliveryConfirmation")), "5F2A020978DF9540020120"));
 }
 
 TEST(SaleRequest, OptionalFieldsInTheirPlaces)

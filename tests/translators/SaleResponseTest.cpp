@@ -19,11 +19,6 @@ QJsonObject saleResult(const std::vector<SimTlv>& elements)
     return resultOf(oxa::JsonZUVASaleTransactionResponse(), "Rd", elements);
 }
 
-SimTlv serviceData(const std::vector<SimTlv>& children)
-{
-    return element("BF8116", children);
-}
-
 QString contentsOf(const QString& path)
 {
     QFile file(path);
@@ -44,7 +39,7 @@ QString filesBelow(const QString& folder)
 // A sale processed in backup mode, with everything a recovery item needs.
 std::vector<SimTlv> backupModeSale(const std::string& terminal, const std::string& dateHex)
 {
-    return {serviceData({SimTlv::text("9F1C", terminal), SimTlv::hex("C5", "000042"), SimTlv::hex("9F34", "0080"),
+    return {element("BF8116", {SimTlv::text("9F1C", terminal), SimTlv::hex("C5", "000042"), SimTlv::hex("9F34", "0080"),
                          SimTlv::hex("DF27", dateHex)}),
             element("BF8104", {SimTlv::hex("DF68", "12345678"), SimTlv::text("9F16", "MERCHANT7"),
                                holding("DF9460", {SimTlv::hex("DF8205", "0A0B"), SimTlv::hex("DF915B", "CAFE")})})};
@@ -56,7 +51,7 @@ TEST(SaleResponse, ReadsEveryFieldOfAFullReply)
 {
     const QJsonObject result = saleResult(
         {element("BF8101", {SimTlv::hex("DF940D", "0001"), SimTlv::hex("DF9413", "BEEF")}),
-         serviceData({SimTlv::text("DF1A", "fr"), SimTlv::text("9F1C", "TERM0001"), SimTlv::hex("9F34", "4000"),
+         element("BF8116", {SimTlv::text("DF1A", "fr"), SimTlv::text("9F1C", "TERM0001"), SimTlv::hex("9F34", "4000"),
                       SimTlv::hex("DF1E", "000123"), SimTlv::hex("C5", "0007"), SimTlv::hex("DF26", "000000001234"),
                       SimTlv::hex("9F03", "000000000500"), SimTlv::hex("5F2A", "0978"), SimTlv::text("89", "AUTH01"),
                       SimTlv::hex("DF27", "20240309090507")}),
@@ -97,7 +92,7 @@ TEST(LastTransaction, BareEnvelopeWhateverTheDocumentAndASaleReply)
     oxa::JsonZUVALastTransactionRequest request(environmentWith());
     const QJsonObject noisy = transactionDocument({{"action", "LastTransaction"}, {"amount", "12.00"}, {"x", 1}});
     EXPECT_EQ(bodyHex(request, 7, noisy), "F009E107D0024365D10107");
-    const std::vector<SimTlv> elements{serviceData({SimTlv::hex("DF26", "000000001234"), SimTlv::hex("5F2A", "0978")}),
+    const std::vector<SimTlv> elements{element("BF8116", {SimTlv::hex("DF26", "000000001234")}),
                                        element("EB", {SimTlv::text("DF46", "1234")})};
     EXPECT_EQ(resultOf(oxa::JsonZUVALastTransactionResponse(), "Re", elements), saleResult(elements));
 }
@@ -120,7 +115,7 @@ TEST(SaleResponse, BackupModeSalesAreRecorded)
     const QJsonObject result = saleResult(backupModeSale("TERMBM01", "20240309090507"));
     EXPECT_TRUE(result.value("cardHolderVerificationMethod").toObject().value("processedInBackupMode").toBool());
     EXPECT_EQ(result.value("date"), "2024-03-09-09-05-07");
-    saleResult({serviceData({SimTlv::text("9F1C", "TERMOK"), SimTlv::hex("9F34", "0000")})});
+    saleResult({element("BF8116", {SimTlv::text("9F1C", "TERMOK"), SimTlv::hex("9F34", "0000")})});
     saleResult(backupModeSale("TERMBM02", "2024"));
     std::vector<SimTlv> incomplete = backupModeSale("TERMBM03", "20240309090507");
     incomplete.pop_back(); // no card data: no acquirer, scheme or log record

@@ -81,9 +81,9 @@ TEST(TicketRequest, HeldTicketCarriesKindOptionsAndIdentification)
 TEST(TicketRequest, TextLimitInCharactersAndLongLengthForms)
 {
     TicketRequests requests;
-    const std::string longest = bodyHex(requests.print, 1, ticketTransaction({{"formattedTicketText", QString(4096, 'A')}}));
-    EXPECT_EQ(longest.substr(0, 58), "F082101AE107D0024377D10101BF810882100BDF940E0101DF17821001");
-    EXPECT_EQ(longest.size(), 2u * (0x101A + 4));
+    const QJsonObject longest = ticketTransaction({{"formattedTicketText", QString(4096, 'A')}});
+    EXPECT_EQ(bodyHex(requests.print, 1, longest), "F082101AE107D0024377D10101BF810882100BDF940E0101DF17821001"
+                                                       + QByteArray(4096, 'A').toHex().toUpper().toStdString() + "0C");
     expectRefusal(requests.printAtOnce, ticketTransaction({{"formattedTicketText", QString(4097, 'A')}}), 117,
                   ect::ECTErrorCode::Rejected);
 

@@ -13,7 +13,4 @@ TEST(BerTag, BytesAndConstructedFlag)
     EXPECT_FALSE(BerTag(0x5F, 0x2A).isConstructed());
     EXPECT_FALSE(BerTag().isConstructed());
     EXPECT_EQ("DF9468", BerTag(0xDF, 0x94, 0x68).hex());
-    BerTag tag(0xE1);
-    tag.setData(BerData({0x9F, 0x1C}));
-    EXPECT_FALSE(tag.isConstructed());
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <exception>
-#include <string>
 
 using Ber::BerData;
 using Ber::BerTag;

@@ -25,9 +25,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -250,9 +252,12 @@ struct Figures {
 bool connectAtOnce(TerminalFleet& fleet, uint16_t port, Host& host, Figures& figures)
 {
     host.connectStart = Clock::now();
-    const bool connected = fleet.connect(port, host.identifiers);
+    if (!fleet.connect(port, host.identifiers)) {
+        std::printf("E2eScale: a terminal of the fleet could not connect: %s\n", std::strerror(errno));
+        return false;
+    }
     figures.fleetConnectSeconds = static_cast<double>(nanosecondsSince(host.connectStart)) / 1e9;
-    return connected && waitUntil([&] { return host.allConnectedAfter >= 0; }, std::chrono::seconds(30));
+    return waitUntil([&] { return host.allConnectedAfter >= 0; }, std::chrono::seconds(30));
 }
 
 std::vector<std::string> terminalIdentifiers(int count)
@@ -468,8 +473,10 @@ int main(int argc, char** argv)
     figures.rssBefore = ProcessFigures::residentKilobytes();
     figures.mappedBefore = ProcessFigures::mappedKilobytes();
     if (!connectAtOnce(fleet, port, host, figures)) {
-        std::printf("E2eScale: only %d of %d terminals reported connected within 30 s\n", host.connected.load(),
-                    options.terminals);
+        std::printf("E2eScale: only %d of %d terminals reported connected within 30 s; %llu connections closed by "
+                    "the library, %d disconnect callbacks\n",
+                    host.connected.load(), options.terminals, count(fleet.connectionsClosedByLibrary()),
+                    host.disconnected.load());
         return 1;
     }
     figures.rssConnected = ProcessFigures::residentKilobytes();

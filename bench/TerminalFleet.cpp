@@ -32,7 +32,9 @@ int connectedSocket(uint16_t port)
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        const int error = errno;
         ::close(socket);
+        errno = error;
         return -1;
     }
     return socket;

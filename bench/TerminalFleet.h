@@ -26,7 +26,7 @@ public:
     TerminalFleet& operator=(const TerminalFleet&) = delete;
 
     // Connects one terminal per identifier to the port and sends its
-    // connection advice. False when a connection fails.
+    // connection advice. False when a connection fails (errno tells why).
     bool connect(uint16_t port, const std::vector<std::string>& identifiers);
     void stop();
     // Stops the loop and closes every terminal's connection.

@@ -13,13 +13,7 @@ namespace {
 
 // The far end of a serial line: collects what the port writes.
 struct FarEnd {
-    QByteArray received() const
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        return bytes;
-    }
-
-    mutable std::mutex mutex;
+    std::mutex mutex;
     QByteArray bytes;
     testsupport::PtyPair pty{[this](const testsupport::Bytes& chunk) {
         std::lock_guard<std::mutex> lock(mutex);
@@ -59,5 +53,8 @@ TEST(SerialPort, OpensAgainAfterACloseAndAfterAnUnplug)
     ASSERT_TRUE(waitUntil([&] { return port->isOpen(); }));
     const unsigned char back[] = {'b', 'a', 'c', 'k'};
     ASSERT_TRUE(port->getOutputStream()->write(back, sizeof back));
-    EXPECT_TRUE(waitUntil([&] { return second.received() == "back"; }));
+    EXPECT_TRUE(waitUntil([&] {
+        std::lock_guard<std::mutex> lock(second.mutex);
+        return second.bytes == "back";
+    }));
 }

@@ -37,24 +37,19 @@ TEST(RecoveryExport, TransactionsFollowInOrderAndTheCrcCoversThem)
     EXPECT_EQ(file->content(), covered + "CA02" + "9FF3");
 }
 
-class RecoveryExtraction : public ::testing::Test {
-protected:
-    QString target() const { return folder.filePath("out/sub"); }
-    QTemporaryDir folder;
-};
-
 // Two recovery files of one acquirer, terminal, batch and day share an export
 // name: each export lies under the name its listing gives, and none
 // overwrites another, in one run or across runs; the same export again
 // replaces itself.
-TEST_F(RecoveryExtraction, SameNameExportsLieUnderTheirListedNamesAndOverwriteNothing)
+TEST(RecoveryExtraction, SameNameExportsLieUnderTheirListedNamesAndOverwriteNothing)
 {
+    const QTemporaryDir folder;
+    const QString target = folder.filePath("out/sub");
     auto first = closedFile();
     addTransaction(*first, "A", "01");
     auto second = closedFile();
     second->setClosingDate(localTime(2016, 3, 5, 18, 0, 0));
     addTransaction(*second, "B", "02");
-    ASSERT_EQ(first->fileName(), second->fileName());
     auto third = closedFile();
     addTransaction(*third, "C", "03");
 
@@ -62,15 +57,15 @@ TEST_F(RecoveryExtraction, SameNameExportsLieUnderTheirListedNamesAndOverwriteNo
     EXPECT_EQ(RecoveryFileUtil::exportFileNames({first, second}), QStringList({name + ".hex", name + "_2.hex"}));
     using Files = RecoveryFileUtil::Files;
     for (const Files& run : {Files{first, second}, Files{first, second}, Files{second}, Files{third}}) {
-        ASSERT_TRUE(RecoveryFileUtil::extractRecoveryFiles(run, target()));
+        ASSERT_TRUE(RecoveryFileUtil::extractRecoveryFiles(run, target));
         const QStringList listed = RecoveryFileUtil::exportFileNames(run);
         for (int i = 0; i < listed.size(); ++i)
-            EXPECT_EQ(contentOf(QDir(target()).filePath(listed[i])).toStdString(), run[size_t(i)]->content());
+            EXPECT_EQ(contentOf(QDir(target).filePath(listed[i])).toStdString(), run[size_t(i)]->content());
     }
     // Earlier exports moved aside under the first free numbers.
     std::map<QString, std::string> found;
-    for (const QString& file : fileNamesIn(target()))
-        found[file] = contentOf(QDir(target()).filePath(file)).toStdString();
+    for (const QString& file : fileNamesIn(target))
+        found[file] = contentOf(QDir(target).filePath(file)).toStdString();
     EXPECT_EQ(found, (std::map<QString, std::string>{{name + "-2.hex", first->content()},
                                                      {name + "-3.hex", second->content()},
                                                      {name + ".hex", third->content()},

@@ -56,7 +56,6 @@ TEST_F(RecoveryManager, FilesOpenPerTerminalAndAcquirerAndCloseOnBatchChangeOrAg
     EXPECT_EQ(fileNamesIn(closedFolder()), QStringList{"20160305103015-TID12345678-ACQ0000000A.xml"});
     const auto closed = manager.getRecoveryFiles();
     ASSERT_EQ(closed.size(), 1u);
-    EXPECT_EQ(closed[0]->batchId(), "0012");
     EXPECT_EQ(secondsOf(closed[0]->closingDate()), secondsOf(localTime(2016, 3, 5, 10, 30, 15)));
     EXPECT_EQ(storedLogRecords(openFolder()), (std::vector<std::string>{"AA03", "BB01"}));
 

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <future>
-#include <thread>
 
 using namespace coretest;
 using namespace std::chrono_literals;
@@ -15,7 +13,7 @@ using testsupport::waitUntil;
 namespace {
 
 const ect::ECTError NetworkError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError);
-const Outcome TimedOut{5, -1}, Reset{2, 30}, Busy{1, 14}, NoSaleToNest{2, 15}, LinkLost{2, 18};
+const Outcome TimedOut{5, -1}, Reset{2, 30}, Busy{1, 14}, LinkLost{2, 18};
 
 class DispatcherTest : public ::testing::Test {
 protected:
@@ -23,17 +21,6 @@ protected:
     {
         plan.sequence = id;
         link->dispatcher->dispatch(makeTransaction(plan, results.callbackFor(id)));
-    }
-
-    // Sends a transaction whose result callback, after recording, runs `then`.
-    void sendThen(int id, TransactionPlan plan, std::function<void()> then)
-    {
-        plan.sequence = id;
-        auto record = results.callbackFor(id);
-        link->dispatcher->dispatch(makeTransaction(plan, [record, then](QJsonDocument document) {
-            record(document);
-            then();
-        }));
     }
 
     static TransactionPlan with(oxa::TransactionMethod method, std::chrono::milliseconds timeout = 5000ms,
@@ -50,12 +37,6 @@ protected:
     {
         const auto pending = link->dispatcher->getPendingTransaction(replyType);
         return pending.isNull() ? -1 : pending->body.sequenceNumber().value();
-    }
-
-    void countEnds()
-    {
-        link->dispatcher->setOnStartTransactionCallback([this] { ++starts; });
-        link->dispatcher->setOnEndTransactionCallback([this] { ++ends; });
     }
 
     std::atomic<int> starts{0};
@@ -80,15 +61,17 @@ TEST_F(DispatcherTest, SecondTransactionIsRefusedOrClearsTheOneInFlightByItsMode
     EXPECT_EQ(results.total(), 3u);
 }
 
-TEST_F(DispatcherTest, TimeOutResetAndReportedErrorEachEndTheCurrentTransactionOnceAndCallTheEndCallback)
+TEST_F(DispatcherTest, EachWayOfEndingTheCurrentTransactionEndsItOnceAndCallsTheEndCallback)
 {
-    countEnds();
+    link->dispatcher->setOnStartTransactionCallback([this] { ++starts; });
+    link->dispatcher->setOnEndTransactionCallback([this] { ++ends; });
     const std::vector<std::pair<std::function<void()>, Outcome>> endings{
         {[] {}, TimedOut},
         {[&] { link->dispatcher->resetTransaction(); }, Reset},
         {[&] { link->dispatcher->reportTransactionError(NetworkError); }, LinkLost},
-        {[&] { link->receive(message("Rt", 4)); }, Success}};
-    for (int id = 1; id <= 4; ++id) {
+        {[&] { link->dispatcher->failTransactions(NetworkError); }, LinkLost},
+        {[&] { link->receive(message("Rt", 5)); }, Success}};
+    for (int id = 1; id <= 5; ++id) {
         SCOPED_TRACE(id);
         send(id, with(oxa::Sequential, id == 1 ? 30ms : 5000ms));
         ASSERT_EQ(link->sentSequence(size_t(id - 1)), id);
@@ -96,8 +79,8 @@ TEST_F(DispatcherTest, TimeOutResetAndReportedErrorEachEndTheCurrentTransactionO
         EXPECT_EQ(results.outcome(id), endings[size_t(id - 1)].second);
         EXPECT_TRUE(waitUntil([&] { return ends == id; }));
     }
-    EXPECT_EQ(starts, 4);
-    EXPECT_EQ(results.total(), 4u);
+    EXPECT_EQ(starts, 5);
+    EXPECT_EQ(results.total(), 5u);
 }
 
 // A lost message fails its own transaction, set aside or not; a late report
@@ -119,78 +102,24 @@ TEST_F(DispatcherTest, LostMessageFailsOnlyItsOwnTransaction)
     EXPECT_EQ(results.total(), 2u);
 }
 
-TEST_F(DispatcherTest, FailingAllEndsCurrentAndSetAsideTransactionsBeforeItReturns)
-{
-    countEnds();
-    send(1, with(oxa::Sequential, 5000ms, "Rs"));
-    send(2, with(oxa::ImmediateQueue));
-    ASSERT_EQ(link->sentSequence(1), 2);
-    link->dispatcher->failTransactions(NetworkError);
-    for (int id : {1, 2}) {
-        ASSERT_EQ(results.count(id), 1u) << "transaction " << id;
-        EXPECT_EQ(causeCode(results.first(id)), 18);
-    }
-    EXPECT_EQ(ends, 1);
-    EXPECT_EQ(pendingSequence("Rs"), -1);
-
-    // From a result callback on the dispatch thread itself it runs at once.
-    sendThen(3, with(oxa::Sequential, 20ms), [&] {
-        link->dispatcher->failTransactions(ect::ECTError(ect::ECTErrorCode::Technical_Issue));
-        EXPECT_EQ(results.count(4), 1u);
-    });
-    send(4, with(oxa::ImmediateQueue, 60000ms, "Rq"));
-    EXPECT_EQ(results.outcome(3).first, 5);
-    EXPECT_EQ(results.outcome(4).first, 2);
-    EXPECT_EQ(results.total(), 4u);
-}
-
-TEST_F(DispatcherTest, QueueingModeSetsTheCurrentTransactionAsideAndRepliesFindTheirOwner)
-{
-    send(1, with(oxa::Sequential, 5000ms, "Rs"));
-    ASSERT_EQ(link->sentSequence(0), 1);
-    send(2, with(oxa::ImmediateQueue));
-    ASSERT_EQ(link->sentSequence(1), 2);
-    EXPECT_EQ(pendingSequence("Rs"), 1);
-    EXPECT_EQ(pendingSequence("Rx"), 2);
-
-    link->receive(message("Rs", 1));
-    ASSERT_TRUE(results.waitFor(1));
-    EXPECT_EQ(results.first(1).object()["result"].toObject()["type"].toString(), "Rs");
-    EXPECT_TRUE(waitUntil([&] { return pendingSequence("Rs") == 2; }));
-    link->receive(message("Rt", 2));
-    EXPECT_EQ(results.outcome(2), Success);
-    EXPECT_TRUE(waitUntil([&] { return pendingSequence("Rt") == -1; }));
-}
-
-TEST_F(DispatcherTest, AmongTransactionsExpectingTheSameTypeTheReplysSequenceNumberDecides)
+// A queueing transaction sets the current one aside; a reply goes to the
+// transaction expecting its type, among several to the one with its sequence
+// number, else to the oldest set aside.
+TEST_F(DispatcherTest, RepliesFindTheirOwnerByTypeThenBySequenceNumber)
 {
     send(1, with(oxa::Sequential, 5000ms, "Ro"));
     send(2, with(oxa::ImmediateQueue, 5000ms, "Ro"));
-    ASSERT_EQ(link->sentSequence(1), 2);
+    send(3, with(oxa::ImmediateQueue, 5000ms, "Rs"));
+    ASSERT_EQ(link->sentSequence(2), 3);
     link->receive(message("Ro", 2));
     ASSERT_TRUE(results.waitFor(2));
+    link->receive(message("Rs", 3));
+    EXPECT_EQ(results.outcome(3), Success);
     EXPECT_EQ(results.count(1), 0u);
-    // A sequence number nobody sent falls back to the oldest set-aside one.
     link->receive(message("Ro", 7));
     ASSERT_TRUE(results.waitFor(1));
     EXPECT_EQ(resultSequence(results.first(1)), 7);
-    ASSERT_TRUE(waitUntil([&] { return pendingSequence("Ro") == -1; }));
-
-    // A sale set aside while it awaits the delivery question still takes the sale reply "Rd".
-    send(3, with(oxa::Sequential, 5000ms, "CR"));
-    send(4, with(oxa::ImmediateQueue));
-    ASSERT_EQ(link->sentSequence(3), 4);
-    EXPECT_EQ(pendingSequence("Rd"), 3);
-}
-
-TEST_F(DispatcherTest, SuspendedTransactionKeepsItsOwnTimeOut)
-{
-    send(1, with(oxa::Sequential, 40ms));
-    send(2, with(oxa::ImmediateQueue, 60000ms));
-    EXPECT_EQ(results.outcome(1), TimedOut);
-    EXPECT_EQ(results.count(2), 0u);
-    link->dispatcher->resetTransaction();
-    EXPECT_EQ(results.outcome(2), Reset);
+    EXPECT_EQ(results.total(), 3u);
 }
 
 TEST_F(DispatcherTest, TimeOutOfZeroNegativeOrBeyond32BitsIsNeitherImmediateNorLost)
@@ -221,68 +150,6 @@ TEST(DispatcherTimeOut, WithoutOneOfItsOwnATransactionWaits45Seconds)
         oxa::ZUVATransaction transaction;
         transaction.timeout = row.given;
         EXPECT_EQ(oxa::TransactionDispatcherImpl::timeoutOf(transaction), row.used);
-    }
-}
-
-TEST_F(DispatcherTest, NestedTransactionTakesOverTheResultOfTheSaleAwaitingItsAnswerAndNeedsOne)
-{
-    send(1, with(oxa::Sequential, 5000ms, "CR"));
-    ASSERT_EQ(link->sentSequence(0), 1);
-    send(2, with(oxa::ImmediateNested));
-    ASSERT_EQ(link->sentSequence(1), 2);
-    link->receive(message("Rt", 2));
-    ASSERT_TRUE(results.waitFor(1));
-    EXPECT_EQ(resultSequence(results.first(1)), 2);
-    EXPECT_EQ(results.count(2), 0u);
-    ASSERT_TRUE(waitUntil([&] { return pendingSequence("Rt") == -1; }));
-
-    // Without a sale awaiting it, idle or behind another transaction, it is refused and not sent.
-    send(3, with(oxa::ImmediateNested));
-    EXPECT_EQ(results.outcome(3), NoSaleToNest);
-    send(4);
-    ASSERT_EQ(link->sentSequence(2), 4);
-    send(5, with(oxa::ImmediateNested));
-    EXPECT_EQ(results.outcome(5), NoSaleToNest);
-    link->receive(message("Rt", 4));
-    EXPECT_EQ(results.outcome(4), Success);
-    EXPECT_EQ(link->out->writeCount(), 3u);
-}
-
-TEST_F(DispatcherTest, RefusedWriteFailsTheTransactionWithNetworkErrorAndTheNextOneIsSent)
-{
-    countEnds();
-    link->out->setRefusing(true);
-    send(1);
-    EXPECT_EQ(results.outcome(1), LinkLost);
-    EXPECT_TRUE(waitUntil([&] { return ends == 1; }));
-    link->out->setRefusing(false);
-    send(2);
-    EXPECT_EQ(link->sentSequence(0), 2);
-}
-
-TEST_F(DispatcherTest, DestructionFailsCurrentSuspendedAndUnstartedTransactionsWithNetworkError)
-{
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    std::atomic<int> startsSeen{0};
-    link->dispatcher->setOnStartTransactionCallback([&] {
-        if (++startsSeen == 3)
-            released.wait();
-    });
-    send(1);
-    send(2, with(oxa::ImmediateQueue, 5000ms, "R2"));
-    send(3, with(oxa::ImmediateQueue, 5000ms, "R3"));
-    ASSERT_TRUE(waitUntil([&] { return startsSeen == 3; }));
-    // The dispatch thread is held inside the third send: these wait unstarted.
-    send(4, with(oxa::ImmediateQueue, 5000ms, "R4"));
-    send(5, with(oxa::ImmediateQueue, 5000ms, "R5"));
-
-    std::thread destroyer([&] { link.reset(); });
-    release.set_value();
-    destroyer.join();
-    for (int id = 1; id <= 5; ++id) {
-        ASSERT_EQ(results.count(id), 1u) << "transaction " << id;
-        EXPECT_EQ(results.outcome(id), LinkLost) << "transaction " << id;
     }
 }
 

@@ -22,11 +22,11 @@ protected:
     }
 
     // Sends the transaction and returns its one result.
-    QJsonObject run(const QJsonObject& transaction, int expectedReturn = 0)
+    QJsonObject run(const QJsonObject& transaction)
     {
         const size_t before = host.count("result");
         const std::string json = QJsonDocument(QJsonObject{{"transaction", transaction}}).toJson().toStdString();
-        EXPECT_EQ(host.send(Terminal, json), expectedReturn);
+        EXPECT_EQ(host.send(Terminal, json), 0);
         EXPECT_TRUE(host.waitFor("result", before + 1));
         const std::vector<QJsonObject> results = host.documents("result");
         return results.size() > before ? results[before] : QJsonObject();
@@ -68,22 +68,6 @@ TEST_F(EveryAction, EachKindOfActionGetsItsResult)
         ASSERT_FALSE(requests.empty());
         EXPECT_EQ(requests.back().type, each.requestType);
     }
-}
-
-TEST_F(EveryAction, RefusalsReachTheHostOnce)
-{
-    terminal->on("Cd", [](const SimMessage& request) {
-        return SimTerminal::answer(SimTerminal::rejectionOf(request, "0A"));
-    });
-    EXPECT_EQ(errorCodes(run({{"action", "Sale"}, {"amount", "10.00"}})), std::make_pair(1, 20));
-    terminal->on("Cd", [](const SimMessage& request) {
-        return SimTerminal::answer(SimTerminal::incidentReplyTo(request, "4401", "CARD REFUSED"));
-    });
-    EXPECT_EQ(errorCodes(run({{"action", "Sale"}, {"amount", "10.00"}})), std::make_pair(1, 19));
-    // Refused before sending: nothing reaches the terminal.
-    EXPECT_EQ(errorCodes(run({{"action", "CancelSale"}}, -1)), std::make_pair(1, 112));
-    EXPECT_EQ(terminal->requests().size(), 2u);
-    EXPECT_TRUE(host.waitFor("free", 3));
 }
 
 TEST_F(EveryAction, CloseDuringADisplayOperationFailsItAndIsSentAtOnce)

@@ -61,22 +61,6 @@ protected:
         return listener->getTerminalConnection(TerminalId);
     }
 
-    // An identified terminal that then stops answering its heartbeat.
-    void identifyThenFallSilent()
-    {
-        terminal.identifyAs(TerminalId);
-        start(100);
-        ASSERT_TRUE(reports.waitFor("connected", 1));
-        terminal.setSilent(true);
-        ASSERT_TRUE(reports.waitFor("disconnected", 1));
-    }
-
-    void sendInformationRequest()
-    {
-        connection()->makeTransaction(QJsonDocument::fromJson(QByteArray::fromStdString(informationRequest())),
-                                      reports.recorderFor("result"), {});
-    }
-
     HostRecorder reports;
     std::unique_ptr<SimSerialTerminal> farEnd = std::make_unique<SimSerialTerminal>();
     // Not to be used once the far end has hung up.
@@ -87,14 +71,19 @@ protected:
 
 TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAgainWhenItAnswers)
 {
-    ASSERT_NO_FATAL_FAILURE(identifyThenFallSilent());
+    terminal.identifyAs(TerminalId);
+    start(100);
+    ASSERT_TRUE(reports.waitFor("connected", 1));
+    terminal.setSilent(true);
+    ASSERT_TRUE(reports.waitFor("disconnected", 1));
     EXPECT_EQ(reports.last("disconnected"), reports.last("connected"));
     // The terminal keeps its record while the port stays open.
     ASSERT_NE(connection(), nullptr);
 
     // A request written while the link is down fails at once with a network
     // error, not at its time-out (code 5).
-    sendInformationRequest();
+    connection()->makeTransaction(QJsonDocument::fromJson(QByteArray::fromStdString(informationRequest())),
+                                  reports.recorderFor("result"), {});
     ASSERT_TRUE(reports.waitFor("result", 1));
     EXPECT_EQ(errorCodes(reports.last("result")), NetworkError);
 
@@ -103,14 +92,6 @@ TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAga
     EXPECT_EQ(reports.count("disconnected"), 1u);
     close();
     EXPECT_EQ(reports.count("disconnected"), 2u);
-}
-
-TEST_F(SerialListener, ALostLinkAndTheLaterCloseOfThePortMakeOneReport)
-{
-    ASSERT_NO_FATAL_FAILURE(identifyThenFallSilent());
-    close();
-    EXPECT_EQ(reports.count("disconnected"), 1u);
-    EXPECT_EQ(reports.count("connected"), 1u);
 }
 
 TEST_F(SerialListener, AHungUpLineClosesThePortAndReportsTheDisconnection)
@@ -124,59 +105,6 @@ TEST_F(SerialListener, AHungUpLineClosesThePortAndReportsTheDisconnection)
     EXPECT_EQ(connection(), nullptr);
     close();
     EXPECT_EQ(reports.count("disconnected"), 1u);
-}
-
-TEST_F(SerialListener, AFailedIdentificationIsAskedAgainWhileTheLinkStaysUp)
-{
-    auto attempts = std::make_shared<std::atomic<int>>(0);
-    terminal.on("Ci", [attempts](const SimMessage& request) {
-        if (attempts->fetch_add(1) == 0)
-            return SimTerminal::answer(SimTerminal::rejectionOf(request, "01"));
-        return SimTerminal::answer(SimTerminal::informationReplyTo(request, TerminalId, "SIM-SERIAL", "10"));
-    });
-    start(0);
-    ASSERT_TRUE(reports.waitFor("connected", 1));
-    EXPECT_EQ(terminal.requestCount("Ci"), 2u);
-    EXPECT_EQ(reports.last("connected").value("terminal").toObject().value("terminalIdentifier").toString(),
-              TerminalId);
-}
-
-// Resending and acknowledging are the link's own tests; here the end of the resends reaches the host.
-TEST_F(SerialListener, FramesResentInVainFailTheTransactionWithANetworkError)
-{
-    terminal.identifyAs(TerminalId);
-    start(0);
-    ASSERT_TRUE(reports.waitFor("connected", 1));
-    terminal.setSilent(true);
-    sendInformationRequest();
-    // After the last resend: a network error, not the request's own time-out (code 5).
-    ASSERT_TRUE(reports.waitFor("result", 1));
-    EXPECT_EQ(errorCodes(reports.last("result")), NetworkError);
-    // Without a heartbeat the link is not taken for lost.
-    EXPECT_EQ(reports.count("disconnected"), 0u);
-}
-
-TEST_F(SerialListener, TheHeartBeatPausesWhileATransactionIsInFlightAndResumesAfterItsEnd)
-{
-    terminal.on("Ci", identifyingOnly(TerminalId, 1));
-    start(50);
-    ASSERT_TRUE(reports.waitFor("connected", 1));
-    const auto heartBeats = [&] { return terminal.link().emptyFrames(); };
-    const int beforeTransaction = heartBeats();
-    ASSERT_TRUE(waitUntil([&] { return heartBeats() > beforeTransaction; }));
-
-    sendInformationRequest();
-    ASSERT_TRUE(terminal.waitForRequests("Ci", 2));
-    const int inFlight = heartBeats();
-    EXPECT_FALSE(waitUntil([&] { return heartBeats() > inFlight + 1; }, 400ms));
-
-    // A reset ends the transaction too: the heartbeat comes back.
-    connection()->resetTransactions();
-    ASSERT_TRUE(reports.waitFor("result", 1));
-    EXPECT_EQ(errorCodes(reports.last("result")).second, 30);
-    const int afterReset = heartBeats();
-    EXPECT_TRUE(waitUntil([&] { return heartBeats() > afterReset + 2; }));
-    EXPECT_EQ(reports.count("disconnected"), 0u);
 }
 
 } // namespace

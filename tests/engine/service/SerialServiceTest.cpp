@@ -80,36 +80,18 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsAndEventsA
     EXPECT_EQ(zuva_isTerminalConnected(TerminalId), -1);
 }
 
-TEST_F(SerialService, ATerminalNeverIdentifiedIsNeitherListedNorReportedDisconnected)
-{
-    ASSERT_NE(start(), nullptr);
-    ASSERT_TRUE(terminal.waitForRequests("Ci", 1));
-    EXPECT_EQ(takeObject(zuva_getConnectedTerminals()).value("terminals").toArray(), QJsonArray());
-    stop();
-    EXPECT_EQ(host.count("connected"), 0u);
-    EXPECT_EQ(host.count("disconnected"), 0u);
-    EXPECT_EQ(host.count("stopped"), 1u);
-}
-
-TEST_F(SerialService, RefusesLineSettingsOutsideTheirEnumerationsWithAnErrorInsteadOfAnException)
+TEST_F(SerialService, RefusesAParityOutsideItsEnumerationWithAnErrorInsteadOfAnException)
 {
     const auto recordAs = [this](const char* kind) { return host.recorderFor(kind); };
-    auto& services = oxa::ZUVAServices::instance();
-    for (const auto& line : {std::make_pair(static_cast<vorsam::Parity>(9), vorsam::OneStop),
-                             std::make_pair(vorsam::NoParity, static_cast<vorsam::StopBits>(-1))}) {
-        quintptr refused = 1;
-        EXPECT_NO_THROW(refused = services.createSerialService(
-                            terminal.portName(), 9600, recordAs("started"), recordAs("stopped"), recordAs("error"),
-                            recordAs("connected"), recordAs("disconnected"), recordAs("notification"), line.first,
-                            line.second));
-        EXPECT_EQ(refused, 0u);
-    }
+    quintptr refused = 1;
+    EXPECT_NO_THROW(refused = oxa::ZUVAServices::instance().createSerialService(
+                        terminal.portName(), 9600, recordAs("started"), recordAs("stopped"), recordAs("error"),
+                        recordAs("connected"), recordAs("disconnected"), recordAs("notification"),
+                        static_cast<vorsam::Parity>(9), vorsam::OneStop));
+    EXPECT_EQ(refused, 0u);
     EXPECT_EQ(host.count("started"), 0u);
-    ASSERT_EQ(host.count("error"), 2u);
-    for (const auto& error : host.documents("error"))
-        EXPECT_EQ(errorCodes(error), std::make_pair(2, 1));
-    EXPECT_EQ(reasonOf(host.documents("error")[0]), "Invalid parity value");
-    EXPECT_EQ(reasonOf(host.documents("error")[1]), "Invalid stopbits value");
+    EXPECT_EQ(errorCodes(host.first("error")), std::make_pair(2, 1));
+    EXPECT_EQ(reasonOf(host.first("error")), "Invalid parity value");
 }
 
 } // namespace

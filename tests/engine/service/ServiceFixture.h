@@ -10,7 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <utility>
@@ -62,17 +61,6 @@ inline void useSettings(int adviceMilliseconds)
 inline std::string informationRequest()
 {
     return "{\"transaction\": {\"action\": \"InformationService\", \"type\": \"InformationService\"}}";
-}
-
-// Identifies as the terminal for the first `answered` information requests, then stays silent.
-inline SimTerminal::Responder identifyingOnly(const std::string& terminalIdentifier, int answered)
-{
-    auto remaining = std::make_shared<std::atomic<int>>(answered);
-    return [terminalIdentifier, remaining](const SimMessage& request) {
-        if (remaining->fetch_sub(1) <= 0)
-            return SimTerminal::silence();
-        return SimTerminal::answer(SimTerminal::informationReplyTo(request, terminalIdentifier, "SIM-SERIAL", "10"));
-    };
 }
 
 // A host with a running TCP/IP service on a free loopback port, with settings

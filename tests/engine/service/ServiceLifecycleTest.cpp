@@ -31,26 +31,34 @@ TEST(ServiceLifecycle, StartedBeforeReturnStoppedOnceAndABusyPortIsAServiceError
 
 using TerminalAdvice = ServiceFixture;
 
-TEST_F(TerminalAdvice, AdviceInTimeReportsTheTerminalDescriptionAndOnlyAnnouncedTerminalsAreListed)
+// An advice without an identifier identifies nothing; one without a device type leaves it out.
+TEST_F(TerminalAdvice, AdviceInTimeReportsTheTerminalDescriptionAndAnnouncedTerminalsAreListed)
 {
     auto terminal = connectTerminal("TERM0001");
-    SimTerminal silent;
-    ASSERT_TRUE(silent.connectTo(port));
-    auto second = connectTerminal("TERM0002", 1);
+    SimTerminal second;
+    ASSERT_TRUE(second.connectTo(port));
+    SimAdvice advice;
+    advice.terminalIdentifier.clear();
+    second.sendAdvice(advice);
+    advice.terminalIdentifier = "TERM0002";
+    advice.deviceTypeHex.clear();
+    second.sendAdvice(advice);
+    ASSERT_TRUE(host.waitFor("connected", 2));
     const QJsonObject description = host.first("connected").value("terminal").toObject();
     EXPECT_EQ(description, (QJsonObject{{"deviceType", "04"}, {"deviceTypeName", "Terminal"},
                                         {"terminalIdentifier", "TERM0001"}, {"terminalModel", "SIM-1"},
                                         {"terminalSerialNumber", "SN0001"}, {"softwareVersion", "1.0.0"}}));
+    const QJsonValue secondDescription = host.last("connected").value("terminal");
+    EXPECT_EQ(secondDescription.toObject(), (QJsonObject{{"terminalIdentifier", "TERM0002"}, {"terminalModel", "SIM-1"},
+                                                         {"terminalSerialNumber", "SN0001"}, {"softwareVersion", "1.0.0"}}));
     EXPECT_EQ(zuva_isTerminalConnected("TERM0001"), 0);
-    EXPECT_EQ(zuva_is_terminal_connected("TERM0003"), -1);
-
+    EXPECT_EQ(zuva_is_terminal_connected(""), -1);
     const auto listed = [] { return takeObject(zuva_getConnectedTerminals()).value("terminals").toArray(); };
-    EXPECT_EQ(listed(), (QJsonArray{description, host.last("connected").value("terminal")}));
+    EXPECT_EQ(listed(), (QJsonArray{description, secondDescription}));
 
     const QJsonObject connection =
         takeObject(zuva_get_connection_description("TERM0001")).value("terminalConnection").toObject();
     EXPECT_EQ(connection.value("ip").toString(), "127.0.0.1");
-    EXPECT_TRUE(connection.value("port").isDouble());
     EXPECT_EQ(connection.value("port").toInt(), terminal->localPort());
     EXPECT_EQ(takeText(zuva_getConnectionDescription("TERM0003")), "");
 
@@ -58,52 +66,24 @@ TEST_F(TerminalAdvice, AdviceInTimeReportsTheTerminalDescriptionAndOnlyAnnounced
     ASSERT_TRUE(host.waitFor("disconnected", 1));
     EXPECT_EQ(host.first("disconnected"), host.first("connected"));
     EXPECT_EQ(zuva_isTerminalConnected("TERM0001"), -1);
-    EXPECT_EQ(listed(), QJsonArray{host.last("connected").value("terminal")});
+    EXPECT_EQ(listed(), QJsonArray{secondDescription});
 }
 
-TEST_F(TerminalAdvice, SocketsWithoutAnAdviceComeAndGoUnreported)
+TEST_F(TerminalAdvice, SocketsWithoutAnAdviceInTimeAreClosedUnreported)
 {
-    {
-        SimTerminal early;
-        ASSERT_TRUE(early.connectTo(port));
-    }
-    auto announced = connectTerminal("TERM0001");
-    announced->close();
-    ASSERT_TRUE(host.waitFor("disconnected", 1));
-    EXPECT_LT(host.position("connected"), host.position("disconnected"));
-    ASSERT_TRUE(waitUntil([] { return zuva_isTerminalConnected("TERM0001") == -1; }));
-
     useSettings(200);
     SimTerminal terminal;
     ASSERT_TRUE(terminal.connectTo(port));
     EXPECT_TRUE(terminal.waitForPeerClose());
-    // Too late: the socket is gone and nothing is reported.
-    terminal.sendAdvice();
-    EXPECT_EQ(takeObject(zuva_getConnectedTerminals()).value("terminals").toArray().size(), 0);
+    terminal.sendAdvice(); // too late
 
     SimTerminal waiting;
     ASSERT_TRUE(waiting.connectTo(port));
     host.stop();
     EXPECT_TRUE(waiting.waitForPeerClose());
-    EXPECT_EQ(host.count("connected"), 1u);
-    EXPECT_EQ(host.count("disconnected"), 1u);
+    EXPECT_EQ(host.count("connected"), 0u);
+    EXPECT_EQ(host.count("disconnected"), 0u);
     EXPECT_EQ(host.count("stopped"), 1u);
-}
-
-TEST_F(TerminalAdvice, AdviceWithEmptyIdentifierIdentifiesNothingAndALaterValidOneStillDoes)
-{
-    SimTerminal anonymous;
-    ASSERT_TRUE(anonymous.connectTo(port));
-    SimAdvice empty;
-    empty.terminalIdentifier.clear();
-    anonymous.sendAdvice(empty);
-    SimAdvice valid;
-    valid.terminalIdentifier = "TERM0002";
-    anonymous.sendAdvice(valid);
-    ASSERT_TRUE(host.waitFor("connected", 1));
-    EXPECT_EQ(host.last("connected").value("terminal").toObject().value("terminalIdentifier").toString(), "TERM0002");
-    EXPECT_FALSE(anonymous.peerClosed());
-    EXPECT_EQ(zuva_isTerminalConnected(""), -1);
 }
 
 TEST_F(TerminalAdvice, DuplicateIdentifierDropsBothConnections)

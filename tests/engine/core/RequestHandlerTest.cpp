@@ -68,18 +68,6 @@ protected:
     oxa::JsonTransactionRequestHandlerImpl handler{dispatcher};
 };
 
-TEST_F(RequestHandlerTest, TransactionCarriesHeaderBodyModeAndTheRequestsTimeOut)
-{
-    handler.makeTransaction(request("Test", {{"timeout", 45}}), nullptr, nullptr);
-    ASSERT_EQ(dispatcher->count(), 1u);
-    oxa::ZUVATransaction& transaction = dispatcher->at(0);
-    EXPECT_EQ(transaction.header.data().mid(14, 2), QByteArray::fromHex("000A"));
-    EXPECT_EQ(transaction.header.length().length(), transaction.body.data().size());
-    EXPECT_EQ(transaction.body.messageTypeId(), "Ct");
-    EXPECT_EQ(transaction.method, oxa::ImmediateQueue);
-    EXPECT_EQ(transaction.timeout, std::chrono::milliseconds(45000));
-}
-
 TEST_F(RequestHandlerTest, SequenceNumbersRunFromOneTo99AndSkipRefusedActionsOnly)
 {
     handler.makeTransaction(request("Test"), nullptr, nullptr);

@@ -102,43 +102,6 @@ TEST_F(DispatcherTest, LostMessageFailsOnlyItsOwnTransaction)
     EXPECT_EQ(results.total(), 2u);
 }
 
-// A queueing transaction sets the current one aside; a reply goes to the
-// transaction expecting its type, among several to the one with its sequence
-// number, else to the oldest set aside.
-TEST_F(DispatcherTest, RepliesFindTheirOwnerByTypeThenBySequenceNumber)
-{
-    send(1, with(oxa::Sequential, 5000ms, "Ro"));
-    send(2, with(oxa::ImmediateQueue, 5000ms, "Ro"));
-    send(3, with(oxa::ImmediateQueue, 5000ms, "Rs"));
-    ASSERT_EQ(link->sentSequence(2), 3);
-    link->receive(message("Ro", 2));
-    ASSERT_TRUE(results.waitFor(2));
-    link->receive(message("Rs", 3));
-    EXPECT_EQ(results.outcome(3), Success);
-    EXPECT_EQ(results.count(1), 0u);
-    link->receive(message("Ro", 7));
-    ASSERT_TRUE(results.waitFor(1));
-    EXPECT_EQ(resultSequence(results.first(1)), 7);
-    EXPECT_EQ(results.total(), 3u);
-}
-
-TEST_F(DispatcherTest, TimeOutOfZeroNegativeOrBeyond32BitsIsNeitherImmediateNorLost)
-{
-    int id = 0;
-    for (const auto timeout : {0ms, -1000ms, 3000000000ms, std::chrono::milliseconds::max()}) {
-        SCOPED_TRACE(timeout.count());
-        const int outer = ++id;
-        const int probe = ++id;
-        send(outer, with(oxa::Sequential, timeout));
-        // The probe sets the outer transaction aside; it times out long before the outer one may.
-        send(probe, with(oxa::ImmediateQueue, 50ms, "Rp"));
-        EXPECT_EQ(results.outcome(probe), TimedOut);
-        EXPECT_EQ(results.count(outer), 0u);
-        link->receive(message("Rt", outer));
-        EXPECT_EQ(results.outcome(outer), Success);
-    }
-}
-
 TEST(DispatcherTimeOut, WithoutOneOfItsOwnATransactionWaits45Seconds)
 {
     const struct {

@@ -1,7 +1,6 @@
 // The serial service end to end through the C interface: a terminal played on
 // the master of a pseudo-terminal pair, the library on its slave.
 #include "ServiceFixture.h"
-#include "engine/service/ZUVAServices.h"
 #include "support/SimSerialTerminal.h"
 
 namespace testsupport {
@@ -78,20 +77,6 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsAndEventsA
     EXPECT_LT(host.position("disconnected"), host.position("stopped"));
     EXPECT_EQ(host.first("disconnected"), host.first("connected"));
     EXPECT_EQ(zuva_isTerminalConnected(TerminalId), -1);
-}
-
-TEST_F(SerialService, RefusesAParityOutsideItsEnumerationWithAnErrorInsteadOfAnException)
-{
-    const auto recordAs = [this](const char* kind) { return host.recorderFor(kind); };
-    quintptr refused = 1;
-    EXPECT_NO_THROW(refused = oxa::ZUVAServices::instance().createSerialService(
-                        terminal.portName(), 9600, recordAs("started"), recordAs("stopped"), recordAs("error"),
-                        recordAs("connected"), recordAs("disconnected"), recordAs("notification"),
-                        static_cast<vorsam::Parity>(9), vorsam::OneStop));
-    EXPECT_EQ(refused, 0u);
-    EXPECT_EQ(host.count("started"), 0u);
-    EXPECT_EQ(errorCodes(host.first("error")), std::make_pair(2, 1));
-    EXPECT_EQ(reasonOf(host.first("error")), "Invalid parity value");
 }
 
 } // namespace

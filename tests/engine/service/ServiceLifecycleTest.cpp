@@ -69,42 +69,6 @@ TEST_F(TerminalAdvice, AdviceInTimeReportsTheTerminalDescriptionAndAnnouncedTerm
     EXPECT_EQ(listed(), QJsonArray{secondDescription});
 }
 
-TEST_F(TerminalAdvice, SocketsWithoutAnAdviceInTimeAreClosedUnreported)
-{
-    useSettings(200);
-    SimTerminal terminal;
-    ASSERT_TRUE(terminal.connectTo(port));
-    EXPECT_TRUE(terminal.waitForPeerClose());
-    terminal.sendAdvice(); // too late
-
-    SimTerminal waiting;
-    ASSERT_TRUE(waiting.connectTo(port));
-    host.stop();
-    EXPECT_TRUE(waiting.waitForPeerClose());
-    EXPECT_EQ(host.count("connected"), 0u);
-    EXPECT_EQ(host.count("disconnected"), 0u);
-    EXPECT_EQ(host.count("stopped"), 1u);
-}
-
-TEST_F(TerminalAdvice, DuplicateIdentifierDropsBothConnections)
-{
-    auto first = connectTerminal("TERM0001");
-    SimTerminal second;
-    ASSERT_TRUE(second.connectTo(port));
-    second.sendAdvice();
-    EXPECT_TRUE(first->waitForPeerClose());
-    EXPECT_TRUE(second.waitForPeerClose());
-    ASSERT_TRUE(host.waitFor("disconnected", 1));
-    EXPECT_EQ(host.first("disconnected"), host.first("connected"));
-    EXPECT_EQ(host.count("connected"), 1u);
-    ASSERT_TRUE(waitUntil([] { return zuva_isTerminalConnected("TERM0001") == -1; }));
-
-    // Once the old connections are gone the terminal is welcome again.
-    auto third = connectTerminal("TERM0001", 1);
-    EXPECT_EQ(zuva_isTerminalConnected("TERM0001"), 0);
-    EXPECT_EQ(host.count("disconnected"), 1u);
-}
-
 namespace {
 
 // A host that stops its service from inside the first callback of a kind.

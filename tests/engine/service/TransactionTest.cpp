@@ -1,7 +1,6 @@
 #include "ServiceFixture.h"
 
-#include <atomic>
-#include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -10,10 +9,10 @@ using namespace testsupport;
 
 namespace {
 
-SimTerminal::Responder informationAnswer()
+SimTerminal::Responder informationAnswer(const std::string& terminal)
 {
-    return [](const SimMessage& request) {
-        return SimTerminal::answer(SimTerminal::informationReplyTo(request, "TERM0001", "SIM-1", "10"));
+    return [terminal](const SimMessage& request) {
+        return SimTerminal::answer(SimTerminal::informationReplyTo(request, terminal, "SIM-1", "10"));
     };
 }
 
@@ -41,28 +40,6 @@ TEST_F(Transactions, RefusedRequestsAreAnsweredAndReleasedBeforeReturning)
         EXPECT_EQ(errorCodes(host.last("result")).second, 15);
     }
     EXPECT_TRUE(terminal->requests().empty());
-}
-
-TEST_F(Transactions, NotificationsFollowTheSwitch)
-{
-    auto terminal = connectTerminal("TERM0001");
-    terminal->on("Ci", informationAnswer());
-    EXPECT_EQ(zuvaServiceEnableNotifications("TERM9999", 1), -1);
-    ASSERT_EQ(zuvaServiceEnableNotifications("TERM0001", 1), 0);
-    ASSERT_EQ(zuva_set_service_enable_notifications("TERM0001", 1), 0);
-    terminal->sendSynchronizationAdvice("8001");
-    ASSERT_TRUE(host.waitFor("notification", 1));
-    const QJsonObject event = host.first("notification").value("event").toObject();
-    EXPECT_EQ(event.value("synchronizationState").toString(), "8001");
-    EXPECT_EQ(event.value("terminalIdentifier").toString(), "TERM0001");
-
-    ASSERT_EQ(zuvaServiceEnableNotifications("TERM0001", 0), 0);
-    terminal->sendSynchronizationAdvice("4000");
-    // A full round trip after the advice: it has been handled by then.
-    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
-    ASSERT_TRUE(host.waitFor("result", 1));
-    EXPECT_EQ(host.count("notification"), 1u);
-    EXPECT_TRUE(host.first("result").contains("result"));
 }
 
 TEST_F(Transactions, ResetFailsTheTransactionInFlightOnce)
@@ -147,30 +124,18 @@ namespace {
 
 // A host whose result callback waits until it is let go.
 struct BlockingHost {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool inCallback = false;
-    bool letGo = false;
+    std::promise<void> entered;
+    std::promise<void> letGo;
+    std::shared_future<void> released = letGo.get_future().share();
+    std::once_flag releasedOnce;
 
     static void onResult(const char*, void* data)
     {
         auto* host = static_cast<BlockingHost*>(data);
-        std::unique_lock<std::mutex> lock(host->mutex);
-        host->inCallback = true;
-        host->changed.notify_all();
-        host->changed.wait(lock, [host] { return host->letGo; });
+        host->entered.set_value();
+        host->released.wait();
     }
-    void waitInCallback()
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [this] { return inCallback; });
-    }
-    void release()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        letGo = true;
-        changed.notify_all();
-    }
+    void release() { std::call_once(releasedOnce, [this] { letGo.set_value(); }); }
 };
 
 // The blocked callback is let go whatever the test's outcome, before the
@@ -194,20 +159,18 @@ protected:
 TEST_F(ReleaseDuringCallback, WaitsForTheCallbackAndHoldsUpNoOtherTerminal)
 {
     auto first = connectTerminal("TERM0001");
-    first->on("Ci", informationAnswer());
+    first->on("Ci", informationAnswer("TERM0001"));
     zuva_reply_function reply;
     void* handle;
     ASSERT_EQ(zuva_sendTransaction("TERM0001", informationRequest().c_str(), &BlockingHost::onResult, &blocking,
                                    &reply, &handle, nullptr),
               0);
-    blocking.waitInCallback();
+    ASSERT_EQ(blocking.entered.get_future().wait_for(scaled(std::chrono::seconds(5))), std::future_status::ready);
     first->close();
     ASSERT_TRUE(waitUntil([] { return zuva_isTerminalConnected("TERM0001") == -1; }));
 
     auto second = connectTerminal("TERM0002", 1);
-    second->on("Ci", [](const SimMessage& request) {
-        return SimTerminal::answer(SimTerminal::informationReplyTo(request, "TERM0002", "SIM-2", "10"));
-    });
+    second->on("Ci", informationAnswer("TERM0002"));
     ASSERT_EQ(host.send("TERM0002", informationRequest()), 0);
     ASSERT_TRUE(host.waitFor("result", 1));
     EXPECT_EQ(host.count("disconnected"), 0u);

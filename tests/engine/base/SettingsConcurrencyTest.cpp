@@ -1,14 +1,16 @@
 #include "engine/base/ECTCertificationLogging.h"
 #include "engine/base/OXAEnvironment.h"
 
-#include "LogFiles.h"
-
 #include <QJsonDocument>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 #include <regex>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -17,6 +19,23 @@ using namespace oxa;
 namespace {
 
 constexpr int threadCount = 4;
+
+// A scratch folder for certification logs, and the text of a file in it.
+class LogFolder {
+public:
+    std::string path() const { return dir_.path().toStdString(); }
+
+    std::string contents(std::string const& name) const
+    {
+        std::ifstream in(path() + "/" + name, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+private:
+    QTemporaryDir dir_;
+};
 
 QJsonObject timeoutSettings(int timeout)
 {

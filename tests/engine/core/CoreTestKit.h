@@ -72,18 +72,7 @@ inline QByteArray messageWithUnreadableBody()
 // The sent message of one write.
 inline testsupport::SimMessage sentMessage(const QByteArray& write)
 {
-    const Bytes bytes = fromQ(write);
-    return testsupport::SimMessage::parse(Bytes(bytes.begin(), bytes.begin() + 38), Bytes(bytes.begin() + 38, bytes.end()));
-}
-
-inline int errorCode(const QJsonDocument& document)
-{
-    return document.object().value("error").toObject().value("code").toInt(-1);
-}
-
-inline int causeCode(const QJsonDocument& document)
-{
-    return document.object().value("error").toObject().value("causeCode").toInt(-1);
+    return testsupport::SimMessage::parse(Bytes(write.begin(), write.begin() + 38), Bytes(write.begin() + 38, write.end()));
 }
 
 inline std::string extraInformation(const QJsonDocument& document, const std::string& key)
@@ -110,15 +99,18 @@ inline int resultSequence(const QJsonDocument& document)
 using Outcome = std::pair<int, int>;
 const Outcome Success{0, 0};
 
+inline Outcome errorCodes(const QJsonDocument& document)
+{
+    const QJsonObject error = document.object().value("error").toObject();
+    return {error.value("code").toInt(-1), error.value("causeCode").toInt(-1)};
+}
+
 // Request translator: body "type" with the sequence number. The request may
 // carry "timeout" (seconds, kept like a real translator keeps what it read),
 // "padding" (bytes of an extra element) and "fail" (throws).
 class TestRequest : public oxa::JsonTransactionRequest {
 public:
-    explicit TestRequest(std::string type = "Ct", std::chrono::seconds timeout = std::chrono::seconds(5))
-        : m_type(std::move(type)), m_timeout(timeout)
-    {
-    }
+    explicit TestRequest(std::string type = "Ct") : m_type(std::move(type)) {}
 
     std::chrono::seconds getTransactionTimeout() const override { return m_timeout; }
     Ber::BerData getDestinationCode() const override { return Ber::BerData{0x00, 0x0A}; }
@@ -139,7 +131,7 @@ public:
 
 private:
     std::string m_type;
-    std::chrono::seconds m_timeout;
+    std::chrono::seconds m_timeout{5};
 };
 
 // Response translator: {"result": {"type", "sequence"}}; a body holding DF02
@@ -219,7 +211,7 @@ public:
         if (!waitFor(id))
             return {-1, -1};
         const QJsonDocument document = first(id);
-        return isResult(document) ? Success : Outcome(errorCode(document), causeCode(document));
+        return isResult(document) ? Success : errorCodes(document);
     }
 
 private:
@@ -236,7 +228,6 @@ struct TransactionPlan {
     int sequence = 1;
     oxa::TransactionMethod method = oxa::Sequential;
     std::chrono::milliseconds timeout{5000};
-    QString action = "Test";
 };
 
 inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionPlan& plan,
@@ -244,7 +235,7 @@ inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionPl
 {
     std::unique_ptr<oxa::ZUVATransaction> transaction(new oxa::ZUVATransaction());
     const QByteArray bytes = message(plan.requestType, plan.sequence);
-    transaction->json = QJsonObject{{"transaction", QJsonObject{{"action", plan.action}}}};
+    transaction->json = QJsonObject{{"transaction", QJsonObject{{"action", "Test"}}}};
     transaction->header = oxa::ZUVAHeader(bytes.left(38));
     transaction->body = oxa::ZUVABody(bytes.mid(38));
     transaction->response = std::make_shared<TestResponse>(plan.replyType);

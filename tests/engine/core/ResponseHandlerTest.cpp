@@ -13,23 +13,14 @@ namespace {
 
 class ResponseHandlerTest : public ::testing::Test {
 protected:
+    // Sends a transaction and waits until it is written.
     void send(int id)
     {
         TransactionPlan plan;
         plan.sequence = id;
-        sendTransaction(makeTransaction(plan, results.callbackFor(id)));
-    }
-
-    void sendTransaction(std::unique_ptr<oxa::ZUVATransaction> transaction)
-    {
         const size_t before = link->out->writeCount();
-        link->dispatcher->dispatch(std::move(transaction));
+        link->dispatcher->dispatch(makeTransaction(plan, results.callbackFor(id)));
         ASSERT_TRUE(link->out->waitForWrites(before + 1));
-    }
-
-    void listenTo(const QString& notificationType)
-    {
-        link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse(notificationType)));
     }
 
     // Waits until the dispatcher has let go of every transaction.
@@ -60,7 +51,7 @@ TEST_F(ResponseHandlerTest, MessagesAreCutWhateverTheReadsLookLikeAndStrayBytesA
 
     // In one read: garbage, an unreadable body, a notification its translator cannot read, an
     // unsolicited message, a notification and the reply; only the last two count.
-    listenTo("Cy");
+    link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse("Cy")));
     send(3);
     link->receive(toQ(testsupport::SimTerminal::garbage()) + messageWithUnreadableBody()
                   + message("Cy", 8, {SimTlv::hex("DF02", "01")}) + message("Zz", 3) + message("Cy", 9)
@@ -74,80 +65,25 @@ TEST_F(ResponseHandlerTest, MessagesAreCutWhateverTheReadsLookLikeAndStrayBytesA
 
 TEST_F(ResponseHandlerTest, RejectionErrorIncidentAndUnreadableReplyFailThePendingTransaction)
 {
-    send(1);
-    link->receive(rejection(1, "0102"));
-    EXPECT_EQ(results.outcome(1), Outcome(1, 20));
-    EXPECT_EQ(results.first(1).object()["error"].toObject()["rejectionCode"].toObject()["code"].toString(), "0102");
-    ASSERT_TRUE(idle());
-
-    send(2);
-    link->receive(incidentReply("Rt", 2, "1234", "Card refused"));
-    EXPECT_EQ(results.outcome(2), Outcome(1, 19));
-    EXPECT_EQ(extraInformation(results.first(2), "merchantText"), "Card refused");
-    ASSERT_TRUE(idle());
-
-    // "0000" and "0001" are successes for the translator.
-    send(3);
-    link->receive(incidentReply("Rt", 3, "0001"));
-    EXPECT_EQ(results.outcome(3), Success);
-    ASSERT_TRUE(idle());
-
-    // A failing translator ends the transaction with an invalid response.
-    send(4);
-    link->receive(message("Rt", 4, {SimTlv::hex("DF02", "01")}));
-    EXPECT_EQ(results.outcome(4), Outcome(2, 16));
-    EXPECT_EQ(extraInformation(results.first(4), "reason"), "unreadable reply");
-    EXPECT_TRUE(idle());
-}
-
-TEST_F(ResponseHandlerTest, ReplyOfAnotherTypeOrToAnEndedTransactionIsDroppedNotTakenAsTheResult)
-{
-    listenTo("Cy");
-    send(1);
-    link->receive(incidentReply("Rq", 1, "1234") + message("Rq", 1));
-    // The notification behind the second reply and the rejection shows when all have been handled.
-    link->receive(message("Rt", 1) + message("Rt", 1) + rejection(1, "01") + message("Cy", 1));
-    ASSERT_TRUE(link->notifications.waitFor(0));
-    EXPECT_EQ(results.outcome(1), Success);
-    ASSERT_TRUE(idle());
-    EXPECT_EQ(results.count(1), 1u);
-}
-
-TEST_F(ResponseHandlerTest, ResultCallbacksMayThrowOrStartTheNextTransaction)
-{
-    sendTransaction(makeTransaction(TransactionPlan(), [](QJsonDocument) { throw std::runtime_error("host failed"); }));
-    link->receive(message("Rt", 1));
-    ASSERT_TRUE(idle());
-
-    TransactionPlan first;
-    first.sequence = 2;
-    auto record = results.callbackFor(2);
-    auto followUp = results.callbackFor(3);
-    sendTransaction(makeTransaction(first, [&, record, followUp](QJsonDocument document) {
-        record(document);
-        TransactionPlan next;
-        next.sequence = 3;
-        link->dispatcher->dispatch(makeTransaction(next, followUp));
-    }));
-    link->receive(message("Rt", 2));
-    ASSERT_TRUE(link->out->waitForWrites(3));
-    EXPECT_EQ(sentMessage(link->out->writes()[2]).sequence, 3);
-    link->receive(message("Rt", 3));
-    EXPECT_EQ(results.outcome(3), Success);
-}
-
-TEST_F(ResponseHandlerTest, ReplyWithoutResultOrHandOverStillEndsTheTransaction)
-{
-    // A translator that writes nothing and starts nothing.
-    class Silent : public TestResponse {
-    public:
-        void handleResponse(QByteArray, QJsonDocument&, std::function<QJsonDocument(QJsonDocument)>) override {}
+    const struct {
+        QByteArray reply;
+        Outcome outcome;
+        std::string key, value; // an entry of the error's extra information
+    } rows[] = {
+        {rejection(1, "0102"), {1, 20}, "", ""},
+        {incidentReply("Rt", 2, "1234", "Card refused"), {1, 19}, "merchantText", "Card refused"},
+        {incidentReply("Rt", 3, "0001"), Success, "", ""}, // "0000" and "0001" are successes
+        {message("Rt", 4, {SimTlv::hex("DF02", "01")}), {2, 16}, "reason", "unreadable reply"},
     };
-    auto transaction = makeTransaction(TransactionPlan(), results.callbackFor(1));
-    transaction->response = std::make_shared<Silent>();
-    sendTransaction(std::move(transaction));
-    link->receive(message("Rt", 1));
-    EXPECT_EQ(results.outcome(1).second, 16);
+    for (int id = 1; id <= 4; ++id) {
+        SCOPED_TRACE(id);
+        send(id);
+        link->receive(rows[id - 1].reply);
+        EXPECT_EQ(results.outcome(id), rows[id - 1].outcome);
+        EXPECT_EQ(extraInformation(results.first(id), rows[id - 1].key), rows[id - 1].value);
+        ASSERT_TRUE(idle());
+    }
+    EXPECT_EQ(results.first(1).object()["error"].toObject()["rejectionCode"].toObject()["code"].toString(), "0102");
 }
 
 } // namespace

@@ -28,8 +28,7 @@ protected:
         const std::string json = QJsonDocument(QJsonObject{{"transaction", transaction}}).toJson().toStdString();
         EXPECT_EQ(host.send(Terminal, json), 0);
         EXPECT_TRUE(host.waitFor("result", before + 1));
-        const std::vector<QJsonObject> results = host.documents("result");
-        return results.size() > before ? results[before] : QJsonObject();
+        return host.last("result");
     }
 
     std::unique_ptr<SimTerminal> terminal;

@@ -1,7 +1,5 @@
 #include "HostRecorder.h"
 
-#include "support/Wait.h"
-
 #include <gtest/gtest.h>
 #include <pthread.h>
 
@@ -36,11 +34,6 @@ void releaseUserData(void* host)
 
 } // namespace
 
-HostRecorder::~HostRecorder()
-{
-    stop();
-}
-
 zuva_callback HostRecorder::callbackFor(const std::string& kind)
 {
     static const zuva_callback callbacks[] = {&recordAs<0>, &recordAs<1>, &recordAs<2>, &recordAs<3>,
@@ -56,6 +49,14 @@ void* HostRecorder::start(int port)
     m_handle = zuva_createTcpIpService(port, callbackFor("started"), callbackFor("stopped"), callbackFor("connected"),
                                        callbackFor("disconnected"), callbackFor("error"), callbackFor("notification"),
                                        this);
+    return m_handle;
+}
+
+void* HostRecorder::startSerial(const std::string& port)
+{
+    m_handle = zuva_start_serial_service(port.c_str(), callbackFor("started"), callbackFor("stopped"),
+                                         callbackFor("connected"), callbackFor("disconnected"), callbackFor("error"),
+                                         callbackFor("notification"), this);
     return m_handle;
 }
 
@@ -86,16 +87,11 @@ std::function<void(QJsonDocument)> HostRecorder::recorderFor(const std::string& 
     return [this, kind](QJsonDocument document) { record(kind, document.toJson().constData()); };
 }
 
-std::vector<HostRecorder::Event> HostRecorder::events() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_events;
-}
-
 std::vector<QJsonObject> HostRecorder::documents(const std::string& kind) const
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<QJsonObject> documents;
-    for (const auto& event : events())
+    for (const auto& event : m_events)
         if (event.kind == kind)
             documents.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(event.json)).object());
     return documents;
@@ -111,16 +107,6 @@ QJsonObject HostRecorder::last(const std::string& kind) const
 {
     const auto all = documents(kind);
     return all.empty() ? QJsonObject() : all.back();
-}
-
-size_t HostRecorder::count(const std::string& kind) const
-{
-    return documents(kind).size();
-}
-
-bool HostRecorder::waitFor(const std::string& kind, size_t wanted, std::chrono::milliseconds deadline) const
-{
-    return waitUntil([&] { return count(kind) >= wanted; }, deadline);
 }
 
 int HostRecorder::position(const std::string& kind, size_t nth) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/service/oxazuva.h"
+#include "support/Wait.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,23 +23,27 @@ public:
         std::string json;
     };
 
-    ~HostRecorder();
+    ~HostRecorder() { stop(); }
 
     // zuva_createTcpIpService with every callback recording into this host.
     void* start(int port);
+    // zuva_start_serial_service on the named port, likewise.
+    void* startSerial(const std::string& port);
     void stop();
 
     // zuva_sendTransaction whose result and release are recorded here.
     int send(const std::string& terminalId, const std::string& json);
 
-    std::vector<Event> events() const;
     std::vector<QJsonObject> documents(const std::string& kind) const;
     // The first and the last document of the kind; empty when there is none.
     QJsonObject first(const std::string& kind) const;
     QJsonObject last(const std::string& kind) const;
-    size_t count(const std::string& kind) const;
-    bool waitFor(const std::string& kind, size_t count,
-                 std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const;
+    size_t count(const std::string& kind) const { return documents(kind).size(); }
+    bool waitFor(const std::string& kind, size_t wanted,
+                 std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const
+    {
+        return waitUntil([&] { return count(kind) >= wanted; }, deadline);
+    }
     // Position of the n-th event of the kind in the record, -1 when absent.
     int position(const std::string& kind, size_t nth = 0) const;
 

@@ -16,16 +16,12 @@
 
 namespace testsupport {
 
-inline std::string takeText(char* text)
-{
-    const std::string copy = text ? text : "";
-    zuva_free(text);
-    return copy;
-}
-
+// The object in a text the library allocated; the text is freed.
 inline QJsonObject takeObject(char* text)
 {
-    return QJsonDocument::fromJson(QByteArray::fromStdString(takeText(text))).object();
+    const QJsonObject object = QJsonDocument::fromJson(QByteArray(text ? text : "")).object();
+    zuva_free(text);
+    return object;
 }
 
 inline QJsonObject errorOf(const QJsonObject& document)

@@ -53,20 +53,8 @@ TEST_F(TerminalAdvice, AdviceInTimeReportsTheTerminalDescriptionAndAnnouncedTerm
                                                          {"terminalSerialNumber", "SN0001"}, {"softwareVersion", "1.0.0"}}));
     EXPECT_EQ(zuva_isTerminalConnected("TERM0001"), 0);
     EXPECT_EQ(zuva_is_terminal_connected(""), -1);
-    const auto listed = [] { return takeObject(zuva_getConnectedTerminals()).value("terminals").toArray(); };
-    EXPECT_EQ(listed(), (QJsonArray{description, secondDescription}));
-
-    const QJsonObject connection =
-        takeObject(zuva_get_connection_description("TERM0001")).value("terminalConnection").toObject();
-    EXPECT_EQ(connection.value("ip").toString(), "127.0.0.1");
-    EXPECT_EQ(connection.value("port").toInt(), terminal->localPort());
-    EXPECT_EQ(takeText(zuva_getConnectionDescription("TERM0003")), "");
-
-    terminal->close();
-    ASSERT_TRUE(host.waitFor("disconnected", 1));
-    EXPECT_EQ(host.first("disconnected"), host.first("connected"));
-    EXPECT_EQ(zuva_isTerminalConnected("TERM0001"), -1);
-    EXPECT_EQ(listed(), QJsonArray{secondDescription});
+    EXPECT_EQ(takeObject(zuva_getConnectedTerminals()).value("terminals").toArray(),
+              (QJsonArray{description, secondDescription}));
 }
 
 namespace {

@@ -42,18 +42,6 @@ TEST_F(Transactions, RefusedRequestsAreAnsweredAndReleasedBeforeReturning)
     EXPECT_TRUE(terminal->requests().empty());
 }
 
-TEST_F(Transactions, ResetFailsTheTransactionInFlightOnce)
-{
-    auto terminal = connectTerminal("TERM0001");
-    EXPECT_EQ(zuva_resetTransaction("TERM9999"), -1);
-    ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
-    ASSERT_TRUE(terminal->waitForRequests(1));
-    EXPECT_EQ(zuva_reset_transaction("TERM0001"), 0);
-    ASSERT_TRUE(host.waitFor("free", 1));
-    ASSERT_EQ(host.count("result"), 1u);
-    EXPECT_EQ(errorCodes(host.last("result")), std::make_pair(2, 30));
-}
-
 // A reply and the hang-up right behind it meet on the socket's thread, where
 // the reply is read, while the server's thread ends the connection: each
 // round ends with one result and one release, before the disconnection.

@@ -99,7 +99,6 @@ TEST_F(DispatcherTest, LostMessageFailsOnlyItsOwnTransaction)
 TEST_F(DispatcherTest, ReplyRacingTheTimeOutGivesExactlyOneResult)
 {
     const int rounds = std::getenv("ZUVA_TEST_SLOW") ? 40 : 200;
-    int replies = 0;
     for (int id = 1; id <= rounds; ++id) {
         const auto timeout = std::chrono::milliseconds(3 + id % 5);
         send(id, with(oxa::Sequential, timeout));
@@ -114,12 +113,10 @@ TEST_F(DispatcherTest, ReplyRacingTheTimeOutGivesExactlyOneResult)
         // Let any late second result arrive before judging: the close (or the
         // time-out) must have finished on the dispatch thread.
         ASSERT_TRUE(waitUntil([&] { return link->dispatcher->getPendingTransaction("Rt").isNull(); }));
-        replies += isResult(results.first(id)) ? 1 : 0;
     }
     link.reset();
     for (int id = 1; id <= rounds; ++id)
         ASSERT_EQ(results.count(id), 1u) << "transaction " << id;
-    RecordProperty("repliesWon", replies);
 }
 
 } // namespace

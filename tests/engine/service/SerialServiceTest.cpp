@@ -13,7 +13,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(terminal.isOpen());
-        useSettings(1500);
+        useSettings(1500, 100);
     }
 
     void TearDown() override { host.stop(); }
@@ -22,7 +22,7 @@ protected:
     SimSerialTerminal terminal;
 };
 
-TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsAndEventsAndStopsInOrder)
+TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsEventsAndTheHeartBeatAndStopsInOrder)
 {
     terminal.identifyAs(TerminalId, "MODEL-7");
     ASSERT_NE(host.startSerial(terminal.portName().toStdString()), nullptr);
@@ -39,6 +39,10 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsAndEventsA
     ASSERT_TRUE(host.waitFor("result", 1));
     EXPECT_EQ(host.last("result").value("result").toObject().value("terminalIdentifier").toString(), TerminalId);
     EXPECT_TRUE(host.waitFor("free", 1));
+    // The heartbeat runs between transactions and pauses while one is in flight.
+    const auto heartBeats = [&] { return terminal.link().emptyFrames(); };
+    const int afterResult = heartBeats();
+    EXPECT_TRUE(waitUntil([&] { return heartBeats() > afterResult + 2; }));
 
     ASSERT_EQ(zuvaServiceEnableNotifications(TerminalId, 1), 0);
     terminal.sendMessage(SimTerminal::synchronizationAdviceMessage("0101"));
@@ -49,6 +53,8 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsAndEventsA
     terminal.on("Ci", [](const SimMessage&) { return SimTerminal::silence(); });
     ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
     ASSERT_TRUE(terminal.waitForRequests("Ci", 3));
+    const int inFlight = heartBeats();
+    EXPECT_FALSE(waitUntil([&] { return heartBeats() > inFlight + 1; }, std::chrono::milliseconds(400)));
     host.stop();
     EXPECT_EQ(host.count("disconnected"), 1u);
     EXPECT_EQ(host.count("stopped"), 1u);

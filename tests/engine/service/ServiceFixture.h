@@ -45,12 +45,13 @@ inline std::string reasonOf(const QJsonObject& document)
     return std::string();
 }
 
-// Settings at their defaults, with the given connection advice time.
-inline void useSettings(int adviceMilliseconds)
+// Settings at their defaults, with the given connection advice time and serial heartbeat (0: none).
+inline void useSettings(int adviceMilliseconds, int heartBeatMilliseconds = 0)
 {
     const std::string settings = R"({"serviceSettings": {"cardRecognitionTimeout": 45, "cardInfoTrailingRequestTimeout": 30,)"
                                  R"( "currencyCode": "EUR", "displayResultTimeout": 2, "connectionAdviceTimeout": )"
-                                 + std::to_string(adviceMilliseconds) + "}}";
+                                 + std::to_string(adviceMilliseconds)
+                                 + ", \"serialHeartBeatInterval\": " + std::to_string(heartBeatMilliseconds) + "}}";
     zuva_setSettings(settings.c_str());
 }
 

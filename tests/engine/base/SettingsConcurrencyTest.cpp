@@ -20,22 +20,14 @@ namespace {
 
 constexpr int threadCount = 4;
 
-// A scratch folder for certification logs, and the text of a file in it.
-class LogFolder {
-public:
-    std::string path() const { return dir_.path().toStdString(); }
-
-    std::string contents(std::string const& name) const
-    {
-        std::ifstream in(path() + "/" + name, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-private:
-    QTemporaryDir dir_;
-};
+// The text of a file in the folder.
+std::string contents(QTemporaryDir const& folder, char const* name)
+{
+    std::ifstream in(folder.filePath(name).toStdString(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 QJsonObject timeoutSettings(int timeout)
 {
@@ -77,9 +69,9 @@ TEST(SettingsConcurrencyTest, ReadersNeverSeeAHalfReplacedStore)
 
 TEST(SettingsConcurrencyTest, LoggingWhileTheDestinationChanges)
 {
-    LogFolder folder;
+    QTemporaryDir folder;
     ECTCertificationLogging log;
-    log.updateEnvironment("certificationFilePath", folder.path());
+    log.updateEnvironment("certificationFilePath", folder.path().toStdString());
     log.updateEnvironment("certificationFileName", "a.log");
     log.updateEnvironment("certificationModeEnabled", "true");
 
@@ -103,8 +95,8 @@ TEST(SettingsConcurrencyTest, LoggingWhileTheDestinationChanges)
     ::testing::internal::GetCapturedStdout();
 
     std::regex const entry(R"((^|\n)\d{4}/\d\d/\d\d \d\d:\d\d:\d\d: writer \d entry \d+ end(?=\n))");
-    std::string const a = folder.contents("a.log");
-    std::string const b = folder.contents("b.log");
+    std::string const a = contents(folder, "a.log");
+    std::string const b = contents(folder, "b.log");
     EXPECT_EQ(threadCount * entriesPerThread, countMatches(a, entry) + countMatches(b, entry));
     EXPECT_EQ(static_cast<std::size_t>(threadCount * entriesPerThread),
               std::count(a.begin(), a.end(), '\n') + std::count(b.begin(), b.end(), '\n'));
@@ -112,10 +104,10 @@ TEST(SettingsConcurrencyTest, LoggingWhileTheDestinationChanges)
 
 TEST(SettingsConcurrencyTest, SharedLogAndStoreFromManyThreads)
 {
-    LogFolder folder;
+    QTemporaryDir folder;
     std::shared_ptr<OXAEnvironment> const environment = sharedOXAEnvironment();
     auto const settingsFor = [&](char const* name) {
-        return QJsonObject{{"serviceSettings", QJsonObject{{"certificationFilePath", QString::fromStdString(folder.path())},
+        return QJsonObject{{"serviceSettings", QJsonObject{{"certificationFilePath", folder.path()},
                                                            {"certificationFileName", name},
                                                            {"certificationModeEnabled", true}}}};
     };
@@ -144,7 +136,7 @@ TEST(SettingsConcurrencyTest, SharedLogAndStoreFromManyThreads)
     ::testing::internal::GetCapturedStdout();
     environment->update(QJsonObject{{"serviceSettings", QJsonObject{{"certificationModeEnabled", false}}}});
 
-    std::string const both = folder.contents("shared.log") + folder.contents("other.log");
+    std::string const both = contents(folder, "shared.log") + contents(folder, "other.log");
     std::string const line = "traffic\n";
     ASSERT_FALSE(both.empty());
     EXPECT_EQ(0u, both.size() % line.size());

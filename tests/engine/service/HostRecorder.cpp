@@ -79,7 +79,7 @@ void HostRecorder::record(const std::string& kind, const char* json)
 {
     EXPECT_GE(currentStackSize(), 1024u * 1024u) << kind << " callback";
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_events.push_back(Event{kind, json ? json : ""});
+    m_events.push_back(Event{kind, json ? json : "", std::this_thread::get_id()});
 }
 
 std::function<void(QJsonDocument)> HostRecorder::recorderFor(const std::string& kind)
@@ -95,6 +95,16 @@ std::vector<QJsonObject> HostRecorder::documents(const std::string& kind) const
         if (event.kind == kind)
             documents.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(event.json)).object());
     return documents;
+}
+
+std::vector<std::thread::id> HostRecorder::threads(const std::string& kind) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<std::thread::id> threads;
+    for (const auto& event : m_events)
+        if (event.kind == kind)
+            threads.push_back(event.thread);
+    return threads;
 }
 
 QJsonObject HostRecorder::first(const std::string& kind) const

@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testsupport {
@@ -21,6 +22,7 @@ public:
     struct Event {
         std::string kind; // started, stopped, connected, disconnected, error, notification, result, free
         std::string json;
+        std::thread::id thread;
     };
 
     ~HostRecorder() { stop(); }
@@ -35,6 +37,8 @@ public:
     int send(const std::string& terminalId, const std::string& json);
 
     std::vector<QJsonObject> documents(const std::string& kind) const;
+    // The threads the callbacks of the kind came on.
+    std::vector<std::thread::id> threads(const std::string& kind) const;
     // The first and the last document of the kind; empty when there is none.
     QJsonObject first(const std::string& kind) const;
     QJsonObject last(const std::string& kind) const;

@@ -3,7 +3,6 @@
 #include "ServiceFixture.h"
 #include "engine/base/OXAEnvironment.h"
 #include "engine/service/ZUVASerialConnectionFactory.h"
-#include "link/KissUtil.h"
 #include "support/MemoryStreams.h"
 
 #include <QCoreApplication>
@@ -28,19 +27,6 @@ public:
     const std::shared_ptr<MemoryInputStream> input = std::make_shared<MemoryInputStream>();
     const std::shared_ptr<MemoryOutputStream> output = std::make_shared<MemoryOutputStream>();
 };
-
-// The type of the message a data frame carries.
-std::string messageTypeIn(const QByteArray& frame)
-{
-    QByteArray payload;
-    int consumed = 0;
-    unsigned char sequence = 0;
-    kiss::parseKissDataMessage(frame, consumed, payload, sequence);
-    const Bytes bytes(payload.begin(), payload.end());
-    return SimMessage::parse(Bytes(bytes.begin(), bytes.begin() + SimMessage::HeaderSize),
-                             Bytes(bytes.begin() + SimMessage::HeaderSize, bytes.end()))
-        .type;
-}
 
 // A's frame is lost after B and C have queued behind it; B and A end first.
 // The late loss of A's frame fails nothing, B is never sent, C is sent.
@@ -81,7 +67,7 @@ TEST(SerialConnectionFactory, ALostFrameFailsOnlyItsTransactionAndAnEndedOneIsNe
     }
     ASSERT_TRUE(port->output->waitForWrites(6));
     EXPECT_EQ(port->output->at(5)[1], char(3)); // the next number: nothing was sent in between
-    EXPECT_EQ(messageTypeIn(port->output->at(5)), "Ci");
+    EXPECT_TRUE(port->output->at(5).contains("Ci")); // C's information request, not B's "Ce"
 
     // The loss of A's frame reaches the engine while C is in flight; C runs on.
     QCoreApplication::processEvents();

@@ -3,7 +3,6 @@
 #include <future>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 using namespace testsupport;
 
@@ -61,51 +60,21 @@ TEST_F(Transactions, HangUpRacingTheReplyEndsTheTransactionOnce)
     }
 }
 
-namespace {
-
-// Results with the thread each one arrived on.
-struct ThreadedResults {
-    std::mutex mutex;
-    std::vector<std::pair<std::thread::id, QJsonObject>> seen;
-
-    static void record(const char* json, void* data)
-    {
-        auto* results = static_cast<ThreadedResults*>(data);
-        std::lock_guard<std::mutex> lock(results->mutex);
-        results->seen.emplace_back(std::this_thread::get_id(), QJsonDocument::fromJson(json).object());
-    }
-    bool waitFor(size_t count)
-    {
-        return waitUntil([&] {
-            std::lock_guard<std::mutex> lock(mutex);
-            return seen.size() == count;
-        });
-    }
-};
-
-} // namespace
-
 // A request may be started on the caller's thread; refused there, because
 // another one runs, or reset later, its result still arrives on a library thread.
 TEST_F(Transactions, RefusalAndResetOfRequestsSentBackToBackArriveOnLibraryThreads)
 {
     auto terminal = connectTerminal("TERM0001");
     terminal->on("Ci", [](const SimMessage&) { return SimTerminal::silence(); });
-    ThreadedResults results;
-    zuva_reply_function reply = nullptr;
-    void* handle = nullptr;
     for (int sent = 0; sent < 2; ++sent)
-        ASSERT_EQ(zuva_send_transaction("TERM0001", informationRequest().c_str(), ThreadedResults::record, &results,
-                                        &reply, &handle, nullptr),
-                  0);
-    ASSERT_TRUE(results.waitFor(1));
+        ASSERT_EQ(host.send("TERM0001", informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 1));
     ASSERT_EQ(zuva_reset_transaction("TERM0001"), 0);
-    ASSERT_TRUE(results.waitFor(2));
-    std::lock_guard<std::mutex> lock(results.mutex);
-    EXPECT_EQ(errorCodes(results.seen[0].second), std::make_pair(1, 14));
-    EXPECT_EQ(errorCodes(results.seen[1].second), std::make_pair(2, 30));
-    for (const auto& each : results.seen)
-        EXPECT_NE(each.first, std::this_thread::get_id());
+    ASSERT_TRUE(host.waitFor("result", 2));
+    EXPECT_EQ(errorCodes(host.first("result")), std::make_pair(1, 14));
+    EXPECT_EQ(errorCodes(host.last("result")), std::make_pair(2, 30));
+    for (const std::thread::id thread : host.threads("result"))
+        EXPECT_NE(thread, std::this_thread::get_id());
 }
 
 namespace {

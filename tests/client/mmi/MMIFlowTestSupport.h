@@ -25,13 +25,11 @@ inline std::string joined(const std::vector<std::string>& parts)
     return text;
 }
 
-// The host's view of a PIN result: "ok left=N" or "code/cause[ incident][ rej=code][ reason=text] left=N".
-inline std::string summary(const ect::VerifyPinResult& result)
+// "ok" or "code/cause[ incident][ rej=code][ reason=text]".
+inline std::string errorText(const boost::optional<ect::ECTError>& error)
 {
-    const std::string left = " left=" + std::to_string(result.attemptsLeft());
-    const boost::optional<ect::ECTError> error = result.error();
     if (!error)
-        return "ok" + left;
+        return "ok";
     std::string text = std::to_string(static_cast<int>(error->code())) + "/" +
                        std::to_string(error->causeCode() ? static_cast<int>(*error->causeCode()) : 0);
     if (error->incidentCode())
@@ -39,9 +37,13 @@ inline std::string summary(const ect::VerifyPinResult& result)
     if (error->rejectionCode())
         text += " rej=" + error->rejectionCode()->code();
     const auto extra = error->extraInformationData();
-    if (extra.count("reason"))
-        text += " reason=" + extra.at("reason");
-    return text + left;
+    return extra.count("reason") ? text + " reason=" + extra.at("reason") : text;
+}
+
+// The host's view of a PIN result: its error text and " left=N".
+inline std::string summary(const ect::VerifyPinResult& result)
+{
+    return errorText(result.error()) + " left=" + std::to_string(result.attemptsLeft());
 }
 
 } // namespace mmitest

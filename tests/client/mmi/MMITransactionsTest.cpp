@@ -1,9 +1,16 @@
 #include "MMIFlowTestSupport.h"
 #include "client/FakeSend.h"
+#include "client/mmi/CancelPasswordValidation.h"
+#include "client/mmi/MMICloseTransaction.h"
 #include "client/mmi/MMIOpenTransaction.h"
+#include "client/mmi/MMITransaction.h"
+#include "client/mmi/MMITransactionResult.h"
+#include "client/mmi/ResetScreen.h"
 #include "client/mmi/ShowMessage.h"
 #include "client/mmi/VerifyPin.h"
 #include "client/mmi/VerifyPinFlow.h"
+
+#include <json/reader.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +21,28 @@ using namespace ect;
 using namespace mmitest;
 
 namespace {
+
+Json::Value parsed(const char* text)
+{
+    Json::Value value;
+    Json::Reader().parse(text, value, false);
+    return value;
+}
+
+MMIParameter everyMember()
+{
+    MMIParameter parameter;
+    parameter.displayTimeout = 30;
+    parameter.firstTextIdentifier = 26;
+    parameter.firstTextLanguage = "fr";
+    parameter.secondTextIdentifier = 14;
+    parameter.secondTextLanguage = "de";
+    parameter.freeText = FreeText("a", "", "", "d");
+    parameter.encryptedPin = EncryptedData("01", 300, "FF", "zz", ECTEncryptionAlgorithm::None);
+    return parameter;
+}
+
+
 
 const char* const Opened = R"({"result":{}})";
 const char* const Ok = R"({"result":{"okKeyPressed":true,"stopKeyPressed":false,"aborted":false}})";
@@ -84,6 +113,97 @@ void expectRows(const Row (&rows)[Rows], Start start)
 }
 
 } // namespace
+
+// Malformed flags make an error, not a "no key pressed" that a PIN flow
+// would take for an accepted PIN.
+TEST(MMIResultsTest, KeyFlagsAndErrors)
+{
+    const struct {
+        const char* reply;
+        const char* error;
+        const char* keys; // ok, stop, aborted
+    } rows[] = {
+        {R"({"result":{}})", "ok", "000"},
+        {R"({"result":{"okKeyPressed":true,"stopKeyPressed":false,"aborted":false}})", "ok", "100"},
+        {R"({"result":{"stopKeyPressed":1,"aborted":null}})", "ok", "010"},
+        {R"({"result":{"okKeyPressed":true},"error":{"code":5}})", "5/0", "000"},
+        {"not json", "2/16", "000"},
+        {R"({"result":{"okKeyPressed":"true"}})", "2/16", "000"},
+        {R"({"result":{"okKeyPressed":true,"stopKeyPressed":[]}})", "2/16", "000"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.reply);
+        const MMITransactionResult result("MMITransaction", row.reply, "T1");
+        EXPECT_EQ(row.error, errorText(result.error()));
+        const std::string keys{char('0' + result.okKeyPressed()), char('0' + result.stopKeyPressed()),
+                               char('0' + result.aborted())};
+        EXPECT_EQ(row.keys, keys);
+    }
+}
+
+TEST(MMIResultsTest, AttemptsLeftNeverThrowsAndFitsAnInt)
+{
+    const auto left = [](const char* value) {
+        return std::string(R"({"error":{"code":1,"extraInformation":[{"key":"attemptsLeft","val":")") + value +
+               R"("}]}})";
+    };
+    const std::pair<std::string, const char*> rows[] = {
+        {R"({ "result": { "attemptsLeft": 1 } } )", "ok left=1"},
+        {R"({"result":{"attemptsLeft":99999999999}})", "ok left=2147483647"},
+        {left("0"), "1/0 left=0"},
+        {left(" -2x"), "1/0 left=-2"},
+        {left("4294967297"), "1/0 left=2147483647"},
+        {left("-4294967297"), "1/0 left=-2147483648"},
+        {R"({"error":{"code":1},"result":{"attemptsLeft":3}})", "1/0 left=0"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.second, summary(VerifyPinResult("MMITransaction", row.first, "T1"))) << row.first;
+}
+
+TEST(MMIRequestsTest, RequestsCarryTheirValuesAsTheyStand)
+{
+    clienttest::FakeSend fake;
+    const auto record = [](const MMITransactionResult&) {};
+    // Sends, answers with an empty result and returns the last request (a message's display operation).
+    const auto send = [&](Transaction&& transaction) {
+        fake.terminal("T1")->makeTransaction(std::move(transaction));
+        fake.finish(fake.count() - 1, R"({"result":{}})");
+        return fake.request(fake.count() - 1);
+    };
+    EXPECT_EQ(parsed(R"({"action":"MMIOpen"})"), send(MMIOpenTransaction(record)));
+    EXPECT_EQ(parsed(R"({"action":"MMIClose"})"), send(MMICloseTransaction(record)));
+    EXPECT_EQ(parsed(R"({"action":"MMIClose","type":"MMIClose"})"), send(ResetScreen()));
+    EXPECT_EQ(parsed(R"({"action":"MMITransaction","displayTimeout":180})"),
+              send(MMITransaction(MMIParameter(), record)));
+    EXPECT_EQ(parsed(R"({"action":"MMITransaction","displayTimeout":30,
+                         "firstTextIdentifier":26,"firstTextLanguage":"fr",
+                         "secondTextIdentifier":14,"secondTextLanguage":"de",
+                         "freeText":{"text_1":"a","text_2":"","text_3":"","text_4":"d"},
+                         "encryptedPin":{"algorithm":"None","encryptedPin":"01","keyIndex":300,
+                                         "keySerialNumber":"FF","encryptionData":"zz"}})"),
+              send(MMITransaction(everyMember(), record)));
+    EXPECT_EQ(parsed(R"({"action":"MMITransaction","displayTimeout":5,"firstTextIdentifier":40,"firstTextLanguage":"de",
+                         "secondTextIdentifier":14,"secondTextLanguage":"de",
+                         "freeText":{"text_1":"x","text_2":"","text_3":"","text_4":""}})"),
+              send(ShowMessage(40, "de", 5, FreeText("x", "", "", ""), record)));
+}
+
+TEST(MMIRequestsTest, MovedFromAndCancellingObjectsSendNothing)
+{
+    clienttest::FakeSend fake;
+    int calls = 0;
+    VerifyPinFlow flow(mmitest::Pin, "fr", 30, 3, false, [&](const VerifyPinResult&) { ++calls; });
+    MMITransaction operation(MMIParameter(), [&](const MMITransactionResult&) { ++calls; });
+    fake.terminal("T1")->makeTransaction(std::move(flow));
+    fake.terminal("T1")->makeTransaction(std::move(operation));
+    ASSERT_EQ(2u, fake.count());
+    flow.setFreeText(FreeText("", "", "", "")).setSuccessNextMessageData(5, 40, boost::none);
+    fake.terminal("T1")->makeTransaction(std::move(flow));
+    fake.terminal("T1")->makeTransaction(std::move(operation));
+    fake.terminal("T1")->makeTransaction(CancelPasswordValidation());
+    EXPECT_EQ(2u, fake.count());
+    EXPECT_EQ(0, calls);
+}
 
 TEST(PinDecisionTest, SinglePinEntry)
 {

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -135,11 +134,13 @@ protected:
 
     void TearDown() override { service->stopService(); }
 
-    // Connects a simulated terminal that announces itself with the identifier.
-    std::shared_ptr<ect::ZUVATerminal> connect(testsupport::SimTerminal& simulated, const std::string& terminalId)
+    // Connects a simulated terminal that announces itself with the identifier
+    // to the service on that port (by default, this test's service).
+    std::shared_ptr<ect::ZUVATerminal> connect(testsupport::SimTerminal& simulated, const std::string& terminalId,
+                                               uint16_t to = 0)
     {
         const std::size_t before = listener.count("connected " + terminalId);
-        if (!simulated.connectTo(port))
+        if (!simulated.connectTo(to ? to : port))
             return nullptr;
         testsupport::SimAdvice advice;
         advice.terminalIdentifier = terminalId;

@@ -62,11 +62,7 @@ TEST_F(ClientEndToEnd, ServicesSharingAListenerListTogetherAndForgetOnlyTheirOwn
     auto second = ect::makeTcpIpZUVAService(secondPort, listener);
     second->startService();
     SimTerminal other;
-    ASSERT_TRUE(other.connectTo(secondPort));
-    testsupport::SimAdvice advice;
-    advice.terminalIdentifier = "TERM0002";
-    other.sendAdvice(advice);
-    ASSERT_NE(listener.waitForTerminal("TERM0002"), nullptr);
+    ASSERT_NE(connect(other, "TERM0002", secondPort), nullptr);
 
     const std::vector<std::string> both{"TERM0001", "TERM0002"};
     EXPECT_EQ(idsOf(service->connectedTerminals()), both);

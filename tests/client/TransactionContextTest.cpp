@@ -93,7 +93,7 @@ TEST(TransactionContext, EndsOnceFinishedAnswersQuestionsAndLetsGoOfTheTransacti
     }
 }
 
-TEST(TransactionContext, NothingIsSentForAnEmptyRequestAGoneTerminalOrAnEmptiedTransaction)
+TEST(TransactionContext, NothingIsSentForAnEmptyRequestOrAnEmptiedTransaction)
 {
     FakeSend fake;
     auto record = std::make_shared<Record>();
@@ -101,15 +101,6 @@ TEST(TransactionContext, NothingIsSentForAnEmptyRequestAGoneTerminalOrAnEmptiedT
     EXPECT_EQ(record->begun, 1);
     EXPECT_EQ(fake.count(), 0u);
     EXPECT_EQ(record->destroyed, 1); // can never end: not kept
-
-    auto gone = std::make_shared<ect::TerminalContext>("T2", [](ect::Transaction&&) {});
-    const auto context = ect::TransactionContext::create(gone, fake.function());
-    gone.reset();
-    auto untouched = std::make_shared<Record>();
-    ScriptedTransaction transaction(untouched);
-    context->startTransaction(std::move(transaction));
-    EXPECT_EQ(untouched->begun, 0);
-    EXPECT_EQ(fake.count(), 0u);
 
     ect::GetTicketTransaction twice([](const ect::GetTicketResult&) {});
     fake.terminal("T1")->makeTransaction(std::move(twice));

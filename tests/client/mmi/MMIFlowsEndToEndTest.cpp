@@ -23,24 +23,12 @@ using testsupport::toHex;
 
 namespace {
 
-int decimal(const testsupport::SimTlv* element)
-{
-    return element ? std::stoi(toHex(element->value)) : -1;
-}
-
-// "Ck", "Cl", or the display operation: "Cm26/14 t30 pin".
+// "Ck, Cm 26, Cl": each request's type and its display's first text.
 std::string describe(const std::vector<SimMessage>& requests)
 {
     std::vector<std::string> described;
-    for (const SimMessage& request : requests) {
-        const auto text = [&](const char* tag) {
-            const testsupport::SimTlv* found = request.find(tag);
-            return found ? std::to_string(decimal(found->find("DF941B"))) : std::string();
-        };
-        described.push_back(request.type != "Cm" ? request.type
-                                                 : screen(text("BF810B"), text("BF810D"),
-                                                          decimal(request.find("DF9414")), request.find("BF8107")));
-    }
+    for (const SimMessage& request : requests)
+        described.push_back(SimOperationReplies::describe(request));
     return joined(described);
 }
 
@@ -101,14 +89,14 @@ TEST_F(MMIFlowsEndToEnd, TwoAttempts)
     sim.on("Cm", SimOperationReplies::pinEntries({"2630", "00"}));
     terminal->send(VerifyPinFlow(Pin, "fr", 30, 2, false, pins.callback()));
     terminal.reset();
-    expectFlow("ok left=1", {"Ck", "Cm26/14 t30 pin", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"});
+    expectFlow("ok left=1", {"Ck", "Cm 26", "Cm 28", "Cm 19", "Cl"});
 }
 
 TEST_F(MMIFlowsEndToEnd, AcceptedAtTheThirdAttemptByteForByte)
 {
     sim.on("Cm", SimOperationReplies::pinEntries({"2630", "2630", "00"}));
     terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
-    expectFlow("ok left=1", {"Ck", "Cm26/14 t30 pin", "Cm27/14 t30 pin", "Cm28/14 t30 pin", "Cm19/14 t2", "Cl"});
+    expectFlow("ok left=1", {"Ck", "Cm 26", "Cm 27", "Cm 28", "Cm 19", "Cl"});
     const std::vector<SimMessage> requests = sim.requests();
     EXPECT_EQ("F05EE107D002436DD10102BF810928DF9414020030DF9415020030BF810B0ADF941B0126DF1A026672BF810D0ADF941B0114"
               "DF1A026672BF810725DF9257080123456789ABCDEFDF940804001122338F0101DF940A0AFFFF9876543210E00001",
@@ -124,7 +112,7 @@ TEST_F(MMIFlowsEndToEnd, CancellationMidPrompt)
     terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
     ASSERT_TRUE(sim.waitForRequests(2));
     terminal->send(CancelPasswordValidation());
-    expectFlow("1/31 left=3", {"Ck", "Cm26/14 t30 pin", "Cm6/14 t2", "Cl"});
+    expectFlow("1/31 left=3", {"Ck", "Cm 26", "Cm 06", "Cl"});
 }
 
 TEST_F(MMIFlowsEndToEnd, RefusedOpen)
@@ -144,7 +132,7 @@ TEST_F(MMIFlowsEndToEnd, ResetScreenDuringADisplay)
     ASSERT_TRUE(shown.waitFor(1));
     EXPECT_EQ(ECTErrorCauseCode::ResetTransaction, shown.first().error().value().causeCode().value());
     ASSERT_TRUE(sim.waitForRequests(3));
-    EXPECT_EQ("Ck, Cm40/14 t5, Cl", describe(sim.requests()));
+    EXPECT_EQ("Ck, Cm 40, Cl", describe(sim.requests()));
 }
 
 // Nobody holds the terminal object when the prompt is due: the steps still

@@ -42,8 +42,6 @@ MMIParameter everyMember()
     return parameter;
 }
 
-
-
 const char* const Opened = R"({"result":{}})";
 const char* const Ok = R"({"result":{"okKeyPressed":true,"stopKeyPressed":false,"aborted":false}})";
 const char* const NoKey = R"({"result":{"okKeyPressed":false,"stopKeyPressed":false,"aborted":false}})";

@@ -18,6 +18,38 @@
 
 namespace clienttest {
 
+// Collects what a callback receives; the callback may outlive the collector.
+template <typename Result>
+class Results {
+public:
+    std::function<void(const Result&)> callback()
+    {
+        return [state = state_](const Result& result) {
+            std::lock_guard<std::mutex> lock(state->mutex);
+            state->results.push_back(result);
+        };
+    }
+    std::vector<Result> all() const
+    {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        return state_->results;
+    }
+    std::size_t count() const { return all().size(); }
+    bool waitFor(std::size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const
+    {
+        return testsupport::waitUntil([&] { return this->count() >= count; }, deadline);
+    }
+    // The first result; throws when there is none.
+    Result first() const { return all().at(0); }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::vector<Result> results;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
 // A host's listener that records what it is told, one line per call:
 // "started", "stopped", "error <code>/<cause>" (" +reason" when it has one),
 // "connected <id>", "disconnected <id>", "event <id> <state>".
@@ -45,11 +77,7 @@ public:
         record("disconnected " + terminal->terminalId());
     }
 
-    std::vector<std::string> calls() const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return calls_;
-    }
+    std::vector<std::string> calls() const { return calls_.all(); }
     std::size_t count(const std::string& call) const
     {
         const auto all = calls();
@@ -68,50 +96,8 @@ public:
     }
 
 private:
-    void record(const std::string& call)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        calls_.push_back(call);
-    }
-
-    mutable std::mutex mutex_;
-    std::vector<std::string> calls_;
-};
-
-// Collects the results a transaction's callback receives; the callback may
-// outlive the collector.
-template <typename Result>
-class Results {
-public:
-    std::function<void(const Result&)> callback()
-    {
-        return [state = state_](const Result& result) {
-            std::lock_guard<std::mutex> lock(state->mutex);
-            state->results.push_back(result);
-        };
-    }
-    std::size_t count() const
-    {
-        std::lock_guard<std::mutex> lock(state_->mutex);
-        return state_->results.size();
-    }
-    bool waitFor(std::size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const
-    {
-        return testsupport::waitUntil([&] { return this->count() >= count; }, deadline);
-    }
-    // The first result; throws when there is none.
-    Result first() const
-    {
-        std::lock_guard<std::mutex> lock(state_->mutex);
-        return state_->results.at(0);
-    }
-
-private:
-    struct State {
-        std::mutex mutex;
-        std::vector<Result> results;
-    };
-    std::shared_ptr<State> state_ = std::make_shared<State>();
+    Results<std::string> calls_;
+    const std::function<void(const std::string&)> record = calls_.callback();
 };
 
 // A host with a started TCP/IP client service and one simulated terminal

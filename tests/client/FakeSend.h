@@ -18,19 +18,13 @@
 namespace clienttest {
 
 // Plays zuva_send_transaction for client transactions without a library:
-// records every request and lets the test deliver results, read the answers
-// given through respond, and release. Transactions reach it through
+// records every request and lets the test deliver results and release. Transactions reach it through
 // terminal(id)->makeTransaction(...), which runs each in a new
 // ect::TransactionContext as a terminal does. Thread-safe; nothing is
 // delivered unless the test says so.
 class FakeSend {
 public:
     using Context = ect::TransactionContext;
-
-    // When set, every send is refused at once: this text is delivered and
-    // the user data released inside the send, as the library does for a
-    // terminal that is not connected.
-    std::string refuseWith;
 
     ~FakeSend()
     {
@@ -42,13 +36,10 @@ public:
     {
         return [this](const char*, const char* request, Context::ResultCallback result, void* userData,
                       Context::ReplyFunction* replyFunction, void** replyHandle, Context::ReleaseFunction release) {
-            std::unique_lock<std::mutex> lock(mutex_);
-            sent_.push_back(Sent{this, request, result, userData, release, {}, false});
-            *replyFunction = &FakeSend::onAnswer;
-            *replyHandle = &sent_.back();
-            lock.unlock();
-            if (!refuseWith.empty())
-                finish(count() - 1, refuseWith);
+            std::lock_guard<std::mutex> lock(mutex_);
+            sent_.push_back(Sent{request, result, userData, release, false});
+            *replyFunction = [](const char*, void*) {};
+            *replyHandle = nullptr;
         };
     }
 
@@ -81,8 +72,6 @@ public:
         Json::Reader().parse(copyOf(index).request, document, false);
         return document["transaction"];
     }
-    // Texts passed through respond, in order.
-    std::vector<std::string> answers(std::size_t index) const { return copyOf(index).answers; }
 
     // Delivers a result text to the transaction, on the calling thread.
     void deliver(std::size_t index, const std::string& text)
@@ -109,12 +98,10 @@ public:
 
 private:
     struct Sent {
-        FakeSend* owner;
         std::string request;
         Context::ResultCallback result;
         void* userData;
         Context::ReleaseFunction release;
-        std::vector<std::string> answers;
         bool released;
     };
 
@@ -124,15 +111,8 @@ private:
         return sent_.at(index);
     }
 
-    static void onAnswer(const char* text, void* handle)
-    {
-        auto* sent = static_cast<Sent*>(handle);
-        std::lock_guard<std::mutex> lock(sent->owner->mutex_);
-        sent->answers.push_back(text);
-    }
-
     mutable std::mutex mutex_;
-    std::deque<Sent> sent_; // a deque: reply handles point into it
+    std::deque<Sent> sent_; // a deque: release reads an element outside the lock
     std::map<std::string, std::shared_ptr<ect::TerminalContext>> terminals_;
     std::vector<std::shared_ptr<Context>> contexts_;
 };

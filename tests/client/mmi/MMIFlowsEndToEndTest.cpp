@@ -1,6 +1,5 @@
 #include "MMIFlowTestSupport.h"
 #include "client/ClientEndToEnd.h"
-#include "client/mmi/CancelPasswordValidation.h"
 #include "client/mmi/MMICloseTransaction.h"
 #include "client/mmi/ResetScreen.h"
 #include "client/mmi/ShowMessage.h"
@@ -104,15 +103,6 @@ TEST_F(MMIFlowsEndToEnd, AcceptedAtTheThirdAttemptByteForByte)
     EXPECT_EQ("F035E107D002436DD10105BF810928DF9414020002DF9415020002BF810B0ADF941B0119DF1A026672BF810D0ADF941B0114"
               "DF1A026672",
               toHex(requests.at(4).body));
-}
-
-TEST_F(MMIFlowsEndToEnd, CancellationMidPrompt)
-{
-    sim.on("Cm", SimOperationReplies::pinEntries({""}));
-    terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
-    ASSERT_TRUE(sim.waitForRequests(2));
-    terminal->send(CancelPasswordValidation());
-    expectFlow("1/31 left=3", {"Ck", "Cm 26", "Cm 06", "Cl"});
 }
 
 TEST_F(MMIFlowsEndToEnd, RefusedOpen)

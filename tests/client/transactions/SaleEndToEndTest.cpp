@@ -2,10 +2,15 @@
 
 #include "client/transactions/AuthorizedSaleTransaction.h"
 #include "client/transactions/LastTransactionStatusTransaction.h"
+#include "client/transactions/SaleWithDeliveryConfirmationTransaction.h"
 #include "client/transactions/SaleWithCashbackTransaction.h"
 #include "client/transactions/SmartPaySaleTransaction.h"
+#include "support/SimSerialTerminal.h"
+
+#include <stdexcept>
 
 using namespace clienttest;
+using ect::DeliveryCallback;
 
 TEST_F(TransactionsEndToEnd, SaleReachesTheHostOnceWithItsClientTicket)
 {
@@ -65,4 +70,116 @@ TEST_F(TransactionsEndToEnd, CashbackSaleAndLastTransactionCarryTheirIdentifierA
         resultOf<ect::LastTransactionResult>([](auto done) { return ect::LastTransactionStatusTransaction(done); });
     EXPECT_EQ(errorOf(last) + " " + last.terminalIdentifier() + " " + last.clientTicket(), "none TERM0001 TICKET\f");
     EXPECT_EQ(requestsOfType("Ce").size() + requestsOfType("Cw").size(), 3u);
+}
+
+TEST_F(TransactionsEndToEnd, SaleOnADisconnectedTerminalFailsInsideSend)
+{
+    sim.close();
+    ASSERT_TRUE(listener.waitForCall("disconnected TERM0001"));
+    Results<ect::SaleResult> results;
+    terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, amount(), results.callback()));
+    ASSERT_EQ(results.count(), 1u);
+    EXPECT_EQ(errorOf(results.first()), "2/15");
+}
+
+TEST_F(TransactionsEndToEnd, ApprovedSaleStaysApprovedWhenItsTicketDoesNotCome)
+{
+    // The ticket request times out after its 5 seconds, or the terminal goes away instead of answering it.
+    for (const SimTerminal::Responder& ticket :
+         {SimTerminal::Responder([](const SimMessage&) { return SimTerminal::silence(); }),
+          SimTerminal::Responder([](const SimMessage&) { return SimTerminal::closing(); })}) {
+        sim.on("Cw", ticket);
+        Results<ect::SaleResult> results;
+        terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, amount(), results.callback()));
+        ASSERT_TRUE(results.waitFor(1, std::chrono::seconds(10)));
+        EXPECT_EQ(errorOf(results.first()) + " " + results.first().clientTicket(), "none ");
+        EXPECT_EQ(results.first().authorizedAmount(), 12.5);
+        EXPECT_FALSE(results.waitFor(2, std::chrono::milliseconds(50)));
+    }
+}
+
+TEST_F(TransactionsEndToEnd, DeliveryQuestionIsAnsweredAndTheFinalResultFollows)
+{
+    struct Case {
+        const char* name;
+        DeliveryCallback delivery; // empty: none given
+        std::string answer;        // DF940D of "RR"
+        std::string outcome;       // error and client ticket
+    };
+    const Case cases[] = {
+        {"accepted", [](const ect::SaleResult&) { return ProductDeliveryAccepted; }, "0000", "none TICKET\f"},
+        {"refused", [](const ect::SaleResult&) { return ProductDeliveryRefused; }, "4400", "1/19 "},
+        {"no delivery callback", nullptr, "4400", "1/19 "},
+        {"throwing delivery callback",
+         [](const ect::SaleResult&) -> ProductDeliveryBlockReturnValue { throw std::runtime_error("no"); }, "4400",
+         "1/19 "},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        std::vector<ect::SaleResult> asked;
+        const DeliveryCallback recording = [&](const ect::SaleResult& question) {
+            asked.push_back(question);
+            return each.delivery(question);
+        };
+        const auto sale = resultOf<ect::SaleResult>([&](auto done) {
+            return ect::SaleWithDeliveryConfirmationTransaction(amount(), done, each.delivery ? recording : nullptr);
+        });
+        EXPECT_EQ(valueOf(lastOfType("RR"), "DF940D"), each.answer);
+        EXPECT_EQ(errorOf(sale) + " " + sale.clientTicket(), each.outcome);
+        ASSERT_EQ(asked.size(), each.delivery ? 1u : 0u);
+        if (each.delivery) {
+            EXPECT_EQ(asked[0].action(), ect::SaleAction::SaleWithDeliveryConfirmation);
+            EXPECT_EQ(asked[0].timeStamp()->tm_year, 124);
+        }
+    }
+    // A plain sale transaction with that action refuses the question and awaits the end.
+    const auto plain = resultOf<ect::SaleResult>(
+        [](auto done) { return ect::SaleTransaction(ect::SaleAction::SaleWithDeliveryConfirmation, amount(), done); });
+    EXPECT_EQ(valueOf(lastOfType("RR"), "DF940D"), "4400");
+    ASSERT_TRUE(plain.error());
+    EXPECT_EQ(plain.error()->extraInformationData().at("merchantText"), "NOT DELIVERED");
+}
+
+TEST_F(TransactionsEndToEnd, RefusalMentioningDeliveryIsNoQuestion)
+{
+    sim.on("Cd", [](const SimMessage& request) {
+        return SimTerminal::answer(SimTerminal::incidentReplyTo(request, "4401", "productdelivery"));
+    });
+    int asked = 0;
+    const auto sale = resultOf<ect::SaleResult>([&](auto done) {
+        return ect::SaleWithDeliveryConfirmationTransaction(amount(), done, [&](const ect::SaleResult&) {
+            ++asked;
+            return ProductDeliveryAccepted;
+        });
+    });
+    EXPECT_EQ(errorOf(sale), "1/19");
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(requestsOfType("RR").empty());
+}
+
+TEST(SerialTerminal, SaleReachesTheHostWithItsClientTicket)
+{
+    testsupport::SimSerialTerminal serial;
+    ASSERT_TRUE(serial.isOpen());
+    serial.identifyAs("SER00001");
+    serial.on("Cd", [](const SimMessage& request) {
+        return SimTerminal::answer(SimSaleReplies::saleReplyTo(request, "SER00001"));
+    });
+    serial.on("Cw", [](const SimMessage& request) {
+        return SimTerminal::answer(SimOperationReplies::ticketReplyTo(request, {"TICKET\f"}));
+    });
+    RecordingListener listener;
+    const auto service = ect::makeSerialZUVAService(serial.portName().toStdString(), listener);
+    service->startService();
+    const auto terminal = listener.waitForTerminal("SER00001");
+    ASSERT_NE(terminal, nullptr);
+
+    Results<ect::SaleResult> results;
+    terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.5"), results.callback()));
+    ASSERT_TRUE(results.waitFor(1, std::chrono::seconds(10)));
+    EXPECT_FALSE(results.first().error());
+    EXPECT_EQ(results.first().clientTicket(), "TICKET\f");
+    EXPECT_EQ(results.first().terminalIdentifier(), "SER00001");
+    EXPECT_EQ(serial.requestCount("Cw"), 1u);
+    service->stopService();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ErrorText.h"
 #include "client/ZUVAService.h"
 #include "client/ZUVAServiceListener.h"
 #include "client/ZUVATerminal.h"

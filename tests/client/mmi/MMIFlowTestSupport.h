@@ -1,5 +1,6 @@
 #pragma once
 
+#include "client/ErrorText.h"
 #include "client/mmi/VerifyPinResult.h"
 #include "common/EncryptedData.h"
 
@@ -25,20 +26,7 @@ inline std::string joined(const std::vector<std::string>& parts)
     return text;
 }
 
-// "ok" or "code/cause[ incident][ rej=code][ reason=text]".
-inline std::string errorText(const boost::optional<ect::ECTError>& error)
-{
-    if (!error)
-        return "ok";
-    std::string text = std::to_string(static_cast<int>(error->code())) + "/" +
-                       std::to_string(error->causeCode() ? static_cast<int>(*error->causeCode()) : 0);
-    if (error->incidentCode())
-        text += " " + error->incidentCode()->code();
-    if (error->rejectionCode())
-        text += " rej=" + error->rejectionCode()->code();
-    const auto extra = error->extraInformationData();
-    return extra.count("reason") ? text + " reason=" + extra.at("reason") : text;
-}
+using clienttest::errorText;
 
 // The host's view of a PIN result: its error text and " left=N".
 inline std::string summary(const ect::VerifyPinResult& result)

@@ -24,7 +24,7 @@ using namespace ect;
 
 namespace {
 
-using clienttest::errorOf;
+using clienttest::errorText;
 
 const Amount twelveAndAHalf("12.5");
 
@@ -91,8 +91,9 @@ TEST(ClientRequests, DocumentsHoldExactlyTheirMembers)
 template <typename... Result>
 std::vector<std::string> errorsOf(const std::string& reply)
 {
-    return {errorOf(SaleResult(SaleAction::Sale, reply, "T")),
-            errorOf(AuthorizedSaleResult(AuthorizedSaleAction::CancelSale, reply, "T")), errorOf(Result(reply, "T"))...};
+    return {errorText(SaleResult(SaleAction::Sale, reply, "T").error()),
+            errorText(AuthorizedSaleResult(AuthorizedSaleAction::CancelSale, reply, "T").error()),
+            errorText(Result(reply, "T").error())...};
 }
 
 TEST(ClientResults, NoReplyMakesAResultThrowAndAnUnusableOneGivesInvalidResponse)
@@ -106,7 +107,7 @@ TEST(ClientResults, NoReplyMakesAResultThrowAndAnUnusableOneGivesInvalidResponse
     const char* wrongTypes =
         R"({"result":{"date":5,"authorizedAmount":"12","clippedPAN":5,"cardType":"x","partialApproval":"yes",
             "cardHolderVerificationMethod":[1],"enabled":"true","financialCounterInfos":{},"formattedTicket":1}})";
-    EXPECT_EQ(errors(wrongTypes), std::vector<std::string>(12, "none"));
+    EXPECT_EQ(errors(wrongTypes), std::vector<std::string>(12, "ok"));
     const SaleResult sale(SaleAction::Sale, wrongTypes, "T");
     EXPECT_EQ(sale.authorizedAmount(), 0.0);
     EXPECT_FALSE(sale.partialApproval() || sale.timeStamp());
@@ -124,19 +125,19 @@ TEST(ClientResults, SaleSystemActionIdentifierComesFromTheResultOrTheError)
         return value ? value->stringValue() : std::string("none");
     };
     const Case cases[] = {
-        {R"({"result":{"saleSystemActionIdentifier":"0000002a"}})", "0000002A", "0000002A", "none"},
-        {R"({"result":{"saleSystemActionIdentifier":"002A","authorizedAmount":1.5}})", "none", "none", "none"},
-        {R"({"result":{"saleSystemActionIdentifierData":"0000002A"}})", "none", "none", "none"},
+        {R"({"result":{"saleSystemActionIdentifier":"0000002a"}})", "0000002A", "0000002A", "ok"},
+        {R"({"result":{"saleSystemActionIdentifier":"002A","authorizedAmount":1.5}})", "none", "none", "ok"},
+        {R"({"result":{"saleSystemActionIdentifierData":"0000002A"}})", "none", "none", "ok"},
         {R"({"error":{"code":1,"incidentCode":{"code":"4401"},"extraInformation":[{"key":"saleSystemActionIdentifier","val":"0000002A"}]}})",
-         "0000002A", "none", "1/19"},
+         "0000002A", "none", "1/19 4401"},
         {R"({"error":{"code":1,"incidentCode":{"code":"4401"},"extraInformation":[{"key":"saleSystemActionIdentifier","val":"002A"}]}})",
-         "none", "none", "1/19"},
+         "none", "none", "1/19 4401"},
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(each.reply);
         const SaleResult sale(SaleAction::Refund, each.reply, "T");
         EXPECT_EQ(identifier(sale.saleSystemActionIdentifier()), each.sale);
-        EXPECT_EQ(errorOf(sale), each.error);
+        EXPECT_EQ(errorText(sale.error()), each.error);
         EXPECT_EQ(sale.action(), SaleAction::Refund);
         EXPECT_EQ(identifier(SaleWithCashbackResult(each.reply, "T").saleSystemActionIdentifier()), each.cashback);
     }

@@ -22,7 +22,7 @@ TEST_F(TransactionsEndToEnd, SaleReachesTheHostOnceWithItsClientTicket)
     EXPECT_EQ(testsupport::toHex(ticketRequest.body), emptyTicketRequest(ticketRequest));
 
     const ect::SaleResult sale = results.first();
-    EXPECT_EQ(errorOf(sale) + " " + sale.clientTicket() + sale.terminalIdentifier(), "none TICKET\fTERM0001");
+    EXPECT_EQ(errorText(sale.error()) + " " + sale.clientTicket() + sale.terminalIdentifier(), "ok TICKET\fTERM0001");
     EXPECT_EQ(sale.authorizedAmount(), 12.5);
     const std::tm date = sale.timeStamp().value();
     EXPECT_EQ((std::vector<int>{date.tm_year, date.tm_mon, date.tm_mday, date.tm_hour, date.tm_min, date.tm_sec}),
@@ -68,7 +68,7 @@ TEST_F(TransactionsEndToEnd, CashbackSaleAndLastTransactionCarryTheirIdentifierA
 
     const auto last =
         resultOf<ect::LastTransactionResult>([](auto done) { return ect::LastTransactionStatusTransaction(done); });
-    EXPECT_EQ(errorOf(last) + " " + last.terminalIdentifier() + " " + last.clientTicket(), "none TERM0001 TICKET\f");
+    EXPECT_EQ(errorText(last.error()) + " " + last.terminalIdentifier() + " " + last.clientTicket(), "ok TERM0001 TICKET\f");
     EXPECT_EQ(requestsOfType("Ce").size() + requestsOfType("Cw").size(), 3u);
 }
 
@@ -79,7 +79,7 @@ TEST_F(TransactionsEndToEnd, SaleOnADisconnectedTerminalFailsInsideSend)
     Results<ect::SaleResult> results;
     terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, amount(), results.callback()));
     ASSERT_EQ(results.count(), 1u);
-    EXPECT_EQ(errorOf(results.first()), "2/15");
+    EXPECT_EQ(errorText(results.first().error()), "2/15 reason=Terminal with id TERM0001 is not connected");
 }
 
 TEST_F(TransactionsEndToEnd, ApprovedSaleStaysApprovedWhenItsTicketDoesNotCome)
@@ -92,7 +92,7 @@ TEST_F(TransactionsEndToEnd, ApprovedSaleStaysApprovedWhenItsTicketDoesNotCome)
         Results<ect::SaleResult> results;
         terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, amount(), results.callback()));
         ASSERT_TRUE(results.waitFor(1, std::chrono::seconds(10)));
-        EXPECT_EQ(errorOf(results.first()) + " " + results.first().clientTicket(), "none ");
+        EXPECT_EQ(errorText(results.first().error()) + " " + results.first().clientTicket(), "ok ");
         EXPECT_EQ(results.first().authorizedAmount(), 12.5);
         EXPECT_FALSE(results.waitFor(2, std::chrono::milliseconds(50)));
     }
@@ -107,12 +107,12 @@ TEST_F(TransactionsEndToEnd, DeliveryQuestionIsAnsweredAndTheFinalResultFollows)
         std::string outcome;       // error and client ticket
     };
     const Case cases[] = {
-        {"accepted", [](const ect::SaleResult&) { return ProductDeliveryAccepted; }, "0000", "none TICKET\f"},
-        {"refused", [](const ect::SaleResult&) { return ProductDeliveryRefused; }, "4400", "1/19 "},
-        {"no delivery callback", nullptr, "4400", "1/19 "},
+        {"accepted", [](const ect::SaleResult&) { return ProductDeliveryAccepted; }, "0000", "ok TICKET\f"},
+        {"refused", [](const ect::SaleResult&) { return ProductDeliveryRefused; }, "4400", "1/19 4400 "},
+        {"no delivery callback", nullptr, "4400", "1/19 4400 "},
         {"throwing delivery callback",
          [](const ect::SaleResult&) -> ProductDeliveryBlockReturnValue { throw std::runtime_error("no"); }, "4400",
-         "1/19 "},
+         "1/19 4400 "},
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(each.name);
@@ -125,7 +125,7 @@ TEST_F(TransactionsEndToEnd, DeliveryQuestionIsAnsweredAndTheFinalResultFollows)
             return ect::SaleWithDeliveryConfirmationTransaction(amount(), done, each.delivery ? recording : nullptr);
         });
         EXPECT_EQ(valueOf(lastOfType("RR"), "DF940D"), each.answer);
-        EXPECT_EQ(errorOf(sale) + " " + sale.clientTicket(), each.outcome);
+        EXPECT_EQ(errorText(sale.error()) + " " + sale.clientTicket(), each.outcome);
         ASSERT_EQ(asked.size(), each.delivery ? 1u : 0u);
         if (each.delivery) {
             EXPECT_EQ(asked[0].action(), ect::SaleAction::SaleWithDeliveryConfirmation);
@@ -152,7 +152,7 @@ TEST_F(TransactionsEndToEnd, RefusalMentioningDeliveryIsNoQuestion)
             return ProductDeliveryAccepted;
         });
     });
-    EXPECT_EQ(errorOf(sale), "1/19");
+    EXPECT_EQ(errorText(sale.error()), "1/19 4401");
     EXPECT_EQ(asked, 0);
     EXPECT_TRUE(requestsOfType("RR").empty());
 }

@@ -18,17 +18,6 @@ using testsupport::SimSaleReplies;
 using testsupport::SimTerminal;
 using testsupport::SimTlv;
 
-// The error's code and cause as "code/cause" ("none" without error).
-template <typename Result>
-std::string errorOf(const Result& result)
-{
-    const auto error = result.error();
-    if (!error)
-        return "none";
-    return std::to_string(static_cast<int>(error->code())) + "/"
-           + std::to_string(error->causeCode() ? static_cast<int>(*error->causeCode()) : 0);
-}
-
 // The client host with one simulated terminal that approves every retail
 // and card service and returns the ticket "TICKET\f" for every ticket request.
 class TransactionsEndToEnd : public ClientEndToEnd {
@@ -76,7 +65,7 @@ protected:
     void expectApprovedWithTicket(const Result& result, const char* serviceIdentifier)
     {
         SCOPED_TRACE(serviceIdentifier);
-        EXPECT_EQ(errorOf(result) + " " + result.clientTicket(), "none TICKET\f");
+        EXPECT_EQ(errorText(result.error()) + " " + result.clientTicket(), "ok TICKET\f");
         EXPECT_EQ(valueOf(lastOfType("Cd"), "DF21"), serviceIdentifier);
     }
 

@@ -1,5 +1,4 @@
-#include "TransactionsEndToEnd.h"
-
+#include "client/ErrorText.h"
 #include "client/FakeSend.h"
 #include "client/RetrieveTicketsAfterSale.h"
 #include "client/transactions/AuthorizedSaleTransaction.h"

@@ -1,0 +1,412 @@
+#include "client/ClientEndToEnd.h"
+#include "client/transactions/AuthorizedSaleTransaction.h"
+#include "client/transactions/BackupModeStatusTransaction.h"
+#include "client/transactions/BackupModeTransaction.h"
+#include "client/transactions/BalanceTerminalConsultationTransaction.h"
+#include "client/transactions/CancelRetailTransaction.h"
+#include "client/transactions/CheckCardValidityTransaction.h"
+#include "client/transactions/LastTransactionStatusTransaction.h"
+#include "client/transactions/PrintTicketTransaction.h"
+#include "client/transactions/RequestCardInfoTransaction.h"
+#include "client/transactions/SaleTransaction.h"
+#include "client/transactions/SaleWithCashbackTransaction.h"
+#include "client/transactions/SaleWithDeliveryConfirmationTransaction.h"
+#include "client/transactions/SmartPaySaleTransaction.h"
+#include "simterminal/SimOperationReplies.h"
+#include "simterminal/SimSaleReplies.h"
+#include "support/SimSerialTerminal.h"
+
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <stdexcept>
+#include <thread>
+
+using namespace clienttest;
+using ect::DeliveryCallback;
+
+namespace {
+
+using testsupport::SimMessage;
+using testsupport::SimOperationReplies;
+using testsupport::SimSaleReplies;
+using testsupport::SimTerminal;
+using testsupport::SimTlv;
+
+// The client host with one simulated terminal that approves every retail
+// and card service and returns the ticket "TICKET\f" for every ticket request.
+class TransactionsEndToEnd : public ClientEndToEnd {
+protected:
+    void SetUp() override
+    {
+        SimSaleReplies::script(sim, TerminalId);
+        SimOperationReplies::answerAll(sim);
+        ClientEndToEnd::SetUp();
+    }
+
+    std::vector<SimMessage> requestsOfType(const std::string& type) const
+    {
+        std::vector<SimMessage> found;
+        for (const SimMessage& request : sim.requests())
+            if (request.type == type)
+                found.push_back(request);
+        return found;
+    }
+
+    static std::string valueOf(const SimMessage& message, const std::string& hexTag)
+    {
+        const SimTlv* found = message.find(hexTag);
+        return found ? testsupport::toHex(found->value) : std::string("absent");
+    }
+
+    // The body of the ticket request that follows a sale without ticket data.
+    static std::string emptyTicketRequest(const SimMessage& request)
+    {
+        char sequence[3];
+        std::snprintf(sequence, sizeof sequence, "%02d", request.sequence);
+        return std::string("F025E107D0024377D101") + sequence
+               + "BF810818DF94690400000002DF94280111DF1A00DF940F00DF941100";
+    }
+
+    // The last request of that type; an empty message when there is none.
+    SimMessage lastOfType(const std::string& type) const
+    {
+        const std::vector<SimMessage> found = requestsOfType(type);
+        return found.empty() ? SimMessage() : found.back();
+    }
+
+    // The sale was approved, fetched its ticket and went to the terminal as that service.
+    template <typename Result>
+    void expectApprovedWithTicket(const Result& result, const char* serviceIdentifier)
+    {
+        SCOPED_TRACE(serviceIdentifier);
+        EXPECT_EQ(errorText(result.error()) + " " + result.clientTicket(), "ok TICKET\f");
+        EXPECT_EQ(valueOf(lastOfType("Cd"), "DF21"), serviceIdentifier);
+    }
+
+    static ect::Amount amount() { return ect::Amount("12.50"); }
+};
+
+// A terminal that answers each sale at random: approves, rejects, stays
+// silent (the host then resets the sale) or closes its connection.
+struct RandomTerminal {
+    SimTerminal sim;
+    std::shared_ptr<ect::ZUVATerminal> terminal;
+    std::atomic<bool> silent{false};
+    std::mt19937 random; // used on the terminal's reader thread only
+
+    explicit RandomTerminal(unsigned seed)
+        : random(seed)
+    {
+        sim.on("Cd", [this](const SimMessage& request) {
+            const unsigned draw = random() % 100;
+            if (draw < 70)
+                return SimTerminal::answer(SimSaleReplies::saleReplyTo(request, "X"));
+            if (draw < 88)
+                return SimTerminal::answer(SimTerminal::rejectionOf(request, "0A"));
+            if (draw < 98) {
+                silent = true;
+                return SimTerminal::silence();
+            }
+            return SimTerminal::closing();
+        });
+        SimOperationReplies::answerAll(sim);
+    }
+};
+
+} // namespace
+
+TEST_F(TransactionsEndToEnd, SaleReachesTheHostOnceWithItsClientTicket)
+{
+    Results<ect::SaleResult> results;
+    terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, amount(), results.callback()));
+    ASSERT_TRUE(results.waitFor(1));
+    ASSERT_EQ(sim.requests().size(), 2u);
+    const SimMessage ticketRequest = requestsOfType("Cw").at(0);
+    EXPECT_EQ(testsupport::toHex(ticketRequest.body), emptyTicketRequest(ticketRequest));
+
+    const ect::SaleResult sale = results.first();
+    EXPECT_EQ(errorText(sale.error()) + " " + sale.clientTicket() + sale.terminalIdentifier(), "ok TICKET\fTERM0001");
+    EXPECT_EQ(sale.authorizedAmount(), 12.5);
+    const std::tm date = sale.timeStamp().value();
+    EXPECT_EQ((std::vector<int>{date.tm_year, date.tm_mon, date.tm_mday, date.tm_hour, date.tm_min, date.tm_sec}),
+              (std::vector<int>{124, 2, 9, 9, 5, 7}));
+    EXPECT_FALSE(results.waitFor(2, std::chrono::milliseconds(50)));
+}
+
+TEST_F(TransactionsEndToEnd, EverySaleActionIsApprovedWithItsTicket)
+{
+    using Sale = ect::SaleAction;
+    using Authorized = ect::AuthorizedSaleAction;
+    const std::pair<Sale, const char*> sales[] = {
+        {Sale::Sale, "8810"}, {Sale::Reservation, "8830"}, {Sale::Refund, "8860"}, {Sale::CashAdvance, "8820"}};
+    const std::pair<Authorized, const char*> authorized[] = {
+        {Authorized::SaleAfterVoiceReferral, "8811"},   {Authorized::SaleAfterReservation, "8843"},
+        {Authorized::CashAdvanceAfterVoiceReferral, "8822"}, {Authorized::CancelSale, "8891"},
+        {Authorized::CancelReservation, "8893"},        {Authorized::CancelSaleAfterReservation, "8894"},
+        {Authorized::CancelCashAdvance, "8892"}};
+    for (const auto& each : sales)
+        expectApprovedWithTicket(resultOf<ect::SaleResult>([&](auto done) {
+            return ect::SaleTransaction(each.first, amount(), done);
+        }), each.second);
+    for (const auto& each : authorized) {
+        const auto result = resultOf<ect::AuthorizedSaleResult>(
+            [&](auto done) { return ect::AuthorizedSaleTransaction(each.first, amount(), "AB12CD", done); });
+        expectApprovedWithTicket(result, each.second);
+        EXPECT_EQ(result.action(), each.first);
+    }
+    expectApprovedWithTicket(resultOf<ect::SaleResult>([](auto done) {
+        return ect::SmartPaySaleTransaction(amount(), "REF", done);
+    }), "8810");
+    EXPECT_EQ(valueOf(lastOfType("Cd"), "DF9462") + valueOf(lastOfType("Cd"), "DF9465"), "0301");
+}
+
+TEST_F(TransactionsEndToEnd, CashbackSaleAndLastTransactionCarryTheirIdentifierAndTicket)
+{
+    const auto cashback = resultOf<ect::SaleWithCashbackResult>([](auto done) {
+        return ect::SaleWithCashbackTransaction(amount(), ect::Amount("5"), ect::ECTSaleSystemActionIdentifier(42ul), done);
+    });
+    EXPECT_EQ(cashback.saleSystemActionIdentifier().value().stringValue(), "0000002A");
+    EXPECT_EQ(cashback.clientTicket(), "TICKET\f");
+    EXPECT_EQ(cashback.authorizedAmount(), 17.5);
+
+    const auto last =
+        resultOf<ect::LastTransactionResult>([](auto done) { return ect::LastTransactionStatusTransaction(done); });
+    EXPECT_EQ(errorText(last.error()) + " " + last.terminalIdentifier() + " " + last.clientTicket(), "ok TERM0001 TICKET\f");
+    EXPECT_EQ(requestsOfType("Ce").size() + requestsOfType("Cw").size(), 3u);
+}
+
+TEST_F(TransactionsEndToEnd, SaleOnADisconnectedTerminalFailsInsideSend)
+{
+    sim.close();
+    ASSERT_TRUE(listener.waitForCall("disconnected TERM0001"));
+    Results<ect::SaleResult> results;
+    terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, amount(), results.callback()));
+    ASSERT_EQ(results.count(), 1u);
+    EXPECT_EQ(errorText(results.first().error()), "2/15 reason=Terminal with id TERM0001 is not connected");
+}
+
+TEST_F(TransactionsEndToEnd, ApprovedSaleStaysApprovedWhenItsTicketDoesNotCome)
+{
+    // The ticket request times out after its 5 seconds, or the terminal goes away instead of answering it.
+    for (const SimTerminal::Responder& ticket :
+         {SimTerminal::Responder([](const SimMessage&) { return SimTerminal::silence(); }),
+          SimTerminal::Responder([](const SimMessage&) { return SimTerminal::closing(); })}) {
+        sim.on("Cw", ticket);
+        Results<ect::SaleResult> results;
+        terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, amount(), results.callback()));
+        ASSERT_TRUE(results.waitFor(1, std::chrono::seconds(10)));
+        EXPECT_EQ(errorText(results.first().error()) + " " + results.first().clientTicket(), "ok ");
+        EXPECT_EQ(results.first().authorizedAmount(), 12.5);
+        EXPECT_FALSE(results.waitFor(2, std::chrono::milliseconds(50)));
+    }
+}
+
+TEST_F(TransactionsEndToEnd, DeliveryQuestionIsAnsweredAndTheFinalResultFollows)
+{
+    const std::pair<std::string, DeliveryCallback> cases[] = {
+        {"accepted", [](const ect::SaleResult&) { return ProductDeliveryAccepted; }},
+        {"refused", [](const ect::SaleResult&) { return ProductDeliveryRefused; }},
+        {"no delivery callback", nullptr},
+        {"throwing delivery callback",
+         [](const ect::SaleResult&) -> ProductDeliveryBlockReturnValue { throw std::runtime_error("no"); }},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.first);
+        std::vector<ect::SaleResult> asked;
+        const DeliveryCallback recording = [&](const ect::SaleResult& question) {
+            asked.push_back(question);
+            return each.second(question);
+        };
+        const auto sale = resultOf<ect::SaleResult>([&](auto done) {
+            return ect::SaleWithDeliveryConfirmationTransaction(amount(), done, each.second ? recording : nullptr);
+        });
+        const bool accepted = each.first == "accepted";
+        EXPECT_EQ(valueOf(lastOfType("RR"), "DF940D"), accepted ? "0000" : "4400");
+        EXPECT_EQ(errorText(sale.error()) + " " + sale.clientTicket(), accepted ? "ok TICKET\f" : "1/19 4400 ");
+        ASSERT_EQ(asked.size(), each.second ? 1u : 0u);
+        if (each.second) {
+            EXPECT_EQ(asked[0].action(), ect::SaleAction::SaleWithDeliveryConfirmation);
+            EXPECT_EQ(asked[0].timeStamp()->tm_year, 124);
+        }
+    }
+    // A plain sale transaction with that action refuses the question and awaits the end.
+    const auto plain = resultOf<ect::SaleResult>(
+        [](auto done) { return ect::SaleTransaction(ect::SaleAction::SaleWithDeliveryConfirmation, amount(), done); });
+    EXPECT_EQ(valueOf(lastOfType("RR"), "DF940D"), "4400");
+    ASSERT_TRUE(plain.error());
+    EXPECT_EQ(plain.error()->extraInformationData().at("merchantText"), "NOT DELIVERED");
+}
+
+TEST_F(TransactionsEndToEnd, RefusalMentioningDeliveryIsNoQuestion)
+{
+    sim.on("Cd", [](const SimMessage& request) {
+        return SimTerminal::answer(SimTerminal::incidentReplyTo(request, "4401", "productdelivery"));
+    });
+    int asked = 0;
+    const auto sale = resultOf<ect::SaleResult>([&](auto done) {
+        return ect::SaleWithDeliveryConfirmationTransaction(amount(), done, [&](const ect::SaleResult&) {
+            ++asked;
+            return ProductDeliveryAccepted;
+        });
+    });
+    EXPECT_EQ(errorText(sale.error()), "1/19 4401");
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(requestsOfType("RR").empty());
+}
+
+TEST(SerialTerminal, SaleReachesTheHostWithItsClientTicket)
+{
+    testsupport::SimSerialTerminal serial;
+    ASSERT_TRUE(serial.isOpen());
+    serial.identifyAs("SER00001");
+    serial.on("Cd", [](const SimMessage& request) {
+        return SimTerminal::answer(SimSaleReplies::saleReplyTo(request, "SER00001"));
+    });
+    serial.on("Cw", [](const SimMessage& request) {
+        return SimTerminal::answer(SimOperationReplies::ticketReplyTo(request, {"TICKET\f"}));
+    });
+    RecordingListener listener;
+    const auto service = ect::makeSerialZUVAService(serial.portName().toStdString(), listener);
+    service->startService();
+    const auto terminal = listener.waitForTerminal("SER00001");
+    ASSERT_NE(terminal, nullptr);
+
+    Results<ect::SaleResult> results;
+    terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.5"), results.callback()));
+    ASSERT_TRUE(results.waitFor(1, std::chrono::seconds(10)));
+    EXPECT_FALSE(results.first().error());
+    EXPECT_EQ(results.first().clientTicket(), "TICKET\f");
+    EXPECT_EQ(results.first().terminalIdentifier(), "SER00001");
+    EXPECT_EQ(serial.requestCount("Cw"), 1u);
+    service->stopService();
+}
+
+TEST_F(TransactionsEndToEnd, PrintTicketSendsUpToItsLimit)
+{
+    const auto printed = resultOf<ect::PrintTicketResult>(
+        [](auto done) { return ect::PrintTicketTransaction(std::string(4096, 'A'), done); });
+    EXPECT_EQ(errorText(printed.error()) + " " + printed.terminalIdentifier(), "ok TERM0001");
+    ASSERT_EQ(requestsOfType("Cw").size(), 1u);
+    EXPECT_EQ(requestsOfType("Cw")[0].find("DF17")->textValue().substr(0, 4097), std::string(4096, 'A') + "\f");
+
+    const auto refused = resultOf<ect::PrintTicketResult>(
+        [](auto done) { return ect::PrintTicketTransaction(std::string(4097, 'A'), done); });
+    EXPECT_EQ(errorText(refused.error()), "1/117");
+    EXPECT_EQ(requestsOfType("Cw").size(), 1u);
+}
+
+TEST_F(TransactionsEndToEnd, CardInformationTakesItsRecognitionTimeout)
+{
+    using Seconds = std::chrono::seconds;
+    const std::pair<boost::optional<Seconds>, std::string> cases[] = {
+        {Seconds(20), "0020"},
+        {boost::none, "0045"}, // the setting
+        {Seconds((std::int64_t(1) << 32) + 20), ""}, // refused whole, not cut to 20 seconds
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.second);
+        const std::size_t before = requestsOfType("Ch").size();
+        const auto option = ect::CardInfoOption::SaleAfterCardRecognition;
+        const auto card = resultOf<ect::RequestCardInfoResult>([&](auto done) {
+            return each.first ? ect::RequestCardInfoTransaction(option, *each.first, done)
+                              : ect::RequestCardInfoTransaction(option, done);
+        });
+        EXPECT_EQ(errorText(card.error()), each.second.empty() ? "2/15 reason=recognitionTimeout is out of range "
+                                                                 "(0 to 9999 seconds): 4294967316"
+                                                               : "ok");
+        const auto requests = requestsOfType("Ch");
+        ASSERT_EQ(requests.size(), before + (each.second.empty() ? 0 : 1));
+        if (!each.second.empty()) {
+            EXPECT_EQ(valueOf(requests.back(), "DF9468"), each.second);
+            EXPECT_TRUE(card.isIccEmv());
+        }
+    }
+}
+
+TEST_F(TransactionsEndToEnd, BalanceBackupModeAndCardValidityGiveTheirResults)
+{
+    const auto balance = resultOf<ect::BalanceTerminalConsultationResult>(
+        [](auto done) { return ect::BalanceTerminalConsultationTransaction("12345678", done); });
+    EXPECT_EQ(errorText(balance.error()) + " " + balance.acquirerLabelName(), "ok ACQUIRER");
+    const auto counters = balance.financialCounterInfo();
+    ASSERT_EQ(counters.size(), 2u);
+    EXPECT_EQ(counters[0].name() + " " + counters[1].name(), "CB CRDA");
+    EXPECT_EQ(counters[1].cumulativeTotalAmount(), 1.0);
+
+    for (const bool enabled : {true, false}) {
+        const auto backup =
+            resultOf<ect::BackupModeResult>([&](auto done) { return ect::BackupModeTransaction(enabled, done); });
+        EXPECT_EQ(errorText(backup.error()), "ok");
+        EXPECT_EQ(SimOperationReplies::operationCodeOf(lastOfType("Co")), enabled ? "0030" : "0031");
+    }
+    const auto status =
+        resultOf<ect::BackupModeStatusResult>([](auto done) { return ect::BackupModeStatusTransaction(done); });
+    EXPECT_EQ(errorText(status.error()), "ok");
+    EXPECT_TRUE(status.enabled());
+
+    const auto card =
+        resultOf<ect::CheckCardValidityResult>([](auto done) { return ect::CheckCardValidityTransaction(done); });
+    EXPECT_EQ(errorText(card.error()) + " " + card.clippedPAN(), "ok 4970XXXXXXXX1234");
+    EXPECT_EQ(card.timeStamp().tm_year, 124);
+    EXPECT_EQ(valueOf(lastOfType("Cd"), "DF21"), SimSaleReplies::ValidityCheckService);
+}
+
+TEST_F(TransactionsEndToEnd, RetailCancellationDuringASaleLeavesTheSaleItsReply)
+{
+    auto pendingSale = std::make_shared<SimMessage>();
+    sim.on("Cd", [pendingSale](const SimMessage& request) {
+        *pendingSale = request;
+        return SimTerminal::silence();
+    });
+    Results<ect::SaleResult> sale;
+    terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, amount(), sale.callback()));
+    ASSERT_TRUE(sim.waitForRequests(1));
+
+    const auto cancelled =
+        resultOf<ect::CancelRetailResult>([](auto done) { return ect::CancelRetailTransaction(done); });
+    EXPECT_EQ(errorText(cancelled.error()), "ok");
+    EXPECT_EQ(sale.count(), 0u);
+
+    sim.send(SimSaleReplies::saleReplyTo(*pendingSale, TerminalId));
+    ASSERT_TRUE(sale.waitFor(1));
+    EXPECT_EQ(errorText(sale.first().error()) + " " + sale.first().clientTicket(), "ok TICKET\f");
+}
+
+TEST_F(TransactionsEndToEnd, ThousandSalesOverTenTerminalsEachReachTheHostOnce)
+{
+    const int salesPerTerminal = std::getenv("ZUVA_TEST_SLOW") ? 20 : 100;
+    std::array<std::unique_ptr<RandomTerminal>, 10> terminals;
+    for (std::size_t index = 0; index < terminals.size(); ++index) {
+        terminals[index] = std::make_unique<RandomTerminal>(static_cast<unsigned>(index));
+        terminals[index]->terminal = connect(terminals[index]->sim, "STRESS0" + std::to_string(index));
+        ASSERT_NE(terminals[index]->terminal, nullptr);
+    }
+    Results<ect::SaleResult> results;
+    std::atomic<int> stuck{0};
+    std::vector<std::thread> hosts;
+    for (const auto& each : terminals) {
+        hosts.emplace_back([&, terminal = each.get()] {
+            for (int sale = 0; sale < salesPerTerminal; ++sale) {
+                Results<ect::SaleResult> own;
+                terminal->terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, amount(), [&](const ect::SaleResult& r) {
+                    results.callback()(r);
+                    own.callback()(r);
+                }));
+                testsupport::waitUntil([&] { return own.count() > 0 || terminal->silent; });
+                if (terminal->silent.exchange(false))
+                    terminal->terminal->resetTransaction();
+                if (!own.waitFor(1))
+                    ++stuck;
+            }
+        });
+    }
+    for (std::thread& host : hosts)
+        host.join();
+    EXPECT_EQ(stuck, 0);
+    const std::size_t sends = terminals.size() * static_cast<std::size_t>(salesPerTerminal);
+    EXPECT_EQ(results.count(), sends);
+    EXPECT_FALSE(results.waitFor(sends + 1, std::chrono::milliseconds(100)));
+}

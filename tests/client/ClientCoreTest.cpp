@@ -86,7 +86,7 @@ TEST(TransactionContext, EndsOnceFinishedAndLetsGoOfTheTransaction)
         SCOPED_TRACE(c.name);
         FakeSend fake;
         auto record = std::make_shared<Record>();
-        fake.terminal("T1")->makeTransaction(ScriptedTransaction(record));
+        fake.terminal->makeTransaction(ScriptedTransaction(record));
         ASSERT_EQ(fake.count(), 1u);
         for (const std::string& result : c.delivered)
             fake.deliver(0, result);
@@ -102,15 +102,15 @@ TEST(TransactionContext, NothingIsSentForAnEmptyRequestOrAnEmptiedTransaction)
 {
     FakeSend fake;
     auto record = std::make_shared<Record>();
-    fake.terminal("T1")->makeTransaction(ScriptedTransaction(record, ""));
+    fake.terminal->makeTransaction(ScriptedTransaction(record, ""));
     EXPECT_EQ(record->begun, 1);
     EXPECT_EQ(fake.count(), 0u);
     EXPECT_EQ(record->destroyed, 1); // can never end: not kept
 
     ect::GetTicketTransaction twice([](const ect::GetTicketResult&) {});
-    fake.terminal("T1")->makeTransaction(std::move(twice));
+    fake.terminal->makeTransaction(std::move(twice));
     twice.addLanguage("fr"); // a setter on the object the send emptied
-    fake.terminal("T1")->makeTransaction(std::move(twice));
+    fake.terminal->makeTransaction(std::move(twice));
     EXPECT_EQ(fake.count(), 1u);
     EXPECT_FALSE(fake.request(0).isMember("language"));
 }

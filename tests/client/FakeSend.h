@@ -8,20 +8,18 @@
 #include <json/value.h>
 
 #include <deque>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace clienttest {
 
 // Plays zuva_send_transaction for client transactions without a library:
-// records every request and lets the test deliver results and release. Transactions reach it through
-// terminal(id)->makeTransaction(...), which runs each in a new
-// ect::TransactionContext as a terminal does. Thread-safe; nothing is
-// delivered unless the test says so.
+// records every request and lets the test deliver results and release.
+// Transactions reach it through terminal->makeTransaction(...), which runs
+// each in a new ect::TransactionContext as a terminal "T1" does. Thread-safe;
+// nothing is delivered unless the test says so.
 class FakeSend {
 public:
     using Context = ect::TransactionContext;
@@ -32,33 +30,15 @@ public:
             release(index);
     }
 
-    Context::SendFunction function()
-    {
-        return [this](const char*, const char* request, Context::ResultCallback result, void* userData,
-                      Context::ReplyFunction* replyFunction, void** replyHandle, Context::ReleaseFunction release) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            sent_.push_back(Sent{request, result, userData, release, false});
-            *replyFunction = [](const char*, void*) {};
-            *replyHandle = nullptr;
-        };
-    }
-
-    // A terminal whose transactions run through this fake, each in a context kept here.
-    std::shared_ptr<ect::TerminalContext> terminal(const std::string& terminalId)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        auto& terminal = terminals_[terminalId];
-        if (!terminal)
-            terminal = std::make_shared<ect::TerminalContext>(terminalId, [this, terminalId](ect::Transaction&& t) {
-                const auto context = Context::create(this->terminal(terminalId), function());
-                {
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    contexts_.push_back(context);
-                }
-                context->startTransaction(std::move(t));
-            });
-        return terminal;
-    }
+    const std::shared_ptr<ect::TerminalContext> terminal =
+        std::make_shared<ect::TerminalContext>("T1", [this](ect::Transaction&& transaction) {
+            Context::create(terminal, [this](const char*, const char* request, Context::ResultCallback result,
+                                             void* userData, Context::ReplyFunction*, void**,
+                                             Context::ReleaseFunction release) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                sent_.push_back(Sent{request, result, userData, release, false});
+            })->startTransaction(std::move(transaction));
+        });
 
     std::size_t count() const
     {
@@ -113,8 +93,6 @@ private:
 
     mutable std::mutex mutex_;
     std::deque<Sent> sent_; // a deque: release reads an element outside the lock
-    std::map<std::string, std::shared_ptr<ect::TerminalContext>> terminals_;
-    std::vector<std::shared_ptr<Context>> contexts_;
 };
 
 } // namespace clienttest

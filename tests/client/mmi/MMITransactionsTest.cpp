@@ -99,7 +99,7 @@ void expectRows(const Row (&rows)[Rows], Start start)
         SCOPED_TRACE(row.host);
         clienttest::FakeSend fake;
         std::vector<std::string> host;
-        fake.terminal("T1")->makeTransaction(start(row, [&](const VerifyPinResult& result) {
+        fake.terminal->makeTransaction(start(row, [&](const VerifyPinResult& result) {
             host.push_back(result.terminalIdentifier() == "T1" ? summary(result) : "other terminal");
         }));
         EXPECT_EQ(row.requests, run(fake, row.entries, row.openReply));
@@ -161,7 +161,7 @@ TEST(MMIRequestsTest, RequestsCarryTheirValuesAsTheyStand)
     const auto record = [](const MMITransactionResult&) {};
     // Sends, answers with an empty result and returns the last request (a message's display operation).
     const auto send = [&](Transaction&& transaction) {
-        fake.terminal("T1")->makeTransaction(std::move(transaction));
+        fake.terminal->makeTransaction(std::move(transaction));
         fake.finish(fake.count() - 1, R"({"result":{}})");
         return fake.request(fake.count() - 1);
     };
@@ -187,13 +187,13 @@ TEST(MMIRequestsTest, MovedFromAndCancellingObjectsSendNothing)
     int calls = 0;
     VerifyPinFlow flow(mmitest::Pin, "fr", 30, 3, false, [&](const VerifyPinResult&) { ++calls; });
     MMITransaction operation(MMIParameter(), [&](const MMITransactionResult&) { ++calls; });
-    fake.terminal("T1")->makeTransaction(std::move(flow));
-    fake.terminal("T1")->makeTransaction(std::move(operation));
+    fake.terminal->makeTransaction(std::move(flow));
+    fake.terminal->makeTransaction(std::move(operation));
     ASSERT_EQ(2u, fake.count());
     flow.setFreeText(FreeText("", "", "", "")).setSuccessNextMessageData(5, 40, boost::none);
-    fake.terminal("T1")->makeTransaction(std::move(flow));
-    fake.terminal("T1")->makeTransaction(std::move(operation));
-    fake.terminal("T1")->makeTransaction(CancelPasswordValidation());
+    fake.terminal->makeTransaction(std::move(flow));
+    fake.terminal->makeTransaction(std::move(operation));
+    fake.terminal->makeTransaction(CancelPasswordValidation());
     EXPECT_EQ(2u, fake.count());
     EXPECT_EQ(0, calls);
 }
@@ -244,7 +244,7 @@ TEST(PinDecisionTest, FollowUpWithTheMMIKeptOpen)
     clienttest::FakeSend fake;
     std::vector<std::string> host;
     VerifyPinFlow flow(Pin, "fr", 30, 1, true, [&](const VerifyPinResult& result) { host.push_back(summary(result)); });
-    fake.terminal("T1")->makeTransaction(std::move(flow.setFailNextMessageData(5, 41, boost::none)));
+    fake.terminal->makeTransaction(std::move(flow.setFailNextMessageData(5, 41, boost::none)));
     EXPECT_EQ("Ck, Cm28/14 t30 pin, Cm6 t2, Cm41/14 t5", run(fake, {Wrong}));
     EXPECT_EQ(std::vector<std::string>{"1/19 2630 left=0"}, host);
 }
@@ -252,10 +252,10 @@ TEST(PinDecisionTest, FollowUpWithTheMMIKeptOpen)
 TEST(PinDecisionTest, EmptyCallbacksAreSkippedAndFlowsStillClose)
 {
     clienttest::FakeSend fake;
-    fake.terminal("T1")->makeTransaction(VerifyPinFlow(Pin, "fr", 30, 2, false, nullptr));
-    fake.terminal("T1")->makeTransaction(VerifyPin(Pin, 26, "fr", 30, nullptr));
-    fake.terminal("T1")->makeTransaction(ShowMessage(40, "fr", 5, nullptr));
-    fake.terminal("T1")->makeTransaction(MMIOpenTransaction(nullptr));
+    fake.terminal->makeTransaction(VerifyPinFlow(Pin, "fr", 30, 2, false, nullptr));
+    fake.terminal->makeTransaction(VerifyPin(Pin, 26, "fr", 30, nullptr));
+    fake.terminal->makeTransaction(ShowMessage(40, "fr", 5, nullptr));
+    fake.terminal->makeTransaction(MMIOpenTransaction(nullptr));
     EXPECT_EQ("Ck, Ck, Ck, Ck, Cm26/14 t30 pin, Cm26/14 t30 pin, Cm40/14 t5, Cm28/14 t30 pin, Cm6/14 t2, Cl",
               run(fake, {Wrong, Wrong, Wrong}));
 }

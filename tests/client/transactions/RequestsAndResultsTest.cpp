@@ -45,7 +45,7 @@ static void expectRequest(Transaction&& transaction, const char* expected)
 {
     SCOPED_TRACE(expected);
     clienttest::FakeSend send;
-    send.terminal("T")->makeTransaction(std::move(transaction));
+    send.terminal->makeTransaction(std::move(transaction));
     Json::Value expectedTransaction;
     ASSERT_TRUE(parseJson(expected, expectedTransaction));
     EXPECT_EQ(send.request(0), expectedTransaction);
@@ -186,7 +186,7 @@ TEST(TicketRetrieval, SaleReachesItsCallbackOnceWhateverBecomesOfTheTicketReques
         std::vector<SaleResult> delivered;
         {
             clienttest::FakeSend send;
-            send.terminal("T")->makeTransaction(
+            send.terminal->makeTransaction(
                 SaleTransaction(SaleAction::Sale, twelveAndAHalf, [&](const SaleResult& r) { delivered.push_back(r); }));
             send.finish(0, each.reply);
             ASSERT_EQ(send.count(), 1 + each.ticketRequests);

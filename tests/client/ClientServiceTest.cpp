@@ -25,9 +25,9 @@ std::vector<std::string> idsOf(const std::vector<std::shared_ptr<ect::ZUVATermin
     return ids;
 }
 
-TEST_F(ClientEndToEnd, ReportsTheTerminalWithItsDescriptionsAndStopsInOrder)
+// The terminal as reported, then a start on a taken port, then the stop.
+TEST_F(ClientEndToEnd, AFailedSecondStartKeepsTheRunningServiceAndStopStopsAll)
 {
-    EXPECT_EQ(listener.calls(), (std::vector<std::string>{"started", "connected TERM0001"}));
     EXPECT_EQ(terminal->model() + " " + terminal->serialNumber() + " " + terminal->softwareVersion(),
               "SIM-1 SN0001 1.0.0");
     Json::Value description;
@@ -36,24 +36,17 @@ TEST_F(ClientEndToEnd, ReportsTheTerminalWithItsDescriptionsAndStopsInOrder)
     EXPECT_EQ(description["terminalConnection"]["port"], sim.localPort());
     EXPECT_EQ(ect::getLibraryVersion(), "2.2.0");
 
-    service->stopService();
-    EXPECT_EQ(listener.calls(), (std::vector<std::string>{"started", "connected TERM0001", "disconnected TERM0001",
-                                                          "stopped"}));
-    EXPECT_TRUE(service->connectedTerminals().empty());
-    EXPECT_EQ(terminal->getConnectionDescription(), "");
-}
-
-TEST_F(ClientEndToEnd, AFailedSecondStartKeepsTheRunningServiceAndStopStopsAll)
-{
     RecordingListener other;
     ect::makeTcpIpZUVAService(port, other)->startService();
     EXPECT_EQ(other.calls(), std::vector<std::string>{"error 2/1 +reason"});
     service->startService(); // the port is taken by this very service
-    EXPECT_EQ(listener.calls().back(), "error 2/1 +reason");
     EXPECT_TRUE(terminal->connected());
     service->stopService();
-    EXPECT_EQ(listener.count("stopped"), 1u);
+    EXPECT_EQ(listener.calls(), (std::vector<std::string>{"started", "connected TERM0001", "error 2/1 +reason",
+                                                          "disconnected TERM0001", "stopped"}));
+    EXPECT_TRUE(service->connectedTerminals().empty());
     EXPECT_FALSE(terminal->connected());
+    EXPECT_EQ(terminal->getConnectionDescription(), "");
 
     const auto anyPort = ect::makeTcpIpZUVAService(0, other); // each start listens on a port of its own
     anyPort->startService();
@@ -73,9 +66,6 @@ TEST_F(ClientEndToEnd, ServicesSharingAListenerListTogetherAndForgetOnlyTheirOwn
     const std::vector<std::string> both{"TERM0001", "TERM0002"};
     EXPECT_EQ(idsOf(service->connectedTerminals()), both);
     EXPECT_EQ(idsOf(second->connectedTerminals()), both);
-    EXPECT_EQ(service->getTerminal("TERM0002")->terminalId(), "TERM0002");
-    EXPECT_EQ(service->getTerminal(""), nullptr);
-    EXPECT_EQ(ect::getTerminal("TERM0001"), terminal);
 
     second->stopService();
     EXPECT_EQ(idsOf(service->connectedTerminals()), std::vector<std::string>{"TERM0001"});

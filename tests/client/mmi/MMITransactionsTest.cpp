@@ -29,19 +29,6 @@ Json::Value parsed(const char* text)
     return value;
 }
 
-MMIParameter everyMember()
-{
-    MMIParameter parameter;
-    parameter.displayTimeout = 30;
-    parameter.firstTextIdentifier = 26;
-    parameter.firstTextLanguage = "fr";
-    parameter.secondTextIdentifier = 14;
-    parameter.secondTextLanguage = "de";
-    parameter.freeText = FreeText("a", "", "", "d");
-    parameter.encryptedPin = EncryptedData("01", 300, "FF", "zz", ECTEncryptionAlgorithm::None);
-    return parameter;
-}
-
 const char* const Opened = R"({"result":{}})";
 const char* const Ok = R"({"result":{"okKeyPressed":true,"stopKeyPressed":false,"aborted":false}})";
 const char* const NoKey = R"({"result":{"okKeyPressed":false,"stopKeyPressed":false,"aborted":false}})";
@@ -165,6 +152,14 @@ TEST(MMIRequestsTest, RequestsCarryTheirValuesAsTheyStand)
         fake.finish(fake.count() - 1, R"({"result":{}})");
         return fake.request(fake.count() - 1);
     };
+    MMIParameter every;
+    every.displayTimeout = 30;
+    every.firstTextIdentifier = 26;
+    every.firstTextLanguage = "fr";
+    every.secondTextIdentifier = 14;
+    every.secondTextLanguage = "de";
+    every.freeText = FreeText("a", "", "", "d");
+    every.encryptedPin = EncryptedData("01", 300, "FF", "zz", ECTEncryptionAlgorithm::None);
     EXPECT_EQ(parsed(R"({"action":"MMIOpen"})"), send(MMIOpenTransaction(record)));
     EXPECT_EQ(parsed(R"({"action":"MMIClose"})"), send(MMICloseTransaction(record)));
     EXPECT_EQ(parsed(R"({"action":"MMIClose","type":"MMIClose"})"), send(ResetScreen()));
@@ -174,7 +169,7 @@ TEST(MMIRequestsTest, RequestsCarryTheirValuesAsTheyStand)
                          "freeText":{"text_1":"a","text_2":"","text_3":"","text_4":"d"},
                          "encryptedPin":{"algorithm":"None","encryptedPin":"01","keyIndex":300,
                                          "keySerialNumber":"FF","encryptionData":"zz"}})"),
-              send(MMITransaction(everyMember(), record)));
+              send(MMITransaction(every, record)));
     EXPECT_EQ(parsed(R"({"action":"MMITransaction","displayTimeout":5,"firstTextIdentifier":40,"firstTextLanguage":"de",
                          "secondTextIdentifier":14,"secondTextLanguage":"de",
                          "freeText":{"text_1":"x","text_2":"","text_3":"","text_4":""}})"),

@@ -61,15 +61,6 @@ protected:
         return found ? testsupport::toHex(found->value) : std::string("absent");
     }
 
-    // The body of the ticket request that follows a sale without ticket data.
-    static std::string emptyTicketRequest(const SimMessage& request)
-    {
-        char sequence[3];
-        std::snprintf(sequence, sizeof sequence, "%02d", request.sequence);
-        return std::string("F025E107D0024377D101") + sequence
-               + "BF810818DF94690400000002DF94280111DF1A00DF940F00DF941100";
-    }
-
     // The last request of that type; an empty message when there is none.
     SimMessage lastOfType(const std::string& type) const
     {
@@ -124,8 +115,12 @@ TEST_F(TransactionsEndToEnd, SaleReachesTheHostOnceWithItsClientTicket)
     terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, amount(), results.callback()));
     ASSERT_TRUE(results.waitFor(1));
     ASSERT_EQ(sim.requests().size(), 2u);
+    // The ticket request that follows a sale without ticket data.
     const SimMessage ticketRequest = requestsOfType("Cw").at(0);
-    EXPECT_EQ(testsupport::toHex(ticketRequest.body), emptyTicketRequest(ticketRequest));
+    char sequence[3];
+    std::snprintf(sequence, sizeof sequence, "%02d", ticketRequest.sequence);
+    EXPECT_EQ(testsupport::toHex(ticketRequest.body), std::string("F025E107D0024377D101") + sequence +
+                                                          "BF810818DF94690400000002DF94280111DF1A00DF940F00DF941100");
 
     const ect::SaleResult sale = results.first();
     EXPECT_EQ(errorText(sale.error()) + " " + sale.clientTicket() + sale.terminalIdentifier(), "ok TICKET\fTERM0001");

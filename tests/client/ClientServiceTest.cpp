@@ -4,6 +4,11 @@
 #include "client/VersionInfo.h"
 #include "client/ZUVAServiceImpl.h"
 #include "client/ZUVATerminalImpl.h"
+#include "client/mmi/VerifyPinFlow.h"
+#include "client/transactions/SaleTransaction.h"
+#include "mmi/MMIFlowTestSupport.h"
+#include "simterminal/SimOperationReplies.h"
+#include "simterminal/SimSaleReplies.h"
 #include "support/SimSerialTerminal.h"
 
 #include <atomic>
@@ -12,6 +17,7 @@
 namespace {
 
 using clienttest::ClientEndToEnd;
+using clienttest::errorText;
 using clienttest::RecordingListener;
 using clienttest::Results;
 using testsupport::SimMessage;
@@ -262,6 +268,7 @@ TEST(ClientServiceCallbacks, DropEmptyTerminalsContainThrowsAndReadTheErrorText)
     EXPECT_EQ(listener.count("stopped"), 1u);
 }
 
+// A sale with its ticket and a PIN flow over a serial line at the default or the given rate.
 TEST(ClientSerialService, DescribesTheLineAtTheDefaultOrGivenRate)
 {
     for (const int baudRate : {0, 19200}) {
@@ -269,6 +276,15 @@ TEST(ClientSerialService, DescribesTheLineAtTheDefaultOrGivenRate)
         testsupport::SimSerialTerminal line;
         ASSERT_TRUE(line.isOpen());
         line.identifyAs("SERIAL01");
+        line.on("Cd", [](const SimMessage& request) {
+            return SimTerminal::answer(testsupport::SimSaleReplies::saleReplyTo(request, "SERIAL01"));
+        });
+        line.on("Cw", [](const SimMessage& request) {
+            return SimTerminal::answer(testsupport::SimOperationReplies::ticketReplyTo(request, {"TICKET\f"}));
+        });
+        for (const char* type : {"Ck", "Cl"})
+            line.on(type, [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); });
+        line.on("Cm", testsupport::SimOperationReplies::pinEntries({"2630", "00"}));
         RecordingListener listener;
         const std::string name = line.portName().toStdString();
         const auto service = baudRate ? ect::makeSerialZUVAService(name, baudRate, listener)
@@ -280,6 +296,17 @@ TEST(ClientSerialService, DescribesTheLineAtTheDefaultOrGivenRate)
         ASSERT_TRUE(ect::parseJson(terminal->getConnectionDescription(), description));
         EXPECT_EQ(description["terminalConnection"]["port"], name);
         EXPECT_EQ(description["terminalConnection"]["baud"], baudRate ? baudRate : 9600);
+
+        Results<ect::SaleResult> sale;
+        terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.5"), sale.callback()));
+        ASSERT_TRUE(sale.waitFor(1, std::chrono::seconds(10)));
+        EXPECT_EQ(errorText(sale.first().error()) + " " + sale.first().clientTicket() + sale.first().terminalIdentifier(),
+                  "ok TICKET\fSERIAL01");
+        Results<ect::VerifyPinResult> pin;
+        terminal->send(ect::VerifyPinFlow(mmitest::Pin, "fr", 30, 3, false, pin.callback()));
+        ASSERT_TRUE(pin.waitFor(1, std::chrono::seconds(15)));
+        EXPECT_EQ(mmitest::summary(pin.first()), "ok left=2");
+        EXPECT_TRUE(line.waitForRequests("Cl", 1));
         service->stopService();
         EXPECT_EQ(listener.calls(), (std::vector<std::string>{"started", "connected SERIAL01",
                                                               "disconnected SERIAL01", "stopped"}));

@@ -5,7 +5,6 @@
 #include "client/mmi/ShowMessage.h"
 #include "client/mmi/VerifyPinFlow.h"
 #include "simterminal/SimOperationReplies.h"
-#include "support/SimSerialTerminal.h"
 
 #include <gtest/gtest.h>
 
@@ -137,27 +136,6 @@ TEST_F(MMIFlowsEndToEnd, TerminalLostAfterTheOpen)
     EXPECT_EQ(3, pins.first().attemptsLeft());
     ASSERT_TRUE(listener.waitForCall("disconnected TERM0001"));
     EXPECT_EQ(1u, pins.count());
-}
-
-TEST(MMIFlowsSerial, FlowOverASerialLink)
-{
-    testsupport::SimSerialTerminal sim;
-    ASSERT_TRUE(sim.isOpen());
-    sim.identifyAs("SERIAL01");
-    for (const char* type : {"Ck", "Cl"})
-        sim.on(type, [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); });
-    sim.on("Cm", SimOperationReplies::pinEntries({"2630", "00"}));
-    clienttest::RecordingListener listener;
-    const auto service = makeSerialZUVAService(sim.portName().toStdString(), listener);
-    service->startService();
-    const std::shared_ptr<ZUVATerminal> terminal = listener.waitForTerminal("SERIAL01");
-    ASSERT_NE(nullptr, terminal);
-    Results<VerifyPinResult> pins;
-    terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
-    ASSERT_TRUE(pins.waitFor(1, std::chrono::milliseconds(15000)));
-    EXPECT_EQ("ok left=2", summary(pins.first()));
-    EXPECT_TRUE(sim.waitForRequests("Cl", 1));
-    service->stopService();
 }
 
 class MMIFlowsStress : public clienttest::ClientEndToEnd {};

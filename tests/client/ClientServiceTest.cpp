@@ -183,12 +183,8 @@ TEST_F(ClientEndToEnd, IsAliveWhenTheTerminalAnswersAtAll)
         {"rejection",
          [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::rejectionOf(request, "0102")); },
          Host::Waits, true},
-        {"incident",
-         [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::incidentReplyTo(request, "2630")); },
-         Host::Waits, true},
         {"silence", [](const SimMessage&) { return SimTerminal::silence(); }, Host::Waits, false},
         {"reset", [](const SimMessage&) { return SimTerminal::silence(); }, Host::ResetsWhenAsked, false},
-        {"closing", [](const SimMessage&) { return SimTerminal::closing(); }, Host::Waits, false},
         {"not connected", [](const SimMessage&) { return SimTerminal::silence(); }, Host::AsksOnceGone, false},
     };
     for (const AliveRow& row : rows) {

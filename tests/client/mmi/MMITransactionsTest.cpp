@@ -106,7 +106,6 @@ TEST(MMIResultsTest, KeyFlagsAndErrors)
         const char* keys; // ok, stop, aborted
     } rows[] = {
         {R"({"result":{}})", "ok", "000"},
-        {R"({"result":{"okKeyPressed":true,"stopKeyPressed":false,"aborted":false}})", "ok", "100"},
         {R"({"result":{"stopKeyPressed":1,"aborted":null}})", "ok", "010"},
         {R"({"result":{"okKeyPressed":true},"error":{"code":5}})", "5/0", "000"},
         {"not json", "2/16", "000"},
@@ -221,7 +220,6 @@ TEST(PinDecisionTest, FlowWithRetries)
         {4, {Wrong, Wrong, Wrong, Ok}, "ok left=1",
          "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm27/14 t30 pin, Cm28/14 t30 pin, Cm19/14 t2, Cl"},
         {3, {Reset}, "1/31 left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
-        {3, {EngineTimeout}, "5/0 left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
         {3, {NotConnected}, "2/15 reason=gone left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
         {3, {}, "1/14 left=3", "Ck", Busy},
         {0, {Wrong}, "1/19 2630 left=-1", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},

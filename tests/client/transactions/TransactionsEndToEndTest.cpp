@@ -11,7 +11,6 @@
 #include "client/transactions/SaleTransaction.h"
 #include "client/transactions/SaleWithCashbackTransaction.h"
 #include "client/transactions/SaleWithDeliveryConfirmationTransaction.h"
-#include "client/transactions/SmartPaySaleTransaction.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 
@@ -151,10 +150,6 @@ TEST_F(TransactionsEndToEnd, EverySaleActionIsApprovedWithItsTicket)
         expectApprovedWithTicket(result, each.second);
         EXPECT_EQ(result.action(), each.first);
     }
-    expectApprovedWithTicket(resultOf<ect::SaleResult>([](auto done) {
-        return ect::SmartPaySaleTransaction(amount(), "REF", done);
-    }), "8810");
-    EXPECT_EQ(valueOf(lastOfType("Cd"), "DF9462") + valueOf(lastOfType("Cd"), "DF9465"), "0301");
 }
 
 TEST_F(TransactionsEndToEnd, CashbackSaleAndLastTransactionCarryTheirIdentifierAndTicket)

@@ -36,7 +36,7 @@ public:
         return state_->results;
     }
     std::size_t count() const { return all().size(); }
-    bool waitFor(std::size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const
+    bool waitFor(std::size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(20000)) const
     {
         return testsupport::waitUntil([&] { return this->count() >= count; }, deadline);
     }
@@ -139,7 +139,7 @@ protected:
 
     // Sends the transaction that make builds around a callback and returns its first result.
     template <typename Result, typename Make>
-    Result resultOf(Make make, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000))
+    Result resultOf(Make make, std::chrono::milliseconds deadline = std::chrono::milliseconds(20000))
     {
         Results<Result> results;
         terminal->send(make(results.callback()));

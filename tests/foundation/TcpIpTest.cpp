@@ -82,7 +82,7 @@ private:
 // The far end is a Qt socket used blocking, so the test thread needs no event loop.
 int deadline()
 {
-    return static_cast<int>(testsupport::scaled(std::chrono::milliseconds(5000)).count());
+    return static_cast<int>(testsupport::scaled(std::chrono::milliseconds(20000)).count());
 }
 
 bool connectTo(QTcpSocket& peer, quint16 port)

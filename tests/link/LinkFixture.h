@@ -75,7 +75,7 @@ protected:
 
     // Runs the main thread's events and reads the link, as the engine does on
     // pending data, until the condition holds.
-    bool waitFor(const std::function<bool()>& condition, milliseconds deadline = milliseconds(5000))
+    bool waitFor(const std::function<bool()>& condition, milliseconds deadline = milliseconds(20000))
     {
         return testsupport::waitUntil(
             [&] {

@@ -153,8 +153,11 @@ TEST_F(LinkStates, LostHeartbeatReportsWhatWaitedAndRefusesWritesUntilReconnecte
 // comes a whole time-out after that request (with a wide margin on either side).
 TEST_F(LinkStates, WaitAcknowledgementPostponesTheResend)
 {
-    connectLink();
-    const milliseconds timeout = fastTimings().ackTimeout;
+    // A long time-out, so a stalled test thread cannot make the first resend come before the request.
+    kiss::LinkTimings timings = fastTimings();
+    timings.ackTimeout = testsupport::scaled(milliseconds(800));
+    connectLink(boost::none, timings);
+    const milliseconds timeout = timings.ackTimeout;
     ASSERT_TRUE(write("A1"));
     const auto sent = std::chrono::steady_clock::now();
     ASSERT_TRUE(waitFor([&] { return std::chrono::steady_clock::now() - sent >= timeout / 2; }));

@@ -101,7 +101,7 @@ public:
     }
 
     // Waits (scaled deadline) until at least count writes were made.
-    bool waitForWrites(size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const
+    bool waitForWrites(size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(20000)) const
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         return m_changed.wait_for(lock, scaled(deadline), [&] { return m_writes.size() >= count; });

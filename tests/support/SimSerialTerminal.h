@@ -45,7 +45,7 @@ public:
     std::vector<SimMessage> requests() const;
     size_t requestCount(const std::string& type) const;
     bool waitForRequests(const std::string& type, size_t count,
-                         std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const;
+                         std::chrono::milliseconds deadline = std::chrono::milliseconds(20000)) const;
     const LinkPeer& link() const { return peer_; }
 
 private:

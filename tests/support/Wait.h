@@ -11,7 +11,7 @@ namespace testsupport {
 // Polls the condition until it holds or the (scaled) deadline passes.
 // Returns whether it held. Tests never sleep a fixed time instead.
 inline bool waitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds deadline = std::chrono::milliseconds(5000))
+                      std::chrono::milliseconds deadline = std::chrono::milliseconds(20000))
 {
     const auto end = std::chrono::steady_clock::now() + scaled(deadline);
     while (!condition()) {

@@ -61,9 +61,9 @@ public:
     bool sendSynchronizationAdvice(const std::string& stateHex);
 
     std::vector<SimMessage> requests() const;
-    bool waitForRequests(size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const;
+    bool waitForRequests(size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(20000)) const;
     bool peerClosed() const { return m_peerClosed; }
-    bool waitForPeerClose(std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const;
+    bool waitForPeerClose(std::chrono::milliseconds deadline = std::chrono::milliseconds(20000)) const;
     // Bytes received that did not form a well-formed message.
     size_t malformedCount() const { return m_malformed; }
 

@@ -186,13 +186,13 @@ public:
         return m_total;
     }
 
-    bool waitForTotal(size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const
+    bool waitForTotal(size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(20000)) const
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         return m_changed.wait_for(lock, testsupport::scaled(deadline), [&] { return m_total >= count; });
     }
 
-    bool waitFor(int id, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const
+    bool waitFor(int id, std::chrono::milliseconds deadline = std::chrono::milliseconds(20000)) const
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         return m_changed.wait_for(lock, testsupport::scaled(deadline), [&] { return m_results.count(id) > 0; });

@@ -44,7 +44,7 @@ public:
     QJsonObject last(const std::string& kind) const;
     size_t count(const std::string& kind) const { return documents(kind).size(); }
     bool waitFor(const std::string& kind, size_t wanted,
-                 std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) const
+                 std::chrono::milliseconds deadline = std::chrono::milliseconds(20000)) const
     {
         return waitUntil([&] { return count(kind) >= wanted; }, deadline);
     }

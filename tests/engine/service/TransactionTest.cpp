@@ -122,7 +122,7 @@ TEST_F(ReleaseDuringCallback, WaitsForTheCallbackAndHoldsUpNoOtherTerminal)
     ASSERT_EQ(zuva_sendTransaction("TERM0001", informationRequest().c_str(), &BlockingHost::onResult, &blocking,
                                    &reply, &handle, nullptr),
               0);
-    ASSERT_EQ(blocking.entered.get_future().wait_for(scaled(std::chrono::seconds(5))), std::future_status::ready);
+    ASSERT_EQ(blocking.entered.get_future().wait_for(scaled(std::chrono::seconds(20))), std::future_status::ready);
     first->close();
     ASSERT_TRUE(waitUntil([] { return zuva_isTerminalConnected("TERM0001") == -1; }));
 

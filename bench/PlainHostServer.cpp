@@ -89,15 +89,7 @@ void PlainHostServer::read(int socket, Connection& connection)
 
 void PlainHostServer::handleMessages(int socket, Connection& connection)
 {
-    Bytes& input = connection.input;
-    size_t offset = 0;
-    while (input.size() - offset >= SimMessage::HeaderSize) {
-        SimMessage probe;
-        probe.header.assign(input.begin() + offset, input.begin() + offset + SimMessage::HeaderSize);
-        const size_t total = SimMessage::HeaderSize + static_cast<size_t>(probe.announcedLength());
-        if (input.size() - offset < total)
-            break;
-        offset += total;
+    SimMessage::takeComplete(connection.input, [&](const Bytes&, const Bytes&) {
         if (connection.announced)
             ++m_replies;
         else
@@ -106,6 +98,5 @@ void PlainHostServer::handleMessages(int socket, Connection& connection)
         // Requests are far smaller than a socket's buffer: a write takes them whole.
         if (m_sending)
             LoopbackSocket::sendAll(socket, m_request);
-    }
-    input.erase(input.begin(), input.begin() + offset);
+    });
 }

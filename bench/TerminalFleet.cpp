@@ -133,29 +133,19 @@ void TerminalFleet::readFrom(Terminal& terminal)
 
 void TerminalFleet::answerCompleteMessages(Terminal& terminal)
 {
-    Bytes& input = terminal.input;
-    size_t offset = 0;
-    while (input.size() - offset >= SimMessage::HeaderSize) {
-        SimMessage probe;
-        probe.header.assign(input.begin() + offset, input.begin() + offset + SimMessage::HeaderSize);
-        const size_t total = SimMessage::HeaderSize + static_cast<size_t>(probe.announcedLength());
-        if (input.size() - offset < total)
-            break;
-        const Bytes body(input.begin() + offset + SimMessage::HeaderSize, input.begin() + offset + total);
-        offset += total;
+    SimMessage::takeComplete(terminal.input, [&](const Bytes& header, const Bytes& body) {
         try {
-            const Bytes reply = m_responder(SimMessage::parse(probe.header, body), terminal.identifier);
+            const Bytes reply = m_responder(SimMessage::parse(header, body), terminal.identifier);
             if (reply.empty()) {
                 ++m_ignored;
-                continue;
+                return;
             }
             terminal.output.insert(terminal.output.end(), reply.begin(), reply.end());
             ++m_answered;
         } catch (const std::exception&) {
             ++m_malformed;
         }
-    }
-    input.erase(input.begin(), input.begin() + offset);
+    });
     flush(terminal);
 }
 

@@ -29,6 +29,22 @@ int SimMessage::announcedLength() const
     return fromPackedBcd(header[36]) * 100 + fromPackedBcd(header[37]);
 }
 
+void SimMessage::takeComplete(Bytes& input, const std::function<void(const Bytes&, const Bytes&)>& onMessage)
+{
+    size_t offset = 0;
+    while (input.size() - offset >= HeaderSize) {
+        SimMessage probe;
+        probe.header.assign(input.begin() + offset, input.begin() + offset + HeaderSize);
+        const size_t total = HeaderSize + static_cast<size_t>(probe.announcedLength());
+        if (input.size() - offset < total)
+            break;
+        const Bytes body(input.begin() + offset + HeaderSize, input.begin() + offset + total);
+        offset += total;
+        onMessage(probe.header, body);
+    }
+    input.erase(input.begin(), input.begin() + offset);
+}
+
 SimMessage SimMessage::parse(const Bytes& header, const Bytes& body)
 {
     if (header.size() != HeaderSize || header[0] != 'M' || header[1] != 'C')

@@ -2,6 +2,7 @@
 
 #include "SimTlv.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ struct SimMessage {
     static Bytes buildBody(const std::string& type, int sequence, const std::vector<SimTlv>& elements = {});
     // Header (as a terminal writes it) followed by the body.
     static Bytes frame(const Bytes& body);
+    // Hands over and removes every whole message at the front of the input.
+    static void takeComplete(Bytes& input, const std::function<void(const Bytes& header, const Bytes& body)>& onMessage);
 };
 
 Bytes operator+(Bytes left, const Bytes& right);

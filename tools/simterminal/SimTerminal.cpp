@@ -165,21 +165,13 @@ void SimTerminal::readLoop()
 
 void SimTerminal::handleBuffer(Bytes& buffer)
 {
-    while (buffer.size() >= SimMessage::HeaderSize) {
-        const Bytes header(buffer.begin(), buffer.begin() + SimMessage::HeaderSize);
-        SimMessage probe;
-        probe.header = header;
-        const size_t total = SimMessage::HeaderSize + static_cast<size_t>(probe.announcedLength());
-        if (buffer.size() < total)
-            return;
-        const Bytes body(buffer.begin() + SimMessage::HeaderSize, buffer.begin() + total);
-        buffer.erase(buffer.begin(), buffer.begin() + total);
+    SimMessage::takeComplete(buffer, [this](const Bytes& header, const Bytes& body) {
         try {
             handleRequest(SimMessage::parse(header, body));
         } catch (const std::exception&) {
             ++m_malformed;
         }
-    }
+    });
 }
 
 void SimTerminal::handleRequest(const SimMessage& request)

@@ -110,18 +110,34 @@ void insertDate(BerTlv const& found, QString const& key, QJsonObject& json)
 }
 
 template <std::size_t N>
-QJsonObject flagsObject(std::string const& bits, FlagPosition const (&flags)[N])
+QJsonObject allFlagsClear(FlagPosition const (&flags)[N])
 {
     QJsonObject object;
     for (FlagPosition const& flag : flags)
-        object.insert(QLatin1String(flag.key), oxa::StringUtils::binaryStringBitSetAtPosition(bits, flag.position));
+        object.insert(QLatin1String(flag.key), false);
+    return object;
+}
+
+// Every reply carries these objects: copying one with its keys in place and
+// setting the few raised flags costs far less than inserting every key.
+QJsonObject const kCardTypeClear = allFlagsClear(kCardTypeFlags);
+QJsonObject const kVerificationMethodClear = allFlagsClear(kVerificationMethodFlags);
+
+template <std::size_t N>
+QJsonObject flagsObject(std::string const& bits, FlagPosition const (&flags)[N], QJsonObject const& allClear)
+{
+    QJsonObject object = allClear;
+    for (FlagPosition const& flag : flags) {
+        if (oxa::StringUtils::binaryStringBitSetAtPosition(bits, flag.position))
+            object[QLatin1String(flag.key)] = true;
+    }
     return object;
 }
 
 void insertCardType(BerTlv const& found, QString const& key, QJsonObject& json)
 {
     std::string const hex = found.hexValue();
-    QJsonObject object = flagsObject(oxa::StringUtils::convertHexaToBinary(hex), kCardTypeFlags);
+    QJsonObject object = flagsObject(oxa::StringUtils::convertHexaToBinary(hex), kCardTypeFlags, kCardTypeClear);
     object.insert(QStringLiteral("type"), QString::fromStdString(hex));
     json.insert(key, object);
 }
@@ -129,7 +145,7 @@ void insertCardType(BerTlv const& found, QString const& key, QJsonObject& json)
 void insertVerificationMethod(BerTlv const& found, QString const& key, QJsonObject& json)
 {
     std::string const hex = found.hexValue();
-    QJsonObject object = flagsObject(oxa::StringUtils::convertHexaToBinary(hex), kVerificationMethodFlags);
+    QJsonObject object = flagsObject(oxa::StringUtils::convertHexaToBinary(hex), kVerificationMethodFlags, kVerificationMethodClear);
     object.insert(QStringLiteral("value"), QString::fromStdString(hex));
     json.insert(key, object);
 }
@@ -158,8 +174,9 @@ boost::optional<BerTlv> getValue(BerTlvs const& tlvs, BerTag const& tag)
 
 boost::optional<BerTlv> getValue(BerTlv const& tlv, BerTag const& tag, BerTag const& subTag)
 {
-    boost::optional<BerTlv> const found = tlv.find(tag);
-    return found ? found->find(subTag) : boost::none;
+    // Only the hit is copied, not the template it sits in.
+    BerTlv const* const parent = tlv.findNode(tag);
+    return parent ? parent->find(subTag) : boost::none;
 }
 
 boost::optional<BerTlv> getValue(BerTlvs const& tlvs, BerTag const& tag, BerTag const& subTag)

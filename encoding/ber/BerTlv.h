@@ -31,6 +31,8 @@ public:
     // Depth-first, pre-order: this element, then each child's subtree in
     // order. Primitive elements are not searched below. Returns a copy.
     boost::optional<BerTlv> find(BerTag const& tag) const;
+    // The same search without the copy: the hit inside this tree, or null.
+    BerTlv const* findNode(BerTag const& tag) const;
     // This element if it matches, then the first hit in each direct child.
     std::vector<BerTlv> findAll(BerTag const& tag) const;
     bool hasTag(BerTag const& tag) const;
@@ -48,7 +50,6 @@ public:
 private:
     friend class BerTlvs;
 
-    BerTlv const* findNode(BerTag const& tag) const;
     void appendDump(std::string& out, std::string const& indent, std::string const& baseIndent) const;
 };
 

@@ -181,8 +181,11 @@ boost::optional<BerTlv> getValue(BerTlv const& tlv, BerTag const& tag, BerTag co
 
 boost::optional<BerTlv> getValue(BerTlvs const& tlvs, BerTag const& tag, BerTag const& subTag)
 {
-    boost::optional<BerTlv> const found = tlvs.find(tag);
-    return found ? found->find(subTag) : boost::none;
+    for (BerTlv const& tlv : tlvs.tlvs) {
+        if (tlv.findNode(tag))
+            return getValue(tlv, tag, subTag);
+    }
+    return boost::none;
 }
 
 boost::optional<QString> getValueAsString(BerTlv const& tlv, BerTag const& tag)

@@ -114,14 +114,24 @@ void TransactionDispatcherImpl::dispatch(std::unique_ptr<ZUVATransaction> transa
 
 bool TransactionDispatcherImpl::startOnCallersThread(ZUVATrans const& transaction)
 {
-    if (!startsOnCallersThread_ || isDispatchThread())
+    if (!startsOnCallersThread_)
         return false;
-    // Never waits: the holder may be a callback that waits for this caller.
-    std::unique_lock<std::mutex> running(commandMutex_, std::try_to_lock);
-    if (!running.owns_lock() || !inboxEmpty())
+    const std::unique_lock<std::mutex> running = lockWhenIdle();
+    if (!running.owns_lock())
         return false;
     onNewTransaction(transaction);
     return true;
+}
+
+// Held only when no command runs and none waits, so that work done on the
+// caller's thread keeps its place behind what was posted before it. Never
+// waits: the holder may be a callback that waits for this caller.
+std::unique_lock<std::mutex> TransactionDispatcherImpl::lockWhenIdle()
+{
+    std::unique_lock<std::mutex> running(commandMutex_, std::defer_lock);
+    if (isDispatchThread() || !running.try_lock() || !inboxEmpty())
+        return std::unique_lock<std::mutex>();
+    return running;
 }
 
 bool TransactionDispatcherImpl::isDispatchThread() const
@@ -143,8 +153,8 @@ void TransactionDispatcherImpl::closeTransaction(QSharedPointer<ZUVATransaction>
         return;
     // Commands posted before it, such as the nested transaction its reply
     // started, come first.
-    std::unique_lock<std::mutex> running(commandMutex_, std::try_to_lock);
-    if (!running.owns_lock() || !inboxEmpty()) {
+    std::unique_lock<std::mutex> running = lockWhenIdle();
+    if (!running.owns_lock()) {
         post(Command{Command::Kind::CloseTransaction, std::move(transaction), QJsonDocument()});
         return;
     }
@@ -437,7 +447,6 @@ void TransactionDispatcherImpl::onMessageError(QByteArray const& message, QJsonD
 void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error)
 {
     const std::vector<ZUVATrans> failed = takeInFlight();
-    armTimer();
     callEndCallback();
     for (ZUVATrans const& transaction : failed)
         transaction->finish(error);
@@ -469,19 +478,17 @@ ZUVATrans TransactionDispatcherImpl::takeCurrent()
     return taken;
 }
 
-bool TransactionDispatcherImpl::take(ZUVATrans const& transaction)
+void TransactionDispatcherImpl::take(ZUVATrans const& transaction)
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
     if (current_ && current_->transaction == transaction) {
         current_ = boost::none;
-        return true;
+        return;
     }
     const auto found = std::find_if(suspended_.begin(), suspended_.end(),
                                     [&](InFlight const& entry) { return entry.transaction == transaction; });
-    if (found == suspended_.end())
-        return false;
-    suspended_.erase(found);
-    return true;
+    if (found != suspended_.end())
+        suspended_.erase(found);
 }
 
 ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)

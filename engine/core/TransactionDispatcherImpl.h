@@ -94,6 +94,8 @@ private:
     // Runs the new transaction at once when no command runs or waits; false
     // when it has to be posted.
     bool startOnCallersThread(ZUVATrans const& transaction);
+    // The command lock, or an empty lock when the caller must post instead.
+    std::unique_lock<std::mutex> lockWhenIdle();
     bool isDispatchThread() const;
     bool inboxEmpty();
     // The transaction leaves; true when its result is still to be delivered.
@@ -117,8 +119,8 @@ private:
     // that has left, and is set again for the earliest deadline then.
     // The transaction in flight leaves (null when idle).
     ZUVATrans takeCurrent();
-    // The transaction leaves, current or set aside; false when not in flight.
-    bool take(ZUVATrans const& transaction);
+    // The transaction leaves, current or set aside.
+    void take(ZUVATrans const& transaction);
     // The transaction in flight whose message is these bytes leaves (null when none).
     ZUVATrans takeByMessage(QByteArray const& message);
     std::vector<ZUVATrans> takeExpired(Clock::time_point now);

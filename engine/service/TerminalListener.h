@@ -1,7 +1,5 @@
 #pragma once
 
-#include "engine/service/ReleaseThread.h"
-#include "engine/service/TerminalConnection.h"
 #include "engine/service/TerminalRecords.h"
 #include "engine/service/TerminalReports.h"
 
@@ -51,6 +49,24 @@ protected:
     // (TerminalRecords::Visit).
     std::weak_ptr<TerminalRecords> weakRecords() const { return m_records; }
     ReleaseThread& releaseThread() const { return *m_releaseThread; }
+
+    // The transport's server has data for the terminal's connection.
+    template <typename Held>
+    void dataPending(const std::weak_ptr<Held>& transport)
+    {
+        const std::shared_ptr<Held> held = transport.lock();
+        if (!held)
+            return;
+        if (const auto connection = m_records->connectionOf(held.get()))
+            connection->onDataReady();
+    }
+    // The transport's server has let go of it.
+    template <typename Held>
+    void transportClosed(const std::weak_ptr<Held>& transport)
+    {
+        if (const std::shared_ptr<Held> held = transport.lock())
+            m_records->close(held.get());
+    }
 
 private:
     std::shared_ptr<ReleaseThread> m_releaseThread;

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <deque>
 
 namespace oxa {
 
@@ -172,8 +173,9 @@ void TerminalRecords::after(const void* transport, std::chrono::milliseconds del
 {
     std::shared_ptr<QObject> timers;
     update(transport, [&](Record& record) {
-        if (!accept || accept(record))
-            timers = record.timers;
+        if (accept && !accept(record))
+            return false;
+        timers = record.timers;
         return true;
     });
     if (!timers)

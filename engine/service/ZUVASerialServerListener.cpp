@@ -50,18 +50,8 @@ ZUVASerialServerListener::ZUVASerialServerListener(std::shared_ptr<OXAEnvironmen
 
 ZUVASerialServerListener::~ZUVASerialServerListener()
 {
+    // Here, not in the base: a visit under way still uses this class's members.
     records().endVisits();
-}
-
-std::function<void()> ZUVASerialServerListener::visiting(const PortPointer& port,
-                                                         void (ZUVASerialServerListener::*callback)(const PortPointer&))
-{
-    const std::weak_ptr<TerminalRecords> weakRecords = this->weakRecords();
-    const std::weak_ptr<vorsam::SerialPort> weakPort = port;
-    return [this, weakRecords, weakPort, callback] {
-        TerminalRecords::visit(weakRecords, weakPort,
-                               [this, callback](const PortPointer& port) { (this->*callback)(port); });
-    };
 }
 
 void ZUVASerialServerListener::onOpen(std::weak_ptr<vorsam::SerialPort> weakPort)
@@ -69,14 +59,12 @@ void ZUVASerialServerListener::onOpen(std::weak_ptr<vorsam::SerialPort> weakPort
     const auto port = weakPort.lock();
     if (!port)
         return;
-    const std::weak_ptr<TerminalRecords> weakRecords = this->weakRecords();
-    auto notification = [this, weakRecords, weakPort](QJsonDocument document) {
-        TerminalRecords::visit(weakRecords, weakPort,
-                               [&](const PortPointer& port) { handleNotification(document, port); });
-    };
-    records().add(port,
-                  m_factory.create(port, notification, visiting(port, &ZUVASerialServerListener::onConnected),
-                                   visiting(port, &ZUVASerialServerListener::onDisconnected)));
+    auto notification = visiting(port, [this](const QJsonDocument& document, const PortPointer& held) {
+        handleNotification(document, held);
+    });
+    auto connected = visiting(port, [this](const PortPointer& held) { onConnected(held); });
+    auto disconnected = visiting(port, [this](const PortPointer& held) { onDisconnected(held); });
+    records().add(port, m_factory.create(port, notification, connected, disconnected));
 }
 
 void ZUVASerialServerListener::onConnected(const PortPointer& port)
@@ -96,12 +84,9 @@ void ZUVASerialServerListener::onConnected(const PortPointer& port)
 void ZUVASerialServerListener::identify(const PortPointer& port, const std::shared_ptr<TerminalConnection>& connection,
                                         unsigned generation)
 {
-    const std::weak_ptr<TerminalRecords> weakRecords = this->weakRecords();
-    const std::weak_ptr<vorsam::SerialPort> weakPort = port;
-    auto onResult = [this, weakRecords, weakPort, generation](QJsonDocument document) {
-        TerminalRecords::visit(weakRecords, weakPort,
-                               [&](const PortPointer& port) { handleIdentification(document, port, generation); });
-    };
+    auto onResult = visiting(port, [this, generation](const QJsonDocument& document, const PortPointer& held) {
+        handleIdentification(document, held, generation);
+    });
     try {
         connection->makeTransaction(identificationRequest(), onResult, {});
     } catch (const std::exception& e) {
@@ -154,13 +139,9 @@ void ZUVASerialServerListener::handleNotification(const QJsonDocument& document,
         records().event(port.get(), object);
 }
 
-void ZUVASerialServerListener::onDataPending(std::weak_ptr<vorsam::SerialPort> weakPort)
+void ZUVASerialServerListener::onDataPending(std::weak_ptr<vorsam::SerialPort> port)
 {
-    const auto port = weakPort.lock();
-    if (!port)
-        return;
-    if (const auto connection = records().connectionOf(port.get()))
-        connection->onDataReady();
+    dataPending(port);
 }
 
 void ZUVASerialServerListener::onDisconnected(const PortPointer& port)
@@ -172,10 +153,9 @@ void ZUVASerialServerListener::onDisconnected(const PortPointer& port)
         connection->resetTransactions();
 }
 
-void ZUVASerialServerListener::onClose(std::weak_ptr<vorsam::SerialPort> weakPort)
+void ZUVASerialServerListener::onClose(std::weak_ptr<vorsam::SerialPort> port)
 {
-    if (const auto port = weakPort.lock())
-        records().close(port.get());
+    transportClosed(port);
 }
 
 QJsonObject ZUVASerialServerListener::describe(const TerminalRecords::Transport& transport) const

@@ -2,7 +2,6 @@
 
 #include "engine/base/OXAEnvironment.h"
 #include "engine/service/ReleaseThread.h"
-#include "engine/service/TerminalConnection.h"
 #include "engine/service/TerminalListener.h"
 #include "engine/service/ZUVASerialConnectionFactory.h"
 #include "foundation/SerialServerListener.h"
@@ -46,10 +45,16 @@ private:
 
     // {"port": ..., "baud": ...}.
     QJsonObject describe(const TerminalRecords::Transport& transport) const override;
-    // Runs the member function for the port while it exists, on a visit of the
-    // records.
-    std::function<void()> visiting(const PortPointer& port,
-                                   void (ZUVASerialServerListener::*callback)(const PortPointer&));
+    // A callback that runs work with its arguments and the port while the
+    // port exists, on a visit of the records.
+    template <typename Work>
+    auto visiting(const PortPointer& port, Work work) const
+    {
+        return [weakRecords = weakRecords(), weakPort = std::weak_ptr<vorsam::SerialPort>(port),
+                work](auto&&... arguments) {
+            TerminalRecords::visit(weakRecords, weakPort, [&](const PortPointer& held) { work(arguments..., held); });
+        };
+    }
     // The serial link came up or went down (on the server's thread).
     void onConnected(const PortPointer& port);
     void onDisconnected(const PortPointer& port);

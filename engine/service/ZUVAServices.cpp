@@ -131,14 +131,13 @@ quintptr ZUVAServices::createSerialService(const QString& portName, int baudRate
 {
     RunningService service;
     try {
-        service = openSerialService(portName, baudRate, parity, stopBits, connected, disconnected, notification);
+        service = openSerialService(portName, baudRate, parity, stopBits, std::move(stopped), error, connected,
+                                    disconnected, notification);
     } catch (const std::exception& exception) {
         // Nothing may escape towards the C interface (e.g. refused line settings).
         reportStartFailure(error, exception.what());
         return 0;
     }
-    service.serviceStopped = std::move(stopped);
-    service.serviceError = std::move(error);
     return keepService(std::move(service), started);
 }
 
@@ -156,6 +155,7 @@ quintptr ZUVAServices::keepService(RunningService service, const DocumentCallbac
 
 ZUVAServices::RunningService ZUVAServices::openSerialService(const QString& portName, int baudRate,
                                                              vorsam::Parity parity, vorsam::StopBits stopBits,
+                                                             DocumentCallback stopped, DocumentCallback error,
                                                              DocumentCallback connected, DocumentCallback disconnected,
                                                              DocumentCallback notification) const
 {
@@ -167,7 +167,7 @@ ZUVAServices::RunningService ZUVAServices::openSerialService(const QString& port
     // The device itself opens on the server's thread; a failure there is not reported.
     if (!server->open(portName, static_cast<vorsam::BaudRate>(baudRate), parity, stopBits))
         throw std::runtime_error("Unable to open serial port " + portName.toStdString());
-    return RunningService{server, listener, nullptr, nullptr};
+    return RunningService{server, listener, std::move(stopped), std::move(error)};
 }
 
 void ZUVAServices::stopService(void* handle)
@@ -187,9 +187,14 @@ void ZUVAServices::stopService(void* handle)
 void ZUVAServices::endServiceSafely(const std::shared_ptr<RunningService>& service)
 {
     // Inside a callback on one of the service's own threads, ending them here
-    // would make a thread wait for itself: the service ends on the release thread.
+    // would make a thread wait for itself: the service ends on the release thread,
+    // its stopped report a library callback there, so that stopping every
+    // service from it does not join that thread.
     if (callbackDepth > 0)
-        m_releaseThread->post([service] { endService(*service); });
+        m_releaseThread->post([service] {
+            const LibraryCallbackScope scope;
+            endService(*service);
+        });
     else
         endService(*service);
 }

@@ -96,10 +96,11 @@ private:
     // Keeps the started service under its handle, tells the host it started
     // and returns the handle.
     quintptr keepService(RunningService service, const DocumentCallback& started);
-    // A service with no stopped or error callback yet.
+    // Throws when the service cannot be set up.
     RunningService openSerialService(const QString& portName, int baudRate, vorsam::Parity parity,
-                                     vorsam::StopBits stopBits, DocumentCallback connected,
-                                     DocumentCallback disconnected, DocumentCallback notification) const;
+                                     vorsam::StopBits stopBits, DocumentCallback stopped, DocumentCallback error,
+                                     DocumentCallback connected, DocumentCallback disconnected,
+                                     DocumentCallback notification) const;
     void failRequest(const DocumentCallback& result, const ect::ECTError& error) const;
 
     mutable std::mutex m_mutex;

@@ -1,7 +1,6 @@
 #include "engine/service/ZUVATcpIpServerListener.h"
 
 #include <QHostAddress>
-#include <QJsonObject>
 
 namespace oxa {
 
@@ -32,16 +31,14 @@ ZUVATcpIpServerListener::ZUVATcpIpServerListener(std::shared_ptr<OXAEnvironment>
 
 ZUVATcpIpServerListener::~ZUVATcpIpServerListener()
 {
+    // Here, not in the base: a visit under way still uses this class's members.
     records().endVisits();
 }
 
 void ZUVATcpIpServerListener::onConnect(std::weak_ptr<vorsam::TcpIpSocket> weakSocket)
 {
-    const auto socket = weakSocket.lock();
-    if (!socket)
-        return;
-    if (const TerminalRecords::Visit visit{weakRecords()})
-        accept(socket);
+    TerminalRecords::visit(weakRecords(), weakSocket,
+                           [this](const std::shared_ptr<vorsam::TcpIpSocket>& socket) { accept(socket); });
 }
 
 void ZUVATcpIpServerListener::accept(const std::shared_ptr<vorsam::TcpIpSocket>& socket)
@@ -89,11 +86,9 @@ ZUVATcpIpServerListener::notificationFor(const std::shared_ptr<vorsam::TcpIpSock
     const std::weak_ptr<TerminalRecords> weakRecords = this->weakRecords();
     const std::weak_ptr<vorsam::TcpIpSocket> weakSocket = socket;
     return [this, weakRecords, weakSocket](QJsonDocument document) {
-        const auto socket = weakSocket.lock();
-        if (!socket)
-            return;
-        if (const TerminalRecords::Visit visit{weakRecords})
+        TerminalRecords::visit(weakRecords, weakSocket, [&](const std::shared_ptr<vorsam::TcpIpSocket>& socket) {
             handleNotification(document, socket);
+        });
     };
 }
 
@@ -111,19 +106,14 @@ void ZUVATcpIpServerListener::handleNotification(const QJsonDocument& document,
     }
 }
 
-void ZUVATcpIpServerListener::onDisconnect(std::weak_ptr<vorsam::TcpIpSocket> weakSocket)
+void ZUVATcpIpServerListener::onDisconnect(std::weak_ptr<vorsam::TcpIpSocket> socket)
 {
-    if (const auto socket = weakSocket.lock())
-        records().close(socket.get());
+    transportClosed(socket);
 }
 
-void ZUVATcpIpServerListener::onDataPending(std::weak_ptr<vorsam::TcpIpSocket> weakSocket)
+void ZUVATcpIpServerListener::onDataPending(std::weak_ptr<vorsam::TcpIpSocket> socket)
 {
-    const auto socket = weakSocket.lock();
-    if (!socket)
-        return;
-    if (const auto connection = records().connectionOf(socket.get()))
-        connection->onDataReady();
+    dataPending(socket);
 }
 
 QJsonObject ZUVATcpIpServerListener::describe(const TerminalRecords::Transport& transport) const

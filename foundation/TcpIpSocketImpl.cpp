@@ -86,9 +86,7 @@ void TcpIpSocketImpl::startTask()
     connectSocketSignals();
     QTcpSocket& socket = *d_->socket;
     if (socket.state() == QAbstractSocket::ConnectedState) {
-        d_->connected = true;
-        openSendDescriptor();
-        applyKeepAlive();
+        markConnected();
         // Bytes may have arrived before readyRead was connected.
         if (socket.bytesAvailable() > 0)
             emit dataPendingSignal(this);
@@ -302,11 +300,16 @@ void TcpIpSocketImpl::applyKeepAlive()
         qDebug() << "Failed to set keep alive values";
 }
 
-void TcpIpSocketImpl::connected()
+void TcpIpSocketImpl::markConnected()
 {
     d_->connected = true;
     openSendDescriptor();
     applyKeepAlive();
+}
+
+void TcpIpSocketImpl::connected()
+{
+    markConnected();
     emit connectedSignal(this);
 }
 
@@ -314,8 +317,9 @@ void TcpIpSocketImpl::disconnected()
 {
     d_->connected = false;
     // The duplicate keeps the connection open: end it for the terminal too.
-    if (sendDescriptor_ >= 0)
-        ::shutdown(sendDescriptor_, SHUT_RDWR);
+    const int descriptor = sendDescriptor_;
+    if (descriptor >= 0)
+        ::shutdown(descriptor, SHUT_RDWR);
     emit disconnectedSignal(this);
 }
 

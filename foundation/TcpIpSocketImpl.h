@@ -80,6 +80,8 @@ private:
     bool switchKeepAlive(bool enabled);
     void connectSocketSignals();
     void closeSocket();
+    // Connected: the duplicate for writes from any thread and the keep-alive.
+    void markConnected();
     void openSendDescriptor();
     void closeSendDescriptor();
     bool sendDirectly(int descriptor, const unsigned char* data, int size);

@@ -41,9 +41,8 @@ private:
     QByteArray m_pending;
 };
 
-// The sending end: records every write (one entry per call), can hand each
-// on (e.g. to a peer playing the other side) and can refuse writes like a
-// stream whose device is gone. Thread-safe.
+// The sending end: records every write (one entry per call) and can hand each
+// on (e.g. to a peer playing the other side). Thread-safe.
 class MemoryOutputStream : public vorsam::OutputStream {
 public:
     bool write(const unsigned char* data, int size) override
@@ -52,8 +51,6 @@ public:
         std::function<void(const QByteArray&)> forward;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_refusing)
-                return false;
             m_writes.push_back(bytes);
             forward = m_forward;
             m_changed.notify_all();
@@ -67,12 +64,6 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_forward = std::move(forward);
-    }
-
-    void setRefusing(bool refusing)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_refusing = refusing;
     }
 
     std::vector<QByteArray> writes() const
@@ -122,7 +113,6 @@ private:
     mutable std::condition_variable m_changed;
     std::vector<QByteArray> m_writes;
     std::function<void(const QByteArray&)> m_forward;
-    bool m_refusing = false;
 };
 
 } // namespace testsupport

@@ -60,12 +60,7 @@ bool LinkPeer::handleHead()
     case Ack:
         if (buffer_.size() < 2)
             return false;
-        acknowledgements_.push_back(buffer_[1]);
         buffer_.erase(buffer_.begin(), buffer_.begin() + 2);
-        return true;
-    case Nak:
-        ++naks_;
-        buffer_.erase(buffer_.begin());
         return true;
     default:
         buffer_.erase(buffer_.begin());
@@ -94,7 +89,6 @@ bool LinkPeer::handleFrame()
         send_(Bytes{Nak});
         return true;
     }
-    frameSequences_.push_back(sequence);
     if (payload.empty())
         ++emptyFrames_;
     else
@@ -139,24 +133,6 @@ int LinkPeer::emptyFrames() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return emptyFrames_;
-}
-
-std::vector<uint8_t> LinkPeer::frameSequences() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return frameSequences_;
-}
-
-std::vector<uint8_t> LinkPeer::acknowledgements() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return acknowledgements_;
-}
-
-int LinkPeer::naks() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return naks_;
 }
 
 } // namespace testsupport

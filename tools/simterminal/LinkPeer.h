@@ -35,10 +35,6 @@ public:
     size_t messageCount() const;
     // Empty frames received: the link's probes and heartbeats.
     int emptyFrames() const;
-    // Sequence numbers of the frames received, in order.
-    std::vector<uint8_t> frameSequences() const;
-    std::vector<uint8_t> acknowledgements() const;
-    int naks() const;
 
     static Bytes frame(const Bytes& payload, uint8_t sequence);
     static uint16_t crc16(const uint8_t* data, size_t length);
@@ -55,9 +51,6 @@ private:
     uint8_t nextSequence_ = 1;
     std::vector<Bytes> messages_;
     int emptyFrames_ = 0;
-    std::vector<uint8_t> frameSequences_;
-    std::vector<uint8_t> acknowledgements_;
-    int naks_ = 0;
 };
 
 } // namespace testsupport

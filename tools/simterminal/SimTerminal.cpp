@@ -101,19 +101,6 @@ bool SimTerminal::send(const Bytes& bytes)
     return true;
 }
 
-bool SimTerminal::sendSplit(const Bytes& bytes, size_t pieces)
-{
-    const size_t step = std::max<size_t>(1, bytes.size() / std::max<size_t>(1, pieces));
-    for (size_t offset = 0; offset < bytes.size(); offset += step) {
-        const size_t end = std::min(bytes.size(), offset + step);
-        if (!send(Bytes(bytes.begin() + offset, bytes.begin() + end)))
-            return false;
-        // Give the library a chance to read each piece on its own.
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
 bool SimTerminal::sendAdvice(const SimAdvice& advice)
 {
     return send(adviceMessage(advice));
@@ -134,12 +121,6 @@ bool SimTerminal::waitForRequests(size_t count, std::chrono::milliseconds deadli
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_changed.wait_for(lock, scaled(deadline), [&] { return m_requests.size() >= count; });
-}
-
-bool SimTerminal::waitForPeerClose(std::chrono::milliseconds deadline) const
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, scaled(deadline), [&] { return m_peerClosed.load(); });
 }
 
 void SimTerminal::readLoop()

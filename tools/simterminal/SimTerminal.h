@@ -56,14 +56,12 @@ public:
     void on(const std::string& requestType, Responder responder);
 
     bool send(const Bytes& bytes);
-    bool sendSplit(const Bytes& bytes, size_t pieces);
     bool sendAdvice(const SimAdvice& advice = SimAdvice());
     bool sendSynchronizationAdvice(const std::string& stateHex);
 
     std::vector<SimMessage> requests() const;
     bool waitForRequests(size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(20000)) const;
     bool peerClosed() const { return m_peerClosed; }
-    bool waitForPeerClose(std::chrono::milliseconds deadline = std::chrono::milliseconds(20000)) const;
     // Bytes received that did not form a well-formed message.
     size_t malformedCount() const { return m_malformed; }
 

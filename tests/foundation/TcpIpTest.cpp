@@ -2,9 +2,10 @@
 #include "foundation/TcpIpServerListener.h"
 #include "foundation/TcpIpSocket.h"
 
+#include "simterminal/SimTerminal.h"
 #include "tests/support/Wait.h"
 
-#include <QTcpServer>
+#include <QHostAddress>
 #include <QTcpSocket>
 #include <QThread>
 
@@ -102,10 +103,8 @@ protected:
     void SetUp() override
     {
         server->registerListener(listener);
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-        port = probe.serverPort();
-        probe.close();
+        port = testsupport::SimTerminal::freeLoopbackPort();
+        ASSERT_NE(port, 0);
         ASSERT_TRUE(server->listen("127.0.0.1", port));
     }
 

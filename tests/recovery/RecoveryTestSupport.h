@@ -1,6 +1,7 @@
 #pragma once
 
 #include "recovery/ZUVARecoveryFileManager.h"
+#include "tests/support/FileText.h"
 #include "tests/support/LocalTime.h"
 
 #include <QString>
@@ -31,7 +32,7 @@ void addTransaction(ect::ZUVARecoveryFileImpl& file, const std::string& merchant
                     const std::tm& date = std::tm{});
 
 QStringList fileNamesIn(const QString& folder);
-QByteArray contentOf(const QString& path);
+using testsupport::contentOf;
 void writeBytes(const QString& path, const QByteArray& bytes);
 
 // The certification log, switched on for the whole test program.

@@ -6,8 +6,9 @@
 #include "translators/JsonZUVALastTransactionResponse.h"
 #include "translators/JsonZUVASaleTransactionResponse.h"
 
+#include "tests/support/FileText.h"
+
 #include <QDirIterator>
-#include <QFile>
 #include <QTemporaryDir>
 
 using namespace retailtest;
@@ -19,20 +20,13 @@ QJsonObject saleResult(const std::vector<SimTlv>& elements)
     return resultOf(oxa::JsonZUVASaleTransactionResponse(), "Rd", elements);
 }
 
-QString contentsOf(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(file.readAll());
-}
-
 // The contents of every file below the folder.
 QString filesBelow(const QString& folder)
 {
     QString contents;
     QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
-        contents += contentsOf(it.next());
+        contents += QString::fromUtf8(testsupport::contentOf(it.next()));
     return contents;
 }
 
@@ -124,7 +118,7 @@ TEST(SaleResponse, BackupModeSalesAreRecorded)
     const QString files = filesBelow(recoveryFolder.path());
     EXPECT_TRUE(files.contains("TERMBM01") && files.contains("CAFE") && files.contains("TERMBM02"));
     EXPECT_FALSE(files.contains("TERMOK") || files.contains("TERMBM03"));
-    const QString logged = contentsOf(logFolder.filePath("certification.log"));
+    const QString logged = QString::fromUtf8(testsupport::contentOf(logFolder.filePath("certification.log")));
     EXPECT_TRUE(logged.contains("unreadable date") && logged.contains("not recorded")) << logged.toStdString();
     log.updateEnvironment("certificationModeEnabled", "false");
     recovery.recoveryFileFolder(previousFolder);

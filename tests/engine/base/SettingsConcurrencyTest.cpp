@@ -1,5 +1,6 @@
 #include "engine/base/ECTCertificationLogging.h"
 #include "engine/base/OXAEnvironment.h"
+#include "tests/support/FileText.h"
 
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -7,9 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,10 +22,7 @@ constexpr int threadCount = 4;
 // The text of a file in the folder.
 std::string contents(QTemporaryDir const& folder, char const* name)
 {
-    std::ifstream in(folder.filePath(name).toStdString(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return testsupport::contentOf(folder.filePath(name)).toStdString();
 }
 
 QJsonObject timeoutSettings(int timeout)

@@ -5,6 +5,7 @@
 #include "BenchArguments.h"
 #include "BenchTransaction.h"
 #include "LatencySamples.h"
+#include "LoopbackSocket.h"
 #include "ProcessFigures.h"
 
 #include "engine/service/oxazuva.h"
@@ -104,23 +105,6 @@ int listeningSocket(uint16_t& port)
     return server;
 }
 
-int connectedSocket(uint16_t port)
-{
-    const int client = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    return client;
-}
-
-void noDelay(int socket)
-{
-    const int one = 1;
-    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-}
-
 bool exchange(int socket, const Bytes& out, Bytes& in)
 {
     if (::send(socket, out.data(), out.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(out.size()))
@@ -136,15 +120,15 @@ LatencySamples measurePlain(const Bytes& request, const Bytes& reply, const Budg
     const int server = listeningSocket(port);
     std::thread terminal([server, &request, &reply] {
         const int peer = ::accept(server, nullptr, nullptr);
-        noDelay(peer);
+        const int one = 1;
+        ::setsockopt(peer, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         Bytes received(request.size());
         while (::recv(peer, received.data(), received.size(), MSG_WAITALL) == static_cast<ssize_t>(received.size())
                && ::send(peer, reply.data(), reply.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(reply.size())) {
         }
         ::close(peer);
     });
-    const int host = connectedSocket(port);
-    noDelay(host);
+    const int host = LoopbackSocket::connectedTo(port);
     Bytes received(reply.size());
     LatencySamples samples;
     samples.reserve(static_cast<size_t>(budget.samples));
@@ -178,9 +162,8 @@ public:
 
     bool connectTo(uint16_t port, const Bytes& advice)
     {
-        m_socket = connectedSocket(port);
-        noDelay(m_socket);
-        if (::send(m_socket, advice.data(), advice.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(advice.size()))
+        m_socket = LoopbackSocket::connectedTo(port);
+        if (m_socket < 0 || ::send(m_socket, advice.data(), advice.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(advice.size()))
             return false;
         m_reader = std::thread([this] { answerRequests(); });
         return true;

@@ -4,10 +4,7 @@
 
 #include "simterminal/SimTerminal.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,30 +14,6 @@
 
 using testsupport::Bytes;
 using testsupport::SimMessage;
-
-namespace {
-
-int connectedSocket(uint16_t port)
-{
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (socket < 0)
-        return -1;
-    const int one = 1;
-    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        const int error = errno;
-        ::close(socket);
-        errno = error;
-        return -1;
-    }
-    return socket;
-}
-
-} // namespace
 
 TerminalFleet::TerminalFleet(Responder responder)
     : m_responder(std::move(responder)), m_epoll(::epoll_create1(EPOLL_CLOEXEC))
@@ -68,7 +41,7 @@ bool TerminalFleet::connect(uint16_t port, const std::vector<std::string>& ident
     for (const std::string& identifier : identifiers) {
         auto terminal = std::make_unique<Terminal>();
         terminal->identifier = identifier;
-        terminal->socket = connectedSocket(port);
+        terminal->socket = LoopbackSocket::connectedTo(port);
         testsupport::SimAdvice advice;
         advice.terminalIdentifier = identifier;
         // The advice goes out before the loop sees the socket: from then on

@@ -5,7 +5,6 @@
 #include "BenchArguments.h"
 #include "BenchTransaction.h"
 #include "LatencySamples.h"
-#include "LoopbackSocket.h"
 #include "ProcessFigures.h"
 
 #include "engine/service/oxazuva.h"
@@ -128,7 +127,7 @@ LatencySamples measurePlain(const Bytes& request, const Bytes& reply, const Budg
         }
         ::close(peer);
     });
-    const int host = LoopbackSocket::connectedTo(port);
+    const int host = SimTerminal::loopbackConnection(port);
     Bytes received(reply.size());
     LatencySamples samples;
     samples.reserve(static_cast<size_t>(budget.samples));
@@ -162,7 +161,7 @@ public:
 
     bool connectTo(uint16_t port, const Bytes& advice)
     {
-        m_socket = LoopbackSocket::connectedTo(port);
+        m_socket = SimTerminal::loopbackConnection(port);
         if (m_socket < 0 || ::send(m_socket, advice.data(), advice.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(advice.size()))
             return false;
         m_reader = std::thread([this] { answerRequests(); });

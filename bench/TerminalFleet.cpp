@@ -41,7 +41,7 @@ bool TerminalFleet::connect(uint16_t port, const std::vector<std::string>& ident
     for (const std::string& identifier : identifiers) {
         auto terminal = std::make_unique<Terminal>();
         terminal->identifier = identifier;
-        terminal->socket = LoopbackSocket::connectedTo(port);
+        terminal->socket = testsupport::SimTerminal::loopbackConnection(port);
         testsupport::SimAdvice advice;
         advice.terminalIdentifier = identifier;
         // The advice goes out before the loop sees the socket: from then on

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -48,22 +49,31 @@ uint16_t SimTerminal::localPort() const
     return ntohs(address.sin_port);
 }
 
-bool SimTerminal::connectTo(uint16_t port)
+int SimTerminal::loopbackConnection(uint16_t port)
 {
-    m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (m_socket < 0)
-        return false;
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (socket < 0)
+        return -1;
     const int one = 1;
-    ::setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(m_socket);
-        m_socket = -1;
-        return false;
+    if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        const int error = errno;
+        ::close(socket);
+        errno = error;
+        return -1;
     }
+    return socket;
+}
+
+bool SimTerminal::connectTo(uint16_t port)
+{
+    m_socket = loopbackConnection(port);
+    if (m_socket < 0)
+        return false;
     m_reader = std::thread([this] { readLoop(); });
     return true;
 }

@@ -45,6 +45,8 @@ public:
 
     // A loopback port that the OS has just handed out and that is free again.
     static uint16_t freeLoopbackPort();
+    // A socket connected to the loopback port, without Nagle delay; -1 (errno set) when it fails.
+    static int loopbackConnection(uint16_t port);
 
     bool connectTo(uint16_t port);
     // The local (terminal side) port of the connection.

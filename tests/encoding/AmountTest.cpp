@@ -56,3 +56,14 @@ TEST(Amount, sumAddsMinorUnitsWithCarryUpToTheMaximum)
     EXPECT_EQ("00 00 00 00 04 25", hexOf(oxa::Amount::sum(euros("1.60"), euros("2.65")).data()));
     EXPECT_THROW(oxa::Amount::sum(euros("9999999999.00"), euros("0.01")), ect::ECTError);
 }
+
+// The numeric code with or without its leading zero; the alphabetic one in any case.
+TEST(ECTCurrencyManager, findsByEitherCodeIgnoringCaseAndTheNumbersLeadingZero)
+{
+    oxa::ECTCurrencyManager const manager;
+    for (char const* code : {"978", "0978"})
+        EXPECT_EQ("EUR", manager.currencyWithZuvaCode(code).value_or(oxa::ECTCurrency()).code) << code;
+    EXPECT_EQ("GBP", manager.currencyWithCode("gBp").value_or(oxa::ECTCurrency()).code);
+    for (char const* code : {"097", "0840", " 978", ""})
+        EXPECT_FALSE(manager.currencyWithZuvaCode(code)) << code;
+}

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <map>
 
 using namespace recoverytest;
@@ -129,6 +130,21 @@ TEST_F(RecoveryManager, ListingDescribesEachClosedFile)
                                       {"content", QString::fromStdString(files[0]->content())},
                                       {"fileName", QString::fromStdString(files[0]->fileName())}}}));
     EXPECT_TRUE(listing("t1").isEmpty());
+}
+
+// The limit counts the files kept: the one closed earliest goes first.
+TEST_F(RecoveryManager, KeepsTheLatestClosedFilesUpToTheLimit)
+{
+    manager.maxRecoveryFiles(2);
+    closeFile("T1", 9);
+    closeFile("T2", 10);
+    EXPECT_EQ(manager.getRecoveryFiles().size(), 2u);
+    closeFile("T3", 11);
+    std::vector<std::string> kept;
+    for (const auto& file : manager.getRecoveryFiles())
+        kept.push_back(file->terminalId());
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, (std::vector<std::string>{"T2", "T3"}));
 }
 
 // Erasing (mode 1) follows a successful export only.

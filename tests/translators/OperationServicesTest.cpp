@@ -111,6 +111,7 @@ TEST(TransactionTable, RegistersTheInformationOperationAndDisplayServices)
     auto handler = std::make_shared<CapturingRequestHandler>();
     oxa::ZUVATransactionTable::registerTransactions(*handler, oxa::makeOXAEnvironment(), handler);
     const std::map<std::string, std::string> expected{
+        {"BalanceTerminalConsultation", "Cb0002 45 " + std::to_string(oxa::Sequential) + " Rb"},
         {"InformationService", "Ci000F 5 " + std::to_string(oxa::Sequential) + " Ri"},
         {"MMIClose", "Cl0005 180 " + std::to_string(oxa::ImmediateClearQueue) + " Rl"},
         {"MMITransaction", "Cm0005 180 " + std::to_string(oxa::Sequential) + " Rm"},

@@ -88,12 +88,13 @@ TEST(SaleRequest, DeliveryConfirmationDefaultsTheIdentifierAndAsksForConfirmatio
 TEST(SaleRequest, OptionalFieldsInTheirPlaces)
 {
     oxa::JsonZUVASaleTransactionRequest request(environmentWith());
-    const QJsonObject fields{{"smartPay", true}, {"merchantReference", "REF-1"}, {"discretionaryData", "c0ffee"},
+    const QString longestReference(100, 'R');
+    const QJsonObject fields{{"smartPay", true}, {"merchantReference", longestReference}, {"discretionaryData", "c0ffee"},
                              {"proprietaryData", "ABCD"}, {"saleSystemActionIdentifier", "12345678"},
                              {"cardBrandIdentifiersFilter", 0x5}};
     const std::vector<SimTlv> service{hex("DF9468", "0045"), hex("DF9464", "12345678"), hex("DF21", "8810"),
                                       hex("DF50", "000000001250"), hex("5F2A", "0978"), hex("DF9462", "03"),
-                                      hex("DF9465", "01"), SimTlv::text("DF22", "REF-1"), hex("DF9460", "C0FFEE")};
+                                      hex("DF9465", "01"), SimTlv::text("DF22", longestReference.toStdString()), hex("DF9460", "C0FFEE")};
     const SimTlv filter = element(
         "BF8104", {element("BF8105", {element("EF", {hex("DF5F", "1001"), hex("DF900F", "0035"), hex("DF9015", "01")}),
                                       element("EF", {hex("DF5F", "1009"), hex("DF900F", "0035"), hex("DF9015", "02")})})});
@@ -115,6 +116,8 @@ TEST(SaleRequest, RefusesInvalidFieldsAndUnusableSettingsWithTheirCauses)
         QJsonObject settings;
     } cases[] = {
         {"no amount", transactionDocument({{"action", "CancelSale"}}), ect::ECTErrorCode::Rejected, 112, {}},
+        {"long merchant reference", saleOf("Sale", {{"merchantReference", QString(101, 'R')}}),
+         ect::ECTErrorCode::Rejected, 114, {}},
         {"odd discretionary", saleOf("Sale", {{"discretionaryData", "ABC"}}), ect::ECTErrorCode::Rejected, 116, {}},
         {"non-hex proprietary", saleOf("Sale", {{"proprietaryData", "0x12"}}), ect::ECTErrorCode::Rejected, 120, {}},
         {"non-hex identifier", saleOf("Sale", {{"saleSystemActionIdentifier", "1234567Z"}}),

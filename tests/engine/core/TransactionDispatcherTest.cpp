@@ -1,6 +1,6 @@
 #include "CoreTestKit.h"
 
-#include "engine/core/TransactionDispatcher.h"
+#include "engine/core/TransactionDispatcherImpl.h"
 
 #include <gtest/gtest.h>
 
@@ -94,6 +94,20 @@ TEST_F(DispatcherTest, LostMessageFailsOnlyItsOwnTransaction)
     link->receive(message("R2", 2));
     EXPECT_EQ(results.outcome(2), Success);
     EXPECT_EQ(results.total(), 2u);
+}
+
+TEST(DispatcherTimeOut, WithoutOneOfItsOwnATransactionWaits45Seconds)
+{
+    const struct {
+        std::chrono::milliseconds given, used;
+    } rows[] = {{0ms, 45000ms}, {-1000ms, 45000ms}, {5000ms, 5000ms},
+                {std::chrono::milliseconds::max(), std::chrono::hours(24 * 365)}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.given.count());
+        oxa::ZUVATransaction transaction;
+        transaction.timeout = row.given;
+        EXPECT_EQ(oxa::TransactionDispatcherImpl::timeoutOf(transaction), row.used);
+    }
 }
 
 TEST_F(DispatcherTest, ReplyRacingTheTimeOutGivesExactlyOneResult)

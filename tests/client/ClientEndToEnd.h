@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace clienttest {
@@ -101,6 +102,19 @@ private:
     const std::function<void(const std::string&)> record = calls_.callback();
 };
 
+// Stops the service when it goes, however the test ends: a running service
+// must not keep a listener the test has let go.
+class StopOnExit {
+public:
+    explicit StopOnExit(std::shared_ptr<ect::ZUVAService> service) : service_(std::move(service)) {}
+    StopOnExit(const StopOnExit&) = delete;
+    StopOnExit& operator=(const StopOnExit&) = delete;
+    ~StopOnExit() { service_->stopService(); }
+
+private:
+    const std::shared_ptr<ect::ZUVAService> service_;
+};
+
 // A host with a started TCP/IP client service and one simulated terminal
 // connected to it as "TERM0001". Script the terminal with sim.on(...) in the
 // test; answers to requests without script are never sent.
@@ -119,7 +133,11 @@ protected:
         ASSERT_NE(terminal, nullptr);
     }
 
-    void TearDown() override { service->stopService(); }
+    void TearDown() override
+    {
+        if (service)
+            service->stopService();
+    }
 
     // Connects a simulated terminal that announces itself with the identifier
     // to the service on that port (by default, this test's service).

@@ -20,6 +20,7 @@ using clienttest::ClientEndToEnd;
 using clienttest::errorText;
 using clienttest::RecordingListener;
 using clienttest::Results;
+using clienttest::StopOnExit;
 using testsupport::SimMessage;
 using testsupport::SimTerminal;
 
@@ -43,7 +44,9 @@ TEST_F(ClientEndToEnd, AFailedSecondStartKeepsTheRunningServiceAndStopStopsAll)
     EXPECT_EQ(ect::getLibraryVersion(), "2.2.0");
 
     RecordingListener other;
-    ect::makeTcpIpZUVAService(port, other)->startService();
+    const auto taken = ect::makeTcpIpZUVAService(port, other);
+    const StopOnExit stopTaken(taken);
+    taken->startService();
     EXPECT_EQ(other.calls(), std::vector<std::string>{"error 2/1 +reason"});
     service->startService(); // the port is taken by this very service
     EXPECT_TRUE(terminal->connected());
@@ -65,6 +68,7 @@ TEST_F(ClientEndToEnd, ServicesSharingAListenerListTogetherAndForgetOnlyTheirOwn
 {
     const uint16_t secondPort = SimTerminal::freeLoopbackPort();
     auto second = ect::makeTcpIpZUVAService(secondPort, listener);
+    const StopOnExit stopSecond(second);
     second->startService();
     SimTerminal other;
     ASSERT_NE(connect(other, "TERM0002", secondPort), nullptr);
@@ -285,6 +289,7 @@ TEST(ClientSerialService, DescribesTheLineAtTheDefaultOrGivenRate)
         const std::string name = line.portName().toStdString();
         const auto service = baudRate ? ect::makeSerialZUVAService(name, baudRate, listener)
                                       : ect::makeSerialZUVAService(name, listener);
+        const StopOnExit stop(service);
         service->startService();
         const auto terminal = listener.waitForTerminal("SERIAL01");
         ASSERT_NE(terminal, nullptr);
@@ -324,7 +329,9 @@ TEST_F(ClientEndToEnd, StressTransactionsWhileTerminalsComeAndGo)
     for (std::size_t index = 0; index < ids.size(); ++index)
         connectAnew(index);
 
-    std::atomic<int> requested{0}, answered{0};
+    // Counted by callbacks that may come after a failed test has ended.
+    std::atomic<int> requested{0};
+    const auto answered = std::make_shared<std::atomic<int>>(0);
     std::mutex seenMutex;
     std::vector<std::weak_ptr<ect::ZUVATerminal>> seen;
     auto host = [&](int offset) {
@@ -338,30 +345,31 @@ TEST_F(ClientEndToEnd, StressTransactionsWhileTerminalsComeAndGo)
             }
             ++requested;
             if (round % 2)
-                terminal->isAlive([&answered](bool) { ++answered; });
+                terminal->isAlive([answered](bool) { ++*answered; });
             else
-                terminal->send(ect::ServiceInformationTransaction([&answered](const auto&) { ++answered; }));
+                terminal->send(ect::ServiceInformationTransaction([answered](const auto&) { ++*answered; }));
         }
     };
     std::vector<std::thread> hosts;
     for (int offset = 0; offset < 4; ++offset)
         hosts.emplace_back(host, offset);
-    for (std::size_t round = 0; round < 6; ++round) {
+    // No fatal assertion while the host threads run: they must be joined.
+    for (std::size_t round = 0; round < 6 && !HasFailure(); ++round) {
         const std::size_t index = round % ids.size();
         const std::size_t gone = listener.count("disconnected " + ids[index]);
         terminals[index].reset();
-        ASSERT_TRUE(listener.waitForCall("disconnected " + ids[index], gone + 1));
+        EXPECT_TRUE(listener.waitForCall("disconnected " + ids[index], gone + 1));
         connectAnew(index);
     }
     for (std::thread& thread : hosts)
         thread.join();
-    EXPECT_TRUE(testsupport::waitUntil([&] { return answered == requested; }, std::chrono::milliseconds(15000)));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return *answered == requested; }, std::chrono::milliseconds(15000)));
     service->stopService();
     EXPECT_TRUE(testsupport::waitUntil([&] {
         std::lock_guard<std::mutex> lock(seenMutex);
         return std::all_of(seen.begin(), seen.end(), [](const auto& terminal) { return terminal.expired(); });
     }));
-    EXPECT_EQ(answered, requested);
+    EXPECT_EQ(*answered, requested);
 }
 
 // ect::cleanup ends the Qt application holder, so it runs once every test has run.

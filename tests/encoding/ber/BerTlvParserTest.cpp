@@ -8,6 +8,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 using Ber::BerData;
 using Ber::BerTag;
@@ -39,8 +40,11 @@ std::string parseFailure(BerData const& data)
 BerData nested(int depth)
 {
     BerTlv node(BerTag(0xC1), BerData({0x41}));
-    for (int level = 1; level < depth; ++level)
-        node = BerTlv(BerTag(0xE1), std::vector<BerTlv>{node});
+    for (int level = 1; level < depth; ++level) {
+        BerTlv outer(BerTag(0xE1));
+        outer.children.push_back(std::move(node)); // a copy at each level would take quadratic time
+        node = std::move(outer);
+    }
     return Ber::BerTlvBuilder(node).buildData();
 }
 

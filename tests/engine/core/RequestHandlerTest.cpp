@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <thread>
 
 using namespace coretest;
@@ -107,14 +108,23 @@ TEST_F(RequestHandlerTest, ConcurrentRequestsOfOneActionKeepTheirOwnTimeOuts)
 {
     const int perThread = 200;
     std::vector<std::thread> callers;
+    // What a caller throws is thrown again here: escaping its thread, it would end the executable.
+    std::vector<std::exception_ptr> thrown(4);
     for (int caller = 1; caller <= 4; ++caller) {
-        callers.emplace_back([this, caller] {
-            for (int i = 0; i < perThread; ++i)
-                handler.makeTransaction(request("Test", {{"timeout", caller * 10}}), nullptr, nullptr);
+        callers.emplace_back([this, caller, &thrown] {
+            try {
+                for (int i = 0; i < perThread; ++i)
+                    handler.makeTransaction(request("Test", {{"timeout", caller * 10}}), nullptr, nullptr);
+            } catch (...) {
+                thrown[size_t(caller - 1)] = std::current_exception();
+            }
         });
     }
     for (auto& caller : callers)
         caller.join();
+    for (const auto& exception : thrown)
+        if (exception)
+            std::rethrow_exception(exception);
     ASSERT_EQ(dispatcher->count(), size_t(4 * perThread));
     for (size_t i = 0; i < dispatcher->count(); ++i) {
         oxa::ZUVATransaction& transaction = dispatcher->at(i);

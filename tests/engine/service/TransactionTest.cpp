@@ -79,7 +79,9 @@ TEST_F(Transactions, RefusalAndResetOfRequestsSentBackToBackArriveOnLibraryThrea
 
 namespace {
 
-// A host whose result callback waits until it is let go.
+// A host whose result callback waits until it is let go, or gives up at a
+// deadline: a request refused on the test's own thread calls it there, where
+// nothing can let it go.
 struct BlockingHost {
     std::promise<void> entered;
     std::promise<void> letGo;
@@ -90,7 +92,7 @@ struct BlockingHost {
     {
         auto* host = static_cast<BlockingHost*>(data);
         host->entered.set_value();
-        host->released.wait();
+        host->released.wait_for(scaled(std::chrono::seconds(20)));
     }
     void release() { std::call_once(releasedOnce, [this] { letGo.set_value(); }); }
 };

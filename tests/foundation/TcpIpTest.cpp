@@ -3,6 +3,7 @@
 #include "foundation/TcpIpSocket.h"
 
 #include "simterminal/SimTerminal.h"
+#include "tests/support/GateTcpListener.h"
 #include "tests/support/ProcessThreads.h"
 #include "tests/support/Wait.h"
 
@@ -17,7 +18,6 @@
 #include <netinet/tcp.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -80,37 +80,6 @@ private:
     mutable std::mutex mutex_;
     std::weak_ptr<vorsam::TcpIpSocket> last_;
     QByteArray received_;
-};
-
-// Holds the thread that reports a socket's data until let go, holding no
-// reference to the socket itself.
-class GateTcpListener : public vorsam::TcpIpServerListener {
-public:
-    void onDataPending(std::weak_ptr<vorsam::TcpIpSocket>) override
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        entered_ = true;
-        changed_.notify_all();
-        changed_.wait_for(lock, testsupport::scaled(std::chrono::seconds(20)), [this] { return open_; });
-    }
-
-    bool waitUntilEntered()
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, testsupport::scaled(std::chrono::seconds(20)), [this] { return entered_; });
-    }
-    void open()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        open_ = true;
-        changed_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool entered_ = false;
-    bool open_ = false;
 };
 
 // The far end is a Qt socket used blocking, so the test thread needs no event loop.
@@ -246,14 +215,15 @@ TEST_F(AcceptedSocket, ReadsAndWritesRacingADisconnectReturn)
 // which would wait for itself as it destroys the socket.
 TEST_F(TcpServer, StoppingWhileDataIsReportedClosesTheConnectionAndEndsItsThread)
 {
-    const auto gate = std::make_shared<GateTcpListener>();
+    const auto gate = std::make_shared<testsupport::GateTcpListener>();
     server->registerListener(gate);
+    gate->shut();
     const int socketThreadsBefore = testsupport::threadsNamed("TcpIpSocket");
     QTcpSocket peer;
     ASSERT_TRUE(connectTo(peer, port));
     ASSERT_EQ(peer.write("x"), 1);
     ASSERT_TRUE(peer.waitForBytesWritten(deadline()));
-    ASSERT_TRUE(gate->waitUntilEntered());
+    ASSERT_TRUE(gate->waitUntilHolding());
 
     // The stopping thread owns the server, so that a stop that never returns
     // fails the test rather than hanging it.

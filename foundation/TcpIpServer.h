@@ -19,7 +19,8 @@ public:
     // An empty address means any address.
     virtual bool listen(QString address, unsigned short port) = 0;
     virtual bool isListening() = 0;
-    // Stops the server and releases its sockets; false when not listening.
+    // Stops the server, closes its sockets and releases them; false when not
+    // listening. Not to be called from a listener.
     virtual bool stopListening() = 0;
     // Registering the most recently registered listener again has no effect;
     // an earlier one registered again is told everything twice.

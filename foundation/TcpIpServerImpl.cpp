@@ -252,7 +252,11 @@ bool TcpIpServerImpl::stopListening()
     if (!thread_)
         return false;
     thread_.reset();
-    impl_->takeConnections();
+    // A socket's thread may be reporting its data right now, holding the
+    // socket: ended first, it is never left the last owner, which would wait
+    // for itself as it destroys the socket.
+    for (const auto& connection : impl_->takeConnections())
+        connection.second->disconnect();
     return true;
 }
 

@@ -3,6 +3,8 @@
 #include "foundation/TcpIpSocket.h"
 
 #include "simterminal/SimTerminal.h"
+#include "tests/support/GateTcpListener.h"
+#include "tests/support/ProcessThreads.h"
 #include "tests/support/Wait.h"
 
 #include <QHostAddress>
@@ -206,4 +208,39 @@ TEST_F(AcceptedSocket, ReadsAndWritesRacingADisconnectReturn)
     reader.join();
     QByteArray data;
     EXPECT_EQ(input->read(data), 0);
+}
+
+// The server holds a socket while its data is reported on the socket's own
+// thread; stopped meanwhile, it must not leave that thread the last owner,
+// which would wait for itself as it destroys the socket.
+TEST_F(TcpServer, StoppingWhileDataIsReportedClosesTheConnectionAndEndsItsThread)
+{
+    const auto gate = std::make_shared<testsupport::GateTcpListener>();
+    server->registerListener(gate);
+    gate->shut();
+    const int socketThreadsBefore = testsupport::threadsNamed("TcpIpSocket");
+    QTcpSocket peer;
+    ASSERT_TRUE(connectTo(peer, port));
+    ASSERT_EQ(peer.write("x"), 1);
+    ASSERT_TRUE(peer.waitForBytesWritten(deadline()));
+    ASSERT_TRUE(gate->waitUntilHolding());
+
+    // The stopping thread owns the server, so that a stop that never returns
+    // fails the test rather than hanging it.
+    const auto stopped = std::make_shared<std::atomic<bool>>(false);
+    std::thread stopper([stopping = std::move(server), stopped] {
+        stopping->stopListening();
+        *stopped = true;
+    });
+    // Once the server's thread has ended the server lets go of its sockets.
+    EXPECT_TRUE(waitUntil([] { return testsupport::threadsNamed("TcpServer(") == 0; }));
+    gate->open();
+    const bool stoppedInTime = waitUntil([&] { return stopped->load(); });
+    EXPECT_TRUE(stoppedInTime);
+    EXPECT_TRUE(sawClose(peer));
+    EXPECT_TRUE(waitUntil([&] { return testsupport::threadsNamed("TcpIpSocket") <= socketThreadsBefore; }));
+    if (stoppedInTime)
+        stopper.join();
+    else
+        stopper.detach();
 }

@@ -1,6 +1,9 @@
 #include "ServiceFixture.h"
+#include "support/ProcessThreads.h"
 
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 using namespace testsupport;
 
@@ -41,4 +44,89 @@ TEST(ServiceLifecycle, StoppingFromInsideACallbackDoesNotHang)
     terminal.close();
     EXPECT_TRUE(waitUntil([&] { return host.stopped == 1; }));
     EXPECT_EQ(host.disconnected, 1);
+}
+
+namespace {
+
+// A terminal that answers every information request, and the host that asks
+// it again at each answer: its replies stream in until the service stops.
+struct StreamingTerminal {
+    explicit StreamingTerminal(std::string terminalIdentifier)
+        : identifier(std::move(terminalIdentifier))
+    {
+        // Each answer comes behind a burst of events, so reading takes a while.
+        Bytes burst;
+        for (int event = 0; event < 20; ++event) {
+            const Bytes advice = SimTerminal::synchronizationAdviceMessage("01");
+            burst.insert(burst.end(), advice.begin(), advice.end());
+        }
+        terminal.on("Ci", [this, burst](const SimMessage& request) {
+            return SimTerminal::Reply{{burst, SimTerminal::informationReplyTo(request, identifier, "SIM-1", "10")}};
+        });
+    }
+
+    int ask()
+    {
+        zuva_reply_function reply = nullptr;
+        void* replyHandle = nullptr;
+        return zuva_sendTransaction(identifier.c_str(), informationRequest().c_str(), &StreamingTerminal::onResult,
+                                    this, &reply, &replyHandle, nullptr);
+    }
+
+    static void onResult(const char* json, void* data)
+    {
+        auto* self = static_cast<StreamingTerminal*>(data);
+        if (!QJsonDocument::fromJson(QByteArray(json)).object().contains("result"))
+            return;
+        ++self->answers;
+        self->ask();
+    }
+
+    const std::string identifier;
+    SimTerminal terminal;
+    std::atomic<int> answers{0};
+};
+
+const int StreamingTerminals = 20;
+
+} // namespace
+
+// Replies are read on each socket's own thread: a service stopped meanwhile
+// must neither leave a socket's thread waiting for itself nor its
+// connection open.
+TEST(ServiceLifecycle, StoppingWhileTerminalsStreamRepliesClosesEveryConnectionAndEndsEveryThread)
+{
+    useSettings(1500);
+    // The release thread outlives the services; every other thread ends with them.
+    const auto threadsButTheReleaseThread = [] { return int(threadNames().size()) - threadsNamed("ReleaseThread"); };
+    const int threadsBefore = threadsButTheReleaseThread();
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        // The terminals outlive the service, whose callbacks they take.
+        std::vector<std::unique_ptr<StreamingTerminal>> terminals;
+        HostRecorder host;
+        const uint16_t port = SimTerminal::freeLoopbackPort();
+        ASSERT_NE(host.start(port), nullptr);
+        for (int i = 0; i < StreamingTerminals; ++i) {
+            terminals.push_back(std::make_unique<StreamingTerminal>("STREAM" + std::to_string(i)));
+            ASSERT_TRUE(terminals.back()->terminal.connectTo(port));
+            SimAdvice advice;
+            advice.terminalIdentifier = terminals.back()->identifier;
+            terminals.back()->terminal.sendAdvice(advice);
+        }
+        ASSERT_TRUE(host.waitFor("connected", StreamingTerminals));
+        for (const auto& terminal : terminals)
+            ASSERT_EQ(terminal->ask(), 0);
+        ASSERT_TRUE(waitUntil([&] {
+            return std::all_of(terminals.begin(), terminals.end(), [](const auto& each) { return each->answers > 5; });
+        }));
+        host.stop();
+        ASSERT_TRUE(waitUntil([&] {
+            return std::all_of(terminals.begin(), terminals.end(),
+                               [](const auto& each) { return each->terminal.peerClosed(); });
+        }));
+        terminals.clear();
+        ASSERT_TRUE(waitUntil([&] { return threadsButTheReleaseThread() <= threadsBefore; }))
+            << threadsButTheReleaseThread() << " threads, " << threadsBefore << " before";
+    }
 }

@@ -1,8 +1,15 @@
 #include "ServiceFixture.h"
+#include "engine/base/OXAEnvironment.h"
+#include "engine/service/ZUVATcpIpServerListener.h"
+#include "foundation/TcpIpServer.h"
+#include "support/GateTcpListener.h"
 
 #include <future>
 #include <mutex>
 #include <thread>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -136,4 +143,132 @@ TEST_F(ReleaseDuringCallback, WaitsForTheCallbackAndHoldsUpNoOtherTerminal)
 
     blocking.release();
     ASSERT_TRUE(host.waitFor("disconnected", 1));
+}
+
+namespace {
+
+// A TCP/IP service put together as the services registry does it, with a
+// gate on its server that can hold the thread reporting a socket's data.
+class GatedService : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        zuva_Initialize(); // the Qt application the library's threads need
+        const auto recorder = [this](const std::string& kind) {
+            return [this, kind](QJsonDocument document, std::weak_ptr<oxa::TerminalConnection>) {
+                host.recorderFor(kind)(document);
+            };
+        };
+        listener = std::make_shared<oxa::ZUVATcpIpServerListener>(
+            std::shared_ptr<oxa::OXAEnvironment>(oxa::makeOXAEnvironment()), recorder("connected"),
+            recorder("disconnected"), recorder("notification"), releaseThread);
+        server->registerListener(listener);
+        server->registerListener(gate);
+        port = SimTerminal::freeLoopbackPort();
+        ASSERT_TRUE(server->listen("127.0.0.1", port));
+    }
+
+    void TearDown() override { stop(); }
+
+    // As the services registry stops a service: every connection is gone on return.
+    void stop()
+    {
+        gate->open();
+        server.reset();
+        if (listener)
+            listener->closeAll();
+        listener.reset();
+    }
+
+    // An information request whose result is recorded as the kind.
+    void ask(const QString& terminal, const std::string& kind)
+    {
+        const auto connection = listener->getTerminalConnection(terminal);
+        ASSERT_TRUE(connection);
+        connection->makeTransaction(QJsonDocument::fromJson(QByteArray::fromStdString(informationRequest())),
+                                    host.recorderFor(kind), nullptr);
+    }
+
+    HostRecorder host;
+    const std::shared_ptr<oxa::ReleaseThread> releaseThread = std::make_shared<oxa::ReleaseThread>();
+    std::unique_ptr<vorsam::TcpIpServer> server = vorsam::makeTcpIpServer();
+    std::shared_ptr<oxa::ZUVATcpIpServerListener> listener;
+    const std::shared_ptr<GateTcpListener> gate = std::make_shared<GateTcpListener>();
+    uint16_t port = 0;
+};
+
+// A terminal's end of the connection, which reads nothing.
+struct Deaf {
+    explicit Deaf(uint16_t port)
+        : descriptor(SimTerminal::loopbackConnection(port))
+    {
+        // What the library sends beyond the little this buffer takes waits on its side.
+        const int smallBuffer = 4096;
+        if (descriptor >= 0)
+            ::setsockopt(descriptor, SOL_SOCKET, SO_RCVBUF, &smallBuffer, sizeof smallBuffer);
+    }
+    ~Deaf() { hangUp(); }
+    bool send(const Bytes& bytes) const
+    {
+        return ::send(descriptor, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
+    }
+    void hangUp()
+    {
+        if (descriptor >= 0)
+            ::close(descriptor);
+        descriptor = -1;
+    }
+
+    int descriptor;
+};
+
+} // namespace
+
+// A request written to a terminal that has hung up, while earlier bytes still
+// wait to be sent, is accepted: the disconnection then fails it, once, before
+// the terminal is reported gone, and blames no other terminal's transaction.
+TEST_F(GatedService, ARequestQueuedBehindUnsentBytesToAClosedPeerFailsOnceWithTheDisconnection)
+{
+    Deaf deaf(port);
+    ASSERT_GE(deaf.descriptor, 0);
+    SimAdvice advice;
+    advice.terminalIdentifier = "DEAF0001";
+    ASSERT_TRUE(deaf.send(SimTerminal::adviceMessage(advice)));
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    const auto socket = gate->lastConnected();
+    ASSERT_TRUE(socket);
+    const std::vector<unsigned char> chunk(1 << 20, 'x');
+    for (int i = 0; i < 16; ++i)
+        ASSERT_TRUE(socket->getOutputStream()->write(chunk.data(), static_cast<int>(chunk.size())));
+
+    // Another terminal answers only once the first one is reported gone.
+    SimTerminal other;
+    ASSERT_TRUE(other.connectTo(port));
+    other.on("Ci", [this](const SimMessage& request) {
+        waitUntil([this] { return host.count("disconnected") > 0; });
+        return SimTerminal::answer(SimTerminal::informationReplyTo(request, "TERM0002", "SIM-1", "10"));
+    });
+    advice.terminalIdentifier = "TERM0002";
+    ASSERT_TRUE(other.sendAdvice(advice));
+    ASSERT_TRUE(host.waitFor("connected", 2));
+    ASSERT_NO_FATAL_FAILURE(ask("TERM0002", "answered"));
+
+    // The deaf terminal's socket thread is held while it hangs up, so that
+    // its request is written before the library can notice.
+    gate->shut();
+    ASSERT_TRUE(deaf.send(Bytes{0x00}));
+    ASSERT_TRUE(gate->waitUntilHolding());
+    deaf.hangUp();
+    ASSERT_NO_FATAL_FAILURE(ask("DEAF0001", "failed"));
+    gate->open();
+
+    ASSERT_TRUE(host.waitFor("failed", 1));
+    ASSERT_TRUE(host.waitFor("answered", 1));
+    stop();
+    ASSERT_EQ(host.count("failed"), 1u);
+    EXPECT_EQ(errorCodes(host.first("failed")), NetworkError);
+    EXPECT_NE(reasonOf(host.first("failed")), "the message could not be written");
+    EXPECT_LT(host.position("failed"), host.position("disconnected"));
+    ASSERT_EQ(host.count("answered"), 1u);
+    EXPECT_TRUE(host.first("answered").contains("result"));
 }

@@ -54,10 +54,11 @@ std::uint64_t connectionsWithin(std::uint64_t limit, std::uint64_t kept, std::ui
 
 } // namespace
 
+// Never destroyed: a socket may still go while the process exits.
 ConnectionBudget& ConnectionBudget::instance()
 {
-    static ConnectionBudget budget;
-    return budget;
+    static ConnectionBudget* const budget = new ConnectionBudget;
+    return *budget;
 }
 
 ConnectionBudget::Limits ConnectionBudget::processLimits()

@@ -1,5 +1,6 @@
 #include "foundation/TcpIpServerImpl.h"
 
+#include "foundation/ConnectionBudget.h"
 #include "foundation/ListenerList.h"
 #include "foundation/Runnable.h"
 #include "foundation/TcpIpSocketImpl.h"
@@ -114,9 +115,31 @@ private:
     {
         while (impl_->server->hasPendingConnections()) {
             QTcpSocket* accepted = impl_->server->nextPendingConnection();
-            if (accepted)
-                accept(TcpIpSocketImpl::make(accepted));
+            if (!accepted)
+                continue;
+            if (ConnectionBudget::instance().take())
+                accept(budgeted(accepted));
+            else
+                refuse(accepted);
         }
+    }
+
+    // The connection's share goes back once its socket, the last of what
+    // it costs, is gone.
+    static std::shared_ptr<TcpIpSocketImpl> budgeted(QTcpSocket* accepted)
+    {
+        std::shared_ptr<TcpIpSocketImpl> socket = TcpIpSocketImpl::make(accepted);
+        QObject::connect(socket.get(), &QObject::destroyed, [] { ConnectionBudget::instance().giveBack(); });
+        return socket;
+    }
+
+    // Without room for another thread or descriptor the process would abort:
+    // the connection is closed before it costs anything more.
+    void refuse(QTcpSocket* accepted)
+    {
+        accepted->abort();
+        delete accepted;
+        ConnectionBudget::instance().reportRefusal(QString("TCP server on port %1").arg(impl_->port));
     }
 
     // The socket's signals are hooked up before its thread starts, so not

@@ -18,14 +18,6 @@ namespace {
 
 const std::chrono::milliseconds NeverDoTask(-2);
 
-// Far below the 8 MiB default so that a thousand terminals (three threads
-// each over TCP) fit into a 32-bit address space. Sanitizers need more room.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-const uint WorkerStackSize = 2048 * 1024;
-#else
-const uint WorkerStackSize = 256 * 1024;
-#endif
-
 int timerInterval(std::chrono::milliseconds interval)
 {
     return static_cast<int>(std::min<std::chrono::milliseconds::rep>(
@@ -111,6 +103,14 @@ private:
 };
 
 const unsigned Thread::HostCodeStackSize = 1024 * 1024;
+
+// Far below the 8 MiB default so that a thousand terminals (three threads
+// each over TCP) fit into a 32-bit address space. Sanitizers need more room.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+const unsigned Thread::WorkerStackSize = 2048 * 1024;
+#else
+const unsigned Thread::WorkerStackSize = 256 * 1024;
+#endif
 
 Thread::Thread(QString name)
     : name_(std::move(name))

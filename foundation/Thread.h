@@ -20,6 +20,8 @@ public:
     static const std::chrono::milliseconds RunOnce;
     // Stack of a thread that calls the host's code, which may need room.
     static const unsigned HostCodeStackSize;
+    // The stack of every other thread; never less.
+    static const unsigned WorkerStackSize;
 
     explicit Thread(QString name);
     Thread(QString name, std::chrono::milliseconds interval, std::unique_ptr<Runnable> runnable);

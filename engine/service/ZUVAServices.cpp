@@ -5,6 +5,7 @@
 #include "engine/base/HostWarning.h"
 #include "engine/service/ZUVASerialServerListener.h"
 #include "engine/service/ZUVATcpIpServerListener.h"
+#include "foundation/ConnectionBudget.h"
 #include "foundation/SerialServer.h"
 #include "foundation/TcpIpServer.h"
 
@@ -29,8 +30,12 @@ QString levelName(QtMsgType type)
     return QString();
 }
 
-void LogQtLogsToFile(QtMsgType type, const QMessageLogContext&, const QString& message)
+void LogQtLogsToFile(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
+    if (context.category && qstrcmp(context.category, vorsam::hostWarnings().categoryName()) == 0) {
+        HostWarning::report(message.toStdString());
+        return;
+    }
     const QString line = QStringLiteral("[QT-") + levelName(type) + QStringLiteral("] ") + message;
     ECTCertificationLogging::sharedInstance().log(line.toUtf8().toStdString());
 }

@@ -60,6 +60,19 @@ inline std::string informationRequest()
     return "{\"transaction\": {\"action\": \"InformationService\", \"type\": \"InformationService\"}}";
 }
 
+// A terminal that has connected to the host's service and been reported connected.
+inline std::unique_ptr<SimTerminal> announcedTerminal(const HostRecorder& host, uint16_t port,
+                                                      const std::string& identifier, size_t connectedBefore)
+{
+    auto terminal = std::make_unique<SimTerminal>();
+    EXPECT_TRUE(terminal->connectTo(port));
+    SimAdvice advice;
+    advice.terminalIdentifier = identifier;
+    terminal->sendAdvice(advice);
+    EXPECT_TRUE(host.waitFor("connected", connectedBefore + 1));
+    return terminal;
+}
+
 // A host with a running TCP/IP service on a free loopback port, with settings
 // at their defaults except a short connection advice time.
 class ServiceFixture : public ::testing::Test {
@@ -77,13 +90,7 @@ protected:
     // A terminal that has connected and been reported connected.
     std::unique_ptr<SimTerminal> connectTerminal(const std::string& identifier, size_t connectedBefore = 0)
     {
-        auto terminal = std::make_unique<SimTerminal>();
-        EXPECT_TRUE(terminal->connectTo(port));
-        SimAdvice advice;
-        advice.terminalIdentifier = identifier;
-        terminal->sendAdvice(advice);
-        EXPECT_TRUE(host.waitFor("connected", connectedBefore + 1));
-        return terminal;
+        return announcedTerminal(host, port, identifier, connectedBefore);
     }
 
     HostRecorder host;

@@ -111,7 +111,8 @@ quintptr ZUVAServices::createTcpIpService(int port, DocumentCallback started, Do
         reportStartFailure(error, "Unable to listen on port " + std::to_string(listenPort));
         return 0;
     }
-    return keepService(RunningService{server, listener, std::move(stopped), std::move(error)}, started);
+    return keepService(RunningService{Transport::TcpIp, server, listener, std::move(stopped), std::move(error)},
+                       started);
 }
 
 quintptr ZUVAServices::createSerialService(const QString& portName, DocumentCallback started,
@@ -167,7 +168,7 @@ ZUVAServices::RunningService ZUVAServices::openSerialService(const QString& port
     // The device itself opens on the server's thread; a failure there is not reported.
     if (!server->open(portName, static_cast<vorsam::BaudRate>(baudRate), parity, stopBits))
         throw std::runtime_error("Unable to open serial port " + portName.toStdString());
-    return RunningService{server, listener, std::move(stopped), std::move(error)};
+    return RunningService{Transport::Serial, server, listener, std::move(stopped), std::move(error)};
 }
 
 void ZUVAServices::stopService(void* handle)
@@ -227,8 +228,10 @@ std::vector<std::shared_ptr<TerminalListener>> ZUVAServices::listeners() const
 {
     std::vector<std::shared_ptr<TerminalListener>> listeners;
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (const auto& entry : m_services)
-        listeners.push_back(entry.second->listener);
+    for (const Transport transport : {Transport::TcpIp, Transport::Serial})
+        for (const auto& entry : m_services)
+            if (entry.second->transport == transport)
+                listeners.push_back(entry.second->listener);
     return listeners;
 }
 

@@ -30,7 +30,11 @@ public:
     using DocumentCallback = std::function<void(QJsonDocument)>;
     using ReverseCallback = std::function<QJsonDocument(QJsonDocument)>;
 
+    // A terminal identifier known on both is looked up on TCP/IP.
+    enum class Transport { TcpIp, Serial };
+
     struct RunningService {
+        Transport transport;
         // The TCP or serial server: letting go of it stops it.
         std::shared_ptr<void> server;
         std::shared_ptr<TerminalListener> listener;
@@ -92,6 +96,7 @@ private:
     // The host's callback, marked as called from a library thread.
     static DocumentCallback fromLibrary(DocumentCallback callback);
     static ReverseCallback fromLibrary(ReverseCallback callback);
+    // TCP/IP services first, each transport's in the order of their handles.
     std::vector<std::shared_ptr<TerminalListener>> listeners() const;
     // Keeps the started service under its handle, tells the host it started
     // and returns the handle.

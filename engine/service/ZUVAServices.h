@@ -98,14 +98,12 @@ private:
     static ReverseCallback fromLibrary(ReverseCallback callback);
     // TCP/IP services first, each transport's in the order of their handles.
     std::vector<std::shared_ptr<TerminalListener>> listeners() const;
-    // Keeps the started service under its handle, tells the host it started
-    // and returns the handle.
-    quintptr keepService(RunningService service, const DocumentCallback& started);
-    // Throws when the service cannot be set up.
-    RunningService openSerialService(const QString& portName, int baudRate, vorsam::Parity parity,
-                                     vorsam::StopBits stopBits, DocumentCallback stopped, DocumentCallback error,
-                                     DocumentCallback connected, DocumentCallback disconnected,
-                                     DocumentCallback notification) const;
+    // Registers the service, then opens it: a terminal it reports connected
+    // is found from its report on. Tells the host it started and returns the
+    // handle; an open that throws leaves no service and tells the error
+    // callback why.
+    quintptr startService(RunningService service, const DocumentCallback& started, const DocumentCallback& error,
+                          const std::function<void()>& open);
     void failRequest(const DocumentCallback& result, const ect::ECTError& error) const;
 
     mutable std::mutex m_mutex;

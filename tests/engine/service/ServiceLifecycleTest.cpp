@@ -120,3 +120,31 @@ TEST(ServiceLifecycle, StoppingFromInsideACallbackDoesNotHang)
     EXPECT_TRUE(waitUntil([&] { return host.stopped == 1; }));
     EXPECT_EQ(host.disconnected, 1);
 }
+
+using Redial = ServiceFixture;
+
+// A terminal that hangs up and dials again at once is reported disconnected
+// before it is reported connected again; a call that comes too early is
+// dropped, and the terminal dials again.
+TEST_F(Redial, TheOldConnectionIsReportedGoneBeforeTheNewOneIsReported)
+{
+    const std::string terminalId = "REDIAL01";
+    auto terminal = connectTerminal(terminalId);
+    const size_t rounds = std::getenv("ZUVA_TEST_SLOW") ? 10 : 40;
+    for (size_t round = 1; round <= rounds; ++round) {
+        SCOPED_TRACE(round);
+        terminal->close();
+        ASSERT_TRUE(waitUntil([&] {
+            terminal = std::make_unique<SimTerminal>();
+            if (!terminal->connectTo(port))
+                return false;
+            SimAdvice advice;
+            advice.terminalIdentifier = terminalId;
+            terminal->sendAdvice(advice);
+            return waitUntil([&] { return host.count("connected") > round || terminal->peerClosed(); })
+                && !terminal->peerClosed();
+        }));
+        ASSERT_TRUE(host.waitFor("disconnected", round));
+        EXPECT_LT(host.position("disconnected", round - 1), host.position("connected", round));
+    }
+}

@@ -83,17 +83,21 @@ ect::FreeText parseFreeText(const QJsonObject& freeText)
     return ect::FreeText(lines[0], lines[1], lines[2], lines[3]);
 }
 
-// The byte fields as validated upper-case hexadecimal text.
+// The byte fields as validated upper-case hexadecimal text. Read one by one,
+// not as arguments, so that a refusal names the first bad field.
 ect::EncryptedData parsePin(const QJsonObject& pin)
 {
     const auto hex = [&pin](const char* key) {
         return OperationRequestFields::hexField(pin, QLatin1String(key)).value_or(Ber::BerData()).stringValue();
     };
-    return ect::EncryptedData(
-        hex("encryptedPin"),
-        OperationRequestFields::boundedInt(pin, QStringLiteral("keyIndex"), kMaximumKeyIndex).value_or(0),
-        hex("keySerialNumber"), hex("encryptionData"),
-        ect::encryptionAlgorithmFromName(pin.value(QStringLiteral("algorithm")).toString().toStdString()));
+    const ect::ECTEncryptionAlgorithm algorithm =
+        ect::encryptionAlgorithmFromName(pin.value(QStringLiteral("algorithm")).toString().toStdString());
+    const std::string encryptedPin = hex("encryptedPin");
+    const int keyIndex =
+        OperationRequestFields::boundedInt(pin, QStringLiteral("keyIndex"), kMaximumKeyIndex).value_or(0);
+    const std::string keySerialNumber = hex("keySerialNumber");
+    const std::string encryptionData = hex("encryptionData");
+    return ect::EncryptedData(encryptedPin, keyIndex, keySerialNumber, encryptionData, algorithm);
 }
 
 ect::MMIParameter parseJson(const QJsonObject& request)

@@ -8,10 +8,20 @@
 
 namespace oxa {
 
+// A report that keeps its place until it can be made (that of a connection
+// still ending) holds back those made after it.
+class TerminalRecords::QueuedReport {
+public:
+    std::function<void()> make;
+    bool ready = true;
+};
+
 class TerminalRecords::ReportQueue {
 public:
-    std::deque<std::function<void()>> waiting;
+    std::deque<std::shared_ptr<QueuedReport>> waiting;
     bool running = false;
+    // The identifier of a terminal gone whose disconnected report is to come.
+    QString leaving;
 };
 
 // Destroys the connection on the release thread, then runs the aftermath
@@ -134,6 +144,10 @@ std::vector<TerminalRecords::Transport> TerminalRecords::identify(const void* tr
         return toClose;
     }
     record->reported = true;
+    // Reported after the terminal's connection that is still ending.
+    const auto leaving = m_leaving.find(identifier);
+    if (leaving != m_leaving.end())
+        record->reports = leaving.value();
     const std::weak_ptr<TerminalConnection> connection = record->connection;
     inOrder(
         lock, record->reports,
@@ -224,7 +238,13 @@ std::shared_ptr<TerminalConnection> TerminalRecords::loseLink(const void* transp
 void TerminalRecords::inOrder(std::unique_lock<std::mutex>& lock, const std::shared_ptr<ReportQueue>& queue,
                               std::function<void()> report, Where where)
 {
-    queue->waiting.push_back(std::move(report));
+    queue->waiting.push_back(std::make_shared<QueuedReport>(QueuedReport{std::move(report), true}));
+    runWhenFree(lock, queue, where);
+}
+
+void TerminalRecords::runWhenFree(std::unique_lock<std::mutex>& lock, const std::shared_ptr<ReportQueue>& queue,
+                                  Where where)
+{
     if (queue->running)
         return;
     queue->running = true;
@@ -240,14 +260,20 @@ void TerminalRecords::inOrder(std::unique_lock<std::mutex>& lock, const std::sha
 
 void TerminalRecords::runReports(std::unique_lock<std::mutex>& lock, ReportQueue& queue)
 {
-    while (!queue.waiting.empty()) {
-        const std::function<void()> report = std::move(queue.waiting.front());
+    while (!queue.waiting.empty() && queue.waiting.front()->ready) {
+        const std::function<void()> report = std::move(queue.waiting.front()->make);
         queue.waiting.pop_front();
         lock.unlock();
         report();
         lock.lock();
     }
     queue.running = false;
+    // Reports on the identifier made from now on need not wait for this queue.
+    if (queue.waiting.empty() && !queue.leaving.isEmpty()) {
+        if (m_leaving.value(queue.leaving).get() == &queue)
+            m_leaving.remove(queue.leaving);
+        queue.leaving.clear();
+    }
 }
 
 std::function<void()> TerminalRecords::disconnectedReport(const Record& record) const
@@ -273,13 +299,41 @@ bool TerminalRecords::take(const void* transport, Record& record)
 void TerminalRecords::close(const void* transport)
 {
     Record record;
+    std::function<void()> report;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!take(transport, record))
             return;
+        report = leavingReport(record);
     }
-    std::function<void()> report = disconnectedReport(record);
     end(std::move(record), std::move(report));
+}
+
+std::function<void()> TerminalRecords::leavingReport(const Record& record)
+{
+    std::function<void()> report = disconnectedReport(record);
+    if (!report)
+        return nullptr;
+    const std::shared_ptr<ReportQueue> queue = record.reports;
+    const auto place = std::make_shared<QueuedReport>(QueuedReport{nullptr, false});
+    queue->waiting.push_back(place);
+    queue->leaving = record.terminalIdentifier;
+    m_leaving.insert(record.terminalIdentifier, queue);
+    return [records = weak_from_this(), queue, place, report] {
+        if (const auto held = records.lock())
+            held->makeInPlace(queue, *place, report);
+        else
+            report();
+    };
+}
+
+void TerminalRecords::makeInPlace(const std::shared_ptr<ReportQueue>& queue, QueuedReport& place,
+                                  std::function<void()> report)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    place.make = std::move(report);
+    place.ready = true;
+    runWhenFree(lock, queue, Where::Here);
 }
 
 void TerminalRecords::end(Record record, std::function<void()> aftermath)

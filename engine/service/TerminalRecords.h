@@ -6,6 +6,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QHash>
 #include <QMultiHash>
 #include <QObject>
 #include <QString>
@@ -106,9 +107,11 @@ public:
                                                      const std::function<bool(Record&)>& accept = nullptr);
     // Identifies the transport's terminal by its description
     // ({"terminal": {"terminalIdentifier": ...}}) when accept takes the
-    // record, and reports it connected here. An identifier that an older
-    // record still has identifies nothing: the terminal is to connect again
-    // once its other connections are gone. Returns the transports to close.
+    // record, and reports it connected here, or after the disconnected report
+    // of an earlier connection with that identifier still ending. An
+    // identifier that an older record still has identifies nothing: the
+    // terminal is to connect again once its other connections are gone.
+    // Returns the transports to close.
     std::vector<Transport> identify(const void* transport, const QJsonDocument& description,
                                     const std::function<bool(const Record&)>& accept = nullptr);
     // Runs onTimeout after the delay on a visit, on the thread that added the
@@ -139,6 +142,7 @@ public:
 
 private:
     class Release;
+    class QueuedReport;
 
     Record* find(const void* transport);
     const Record* findIdentified(const QString& terminalIdentifier) const;
@@ -152,8 +156,15 @@ private:
     enum class Where { Here, OnReleaseThread };
     void inOrder(std::unique_lock<std::mutex>& lock, const std::shared_ptr<ReportQueue>& queue,
                  std::function<void()> report, Where where);
+    void runWhenFree(std::unique_lock<std::mutex>& lock, const std::shared_ptr<ReportQueue>& queue, Where where);
     void runReports(std::unique_lock<std::mutex>& lock, ReportQueue& queue);
     std::function<void()> disconnectedReport(const Record& record) const;
+    // The disconnected report of a terminal whose transport is gone, to be
+    // made once its connection has ended. Until then it keeps its place among
+    // the reports on its identifier: a new connection announcing it is
+    // reported connected only after it.
+    std::function<void()> leavingReport(const Record& record);
+    void makeInPlace(const std::shared_ptr<ReportQueue>& queue, QueuedReport& place, std::function<void()> report);
     // Fails the transactions in flight and lets go of the connection; the
     // aftermath runs once the last holder has let go of it too.
     void end(Record record, std::function<void()> aftermath);
@@ -164,6 +175,8 @@ private:
     mutable std::mutex m_mutex;
     std::unordered_map<const void*, Record> m_records;
     QMultiHash<QString, const void*> m_byIdentifier;
+    // The reports of terminals gone whose disconnected report is still to come.
+    QHash<QString, std::shared_ptr<ReportQueue>> m_leaving;
     uint64_t m_nextSequence = 0;
     // Connections ended and not yet destroyed.
     const std::shared_ptr<std::atomic<int>> m_ending = std::make_shared<std::atomic<int>>(0);

@@ -112,11 +112,11 @@ quintptr ZUVAServices::createTcpIpService(int port, DocumentCallback started, Do
     const std::shared_ptr<vorsam::TcpIpServer> server = vorsam::makeTcpIpServer();
     server->registerListener(listener);
     const auto listenPort = static_cast<unsigned short>(port & 0xFFFF);
-    if (!server->listen(listenPort)) {
-        reportStartFailure(error, "Unable to listen on port " + std::to_string(listenPort));
-        return 0;
-    }
-    return keepService(RunningService{server, listener, std::move(stopped), std::move(error)}, started);
+    return startService(RunningService{Transport::TcpIp, server, listener, std::move(stopped), error}, started, error,
+                        [&] {
+                            if (!server->listen(listenPort))
+                                throw std::runtime_error("Unable to listen on port " + std::to_string(listenPort));
+                        });
 }
 
 quintptr ZUVAServices::createSerialService(const QString& portName, DocumentCallback started,
@@ -134,45 +134,41 @@ quintptr ZUVAServices::createSerialService(const QString& portName, int baudRate
                                            DocumentCallback notification, vorsam::Parity parity,
                                            vorsam::StopBits stopBits)
 {
-    RunningService service;
-    try {
-        service = openSerialService(portName, baudRate, parity, stopBits, std::move(stopped), error, connected,
-                                    disconnected, notification);
-    } catch (const std::exception& exception) {
-        // Nothing may escape towards the C interface (e.g. refused line settings).
-        reportStartFailure(error, exception.what());
-        return 0;
-    }
-    return keepService(std::move(service), started);
-}
-
-quintptr ZUVAServices::keepService(RunningService service, const DocumentCallback& started)
-{
-    auto kept = std::make_shared<RunningService>(std::move(service));
-    void* handle = kept.get();
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_services.emplace(handle, std::move(kept));
-    }
-    call(started, QJsonDocument());
-    return reinterpret_cast<quintptr>(handle);
-}
-
-ZUVAServices::RunningService ZUVAServices::openSerialService(const QString& portName, int baudRate,
-                                                             vorsam::Parity parity, vorsam::StopBits stopBits,
-                                                             DocumentCallback stopped, DocumentCallback error,
-                                                             DocumentCallback connected, DocumentCallback disconnected,
-                                                             DocumentCallback notification) const
-{
     const auto listener = std::make_shared<ZUVASerialServerListener>(
         m_environment, listenerCallback(connected), listenerCallback(disconnected), listenerCallback(notification),
         kiss::LinkTimings(), ZUVASerialServerListener::kIdentificationRetryDelay, m_releaseThread);
     const std::shared_ptr<vorsam::SerialServer> server = vorsam::makeSerialServer();
     server->registerListener(listener);
-    // The device itself opens on the server's thread; a failure there is not reported.
-    if (!server->open(portName, static_cast<vorsam::BaudRate>(baudRate), parity, stopBits))
-        throw std::runtime_error("Unable to open serial port " + portName.toStdString());
-    return RunningService{server, listener, std::move(stopped), std::move(error)};
+    return startService(RunningService{Transport::Serial, server, listener, std::move(stopped), error}, started, error,
+                        [&] {
+                            // The device itself opens on the server's thread; a failure there is not reported.
+                            if (!server->open(portName, static_cast<vorsam::BaudRate>(baudRate), parity, stopBits))
+                                throw std::runtime_error("Unable to open serial port " + portName.toStdString());
+                        });
+}
+
+quintptr ZUVAServices::startService(RunningService service, const DocumentCallback& started,
+                                    const DocumentCallback& error, const std::function<void()>& open)
+{
+    const auto kept = std::make_shared<RunningService>(std::move(service));
+    void* const handle = kept.get();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_services.emplace(handle, kept);
+    }
+    try {
+        open();
+    } catch (const std::exception& exception) {
+        // Nothing may escape towards the C interface (e.g. refused line settings).
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_services.erase(handle);
+        }
+        reportStartFailure(error, exception.what());
+        return 0;
+    }
+    call(started, QJsonDocument());
+    return reinterpret_cast<quintptr>(handle);
 }
 
 void ZUVAServices::stopService(void* handle)
@@ -232,8 +228,10 @@ std::vector<std::shared_ptr<TerminalListener>> ZUVAServices::listeners() const
 {
     std::vector<std::shared_ptr<TerminalListener>> listeners;
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (const auto& entry : m_services)
-        listeners.push_back(entry.second->listener);
+    for (const Transport transport : {Transport::TcpIp, Transport::Serial})
+        for (const auto& entry : m_services)
+            if (entry.second->transport == transport)
+                listeners.push_back(entry.second->listener);
     return listeners;
 }
 

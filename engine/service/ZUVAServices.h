@@ -30,7 +30,11 @@ public:
     using DocumentCallback = std::function<void(QJsonDocument)>;
     using ReverseCallback = std::function<QJsonDocument(QJsonDocument)>;
 
+    // A terminal identifier known on both is looked up on TCP/IP.
+    enum class Transport { TcpIp, Serial };
+
     struct RunningService {
+        Transport transport;
         // The TCP or serial server: letting go of it stops it.
         std::shared_ptr<void> server;
         std::shared_ptr<TerminalListener> listener;
@@ -92,15 +96,14 @@ private:
     // The host's callback, marked as called from a library thread.
     static DocumentCallback fromLibrary(DocumentCallback callback);
     static ReverseCallback fromLibrary(ReverseCallback callback);
+    // TCP/IP services first, each transport's in the order of their handles.
     std::vector<std::shared_ptr<TerminalListener>> listeners() const;
-    // Keeps the started service under its handle, tells the host it started
-    // and returns the handle.
-    quintptr keepService(RunningService service, const DocumentCallback& started);
-    // Throws when the service cannot be set up.
-    RunningService openSerialService(const QString& portName, int baudRate, vorsam::Parity parity,
-                                     vorsam::StopBits stopBits, DocumentCallback stopped, DocumentCallback error,
-                                     DocumentCallback connected, DocumentCallback disconnected,
-                                     DocumentCallback notification) const;
+    // Registers the service, then opens it: a terminal it reports connected
+    // is found from its report on. Tells the host it started and returns the
+    // handle; an open that throws leaves no service and tells the error
+    // callback why.
+    quintptr startService(RunningService service, const DocumentCallback& started, const DocumentCallback& error,
+                          const std::function<void()>& open);
     void failRequest(const DocumentCallback& result, const ect::ECTError& error) const;
 
     mutable std::mutex m_mutex;

@@ -82,18 +82,37 @@ TEST(MMIOperationRequest, PinBlockWithAesCtr)
                          "BF810733DF820404000000" "06" "DF953604000000" "01" + block));
 }
 
+// With several bad fields the refusal names the first one read: the display
+// fields, then the PIN block's encrypted PIN, key index, key serial number and
+// encryption data.
 TEST(MMIOperationRequest, RefusesMissingPartsAndValuesOutOfRange)
 {
     oxa::JsonZUVAMMIOperationRequest request(oxa::makeOXAEnvironment());
-    const std::vector<QJsonObject> invalid{
-        {{"displayTimeout", 10000}},
-        {{"displayTimeout", 30}, {"firstTextIdentifier", 100}},
-        {{"displayTimeout", 30}, {"secondTextIdentifier", -5}, {"secondTextLanguage", "fr"}},
-        {{"displayTimeout", 30}, {"encryptedPin", QJsonObject{{"keyIndex", 256}}}},
-        {{"displayTimeout", 30}, {"encryptedPin", QJsonObject{{"encryptedPin", "12G4"}}}},
+    // Every field of the PIN block bad, in the order they are read.
+    const std::vector<std::pair<QString, QJsonValue>> badPinFields{
+        {"encryptedPin", "12G4"}, {"keyIndex", 256}, {"keySerialNumber", "XY"}, {"encryptionData", 7}};
+    const auto badPinFrom = [&badPinFields](size_t first) {
+        QJsonObject pin{{"algorithm", "AES_CTR"}};
+        for (size_t field = first; field < badPinFields.size(); ++field)
+            pin.insert(badPinFields[field].first, badPinFields[field].second);
+        return pin;
     };
-    for (const QJsonObject& transaction : invalid)
-        expectRefusal(request, transactionDocument(transaction));
+    const std::vector<std::pair<QJsonObject, std::string>> invalid{
+        {{{"displayTimeout", 10000}}, "displayTimeout"},
+        {{{"displayTimeout", 30}, {"firstTextIdentifier", 100}}, "firstTextIdentifier"},
+        {{{"displayTimeout", 30}, {"secondTextIdentifier", -5}, {"secondTextLanguage", "fr"}}, "secondTextIdentifier"},
+        {{{"displayTimeout", 30}, {"encryptedPin", QJsonObject{{"keyIndex", 256}}}}, "keyIndex"},
+        {{{"displayTimeout", 30}, {"encryptedPin", QJsonObject{{"encryptedPin", "12G4"}}}}, "encryptedPin"},
+        {{{"displayTimeout", 10000}, {"firstTextIdentifier", 100}, {"encryptedPin", badPinFrom(0)}}, "displayTimeout"},
+        {{{"displayTimeout", 30}, {"encryptedPin", badPinFrom(0)}}, "encryptedPin"},
+        {{{"displayTimeout", 30}, {"encryptedPin", badPinFrom(1)}}, "keyIndex"},
+        {{{"displayTimeout", 30}, {"encryptedPin", badPinFrom(2)}}, "keySerialNumber"},
+        {{{"displayTimeout", 30}, {"encryptedPin", badPinFrom(3)}}, "encryptionData"},
+    };
+    for (const auto& row : invalid) {
+        const std::string reason = expectRefusal(request, transactionDocument(row.first));
+        EXPECT_EQ(reason.substr(0, reason.find(' ')), row.second) << reason;
+    }
 }
 
 TEST(MMIOperationResponse, FlagsTellWhichKeyEndedTheOperation)

@@ -63,9 +63,10 @@ inline std::string bodyHex(oxa::JsonTransactionRequest& request, int sequence, c
     return toHex(Bytes(body.begin(), body.end()));
 }
 
-// Expects the request to refuse the document, sending nothing, with the error code and cause.
-inline void expectRefusal(oxa::JsonTransactionRequest& request, const QJsonObject& document, int cause = 15,
-                          ect::ECTErrorCode code = ect::ECTErrorCode::Technical_Issue)
+// Expects the request to refuse the document, sending nothing, with the error
+// code and cause; returns the refusal's "reason".
+inline std::string expectRefusal(oxa::JsonTransactionRequest& request, const QJsonObject& document, int cause = 15,
+                                 ect::ECTErrorCode code = ect::ECTErrorCode::Technical_Issue)
 {
     SCOPED_TRACE(QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString());
     QByteArray body;
@@ -76,7 +77,11 @@ inline void expectRefusal(oxa::JsonTransactionRequest& request, const QJsonObjec
         EXPECT_TRUE(body.isEmpty());
         EXPECT_EQ(error.code(), code);
         EXPECT_EQ(error.causeCode() ? static_cast<int>(*error.causeCode()) : 0, cause);
+        const auto extra = error.extraInformationData();
+        const auto reason = extra.find("reason");
+        return reason == extra.end() ? std::string() : reason->second;
     }
+    return std::string();
 }
 
 // The "result" the response makes of a reply of the given type.

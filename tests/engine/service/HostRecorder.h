@@ -32,6 +32,7 @@ public:
     // zuva_start_serial_service on the named port, likewise.
     void* startSerial(const std::string& port);
     void stop();
+    void* handle() const { return m_handle; }
 
     // zuva_sendTransaction whose result and release are recorded here.
     int send(const std::string& terminalId, const std::string& json);

@@ -3,6 +3,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 using namespace testsupport;
@@ -24,7 +29,79 @@ struct StoppingHost {
     static void countStop(const char*, void* data) { static_cast<StoppingHost*>(data)->stopped++; }
 };
 
+// A host that asks for a terminal's connection as soon as it is told the
+// terminal is connected.
+struct DescribingHost {
+    std::mutex mutex;
+    std::map<QString, QJsonObject> connections;
+
+    static void describe(const char* json, void* data)
+    {
+        auto* host = static_cast<DescribingHost*>(data);
+        const QString terminalId = QJsonDocument::fromJson(QByteArray(json))
+                                       .object()
+                                       .value("terminal")
+                                       .toObject()
+                                       .value("terminalIdentifier")
+                                       .toString();
+        const QJsonObject connection =
+            takeObject(zuva_getConnectionDescription(terminalId.toUtf8().constData())).value("terminalConnection").toObject();
+        std::lock_guard<std::mutex> lock(host->mutex);
+        host->connections[terminalId] = connection;
+    }
+    size_t count()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return connections.size();
+    }
+};
+
 } // namespace
+
+// Terminals that are already calling when the service starts, as after a
+// restart of the cash register, are described from their connected report on.
+// They redial without pause, so that some announce themselves the very moment
+// the service listens.
+TEST(ServiceLifecycle, TerminalsCallingWhileTheServiceStartsAreDescribedWhenReportedConnected)
+{
+    useSettings(1500);
+    constexpr size_t Terminals = 8;
+    const int rounds = std::getenv("ZUVA_TEST_SLOW") ? 10 : 40;
+    for (int round = 0; round < rounds; ++round) {
+        SCOPED_TRACE(round);
+        DescribingHost host;
+        const uint16_t port = SimTerminal::freeLoopbackPort();
+        std::vector<std::unique_ptr<SimTerminal>> terminals;
+        for (size_t terminal = 0; terminal < Terminals; ++terminal)
+            terminals.push_back(std::make_unique<SimTerminal>());
+        std::vector<std::thread> calling;
+        for (size_t terminal = 0; terminal < Terminals; ++terminal) {
+            calling.emplace_back([&terminals, terminal, port] {
+                SimTerminal& sim = *terminals[terminal];
+                const auto end = std::chrono::steady_clock::now() + scaled(std::chrono::milliseconds(5000));
+                while (!sim.connectTo(port))
+                    if (std::chrono::steady_clock::now() > end)
+                        return;
+                SimAdvice advice;
+                advice.terminalIdentifier = "CALLER" + std::to_string(terminal);
+                sim.sendAdvice(advice);
+            });
+        }
+        void* const service = zuva_createTcpIpService(port, nullptr, nullptr, &DescribingHost::describe, nullptr,
+                                                      nullptr, nullptr, &host);
+        for (auto& caller : calling)
+            caller.join();
+        ASSERT_NE(service, nullptr);
+        EXPECT_TRUE(waitUntil([&] { return host.count() == Terminals; }));
+        for (size_t terminal = 0; terminal < Terminals; ++terminal) {
+            const QString terminalId = QString("CALLER%1").arg(terminal);
+            std::lock_guard<std::mutex> lock(host.mutex);
+            EXPECT_EQ(host.connections[terminalId].value("port").toInt(), terminals[terminal]->localPort())
+                << terminalId.toStdString();
+        }
+        zuva_stopService(service);
+    }
+}
 
 TEST(ServiceLifecycle, StoppingFromInsideACallbackDoesNotHang)
 {
@@ -128,5 +205,33 @@ TEST(ServiceLifecycle, StoppingWhileTerminalsStreamRepliesClosesEveryConnectionA
         terminals.clear();
         ASSERT_TRUE(waitUntil([&] { return threadsButTheReleaseThread() <= threadsBefore; }))
             << threadsButTheReleaseThread() << " threads, " << threadsBefore << " before";
+    }
+}
+
+using Redial = ServiceFixture;
+
+// A terminal that hangs up and dials again at once is reported disconnected
+// before it is reported connected again; a call that comes too early is
+// dropped, and the terminal dials again.
+TEST_F(Redial, TheOldConnectionIsReportedGoneBeforeTheNewOneIsReported)
+{
+    const std::string terminalId = "REDIAL01";
+    auto terminal = connectTerminal(terminalId);
+    const size_t rounds = std::getenv("ZUVA_TEST_SLOW") ? 10 : 40;
+    for (size_t round = 1; round <= rounds; ++round) {
+        SCOPED_TRACE(round);
+        terminal->close();
+        ASSERT_TRUE(waitUntil([&] {
+            terminal = std::make_unique<SimTerminal>();
+            if (!terminal->connectTo(port))
+                return false;
+            SimAdvice advice;
+            advice.terminalIdentifier = terminalId;
+            terminal->sendAdvice(advice);
+            return waitUntil([&] { return host.count("connected") > round || terminal->peerClosed(); })
+                && !terminal->peerClosed();
+        }));
+        ASSERT_TRUE(host.waitFor("disconnected", round));
+        EXPECT_LT(host.position("disconnected", round - 1), host.position("connected", round));
     }
 }

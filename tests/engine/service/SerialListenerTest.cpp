@@ -13,6 +13,20 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Records the opening of the port as a host callback, on the server's thread.
+class OpenProbe : public vorsam::SerialServerListener {
+public:
+    explicit OpenProbe(HostRecorder& recorder)
+        : m_recorder(recorder)
+    {
+    }
+    void onOpen(std::weak_ptr<vorsam::SerialPort>) override { m_recorder.record("opened", ""); }
+    void onDataPending(std::weak_ptr<vorsam::SerialPort>) override {}
+
+private:
+    HostRecorder& m_recorder;
+};
+
 class SerialListener : public ::testing::Test {
 protected:
     void SetUp() override
@@ -74,6 +88,8 @@ TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAga
 // serves the terminal again once it answers.
 TEST_F(SerialListener, ALostLinkFailsTheTransactionsInFlightBeforeTheDisconnectionIsReported)
 {
+    // The listeners run on the server's thread, which thus needs the host's stack.
+    server->registerListener(std::make_shared<OpenProbe>(reports));
     terminal.identifyAs("SER00003");
     terminal.on("Ck", [](const SimMessage&) { return SimTerminal::silence(); });
     terminal.on("Co", [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); });
@@ -98,6 +114,7 @@ TEST_F(SerialListener, ALostLinkFailsTheTransactionsInFlightBeforeTheDisconnecti
 
     terminal.setSilent(false);
     EXPECT_TRUE(reports.waitFor("connected", 2));
+    EXPECT_EQ(reports.count("opened"), 1u);
 }
 
 } // namespace

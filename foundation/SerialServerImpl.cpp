@@ -76,7 +76,8 @@ bool SerialServerImpl::open(QString port, BaudRate baudRate, Parity parity, Stop
     parity_ = parity;
     stopBits_ = stopBits;
     const QString name = QString("SerialServer(%1)Thread").arg(port);
-    thread_ = startThreadOnce(name, std::make_unique<RunnableProxy>(this));
+    // The listeners run here, and what they start may reach the host's code.
+    thread_ = startThreadOnce(name, std::make_unique<RunnableProxy>(this), Thread::HostCodeStackSize);
     return thread_ != nullptr;
 }
 

@@ -242,9 +242,12 @@ void Thread::tearDown()
 }
 
 std::unique_ptr<Thread> makeThread(QString name, std::chrono::milliseconds interval,
-                                   std::unique_ptr<Runnable> runnable)
+                                   std::unique_ptr<Runnable> runnable, unsigned stackSize)
 {
-    return std::make_unique<Thread>(std::move(name), interval, std::move(runnable));
+    auto thread = std::make_unique<Thread>(std::move(name));
+    thread->setStackSize(stackSize);
+    thread->reset(interval, std::move(runnable));
+    return thread;
 }
 
 std::unique_ptr<Thread> makeThread(QString name, std::chrono::milliseconds interval,
@@ -253,10 +256,10 @@ std::unique_ptr<Thread> makeThread(QString name, std::chrono::milliseconds inter
     return std::make_unique<Thread>(std::move(name), interval, std::move(task));
 }
 
-std::unique_ptr<Thread> startThreadOnce(QString name, std::unique_ptr<Runnable> runnable)
+std::unique_ptr<Thread> startThreadOnce(QString name, std::unique_ptr<Runnable> runnable, unsigned stackSize)
 {
     try {
-        return makeThread(name, Thread::RunOnce, std::move(runnable));
+        return makeThread(name, Thread::RunOnce, std::move(runnable), stackSize);
     } catch (const std::exception& e) {
         qDebug() << "Cannot start" << name << e.what();
         return nullptr;

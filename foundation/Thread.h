@@ -59,11 +59,13 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// stackSize: as for setStackSize; Thread::HostCodeStackSize for a thread on
+// which the host's code may run.
 std::unique_ptr<Thread> makeThread(QString name, std::chrono::milliseconds interval,
-                                   std::unique_ptr<Runnable> runnable);
+                                   std::unique_ptr<Runnable> runnable, unsigned stackSize = 0);
 std::unique_ptr<Thread> makeThread(QString name, std::chrono::milliseconds interval,
                                    std::function<void(Runnable&)> task);
 // A thread that runs the task object once; null, and logged, when it cannot start.
-std::unique_ptr<Thread> startThreadOnce(QString name, std::unique_ptr<Runnable> runnable);
+std::unique_ptr<Thread> startThreadOnce(QString name, std::unique_ptr<Runnable> runnable, unsigned stackSize = 0);
 
 } // namespace vorsam

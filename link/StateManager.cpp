@@ -192,8 +192,9 @@ void StateManager::start()
 {
     if (thread_)
         return;
+    // The send check runs here, and what it holds may reach the host's code.
     thread_ = vorsam::makeThread(QStringLiteral("KissStateManagerThread"), vorsam::Thread::RunOnce,
-                                 std::make_unique<vorsam::RunnableProxy>(this));
+                                 std::make_unique<vorsam::RunnableProxy>(this), vorsam::Thread::HostCodeStackSize);
     started_ = true;
 }
 

@@ -20,8 +20,9 @@ public:
     virtual void enableNotifications(bool enable) = 0;
     // Bytes are waiting on the transport; called on the transport's thread.
     virtual void onDataReady() = 0;
-    // The transport is gone: the replies already read are handled first, then
-    // every transaction still in flight receives code 2, cause 18 NetworkError.
+    // The transport, or the link on it, is gone: the replies already read are
+    // handled first, then every transaction still in flight receives code 2,
+    // cause 18 NetworkError. The connection stays usable.
     // Waits for the response handler, which may be inside a host callback.
     virtual void onClose() = 0;
 };

@@ -220,19 +220,27 @@ void TerminalRecords::event(const void* transport, QJsonObject notification)
     m_reports->event(std::move(notification), identifier, connection);
 }
 
-std::shared_ptr<TerminalConnection> TerminalRecords::loseLink(const void* transport)
+void TerminalRecords::loseLink(const void* transport)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     Record* record = find(transport);
     if (!record)
-        return nullptr;
+        return;
     record->linkUp = false;
-    const std::shared_ptr<TerminalConnection> connection = record->connection;
-    if (record->reported) {
-        inOrder(lock, record->reports, disconnectedReport(*record), Where::OnReleaseThread);
-        record->reported = false;
-    }
-    return connection;
+    // The transactions in flight get their results before the host hears of
+    // the loss. Ending them waits for the response handler, which may be
+    // inside a host callback: no listener thread waits for it.
+    const std::weak_ptr<TerminalConnection> weakConnection = record->connection;
+    inOrder(
+        lock, record->reports,
+        [weakConnection, report = disconnectedReport(*record)] {
+            if (const auto connection = weakConnection.lock())
+                connection->onClose();
+            if (report)
+                report();
+        },
+        Where::OnReleaseThread);
+    record->reported = false;
 }
 
 void TerminalRecords::inOrder(std::unique_lock<std::mutex>& lock, const std::shared_ptr<ReportQueue>& queue,

@@ -121,9 +121,10 @@ public:
                const std::function<bool(Record&)>& accept = nullptr);
     // Passes {"event": {...}} on with the terminal's identifier.
     void event(const void* transport, QJsonObject notification);
-    // The link to the terminal is down while its transport stays: the
-    // terminal is no longer connected. Returns the record's connection.
-    std::shared_ptr<TerminalConnection> loseLink(const void* transport);
+    // The link to the terminal is down while its transport stays: its
+    // transactions in flight end as on a closed connection, then the host is
+    // told that the terminal is no longer connected.
+    void loseLink(const void* transport);
     // The transport is gone: its record with it.
     void close(const void* transport);
     // Ends every record once no visit is under way: every transaction in

@@ -149,8 +149,7 @@ void ZUVASerialServerListener::onDisconnected(const PortPointer& port)
     // A closing port makes its own report.
     if (!port->isOpen())
         return;
-    if (const auto connection = records().loseLink(port.get()))
-        connection->resetTransactions();
+    records().loseLink(port.get());
 }
 
 void ZUVASerialServerListener::onClose(std::weak_ptr<vorsam::SerialPort> port)

@@ -23,7 +23,9 @@ namespace oxa {
 //
 // The host is told of a disconnection once, and only for a terminal it was
 // told is connected: a lost link and the later closing of the port make one
-// report. A failed identification is asked again while the link stays up.
+// report, which comes after the results of the transactions in flight (a lost
+// link fails them with code 2, cause 18). A failed identification is asked
+// again while the link stays up.
 class ZUVASerialServerListener : public vorsam::SerialServerListener, public TerminalListener {
 public:
     static constexpr std::chrono::milliseconds kIdentificationRetryDelay{2000};

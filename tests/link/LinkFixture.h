@@ -4,12 +4,14 @@
 #include "link/KissUtil.h"
 
 #include "support/MemoryStreams.h"
+#include "support/StackSize.h"
 #include "support/Wait.h"
 
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 
 namespace linktest {
@@ -61,6 +63,10 @@ protected:
         link->setOnSendFailedCallback([this](QByteArray payload) { lost.push_back(payload); });
         link->setOnSendSuccessCallback([this] { ++sendSucceeded; });
         link->setOnReceiveFailedCallback([this] { ++receiveFailed; });
+        link->setSendCheck([this](const QByteArray&) {
+            checkStack = testsupport::currentStackSize();
+            return true;
+        });
     }
 
     // Starts the link and answers its first probe.
@@ -105,6 +111,8 @@ protected:
     std::vector<QByteArray> lost;
     int sendSucceeded = 0;
     int receiveFailed = 0;
+    // The stack of the thread that asked the send check last.
+    std::atomic<size_t> checkStack{0};
 };
 
 } // namespace linktest

@@ -1,7 +1,8 @@
 #include "HostRecorder.h"
 
+#include "support/StackSize.h"
+
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 namespace testsupport {
 
@@ -13,18 +14,6 @@ template <size_t Kind>
 void recordAs(const char* json, void* host)
 {
     static_cast<HostRecorder*>(host)->record(Kinds[Kind], json);
-}
-
-// Host code needs room: no callback may come on a small worker stack.
-size_t currentStackSize()
-{
-    pthread_attr_t attributes;
-    size_t size = 0;
-    if (pthread_getattr_np(pthread_self(), &attributes) == 0) {
-        pthread_attr_getstacksize(&attributes, &size);
-        pthread_attr_destroy(&attributes);
-    }
-    return size;
 }
 
 void releaseUserData(void* host)
@@ -77,7 +66,8 @@ int HostRecorder::send(const std::string& terminalId, const std::string& json)
 
 void HostRecorder::record(const std::string& kind, const char* json)
 {
-    EXPECT_GE(currentStackSize(), 1024u * 1024u) << kind << " callback";
+    // Host code needs room: no callback may come on a small worker stack.
+    EXPECT_GE(currentStackSize(), HostCodeStack) << kind << " callback";
     std::lock_guard<std::mutex> lock(m_mutex);
     m_events.push_back(Event{kind, json ? json : "", std::this_thread::get_id()});
 }

@@ -11,6 +11,20 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Records the opening of the port as a host callback, on the server's thread.
+class OpenProbe : public vorsam::SerialServerListener {
+public:
+    explicit OpenProbe(HostRecorder& recorder)
+        : m_recorder(recorder)
+    {
+    }
+    void onOpen(std::weak_ptr<vorsam::SerialPort>) override { m_recorder.record("opened", ""); }
+    void onDataPending(std::weak_ptr<vorsam::SerialPort>) override {}
+
+private:
+    HostRecorder& m_recorder;
+};
+
 class SerialListener : public ::testing::Test {
 protected:
     void SetUp() override
@@ -66,6 +80,41 @@ TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAga
     EXPECT_EQ(reports.count("disconnected"), 1u);
     close();
     EXPECT_EQ(reports.count("disconnected"), 2u);
+}
+
+// The link can go down only while no transaction is current: one set aside
+// by a cancellation is still in flight when the heartbeat finds the terminal
+// gone. It fails before the host hears of the loss, and the connection
+// serves the terminal again once it answers.
+TEST_F(SerialListener, ALostLinkFailsTheTransactionsInFlightBeforeTheDisconnectionIsReported)
+{
+    // The listeners run on the server's thread, which thus needs the host's stack.
+    server->registerListener(std::make_shared<OpenProbe>(reports));
+    terminal.identifyAs("SER00003");
+    terminal.on("Ck", [](const SimMessage&) { return SimTerminal::silence(); });
+    terminal.on("Co", [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); });
+    ASSERT_TRUE(server->open(terminal.portName(), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
+    ASSERT_TRUE(reports.waitFor("connected", 1));
+    const auto connection = listener->getTerminalConnection("SER00003");
+    ASSERT_TRUE(connection);
+    const auto send = [&](const QJsonObject& transaction, const std::string& kind) {
+        connection->makeTransaction(QJsonDocument(QJsonObject{{"transaction", transaction}}),
+                                    reports.recorderFor(kind), {});
+    };
+    send({{"action", "MMIOpen"}}, "result");
+    ASSERT_TRUE(terminal.waitForRequests("Ck", 1));
+    send({{"action", "CancelRetail"}, {"saleSystemActionIdentifier", "0000002A"}}, "cancelled");
+    ASSERT_TRUE(reports.waitFor("cancelled", 1));
+
+    terminal.setSilent(true);
+    ASSERT_TRUE(reports.waitFor("disconnected", 1));
+    ASSERT_TRUE(reports.waitFor("result", 1));
+    EXPECT_EQ(errorCodes(reports.first("result")), NetworkError);
+    EXPECT_LT(reports.position("result"), reports.position("disconnected"));
+
+    terminal.setSilent(false);
+    EXPECT_TRUE(reports.waitFor("connected", 2));
+    EXPECT_EQ(reports.count("opened"), 1u);
 }
 
 } // namespace

@@ -200,4 +200,11 @@ TEST(TicketRetrieval, SaleReachesItsCallbackOnceWhateverBecomesOfTheTicketReques
         ASSERT_EQ(delivered.size(), 1u);
         EXPECT_EQ(delivered[0].clientTicket(), each.ticket);
     }
+    // A host's lambda serves as the callback of the result's class.
+    clienttest::FakeSend send;
+    int failed = 0;
+    retrieveTicketsAfterSale(LastTransactionResult(R"({"error":{"code":5}})", "T"),
+                             [&](const LastTransactionResult& result) { failed += result.error() ? 1 : 0; },
+                             send.terminal);
+    EXPECT_EQ(failed, 1);
 }

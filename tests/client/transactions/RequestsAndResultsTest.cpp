@@ -163,6 +163,12 @@ TEST(ClientResults, SaleDetailsAndServiceResultsReadTheirMembers)
     EXPECT_EQ(fieldsOf(CancelRetailResult(R"({"result":{"date":"2017-05-31-14-02-59Z"}})", "T").timeStamp()),
               (std::vector<int>{117, 4, 31, 14, 2, 59}));
     EXPECT_GT(CancelRetailResult(R"({"result":{}})", "T").timeStamp().tm_year, 100);
+    // The backup mode is on for true and any number but zero.
+    const std::pair<std::string, bool> backupModes[] = {{"true", true}, {"2", true},   {"-0.5", true},
+                                                         {"0", false},  {"\"1\"", false}, {"[1]", false}};
+    for (const auto& each : backupModes)
+        EXPECT_EQ(BackupModeStatusResult(R"({"result":{"enabled":)" + each.first + "}}", "T").enabled(), each.second)
+            << each.first;
 }
 
 TEST(TicketRetrieval, SaleReachesItsCallbackOnceWhateverBecomesOfTheTicketRequest)

@@ -27,6 +27,11 @@ using clienttest::errorText;
 
 const Amount twelveAndAHalf("12.5");
 
+// A merchant reference as a literal also converts to ECTData; as a std::string it does not.
+static_assert(!std::is_constructible<SaleTransaction, SaleAction, Amount, const char (&)[4],
+                                     SaleTransaction::Callback>::value);
+static_assert(std::is_constructible<SaleTransaction, SaleAction, Amount, std::string, SaleTransaction::Callback>::value);
+
 template <typename Result>
 std::function<void(const Result&)> ignore()
 {

@@ -10,6 +10,9 @@
 
 namespace ect {
 
+// What spans several headers (requests, results, time-outs, settings,
+// recovery files) is in <zuva/HostGuide.md>, installed beside them.
+
 // A terminal service (TCP/IP or serial) reporting to one listener. When the
 // last reference to the object goes, it stops every service it started, as
 // stopService does; the listener must stay alive until then.

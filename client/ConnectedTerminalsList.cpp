@@ -4,20 +4,6 @@
 
 namespace ect {
 
-namespace {
-
-using Listed = std::multimap<std::string, std::shared_ptr<ZUVATerminal>>;
-
-std::vector<std::shared_ptr<ZUVATerminal>> valuesOf(const Listed& terminals)
-{
-    std::vector<std::shared_ptr<ZUVATerminal>> values;
-    for (const auto& entry : terminals)
-        values.push_back(entry.second);
-    return values;
-}
-
-} // namespace
-
 ConnectedTerminalsList& ConnectedTerminalsList::getInstance()
 {
     static ConnectedTerminalsList list;
@@ -33,9 +19,9 @@ void ConnectedTerminalsList::add(std::shared_ptr<ZUVATerminal> terminal, Service
     std::shared_ptr<ZUVATerminal> replaced; // released after the lock
     std::lock_guard<std::mutex> lock(mutex_);
     Service& entry = services_.emplace(service, Service{listener, {}}).first->second;
-    std::shared_ptr<ZUVATerminal>& slot = entry.terminals[terminalId];
-    replaced = std::move(slot);
-    slot = std::move(terminal);
+    Listed& slot = entry.terminals[terminalId];
+    replaced = std::move(slot.terminal);
+    slot = Listed{std::move(terminal), ++additions_};
 }
 
 void ConnectedTerminalsList::remove(const std::shared_ptr<ZUVATerminal>& terminal, ServiceKey service)
@@ -51,7 +37,7 @@ void ConnectedTerminalsList::remove(const std::shared_ptr<ZUVATerminal>& termina
     const auto listed = entry->second.terminals.find(terminalId);
     if (listed == entry->second.terminals.end())
         return;
-    removed = std::move(listed->second);
+    removed = std::move(listed->second.terminal);
     entry->second.terminals.erase(listed);
 }
 
@@ -70,9 +56,23 @@ std::map<const ZUVAServiceListener*, ConnectedTerminalsList::Terminals> Connecte
 {
     std::map<const ZUVAServiceListener*, Terminals> listed;
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& service : services_)
-        listed[service.second.listener].insert(service.second.terminals.begin(), service.second.terminals.end());
+    for (const auto& service : services_) {
+        Terminals& terminals = listed[service.second.listener];
+        for (const auto& entry : service.second.terminals) {
+            Listed& slot = terminals[entry.first];
+            if (!slot.terminal || slot.added < entry.second.added)
+                slot = entry.second;
+        }
+    }
     return listed;
+}
+
+std::vector<std::shared_ptr<ZUVATerminal>> ConnectedTerminalsList::valuesOf(const Terminals& terminals)
+{
+    std::vector<std::shared_ptr<ZUVATerminal>> values;
+    for (const auto& entry : terminals)
+        values.push_back(entry.second.terminal);
+    return values;
 }
 
 std::vector<std::shared_ptr<ZUVATerminal>> ConnectedTerminalsList::connectedTerminalsFor(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -13,8 +14,11 @@ class ZUVATerminal;
 
 // The process-wide record of connected terminals, per running service and
 // the listener it reports to. Each service keeps one terminal per
-// identifier; the same identifier may be listed under several services.
-// Every operation is thread-safe; none calls out while holding the lock.
+// identifier; the queries show each identifier once per listener, the one
+// that connected last, so a terminal reconnected through another service of
+// the same listener is not listed twice, and stopping that service shows the
+// other's again. Every operation is thread-safe; none calls out while
+// holding the lock.
 class ConnectedTerminalsList {
 public:
     // A running service, as the list knows it: any address unique while it runs.
@@ -38,17 +42,23 @@ public:
     std::shared_ptr<ZUVATerminal> getTerminal(const std::string& terminalId) const;
 
 private:
-    using Terminals = std::multimap<std::string, std::shared_ptr<ZUVATerminal>>;
+    struct Listed {
+        std::shared_ptr<ZUVATerminal> terminal;
+        std::uint64_t added; // order of the additions: the newest stands
+    };
+    using Terminals = std::map<std::string, Listed>;
     struct Service {
         const ZUVAServiceListener* listener;
-        std::map<std::string, std::shared_ptr<ZUVATerminal>> terminals;
+        Terminals terminals;
     };
 
     // Ordered by listener address, then identifier.
     std::map<const ZUVAServiceListener*, Terminals> byListener() const;
+    static std::vector<std::shared_ptr<ZUVATerminal>> valuesOf(const Terminals& terminals);
 
     mutable std::mutex mutex_;
     std::map<ServiceKey, Service> services_;
+    std::uint64_t additions_ = 0;
 };
 
 } // namespace ect

@@ -1,14 +1,13 @@
 #pragma once
 
 #include "client/Settings.h"
+#include "client/ZUVATerminalImpl.h"
 #include "common/ECTTerminalEvent.h"
 
 #include <memory>
 #include <string>
 
 namespace ect {
-
-class ZUVATerminalImpl;
 
 // The client's objects from the C interface's documents. None throws: a text
 // of the wrong shape, or a member of the wrong type, gives an empty result.

@@ -20,7 +20,9 @@ using RecoveryFiles = std::vector<std::shared_ptr<ZUVARecoveryFile>>;
 RecoveryFiles toRecoveryFiles(char* json);
 
 // The closed recovery files of all terminals, or of one; they throw as
-// toRecoveryFiles does.
+// toRecoveryFiles does. The library keeps them in bmrecovery/closed under
+// the working directory the process had when it first needed them (see
+// <zuva/HostGuide.md>).
 RecoveryFiles getRecoveryFiles();
 RecoveryFiles getRecoveryFiles(const std::string& terminalId);
 

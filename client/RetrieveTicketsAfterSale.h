@@ -51,7 +51,9 @@ private:
     std::atomic<bool> delivered_{false};
 };
 
-// The callback of a result class, never deduced from the argument: a lambda fits too.
+// The callback of a result class, never deduced from the argument: the
+// result decides the class, and a lambda converts as it would for one
+// function per result class.
 template <class R>
 struct ResultCallback {
     using type = std::function<void(const R&)>;
@@ -63,7 +65,7 @@ struct ResultCallback {
 // its client ticket from a "TicketGet" on the same terminal; whatever becomes
 // of that request, the sale reaches the callback once, still successful.
 template <class R>
-void retrieveTickets(R const& result, std::function<void(R const&)> callback,
+void retrieveTickets(R const& result, typename detail::ResultCallback<R>::type callback,
                      std::shared_ptr<TerminalContext> terminalContext)
 {
     if (result.error()) {
@@ -79,8 +81,10 @@ void retrieveTickets(R const& result, std::function<void(R const&)> callback,
     terminalContext->makeTransaction(std::move(ticketRequest));
 }
 
+// For SaleResult, SaleWithCashbackResult, AuthorizedSaleResult and
+// LastTransactionResult.
 template <class R>
-void retrieveTicketsAfterSale(R const& result, std::function<void(R const&)> callback,
+void retrieveTicketsAfterSale(R const& result, typename detail::ResultCallback<R>::type callback,
                               std::shared_ptr<TerminalContext> terminalContext)
 {
     retrieveTickets<R>(result, std::move(callback), std::move(terminalContext));

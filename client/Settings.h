@@ -8,7 +8,11 @@
 namespace ect {
 
 // The service settings of the library, in the units of its settings document
-// (seconds, except connectionAdviceTimeout in milliseconds).
+// (seconds, except connectionAdviceTimeout in milliseconds). A
+// default-constructed object has an empty currencyCode, unlike the library
+// (whose default is "EUR"): ZUVAService::updateSettings with it makes every
+// sale fail with code 1 cause 110 until a currency is set. Start from
+// ZUVAService::settings() instead.
 struct Settings {
     std::int64_t cardRecognitionTimeout = 45;
     std::int64_t cardInfoTrailingRequestTimeout = 30;

@@ -10,7 +10,12 @@
 
 namespace ect {
 
-// A terminal service (TCP/IP or serial) reporting to one listener.
+// What spans several headers (requests, results, time-outs, settings,
+// recovery files) is in <zuva/HostGuide.md>, installed beside them.
+
+// A terminal service (TCP/IP or serial) reporting to one listener. When the
+// last reference to the object goes, it stops every service it started, as
+// stopService does; the listener must stay alive until then.
 class ZUVAService {
 public:
     virtual ~ZUVAService() = default;
@@ -19,8 +24,14 @@ public:
     // onServiceError when it could not start. A service already running keeps
     // running beside a new one.
     virtual void startService() = 0;
-    // Stops every service this object started; onServiceStopped has run for
-    // each when it returns. Nothing once they are stopped (also by ect::cleanup).
+    // Stops every service this object started. Called on a thread of the
+    // host's, it stops them inside the call: onTerminalDisconnected for each
+    // terminal still connected, then onServiceStopped, run on the calling
+    // thread before it returns. Called inside a callback the library makes on
+    // its own thread (a transaction's result, a listener operation), it
+    // returns before they have run: the services stop on a library thread,
+    // which makes those calls. Nothing once they are stopped (also by
+    // ect::cleanup).
     virtual void stopService() = 0;
     // The library's settings (process-wide), or the defaults when unreadable.
     virtual Settings settings() const = 0;
@@ -39,8 +50,9 @@ std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, 
 std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, int baudRate,
                                                    ZUVAServiceListener& listener);
 
-// Stops every service still running (each reports it stopped), then releases
-// the Qt application the library made for a host without one.
+// Stops every service still running, as stopService does, then releases the
+// Qt application the library made for a host without one. A host calls it
+// last, on a thread of its own.
 void cleanup();
 // The names of the serial ports the system offers.
 std::vector<std::string> getAvailableSerialPorts();

@@ -14,7 +14,12 @@ ZUVAServiceImpl::ZUVAServiceImpl(ZUVAServiceListener& listener, Starter starter)
     settings();
 }
 
-ZUVAServiceImpl::~ZUVAServiceImpl() = default;
+ZUVAServiceImpl::~ZUVAServiceImpl()
+{
+    // Nothing else could stop these services, and their listener may be gone
+    // by the time ect::cleanup would.
+    stopService();
+}
 
 void ZUVAServiceImpl::startService()
 {

@@ -14,8 +14,8 @@ class ServiceSession;
 // The service behind the factories. Each startService creates one service in
 // the C interface through the starter; the service's callbacks reach the
 // listener and the connected-terminals list through a record of that
-// service which lives until the C interface reports it stopped, so a
-// service object destroyed while its service runs leaves nothing dangling.
+// service which lives until the C interface reports it stopped. Destroying
+// the object stops its services.
 class ZUVAServiceImpl : public ZUVAService {
 public:
     using CCallback = void (*)(const char* json, void* userData);

@@ -9,12 +9,18 @@ namespace ect {
 
 class ZUVATerminal;
 
-// What a host implements to follow a service. onServiceStarted and
-// onServiceStopped run on the host's thread inside startService and
-// stopService (or ect::cleanup); the others run on library threads, where
-// they are to return promptly and never wait for a transaction's result. What
-// an operation throws is logged and dropped. The listener must stay alive
-// until the service has stopped.
+// What a host implements to follow a service. onServiceStarted, or
+// onServiceError, runs inside startService on the caller's thread. A stop
+// (stopService, ect::cleanup, or the last reference to the service object
+// going) reports onTerminalDisconnected for each terminal still connected and
+// then onServiceStopped on the thread that stops, inside that call; a stop
+// made inside a callback on a library thread reports them later, on a library
+// thread (see ZUVAService::stopService). onTerminalConnected,
+// onTerminalEvent and the disconnection of a terminal whose connection ends
+// run on library threads. Operations on library threads are to return
+// promptly and never wait for a transaction's result. What an operation
+// throws is logged and dropped. The listener must stay alive until
+// onServiceStopped has run for each of its services.
 class ZUVAServiceListener {
 public:
     virtual ~ZUVAServiceListener() = default;

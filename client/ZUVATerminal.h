@@ -37,7 +37,13 @@ public:
     virtual std::string getConnectionDescription() const = 0;
     // Runs the transaction; its callback receives the outcome exactly once, on
     // a library thread, or before send returns when the terminal is not
-    // connected (code 2 cause 15). The host's object is left empty.
+    // connected or the request is refused (code 2 cause 15, or the request's
+    // own error). The host's object is left empty. The terminal runs one
+    // transaction at a time: one sent while another runs, also while a flow's
+    // closing steps run after its callback, fails with code 1 cause 14. Each
+    // action has its own time-out, after which it fails with code 5 (a sale:
+    // 670 s plus the cardRecognitionTimeout setting). <zuva/HostGuide.md>
+    // lists the time-outs and what each request may hold.
     virtual void send(Transaction&& transaction) = 0;
     // Answers whether the terminal responds: true when it answers a service
     // information request at all (also with a rejection, an incident or

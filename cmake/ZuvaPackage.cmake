@@ -111,6 +111,8 @@ function(zuva_install_library target)
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/zuva>)
   target_link_libraries(${target} INTERFACE ${ZUVA_JSONCPP} Boost::headers)
+  # The C++ headers are C++17; a host's target inherits the requirement.
+  target_compile_features(${target} INTERFACE cxx_std_17)
   add_library(zuva::zuva ALIAS ${target})
 
   install(TARGETS ${target} EXPORT zuvaTargets

@@ -1,9 +1,11 @@
 // Example host of the C++ client interface: starts a TCP/IP service, waits for
 // a terminal, prints each connected terminal with its connection, whether it
-// is alive and its service information; makes a sale on the first, prints its
+// is alive, its service information and whether a terminal object built from
+// its identifier reaches it; makes a sale on the first, prints its
 // client ticket, shows a message and asks for a PIN there; prints the library
 // version, stops the service and cleans up.
 // Usage: zuva_example_client_host PORT [SECONDS]   (exit 0 when every step succeeded)
+#include <zuva/client/JsonObjectFactory.h>
 #include <zuva/client/ServiceInformationTransaction.h>
 #include <zuva/client/VersionInfo.h>
 #include <zuva/client/ZUVAService.h>
@@ -120,7 +122,14 @@ bool report(ect::ZUVATerminal& terminal, Clock::time_point deadline)
     print("service information: "
           + outcome(information, information && information->cashbackEnabled() ? "cash-back enabled"
                                                                                  : "cash-back disabled"));
-    return alive.value_or(false) && succeeded(information);
+
+    // A terminal object built from a terminal document answers for whatever
+    // connection carries that identifier.
+    const std::shared_ptr<ect::ZUVATerminal> byIdentifier = ect::MakeZUVATerminalFromJSon(
+        "{\"terminal\": {\"terminalIdentifier\": \"" + terminal.terminalId() + "\"}}");
+    const bool reachable = byIdentifier && byIdentifier->connected();
+    print(std::string("built from its identifier: ") + (reachable ? "connected" : "not connected"));
+    return alive.value_or(false) && succeeded(information) && reachable;
 }
 
 // A sale of 12.50; its result comes with the client ticket the library

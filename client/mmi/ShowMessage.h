@@ -11,6 +11,8 @@ namespace ect {
 // operation and hands its result, or the failed open's, to the callback
 // once. Sends no MMI close. An empty callback is never called. displayTimeout
 // is in seconds (see MMIParameter), language a code such as "en".
+// textIdentifier names a text stored in the terminal, 0 to 99; another number
+// fails the display operation with code 2 cause 15 (see <zuva/HostGuide.md>).
 class ShowMessage : public MMIRequestTransaction {
 public:
     using Callback = std::function<void(const MMITransactionResult&)>;

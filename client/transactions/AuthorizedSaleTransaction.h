@@ -8,7 +8,11 @@ namespace ect {
 
 // A sale-family operation that refers to an earlier authorisation: a sale or
 // cash advance after voice referral, a sale after reservation, or a
-// cancellation. Its result reaches the host with the client ticket.
+// cancellation. Its result reaches the host with the client ticket. The
+// authorization code has exactly six characters (for a cancellation, the
+// code of the sale it cancels); any other length fails with code 1 cause
+// 115. A merchant reference is passed as a std::string: a string literal
+// also converts to ECTData, which makes the call ambiguous.
 class AuthorizedSaleTransaction
     : public SaleLikeTransaction<AuthorizedSaleTransaction, AuthorizedSaleResult, AuthorizedSaleAction> {
     using Identifier = boost::optional<ECTSaleSystemActionIdentifier>;

@@ -11,7 +11,8 @@ BackupModeStatusResult::BackupModeStatusResult(const std::string& reply, const s
     error_ = std::move(parsed.error);
     if (!error_) {
         timeStamp_ = localTimeNow();
-        enabled_ = readBool(parsed.result, "enabled");
+        // A number counts too: any but zero is on.
+        enabled_ = readBool(parsed.result, "enabled") || readNumber(parsed.result, "enabled") != 0;
     }
 }
 

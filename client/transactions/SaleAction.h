@@ -3,8 +3,8 @@
 #include <string>
 
 // What a host's product-delivery callback answers: 1 accepts the delivery,
-// every other value refuses it.
-enum ProductDeliveryBlockReturnValue {
+// every other value refuses it (any int converts: the type is fixed).
+enum ProductDeliveryBlockReturnValue : int {
     ProductDeliveryRefused = 0,
     ProductDeliveryAccepted = 1,
 };

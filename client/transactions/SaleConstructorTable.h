@@ -14,6 +14,11 @@ class SaleConstructorTable;
 // discretionary data and sale system action identifier, the host's result
 // callback, then the class's trailing parameters (Trail). Derived supplies
 // saleRequest(lead...) and saleExtra(lead..., trail...).
+//
+// A merchant reference written as a string literal matches two of them (a
+// literal converts to ECTData too), so the call does not compile; pass it as
+// a std::string instead:
+//   SaleTransaction(SaleAction::Sale, Amount("12.50"), std::string("REF"), callback)
 template <typename Derived, typename Result, typename Extra, typename... Lead, typename... Trail>
 class SaleConstructorTable<Derived, Result, Extra, std::tuple<Lead...>, std::tuple<Trail...>>
     : public SaleLikeTransaction<Derived, Result, Extra> {

@@ -29,7 +29,11 @@
  * case may be, "causeCode", the terminal's "incidentCode" {"code": "2630",
  * "error": true} or "rejectionCode" {"code": "..."}, and "extraInformation".
  * No function lets an exception out: an unexpected internal failure gives
- * the function's failure value (-1, null or 0 as stated) and a log line. */
+ * the function's failure value (-1, null or 0 as stated) and a log line.
+ *
+ * <zuva/HostGuide.md>, installed beside this header, lists the actions a
+ * request may name with their keys, the keys of each result, the time-outs,
+ * and where the recovery files lie. */
 #ifndef ZUVA_OXAZUVAWRAPPER_H
 #define ZUVA_OXAZUVAWRAPPER_H
 
@@ -113,10 +117,12 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  *
  * Returns 0 when the terminal's connection has accepted it: the result callback
  * then receives exactly one result on a library thread ({"result": {...}} or
- * {"error": {...}}; code 5 when the terminal does not answer in time, code 2
- * cause 30 after zuva_resetTransaction, code 2 cause 18 when the connection
- * fails or its service stops). It may send the next transaction from inside
- * that callback.
+ * {"error": {...}}; code 5 when the terminal does not answer within the
+ * action's time-out, code 2 cause 30 after zuva_resetTransaction, code 2
+ * cause 18 when the connection fails or its service stops, code 1 cause 14
+ * when the terminal runs another transaction). It may send the next
+ * transaction from inside that callback. A sale's result carries no ticket
+ * text: send a "TicketGet" request for it (see <zuva/HostGuide.md>).
  * Returns -1 when it is refused (terminal not connected: code 2 cause 15 with
  * the reason "Terminal with id <id> is not connected"; text that is no JSON
  * request, an unknown action or a field the request cannot carry: code 2

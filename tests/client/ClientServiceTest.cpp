@@ -77,8 +77,20 @@ TEST_F(ClientEndToEnd, ServicesSharingAListenerListTogetherAndForgetOnlyTheirOwn
     EXPECT_EQ(idsOf(service->connectedTerminals()), both);
     EXPECT_EQ(idsOf(second->connectedTerminals()), both);
 
+    // The first identifier again, through the second service: listed once, the newer standing.
+    SimTerminal again;
+    ASSERT_TRUE(again.connectTo(secondPort));
+    testsupport::SimAdvice advice;
+    advice.serialNumber = "SN0002";
+    again.sendAdvice(advice);
+    ASSERT_TRUE(listener.waitForCall("connected TERM0001", 2));
+    EXPECT_EQ(idsOf(service->connectedTerminals()), both);
+    EXPECT_EQ(idsOf(ect::connectedTerminals()), both);
+    EXPECT_EQ(ect::getTerminal("TERM0001")->serialNumber(), "SN0002");
+
     second->stopService();
     EXPECT_EQ(idsOf(service->connectedTerminals()), std::vector<std::string>{"TERM0001"});
+    EXPECT_EQ(ect::getTerminal("TERM0001")->serialNumber(), "SN0001");
     EXPECT_EQ(ect::getTerminal("TERM0002"), nullptr);
     EXPECT_EQ(idsOf(ect::connectedTerminals()), std::vector<std::string>{"TERM0001"});
 }
@@ -372,13 +384,81 @@ TEST_F(ClientEndToEnd, StressTransactionsWhileTerminalsComeAndGo)
     EXPECT_EQ(*answered, requested);
 }
 
+// Records on which thread each stop and disconnection is reported.
+class ThreadRecordingListener : public RecordingListener {
+public:
+    void onServiceStopped() override
+    {
+        note("stopped");
+        RecordingListener::onServiceStopped();
+    }
+    void onTerminalDisconnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
+    {
+        note("disconnected");
+        RecordingListener::onTerminalDisconnected(std::move(terminal));
+    }
+    // "<call> on host" when made on the thread that built the listener, else "<call> on library".
+    std::vector<std::string> threads() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return threads_;
+    }
+
+private:
+    void note(const std::string& call)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        threads_.push_back(call + (std::this_thread::get_id() == host_ ? " on host" : " on library"));
+    }
+
+    const std::thread::id host_ = std::this_thread::get_id();
+    mutable std::mutex mutex_;
+    std::vector<std::string> threads_;
+};
+
+TEST(ClientServiceStop, ReportsOnTheStoppingThreadInsideTheCall)
+{
+    ThreadRecordingListener listener;
+    const uint16_t port = SimTerminal::freeLoopbackPort();
+    const auto service = ect::makeTcpIpZUVAService(port, listener);
+    service->startService();
+    SimTerminal sim;
+    ASSERT_TRUE(sim.connectTo(port));
+    sim.sendAdvice(testsupport::SimAdvice());
+    ASSERT_TRUE(listener.waitForCall("connected TERM0001"));
+    service->stopService();
+    EXPECT_EQ(listener.threads(), (std::vector<std::string>{"disconnected on host", "stopped on host"}));
+}
+
+TEST_F(ClientEndToEnd, StopFromAResultCallbackReturnsBeforeTheServiceHasStopped)
+{
+    answerInformation(sim, true);
+    const auto stoppedWhenReturned = std::make_shared<std::atomic<std::size_t>>(99);
+    terminal->send(ect::ServiceInformationTransaction(
+        [service = service, stoppedWhenReturned, &listener = listener](const ect::ServiceInformationResult&) {
+            service->stopService();
+            *stoppedWhenReturned = listener.count("stopped");
+        }));
+    ASSERT_TRUE(listener.waitForCall("stopped"));
+    EXPECT_EQ(*stoppedWhenReturned, 0u);
+    EXPECT_EQ(listener.count("disconnected TERM0001"), 1u);
+}
+
 // ect::cleanup ends the Qt application holder, so it runs once every test has run.
 class CleanupStopsTheRunningService : public ::testing::Environment {
 public:
     void TearDown() override
     {
+        // A service object let go stops its service, so the port is free and
+        // cleanup calls no listener the host has destroyed since.
+        const uint16_t port = SimTerminal::freeLoopbackPort();
+        auto dropped = std::make_unique<RecordingListener>();
+        ect::makeTcpIpZUVAService(port, *dropped)->startService();
+        EXPECT_EQ(dropped->calls(), (std::vector<std::string>{"started", "stopped"}));
+        dropped.reset();
+
         RecordingListener listener;
-        auto service = ect::makeTcpIpZUVAService(SimTerminal::freeLoopbackPort(), listener);
+        auto service = ect::makeTcpIpZUVAService(port, listener);
         service->startService();
         ect::cleanup();
         EXPECT_EQ(listener.calls(), (std::vector<std::string>{"started", "stopped"}));

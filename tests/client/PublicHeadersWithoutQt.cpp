@@ -13,5 +13,6 @@
 #include "client/ZUVAService.h"
 #include "client/ZUVAServiceListener.h"
 #include "client/ZUVATerminal.h"
+#include "client/ZUVATerminalImpl.h"
 #include "client/ZUVATransactionContext.h"
 #include "client/transactions/SaleAction.h"

@@ -31,11 +31,27 @@ struct Options {
     bool refuseFirstPin = false;
 };
 
-void usage()
+void usage(std::FILE* to)
 {
-    std::fprintf(stderr, "usage: zuva_simterminal --port N [--id TERMINAL_ID] [--model MODEL]\n"
-                         "                        [--capabilities HEX] [--timeout SECONDS] [--expect REQUESTS]\n"
-                         "                        [--refuse-first-pin]\n");
+    std::fprintf(to,
+                 "usage: zuva_simterminal --port N [--id TERMINAL_ID] [--model MODEL]\n"
+                 "                        [--capabilities HEX] [--timeout SECONDS] [--expect REQUESTS]\n"
+                 "                        [--refuse-first-pin]\n"
+                 "Plays an approving payment terminal against a host's TCP/IP service on\n"
+                 "127.0.0.1 and prints each display request it answers.\n"
+                 "  --port N             the service's port (1 to 65535); required\n"
+                 "  --id TERMINAL_ID     the identifier it announces (default TERM0001)\n"
+                 "  --model MODEL        the model it announces and tells in its service\n"
+                 "                       information (default SIM-1)\n"
+                 "  --capabilities HEX   the capability bytes of its service information;\n"
+                 "                       bit 0x10 of the first one offers cash-back (default 10)\n"
+                 "  --timeout SECONDS    how long it tries to connect, and then how long it\n"
+                 "                       waits for the host to close the connection (default 30)\n"
+                 "  --expect REQUESTS    the fewest requests it must have answered (default 1)\n"
+                 "  --refuse-first-pin   the first PIN entered is a wrong one\n"
+                 "  --help               this text\n"
+                 "Exits 0 once the host has closed the connection after at least REQUESTS\n"
+                 "requests and none was malformed; 1 otherwise; 2 for wrong options.\n");
 }
 
 bool parse(int argc, char** argv, Options& options)
@@ -94,9 +110,13 @@ void printDisplayRequests(SimTerminal& terminal, bool refuseFirstPin)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        usage(stdout);
+        return 0;
+    }
     Options options;
     if (!parse(argc, argv, options)) {
-        usage();
+        usage(stderr);
         return 2;
     }
     SimTerminal terminal;

@@ -27,6 +27,11 @@ using clienttest::errorText;
 
 const Amount twelveAndAHalf("12.5");
 
+// A merchant reference as a literal also converts to ECTData; as a std::string it does not.
+static_assert(!std::is_constructible<SaleTransaction, SaleAction, Amount, const char (&)[4],
+                                     SaleTransaction::Callback>::value);
+static_assert(std::is_constructible<SaleTransaction, SaleAction, Amount, std::string, SaleTransaction::Callback>::value);
+
 template <typename Result>
 std::function<void(const Result&)> ignore()
 {
@@ -163,6 +168,12 @@ TEST(ClientResults, SaleDetailsAndServiceResultsReadTheirMembers)
     EXPECT_EQ(fieldsOf(CancelRetailResult(R"({"result":{"date":"2017-05-31-14-02-59Z"}})", "T").timeStamp()),
               (std::vector<int>{117, 4, 31, 14, 2, 59}));
     EXPECT_GT(CancelRetailResult(R"({"result":{}})", "T").timeStamp().tm_year, 100);
+    // The backup mode is on for true and any number but zero.
+    const std::pair<std::string, bool> backupModes[] = {{"true", true}, {"2", true},   {"-0.5", true},
+                                                         {"0", false},  {"\"1\"", false}, {"[1]", false}};
+    for (const auto& each : backupModes)
+        EXPECT_EQ(BackupModeStatusResult(R"({"result":{"enabled":)" + each.first + "}}", "T").enabled(), each.second)
+            << each.first;
 }
 
 TEST(TicketRetrieval, SaleReachesItsCallbackOnceWhateverBecomesOfTheTicketRequest)
@@ -200,4 +211,11 @@ TEST(TicketRetrieval, SaleReachesItsCallbackOnceWhateverBecomesOfTheTicketReques
         ASSERT_EQ(delivered.size(), 1u);
         EXPECT_EQ(delivered[0].clientTicket(), each.ticket);
     }
+    // A host's lambda serves as the callback of the result's class.
+    clienttest::FakeSend send;
+    int failed = 0;
+    retrieveTicketsAfterSale(LastTransactionResult(R"({"error":{"code":5}})", "T"),
+                             [&](const LastTransactionResult& result) { failed += result.error() ? 1 : 0; },
+                             send.terminal);
+    EXPECT_EQ(failed, 1);
 }

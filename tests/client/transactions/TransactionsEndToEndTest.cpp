@@ -196,6 +196,7 @@ TEST_F(TransactionsEndToEnd, DeliveryQuestionIsAnsweredAndTheFinalResultFollows)
     const std::pair<std::string, DeliveryCallback> cases[] = {
         {"accepted", [](const ect::SaleResult&) { return ProductDeliveryAccepted; }},
         {"refused", [](const ect::SaleResult&) { return ProductDeliveryRefused; }},
+        {"refused by another value", [](const ect::SaleResult&) { return ProductDeliveryBlockReturnValue(2); }},
         {"no delivery callback", nullptr},
         {"throwing delivery callback",
          [](const ect::SaleResult&) -> ProductDeliveryBlockReturnValue { throw std::runtime_error("no"); }},

@@ -1,5 +1,7 @@
 #include "ClientEndToEnd.h"
 
+#include "client/ConnectedTerminalsList.h"
+#include "client/JsonObjectFactory.h"
 #include "client/ServiceInformationTransaction.h"
 #include "client/VersionInfo.h"
 #include "client/ZUVAServiceImpl.h"
@@ -278,6 +280,21 @@ TEST(ClientServiceCallbacks, DropEmptyTerminalsContainThrowsAndReadTheErrorText)
     EXPECT_TRUE(service.connectedTerminals().empty());
     service.stopService(); // already stopped: the handle is not used again
     EXPECT_EQ(listener.count("stopped"), 1u);
+}
+
+// A stopped service's key may come back with a later service (its address
+// reused): that service's terminals are listed under its own listener.
+TEST(ConnectedTerminals, AKeyUsedAgainAfterItsServiceStoppedListsUnderTheNewListener)
+{
+    RecordingListener stopped, started;
+    int key = 0;
+    ect::ConnectedTerminalsList& list = ect::ConnectedTerminalsList::getInstance();
+    list.add(ect::MakeZUVATerminalFromJSon(R"({"terminal":{"terminalIdentifier":"KEY1"}})"), &key, &stopped);
+    list.removeService(&key);
+    list.add(ect::MakeZUVATerminalFromJSon(R"({"terminal":{"terminalIdentifier":"KEY2"}})"), &key, &started);
+    EXPECT_TRUE(list.connectedTerminalsFor(stopped).empty());
+    EXPECT_EQ(idsOf(list.connectedTerminalsFor(started)), std::vector<std::string>{"KEY2"});
+    list.removeService(&key);
 }
 
 // A sale with its ticket and a PIN flow over a serial line at the default or the given rate.

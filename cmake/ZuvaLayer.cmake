@@ -11,19 +11,36 @@ function(zuva_layer name)
   set(ZUVA_LAYERS ${ZUVA_LAYERS} ${name} CACHE INTERNAL "")
 endfunction()
 
-# zuva_test(<name> SOURCES ... DEPENDS ...)
+# A hung test executable fails at its time limit, so that it holds up no run
+# for long: a few times its usual native run under the sanitizers, with room
+# for a broken build's failures (the first wait that runs out takes 20 s, each
+# later one at most 2 s). Emulation (a cross build) and ThreadSanitizer run
+# slower; ZUVA_TEST_TIME_FACTOR (a whole number) stretches every limit on a
+# slow machine.
+set(ZUVA_TEST_TIME_FACTOR 1 CACHE STRING "Factor on the time limits of the test executables")
+if(CMAKE_CROSSCOMPILING)
+  set(ZUVA_TEST_PLATFORM_FACTOR 5)
+elseif(ZUVA_SANITIZE MATCHES "thread")
+  set(ZUVA_TEST_PLATFORM_FACTOR 2)
+else()
+  set(ZUVA_TEST_PLATFORM_FACTOR 1)
+endif()
+
+# zuva_test(<name> SOURCES ... DEPENDS ... TIMEOUT <seconds>)
 # One test executable per folder of tests/; ctest runs it as one test
-# (under the cross-compiling emulator when there is one). LABELS threading
-# puts it into the ThreadSanitizer run of scripts/tsan.sh.
+# (under the cross-compiling emulator when there is one) and fails it at its
+# time limit, TIMEOUT seconds natively. LABELS threading puts it into the
+# ThreadSanitizer run of scripts/tsan.sh.
 function(zuva_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;DEPENDS;LABELS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    message(FATAL_ERROR "zuva_test(${name}): TIMEOUT missing")
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_DEPENDS} GTest::gtest GTest::gtest_main Threads::Threads)
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
-  if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 900)
-  endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  math(EXPR limit "${T_TIMEOUT} * ${ZUVA_TEST_PLATFORM_FACTOR} * ${ZUVA_TEST_TIME_FACTOR}")
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${limit})
   if(T_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()

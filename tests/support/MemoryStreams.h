@@ -91,11 +91,11 @@ public:
         return static_cast<size_t>(std::count(m_writes.begin(), m_writes.end(), bytes));
     }
 
-    // Waits (scaled deadline) until at least count writes were made.
+    // Waits until at least count writes were made.
     bool waitForWrites(size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(20000)) const
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, scaled(deadline), [&] { return m_writes.size() >= count; });
+        return noteWait(m_changed.wait_for(lock, waitDeadline(deadline), [&] { return m_writes.size() >= count; }));
     }
 
     // Waits up to the deadline for the write with that index; false when it does not come.

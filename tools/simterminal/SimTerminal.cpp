@@ -130,7 +130,7 @@ std::vector<SimMessage> SimTerminal::requests() const
 bool SimTerminal::waitForRequests(size_t count, std::chrono::milliseconds deadline) const
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, scaled(deadline), [&] { return m_requests.size() >= count; });
+    return noteWait(m_changed.wait_for(lock, waitDeadline(deadline), [&] { return m_requests.size() >= count; }));
 }
 
 void SimTerminal::readLoop()

@@ -189,13 +189,15 @@ public:
     bool waitForTotal(size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(20000)) const
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, testsupport::scaled(deadline), [&] { return m_total >= count; });
+        return testsupport::noteWait(
+            m_changed.wait_for(lock, testsupport::waitDeadline(deadline), [&] { return m_total >= count; }));
     }
 
     bool waitFor(int id, std::chrono::milliseconds deadline = std::chrono::milliseconds(20000)) const
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, testsupport::scaled(deadline), [&] { return m_results.count(id) > 0; });
+        return testsupport::noteWait(
+            m_changed.wait_for(lock, testsupport::waitDeadline(deadline), [&] { return m_results.count(id) > 0; }));
     }
 
     // The first result of the transaction, empty when there is none.

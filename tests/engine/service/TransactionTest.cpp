@@ -99,7 +99,7 @@ struct BlockingHost {
     {
         auto* host = static_cast<BlockingHost*>(data);
         host->entered.set_value();
-        host->released.wait_for(scaled(std::chrono::seconds(20)));
+        noteWait(host->released.wait_for(waitDeadline(std::chrono::seconds(20))) == std::future_status::ready);
     }
     void release() { std::call_once(releasedOnce, [this] { letGo.set_value(); }); }
 };
@@ -131,7 +131,8 @@ TEST_F(ReleaseDuringCallback, WaitsForTheCallbackAndHoldsUpNoOtherTerminal)
     ASSERT_EQ(zuva_sendTransaction("TERM0001", informationRequest().c_str(), &BlockingHost::onResult, &blocking,
                                    &reply, &handle, nullptr),
               0);
-    ASSERT_EQ(blocking.entered.get_future().wait_for(scaled(std::chrono::seconds(20))), std::future_status::ready);
+    ASSERT_TRUE(noteWait(blocking.entered.get_future().wait_for(waitDeadline(std::chrono::seconds(20)))
+                         == std::future_status::ready));
     first->close();
     ASSERT_TRUE(waitUntil([] { return zuva_isTerminalConnected("TERM0001") == -1; }));
 

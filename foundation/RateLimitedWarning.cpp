@@ -24,6 +24,8 @@ void RateLimitedWarning::report(const QString& text)
         occurrences_ = 0;
     }
     const QString warning = QString("%1 (%2 time(s) since the last such warning)").arg(text).arg(occurrences);
+    // Without a debug stream, whose checks under the sanitizers need
+    // descriptors, which may be what has run out.
     qCWarning(hostWarnings, "%s", qUtf8Printable(warning));
 }
 

@@ -9,8 +9,6 @@
 
 namespace vorsam {
 
-Q_LOGGING_CATEGORY(hostWarnings, "zuva.hostwarning")
-
 namespace {
 
 // One accepted connection with the terminal connection built on it: the
@@ -25,8 +23,6 @@ const std::uint64_t DescriptorsKeptAtLeast = 64;
 
 // The user part of a 32-bit address space; a 64-bit one is bound only by its limit.
 const std::uint64_t AddressSpace32 = std::uint64_t(3) << 30;
-
-const std::chrono::minutes RefusalWarningInterval(1);
 
 const std::uint64_t Unlimited = std::numeric_limits<std::uint64_t>::max();
 
@@ -92,27 +88,6 @@ void ConnectionBudget::giveBack()
     std::lock_guard<std::mutex> lock(mutex_);
     if (taken_ > 0)
         --taken_;
-}
-
-void ConnectionBudget::reportRefusal(const QString& server)
-{
-    const auto now = std::chrono::steady_clock::now();
-    std::uint64_t refused = 0;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++refusedSinceWarning_;
-        if (warned_ && now - lastWarning_ < RefusalWarningInterval)
-            return;
-        warned_ = true;
-        lastWarning_ = now;
-        refused = refusedSinceWarning_;
-        refusedSinceWarning_ = 0;
-    }
-    qCWarning(hostWarnings).noquote()
-        << QString("%1 closed %2 new connection(s) at once: the process's descriptor or thread limit leaves no "
-                   "room for more")
-               .arg(server)
-               .arg(refused);
 }
 
 } // namespace vorsam

@@ -1,17 +1,9 @@
 #pragma once
 
-#include <QLoggingCategory>
-#include <QString>
-
-#include <chrono>
 #include <cstdint>
 #include <mutex>
 
 namespace vorsam {
-
-// Warnings the host must see even while the certification log is off; the
-// engine hands them on as it does its own data-loss warnings.
-Q_DECLARE_LOGGING_CATEGORY(hostWarnings)
 
 // What the process can still afford for accepted connections. Until its
 // socket is gone, each one costs threads, descriptors and thread stacks
@@ -33,10 +25,6 @@ public:
     bool take();
     void giveBack();
 
-    // A connection was closed at once for want of room: a warning, at most
-    // one per interval, counts what was closed since the one before.
-    void reportRefusal(const QString& server);
-
     // How many connections fit into the limits.
     static std::uint64_t affordable(const Limits& limits);
     // The process's limits now.
@@ -47,9 +35,6 @@ private:
 
     std::mutex mutex_;
     std::uint64_t taken_ = 0;
-    std::uint64_t refusedSinceWarning_ = 0;
-    std::chrono::steady_clock::time_point lastWarning_;
-    bool warned_ = false;
 };
 
 } // namespace vorsam

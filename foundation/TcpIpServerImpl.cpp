@@ -2,6 +2,7 @@
 
 #include "foundation/ConnectionBudget.h"
 #include "foundation/ListenerList.h"
+#include "foundation/RateLimitedWarning.h"
 #include "foundation/Runnable.h"
 #include "foundation/TcpIpSocketImpl.h"
 #include "foundation/Thread.h"
@@ -12,6 +13,7 @@
 #include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <future>
 #include <mutex>
@@ -78,6 +80,23 @@ using SocketEvent = void (TcpIpServerListener::*)(std::weak_ptr<TcpIpSocket>);
 // first try; the kernel caps it at its own maximum.
 const int ListenBacklog = 1024;
 
+// A server that failed to accept, for want of a descriptor say, tries again
+// after this long.
+const int AcceptRetryMilliseconds = 100;
+
+// Process-wide, as the limits they report on are; never destroyed, as a
+// server may still run while the process exits.
+struct ServerWarnings {
+    RateLimitedWarning refusal{std::chrono::minutes(1)};
+    RateLimitedWarning acceptFailure{std::chrono::minutes(1)};
+};
+
+ServerWarnings& serverWarnings()
+{
+    static ServerWarnings* const warnings = new ServerWarnings;
+    return *warnings;
+}
+
 // The server's task object; everything here runs on the server thread.
 class TcpIpServerRunnable : public Runnable {
 public:
@@ -94,6 +113,11 @@ public:
         impl_->server = std::make_shared<QTcpServer>();
         impl_->server->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
         QObject::connect(impl_->server.get(), &QTcpServer::newConnection, this, &TcpIpServerRunnable::newConnection);
+        retryAccepting_ = std::make_unique<QTimer>();
+        retryAccepting_->setSingleShot(true);
+        retryAccepting_->setInterval(AcceptRetryMilliseconds);
+        QObject::connect(retryAccepting_.get(), &QTimer::timeout, impl_->server.get(), &QTcpServer::resumeAccepting);
+        QObject::connect(impl_->server.get(), &QTcpServer::acceptError, this, &TcpIpServerRunnable::acceptFailed);
         const bool listening = impl_->server->listen(impl_->address, impl_->port);
         if (!listening)
             qDebug() << "Cannot listen on port" << impl_->port << impl_->server->errorString();
@@ -105,9 +129,11 @@ public:
     void onFinished() override
     {
         caller_->close();
+        retryAccepting_.reset();
         impl_->server->close();
         QObject::disconnect(impl_->server.get(), &QTcpServer::newConnection, this,
                             &TcpIpServerRunnable::newConnection);
+        QObject::disconnect(impl_->server.get(), &QTcpServer::acceptError, this, &TcpIpServerRunnable::acceptFailed);
     }
 
 private:
@@ -139,7 +165,21 @@ private:
     {
         accepted->abort();
         delete accepted;
-        ConnectionBudget::instance().reportRefusal(QString("TCP server on port %1").arg(impl_->port));
+        serverWarnings().refusal.report(QString("TCP server on port %1 closed new connections at once: the "
+                                                "process's descriptor or thread limit leaves no room for more")
+                                            .arg(impl_->port));
+    }
+
+    // After a failed accept the server accepts nothing more until told to.
+    void acceptFailed()
+    {
+        const QString failure = impl_->server->errorString();
+        serverWarnings().acceptFailure.report(QString("TCP server on port %1 cannot accept new connections (%2); "
+                                                      "it tries again in %3 ms")
+                                                  .arg(impl_->port)
+                                                  .arg(failure)
+                                                  .arg(AcceptRetryMilliseconds));
+        retryAccepting_->start();
     }
 
     // The socket's signals are hooked up before its thread starts, so not
@@ -213,6 +253,7 @@ private:
     std::shared_ptr<TcpIpServerImpl::Impl> impl_;
     std::promise<bool> bound_;
     std::shared_ptr<ThreadCaller> caller_;
+    std::unique_ptr<QTimer> retryAccepting_;
 };
 
 // A server thread that failed before binding leaves its promise unkept.

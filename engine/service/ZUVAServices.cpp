@@ -5,7 +5,7 @@
 #include "engine/base/HostWarning.h"
 #include "engine/service/ZUVASerialServerListener.h"
 #include "engine/service/ZUVATcpIpServerListener.h"
-#include "foundation/ConnectionBudget.h"
+#include "foundation/RateLimitedWarning.h"
 #include "foundation/SerialServer.h"
 #include "foundation/TcpIpServer.h"
 

@@ -64,12 +64,13 @@ public:
     uint16_t port()
     {
         unsigned port = 0;
+        // Long: a child whose first steps fail has said why by then.
         waitUntil([&] {
             drain();
             const size_t found = m_text.find("port ");
             return found != std::string::npos && std::sscanf(m_text.c_str() + found, "port %u\n", &port) == 1
                    && m_text.find('\n', found) != std::string::npos;
-        });
+        }, std::chrono::milliseconds(60000));
         return static_cast<uint16_t>(port);
     }
 
@@ -137,7 +138,9 @@ void raiseDescriptorLimit(rlim_t wanted)
 
 // The host stays up, its terminal's sales each get their one result, what
 // the process has no room for is closed at once and, once the flood is
-// gone, its threads and descriptors are back where they were.
+// gone, its threads and descriptors are back where they were. Before the
+// flood, the child has a terminal connect while its own descriptors are
+// used up: the service takes it once they are back.
 TEST(ConnectionFlood, TurnsAwayWhatTheProcessHasNoRoomForAndKeepsServing)
 {
     raiseDescriptorLimit(4 * FloodSize);

@@ -111,7 +111,7 @@ TEST_F(SerialService, ATerminalAlsoOnTcpIpIsUsedThereWhateverTheOrderOfTheHandle
 
         const QJsonObject connection =
             takeObject(zuva_getConnectionDescription(TerminalId)).value("terminalConnection").toObject();
-        EXPECT_EQ(connection.value("port").toInt(), sim.localPort());
+        ASSERT_EQ(connection.value("port").toInt(), sim.localPort());
         EXPECT_EQ(takeObject(zuva_getConnectedTerminals()).value("terminals").toArray(),
                   (QJsonArray{tcpIpHost.first("connected").value("terminal"), serialDescription}));
 

@@ -4,9 +4,9 @@
 #include "engine/service/TerminalConnection.h"
 #include "engine/service/TerminalReports.h"
 
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QHash>
 #include <QMultiHash>
 #include <QObject>
 #include <QString>

@@ -3,10 +3,7 @@
 #include "ServiceFixture.h"
 #include "support/SimSerialTerminal.h"
 
-#include <algorithm>
 #include <functional>
-#include <memory>
-#include <vector>
 
 namespace testsupport {
 namespace {
@@ -69,65 +66,58 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsEventsAndT
     EXPECT_EQ(zuva_isTerminalConnected(TerminalId), -1);
 }
 
-// One identifier connected over TCP/IP and over the serial line is used over
-// TCP/IP, whichever service's handle is the lower one.
-TEST_F(SerialService, ATerminalAlsoOnTcpIpIsUsedThereWhateverTheOrderOfTheHandles)
+// One identifier connected over TCP/IP and over a serial line is used over
+// TCP/IP, whichever service's handle is the lower one. The two services start
+// in turns in either order and stop in the same order, so that their handles
+// come in both orders whether new memory lies higher or freed memory is used
+// again.
+TEST(SerialAndTcpIpService, ATerminalOnBothIsUsedOverTcpIpWhateverTheOrderOfTheHandles)
 {
-    // TCP/IP services started before and after the serial one, until one has
-    // a lower and one a higher handle.
-    std::vector<std::unique_ptr<HostRecorder>> tcpIp;
-    std::vector<uint16_t> ports;
-    const auto startTcpIp = [&] {
-        tcpIp.push_back(std::make_unique<HostRecorder>());
-        ports.push_back(SimTerminal::freeLoopbackPort());
-        return tcpIp.back()->start(ports.back());
-    };
-    for (int before = 0; before < 4; ++before)
-        ASSERT_NE(startTcpIp(), nullptr);
-    terminal.identifyAs(TerminalId, "MODEL-7");
-    void* const serial = host.startSerial(terminal.portName().toStdString());
-    ASSERT_NE(serial, nullptr);
-    ASSERT_TRUE(host.waitFor("connected", 1));
-    const QJsonValue serialDescription = host.first("connected").value("terminal");
-    const auto isLower = [serial](const std::unique_ptr<HostRecorder>& service) {
-        return std::less<void*>()(service->handle(), serial);
-    };
-    while (tcpIp.size() < 64 && (std::none_of(tcpIp.begin(), tcpIp.end(), isLower)
-                                 || std::all_of(tcpIp.begin(), tcpIp.end(), isLower)))
-        ASSERT_NE(startTcpIp(), nullptr);
-    const auto lower = std::find_if(tcpIp.begin(), tcpIp.end(), isLower);
-    const auto higher = std::find_if_not(tcpIp.begin(), tcpIp.end(), isLower);
-    ASSERT_TRUE(lower != tcpIp.end() && higher != tcpIp.end());
+    useSettings(1500, 100);
+    bool tcpIpLower = false;
+    bool tcpIpHigher = false;
+    for (int round = 0; round < 16 && !(tcpIpLower && tcpIpHigher); ++round) {
+        SCOPED_TRACE(round);
+        SimSerialTerminal line;
+        ASSERT_TRUE(line.isOpen());
+        line.identifyAs(TerminalId, "MODEL-7");
+        HostRecorder serial;
+        HostRecorder tcpIp;
+        const uint16_t port = SimTerminal::freeLoopbackPort();
+        const bool tcpIpFirst = round % 2 == 0;
+        void* const first = tcpIpFirst ? tcpIp.start(port) : serial.startSerial(line.portName().toStdString());
+        void* const second = tcpIpFirst ? serial.startSerial(line.portName().toStdString()) : tcpIp.start(port);
+        ASSERT_TRUE(first && second);
+        (std::less<void*>()(tcpIp.handle(), serial.handle()) ? tcpIpLower : tcpIpHigher) = true;
+        ASSERT_TRUE(serial.waitFor("connected", 1));
 
-    for (const auto service : {lower, higher}) {
-        SCOPED_TRACE(isLower(*service) ? "lower handle" : "higher handle");
-        HostRecorder& tcpIpHost = **service;
-        SimTerminal sim;
-        ASSERT_TRUE(sim.connectTo(ports[static_cast<size_t>(service - tcpIp.begin())]));
+        SimTerminal terminal;
+        ASSERT_TRUE(terminal.connectTo(port));
         SimAdvice advice;
         advice.terminalIdentifier = TerminalId;
-        sim.sendAdvice(advice);
-        ASSERT_TRUE(tcpIpHost.waitFor("connected", 1));
-
+        terminal.sendAdvice(advice);
+        ASSERT_TRUE(tcpIp.waitFor("connected", 1));
         const QJsonObject connection =
             takeObject(zuva_getConnectionDescription(TerminalId)).value("terminalConnection").toObject();
-        EXPECT_EQ(connection.value("port").toInt(), sim.localPort());
+        ASSERT_EQ(connection.value("port").toInt(), terminal.localPort());
         EXPECT_EQ(takeObject(zuva_getConnectedTerminals()).value("terminals").toArray(),
-                  (QJsonArray{tcpIpHost.first("connected").value("terminal"), serialDescription}));
+                  (QJsonArray{tcpIp.first("connected").value("terminal"), serial.first("connected").value("terminal")}));
 
         ASSERT_EQ(zuvaServiceEnableNotifications(TerminalId, 1), 0);
-        sim.sendSynchronizationAdvice("0101");
-        EXPECT_TRUE(tcpIpHost.waitFor("notification", 1));
+        terminal.sendSynchronizationAdvice("0101");
+        EXPECT_TRUE(tcpIp.waitFor("notification", 1));
         // Left unanswered by this terminal, answered by the serial one.
-        const size_t serialRequests = terminal.requestCount("Ci");
-        ASSERT_EQ(tcpIpHost.send(TerminalId, informationRequest()), 0);
-        EXPECT_TRUE(sim.waitForRequests(1));
+        const size_t serialRequests = line.requestCount("Ci");
+        ASSERT_EQ(tcpIp.send(TerminalId, informationRequest()), 0);
+        EXPECT_TRUE(terminal.waitForRequests(1));
         ASSERT_EQ(zuva_resetTransaction(TerminalId), 0);
-        ASSERT_TRUE(tcpIpHost.waitFor("result", 1));
-        EXPECT_EQ(errorCodes(tcpIpHost.first("result")), std::make_pair(2, 30));
-        EXPECT_EQ(terminal.requestCount("Ci"), serialRequests);
-        tcpIpHost.stop();
+        ASSERT_TRUE(tcpIp.waitFor("result", 1));
+        EXPECT_EQ(errorCodes(tcpIp.first("result")), std::make_pair(2, 30));
+        EXPECT_EQ(line.requestCount("Ci"), serialRequests);
+        tcpIp.stop();
+        serial.stop();
     }
+    EXPECT_TRUE(tcpIpLower && tcpIpHigher);
 }
 
 } // namespace

@@ -15,7 +15,8 @@ namespace ect {
 
 // A terminal service (TCP/IP or serial) reporting to one listener. When the
 // last reference to the object goes, it stops every service it started, as
-// stopService does; the listener must stay alive until then.
+// stopService does; the listener must stay alive until onServiceStopped has
+// run for each.
 class ZUVAService {
 public:
     virtual ~ZUVAService() = default;

@@ -40,7 +40,8 @@ public:
     // connected or the request is refused (code 2 cause 15, or the request's
     // own error). The host's object is left empty. The terminal runs one
     // transaction at a time: one sent while another runs, also while a flow's
-    // closing steps run after its callback, fails with code 1 cause 14. Each
+    // closing steps run after its callback, fails with code 1 cause 14 (an
+    // MMICloseTransaction or a retail cancellation excepted). Each
     // action has its own time-out, after which it fails with code 5 (a sale:
     // 670 s plus the cardRecognitionTimeout setting). <zuva/HostGuide.md>
     // lists the time-outs and what each request may hold.

@@ -12,11 +12,13 @@
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace clienttest {
 
 // Plays zuva_send_transaction for client transactions without a library:
-// records every request and lets the test deliver results and release.
+// records every request and every answer to a question, and lets the test
+// deliver results and release.
 // Transactions reach it through terminal->makeTransaction(...), which runs
 // each in a new ect::TransactionContext as a terminal "T1" does. Thread-safe;
 // nothing is delivered unless the test says so.
@@ -33,8 +35,10 @@ public:
     const std::shared_ptr<ect::TerminalContext> terminal =
         std::make_shared<ect::TerminalContext>("T1", [this](ect::Transaction&& transaction) {
             Context::create(terminal, [this](const char*, const char* request, Context::ResultCallback result,
-                                             void* userData, Context::ReplyFunction*, void**,
-                                             Context::ReleaseFunction release) {
+                                             void* userData, Context::ReplyFunction* replyFunction,
+                                             void** replyHandle, Context::ReleaseFunction release) {
+                *replyFunction = &FakeSend::recordAnswer;
+                *replyHandle = this;
                 std::lock_guard<std::mutex> lock(mutex_);
                 sent_.push_back(Sent{request, result, userData, release, false});
             })->startTransaction(std::move(transaction));
@@ -75,6 +79,12 @@ public:
         deliver(index, text);
         release(index);
     }
+    // The answers given to questions, in order, whatever transaction gave them.
+    std::vector<std::string> answers() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return answers_;
+    }
 
 private:
     struct Sent {
@@ -85,6 +95,13 @@ private:
         bool released;
     };
 
+    static void recordAnswer(const char* text, void* handle)
+    {
+        auto* self = static_cast<FakeSend*>(handle);
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        self->answers_.push_back(text);
+    }
+
     Sent copyOf(std::size_t index) const
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -93,6 +110,7 @@ private:
 
     mutable std::mutex mutex_;
     std::deque<Sent> sent_; // a deque: release reads an element outside the lock
+    std::vector<std::string> answers_;
 };
 
 } // namespace clienttest

@@ -1,5 +1,6 @@
 #include "MMIFlowTestSupport.h"
 #include "client/ClientEndToEnd.h"
+#include "client/mmi/CancelPasswordValidation.h"
 #include "client/mmi/MMICloseTransaction.h"
 #include "client/mmi/ResetScreen.h"
 #include "client/mmi/ShowMessage.h"
@@ -90,16 +91,22 @@ TEST_F(MMIFlowsEndToEnd, TwoAttempts)
     expectFlow("ok left=1", {"Ck", "Cm 26", "Cm 28", "Cm 19", "Cl"});
 }
 
+// The closing screen shows for the result time in force when it starts.
 TEST_F(MMIFlowsEndToEnd, AcceptedAtTheThirdAttemptByteForByte)
 {
+    const Settings original = service->settings();
+    Settings changed = original;
+    changed.displayResultTimeout = 7;
+    service->updateSettings(changed);
     sim.on("Cm", SimOperationReplies::pinEntries({"2630", "2630", "00"}));
     terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
     expectFlow("ok left=1", {"Ck", "Cm 26", "Cm 27", "Cm 28", "Cm 19", "Cl"});
+    service->updateSettings(original);
     const std::vector<SimMessage> requests = sim.requests();
     EXPECT_EQ("F05EE107D002436DD10102BF810928DF9414020030DF9415020030BF810B0ADF941B0126DF1A026672BF810D0ADF941B0114"
               "DF1A026672BF810725DF9257080123456789ABCDEFDF940804001122338F0101DF940A0AFFFF9876543210E00001",
               toHex(requests.at(1).body));
-    EXPECT_EQ("F035E107D002436DD10105BF810928DF9414020002DF9415020002BF810B0ADF941B0119DF1A026672BF810D0ADF941B0114"
+    EXPECT_EQ("F035E107D002436DD10105BF810928DF9414020007DF9415020007BF810B0ADF941B0119DF1A026672BF810D0ADF941B0114"
               "DF1A026672",
               toHex(requests.at(4).body));
 }
@@ -109,6 +116,24 @@ TEST_F(MMIFlowsEndToEnd, RefusedOpen)
     sim.on("Ck", [](const SimMessage& r) { return SimTerminal::answer(SimTerminal::rejectionOf(r, "05")); });
     terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
     expectFlow("1/20 rej=05 left=3", {"Ck"});
+    // A message whose display the terminal refuses: the host hears its error once.
+    Results<MMITransactionResult> shown;
+    terminal->send(ShowMessage(40, "de", 5, shown.callback()));
+    ASSERT_TRUE(shown.waitFor(1));
+    EXPECT_EQ("1/20 rej=05", errorText(shown.first().error()));
+    EXPECT_EQ("Ck, Ck", describe(sim.requests()));
+    EXPECT_EQ(1u, shown.count());
+}
+
+// The cash register gives up the PIN entry in flight: no attempt is used up,
+// and the display closes.
+TEST_F(MMIFlowsEndToEnd, CancelledPinEntry)
+{
+    sim.on("Cm", SimOperationReplies::pinEntries({""}));
+    terminal->send(VerifyPinFlow(Pin, "fr", 30, 3, false, pins.callback()));
+    ASSERT_TRUE(sim.waitForRequests(2));
+    terminal->send(CancelPasswordValidation());
+    expectFlow("1/31 left=3", {"Ck", "Cm 26", "Cm 06", "Cl"});
 }
 
 TEST_F(MMIFlowsEndToEnd, ResetScreenDuringADisplay)

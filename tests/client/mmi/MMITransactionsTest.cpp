@@ -16,6 +16,7 @@
 
 #include <climits>
 #include <deque>
+#include <functional>
 
 using namespace ect;
 using namespace mmitest;
@@ -44,10 +45,15 @@ const char* const CodeOnly = R"({"error":{"code":2}})";
 const char* const Busy = R"({"error":{"code":1,"causeCode":14}})";
 const char* const NotConnected =
     R"({"error":{"code":2,"causeCode":15,"extraInformation":[{"key":"reason","val":"gone"}]}})";
+const char* const OtherIncident = R"({"error":{"code":1,"causeCode":19,"incidentCode":{"code":"4401"}}})";
+const char* const Refused = R"({"error":{"code":1,"causeCode":20,"rejectionCode":{"code":"05"}}})";
+const char* const LeftFromElsewhere =
+    R"({"error":{"code":2,"causeCode":18,"extraInformation":[{"key":"attemptsLeft","val":"3"}]}})";
 
 // Answers every request in order, as a terminal would: the open with
 // openReply, each PIN entry with the next of entries (then Ok), other
-// operations with Ok, a close with an empty result. Returns the requests.
+// operations with Ok, a close with an empty result. Returns the requests
+// (" text" marks a display with free text).
 std::string run(clienttest::FakeSend& fake, std::deque<const char*> entries, const char* openReply = Opened)
 {
     std::vector<std::string> requests;
@@ -64,7 +70,8 @@ std::string run(clienttest::FakeSend& fake, std::deque<const char*> entries, con
                            : action == "MMIClose" ? "Cl"
                                                   : screen(request["firstTextIdentifier"].asString(),
                                                            request["secondTextIdentifier"].asString(),
-                                                           request["displayTimeout"].asInt(), pin));
+                                                           request["displayTimeout"].asInt(), pin) +
+                                                        (request.isMember("freeText") ? " text" : ""));
         fake.finish(index, reply);
     }
     return joined(requests);
@@ -205,6 +212,9 @@ TEST(PinDecisionTest, SinglePinEntry)
         {1, {Stop}, "1/200 left=1", "Ck, Cm26/14 t30 pin"},
         {1, {Aborted}, "1/31 left=1", "Ck, Cm26/14 t30 pin"},
         {1, {FlagAsText}, "2/16 left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {OtherIncident}, "1/19 4401 left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {Refused}, "1/20 rej=05 left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {LeftFromElsewhere}, "2/18 left=1", "Ck, Cm26/14 t30 pin"},
         {1, {}, "1/14 left=0", "Ck", Busy},
     };
     expectRows(rows, [](const Row&, VerifyPin::Callback callback) {
@@ -221,6 +231,8 @@ TEST(PinDecisionTest, FlowWithRetries)
          "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm27/14 t30 pin, Cm28/14 t30 pin, Cm19/14 t2, Cl"},
         {3, {Reset}, "1/31 left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
         {3, {NotConnected}, "2/15 reason=gone left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
+        {3, {PinTimeout}, "1/19 1803 left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
+        {3, {Wrong, Aborted}, "1/31 left=2", "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm6/14 t2, Cl"},
         {3, {}, "1/14 left=3", "Ck", Busy},
         {0, {Wrong}, "1/19 2630 left=-1", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},
         // Counted in 64 bits, held to int by the result.
@@ -232,14 +244,47 @@ TEST(PinDecisionTest, FlowWithRetries)
     });
 }
 
-TEST(PinDecisionTest, FollowUpWithTheMMIKeptOpen)
+// The prompt's free text, from the constructor or the setter, stays off the
+// closing screen; the closing screen is on its way when the host hears (the
+// count of requests sent by then), and shows no second text when a follow-up
+// message of that outcome comes next; then the MMI close unless kept open.
+TEST(PinDecisionTest, ClosingStepsAndFollowUps)
 {
-    clienttest::FakeSend fake;
-    std::vector<std::string> host;
-    VerifyPinFlow flow(Pin, "fr", 30, 1, true, [&](const VerifyPinResult& result) { host.push_back(summary(result)); });
-    fake.terminal->makeTransaction(std::move(flow.setFailNextMessageData(5, 41, boost::none)));
-    EXPECT_EQ("Ck, Cm28/14 t30 pin, Cm6 t2, Cm41/14 t5", run(fake, {Wrong}));
-    EXPECT_EQ(std::vector<std::string>{"1/19 2630 left=0"}, host);
+    const FreeText text("a", "", "", "");
+    const struct {
+        int maxAttempts;
+        bool keepMMIOpen;
+        bool textByConstructor;
+        std::function<void(VerifyPinFlow&)> set;
+        std::deque<const char*> entries;
+        const char* host;
+        const char* requests;
+    } rows[] = {
+        {1, true, false, [](VerifyPinFlow& flow) { flow.setFailNextMessageData(5, 41, boost::none); }, {Wrong},
+         "1/19 2630 left=0 after 3", "Ck, Cm28/14 t30 pin, Cm6 t2, Cm41/14 t5"},
+        {1, false, false,
+         [&](VerifyPinFlow& flow) { flow.setSuccessNextMessageData(5, 40, text).setFailNextMessageData(6, 41, {}); },
+         {Ok}, "ok left=1 after 3", "Ck, Cm28/14 t30 pin, Cm19 t2, Cm40/14 t5 text, Cl"},
+        {2, false, true, [](VerifyPinFlow&) {}, {Wrong, Stop}, "1/200 left=1 after 4",
+         "Ck, Cm26/14 t30 pin text, Cm28/14 t30 pin text, Cm6/14 t2, Cl"},
+        {1, false, false, [&](VerifyPinFlow& flow) { flow.setFreeText(text); }, {Ok}, "ok left=1 after 3",
+         "Ck, Cm28/14 t30 pin text, Cm19/14 t2, Cl"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.requests);
+        clienttest::FakeSend fake;
+        std::vector<std::string> host;
+        const auto callback = [&](const VerifyPinResult& result) {
+            host.push_back(summary(result) + " after " + std::to_string(fake.count()));
+        };
+        VerifyPinFlow flow = row.textByConstructor
+                                 ? VerifyPinFlow(Pin, "fr", 30, row.maxAttempts, text, row.keepMMIOpen, callback)
+                                 : VerifyPinFlow(Pin, "fr", 30, row.maxAttempts, row.keepMMIOpen, callback);
+        row.set(flow);
+        fake.terminal->makeTransaction(std::move(flow));
+        EXPECT_EQ(row.requests, run(fake, row.entries));
+        EXPECT_EQ(std::vector<std::string>{row.host}, host);
+    }
 }
 
 TEST(PinDecisionTest, EmptyCallbacksAreSkippedAndFlowsStillClose)

@@ -151,8 +151,14 @@ TEST(ClientResults, SaleDetailsAndServiceResultsReadTheirMembers)
 {
     const SaleResult sale(SaleAction::Sale,
                           R"({"result":{"proprietaryData":"0A1b","partialApproval":false,"signatureRequired":true,
-                              "cardType":{"isIccEmv":true},"acquirerId":1234,"cardBrandIdentifier":"0001"}})",
+                              "cardType":{"isIccEmv":true},"acquirerId":1234,"cardBrandIdentifier":"0001",
+                              "clippedPAN":"4970XXXXXXXX1234","cardBrandName":"CB","authorizationCode":"AB12CD",
+                              "merchantText":"THANK YOU","authorizedAmount":12.5,"additionalAmount":2.5}})",
                           "T");
+    EXPECT_EQ(sale.clippedPAN() + " " + sale.cardBrandName() + " " + sale.cardBrandIdentifier() + " " +
+                  sale.authorizationCode() + " " + sale.merchantText(),
+              "4970XXXXXXXX1234 CB 0001 AB12CD THANK YOU");
+    EXPECT_EQ(sale.additionalAmount(), boost::optional<double>(2.5));
     EXPECT_EQ(*sale.proprietaryData(), (std::vector<unsigned char>{0x0A, 0x1B}));
     EXPECT_EQ(sale.partialApproval(), boost::optional<bool>(false));
     EXPECT_FALSE(sale.signatureRequired()); // read from the verification method alone
@@ -174,6 +180,57 @@ TEST(ClientResults, SaleDetailsAndServiceResultsReadTheirMembers)
     for (const auto& each : backupModes)
         EXPECT_EQ(BackupModeStatusResult(R"({"result":{"enabled":)" + each.first + "}}", "T").enabled(), each.second)
             << each.first;
+}
+
+// One flag set at a time, read in the order: contactless, magnetic stripe, ICC
+// EMV, ICC non-EMV, bar code, manual entry, synchronous chip, asynchronous
+// chip, processed in backup mode, signature required.
+TEST(ClientResults, EachFlagIsReadFromItsOwnMember)
+{
+    const std::pair<const char*, const char*> rows[] = {
+        {R"("cardType":{"isContactless":true})", "1000000000"},
+        {R"("cardType":{"isMagneticStripe":true})", "0100000000"},
+        {R"("cardType":{"isIccEmv":true})", "0010000000"},
+        {R"("cardType":{"isIccNonEmv":true})", "0001000000"},
+        {R"("cardType":{"isBarCode":true})", "0000100000"},
+        {R"("cardType":{"isManualEntry":true})", "0000010000"},
+        {R"("cardType":{"isSynchronousChip":true})", "0000001000"},
+        {R"("cardType":{"isAsynchronousChip":true})", "0000000100"},
+        {R"("cardHolderVerificationMethod":{"processedInBackupMode":true})", "0000000010"},
+        {R"("cardHolderVerificationMethod":{"signatureRequired":true})", "0000000001"},
+    };
+    for (const auto& row : rows) {
+        const SaleResult sale(SaleAction::Sale, std::string(R"({"result":{)") + row.first + "}}", "T");
+        std::string flags;
+        for (const bool flag : {sale.isContactless(), sale.isMagneticStripe(), sale.isIccEmv(), sale.isIccNonEmv(),
+                                sale.isBarCode(), sale.isManualEntry(), sale.isSynchronousChip(),
+                                sale.isAsynchronousChip(), sale.processedInBackupMode(), sale.signatureRequired()})
+            flags += flag ? '1' : '0';
+        EXPECT_EQ(flags, row.second) << row.first;
+    }
+}
+
+// Each question gets its own verdict; an empty text is no result; the final
+// result ends the sale through the ticket retrieval.
+TEST(TicketRetrieval, DeliverySaleAnswersEveryQuestionBeforeItsResult)
+{
+    const std::string question = R"({"result":{"productdelivery":true,"authorizedAmount":12.5}})";
+    std::size_t asked = 0;
+    std::vector<SaleResult> delivered;
+    clienttest::FakeSend send;
+    send.terminal->makeTransaction(SaleWithDeliveryConfirmationTransaction(
+        twelveAndAHalf, [&](const SaleResult& r) { delivered.push_back(r); },
+        [&](const SaleResult&) { return ++asked == 1 ? ProductDeliveryRefused : ProductDeliveryAccepted; }));
+    for (const std::string& text : {question, std::string(), question})
+        send.deliver(0, text);
+    EXPECT_EQ(send.answers(), (std::vector<std::string>{R"({ "ProductDelivery": { "deliveryAccepted": false}})",
+                                                        R"({ "ProductDelivery": { "deliveryAccepted": true}})"}));
+    EXPECT_TRUE(delivered.empty());
+    send.finish(0, R"({"result":{"authorizedAmount":12.5}})");
+    ASSERT_EQ(send.count(), 2u);
+    send.finish(1, R"({"result":{"formattedTicket":"T1"}})");
+    ASSERT_EQ(delivered.size(), 1u);
+    EXPECT_EQ(errorText(delivered[0].error()) + " " + delivered[0].clientTicket(), "ok T1");
 }
 
 TEST(TicketRetrieval, SaleReachesItsCallbackOnceWhateverBecomesOfTheTicketRequest)

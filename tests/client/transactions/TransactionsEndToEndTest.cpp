@@ -11,6 +11,7 @@
 #include "client/transactions/SaleTransaction.h"
 #include "client/transactions/SaleWithCashbackTransaction.h"
 #include "client/transactions/SaleWithDeliveryConfirmationTransaction.h"
+#include "client/transactions/SmartPaySaleTransaction.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 
@@ -149,6 +150,11 @@ TEST_F(TransactionsEndToEnd, EverySaleActionIsApprovedWithItsTicket)
         expectApprovedWithTicket(result, each.second);
         EXPECT_EQ(result.action(), each.first);
     }
+    const auto smartPay =
+        resultOf<ect::SaleResult>([](auto done) { return ect::SmartPaySaleTransaction(amount(), done); });
+    expectApprovedWithTicket(smartPay, "8810");
+    EXPECT_EQ(valueOf(lastOfType("Cd"), "DF9465"), "01");
+    EXPECT_EQ(smartPay.action(), Sale::Sale);
 }
 
 TEST_F(TransactionsEndToEnd, CashbackSaleAndLastTransactionCarryTheirIdentifierAndTicket)

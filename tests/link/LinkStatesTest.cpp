@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -175,38 +176,54 @@ TEST_F(LinkStates, WaitAcknowledgementPostponesTheResend)
 TEST_F(LinkStates, CallsIntoAStoppingLinkReturn)
 {
     connectLink();
-    std::promise<void> release;
-    const std::shared_future<void> released = release.get_future().share();
-    std::atomic<bool> holding{false};
-    output->setForward([&holding, released](const QByteArray&) {
-        holding = true;
+    // Shared with the threads, so a link stuck in its stop fails the test
+    // without leaving them anything that goes away under them.
+    struct Calls {
+        std::promise<void> release;
+        std::atomic<bool> holding{false};
+        std::atomic<int> returned{0};
+        std::atomic<bool> stopped{false};
+    };
+    const auto calls = std::make_shared<Calls>();
+    const std::shared_future<void> released = calls->release.get_future().share();
+    output->setForward([calls, released](const QByteArray&) {
+        calls->holding = true;
         released.wait();
     });
-    std::atomic<int> returned{0};
-    std::thread writer([&] {
+    kiss::Kiss* const stopping = link.get();
+    std::vector<std::thread> threads;
+    threads.emplace_back([calls, stopping] {
         const unsigned char payload[] = {0x41};
-        link->getOutputStream()->write(payload, 1);
-        ++returned;
+        stopping->getOutputStream()->write(payload, 1);
+        ++calls->returned;
     });
-    EXPECT_TRUE(testsupport::waitUntil([&] { return holding.load(); }));
-    std::vector<std::thread> callers;
+    EXPECT_TRUE(testsupport::waitUntil([&] { return calls->holding.load(); }));
     for (int i = 0; i < 4; ++i) {
-        callers.emplace_back([&] {
+        threads.emplace_back([calls, stopping] {
             const unsigned char payload[] = {0x42};
-            link->getOutputStream()->write(payload, 1);
+            stopping->getOutputStream()->write(payload, 1);
             QByteArray bytes;
-            link->getInputStream()->read(bytes);
-            ++returned;
+            stopping->getInputStream()->read(bytes);
+            ++calls->returned;
         });
     }
-    std::thread stopper([&] { link->stop(); });
-    release.set_value();
-    stopper.join();
-    writer.join();
-    for (auto& caller : callers)
-        caller.join();
+    threads.emplace_back([calls, stopping] {
+        stopping->stop();
+        calls->stopped = true;
+    });
+    calls->release.set_value();
+    const bool allReturned = testsupport::waitUntil([&] { return calls->stopped && calls->returned == 5; });
+    EXPECT_TRUE(allReturned) << calls->returned << " calls returned, stopped: " << calls->stopped;
+    if (!allReturned) {
+        // The stuck threads keep the link: it is never destroyed under them.
+        (void)link.release();
+        for (auto& thread : threads)
+            thread.detach();
+        return;
+    }
+    for (auto& thread : threads)
+        thread.join();
     output->setForward(nullptr);
-    EXPECT_EQ(returned, 5);
 }
 
 // A slow line adds the time a frame takes on it to the acknowledgement timeout.

@@ -445,7 +445,8 @@ int main(int argc, char** argv)
     // Per terminal: both ends of its connection, the library's duplicate of
     // its end for sending and the wake-up descriptor of each of the library's
     // three event loops for it.
-    const int64_t filesNeeded = 6 * static_cast<int64_t>(options.terminals) + 64;
+    // The library takes connections only within three quarters of the limit.
+    const int64_t filesNeeded = (6 * static_cast<int64_t>(options.terminals) + 64) * 4 / 3;
     const int64_t fileLimit = ProcessFigures::raiseOpenFileLimit(filesNeeded + 192);
     if (fileLimit < filesNeeded) {
         std::printf("E2eScale: open-file limit %lld is too low for %d terminals\n", static_cast<long long>(fileLimit),

@@ -60,6 +60,7 @@ TEST(KissUtil, IncompleteInvalidAndDamagedInput)
         {"no start", hex("0601020304"), ParseKissDataMessageResult::InvalidStart, -1},
         {"one CRC byte missing", hex("020141420391"), ParseKissDataMessageResult::Incomplete, -1},
         {"escaped byte among the last two", hex("020141104203"), ParseKissDataMessageResult::Incomplete, -1},
+        {"escape as the last byte", hex("0201414210"), ParseKissDataMessageResult::Incomplete, -1},
         {"escaped 03 is no end", hex("02014110034242"), ParseKissDataMessageResult::Incomplete, -1},
         {"followed", frame + hex("0609") + buildKissDataMessage(QByteArray(), 10),
          ParseKissDataMessageResult::Success, frame.size()},

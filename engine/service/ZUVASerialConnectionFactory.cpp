@@ -26,39 +26,67 @@ ect::ECTError networkError()
     return ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError);
 }
 
-std::function<void()> onLinkFailure(std::weak_ptr<TransactionDispatcher> const& weakDispatcher)
+// What a link callback needs to reach the connection's dispatcher. It
+// holds no reference between calls, so the link never keeps a dropped
+// connection's dispatcher alive.
+struct DispatcherOfLink {
+    std::weak_ptr<TransactionDispatcher> dispatcher;
+    std::weak_ptr<ReleaseThread> releaseThread;
+};
+
+// Runs work on the dispatcher while it exists. The reference taken for it
+// may turn out to be the last one, and ending the dispatcher joins its
+// thread, which may be waiting for the link's thread to take a message: the
+// release thread lets go of it, never a thread of the link. (The factory
+// holds the release thread until its link has stopped.)
+template <typename Work>
+void withDispatcher(DispatcherOfLink const& link, Work work)
 {
-    return [weakDispatcher] {
-        if (const auto dispatcher = weakDispatcher.lock())
-            dispatcher->reportTransactionError(networkError());
+    std::shared_ptr<TransactionDispatcher> dispatcher = link.dispatcher.lock();
+    if (!dispatcher)
+        return;
+    work(*dispatcher);
+    if (const auto releaseThread = link.releaseThread.lock())
+        releaseThread->post([held = std::move(dispatcher)] {});
+}
+
+std::function<void()> onLinkFailure(DispatcherOfLink const& link)
+{
+    return [link] {
+        withDispatcher(link,
+                       [](TransactionDispatcher& dispatcher) { dispatcher.reportTransactionError(networkError()); });
     };
 }
 
 // A lost frame fails its own transaction only: a report that comes late
 // must not fail a newer one.
-std::function<void(QByteArray)> onFrameLost(std::weak_ptr<TransactionDispatcher> const& weakDispatcher)
+std::function<void(QByteArray)> onFrameLost(DispatcherOfLink const& link)
 {
-    return [weakDispatcher](QByteArray const& payload) {
-        if (const auto dispatcher = weakDispatcher.lock())
-            dispatcher->reportMessageError(payload, networkError());
+    return [link](QByteArray const& payload) {
+        withDispatcher(link, [&](TransactionDispatcher& dispatcher) {
+            dispatcher.reportMessageError(payload, networkError());
+        });
     };
 }
 
 // A message that waited for the link is sent only while its transaction runs.
-std::function<bool(QByteArray const&)> whileInFlight(std::weak_ptr<TransactionDispatcher> const& weakDispatcher)
+std::function<bool(QByteArray const&)> whileInFlight(DispatcherOfLink const& link)
 {
-    return [weakDispatcher](QByteArray const& payload) {
-        const auto dispatcher = weakDispatcher.lock();
-        return dispatcher && dispatcher->isInFlight(payload);
+    return [link](QByteArray const& payload) {
+        bool inFlight = false;
+        withDispatcher(link, [&](TransactionDispatcher& dispatcher) { inFlight = dispatcher.isInFlight(payload); });
+        return inFlight;
     };
 }
 
 } // namespace
 
 ZUVASerialConnectionFactory::ZUVASerialConnectionFactory(std::shared_ptr<OXAEnvironment> environment,
-                                                         kiss::LinkTimings timings)
+                                                         kiss::LinkTimings timings,
+                                                         std::shared_ptr<ReleaseThread> releaseThread)
     : m_environment(std::move(environment))
     , m_timings(timings)
+    , m_releaseThread(std::move(releaseThread))
 {
 }
 
@@ -78,9 +106,10 @@ std::unique_ptr<TerminalConnection> ZUVASerialConnectionFactory::create(
     m_link->setOnDisconnectedCallback(std::move(disconnected));
     // A refused write (link down) needs no report: the dispatcher fails its
     // transaction at once on the write's result.
-    m_link->setOnSendFailedCallback(onFrameLost(dispatcher));
-    m_link->setSendCheck(whileInFlight(dispatcher));
-    m_link->setOnReceiveFailedCallback(onLinkFailure(dispatcher));
+    const DispatcherOfLink ofLink{dispatcher, m_releaseThread};
+    m_link->setOnSendFailedCallback(onFrameLost(ofLink));
+    m_link->setSendCheck(whileInFlight(ofLink));
+    m_link->setOnReceiveFailedCallback(onLinkFailure(ofLink));
     m_link->start();
     return std::make_unique<ZUVATerminalConnection>(m_environment, dispatcher, std::move(requestHandler),
                                                     std::move(responseHandler));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/base/OXAEnvironment.h"
+#include "engine/service/ReleaseThread.h"
 #include "engine/service/TerminalConnection.h"
 #include "foundation/SerialPort.h"
 #include "link/LinkTimings.h"
@@ -23,15 +24,19 @@ class TransactionDispatcher;
 // link's heartbeat pauses while a transaction is in flight. A lost frame fails
 // the transaction it carried, and a receive failure of the link the one in
 // flight, with code 2, cause 18 NetworkError; a message whose transaction has
-// ended while it waited for the link is never sent.
+// ended while it waited for the link is never sent. The link's callbacks
+// hold the connection's dispatcher only while they run, and let go of it on
+// the release thread, since the last holder ends it.
 //
 // The factory alone owns the link of the connection it built last; building
 // the next connection stops it. Only the constructing thread may call create.
 class ZUVASerialConnectionFactory {
 public:
-    // timings: the link's time-outs (tests shorten them).
-    explicit ZUVASerialConnectionFactory(std::shared_ptr<OXAEnvironment> environment,
-                                         kiss::LinkTimings timings = kiss::LinkTimings());
+    // timings: the link's time-outs (tests shorten them). releaseThread: where
+    // the link's callbacks let go of what they took of a connection.
+    explicit ZUVASerialConnectionFactory(
+        std::shared_ptr<OXAEnvironment> environment, kiss::LinkTimings timings = kiss::LinkTimings(),
+        std::shared_ptr<ReleaseThread> releaseThread = std::make_shared<ReleaseThread>());
     ~ZUVASerialConnectionFactory();
 
     ZUVASerialConnectionFactory(const ZUVASerialConnectionFactory&) = delete;
@@ -51,6 +56,7 @@ private:
 
     std::shared_ptr<OXAEnvironment> m_environment;
     kiss::LinkTimings m_timings;
+    std::shared_ptr<ReleaseThread> m_releaseThread;
     // Shared only so that the connection's callbacks can refer to it weakly:
     // a callback of an earlier connection must not touch a newer link.
     std::shared_ptr<kiss::Kiss> m_link;

@@ -42,8 +42,8 @@ ZUVASerialServerListener::ZUVASerialServerListener(std::shared_ptr<OXAEnvironmen
                                                    std::chrono::milliseconds retryDelay,
                                                    std::shared_ptr<ReleaseThread> releaseThread)
     : TerminalListener(std::move(onTerminalConnect), std::move(onTerminalDisconnect), std::move(onNotification),
-                       std::move(releaseThread))
-    , m_factory(std::move(environment), timings)
+                       releaseThread)
+    , m_factory(std::move(environment), timings, std::move(releaseThread))
     , m_retryDelay(retryDelay)
 {
 }

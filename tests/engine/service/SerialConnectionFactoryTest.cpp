@@ -2,10 +2,14 @@
 // terminal's side of the link frame by frame, so no timer decides anything.
 #include "ServiceFixture.h"
 #include "engine/base/OXAEnvironment.h"
+#include "engine/service/ReleaseThread.h"
 #include "engine/service/ZUVASerialConnectionFactory.h"
 #include "support/MemoryStreams.h"
 
 #include <QCoreApplication>
+
+#include <atomic>
+#include <thread>
 
 namespace testsupport {
 namespace {
@@ -28,6 +32,48 @@ public:
     const std::shared_ptr<MemoryOutputStream> output = std::make_shared<MemoryOutputStream>();
 };
 
+// A connection built by the factory over a line in memory, its link up.
+struct LinkedTerminal {
+    LinkedTerminal(oxa::ZUVASerialConnectionFactory& factory, HostRecorder& host)
+        : host(host)
+        , connection(factory.create(port, {}, {}, {}))
+    {
+        EXPECT_TRUE(port->output->waitForWrites(1));
+        terminalSends("0601");
+    }
+    void terminalSends(const char* hex)
+    {
+        port->input->feed(QByteArray::fromHex(hex));
+        connection->onDataReady();
+    }
+    void send(const char* action, const char* kind)
+    {
+        connection->makeTransaction(
+            QJsonDocument(QJsonObject{{"transaction", QJsonObject{{"action", action}, {"type", action}}}}),
+            host.recorderFor(kind), {});
+    }
+    bool processEventsUntilResult(const char* kind)
+    {
+        return waitUntil([&] {
+            QCoreApplication::processEvents();
+            return host.count(kind) == 1;
+        });
+    }
+    // A's frame is sent, and answered by the terminal four times with the byte.
+    void answerFourTimes(const char* hex)
+    {
+        send("InformationService", "A");
+        for (int answer = 1; answer <= 4; ++answer) {
+            EXPECT_TRUE(port->output->waitForWrites(size_t(1 + answer)));
+            terminalSends(hex);
+        }
+    }
+
+    HostRecorder& host;
+    const std::shared_ptr<MemorySerialPort> port = std::make_shared<MemorySerialPort>();
+    std::unique_ptr<oxa::TerminalConnection> connection;
+};
+
 // A's frame is lost after B and C have queued behind it; B and A end first.
 // The late loss of A's frame fails nothing, B is never sent, C is sent.
 TEST(SerialConnectionFactory, ALostFrameFailsOnlyItsTransactionAndAnEndedOneIsNeverSent)
@@ -36,34 +82,24 @@ TEST(SerialConnectionFactory, ALostFrameFailsOnlyItsTransactionAndAnEndedOneIsNe
     kiss::LinkTimings timings;
     timings.connectDelay = 1ms;
     timings.ackTimeout = 10min; // frames are lost by NAKs only
-    auto port = std::make_shared<MemorySerialPort>();
     oxa::ZUVASerialConnectionFactory factory(std::shared_ptr<oxa::OXAEnvironment>(oxa::makeOXAEnvironment()),
                                              timings);
-    const auto connection = factory.create(port, {}, {}, {});
-    const auto terminalSends = [&](const QByteArray& bytes) {
-        port->input->feed(bytes);
-        connection->onDataReady();
-    };
-    ASSERT_TRUE(port->output->waitForWrites(1));
-    terminalSends(QByteArray::fromHex("0601"));
-
     HostRecorder host;
-    const auto send = [&](const char* action, const char* kind) {
-        connection->makeTransaction(
-            QJsonDocument(QJsonObject{{"transaction", QJsonObject{{"action", action}, {"type", action}}}}),
-            host.recorderFor(kind), {});
-    };
-    send("InformationService", "A");
+    LinkedTerminal line(factory, host);
+    const auto& port = line.port;
+    const auto& connection = line.connection;
+
+    line.send("InformationService", "A");
     ASSERT_TRUE(port->output->waitForWrites(2));
     connection->resetTransactions();
     ASSERT_TRUE(host.waitFor("A", 1));
-    send("LastTransaction", "B");
+    line.send("LastTransaction", "B");
     connection->resetTransactions();
     ASSERT_TRUE(host.waitFor("B", 1));
-    send("InformationService", "C");
+    line.send("InformationService", "C");
     for (int nak = 1; nak <= 4; ++nak) {
         ASSERT_TRUE(port->output->waitForWrites(size_t(1 + nak)));
-        terminalSends(QByteArray::fromHex("15"));
+        line.terminalSends("15");
     }
     ASSERT_TRUE(port->output->waitForWrites(6));
     EXPECT_EQ(port->output->at(5)[1], char(3)); // the next number: nothing was sent in between
@@ -72,12 +108,96 @@ TEST(SerialConnectionFactory, ALostFrameFailsOnlyItsTransactionAndAnEndedOneIsNe
     // The loss of A's frame reaches the engine while C is in flight; C runs on.
     QCoreApplication::processEvents();
     connection->resetTransactions();
-    ASSERT_TRUE(waitUntil([&] {
-        QCoreApplication::processEvents();
-        return host.count("C") == 1;
-    }));
+    ASSERT_TRUE(line.processEventsUntilResult("C"));
     for (const char* each : {"A", "B", "C"})
         EXPECT_EQ(errorCodes(host.last(each)), std::make_pair(2, 30)) << each;
+}
+
+// A release thread kept busy until the test lets it go (at the latest when
+// it goes), so that what is handed to it stays held meanwhile.
+class HeldReleaseThread {
+public:
+    HeldReleaseThread()
+    {
+        thread->post([this] {
+            id = std::this_thread::get_id();
+            waitUntil([this] { return bool(released); });
+        });
+    }
+    ~HeldReleaseThread() { letGo(); }
+    void letGo() { released = true; }
+
+    std::atomic<bool> released{false};
+    std::thread::id id;
+    const std::shared_ptr<oxa::ReleaseThread> thread = std::make_shared<oxa::ReleaseThread>();
+};
+
+// The link's callbacks hold the dispatcher only while they run, and may turn
+// out to hold it last when the connection ends meanwhile; ending it there
+// would make the link's thread wait for a dispatch thread that waits for the
+// link. Whatever a callback took is let go on the release thread: a
+// connection ended after the callback ran ends its dispatcher there, and the
+// transaction B still in flight then gets its result there.
+TEST(SerialConnectionFactory, ALinkCallbackLetsGoOfTheDispatcherOnTheReleaseThread)
+{
+    zuva_Initialize();
+    kiss::LinkTimings timings;
+    timings.connectDelay = 1ms;
+    timings.ackTimeout = 10min; // frames are lost by NAKs only
+    struct Case {
+        const char* callback;
+        // Runs the callback and sends B (a long one); returns the index of B's frame among the writes.
+        std::function<size_t(LinkedTerminal&)> provoke;
+    };
+    const Case cases[] = {
+        {"send check",
+         [](LinkedTerminal& line) {
+             line.send("InformationService", "A");
+             EXPECT_TRUE(line.port->output->waitForWrites(2));
+             line.connection->resetTransactions();
+             EXPECT_TRUE(line.host.waitFor("A", 1));
+             // B waits behind A's unanswered frame; C, refused while B runs, shows that the link has taken it.
+             line.send("MMIOpen", "B");
+             line.send("InformationService", "C");
+             EXPECT_TRUE(line.host.waitFor("C", 1));
+             line.terminalSends("0602");
+             return size_t(2);
+         }},
+        {"frame lost",
+         [](LinkedTerminal& line) {
+             line.answerFourTimes("15");
+             EXPECT_TRUE(line.processEventsUntilResult("A"));
+             line.send("MMIOpen", "B");
+             return size_t(5);
+         }},
+        {"receive failure",
+         [](LinkedTerminal& line) {
+             line.answerFourTimes("FF");
+             EXPECT_TRUE(line.processEventsUntilResult("A"));
+             line.terminalSends("0602");
+             line.send("MMIOpen", "B");
+             return size_t(6);
+         }},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.callback);
+        HostRecorder host;
+        HeldReleaseThread release;
+        oxa::ZUVASerialConnectionFactory factory(std::shared_ptr<oxa::OXAEnvironment>(oxa::makeOXAEnvironment()),
+                                                 timings, release.thread);
+        LinkedTerminal line(factory, host);
+        const size_t frameOfB = each.provoke(line);
+        ASSERT_TRUE(line.port->output->waitForWrites(frameOfB + 1));
+        EXPECT_TRUE(line.port->output->at(frameOfB).contains("Ck"));
+        EXPECT_EQ(line.host.count("B"), 0u);
+
+        line.connection.reset();
+        EXPECT_EQ(line.host.count("B"), 0u) << "the dispatcher ended with the connection, on this thread";
+        release.letGo();
+        ASSERT_TRUE(line.host.waitFor("B", 1));
+        EXPECT_EQ(errorCodes(line.host.last("B")), NetworkError);
+        EXPECT_EQ(line.host.threads("B").front(), release.id);
+    }
 }
 
 } // namespace

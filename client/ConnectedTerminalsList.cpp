@@ -60,7 +60,7 @@ std::map<const ZUVAServiceListener*, ConnectedTerminalsList::Terminals> Connecte
         Terminals& terminals = listed[service.second.listener];
         for (const auto& entry : service.second.terminals) {
             Listed& slot = terminals[entry.first];
-            if (!slot.terminal || slot.added < entry.second.added)
+            if (slot.added < entry.second.added)
                 slot = entry.second;
         }
     }

@@ -44,7 +44,7 @@ public:
 private:
     struct Listed {
         std::shared_ptr<ZUVATerminal> terminal;
-        std::uint64_t added; // order of the additions: the newest stands
+        std::uint64_t added = 0; // order of the additions, from 1: the newest stands
     };
     using Terminals = std::map<std::string, Listed>;
     struct Service {

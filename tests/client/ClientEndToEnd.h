@@ -102,19 +102,6 @@ private:
     const std::function<void(const std::string&)> record = calls_.callback();
 };
 
-// Stops the service when it goes, however the test ends: a running service
-// must not keep a listener the test has let go.
-class StopOnExit {
-public:
-    explicit StopOnExit(std::shared_ptr<ect::ZUVAService> service) : service_(std::move(service)) {}
-    StopOnExit(const StopOnExit&) = delete;
-    StopOnExit& operator=(const StopOnExit&) = delete;
-    ~StopOnExit() { service_->stopService(); }
-
-private:
-    const std::shared_ptr<ect::ZUVAService> service_;
-};
-
 // A host with a started TCP/IP client service and one simulated terminal
 // connected to it as "TERM0001". Script the terminal with sim.on(...) in the
 // test; answers to requests without script are never sent.

@@ -22,7 +22,6 @@ using clienttest::ClientEndToEnd;
 using clienttest::errorText;
 using clienttest::RecordingListener;
 using clienttest::Results;
-using clienttest::StopOnExit;
 using testsupport::SimMessage;
 using testsupport::SimTerminal;
 
@@ -47,7 +46,6 @@ TEST_F(ClientEndToEnd, AFailedSecondStartKeepsTheRunningServiceAndStopStopsAll)
 
     RecordingListener other;
     const auto taken = ect::makeTcpIpZUVAService(port, other);
-    const StopOnExit stopTaken(taken);
     taken->startService();
     EXPECT_EQ(other.calls(), std::vector<std::string>{"error 2/1 +reason"});
     service->startService(); // the port is taken by this very service
@@ -70,7 +68,6 @@ TEST_F(ClientEndToEnd, ServicesSharingAListenerListTogetherAndForgetOnlyTheirOwn
 {
     const uint16_t secondPort = SimTerminal::freeLoopbackPort();
     auto second = ect::makeTcpIpZUVAService(secondPort, listener);
-    const StopOnExit stopSecond(second);
     second->startService();
     SimTerminal other;
     ASSERT_NE(connect(other, "TERM0002", secondPort), nullptr);
@@ -318,7 +315,6 @@ TEST(ClientSerialService, DescribesTheLineAtTheDefaultOrGivenRate)
         const std::string name = line.portName().toStdString();
         const auto service = baudRate ? ect::makeSerialZUVAService(name, baudRate, listener)
                                       : ect::makeSerialZUVAService(name, listener);
-        const StopOnExit stop(service);
         service->startService();
         const auto terminal = listener.waitForTerminal("SERIAL01");
         ASSERT_NE(terminal, nullptr);

@@ -49,7 +49,7 @@ public:
     bool waitUntilHolding()
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, scaled(std::chrono::seconds(20)), [this] { return holding_; });
+        return noteWait(changed_.wait_for(lock, waitDeadline(std::chrono::seconds(20)), [this] { return holding_; }));
     }
 
     std::shared_ptr<vorsam::TcpIpSocket> lastConnected() const

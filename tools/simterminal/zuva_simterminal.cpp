@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <utility>
@@ -29,6 +28,7 @@ struct Options {
     int timeoutSeconds = 30;
     size_t expected = 1;
     bool refuseFirstPin = false;
+    bool help = false;
 };
 
 void usage(std::FILE* to)
@@ -61,6 +61,10 @@ bool parse(int argc, char** argv, Options& options)
         if (key == "--refuse-first-pin") {
             options.refuseFirstPin = true;
             continue;
+        }
+        if (key == "--help" || key == "-h") {
+            options.help = true;
+            return true;
         }
         if (++i == argc)
             return false;
@@ -110,14 +114,14 @@ void printDisplayRequests(SimTerminal& terminal, bool refuseFirstPin)
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        usage(stdout);
-        return 0;
-    }
     Options options;
     if (!parse(argc, argv, options)) {
         usage(stderr);
         return 2;
+    }
+    if (options.help) {
+        usage(stdout);
+        return 0;
     }
     SimTerminal terminal;
     // An approving terminal for the sale, card, ticket, operation and MMI

@@ -7,10 +7,10 @@
 // standard input; then it checks what the flood left behind.
 #include "ServiceFixture.h"
 #include "simterminal/SimSaleReplies.h"
+#include "support/ProcessThreads.h"
 
 #include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -53,39 +53,13 @@ size_t entriesOf(const char* folder)
     return entries;
 }
 
-// A thread that is still starting carries its creator's name until its
-// event loop is set up.
-std::vector<std::string> threadNames()
-{
-    std::vector<std::string> names;
-    if (DIR* tasks = opendir("/proc/self/task")) {
-        while (const dirent* task = readdir(tasks)) {
-            std::ifstream comm(std::string("/proc/self/task/") + task->d_name + "/comm");
-            std::string name;
-            if (task->d_name[0] != '.' && std::getline(comm, name))
-                names.push_back(name);
-        }
-        closedir(tasks);
-    }
-    return names;
-}
-
-bool startsWith(const std::string& text, const char* prefix)
-{
-    return text.rfind(prefix, 0) == 0;
-}
-
-// No terminal connection is left or starting: what runs is the service's own.
+// No terminal connection is left or starting: what runs is the service's
+// own. (A thread still starting carries its creator's name until its event
+// loop is set up.)
 bool onlyTheServiceRuns()
 {
-    size_t servers = 0;
-    for (const std::string& name : threadNames()) {
-        if (startsWith(name, "TcpIpSocket") || startsWith(name, "DispatchThread")
-            || startsWith(name, "ResponseHandler"))
-            return false;
-        servers += startsWith(name, "TcpServer") ? 1 : 0;
-    }
-    return servers == 1;
+    return threadsNamed("TcpIpSocket") == 0 && threadsNamed("DispatchThread") == 0
+        && threadsNamed("ResponseHandler") == 0 && threadsNamed("TcpServer") == 1;
 }
 
 struct Levels {

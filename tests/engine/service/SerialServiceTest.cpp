@@ -91,25 +91,21 @@ TEST(SerialAndTcpIpService, ATerminalOnBothIsUsedOverTcpIpWhateverTheOrderOfTheH
         (std::less<void*>()(tcpIp.handle(), serial.handle()) ? tcpIpLower : tcpIpHigher) = true;
         ASSERT_TRUE(serial.waitFor("connected", 1));
 
-        SimTerminal terminal;
-        ASSERT_TRUE(terminal.connectTo(port));
-        SimAdvice advice;
-        advice.terminalIdentifier = TerminalId;
-        terminal.sendAdvice(advice);
-        ASSERT_TRUE(tcpIp.waitFor("connected", 1));
+        const auto terminal = announcedTerminal(tcpIp, port, TerminalId, 0);
+        ASSERT_EQ(tcpIp.count("connected"), 1u);
         const QJsonObject connection =
             takeObject(zuva_getConnectionDescription(TerminalId)).value("terminalConnection").toObject();
-        ASSERT_EQ(connection.value("port").toInt(), terminal.localPort());
+        ASSERT_EQ(connection.value("port").toInt(), terminal->localPort());
         EXPECT_EQ(takeObject(zuva_getConnectedTerminals()).value("terminals").toArray(),
                   (QJsonArray{tcpIp.first("connected").value("terminal"), serial.first("connected").value("terminal")}));
 
         ASSERT_EQ(zuvaServiceEnableNotifications(TerminalId, 1), 0);
-        terminal.sendSynchronizationAdvice("0101");
+        terminal->sendSynchronizationAdvice("0101");
         EXPECT_TRUE(tcpIp.waitFor("notification", 1));
         // Left unanswered by this terminal, answered by the serial one.
         const size_t serialRequests = line.requestCount("Ci");
         ASSERT_EQ(tcpIp.send(TerminalId, informationRequest()), 0);
-        EXPECT_TRUE(terminal.waitForRequests(1));
+        EXPECT_TRUE(terminal->waitForRequests(1));
         ASSERT_EQ(zuva_resetTransaction(TerminalId), 0);
         ASSERT_TRUE(tcpIp.waitFor("result", 1));
         EXPECT_EQ(errorCodes(tcpIp.first("result")), std::make_pair(2, 30));

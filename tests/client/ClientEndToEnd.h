@@ -127,14 +127,14 @@ protected:
     }
 
     // Connects a simulated terminal that announces itself with the identifier
-    // to the service on that port (by default, this test's service).
+    // to the service on that port (by default, this test's service), with the
+    // rest of its description from the advice.
     std::shared_ptr<ect::ZUVATerminal> connect(testsupport::SimTerminal& simulated, const std::string& terminalId,
-                                               uint16_t to = 0)
+                                               uint16_t to = 0, testsupport::SimAdvice advice = {})
     {
         const std::size_t before = listener.count("connected " + terminalId);
         if (!simulated.connectTo(to ? to : port))
             return nullptr;
-        testsupport::SimAdvice advice;
         advice.terminalIdentifier = terminalId;
         simulated.sendAdvice(advice);
         if (!listener.waitForCall("connected " + terminalId, before + 1))

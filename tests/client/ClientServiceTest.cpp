@@ -78,18 +78,20 @@ TEST_F(ClientEndToEnd, ServicesSharingAListenerListTogetherAndForgetOnlyTheirOwn
 
     // The first identifier again, through the second service: listed once, the newer standing.
     SimTerminal again;
-    ASSERT_TRUE(again.connectTo(secondPort));
     testsupport::SimAdvice advice;
     advice.serialNumber = "SN0002";
-    again.sendAdvice(advice);
-    ASSERT_TRUE(listener.waitForCall("connected TERM0001", 2));
+    ASSERT_NE(connect(again, "TERM0001", secondPort, advice), nullptr);
     EXPECT_EQ(idsOf(service->connectedTerminals()), both);
     EXPECT_EQ(idsOf(ect::connectedTerminals()), both);
-    EXPECT_EQ(ect::getTerminal("TERM0001")->serialNumber(), "SN0002");
+    const auto newer = ect::getTerminal("TERM0001");
+    ASSERT_NE(newer, nullptr);
+    EXPECT_EQ(newer->serialNumber(), "SN0002");
 
     second->stopService();
     EXPECT_EQ(idsOf(service->connectedTerminals()), std::vector<std::string>{"TERM0001"});
-    EXPECT_EQ(ect::getTerminal("TERM0001")->serialNumber(), "SN0001");
+    const auto older = ect::getTerminal("TERM0001");
+    ASSERT_NE(older, nullptr);
+    EXPECT_EQ(older->serialNumber(), "SN0001");
     EXPECT_EQ(ect::getTerminal("TERM0002"), nullptr);
     EXPECT_EQ(idsOf(ect::connectedTerminals()), std::vector<std::string>{"TERM0001"});
 }

@@ -27,9 +27,7 @@ using clienttest::errorText;
 
 const Amount twelveAndAHalf("12.5");
 
-// A merchant reference as a literal also converts to ECTData; as a std::string it does not.
-static_assert(!std::is_constructible<SaleTransaction, SaleAction, Amount, const char (&)[4],
-                                     SaleTransaction::Callback>::value);
+// What the header tells a host to write for a merchant reference.
 static_assert(std::is_constructible<SaleTransaction, SaleAction, Amount, std::string, SaleTransaction::Callback>::value);
 
 template <typename Result>

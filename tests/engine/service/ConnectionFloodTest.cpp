@@ -22,9 +22,9 @@ using namespace testsupport;
 
 namespace {
 
-// Twice what the child's limit of 256 descriptors could ever hold.
-const size_t FloodSize = 512;
-const size_t ChildDescriptorLimit = 256;
+const size_t ChildDescriptorLimit = FLOODED_HOST_DESCRIPTOR_LIMIT;
+// Twice what the child's descriptors could ever hold.
+const size_t FloodSize = 2 * ChildDescriptorLimit;
 
 // The child host, its standard input and its merged output connected here.
 class ChildHost {

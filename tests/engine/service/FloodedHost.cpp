@@ -25,7 +25,7 @@ using namespace testsupport;
 
 namespace {
 
-const rlim_t DescriptorLimit = 256;
+const rlim_t DescriptorLimit = FLOODED_HOST_DESCRIPTOR_LIMIT;
 constexpr const char* Terminal = "TERM0001";
 
 std::atomic<int> refusalWarnings{0};

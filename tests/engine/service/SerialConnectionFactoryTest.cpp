@@ -59,10 +59,10 @@ struct LinkedTerminal {
             return host.count(kind) == 1;
         });
     }
-    // A's frame is sent, and answered by the terminal four times with the byte.
-    void answerFourTimes(const char* hex)
+    // The request's frame is sent, and answered by the terminal four times with the byte.
+    void answerFourTimes(const char* hex, const char* action = "InformationService", const char* kind = "A")
     {
-        send("InformationService", "A");
+        send(action, kind);
         for (int answer = 1; answer <= 4; ++answer) {
             EXPECT_TRUE(port->output->waitForWrites(size_t(1 + answer)));
             terminalSends(hex);
@@ -96,11 +96,7 @@ TEST(SerialConnectionFactory, ALostFrameFailsOnlyItsTransactionAndAnEndedOneIsNe
     line.send("LastTransaction", "B");
     connection->resetTransactions();
     ASSERT_TRUE(host.waitFor("B", 1));
-    line.send("InformationService", "C");
-    for (int nak = 1; nak <= 4; ++nak) {
-        ASSERT_TRUE(port->output->waitForWrites(size_t(1 + nak)));
-        line.terminalSends("15");
-    }
+    line.answerFourTimes("15", "InformationService", "C");
     ASSERT_TRUE(port->output->waitForWrites(6));
     EXPECT_EQ(port->output->at(5)[1], char(3)); // the next number: nothing was sent in between
     EXPECT_TRUE(port->output->at(5).contains("Ci")); // C's information request, not B's "Ce"

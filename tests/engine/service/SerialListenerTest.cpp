@@ -38,11 +38,7 @@ protected:
         // Stretched like every deadline under emulation, not capped: no case here
         // needs a frame's resends over before a transaction's own time-out.
         timings.ackTimeout = scaled(250ms);
-        const auto recorder = [this](const std::string& kind) {
-            return [this, kind](QJsonDocument document, std::weak_ptr<oxa::TerminalConnection>) {
-                reports.recorderFor(kind)(document);
-            };
-        };
+        const auto recorder = [this](const std::string& kind) { return reportRecorder(reports, kind); };
         listener = std::make_shared<oxa::ZUVASerialServerListener>(environment, recorder("connected"),
                                                                    recorder("disconnected"), recorder("notification"),
                                                                    timings, 50ms);

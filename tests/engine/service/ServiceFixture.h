@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HostRecorder.h"
+#include "engine/service/TerminalReports.h"
 #include "simterminal/SimTerminal.h"
 #include "support/Wait.h"
 
@@ -58,6 +59,15 @@ inline void useSettings(int adviceMilliseconds, int heartBeatMilliseconds = 0)
 inline std::string informationRequest()
 {
     return "{\"transaction\": {\"action\": \"InformationService\", \"type\": \"InformationService\"}}";
+}
+
+// A listener's report callback that records each report as the kind, as
+// the services registry passes them on to the host.
+inline oxa::TerminalReports::Callback reportRecorder(HostRecorder& host, const std::string& kind)
+{
+    return [&host, kind](QJsonDocument document, std::weak_ptr<oxa::TerminalConnection>) {
+        host.recorderFor(kind)(document);
+    };
 }
 
 // A terminal that has connected to the host's service and been reported connected.

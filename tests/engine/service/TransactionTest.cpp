@@ -155,11 +155,7 @@ protected:
     void SetUp() override
     {
         zuva_Initialize(); // the Qt application the library's threads need
-        const auto recorder = [this](const std::string& kind) {
-            return [this, kind](QJsonDocument document, std::weak_ptr<oxa::TerminalConnection>) {
-                host.recorderFor(kind)(document);
-            };
-        };
+        const auto recorder = [this](const std::string& kind) { return reportRecorder(host, kind); };
         listener = std::make_shared<oxa::ZUVATcpIpServerListener>(
             std::shared_ptr<oxa::OXAEnvironment>(oxa::makeOXAEnvironment()), recorder("connected"),
             recorder("disconnected"), recorder("notification"), releaseThread);

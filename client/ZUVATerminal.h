@@ -28,7 +28,8 @@ public:
 
     // Whether a service knows a terminal with this identifier now: also a
     // serial terminal whose link is lost (reported disconnected), until its
-    // port closes; a transaction sent to it meanwhile fails with code 2 cause 18.
+    // port closes; a transaction sent to it fails with code 2 cause 18 until
+    // the link is back.
     virtual bool connected() const = 0;
     // Fails the transaction in flight with code 2 cause 30, whichever it is when
     // the reset reaches the connection; nothing when none runs. Reset only a

@@ -112,8 +112,8 @@ ZUVA_EXPORT int zuva_stopService(void* handle);
 /* 0 when a service knows a terminal with that identifier, -1 when not. A
  * terminal on a serial line whose link is lost is reported disconnected but
  * stays known until its port closes: 0 still, and a transaction sent to it
- * fails at once with code 2, cause 18 until the link is back and the terminal
- * is reported connected again. */
+ * fails at once with code 2, cause 18 until the link is back (the terminal is
+ * then identified and reported connected again). */
 ZUVA_EXPORT int zuva_isTerminalConnected(const char* terminalId);
 /* {"terminals": [...]}: the "terminal" object of each connected terminal of
  * every service. Null only on an internal failure. */

@@ -70,6 +70,16 @@ TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAga
     terminal.setSilent(true);
     ASSERT_TRUE(reports.waitFor("disconnected", 1));
     EXPECT_EQ(reports.last("disconnected"), reports.last("connected"));
+    // Still known while its port is open, as the C header says: found and
+    // described but not listed, and a transaction fails at once.
+    // (The connection is not held: closing waits for its end.)
+    ASSERT_TRUE(listener->getTerminalConnection("SER00002"));
+    EXPECT_FALSE(listener->getConnectionDescription("SER00002").isEmpty());
+    EXPECT_TRUE(listener->getTerminalDocuments().empty());
+    listener->getTerminalConnection("SER00002")->makeTransaction(
+        QJsonDocument::fromJson(QByteArray::fromStdString(informationRequest())), reports.recorderFor("result"), {});
+    ASSERT_TRUE(reports.waitFor("result", 1));
+    EXPECT_EQ(errorCodes(reports.first("result")), NetworkError);
 
     terminal.setSilent(false);
     ASSERT_TRUE(reports.waitFor("connected", 2));

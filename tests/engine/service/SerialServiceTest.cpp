@@ -1,7 +1,9 @@
 // The serial service end to end through the C interface: a terminal played on
 // the master of a pseudo-terminal pair, the library on its slave.
 #include "ServiceFixture.h"
-#include "support/SimSerialTerminal.h"
+#include "simterminal/SimOperationReplies.h"
+#include "simterminal/SimSaleReplies.h"
+#include "simterminal/SimSerialTerminal.h"
 
 #include <functional>
 
@@ -27,7 +29,7 @@ protected:
 TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsEventsAndTheHeartBeatAndStopsInOrder)
 {
     terminal.identifyAs(TerminalId, "MODEL-7");
-    ASSERT_NE(host.startSerial(terminal.portName().toStdString()), nullptr);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
     ASSERT_TRUE(host.waitFor("connected", 1));
     EXPECT_EQ(terminal.requestCount("Ci"), 1u);
     EXPECT_LT(host.position("started"), host.position("connected"));
@@ -66,6 +68,24 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsEventsAndT
     EXPECT_EQ(zuva_isTerminalConnected(TerminalId), -1);
 }
 
+// The script zuva_simterminal plays, on a serial line: a sale whose amount
+// needs escaping on the line both ways (bytes 10 02) is approved.
+TEST_F(SerialService, TheSimulatedTerminalsScriptApprovesASale)
+{
+    terminal.identifyAs(TerminalId);
+    SimSaleReplies::script(terminal, TerminalId);
+    SimOperationReplies::answerAll(terminal);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    ASSERT_EQ(host.send(TerminalId, R"({"transaction": {"action": "Sale", "amount": "10.02"}})"), 0);
+    ASSERT_TRUE(host.waitFor("result", 1));
+    const QJsonObject result = host.last("result").value("result").toObject();
+    EXPECT_EQ(result.value("authorizedAmount").toDouble(), 10.02);
+    EXPECT_EQ(result.value("terminalIdentifier").toString(), TerminalId);
+    EXPECT_EQ(terminal.requestCount("Cd"), 1u);
+    EXPECT_EQ(terminal.malformedCount(), 0u);
+}
+
 // One identifier connected over TCP/IP and over a serial line is used over
 // TCP/IP, whichever service's handle is the lower one. The two services start
 // in turns in either order and stop in the same order, so that their handles
@@ -85,8 +105,8 @@ TEST(SerialAndTcpIpService, ATerminalOnBothIsUsedOverTcpIpWhateverTheOrderOfTheH
         HostRecorder tcpIp;
         const uint16_t port = SimTerminal::freeLoopbackPort();
         const bool tcpIpFirst = round % 2 == 0;
-        void* const first = tcpIpFirst ? tcpIp.start(port) : serial.startSerial(line.portName().toStdString());
-        void* const second = tcpIpFirst ? serial.startSerial(line.portName().toStdString()) : tcpIp.start(port);
+        void* const first = tcpIpFirst ? tcpIp.start(port) : serial.startSerial(line.portName());
+        void* const second = tcpIpFirst ? serial.startSerial(line.portName()) : tcpIp.start(port);
         ASSERT_TRUE(first && second);
         (std::less<void*>()(tcpIp.handle(), serial.handle()) ? tcpIpLower : tcpIpHigher) = true;
         ASSERT_TRUE(serial.waitFor("connected", 1));

@@ -6,6 +6,12 @@
 #include "simterminal/SimSerialTerminal.h"
 
 #include <functional>
+#include <memory>
+#include <mutex>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace testsupport {
 namespace {
@@ -68,22 +74,71 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsEventsAndT
     EXPECT_EQ(zuva_isTerminalConnected(TerminalId), -1);
 }
 
-// The script zuva_simterminal plays, on a serial line: a sale whose amount
-// needs escaping on the line both ways (bytes 10 02) is approved.
-TEST_F(SerialService, TheSimulatedTerminalsScriptApprovesASale)
+// A null-modem cable between two pseudo-terminal pairs: the host opens one
+// slave, the terminal the other one as its serial device.
+struct NullModem {
+    // Orders the making of both sides before either reader passes bytes on.
+    std::mutex mutex;
+    std::unique_ptr<SerialLine> hostSide;
+    std::unique_ptr<SerialLine> terminalSide;
+
+    NullModem()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        hostSide = std::make_unique<SerialLine>([this](const Bytes& bytes) { pass(&NullModem::terminalSide, bytes); });
+        terminalSide = std::make_unique<SerialLine>([this](const Bytes& bytes) { pass(&NullModem::hostSide, bytes); });
+    }
+
+    // The terminal's side as a device fresh from boot: echoing, by lines.
+    bool cookTerminalSide() const
+    {
+        const int device = ::open(terminalSide->slaveName().c_str(), O_RDWR | O_NOCTTY);
+        termios cooked{};
+        const bool done = device >= 0 && tcgetattr(device, &cooked) == 0;
+        cooked.c_lflag |= ICANON | ECHO;
+        cooked.c_iflag |= ICRNL;
+        const bool set = done && tcsetattr(device, TCSANOW, &cooked) == 0;
+        if (device >= 0)
+            ::close(device);
+        return set;
+    }
+
+    void pass(std::unique_ptr<SerialLine> NullModem::*to, const Bytes& bytes)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        (this->*to)->send(bytes);
+    }
+};
+
+// The script zuva_simterminal plays, on a new pseudo-terminal pair and on a
+// device: a sale whose amount needs escaping on the line both ways (bytes
+// 10 02) is approved.
+TEST(SimulatedSerialTerminal, ApprovesASaleOnAPseudoTerminalPairOrOnADevice)
 {
-    terminal.identifyAs(TerminalId);
-    SimSaleReplies::script(terminal, TerminalId);
-    SimOperationReplies::answerAll(terminal);
-    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
-    ASSERT_TRUE(host.waitFor("connected", 1));
-    ASSERT_EQ(host.send(TerminalId, R"({"transaction": {"action": "Sale", "amount": "10.02"}})"), 0);
-    ASSERT_TRUE(host.waitFor("result", 1));
-    const QJsonObject result = host.last("result").value("result").toObject();
-    EXPECT_EQ(result.value("authorizedAmount").toDouble(), 10.02);
-    EXPECT_EQ(result.value("terminalIdentifier").toString(), TerminalId);
-    EXPECT_EQ(terminal.requestCount("Cd"), 1u);
-    EXPECT_EQ(terminal.malformedCount(), 0u);
+    useSettings(1500, 100);
+    for (const bool onDevice : {false, true}) {
+        SCOPED_TRACE(onDevice ? "device" : "pseudo-terminal pair");
+        NullModem cable;
+        ASSERT_TRUE(cable.hostSide->isOpen() && cable.terminalSide->isOpen());
+        ASSERT_TRUE(!onDevice || cable.cookTerminalSide());
+        const auto terminal = onDevice ? std::make_unique<SimSerialTerminal>(cable.terminalSide->slaveName(), 9600)
+                                       : std::make_unique<SimSerialTerminal>();
+        ASSERT_TRUE(terminal->isOpen());
+        terminal->identifyAs(TerminalId);
+        SimSaleReplies::script(*terminal, TerminalId);
+        SimOperationReplies::answerAll(*terminal);
+        HostRecorder host;
+        ASSERT_NE(host.startSerial(onDevice ? cable.hostSide->slaveName() : terminal->portName()), nullptr);
+        ASSERT_TRUE(host.waitFor("connected", 1));
+        ASSERT_EQ(host.send(TerminalId, R"({"transaction": {"action": "Sale", "amount": "10.02"}})"), 0);
+        ASSERT_TRUE(host.waitFor("result", 1));
+        const QJsonObject result = host.last("result").value("result").toObject();
+        EXPECT_EQ(result.value("authorizedAmount").toDouble(), 10.02);
+        EXPECT_EQ(result.value("terminalIdentifier").toString(), TerminalId);
+        EXPECT_EQ(terminal->requestCount("Cd"), 1u);
+        EXPECT_EQ(terminal->malformedCount(), 0u);
+        host.stop();
+    }
 }
 
 // One identifier connected over TCP/IP and over a serial line is used over

@@ -77,7 +77,7 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsEventsAndT
 // A null-modem cable between two pseudo-terminal pairs: the host opens one
 // slave, the terminal the other one as its serial device.
 struct NullModem {
-    // Orders the making of both sides before either reader passes bytes on.
+    // Orders the making and the going of both sides around the readers' passing bytes on.
     std::mutex mutex;
     std::unique_ptr<SerialLine> hostSide;
     std::unique_ptr<SerialLine> terminalSide;
@@ -103,10 +103,24 @@ struct NullModem {
         return set;
     }
 
+    // Bytes still read while the cable goes are dropped.
+    ~NullModem()
+    {
+        std::unique_ptr<SerialLine> host;
+        std::unique_ptr<SerialLine> terminal;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            host = std::move(hostSide);
+            terminal = std::move(terminalSide);
+        }
+        // Unplugged outside the lock: their readers may be waiting for it.
+    }
+
     void pass(std::unique_ptr<SerialLine> NullModem::*to, const Bytes& bytes)
     {
         std::lock_guard<std::mutex> lock(mutex);
-        (this->*to)->send(bytes);
+        if (this->*to)
+            (this->*to)->send(bytes);
     }
 };
 

@@ -14,8 +14,8 @@
 namespace testsupport {
 
 // Plays a payment terminal on a serial line: the library opens the slave of
-// a pseudo-terminal pair by its name (or the far end of a serial device), this
-// terminal speaks the serial link on its end (with the independent LinkPeer:
+// a pseudo-terminal pair by its name (or the port wired to the terminal's
+// serial device), this terminal speaks the serial link on its end (with the independent LinkPeer:
 // frames, acknowledgements, heartbeats acknowledged) and answers each request
 // from a script keyed by message type, like SimTerminal does over TCP/IP.
 // Requests repeated by the link (same message again) are handled once.

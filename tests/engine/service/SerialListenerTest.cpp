@@ -4,7 +4,7 @@
 #include "engine/base/OXAEnvironment.h"
 #include "engine/service/ZUVASerialServerListener.h"
 #include "foundation/SerialServer.h"
-#include "support/SimSerialTerminal.h"
+#include "simterminal/SimSerialTerminal.h"
 
 namespace testsupport {
 namespace {
@@ -65,7 +65,7 @@ protected:
 TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAgainWhenItAnswers)
 {
     terminal.identifyAs("SER00002");
-    ASSERT_TRUE(server->open(terminal.portName(), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
+    ASSERT_TRUE(server->open(QString::fromStdString(terminal.portName()), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
     ASSERT_TRUE(reports.waitFor("connected", 1));
     terminal.setSilent(true);
     ASSERT_TRUE(reports.waitFor("disconnected", 1));
@@ -99,7 +99,7 @@ TEST_F(SerialListener, ALostLinkFailsTheTransactionsInFlightBeforeTheDisconnecti
     terminal.identifyAs("SER00003");
     terminal.on("Ck", [](const SimMessage&) { return SimTerminal::silence(); });
     terminal.on("Co", [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); });
-    ASSERT_TRUE(server->open(terminal.portName(), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
+    ASSERT_TRUE(server->open(QString::fromStdString(terminal.portName()), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
     ASSERT_TRUE(reports.waitFor("connected", 1));
     const auto connection = listener->getTerminalConnection("SER00003");
     ASSERT_TRUE(connection);

@@ -3,12 +3,52 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using vorsam::ConnectionBudget;
 
 namespace {
 
 const std::uint64_t Unlimited = std::numeric_limits<std::uint64_t>::max();
+
+// The process's descriptor limit lowered and, unless all are to stay free,
+// every descriptor under it but the free ones taken by the test.
+class DescriptorsLeft {
+public:
+    DescriptorsLeft(rlim_t limit, rlim_t free)
+    {
+        getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = limit;
+        setrlimit(RLIMIT_NOFILE, &lowered);
+        if (free >= limit)
+            return;
+        for (int file; (file = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            held_.push_back(file);
+        for (; free > 0 && !held_.empty(); --free) {
+            ::close(held_.back());
+            held_.pop_back();
+        }
+    }
+
+    ~DescriptorsLeft()
+    {
+        for (const int file : held_)
+            ::close(file);
+        setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+
+    DescriptorsLeft(const DescriptorsLeft&) = delete;
+    DescriptorsLeft& operator=(const DescriptorsLeft&) = delete;
+
+private:
+    rlimit saved_{};
+    std::vector<int> held_;
+};
 
 } // namespace
 
@@ -33,5 +73,42 @@ TEST(ConnectionBudget, AffordsWhatTheTightestLimitLeavesAfterTheHostsShare)
         SCOPED_TRACE(testing::Message() << row.limits.descriptors << " descriptors, " << row.limits.threads
                                         << " threads, " << row.limits.addressBytes << " bytes");
         EXPECT_EQ(ConnectionBudget::affordable(row.limits), row.connections);
+    }
+}
+
+// Connections are taken up to the host's share, and only while the process
+// still has a connection's descriptors (4 beside its socket) and 32 more
+// free, however many of its own the host holds. One given back is taken again.
+TEST(ConnectionBudget, TakesConnectionsWhileTheyFitIntoTheShareAndWhatIsFree)
+{
+    const struct {
+        rlim_t limit;
+        rlim_t free;
+        std::uint64_t connections;
+    } rows[] = {
+        {256, 256, 38},
+        {128, 128, 12},
+        {256, 36, 38},
+        {256, 35, 0},
+        {256, 0, 0},
+    };
+    ConnectionBudget& budget = ConnectionBudget::instance();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.limit << " descriptors, " << row.free << " free");
+        std::uint64_t taken = 0;
+        bool takenAgain = false;
+        {
+            const DescriptorsLeft left(row.limit, row.free);
+            while (taken <= row.connections && budget.take())
+                ++taken;
+            if (taken > 0) {
+                budget.giveBack();
+                takenAgain = budget.take();
+            }
+        }
+        for (std::uint64_t each = 0; each < taken; ++each)
+            budget.giveBack();
+        EXPECT_EQ(taken, row.connections);
+        EXPECT_EQ(takenAgain, taken > 0);
     }
 }

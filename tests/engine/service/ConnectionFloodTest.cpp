@@ -1,5 +1,6 @@
-// A flood of connections against a host whose descriptor limit is low; the
-// host runs in a child process (FloodedHost), the flood comes from here.
+// A flood of connections against a host whose descriptor limit is low and
+// who holds most of its descriptors itself; the host runs in a child process
+// (FloodedHost), the flood comes from here.
 #include "simterminal/SimTerminal.h"
 #include "support/Wait.h"
 

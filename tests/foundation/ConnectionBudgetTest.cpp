@@ -1,4 +1,5 @@
 #include "foundation/ConnectionBudget.h"
+#include "foundation/Thread.h"
 
 #include <gtest/gtest.h>
 
@@ -110,5 +111,19 @@ TEST(ConnectionBudget, TakesConnectionsWhileTheyFitIntoTheShareAndWhatIsFree)
             budget.giveBack();
         EXPECT_EQ(taken, row.connections);
         EXPECT_EQ(takenAgain, taken > 0);
+    }
+}
+
+// What a connection's threads cost is taken by the time each one's start
+// returns: a take that follows sees it. Here, the lowest free descriptor is
+// the wake-up descriptor of the next thread's event loop.
+TEST(ConnectionBudget, AThreadHoldsItsDescriptorOnceStarted)
+{
+    for (int round = 0; round < 10; ++round) {
+        const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(lowestFree, 0);
+        ::close(lowestFree);
+        const vorsam::Thread thread("Started", vorsam::Thread::RunOnce, [](vorsam::Runnable&) {});
+        ASSERT_NE(::fcntl(lowestFree, F_GETFD), -1) << "round " << round;
     }
 }

@@ -1,55 +1,20 @@
 #include "foundation/ConnectionBudget.h"
 #include "foundation/Thread.h"
+#include "tests/support/DescriptorsLeft.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <vector>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
+using testsupport::DescriptorsLeft;
 using vorsam::ConnectionBudget;
 
 namespace {
 
 const std::uint64_t Unlimited = std::numeric_limits<std::uint64_t>::max();
-
-// The process's descriptor limit lowered and, unless all are to stay free,
-// every descriptor under it but the free ones taken by the test.
-class DescriptorsLeft {
-public:
-    DescriptorsLeft(rlim_t limit, rlim_t free)
-    {
-        getrlimit(RLIMIT_NOFILE, &saved_);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = limit;
-        setrlimit(RLIMIT_NOFILE, &lowered);
-        if (free >= limit)
-            return;
-        for (int file; (file = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
-            held_.push_back(file);
-        for (; free > 0 && !held_.empty(); --free) {
-            ::close(held_.back());
-            held_.pop_back();
-        }
-    }
-
-    ~DescriptorsLeft()
-    {
-        for (const int file : held_)
-            ::close(file);
-        setrlimit(RLIMIT_NOFILE, &saved_);
-    }
-
-    DescriptorsLeft(const DescriptorsLeft&) = delete;
-    DescriptorsLeft& operator=(const DescriptorsLeft&) = delete;
-
-private:
-    rlimit saved_{};
-    std::vector<int> held_;
-};
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "foundation/ConnectionBudget.h"
 #include "foundation/Thread.h"
-#include "tests/support/DescriptorsLeft.h"
+#include "tests/support/LoweredLimits.h"
+#include "tests/support/ProcessThreads.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 using testsupport::DescriptorsLeft;
+using testsupport::LoweredLimit;
 using vorsam::ConnectionBudget;
 
 namespace {
@@ -76,6 +78,34 @@ TEST(ConnectionBudget, TakesConnectionsWhileTheyFitIntoTheShareAndWhatIsFree)
             budget.giveBack();
         EXPECT_EQ(taken, row.connections);
         EXPECT_EQ(takenAgain, taken > 0);
+    }
+}
+
+// Nor are they taken unless the process's threads leave room for a
+// connection's 3 and 16 more below the thread limit.
+TEST(ConnectionBudget, TakesConnectionsOnlyWhileTheirThreadsFit)
+{
+#ifdef ZUVA_TEST_EMULATED
+    GTEST_SKIP() << "the emulator does not tell a process's threads";
+#endif
+    const int needed = 3 + 16;
+    const struct {
+        int beyondNeeded;
+        bool taken;
+    } rows[] = {{4, true}, {0, true}, {-1, false}, {-4, false}};
+    ConnectionBudget& budget = ConnectionBudget::instance();
+    for (const auto& row : rows) {
+        const auto limit = rlim_t(int(testsupport::threadNames().size()) + needed + row.beyondNeeded);
+        SCOPED_TRACE(testing::Message() << limit << " threads");
+        std::uint64_t taken = 0;
+        {
+            const LoweredLimit threads(RLIMIT_NPROC, limit);
+            while (taken < 100 && budget.take())
+                ++taken;
+        }
+        for (std::uint64_t each = 0; each < taken; ++each)
+            budget.giveBack();
+        EXPECT_EQ(taken, row.taken ? ConnectionBudget::affordable({Unlimited, limit, Unlimited}) : 0);
     }
 }
 

@@ -5,7 +5,7 @@
 
 #include "simterminal/SimTerminal.h"
 #include "tests/support/ClosedByPeer.h"
-#include "tests/support/DescriptorsLeft.h"
+#include "tests/support/LoweredLimits.h"
 #include "tests/support/GateTcpListener.h"
 #include "tests/support/ProcessThreads.h"
 #include "tests/support/Wait.h"

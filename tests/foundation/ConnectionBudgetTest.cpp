@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 using testsupport::DescriptorsLeft;
@@ -107,6 +110,36 @@ TEST(ConnectionBudget, TakesConnectionsOnlyWhileTheirThreadsFit)
             budget.giveBack();
         EXPECT_EQ(taken, row.taken ? ConnectionBudget::affordable({Unlimited, limit, Unlimited}) : 0);
     }
+}
+
+// Nor unless the address space still holds the connection's stacks and
+// 64 MiB more. A 64-bit process without a limit on it has no edge to meet.
+TEST(ConnectionBudget, TakesConnectionsOnlyWhileTheirStacksFit)
+{
+    if (sizeof(void*) > 4)
+        GTEST_SKIP() << "a 64-bit address space has no edge to meet";
+    std::vector<std::pair<void*, std::size_t>> mapped;
+    mapped.reserve(4096);
+    // The largest pieces first: what is left has no room for 64 MiB.
+    for (std::size_t size = std::size_t(1) << 30; size >= (std::size_t(1) << 20); size /= 2) {
+        void* piece = nullptr;
+        while (mapped.size() < mapped.capacity()
+               && (piece = ::mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0))
+                      != MAP_FAILED)
+            mapped.emplace_back(piece, size);
+    }
+    ASSERT_FALSE(mapped.empty());
+    ConnectionBudget& budget = ConnectionBudget::instance();
+    const bool takenWhenFull = budget.take();
+    ::munmap(mapped.front().first, mapped.front().second);
+    const bool takenWithRoom = budget.take();
+    for (std::size_t each = 1; each < mapped.size(); ++each)
+        ::munmap(mapped[each].first, mapped[each].second);
+    for (const bool taken : {takenWhenFull, takenWithRoom})
+        if (taken)
+            budget.giveBack();
+    EXPECT_FALSE(takenWhenFull);
+    EXPECT_TRUE(takenWithRoom);
 }
 
 // What a connection's threads cost is taken by the time each one's start

@@ -105,11 +105,11 @@ bool addressSpaceFree(std::uint64_t limit)
 {
     if (limit == Unlimited)
         return true;
-    const std::uint64_t bytes = stackBytesPerConnection() + AddressBytesLeftFree;
-    void* const probe = ::mmap(nullptr, std::size_t(bytes), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    const auto bytes = std::size_t(stackBytesPerConnection() + AddressBytesLeftFree);
+    void* const probe = ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (probe == MAP_FAILED)
         return false;
-    ::munmap(probe, std::size_t(bytes));
+    ::munmap(probe, bytes);
     return true;
 }
 

@@ -156,13 +156,17 @@ TEST_F(TcpServer, ReportsTheFirstBytesSentRightAfterConnecting)
 TEST_F(TcpServer, TakesConnectionsAgainOnceClosedOnesAreGone)
 {
     const testsupport::DescriptorsLeft left(128, 128);
-    const std::uint64_t rounds = vorsam::ConnectionBudget::affordable(vorsam::ConnectionBudget::processLimits()) + 1;
+    using vorsam::ConnectionBudget;
+    const std::uint64_t rounds = ConnectionBudget::affordable(ConnectionBudget::processLimits()) + 1;
     ASSERT_LT(rounds, 20u);
     for (std::uint64_t round = 0; round < rounds; ++round) {
         const int peer = testsupport::SimTerminal::loopbackConnection(port);
         ASSERT_GE(peer, 0);
         std::shared_ptr<vorsam::TcpIpSocket> accepted;
-        waitUntil([&] { return (accepted = listener->lastSocket().lock()) != nullptr || testsupport::closedByPeer(peer); });
+        waitUntil([&] {
+            accepted = listener->lastSocket().lock();
+            return accepted != nullptr || testsupport::closedByPeer(peer);
+        });
         ::close(peer);
         ASSERT_NE(accepted, nullptr) << "round " << round;
         const std::weak_ptr<vorsam::TcpIpSocket> gone = accepted;

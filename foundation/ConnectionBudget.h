@@ -8,9 +8,10 @@ namespace vorsam {
 // What the process can still afford for accepted connections. Until its
 // socket is gone, each one costs threads, descriptors and thread stacks
 // (the socket's and the terminal connection's built on it). A connection is
-// taken only while its cost fits into the process's own limits with a part
-// of each kept for the host, so that a flood of connections cannot exhaust
-// them. Process-wide: every server draws on the same limits.
+// taken only while its cost, and some room beyond it, is still free in the
+// process, whatever the host holds of its own, and only up to a share of each
+// limit, so that a flood of connections cannot exhaust them. Process-wide:
+// every server draws on the same limits.
 class ConnectionBudget {
 public:
     struct Limits {
@@ -22,6 +23,7 @@ public:
     static ConnectionBudget& instance();
 
     // Takes one connection's share; false, taking nothing, when it does not fit.
+    // Each take costs the same, however many connections there are.
     bool take();
     void giveBack();
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <stdexcept>
@@ -68,9 +69,22 @@ public:
     // A thread that could not be created never runs its task object.
     bool failedToStart() const { return !isRunning() && !isFinished(); }
 
+    // Qt makes a thread's event loop, and its wake-up descriptor, before
+    // run(): once this returns, what the thread costs is taken.
+    void waitUntilRunning()
+    {
+        std::unique_lock<std::mutex> lock(startMutex_);
+        started_.wait(lock, [this] { return running_; });
+    }
+
 protected:
     void run() override
     {
+        {
+            std::lock_guard<std::mutex> lock(startMutex_);
+            running_ = true;
+        }
+        started_.notify_all();
         std::lock_guard<std::mutex> running(runMutex_);
         const QString name = objectName();
         ThreadMonitor::instance().AttachThread(name, this);
@@ -100,6 +114,9 @@ private:
     QTimer* timer_;
     std::chrono::milliseconds interval_;
     std::mutex runMutex_;
+    std::mutex startMutex_;
+    std::condition_variable started_;
+    bool running_ = false;
 };
 
 const unsigned Thread::HostCodeStackSize = 1024 * 1024;
@@ -230,6 +247,8 @@ void Thread::start(std::chrono::milliseconds interval, std::unique_ptr<Runnable>
         delete intervalTimer;
         throw std::runtime_error(QString("Thread %1 could not be started").arg(name_).toLatin1().toStdString());
     }
+    // Whoever starts threads against the process's limits sees this one's share.
+    impl->waitUntilRunning();
     impl_ = std::move(impl);
 }
 

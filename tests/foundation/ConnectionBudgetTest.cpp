@@ -1,9 +1,20 @@
 #include "foundation/ConnectionBudget.h"
+#include "foundation/Thread.h"
+#include "tests/support/LoweredLimits.h"
+#include "tests/support/ProcessThreads.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <utility>
+#include <vector>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+using testsupport::DescriptorsLeft;
+using testsupport::LoweredLimit;
 using vorsam::ConnectionBudget;
 
 namespace {
@@ -33,5 +44,114 @@ TEST(ConnectionBudget, AffordsWhatTheTightestLimitLeavesAfterTheHostsShare)
         SCOPED_TRACE(testing::Message() << row.limits.descriptors << " descriptors, " << row.limits.threads
                                         << " threads, " << row.limits.addressBytes << " bytes");
         EXPECT_EQ(ConnectionBudget::affordable(row.limits), row.connections);
+    }
+}
+
+// Connections are taken up to the host's share, and only while the process
+// still has a connection's descriptors (4 beside its socket) and 32 more
+// free, however many of its own the host holds. One given back is taken again.
+TEST(ConnectionBudget, TakesConnectionsWhileTheyFitIntoTheShareAndWhatIsFree)
+{
+    const struct {
+        rlim_t limit;
+        rlim_t free;
+        std::uint64_t connections;
+    } rows[] = {
+        {256, 256, 38},
+        {128, 128, 12},
+        {256, 36, 38},
+        {256, 35, 0},
+        {256, 0, 0},
+    };
+    ConnectionBudget& budget = ConnectionBudget::instance();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.limit << " descriptors, " << row.free << " free");
+        std::uint64_t taken = 0;
+        bool takenAgain = false;
+        {
+            const DescriptorsLeft left(row.limit, row.free);
+            while (taken <= row.connections && budget.take())
+                ++taken;
+            if (taken > 0) {
+                budget.giveBack();
+                takenAgain = budget.take();
+            }
+        }
+        for (std::uint64_t each = 0; each < taken; ++each)
+            budget.giveBack();
+        EXPECT_EQ(taken, row.connections);
+        EXPECT_EQ(takenAgain, taken > 0);
+    }
+}
+
+// Nor are they taken unless the process's threads leave room for a
+// connection's 3 and 16 more below the thread limit.
+TEST(ConnectionBudget, TakesConnectionsOnlyWhileTheirThreadsFit)
+{
+#ifdef ZUVA_TEST_EMULATED
+    GTEST_SKIP() << "the emulator does not tell a process's threads";
+#endif
+    const int needed = 3 + 16;
+    const struct {
+        int beyondNeeded;
+        bool taken;
+    } rows[] = {{4, true}, {0, true}, {-1, false}, {-4, false}};
+    ConnectionBudget& budget = ConnectionBudget::instance();
+    for (const auto& row : rows) {
+        const auto limit = rlim_t(int(testsupport::threadNames().size()) + needed + row.beyondNeeded);
+        SCOPED_TRACE(testing::Message() << limit << " threads");
+        std::uint64_t taken = 0;
+        {
+            const LoweredLimit threads(RLIMIT_NPROC, limit);
+            while (taken < 100 && budget.take())
+                ++taken;
+        }
+        for (std::uint64_t each = 0; each < taken; ++each)
+            budget.giveBack();
+        EXPECT_EQ(taken, row.taken ? ConnectionBudget::affordable({Unlimited, limit, Unlimited}) : 0);
+    }
+}
+
+// Nor unless the address space still holds the connection's stacks and
+// 64 MiB more. A 64-bit process without a limit on it has no edge to meet.
+TEST(ConnectionBudget, TakesConnectionsOnlyWhileTheirStacksFit)
+{
+    if (sizeof(void*) > 4)
+        GTEST_SKIP() << "a 64-bit address space has no edge to meet";
+    std::vector<std::pair<void*, std::size_t>> mapped;
+    mapped.reserve(4096);
+    // The largest pieces first: what is left has no room for 64 MiB.
+    for (std::size_t size = std::size_t(1) << 30; size >= (std::size_t(1) << 20); size /= 2) {
+        void* piece = nullptr;
+        while (mapped.size() < mapped.capacity()
+               && (piece = ::mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0))
+                      != MAP_FAILED)
+            mapped.emplace_back(piece, size);
+    }
+    ASSERT_FALSE(mapped.empty());
+    ConnectionBudget& budget = ConnectionBudget::instance();
+    const bool takenWhenFull = budget.take();
+    ::munmap(mapped.front().first, mapped.front().second);
+    const bool takenWithRoom = budget.take();
+    for (std::size_t each = 1; each < mapped.size(); ++each)
+        ::munmap(mapped[each].first, mapped[each].second);
+    for (const bool taken : {takenWhenFull, takenWithRoom})
+        if (taken)
+            budget.giveBack();
+    EXPECT_FALSE(takenWhenFull);
+    EXPECT_TRUE(takenWithRoom);
+}
+
+// What a connection's threads cost is taken by the time each one's start
+// returns: a take that follows sees it. Here, the lowest free descriptor is
+// the wake-up descriptor of the next thread's event loop.
+TEST(ConnectionBudget, AThreadHoldsItsDescriptorOnceStarted)
+{
+    for (int round = 0; round < 10; ++round) {
+        const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(lowestFree, 0);
+        ::close(lowestFree);
+        const vorsam::Thread thread("Started", vorsam::Thread::RunOnce, [](vorsam::Runnable&) {});
+        ASSERT_NE(::fcntl(lowestFree, F_GETFD), -1) << "round " << round;
     }
 }

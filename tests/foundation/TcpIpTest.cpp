@@ -1,8 +1,11 @@
+#include "foundation/ConnectionBudget.h"
 #include "foundation/TcpIpServer.h"
 #include "foundation/TcpIpServerListener.h"
 #include "foundation/TcpIpSocket.h"
 
 #include "simterminal/SimTerminal.h"
+#include "tests/support/ClosedByPeer.h"
+#include "tests/support/LoweredLimits.h"
 #include "tests/support/GateTcpListener.h"
 #include "tests/support/ProcessThreads.h"
 #include "tests/support/Wait.h"
@@ -14,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <unistd.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 
@@ -143,6 +147,31 @@ TEST_F(TcpServer, ReportsTheFirstBytesSentRightAfterConnecting)
         ASSERT_EQ(peer.write(hello), hello.size());
         ASSERT_TRUE(peer.waitForBytesWritten(deadline()));
         EXPECT_TRUE(waitUntil([&] { return listener->received(hello); })) << i;
+    }
+}
+
+// A closed connection gives its share of the process's limits back: under a
+// low descriptor limit, one connection after the other, one more than the
+// share is taken.
+TEST_F(TcpServer, TakesConnectionsAgainOnceClosedOnesAreGone)
+{
+    const testsupport::DescriptorsLeft left(128, 128);
+    using vorsam::ConnectionBudget;
+    const std::uint64_t rounds = ConnectionBudget::affordable(ConnectionBudget::processLimits()) + 1;
+    ASSERT_LT(rounds, 20u);
+    for (std::uint64_t round = 0; round < rounds; ++round) {
+        const int peer = testsupport::SimTerminal::loopbackConnection(port);
+        ASSERT_GE(peer, 0);
+        std::shared_ptr<vorsam::TcpIpSocket> accepted;
+        waitUntil([&] {
+            accepted = listener->lastSocket().lock();
+            return accepted != nullptr || testsupport::closedByPeer(peer);
+        });
+        ::close(peer);
+        ASSERT_NE(accepted, nullptr) << "round " << round;
+        const std::weak_ptr<vorsam::TcpIpSocket> gone = accepted;
+        accepted.reset();
+        ASSERT_TRUE(waitUntil([&] { return gone.expired(); })) << "round " << round;
     }
 }
 

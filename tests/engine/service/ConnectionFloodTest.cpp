@@ -1,6 +1,8 @@
-// A flood of connections against a host whose descriptor limit is low; the
-// host runs in a child process (FloodedHost), the flood comes from here.
+// A flood of connections against a host whose descriptor limit is low and
+// who holds most of its descriptors itself; the host runs in a child process
+// (FloodedHost), the flood comes from here.
 #include "simterminal/SimTerminal.h"
+#include "support/ClosedByPeer.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -116,13 +118,6 @@ private:
     int m_output = -1;
     std::string m_text;
 };
-
-bool closedByPeer(int socket)
-{
-    char byte = 0;
-    const ssize_t got = ::recv(socket, &byte, 1, MSG_DONTWAIT);
-    return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
-}
 
 // The flood must not run out of descriptors itself.
 void raiseDescriptorLimit(rlim_t wanted)

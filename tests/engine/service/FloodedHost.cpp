@@ -1,8 +1,9 @@
 // The host side of the connection flood test, run as a child process of its
 // own so that a library that aborts cannot take the test executable along.
 // Under a low descriptor limit it first has a terminal connect while its own
-// descriptors use up the limit, then serves one announced terminal with
-// sales while the parent floods the service's port. It prints "port <n>"
+// descriptors use up the limit, then, holding most of its descriptors for
+// itself, serves one announced terminal with sales while the parent floods
+// the service's port. It prints "port <n>"
 // once that terminal is announced and runs sales until a line arrives on its
 // standard input; then it checks what the flood left behind.
 #include "ServiceFixture.h"
@@ -26,6 +27,8 @@ using namespace testsupport;
 namespace {
 
 const rlim_t DescriptorLimit = FLOODED_HOST_DESCRIPTOR_LIMIT;
+// Far more than the library's share of the limit leaves to the host.
+const size_t DescriptorsHeld = DescriptorLimit * 6 / 10;
 constexpr const char* Terminal = "TERM0001";
 
 std::atomic<int> refusalWarnings{0};
@@ -65,6 +68,28 @@ bool onlyTheServiceRuns()
 struct Levels {
     size_t descriptors = entriesOf("/proc/self/fd");
     size_t threads = entriesOf("/proc/self/task");
+};
+
+// The host's own files, open through the flood.
+class HeldDescriptors {
+public:
+    HeldDescriptors()
+    {
+        for (int file; files_.size() < DescriptorsHeld && (file = ::open("/dev/null", O_RDONLY)) >= 0;)
+            files_.push_back(file);
+    }
+    ~HeldDescriptors()
+    {
+        for (const int file : files_)
+            ::close(file);
+    }
+    HeldDescriptors(const HeldDescriptors&) = delete;
+    HeldDescriptors& operator=(const HeldDescriptors&) = delete;
+
+    size_t count() const { return files_.size(); }
+
+private:
+    std::vector<int> files_;
 };
 
 bool parentIsDone()
@@ -128,6 +153,8 @@ TEST(FloodedHost, KeepsServingThroughAFloodAndAShortageOfDescriptors)
     // Also starts whatever the library keeps running, before the levels are taken.
     connectWithoutDescriptorsLeft(host, port);
     ASSERT_TRUE(waitUntil(onlyTheServiceRuns));
+    const HeldDescriptors held;
+    ASSERT_EQ(held.count(), DescriptorsHeld);
     const Levels before;
     auto terminal = sellingTerminal(host, port, 1);
 

@@ -85,9 +85,10 @@ public:
 private:
     ZUVAServices();
 
-    // Ends the server, then the connections (transactions in flight get their
-    // result, connected terminals are reported disconnected), then reports the stop.
+    // Ends the connections, then reports the stop.
     static void endService(RunningService& service);
+    // Ends the server, then the connections (transactions in flight get their
+    // result, connected terminals are reported disconnected); again, nothing.
     static void endConnections(RunningService& service);
     // At process exit: ends every service's connections, then the release
     // thread and the Qt application holder; reports no stop.

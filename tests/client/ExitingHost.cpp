@@ -2,8 +2,10 @@
 // application object does, and returns from main: the object goes after the
 // library's own statics. Exits 0; the sanitizers must report nothing, nor
 // the host itself (lines starting "host:").
-// Usage: client_exiting_host [terminal] [cleanup]: with an announced terminal
-// still connected; with ect::cleanup before the return.
+// Usage: client_exiting_host [terminal] [pending] [cleanup]: with an
+// announced terminal still connected; with a request to it still unanswered;
+// with ect::cleanup before the return.
+#include "client/ServiceInformationTransaction.h"
 #include "client/ZUVAService.h"
 #include "simterminal/SimTerminal.h"
 #include "support/Wait.h"
@@ -15,13 +17,15 @@
 
 namespace {
 
-// Goes after the service object: by then its service has been stopped once.
+// Goes after the service object: by then its service has been stopped once,
+// and the request it sent has had its one result.
 class Listener : public ect::ZUVAServiceListener {
 public:
     ~Listener() override
     {
-        if (stopped != 1)
-            std::printf("host: service stopped %d times\n", stopped.load());
+        if (stopped != 1 || results != requests)
+            std::printf("host: service stopped %d times, %d results of %d requests\n", stopped.load(),
+                        results.load(), requests);
     }
 
     void onServiceStarted() override { ++started; }
@@ -33,6 +37,8 @@ public:
     std::atomic<int> started{0};
     std::atomic<int> stopped{0};
     std::atomic<int> connected{0};
+    int requests = 0;
+    std::atomic<int> results{0};
 };
 
 Listener listener;
@@ -64,6 +70,15 @@ int main(int argc, char** argv)
              && testsupport::waitUntil([] { return listener.connected == 1; }))) {
         std::puts("host: terminal not reported connected");
         return 1;
+    }
+    if (asked(argc, argv, "pending")) {
+        listener.requests = 1;
+        service->getTerminal("TERM0001")->send(
+            ect::ServiceInformationTransaction([](const auto&) { ++listener.results; }));
+        if (!terminal.waitForRequests(1)) {
+            std::puts("host: request not sent");
+            return 1;
+        }
     }
     if (asked(argc, argv, "cleanup"))
         ect::cleanup();

@@ -5,7 +5,7 @@
 #include "foundation/SerialPort.h"
 
 #include "simterminal/LinkPeer.h"
-#include "support/PtyPair.h"
+#include "simterminal/SerialLine.h"
 #include "support/Wait.h"
 
 #include <benchmark/benchmark.h>
@@ -26,10 +26,10 @@ void ensureApplication()
         new QCoreApplication(argc, argv);
 }
 
-std::shared_ptr<vorsam::SerialPort> openPort(const testsupport::PtyPair& pty)
+std::shared_ptr<vorsam::SerialPort> openPort(const testsupport::SerialLine& pty)
 {
     auto port = vorsam::makeSerialPort();
-    port->open(pty.slaveName(), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop);
+    port->open(QString::fromStdString(pty.slaveName()), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop);
     testsupport::waitUntil([&] { return port->isOpen(); });
     return port;
 }
@@ -47,7 +47,7 @@ void BM_LinkMessages(benchmark::State& state)
 {
     ensureApplication();
     std::unique_ptr<testsupport::LinkPeer> peer;
-    testsupport::PtyPair pty([&](const testsupport::Bytes& bytes) { peer->receive(bytes); });
+    testsupport::SerialLine pty([&](const testsupport::Bytes& bytes) { peer->receive(bytes); });
     peer = std::make_unique<testsupport::LinkPeer>([&](const testsupport::Bytes& bytes) { pty.send(bytes); });
     auto port = openPort(pty);
     const QByteArray payload = payloadOf(state);
@@ -77,7 +77,7 @@ void BM_PlainWrites(benchmark::State& state)
 {
     ensureApplication();
     std::atomic<size_t> received{0};
-    testsupport::PtyPair pty([&](const testsupport::Bytes& bytes) { received += bytes.size(); });
+    testsupport::SerialLine pty([&](const testsupport::Bytes& bytes) { received += bytes.size(); });
     auto port = openPort(pty);
     const QByteArray payload = payloadOf(state);
     const auto output = port->getOutputStream();

@@ -17,7 +17,8 @@ class TransactionContext;
 // endTransaction returns true; later results are ignored. endTransaction runs
 // on the library thread that delivers the result, or inside send when the
 // request is refused at once. A transaction whose endTransaction throws
-// counts as finished: the exception is logged, never passed to the library.
+// counts as finished: the exception goes to the certification log only (see
+// <zuva/HostGuide.md>), never to the library.
 class Transaction {
 public:
     Transaction();

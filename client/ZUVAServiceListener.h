@@ -19,7 +19,8 @@ class ZUVATerminal;
 // onTerminalEvent and the disconnection of a terminal whose connection ends
 // run on library threads. Operations on library threads are to return
 // promptly and never wait for a transaction's result. What an operation
-// throws is logged and dropped. The listener must stay alive until
+// throws is dropped, with a line in the certification log only (see
+// <zuva/HostGuide.md>). The listener must stay alive until
 // onServiceStopped has run for each of its services.
 class ZUVAServiceListener {
 public:

@@ -26,9 +26,15 @@ public:
     virtual std::string softwareVersion() const = 0;
     virtual std::string EMVKernelVersion() const = 0;
 
-    // Whether a terminal with this identifier is connected now.
+    // Whether a service knows a terminal with this identifier now: also a
+    // serial terminal whose link is lost (reported disconnected), until its
+    // port closes; a transaction sent to it fails with code 2 cause 18 until
+    // the link is back.
     virtual bool connected() const = 0;
-    // Fails the transaction in flight with code 2 cause 30; nothing when none runs.
+    // Fails the transaction in flight with code 2 cause 30, whichever it is when
+    // the reset reaches the connection; nothing when none runs. Reset only a
+    // transaction whose callback has not started: a reset after it can end
+    // the next transaction (one sent from that callback, say).
     virtual void resetTransaction() = 0;
     // Events reach ZUVAServiceListener::onTerminalEvent only while enabled (off at first).
     virtual void enableNotifications(bool enabled) = 0;

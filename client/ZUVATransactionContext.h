@@ -20,8 +20,8 @@ class Transaction;
 // terminal object. The context lets go of its transaction once that is
 // finished or can receive nothing more, so whatever the transaction holds (a
 // host callback that holds its terminal) is not kept alive through it.
-// Exceptions thrown by the transaction or the host's callback are caught and
-// logged at the C callbacks.
+// Exceptions thrown by the transaction or the host's callback are caught at
+// the C callbacks, with a line in the certification log only.
 class TransactionContext {
 public:
     using ResultCallback = void (*)(const char* text, void* userData);

@@ -91,7 +91,8 @@ public:
     void reportMessageError(QByteArray const&, ect::ECTError const&) override {}
     bool isInFlight(QByteArray const&) const override { return false; }
     void resetTransaction() override {}
-    void failTransactions(ect::ECTError const&) override {}
+    std::uint64_t sentSoFar() const override { return 0; }
+    void failTransactions(ect::ECTError const&, std::uint64_t) override {}
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString) const override { return {}; }
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString, int) const override { return {}; }
     void setOnStartTransactionCallback(std::function<void()>) override {}

@@ -8,7 +8,9 @@
 #include <QSharedPointer>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 
 namespace oxa {
@@ -20,6 +22,9 @@ namespace oxa {
 // failTransactions).
 class TransactionDispatcher {
 public:
+    // The mark that takes in every transaction, whenever sent.
+    static constexpr std::uint64_t kEverySent = std::numeric_limits<std::uint64_t>::max();
+
     virtual ~TransactionDispatcher() = default;
 
     virtual void dispatch(std::unique_ptr<ZUVATransaction> transaction) = 0;
@@ -36,11 +41,15 @@ public:
     virtual bool isInFlight(QByteArray const& message) const = 0;
     // Fails the transaction in flight with code 2, cause 30 ResetTransaction.
     virtual void resetTransaction() = 0;
-    // Fails the transaction in flight and every set-aside one with the error
-    // (the connection is gone) and returns only when that is done. Called on
-    // the dispatcher's own thread it runs at once; elsewhere the caller must
-    // not hold anything a result callback may wait for.
-    virtual void failTransactions(ect::ECTError const& error) = 0;
+    // How many messages have been sent so far: a mark that tells the
+    // transactions in flight now from those sent later. Any thread.
+    virtual std::uint64_t sentSoFar() const = 0;
+    // Fails the transaction in flight and every set-aside one that was sent
+    // by the mark with the error (the connection, or the link they went out
+    // on, is gone) and returns only when that is done. Called on the
+    // dispatcher's own thread it runs at once; elsewhere the caller must not
+    // hold anything a result callback may wait for.
+    virtual void failTransactions(ect::ECTError const& error, std::uint64_t sentBy) = 0;
     // The transaction a received message of this type belongs to: a set-aside
     // transaction expecting it, else the one in flight, else null. Any thread.
     virtual QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const = 0;

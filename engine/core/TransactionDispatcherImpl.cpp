@@ -93,7 +93,7 @@ TransactionDispatcherImpl::~TransactionDispatcherImpl()
         onEndTransactionCallback_ = nullptr;
     }
     thread_.reset();
-    for (ZUVATrans const& transaction : takeInFlight())
+    for (ZUVATrans const& transaction : takeInFlight(kEverySent))
         transaction->finish(networkError("connection closed"));
     for (Command const& command : takeUnstarted()) {
         if (command.kind == Command::Kind::NewTransaction)
@@ -208,15 +208,21 @@ void TransactionDispatcherImpl::resetTransaction()
     post(Command{Command::Kind::Reset, ZUVATrans(), QJsonDocument()});
 }
 
-void TransactionDispatcherImpl::failTransactions(ect::ECTError const& error)
+std::uint64_t TransactionDispatcherImpl::sentSoFar() const
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return sent_;
+}
+
+void TransactionDispatcherImpl::failTransactions(ect::ECTError const& error, std::uint64_t sentBy)
 {
     if (isDispatchThread()) {
-        onFailTransactions(errorDocument(error));
+        onFailTransactions(errorDocument(error), sentBy);
         return;
     }
     std::promise<void> done;
     std::future<void> finished = done.get_future();
-    post(Command{Command::Kind::FailAll, ZUVATrans(), errorDocument(error), &done});
+    post(Command{Command::Kind::FailAll, ZUVATrans(), errorDocument(error), &done, QByteArray(), sentBy});
     finished.wait();
 }
 
@@ -306,7 +312,7 @@ void TransactionDispatcherImpl::onCommandPosted()
         onResetPendingTransaction();
         break;
     case Command::Kind::FailAll:
-        onFailTransactions(command.error);
+        onFailTransactions(command.error, command.sentBy);
         command.done->set_value();
         break;
     case Command::Kind::Deliver:
@@ -336,14 +342,15 @@ void TransactionDispatcherImpl::onNewTransaction(ZUVATrans const& transaction)
     }
 }
 
+bool TransactionDispatcherImpl::isBusy() const
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return bool(current_);
+}
+
 void TransactionDispatcherImpl::onNewSequentialTransaction(ZUVATrans const& transaction)
 {
-    bool busy = false;
-    {
-        std::lock_guard<std::mutex> lock(stateMutex_);
-        busy = bool(current_);
-    }
-    if (busy) {
+    if (isBusy()) {
         settle(transaction, failure(ect::ECTErrorCode::Rejected, ect::ECTErrorCauseCode::TransactionAlreadyRunning));
         return;
     }
@@ -397,7 +404,7 @@ void TransactionDispatcherImpl::sendTransaction(ZUVATrans const& transaction)
     callStartCallback();
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
-        current_ = InFlight{transaction, Clock::now() + timeoutOf(*transaction)};
+        current_ = InFlight{transaction, Clock::now() + timeoutOf(*transaction), ++sent_};
     }
     armTimer();
     logZUVAMessage("Message send", transaction->action().toStdString(), transaction->header, transaction->body);
@@ -444,10 +451,12 @@ void TransactionDispatcherImpl::onMessageError(QByteArray const& message, QJsonD
     transaction->finish(error);
 }
 
-void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error)
+void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error, std::uint64_t sentBy)
 {
-    const std::vector<ZUVATrans> failed = takeInFlight();
-    callEndCallback();
+    const std::vector<ZUVATrans> failed = takeInFlight(sentBy);
+    // One sent after the mark may still be current.
+    if (!isBusy())
+        callEndCallback();
     for (ZUVATrans const& transaction : failed)
         transaction->finish(error);
 }
@@ -510,31 +519,28 @@ ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
 
 std::vector<ZUVATrans> TransactionDispatcherImpl::takeExpired(Clock::time_point now)
 {
+    return takeWhere([now](InFlight const& entry) { return entry.deadline <= now; });
+}
+
+std::vector<ZUVATrans> TransactionDispatcherImpl::takeInFlight(std::uint64_t sentBy)
+{
+    return takeWhere([sentBy](InFlight const& entry) { return entry.sent <= sentBy; });
+}
+
+std::vector<ZUVATrans> TransactionDispatcherImpl::takeWhere(std::function<bool(InFlight const&)> const& leaves)
+{
     std::lock_guard<std::mutex> lock(stateMutex_);
-    std::vector<ZUVATrans> expired;
-    if (current_ && current_->deadline <= now) {
-        expired.push_back(current_->transaction);
+    std::vector<ZUVATrans> taken;
+    if (current_ && leaves(*current_)) {
+        taken.push_back(current_->transaction);
         current_ = boost::none;
     }
     const auto kept = std::stable_partition(suspended_.begin(), suspended_.end(),
-                                            [&](InFlight const& entry) { return entry.deadline > now; });
+                                            [&](InFlight const& entry) { return !leaves(entry); });
     for (auto entry = kept; entry != suspended_.end(); ++entry)
-        expired.push_back(entry->transaction);
+        taken.push_back(entry->transaction);
     suspended_.erase(kept, suspended_.end());
-    return expired;
-}
-
-std::vector<ZUVATrans> TransactionDispatcherImpl::takeInFlight()
-{
-    std::vector<ZUVATrans> all;
-    std::lock_guard<std::mutex> lock(stateMutex_);
-    if (current_)
-        all.push_back(current_->transaction);
-    current_ = boost::none;
-    for (InFlight const& entry : suspended_)
-        all.push_back(entry.transaction);
-    suspended_.clear();
-    return all;
+    return taken;
 }
 
 std::deque<TransactionDispatcherImpl::Command> TransactionDispatcherImpl::takeUnstarted()

@@ -8,7 +8,9 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <vector>
@@ -45,7 +47,8 @@ public:
     void reportMessageError(QByteArray const& message, ect::ECTError const& error) override;
     bool isInFlight(QByteArray const& message) const override;
     void resetTransaction() override;
-    void failTransactions(ect::ECTError const& error) override;
+    std::uint64_t sentSoFar() const override;
+    void failTransactions(ect::ECTError const& error, std::uint64_t sentBy) override;
     QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const override;
     QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId, int sequenceNumber) const override;
     void setOnStartTransactionCallback(std::function<void()> callback) override;
@@ -67,6 +70,8 @@ private:
     struct InFlight {
         ZUVATrans transaction;
         Clock::time_point deadline;
+        // Its place among the messages sent (the first is 1).
+        std::uint64_t sent;
     };
 
     struct Command {
@@ -88,6 +93,8 @@ private:
         std::promise<void>* done = nullptr;
         // The message a MessageError is about.
         QByteArray message{};
+        // The mark of a FailAll command.
+        std::uint64_t sentBy = kEverySent;
     };
 
     void post(Command command);
@@ -107,7 +114,9 @@ private:
     void onResetPendingTransaction();
     void onPendingTransactionError(QJsonDocument const& error);
     void onMessageError(QByteArray const& message, QJsonDocument const& error);
-    void onFailTransactions(QJsonDocument const& error);
+    void onFailTransactions(QJsonDocument const& error, std::uint64_t sentBy);
+    // A transaction is current.
+    bool isBusy() const;
     void onNewSequentialTransaction(ZUVATrans const& transaction);
     void onNewImmediateClearQueueTransaction(ZUVATrans const& transaction);
     void onNewImmediateQueueTransaction(ZUVATrans const& transaction);
@@ -124,8 +133,10 @@ private:
     // The transaction in flight whose message is these bytes leaves (null when none).
     ZUVATrans takeByMessage(QByteArray const& message);
     std::vector<ZUVATrans> takeExpired(Clock::time_point now);
-    // Current and set-aside transactions.
-    std::vector<ZUVATrans> takeInFlight();
+    // Current and set-aside transactions sent by the mark.
+    std::vector<ZUVATrans> takeInFlight(std::uint64_t sentBy);
+    // Current and set-aside transactions for which leaves holds, current first.
+    std::vector<ZUVATrans> takeWhere(std::function<bool(InFlight const&)> const& leaves);
     std::deque<Command> takeUnstarted();
     // Sets the timer for the earliest deadline unless it fires before it
     // already; from another thread the dispatch thread is asked to.
@@ -141,10 +152,12 @@ private:
     // Held while a command runs, on the dispatch thread or on a caller's.
     std::mutex commandMutex_;
 
-    // Guards current_, suspended_ (read by getPendingTransaction on other threads) and timerDeadline_.
+    // Guards current_, suspended_ (read by getPendingTransaction on other
+    // threads), sent_ and timerDeadline_.
     mutable std::mutex stateMutex_;
     boost::optional<InFlight> current_;
     std::vector<InFlight> suspended_;
+    std::uint64_t sent_ = 0;
     // When the timer fires; max while it is not set.
     Clock::time_point timerDeadline_ = Clock::time_point::max();
 

@@ -29,7 +29,8 @@
  * case may be, "causeCode", the terminal's "incidentCode" {"code": "2630",
  * "error": true} or "rejectionCode" {"code": "..."}, and "extraInformation".
  * No function lets an exception out: an unexpected internal failure gives
- * the function's failure value (-1, null or 0 as stated) and a log line.
+ * the function's failure value (-1, null or 0 as stated) and a log line
+ * (<zuva/HostGuide.md> says where the library's lines go).
  *
  * <zuva/HostGuide.md>, installed beside this header, lists the actions a
  * request may name with their keys, the keys of each result, the time-outs,
@@ -112,7 +113,11 @@ ZUVA_EXPORT void* zuva_createSerialService2(const char* portName, int baudRate, 
  * still runs the stopped callback.
  * Returns 0 (-1 only on an internal failure). */
 ZUVA_EXPORT int zuva_stopService(void* handle);
-/* 0 when a terminal with that identifier is connected to any service, -1 when not. */
+/* 0 when a service knows a terminal with that identifier, -1 when not. A
+ * terminal on a serial line whose link is lost is reported disconnected but
+ * stays known until its port closes: 0 still, and a transaction sent to it
+ * fails at once with code 2, cause 18 until the link is back (the terminal is
+ * then identified and reported connected again). */
 ZUVA_EXPORT int zuva_isTerminalConnected(const char* terminalId);
 /* {"terminals": [...]}: the "terminal" object of each connected terminal of
  * every service. Null only on an internal failure. */
@@ -123,8 +128,9 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * then receives exactly one result on a library thread ({"result": {...}} or
  * {"error": {...}}; code 5 when the terminal does not answer within the
  * action's time-out, code 2 cause 30 after zuva_resetTransaction, code 2
- * cause 18 when the connection fails or its service stops, code 1 cause 14
- * when the terminal runs another transaction). It may send the next
+ * cause 18 when the connection or serial link is lost (never cause 30) or
+ * its service stops, code 1 cause 14 when the terminal runs another
+ * transaction). It may send the next
  * transaction from inside that callback. A sale's result carries no ticket
  * text: send a "TicketGet" request for it (see <zuva/HostGuide.md>).
  * Returns -1 when it is refused (terminal not connected: code 2 cause 15 with
@@ -150,8 +156,13 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
 ZUVA_EXPORT int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback result,
                                      void* userData, zuva_reply_function* replyFunction, void** replyHandle,
                                      zuva_free_function freeFunction);
-/* Fails the terminal's transaction in flight, if any, with code 2, cause 30.
- * 0 when the terminal is connected (also with nothing in flight), -1 when not. */
+/* Fails the terminal's transaction in flight, if any, with code 2, cause 30:
+ * whichever is in flight when the reset reaches the connection. A reset meant
+ * for a transaction that has just ended can end the next one (one sent from
+ * its result callback, say): reset only a transaction whose result callback
+ * has not started.
+ * 0 when the terminal is known (see zuva_isTerminalConnected; also with
+ * nothing in flight), -1 when not. */
 ZUVA_EXPORT int zuva_resetTransaction(const char* terminalId);
 /* {"environment": {"serviceSettings": {...}}}: every setting that is set.
  * Defaults: cardRecognitionTimeout 45, cardInfoTrailingRequestTimeout 30
@@ -167,7 +178,7 @@ ZUVA_EXPORT char* zuva_getSettings(void);
 ZUVA_EXPORT int zuva_setSettings(const char* settings);
 /* Turns the terminal's events (the notification callback) on (non-zero) or
  * off (0); they are off for a newly connected terminal. 0 when the terminal is
- * connected, -1 when not. */
+ * known (see zuva_isTerminalConnected), -1 when not. */
 ZUVA_EXPORT int zuvaServiceEnableNotifications(const char* terminalId, int enable);
 /* { "versionInformation" : { "library" : "2.2.0" }} */
 ZUVA_EXPORT char* zuva_getVersionInformation(void);

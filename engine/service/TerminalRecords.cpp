@@ -229,13 +229,16 @@ void TerminalRecords::loseLink(const void* transport)
     record->linkUp = false;
     // The transactions in flight get their results before the host hears of
     // the loss. Ending them waits for the response handler, which may be
-    // inside a host callback: no listener thread waits for it.
+    // inside a host callback: no listener thread waits for it. The release
+    // thread may be busy until the link is back: what is sent on it by then
+    // goes on.
     const std::weak_ptr<TerminalConnection> weakConnection = record->connection;
+    const std::uint64_t sentBy = record->connection->sentSoFar();
     inOrder(
         lock, record->reports,
-        [weakConnection, report = disconnectedReport(*record)] {
+        [weakConnection, sentBy, report = disconnectedReport(*record)] {
             if (const auto connection = weakConnection.lock())
-                connection->onClose();
+                connection->onLinkLost(sentBy);
             if (report)
                 report();
         },

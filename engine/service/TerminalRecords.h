@@ -122,8 +122,9 @@ public:
     // Passes {"event": {...}} on with the terminal's identifier.
     void event(const void* transport, QJsonObject notification);
     // The link to the terminal is down while its transport stays: its
-    // transactions in flight end as on a closed connection, then the host is
-    // told that the terminal is no longer connected.
+    // transactions in flight now end as on a closed connection, then the host
+    // is told that the terminal is no longer connected. Those sent once the
+    // link is back go on, however late this is carried out.
     void loseLink(const void* transport);
     // The transport is gone: its record with it.
     void close(const void* transport);

@@ -72,10 +72,25 @@ void ZUVATerminalConnection::onDataReady()
 
 void ZUVATerminalConnection::onClose()
 {
+    failTransactionsSentBy(TransactionDispatcher::kEverySent);
+}
+
+std::uint64_t ZUVATerminalConnection::sentSoFar() const
+{
+    return m_dispatcher->sentSoFar();
+}
+
+void ZUVATerminalConnection::onLinkLost(std::uint64_t sentBy)
+{
+    failTransactionsSentBy(sentBy);
+}
+
+void ZUVATerminalConnection::failTransactionsSentBy(std::uint64_t sentBy)
+{
     // A reply that arrived before the end wins over the disconnection.
     m_responseHandler->handleReceived();
     m_dispatcher->failTransactions(
-        ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError));
+        ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError), sentBy);
 }
 
 } // namespace oxa

@@ -27,10 +27,13 @@ public:
     void enableNotifications(bool enable) override;
     void onDataReady() override;
     void onClose() override;
+    std::uint64_t sentSoFar() const override;
+    void onLinkLost(std::uint64_t sentBy) override;
 
 private:
     void registerTransactions();
     void registerNotificationHandlers();
+    void failTransactionsSentBy(std::uint64_t sentBy);
 
     std::shared_ptr<OXAEnvironment> m_environment;
     std::shared_ptr<TransactionDispatcher> m_dispatcher;

@@ -11,7 +11,7 @@
 #include "mmi/MMIFlowTestSupport.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
-#include "support/SimSerialTerminal.h"
+#include "simterminal/SimSerialTerminal.h"
 
 #include <atomic>
 #include <thread>
@@ -314,7 +314,7 @@ TEST(ClientSerialService, DescribesTheLineAtTheDefaultOrGivenRate)
             line.on(type, [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); });
         line.on("Cm", testsupport::SimOperationReplies::pinEntries({"2630", "00"}));
         RecordingListener listener;
-        const std::string name = line.portName().toStdString();
+        const std::string name = line.portName();
         const auto service = baudRate ? ect::makeSerialZUVAService(name, baudRate, listener)
                                       : ect::makeSerialZUVAService(name, listener);
         service->startService();

@@ -1,6 +1,6 @@
 #include "foundation/SerialPort.h"
 
-#include "tests/support/PtyPair.h"
+#include "simterminal/SerialLine.h"
 #include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ namespace {
 struct FarEnd {
     std::mutex mutex;
     QByteArray bytes;
-    testsupport::PtyPair pty{[this](const testsupport::Bytes& chunk) {
+    testsupport::SerialLine pty{[this](const testsupport::Bytes& chunk) {
         std::lock_guard<std::mutex> lock(mutex);
         bytes.append(reinterpret_cast<const char*>(chunk.data()), static_cast<int>(chunk.size()));
     }};
@@ -23,7 +23,7 @@ struct FarEnd {
 
 bool open(vorsam::SerialPort& port, const FarEnd& far)
 {
-    return port.open(far.pty.slaveName(), vorsam::Baud9600, vorsam::NoParity, vorsam::OneStop);
+    return port.open(QString::fromStdString(far.pty.slaveName()), vorsam::Baud9600, vorsam::NoParity, vorsam::OneStop);
 }
 
 } // namespace

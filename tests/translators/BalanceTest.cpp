@@ -26,7 +26,8 @@ TEST(BalanceRequest, ConsultationIsExactlyTheseBytesAndEachActionHasItsCode)
         const std::string body = bodyHex(request, 1, balanceOf(action.first, "00000001"));
         EXPECT_TRUE(contains(body, std::string("DF4101") + action.second)) << action.first;
     }
-    for (const QJsonValue& acquirer : {QJsonValue("1234567"), QJsonValue("1234567A"), QJsonValue(12345678)})
+    for (const QJsonValue& acquirer :
+         {QJsonValue("1234567"), QJsonValue("1234567A"), QJsonValue(12345678), QJsonValue(QJsonValue::Null)})
         expectRefusal(request, balanceOf("BalanceTerminalConsultation", acquirer), 50, ect::ECTErrorCode::Rejected);
 }
 

@@ -65,7 +65,7 @@ TEST(MMIOperationRequest, FreeTextIsANestedLatin1EncodingWithLongLengths)
     EXPECT_TRUE(contains(freeTextWithFirstLine(QString::fromUtf8("Gr\xC3\xBC\xC3\x9F" "e")), line("4772FCDF6500")));
     EXPECT_TRUE(contains(freeTextWithFirstLine(QString(10, QChar(0xE9))), line(toHex(Bytes(10, 0xE9)) + "00")));
     oxa::JsonZUVAMMIOperationRequest request(oxa::makeOXAEnvironment());
-    for (const QString& tooLong : {QString(21, 'X'), QString(11, QChar(0xE9))})
+    for (const QString& tooLong : {QString(21, 'X'), QString(11, QChar(0xE9)), QString(20, QChar(0xE9))})
         expectRefusal(request, transactionDocument({{"displayTimeout", 30}, {"freeText", QJsonObject{{"text_4", tooLong}}}}),
                       51, ect::ECTErrorCode::Rejected);
 }

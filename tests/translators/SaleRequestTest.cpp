@@ -64,6 +64,21 @@ TEST(SaleRequest, EachActionCarriesItsServiceAndOnlyItsOwnElements)
     }
 }
 
+// An unset recognition time is sent as 0 and leaves the bare 670 s.
+TEST(SaleRequest, WaitsForTheRecognitionTimeItSends)
+{
+    const struct {
+        QJsonObject settings;
+        const char* sent;
+        long long waited;
+    } cases[] = {{{}, "DF9468020045", 715}, {defaultSettingsWith("cardRecognitionTimeout"), "DF9468020000", 670}};
+    for (const auto& each : cases) {
+        oxa::JsonZUVASaleTransactionRequest request(environmentWith(each.settings));
+        EXPECT_TRUE(contains(bodyHex(request, 1, saleOf("Sale")), each.sent)) << each.sent;
+        EXPECT_EQ(request.getTransactionTimeout().count(), each.waited) << each.sent;
+    }
+}
+
 TEST(SaleRequest, CashbackSendsTheTotalAndBothAmounts)
 {
     oxa::JsonZUVASaleTransactionRequest request(environmentWith());

@@ -64,7 +64,7 @@ std::string SimOperationReplies::operationCodeOf(const SimMessage& request)
     return code ? toHex(code->value) : std::string();
 }
 
-void SimOperationReplies::answerAll(SimTerminal& terminal)
+void SimOperationReplies::answerAll(SimScript& terminal)
 {
     terminal.on("Cw", [](const SimMessage& request) {
         const bool printsText = request.find("DF17") != nullptr;

@@ -42,7 +42,7 @@ public:
     // Scripts a terminal that answers every one of these requests: a held
     // ticket is returned with the text "TICKET", backup mode is reported
     // on, display operations end with the OK key.
-    static void answerAll(SimTerminal& terminal);
+    static void answerAll(SimScript& terminal);
 };
 
 } // namespace testsupport

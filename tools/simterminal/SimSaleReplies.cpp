@@ -135,7 +135,7 @@ SimTlv SimSaleReplies::counter(const std::string& identifierHex, const std::stri
                                                SimTlv::hex("C4", totalHex), SimTlv::hex("C7", "01FF")});
 }
 
-void SimSaleReplies::script(SimTerminal& terminal, const std::string& terminalIdentifier)
+void SimSaleReplies::script(SimScript& terminal, const std::string& terminalIdentifier)
 {
     // The sale waiting for its delivery answer; responders run on one thread.
     const auto waitingSale = std::make_shared<SimMessage>();

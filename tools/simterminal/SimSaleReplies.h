@@ -37,7 +37,7 @@ public:
 
     // Answers "Cd" (sale, validity check and delivery question), "RR", "Ce",
     // "Ch" and "Cb" on the terminal.
-    static void script(SimTerminal& terminal, const std::string& terminalIdentifier);
+    static void script(SimScript& terminal, const std::string& terminalIdentifier);
 
     static bool isValidityCheck(const SimMessage& request);
     static bool asksDeliveryConfirmation(const SimMessage& request);

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "SimMessage.h"
+#include "SimScript.h"
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -27,19 +27,10 @@ struct SimAdvice {
 // connects, announces itself, decodes every request and answers it from a
 // script keyed by the request's message type. Everything runs on a reader
 // thread of its own; all public operations are thread-safe.
-class SimTerminal {
+class SimTerminal : public SimScript {
 public:
-    // What to do with one request: the writes to make (each one write call,
-    // so a message may be split over several or several merged into one),
-    // then optionally close the socket. No writes and no close: stay silent.
-    struct Reply {
-        std::vector<Bytes> writes;
-        bool close = false;
-    };
-    using Responder = std::function<Reply(const SimMessage& request)>;
-
     SimTerminal();
-    ~SimTerminal();
+    ~SimTerminal() override;
     SimTerminal(const SimTerminal&) = delete;
     SimTerminal& operator=(const SimTerminal&) = delete;
 
@@ -53,9 +44,7 @@ public:
     uint16_t localPort() const;
     void close();
 
-    // Script: the responder for requests of one message type ("Ci", "Cd", ...).
-    // Requests without responder get no answer.
-    void on(const std::string& requestType, Responder responder);
+    void on(const std::string& requestType, Responder responder) override;
 
     bool send(const Bytes& bytes);
     bool sendAdvice(const SimAdvice& advice = SimAdvice());

@@ -26,7 +26,8 @@ public:
     void reportMessageError(QByteArray const&, const ect::ECTError&) override {}
     bool isInFlight(QByteArray const&) const override { return false; }
     void resetTransaction() override {}
-    void failTransactions(const ect::ECTError&) override {}
+    std::uint64_t sentSoFar() const override { return 0; }
+    void failTransactions(const ect::ECTError&, std::uint64_t) override {}
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString) const override { return {}; }
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString, int) const override { return {}; }
     void setOnStartTransactionCallback(std::function<void()>) override {}

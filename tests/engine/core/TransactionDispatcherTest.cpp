@@ -63,7 +63,7 @@ TEST_F(DispatcherTest, EachWayOfEndingTheCurrentTransactionEndsItOnceAndCallsThe
         {[] {}, TimedOut},
         {[&] { link->dispatcher->resetTransaction(); }, Reset},
         {[&] { link->dispatcher->reportTransactionError(NetworkError); }, LinkLost},
-        {[&] { link->dispatcher->failTransactions(NetworkError); }, LinkLost},
+        {[&] { link->dispatcher->failTransactions(NetworkError, oxa::TransactionDispatcher::kEverySent); }, LinkLost},
         {[&] { link->receive(message("Rt", 5)); }, Success}};
     for (int id = 1; id <= 5 && !HasFailure(); ++id) {
         SCOPED_TRACE(id);
@@ -91,6 +91,24 @@ TEST_F(DispatcherTest, LostMessageFailsOnlyItsOwnTransaction)
     EXPECT_FALSE(link->dispatcher->isInFlight(first));
     EXPECT_TRUE(link->dispatcher->isInFlight(link->out->writes()[1]));
     link->dispatcher->reportMessageError(first, NetworkError);
+    link->receive(message("R2", 2));
+    EXPECT_EQ(results.outcome(2), Success);
+    EXPECT_EQ(results.total(), 2u);
+}
+
+// A lost link fails what was sent by the moment of the loss; one sent later
+// goes on, and the link's heartbeat stays paused for it.
+TEST_F(DispatcherTest, FailingWhatWasSentByAMarkSparesWhatWasSentLater)
+{
+    link->dispatcher->setOnEndTransactionCallback([this] { ++ends; });
+    send(1);
+    ASSERT_TRUE(link->out->waitForWrites(1));
+    const std::uint64_t mark = link->dispatcher->sentSoFar();
+    send(2, with(oxa::ImmediateQueue, 5000ms, "R2"));
+    ASSERT_TRUE(link->out->waitForWrites(2));
+    link->dispatcher->failTransactions(NetworkError, mark);
+    EXPECT_EQ(results.outcome(1), LinkLost);
+    EXPECT_EQ(ends, 0);
     link->receive(message("R2", 2));
     EXPECT_EQ(results.outcome(2), Success);
     EXPECT_EQ(results.total(), 2u);

@@ -2,14 +2,10 @@
 // terminal's side of the link frame by frame, so no timer decides anything.
 #include "ServiceFixture.h"
 #include "engine/base/OXAEnvironment.h"
-#include "engine/service/ReleaseThread.h"
 #include "engine/service/ZUVASerialConnectionFactory.h"
 #include "support/MemoryStreams.h"
 
 #include <QCoreApplication>
-
-#include <atomic>
-#include <thread>
 
 namespace testsupport {
 namespace {
@@ -108,25 +104,6 @@ TEST(SerialConnectionFactory, ALostFrameFailsOnlyItsTransactionAndAnEndedOneIsNe
     for (const char* each : {"A", "B", "C"})
         EXPECT_EQ(errorCodes(host.last(each)), std::make_pair(2, 30)) << each;
 }
-
-// A release thread kept busy until the test lets it go (at the latest when
-// it goes), so that what is handed to it stays held meanwhile.
-class HeldReleaseThread {
-public:
-    HeldReleaseThread()
-    {
-        thread->post([this] {
-            id = std::this_thread::get_id();
-            waitUntil([this] { return bool(released); });
-        });
-    }
-    ~HeldReleaseThread() { letGo(); }
-    void letGo() { released = true; }
-
-    std::atomic<bool> released{false};
-    std::thread::id id;
-    const std::shared_ptr<oxa::ReleaseThread> thread = std::make_shared<oxa::ReleaseThread>();
-};
 
 // The link's callbacks hold the dispatcher only while they run, and may turn
 // out to hold it last when the connection ends meanwhile; ending it there

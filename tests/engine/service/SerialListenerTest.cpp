@@ -4,7 +4,7 @@
 #include "engine/base/OXAEnvironment.h"
 #include "engine/service/ZUVASerialServerListener.h"
 #include "foundation/SerialServer.h"
-#include "support/SimSerialTerminal.h"
+#include "simterminal/SimSerialTerminal.h"
 
 namespace testsupport {
 namespace {
@@ -41,7 +41,7 @@ protected:
         const auto recorder = [this](const std::string& kind) { return reportRecorder(reports, kind); };
         listener = std::make_shared<oxa::ZUVASerialServerListener>(environment, recorder("connected"),
                                                                    recorder("disconnected"), recorder("notification"),
-                                                                   timings, 50ms);
+                                                                   timings, 50ms, releaseThread);
         server->registerListener(listener);
     }
 
@@ -56,8 +56,42 @@ protected:
         listener.reset();
     }
 
+    // The connection to a terminal that answers cancellations but no "Ck"
+    // (MMIOpen), once it is reported connected.
+    std::shared_ptr<oxa::TerminalConnection> connectTerminalLeavingMMIOpenUnanswered(const std::string& identifier)
+    {
+        terminal.identifyAs(identifier);
+        terminal.on("Ck", [](const SimMessage&) { return SimTerminal::silence(); });
+        terminal.on("Co",
+                    [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); });
+        if (!server->open(QString::fromStdString(terminal.portName()), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop)
+            || !reports.waitFor("connected", 1))
+            return nullptr;
+        return listener->getTerminalConnection(QString::fromStdString(identifier));
+    }
+
+    // Sends MMIOpen, which the terminal leaves unanswered, and sets it
+    // aside by a cancellation, so that the heartbeat can find the terminal
+    // gone while it is in flight.
+    void setAsideAnUnansweredTransaction(const std::shared_ptr<oxa::TerminalConnection>& connection,
+                                         const std::string& kind)
+    {
+        send(connection, {{"action", "MMIOpen"}}, kind);
+        ASSERT_TRUE(terminal.waitForRequests("Ck", 1));
+        send(connection, {{"action", "CancelRetail"}, {"saleSystemActionIdentifier", "0000002A"}}, "cancelled");
+        ASSERT_TRUE(reports.waitFor("cancelled", 1));
+    }
+
+    void send(const std::shared_ptr<oxa::TerminalConnection>& connection, const QJsonObject& transaction,
+              const std::string& kind)
+    {
+        connection->makeTransaction(QJsonDocument(QJsonObject{{"transaction", transaction}}),
+                                    reports.recorderFor(kind), {});
+    }
+
     HostRecorder reports;
     SimSerialTerminal terminal;
+    const std::shared_ptr<oxa::ReleaseThread> releaseThread = std::make_shared<oxa::ReleaseThread>();
     std::unique_ptr<vorsam::SerialServer> server = vorsam::makeSerialServer();
     std::shared_ptr<oxa::ZUVASerialServerListener> listener;
 };
@@ -65,11 +99,21 @@ protected:
 TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAgainWhenItAnswers)
 {
     terminal.identifyAs("SER00002");
-    ASSERT_TRUE(server->open(terminal.portName(), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
+    ASSERT_TRUE(server->open(QString::fromStdString(terminal.portName()), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
     ASSERT_TRUE(reports.waitFor("connected", 1));
     terminal.setSilent(true);
     ASSERT_TRUE(reports.waitFor("disconnected", 1));
     EXPECT_EQ(reports.last("disconnected"), reports.last("connected"));
+    // Still known while its port is open, as the C header says: found and
+    // described but not listed, and a transaction fails at once.
+    // (The connection is not held: closing waits for its end.)
+    ASSERT_TRUE(listener->getTerminalConnection("SER00002"));
+    EXPECT_FALSE(listener->getConnectionDescription("SER00002").isEmpty());
+    EXPECT_TRUE(listener->getTerminalDocuments().empty());
+    listener->getTerminalConnection("SER00002")->makeTransaction(
+        QJsonDocument::fromJson(QByteArray::fromStdString(informationRequest())), reports.recorderFor("result"), {});
+    ASSERT_TRUE(reports.waitFor("result", 1));
+    EXPECT_EQ(errorCodes(reports.first("result")), NetworkError);
 
     terminal.setSilent(false);
     ASSERT_TRUE(reports.waitFor("connected", 2));
@@ -86,21 +130,9 @@ TEST_F(SerialListener, ALostLinkFailsTheTransactionsInFlightBeforeTheDisconnecti
 {
     // The listeners run on the server's thread, which thus needs the host's stack.
     server->registerListener(std::make_shared<OpenProbe>(reports));
-    terminal.identifyAs("SER00003");
-    terminal.on("Ck", [](const SimMessage&) { return SimTerminal::silence(); });
-    terminal.on("Co", [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); });
-    ASSERT_TRUE(server->open(terminal.portName(), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
-    ASSERT_TRUE(reports.waitFor("connected", 1));
-    const auto connection = listener->getTerminalConnection("SER00003");
+    const auto connection = connectTerminalLeavingMMIOpenUnanswered("SER00003");
     ASSERT_TRUE(connection);
-    const auto send = [&](const QJsonObject& transaction, const std::string& kind) {
-        connection->makeTransaction(QJsonDocument(QJsonObject{{"transaction", transaction}}),
-                                    reports.recorderFor(kind), {});
-    };
-    send({{"action", "MMIOpen"}}, "result");
-    ASSERT_TRUE(terminal.waitForRequests("Ck", 1));
-    send({{"action", "CancelRetail"}, {"saleSystemActionIdentifier", "0000002A"}}, "cancelled");
-    ASSERT_TRUE(reports.waitFor("cancelled", 1));
+    setAsideAnUnansweredTransaction(connection, "result");
 
     terminal.setSilent(true);
     ASSERT_TRUE(reports.waitFor("disconnected", 1));
@@ -111,6 +143,33 @@ TEST_F(SerialListener, ALostLinkFailsTheTransactionsInFlightBeforeTheDisconnecti
     terminal.setSilent(false);
     EXPECT_TRUE(reports.waitFor("connected", 2));
     EXPECT_EQ(reports.count("opened"), 1u);
+}
+
+// The loss is handled on the release thread, which a host callback may keep
+// busy while the link comes back and the host sends on it: the loss fails
+// only what was in flight on the lost link, still before its report.
+TEST_F(SerialListener, ALossHandledAfterTheLinkCameBackFailsOnlyWhatTheLostLinkCarried)
+{
+    const auto connection = connectTerminalLeavingMMIOpenUnanswered("SER00004");
+    ASSERT_TRUE(connection);
+    setAsideAnUnansweredTransaction(connection, "lost");
+    {
+        HeldReleaseThread held(releaseThread);
+        terminal.setSilent(true);
+        ASSERT_TRUE(waitUntil([&] { return listener->getTerminalDocuments().empty(); }));
+        terminal.setSilent(false);
+        ASSERT_TRUE(waitUntil([&] { return listener->getTerminalDocuments().size() == 1; }));
+        send(connection, {{"action", "MMIOpen"}}, "new");
+        ASSERT_TRUE(terminal.waitForRequests("Ck", 2));
+    }
+    ASSERT_TRUE(reports.waitFor("connected", 2));
+    EXPECT_EQ(reports.count("new"), 0u);
+    terminal.sendMessage(SimTerminal::replyTo(terminal.requests().back()));
+    ASSERT_TRUE(reports.waitFor("new", 1));
+    EXPECT_TRUE(reports.first("new").contains("result")) << errorCodes(reports.first("new")).second;
+    EXPECT_EQ(errorCodes(reports.first("lost")), NetworkError);
+    EXPECT_LT(reports.position("lost"), reports.position("disconnected"));
+    EXPECT_LT(reports.position("disconnected"), reports.position("connected", 1));
 }
 
 } // namespace

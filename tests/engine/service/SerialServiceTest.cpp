@@ -1,9 +1,17 @@
 // The serial service end to end through the C interface: a terminal played on
 // the master of a pseudo-terminal pair, the library on its slave.
 #include "ServiceFixture.h"
-#include "support/SimSerialTerminal.h"
+#include "simterminal/SimOperationReplies.h"
+#include "simterminal/SimSaleReplies.h"
+#include "simterminal/SimSerialTerminal.h"
 
 #include <functional>
+#include <memory>
+#include <mutex>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace testsupport {
 namespace {
@@ -27,7 +35,7 @@ protected:
 TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsEventsAndTheHeartBeatAndStopsInOrder)
 {
     terminal.identifyAs(TerminalId, "MODEL-7");
-    ASSERT_NE(host.startSerial(terminal.portName().toStdString()), nullptr);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
     ASSERT_TRUE(host.waitFor("connected", 1));
     EXPECT_EQ(terminal.requestCount("Ci"), 1u);
     EXPECT_LT(host.position("started"), host.position("connected"));
@@ -66,6 +74,87 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsEventsAndT
     EXPECT_EQ(zuva_isTerminalConnected(TerminalId), -1);
 }
 
+// A null-modem cable between two pseudo-terminal pairs: the host opens one
+// slave, the terminal the other one as its serial device.
+struct NullModem {
+    // Orders the making and the going of both sides around the readers' passing bytes on.
+    std::mutex mutex;
+    std::unique_ptr<SerialLine> hostSide;
+    std::unique_ptr<SerialLine> terminalSide;
+
+    NullModem()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        hostSide = std::make_unique<SerialLine>([this](const Bytes& bytes) { pass(&NullModem::terminalSide, bytes); });
+        terminalSide = std::make_unique<SerialLine>([this](const Bytes& bytes) { pass(&NullModem::hostSide, bytes); });
+    }
+
+    // The terminal's side as a device fresh from boot: echoing, by lines.
+    bool cookTerminalSide() const
+    {
+        const int device = ::open(terminalSide->slaveName().c_str(), O_RDWR | O_NOCTTY);
+        termios cooked{};
+        const bool done = device >= 0 && tcgetattr(device, &cooked) == 0;
+        cooked.c_lflag |= ICANON | ECHO;
+        cooked.c_iflag |= ICRNL;
+        const bool set = done && tcsetattr(device, TCSANOW, &cooked) == 0;
+        if (device >= 0)
+            ::close(device);
+        return set;
+    }
+
+    // Bytes still read while the cable goes are dropped.
+    ~NullModem()
+    {
+        std::unique_ptr<SerialLine> host;
+        std::unique_ptr<SerialLine> terminal;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            host = std::move(hostSide);
+            terminal = std::move(terminalSide);
+        }
+        // Unplugged outside the lock: their readers may be waiting for it.
+    }
+
+    void pass(std::unique_ptr<SerialLine> NullModem::*to, const Bytes& bytes)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (this->*to)
+            (this->*to)->send(bytes);
+    }
+};
+
+// The script zuva_simterminal plays, on a new pseudo-terminal pair and on a
+// device: a sale whose amount needs escaping on the line both ways (bytes
+// 10 02) is approved.
+TEST(SimulatedSerialTerminal, ApprovesASaleOnAPseudoTerminalPairOrOnADevice)
+{
+    useSettings(1500, 100);
+    for (const bool onDevice : {false, true}) {
+        SCOPED_TRACE(onDevice ? "device" : "pseudo-terminal pair");
+        NullModem cable;
+        ASSERT_TRUE(cable.hostSide->isOpen() && cable.terminalSide->isOpen());
+        ASSERT_TRUE(!onDevice || cable.cookTerminalSide());
+        const auto terminal = onDevice ? std::make_unique<SimSerialTerminal>(cable.terminalSide->slaveName(), 9600)
+                                       : std::make_unique<SimSerialTerminal>();
+        ASSERT_TRUE(terminal->isOpen());
+        terminal->identifyAs(TerminalId);
+        SimSaleReplies::script(*terminal, TerminalId);
+        SimOperationReplies::answerAll(*terminal);
+        HostRecorder host;
+        ASSERT_NE(host.startSerial(onDevice ? cable.hostSide->slaveName() : terminal->portName()), nullptr);
+        ASSERT_TRUE(host.waitFor("connected", 1));
+        ASSERT_EQ(host.send(TerminalId, R"({"transaction": {"action": "Sale", "amount": "10.02"}})"), 0);
+        ASSERT_TRUE(host.waitFor("result", 1));
+        const QJsonObject result = host.last("result").value("result").toObject();
+        EXPECT_EQ(result.value("authorizedAmount").toDouble(), 10.02);
+        EXPECT_EQ(result.value("terminalIdentifier").toString(), TerminalId);
+        EXPECT_EQ(terminal->requestCount("Cd"), 1u);
+        EXPECT_EQ(terminal->malformedCount(), 0u);
+        host.stop();
+    }
+}
+
 // One identifier connected over TCP/IP and over a serial line is used over
 // TCP/IP, whichever service's handle is the lower one. The two services start
 // in turns in either order and stop in the same order, so that their handles
@@ -85,8 +174,8 @@ TEST(SerialAndTcpIpService, ATerminalOnBothIsUsedOverTcpIpWhateverTheOrderOfTheH
         HostRecorder tcpIp;
         const uint16_t port = SimTerminal::freeLoopbackPort();
         const bool tcpIpFirst = round % 2 == 0;
-        void* const first = tcpIpFirst ? tcpIp.start(port) : serial.startSerial(line.portName().toStdString());
-        void* const second = tcpIpFirst ? serial.startSerial(line.portName().toStdString()) : tcpIp.start(port);
+        void* const first = tcpIpFirst ? tcpIp.start(port) : serial.startSerial(line.portName());
+        void* const second = tcpIpFirst ? serial.startSerial(line.portName()) : tcpIp.start(port);
         ASSERT_TRUE(first && second);
         (std::less<void*>()(tcpIp.handle(), serial.handle()) ? tcpIpLower : tcpIpHigher) = true;
         ASSERT_TRUE(serial.waitFor("connected", 1));

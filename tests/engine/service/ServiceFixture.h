@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HostRecorder.h"
+#include "engine/service/ReleaseThread.h"
 #include "engine/service/TerminalReports.h"
 #include "simterminal/SimTerminal.h"
 #include "support/Wait.h"
@@ -11,8 +12,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <atomic>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 
 namespace testsupport {
@@ -69,6 +73,35 @@ inline oxa::TerminalReports::Callback reportRecorder(HostRecorder& host, const s
         host.recorderFor(kind)(document);
     };
 }
+
+// A release thread kept busy from here until the test lets it go (at the
+// latest when this goes), so that what is handed to it stays held meanwhile.
+class HeldReleaseThread {
+public:
+    explicit HeldReleaseThread(std::shared_ptr<oxa::ReleaseThread> held = std::make_shared<oxa::ReleaseThread>())
+        : thread(std::move(held))
+    {
+        const auto running = std::make_shared<std::promise<std::thread::id>>();
+        std::future<std::thread::id> started = running->get_future();
+        thread->post([running, released = m_released] {
+            running->set_value(std::this_thread::get_id());
+            waitUntil([&] { return bool(*released); });
+        });
+        id = started.get();
+    }
+    ~HeldReleaseThread() { letGo(); }
+    HeldReleaseThread(const HeldReleaseThread&) = delete;
+    HeldReleaseThread& operator=(const HeldReleaseThread&) = delete;
+    void letGo() { *m_released = true; }
+
+private:
+    // Shared with the job, which may outlive this.
+    const std::shared_ptr<std::atomic<bool>> m_released = std::make_shared<std::atomic<bool>>(false);
+
+public:
+    const std::shared_ptr<oxa::ReleaseThread> thread;
+    std::thread::id id;
+};
 
 // A terminal that has connected to the host's service and been reported connected.
 inline std::unique_ptr<SimTerminal> announcedTerminal(const HostRecorder& host, uint16_t port,

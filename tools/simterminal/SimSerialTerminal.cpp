@@ -1,12 +1,37 @@
-#include "support/SimSerialTerminal.h"
+#include "SimSerialTerminal.h"
 
-#include "support/Wait.h"
+#include "ScaledDeadline.h"
+
+#include <exception>
 
 namespace testsupport {
 
+namespace {
+
+bool parseRequest(const Bytes& payload, SimMessage& request)
+{
+    if (payload.size() < SimMessage::HeaderSize)
+        return false;
+    try {
+        request = SimMessage::parse(Bytes(payload.begin(), payload.begin() + SimMessage::HeaderSize),
+                                    Bytes(payload.begin() + SimMessage::HeaderSize, payload.end()));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace
+
 SimSerialTerminal::SimSerialTerminal()
-    : peer_([this](const Bytes& bytes) { pty_.send(bytes); })
-    , pty_([this](const Bytes& bytes) { onBytes(bytes); })
+    : peer_([this](const Bytes& bytes) { line_.send(bytes); })
+    , line_([this](const Bytes& bytes) { onBytes(bytes); })
+{
+}
+
+SimSerialTerminal::SimSerialTerminal(const std::string& device, int baudRate)
+    : peer_([this](const Bytes& bytes) { line_.send(bytes); })
+    , line_(device, baudRate, [this](const Bytes& bytes) { onBytes(bytes); })
 {
 }
 
@@ -67,15 +92,12 @@ void SimSerialTerminal::handlePayload(const Bytes& payload)
         if (silent_ || payload == lastPayload_)
             return;
         lastPayload_ = payload;
-        if (payload.size() < SimMessage::HeaderSize)
-            return;
-        try {
-            request = SimMessage::parse(Bytes(payload.begin(), payload.begin() + SimMessage::HeaderSize),
-                                        Bytes(payload.begin() + SimMessage::HeaderSize, payload.end()));
-        } catch (const std::exception&) {
+        if (!parseRequest(payload, request)) {
+            ++malformed_;
             return;
         }
         requests_.push_back(request);
+        requested_.notify_all();
         const auto it = script_.find(request.type);
         if (it != script_.end())
             responder = it->second;
@@ -95,6 +117,11 @@ std::vector<SimMessage> SimSerialTerminal::requests() const
 size_t SimSerialTerminal::requestCount(const std::string& type) const
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    return countOf(type);
+}
+
+size_t SimSerialTerminal::countOf(const std::string& type) const
+{
     size_t count = 0;
     for (const auto& request : requests_)
         count += request.type == type ? 1 : 0;
@@ -104,7 +131,14 @@ size_t SimSerialTerminal::requestCount(const std::string& type) const
 bool SimSerialTerminal::waitForRequests(const std::string& type, size_t count,
                                         std::chrono::milliseconds deadline) const
 {
-    return waitUntil([&] { return requestCount(type) >= count; }, deadline);
+    std::unique_lock<std::mutex> lock(mutex_);
+    return noteWait(requested_.wait_for(lock, waitDeadline(deadline), [&] { return countOf(type) >= count; }));
+}
+
+size_t SimSerialTerminal::malformedCount() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return malformed_;
 }
 
 } // namespace testsupport

@@ -6,8 +6,10 @@ namespace ect {
 
 ConnectedTerminalsList& ConnectedTerminalsList::getInstance()
 {
-    static ConnectedTerminalsList list;
-    return list;
+    // Never destroyed: a service object let go at exit, after this file's
+    // statics, still has its service's terminals forgotten here.
+    static ConnectedTerminalsList* const list = new ConnectedTerminalsList;
+    return *list;
 }
 
 void ConnectedTerminalsList::add(std::shared_ptr<ZUVATerminal> terminal, ServiceKey service,

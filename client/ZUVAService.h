@@ -16,7 +16,9 @@ namespace ect {
 // A terminal service (TCP/IP or serial) reporting to one listener. When the
 // last reference to the object goes, it stops every service it started, as
 // stopService does; the listener must stay alive until onServiceStopped has
-// run for each.
+// run for each. An object that outlives main (a static one) may go after the
+// library has ended its services' connections at exit: it is still told
+// onServiceStopped.
 class ZUVAService {
 public:
     virtual ~ZUVAService() = default;

@@ -106,7 +106,11 @@ ZUVA_EXPORT void* zuva_createSerialService2(const char* portName, int baudRate, 
  * callback runs; all of that before this returns, on the calling thread or
  * the library's. Called from inside a callback of the library, the stop runs
  * on a library thread instead and these callbacks may still come after it
- * returns. A null, unknown or already stopped handle does nothing.
+ * returns. A null, unknown or already stopped handle does nothing. At exit
+ * without zuva_cleanup, the library ends the connections of every service
+ * still running (as above, without the stopped callback) before its own
+ * static objects go; a stop made later, from a static object of the host's,
+ * still runs the stopped callback.
  * Returns 0 (-1 only on an internal failure). */
 ZUVA_EXPORT int zuva_stopService(void* handle);
 /* 0 when a service knows a terminal with that identifier, -1 when not. A

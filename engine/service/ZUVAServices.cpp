@@ -82,8 +82,15 @@ void reportStartFailure(const ZUVAServices::DocumentCallback& error, const std::
 
 ZUVAServices& ZUVAServices::instance()
 {
-    static ZUVAServices services;
-    return services;
+    // Never destroyed: a host object let go at exit, after this file's statics,
+    // may still stop its service. What has to end before the process does ends
+    // when the guard goes, where the registry itself used to.
+    static ZUVAServices* const services = new ZUVAServices;
+    struct EndAtExit {
+        ~EndAtExit() { services->endAtExit(); }
+    };
+    static const EndAtExit guard;
+    return *services;
 }
 
 ZUVAServices::ZUVAServices()
@@ -91,11 +98,6 @@ ZUVAServices::ZUVAServices()
     , m_qt(std::make_unique<vorsam::SharedQtLibrary>())
 {
     HostWarning::keepPreviousHandler(qInstallMessageHandler(LogQtLogsToFile));
-}
-
-ZUVAServices::~ZUVAServices()
-{
-    m_qt.reset();
 }
 
 void ZUVAServices::init()
@@ -202,12 +204,37 @@ void ZUVAServices::endServiceSafely(const std::shared_ptr<RunningService>& servi
 
 void ZUVAServices::endService(RunningService& service)
 {
+    endConnections(service);
+    call(service.serviceStopped, QJsonDocument());
+}
+
+void ZUVAServices::endConnections(RunningService& service)
+{
     // The server goes first: once its thread has ended, no socket event holds a
     // connection any more, so ending the connections gives every transaction
     // in flight its result before the host hears of the disconnection.
     service.server.reset();
     service.listener->closeAll();
-    call(service.serviceStopped, QJsonDocument());
+}
+
+void ZUVAServices::endAtExit()
+{
+    // The records come back afterwards, with their stopped callbacks: a host
+    // that stops its service later, from a static object of its own, is still
+    // told once.
+    std::map<void*, std::shared_ptr<RunningService>> running;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        running.swap(m_services);
+    }
+    for (const auto& entry : running)
+        endConnections(*entry.second);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_services.insert(running.begin(), running.end());
+    }
+    m_releaseThread->stop();
+    deleteQt();
 }
 
 void ZUVAServices::stopAllServices()

@@ -84,11 +84,15 @@ public:
 
 private:
     ZUVAServices();
-    ~ZUVAServices() override;
 
-    // Ends the server, then the connections (transactions in flight get their
-    // result, connected terminals are reported disconnected), then reports the stop.
+    // Ends the connections, then reports the stop.
     static void endService(RunningService& service);
+    // Ends the server, then the connections (transactions in flight get their
+    // result, connected terminals are reported disconnected); again, nothing.
+    static void endConnections(RunningService& service);
+    // At process exit: ends every service's connections, then the release
+    // thread and the Qt application holder; reports no stop.
+    void endAtExit();
     // Ends it here, or on the release thread inside a callback on a library thread.
     void endServiceSafely(const std::shared_ptr<RunningService>& service);
     // Runs the operation on the terminal's connection; false when there is none.

@@ -59,7 +59,7 @@ struct LinkedTerminal {
     void answerFourTimes(const char* hex, const char* action = "InformationService", const char* kind = "A")
     {
         send(action, kind);
-        for (int answer = 1; answer <= 4; ++answer) {
+        for (int answer = 1; answer <= 4 && !::testing::Test::HasFailure(); ++answer) {
             EXPECT_TRUE(port->output->waitForWrites(size_t(1 + answer)));
             terminalSends(hex);
         }

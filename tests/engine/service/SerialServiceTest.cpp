@@ -165,7 +165,7 @@ TEST(SerialAndTcpIpService, ATerminalOnBothIsUsedOverTcpIpWhateverTheOrderOfTheH
     useSettings(1500, 100);
     bool tcpIpLower = false;
     bool tcpIpHigher = false;
-    for (int round = 0; round < 16 && !(tcpIpLower && tcpIpHigher); ++round) {
+    for (int round = 0; round < 16 && !(tcpIpLower && tcpIpHigher) && !HasFailure(); ++round) {
         SCOPED_TRACE(round);
         SimSerialTerminal line;
         ASSERT_TRUE(line.isOpen());

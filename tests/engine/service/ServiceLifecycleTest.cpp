@@ -67,7 +67,7 @@ TEST(ServiceLifecycle, TerminalsCallingWhileTheServiceStartsAreDescribedWhenRepo
     useSettings(1500);
     constexpr size_t Terminals = 8;
     const int rounds = std::getenv("ZUVA_TEST_SLOW") ? 10 : 40;
-    for (int round = 0; round < rounds; ++round) {
+    for (int round = 0; round < rounds && !HasFailure(); ++round) {
         SCOPED_TRACE(round);
         DescribingHost host;
         const uint16_t port = SimTerminal::freeLoopbackPort();
@@ -218,7 +218,7 @@ TEST_F(Redial, TheOldConnectionIsReportedGoneBeforeTheNewOneIsReported)
     const std::string terminalId = "REDIAL01";
     auto terminal = connectTerminal(terminalId);
     const size_t rounds = std::getenv("ZUVA_TEST_SLOW") ? 10 : 40;
-    for (size_t round = 1; round <= rounds; ++round) {
+    for (size_t round = 1; round <= rounds && !HasFailure(); ++round) {
         SCOPED_TRACE(round);
         terminal->close();
         ASSERT_TRUE(waitUntil([&] {

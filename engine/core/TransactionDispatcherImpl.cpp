@@ -142,9 +142,17 @@ bool TransactionDispatcherImpl::isDispatchThread() const
 void TransactionDispatcherImpl::settle(ZUVATrans const& transaction, QJsonDocument const& result)
 {
     if (isDispatchThread())
-        transaction->finish(result);
+        fail(transaction, result);
     else
         post(Command{Command::Kind::Deliver, transaction, result});
+}
+
+void TransactionDispatcherImpl::fail(ZUVATrans const& transaction, QJsonDocument const& error)
+{
+    if (transaction->finish(error))
+        return;
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    unanswered_.forget(*transaction);
 }
 
 void TransactionDispatcherImpl::closeTransaction(QSharedPointer<ZUVATransaction> transaction)
@@ -257,6 +265,13 @@ QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getPendingTransaction
     return getPendingTransaction(messageTypeId);
 }
 
+boost::optional<UnansweredTransactions::Entry> TransactionDispatcherImpl::takeUnanswered(QString messageTypeId,
+                                                                                        int sequenceNumber)
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return unanswered_.take(messageTypeId, sequenceNumber);
+}
+
 void TransactionDispatcherImpl::setOnStartTransactionCallback(std::function<void()> callback)
 {
     std::lock_guard<std::mutex> lock(callbackMutex_);
@@ -310,7 +325,7 @@ void TransactionDispatcherImpl::onCommandPosted()
         command.done->set_value();
         break;
     case Command::Kind::Deliver:
-        command.transaction->finish(command.error);
+        fail(command.transaction, command.error);
         break;
     case Command::Kind::ArmTimer:
         startTimer();
@@ -388,7 +403,7 @@ void TransactionDispatcherImpl::onNewImmediateNestedTransaction(ZUVATrans const&
                                     "no sale is waiting for a product delivery answer"));
         return;
     }
-    takeCurrent();
+    take(outer);
     sendTransaction(transaction);
 }
 
@@ -424,7 +439,7 @@ void TransactionDispatcherImpl::onResetPendingTransaction()
     const ZUVATrans transaction = takeCurrent();
     callEndCallback();
     if (transaction)
-        transaction->finish(failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::ResetTransaction));
+        fail(transaction, failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::ResetTransaction));
 }
 
 void TransactionDispatcherImpl::onPendingTransactionError(QJsonDocument const& error)
@@ -432,7 +447,7 @@ void TransactionDispatcherImpl::onPendingTransactionError(QJsonDocument const& e
     const ZUVATrans transaction = takeCurrent();
     callEndCallback();
     if (transaction)
-        transaction->finish(error);
+        fail(transaction, error);
 }
 
 void TransactionDispatcherImpl::onMessageError(QByteArray const& message, QJsonDocument const& error)
@@ -441,7 +456,7 @@ void TransactionDispatcherImpl::onMessageError(QByteArray const& message, QJsonD
     if (!transaction)
         return;
     callEndCallback();
-    transaction->finish(error);
+    fail(transaction, error);
 }
 
 void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error)
@@ -449,7 +464,7 @@ void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error)
     const std::vector<ZUVATrans> failed = takeInFlight();
     callEndCallback();
     for (ZUVATrans const& transaction : failed)
-        transaction->finish(error);
+        fail(transaction, error);
 }
 
 void TransactionDispatcherImpl::onTransactionTimeout()
@@ -464,7 +479,7 @@ void TransactionDispatcherImpl::onTransactionTimeout()
     for (ZUVATrans const& transaction : expired) {
         ECTCertificationLogging::sharedInstance().log("transaction timeout occured");
         callEndCallback();
-        transaction->finish(errorDocument(ect::ECTError(ect::ECTErrorCode::Timeout)));
+        fail(transaction, errorDocument(ect::ECTError(ect::ECTErrorCode::Timeout)));
     }
 }
 
@@ -472,8 +487,10 @@ ZUVATrans TransactionDispatcherImpl::takeCurrent()
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
     ZUVATrans taken;
-    if (current_)
+    if (current_) {
         taken = current_->transaction;
+        rememberUnanswered(taken);
+    }
     current_ = boost::none;
     return taken;
 }
@@ -505,6 +522,8 @@ ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
         taken = found->transaction;
         suspended_.erase(found);
     }
+    if (taken)
+        rememberUnanswered(taken);
     return taken;
 }
 
@@ -521,6 +540,8 @@ std::vector<ZUVATrans> TransactionDispatcherImpl::takeExpired(Clock::time_point 
     for (auto entry = kept; entry != suspended_.end(); ++entry)
         expired.push_back(entry->transaction);
     suspended_.erase(kept, suspended_.end());
+    for (ZUVATrans const& transaction : expired)
+        rememberUnanswered(transaction);
     return expired;
 }
 
@@ -534,7 +555,15 @@ std::vector<ZUVATrans> TransactionDispatcherImpl::takeInFlight()
     for (InFlight const& entry : suspended_)
         all.push_back(entry.transaction);
     suspended_.clear();
+    for (ZUVATrans const& transaction : all)
+        rememberUnanswered(transaction);
     return all;
+}
+
+void TransactionDispatcherImpl::rememberUnanswered(ZUVATrans const& transaction)
+{
+    if (!transaction->hasEnded())
+        unanswered_.remember(*transaction);
 }
 
 std::deque<TransactionDispatcherImpl::Command> TransactionDispatcherImpl::takeUnstarted()

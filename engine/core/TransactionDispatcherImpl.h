@@ -48,6 +48,7 @@ public:
     void failTransactions(ect::ECTError const& error) override;
     QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const override;
     QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId, int sequenceNumber) const override;
+    boost::optional<UnansweredTransactions::Entry> takeUnanswered(QString messageTypeId, int sequenceNumber) override;
     void setOnStartTransactionCallback(std::function<void()> callback) override;
     void setOnEndTransactionCallback(std::function<void()> callback) override;
 
@@ -103,6 +104,8 @@ private:
     static void deliverNoResult(ZUVATransaction const& transaction);
     // Ends the transaction with the result, which reaches the host on the dispatch thread.
     void settle(ZUVATrans const& transaction, QJsonDocument const& result);
+    // Ends the transaction with the error unless its reply came first.
+    void fail(ZUVATrans const& transaction, QJsonDocument const& error);
     void onNewTransaction(ZUVATrans const& transaction);
     void onResetPendingTransaction();
     void onPendingTransactionError(QJsonDocument const& error);
@@ -116,7 +119,9 @@ private:
     bool write(ZUVATransaction const& transaction);
 
     // The take functions leave the timer alone: it may fire for a transaction
-    // that has left, and is set again for the earliest deadline then.
+    // that has left, and is set again for the earliest deadline then. Except
+    // for take, they are for transactions that fail and remember them, under
+    // the same lock, so that no reply can fall between leaving and remembering.
     // The transaction in flight leaves (null when idle).
     ZUVATrans takeCurrent();
     // The transaction leaves, current or set aside.
@@ -127,6 +132,8 @@ private:
     // Current and set-aside transactions.
     std::vector<ZUVATrans> takeInFlight();
     std::deque<Command> takeUnstarted();
+    // Called with stateMutex_ held.
+    void rememberUnanswered(ZUVATrans const& transaction);
     // Sets the timer for the earliest deadline unless it fires before it
     // already; from another thread the dispatch thread is asked to.
     void armTimer();
@@ -141,10 +148,12 @@ private:
     // Held while a command runs, on the dispatch thread or on a caller's.
     std::mutex commandMutex_;
 
-    // Guards current_, suspended_ (read by getPendingTransaction on other threads) and timerDeadline_.
+    // Guards current_, suspended_ (read by getPendingTransaction on other
+    // threads), unanswered_ and timerDeadline_.
     mutable std::mutex stateMutex_;
     boost::optional<InFlight> current_;
     std::vector<InFlight> suspended_;
+    UnansweredTransactions unanswered_;
     // When the timer fires; max while it is not set.
     Clock::time_point timerDeadline_ = Clock::time_point::max();
 

@@ -142,7 +142,7 @@ bool TransactionDispatcherImpl::isDispatchThread() const
 void TransactionDispatcherImpl::settle(ZUVATrans const& transaction, QJsonDocument const& result)
 {
     if (isDispatchThread())
-        fail(transaction, result);
+        transaction->finish(result);
     else
         post(Command{Command::Kind::Deliver, transaction, result});
 }
@@ -325,7 +325,7 @@ void TransactionDispatcherImpl::onCommandPosted()
         command.done->set_value();
         break;
     case Command::Kind::Deliver:
-        fail(command.transaction, command.error);
+        command.transaction->finish(command.error);
         break;
     case Command::Kind::ArmTimer:
         startTimer();
@@ -367,7 +367,7 @@ void TransactionDispatcherImpl::onNewSequentialTransaction(ZUVATrans const& tran
 
 void TransactionDispatcherImpl::onNewImmediateClearQueueTransaction(ZUVATrans const& transaction)
 {
-    const ZUVATrans dropped = takeCurrent();
+    const ZUVATrans dropped = takeCurrent(Leaving::Ended);
     if (dropped)
         callEndCallback();
     sendTransaction(transaction);
@@ -403,7 +403,7 @@ void TransactionDispatcherImpl::onNewImmediateNestedTransaction(ZUVATrans const&
                                     "no sale is waiting for a product delivery answer"));
         return;
     }
-    take(outer);
+    takeCurrent(Leaving::Ended);
     sendTransaction(transaction);
 }
 
@@ -436,15 +436,15 @@ bool TransactionDispatcherImpl::write(ZUVATransaction const& transaction)
 
 void TransactionDispatcherImpl::onResetPendingTransaction()
 {
-    const ZUVATrans transaction = takeCurrent();
+    const ZUVATrans transaction = takeCurrent(Leaving::Ended);
     callEndCallback();
     if (transaction)
-        fail(transaction, failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::ResetTransaction));
+        transaction->finish(failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::ResetTransaction));
 }
 
 void TransactionDispatcherImpl::onPendingTransactionError(QJsonDocument const& error)
 {
-    const ZUVATrans transaction = takeCurrent();
+    const ZUVATrans transaction = takeCurrent(Leaving::Unanswered);
     callEndCallback();
     if (transaction)
         fail(transaction, error);
@@ -483,15 +483,15 @@ void TransactionDispatcherImpl::onTransactionTimeout()
     }
 }
 
-ZUVATrans TransactionDispatcherImpl::takeCurrent()
+ZUVATrans TransactionDispatcherImpl::takeCurrent(Leaving leaving)
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
     ZUVATrans taken;
-    if (current_) {
+    if (current_)
         taken = current_->transaction;
-        rememberUnanswered(taken);
-    }
     current_ = boost::none;
+    if (taken && leaving == Leaving::Unanswered)
+        rememberUnanswered(taken);
     return taken;
 }
 

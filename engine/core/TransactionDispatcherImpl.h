@@ -104,7 +104,7 @@ private:
     static void deliverNoResult(ZUVATransaction const& transaction);
     // Ends the transaction with the result, which reaches the host on the dispatch thread.
     void settle(ZUVATrans const& transaction, QJsonDocument const& result);
-    // Ends the transaction with the error unless its reply came first.
+    // Ends a transaction that left unanswered with the error, unless its reply came first.
     void fail(ZUVATrans const& transaction, QJsonDocument const& error);
     void onNewTransaction(ZUVATrans const& transaction);
     void onResetPendingTransaction();
@@ -118,12 +118,17 @@ private:
     void sendTransaction(ZUVATrans const& transaction);
     bool write(ZUVATransaction const& transaction);
 
+    // What becomes of a transaction that leaves without its reply: one that
+    // fails for the terminal's silence or a lost frame or link is remembered
+    // for a reply that may still come; one the host ended is not.
+    enum class Leaving { Ended, Unanswered };
+
     // The take functions leave the timer alone: it may fire for a transaction
-    // that has left, and is set again for the earliest deadline then. Except
-    // for take, they are for transactions that fail and remember them, under
-    // the same lock, so that no reply can fall between leaving and remembering.
+    // that has left, and is set again for the earliest deadline then. They
+    // remember a transaction under the same lock as they take it, so that no
+    // reply can fall between its leaving and its remembering.
     // The transaction in flight leaves (null when idle).
-    ZUVATrans takeCurrent();
+    ZUVATrans takeCurrent(Leaving leaving);
     // The transaction leaves, current or set aside.
     void take(ZUVATrans const& transaction);
     // The transaction in flight whose message is these bytes leaves (null when none).

@@ -2,12 +2,8 @@
 // interface to a terminal and back with its one result. Field by field checks
 // live with the translators.
 #include "ServiceFixture.h"
-#include "engine/base/ECTCertificationLogging.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
-#include "support/FileText.h"
-
-#include <QTemporaryDir>
 
 using namespace testsupport;
 
@@ -97,42 +93,4 @@ TEST_F(EveryAction, ApprovalWrittenRightBeforeTheTerminalClosesIsTheResult)
     ASSERT_EQ(host.count("result"), 1u);
     EXPECT_TRUE(host.first("result").contains("result")) << QJsonDocument(host.first("result")).toJson().constData();
     EXPECT_LT(host.position("result"), host.position("disconnected"));
-}
-
-// The terminal carries out a sale the host has given up on: its approval
-// reaches the certification log (and the host's message handler) once, and the
-// sale's result and the next transaction stay as they were.
-TEST_F(EveryAction, ApprovalOfASaleThatFailedIsReportedOnce)
-{
-    QTemporaryDir logFolder;
-    ASSERT_TRUE(logFolder.isValid());
-    auto& log = oxa::ECTCertificationLogging::sharedInstance();
-    log.updateEnvironment("certificationFilePath", logFolder.path().toStdString());
-    log.updateEnvironment("certificationFileName", "certification.log");
-    log.updateEnvironment("certificationModeEnabled", "true");
-    // Off again however the test ends, before the folder goes.
-    const struct LogOff {
-        ~LogOff() { oxa::ECTCertificationLogging::sharedInstance().updateEnvironment("certificationModeEnabled", "false"); }
-    } logOff;
-    const auto logged = [&] { return QString::fromUtf8(contentOf(logFolder.filePath("certification.log"))); };
-    const QString warning = "Reply Rd to Sale came after the transaction had failed and was dropped: "
-                            "amount 12.50 EUR, transaction identifier 000777";
-
-    terminal->on("Cd", [](const SimMessage&) { return SimTerminal::silence(); });
-    ASSERT_EQ(host.send(Terminal, R"({"transaction": {"action": "Sale", "amount": "12.50"}})"), 0);
-    ASSERT_TRUE(terminal->waitForRequests(1));
-    ASSERT_EQ(zuva_reset_transaction(Terminal), 0);
-    ASSERT_TRUE(host.waitFor("result", 1));
-    EXPECT_EQ(errorCodes(host.first("result")), std::make_pair(2, 30));
-
-    const Bytes approval = SimTerminal::replyTo(
-        terminal->requests().front(),
-        {SimTlv::constructed(fromHex("BF8116"), {SimTlv::hex("DF1E", "000777"), SimTlv::hex("DF26", "000000001250"),
-                                                 SimTlv::hex("5F2A", "0978")})});
-    ASSERT_TRUE(terminal->send(approval));
-    ASSERT_TRUE(terminal->send(approval));
-    EXPECT_TRUE(waitUntil([&] { return logged().contains(warning); })) << logged().toStdString();
-    EXPECT_TRUE(run({{"action", "LastTransaction"}}).contains("result"));
-    EXPECT_EQ(logged().count(warning), 1);
-    EXPECT_EQ(host.count("result"), 2u);
 }

@@ -70,11 +70,21 @@ bool JsonProductDeliveryResponse::deliveryAccepted(QJsonDocument const& answer)
 void JsonProductDeliveryResponse::handleResponse(QByteArray body, QJsonDocument& response,
                                                  std::function<QJsonDocument(QJsonDocument)> reverseCallback)
 {
-    const auto messageType = Ber::getValueAsString(parseBody(body), ZUVABody::kEnvelopeTag, ZUVABody::kMessageTypeTag);
-    if (messageType && *messageType == QLatin1String("Rd"))
+    if (isSaleReply(body))
         JsonZUVASaleTransactionResponse().handleResponse(body, response, reverseCallback);
     else
         answerQuestion(body, reverseCallback);
+}
+
+QString JsonProductDeliveryResponse::describeLateReply(QByteArray const& body) const
+{
+    return isSaleReply(body) ? JsonZUVASaleTransactionResponse().describeLateReply(body) : QString();
+}
+
+bool JsonProductDeliveryResponse::isSaleReply(QByteArray const& body)
+{
+    const auto messageType = Ber::getValueAsString(parseBody(body), ZUVABody::kEnvelopeTag, ZUVABody::kMessageTypeTag);
+    return messageType && *messageType == QLatin1String("Rd");
 }
 
 // Without a reverse callback nobody can confirm the delivery: it is refused.

@@ -19,6 +19,8 @@ public:
     QString getMessageTypeName() const override;
     void handleResponse(QByteArray body, QJsonDocument& response,
                         std::function<QJsonDocument(QJsonDocument)> reverseCallback) override;
+    // A late sale reply as the sale translator describes it; nothing of a late question.
+    QString describeLateReply(QByteArray const& body) const override;
 
     // The question's fields, "productdelivery": true first.
     static QJsonObject question(QByteArray const& body);
@@ -27,6 +29,7 @@ public:
     static bool deliveryAccepted(QJsonDocument const& answer);
 
 private:
+    static bool isSaleReply(QByteArray const& body);
     void answerQuestion(QByteArray const& body, std::function<QJsonDocument(QJsonDocument)> const& reverseCallback);
 
     std::weak_ptr<JsonTransactionRequestHandler> m_requestHandler;

@@ -125,6 +125,17 @@ void JsonZUVASaleTransactionResponse::insertDate(Ber::BerTlv const& root, QJsonO
     fields.insert(key, QString::fromStdString(currentLocalDate()));
 }
 
+QString JsonZUVASaleTransactionResponse::describeLateReply(QByteArray const& body) const
+{
+    const QJsonObject fields = resultFields(parseBody(body));
+    const QJsonValue amount = fields.value(QStringLiteral("authorizedAmount"));
+    const QString currency = fields.value(QStringLiteral("currency")).toString();
+    return QStringLiteral("amount %1, transaction identifier %2")
+        .arg(amount.isDouble() ? QString::number(amount.toDouble(), 'f', 2) + (currency.isEmpty() ? "" : " " + currency)
+                               : QStringLiteral("unknown"),
+             fields.value(QStringLiteral("transactionIdentifier")).toString(QStringLiteral("unknown")));
+}
+
 void JsonZUVASaleTransactionResponse::recordBackupModeSale(Ber::BerTlv const& root, QString const& date)
 {
     std::tm creationDate{};

@@ -15,6 +15,9 @@ public:
     // the last transaction reply ("Re") reads the same way.
     static QJsonObject saleResult(QByteArray const& body);
 
+    // The amount and the terminal's transaction identifier of a sale reply.
+    QString describeLateReply(QByteArray const& body) const override;
+
 protected:
     QJsonObject readResult(QByteArray const& body) const override;
 

@@ -25,6 +25,10 @@ public:
     // Throws for a body it cannot read.
     virtual void handleResponse(QByteArray body, QJsonDocument& response,
                                 std::function<QJsonDocument(QJsonDocument)> reverseCallback) = 0;
+    // What the host must hear of a reply that came after its transaction had
+    // failed, as "amount 12.50 EUR, transaction identifier 0A1B"; empty when
+    // nothing. Has no other effect. Throws for a body it cannot read.
+    virtual QString describeLateReply(QByteArray const& /*body*/) const { return QString(); }
 };
 
 } // namespace oxa

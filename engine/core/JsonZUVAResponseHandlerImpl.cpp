@@ -1,6 +1,7 @@
 #include "engine/core/JsonZUVAResponseHandlerImpl.h"
 
 #include "encoding/LogHelpers.h"
+#include "engine/base/HostWarning.h"
 #include "engine/core/ErrorDocument.h"
 #include "foundation/RunnableProxy.h"
 
@@ -181,12 +182,15 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
         return;
     }
     const ZUVATrans transaction = dispatcher_->getPendingTransaction(messageTypeId, body.sequenceNumber().value());
-    if (!transaction)
+    if (!transaction) {
+        reportLateReply(body);
         return;
+    }
     logZUVAMessage("Message received", transaction->action().toStdString(), header, body);
     if (transaction->hasEnded()) {
-        qWarning("Message %s dropped: transaction %s has already ended", qUtf8Printable(messageTypeId),
-                 qUtf8Printable(transaction->action()));
+        if (!reportLateReply(body))
+            qWarning("Message %s dropped: transaction %s has already ended", qUtf8Printable(messageTypeId),
+                     qUtf8Printable(transaction->action()));
         return;
     }
     if (isRequestRejected(body)) {
@@ -195,10 +199,31 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
         handleTransactionResponse(body, transaction);
     } else if (transaction->expectsReply(messageTypeId)) {
         handleError(body, transaction);
-    } else {
+    } else if (!reportLateReply(body)) {
         qWarning("Error reply %s dropped: transaction %s does not expect it", qUtf8Printable(messageTypeId),
                  qUtf8Printable(transaction->action()));
     }
+}
+
+bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body)
+{
+    const QString messageTypeId = body.messageTypeId();
+    const boost::optional<UnansweredTransactions::Entry> failed =
+        dispatcher_->takeUnanswered(messageTypeId, body.sequenceNumber().value());
+    if (!failed)
+        return false;
+    QString facts;
+    try {
+        facts = failed->response->describeLateReply(body.data());
+    } catch (...) {
+        facts = QStringLiteral("unreadable");
+    }
+    // The terminal may have carried the transaction out (a card charged)
+    // while the host recorded it as failed.
+    HostWarning::report(QStringLiteral("Reply %1 to %2 came after the transaction had failed and was dropped%3")
+                            .arg(messageTypeId, failed->action, facts.isEmpty() ? QString() : ": " + facts)
+                            .toStdString());
+    return true;
 }
 
 void JsonZUVAResponseHandlerImpl::handleNotification(JsonZUVAResponse& handler, ZUVABody const& body,
@@ -231,30 +256,31 @@ void JsonZUVAResponseHandlerImpl::handleTransactionResponse(ZUVABody const& body
     const QString messageTypeId = body.messageTypeId();
     // A sale awaiting the delivery question may also be ended by the sale reply itself.
     if (!transaction->expectsReply(messageTypeId)) {
-        qWarning("Reply %s dropped: transaction %s does not expect it", qUtf8Printable(messageTypeId),
-                 qUtf8Printable(transaction->action()));
+        if (!reportLateReply(body))
+            qWarning("Reply %s dropped: transaction %s does not expect it", qUtf8Printable(messageTypeId),
+                     qUtf8Printable(transaction->action()));
         return;
     }
     QJsonDocument document;
     try {
         transaction->response->handleResponse(body.data(), document, transaction->reverseCallback);
     } catch (std::exception const& e) {
-        closeTransactionWithError(invalidResponse(e.what()), transaction);
+        closeTransactionWithError(invalidResponse(e.what()), transaction, body);
         return;
     } catch (ect::ECTError const& e) {
-        closeTransactionWithError(invalidResponse(e.description()), transaction);
+        closeTransactionWithError(invalidResponse(e.description()), transaction, body);
         return;
     } catch (...) {
-        closeTransactionWithError(invalidResponse("unknown failure"), transaction);
+        closeTransactionWithError(invalidResponse("unknown failure"), transaction, body);
         return;
     }
-    closeTransaction(document, transaction);
+    closeTransaction(document, transaction, body);
 }
 
 void JsonZUVAResponseHandlerImpl::handleError(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction)
 {
     if (isRequestRejected(body)) {
-        closeTransactionWithError(ect::ECTError(body.rejectionCode()), transaction);
+        closeTransactionWithError(ect::ECTError(body.rejectionCode()), transaction, body);
         return;
     }
     ect::ECTError::ExtraInformation extraInformation;
@@ -262,17 +288,19 @@ void JsonZUVAResponseHandlerImpl::handleError(ZUVABody const& body, QSharedPoint
         extraInformation["merchantText"] = merchantText->toStdString();
     if (const boost::optional<QString> identifier = body.saleSystemActionIdentifier())
         extraInformation["saleSystemActionIdentifier"] = identifier->toStdString();
-    closeTransactionWithError(ect::ECTError(*body.incidentCode(), extraInformation), transaction);
+    closeTransactionWithError(ect::ECTError(*body.incidentCode(), extraInformation), transaction, body);
 }
 
 void JsonZUVAResponseHandlerImpl::closeTransactionWithError(ect::ECTError const& error,
-                                                            QSharedPointer<ZUVATransaction> const& transaction)
+                                                            QSharedPointer<ZUVATransaction> const& transaction,
+                                                            ZUVABody const& body)
 {
-    closeTransaction(errorDocument(error), transaction);
+    closeTransaction(errorDocument(error), transaction, body);
 }
 
 void JsonZUVAResponseHandlerImpl::closeTransaction(QJsonDocument const& document,
-                                                   QSharedPointer<ZUVATransaction> const& transaction)
+                                                   QSharedPointer<ZUVATransaction> const& transaction,
+                                                   ZUVABody const& body)
 {
     // Claimed before the close is posted, so that the dispatcher sees who
     // delivers; an empty document leaves the result to a nested transaction.
@@ -280,7 +308,7 @@ void JsonZUVAResponseHandlerImpl::closeTransaction(QJsonDocument const& document
     dispatcher_->closeTransaction(transaction);
     if (claimed)
         transaction->deliverResult(document);
-    else if (!document.isEmpty())
+    else if (!document.isEmpty() && !reportLateReply(body))
         qWarning("Reply to transaction %s dropped: it has already ended", qUtf8Printable(transaction->action()));
 }
 

@@ -56,8 +56,13 @@ private:
     std::shared_ptr<JsonZUVAResponse> findNotificationHandler(QString const& messageTypeId) const;
     void handleTransactionResponse(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction);
     void handleError(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction);
-    void closeTransactionWithError(ect::ECTError const& error, QSharedPointer<ZUVATransaction> const& transaction);
-    void closeTransaction(QJsonDocument const& document, QSharedPointer<ZUVATransaction> const& transaction);
+    void closeTransactionWithError(ect::ECTError const& error, QSharedPointer<ZUVATransaction> const& transaction,
+                                   ZUVABody const& body);
+    void closeTransaction(QJsonDocument const& document, QSharedPointer<ZUVATransaction> const& transaction,
+                          ZUVABody const& body);
+    // Tells the host of a reply to a transaction that failed without it, once;
+    // false when the reply answers no such transaction.
+    bool reportLateReply(ZUVABody const& body);
 
     std::shared_ptr<vorsam::InputStream> inputStream_;
     std::shared_ptr<TransactionDispatcher> dispatcher_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/ECTError.h"
+#include "engine/core/UnansweredTransactions.h"
 #include "engine/core/ZUVATransaction.h"
 #include "foundation/OutputStream.h"
 
@@ -56,6 +57,9 @@ public:
     // The same, except that among several transactions expecting the type the
     // one whose request carried the reply's sequence number is preferred.
     virtual QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId, int sequenceNumber) const = 0;
+    // The failed transaction that a reply no transaction waits for may
+    // answer, once (see UnansweredTransactions::take). Any thread.
+    virtual boost::optional<UnansweredTransactions::Entry> takeUnanswered(QString messageTypeId, int sequenceNumber) = 0;
     // Called before each message is written.
     virtual void setOnStartTransactionCallback(std::function<void()> callback) = 0;
     // Called whenever a transaction ends: closed, timed out, reset or failed.

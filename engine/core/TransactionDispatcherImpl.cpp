@@ -147,6 +147,14 @@ void TransactionDispatcherImpl::settle(ZUVATrans const& transaction, QJsonDocume
         post(Command{Command::Kind::Deliver, transaction, result});
 }
 
+void TransactionDispatcherImpl::fail(ZUVATrans const& transaction, QJsonDocument const& error)
+{
+    if (transaction->finish(error))
+        return;
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    unanswered_.forget(*transaction);
+}
+
 void TransactionDispatcherImpl::closeTransaction(QSharedPointer<ZUVATransaction> transaction)
 {
     if (!transaction)
@@ -263,6 +271,13 @@ QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getPendingTransaction
     return getPendingTransaction(messageTypeId);
 }
 
+boost::optional<UnansweredTransactions::Entry> TransactionDispatcherImpl::takeUnanswered(QString messageTypeId,
+                                                                                        int sequenceNumber)
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return unanswered_.take(messageTypeId, sequenceNumber);
+}
+
 void TransactionDispatcherImpl::setOnStartTransactionCallback(std::function<void()> callback)
 {
     std::lock_guard<std::mutex> lock(callbackMutex_);
@@ -359,7 +374,7 @@ void TransactionDispatcherImpl::onNewSequentialTransaction(ZUVATrans const& tran
 
 void TransactionDispatcherImpl::onNewImmediateClearQueueTransaction(ZUVATrans const& transaction)
 {
-    const ZUVATrans dropped = takeCurrent();
+    const ZUVATrans dropped = takeCurrent(Leaving::Ended);
     if (dropped)
         callEndCallback();
     sendTransaction(transaction);
@@ -395,7 +410,7 @@ void TransactionDispatcherImpl::onNewImmediateNestedTransaction(ZUVATrans const&
                                     "no sale is waiting for a product delivery answer"));
         return;
     }
-    takeCurrent();
+    takeCurrent(Leaving::Ended);
     sendTransaction(transaction);
 }
 
@@ -428,7 +443,7 @@ bool TransactionDispatcherImpl::write(ZUVATransaction const& transaction)
 
 void TransactionDispatcherImpl::onResetPendingTransaction()
 {
-    const ZUVATrans transaction = takeCurrent();
+    const ZUVATrans transaction = takeCurrent(Leaving::Ended);
     callEndCallback();
     if (transaction)
         transaction->finish(failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::ResetTransaction));
@@ -436,10 +451,10 @@ void TransactionDispatcherImpl::onResetPendingTransaction()
 
 void TransactionDispatcherImpl::onPendingTransactionError(QJsonDocument const& error)
 {
-    const ZUVATrans transaction = takeCurrent();
+    const ZUVATrans transaction = takeCurrent(Leaving::Unanswered);
     callEndCallback();
     if (transaction)
-        transaction->finish(error);
+        fail(transaction, error);
 }
 
 void TransactionDispatcherImpl::onMessageError(QByteArray const& message, QJsonDocument const& error)
@@ -448,7 +463,7 @@ void TransactionDispatcherImpl::onMessageError(QByteArray const& message, QJsonD
     if (!transaction)
         return;
     callEndCallback();
-    transaction->finish(error);
+    fail(transaction, error);
 }
 
 void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error, std::uint64_t sentBy)
@@ -458,7 +473,7 @@ void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error, s
     if (!isBusy())
         callEndCallback();
     for (ZUVATrans const& transaction : failed)
-        transaction->finish(error);
+        fail(transaction, error);
 }
 
 void TransactionDispatcherImpl::onTransactionTimeout()
@@ -473,17 +488,19 @@ void TransactionDispatcherImpl::onTransactionTimeout()
     for (ZUVATrans const& transaction : expired) {
         ECTCertificationLogging::sharedInstance().log("transaction timeout occured");
         callEndCallback();
-        transaction->finish(errorDocument(ect::ECTError(ect::ECTErrorCode::Timeout)));
+        fail(transaction, errorDocument(ect::ECTError(ect::ECTErrorCode::Timeout)));
     }
 }
 
-ZUVATrans TransactionDispatcherImpl::takeCurrent()
+ZUVATrans TransactionDispatcherImpl::takeCurrent(Leaving leaving)
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
     ZUVATrans taken;
     if (current_)
         taken = current_->transaction;
     current_ = boost::none;
+    if (taken && leaving == Leaving::Unanswered)
+        rememberUnanswered(taken);
     return taken;
 }
 
@@ -514,6 +531,8 @@ ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
         taken = found->transaction;
         suspended_.erase(found);
     }
+    if (taken)
+        rememberUnanswered(taken);
     return taken;
 }
 
@@ -540,7 +559,15 @@ std::vector<ZUVATrans> TransactionDispatcherImpl::takeWhere(std::function<bool(I
     for (auto entry = kept; entry != suspended_.end(); ++entry)
         taken.push_back(entry->transaction);
     suspended_.erase(kept, suspended_.end());
+    for (ZUVATrans const& transaction : taken)
+        rememberUnanswered(transaction);
     return taken;
+}
+
+void TransactionDispatcherImpl::rememberUnanswered(ZUVATrans const& transaction)
+{
+    if (!transaction->hasEnded())
+        unanswered_.remember(*transaction);
 }
 
 std::deque<TransactionDispatcherImpl::Command> TransactionDispatcherImpl::takeUnstarted()

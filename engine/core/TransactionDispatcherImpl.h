@@ -51,6 +51,7 @@ public:
     void failTransactions(ect::ECTError const& error, std::uint64_t sentBy) override;
     QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const override;
     QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId, int sequenceNumber) const override;
+    boost::optional<UnansweredTransactions::Entry> takeUnanswered(QString messageTypeId, int sequenceNumber) override;
     void setOnStartTransactionCallback(std::function<void()> callback) override;
     void setOnEndTransactionCallback(std::function<void()> callback) override;
 
@@ -110,6 +111,8 @@ private:
     static void deliverNoResult(ZUVATransaction const& transaction);
     // Ends the transaction with the result, which reaches the host on the dispatch thread.
     void settle(ZUVATrans const& transaction, QJsonDocument const& result);
+    // Ends a transaction that left unanswered with the error, unless its reply came first.
+    void fail(ZUVATrans const& transaction, QJsonDocument const& error);
     void onNewTransaction(ZUVATrans const& transaction);
     void onResetPendingTransaction();
     void onPendingTransactionError(QJsonDocument const& error);
@@ -124,10 +127,17 @@ private:
     void sendTransaction(ZUVATrans const& transaction);
     bool write(ZUVATransaction const& transaction);
 
+    // What becomes of a transaction that leaves without its reply: one that
+    // fails for the terminal's silence or a lost frame or link is remembered
+    // for a reply that may still come; one the host ended is not.
+    enum class Leaving { Ended, Unanswered };
+
     // The take functions leave the timer alone: it may fire for a transaction
-    // that has left, and is set again for the earliest deadline then.
+    // that has left, and is set again for the earliest deadline then. They
+    // remember a transaction under the same lock as they take it, so that no
+    // reply can fall between its leaving and its remembering.
     // The transaction in flight leaves (null when idle).
-    ZUVATrans takeCurrent();
+    ZUVATrans takeCurrent(Leaving leaving);
     // The transaction leaves, current or set aside.
     void take(ZUVATrans const& transaction);
     // The transaction in flight whose message is these bytes leaves (null when none).
@@ -138,6 +148,8 @@ private:
     // Current and set-aside transactions for which leaves holds, current first.
     std::vector<ZUVATrans> takeWhere(std::function<bool(InFlight const&)> const& leaves);
     std::deque<Command> takeUnstarted();
+    // Called with stateMutex_ held.
+    void rememberUnanswered(ZUVATrans const& transaction);
     // Sets the timer for the earliest deadline unless it fires before it
     // already; from another thread the dispatch thread is asked to.
     void armTimer();
@@ -153,11 +165,12 @@ private:
     std::mutex commandMutex_;
 
     // Guards current_, suspended_ (read by getPendingTransaction on other
-    // threads), sent_ and timerDeadline_.
+    // threads), sent_, unanswered_ and timerDeadline_.
     mutable std::mutex stateMutex_;
     boost::optional<InFlight> current_;
     std::vector<InFlight> suspended_;
     std::uint64_t sent_ = 0;
+    UnansweredTransactions unanswered_;
     // When the timer fires; max while it is not set.
     Clock::time_point timerDeadline_ = Clock::time_point::max();
 

@@ -25,10 +25,15 @@ QString ZUVATransaction::action() const
 
 bool ZUVATransaction::expectsReply(QString const& messageTypeId) const
 {
+    return isReplyOf(response.get(), messageTypeId);
+}
+
+bool ZUVATransaction::isReplyOf(JsonZUVAResponse const* response, QString const& messageTypeId)
+{
     if (!response)
         return false;
-    return response->getMessageTypeId() == messageTypeId
-        || (messageTypeId == kSaleReplyType && awaitsDeliveryQuestion());
+    const QString expected = response->getMessageTypeId();
+    return expected == messageTypeId || (messageTypeId == kSaleReplyType && expected == kDeliveryQuestionType);
 }
 
 bool ZUVATransaction::awaitsDeliveryQuestion() const

@@ -55,6 +55,8 @@ public:
     // its response translator's type, or "Rd" while a delivery question "CR"
     // is expected (the terminal may end the sale without asking).
     bool expectsReply(QString const& messageTypeId) const;
+    // The same for a request whose response translator is this one.
+    static bool isReplyOf(JsonZUVAResponse const* response, QString const& messageTypeId);
     // Whether the terminal's delivery question "CR" is what this transaction
     // waits for; only then may a nested transaction carry the answer for it.
     bool awaitsDeliveryQuestion() const;

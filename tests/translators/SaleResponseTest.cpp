@@ -4,6 +4,7 @@
 #include "recovery/ZUVARecoveryFileManager.h"
 #include "translators/JsonZUVALastTransactionRequest.h"
 #include "translators/JsonZUVALastTransactionResponse.h"
+#include "translators/JsonProductDeliveryResponse.h"
 #include "translators/JsonZUVASaleTransactionResponse.h"
 
 #include "tests/support/FileText.h"
@@ -79,6 +80,34 @@ TEST(SaleResponse, DateAndPanFallBackInOrder)
                     element("BF8104", {holding("DF9460", {SimTlv::text("DF46", "PRIVATE")})})});
     EXPECT_EQ(result.value("date"), "2025-01-31-12-34-56");
     EXPECT_EQ(result.value("clippedPAN"), "PRIVATE");
+}
+
+// What a host is told of a sale reply that came after the sale had failed;
+// a sale with delivery confirmation may end with the sale reply too.
+TEST(SaleResponse, ALateReplyIsDescribedByItsAmountAndTransactionIdentifier)
+{
+    const oxa::JsonZUVASaleTransactionResponse sale;
+    const oxa::JsonProductDeliveryResponse delivery{std::weak_ptr<oxa::JsonTransactionRequestHandler>()};
+    const std::vector<SimTlv> full{element(
+        "BF8116", {SimTlv::hex("DF1E", "000123"), SimTlv::hex("DF26", "000000001234"), SimTlv::hex("5F2A", "0978")})};
+    const struct {
+        oxa::JsonZUVAResponse const& response;
+        std::string type;
+        std::vector<SimTlv> elements;
+        QString described;
+    } rows[] = {
+        {sale, "Rd", full, "amount 12.34 EUR, transaction identifier 000123"},
+        {sale, "Rd", {element("BF8116", {SimTlv::hex("DF26", "000000000500")})},
+         "amount 5.00, transaction identifier unknown"},
+        {sale, "Rd", {}, "amount unknown, transaction identifier unknown"},
+        {delivery, "Rd", full, "amount 12.34 EUR, transaction identifier 000123"},
+        {delivery, "CR", full, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.described.toStdString());
+        EXPECT_EQ(row.response.describeLateReply(bytesOf(testsupport::SimMessage::buildBody(row.type, 7, row.elements))),
+                  row.described);
+    }
 }
 
 TEST(LastTransaction, BareEnvelopeWhateverTheDocumentAndASaleReply)

@@ -57,6 +57,17 @@ void SimSerialTerminal::setSilent(bool silent)
     peer_.setAcknowledging(!silent);
 }
 
+void SimSerialTerminal::answerHeldRequests()
+{
+    std::vector<Bytes> held;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held.swap(held_);
+    }
+    for (const auto& payload : held)
+        handlePayload(payload);
+}
+
 void SimSerialTerminal::sendMessage(const Bytes& message)
 {
     Bytes frame;
@@ -89,8 +100,12 @@ void SimSerialTerminal::handlePayload(const Bytes& payload)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         // A resent frame carries the very same message (each request has its own sequence number).
-        if (silent_ || payload == lastPayload_)
+        if (payload == lastPayload_ || (silent_ && !held_.empty() && payload == held_.back()))
             return;
+        if (silent_) {
+            held_.push_back(payload);
+            return;
+        }
         lastPayload_ = payload;
         if (!parseRequest(payload, request)) {
             ++malformed_;

@@ -40,6 +40,9 @@ public:
 
     // A silent terminal neither acknowledges frames nor answers requests.
     void setSilent(bool silent);
+    // Handles the requests that came while it was silent, as a terminal that
+    // is back reads what waited in its input.
+    void answerHeldRequests();
     // Sends one protocol message (header and body) as one data frame.
     void sendMessage(const Bytes& message);
 
@@ -65,6 +68,7 @@ private:
     size_t handledMessages_ = 0;
     Bytes lastPayload_;
     bool silent_ = false;
+    std::vector<Bytes> held_;
     uint8_t nextSequence_ = 1;
     // Last: its reader thread starts at the end of its constructor and ends first.
     SerialLine line_;

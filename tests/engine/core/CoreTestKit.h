@@ -148,13 +148,22 @@ public:
         const SimTlv root = SimTlv::parseAll(fromQ(bytes)).at(0);
         if (root.find("DF02"))
             throw std::runtime_error("unreadable reply");
-        const SimTlv* sequence = root.find("D1");
-        const int value = sequence ? (sequence->value.at(0) >> 4) * 10 + (sequence->value.at(0) & 0x0F) : -1;
-        QJsonObject result{{"type", m_type}, {"sequence", value}};
+        QJsonObject result{{"type", m_type}, {"sequence", sequenceOf(root)}};
         response = QJsonDocument(QJsonObject{{"result", result}});
     }
 
+    QString describeLateReply(QByteArray const& bytes) const override
+    {
+        return QString("sequence %1").arg(sequenceOf(SimTlv::parseAll(fromQ(bytes)).at(0)));
+    }
+
 private:
+    static int sequenceOf(const SimTlv& root)
+    {
+        const SimTlv* sequence = root.find("D1");
+        return sequence ? (sequence->value.at(0) >> 4) * 10 + (sequence->value.at(0) & 0x0F) : -1;
+    }
+
     QString m_type;
 };
 

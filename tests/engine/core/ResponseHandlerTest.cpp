@@ -1,6 +1,7 @@
 #include "CoreTestKit.h"
 
 #include "simterminal/SimTerminal.h"
+#include "support/QtWarnings.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,69 @@ TEST_F(ResponseHandlerTest, RejectionErrorIncidentAndUnreadableReplyFailThePendi
         ASSERT_TRUE(idle());
     }
     EXPECT_EQ(results.first(1).object()["error"].toObject()["rejectionCode"].toObject()["code"].toString(), "0102");
+}
+
+// The terminal may carry out a transaction that failed for want of its reply
+// and answer later; the host hears of that reply once, and nothing else
+// changes. A transaction the host ended itself is not its business.
+TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChangesNothing)
+{
+    testsupport::QtWarnings warnings;
+    const auto reports = [&] { return warnings.text().count("came after the transaction had failed"); };
+    const ect::ECTError networkError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError);
+    const struct {
+        const char* ending;
+        std::function<void()> fail;
+        Outcome outcome;
+        bool nextSentFirst; // the host's next transaction is in flight when the reply comes
+        bool reported;
+    } rows[] = {
+        {"time-out", [] {}, {5, -1}, false, true},
+        {"lost frame", [&] { link->dispatcher->reportMessageError(link->out->writes().back(), networkError); }, {2, 18},
+         true, true},
+        {"lost link", [&] { link->dispatcher->failTransactions(networkError, link->dispatcher->sentSoFar()); }, {2, 18}, false, true},
+        {"link failure", [&] { link->dispatcher->reportTransactionError(networkError); }, {2, 18}, true, true},
+        {"reset", [&] { link->dispatcher->resetTransaction(); }, {2, 30}, true, false},
+        {"reset, idle", [&] { link->dispatcher->resetTransaction(); }, {2, 30}, false, false},
+    };
+    int failed = 0;
+    int reported = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.ending);
+        const int id = ++failed;
+        TransactionPlan plan;
+        plan.sequence = id;
+        plan.timeout = row.outcome.first == 5 ? 30ms : 5000ms;
+        link->dispatcher->dispatch(makeTransaction(plan, results.callbackFor(id)));
+        ASSERT_TRUE(link->out->waitForWrites(size_t(2 * id - 1)));
+        row.fail();
+        ASSERT_EQ(results.outcome(id), row.outcome);
+
+        const int next = id + 10;
+        TransactionPlan nextPlan;
+        nextPlan.sequence = next;
+        nextPlan.replyType = "Ru";
+        const auto sendNext = [&] {
+            link->dispatcher->dispatch(makeTransaction(nextPlan, results.callbackFor(next)));
+            return link->out->waitForWrites(size_t(2 * id));
+        };
+        ASSERT_TRUE(!row.nextSentFirst || sendNext());
+        // Stray and unsolicited messages are not reported; the reply is, once.
+        link->receive(message("Zz", id) + message("Rt", id) + message("Rt", id));
+        ASSERT_TRUE(row.nextSentFirst || sendNext());
+        link->receive(message("Ru", next));
+        ASSERT_EQ(results.outcome(next), Success);
+        reported += row.reported ? 1 : 0;
+        EXPECT_EQ(reports(), reported);
+        EXPECT_EQ(warnings.text().contains(QString("Reply Rt to Test came after the transaction had failed and "
+                                                   "was dropped: sequence %1")
+                                               .arg(id)),
+                  row.reported)
+            << warnings.text().toStdString();
+        EXPECT_EQ(results.count(id), 1u);
+        ASSERT_EQ(results.total(), size_t(2 * id));
+        ASSERT_TRUE(idle());
+    }
 }
 
 } // namespace

@@ -1,10 +1,14 @@
 // The serial listener with its factory and link on a pseudo-terminal, with
 // the link's time-outs shortened so that a lost terminal shows within a second.
 #include "ServiceFixture.h"
+#include "engine/base/ECTCertificationLogging.h"
 #include "engine/base/OXAEnvironment.h"
 #include "engine/service/ZUVASerialServerListener.h"
 #include "foundation/SerialServer.h"
 #include "simterminal/SimSerialTerminal.h"
+#include "support/FileText.h"
+
+#include <QTemporaryDir>
 
 namespace testsupport {
 namespace {
@@ -32,7 +36,8 @@ protected:
         zuva_Initialize(); // the Qt application the library's threads need
         ASSERT_TRUE(terminal.isOpen());
         auto environment = std::shared_ptr<oxa::OXAEnvironment>(oxa::makeOXAEnvironment());
-        environment->update(QJsonObject{{"serviceSettings", QJsonObject{{"serialHeartBeatInterval", 100}}}});
+        environment->update(QJsonObject{
+            {"serviceSettings", QJsonObject{{"serialHeartBeatInterval", 100}, {"currencyCode", "EUR"}}}});
         kiss::LinkTimings timings;
         timings.connectDelay = scaled(20ms);
         // Stretched like every deadline under emulation, not capped: no case here
@@ -170,6 +175,66 @@ TEST_F(SerialListener, ALossHandledAfterTheLinkCameBackFailsOnlyWhatTheLostLinkC
     EXPECT_EQ(errorCodes(reports.first("lost")), NetworkError);
     EXPECT_LT(reports.position("lost"), reports.position("disconnected"));
     EXPECT_LT(reports.position("disconnected"), reports.position("connected", 1));
+}
+
+// The certification log in a folder of its own while it exists.
+class CertificationLog {
+public:
+    CertificationLog()
+    {
+        auto& log = oxa::ECTCertificationLogging::sharedInstance();
+        log.updateEnvironment("certificationFilePath", folder_.path().toStdString());
+        log.updateEnvironment("certificationFileName", "certification.log");
+        log.updateEnvironment("certificationModeEnabled", "true");
+    }
+    ~CertificationLog() { oxa::ECTCertificationLogging::sharedInstance().updateEnvironment("certificationModeEnabled", "false"); }
+
+    QString text() const { return QString::fromUtf8(contentOf(folder_.filePath("certification.log"))); }
+
+private:
+    QTemporaryDir folder_;
+};
+
+// A sale sent while the terminal does not answer fails with the lost link;
+// the terminal, back, reads it and approves it. The approval is reported once,
+// the sale keeps its result and the terminal is served again.
+TEST_F(SerialListener, AnApprovalAfterTheSaleFailedIsReportedOnceAndChangesNothing)
+{
+    const CertificationLog log;
+    const QString warning = "Reply Rd to Sale came after the transaction had failed and was dropped: "
+                            "amount 12.50 EUR, transaction identifier 000777";
+    terminal.identifyAs("SER00004");
+    terminal.on("Cd", [](const SimMessage& request) {
+        return SimTerminal::answer(SimTerminal::replyTo(
+            request, {SimTlv::constructed(fromHex("BF8116"), {SimTlv::hex("DF1E", "000777"),
+                                                              SimTlv::hex("DF26", "000000001250"),
+                                                              SimTlv::hex("5F2A", "0978")})}));
+    });
+    ASSERT_TRUE(server->open(QString::fromStdString(terminal.portName()), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
+    ASSERT_TRUE(reports.waitFor("connected", 1));
+    const auto connection = listener->getTerminalConnection("SER00004");
+    ASSERT_TRUE(connection);
+    const auto send = [&](const QJsonObject& transaction) {
+        connection->makeTransaction(QJsonDocument(QJsonObject{{"transaction", transaction}}),
+                                    reports.recorderFor("result"), {});
+    };
+
+    terminal.setSilent(true);
+    send({{"action", "Sale"}, {"amount", "12.50"}});
+    ASSERT_TRUE(reports.waitFor("result", 1));
+    EXPECT_EQ(errorCodes(reports.first("result")), NetworkError);
+    ASSERT_TRUE(reports.waitFor("disconnected", 1));
+    terminal.setSilent(false);
+    ASSERT_TRUE(reports.waitFor("connected", 2));
+    terminal.answerHeldRequests();
+    ASSERT_TRUE(terminal.waitForRequests("Cd", 1));
+    EXPECT_TRUE(waitUntil([&] { return log.text().contains(warning); })) << log.text().toStdString();
+
+    send({{"action", "InformationService"}});
+    ASSERT_TRUE(reports.waitFor("result", 2));
+    EXPECT_EQ(reports.last("result").value("result").toObject().value("terminalIdentifier"), "SER00004");
+    EXPECT_EQ(log.text().count(warning), 1);
+    EXPECT_EQ(reports.count("result"), 2u);
 }
 
 } // namespace

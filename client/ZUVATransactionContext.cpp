@@ -26,11 +26,6 @@ TransactionContext::TransactionContext(std::weak_ptr<TerminalContext> terminalCo
 {
 }
 
-TransactionContext::~TransactionContext()
-{
-    releaseTransaction();
-}
-
 void TransactionContext::startTransaction(Transaction&& transaction)
 {
     const std::shared_ptr<TerminalContext> terminal = terminalContext_.lock();

@@ -41,7 +41,6 @@ public:
                                                       std::shared_ptr<TerminalOwner> owner = nullptr);
     TransactionContext(std::weak_ptr<TerminalContext> terminalContext, SendFunction sendFunction,
                        std::shared_ptr<TerminalOwner> owner = nullptr);
-    ~TransactionContext();
     TransactionContext(const TransactionContext&) = delete;
     TransactionContext& operator=(const TransactionContext&) = delete;
 

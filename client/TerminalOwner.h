@@ -20,9 +20,9 @@ namespace ect {
 // refused as the library refuses one for a busy terminal (code 1 cause 14),
 // without reaching the library. Only a display close and a retail
 // cancellation pass, as the library takes them during a transaction. A close
-// takes the terminal over; the owner's further display steps then end as the
-// close would have ended them, without being sent, and so do they after a
-// step the library refused as busy. A host that sends
+// takes the terminal over. After it, or after a step the library refused as
+// busy, the owner's further display steps are not sent: they end at once with
+// the error the close gives (2/30) or with that refusal. A host that sends
 // from the owner's callback on the callback's thread is let in when no step
 // is left. Ownership is per terminal identifier, in the whole process,
 // whichever terminal object sends; transactions sent through the C interface

@@ -20,7 +20,9 @@ public:
 
     std::string getTerminalId() const;
     // Starts the transaction on this terminal through the spawner, as
-    // ZUVATerminal::send does; its callback hears of the outcome once.
+    // ZUVATerminal::send does; its callback hears of the outcome once. One
+    // started from a result callback is a step of that result's transaction
+    // and shares its hold on the terminal.
     void makeTransaction(Transaction&& transaction);
 
 private:

@@ -45,9 +45,17 @@ public:
     // a library thread, or before send returns when the terminal is not
     // connected or the request is refused (code 2 cause 15, or the request's
     // own error). The host's object is left empty. The terminal runs one
-    // transaction at a time: one sent while another runs, also while a flow's
-    // closing steps run after its callback, fails with code 1 cause 14 (an
-    // MMICloseTransaction or a retail cancellation excepted). Each
+    // transaction at a time, and a transaction sent here owns it together
+    // with the steps its callbacks start (a flow's prompts, closing screen,
+    // follow-up and close, a message's display, a sale's ticket request)
+    // until the last of them has ended: one sent meanwhile, through any
+    // terminal object with this identifier, fails with code 1 cause 14
+    // before send returns and never reaches the terminal; resend it from a
+    // thread of your own. From a flow's callback it is taken when no step is
+    // left (not from VerifyPinFlow's, whose closing steps follow). An
+    // MMICloseTransaction, a ResetScreen and a retail cancellation are taken
+    // at once; after a close the flow sends no further display step.
+    // Transactions sent through the C interface are not held back. Each
     // action has its own time-out, after which it fails with code 5 (a sale:
     // 670 s plus the cardRecognitionTimeout setting). <zuva/HostGuide.md>
     // lists the time-outs and what each request may hold.

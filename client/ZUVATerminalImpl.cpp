@@ -3,6 +3,7 @@
 #include "client/ServiceInformationTransaction.h"
 #include "client/TakeText.h"
 #include "client/TerminalContext.h"
+#include "client/TerminalOwner.h"
 #include "client/ZUVATransactionContext.h"
 #include "engine/service/oxazuva.h"
 
@@ -25,9 +26,10 @@ void sendThroughC(const char* terminalId, const char* request, TransactionContex
     zuva_send_transaction(terminalId, request, result, userData, replyFunction, replyHandle, release);
 }
 
-std::shared_ptr<TransactionContext> startOn(const std::weak_ptr<TerminalContext>& terminal)
+std::shared_ptr<TransactionContext> startOn(const std::weak_ptr<TerminalContext>& terminal,
+                                            std::shared_ptr<TerminalOwner> owner)
 {
-    return TransactionContext::create(terminal, &sendThroughC);
+    return TransactionContext::create(terminal, &sendThroughC, std::move(owner));
 }
 
 // A terminal that answers at all is alive, even with a refusal; what the
@@ -60,9 +62,9 @@ struct ZUVATerminalImpl::Impl {
     std::mutex historyMutex;
     std::deque<std::shared_ptr<TransactionContext>> history;
 
-    void send(Transaction&& transaction)
+    void send(Transaction&& transaction, std::shared_ptr<TerminalOwner> owner)
     {
-        const std::shared_ptr<TransactionContext> context = startOn(terminalContext);
+        const std::shared_ptr<TransactionContext> context = startOn(terminalContext, std::move(owner));
         {
             std::lock_guard<std::mutex> lock(historyMutex);
             if (history.size() >= HistoryLimit)
@@ -85,15 +87,17 @@ ZUVATerminalImpl::ZUVATerminalImpl(const std::string& terminalId, const std::str
     impl_->softwareVersion = softwareVersion;
     impl_->EMVKernelVersion = EMVKernelVersion;
     // Follow-ups of chained flows may outlive this object: they then run
-    // without a history, still through the C interface.
+    // without a history, still through the C interface. One started from a
+    // result callback is a step of that result's transaction.
     auto terminalContext = std::make_shared<std::weak_ptr<TerminalContext>>();
     const std::weak_ptr<Impl> terminal = impl_;
     impl_->terminalContext = std::make_shared<TerminalContext>(
-        terminalId, [terminal, terminalContext](Transaction&& transaction) {
+        terminalId, [terminal, terminalContext, terminalId](Transaction&& transaction) {
+            std::shared_ptr<TerminalOwner> owner = TerminalOwner::forNextStep(terminalId);
             if (const std::shared_ptr<Impl> impl = terminal.lock())
-                impl->send(std::move(transaction));
+                impl->send(std::move(transaction), std::move(owner));
             else
-                startOn(*terminalContext)->startTransaction(std::move(transaction));
+                startOn(*terminalContext, std::move(owner))->startTransaction(std::move(transaction));
         });
     *terminalContext = impl_->terminalContext;
 }
@@ -150,7 +154,7 @@ std::string ZUVATerminalImpl::getConnectionDescription() const
 
 void ZUVATerminalImpl::send(Transaction&& transaction)
 {
-    impl_->send(std::move(transaction));
+    impl_->send(std::move(transaction), std::make_shared<TerminalOwner>(impl_->terminalId));
 }
 
 void ZUVATerminalImpl::isAlive(std::function<void(bool)> callback)

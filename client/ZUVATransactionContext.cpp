@@ -2,20 +2,27 @@
 
 #include "client/Contained.h"
 #include "client/TerminalContext.h"
+#include "client/TerminalOwner.h"
 #include "client/Transaction.h"
+#include "common/ResultsToJson.h"
+
+#include <utility>
 
 namespace ect {
 
 std::shared_ptr<TransactionContext> TransactionContext::create(std::weak_ptr<TerminalContext> terminalContext,
-                                                               SendFunction sendFunction)
+                                                               SendFunction sendFunction,
+                                                               std::shared_ptr<TerminalOwner> owner)
 {
-    auto context = std::make_shared<TransactionContext>(std::move(terminalContext), std::move(sendFunction));
+    auto context = std::make_shared<TransactionContext>(std::move(terminalContext), std::move(sendFunction),
+                                                        std::move(owner));
     context->self_ = context;
     return context;
 }
 
-TransactionContext::TransactionContext(std::weak_ptr<TerminalContext> terminalContext, SendFunction sendFunction)
-    : terminalContext_(std::move(terminalContext)), sendFunction_(std::move(sendFunction))
+TransactionContext::TransactionContext(std::weak_ptr<TerminalContext> terminalContext, SendFunction sendFunction,
+                                       std::shared_ptr<TerminalOwner> owner)
+    : terminalContext_(std::move(terminalContext)), sendFunction_(std::move(sendFunction)), owner_(std::move(owner))
 {
 }
 
@@ -26,22 +33,49 @@ void TransactionContext::startTransaction(Transaction&& transaction)
         return;
     // A refused request is released inside the send; this context must outlive it.
     const std::shared_ptr<TransactionContext> self = self_.lock();
-    std::shared_ptr<Transaction> running = transaction.move();
+    const std::shared_ptr<Transaction> running = transaction.move();
+    hold(running);
+    try {
+        beginAndSend(*running, *terminal, self);
+    } catch (...) {
+        releaseTransaction(); // its owner's terminal must not stay taken
+        throw;
+    }
+}
+
+void TransactionContext::hold(std::shared_ptr<Transaction> transaction)
+{
+    std::shared_ptr<Transaction> replaced;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        transaction_ = running;
+        replaced = std::exchange(transaction_, std::move(transaction));
     }
-    const std::string request = running->onBeginTransaction(*this);
+    if (!replaced && owner_)
+        owner_->stepStarted();
+}
+
+void TransactionContext::beginAndSend(Transaction& transaction, const TerminalContext& terminal,
+                                      const std::shared_ptr<TransactionContext>& self)
+{
+    const std::string request = transaction.onBeginTransaction(*this);
     if (request.empty() || !sendFunction_) {
         releaseTransaction(); // nothing will ever end it
         return;
     }
     if (!self)
         throw std::bad_weak_ptr();
+    if (const boost::optional<ECTError> refusal = owner_ ? owner_->admit(request) : boost::none)
+        return endAtOnce(oxa::jsonFromError(refusal));
     auto* userData = new std::shared_ptr<TransactionContext>(self);
-    const std::string terminalId = terminal->getTerminalId();
+    const std::string terminalId = terminal.getTerminalId();
     sendFunction_(terminalId.c_str(), request.c_str(), &TransactionContext::onTransactionCallback, userData,
                   &replyFunction_, &replyHandle_, &TransactionContext::onRelease);
+}
+
+void TransactionContext::endAtOnce(const std::string& text)
+{
+    contained("transaction result", [&] { onResult(text); });
+    releaseTransaction();
 }
 
 void TransactionContext::sendResponse(const std::string& answer)
@@ -71,6 +105,10 @@ void TransactionContext::onResult(const std::string& text)
     const std::shared_ptr<Transaction> transaction = heldTransaction();
     if (!transaction)
         return;
+    if (owner_)
+        owner_->noteResult(text);
+    // Steps the transaction starts now belong to its owner.
+    const TerminalOwner::Handling handling(owner_.get());
     try {
         transaction->onEndTransaction(text);
     } catch (...) {
@@ -90,9 +128,13 @@ std::shared_ptr<Transaction> TransactionContext::heldTransaction() const
 void TransactionContext::releaseTransaction()
 {
     std::shared_ptr<Transaction> released;
-    std::lock_guard<std::mutex> lock(mutex_);
-    released.swap(transaction_);
-    // released is destroyed after the lock: the transaction's state may hold anything
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released.swap(transaction_);
+    }
+    // Before released is destroyed: what it holds may call the host, who may send at once.
+    if (released && owner_)
+        owner_->stepEnded();
 }
 
 } // namespace ect

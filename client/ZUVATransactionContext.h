@@ -8,6 +8,7 @@
 namespace ect {
 
 class TerminalContext;
+class TerminalOwner;
 class Transaction;
 
 // Runs one transaction on one terminal through the C interface's
@@ -22,6 +23,10 @@ class Transaction;
 // host callback that holds its terminal) is not kept alive through it.
 // Exceptions thrown by the transaction or the host's callback are caught at
 // the C callbacks, with a line in the certification log only.
+//
+// A context with an owner (the terminal objects give every context one) sends
+// only what the owner admits; what it does not admit ends with the owner's
+// error at once, as a request the C interface refuses does.
 class TransactionContext {
 public:
     using ResultCallback = void (*)(const char* text, void* userData);
@@ -32,8 +37,10 @@ public:
                                             ReleaseFunction release)>;
 
     static std::shared_ptr<TransactionContext> create(std::weak_ptr<TerminalContext> terminalContext,
-                                                      SendFunction sendFunction);
-    TransactionContext(std::weak_ptr<TerminalContext> terminalContext, SendFunction sendFunction);
+                                                      SendFunction sendFunction,
+                                                      std::shared_ptr<TerminalOwner> owner = nullptr);
+    TransactionContext(std::weak_ptr<TerminalContext> terminalContext, SendFunction sendFunction,
+                       std::shared_ptr<TerminalOwner> owner = nullptr);
     TransactionContext(const TransactionContext&) = delete;
     TransactionContext& operator=(const TransactionContext&) = delete;
 
@@ -53,6 +60,11 @@ public:
     static void onRelease(void* userData);
 
 private:
+    void hold(std::shared_ptr<Transaction> transaction);
+    void beginAndSend(Transaction& transaction, const TerminalContext& terminal,
+                      const std::shared_ptr<TransactionContext>& self);
+    // Ends the transaction with the text and releases it, as the C interface does for a refused request.
+    void endAtOnce(const std::string& text);
     void onResult(const std::string& text);
     std::shared_ptr<Transaction> heldTransaction() const;
     void releaseTransaction();
@@ -64,6 +76,7 @@ private:
     ReplyFunction replyFunction_ = nullptr;
     SendFunction sendFunction_;
     void* replyHandle_ = nullptr;
+    const std::shared_ptr<TerminalOwner> owner_;
 };
 
 } // namespace ect

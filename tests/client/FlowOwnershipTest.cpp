@@ -1,0 +1,302 @@
+#include "client/ClientEndToEnd.h"
+#include "client/ServiceInformationTransaction.h"
+#include "client/ZUVATerminalImpl.h"
+#include "client/mmi/MMICloseTransaction.h"
+#include "client/mmi/MMIFlowTestSupport.h"
+#include "client/mmi/ShowMessage.h"
+#include "client/mmi/VerifyPin.h"
+#include "client/mmi/VerifyPinFlow.h"
+#include "client/transactions/CancelRetailTransaction.h"
+#include "client/transactions/LastTransactionStatusTransaction.h"
+#include "client/transactions/SaleTransaction.h"
+#include "simterminal/SimOperationReplies.h"
+#include "simterminal/SimSaleReplies.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+using namespace clienttest;
+using testsupport::SimMessage;
+using testsupport::SimTerminal;
+
+namespace {
+
+using Outcome = std::function<void(const std::string&)>;
+
+// A client flow, the requests it writes to the terminal ("Ck, Cm 28, ..."),
+// those written when its callback runs, and what its host hears.
+struct Flow {
+    const char* name;
+    std::function<void(ect::ZUVATerminal&, Outcome)> send;
+    const char* requests;
+    const char* untilCallback;
+    const char* outcome;
+};
+
+// How the host sends its own information request while the flow runs: once
+// right after the flow's callback; again after each refusal until it is
+// taken; all along from a thread of its own, through another object of the
+// same terminal; or from the result of the display close it sends from the
+// flow's callback (as it would before its next sale).
+enum class Host { AtOnce, Resending, OtherThread, AfterItsClose };
+
+void sendPinFlow(ect::ZUVATerminal& terminal, bool keepMMIOpen, bool followUp, Outcome outcome)
+{
+    ect::VerifyPinFlow flow(mmitest::Pin, "fr", 30, 1, keepMMIOpen,
+                            [outcome](const ect::VerifyPinResult& result) { outcome(mmitest::summary(result)); });
+    if (followUp)
+        flow.setSuccessNextMessageData(5, 40, boost::none);
+    terminal.send(std::move(flow));
+}
+
+const Flow flows[] = {
+    {"PIN flow", [](ect::ZUVATerminal& t, Outcome o) { sendPinFlow(t, false, false, o); },
+     "Ck, Cm 28, Cm 19, Cl", "Ck, Cm 28, Cm 19", "ok left=1"},
+    {"PIN flow with follow-up", [](ect::ZUVATerminal& t, Outcome o) { sendPinFlow(t, false, true, o); },
+     "Ck, Cm 28, Cm 19, Cm 40, Cl", "Ck, Cm 28, Cm 19", "ok left=1"},
+    {"PIN flow kept open", [](ect::ZUVATerminal& t, Outcome o) { sendPinFlow(t, true, true, o); },
+     "Ck, Cm 28, Cm 19, Cm 40", "Ck, Cm 28, Cm 19", "ok left=1"},
+    {"single PIN check",
+     [](ect::ZUVATerminal& t, Outcome o) {
+         t.send(ect::VerifyPin(mmitest::Pin, 30, "fr", 30,
+                               [o](const ect::VerifyPinResult& result) { o(mmitest::summary(result)); }));
+     },
+     "Ck, Cm 30", "Ck, Cm 30", "ok left=1"},
+    {"message",
+     [](ect::ZUVATerminal& t, Outcome o) {
+         t.send(ect::ShowMessage(40, "de", 5,
+                                 [o](const ect::MMITransactionResult& result) { o(errorText(result.error())); }));
+     },
+     "Ck, Cm 40", "Ck, Cm 40", "ok"},
+    {"sale",
+     [](ect::ZUVATerminal& t, Outcome o) {
+         t.send(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.50"), [o](const ect::SaleResult& result) {
+             o(errorText(result.error()) + " " + result.clientTicket());
+         }));
+     },
+     "Cd, Cw", "Cd, Cw", "ok TICKET\f"},
+    {"last transaction",
+     [](ect::ZUVATerminal& t, Outcome o) {
+         t.send(ect::LastTransactionStatusTransaction(
+             [o](const ect::LastTransactionResult& result) { o(errorText(result.error()) + " " + result.clientTicket()); }));
+     },
+     "Ce, Cw", "Ce, Cw", "ok TICKET\f"},
+};
+
+constexpr int Rounds = 12;
+
+std::size_t countOf(const std::string& requests)
+{
+    return std::count(requests.begin(), requests.end(), ',') + 1u;
+}
+
+// A host's own two-step flow: a display open whose result starts a step
+// that throws before anything is sent.
+class ThrowingStep : public ect::Transaction {
+public:
+    std::unique_ptr<ect::Transaction> move() override { return std::make_unique<ThrowingStep>(); }
+    std::string beginTransaction(ect::TransactionContext&) override { throw std::runtime_error("no request"); }
+    bool endTransaction(const std::string&, std::function<void(const std::string&)>) override { return true; }
+};
+
+class OpenThenThrowingStep : public ect::Transaction {
+public:
+    std::unique_ptr<ect::Transaction> move() override { return std::make_unique<OpenThenThrowingStep>(); }
+    std::string beginTransaction(ect::TransactionContext& context) override
+    {
+        terminal_ = context.terminalContext().lock();
+        return R"({"transaction": {"action": "MMIOpen"}})";
+    }
+    bool endTransaction(const std::string&, std::function<void(const std::string&)>) override
+    {
+        terminal_->makeTransaction(ThrowingStep());
+        return true;
+    }
+
+private:
+    std::shared_ptr<ect::TerminalContext> terminal_;
+};
+
+// A host beside the client's flows on one simulated terminal that answers
+// everything at once.
+class HostBesideFlows : public ClientEndToEnd {
+protected:
+    void SetUp() override
+    {
+        testsupport::SimSaleReplies::script(sim, TerminalId);
+        testsupport::SimOperationReplies::answerAll(sim);
+        answerInformation(sim, false);
+        ClientEndToEnd::SetUp();
+    }
+
+    // Sends the host's information request through that terminal object; its
+    // result text reaches hostResults, and also also when given.
+    void sendHostRequest(ect::ZUVATerminal& via, Outcome also = nullptr)
+    {
+        via.send(ect::ServiceInformationTransaction(
+            [done = hostResults.callback(), also](const ect::ServiceInformationResult& result) {
+                done(errorText(result.error()));
+                if (also)
+                    also(errorText(result.error()));
+            }));
+    }
+
+    // Sends one request, waits for its result and tells whether the terminal took it.
+    bool hostRequestTaken(ect::ZUVATerminal& via)
+    {
+        Results<std::string> result;
+        sendHostRequest(via, result.callback());
+        return result.waitFor(1) && result.first() == "ok";
+    }
+
+    // The requests other than the host's information requests that the
+    // terminal saw from that one on.
+    std::vector<std::string> flowRequestsSince(std::size_t first) const
+    {
+        std::vector<std::string> described;
+        const std::vector<SimMessage> all = sim.requests();
+        for (std::size_t index = first; index < all.size(); ++index)
+            if (all[index].type != "Ci")
+                described.push_back(testsupport::SimOperationReplies::describe(all[index]));
+        return described;
+    }
+
+    Results<std::string> hostResults;
+};
+
+class FlowOwnership : public HostBesideFlows, public ::testing::WithParamInterface<std::tuple<int, Host>> {
+protected:
+    // One round: the flow, the host's requests, then one the terminal takes
+    // (so the flow has ended).
+    void runRound(const Flow& flow, Host host)
+    {
+        const std::size_t requestsBefore = sim.requests().size();
+        hostResults = Results<std::string>();
+        Results<std::string> outcome;
+        Results<std::string> fromCallback;
+        std::atomic<bool> flowCalledBack{false};
+        // The host also sends from inside the callback, on the callback's thread.
+        flow.send(*terminal, [&, done = outcome.callback(), sent = fromCallback.callback()](const std::string& text) {
+            done(text);
+            if (host != Host::AfterItsClose)
+                sendHostRequest(*terminal, sent);
+            else
+                terminal->send(ect::MMICloseTransaction([&, sent](const ect::MMITransactionResult& closed) {
+                    EXPECT_EQ("ok", errorText(closed.error()));
+                    sendHostRequest(*terminal, sent);
+                }));
+            flowCalledBack = true;
+        });
+        // Started once the flow has the terminal, so that the flow is not the one refused.
+        std::thread other;
+        if (host == Host::OtherThread)
+            other = std::thread([&] {
+                while (!flowCalledBack)
+                    hostRequestTaken(*sameTerminal);
+            });
+        ASSERT_TRUE(outcome.waitFor(1));
+        if (host == Host::AtOnce)
+            sendHostRequest(*terminal);
+        if (host == Host::Resending)
+            while (!hostRequestTaken(*terminal)) {
+            }
+        if (other.joinable())
+            other.join();
+        ASSERT_TRUE(fromCallback.waitFor(1));
+        ASSERT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }));
+
+        EXPECT_EQ(flow.outcome, outcome.first());
+        const bool stepsAfterCallback = std::strcmp(flow.requests, flow.untilCallback) != 0;
+        EXPECT_EQ(stepsAfterCallback && host != Host::AfterItsClose ? "1/14" : "ok", fromCallback.first());
+        const std::vector<std::string> results = hostResults.all();
+        const auto taken = std::count(results.begin(), results.end(), "ok");
+        const auto refused = std::count(results.begin(), results.end(), "1/14");
+        EXPECT_EQ(results.size(), static_cast<std::size_t>(taken + refused)) << mmitest::joined(results);
+        // Every request the terminal saw was the flow's, the host's close or
+        // an information request that was taken.
+        const std::string expected =
+            host == Host::AfterItsClose ? std::string(flow.untilCallback) + ", Cl" : flow.requests;
+        EXPECT_TRUE(testsupport::waitUntil(
+            [&] { return flowRequestsSince(requestsBefore).size() >= countOf(expected); },
+            std::chrono::milliseconds(2000)));
+        EXPECT_EQ(expected, mmitest::joined(flowRequestsSince(requestsBefore)));
+        EXPECT_EQ(requestsBefore + countOf(expected) + taken, sim.requests().size());
+        EXPECT_EQ(1u, outcome.count());
+    }
+
+    const std::shared_ptr<ect::ZUVATerminal> sameTerminal =
+        std::make_shared<ect::ZUVATerminalImpl>(TerminalId, "", "", "", "", "");
+};
+
+} // namespace
+
+// A host that sends while a flow runs never has a request written to the
+// terminal and then failed, never loses a step of the flow nor sees one
+// after its own close, and never makes a sale lose its ticket.
+TEST_P(FlowOwnership, HostRequestsNeitherCollideWithNorBreakTheFlow)
+{
+    const Flow& flow = flows[std::get<0>(GetParam())];
+    for (int round = 0; round < Rounds && !HasFailure(); ++round) {
+        SCOPED_TRACE(std::string(flow.name) + ", round " + std::to_string(round));
+        runRound(flow, std::get<1>(GetParam()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFlow, FlowOwnership,
+                         ::testing::Combine(::testing::Range(0, static_cast<int>(std::size(flows))),
+                                            ::testing::Values(Host::AtOnce, Host::Resending, Host::OtherThread,
+                                                              Host::AfterItsClose)));
+
+// A retail cancellation is taken during the PIN entry and still runs when
+// the closing screen is due: the library refuses that step as busy, and the
+// flow sends nothing more, so no close of its own ends the cancellation.
+TEST_F(HostBesideFlows, FlowWhoseStepIsRefusedAsBusySendsNothingMore)
+{
+    std::mutex mutex;
+    std::vector<SimMessage> held;
+    const auto hold = [&](const SimMessage& request) {
+        std::lock_guard<std::mutex> lock(mutex);
+        held.push_back(request);
+        return SimTerminal::silence();
+    };
+    const SimTerminal::Responder screens = testsupport::SimOperationReplies::pinEntries({});
+    sim.on("Cm", [&](const SimMessage& request) {
+        return request.find("BF8107") ? hold(request) : screens(request);
+    });
+    sim.on("Co", hold);
+    const auto heldCount = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return held.size();
+    };
+    Results<std::string> pin;
+    Results<std::string> cancelled;
+    sendPinFlow(*terminal, false, true, pin.callback());
+    ASSERT_TRUE(testsupport::waitUntil([&] { return heldCount() == 1; }));
+    terminal->send(ect::CancelRetailTransaction(
+        [done = cancelled.callback()](const ect::CancelRetailResult& result) { done(errorText(result.error())); }));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return heldCount() == 2; }));
+
+    sim.send(testsupport::SimOperationReplies::displayReplyTo(held.at(0), "00"));
+    ASSERT_TRUE(pin.waitFor(1));
+    EXPECT_EQ("ok left=1", pin.first());
+    sim.send(SimTerminal::replyTo(held.at(1)));
+    ASSERT_TRUE(cancelled.waitFor(1));
+    EXPECT_EQ("ok", cancelled.first());
+    ASSERT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }));
+    EXPECT_EQ("Ck, Cm 28, Co", mmitest::joined(flowRequestsSince(0)));
+}
+
+// Flows that throw, in a host's callback or in a step of their own, let go of
+// the terminal all the same.
+TEST_F(HostBesideFlows, ThrowingFlowsFreeTheTerminal)
+{
+    terminal->send(OpenThenThrowingStep());
+    ASSERT_TRUE(sim.waitForRequests(1));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }, std::chrono::milliseconds(3000)));
+    sendPinFlow(*terminal, false, true, [](const std::string&) { throw std::runtime_error("host failed"); });
+    EXPECT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }, std::chrono::milliseconds(3000)));
+    EXPECT_EQ("Ck, Ck, Cm 28, Cm 19, Cm 40, Cl", mmitest::joined(flowRequestsSince(0)));
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <limits>
 #include <vector>
 
 #include <fcntl.h>
@@ -30,16 +32,15 @@ private:
     rlimit saved_{};
 };
 
-// The descriptor limit lowered for a while and, unless all are to stay
-// free, every descriptor under it but the free ones held here.
-class DescriptorsLeft {
+// The process's free descriptors held here while it lives: up to `most` of
+// them, less those that must stay free.
+class HeldDescriptors {
 public:
-    DescriptorsLeft(rlim_t limit, rlim_t free)
-        : limit_(RLIMIT_NOFILE, limit)
+    static constexpr std::size_t All = std::numeric_limits<std::size_t>::max();
+
+    explicit HeldDescriptors(std::size_t most, std::size_t free = 0)
     {
-        if (free >= limit)
-            return;
-        for (int file; (file = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+        for (int file; held_.size() < most && (file = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
             held_.push_back(file);
         for (; free > 0 && !held_.empty(); --free) {
             ::close(held_.back());
@@ -47,18 +48,34 @@ public:
         }
     }
 
-    ~DescriptorsLeft()
+    ~HeldDescriptors()
     {
         for (const int file : held_)
             ::close(file);
     }
 
-    DescriptorsLeft(const DescriptorsLeft&) = delete;
-    DescriptorsLeft& operator=(const DescriptorsLeft&) = delete;
+    HeldDescriptors(const HeldDescriptors&) = delete;
+    HeldDescriptors& operator=(const HeldDescriptors&) = delete;
+
+    std::size_t count() const { return held_.size(); }
+
+private:
+    std::vector<int> held_;
+};
+
+// The descriptor limit lowered for a while and, unless all are to stay
+// free, every descriptor under it but the free ones held.
+class DescriptorsLeft {
+public:
+    DescriptorsLeft(rlim_t limit, rlim_t free)
+        : limit_(RLIMIT_NOFILE, limit)
+        , held_(free >= limit ? 0 : HeldDescriptors::All, free)
+    {
+    }
 
 private:
     LoweredLimit limit_;
-    std::vector<int> held_;
+    HeldDescriptors held_;
 };
 
 } // namespace testsupport

@@ -8,15 +8,14 @@
 // standard input; then it checks what the flood left behind.
 #include "ServiceFixture.h"
 #include "simterminal/SimSaleReplies.h"
+#include "support/LoweredLimits.h"
 #include "support/ProcessThreads.h"
 
 #include <atomic>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -70,28 +69,6 @@ struct Levels {
     size_t threads = entriesOf("/proc/self/task");
 };
 
-// The host's own files, open through the flood.
-class HeldDescriptors {
-public:
-    HeldDescriptors()
-    {
-        for (int file; files_.size() < DescriptorsHeld && (file = ::open("/dev/null", O_RDONLY)) >= 0;)
-            files_.push_back(file);
-    }
-    ~HeldDescriptors()
-    {
-        for (const int file : files_)
-            ::close(file);
-    }
-    HeldDescriptors(const HeldDescriptors&) = delete;
-    HeldDescriptors& operator=(const HeldDescriptors&) = delete;
-
-    size_t count() const { return files_.size(); }
-
-private:
-    std::vector<int> files_;
-};
-
 bool parentIsDone()
 {
     pollfd input{0, POLLIN, 0};
@@ -118,15 +95,13 @@ std::unique_ptr<SimTerminal> sellingTerminal(const HostRecorder& host, uint16_t 
 // happens meanwhile: the sanitizers need descriptors of their own.
 void connectWithoutDescriptorsLeft(const HostRecorder& host, uint16_t port)
 {
-    std::vector<int> held;
-    for (int file; (file = ::open("/dev/null", O_RDONLY)) >= 0;)
-        held.push_back(file);
-    ::close(held.back());
-    held.pop_back();
-    const int terminal = SimTerminal::loopbackConnection(port);
-    const bool failureReported = waitUntil([] { return acceptFailureWarnings > 0; });
-    for (const int file : held)
-        ::close(file);
+    int terminal = -1;
+    bool failureReported = false;
+    {
+        const HeldDescriptors held(HeldDescriptors::All, 1);
+        terminal = SimTerminal::loopbackConnection(port);
+        failureReported = waitUntil([] { return acceptFailureWarnings > 0; });
+    }
     ASSERT_GE(terminal, 0);
     EXPECT_TRUE(failureReported);
     SimAdvice advice;
@@ -153,7 +128,8 @@ TEST(FloodedHost, KeepsServingThroughAFloodAndAShortageOfDescriptors)
     // Also starts whatever the library keeps running, before the levels are taken.
     connectWithoutDescriptorsLeft(host, port);
     ASSERT_TRUE(waitUntil(onlyTheServiceRuns));
-    const HeldDescriptors held;
+    // The host's own files, open through the flood.
+    const HeldDescriptors held(DescriptorsHeld);
     ASSERT_EQ(held.count(), DescriptorsHeld);
     const Levels before;
     auto terminal = sellingTerminal(host, port, 1);

@@ -133,7 +133,7 @@ protected:
     }
 
     // Sends the host's information request through that terminal object; its
-    // result text reaches hostResults, and also also when given.
+    // result text reaches hostResults, and also when given.
     void sendHostRequest(ect::ZUVATerminal& via, Outcome also = nullptr)
     {
         via.send(ect::ServiceInformationTransaction(

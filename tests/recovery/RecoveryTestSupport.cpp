@@ -1,6 +1,6 @@
 #include "RecoveryTestSupport.h"
 
-#include "engine/base/ECTCertificationLogging.h"
+#include "tests/support/CertificationLog.h"
 #include "recovery/RecoveryFileUtil.h"
 #include "recovery/ZUVARecoveryItem.h"
 
@@ -19,13 +19,9 @@ struct Environment {
     {
         setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
         tzset();
-        auto& log = oxa::ECTCertificationLogging::sharedInstance();
-        log.updateEnvironment("certificationFilePath", logFolder.path().toStdString());
-        log.updateEnvironment("certificationFileName", "certification.log");
-        log.updateEnvironment("certificationModeEnabled", "true");
     }
 
-    QTemporaryDir logFolder;
+    testsupport::CertificationLog log;
 } environment;
 
 } // namespace
@@ -88,7 +84,7 @@ void writeBytes(const QString& path, const QByteArray& bytes)
 
 QString certificationLogText()
 {
-    return QString::fromUtf8(contentOf(environment.logFolder.filePath("certification.log")));
+    return environment.log.text();
 }
 
 RecoveryFolderTest::RecoveryFolderTest()

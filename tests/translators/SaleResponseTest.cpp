@@ -1,12 +1,12 @@
 #include "RetailTestKit.h"
 
-#include "engine/base/ECTCertificationLogging.h"
 #include "recovery/ZUVARecoveryFileManager.h"
 #include "translators/JsonZUVALastTransactionRequest.h"
 #include "translators/JsonZUVALastTransactionResponse.h"
 #include "translators/JsonProductDeliveryResponse.h"
 #include "translators/JsonZUVASaleTransactionResponse.h"
 
+#include "tests/support/CertificationLog.h"
 #include "tests/support/FileText.h"
 
 #include <QDirIterator>
@@ -125,15 +125,11 @@ TEST(LastTransaction, BareEnvelopeWhateverTheDocumentAndASaleReply)
 TEST(SaleResponse, BackupModeSalesAreRecorded)
 {
     QTemporaryDir recoveryFolder;
-    QTemporaryDir logFolder;
-    ASSERT_TRUE(recoveryFolder.isValid() && logFolder.isValid());
+    const testsupport::CertificationLog log;
+    ASSERT_TRUE(recoveryFolder.isValid());
     auto& recovery = ect::ZUVARecoveryFileManager::instance();
     const QString previousFolder = recovery.recoveryFileFolder();
     recovery.recoveryFileFolder(recoveryFolder.path());
-    auto& log = oxa::ECTCertificationLogging::sharedInstance();
-    log.updateEnvironment("certificationFilePath", logFolder.path().toStdString());
-    log.updateEnvironment("certificationFileName", "certification.log");
-    log.updateEnvironment("certificationModeEnabled", "true");
 
     const QJsonObject result = saleResult(backupModeSale("TERMBM01", "20240309090507"));
     EXPECT_TRUE(result.value("cardHolderVerificationMethod").toObject().value("processedInBackupMode").toBool());
@@ -147,8 +143,7 @@ TEST(SaleResponse, BackupModeSalesAreRecorded)
     const QString files = filesBelow(recoveryFolder.path());
     EXPECT_TRUE(files.contains("TERMBM01") && files.contains("CAFE") && files.contains("TERMBM02"));
     EXPECT_FALSE(files.contains("TERMOK") || files.contains("TERMBM03"));
-    const QString logged = QString::fromUtf8(testsupport::contentOf(logFolder.filePath("certification.log")));
+    const QString logged = log.text();
     EXPECT_TRUE(logged.contains("unreadable date") && logged.contains("not recorded")) << logged.toStdString();
-    log.updateEnvironment("certificationModeEnabled", "false");
     recovery.recoveryFileFolder(previousFolder);
 }

@@ -1,14 +1,12 @@
 // The serial listener with its factory and link on a pseudo-terminal, with
 // the link's time-outs shortened so that a lost terminal shows within a second.
 #include "ServiceFixture.h"
-#include "engine/base/ECTCertificationLogging.h"
 #include "engine/base/OXAEnvironment.h"
 #include "engine/service/ZUVASerialServerListener.h"
 #include "foundation/SerialServer.h"
 #include "simterminal/SimSerialTerminal.h"
-#include "support/FileText.h"
+#include "support/CertificationLog.h"
 
-#include <QTemporaryDir>
 
 namespace testsupport {
 namespace {
@@ -176,24 +174,6 @@ TEST_F(SerialListener, ALossHandledAfterTheLinkCameBackFailsOnlyWhatTheLostLinkC
     EXPECT_LT(reports.position("lost"), reports.position("disconnected"));
     EXPECT_LT(reports.position("disconnected"), reports.position("connected", 1));
 }
-
-// The certification log in a folder of its own while it exists.
-class CertificationLog {
-public:
-    CertificationLog()
-    {
-        auto& log = oxa::ECTCertificationLogging::sharedInstance();
-        log.updateEnvironment("certificationFilePath", folder_.path().toStdString());
-        log.updateEnvironment("certificationFileName", "certification.log");
-        log.updateEnvironment("certificationModeEnabled", "true");
-    }
-    ~CertificationLog() { oxa::ECTCertificationLogging::sharedInstance().updateEnvironment("certificationModeEnabled", "false"); }
-
-    QString text() const { return QString::fromUtf8(contentOf(folder_.filePath("certification.log"))); }
-
-private:
-    QTemporaryDir folder_;
-};
 
 // A sale sent while the terminal does not answer fails with the lost link;
 // the terminal, back, reads it and approves it. The approval is reported once,

@@ -34,6 +34,8 @@ enum class ECTErrorCauseCode : std::int32_t {
     RetailService_CashbackNotSpecified = 118,
     RetailService_CashbackNotAllowedForCurrency = 119,
     MMIService_StopKeyPressed = 200,
+    // A wrong PIN reaches the host of the PIN classes as IncidentCode with
+    // the incident "2630" (see <zuva/HostGuide.md>).
     MMIService_InvalidPinCode = 201,
 };
 

@@ -10,7 +10,8 @@ namespace ect {
 
 // One PIN entry, checked by the terminal against the encrypted PIN data:
 // opens the MMI, prompts once and hands the outcome to the callback once
-// (attempts left 0 after a wrong PIN, 1 otherwise). Sends no MMI close.
+// (attempts left 0 after a wrong PIN or a failed MMI open, 1 otherwise).
+// Sends no MMI close.
 // An empty callback is never called.
 class VerifyPin : public MMIRequestTransaction {
 public:

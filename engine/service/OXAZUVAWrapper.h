@@ -92,8 +92,10 @@ ZUVA_EXPORT void* zuva_createTcpIpService(int port, zuva_callback started, zuva_
  * the given rate in bits per second (e.g. 115200); parity none, one stop bit.
  * The terminal is reported connected once the serial link is up and it has
  * identified itself. A port that cannot be opened is not reported: the service
- * starts, and no terminal connects. Null only when the service cannot be set
- * up at all (the error callback says why). */
+ * starts, and no terminal connects. A link lost while no transaction runs is
+ * noticed only with the setting "serialHeartBeatInterval" above 0 when the
+ * service starts (see <zuva/HostGuide.md>). Null only when the service cannot
+ * be set up at all (the error callback says why). */
 ZUVA_EXPORT void* zuva_createSerialService(const char* portName, zuva_callback started, zuva_callback stopped,
                                            zuva_callback connected, zuva_callback disconnected,
                                            zuva_callback error, zuva_callback notification, void* userData);
@@ -127,8 +129,9 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * Returns 0 when the terminal's connection has accepted it: the result callback
  * then receives exactly one result on a library thread ({"result": {...}} or
  * {"error": {...}}; code 5 when the terminal does not answer within the
- * action's time-out, code 2 cause 30 after zuva_resetTransaction, code 2
- * cause 18 when the connection or serial link is lost (never cause 30) or
+ * action's time-out, code 2 cause 30 after zuva_resetTransaction or an
+ * "MMIClose" sent meanwhile, code 2 cause 18 when the connection or serial
+ * link is lost (never cause 30) or
  * its service stops, code 1 cause 14 when the terminal runs another
  * transaction). It may send the next
  * transaction from inside that callback. A sale's result carries no ticket
@@ -173,8 +176,10 @@ ZUVA_EXPORT int zuva_resetTransaction(const char* terminalId);
 ZUVA_EXPORT char* zuva_getSettings(void);
 /* Replaces EVERY setting with those of {"serviceSettings": {...}}; a setting
  * left out is unset afterwards (to change one, read them all, change it and
- * set them all). Applies to the library as a whole, from the next use of each
- * setting on. Text that is no JSON object is ignored. Returns 0. */
+ * set them all); only the certification log keeps its mode, folder and file
+ * name when the document leaves them out (see <zuva/HostGuide.md>). Applies
+ * to the library as a whole, from the next use of each setting on. Text that
+ * is no JSON object is ignored. Returns 0. */
 ZUVA_EXPORT int zuva_setSettings(const char* settings);
 /* Turns the terminal's events (the notification callback) on (non-zero) or
  * off (0); they are off for a newly connected terminal. 0 when the terminal is

@@ -58,9 +58,22 @@ TEST(Amount, sumAddsMinorUnitsWithCarryUpToTheMaximum)
 }
 
 // The numeric code with or without its leading zero; the alphabetic one in any case.
+// The known currencies are the ones the host guide lists, each with two decimals.
 TEST(ECTCurrencyManager, findsByEitherCodeIgnoringCaseAndTheNumbersLeadingZero)
 {
     oxa::ECTCurrencyManager const manager;
+    struct Known {
+        char const* code;
+        char const* zuvaCode;
+    };
+    for (Known known : {Known{"EUR", "0978"}, Known{"GBP", "0826"}, Known{"CZK", "0203"}, Known{"NOK", "0578"},
+                        Known{"DKK", "0208"}, Known{"SEK", "0752"}}) {
+        oxa::ECTCurrency const currency = manager.currencyWithCode(known.code).value_or(oxa::ECTCurrency());
+        EXPECT_EQ(known.zuvaCode, currency.zuvaCode) << known.code;
+        EXPECT_EQ(2, currency.decimals) << known.code;
+    }
+    for (char const* code : {"USD", "CHF", ""})
+        EXPECT_FALSE(manager.currencyWithCode(code)) << code;
     for (char const* code : {"978", "0978"})
         EXPECT_EQ("EUR", manager.currencyWithZuvaCode(code).value_or(oxa::ECTCurrency()).code) << code;
     EXPECT_EQ("GBP", manager.currencyWithCode("gBp").value_or(oxa::ECTCurrency()).code);

@@ -1,6 +1,9 @@
 #include "engine/base/OXAEnvironment.h"
 
+#include "engine/base/ECTCertificationLogging.h"
+
 #include <QJsonDocument>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -38,5 +41,30 @@ TEST(OXAEnvironment, FreshEnvironmentHoldsTheDefaultsAndAnUpdateReplacesEverythi
     for (char const* other : {R"({"other": {"a": 1}})", R"({"serviceSettings": 5})"}) {
         environment->update(settings(other));
         EXPECT_EQ(QByteArray(R"({"serviceSettings":{}})"), compact(environment->toJson())) << other;
+    }
+}
+
+// Settings are replaced whole, except for the certification log: it takes
+// only the keys a document holds, and only true (or "true") switches it on.
+TEST(OXAEnvironment, CertificationLogKeepsWhatADocumentLeavesOut)
+{
+    QTemporaryDir folder;
+    std::unique_ptr<OXAEnvironment> environment = makeOXAEnvironment();
+    environment->update(QJsonObject{{"serviceSettings", QJsonObject{{"certificationFilePath", folder.path()},
+                                                                    {"certificationFileName", "c.log"}}}});
+    const struct {
+        const char* settings;
+        bool logging;
+    } rows[] = {
+        {R"({"serviceSettings": {"certificationModeEnabled": true}})", true},
+        {R"({"serviceSettings": {"currencyCode": "EUR"}})", true},
+        {R"({"serviceSettings": {}})", true},
+        {R"({"serviceSettings": {"certificationModeEnabled": 1}})", false},
+        {R"({"serviceSettings": {"certificationModeEnabled": "true"}})", true},
+        {R"({"serviceSettings": {"certificationModeEnabled": false}})", false},
+    };
+    for (const auto& row : rows) {
+        environment->update(settings(row.settings));
+        EXPECT_EQ(row.logging, ECTCertificationLogging::sharedInstance().isLogging()) << row.settings;
     }
 }

@@ -2,13 +2,14 @@
 // application object does, and returns from main: the object goes after the
 // library's own statics. Exits 0; the sanitizers must report nothing, nor
 // the host itself (lines starting "host:").
-// Usage: client_exiting_host [terminal] [pending] [cleanup] [exit-in-WHERE]
-// [locked [exit] [stop]]: with an announced terminal still connected; with a
-// request to it still unanswered; with ect::cleanup before the return; calling
+// Usage: client_exiting_host [terminal] [pending] [cleanup] [exit [host-thread]]
+// [exit-in-WHERE] [locked [stop]]: with an announced terminal still connected;
+// with a request to it still unanswered; with ect::cleanup before the end;
+// calling exit instead of returning, from main or from a host thread; calling
 // exit inside the callback WHERE (result, connected, disconnected); with main
-// holding a lock that a result callback waits for, then calling exit or
-// returning, after a second terminal's disconnected report has begun to wait
-// for the lock too and that result callback has stopped the service.
+// holding a lock that a result callback waits for at the end, after a second
+// terminal's disconnected report has begun to wait for the lock too and that
+// result callback has stopped the service.
 #include "client/ServiceInformationTransaction.h"
 #include "client/ZUVAService.h"
 #include "simterminal/SimTerminal.h"
@@ -23,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -38,10 +40,12 @@ std::string exitIn;
 // Held by main from the moment it asks for a result until the process ends.
 std::mutex hostLock;
 std::atomic<int> waitingForLock{0};
+// Main has done with the terminals and waits for the exit.
+std::atomic<bool> mainIdle{false};
 
 void exitIfIn(const char* where)
 {
-    if (exitIn == where)
+    if (exitIn == where && testsupport::waitUntil([] { return mainIdle.load(); }))
         std::exit(0);
 }
 
@@ -141,6 +145,15 @@ bool stopBehindAWaitingReport(uint16_t port)
     return testsupport::waitUntil([] { return !stopRequested && waitingForLock == 2; });
 }
 
+int end(int argc, char** argv)
+{
+    if (asked(argc, argv, "host-thread"))
+        std::thread([] { std::exit(0); }).join();
+    if (asked(argc, argv, "exit"))
+        std::exit(0);
+    return 0;
+}
+
 int runLocked(int argc, char** argv, uint16_t port)
 {
     answerInformation();
@@ -158,9 +171,7 @@ int runLocked(int argc, char** argv, uint16_t port)
             return 1;
         }
     }
-    if (asked(argc, argv, "exit"))
-        std::exit(0);
-    return 0;
+    return end(argc, argv);
 }
 
 } // namespace
@@ -191,6 +202,7 @@ int main(int argc, char** argv)
         terminal.close();
     }
     // The callback ends the process.
+    mainIdle = true;
     while (!exitIn.empty())
         pause();
     if (asked(argc, argv, "pending")) {
@@ -204,5 +216,5 @@ int main(int argc, char** argv)
     }
     if (asked(argc, argv, "cleanup"))
         ect::cleanup();
-    return 0;
+    return end(argc, argv);
 }

@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <atomic>
 #include <stdexcept>
 
 namespace oxa {
@@ -49,10 +50,21 @@ void call(const ZUVAServices::DocumentCallback& callback, const QJsonDocument& d
 // How deeply the current thread is inside a host callback made on one of the
 // library's threads.
 thread_local int callbackDepth = 0;
+// The threads inside such a callback: each may wait for whichever thread
+// calls exit, or be that thread.
+std::atomic<int> threadsInCallbacks{0};
 
 struct LibraryCallbackScope {
-    LibraryCallbackScope() { ++callbackDepth; }
-    ~LibraryCallbackScope() { --callbackDepth; }
+    LibraryCallbackScope()
+    {
+        if (callbackDepth++ == 0)
+            ++threadsInCallbacks;
+    }
+    ~LibraryCallbackScope()
+    {
+        if (--callbackDepth == 0)
+            --threadsInCallbacks;
+    }
 };
 
 // Calls the host from a library thread.
@@ -175,31 +187,46 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
 
 void ZUVAServices::stopService(void* handle)
 {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const auto found = m_services.find(handle);
+    if (found == m_services.end())
+        return;
+    const std::shared_ptr<RunningService> service = std::move(found->second);
+    m_services.erase(found);
+    if (m_exiting) {
+        // Its connections have ended at exit, or are left to the exit: only
+        // the report is due. Letting go of the service would wait for its threads.
+        m_keptAtExit.push_back(service);
+        lock.unlock();
+        call(service->serviceStopped, QJsonDocument());
+    } else if (callbackDepth > 0) {
+        // Inside a callback on one of the service's own threads, ending them
+        // here would make a thread wait for itself: the service ends on the
+        // release thread, its stopped report a library callback there, so that
+        // stopping every service from it does not join that thread. Until the
+        // job takes it, an exit finishes the stop instead.
+        m_stopping.emplace(handle, service);
+        lock.unlock();
+        m_releaseThread->post([this, handle] { endStopping(handle); });
+    } else {
+        lock.unlock();
+        endService(*service);
+    }
+}
+
+void ZUVAServices::endStopping(void* handle)
+{
     std::shared_ptr<RunningService> service;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        const auto found = m_services.find(handle);
-        if (found == m_services.end())
+        const auto found = m_stopping.find(handle);
+        if (found == m_stopping.end())
             return;
         service = std::move(found->second);
-        m_services.erase(found);
+        m_stopping.erase(found);
     }
-    endServiceSafely(service);
-}
-
-void ZUVAServices::endServiceSafely(const std::shared_ptr<RunningService>& service)
-{
-    // Inside a callback on one of the service's own threads, ending them here
-    // would make a thread wait for itself: the service ends on the release thread,
-    // its stopped report a library callback there, so that stopping every
-    // service from it does not join that thread.
-    if (callbackDepth > 0)
-        m_releaseThread->post([service] {
-            const LibraryCallbackScope scope;
-            endService(*service);
-        });
-    else
-        endService(*service);
+    const LibraryCallbackScope scope;
+    endService(*service);
 }
 
 void ZUVAServices::endService(RunningService& service)
@@ -221,20 +248,36 @@ void ZUVAServices::endAtExit()
 {
     // The records come back afterwards, with their stopped callbacks: a host
     // that stops its service later, from a static object of its own, is still
-    // told once.
+    // told once. A stop still waiting for the release thread is told here.
     std::map<void*, std::shared_ptr<RunningService>> running;
+    std::map<void*, std::shared_ptr<RunningService>> stopping;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        m_exiting = true;
         running.swap(m_services);
+        stopping.swap(m_stopping);
     }
-    for (const auto& entry : running)
-        endConnections(*entry.second);
+    // Ending a connection waits for its threads and for the release thread;
+    // while a host callback is under way, one of them may be this very thread
+    // or wait for it. What cannot end then is left to the exit.
+    const bool ending = threadsInCallbacks == 0;
+    if (ending)
+        for (const auto& entries : {running, stopping})
+            for (const auto& entry : entries)
+                endConnections(*entry.second);
+    for (const auto& entry : stopping)
+        call(entry.second->serviceStopped, QJsonDocument());
+    std::unique_ptr<vorsam::SharedQtLibrary> qt;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_services.insert(running.begin(), running.end());
+        for (const auto& entry : stopping)
+            m_keptAtExit.push_back(entry.second);
+        if (ending)
+            qt.swap(m_qt);
     }
-    m_releaseThread->stop();
-    deleteQt();
+    if (ending)
+        m_releaseThread->stop();
 }
 
 void ZUVAServices::stopAllServices()
@@ -247,7 +290,7 @@ void ZUVAServices::stopAllServices()
     }
     for (void* handle : handles)
         stopService(handle);
-    if (callbackDepth == 0)
+    if (callbackDepth == 0 && !exiting())
         m_releaseThread->stop();
 }
 
@@ -390,9 +433,17 @@ void ZUVAServices::deleteQt()
 {
     std::unique_ptr<vorsam::SharedQtLibrary> holder;
     {
+        // Threads left to the exit may still use the application.
         std::lock_guard<std::mutex> lock(m_mutex);
-        holder.swap(m_qt);
+        if (!m_exiting)
+            holder.swap(m_qt);
     }
+}
+
+bool ZUVAServices::exiting() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_exiting;
 }
 
 } // namespace oxa

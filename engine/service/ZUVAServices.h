@@ -91,10 +91,14 @@ private:
     // result, connected terminals are reported disconnected); again, nothing.
     static void endConnections(RunningService& service);
     // At process exit: ends every service's connections, then the release
-    // thread and the Qt application holder; reports no stop.
+    // thread and the Qt application holder, unless a host callback is under
+    // way; reports the stops still waiting for the release thread. From then
+    // on a stop only reports, and nothing is let go.
     void endAtExit();
-    // Ends it here, or on the release thread inside a callback on a library thread.
-    void endServiceSafely(const std::shared_ptr<RunningService>& service);
+    bool exiting() const;
+    // On the release thread: ends a service stopped inside a callback, unless
+    // the exit has taken it.
+    void endStopping(void* handle);
     // Runs the operation on the terminal's connection; false when there is none.
     bool withConnection(const QString& terminalId, const std::function<void(TerminalConnection&)>& operation) const;
     // The host's callback, marked as called from a library thread.
@@ -112,6 +116,10 @@ private:
 
     mutable std::mutex m_mutex;
     std::map<void*, std::shared_ptr<RunningService>> m_services;
+    // Stopped inside a callback, not yet taken by the release thread.
+    std::map<void*, std::shared_ptr<RunningService>> m_stopping;
+    bool m_exiting = false;
+    std::vector<std::shared_ptr<RunningService>> m_keptAtExit;
     std::shared_ptr<OXAEnvironment> m_environment;
     std::shared_ptr<ReleaseThread> m_releaseThread = std::make_shared<ReleaseThread>();
     std::unique_ptr<vorsam::SharedQtLibrary> m_qt;

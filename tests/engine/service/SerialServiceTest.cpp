@@ -6,6 +6,7 @@
 #include "simterminal/SimSerialTerminal.h"
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 
@@ -141,6 +142,9 @@ TEST(SimulatedSerialTerminal, ApprovesASaleOnAPseudoTerminalPairOrOnADevice)
         terminal->identifyAs(TerminalId);
         SimSaleReplies::script(*terminal, TerminalId);
         SimOperationReplies::answerAll(*terminal);
+        // Woken by the request, long before its own deadline.
+        auto saleSeen = std::async(std::launch::async,
+                                   [&] { return terminal->waitForRequests("Cd", 1, std::chrono::minutes(1)); });
         HostRecorder host;
         ASSERT_NE(host.startSerial(onDevice ? cable.hostSide->slaveName() : terminal->portName()), nullptr);
         ASSERT_TRUE(host.waitFor("connected", 1));
@@ -150,6 +154,7 @@ TEST(SimulatedSerialTerminal, ApprovesASaleOnAPseudoTerminalPairOrOnADevice)
         EXPECT_EQ(result.value("authorizedAmount").toDouble(), 10.02);
         EXPECT_EQ(result.value("terminalIdentifier").toString(), TerminalId);
         EXPECT_EQ(terminal->requestCount("Cd"), 1u);
+        EXPECT_TRUE(waitUntil([&] { return saleSeen.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
         EXPECT_EQ(terminal->malformedCount(), 0u);
         host.stop();
     }

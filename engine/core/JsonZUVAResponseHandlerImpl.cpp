@@ -182,7 +182,7 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
         return;
     }
     const ZUVATrans transaction = dispatcher_->getPendingTransaction(messageTypeId, body.sequenceNumber().value());
-    // Also one that no transaction waits for: it may be a card charged.
+    // Also when no transaction waits for it: a late approval is a card charged.
     logZUVAMessage("Message received", transaction ? transaction->action().toStdString() : std::string(), header, body);
     if (!transaction) {
         reportLateReply(body);

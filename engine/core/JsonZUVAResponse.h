@@ -29,6 +29,9 @@ public:
     // failed, as "amount 12.50 EUR, transaction identifier 0A1B"; empty when
     // nothing. Has no other effect. Throws for a body it cannot read.
     virtual QString describeLateReply(QByteArray const& /*body*/) const { return QString(); }
+    // Whether its replies carry an amount (the sale family): the terminal may
+    // still carry such a transaction out after the host ended it.
+    virtual bool carriesAmount() const { return false; }
 };
 
 } // namespace oxa

@@ -182,11 +182,12 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
         return;
     }
     const ZUVATrans transaction = dispatcher_->getPendingTransaction(messageTypeId, body.sequenceNumber().value());
+    // Also when no transaction waits for it: a late approval is a card charged.
+    logZUVAMessage("Message received", transaction ? transaction->action().toStdString() : std::string(), header, body);
     if (!transaction) {
         reportLateReply(body);
         return;
     }
-    logZUVAMessage("Message received", transaction->action().toStdString(), header, body);
     if (transaction->hasEnded()) {
         if (!reportLateReply(body))
             qWarning("Message %s dropped: transaction %s has already ended", qUtf8Printable(messageTypeId),

@@ -50,6 +50,11 @@ QByteArray messageOf(ZUVATransaction const& transaction)
     return transaction.header.data() + transaction.body.data();
 }
 
+bool carriesAmount(ZUVATransaction const& transaction)
+{
+    return transaction.response && transaction.response->carriesAmount();
+}
+
 // Capped so that the deadline stays far inside the clock's range.
 const std::chrono::milliseconds kLongestTimeout = std::chrono::hours(24 * 365);
 
@@ -446,7 +451,7 @@ void TransactionDispatcherImpl::onResetPendingTransaction()
     const ZUVATrans transaction = takeCurrent(Leaving::Ended);
     callEndCallback();
     if (transaction)
-        transaction->finish(failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::ResetTransaction));
+        fail(transaction, failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::ResetTransaction));
 }
 
 void TransactionDispatcherImpl::onPendingTransactionError(QJsonDocument const& error)
@@ -499,7 +504,7 @@ ZUVATrans TransactionDispatcherImpl::takeCurrent(Leaving leaving)
     if (current_)
         taken = current_->transaction;
     current_ = boost::none;
-    if (taken && leaving == Leaving::Unanswered)
+    if (taken && (leaving == Leaving::Unanswered || carriesAmount(*taken)))
         rememberUnanswered(taken);
     return taken;
 }

@@ -129,7 +129,9 @@ private:
 
     // What becomes of a transaction that leaves without its reply: one that
     // fails for the terminal's silence or a lost frame or link is remembered
-    // for a reply that may still come; one the host ended is not.
+    // for a reply that may still come; one the host ended (a reset, a
+    // clearing transaction) only when its reply carries an amount, since the
+    // terminal, told nothing, may still carry it out.
     enum class Leaving { Ended, Unanswered };
 
     // The take functions leave the timer alone: it may fire for a transaction

@@ -14,10 +14,11 @@
 namespace oxa {
 
 // The last few transactions that failed without their reply (time-out, lost
-// link or frame), not those the host ended. The terminal may
-// still have carried such a transaction out, and its reply must then not pass
-// for stray traffic. Only what a report of that reply needs is kept, so that
-// the transaction and its callbacks are released as before. Not thread-safe.
+// link or frame), and those of the sale family that the host ended. The
+// terminal may still have carried such a transaction out, and its reply must
+// then not pass for stray traffic. Only what a report of that reply needs is
+// kept, so that the transaction and its callbacks are released as before.
+// Not thread-safe.
 class UnansweredTransactions {
 public:
     struct Entry {

@@ -138,9 +138,14 @@ private:
 // makes it throw "unreadable reply".
 class TestResponse : public oxa::JsonZUVAResponse {
 public:
-    explicit TestResponse(QString type = "Rt") : m_type(std::move(type)) {}
+    explicit TestResponse(QString type = "Rt", bool carriesAmount = false)
+        : m_type(std::move(type))
+        , m_carriesAmount(carriesAmount)
+    {
+    }
 
     QString getMessageTypeId() const override { return m_type; }
+    bool carriesAmount() const override { return m_carriesAmount; }
 
     void handleResponse(QByteArray bytes, QJsonDocument& response,
                         std::function<QJsonDocument(QJsonDocument)>) override
@@ -165,6 +170,7 @@ private:
     }
 
     QString m_type;
+    bool m_carriesAmount;
 };
 
 // Counts results per transaction id; thread-safe.
@@ -239,6 +245,7 @@ struct TransactionPlan {
     int sequence = 1;
     oxa::TransactionMethod method = oxa::Sequential;
     std::chrono::milliseconds timeout{5000};
+    bool carriesAmount = false; // as a sale's reply
 };
 
 inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionPlan& plan,
@@ -249,7 +256,7 @@ inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionPl
     transaction->json = QJsonObject{{"transaction", QJsonObject{{"action", "Test"}}}};
     transaction->header = oxa::ZUVAHeader(bytes.left(38));
     transaction->body = oxa::ZUVABody(bytes.mid(38));
-    transaction->response = std::make_shared<TestResponse>(plan.replyType);
+    transaction->response = std::make_shared<TestResponse>(plan.replyType, plan.carriesAmount);
     transaction->request = std::make_shared<TestRequest>(plan.requestType);
     transaction->method = plan.method;
     transaction->timeout = plan.timeout;

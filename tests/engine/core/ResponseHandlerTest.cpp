@@ -1,6 +1,7 @@
 #include "CoreTestKit.h"
 
 #include "simterminal/SimTerminal.h"
+#include "support/CertificationLog.h"
 #include "support/QtWarnings.h"
 
 #include <gtest/gtest.h>
@@ -87,28 +88,34 @@ TEST_F(ResponseHandlerTest, RejectionErrorIncidentAndUnreadableReplyFailThePendi
     EXPECT_EQ(results.first(1).object()["error"].toObject()["rejectionCode"].toObject()["code"].toString(), "0102");
 }
 
-// The terminal may carry out a transaction that failed for want of its reply
-// and answer later; the host hears of that reply once, and nothing else
-// changes. A transaction the host ended itself is not its business.
+// The terminal may carry out a transaction that failed for want of its reply,
+// or a sale the host ended (it is told nothing), and answer later; the host
+// hears of that reply once, and nothing else changes. A display operation the
+// host ended is not its business. A late sale reply is no other transaction's.
 TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChangesNothing)
 {
     testsupport::QtWarnings warnings;
     const auto reports = [&] { return warnings.text().count("came after the transaction had failed"); };
     const ect::ECTError networkError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError);
+    const auto reset = [&] { link->dispatcher->resetTransaction(); };
     const struct {
         const char* ending;
         std::function<void()> fail;
         Outcome outcome;
         bool nextSentFirst; // the host's next transaction is in flight when the reply comes
+        bool sale;          // its reply is "Rd" with an amount
         bool reported;
     } rows[] = {
-        {"time-out", [] {}, {5, -1}, false, true},
+        {"time-out", [] {}, {5, -1}, false, false, true},
         {"lost frame", [&] { link->dispatcher->reportMessageError(link->out->writes().back(), networkError); }, {2, 18},
-         true, true},
-        {"lost link", [&] { link->dispatcher->failTransactions(networkError, link->dispatcher->sentSoFar()); }, {2, 18}, false, true},
-        {"link failure", [&] { link->dispatcher->reportTransactionError(networkError); }, {2, 18}, true, true},
-        {"reset", [&] { link->dispatcher->resetTransaction(); }, {2, 30}, true, false},
-        {"reset, idle", [&] { link->dispatcher->resetTransaction(); }, {2, 30}, false, false},
+         true, false, true},
+        {"lost link", [&] { link->dispatcher->failTransactions(networkError, link->dispatcher->sentSoFar()); }, {2, 18},
+         false, false, true},
+        {"link failure", [&] { link->dispatcher->reportTransactionError(networkError); }, {2, 18}, true, false, true},
+        {"reset", reset, {2, 30}, true, false, false},
+        {"reset, idle", reset, {2, 30}, false, false, false},
+        {"sale reset", reset, {2, 30}, true, true, true},
+        {"sale reset, idle", reset, {2, 30}, false, true, true},
     };
     int failed = 0;
     int reported = 0;
@@ -118,6 +125,8 @@ TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChan
         TransactionPlan plan;
         plan.sequence = id;
         plan.timeout = row.outcome.first == 5 ? 30ms : 5000ms;
+        plan.replyType = row.sale ? "Rd" : "Rt";
+        plan.carriesAmount = row.sale;
         link->dispatcher->dispatch(makeTransaction(plan, results.callbackFor(id)));
         ASSERT_TRUE(link->out->waitForWrites(size_t(2 * id - 1)));
         row.fail();
@@ -133,14 +142,17 @@ TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChan
         };
         ASSERT_TRUE(!row.nextSentFirst || sendNext());
         // Stray and unsolicited messages are not reported; the reply is, once.
-        link->receive(message("Zz", id) + message("Rt", id) + message("Rt", id));
+        const QByteArray reply = message(plan.replyType.toStdString(), id);
+        link->receive(message("Zz", id) + reply + reply);
         ASSERT_TRUE(row.nextSentFirst || sendNext());
         link->receive(message("Ru", next));
         ASSERT_EQ(results.outcome(next), Success);
+        EXPECT_EQ(resultSequence(results.first(next)), next);
         reported += row.reported ? 1 : 0;
         EXPECT_EQ(reports(), reported);
-        EXPECT_EQ(warnings.text().contains(QString("Reply Rt to Test came after the transaction had failed and "
-                                                   "was dropped: sequence %1")
+        EXPECT_EQ(warnings.text().contains(QString("Reply %1 to Test came after the transaction had failed and "
+                                                   "was dropped: sequence %2")
+                                               .arg(plan.replyType)
                                                .arg(id)),
                   row.reported)
             << warnings.text().toStdString();
@@ -148,6 +160,89 @@ TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChan
         ASSERT_EQ(results.total(), size_t(2 * id));
         ASSERT_TRUE(idle());
     }
+}
+
+// A sale sent again while the terminal still holds the first one, which the
+// host reset or closed, takes the first one's approval as its result; its own
+// approval is then reported once. Every message is in the certification log.
+TEST_F(ResponseHandlerTest, ASaleSentAgainTakesTheFirstOnesApprovalAndItsOwnIsReportedOnce)
+{
+    const testsupport::CertificationLog log;
+    testsupport::QtWarnings warnings;
+    int received = 0;
+    const auto receive = [&](const QByteArray& replies, int count) {
+        link->receive(replies);
+        received += count;
+    };
+    const auto close = [&](int id) {
+        TransactionPlan plan;
+        plan.requestType = "Cl";
+        plan.replyType = "Rl";
+        plan.sequence = id;
+        plan.method = oxa::ImmediateClearQueue;
+        link->dispatcher->dispatch(makeTransaction(plan, results.callbackFor(id)));
+        ASSERT_TRUE(link->out->waitForWrites(2));
+        receive(message("Rl", id), 1);
+        ASSERT_EQ(results.outcome(id), Success);
+    };
+    const struct {
+        const char* ending;
+        std::function<void(int)> end;
+    } rows[] = {
+        {"reset", [&](int) { link->dispatcher->resetTransaction(); }},
+        {"close", close},
+    };
+    int row = 0;
+    for (const auto& ending : rows) {
+        SCOPED_TRACE(ending.ending);
+        link.reset(new Connection());
+        const int first = 10 * ++row;
+        const int again = first + 1;
+        TransactionPlan sale;
+        sale.replyType = "Rd";
+        sale.carriesAmount = true;
+        sale.sequence = first;
+        link->dispatcher->dispatch(makeTransaction(sale, results.callbackFor(first)));
+        ASSERT_TRUE(link->out->waitForWrites(1));
+        ending.end(first + 5);
+        ASSERT_EQ(results.outcome(first), std::make_pair(2, 30));
+        ASSERT_TRUE(idle());
+
+        sale.sequence = again;
+        const size_t written = link->out->writeCount();
+        link->dispatcher->dispatch(makeTransaction(sale, results.callbackFor(again)));
+        ASSERT_TRUE(link->out->waitForWrites(written + 1));
+        receive(message("Rd", first), 1);
+        ASSERT_TRUE(results.waitFor(again));
+        EXPECT_EQ(resultSequence(results.first(again)), first);
+        receive(message("Rd", again) + message("Rd", again), 2);
+        const QString warning = QString("Reply Rd to Test came after the transaction had failed and was dropped: "
+                                        "sequence %1").arg(again);
+        EXPECT_TRUE(waitUntil([&] { return warnings.text().contains(warning); })) << warnings.text().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return log.text().count("Message received") == received; }))
+            << log.text().count("Message received") << " of " << received;
+        EXPECT_EQ(warnings.text().count("came after"), row);
+        EXPECT_EQ(results.count(first) + results.count(again), 2u);
+    }
+}
+
+// When full, the record lets its oldest entry go.
+TEST(UnansweredTransactions, KeepTheNewestWhenFull)
+{
+    oxa::UnansweredTransactions record;
+    std::vector<std::unique_ptr<oxa::ZUVATransaction>> failed;
+    for (int sequence = 1; sequence <= int(oxa::UnansweredTransactions::kKept) + 1; ++sequence) {
+        TransactionPlan plan;
+        plan.sequence = sequence;
+        failed.push_back(makeTransaction(plan, {}));
+        record.remember(*failed.back());
+    }
+    for (int sequence = int(failed.size()); sequence > 1; --sequence) {
+        const auto entry = record.take("Rt", sequence);
+        ASSERT_TRUE(bool(entry));
+        EXPECT_EQ(entry->sequenceNumber, sequence);
+    }
+    EXPECT_FALSE(bool(record.take("Rt", 1)));
 }
 
 } // namespace

@@ -92,6 +92,14 @@ protected:
                                     reports.recorderFor(kind), {});
     }
 
+    // The terminal's approval of 12.50 EUR, its transaction 000777.
+    static Bytes approvalOf(const SimMessage& request)
+    {
+        return SimTerminal::replyTo(request, {SimTlv::constructed(fromHex("BF8116"), {SimTlv::hex("DF1E", "000777"),
+                                                                                      SimTlv::hex("DF26", "000000001250"),
+                                                                                      SimTlv::hex("5F2A", "0978")})});
+    }
+
     HostRecorder reports;
     SimSerialTerminal terminal;
     const std::shared_ptr<oxa::ReleaseThread> releaseThread = std::make_shared<oxa::ReleaseThread>();
@@ -184,12 +192,7 @@ TEST_F(SerialListener, AnApprovalAfterTheSaleFailedIsReportedOnceAndChangesNothi
     const QString warning = "Reply Rd to Sale came after the transaction had failed and was dropped: "
                             "amount 12.50 EUR, transaction identifier 000777";
     terminal.identifyAs("SER00004");
-    terminal.on("Cd", [](const SimMessage& request) {
-        return SimTerminal::answer(SimTerminal::replyTo(
-            request, {SimTlv::constructed(fromHex("BF8116"), {SimTlv::hex("DF1E", "000777"),
-                                                              SimTlv::hex("DF26", "000000001250"),
-                                                              SimTlv::hex("5F2A", "0978")})}));
-    });
+    terminal.on("Cd", [](const SimMessage& request) { return SimTerminal::answer(approvalOf(request)); });
     ASSERT_TRUE(server->open(QString::fromStdString(terminal.portName()), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
     ASSERT_TRUE(reports.waitFor("connected", 1));
     const auto connection = listener->getTerminalConnection("SER00004");
@@ -215,6 +218,37 @@ TEST_F(SerialListener, AnApprovalAfterTheSaleFailedIsReportedOnceAndChangesNothi
     EXPECT_EQ(reports.last("result").value("result").toObject().value("terminalIdentifier"), "SER00004");
     EXPECT_EQ(log.text().count(warning), 1);
     EXPECT_EQ(reports.count("result"), 2u);
+    terminal.answerHeldRequests(); // none left
+    EXPECT_EQ(terminal.requestCount("Cd"), 1u);
+}
+
+// The host's reset tells the terminal nothing: it may still approve the sale.
+// The approval is reported once and the sale keeps its 2/30.
+TEST_F(SerialListener, AnApprovalAfterTheHostResetTheSaleIsReportedOnce)
+{
+    const CertificationLog log;
+    terminal.identifyAs("SER00005");
+    terminal.on("Cd", [](const SimMessage&) { return SimTerminal::silence(); });
+    ASSERT_TRUE(server->open(QString::fromStdString(terminal.portName()), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
+    ASSERT_TRUE(reports.waitFor("connected", 1));
+    const auto connection = listener->getTerminalConnection("SER00005");
+    ASSERT_TRUE(connection);
+    int reset = 0;
+    for (const char* action : {"Sale", "SaleWithDeliveryConfirmation"}) {
+        SCOPED_TRACE(action);
+        send(connection, {{"action", action}, {"amount", "12.50"}}, action);
+        ASSERT_TRUE(terminal.waitForRequests("Cd", size_t(++reset)));
+        connection->resetTransactions();
+        ASSERT_TRUE(reports.waitFor(action, 1));
+        EXPECT_EQ(errorCodes(reports.first(action)), std::make_pair(2, 30));
+
+        terminal.sendMessage(approvalOf(terminal.requests().back()));
+        const QString warning = QString("Reply Rd to %1 came after the transaction had failed and was dropped: "
+                                        "amount 12.50 EUR, transaction identifier 000777").arg(action);
+        EXPECT_TRUE(waitUntil([&] { return log.text().contains(warning); })) << log.text().toStdString();
+        EXPECT_EQ(log.text().count("came after"), reset);
+        EXPECT_EQ(reports.count(action), 1u);
+    }
 }
 
 } // namespace

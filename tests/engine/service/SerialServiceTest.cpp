@@ -6,6 +6,7 @@
 #include "simterminal/SimSerialTerminal.h"
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 
@@ -141,15 +142,21 @@ TEST(SimulatedSerialTerminal, ApprovesASaleOnAPseudoTerminalPairOrOnADevice)
         terminal->identifyAs(TerminalId);
         SimSaleReplies::script(*terminal, TerminalId);
         SimOperationReplies::answerAll(*terminal);
+        // A wait for the sale request is woken by it, long before its own
+        // deadline, which starts after this one (even when both are cut short).
+        const auto woken = std::chrono::steady_clock::now() + waitDeadline(std::chrono::seconds(20));
         HostRecorder host;
         ASSERT_NE(host.startSerial(onDevice ? cable.hostSide->slaveName() : terminal->portName()), nullptr);
         ASSERT_TRUE(host.waitFor("connected", 1));
+        auto saleSeen = std::async(std::launch::async,
+                                   [&] { return terminal->waitForRequests("Cd", 1, std::chrono::minutes(1)); });
         ASSERT_EQ(host.send(TerminalId, R"({"transaction": {"action": "Sale", "amount": "10.02"}})"), 0);
         ASSERT_TRUE(host.waitFor("result", 1));
         const QJsonObject result = host.last("result").value("result").toObject();
         EXPECT_EQ(result.value("authorizedAmount").toDouble(), 10.02);
         EXPECT_EQ(result.value("terminalIdentifier").toString(), TerminalId);
         EXPECT_EQ(terminal->requestCount("Cd"), 1u);
+        EXPECT_EQ(saleSeen.wait_until(woken), std::future_status::ready);
         EXPECT_EQ(terminal->malformedCount(), 0u);
         host.stop();
     }

@@ -8,13 +8,17 @@
 #include "client/mmi/VerifyPinFlow.h"
 #include "client/transactions/CancelRetailTransaction.h"
 #include "client/transactions/LastTransactionStatusTransaction.h"
+#include "client/transactions/RequestCardInfoTransaction.h"
 #include "client/transactions/SaleTransaction.h"
+#include "client/transactions/SaleWithDeliveryConfirmationTransaction.h"
+#include "engine/service/oxazuva.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <future>
 #include <stdexcept>
 #include <thread>
 
@@ -27,21 +31,26 @@ namespace {
 using Outcome = std::function<void(const std::string&)>;
 
 // A client flow, the requests it writes to the terminal ("Ck, Cm 28, ..."),
-// those written when its callback runs, and what its host hears.
+// those written when its callback runs, what its host hears, and whether it
+// leaves the display open.
 struct Flow {
     const char* name;
     std::function<void(ect::ZUVATerminal&, Outcome)> send;
     const char* requests;
     const char* untilCallback;
     const char* outcome;
+    bool keptOpen = false;
 };
 
-// How the host sends its own information request while the flow runs: once
-// right after the flow's callback; again after each refusal until it is
-// taken; all along from a thread of its own, through another object of the
-// same terminal; or from the result of the display close it sends from the
-// flow's callback (as it would before its next sale).
-enum class Host { AtOnce, Resending, OtherThread, AfterItsClose };
+// How the host sends its own information request while the flow runs: from
+// the flow's callback and once right after it; again after each refusal
+// until it is taken; all along from a thread of its own, through another
+// object of the same terminal; from the result of the display close it
+// sends from the flow's callback (as it would before its next sale). Or it
+// sends nothing from the callback: it waits for the result on a thread of
+// its own and then sends at once (closing a display left open first), or
+// cancels the retail transaction at once.
+enum class Host { AtOnce, Resending, OtherThread, AfterItsClose, Sequential, Cancelling };
 
 void sendPinFlow(ect::ZUVATerminal& terminal, bool keepMMIOpen, bool followUp, Outcome outcome)
 {
@@ -58,7 +67,7 @@ const Flow flows[] = {
     {"PIN flow with follow-up", [](ect::ZUVATerminal& t, Outcome o) { sendPinFlow(t, false, true, o); },
      "Ck, Cm 28, Cm 19, Cm 40, Cl", "Ck, Cm 28, Cm 19", "ok left=1"},
     {"PIN flow kept open", [](ect::ZUVATerminal& t, Outcome o) { sendPinFlow(t, true, true, o); },
-     "Ck, Cm 28, Cm 19, Cm 40", "Ck, Cm 28, Cm 19", "ok left=1"},
+     "Ck, Cm 28, Cm 19, Cm 40", "Ck, Cm 28, Cm 19", "ok left=1", true},
     {"single PIN check",
      [](ect::ZUVATerminal& t, Outcome o) {
          t.send(ect::VerifyPin(mmitest::Pin, 30, "fr", 30,
@@ -84,6 +93,29 @@ const Flow flows[] = {
              [o](const ect::LastTransactionResult& result) { o(errorText(result.error()) + " " + result.clientTicket()); }));
      },
      "Ce, Cw", "Ce, Cw", "ok TICKET\f"},
+    {"card recognition",
+     [](ect::ZUVATerminal& t, Outcome o) {
+         t.send(ect::RequestCardInfoTransaction(ect::CardInfoOption::CardRecognitionOnly, [o](const ect::RequestCardInfoResult& result) {
+             o(errorText(result.error()));
+         }));
+     },
+     "Ch", "Ch", "ok"},
+    // Its question sends on the same terminal, while the sale runs: refused.
+    {"sale with delivery question",
+     [](ect::ZUVATerminal& t, Outcome o) {
+         auto asked = std::make_shared<std::string>();
+         t.send(ect::SaleWithDeliveryConfirmationTransaction(
+             ect::Amount("12.50"),
+             [o, asked](const ect::SaleResult& result) {
+                 o(errorText(result.error()) + " " + result.clientTicket() + " asked " + *asked);
+             },
+             [&t, asked](const ect::SaleResult&) {
+                 t.send(ect::ServiceInformationTransaction(
+                     [asked](const ect::ServiceInformationResult& result) { *asked = errorText(result.error()); }));
+                 return ProductDeliveryAccepted;
+             }));
+     },
+     "Cd, RR, Cw", "Cd, RR, Cw", "ok TICKET\f asked 1/14"},
 };
 
 constexpr int Rounds = 12;
@@ -167,6 +199,11 @@ protected:
     Results<std::string> hostResults;
 };
 
+bool stepsAfterCallback(const Flow& flow)
+{
+    return std::strcmp(flow.requests, flow.untilCallback) != 0;
+}
+
 class FlowOwnership : public HostBesideFlows, public ::testing::WithParamInterface<std::tuple<int, Host>> {
 protected:
     // One round: the flow, the host's requests, then one the terminal takes
@@ -178,16 +215,13 @@ protected:
         Results<std::string> outcome;
         Results<std::string> fromCallback;
         std::atomic<bool> flowCalledBack{false};
-        // The host also sends from inside the callback, on the callback's thread.
+        // Wakes the host's thread at once, as a promise set in the callback does.
+        std::promise<void> result;
+        std::future<void> woken = result.get_future();
         flow.send(*terminal, [&, done = outcome.callback(), sent = fromCallback.callback()](const std::string& text) {
             done(text);
-            if (host != Host::AfterItsClose)
-                sendHostRequest(*terminal, sent);
-            else
-                terminal->send(ect::MMICloseTransaction([&, sent](const ect::MMITransactionResult& closed) {
-                    EXPECT_EQ("ok", errorText(closed.error()));
-                    sendHostRequest(*terminal, sent);
-                }));
+            result.set_value();
+            sendFromCallback(host, sent);
             flowCalledBack = true;
         });
         // Started once the flow has the terminal, so that the flow is not the one refused.
@@ -197,34 +231,99 @@ protected:
                 while (!flowCalledBack)
                     hostRequestTaken(*sameTerminal);
             });
-        ASSERT_TRUE(outcome.waitFor(1));
+        ASSERT_EQ(std::future_status::ready, woken.wait_for(std::chrono::seconds(20)));
+        sendOnItsThread(flow, host);
+        if (other.joinable())
+            other.join();
+        const bool sentFromCallback = host != Host::Sequential && host != Host::Cancelling;
+        ASSERT_TRUE(!sentFromCallback || fromCallback.waitFor(1));
+        ASSERT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }));
+
+        EXPECT_EQ(flow.outcome, outcome.first());
+        // Taken from the last callback unless another host request came first.
+        if (host == Host::AfterItsClose || (stepsAfterCallback(flow) && sentFromCallback)) {
+            EXPECT_EQ(stepsAfterCallback(flow) && host != Host::AfterItsClose ? "1/14" : "ok", fromCallback.first());
+        }
+        const std::vector<std::string> results = hostResults.all();
+        const auto taken = std::count(results.begin(), results.end(), "ok");
+        const auto refused = std::count(results.begin(), results.end(), "1/14");
+        EXPECT_EQ(results.size(), static_cast<std::size_t>(taken + refused)) << mmitest::joined(results);
+        expectRequests(flow, host, requestsBefore, taken);
+        EXPECT_EQ(1u, outcome.count());
+    }
+
+    void sendFromCallback(Host host, const Outcome& sent)
+    {
+        if (host == Host::AfterItsClose)
+            terminal->send(ect::MMICloseTransaction([this, sent](const ect::MMITransactionResult& closed) {
+                EXPECT_EQ("ok", errorText(closed.error()));
+                sendHostRequest(*terminal, sent);
+            }));
+        else if (host != Host::Sequential && host != Host::Cancelling)
+            sendHostRequest(*terminal, sent);
+    }
+
+    // What the host does on its own thread once it has the flow's result.
+    void sendOnItsThread(const Flow& flow, Host host)
+    {
         if (host == Host::AtOnce)
             sendHostRequest(*terminal);
         if (host == Host::Resending)
             while (!hostRequestTaken(*terminal)) {
             }
-        if (other.joinable())
-            other.join();
-        ASSERT_TRUE(fromCallback.waitFor(1));
-        ASSERT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }));
+        if (host == Host::Sequential) {
+            if (flow.keptOpen) {
+                EXPECT_EQ("ok", (resultOf<ect::MMICloseTransaction, ect::MMITransactionResult>()));
+            }
+            auto next = std::make_shared<std::promise<std::string>>();
+            std::future<std::string> text = next->get_future();
+            sendHostRequest(*terminal, [next](const std::string& result) { next->set_value(result); });
+            ASSERT_EQ(std::future_status::ready, text.wait_for(std::chrono::seconds(20)));
+            const std::string taken = text.get();
+            if (flow.keptOpen || !stepsAfterCallback(flow)) {
+                EXPECT_EQ("ok", taken);
+            }
+        }
+        if (host == Host::Cancelling) {
+            EXPECT_EQ("ok", (resultOf<ect::CancelRetailTransaction, ect::CancelRetailResult>()));
+        }
+    }
 
-        EXPECT_EQ(flow.outcome, outcome.first());
-        const bool stepsAfterCallback = std::strcmp(flow.requests, flow.untilCallback) != 0;
-        EXPECT_EQ(stepsAfterCallback && host != Host::AfterItsClose ? "1/14" : "ok", fromCallback.first());
-        const std::vector<std::string> results = hostResults.all();
-        const auto taken = std::count(results.begin(), results.end(), "ok");
-        const auto refused = std::count(results.begin(), results.end(), "1/14");
-        EXPECT_EQ(results.size(), static_cast<std::size_t>(taken + refused)) << mmitest::joined(results);
-        // Every request the terminal saw was the flow's, the host's close or
-        // an information request that was taken.
-        const std::string expected =
-            host == Host::AfterItsClose ? std::string(flow.untilCallback) + ", Cl" : flow.requests;
-        EXPECT_TRUE(testsupport::waitUntil(
-            [&] { return flowRequestsSince(requestsBefore).size() >= countOf(expected); },
-            std::chrono::milliseconds(2000)));
-        EXPECT_EQ(expected, mmitest::joined(flowRequestsSince(requestsBefore)));
-        EXPECT_EQ(requestsBefore + countOf(expected) + taken, sim.requests().size());
-        EXPECT_EQ(1u, outcome.count());
+    template <class T, class R>
+    std::string resultOf()
+    {
+        auto result = std::make_shared<std::promise<std::string>>();
+        std::future<std::string> text = result->get_future();
+        terminal->send(T([result](const R& r) { result->set_value(errorText(r.error())); }));
+        return text.wait_for(std::chrono::seconds(20)) == std::future_status::ready ? text.get() : "none";
+    }
+
+    // Every request the terminal saw was the flow's, the host's close or
+    // cancellation, or an information request that was taken, and none of
+    // those came while the flow ran.
+    void expectRequests(const Flow& flow, Host host, std::size_t requestsBefore, std::size_t taken)
+    {
+        std::vector<std::string> expected{flow.requests};
+        if (host == Host::AfterItsClose)
+            expected = {std::string(flow.untilCallback) + ", Cl"};
+        if (host == Host::Sequential && flow.keptOpen)
+            expected = {std::string(flow.untilCallback) + ", Cl", std::string(flow.requests) + ", Cl"};
+        const std::size_t least = countOf(expected.front()) + (host == Host::Cancelling);
+        EXPECT_TRUE(testsupport::waitUntil([&] { return flowRequestsSince(requestsBefore).size() >= least; },
+                                           std::chrono::milliseconds(2000)));
+        std::vector<std::string> seen = flowRequestsSince(requestsBefore);
+        const auto cancellations = std::count(seen.begin(), seen.end(), "Co");
+        seen.erase(std::remove(seen.begin(), seen.end(), "Co"), seen.end());
+        EXPECT_EQ(host == Host::Cancelling ? 1 : 0, cancellations);
+        EXPECT_NE(expected.end(), std::find(expected.begin(), expected.end(), mmitest::joined(seen)))
+            << mmitest::joined(seen);
+        EXPECT_EQ(requestsBefore + seen.size() + cancellations + taken, sim.requests().size());
+        const std::vector<SimMessage> all = sim.requests();
+        const auto lastOfFlow = std::find_if(all.rbegin(), all.rend(), [](const SimMessage& m) {
+            return m.type != "Ci" && m.type != "Co";
+        });
+        EXPECT_TRUE(std::none_of(all.begin() + requestsBefore, lastOfFlow.base(),
+                                 [](const SimMessage& m) { return m.type == "Ci"; }));
     }
 
     const std::shared_ptr<ect::ZUVATerminal> sameTerminal =
@@ -248,7 +347,8 @@ TEST_P(FlowOwnership, HostRequestsNeitherCollideWithNorBreakTheFlow)
 INSTANTIATE_TEST_SUITE_P(EveryFlow, FlowOwnership,
                          ::testing::Combine(::testing::Range(0, static_cast<int>(std::size(flows))),
                                             ::testing::Values(Host::AtOnce, Host::Resending, Host::OtherThread,
-                                                              Host::AfterItsClose)));
+                                                              Host::AfterItsClose, Host::Sequential,
+                                                              Host::Cancelling)));
 
 // A retail cancellation is taken during the PIN entry and still runs when
 // the closing screen is due: the library refuses that step as busy, and the

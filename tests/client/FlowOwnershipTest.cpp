@@ -3,6 +3,9 @@
 #include "client/ZUVATerminalImpl.h"
 #include "client/mmi/MMICloseTransaction.h"
 #include "client/mmi/MMIFlowTestSupport.h"
+#include "client/mmi/MMIOpenTransaction.h"
+#include "client/mmi/MMITransaction.h"
+#include "client/mmi/ScreenParameter.h"
 #include "client/mmi/ShowMessage.h"
 #include "client/mmi/VerifyPin.h"
 #include "client/mmi/VerifyPinFlow.h"
@@ -134,9 +137,13 @@ public:
     bool endTransaction(const std::string&, std::function<void(const std::string&)>) override { return true; }
 };
 
-class OpenThenThrowingStep : public ect::Transaction {
+// A host's own flow: a display open whose result starts the steps given.
+class OpenThen : public ect::Transaction {
 public:
-    std::unique_ptr<ect::Transaction> move() override { return std::make_unique<OpenThenThrowingStep>(); }
+    using Steps = std::function<void(ect::TerminalContext&)>;
+
+    explicit OpenThen(Steps steps) : steps_(std::move(steps)) {}
+    std::unique_ptr<ect::Transaction> move() override { return std::make_unique<OpenThen>(std::move(steps_)); }
     std::string beginTransaction(ect::TransactionContext& context) override
     {
         terminal_ = context.terminalContext().lock();
@@ -144,12 +151,24 @@ public:
     }
     bool endTransaction(const std::string&, std::function<void(const std::string&)>) override
     {
-        terminal_->makeTransaction(ThrowingStep());
+        steps_(*terminal_);
         return true;
     }
 
 private:
+    Steps steps_;
     std::shared_ptr<ect::TerminalContext> terminal_;
+};
+
+// A step whose request the library refuses before sending it.
+class UnknownAction : public ect::Transaction {
+public:
+    std::unique_ptr<ect::Transaction> move() override { return std::make_unique<UnknownAction>(); }
+    std::string beginTransaction(ect::TransactionContext&) override
+    {
+        return R"({"transaction": {"action": "NoSuchAction"}})";
+    }
+    bool endTransaction(const std::string&, std::function<void(const std::string&)>) override { return true; }
 };
 
 // A host beside the client's flows on one simulated terminal that answers
@@ -196,7 +215,56 @@ protected:
         return described;
     }
 
+    // Holds back the reply to the first request so described ("Cm 19") and
+    // to each cancellation, until released; the rest are answered as before.
+    void holdReplies(const std::string& described)
+    {
+        const std::string type = described.substr(0, 2);
+        sim.on(type, [this, described, answer = scripted(type)](const SimMessage& request) {
+            const SimTerminal::Reply reply = answer(request);
+            std::lock_guard<std::mutex> lock(heldMutex);
+            if (testsupport::SimOperationReplies::describe(request) != described || flowReply)
+                return reply;
+            flowReply = reply;
+            return SimTerminal::silence();
+        });
+        sim.on("Co", [this](const SimMessage& request) {
+            std::lock_guard<std::mutex> lock(heldMutex);
+            cancellationReply = SimTerminal::answer(SimTerminal::replyTo(request));
+            return SimTerminal::silence();
+        });
+    }
+
+    bool held(const boost::optional<SimTerminal::Reply>& reply)
+    {
+        return testsupport::waitUntil([&] {
+            std::lock_guard<std::mutex> lock(heldMutex);
+            return bool(reply);
+        });
+    }
+
+    void release(const boost::optional<SimTerminal::Reply>& reply)
+    {
+        std::lock_guard<std::mutex> lock(heldMutex);
+        for (const auto& write : reply->writes)
+            sim.send(write);
+    }
+
+    static SimTerminal::Responder scripted(const std::string& type)
+    {
+        if (type == "Cm")
+            return testsupport::SimOperationReplies::pinEntries({});
+        if (type == "Cd")
+            return [](const SimMessage& request) {
+                return SimTerminal::answer(testsupport::SimSaleReplies::saleReplyTo(request, TerminalId));
+            };
+        return [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); };
+    }
+
     Results<std::string> hostResults;
+    std::mutex heldMutex;
+    boost::optional<SimTerminal::Reply> flowReply;
+    boost::optional<SimTerminal::Reply> cancellationReply;
 };
 
 bool stepsAfterCallback(const Flow& flow)
@@ -350,9 +418,10 @@ INSTANTIATE_TEST_SUITE_P(EveryFlow, FlowOwnership,
                                                               Host::AfterItsClose, Host::Sequential,
                                                               Host::Cancelling)));
 
-// A retail cancellation is taken during the PIN entry and still runs when
-// the closing screen is due: the library refuses that step as busy, and the
-// flow sends nothing more, so no close of its own ends the cancellation.
+// A retail cancellation sent through the C interface beside the client is
+// taken during the PIN entry and still runs when the closing screen is due:
+// the library refuses that step as busy, and the flow sends nothing more, so
+// no close of its own ends the cancellation.
 TEST_F(HostBesideFlows, FlowWhoseStepIsRefusedAsBusySendsNothingMore)
 {
     std::mutex mutex;
@@ -375,8 +444,10 @@ TEST_F(HostBesideFlows, FlowWhoseStepIsRefusedAsBusySendsNothingMore)
     Results<std::string> cancelled;
     sendPinFlow(*terminal, false, true, pin.callback());
     ASSERT_TRUE(testsupport::waitUntil([&] { return heldCount() == 1; }));
-    terminal->send(ect::CancelRetailTransaction(
-        [done = cancelled.callback()](const ect::CancelRetailResult& result) { done(errorText(result.error())); }));
+    const auto besideTheClient = std::make_shared<ect::TerminalContext>(TerminalId, [](ect::Transaction&&) {});
+    ect::TransactionContext::create(besideTheClient, &zuva_send_transaction)
+        ->startTransaction(ect::CancelRetailTransaction(
+            [done = cancelled.callback()](const ect::CancelRetailResult& result) { done(errorText(result.error())); }));
     ASSERT_TRUE(testsupport::waitUntil([&] { return heldCount() == 2; }));
 
     sim.send(testsupport::SimOperationReplies::displayReplyTo(held.at(0), "00"));
@@ -389,14 +460,123 @@ TEST_F(HostBesideFlows, FlowWhoseStepIsRefusedAsBusySendsNothingMore)
     EXPECT_EQ("Ck, Cm 28, Co", mmitest::joined(flowRequestsSince(0)));
 }
 
+// A flow's request that a host's cancellation meets, and the requests the
+// terminal then sees.
+struct Cancelled {
+    std::size_t flow;
+    const char* meets;
+    const char* requests;
+};
+
+const Cancelled cancellations[] = {
+    {1, "Cm 28", "Ck, Cm 28, Co, Cm 19, Cm 40, Cl"},
+    {1, "Cm 19", "Ck, Cm 28, Cm 19, Co, Cm 40, Cl"},
+    {1, "Cm 40", "Ck, Cm 28, Cm 19, Cm 40, Co, Cl"},
+    {4, "Ck", "Ck, Co, Cm 40"},
+    {5, "Cd", "Cd, Co, Cw"},
+};
+
+class CancellationDuringAFlow : public HostBesideFlows, public ::testing::WithParamInterface<Cancelled> {};
+
+// The host cancels while one of the flow's requests runs, and that request's
+// reply comes while the cancellation still runs: the flow's next step waits
+// for the cancellation and then goes out, and the cancellation gets the
+// terminal's reply, not the end a close of the flow would give it.
+TEST_P(CancellationDuringAFlow, NeitherCostsTheOtherAnything)
+{
+    const Flow& flow = flows[GetParam().flow];
+    holdReplies(GetParam().meets);
+    Results<std::string> outcome;
+    Results<std::string> cancelled;
+    flow.send(*terminal, outcome.callback());
+    ASSERT_TRUE(held(flowReply));
+    terminal->send(ect::CancelRetailTransaction(
+        [done = cancelled.callback()](const ect::CancelRetailResult& result) { done(errorText(result.error())); }));
+    ASSERT_TRUE(held(cancellationReply));
+    const std::size_t seen = sim.requests().size();
+    release(flowReply);
+    // Time for the flow to reach its next step, which must wait.
+    EXPECT_FALSE(testsupport::waitUntil([&] { return sim.requests().size() > seen; }, std::chrono::milliseconds(300)));
+    release(cancellationReply);
+
+    ASSERT_TRUE(cancelled.waitFor(1));
+    EXPECT_EQ("ok", cancelled.first());
+    ASSERT_TRUE(outcome.waitFor(1));
+    EXPECT_EQ(flow.outcome, outcome.first());
+    ASSERT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }));
+    EXPECT_EQ(GetParam().requests, mmitest::joined(flowRequestsSince(0)));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStep, CancellationDuringAFlow, ::testing::ValuesIn(cancellations));
+
 // Flows that throw, in a host's callback or in a step of their own, let go of
 // the terminal all the same.
 TEST_F(HostBesideFlows, ThrowingFlowsFreeTheTerminal)
 {
-    terminal->send(OpenThenThrowingStep());
+    terminal->send(OpenThen([](ect::TerminalContext& t) { t.makeTransaction(ThrowingStep()); }));
     ASSERT_TRUE(sim.waitForRequests(1));
     EXPECT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }, std::chrono::milliseconds(3000)));
     sendPinFlow(*terminal, false, true, [](const std::string&) { throw std::runtime_error("host failed"); });
     EXPECT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }, std::chrono::milliseconds(3000)));
     EXPECT_EQ("Ck, Ck, Cm 28, Cm 19, Cm 40, Cl", mmitest::joined(flowRequestsSince(0)));
 }
+
+// A host's own flow, the requests the terminal sees, and the outcome of its
+// sale, if it sends one.
+struct OwnFlow {
+    const char* name;
+    std::function<void(ect::TerminalContext&, Outcome)> steps;
+    bool closedDuringOpen;
+    const char* requests;
+    const char* outcome;
+};
+
+const OwnFlow ownFlows[] = {
+    // A step sent again after move() sends nothing and ends nothing.
+    {"spent step",
+     [](ect::TerminalContext& t, Outcome) {
+         ect::MMIOpenTransaction step(nullptr);
+         t.makeTransaction(std::move(step));
+         t.makeTransaction(std::move(step));
+     },
+     false, "Ck, Ck", ""},
+    // The step refused at once is handled inside the open's handling; the
+    // step after it is still the flow's.
+    {"step after a refused one",
+     [](ect::TerminalContext& t, Outcome) {
+         t.makeTransaction(UnknownAction());
+         t.makeTransaction(ect::MMITransaction(ect::ScreenParameter::make(40, "de", 5), nullptr));
+     },
+     false, "Ck, Cm 40", ""},
+    // The host's close ends the flow's display steps, not its sale and ticket.
+    {"sale after the host's close",
+     [](ect::TerminalContext& t, Outcome o) {
+         t.makeTransaction(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.50"), [o](const ect::SaleResult& result) {
+             o(errorText(result.error()) + " " + result.clientTicket());
+         }));
+     },
+     true, "Ck, Cl, Cd, Cw", "ok TICKET\f"},
+};
+
+class HostOwnFlow : public HostBesideFlows, public ::testing::WithParamInterface<OwnFlow> {};
+
+// A host's own flow keeps the terminal for its steps and lets go of it at its end.
+TEST_P(HostOwnFlow, KeepsTheTerminalForItsStepsOnly)
+{
+    const OwnFlow& flow = GetParam();
+    if (flow.closedDuringOpen)
+        sim.on("Ck", [](const SimMessage&) { return SimTerminal::silence(); });
+    Results<std::string> outcome;
+    terminal->send(OpenThen([&flow, done = outcome.callback()](ect::TerminalContext& t) { flow.steps(t, done); }));
+    ASSERT_TRUE(sim.waitForRequests(1));
+    if (flow.closedDuringOpen)
+        terminal->send(ect::MMICloseTransaction(nullptr));
+    if (*flow.outcome) {
+        ASSERT_TRUE(outcome.waitFor(1));
+        EXPECT_EQ(flow.outcome, outcome.first());
+    }
+    EXPECT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }, std::chrono::milliseconds(3000)));
+    EXPECT_EQ(flow.requests, mmitest::joined(flowRequestsSince(0)));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFlow, HostOwnFlow, ::testing::ValuesIn(ownFlows));

@@ -31,8 +31,8 @@ struct TerminalState;
 // it nor end it. A close takes the terminal over. After it, or after a step
 // the library refused as busy, the owner's further display steps are not
 // sent: they end at once with the error the close gives (2/30) or with that
-// refusal; its other steps (a sale's ticket request) go out when the
-// terminal is free. A close or cancellation is held back until requests
+// refusal; its other steps (a sale's ticket request) still go out, and take
+// the terminal back once the close has ended. A close or cancellation is held back until requests
 // being handed to the library have gone, so that the library sees them in
 // that order. Ownership is per terminal identifier, in the whole process,
 // whichever terminal object sends; transactions sent through the C interface

@@ -25,8 +25,11 @@ class Transaction;
 // the C callbacks, with a line in the certification log only.
 //
 // A context with an owner (the terminal objects give every context one) sends
-// only what the owner admits; what it does not admit ends with the owner's
-// error at once, as a request the C interface refuses does.
+// only what the owner admits, when it admits it (a step waits while the
+// host's close or cancellation runs); what it does not admit ends with the
+// owner's error at once, as a request the C interface refuses does. The
+// context's step counts for its owner until the host's callback is about to
+// hear the outcome (endHandledStep) or the transaction is let go.
 class TransactionContext {
 public:
     using ResultCallback = void (*)(const char* text, void* userData);

@@ -1,5 +1,6 @@
 #include "client/ClientEndToEnd.h"
 #include "client/ServiceInformationTransaction.h"
+#include "client/TerminalOwner.h"
 #include "client/ZUVATerminalImpl.h"
 #include "client/mmi/MMICloseTransaction.h"
 #include "client/mmi/MMIFlowTestSupport.h"
@@ -580,3 +581,30 @@ TEST_P(HostOwnFlow, KeepsTheTerminalForItsStepsOnly)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFlow, HostOwnFlow, ::testing::ValuesIn(ownFlows));
+
+// A cancellation sent while a flow's request is being handed to the library
+// reaches the library after it, so that the request is not refused as busy.
+TEST(TerminalOwnerOrder, CancellationFollowsTheRequestBeingHandedOver)
+{
+    const auto terminal = std::make_shared<ect::TerminalContext>("ORDER", [](ect::Transaction&&) {});
+    std::vector<std::string> reached;
+    std::vector<std::pair<ect::TransactionContext::ReleaseFunction, void*>> held;
+    std::function<void()> meanwhile;
+    const ect::TransactionContext::SendFunction send =
+        [&](const char*, const char* request, ect::TransactionContext::ResultCallback, void* userData,
+            ect::TransactionContext::ReplyFunction*, void**, ect::TransactionContext::ReleaseFunction release) {
+            if (meanwhile)
+                std::exchange(meanwhile, nullptr)();
+            reached.push_back(std::strstr(request, "CancelRetail") ? "Co" : "Ck");
+            held.emplace_back(release, userData);
+        };
+    const auto sendWith = [&](ect::Transaction&& transaction) {
+        ect::TransactionContext::create(terminal, send, std::make_shared<ect::TerminalOwner>("ORDER"))
+            ->startTransaction(std::move(transaction));
+    };
+    meanwhile = [&] { sendWith(ect::CancelRetailTransaction(nullptr)); };
+    sendWith(ect::MMIOpenTransaction(nullptr));
+    EXPECT_EQ("Ck, Co", mmitest::joined(reached));
+    for (const auto& each : held)
+        each.first(each.second);
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "client/TerminalContext.h"
+#include "client/ZUVATransactionContext.h"
 #include "client/transactions/GetTicketTransaction.h"
 
 #include <atomic>
@@ -69,6 +70,7 @@ void retrieveTickets(R const& result, typename detail::ResultCallback<R>::type c
                      std::shared_ptr<TerminalContext> terminalContext)
 {
     if (result.error()) {
+        TransactionContext::endHandledStep();
         callback(result);
         return;
     }

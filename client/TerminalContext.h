@@ -22,7 +22,8 @@ public:
     // Starts the transaction on this terminal through the spawner, as
     // ZUVATerminal::send does; its callback hears of the outcome once. One
     // started from a result callback is a step of that result's transaction
-    // and shares its hold on the terminal.
+    // and shares its hold on the terminal; started before the flow's step
+    // calls the host back, it keeps the terminal past that callback.
     void makeTransaction(Transaction&& transaction);
 
 private:

@@ -5,14 +5,36 @@
 
 #include <map>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace ect {
 
 namespace {
 
+struct Waiting {
+    std::shared_ptr<TerminalOwner> owner;
+    TerminalOwner::Request request;
+};
+
+} // namespace
+
+// What the client knows of one terminal.
+struct TerminalState {
+    TerminalOwner* holder = nullptr;
+    int passing = 0; // the host's closes and cancellations not ended
+    int handing = 0; // requests being handed to the library
+    std::vector<Waiting> afterPassing; // steps that would meet a close or cancellation
+    std::vector<Waiting> afterHanding; // closes and cancellations behind requests being handed over
+
+    bool idle() const { return !holder && !passing && !handing && afterPassing.empty() && afterHanding.empty(); }
+};
+
+namespace {
+
 struct Registry {
     std::mutex mutex;
-    std::map<std::string, TerminalOwner*> holders; // by terminal identifier
+    std::map<std::string, TerminalState> terminals; // by terminal identifier, while in use
 };
 
 // Never destroyed: contexts let go of their steps also while the process exits.
@@ -22,7 +44,12 @@ Registry& registry()
     return *instance;
 }
 
-thread_local TerminalOwner* handled = nullptr;
+void forgetIfIdle(Registry& all, const std::string& terminalId)
+{
+    const auto found = all.terminals.find(terminalId);
+    if (found != all.terminals.end() && found->second.idle())
+        all.terminals.erase(found);
+}
 
 std::string actionOf(const std::string& request)
 {
@@ -50,13 +77,16 @@ ECTError busy()
 
 } // namespace
 
+struct TerminalOwner::Verdict {
+    enum class Kind { Send, Refuse, AfterPassing, AfterHanding } kind;
+    boost::optional<ECTError> error;
+};
+
 TerminalOwner::TerminalOwner(std::string terminalId) : terminalId_(std::move(terminalId)) {}
 
-std::shared_ptr<TerminalOwner> TerminalOwner::forNextStep(const std::string& terminalId)
+const std::string& TerminalOwner::terminalId() const
 {
-    if (handled && handled->terminalId_ == terminalId)
-        return handled->shared_from_this();
-    return std::make_shared<TerminalOwner>(terminalId);
+    return terminalId_;
 }
 
 void TerminalOwner::stepStarted()
@@ -67,47 +97,57 @@ void TerminalOwner::stepStarted()
 
 void TerminalOwner::stepEnded()
 {
-    Registry& all = registry();
-    std::lock_guard<std::mutex> lock(all.mutex);
-    if (--steps_ > 0)
-        return;
-    const auto holder = all.holders.find(terminalId_);
-    if (holder != all.holders.end() && holder->second == this)
-        all.holders.erase(holder);
-}
-
-boost::optional<ECTError> TerminalOwner::admit(const std::string& request)
-{
-    const std::string action = actionOf(request);
-    Registry& all = registry();
-    std::lock_guard<std::mutex> lock(all.mutex);
-    // A later step: it goes out unless the host closed the display meanwhile,
-    // also when the close took the terminal over.
-    if (admitted_)
-        return showsOnDisplay(action) ? stopped_ : boost::none;
-    const auto found = all.holders.find(terminalId_);
-    TerminalOwner* const holder = found == all.holders.end() ? nullptr : found->second;
-    if (holder && passesHolder(action)) {
-        if (action != "MMIClose")
-            return boost::none;
-        holder->stopped_ = ECTError(ECTErrorCode::Technical_Issue, ECTErrorCauseCode::ResetTransaction);
-    } else if (holder && !handedOverFromHere(*holder)) {
-        return busy();
+    std::vector<std::pair<Waiting, Verdict>> due;
+    {
+        Registry& all = registry();
+        std::lock_guard<std::mutex> lock(all.mutex);
+        if (--steps_ > 0)
+            return;
+        const auto found = all.terminals.find(terminalId_);
+        if (found == all.terminals.end())
+            return;
+        TerminalState& terminal = found->second;
+        if (terminal.holder == this)
+            terminal.holder = nullptr;
+        if (passes_ && --terminal.passing == 0) {
+            // Decided under the same lock, so that nobody takes the terminal between.
+            for (Waiting& waiting : std::exchange(terminal.afterPassing, {})) {
+                const Verdict verdict = waiting.owner->admit(terminal, waiting.request.action);
+                due.emplace_back(std::move(waiting), verdict);
+            }
+        }
+        passes_ = false;
+        forgetIfIdle(all, terminalId_);
     }
-    all.holders[terminalId_] = this;
-    admitted_ = true;
-    return boost::none;
+    for (const auto& entry : due)
+        entry.first.owner->carryOut(entry.second, entry.first.request);
 }
 
-// The host sends from the holder's callback, and the step being handled is
-// the holder's last: nothing of the flow is left to collide with.
-bool TerminalOwner::handedOverFromHere(const TerminalOwner& holder) const
+void TerminalOwner::send(const std::string& request, std::function<void()> handOver,
+                         std::function<void(const ECTError&)> refuse)
 {
-    return handled == &holder && holder.steps_ == 1;
+    Request held{actionOf(request), std::move(handOver), std::move(refuse)};
+    Verdict verdict;
+    {
+        Registry& all = registry();
+        std::lock_guard<std::mutex> lock(all.mutex);
+        TerminalState& terminal = all.terminals[terminalId_];
+        verdict = admit(terminal, held.action);
+        if (verdict.kind == Verdict::Kind::AfterPassing || verdict.kind == Verdict::Kind::AfterHanding) {
+            auto& queue = verdict.kind == Verdict::Kind::AfterPassing ? terminal.afterPassing : terminal.afterHanding;
+            queue.push_back(Waiting{shared_from_this(), std::move(held)});
+            return;
+        }
+        forgetIfIdle(all, terminalId_);
+    }
+    carryOut(verdict, held);
 }
 
 void TerminalOwner::noteResult(const std::string& text)
 {
+    // Only an error can be the refusal: a result is left to its transaction to parse.
+    if (text.find("\"error\"") == std::string::npos)
+        return;
     Json::Value document;
     boost::optional<ECTError> error;
     if (PreprocessJsonResult(std::string(), text, document, error) || !error ||
@@ -118,14 +158,82 @@ void TerminalOwner::noteResult(const std::string& text)
         stopped_ = busy();
 }
 
-TerminalOwner::Handling::Handling(TerminalOwner* owner) : previous_(handled)
+// The verdicts are given under the registry's lock; a request sent counts
+// as being handed over until carryOut has handed it.
+TerminalOwner::Verdict TerminalOwner::admit(TerminalState& terminal, const std::string& action)
 {
-    handled = owner;
+    if (admitted_)
+        return admitLaterStep(terminal, action);
+    if (passesHolder(action))
+        return admitPassing(terminal, action);
+    if (terminal.holder)
+        return Verdict{Verdict::Kind::Refuse, busy()};
+    return take(terminal);
 }
 
-TerminalOwner::Handling::~Handling()
+TerminalOwner::Verdict TerminalOwner::admitLaterStep(TerminalState& terminal, const std::string& action)
 {
-    handled = previous_;
+    if (stopped_ && showsOnDisplay(action))
+        return Verdict{Verdict::Kind::Refuse, stopped_};
+    if (terminal.passing > 0)
+        return Verdict{Verdict::Kind::AfterPassing, boost::none};
+    if (terminal.holder && terminal.holder != this)
+        return Verdict{Verdict::Kind::Refuse, busy()};
+    return take(terminal);
+}
+
+TerminalOwner::Verdict TerminalOwner::admitPassing(TerminalState& terminal, const std::string& action)
+{
+    admitted_ = true;
+    passes_ = true;
+    ++terminal.passing;
+    if (action == "MMIClose") { // takes the terminal over
+        if (terminal.holder)
+            terminal.holder->stopped_ = ECTError(ECTErrorCode::Technical_Issue, ECTErrorCauseCode::ResetTransaction);
+        terminal.holder = this;
+    } else if (!terminal.holder) {
+        terminal.holder = this;
+    }
+    if (terminal.handing > 0)
+        return Verdict{Verdict::Kind::AfterHanding, boost::none};
+    ++terminal.handing;
+    return Verdict{Verdict::Kind::Send, boost::none};
+}
+
+TerminalOwner::Verdict TerminalOwner::take(TerminalState& terminal)
+{
+    terminal.holder = this;
+    admitted_ = true;
+    ++terminal.handing;
+    return Verdict{Verdict::Kind::Send, boost::none};
+}
+
+void TerminalOwner::carryOut(const Verdict& verdict, const Request& request)
+{
+    if (verdict.kind == Verdict::Kind::Refuse)
+        return request.refuse(*verdict.error);
+    request.handOver();
+    handedOver();
+}
+
+// Closes and cancellations that waited go out once nothing is being handed over.
+void TerminalOwner::handedOver()
+{
+    std::vector<Waiting> due;
+    {
+        Registry& all = registry();
+        std::lock_guard<std::mutex> lock(all.mutex);
+        TerminalState& terminal = all.terminals[terminalId_];
+        if (--terminal.handing > 0)
+            return;
+        due = std::exchange(terminal.afterHanding, {});
+        terminal.handing += static_cast<int>(due.size());
+        forgetIfIdle(all, terminalId_);
+    }
+    for (const Waiting& waiting : due) {
+        waiting.request.handOver();
+        waiting.owner->handedOver();
+    }
 }
 
 } // namespace ect

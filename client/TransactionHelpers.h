@@ -104,8 +104,10 @@ public:
     bool endTransaction(const std::string& reply, std::function<void(const std::string&)> /*respond*/) override
     {
         // A result that needs more than these two (a sale's action) comes from an override.
-        if constexpr (std::is_constructible<Result, const std::string&, std::string>::value)
+        if constexpr (std::is_constructible<Result, const std::string&, std::string>::value) {
+            TransactionContext::endHandledStep();
             state_->callback(Result(reply, terminalId()));
+        }
         return true;
     }
 

@@ -48,14 +48,17 @@ public:
     // transaction at a time, and a transaction sent here owns it together
     // with the steps its callbacks start (a flow's prompts, closing screen,
     // follow-up and close, a message's display, a sale's ticket request)
-    // until the last of them has ended: one sent meanwhile, through any
-    // terminal object with this identifier, fails with code 1 cause 14
-    // before send returns and never reaches the terminal; resend it from a
-    // thread of your own. From a flow's callback it is taken when no step is
-    // left (not from VerifyPinFlow's, whose closing steps follow). An
-    // MMICloseTransaction, a ResetScreen and a retail cancellation are taken
-    // at once; after a close the flow sends no further display step.
-    // Transactions sent through the C interface are not held back. Each
+    // until the last of them has ended; a step ends right before the
+    // callback hears the outcome, so the terminal is free when a callback
+    // runs with no step left (not VerifyPinFlow's, whose closing steps
+    // follow), for a send from it or from a thread it wakes. One sent
+    // meanwhile, through any terminal object with this identifier or from a
+    // callback while steps are left (a delivery question), fails with code 1
+    // cause 14 before send returns and never reaches the terminal; resend it
+    // from a thread of your own. An MMICloseTransaction, a ResetScreen and a
+    // retail cancellation are taken at once, and the flow's next step waits
+    // until they have ended; after a close the flow sends no further display
+    // step. Transactions sent through the C interface are not held back. Each
     // action has its own time-out, after which it fails with code 5 (a sale:
     // 670 s plus the cardRecognitionTimeout setting). <zuva/HostGuide.md>
     // lists the time-outs and what each request may hold.

@@ -93,7 +93,7 @@ ZUVATerminalImpl::ZUVATerminalImpl(const std::string& terminalId, const std::str
     const std::weak_ptr<Impl> terminal = impl_;
     impl_->terminalContext = std::make_shared<TerminalContext>(
         terminalId, [terminal, terminalContext, terminalId](Transaction&& transaction) {
-            std::shared_ptr<TerminalOwner> owner = TerminalOwner::forNextStep(terminalId);
+            std::shared_ptr<TerminalOwner> owner = TransactionContext::ownerOfNextStep(terminalId);
             if (const std::shared_ptr<Impl> impl = terminal.lock())
                 impl->send(std::move(transaction), std::move(owner));
             else

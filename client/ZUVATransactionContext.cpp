@@ -10,6 +10,25 @@
 
 namespace ect {
 
+namespace {
+
+// The context whose result this thread is handling.
+thread_local TransactionContext* handled = nullptr;
+
+// Marks this thread as handling a result of the context while it lives.
+class Handling {
+public:
+    explicit Handling(TransactionContext* context) : previous_(handled) { handled = context; }
+    ~Handling() { handled = previous_; }
+    Handling(const Handling&) = delete;
+    Handling& operator=(const Handling&) = delete;
+
+private:
+    TransactionContext* const previous_;
+};
+
+} // namespace
+
 std::shared_ptr<TransactionContext> TransactionContext::create(std::weak_ptr<TerminalContext> terminalContext,
                                                                SendFunction sendFunction,
                                                                std::shared_ptr<TerminalOwner> owner)
@@ -43,14 +62,29 @@ void TransactionContext::startTransaction(Transaction&& transaction)
     }
 }
 
+std::shared_ptr<TerminalOwner> TransactionContext::ownerOfNextStep(const std::string& terminalId)
+{
+    if (handled && handled->owner_ && handled->owner_->terminalId() == terminalId)
+        return handled->owner_;
+    return std::make_shared<TerminalOwner>(terminalId);
+}
+
+void TransactionContext::endHandledStep()
+{
+    if (handled)
+        handled->endStep();
+}
+
 void TransactionContext::hold(std::shared_ptr<Transaction> transaction)
 {
     std::shared_ptr<Transaction> replaced;
+    bool started = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         replaced = std::exchange(transaction_, std::move(transaction));
+        started = !std::exchange(holdsStep_, true);
     }
-    if (!replaced && owner_)
+    if (started && owner_)
         owner_->stepStarted();
 }
 
@@ -64,10 +98,18 @@ void TransactionContext::beginAndSend(Transaction& transaction, const TerminalCo
     }
     if (!self)
         throw std::bad_weak_ptr();
-    if (const boost::optional<ECTError> refusal = owner_ ? owner_->admit(request) : boost::none)
-        return endAtOnce(oxa::jsonFromError(refusal));
-    auto* userData = new std::shared_ptr<TransactionContext>(self);
     const std::string terminalId = terminal.getTerminalId();
+    if (!owner_)
+        return handOver(self, terminalId, request);
+    owner_->send(
+        request, [self, terminalId, request] { self->handOver(self, terminalId, request); },
+        [self](const ECTError& refusal) { self->endAtOnce(oxa::jsonFromError(refusal)); });
+}
+
+void TransactionContext::handOver(const std::shared_ptr<TransactionContext>& self, const std::string& terminalId,
+                                  const std::string& request)
+{
+    auto* userData = new std::shared_ptr<TransactionContext>(self);
     sendFunction_(terminalId.c_str(), request.c_str(), &TransactionContext::onTransactionCallback, userData,
                   &replyFunction_, &replyHandle_, &TransactionContext::onRelease);
 }
@@ -108,7 +150,7 @@ void TransactionContext::onResult(const std::string& text)
     if (owner_)
         owner_->noteResult(text);
     // Steps the transaction starts now belong to its owner.
-    const TerminalOwner::Handling handling(owner_.get());
+    const Handling handling(this);
     try {
         transaction->onEndTransaction(text);
     } catch (...) {
@@ -133,7 +175,17 @@ void TransactionContext::releaseTransaction()
         released.swap(transaction_);
     }
     // Before released is destroyed: what it holds may call the host, who may send at once.
-    if (released && owner_)
+    endStep();
+}
+
+void TransactionContext::endStep()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!std::exchange(holdsStep_, false))
+            return;
+    }
+    if (owner_)
         owner_->stepEnded();
 }
 

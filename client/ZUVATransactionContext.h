@@ -25,8 +25,11 @@ class Transaction;
 // the C callbacks, with a line in the certification log only.
 //
 // A context with an owner (the terminal objects give every context one) sends
-// only what the owner admits; what it does not admit ends with the owner's
-// error at once, as a request the C interface refuses does.
+// only what the owner admits, when it admits it (a step waits while the
+// host's close or cancellation runs); what it does not admit ends with the
+// owner's error at once, as a request the C interface refuses does. The
+// context's step counts for its owner until the host's callback is about to
+// hear the outcome (endHandledStep) or the transaction is let go.
 class TransactionContext {
 public:
     using ResultCallback = void (*)(const char* text, void* userData);
@@ -55,6 +58,16 @@ public:
     // Passes an answer to the terminal's question; ignored before the send set the reply function.
     void sendResponse(const std::string& answer);
 
+    // The owner of a transaction started on the terminal now: that of the
+    // result this thread is handling, so that a step belongs to its flow, or
+    // a new one.
+    static std::shared_ptr<TerminalOwner> ownerOfNextStep(const std::string& terminalId);
+    // Called right before a host's callback hears the outcome of a flow:
+    // the step whose result this thread is handling stops holding the
+    // terminal, so that a host told of it may send at once. Steps the flow
+    // has already started hold it on.
+    static void endHandledStep();
+
     // The C callbacks given to the send function.
     static void onTransactionCallback(const char* text, void* userData);
     static void onRelease(void* userData);
@@ -65,14 +78,18 @@ private:
                       const std::shared_ptr<TransactionContext>& self);
     // Ends the transaction with the text and releases it, as the C interface does for a refused request.
     void endAtOnce(const std::string& text);
+    void handOver(const std::shared_ptr<TransactionContext>& self, const std::string& terminalId,
+                  const std::string& request);
     void onResult(const std::string& text);
     std::shared_ptr<Transaction> heldTransaction() const;
     void releaseTransaction();
+    void endStep();
 
     std::weak_ptr<TransactionContext> self_;
     std::weak_ptr<TerminalContext> terminalContext_;
-    mutable std::mutex mutex_; // guards transaction_; never held while the transaction runs
+    mutable std::mutex mutex_; // guards transaction_ and holdsStep_; never held while the transaction runs
     std::shared_ptr<Transaction> transaction_;
+    bool holdsStep_ = false; // counted among its owner's steps
     ReplyFunction replyFunction_ = nullptr;
     SendFunction sendFunction_;
     void* replyHandle_ = nullptr;

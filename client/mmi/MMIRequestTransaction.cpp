@@ -35,7 +35,10 @@ MMIRequestTransaction::callingBack(std::function<void(const MMITransactionResult
     if (!callback)
         return nullptr;
     return [callback = std::move(callback)](const MMITransactionResult& result,
-                                            const std::shared_ptr<TerminalContext>&) { callback(result); };
+                                            const std::shared_ptr<TerminalContext>&) {
+        TransactionContext::endHandledStep();
+        callback(result);
+    };
 }
 
 std::string MMIRequestTransaction::beginTransaction(TransactionContext& context)

@@ -1,5 +1,6 @@
 #include "client/mmi/PinEntry.h"
 
+#include "client/ZUVATransactionContext.h"
 #include "common/ResultsToJson.h"
 
 namespace ect {
@@ -42,16 +43,19 @@ ECTError::ExtraInformation PinEntry::attemptsLeft(std::int64_t count)
 
 void PinEntry::reportAccepted(const Callback& callback, std::int64_t attemptsLeft, const std::string& terminalId)
 {
-    if (callback)
-        callback(VerifyPinResult("MMITransaction",
-                                 "{ \"result\": { \"attemptsLeft\": " + std::to_string(attemptsLeft) + " } }",
-                                 terminalId));
+    report(callback, "{ \"result\": { \"attemptsLeft\": " + std::to_string(attemptsLeft) + " } }", terminalId);
 }
 
 void PinEntry::reportFailure(const Callback& callback, const ECTError& error, const std::string& terminalId)
 {
+    report(callback, oxa::jsonFromError(error), terminalId);
+}
+
+void PinEntry::report(const Callback& callback, const std::string& text, const std::string& terminalId)
+{
+    TransactionContext::endHandledStep();
     if (callback)
-        callback(VerifyPinResult("MMITransaction", oxa::jsonFromError(error), terminalId));
+        callback(VerifyPinResult("MMITransaction", text, terminalId));
 }
 
 } // namespace ect

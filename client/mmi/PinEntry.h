@@ -27,6 +27,10 @@ public:
     // An empty callback is not called.
     static void reportAccepted(const Callback& callback, std::int64_t attemptsLeft, const std::string& terminalId);
     static void reportFailure(const Callback& callback, const ECTError& error, const std::string& terminalId);
+
+private:
+    // The flow's step ends first: the host may send on hearing of it.
+    static void report(const Callback& callback, const std::string& text, const std::string& terminalId);
 };
 
 } // namespace ect

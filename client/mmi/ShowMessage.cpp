@@ -1,6 +1,7 @@
 #include "client/mmi/ShowMessage.h"
 
 #include "client/TerminalContext.h"
+#include "client/ZUVATransactionContext.h"
 #include "client/mmi/MMIRequests.h"
 #include "client/mmi/MMITransaction.h"
 #include "client/mmi/ScreenParameter.h"
@@ -40,8 +41,10 @@ void showTheMessage(const MMITransactionResult& openResult, MMIParameter paramet
 {
     if (!openResult.error())
         terminal->makeTransaction(MMITransaction(std::move(parameter), std::move(callback)));
-    else if (callback)
+    else if (callback) {
+        TransactionContext::endHandledStep();
         callback(openResult);
+    }
 }
 
 } // namespace ect

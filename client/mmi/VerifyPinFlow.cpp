@@ -4,7 +4,6 @@
 #include "client/TerminalContext.h"
 #include "client/mmi/MMICloseTransaction.h"
 #include "client/mmi/MMIRequests.h"
-#include "client/mmi/MMITransaction.h"
 #include "client/mmi/PinEntry.h"
 #include "client/mmi/ScreenParameter.h"
 
@@ -21,6 +20,23 @@ constexpr int ScreenIdentifier_SecondTry = 27;
 constexpr int ScreenIdentifier_LastTry = 28;
 constexpr int ScreenIdentifier_Accepted = 19;
 constexpr int ScreenIdentifier_Cancelled = 6;
+
+// A display step of the flow: its result goes to the flow, which starts its
+// next step while this one still holds the terminal.
+class FlowStep : public MMIRequestTransaction {
+public:
+    FlowStep(const MMIParameter& parameter, std::function<void(const MMITransactionResult&)> next)
+        : MMIRequestTransaction("MMITransaction", MMIRequests::operation(parameter),
+                                [next = std::move(next)](const MMITransactionResult& result,
+                                                         const std::shared_ptr<TerminalContext>&) { next(result); })
+    {
+    }
+
+    std::unique_ptr<Transaction> move() override { return std::unique_ptr<Transaction>(new FlowStep(releaseState())); }
+
+private:
+    explicit FlowStep(MovedState moved) : MMIRequestTransaction(std::move(moved)) {}
+};
 
 // What the steps after the PIN entries need.
 struct Ending {
@@ -67,11 +83,11 @@ void showClosingSteps(bool accepted, MMIParameter parameter, const Ending& endin
         parameter.secondTextIdentifier = ScreenParameter::SecondTextIdentifier;
         parameter.secondTextLanguage = parameter.firstTextLanguage;
     }
-    ending.terminal->makeTransaction(MMITransaction(parameter, [followUp, ending](const MMITransactionResult&) {
+    ending.terminal->makeTransaction(FlowStep(parameter, [followUp, ending](const MMITransactionResult&) {
         if (!followUp)
             return closeMMIUnlessKept(ending);
         ending.terminal->makeTransaction(
-            MMITransaction(*followUp, [ending](const MMITransactionResult&) { closeMMIUnlessKept(ending); }));
+            FlowStep(*followUp, [ending](const MMITransactionResult&) { closeMMIUnlessKept(ending); }));
     }));
 }
 
@@ -208,8 +224,8 @@ void checkPin(const MMITransactionResult&, MMIParameter pinParameter, std::share
     MMIParameter prompt = pinParameter;
     prompt.firstTextIdentifier = promptScreen(maxAttempts, attempt);
     const Ending ending{std::move(successNextMessage), std::move(failNextMessage), keepMMIOpen, terminalContext};
-    terminalContext->makeTransaction(MMITransaction(
-        std::move(prompt),
+    terminalContext->makeTransaction(FlowStep(
+        prompt,
         [pinParameter = std::move(pinParameter), maxAttempts, attempt, ending, callback = std::move(callback)](
             const MMITransactionResult& entry) {
             onPinEntry(entry, pinParameter, maxAttempts, attempt, ending, callback);

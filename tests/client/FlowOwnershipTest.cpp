@@ -1,20 +1,28 @@
 #include "client/ClientEndToEnd.h"
 #include "client/ServiceInformationTransaction.h"
+#include "client/TerminalOwner.h"
 #include "client/ZUVATerminalImpl.h"
 #include "client/mmi/MMICloseTransaction.h"
 #include "client/mmi/MMIFlowTestSupport.h"
+#include "client/mmi/MMIOpenTransaction.h"
+#include "client/mmi/MMITransaction.h"
+#include "client/mmi/ScreenParameter.h"
 #include "client/mmi/ShowMessage.h"
 #include "client/mmi/VerifyPin.h"
 #include "client/mmi/VerifyPinFlow.h"
 #include "client/transactions/CancelRetailTransaction.h"
 #include "client/transactions/LastTransactionStatusTransaction.h"
+#include "client/transactions/RequestCardInfoTransaction.h"
 #include "client/transactions/SaleTransaction.h"
+#include "client/transactions/SaleWithDeliveryConfirmationTransaction.h"
+#include "engine/service/oxazuva.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <future>
 #include <stdexcept>
 #include <thread>
 
@@ -27,21 +35,26 @@ namespace {
 using Outcome = std::function<void(const std::string&)>;
 
 // A client flow, the requests it writes to the terminal ("Ck, Cm 28, ..."),
-// those written when its callback runs, and what its host hears.
+// those written when its callback runs, what its host hears, and whether it
+// leaves the display open.
 struct Flow {
     const char* name;
     std::function<void(ect::ZUVATerminal&, Outcome)> send;
     const char* requests;
     const char* untilCallback;
     const char* outcome;
+    bool keptOpen = false;
 };
 
-// How the host sends its own information request while the flow runs: once
-// right after the flow's callback; again after each refusal until it is
-// taken; all along from a thread of its own, through another object of the
-// same terminal; or from the result of the display close it sends from the
-// flow's callback (as it would before its next sale).
-enum class Host { AtOnce, Resending, OtherThread, AfterItsClose };
+// How the host sends its own information request while the flow runs: from
+// the flow's callback and once right after it; again after each refusal
+// until it is taken; all along from a thread of its own, through another
+// object of the same terminal; from the result of the display close it
+// sends from the flow's callback (as it would before its next sale). Or it
+// sends nothing from the callback: it waits for the result on a thread of
+// its own and then sends at once (closing a display left open first), or
+// cancels the retail transaction at once.
+enum class Host { AtOnce, Resending, OtherThread, AfterItsClose, Sequential, Cancelling };
 
 void sendPinFlow(ect::ZUVATerminal& terminal, bool keepMMIOpen, bool followUp, Outcome outcome)
 {
@@ -58,7 +71,7 @@ const Flow flows[] = {
     {"PIN flow with follow-up", [](ect::ZUVATerminal& t, Outcome o) { sendPinFlow(t, false, true, o); },
      "Ck, Cm 28, Cm 19, Cm 40, Cl", "Ck, Cm 28, Cm 19", "ok left=1"},
     {"PIN flow kept open", [](ect::ZUVATerminal& t, Outcome o) { sendPinFlow(t, true, true, o); },
-     "Ck, Cm 28, Cm 19, Cm 40", "Ck, Cm 28, Cm 19", "ok left=1"},
+     "Ck, Cm 28, Cm 19, Cm 40", "Ck, Cm 28, Cm 19", "ok left=1", true},
     {"single PIN check",
      [](ect::ZUVATerminal& t, Outcome o) {
          t.send(ect::VerifyPin(mmitest::Pin, 30, "fr", 30,
@@ -84,6 +97,29 @@ const Flow flows[] = {
              [o](const ect::LastTransactionResult& result) { o(errorText(result.error()) + " " + result.clientTicket()); }));
      },
      "Ce, Cw", "Ce, Cw", "ok TICKET\f"},
+    {"card recognition",
+     [](ect::ZUVATerminal& t, Outcome o) {
+         t.send(ect::RequestCardInfoTransaction(ect::CardInfoOption::CardRecognitionOnly, [o](const ect::RequestCardInfoResult& result) {
+             o(errorText(result.error()));
+         }));
+     },
+     "Ch", "Ch", "ok"},
+    // Its question sends on the same terminal, while the sale runs: refused.
+    {"sale with delivery question",
+     [](ect::ZUVATerminal& t, Outcome o) {
+         auto asked = std::make_shared<std::string>();
+         t.send(ect::SaleWithDeliveryConfirmationTransaction(
+             ect::Amount("12.50"),
+             [o, asked](const ect::SaleResult& result) {
+                 o(errorText(result.error()) + " " + result.clientTicket() + " asked " + *asked);
+             },
+             [&t, asked](const ect::SaleResult&) {
+                 t.send(ect::ServiceInformationTransaction(
+                     [asked](const ect::ServiceInformationResult& result) { *asked = errorText(result.error()); }));
+                 return ProductDeliveryAccepted;
+             }));
+     },
+     "Cd, RR, Cw", "Cd, RR, Cw", "ok TICKET\f asked 1/14"},
 };
 
 constexpr int Rounds = 12;
@@ -102,9 +138,13 @@ public:
     bool endTransaction(const std::string&, std::function<void(const std::string&)>) override { return true; }
 };
 
-class OpenThenThrowingStep : public ect::Transaction {
+// A host's own flow: a display open whose result starts the steps given.
+class OpenThen : public ect::Transaction {
 public:
-    std::unique_ptr<ect::Transaction> move() override { return std::make_unique<OpenThenThrowingStep>(); }
+    using Steps = std::function<void(ect::TerminalContext&)>;
+
+    explicit OpenThen(Steps steps) : steps_(std::move(steps)) {}
+    std::unique_ptr<ect::Transaction> move() override { return std::make_unique<OpenThen>(std::move(steps_)); }
     std::string beginTransaction(ect::TransactionContext& context) override
     {
         terminal_ = context.terminalContext().lock();
@@ -112,12 +152,24 @@ public:
     }
     bool endTransaction(const std::string&, std::function<void(const std::string&)>) override
     {
-        terminal_->makeTransaction(ThrowingStep());
+        steps_(*terminal_);
         return true;
     }
 
 private:
+    Steps steps_;
     std::shared_ptr<ect::TerminalContext> terminal_;
+};
+
+// A step whose request the library refuses before sending it.
+class UnknownAction : public ect::Transaction {
+public:
+    std::unique_ptr<ect::Transaction> move() override { return std::make_unique<UnknownAction>(); }
+    std::string beginTransaction(ect::TransactionContext&) override
+    {
+        return R"({"transaction": {"action": "NoSuchAction"}})";
+    }
+    bool endTransaction(const std::string&, std::function<void(const std::string&)>) override { return true; }
 };
 
 // A host beside the client's flows on one simulated terminal that answers
@@ -164,8 +216,62 @@ protected:
         return described;
     }
 
+    // Holds back the reply to the first request so described ("Cm 19") and
+    // to each cancellation, until released; the rest are answered as before.
+    void holdReplies(const std::string& described)
+    {
+        const std::string type = described.substr(0, 2);
+        sim.on(type, [this, described, answer = scripted(type)](const SimMessage& request) {
+            const SimTerminal::Reply reply = answer(request);
+            std::lock_guard<std::mutex> lock(heldMutex);
+            if (testsupport::SimOperationReplies::describe(request) != described || flowReply)
+                return reply;
+            flowReply = reply;
+            return SimTerminal::silence();
+        });
+        sim.on("Co", [this](const SimMessage& request) {
+            std::lock_guard<std::mutex> lock(heldMutex);
+            cancellationReply = SimTerminal::answer(SimTerminal::replyTo(request));
+            return SimTerminal::silence();
+        });
+    }
+
+    bool held(const boost::optional<SimTerminal::Reply>& reply)
+    {
+        return testsupport::waitUntil([&] {
+            std::lock_guard<std::mutex> lock(heldMutex);
+            return bool(reply);
+        });
+    }
+
+    void release(const boost::optional<SimTerminal::Reply>& reply)
+    {
+        std::lock_guard<std::mutex> lock(heldMutex);
+        for (const auto& write : reply->writes)
+            sim.send(write);
+    }
+
+    static SimTerminal::Responder scripted(const std::string& type)
+    {
+        if (type == "Cm")
+            return testsupport::SimOperationReplies::pinEntries({});
+        if (type == "Cd")
+            return [](const SimMessage& request) {
+                return SimTerminal::answer(testsupport::SimSaleReplies::saleReplyTo(request, TerminalId));
+            };
+        return [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); };
+    }
+
     Results<std::string> hostResults;
+    std::mutex heldMutex;
+    boost::optional<SimTerminal::Reply> flowReply;
+    boost::optional<SimTerminal::Reply> cancellationReply;
 };
+
+bool stepsAfterCallback(const Flow& flow)
+{
+    return std::strcmp(flow.requests, flow.untilCallback) != 0;
+}
 
 class FlowOwnership : public HostBesideFlows, public ::testing::WithParamInterface<std::tuple<int, Host>> {
 protected:
@@ -178,16 +284,13 @@ protected:
         Results<std::string> outcome;
         Results<std::string> fromCallback;
         std::atomic<bool> flowCalledBack{false};
-        // The host also sends from inside the callback, on the callback's thread.
+        // Wakes the host's thread at once, as a promise set in the callback does.
+        std::promise<void> result;
+        std::future<void> woken = result.get_future();
         flow.send(*terminal, [&, done = outcome.callback(), sent = fromCallback.callback()](const std::string& text) {
             done(text);
-            if (host != Host::AfterItsClose)
-                sendHostRequest(*terminal, sent);
-            else
-                terminal->send(ect::MMICloseTransaction([&, sent](const ect::MMITransactionResult& closed) {
-                    EXPECT_EQ("ok", errorText(closed.error()));
-                    sendHostRequest(*terminal, sent);
-                }));
+            result.set_value();
+            sendFromCallback(host, sent);
             flowCalledBack = true;
         });
         // Started once the flow has the terminal, so that the flow is not the one refused.
@@ -197,34 +300,99 @@ protected:
                 while (!flowCalledBack)
                     hostRequestTaken(*sameTerminal);
             });
-        ASSERT_TRUE(outcome.waitFor(1));
+        ASSERT_EQ(std::future_status::ready, woken.wait_for(std::chrono::seconds(20)));
+        sendOnItsThread(flow, host);
+        if (other.joinable())
+            other.join();
+        const bool sentFromCallback = host != Host::Sequential && host != Host::Cancelling;
+        ASSERT_TRUE(!sentFromCallback || fromCallback.waitFor(1));
+        ASSERT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }));
+
+        EXPECT_EQ(flow.outcome, outcome.first());
+        // Taken from the last callback unless another host request came first.
+        if (host == Host::AfterItsClose || (stepsAfterCallback(flow) && sentFromCallback)) {
+            EXPECT_EQ(stepsAfterCallback(flow) && host != Host::AfterItsClose ? "1/14" : "ok", fromCallback.first());
+        }
+        const std::vector<std::string> results = hostResults.all();
+        const auto taken = std::count(results.begin(), results.end(), "ok");
+        const auto refused = std::count(results.begin(), results.end(), "1/14");
+        EXPECT_EQ(results.size(), static_cast<std::size_t>(taken + refused)) << mmitest::joined(results);
+        expectRequests(flow, host, requestsBefore, taken);
+        EXPECT_EQ(1u, outcome.count());
+    }
+
+    void sendFromCallback(Host host, const Outcome& sent)
+    {
+        if (host == Host::AfterItsClose)
+            terminal->send(ect::MMICloseTransaction([this, sent](const ect::MMITransactionResult& closed) {
+                EXPECT_EQ("ok", errorText(closed.error()));
+                sendHostRequest(*terminal, sent);
+            }));
+        else if (host != Host::Sequential && host != Host::Cancelling)
+            sendHostRequest(*terminal, sent);
+    }
+
+    // What the host does on its own thread once it has the flow's result.
+    void sendOnItsThread(const Flow& flow, Host host)
+    {
         if (host == Host::AtOnce)
             sendHostRequest(*terminal);
         if (host == Host::Resending)
             while (!hostRequestTaken(*terminal)) {
             }
-        if (other.joinable())
-            other.join();
-        ASSERT_TRUE(fromCallback.waitFor(1));
-        ASSERT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }));
+        if (host == Host::Sequential) {
+            if (flow.keptOpen) {
+                EXPECT_EQ("ok", (resultOf<ect::MMICloseTransaction, ect::MMITransactionResult>()));
+            }
+            auto next = std::make_shared<std::promise<std::string>>();
+            std::future<std::string> text = next->get_future();
+            sendHostRequest(*terminal, [next](const std::string& result) { next->set_value(result); });
+            ASSERT_EQ(std::future_status::ready, text.wait_for(std::chrono::seconds(20)));
+            const std::string taken = text.get();
+            if (flow.keptOpen || !stepsAfterCallback(flow)) {
+                EXPECT_EQ("ok", taken);
+            }
+        }
+        if (host == Host::Cancelling) {
+            EXPECT_EQ("ok", (resultOf<ect::CancelRetailTransaction, ect::CancelRetailResult>()));
+        }
+    }
 
-        EXPECT_EQ(flow.outcome, outcome.first());
-        const bool stepsAfterCallback = std::strcmp(flow.requests, flow.untilCallback) != 0;
-        EXPECT_EQ(stepsAfterCallback && host != Host::AfterItsClose ? "1/14" : "ok", fromCallback.first());
-        const std::vector<std::string> results = hostResults.all();
-        const auto taken = std::count(results.begin(), results.end(), "ok");
-        const auto refused = std::count(results.begin(), results.end(), "1/14");
-        EXPECT_EQ(results.size(), static_cast<std::size_t>(taken + refused)) << mmitest::joined(results);
-        // Every request the terminal saw was the flow's, the host's close or
-        // an information request that was taken.
-        const std::string expected =
-            host == Host::AfterItsClose ? std::string(flow.untilCallback) + ", Cl" : flow.requests;
-        EXPECT_TRUE(testsupport::waitUntil(
-            [&] { return flowRequestsSince(requestsBefore).size() >= countOf(expected); },
-            std::chrono::milliseconds(2000)));
-        EXPECT_EQ(expected, mmitest::joined(flowRequestsSince(requestsBefore)));
-        EXPECT_EQ(requestsBefore + countOf(expected) + taken, sim.requests().size());
-        EXPECT_EQ(1u, outcome.count());
+    template <class T, class R>
+    std::string resultOf()
+    {
+        auto result = std::make_shared<std::promise<std::string>>();
+        std::future<std::string> text = result->get_future();
+        terminal->send(T([result](const R& r) { result->set_value(errorText(r.error())); }));
+        return text.wait_for(std::chrono::seconds(20)) == std::future_status::ready ? text.get() : "none";
+    }
+
+    // Every request the terminal saw was the flow's, the host's close or
+    // cancellation, or an information request that was taken, and none of
+    // those came while the flow ran.
+    void expectRequests(const Flow& flow, Host host, std::size_t requestsBefore, std::size_t taken)
+    {
+        std::vector<std::string> expected{flow.requests};
+        if (host == Host::AfterItsClose)
+            expected = {std::string(flow.untilCallback) + ", Cl"};
+        if (host == Host::Sequential && flow.keptOpen)
+            expected = {std::string(flow.untilCallback) + ", Cl", std::string(flow.requests) + ", Cl"};
+        const std::size_t least = countOf(expected.front()) + (host == Host::Cancelling);
+        EXPECT_TRUE(testsupport::waitUntil([&] { return flowRequestsSince(requestsBefore).size() >= least; },
+                                           std::chrono::milliseconds(2000)));
+        std::vector<std::string> seen = flowRequestsSince(requestsBefore);
+        const auto cancellations = std::count(seen.begin(), seen.end(), "Co");
+        seen.erase(std::remove(seen.begin(), seen.end(), "Co"), seen.end());
+        EXPECT_EQ(host == Host::Cancelling ? 1 : 0, cancellations);
+        EXPECT_NE(expected.end(), std::find(expected.begin(), expected.end(), mmitest::joined(seen)))
+            << mmitest::joined(seen);
+        EXPECT_EQ(requestsBefore + seen.size() + cancellations + taken, sim.requests().size());
+        const std::vector<SimMessage> all = sim.requests();
+        const auto lastOfFlow = std::find_if(all.rbegin(), all.rend(), [](const SimMessage& m) {
+            return m.type != "Ci" && m.type != "Co";
+        });
+        EXPECT_TRUE(std::none_of(all.begin() + requestsBefore, lastOfFlow.base(),
+                                 [](const SimMessage& m) { return m.type == "Ci"; }));
     }
 
     const std::shared_ptr<ect::ZUVATerminal> sameTerminal =
@@ -248,11 +416,13 @@ TEST_P(FlowOwnership, HostRequestsNeitherCollideWithNorBreakTheFlow)
 INSTANTIATE_TEST_SUITE_P(EveryFlow, FlowOwnership,
                          ::testing::Combine(::testing::Range(0, static_cast<int>(std::size(flows))),
                                             ::testing::Values(Host::AtOnce, Host::Resending, Host::OtherThread,
-                                                              Host::AfterItsClose)));
+                                                              Host::AfterItsClose, Host::Sequential,
+                                                              Host::Cancelling)));
 
-// A retail cancellation is taken during the PIN entry and still runs when
-// the closing screen is due: the library refuses that step as busy, and the
-// flow sends nothing more, so no close of its own ends the cancellation.
+// A retail cancellation sent through the C interface beside the client is
+// taken during the PIN entry and still runs when the closing screen is due:
+// the library refuses that step as busy, and the flow sends nothing more, so
+// no close of its own ends the cancellation.
 TEST_F(HostBesideFlows, FlowWhoseStepIsRefusedAsBusySendsNothingMore)
 {
     std::mutex mutex;
@@ -275,8 +445,10 @@ TEST_F(HostBesideFlows, FlowWhoseStepIsRefusedAsBusySendsNothingMore)
     Results<std::string> cancelled;
     sendPinFlow(*terminal, false, true, pin.callback());
     ASSERT_TRUE(testsupport::waitUntil([&] { return heldCount() == 1; }));
-    terminal->send(ect::CancelRetailTransaction(
-        [done = cancelled.callback()](const ect::CancelRetailResult& result) { done(errorText(result.error())); }));
+    const auto besideTheClient = std::make_shared<ect::TerminalContext>(TerminalId, [](ect::Transaction&&) {});
+    ect::TransactionContext::create(besideTheClient, &zuva_send_transaction)
+        ->startTransaction(ect::CancelRetailTransaction(
+            [done = cancelled.callback()](const ect::CancelRetailResult& result) { done(errorText(result.error())); }));
     ASSERT_TRUE(testsupport::waitUntil([&] { return heldCount() == 2; }));
 
     sim.send(testsupport::SimOperationReplies::displayReplyTo(held.at(0), "00"));
@@ -289,14 +461,150 @@ TEST_F(HostBesideFlows, FlowWhoseStepIsRefusedAsBusySendsNothingMore)
     EXPECT_EQ("Ck, Cm 28, Co", mmitest::joined(flowRequestsSince(0)));
 }
 
+// A flow's request that a host's cancellation meets, and the requests the
+// terminal then sees.
+struct Cancelled {
+    std::size_t flow;
+    const char* meets;
+    const char* requests;
+};
+
+const Cancelled cancellations[] = {
+    {1, "Cm 28", "Ck, Cm 28, Co, Cm 19, Cm 40, Cl"},
+    {1, "Cm 19", "Ck, Cm 28, Cm 19, Co, Cm 40, Cl"},
+    {1, "Cm 40", "Ck, Cm 28, Cm 19, Cm 40, Co, Cl"},
+    {4, "Ck", "Ck, Co, Cm 40"},
+    {5, "Cd", "Cd, Co, Cw"},
+};
+
+class CancellationDuringAFlow : public HostBesideFlows, public ::testing::WithParamInterface<Cancelled> {};
+
+// The host cancels while one of the flow's requests runs, and that request's
+// reply comes while the cancellation still runs: the flow's next step waits
+// for the cancellation and then goes out, and the cancellation gets the
+// terminal's reply, not the end a close of the flow would give it.
+TEST_P(CancellationDuringAFlow, NeitherCostsTheOtherAnything)
+{
+    const Flow& flow = flows[GetParam().flow];
+    holdReplies(GetParam().meets);
+    Results<std::string> outcome;
+    Results<std::string> cancelled;
+    flow.send(*terminal, outcome.callback());
+    ASSERT_TRUE(held(flowReply));
+    terminal->send(ect::CancelRetailTransaction(
+        [done = cancelled.callback()](const ect::CancelRetailResult& result) { done(errorText(result.error())); }));
+    ASSERT_TRUE(held(cancellationReply));
+    const std::size_t seen = sim.requests().size();
+    release(flowReply);
+    // Time for the flow to reach its next step, which must wait.
+    EXPECT_FALSE(testsupport::waitUntil([&] { return sim.requests().size() > seen; }, std::chrono::milliseconds(300)));
+    release(cancellationReply);
+
+    ASSERT_TRUE(cancelled.waitFor(1));
+    EXPECT_EQ("ok", cancelled.first());
+    ASSERT_TRUE(outcome.waitFor(1));
+    EXPECT_EQ(flow.outcome, outcome.first());
+    ASSERT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }));
+    EXPECT_EQ(GetParam().requests, mmitest::joined(flowRequestsSince(0)));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStep, CancellationDuringAFlow, ::testing::ValuesIn(cancellations));
+
 // Flows that throw, in a host's callback or in a step of their own, let go of
 // the terminal all the same.
 TEST_F(HostBesideFlows, ThrowingFlowsFreeTheTerminal)
 {
-    terminal->send(OpenThenThrowingStep());
+    terminal->send(OpenThen([](ect::TerminalContext& t) { t.makeTransaction(ThrowingStep()); }));
     ASSERT_TRUE(sim.waitForRequests(1));
     EXPECT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }, std::chrono::milliseconds(3000)));
     sendPinFlow(*terminal, false, true, [](const std::string&) { throw std::runtime_error("host failed"); });
     EXPECT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }, std::chrono::milliseconds(3000)));
     EXPECT_EQ("Ck, Ck, Cm 28, Cm 19, Cm 40, Cl", mmitest::joined(flowRequestsSince(0)));
+}
+
+// A host's own flow, the requests the terminal sees, and the outcome of its
+// sale, if it sends one.
+struct OwnFlow {
+    const char* name;
+    std::function<void(ect::TerminalContext&, Outcome)> steps;
+    bool closedDuringOpen;
+    const char* requests;
+    const char* outcome;
+};
+
+const OwnFlow ownFlows[] = {
+    // A step sent again after move() sends nothing and ends nothing.
+    {"spent step",
+     [](ect::TerminalContext& t, Outcome) {
+         ect::MMIOpenTransaction step(nullptr);
+         t.makeTransaction(std::move(step));
+         t.makeTransaction(std::move(step));
+     },
+     false, "Ck, Ck", ""},
+    // The step refused at once is handled inside the open's handling; the
+    // step after it is still the flow's.
+    {"step after a refused one",
+     [](ect::TerminalContext& t, Outcome) {
+         t.makeTransaction(UnknownAction());
+         t.makeTransaction(ect::MMITransaction(ect::ScreenParameter::make(40, "de", 5), nullptr));
+     },
+     false, "Ck, Cm 40", ""},
+    // The host's close ends the flow's display steps, not its sale and ticket.
+    {"sale after the host's close",
+     [](ect::TerminalContext& t, Outcome o) {
+         t.makeTransaction(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.50"), [o](const ect::SaleResult& result) {
+             o(errorText(result.error()) + " " + result.clientTicket());
+         }));
+     },
+     true, "Ck, Cl, Cd, Cw", "ok TICKET\f"},
+};
+
+class HostOwnFlow : public HostBesideFlows, public ::testing::WithParamInterface<OwnFlow> {};
+
+// A host's own flow keeps the terminal for its steps and lets go of it at its end.
+TEST_P(HostOwnFlow, KeepsTheTerminalForItsStepsOnly)
+{
+    const OwnFlow& flow = GetParam();
+    if (flow.closedDuringOpen)
+        sim.on("Ck", [](const SimMessage&) { return SimTerminal::silence(); });
+    Results<std::string> outcome;
+    terminal->send(OpenThen([&flow, done = outcome.callback()](ect::TerminalContext& t) { flow.steps(t, done); }));
+    ASSERT_TRUE(sim.waitForRequests(1));
+    if (flow.closedDuringOpen)
+        terminal->send(ect::MMICloseTransaction(nullptr));
+    if (*flow.outcome) {
+        ASSERT_TRUE(outcome.waitFor(1));
+        EXPECT_EQ(flow.outcome, outcome.first());
+    }
+    EXPECT_TRUE(testsupport::waitUntil([&] { return hostRequestTaken(*terminal); }, std::chrono::milliseconds(3000)));
+    EXPECT_EQ(flow.requests, mmitest::joined(flowRequestsSince(0)));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFlow, HostOwnFlow, ::testing::ValuesIn(ownFlows));
+
+// A cancellation sent while a flow's request is being handed to the library
+// reaches the library after it, so that the request is not refused as busy.
+TEST(TerminalOwnerOrder, CancellationFollowsTheRequestBeingHandedOver)
+{
+    const auto terminal = std::make_shared<ect::TerminalContext>("ORDER", [](ect::Transaction&&) {});
+    std::vector<std::string> reached;
+    std::vector<std::pair<ect::TransactionContext::ReleaseFunction, void*>> held;
+    std::function<void()> meanwhile;
+    const ect::TransactionContext::SendFunction send =
+        [&](const char*, const char* request, ect::TransactionContext::ResultCallback, void* userData,
+            ect::TransactionContext::ReplyFunction*, void**, ect::TransactionContext::ReleaseFunction release) {
+            if (meanwhile)
+                std::exchange(meanwhile, nullptr)();
+            reached.push_back(std::strstr(request, "CancelRetail") ? "Co" : "Ck");
+            held.emplace_back(release, userData);
+        };
+    const auto sendWith = [&](ect::Transaction&& transaction) {
+        ect::TransactionContext::create(terminal, send, std::make_shared<ect::TerminalOwner>("ORDER"))
+            ->startTransaction(std::move(transaction));
+    };
+    meanwhile = [&] { sendWith(ect::CancelRetailTransaction(nullptr)); };
+    sendWith(ect::MMIOpenTransaction(nullptr));
+    EXPECT_EQ("Ck, Co", mmitest::joined(reached));
+    for (const auto& each : held)
+        each.first(each.second);
 }

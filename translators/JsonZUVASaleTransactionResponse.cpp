@@ -136,6 +136,13 @@ QString JsonZUVASaleTransactionResponse::describeLateReply(QByteArray const& bod
              fields.value(QStringLiteral("transactionIdentifier")).toString(QStringLiteral("unknown")));
 }
 
+bool JsonZUVASaleTransactionResponse::holdsAmount(QByteArray const& body) const
+{
+    QJsonObject fields;
+    Fields::insertPaymentFields(parseBody(body), fields);
+    return fields.contains(QStringLiteral("authorizedAmount"));
+}
+
 void JsonZUVASaleTransactionResponse::recordBackupModeSale(Ber::BerTlv const& root, QString const& date)
 {
     std::tm creationDate{};

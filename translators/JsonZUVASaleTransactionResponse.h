@@ -18,6 +18,7 @@ public:
     // The amount and the terminal's transaction identifier of a sale reply.
     QString describeLateReply(QByteArray const& body) const override;
     bool carriesAmount() const override { return true; }
+    bool holdsAmount(QByteArray const& body) const override;
 
 protected:
     QJsonObject readResult(QByteArray const& body) const override;

@@ -32,6 +32,9 @@ public:
     // Whether its replies carry an amount (the sale family): the terminal may
     // still carry such a transaction out after the host ended it.
     virtual bool carriesAmount() const { return false; }
+    // Whether this body of its type carries an amount (a sale's reply, not a
+    // card check's that shares its type). Throws for a body it cannot read.
+    virtual bool holdsAmount(QByteArray const& /*body*/) const { return false; }
 };
 
 } // namespace oxa

@@ -34,9 +34,12 @@ public:
     virtual void unregisterNotificationHandler(QString messageTypeId) = 0;
 };
 
-// Throws std::invalid_argument "Input stream is null" / "Transaction dispatcher is null".
+// The sale reply translator tells a sale's reply that no transaction awaits,
+// which the host must hear of, from other replies of its type; null, no such
+// reply is told apart. Throws std::invalid_argument "Input stream is null" /
+// "Transaction dispatcher is null".
 std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
     std::shared_ptr<TransactionDispatcher> dispatcher, std::shared_ptr<vorsam::InputStream> inputStream,
-    std::function<void(QJsonDocument)> notificationCallback);
+    std::function<void(QJsonDocument)> notificationCallback, std::shared_ptr<JsonZUVAResponse const> saleReplies);
 
 } // namespace oxa

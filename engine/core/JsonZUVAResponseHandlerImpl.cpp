@@ -28,11 +28,13 @@ ect::ECTError invalidResponse(std::string const& reason)
 
 JsonZUVAResponseHandlerImpl::JsonZUVAResponseHandlerImpl(std::shared_ptr<TransactionDispatcher> dispatcher,
                                                          std::shared_ptr<vorsam::InputStream> inputStream,
-                                                         std::function<void(QJsonDocument)> notificationCallback)
+                                                         std::function<void(QJsonDocument)> notificationCallback,
+                                                         std::shared_ptr<JsonZUVAResponse const> saleReplies)
     : inputStream_(std::move(inputStream))
     , dispatcher_(std::move(dispatcher))
     , notificationCallback_(std::move(notificationCallback))
     , responseQueue_(new ZUVAResponseQueue())
+    , saleReplies_(std::move(saleReplies))
     , thread_(QStringLiteral("ResponseHandlerThread"))
 {
     if (!inputStream_)
@@ -208,23 +210,44 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
 
 bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body)
 {
+    if (body.data() == lastLateReply_)
+        return true;
     const QString messageTypeId = body.messageTypeId();
-    const boost::optional<UnansweredTransactions::Entry> failed =
-        dispatcher_->takeUnanswered(messageTypeId, body.sequenceNumber().value());
-    if (!failed)
+    if (const boost::optional<UnansweredTransactions::Entry> failed =
+            dispatcher_->takeUnanswered(messageTypeId, body.sequenceNumber().value())) {
+        warnOfLateReply(QStringLiteral("to %1 came after the transaction had failed").arg(failed->action),
+                        *failed->response, body);
+    } else if (isSaleReply(body)) {
+        // Its entry pushed out by newer failures, or its transaction sent on an
+        // earlier connection or by another process.
+        warnOfLateReply(QStringLiteral("came while no transaction awaited it"), *saleReplies_, body);
+    } else {
         return false;
+    }
+    lastLateReply_ = body.data();
+    return true;
+}
+
+bool JsonZUVAResponseHandlerImpl::isSaleReply(ZUVABody const& body) const
+{
+    return saleReplies_ && body.messageTypeId() == saleReplies_->getMessageTypeId()
+           && saleReplies_->holdsAmount(body.data());
+}
+
+// The terminal may have carried the transaction out (a card charged) while
+// the host holds no result of it.
+void JsonZUVAResponseHandlerImpl::warnOfLateReply(QString const& circumstance, JsonZUVAResponse const& translator,
+                                                  ZUVABody const& body)
+{
     QString facts;
     try {
-        facts = failed->response->describeLateReply(body.data());
+        facts = translator.describeLateReply(body.data());
     } catch (...) {
         facts = QStringLiteral("unreadable");
     }
-    // The terminal may have carried the transaction out (a card charged)
-    // while the host recorded it as failed.
-    HostWarning::report(QStringLiteral("Reply %1 to %2 came after the transaction had failed and was dropped%3")
-                            .arg(messageTypeId, failed->action, facts.isEmpty() ? QString() : ": " + facts)
+    HostWarning::report(QStringLiteral("Reply %1 %2 and was dropped%3")
+                            .arg(body.messageTypeId(), circumstance, facts.isEmpty() ? QString() : ": " + facts)
                             .toStdString());
-    return true;
 }
 
 void JsonZUVAResponseHandlerImpl::handleNotification(JsonZUVAResponse& handler, ZUVABody const& body,
@@ -315,10 +338,10 @@ void JsonZUVAResponseHandlerImpl::closeTransaction(QJsonDocument const& document
 
 std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
     std::shared_ptr<TransactionDispatcher> dispatcher, std::shared_ptr<vorsam::InputStream> inputStream,
-    std::function<void(QJsonDocument)> notificationCallback)
+    std::function<void(QJsonDocument)> notificationCallback, std::shared_ptr<JsonZUVAResponse const> saleReplies)
 {
     return std::unique_ptr<JsonZUVAResponseHandler>(new JsonZUVAResponseHandlerImpl(
-        std::move(dispatcher), std::move(inputStream), std::move(notificationCallback)));
+        std::move(dispatcher), std::move(inputStream), std::move(notificationCallback), std::move(saleReplies)));
 }
 
 } // namespace oxa

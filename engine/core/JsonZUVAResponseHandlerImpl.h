@@ -26,7 +26,8 @@ class JsonZUVAResponseHandlerImpl : public vorsam::Runnable, public JsonZUVAResp
 public:
     JsonZUVAResponseHandlerImpl(std::shared_ptr<TransactionDispatcher> dispatcher,
                                 std::shared_ptr<vorsam::InputStream> inputStream,
-                                std::function<void(QJsonDocument)> notificationCallback);
+                                std::function<void(QJsonDocument)> notificationCallback,
+                                std::shared_ptr<JsonZUVAResponse const> saleReplies);
     ~JsonZUVAResponseHandlerImpl() override;
 
     void readMessage() override;
@@ -60,9 +61,12 @@ private:
                                    ZUVABody const& body);
     void closeTransaction(QJsonDocument const& document, QSharedPointer<ZUVATransaction> const& transaction,
                           ZUVABody const& body);
-    // Tells the host of a reply to a transaction that failed without it, once;
-    // false when the reply answers no such transaction.
+    // Tells the host, once, of a reply to a transaction that failed without
+    // it, or of a sale's reply that no transaction awaited; false when the
+    // reply is neither.
     bool reportLateReply(ZUVABody const& body);
+    bool isSaleReply(ZUVABody const& body) const;
+    void warnOfLateReply(QString const& circumstance, JsonZUVAResponse const& translator, ZUVABody const& body);
 
     std::shared_ptr<vorsam::InputStream> inputStream_;
     std::shared_ptr<TransactionDispatcher> dispatcher_;
@@ -71,6 +75,9 @@ private:
     QMap<QString, std::shared_ptr<JsonZUVAResponse>> notificationHandlers_;
     std::function<void(QJsonDocument)> notificationCallback_;
     std::unique_ptr<ZUVAResponseQueue> responseQueue_;
+    std::shared_ptr<JsonZUVAResponse const> saleReplies_;
+    // A serial terminal sends a frame again when it misses the acknowledgement.
+    QByteArray lastLateReply_;
     // Runs the handling of what is queued on the handler thread for a closing connection.
     vorsam::ThreadCaller caller_;
     std::atomic<QThread*> handlingThread_{nullptr};

@@ -6,6 +6,7 @@
 #include "engine/core/TransactionDispatcher.h"
 #include "engine/service/ZUVATerminalConnection.h"
 #include "link/Kiss.h"
+#include "translators/JsonZUVASaleTransactionResponse.h"
 
 #include <QString>
 
@@ -100,7 +101,8 @@ std::unique_ptr<TerminalConnection> ZUVASerialConnectionFactory::create(
     const std::weak_ptr<kiss::Kiss> link = m_link;
     std::shared_ptr<TransactionDispatcher> dispatcher = makeTransactionDispatcher(m_link->getOutputStream());
     pauseHeartBeatDuringTransactions(*dispatcher, link);
-    auto responseHandler = makeJsonZUVAResponseHandler(dispatcher, m_link->getInputStream(), notification);
+    auto responseHandler = makeJsonZUVAResponseHandler(dispatcher, m_link->getInputStream(), notification,
+                                                      std::make_shared<JsonZUVASaleTransactionResponse>());
     auto requestHandler = makeJsonTransactionRequestHandler(dispatcher);
     m_link->setOnConnectedCallback(std::move(connected));
     m_link->setOnDisconnectedCallback(std::move(disconnected));

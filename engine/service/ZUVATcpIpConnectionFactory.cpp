@@ -4,6 +4,7 @@
 #include "engine/core/JsonZUVAResponseHandler.h"
 #include "engine/core/TransactionDispatcher.h"
 #include "engine/service/ZUVATerminalConnection.h"
+#include "translators/JsonZUVASaleTransactionResponse.h"
 
 namespace oxa {
 
@@ -16,7 +17,8 @@ std::unique_ptr<TerminalConnection> ZUVATcpIpConnectionFactory::create(
     std::shared_ptr<vorsam::TcpIpSocket> socket, std::function<void(QJsonDocument)> notification) const
 {
     std::shared_ptr<TransactionDispatcher> dispatcher = makeTransactionDispatcher(socket->getOutputStream());
-    auto responseHandler = makeJsonZUVAResponseHandler(dispatcher, socket->getInputStream(), notification);
+    auto responseHandler = makeJsonZUVAResponseHandler(dispatcher, socket->getInputStream(), notification,
+                                                      std::make_shared<JsonZUVASaleTransactionResponse>());
     auto requestHandler = makeJsonTransactionRequestHandler(dispatcher);
     return std::make_unique<ZUVATerminalConnection>(m_environment, dispatcher, std::move(requestHandler),
                                                     std::move(responseHandler));

@@ -83,7 +83,8 @@ TEST(SaleResponse, DateAndPanFallBackInOrder)
 }
 
 // What a host is told of a sale reply that came after the sale had failed;
-// a sale with delivery confirmation may end with the sale reply too.
+// a sale with delivery confirmation may end with the sale reply too. Only a
+// body with an amount is a sale's: a card check's reply has the same type.
 TEST(SaleResponse, ALateReplyIsDescribedByItsAmountAndTransactionIdentifier)
 {
     const oxa::JsonZUVASaleTransactionResponse sale;
@@ -95,18 +96,22 @@ TEST(SaleResponse, ALateReplyIsDescribedByItsAmountAndTransactionIdentifier)
         std::string type;
         std::vector<SimTlv> elements;
         QString described;
+        bool saleReply; // as the sale translator reads the body
     } rows[] = {
-        {sale, "Rd", full, "amount 12.34 EUR, transaction identifier 000123"},
+        {sale, "Rd", full, "amount 12.34 EUR, transaction identifier 000123", true},
         {sale, "Rd", {element("BF8116", {SimTlv::hex("DF26", "000000000500")})},
-         "amount 5.00, transaction identifier unknown"},
-        {sale, "Rd", {}, "amount unknown, transaction identifier unknown"},
-        {delivery, "Rd", full, "amount 12.34 EUR, transaction identifier 000123"},
-        {delivery, "CR", full, ""},
+         "amount 5.00, transaction identifier unknown", true},
+        {sale, "Rd", {}, "amount unknown, transaction identifier unknown", false},
+        {sale, "Rd", {element("BF8116", {SimTlv::hex("DF27", "20240309090507")}), element("EB", {SimTlv::text("DF46", "1234")})},
+         "amount unknown, transaction identifier unknown", false},
+        {delivery, "Rd", full, "amount 12.34 EUR, transaction identifier 000123", true},
+        {delivery, "CR", full, "", true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.described.toStdString());
-        EXPECT_EQ(row.response.describeLateReply(bytesOf(testsupport::SimMessage::buildBody(row.type, 7, row.elements))),
-                  row.described);
+        const QByteArray body = bytesOf(testsupport::SimMessage::buildBody(row.type, 7, row.elements));
+        EXPECT_EQ(row.response.describeLateReply(body), row.described);
+        EXPECT_EQ(sale.holdsAmount(body), row.saleReply);
     }
 }
 

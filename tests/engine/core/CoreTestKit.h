@@ -135,7 +135,7 @@ private:
 };
 
 // Response translator: {"result": {"type", "sequence"}}; a body holding DF02
-// makes it throw "unreadable reply".
+// makes it throw "unreadable reply", one holding DF26 holds an amount.
 class TestResponse : public oxa::JsonZUVAResponse {
 public:
     explicit TestResponse(QString type = "Rt", bool carriesAmount = false)
@@ -155,6 +155,11 @@ public:
             throw std::runtime_error("unreadable reply");
         QJsonObject result{{"type", m_type}, {"sequence", sequenceOf(root)}};
         response = QJsonDocument(QJsonObject{{"result", result}});
+    }
+
+    bool holdsAmount(QByteArray const& bytes) const override
+    {
+        return SimTlv::parseAll(fromQ(bytes)).at(0).find("DF26") != nullptr;
     }
 
     QString describeLateReply(QByteArray const& bytes) const override
@@ -272,7 +277,8 @@ struct Connection {
     std::shared_ptr<oxa::TransactionDispatcher> dispatcher = oxa::makeTransactionDispatcher(out);
     Results notifications;
     std::unique_ptr<oxa::JsonZUVAResponseHandler> responses =
-        oxa::makeJsonZUVAResponseHandler(dispatcher, in, notifications.callbackFor(0));
+        oxa::makeJsonZUVAResponseHandler(dispatcher, in, notifications.callbackFor(0),
+                                         std::make_shared<TestResponse>("Rd", true));
 
     void receive(const QByteArray& bytes)
     {

@@ -92,30 +92,40 @@ TEST_F(ResponseHandlerTest, RejectionErrorIncidentAndUnreadableReplyFailThePendi
 // or a sale the host ended (it is told nothing), and answer later; the host
 // hears of that reply once, and nothing else changes. A display operation the
 // host ended is not its business. A late sale reply is no other transaction's.
+// A sale's reply that finds no failed transaction (sent by another process,
+// say) is reported too; not a card check's of the same type, which holds no amount.
 TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChangesNothing)
 {
     testsupport::QtWarnings warnings;
-    const auto reports = [&] { return warnings.text().count("came after the transaction had failed"); };
+    const auto reports = [&] { return warnings.text().count("and was dropped"); };
     const ect::ECTError networkError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::NetworkError);
     const auto reset = [&] { link->dispatcher->resetTransaction(); };
+    const char* const failedOne = "to Test came after the transaction had failed";
+    const char* const unawaited = "came while no transaction awaited it";
+    enum Kind { Other, Sale, CardCheck }; // a sale's or a card check's reply is "Rd"
     const struct {
         const char* ending;
         std::function<void()> fail;
         Outcome outcome;
         bool nextSentFirst; // the host's next transaction is in flight when the reply comes
-        bool sale;          // its reply is "Rd" with an amount
-        bool reported;
+        Kind kind;
+        bool amount; // the reply holds an amount
+        const char* reported;
     } rows[] = {
-        {"time-out", [] {}, {5, -1}, false, false, true},
+        {"time-out", [] {}, {5, -1}, false, Other, false, failedOne},
         {"lost frame", [&] { link->dispatcher->reportMessageError(link->out->writes().back(), networkError); }, {2, 18},
-         true, false, true},
+         true, Other, false, failedOne},
         {"lost link", [&] { link->dispatcher->failTransactions(networkError, link->dispatcher->sentSoFar()); }, {2, 18},
-         false, false, true},
-        {"link failure", [&] { link->dispatcher->reportTransactionError(networkError); }, {2, 18}, true, false, true},
-        {"reset", reset, {2, 30}, true, false, false},
-        {"reset, idle", reset, {2, 30}, false, false, false},
-        {"sale reset", reset, {2, 30}, true, true, true},
-        {"sale reset, idle", reset, {2, 30}, false, true, true},
+         false, Other, false, failedOne},
+        {"link failure", [&] { link->dispatcher->reportTransactionError(networkError); }, {2, 18}, true, Other, false,
+         failedOne},
+        {"reset", reset, {2, 30}, true, Other, false, nullptr},
+        {"reset, idle", reset, {2, 30}, false, Other, false, nullptr},
+        {"sale reset", reset, {2, 30}, true, Sale, true, failedOne},
+        {"sale reset, idle", reset, {2, 30}, false, Sale, true, failedOne},
+        {"card check reset, idle", reset, {2, 30}, false, CardCheck, false, nullptr},
+        {"card check reset, then a sale's reply", reset, {2, 30}, true, CardCheck, true, unawaited},
+        {"card check reset, then a sale's reply, idle", reset, {2, 30}, false, CardCheck, true, unawaited},
     };
     int failed = 0;
     int reported = 0;
@@ -125,14 +135,14 @@ TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChan
         TransactionPlan plan;
         plan.sequence = id;
         plan.timeout = row.outcome.first == 5 ? 30ms : 5000ms;
-        plan.replyType = row.sale ? "Rd" : "Rt";
-        plan.carriesAmount = row.sale;
+        plan.replyType = row.kind == Other ? "Rt" : "Rd";
+        plan.carriesAmount = row.kind == Sale;
         link->dispatcher->dispatch(makeTransaction(plan, results.callbackFor(id)));
         ASSERT_TRUE(link->out->waitForWrites(size_t(2 * id - 1)));
         row.fail();
         ASSERT_EQ(results.outcome(id), row.outcome);
 
-        const int next = id + 10;
+        const int next = id + 50;
         TransactionPlan nextPlan;
         nextPlan.sequence = next;
         nextPlan.replyType = "Ru";
@@ -142,19 +152,20 @@ TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChan
         };
         ASSERT_TRUE(!row.nextSentFirst || sendNext());
         // Stray and unsolicited messages are not reported; the reply is, once.
-        const QByteArray reply = message(plan.replyType.toStdString(), id);
+        const QByteArray reply = message(plan.replyType.toStdString(), id,
+                                         row.amount ? std::vector<SimTlv>{SimTlv::hex("DF26", "000000001234")}
+                                                    : std::vector<SimTlv>());
         link->receive(message("Zz", id) + reply + reply);
         ASSERT_TRUE(row.nextSentFirst || sendNext());
         link->receive(message("Ru", next));
         ASSERT_EQ(results.outcome(next), Success);
         EXPECT_EQ(resultSequence(results.first(next)), next);
         reported += row.reported ? 1 : 0;
-        EXPECT_EQ(reports(), reported);
-        EXPECT_EQ(warnings.text().contains(QString("Reply %1 to Test came after the transaction had failed and "
-                                                   "was dropped: sequence %2")
-                                               .arg(plan.replyType)
-                                               .arg(id)),
-                  row.reported)
+        EXPECT_EQ(reports(), reported) << warnings.text().toStdString();
+        EXPECT_TRUE(!row.reported
+                    || warnings.text().contains(QString("Reply %1 %2 and was dropped: sequence %3")
+                                                    .arg(plan.replyType, row.reported)
+                                                    .arg(id)))
             << warnings.text().toStdString();
         EXPECT_EQ(results.count(id), 1u);
         ASSERT_EQ(results.total(), size_t(2 * id));

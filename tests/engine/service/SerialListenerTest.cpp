@@ -223,7 +223,8 @@ TEST_F(SerialListener, AnApprovalAfterTheSaleFailedIsReportedOnceAndChangesNothi
 }
 
 // The host's reset tells the terminal nothing: it may still approve the sale.
-// The approval is reported once and the sale keeps its 2/30.
+// The approval is reported once and the sale keeps its 2/30; so is one that
+// answers no sale of this process.
 TEST_F(SerialListener, AnApprovalAfterTheHostResetTheSaleIsReportedOnce)
 {
     const CertificationLog log;
@@ -246,6 +247,15 @@ TEST_F(SerialListener, AnApprovalAfterTheHostResetTheSaleIsReportedOnce)
         const QString warning = QString("Reply Rd to %1 came after the transaction had failed and was dropped: "
                                         "amount 12.50 EUR, transaction identifier 000777").arg(action);
         EXPECT_TRUE(waitUntil([&] { return log.text().contains(warning); })) << log.text().toStdString();
+        // The frame sent again is the same approval; one of a sale sent elsewhere is reported too.
+        SimMessage elsewhere = terminal.requests().back();
+        elsewhere.sequence += 50;
+        terminal.sendMessage(approvalOf(terminal.requests().back()));
+        terminal.sendMessage(approvalOf(elsewhere));
+        EXPECT_TRUE(waitUntil([&] {
+            return log.text().count("Reply Rd came while no transaction awaited it and was dropped: amount 12.50 EUR, "
+                                    "transaction identifier 000777") == reset;
+        })) << log.text().toStdString();
         EXPECT_EQ(log.text().count("came after"), reset);
         EXPECT_EQ(reports.count(action), 1u);
     }

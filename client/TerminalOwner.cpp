@@ -1,5 +1,6 @@
 #include "client/TerminalOwner.h"
 
+#include "client/Contained.h"
 #include "client/PreprocessJsonResult.h"
 #include "client/TransactionHelpers.h"
 
@@ -24,10 +25,14 @@ struct TerminalState {
     TerminalOwner* holder = nullptr;
     int passing = 0; // the host's closes and cancellations not ended
     int handing = 0; // requests being handed to the library
+    int fetching = 0; // later steps in flight that show nothing (a sale's ticket request), which a close would end
     std::vector<Waiting> afterPassing; // steps that would meet a close or cancellation
-    std::vector<Waiting> afterHanding; // closes and cancellations behind requests being handed over
+    std::vector<Waiting> afterHanding; // closes and cancellations behind requests being handed over or fetching
 
-    bool idle() const { return !holder && !passing && !handing && afterPassing.empty() && afterHanding.empty(); }
+    bool idle() const
+    {
+        return !holder && !passing && !handing && !fetching && afterPassing.empty() && afterHanding.empty();
+    }
 };
 
 namespace {
@@ -82,6 +87,29 @@ struct TerminalOwner::Verdict {
     boost::optional<ECTError> error;
 };
 
+// Requests released at once, with what becomes of each.
+struct TerminalOwner::Due {
+    std::vector<std::pair<Waiting, Verdict>> entries;
+};
+
+// The closes and cancellations that may go out now, counted as being handed over.
+void TerminalOwner::addDueAfterHanding(TerminalState& terminal, Due& due)
+{
+    if (terminal.handing > 0 || terminal.fetching > 0)
+        return;
+    for (Waiting& waiting : std::exchange(terminal.afterHanding, {})) {
+        due.entries.emplace_back(std::move(waiting), Verdict{Verdict::Kind::Send, boost::none});
+        ++terminal.handing;
+    }
+}
+
+// On the thread that released them: one that fails strands none of the others.
+void TerminalOwner::carryOutAll(const Due& due)
+{
+    for (const auto& entry : due.entries)
+        contained("held request", [&] { entry.first.owner->carryOut(entry.second, entry.first.request); });
+}
+
 TerminalOwner::TerminalOwner(std::string terminalId) : terminalId_(std::move(terminalId)) {}
 
 const std::string& TerminalOwner::terminalId() const
@@ -97,7 +125,7 @@ void TerminalOwner::stepStarted()
 
 void TerminalOwner::stepEnded()
 {
-    std::vector<std::pair<Waiting, Verdict>> due;
+    Due due;
     {
         Registry& all = registry();
         std::lock_guard<std::mutex> lock(all.mutex);
@@ -113,14 +141,16 @@ void TerminalOwner::stepEnded()
             // Decided under the same lock, so that nobody takes the terminal between.
             for (Waiting& waiting : std::exchange(terminal.afterPassing, {})) {
                 const Verdict verdict = waiting.owner->admit(terminal, waiting.request.action);
-                due.emplace_back(std::move(waiting), verdict);
+                due.entries.emplace_back(std::move(waiting), verdict);
             }
         }
         passes_ = false;
+        if (std::exchange(fetches_, false))
+            --terminal.fetching;
+        addDueAfterHanding(terminal, due);
         forgetIfIdle(all, terminalId_);
     }
-    for (const auto& entry : due)
-        entry.first.owner->carryOut(entry.second, entry.first.request);
+    carryOutAll(due);
 }
 
 void TerminalOwner::send(const std::string& request, std::function<void()> handOver,
@@ -166,7 +196,8 @@ TerminalOwner::Verdict TerminalOwner::admit(TerminalState& terminal, const std::
         return admitLaterStep(terminal, action);
     if (passesHolder(action))
         return admitPassing(terminal, action);
-    if (terminal.holder)
+    // A flow's step may still wait behind a cancellation after the holder's close has ended.
+    if (terminal.holder || terminal.passing > 0)
         return Verdict{Verdict::Kind::Refuse, busy()};
     return take(terminal);
 }
@@ -179,6 +210,9 @@ TerminalOwner::Verdict TerminalOwner::admitLaterStep(TerminalState& terminal, co
         return Verdict{Verdict::Kind::AfterPassing, boost::none};
     if (terminal.holder && terminal.holder != this)
         return Verdict{Verdict::Kind::Refuse, busy()};
+    // A close during the ticket request would end it and cost an approved sale its ticket.
+    if (!showsOnDisplay(action) && !std::exchange(fetches_, true))
+        ++terminal.fetching;
     return take(terminal);
 }
 
@@ -194,7 +228,7 @@ TerminalOwner::Verdict TerminalOwner::admitPassing(TerminalState& terminal, cons
     } else if (!terminal.holder) {
         terminal.holder = this;
     }
-    if (terminal.handing > 0)
+    if (terminal.handing > 0 || terminal.fetching > 0)
         return Verdict{Verdict::Kind::AfterHanding, boost::none};
     ++terminal.handing;
     return Verdict{Verdict::Kind::Send, boost::none};
@@ -212,28 +246,28 @@ void TerminalOwner::carryOut(const Verdict& verdict, const Request& request)
 {
     if (verdict.kind == Verdict::Kind::Refuse)
         return request.refuse(*verdict.error);
-    request.handOver();
+    try {
+        request.handOver();
+    } catch (...) {
+        handedOver();
+        throw;
+    }
     handedOver();
 }
 
 // Closes and cancellations that waited go out once nothing is being handed over.
 void TerminalOwner::handedOver()
 {
-    std::vector<Waiting> due;
+    Due due;
     {
         Registry& all = registry();
         std::lock_guard<std::mutex> lock(all.mutex);
         TerminalState& terminal = all.terminals[terminalId_];
-        if (--terminal.handing > 0)
-            return;
-        due = std::exchange(terminal.afterHanding, {});
-        terminal.handing += static_cast<int>(due.size());
+        --terminal.handing;
+        addDueAfterHanding(terminal, due);
         forgetIfIdle(all, terminalId_);
     }
-    for (const Waiting& waiting : due) {
-        waiting.request.handOver();
-        waiting.owner->handedOver();
-    }
+    carryOutAll(due);
 }
 
 } // namespace ect

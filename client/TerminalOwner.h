@@ -34,7 +34,9 @@ struct TerminalState;
 // refusal; its other steps (a sale's ticket request) still go out, and take
 // the terminal back once the close has ended. A close or cancellation is held back until requests
 // being handed to the library have gone, so that the library sees them in
-// that order. Ownership is per terminal identifier, in the whole process,
+// that order, and until a later step that shows nothing (a sale's ticket
+// request) has ended, which a close would end. The thread that ends what it
+// waited for hands it over. Ownership is per terminal identifier, in the whole process,
 // whichever terminal object sends; transactions sent through the C interface
 // directly are not seen.
 class TerminalOwner : public std::enable_shared_from_this<TerminalOwner> {
@@ -67,7 +69,10 @@ public:
 
 private:
     struct Verdict;
+    struct Due;
 
+    static void addDueAfterHanding(TerminalState& terminal, Due& due);
+    static void carryOutAll(const Due& due);
     Verdict admit(TerminalState& terminal, const std::string& action);
     Verdict admitLaterStep(TerminalState& terminal, const std::string& action);
     Verdict admitPassing(TerminalState& terminal, const std::string& action);
@@ -80,6 +85,7 @@ private:
     int steps_ = 0;
     bool admitted_ = false;
     bool passes_ = false;
+    bool fetches_ = false; // counted among the terminal's fetching steps
     boost::optional<ECTError> stopped_;
 };
 

@@ -12,19 +12,22 @@ namespace ect {
 
 namespace {
 
-// The context whose result this thread is handling.
-thread_local TransactionContext* handled = nullptr;
+class Handling;
 
-// Marks this thread as handling a result of the context while it lives.
+// The innermost result this thread is handling.
+thread_local const Handling* handled = nullptr;
+
+// Marks this thread as handling a result of the context while it lives; a
+// step refused at once is handled inside the result that started it.
 class Handling {
 public:
-    explicit Handling(TransactionContext* context) : previous_(handled) { handled = context; }
-    ~Handling() { handled = previous_; }
+    explicit Handling(TransactionContext* context) : context(context), previous(handled) { handled = this; }
+    ~Handling() { handled = previous; }
     Handling(const Handling&) = delete;
     Handling& operator=(const Handling&) = delete;
 
-private:
-    TransactionContext* const previous_;
+    TransactionContext* const context;
+    const Handling* const previous;
 };
 
 } // namespace
@@ -64,15 +67,22 @@ void TransactionContext::startTransaction(Transaction&& transaction)
 
 std::shared_ptr<TerminalOwner> TransactionContext::ownerOfNextStep(const std::string& terminalId)
 {
-    if (handled && handled->owner_ && handled->owner_->terminalId() == terminalId)
-        return handled->owner_;
+    if (handled && handled->context->owner_ && handled->context->owner_->terminalId() == terminalId)
+        return handled->context->owner_;
     return std::make_shared<TerminalOwner>(terminalId);
 }
 
 void TransactionContext::endHandledStep()
 {
-    if (handled)
-        handled->endStep();
+    if (!handled)
+        return;
+    // The outer results of the same flow have no step left either: a step
+    // refused at once calls the host before they return.
+    const std::shared_ptr<TerminalOwner>& owner = handled->context->owner_;
+    handled->context->endStep();
+    for (const Handling* outer = handled->previous; owner && outer && outer->context->owner_ == owner;
+         outer = outer->previous)
+        outer->context->endStep();
 }
 
 void TransactionContext::hold(std::shared_ptr<Transaction> transaction)
@@ -102,16 +112,25 @@ void TransactionContext::beginAndSend(Transaction& transaction, const TerminalCo
     if (!owner_)
         return handOver(self, terminalId, request);
     owner_->send(
-        request, [self, terminalId, request] { self->handOver(self, terminalId, request); },
+        request,
+        [self, terminalId, request] {
+            try {
+                self->handOver(self, terminalId, request);
+            } catch (...) {
+                self->releaseTransaction(); // also when handed over from another thread's queue
+                throw;
+            }
+        },
         [self](const ECTError& refusal) { self->endAtOnce(oxa::jsonFromError(refusal)); });
 }
 
 void TransactionContext::handOver(const std::shared_ptr<TransactionContext>& self, const std::string& terminalId,
                                   const std::string& request)
 {
-    auto* userData = new std::shared_ptr<TransactionContext>(self);
-    sendFunction_(terminalId.c_str(), request.c_str(), &TransactionContext::onTransactionCallback, userData,
+    auto userData = std::make_unique<std::shared_ptr<TransactionContext>>(self);
+    sendFunction_(terminalId.c_str(), request.c_str(), &TransactionContext::onTransactionCallback, userData.get(),
                   &replyFunction_, &replyHandle_, &TransactionContext::onRelease);
+    userData.release(); // the send's release function frees it
 }
 
 void TransactionContext::endAtOnce(const std::string& text)

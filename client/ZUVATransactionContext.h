@@ -63,9 +63,10 @@ public:
     // a new one.
     static std::shared_ptr<TerminalOwner> ownerOfNextStep(const std::string& terminalId);
     // Called right before a host's callback hears the outcome of a flow:
-    // the step whose result this thread is handling stops holding the
-    // terminal, so that a host told of it may send at once. Steps the flow
-    // has already started hold it on.
+    // the step whose result this thread is handling, and the outer results of
+    // the same flow it is handled in (a step refused at once), stop holding
+    // the terminal, so that a host told of it may send at once. Steps the
+    // flow has already started hold it on.
     static void endHandledStep();
 
     // The C callbacks given to the send function.

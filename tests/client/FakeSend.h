@@ -9,7 +9,9 @@
 
 #include <deque>
 #include <memory>
+#include <map>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,11 +22,15 @@ namespace clienttest {
 // records every request and every answer to a question, and lets the test
 // deliver results and release.
 // Transactions reach it through terminal->makeTransaction(...), which runs
-// each in a new ect::TransactionContext as a terminal "T1" does. Thread-safe;
-// nothing is delivered unless the test says so.
+// each in a new ect::TransactionContext as a terminal "T1" does; owned, with
+// the owner a terminal object gives it (a step of the result this thread
+// handles, or else a new one). Thread-safe; nothing is delivered unless the
+// test says so, but for the actions it refuses or fails.
 class FakeSend {
 public:
     using Context = ect::TransactionContext;
+
+    explicit FakeSend(bool owned = false) : owned_(owned) {}
 
     ~FakeSend()
     {
@@ -34,15 +40,28 @@ public:
 
     const std::shared_ptr<ect::TerminalContext> terminal =
         std::make_shared<ect::TerminalContext>("T1", [this](ect::Transaction&& transaction) {
-            Context::create(terminal, [this](const char*, const char* request, Context::ResultCallback result,
-                                             void* userData, Context::ReplyFunction* replyFunction,
-                                             void** replyHandle, Context::ReleaseFunction release) {
-                *replyFunction = &FakeSend::recordAnswer;
-                *replyHandle = this;
-                std::lock_guard<std::mutex> lock(mutex_);
-                sent_.push_back(Sent{request, result, userData, release, false});
-            })->startTransaction(std::move(transaction));
+            Context::create(
+                terminal,
+                [this](const char*, const char* request, Context::ResultCallback result, void* userData,
+                       Context::ReplyFunction* replyFunction, void** replyHandle, Context::ReleaseFunction release) {
+                    if (refusedAtOnce(request, result, userData, release))
+                        return;
+                    *replyFunction = &FakeSend::recordAnswer;
+                    *replyHandle = this;
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    sent_.push_back(Sent{request, result, userData, release, false});
+                },
+                owned_ ? Context::ownerOfNextStep("T1") : nullptr)
+                ->startTransaction(std::move(transaction));
         });
+
+    // Requests of the action end at once with the text, as the library ends
+    // one it cannot send; with no text, sending them throws.
+    void refuse(const std::string& action, const char* text)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        refusals_[action] = text;
+    }
 
     std::size_t count() const
     {
@@ -102,13 +121,35 @@ private:
         self->answers_.push_back(text);
     }
 
+    bool refusedAtOnce(const char* request, Context::ResultCallback result, void* userData,
+                       Context::ReleaseFunction release)
+    {
+        Json::Value document;
+        Json::Reader().parse(request, document, false);
+        const char* text = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const auto found = refusals_.find(document["transaction"]["action"].asString());
+            if (found == refusals_.end())
+                return false;
+            text = found->second;
+        }
+        if (!text)
+            throw std::runtime_error("cannot send");
+        result(text, userData);
+        release(userData);
+        return true;
+    }
+
     Sent copyOf(std::size_t index) const
     {
         std::lock_guard<std::mutex> lock(mutex_);
         return sent_.at(index);
     }
 
+    const bool owned_;
     mutable std::mutex mutex_;
+    std::map<std::string, const char*> refusals_;
     std::deque<Sent> sent_; // a deque: release reads an element outside the lock
     std::vector<std::string> answers_;
 };

@@ -1,4 +1,5 @@
 #include "client/ClientEndToEnd.h"
+#include "client/FakeSend.h"
 #include "client/ServiceInformationTransaction.h"
 #include "client/TerminalOwner.h"
 #include "client/ZUVATerminalImpl.h"
@@ -258,6 +259,11 @@ protected:
         if (type == "Cd")
             return [](const SimMessage& request) {
                 return SimTerminal::answer(testsupport::SimSaleReplies::saleReplyTo(request, TerminalId));
+            };
+        if (type == "Cw")
+            return [](const SimMessage& request) {
+                return SimTerminal::answer(testsupport::SimOperationReplies::ticketReplyTo(
+                    request, testsupport::SimOperationReplies::Ticket{"TICKET\x0C"}));
             };
         return [](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request)); };
     }
@@ -522,15 +528,24 @@ TEST_F(HostBesideFlows, ThrowingFlowsFreeTheTerminal)
     EXPECT_EQ("Ck, Ck, Cm 28, Cm 19, Cm 40, Cl", mmitest::joined(flowRequestsSince(0)));
 }
 
-// A host's own flow, the requests the terminal sees, and the outcome of its
-// sale, if it sends one.
+// A host's own flow, the request during which the host closes the display
+// and whether the terminal still answers it, the requests the terminal sees,
+// and the outcome of its sale, if it sends one.
 struct OwnFlow {
     const char* name;
     std::function<void(ect::TerminalContext&, Outcome)> steps;
-    bool closedDuringOpen;
+    const char* closedDuring;
+    bool answeredAfterTheClose;
     const char* requests;
     const char* outcome;
 };
+
+void sendSale(ect::TerminalContext& terminal, Outcome outcome)
+{
+    terminal.makeTransaction(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.50"), [outcome](const ect::SaleResult& result) {
+        outcome(errorText(result.error()) + " " + result.clientTicket());
+    }));
+}
 
 const OwnFlow ownFlows[] = {
     // A step sent again after move() sends nothing and ends nothing.
@@ -540,7 +555,7 @@ const OwnFlow ownFlows[] = {
          t.makeTransaction(std::move(step));
          t.makeTransaction(std::move(step));
      },
-     false, "Ck, Ck", ""},
+     nullptr, false, "Ck, Ck", ""},
     // The step refused at once is handled inside the open's handling; the
     // step after it is still the flow's.
     {"step after a refused one",
@@ -548,15 +563,11 @@ const OwnFlow ownFlows[] = {
          t.makeTransaction(UnknownAction());
          t.makeTransaction(ect::MMITransaction(ect::ScreenParameter::make(40, "de", 5), nullptr));
      },
-     false, "Ck, Cm 40", ""},
+     nullptr, false, "Ck, Cm 40", ""},
     // The host's close ends the flow's display steps, not its sale and ticket.
-    {"sale after the host's close",
-     [](ect::TerminalContext& t, Outcome o) {
-         t.makeTransaction(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.50"), [o](const ect::SaleResult& result) {
-             o(errorText(result.error()) + " " + result.clientTicket());
-         }));
-     },
-     true, "Ck, Cl, Cd, Cw", "ok TICKET\f"},
+    {"sale after the host's close", sendSale, "Ck", false, "Ck, Cl, Cd, Cw", "ok TICKET\f"},
+    // The close waits for the ticket request, which shows nothing and which it would end.
+    {"close during the ticket request", sendSale, "Cw", true, "Ck, Cd, Cw, Cl", "ok TICKET\f"},
 };
 
 class HostOwnFlow : public HostBesideFlows, public ::testing::WithParamInterface<OwnFlow> {};
@@ -565,13 +576,22 @@ class HostOwnFlow : public HostBesideFlows, public ::testing::WithParamInterface
 TEST_P(HostOwnFlow, KeepsTheTerminalForItsStepsOnly)
 {
     const OwnFlow& flow = GetParam();
-    if (flow.closedDuringOpen)
-        sim.on("Ck", [](const SimMessage&) { return SimTerminal::silence(); });
+    if (flow.closedDuring)
+        holdReplies(flow.closedDuring);
     Results<std::string> outcome;
     terminal->send(OpenThen([&flow, done = outcome.callback()](ect::TerminalContext& t) { flow.steps(t, done); }));
     ASSERT_TRUE(sim.waitForRequests(1));
-    if (flow.closedDuringOpen)
+    if (flow.closedDuring) {
+        ASSERT_TRUE(held(flowReply));
+        const std::size_t seen = sim.requests().size();
         terminal->send(ect::MMICloseTransaction(nullptr));
+        if (flow.answeredAfterTheClose) {
+            // Time for the close to reach the terminal, which it must not before the answer.
+            EXPECT_FALSE(testsupport::waitUntil([&] { return sim.requests().size() > seen; },
+                                                std::chrono::milliseconds(300)));
+            release(flowReply);
+        }
+    }
     if (*flow.outcome) {
         ASSERT_TRUE(outcome.waitFor(1));
         EXPECT_EQ(flow.outcome, outcome.first());
@@ -607,4 +627,104 @@ TEST(TerminalOwnerOrder, CancellationFollowsTheRequestBeingHandedOver)
     EXPECT_EQ("Ck, Co", mmitest::joined(reached));
     for (const auto& each : held)
         each.first(each.second);
+}
+
+namespace {
+
+// A sale and the host's requests on a terminal that answers only when told,
+// each owned as a terminal object owns it.
+class OwnedSteps : public ::testing::Test {
+protected:
+    void sendSale()
+    {
+        send.terminal->makeTransaction(
+            ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.50"), [this](const ect::SaleResult& result) {
+                sale = errorText(result.error()) + " " + result.clientTicket();
+                if (afterSale)
+                    afterSale();
+            }));
+    }
+    void sendInformation()
+    {
+        send.terminal->makeTransaction(ect::ServiceInformationTransaction(
+            [this](const ect::ServiceInformationResult& result) { information = errorText(result.error()); }));
+    }
+    std::string actions() const
+    {
+        std::vector<std::string> sent;
+        for (std::size_t index = 0; index < send.count(); ++index)
+            sent.push_back(send.request(index)["action"].asString());
+        return mmitest::joined(sent);
+    }
+
+    static constexpr const char* Approved = R"({"result":{"authorizedAmount":12.5}})";
+    static constexpr const char* Ticket = R"({"result":{"formattedTicket":"T1"}})";
+    static constexpr const char* Done = R"({"result":{}})";
+
+    clienttest::FakeSend send{true};
+    std::string sale = "none";
+    std::string information = "none";
+    std::function<void()> afterSale;
+};
+
+} // namespace
+
+// The host's close ends while its cancellation still runs and the sale's
+// ticket request waits for it: the terminal is still the sale's.
+TEST_F(OwnedSteps, NoStrangerTakesTheTerminalWhileAStepWaitsBehindACancellation)
+{
+    sendSale();
+    send.terminal->makeTransaction(ect::CancelRetailTransaction([](const ect::CancelRetailResult&) {}));
+    send.finish(0, Approved);
+    send.terminal->makeTransaction(ect::MMICloseTransaction(nullptr));
+    send.finish(2, Done);
+    sendInformation();
+    EXPECT_EQ("1/14", information);
+    send.finish(1, Done);
+    ASSERT_EQ(4u, send.count());
+    send.finish(3, Ticket);
+    EXPECT_EQ("ok T1", sale);
+    EXPECT_EQ("Sale, CancelRetail, MMIClose, TicketGet", actions());
+}
+
+// The ticket request is refused at once inside the sale's result: the host
+// thread that the sale's callback wakes, and waits for, is taken.
+TEST_F(OwnedSteps, HostWokenByASaleWhoseTicketRequestIsRefusedAtOnceIsTaken)
+{
+    send.refuse("TicketGet", R"({"error":{"code":2,"causeCode":18}})");
+    std::promise<void> woken;
+    std::promise<void> sent;
+    std::thread host([&, wake = woken.get_future()] {
+        wake.wait();
+        sendInformation();
+        sent.set_value();
+    });
+    afterSale = [&, done = std::make_shared<std::future<void>>(sent.get_future())] {
+        woken.set_value();
+        EXPECT_EQ(std::future_status::ready, done->wait_for(std::chrono::seconds(20)));
+    };
+    sendSale();
+    send.finish(0, Approved);
+    host.join();
+    EXPECT_EQ("ok ", sale);
+    EXPECT_EQ("none", information);
+    EXPECT_EQ("Sale, InformationService", actions());
+}
+
+// The ticket request that waited for a cancellation fails as it goes out:
+// the cancellation still gets its result, the sale its outcome, and a later
+// cancellation goes out.
+TEST_F(OwnedSteps, AStepThatFailsToGoOutAfterACancellationFreesTheTerminal)
+{
+    sendSale();
+    std::string cancelled = "none";
+    send.terminal->makeTransaction(ect::CancelRetailTransaction(
+        [&](const ect::CancelRetailResult& result) { cancelled = errorText(result.error()); }));
+    send.finish(0, Approved);
+    send.refuse("TicketGet", nullptr);
+    send.finish(1, Done);
+    EXPECT_EQ("ok", cancelled);
+    EXPECT_EQ("ok ", sale);
+    send.terminal->makeTransaction(ect::CancelRetailTransaction([](const ect::CancelRetailResult&) {}));
+    EXPECT_EQ("Sale, CancelRetail, CancelRetail", actions());
 }

@@ -135,7 +135,8 @@ private:
 };
 
 // Response translator: {"result": {"type", "sequence"}}; a body holding DF02
-// makes it throw "unreadable reply", one holding DF26 holds an amount.
+// makes it throw "unreadable reply", one holding DF26 holds an amount. Asks
+// the transaction's reverse callback, when there is one, before it answers.
 class TestResponse : public oxa::JsonZUVAResponse {
 public:
     explicit TestResponse(QString type = "Rt", bool carriesAmount = false)
@@ -148,8 +149,10 @@ public:
     bool carriesAmount() const override { return m_carriesAmount; }
 
     void handleResponse(QByteArray bytes, QJsonDocument& response,
-                        std::function<QJsonDocument(QJsonDocument)>) override
+                        std::function<QJsonDocument(QJsonDocument)> reverse) override
     {
+        if (reverse)
+            reverse(QJsonDocument());
         const SimTlv root = SimTlv::parseAll(fromQ(bytes)).at(0);
         if (root.find("DF02"))
             throw std::runtime_error("unreadable reply");

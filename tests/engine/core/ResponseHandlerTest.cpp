@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 
 using namespace coretest;
 using namespace std::chrono_literals;
@@ -235,6 +238,49 @@ TEST_F(ResponseHandlerTest, ASaleSentAgainTakesTheFirstOnesApprovalAndItsOwnIsRe
         EXPECT_EQ(warnings.text().count("came after"), row);
         EXPECT_EQ(results.count(first) + results.count(again), 2u);
     }
+}
+
+// A sale's own reply claims its result while a clearing transaction takes the
+// sale out: the sale gets that result, and no record of it is left behind for
+// a later stray sale reply to be reported under.
+TEST_F(ResponseHandlerTest, ASaleAnsweredWhileClearedLeavesNoRecordBehind)
+{
+    testsupport::QtWarnings warnings;
+    std::atomic<bool> clearing{false};
+    std::thread clearer;
+    TransactionPlan sale;
+    sale.replyType = "Rd";
+    sale.carriesAmount = true;
+    auto transaction = makeTransaction(sale, results.callbackFor(1));
+    // The reply has found the sale; the clearing transaction is written before it is settled.
+    transaction->reverseCallback = [&](QJsonDocument) {
+        clearer = std::thread([&] {
+            TransactionPlan clear;
+            clear.requestType = "Cl";
+            clear.replyType = "Rl";
+            clear.sequence = 2;
+            clear.method = oxa::ImmediateClearQueue;
+            link->dispatcher->dispatch(makeTransaction(clear, results.callbackFor(2)));
+        });
+        EXPECT_TRUE(waitUntil([&] { return clearing.load(); }));
+        return QJsonDocument();
+    };
+    link->dispatcher->dispatch(std::move(transaction));
+    ASSERT_TRUE(link->out->waitForWrites(1));
+    link->out->setForward([&](const QByteArray&) {
+        clearing = true;
+        EXPECT_TRUE(results.waitFor(1));
+    });
+    link->receive(message("Rd", 1));
+    EXPECT_EQ(results.outcome(1), Success);
+    clearer.join();
+    ASSERT_TRUE(waitUntil([&] { return warnings.text().contains("a late error dropped"); }));
+    link->receive(message("Rl", 2) + message("Rd", 1, {SimTlv::hex("DF26", "000000001234")}));
+    EXPECT_EQ(results.outcome(2), Success);
+    EXPECT_TRUE(waitUntil([&] { return warnings.text().contains("came while no transaction awaited it"); }))
+        << warnings.text().toStdString();
+    EXPECT_FALSE(warnings.text().contains("came after")) << warnings.text().toStdString();
+    EXPECT_EQ(results.total(), 2u);
 }
 
 // When full, the record lets its oldest entry go.

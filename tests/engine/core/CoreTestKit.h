@@ -275,6 +275,12 @@ inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionPl
 // Dispatcher and response handler of one connection over in-memory streams.
 // The test thread plays the transport thread: receive() feeds and reads.
 struct Connection {
+    Connection() = default;
+    explicit Connection(bool writesWithoutWaiting)
+        : out(std::make_shared<testsupport::MemoryOutputStream>(writesWithoutWaiting))
+    {
+    }
+
     std::shared_ptr<testsupport::MemoryOutputStream> out = std::make_shared<testsupport::MemoryOutputStream>();
     std::shared_ptr<testsupport::MemoryInputStream> in = std::make_shared<testsupport::MemoryInputStream>();
     std::shared_ptr<oxa::TransactionDispatcher> dispatcher = oxa::makeTransactionDispatcher(out);

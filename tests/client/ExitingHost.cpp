@@ -67,6 +67,9 @@ public:
         if (stopped != 1 || results != requests)
             std::printf("host: service stopped %d times, %d results of %d requests\n", stopped.load(),
                         results.load(), requests);
+        // The exit reported the terminal disconnected, and left that report waiting.
+        if (lateLock && waitingForLock != 1)
+            std::puts("host: no disconnected report waits for the lock");
     }
 
     void onServiceStarted() override { ++started; }

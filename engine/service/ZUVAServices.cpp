@@ -93,8 +93,8 @@ const std::chrono::seconds ExitEndingLimit{5};
 
 // Runs the ending on a thread of its own, so that no host callback is made on
 // the exiting thread, and waits for it at most for the limit; past it, or
-// with no thread to be had, the rest is left to the exit.
-void endOffThisThread(std::function<void()> ending)
+// with no thread to be had, the rest is left to the exit. True when it ended.
+bool endOffThisThread(std::function<void()> ending)
 {
     struct Progress {
         std::mutex mutex;
@@ -112,15 +112,16 @@ void endOffThisThread(std::function<void()> ending)
             progress->changed.notify_all();
         });
     } catch (const std::system_error&) {
-        return;
+        return false;
     }
     std::unique_lock<std::mutex> lock(progress->mutex);
-    if (progress->changed.wait_for(lock, ExitEndingLimit, [&progress] { return progress->done; })) {
-        lock.unlock();
+    const bool ended = progress->changed.wait_for(lock, ExitEndingLimit, [&progress] { return progress->done; });
+    lock.unlock();
+    if (ended)
         thread.join();
-    } else {
+    else
         thread.detach();
-    }
+    return ended;
 }
 
 // Tells the host why its service did not start.
@@ -288,12 +289,11 @@ void ZUVAServices::endConnections(RunningService& service)
 
 void ZUVAServices::endAtExit()
 {
-    // The records come back afterwards, with their stopped callbacks: a host
+    // The records stay, with their stopped callbacks: a host
     // that stops its service later, from a static object of its own, is still
     // told once. A stop still waiting for the release thread is told here.
     std::map<void*, std::shared_ptr<RunningService>> running;
     std::map<void*, std::shared_ptr<RunningService>> stopping;
-    std::shared_ptr<vorsam::SharedQtLibrary> qt;
     // Ending a connection waits for its threads and for the release thread;
     // while a host callback is under way, one of them may be this very thread
     // or wait for it. What cannot end then is left to the exit.
@@ -305,23 +305,25 @@ void ZUVAServices::endAtExit()
         stopping.swap(m_stopping);
         for (const auto& entry : stopping)
             m_keptAtExit.push_back(entry.second);
-        if (ending)
-            qt = std::move(m_qt);
     }
     if (!ending && stopping.empty())
         return;
-    endOffThisThread([this, ending, running, stopping, qt]() mutable {
+    const bool ended = endOffThisThread([this, ending, running, stopping] {
         if (ending)
             for (const auto& entries : {running, stopping})
                 for (const auto& entry : entries)
                     endConnections(*entry.second);
         for (const auto& entry : stopping)
             call(entry.second->serviceStopped, QJsonDocument());
-        if (ending) {
+        if (ending)
             m_releaseThread->stop();
-            qt.reset();
-        }
     });
+    // Threads left to the exit may still use the application.
+    if (!ending || !ended)
+        return;
+    std::unique_ptr<vorsam::SharedQtLibrary> qt;
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    qt.swap(m_qt);
 }
 
 void ZUVAServices::stopAllServices()

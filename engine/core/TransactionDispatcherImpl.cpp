@@ -147,7 +147,7 @@ bool TransactionDispatcherImpl::isDispatchThread() const
 void TransactionDispatcherImpl::settle(ZUVATrans const& transaction, QJsonDocument const& result)
 {
     if (isDispatchThread())
-        transaction->finish(result);
+        fail(transaction, result);
     else
         post(Command{Command::Kind::Deliver, transaction, result});
 }
@@ -336,7 +336,7 @@ void TransactionDispatcherImpl::onCommandPosted()
         command.done->set_value();
         break;
     case Command::Kind::Deliver:
-        command.transaction->finish(command.error);
+        fail(command.transaction, command.error);
         break;
     case Command::Kind::ArmTimer:
         startTimer();

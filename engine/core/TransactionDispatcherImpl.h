@@ -109,7 +109,8 @@ private:
     // The transaction leaves; true when its result is still to be delivered.
     bool close(ZUVATrans const& transaction);
     static void deliverNoResult(ZUVATransaction const& transaction);
-    // Ends the transaction with the result, which reaches the host on the dispatch thread.
+    // Ends the transaction with the result, which reaches the host on the
+    // dispatch thread, as fail does.
     void settle(ZUVATrans const& transaction, QJsonDocument const& result);
     // Ends a transaction that left unanswered with the error, unless its reply came first.
     void fail(ZUVATrans const& transaction, QJsonDocument const& error);

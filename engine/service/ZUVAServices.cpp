@@ -13,7 +13,11 @@
 #include <QJsonObject>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 
 namespace oxa {
 
@@ -81,6 +85,43 @@ std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)> listenerCa
     return [callback](QJsonDocument document, std::weak_ptr<TerminalConnection>) {
         callFromLibrary(callback, document);
     };
+}
+
+// How long an exit waits for what it ends: a host callback made meanwhile
+// may wait for a lock that the exiting thread holds.
+const std::chrono::seconds ExitEndingLimit{5};
+
+// Runs the ending on a thread of its own, so that no host callback is made on
+// the exiting thread, and waits for it at most for the limit; past it, or
+// with no thread to be had, the rest is left to the exit. True when it ended.
+bool endOffThisThread(std::function<void()> ending)
+{
+    struct Progress {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool done = false;
+    };
+    const auto progress = std::make_shared<Progress>();
+    std::thread thread;
+    try {
+        thread = std::thread([progress, ending = std::move(ending)]() mutable {
+            ending();
+            ending = nullptr;
+            const std::lock_guard<std::mutex> lock(progress->mutex);
+            progress->done = true;
+            progress->changed.notify_all();
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    std::unique_lock<std::mutex> lock(progress->mutex);
+    const bool ended = progress->changed.wait_for(lock, ExitEndingLimit, [&progress] { return progress->done; });
+    lock.unlock();
+    if (ended)
+        thread.join();
+    else
+        thread.detach();
+    return ended;
 }
 
 // Tells the host why its service did not start.
@@ -216,6 +257,9 @@ void ZUVAServices::stopService(void* handle)
 
 void ZUVAServices::endStopping(void* handle)
 {
+    // Under way before the service leaves the exit's sight: an exit from
+    // then on leaves this thread to the exit instead of waiting for it.
+    const LibraryCallbackScope scope;
     std::shared_ptr<RunningService> service;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -225,7 +269,6 @@ void ZUVAServices::endStopping(void* handle)
         service = std::move(found->second);
         m_stopping.erase(found);
     }
-    const LibraryCallbackScope scope;
     endService(*service);
 }
 
@@ -246,38 +289,41 @@ void ZUVAServices::endConnections(RunningService& service)
 
 void ZUVAServices::endAtExit()
 {
-    // The records come back afterwards, with their stopped callbacks: a host
+    // The records stay, with their stopped callbacks: a host
     // that stops its service later, from a static object of its own, is still
     // told once. A stop still waiting for the release thread is told here.
     std::map<void*, std::shared_ptr<RunningService>> running;
     std::map<void*, std::shared_ptr<RunningService>> stopping;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_exiting = true;
-        running.swap(m_services);
-        stopping.swap(m_stopping);
-    }
     // Ending a connection waits for its threads and for the release thread;
     // while a host callback is under way, one of them may be this very thread
     // or wait for it. What cannot end then is left to the exit.
     const bool ending = threadsInCallbacks == 0;
-    if (ending)
-        for (const auto& entries : {running, stopping})
-            for (const auto& entry : entries)
-                endConnections(*entry.second);
-    for (const auto& entry : stopping)
-        call(entry.second->serviceStopped, QJsonDocument());
-    std::unique_ptr<vorsam::SharedQtLibrary> qt;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_services.insert(running.begin(), running.end());
+        m_exiting = true;
+        running = m_services;
+        stopping.swap(m_stopping);
         for (const auto& entry : stopping)
             m_keptAtExit.push_back(entry.second);
-        if (ending)
-            qt.swap(m_qt);
     }
-    if (ending)
-        m_releaseThread->stop();
+    if (!ending && stopping.empty())
+        return;
+    const bool ended = endOffThisThread([this, ending, running, stopping] {
+        if (ending)
+            for (const auto& entries : {running, stopping})
+                for (const auto& entry : entries)
+                    endConnections(*entry.second);
+        for (const auto& entry : stopping)
+            call(entry.second->serviceStopped, QJsonDocument());
+        if (ending)
+            m_releaseThread->stop();
+    });
+    // Threads left to the exit may still use the application.
+    if (!ending || !ended)
+        return;
+    std::unique_ptr<vorsam::SharedQtLibrary> qt;
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    qt.swap(m_qt);
 }
 
 void ZUVAServices::stopAllServices()

@@ -92,8 +92,10 @@ private:
     static void endConnections(RunningService& service);
     // At process exit: ends every service's connections, then the release
     // thread and the Qt application holder, unless a host callback is under
-    // way; reports the stops still waiting for the release thread. From then
-    // on a stop only reports, and nothing is let go.
+    // way; reports the stops still waiting for the release thread. All that
+    // on another thread, waited for only so long: what has not ended by then
+    // is left to the exit. From then on a stop only reports, and nothing is
+    // let go.
     void endAtExit();
     bool exiting() const;
     // On the release thread: ends a service stopped inside a callback, unless

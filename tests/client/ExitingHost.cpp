@@ -2,14 +2,16 @@
 // application object does, and returns from main: the object goes after the
 // library's own statics. Exits 0; the sanitizers must report nothing, nor
 // the host itself (lines starting "host:").
-// Usage: client_exiting_host [terminal] [pending] [cleanup] [exit [host-thread]]
-// [exit-in-WHERE] [locked [stop]]: with an announced terminal still connected;
-// with a request to it still unanswered; with ect::cleanup before the end;
-// calling exit instead of returning, from main or from a host thread; calling
-// exit inside the callback WHERE (result, connected, disconnected); with main
-// holding a lock that a result callback waits for at the end, after a second
-// terminal's disconnected report has begun to wait for the lock too and that
-// result callback has stopped the service.
+// Usage: client_exiting_host [terminal] [pending] [cleanup] [late-lock]
+// [exit [host-thread]] [exit-in-WHERE] [locked [stop]]: with an announced
+// terminal still connected; with a request to it still unanswered; with
+// ect::cleanup before the end; with main holding, at the end, a lock that
+// every disconnected report waits for; calling exit instead of returning, from
+// main or from a host thread; calling exit inside the callback WHERE (result,
+// connected, disconnected); with main holding a lock that a result callback
+// waits for at the end, after a second terminal's disconnected report has
+// begun to wait for the lock too and that result callback has stopped the
+// service.
 #include "client/ServiceInformationTransaction.h"
 #include "client/ZUVAService.h"
 #include "simterminal/SimTerminal.h"
@@ -37,6 +39,7 @@ bool asked(int argc, char** argv, const char* word)
 }
 
 std::string exitIn;
+bool lateLock = false;
 // Held by main from the moment it asks for a result until the process ends.
 std::mutex hostLock;
 std::atomic<int> waitingForLock{0};
@@ -64,6 +67,9 @@ public:
         if (stopped != 1 || results != requests)
             std::printf("host: service stopped %d times, %d results of %d requests\n", stopped.load(),
                         results.load(), requests);
+        // The exit reported the terminal disconnected, and left that report waiting.
+        if (lateLock && waitingForLock != 1)
+            std::puts("host: no disconnected report waits for the lock");
     }
 
     void onServiceStarted() override { ++started; }
@@ -77,7 +83,7 @@ public:
     void onTerminalDisconnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
     {
         exitIfIn("disconnected");
-        if (lockedOut && terminal->terminalId() == "TERM0002")
+        if (lockedOut && (lateLock || terminal->terminalId() == "TERM0002"))
             waitForHostLock();
     }
 
@@ -216,5 +222,11 @@ int main(int argc, char** argv)
     }
     if (asked(argc, argv, "cleanup"))
         ect::cleanup();
+    if (asked(argc, argv, "late-lock")) {
+        // Main takes its lock and exits; only the exit's own reports wait for it.
+        lateLock = true;
+        hostLock.lock();
+        listener.lockedOut = true;
+    }
     return end(argc, argv);
 }

@@ -45,6 +45,14 @@ private:
 // on (e.g. to a peer playing the other side). Thread-safe.
 class MemoryOutputStream : public vorsam::OutputStream {
 public:
+    // A stream that says its writes never wait lets transactions start on the caller's thread.
+    explicit MemoryOutputStream(bool withoutWaiting = false)
+        : m_withoutWaiting(withoutWaiting)
+    {
+    }
+
+    bool writesWithoutWaiting() const override { return m_withoutWaiting; }
+
     bool write(const unsigned char* data, int size) override
     {
         const QByteArray bytes(reinterpret_cast<const char*>(data), size);
@@ -109,6 +117,7 @@ public:
     }
 
 private:
+    const bool m_withoutWaiting;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<QByteArray> m_writes;

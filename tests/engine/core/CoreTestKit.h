@@ -135,7 +135,8 @@ private:
 };
 
 // Response translator: {"result": {"type", "sequence"}}; a body holding DF02
-// makes it throw "unreadable reply", one holding DF26 holds an amount.
+// makes it throw "unreadable reply", one holding DF26 holds an amount. Asks
+// the transaction's reverse callback, when there is one, before it answers.
 class TestResponse : public oxa::JsonZUVAResponse {
 public:
     explicit TestResponse(QString type = "Rt", bool carriesAmount = false)
@@ -148,8 +149,10 @@ public:
     bool carriesAmount() const override { return m_carriesAmount; }
 
     void handleResponse(QByteArray bytes, QJsonDocument& response,
-                        std::function<QJsonDocument(QJsonDocument)>) override
+                        std::function<QJsonDocument(QJsonDocument)> reverse) override
     {
+        if (reverse)
+            reverse(QJsonDocument());
         const SimTlv root = SimTlv::parseAll(fromQ(bytes)).at(0);
         if (root.find("DF02"))
             throw std::runtime_error("unreadable reply");
@@ -272,6 +275,12 @@ inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionPl
 // Dispatcher and response handler of one connection over in-memory streams.
 // The test thread plays the transport thread: receive() feeds and reads.
 struct Connection {
+    Connection() = default;
+    explicit Connection(bool writesWithoutWaiting)
+        : out(std::make_shared<testsupport::MemoryOutputStream>(writesWithoutWaiting))
+    {
+    }
+
     std::shared_ptr<testsupport::MemoryOutputStream> out = std::make_shared<testsupport::MemoryOutputStream>();
     std::shared_ptr<testsupport::MemoryInputStream> in = std::make_shared<testsupport::MemoryInputStream>();
     std::shared_ptr<oxa::TransactionDispatcher> dispatcher = oxa::makeTransactionDispatcher(out);

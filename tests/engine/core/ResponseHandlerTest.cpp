@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 
 using namespace coretest;
 using namespace std::chrono_literals;
@@ -234,6 +237,56 @@ TEST_F(ResponseHandlerTest, ASaleSentAgainTakesTheFirstOnesApprovalAndItsOwnIsRe
             << log.text().count("Message received") << " of " << received;
         EXPECT_EQ(warnings.text().count("came after"), row);
         EXPECT_EQ(results.count(first) + results.count(again), 2u);
+    }
+}
+
+// A sale's own reply claims its result while a clearing transaction takes the
+// sale out: the sale gets that result, and no record of it is left behind for
+// a later stray sale reply to be reported under. The clearing transaction runs
+// on the dispatch thread, or on its caller's when writes never wait.
+TEST_F(ResponseHandlerTest, ASaleAnsweredWhileClearedLeavesNoRecordBehind)
+{
+    testsupport::QtWarnings warnings;
+    for (const bool onCallersThread : {false, true}) {
+        SCOPED_TRACE(onCallersThread);
+        link.reset(new Connection(onCallersThread));
+        const int id = onCallersThread ? 3 : 1;
+        std::atomic<bool> clearing{false};
+        std::thread clearer;
+        TransactionPlan sale;
+        sale.replyType = "Rd";
+        sale.carriesAmount = true;
+        sale.sequence = id;
+        auto transaction = makeTransaction(sale, results.callbackFor(id));
+        // The reply has found the sale; the clearing transaction is written before it is settled.
+        transaction->reverseCallback = [&](QJsonDocument) {
+            clearer = std::thread([&] {
+                TransactionPlan clear;
+                clear.requestType = "Cl";
+                clear.replyType = "Rl";
+                clear.sequence = id + 1;
+                clear.method = oxa::ImmediateClearQueue;
+                link->dispatcher->dispatch(makeTransaction(clear, results.callbackFor(id + 1)));
+            });
+            EXPECT_TRUE(waitUntil([&] { return clearing.load(); }));
+            return QJsonDocument();
+        };
+        link->dispatcher->dispatch(std::move(transaction));
+        ASSERT_TRUE(link->out->waitForWrites(1));
+        link->out->setForward([&](const QByteArray&) {
+            clearing = true;
+            EXPECT_TRUE(results.waitFor(id));
+        });
+        link->receive(message("Rd", id));
+        EXPECT_EQ(results.outcome(id), Success);
+        clearer.join();
+        ASSERT_TRUE(waitUntil([&] { return warnings.text().count("a late error dropped") == id / 2 + 1; }));
+        link->receive(message("Rl", id + 1) + message("Rd", id, {SimTlv::hex("DF26", "000000001234")}));
+        EXPECT_EQ(results.outcome(id + 1), Success);
+        EXPECT_TRUE(waitUntil([&] { return warnings.text().count("came while no transaction awaited it") == id / 2 + 1; }))
+            << warnings.text().toStdString();
+        EXPECT_FALSE(warnings.text().contains("came after")) << warnings.text().toStdString();
+        EXPECT_EQ(results.total(), size_t(id + 1));
     }
 }
 

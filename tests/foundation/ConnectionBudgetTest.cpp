@@ -5,7 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <future>
 #include <limits>
+#include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -14,12 +20,44 @@
 #include <unistd.h>
 
 using testsupport::DescriptorsLeft;
+using testsupport::HeldDescriptors;
 using testsupport::LoweredLimit;
 using vorsam::ConnectionBudget;
 
 namespace {
 
 const std::uint64_t Unlimited = std::numeric_limits<std::uint64_t>::max();
+
+// A task whose start says it has begun and then waits to be let go.
+class HeldStart : public vorsam::Runnable {
+public:
+    HeldStart(std::promise<void>& entered, std::future<void> release)
+        : entered_(entered)
+        , release_(std::move(release))
+    {
+    }
+
+    void startTask() override
+    {
+        entered_.set_value();
+        release_.wait();
+    }
+
+private:
+    std::promise<void>& entered_;
+    std::future<void> release_;
+};
+
+rlim_t addressBytesInUse()
+{
+    unsigned long long pages = 0;
+    if (std::FILE* const statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%llu", &pages) != 1)
+            pages = 0;
+        std::fclose(statm);
+    }
+    return rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE));
+}
 
 } // namespace
 
@@ -142,16 +180,79 @@ TEST(ConnectionBudget, TakesConnectionsOnlyWhileTheirStacksFit)
     EXPECT_TRUE(takenWithRoom);
 }
 
-// What a connection's threads cost is taken by the time each one's start
-// returns: a take that follows sees it. Here, the lowest free descriptor is
-// the wake-up descriptor of the next thread's event loop.
-TEST(ConnectionBudget, AThreadHoldsItsDescriptorOnceStarted)
+// A thread still starting is about to open its event loop's descriptor and
+// what its task opens first: a take counts 2 for it. Here the thread waits
+// inside its task's start with its event loop made.
+TEST(ConnectionBudget, CountsWhatAThreadStillStartingIsAboutToOpen)
 {
-    for (int round = 0; round < 10; ++round) {
-        const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        ASSERT_GE(lowestFree, 0);
-        ::close(lowestFree);
-        const vorsam::Thread thread("Started", vorsam::Thread::RunOnce, [](vorsam::Runnable&) {});
-        ASSERT_NE(::fcntl(lowestFree, F_GETFD), -1) << "round " << round;
+    const struct {
+        rlim_t free;
+        bool taken;
+    } rows[] = {{4 + 32 + 2, true}, {4 + 32 + 1, false}};
+    ConnectionBudget& budget = ConnectionBudget::instance();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.free << " free");
+        std::promise<void> release;
+        std::promise<void> entered;
+        const vorsam::Thread thread("Starting", std::make_unique<HeldStart>(entered, release.get_future()));
+        entered.get_future().wait();
+        bool taken = false;
+        {
+            const DescriptorsLeft left(256, row.free);
+            taken = budget.take();
+        }
+        release.set_value();
+        if (taken)
+            budget.giveBack();
+        EXPECT_EQ(taken, row.taken);
+    }
+}
+
+// The check takes nothing the host could need meanwhile: a host thread that
+// keeps taking a descriptor while exactly a connection's 36 are free, or
+// 50 MiB while 100 MiB are left below the address-space limit, never fails
+// while connections are checked.
+TEST(ConnectionBudget, TakesNothingTheHostNeedsWhileItChecks)
+{
+    struct Row {
+        const char* what;
+        std::function<std::shared_ptr<void>()> leaveLittle;
+        std::function<bool()> grab;
+    };
+    const std::size_t hostMapping = std::size_t(50) << 20;
+    std::vector<Row> rows{{"descriptors", [] { return std::make_shared<DescriptorsLeft>(256, 4 + 32); },
+                           [] {
+                               const int file = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+                               return file >= 0 && ::close(file) == 0;
+                           }}};
+#ifndef ZUVA_TEST_EMULATED // the emulator keeps the address-space limit to itself
+    rows.push_back({"address space",
+                    [] { return std::make_shared<LoweredLimit>(RLIMIT_AS, addressBytesInUse() + (100 << 20)); },
+                    [hostMapping] {
+                        void* const mapped = ::mmap(nullptr, hostMapping, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+                        return mapped != MAP_FAILED && ::munmap(mapped, hostMapping) == 0;
+                    }});
+#endif
+    ConnectionBudget& budget = ConnectionBudget::instance();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        enum Phase { Waiting, Checking, Done };
+        std::atomic<Phase> phase{Waiting};
+        std::atomic<int> failures{0};
+        // Started first: its own stack is not what it needs meanwhile.
+        std::thread host([&] {
+            for (Phase now; (now = phase) != Done;)
+                failures += now == Checking && !row.grab();
+        });
+        {
+            const std::shared_ptr<void> little = row.leaveLittle();
+            phase = Checking;
+            for (int check = 0; check < 2000; ++check)
+                if (budget.take())
+                    budget.giveBack();
+            phase = Done;
+            host.join();
+        }
+        EXPECT_EQ(failures, 0);
     }
 }

@@ -20,9 +20,10 @@ namespace {
 // its send duplicate and the wake-up descriptor of each thread's event loop.
 constexpr std::uint64_t ThreadsPerConnection = 3;
 const std::uint64_t DescriptorsPerConnection = 5;
-// A thread still starting is about to open its event loop's wake-up
-// descriptor and, a socket's thread, the socket's send duplicate.
-const std::uint64_t DescriptorsPerStartingThread = 2;
+// A thread still starting has its event loop's wake-up descriptor still to
+// open or, once that is made, its task's start may open one (a socket that
+// connects does).
+const std::uint64_t DescriptorsPerStartingThread = 1;
 
 // The host's own descriptors, and the connections the server has accepted
 // but not yet taken or refused, stay below the limit.

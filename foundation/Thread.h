@@ -50,7 +50,7 @@ public:
 
     // Threads started whose task has not started yet: Qt makes a thread's
     // event loop, with its wake-up descriptor, on the thread itself, and the
-    // task may open more as it starts.
+    // task may open a descriptor as it starts.
     static unsigned startingCount();
 
     class Impl;

@@ -180,15 +180,14 @@ TEST(ConnectionBudget, TakesConnectionsOnlyWhileTheirStacksFit)
     EXPECT_TRUE(takenWithRoom);
 }
 
-// A thread still starting is about to open its event loop's descriptor and
-// what its task opens first: a take counts 2 for it. Here the thread waits
-// inside its task's start with its event loop made.
+// A thread still starting may yet open a descriptor: a take counts one for
+// it. Here the thread waits inside its task's start.
 TEST(ConnectionBudget, CountsWhatAThreadStillStartingIsAboutToOpen)
 {
     const struct {
         rlim_t free;
         bool taken;
-    } rows[] = {{4 + 32 + 2, true}, {4 + 32 + 1, false}};
+    } rows[] = {{4 + 32 + 1, true}, {4 + 32, false}};
     ConnectionBudget& budget = ConnectionBudget::instance();
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << row.free << " free");

@@ -28,12 +28,14 @@ namespace {
 
 const std::uint64_t Unlimited = std::numeric_limits<std::uint64_t>::max();
 
-// A task whose start says it has begun and then waits to be let go.
+// A task whose start says it has begun and then waits to be let go, and
+// whose first run says the start is over.
 class HeldStart : public vorsam::Runnable {
 public:
-    HeldStart(std::promise<void>& entered, std::future<void> release)
+    HeldStart(std::promise<void>& entered, std::future<void> release, std::promise<void>& running)
         : entered_(entered)
         , release_(std::move(release))
+        , running_(running)
     {
     }
 
@@ -43,9 +45,12 @@ public:
         release_.wait();
     }
 
+    void doTask() override { running_.set_value(); }
+
 private:
     std::promise<void>& entered_;
     std::future<void> release_;
+    std::promise<void>& running_;
 };
 
 rlim_t addressBytesInUse()
@@ -181,26 +186,35 @@ TEST(ConnectionBudget, TakesConnectionsOnlyWhileTheirStacksFit)
 }
 
 // A thread still starting may yet open a descriptor: a take counts one for
-// it. Here the thread waits inside its task's start.
+// it until its task has started. Here the thread waits inside its task's
+// start, or runs its task.
 TEST(ConnectionBudget, CountsWhatAThreadStillStartingIsAboutToOpen)
 {
     const struct {
         rlim_t free;
+        bool started;
         bool taken;
-    } rows[] = {{4 + 32 + 1, true}, {4 + 32, false}};
+    } rows[] = {{4 + 32 + 1, false, true}, {4 + 32, false, false}, {4 + 32, true, true}};
     ConnectionBudget& budget = ConnectionBudget::instance();
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.free << " free");
-        std::promise<void> release;
+        SCOPED_TRACE(testing::Message() << row.free << " free, " << (row.started ? "started" : "starting"));
         std::promise<void> entered;
-        const vorsam::Thread thread("Starting", std::make_unique<HeldStart>(entered, release.get_future()));
+        std::promise<void> release;
+        std::promise<void> running;
+        const vorsam::Thread thread("Starting", vorsam::Thread::RunOnce,
+                                    std::make_unique<HeldStart>(entered, release.get_future(), running));
         entered.get_future().wait();
+        if (row.started) {
+            release.set_value();
+            running.get_future().wait();
+        }
         bool taken = false;
         {
             const DescriptorsLeft left(256, row.free);
             taken = budget.take();
         }
-        release.set_value();
+        if (!row.started)
+            release.set_value();
         if (taken)
             budget.giveBack();
         EXPECT_EQ(taken, row.taken);

@@ -28,6 +28,12 @@ namespace {
 
 const std::uint64_t Unlimited = std::numeric_limits<std::uint64_t>::max();
 
+#ifdef ZUVA_TEST_EMULATED
+const bool Emulated = true;
+#else
+const bool Emulated = false;
+#endif
+
 // A task whose start says it has begun and then waits to be let go, and
 // whose first run says the start is over.
 class HeldStart : public vorsam::Runnable {
@@ -163,20 +169,23 @@ TEST(ConnectionBudget, TakesConnectionsOnlyWhileTheirStacksFit)
         GTEST_SKIP() << "a 64-bit address space has no edge to meet";
     std::vector<std::pair<void*, std::size_t>> mapped;
     mapped.reserve(4096);
-    // The largest pieces first: what is left has no room for 64 MiB.
+    // The largest pieces first: what is left has no room for 64 MiB. Readable:
+    // an emulator lists no inaccessible mappings of the process.
     for (std::size_t size = std::size_t(1) << 30; size >= (std::size_t(1) << 20); size /= 2) {
         void* piece = nullptr;
         while (mapped.size() < mapped.capacity()
-               && (piece = ::mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0))
+               && (piece = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0))
                       != MAP_FAILED)
             mapped.emplace_back(piece, size);
     }
-    ASSERT_FALSE(mapped.empty());
+    ASSERT_GE(mapped.size(), 2u);
     ConnectionBudget& budget = ConnectionBudget::instance();
     const bool takenWhenFull = budget.take();
-    ::munmap(mapped.front().first, mapped.front().second);
+    // Two of the largest pieces back: under an emulator, 4 GiB were mapped.
+    ::munmap(mapped[0].first, mapped[0].second);
+    ::munmap(mapped[1].first, mapped[1].second);
     const bool takenWithRoom = budget.take();
-    for (std::size_t each = 1; each < mapped.size(); ++each)
+    for (std::size_t each = 2; each < mapped.size(); ++each)
         ::munmap(mapped[each].first, mapped[each].second);
     for (const bool taken : {takenWhenFull, takenWithRoom})
         if (taken)
@@ -238,14 +247,15 @@ TEST(ConnectionBudget, TakesNothingTheHostNeedsWhileItChecks)
                                const int file = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
                                return file >= 0 && ::close(file) == 0;
                            }}};
-#ifndef ZUVA_TEST_EMULATED // the emulator keeps the address-space limit to itself
-    rows.push_back({"address space",
-                    [] { return std::make_shared<LoweredLimit>(RLIMIT_AS, addressBytesInUse() + (100 << 20)); },
-                    [hostMapping] {
-                        void* const mapped = ::mmap(nullptr, hostMapping, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-                        return mapped != MAP_FAILED && ::munmap(mapped, hostMapping) == 0;
-                    }});
-#endif
+    // The emulator keeps the address-space limit to itself.
+    if (!Emulated)
+        rows.push_back(
+            {"address space",
+             [] { return std::make_shared<LoweredLimit>(RLIMIT_AS, addressBytesInUse() + (100 << 20)); },
+             [hostMapping] {
+                 void* const mapped = ::mmap(nullptr, hostMapping, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+                 return mapped != MAP_FAILED && ::munmap(mapped, hostMapping) == 0;
+             }});
     ConnectionBudget& budget = ConnectionBudget::instance();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

@@ -14,7 +14,8 @@ namespace vorsam {
 // never tried: the check opens and maps nothing, so the host and other
 // servers lose nothing to it. The counts are the kernel's figures for the
 // process, which cost the same however many descriptors and threads it has;
-// a kernel before Linux 6.2 has the descriptors listed one by one instead.
+// a kernel before Linux 6.2 has the descriptors listed one by one instead,
+// and under an emulator a 32-bit process's mappings are summed.
 // Threads still starting count with the descriptors they are about to open.
 // Process-wide: every server draws on the same limits.
 class ConnectionBudget {

@@ -19,6 +19,7 @@
 #include "TerminalFleet.h"
 
 #include "engine/service/oxazuva.h"
+#include "foundation/ConnectionBudget.h"
 #include "simterminal/SimTerminal.h"
 
 #include <sys/mman.h>
@@ -240,6 +241,7 @@ struct Figures {
     int64_t mappedBefore = 0;
     int64_t mappedConnected = 0;
     double fleetConnectSeconds = 0;
+    double connectionCheckMicroseconds = 0;
     double windowSeconds = 0;
     uint64_t resultsInWindow = 0;
     bool drained = false;
@@ -258,6 +260,18 @@ bool connectAtOnce(TerminalFleet& fleet, uint16_t port, Host& host, Figures& fig
     }
     figures.fleetConnectSeconds = static_cast<double>(nanosecondsSince(host.connectStart)) / 1e9;
     return waitUntil([&] { return host.allConnectedAfter >= 0; }, std::chrono::seconds(30));
+}
+
+// What the server's check of a further connection costs, as a flood meets it.
+double connectionCheckMicroseconds()
+{
+    const int checks = 1000;
+    vorsam::ConnectionBudget& budget = vorsam::ConnectionBudget::instance();
+    const auto start = Clock::now();
+    for (int each = 0; each < checks; ++each)
+        if (budget.take())
+            budget.giveBack();
+    return static_cast<double>(nanosecondsSince(start)) / 1e3 / checks;
 }
 
 std::vector<std::string> terminalIdentifiers(int count)
@@ -342,6 +356,8 @@ void printFigures(const Options& options, const Figures& figures, Tally& tally, 
     std::printf("  %d terminals connecting and announcing at once: the fleet's connects took %.2f s, the host's "
                 "last 'connected' report came %.2f s after the first connect\n",
                 options.terminals, figures.fleetConnectSeconds, static_cast<double>(host.allConnectedAfter) / 1e9);
+    std::printf("  one check of whether a further connection fits, with the fleet connected: %.2f us\n",
+                figures.connectionCheckMicroseconds);
     std::printf("  throughput: %.0f transactions/s (%llu results in %.2f s)\n",
                 static_cast<double>(figures.resultsInWindow) / figures.windowSeconds, count(figures.resultsInWindow),
                 figures.windowSeconds);
@@ -444,9 +460,10 @@ int main(int argc, char** argv)
     }
     // Per terminal: both ends of its connection, the library's duplicate of
     // its end for sending and the wake-up descriptor of each of the library's
-    // three event loops for it.
-    // The library takes connections only within three quarters of the limit.
-    const int64_t filesNeeded = (6 * static_cast<int64_t>(options.terminals) + 64) * 4 / 3;
+    // three event loops for it. The library takes connections only within
+    // three quarters of the limit, and only while 32 descriptors stay free.
+    const int64_t terminals = options.terminals;
+    const int64_t filesNeeded = std::max((5 * terminals * 4 + 2) / 3, 6 * terminals + 64 + 32);
     const int64_t fileLimit = ProcessFigures::raiseOpenFileLimit(filesNeeded + 192);
     if (fileLimit < filesNeeded) {
         std::printf("E2eScale: open-file limit %lld is too low for %d terminals\n", static_cast<long long>(fileLimit),
@@ -483,6 +500,7 @@ int main(int argc, char** argv)
     figures.rssConnected = ProcessFigures::residentKilobytes();
     figures.mappedConnected = ProcessFigures::mappedKilobytes();
     figures.threadsConnected = ProcessFigures::threadCount();
+    figures.connectionCheckMicroseconds = connectionCheckMicroseconds();
 
     const BenchTransaction transaction = options.terminalsAnswer
                                              ? BenchTransaction::choose(host.identifiers.front())

@@ -3,15 +3,12 @@
 #include "foundation/Thread.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 #include <limits>
 
-#include <fcntl.h>
-#include <sys/eventfd.h>
-#include <sys/mman.h>
+#include <dirent.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vorsam {
@@ -22,7 +19,11 @@ namespace {
 // socket's thread and the dispatch and response-handler threads; the socket,
 // its send duplicate and the wake-up descriptor of each thread's event loop.
 constexpr std::uint64_t ThreadsPerConnection = 3;
-constexpr std::size_t DescriptorsPerConnection = 5;
+const std::uint64_t DescriptorsPerConnection = 5;
+// A thread still starting has its event loop's wake-up descriptor still to
+// open or, once that is made, its task's start may open one (a socket that
+// connects does).
+const std::uint64_t DescriptorsPerStartingThread = 1;
 
 // The host's own descriptors, and the connections the server has accepted
 // but not yet taken or refused, stay below the limit.
@@ -31,12 +32,14 @@ const std::uint64_t DescriptorsKeptAtLeast = 64;
 // What stays free beyond a connection's own cost when it is taken: room for
 // the sanitizers, for other servers accepting meanwhile and for the host's
 // next files, threads and memory.
-constexpr std::size_t DescriptorsLeftFree = 32;
+const std::uint64_t DescriptorsLeftFree = 32;
 const std::uint64_t ThreadsLeftFree = 16;
 const std::uint64_t AddressBytesLeftFree = std::uint64_t(64) << 20;
 
 // The user part of a 32-bit address space; a 64-bit one is bound only by its limit.
 const std::uint64_t AddressSpace32 = std::uint64_t(3) << 30;
+// All that 32 bits address.
+const std::uint64_t AddressSpaceOf32Bits = std::uint64_t(1) << 32;
 
 const std::uint64_t Unlimited = std::numeric_limits<std::uint64_t>::max();
 
@@ -62,36 +65,67 @@ std::uint64_t connectionsWithin(std::uint64_t limit, std::uint64_t kept, std::ui
     return limit > kept ? (limit - kept) / cost : 0;
 }
 
-// Whether this many more descriptors can be opened: they are, and closed again.
-bool descriptorsFree(std::size_t count)
+// The process's open descriptors: given at once since Linux 6.2, listed one
+// by one before.
+std::uint64_t descriptorsOfProcess()
 {
-    std::array<int, DescriptorsPerConnection + DescriptorsLeftFree> probes{};
-    probes[0] = ::eventfd(0, EFD_CLOEXEC);
-    std::size_t opened = probes[0] >= 0 ? 1 : 0;
-    while (opened > 0 && opened < count && (probes[opened] = ::fcntl(probes[0], F_DUPFD_CLOEXEC, 0)) >= 0)
-        ++opened;
-    for (std::size_t each = 0; each < opened; ++each)
-        ::close(probes[each]);
-    return opened == count;
+    struct stat status {};
+    if (::stat("/proc/self/fd", &status) == 0 && status.st_size > 0)
+        return std::uint64_t(status.st_size);
+    DIR* const listing = ::opendir("/proc/self/fd");
+    if (!listing)
+        return 0;
+    std::uint64_t entries = 0;
+    while (const dirent* entry = ::readdir(listing))
+        entries += entry->d_name[0] != '.';
+    ::closedir(listing);
+    // The listing's own descriptor.
+    return entries > 0 ? entries - 1 : 0;
 }
 
-// The process's threads now; 0 when the system does not say.
+// The process's threads: the kernel adds them to the links of its task
+// folder, beside the folder's own two; 0 when the system does not say.
 std::uint64_t threadsOfProcess()
 {
-    char stat[1024];
-    const int file = ::open("/proc/self/stat", O_RDONLY | O_CLOEXEC);
-    if (file < 0)
+    struct stat status {};
+    return ::stat("/proc/self/task", &status) == 0 && status.st_nlink > 2 ? std::uint64_t(status.st_nlink) - 2 : 0;
+}
+
+// The bytes of the process's mappings, summed from their list.
+std::uint64_t bytesOfMappings()
+{
+    std::FILE* const maps = std::fopen("/proc/self/maps", "re");
+    if (!maps)
         return 0;
-    const ssize_t got = ::read(file, stat, sizeof stat - 1);
-    ::close(file);
-    if (got <= 0)
-        return 0;
-    stat[got] = '\0';
-    // The name in parentheses may hold anything; the thread count is the 18th field after it.
-    const char* field = std::strrchr(stat, ')');
-    for (int skipped = 0; field && skipped < 18; ++skipped)
-        field = std::strchr(field + 1, ' ');
-    return field ? std::strtoull(field + 1, nullptr, 10) : 0;
+    std::uint64_t bytes = 0;
+    unsigned long long first = 0;
+    unsigned long long end = 0;
+    while (std::fscanf(maps, "%llx-%llx%*[^\n]", &first, &end) == 2)
+        bytes += end - first;
+    std::fclose(maps);
+    return bytes;
+}
+
+// The process's mapped bytes. An emulator may give its own figure, more
+// than a 32-bit process can map: the process's mappings are summed then.
+std::uint64_t addressBytesOfProcess()
+{
+    std::uint64_t pages = 0;
+    if (std::FILE* const statm = std::fopen("/proc/self/statm", "re")) {
+        unsigned long long size = 0;
+        pages = std::fscanf(statm, "%llu", &size) == 1 ? size : 0;
+        std::fclose(statm);
+    }
+    const std::uint64_t bytes = pages * std::uint64_t(::sysconf(_SC_PAGESIZE));
+    return sizeof(void*) == 4 && bytes > AddressSpaceOf32Bits ? bytesOfMappings() : bytes;
+}
+
+bool descriptorsFree(std::uint64_t limit)
+{
+    // The accepted socket is open already.
+    const std::uint64_t needed = DescriptorsPerConnection - 1 + DescriptorsLeftFree
+        + DescriptorsPerStartingThread * Thread::startingCount();
+    return limit == Unlimited || descriptorsOfProcess() + needed <= limit;
 }
 
 bool threadsFree(std::uint64_t limit)
@@ -99,25 +133,17 @@ bool threadsFree(std::uint64_t limit)
     return limit == Unlimited || threadsOfProcess() + ThreadsPerConnection + ThreadsLeftFree <= limit;
 }
 
-// Whether the connection's stacks can still be mapped: a mapping that size
-// is made, and taken back.
 bool addressSpaceFree(std::uint64_t limit)
 {
-    if (limit == Unlimited)
-        return true;
-    const auto bytes = std::size_t(stackBytesPerConnection() + AddressBytesLeftFree);
-    void* const probe = ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (probe == MAP_FAILED)
-        return false;
-    ::munmap(probe, bytes);
-    return true;
+    return limit == Unlimited || addressBytesOfProcess() + stackBytesPerConnection() + AddressBytesLeftFree <= limit;
 }
 
-// The accepted socket is open already: the rest of the connection, and what
-// stays free beyond it, must fit into what the process has left now.
+// The rest of the connection, and what stays free beyond it, must fit into
+// what the process has left now. The descriptors come first: reading the
+// address space opens a file.
 bool fitsWhatIsFree(const ConnectionBudget::Limits& limits)
 {
-    return descriptorsFree(DescriptorsPerConnection - 1 + DescriptorsLeftFree) && threadsFree(limits.threads)
+    return descriptorsFree(limits.descriptors) && threadsFree(limits.threads)
         && addressSpaceFree(limits.addressBytes);
 }
 

@@ -150,12 +150,19 @@ bool TcpIpSocketImpl::connect(QString address, unsigned short port)
     return startThread();
 }
 
+// An accepted socket is connected already: its send duplicate is made here,
+// so that what the connection costs is open by the time start returns.
 bool TcpIpSocketImpl::start()
 {
     std::lock_guard<std::mutex> lock(threadMutex_);
     if (thread_)
         return false;
-    return startThread();
+    if (d_->socket && d_->socket->state() == QAbstractSocket::ConnectedState)
+        openSendDescriptor();
+    if (startThread())
+        return true;
+    closeSendDescriptor();
+    return false;
 }
 
 bool TcpIpSocketImpl::startThread()

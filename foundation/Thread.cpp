@@ -7,8 +7,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
-#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <stdexcept>
@@ -18,6 +18,8 @@ namespace vorsam {
 namespace {
 
 const std::chrono::milliseconds NeverDoTask(-2);
+
+std::atomic<unsigned> startingThreads{0};
 
 int timerInterval(std::chrono::milliseconds interval)
 {
@@ -69,22 +71,9 @@ public:
     // A thread that could not be created never runs its task object.
     bool failedToStart() const { return !isRunning() && !isFinished(); }
 
-    // Qt makes a thread's event loop, and its wake-up descriptor, before
-    // run(): once this returns, what the thread costs is taken.
-    void waitUntilRunning()
-    {
-        std::unique_lock<std::mutex> lock(startMutex_);
-        started_.wait(lock, [this] { return running_; });
-    }
-
 protected:
     void run() override
     {
-        {
-            std::lock_guard<std::mutex> lock(startMutex_);
-            running_ = true;
-        }
-        started_.notify_all();
         std::lock_guard<std::mutex> running(runMutex_);
         const QString name = objectName();
         ThreadMonitor::instance().AttachThread(name, this);
@@ -95,6 +84,7 @@ protected:
             runnable_->startTask();
             started = true;
         });
+        --startingThreads;
         if (started)
             exec();
         runGuarded(name, "finish", [&] { runnable_->onFinished(); });
@@ -114,10 +104,12 @@ private:
     QTimer* timer_;
     std::chrono::milliseconds interval_;
     std::mutex runMutex_;
-    std::mutex startMutex_;
-    std::condition_variable started_;
-    bool running_ = false;
 };
+
+unsigned Thread::startingCount()
+{
+    return startingThreads;
+}
 
 const unsigned Thread::HostCodeStackSize = 1024 * 1024;
 
@@ -241,14 +233,14 @@ void Thread::start(std::chrono::milliseconds interval, std::unique_ptr<Runnable>
     QObject::connect(intervalTimer, &QTimer::timeout, impl.get(), &Impl::onRunInterval, Qt::DirectConnection);
     QObject::connect(impl.get(), &QThread::finished, task, &QObject::deleteLater);
     QObject::connect(impl.get(), &QThread::finished, intervalTimer, &QObject::deleteLater);
+    ++startingThreads;
     impl->start();
     if (impl->failedToStart()) {
+        --startingThreads;
         delete task;
         delete intervalTimer;
         throw std::runtime_error(QString("Thread %1 could not be started").arg(name_).toLatin1().toStdString());
     }
-    // Whoever starts threads against the process's limits sees this one's share.
-    impl->waitUntilRunning();
     impl_ = std::move(impl);
 }
 

@@ -48,6 +48,11 @@ public:
     // Waits without a time limit for a running worker thread to end.
     void join();
 
+    // Threads started whose task has not started yet: Qt makes a thread's
+    // event loop, with its wake-up descriptor, on the thread itself, and the
+    // task may open a descriptor as it starts.
+    static unsigned startingCount();
+
     class Impl;
 
 private:

@@ -62,18 +62,20 @@ public:
         ::close(m_output);
     }
 
-    // The port the child's service listens on; 0 when it never says.
-    uint16_t port()
+    // The ports the child's two services listen on; none when it never says.
+    std::vector<uint16_t> ports()
     {
-        unsigned port = 0;
+        unsigned first = 0;
+        unsigned second = 0;
         // Long: a child whose first steps fail has said why by then.
-        waitUntil([&] {
+        const bool told = waitUntil([&] {
             drain();
-            const size_t found = m_text.find("port ");
-            return found != std::string::npos && std::sscanf(m_text.c_str() + found, "port %u\n", &port) == 1
+            const size_t found = m_text.find("ports ");
+            return found != std::string::npos
+                   && std::sscanf(m_text.c_str() + found, "ports %u %u\n", &first, &second) == 2
                    && m_text.find('\n', found) != std::string::npos;
         }, std::chrono::milliseconds(60000));
-        return static_cast<uint16_t>(port);
+        return told ? std::vector<uint16_t>{uint16_t(first), uint16_t(second)} : std::vector<uint16_t>{};
     }
 
     void tellDone() { ::send(m_input, "done\n", 5, MSG_NOSIGNAL); }
@@ -131,20 +133,21 @@ void raiseDescriptorLimit(rlim_t wanted)
 
 } // namespace
 
-// The host stays up, its terminal's sales each get their one result, what
-// the process has no room for is closed at once and, once the flood is
-// gone, its threads and descriptors are back where they were. Before the
+// The host stays up, its terminal's sales each get their one result, its
+// own files keep opening, what the process has no room for is closed at
+// once and, once the flood is gone, its threads and descriptors are back
+// where they were. Both of its services are flooded at once. Before the
 // flood, the child has a terminal connect while its own descriptors are
 // used up: the service takes it once they are back.
 TEST(ConnectionFlood, TurnsAwayWhatTheProcessHasNoRoomForAndKeepsServing)
 {
     raiseDescriptorLimit(4 * FloodSize);
     ChildHost child;
-    const uint16_t port = child.port();
-    ASSERT_NE(port, 0) << child.text();
+    const std::vector<uint16_t> ports = child.ports();
+    ASSERT_EQ(ports.size(), 2u) << child.text();
     std::vector<int> flood;
     while (flood.size() < FloodSize) {
-        const int socket = SimTerminal::loopbackConnection(port);
+        const int socket = SimTerminal::loopbackConnection(ports[flood.size() % 2]);
         if (socket < 0)
             break;
         flood.push_back(socket);

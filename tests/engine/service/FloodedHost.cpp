@@ -2,20 +2,24 @@
 // own so that a library that aborts cannot take the test executable along.
 // Under a low descriptor limit it first has a terminal connect while its own
 // descriptors use up the limit, then, holding most of its descriptors for
-// itself, serves one announced terminal with sales while the parent floods
-// the service's port. It prints "port <n>"
-// once that terminal is announced and runs sales until a line arrives on its
-// standard input; then it checks what the flood left behind.
+// itself and opening files without pause, serves one announced terminal
+// with sales while the parent floods the ports of both its services. It
+// prints "ports <n> <m>" once that terminal is announced and runs sales
+// until a line arrives on its standard input; then it checks what the flood
+// left behind.
 #include "ServiceFixture.h"
 #include "simterminal/SimSaleReplies.h"
 #include "support/LoweredLimits.h"
 #include "support/ProcessThreads.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -61,7 +65,7 @@ size_t entriesOf(const char* folder)
 bool onlyTheServiceRuns()
 {
     return threadsNamed("TcpIpSocket") == 0 && threadsNamed("DispatchThread") == 0
-        && threadsNamed("ResponseHandler") == 0 && threadsNamed("TcpServer") == 1;
+        && threadsNamed("ResponseHandler") == 0 && threadsNamed("TcpServer") == 2;
 }
 
 struct Levels {
@@ -114,6 +118,42 @@ void connectWithoutDescriptorsLeft(const HostRecorder& host, uint16_t port)
     EXPECT_TRUE(host.waitFor("disconnected", 1));
 }
 
+// The host's files, one after another, for as long as it runs.
+class FileOpener {
+public:
+    FileOpener()
+        : thread_([this] {
+            while (!done_) {
+                const int file = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+                if (file >= 0)
+                    ::close(file);
+                else if (errno == EMFILE)
+                    ++failures_;
+            }
+        })
+    {
+    }
+
+    ~FileOpener() { stop(); }
+
+    FileOpener(const FileOpener&) = delete;
+    FileOpener& operator=(const FileOpener&) = delete;
+
+    // The opens that found no descriptor free.
+    int stop()
+    {
+        done_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        return failures_;
+    }
+
+private:
+    std::atomic<bool> done_{false};
+    std::atomic<int> failures_{0};
+    std::thread thread_;
+};
+
 } // namespace
 
 TEST(FloodedHost, KeepsServingThroughAFloodAndAShortageOfDescriptors)
@@ -125,6 +165,9 @@ TEST(FloodedHost, KeepsServingThroughAFloodAndAShortageOfDescriptors)
     HostRecorder host;
     const uint16_t port = SimTerminal::freeLoopbackPort();
     ASSERT_NE(host.start(port), nullptr);
+    HostRecorder other;
+    const uint16_t otherPort = SimTerminal::freeLoopbackPort();
+    ASSERT_NE(other.start(otherPort), nullptr);
     // Also starts whatever the library keeps running, before the levels are taken.
     connectWithoutDescriptorsLeft(host, port);
     ASSERT_TRUE(waitUntil(onlyTheServiceRuns));
@@ -133,8 +176,9 @@ TEST(FloodedHost, KeepsServingThroughAFloodAndAShortageOfDescriptors)
     ASSERT_EQ(held.count(), DescriptorsHeld);
     const Levels before;
     auto terminal = sellingTerminal(host, port, 1);
+    FileOpener opener;
 
-    std::printf("port %u\n", port);
+    std::printf("ports %u %u\n", port, otherPort);
     std::fflush(stdout);
     const std::string sale = R"({"transaction": {"action": "Sale", "amount": "12.50"}})";
     size_t sales = 0;
@@ -142,6 +186,7 @@ TEST(FloodedHost, KeepsServingThroughAFloodAndAShortageOfDescriptors)
         ASSERT_EQ(host.send(Terminal, sale), 0);
         ASSERT_TRUE(host.waitFor("result", ++sales));
     } while (!parentIsDone());
+    EXPECT_EQ(opener.stop(), 0);
 
     for (const QJsonObject& result : host.documents("result"))
         EXPECT_TRUE(result.contains("result")) << QJsonDocument(result).toJson().constData();

@@ -3,6 +3,7 @@
 #include "foundation/Thread.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <limits>
 
@@ -65,6 +66,12 @@ std::uint64_t connectionsWithin(std::uint64_t limit, std::uint64_t kept, std::ui
     return limit > kept ? (limit - kept) / cost : 0;
 }
 
+// A count that could not be read for want of a descriptor: nothing is free.
+bool outOfDescriptors()
+{
+    return errno == EMFILE || errno == ENFILE;
+}
+
 // The process's open descriptors: given at once since Linux 6.2, listed one
 // by one before.
 std::uint64_t descriptorsOfProcess()
@@ -74,7 +81,7 @@ std::uint64_t descriptorsOfProcess()
         return std::uint64_t(status.st_size);
     DIR* const listing = ::opendir("/proc/self/fd");
     if (!listing)
-        return 0;
+        return outOfDescriptors() ? Unlimited : 0;
     std::uint64_t entries = 0;
     while (const dirent* entry = ::readdir(listing))
         entries += entry->d_name[0] != '.';
@@ -96,7 +103,7 @@ std::uint64_t bytesOfMappings()
 {
     std::FILE* const maps = std::fopen("/proc/self/maps", "re");
     if (!maps)
-        return 0;
+        return outOfDescriptors() ? Unlimited : 0;
     std::uint64_t bytes = 0;
     unsigned long long first = 0;
     unsigned long long end = 0;
@@ -110,22 +117,26 @@ std::uint64_t bytesOfMappings()
 // than a 32-bit process can map: the process's mappings are summed then.
 std::uint64_t addressBytesOfProcess()
 {
-    std::uint64_t pages = 0;
-    if (std::FILE* const statm = std::fopen("/proc/self/statm", "re")) {
-        unsigned long long size = 0;
-        pages = std::fscanf(statm, "%llu", &size) == 1 ? size : 0;
-        std::fclose(statm);
-    }
-    const std::uint64_t bytes = pages * std::uint64_t(::sysconf(_SC_PAGESIZE));
+    std::FILE* const statm = std::fopen("/proc/self/statm", "re");
+    if (!statm)
+        return outOfDescriptors() ? Unlimited : 0;
+    unsigned long long pages = 0;
+    if (std::fscanf(statm, "%llu", &pages) != 1)
+        pages = 0;
+    std::fclose(statm);
+    const std::uint64_t bytes = std::uint64_t(pages) * std::uint64_t(::sysconf(_SC_PAGESIZE));
     return sizeof(void*) == 4 && bytes > AddressSpaceOf32Bits ? bytesOfMappings() : bytes;
 }
 
 bool descriptorsFree(std::uint64_t limit)
 {
     // The accepted socket is open already.
+    if (limit == Unlimited)
+        return true;
     const std::uint64_t needed = DescriptorsPerConnection - 1 + DescriptorsLeftFree
         + DescriptorsPerStartingThread * Thread::startingCount();
-    return limit == Unlimited || descriptorsOfProcess() + needed <= limit;
+    const std::uint64_t used = descriptorsOfProcess();
+    return used != Unlimited && used + needed <= limit;
 }
 
 bool threadsFree(std::uint64_t limit)
@@ -135,7 +146,10 @@ bool threadsFree(std::uint64_t limit)
 
 bool addressSpaceFree(std::uint64_t limit)
 {
-    return limit == Unlimited || addressBytesOfProcess() + stackBytesPerConnection() + AddressBytesLeftFree <= limit;
+    if (limit == Unlimited)
+        return true;
+    const std::uint64_t used = addressBytesOfProcess();
+    return used != Unlimited && used + stackBytesPerConnection() + AddressBytesLeftFree <= limit;
 }
 
 // The rest of the connection, and what stays free beyond it, must fit into

@@ -210,8 +210,10 @@ TerminalOwner::Verdict TerminalOwner::admitLaterStep(TerminalState& terminal, co
         return Verdict{Verdict::Kind::AfterPassing, boost::none};
     if (terminal.holder && terminal.holder != this)
         return Verdict{Verdict::Kind::Refuse, busy()};
-    // A close during the ticket request would end it and cost an approved sale its ticket.
-    if (!showsOnDisplay(action) && !std::exchange(fetches_, true))
+    // A close during the ticket request would end it and cost an approved sale
+    // its ticket. Only that request waits for nothing: a longer step held so
+    // (a sale chained from a callback) would keep a close out for good.
+    if (action == "TicketGet" && !std::exchange(fetches_, true))
         ++terminal.fetching;
     return take(terminal);
 }

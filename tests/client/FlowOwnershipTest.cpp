@@ -687,6 +687,26 @@ TEST_F(OwnedSteps, NoStrangerTakesTheTerminalWhileAStepWaitsBehindACancellation)
     EXPECT_EQ("Sale, CancelRetail, MMIClose, TicketGet", actions());
 }
 
+// A sale chained from a result's callback is a step of that result's owner,
+// not a ticket request: a cancellation meanwhile goes out, and the sale still
+// gets its ticket.
+TEST_F(OwnedSteps, ACancellationOfASaleChainedFromACallbackGoesOut)
+{
+    send.terminal->makeTransaction(
+        ect::ServiceInformationTransaction([this](const ect::ServiceInformationResult&) { sendSale(); }));
+    send.finish(0, Done);
+    std::string cancelled = "none";
+    send.terminal->makeTransaction(ect::CancelRetailTransaction(
+        [&](const ect::CancelRetailResult& result) { cancelled = errorText(result.error()); }));
+    EXPECT_EQ("InformationService, Sale, CancelRetail", actions());
+    send.finish(1, Approved);
+    send.finish(2, Done);
+    EXPECT_EQ("ok", cancelled);
+    ASSERT_EQ(4u, send.count());
+    send.finish(3, Ticket);
+    EXPECT_EQ("ok T1", sale);
+}
+
 // The ticket request is refused at once inside the sale's result: the host
 // thread that the sale's callback wakes, and waits for, is taken.
 TEST_F(OwnedSteps, HostWokenByASaleWhoseTicketRequestIsRefusedAtOnceIsTaken)

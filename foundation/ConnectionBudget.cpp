@@ -3,7 +3,6 @@
 #include "foundation/Thread.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <limits>
 
@@ -66,10 +65,12 @@ std::uint64_t connectionsWithin(std::uint64_t limit, std::uint64_t kept, std::ui
     return limit > kept ? (limit - kept) / cost : 0;
 }
 
-// A count that could not be read for want of a descriptor: nothing is free.
-bool outOfDescriptors()
+// A count the process's own figures should give but could not be read (no
+// descriptor or memory left to read it with): nothing is free. Without
+// those figures at all, the check rests on the shares alone.
+std::uint64_t unreadable()
 {
-    return errno == EMFILE || errno == ENFILE;
+    return ::access("/proc/self", F_OK) == 0 ? Unlimited : 0;
 }
 
 // The process's open descriptors: given at once since Linux 6.2, listed one
@@ -81,7 +82,7 @@ std::uint64_t descriptorsOfProcess()
         return std::uint64_t(status.st_size);
     DIR* const listing = ::opendir("/proc/self/fd");
     if (!listing)
-        return outOfDescriptors() ? Unlimited : 0;
+        return unreadable();
     std::uint64_t entries = 0;
     while (const dirent* entry = ::readdir(listing))
         entries += entry->d_name[0] != '.';
@@ -103,7 +104,7 @@ std::uint64_t bytesOfMappings()
 {
     std::FILE* const maps = std::fopen("/proc/self/maps", "re");
     if (!maps)
-        return outOfDescriptors() ? Unlimited : 0;
+        return unreadable();
     std::uint64_t bytes = 0;
     unsigned long long first = 0;
     unsigned long long end = 0;
@@ -119,7 +120,7 @@ std::uint64_t addressBytesOfProcess()
 {
     std::FILE* const statm = std::fopen("/proc/self/statm", "re");
     if (!statm)
-        return outOfDescriptors() ? Unlimited : 0;
+        return unreadable();
     unsigned long long pages = 0;
     if (std::fscanf(statm, "%llu", &pages) != 1)
         pages = 0;

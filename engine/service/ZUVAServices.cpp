@@ -87,13 +87,16 @@ std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)> listenerCa
     };
 }
 
-// How long an exit waits for what it ends: a host callback made meanwhile
-// may wait for a lock that the exiting thread holds.
-const std::chrono::seconds ExitEndingLimit{5};
+// How long an exit waits for what it ends while a host callback is under
+// way: that callback may wait for a lock that the exiting thread holds. An
+// ending that makes no callback is waited for however long it takes, since
+// threads left running would meet the exit's destruction of Qt's statics.
+const std::chrono::milliseconds ExitEndingLimit{5000};
+const std::chrono::milliseconds ExitEndingLook{20};
 
 // Runs the ending on a thread of its own, so that no host callback is made on
-// the exiting thread, and waits for it at most for the limit; past it, or
-// with no thread to be had, the rest is left to the exit. True when it ended.
+// the exiting thread, and waits for it; past the limit, or with no thread to
+// be had, the rest is left to the exit. True when it ended.
 bool endOffThisThread(std::function<void()> ending)
 {
     struct Progress {
@@ -115,7 +118,12 @@ bool endOffThisThread(std::function<void()> ending)
         return false;
     }
     std::unique_lock<std::mutex> lock(progress->mutex);
-    const bool ended = progress->changed.wait_for(lock, ExitEndingLimit, [&progress] { return progress->done; });
+    std::chrono::milliseconds waitedOnHost{0};
+    while (!progress->changed.wait_for(lock, ExitEndingLook, [&progress] { return progress->done; })) {
+        if (threadsInCallbacks > 0 && (waitedOnHost += ExitEndingLook) >= ExitEndingLimit)
+            break;
+    }
+    const bool ended = progress->done;
     lock.unlock();
     if (ended)
         thread.join();
@@ -297,10 +305,13 @@ void ZUVAServices::endAtExit()
     // Ending a connection waits for its threads and for the release thread;
     // while a host callback is under way, one of them may be this very thread
     // or wait for it. What cannot end then is left to the exit.
-    const bool ending = threadsInCallbacks == 0;
+    bool ending = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_exiting = true;
+        // Under the lock: a stop the release thread takes from now on is
+        // under way before it looks, so it is counted here or left alone.
+        ending = threadsInCallbacks == 0;
         running = m_services;
         stopping.swap(m_stopping);
         for (const auto& entry : stopping)

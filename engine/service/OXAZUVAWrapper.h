@@ -110,9 +110,12 @@ ZUVA_EXPORT void* zuva_createSerialService2(const char* portName, int baudRate, 
  * on a library thread instead and these callbacks may still come after it
  * returns. A null, unknown or already stopped handle does nothing. At exit
  * without zuva_cleanup, the library ends the connections of every service
- * still running (as above, without the stopped callback) before its own
- * static objects go; a stop made later, from a static object of the host's,
- * still runs the stopped callback.
+ * still running (as above, without the stopped callback, on a thread of its
+ * own) before its own static objects go; a stop made later, from a static
+ * object of the host's, still runs the stopped callback. An exit never waits
+ * on the host: with a host callback under way (exit called from a callback,
+ * or a callback waiting for a lock the exiting thread holds) what has not
+ * ended is left to the process's end.
  * Returns 0 (-1 only on an internal failure). */
 ZUVA_EXPORT int zuva_stopService(void* handle);
 /* 0 when a service knows a terminal with that identifier, -1 when not. A

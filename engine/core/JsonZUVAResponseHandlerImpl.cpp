@@ -210,8 +210,6 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
 
 bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body)
 {
-    if (body.data() == lastLateReply_)
-        return true;
     const QString messageTypeId = body.messageTypeId();
     if (const boost::optional<UnansweredTransactions::Entry> failed =
             dispatcher_->takeUnanswered(messageTypeId, body.sequenceNumber().value())) {
@@ -224,7 +222,6 @@ bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body)
     } else {
         return false;
     }
-    lastLateReply_ = body.data();
     return true;
 }
 

@@ -76,8 +76,6 @@ private:
     std::function<void(QJsonDocument)> notificationCallback_;
     std::unique_ptr<ZUVAResponseQueue> responseQueue_;
     std::shared_ptr<JsonZUVAResponse const> saleReplies_;
-    // A serial terminal sends a frame again when it misses the acknowledgement.
-    QByteArray lastLateReply_;
     // Runs the handling of what is queued on the handler thread for a closing connection.
     vorsam::ThreadCaller caller_;
     std::atomic<QThread*> handlingThread_{nullptr};

@@ -15,7 +15,7 @@ namespace {
 // The member when it is present and of the wanted type, else null.
 const Json::Value& memberOfType(const Json::Value& object, const char* key, bool (Json::Value::*isType)() const)
 {
-    static const Json::Value null;
+    static const Json::Value& null = *new Json::Value;
     if (!object.isObject())
         return null;
     const Json::Value& member = object[key];

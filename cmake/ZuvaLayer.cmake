@@ -8,6 +8,12 @@ function(zuva_layer name)
   add_library(${name} STATIC ${L_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${L_DEPENDS})
+  # The host decides when the process exits, and the library's threads may
+  # still run then: a static is trivially destructible or never destroyed.
+  # Clang checks it (scripts/fuzz.sh builds every layer with clang).
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    target_compile_options(${name} PRIVATE -Werror=exit-time-destructors)
+  endif()
   set(ZUVA_LAYERS ${ZUVA_LAYERS} ${name} CACHE INTERNAL "")
 endfunction()
 

@@ -2,14 +2,12 @@
 
 #include "encoding/StringUtils.h"
 
-#include <vector>
-
 namespace oxa {
 
 namespace {
 
 // name, decimals, maximum transaction amount, cash-back allowed, alphabetic code, numeric code
-std::vector<std::vector<std::string>> const CURRENCIES = {
+char const* const CURRENCIES[][6] = {
     {"Euro", "2", "9999999999", "FALSE", "EUR", "0978"},
     {"British Pound", "2", "9999999999", "FALSE", "GBP", "0826"},
     {"Czech Koruna", "2", "9999999999", "TRUE", "CZK", "0203"},
@@ -29,9 +27,9 @@ char const kCashbackAllowed[] = "cashbackAllowed";
 
 ECTCurrencyManager::ECTCurrencyManager()
 {
-    for (std::vector<std::string> const& row : CURRENCIES) {
-        std::string const& code = row[Code];
-        std::string const& zuvaCode = row[ZuvaCode];
+    for (auto const& row : CURRENCIES) {
+        std::string const code = row[Code];
+        std::string const zuvaCode = row[ZuvaCode];
         attributesByCode[code] = Attributes{
             {kName, row[Name]},
             {kDecimals, row[Decimals]},
@@ -46,7 +44,7 @@ ECTCurrencyManager::ECTCurrencyManager()
 
 ECTCurrencyManager const& ECTCurrencyManager::shared()
 {
-    static const ECTCurrencyManager currencies;
+    static const ECTCurrencyManager& currencies = *new ECTCurrencyManager;
     return currencies;
 }
 

@@ -12,12 +12,12 @@ namespace oxa {
 
 namespace {
 
-Ber::BerTag const kResultTag(0xBF, 0x81, 0x01);
-Ber::BerTag const kRejectionCodeTag(0xDF, 0x2D);
-Ber::BerTag const kIncidentCodeTag(0xDF, 0x94, 0x0D);
-Ber::BerTag const kMerchantDataTag(0xDF, 0x94, 0x60);
-Ber::BerTag const kMerchantTextTag(0xDF, 0x13);
-Ber::BerTag const kSaleSystemActionIdentifierTag(0xDF, 0x94, 0x64);
+Ber::BerTag const& kResultTag = *new Ber::BerTag(0xBF, 0x81, 0x01);
+Ber::BerTag const& kRejectionCodeTag = *new Ber::BerTag(0xDF, 0x2D);
+Ber::BerTag const& kIncidentCodeTag = *new Ber::BerTag(0xDF, 0x94, 0x0D);
+Ber::BerTag const& kMerchantDataTag = *new Ber::BerTag(0xDF, 0x94, 0x60);
+Ber::BerTag const& kMerchantTextTag = *new Ber::BerTag(0xDF, 0x13);
+Ber::BerTag const& kSaleSystemActionIdentifierTag = *new Ber::BerTag(0xDF, 0x94, 0x64);
 
 char const kUnknownRejectionCode[] = "???";
 

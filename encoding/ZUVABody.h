@@ -20,10 +20,10 @@ namespace oxa {
 class ZUVABody {
 public:
     // The frame every body has: F0 { E1 { D0 type, D1 sequence }, ... }.
-    inline static const Ber::BerTag kBodyTag = Ber::BerTag(0xF0);
-    inline static const Ber::BerTag kEnvelopeTag = Ber::BerTag(0xE1);
-    inline static const Ber::BerTag kMessageTypeTag = Ber::BerTag(0xD0);
-    inline static const Ber::BerTag kSequenceNumberTag = Ber::BerTag(0xD1);
+    inline static const Ber::BerTag& kBodyTag = *new Ber::BerTag(0xF0);
+    inline static const Ber::BerTag& kEnvelopeTag = *new Ber::BerTag(0xE1);
+    inline static const Ber::BerTag& kMessageTypeTag = *new Ber::BerTag(0xD0);
+    inline static const Ber::BerTag& kSequenceNumberTag = *new Ber::BerTag(0xD1);
 
     ZUVABody() = default;
     // Parses the element at the start of the bytes (the parser's exceptions

@@ -120,8 +120,8 @@ QJsonObject allFlagsClear(FlagPosition const (&flags)[N])
 
 // Every reply carries these objects: copying one with its keys in place and
 // setting the few raised flags costs far less than inserting every key.
-QJsonObject const kCardTypeClear = allFlagsClear(kCardTypeFlags);
-QJsonObject const kVerificationMethodClear = allFlagsClear(kVerificationMethodFlags);
+QJsonObject const& kCardTypeClear = *new QJsonObject(allFlagsClear(kCardTypeFlags));
+QJsonObject const& kVerificationMethodClear = *new QJsonObject(allFlagsClear(kVerificationMethodFlags));
 
 template <std::size_t N>
 QJsonObject flagsObject(std::string const& bits, FlagPosition const (&flags)[N], QJsonObject const& allClear)

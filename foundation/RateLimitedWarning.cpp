@@ -2,7 +2,11 @@
 
 namespace vorsam {
 
-Q_LOGGING_CATEGORY(hostWarnings, "zuva.hostwarning")
+const QLoggingCategory& hostWarnings()
+{
+    static const QLoggingCategory& category = *new QLoggingCategory("zuva.hostwarning");
+    return category;
+}
 
 RateLimitedWarning::RateLimitedWarning(std::chrono::steady_clock::duration interval)
     : interval_(interval)

@@ -12,7 +12,7 @@ using namespace tags;
 
 namespace {
 
-const QString kAction = QStringLiteral("ProductDelivery");
+const QString& kAction = *new QString(QStringLiteral("ProductDelivery"));
 const std::chrono::seconds kTimeoutBeyondDelivery(670);
 
 thread_local int openAnswerScopes = 0;

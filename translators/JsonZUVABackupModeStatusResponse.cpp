@@ -10,7 +10,7 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag BackupModeState(0xDF, 0x94, 0x05);
+const Ber::BerTag& BackupModeState = *new Ber::BerTag(0xDF, 0x94, 0x05);
 
 } // namespace
 

@@ -10,8 +10,8 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag NextRequestTimeout(0xDF, 0x94, 0x67);
-const Ber::BerTag ApplicationSelection(0xDF, 0x91, 0x5D);
+const Ber::BerTag& NextRequestTimeout = *new Ber::BerTag(0xDF, 0x94, 0x67);
+const Ber::BerTag& ApplicationSelection = *new Ber::BerTag(0xDF, 0x91, 0x5D);
 
 const unsigned char RecognitionOptionCardNotUsed = 0x03;
 const unsigned char RecognitionOptionCardWithdrawalNotRequested = 0x01;

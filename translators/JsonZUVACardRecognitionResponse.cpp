@@ -12,8 +12,8 @@ namespace {
 
 using Fields = RetailReplyFields;
 
-const Ber::BerTag CardToken(0xDF, 0x91, 0x5C);
-const Ber::BerTag Pan(0x5A);
+const Ber::BerTag& CardToken = *new Ber::BerTag(0xDF, 0x91, 0x5C);
+const Ber::BerTag& Pan = *new Ber::BerTag(0x5A);
 
 // In the private card data the PAN is masked: E digits are hidden, F pads.
 QString maskedPan(QString hex)

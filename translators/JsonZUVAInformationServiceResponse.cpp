@@ -8,8 +8,8 @@ namespace oxa {
 
 namespace {
 
-const Ber::BerTag TerminalData(0xBF, 0x81, 0x02);
-const Ber::BerTag AdditionalCapabilities(0x9F, 0x40);
+const Ber::BerTag& TerminalData = *new Ber::BerTag(0xBF, 0x81, 0x02);
+const Ber::BerTag& AdditionalCapabilities = *new Ber::BerTag(0x9F, 0x40);
 // Bit 0x10 of the first capabilities byte.
 constexpr int CashbackBitPosition = 3;
 

@@ -22,33 +22,33 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag DisplayTimeout(0xDF, 0x94, 0x14);
-const Ber::BerTag DisplayTimeoutRepeated(0xDF, 0x94, 0x15);
-const Ber::BerTag FreeTextData(0xBF, 0x81, 0x0A);
-const Ber::BerTag FreeTextBlock(0xDF, 0x94, 0x18);
-const Ber::BerTag FreeTextFormat(0xDF, 0x94, 0x19);
-const Ber::BerTag FirstText(0xBF, 0x81, 0x0B);
-const Ber::BerTag SecondText(0xBF, 0x81, 0x0D);
-const Ber::BerTag TextIdentifier(0xDF, 0x94, 0x1B);
-const Ber::BerTag PinBlock(0xBF, 0x81, 0x07);
-const Ber::BerTag PinFormat(0xDF, 0x82, 0x04);
-const Ber::BerTag PinCipherMode(0xDF, 0x95, 0x36);
-const Ber::BerTag EncryptedPin(0xDF, 0x92, 0x57);
-const Ber::BerTag EncryptionData(0xDF, 0x94, 0x08);
-const Ber::BerTag KeyIndex(0x8F);
-const Ber::BerTag KeySerialNumber(0xDF, 0x94, 0x0A);
+const Ber::BerTag& DisplayTimeout = *new Ber::BerTag(0xDF, 0x94, 0x14);
+const Ber::BerTag& DisplayTimeoutRepeated = *new Ber::BerTag(0xDF, 0x94, 0x15);
+const Ber::BerTag& FreeTextData = *new Ber::BerTag(0xBF, 0x81, 0x0A);
+const Ber::BerTag& FreeTextBlock = *new Ber::BerTag(0xDF, 0x94, 0x18);
+const Ber::BerTag& FreeTextFormat = *new Ber::BerTag(0xDF, 0x94, 0x19);
+const Ber::BerTag& FirstText = *new Ber::BerTag(0xBF, 0x81, 0x0B);
+const Ber::BerTag& SecondText = *new Ber::BerTag(0xBF, 0x81, 0x0D);
+const Ber::BerTag& TextIdentifier = *new Ber::BerTag(0xDF, 0x94, 0x1B);
+const Ber::BerTag& PinBlock = *new Ber::BerTag(0xBF, 0x81, 0x07);
+const Ber::BerTag& PinFormat = *new Ber::BerTag(0xDF, 0x82, 0x04);
+const Ber::BerTag& PinCipherMode = *new Ber::BerTag(0xDF, 0x95, 0x36);
+const Ber::BerTag& EncryptedPin = *new Ber::BerTag(0xDF, 0x92, 0x57);
+const Ber::BerTag& EncryptionData = *new Ber::BerTag(0xDF, 0x94, 0x08);
+const Ber::BerTag& KeyIndex = *new Ber::BerTag(0x8F);
+const Ber::BerTag& KeySerialNumber = *new Ber::BerTag(0xDF, 0x94, 0x0A);
 
 // Inside the free-text block.
-const Ber::BerTag BlockHeader(0xE1);
-const Ber::BerTag BlockVersion(0xDF, 0x81, 0x58);
-const Ber::BerTag BlockLines(0xE2);
-const Ber::BerTag Line(0xEF);
-const Ber::BerTag LinePosition(0xDF, 0x94, 0x01);
-const Ber::BerTag LineText(0xE5);
-const Ber::BerTag LineFont(0xDF, 0x94, 0x02);
-const Ber::BerTag LineAttributes(0xDF, 0x94, 0x03);
-const Ber::BerTag LineCharacters(0xDF, 0x94, 0x04);
-const Ber::BerTag LineColours(0xDF, 0x94, 0x05);
+const Ber::BerTag& BlockHeader = *new Ber::BerTag(0xE1);
+const Ber::BerTag& BlockVersion = *new Ber::BerTag(0xDF, 0x81, 0x58);
+const Ber::BerTag& BlockLines = *new Ber::BerTag(0xE2);
+const Ber::BerTag& Line = *new Ber::BerTag(0xEF);
+const Ber::BerTag& LinePosition = *new Ber::BerTag(0xDF, 0x94, 0x01);
+const Ber::BerTag& LineText = *new Ber::BerTag(0xE5);
+const Ber::BerTag& LineFont = *new Ber::BerTag(0xDF, 0x94, 0x02);
+const Ber::BerTag& LineAttributes = *new Ber::BerTag(0xDF, 0x94, 0x03);
+const Ber::BerTag& LineCharacters = *new Ber::BerTag(0xDF, 0x94, 0x04);
+const Ber::BerTag& LineColours = *new Ber::BerTag(0xDF, 0x94, 0x05);
 
 constexpr int kMaximumDisplayTimeout = 9999; // 4 packed-BCD digits
 constexpr int kMaximumTextIdentifier = 99;   // 2 packed-BCD digits
@@ -103,7 +103,7 @@ ect::EncryptedData parsePin(const QJsonObject& pin)
 ect::MMIParameter parseJson(const QJsonObject& request)
 {
     const QJsonObject transaction = RetailRequestFields::requireTransaction(request);
-    const QString displayTimeoutKey = QStringLiteral("displayTimeout");
+    const QString& displayTimeoutKey = *new QString(QStringLiteral("displayTimeout"));
     if (!transaction.contains(displayTimeoutKey))
         throw std::invalid_argument("Invalid JSON : no displayTimeout defined");
     ect::MMIParameter data;

@@ -7,7 +7,7 @@ namespace oxa {
 
 namespace {
 
-const Ber::BerTag EndingKey(0xDF, 0x94, 0x26);
+const Ber::BerTag& EndingKey = *new Ber::BerTag(0xDF, 0x94, 0x26);
 
 } // namespace
 

@@ -10,7 +10,7 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag OperationCode(0xDF, 0x94, 0x66);
+const Ber::BerTag& OperationCode = *new Ber::BerTag(0xDF, 0x94, 0x66);
 
 } // namespace
 

@@ -14,7 +14,7 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag BalanceAction(0xDF, 0x41);
+const Ber::BerTag& BalanceAction = *new Ber::BerTag(0xDF, 0x41);
 
 constexpr int kAcquirerIdentifierDigits = 8;
 

@@ -16,19 +16,19 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag Counters(0xFC);
-const Ber::BerTag AcquirerLabel(0xDF, 0x69);
-const Ber::BerTag CounterIdentifier(0xC0);
-const Ber::BerTag CounterCurrency(0xC1);
-const Ber::BerTag CounterLabel(0xC2);
-const Ber::BerTag TransactionCount(0xC3);
-const Ber::BerTag CumulativeTotal(0xC4);
-const Ber::BerTag AccountedServices(0xC7);
-const Ber::BerTag PeriodOpening(0xC8);
-const Ber::BerTag PeriodClosing(0xC9);
+const Ber::BerTag& Counters = *new Ber::BerTag(0xFC);
+const Ber::BerTag& AcquirerLabel = *new Ber::BerTag(0xDF, 0x69);
+const Ber::BerTag& CounterIdentifier = *new Ber::BerTag(0xC0);
+const Ber::BerTag& CounterCurrency = *new Ber::BerTag(0xC1);
+const Ber::BerTag& CounterLabel = *new Ber::BerTag(0xC2);
+const Ber::BerTag& TransactionCount = *new Ber::BerTag(0xC3);
+const Ber::BerTag& CumulativeTotal = *new Ber::BerTag(0xC4);
+const Ber::BerTag& AccountedServices = *new Ber::BerTag(0xC7);
+const Ber::BerTag& PeriodOpening = *new Ber::BerTag(0xC8);
+const Ber::BerTag& PeriodClosing = *new Ber::BerTag(0xC9);
 
-const QString kCurrencyKey = QStringLiteral("financialCounterCurrency");
-const QString kTotalKey = QStringLiteral("financialCounterCumulativeTotalAmount");
+const QString& kCurrencyKey = *new QString(QStringLiteral("financialCounterCurrency"));
+const QString& kTotalKey = *new QString(QStringLiteral("financialCounterCumulativeTotalAmount"));
 
 // The total is one big-endian binary number of minor units, not packed decimal.
 double majorUnits(Ber::BerTlv const& total, int decimals)

@@ -16,12 +16,12 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag Amounts(0xEA);
-const Ber::BerTag SmartPayMode(0xDF, 0x94, 0x65);
-const Ber::BerTag MerchantReference(0xDF, 0x22);
-const Ber::BerTag AmountType(0xDF, 0x23);
-const Ber::BerTag AmountValue(0xDF, 0x24);
-const Ber::BerTag DeliveryOptions(0xDF, 0x95, 0x3F);
+const Ber::BerTag& Amounts = *new Ber::BerTag(0xEA);
+const Ber::BerTag& SmartPayMode = *new Ber::BerTag(0xDF, 0x94, 0x65);
+const Ber::BerTag& MerchantReference = *new Ber::BerTag(0xDF, 0x22);
+const Ber::BerTag& AmountType = *new Ber::BerTag(0xDF, 0x23);
+const Ber::BerTag& AmountValue = *new Ber::BerTag(0xDF, 0x24);
+const Ber::BerTag& DeliveryOptions = *new Ber::BerTag(0xDF, 0x95, 0x3F);
 
 const unsigned char BerIdBasicAmount[] = {0x00, 0x01};
 const unsigned char BeridCashBackAmount[] = {0x00, 0x03};

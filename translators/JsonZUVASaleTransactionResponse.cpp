@@ -20,14 +20,14 @@ namespace {
 
 using Fields = RetailReplyFields;
 
-const Ber::BerTag TransactionIdentifier(0xDF, 0x1E);
-const Ber::BerTag AdditionalAmount(0x9F, 0x03);
-const Ber::BerTag MerchantText(0xDF, 0x13);
-const Ber::BerTag MerchantUser(0x9F, 0x16);
-const Ber::BerTag SchemeIdentifier(0xDF, 0x82, 0x05);
-const Ber::BerTag TransactionLogRecord(0xDF, 0x91, 0x5B);
+const Ber::BerTag& TransactionIdentifier = *new Ber::BerTag(0xDF, 0x1E);
+const Ber::BerTag& AdditionalAmount = *new Ber::BerTag(0x9F, 0x03);
+const Ber::BerTag& MerchantText = *new Ber::BerTag(0xDF, 0x13);
+const Ber::BerTag& MerchantUser = *new Ber::BerTag(0x9F, 0x16);
+const Ber::BerTag& SchemeIdentifier = *new Ber::BerTag(0xDF, 0x82, 0x05);
+const Ber::BerTag& TransactionLogRecord = *new Ber::BerTag(0xDF, 0x91, 0x5B);
 
-const QString kPartialApproval = QStringLiteral("0001");
+const QString& kPartialApproval = *new QString(QStringLiteral("0001"));
 const char* const kDateFormat = "%Y-%m-%d-%H-%M-%S";
 
 std::string currentLocalDate()
@@ -116,7 +116,7 @@ QJsonObject JsonZUVASaleTransactionResponse::resultFields(Ber::BerTlv const& roo
 // From the service data, else from the ticket elements, else the current local time.
 void JsonZUVASaleTransactionResponse::insertDate(Ber::BerTlv const& root, QJsonObject& fields)
 {
-    const QString key = QStringLiteral("date");
+    const QString& key = *new QString(QStringLiteral("date"));
     if (Ber::jsonInsertOptTagHexForDate(key, tags::ServiceData, tags::Date, root, fields))
         return;
     const auto ticketElements = Fields::heldElements(Ber::getValue(root, tags::TicketData, DiscreteElements));

@@ -17,15 +17,15 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag TextFollows(0xDF, 0x94, 0x0E);
-const Ber::BerTag TicketKind(0xDF, 0x94, 0x69);
-const Ber::BerTag PrintOptions(0xDF, 0x94, 0x28);
+const Ber::BerTag& TextFollows = *new Ber::BerTag(0xDF, 0x94, 0x0E);
+const Ber::BerTag& TicketKind = *new Ber::BerTag(0xDF, 0x94, 0x69);
+const Ber::BerTag& PrintOptions = *new Ber::BerTag(0xDF, 0x94, 0x28);
 const char FormFeed = 0x0C;
 
-const QString kNoPaperFeed = QStringLiteral("noPaperFeed");
-const QString kNoPaperCut = QStringLiteral("noPaperCut");
-const QString kCopyAllowed = QStringLiteral("copyAllowed");
-const QString kDuplicates = QStringLiteral("duplicates");
+const QString& kNoPaperFeed = *new QString(QStringLiteral("noPaperFeed"));
+const QString& kNoPaperCut = *new QString(QStringLiteral("noPaperCut"));
+const QString& kCopyAllowed = *new QString(QStringLiteral("copyAllowed"));
+const QString& kDuplicates = *new QString(QStringLiteral("duplicates"));
 
 // The parsed request.
 struct TicketPrintAtOnceData {

@@ -11,8 +11,8 @@ using namespace tags;
 
 namespace {
 
-const Ber::BerTag BrandName(0xDF, 0x7E);
-const Ber::BerTag AuthorizedAmount(0xDF, 0x26);
+const Ber::BerTag& BrandName = *new Ber::BerTag(0xDF, 0x7E);
+const Ber::BerTag& AuthorizedAmount = *new Ber::BerTag(0xDF, 0x26);
 
 } // namespace
 

@@ -18,8 +18,8 @@ namespace oxa {
 
 namespace {
 
-const QString kTransaction = QStringLiteral("transaction");
-const QString kAction = QStringLiteral("action");
+const QString& kTransaction = *new QString(QStringLiteral("transaction"));
+const QString& kAction = *new QString(QStringLiteral("action"));
 
 bool isBase64Character(char c)
 {

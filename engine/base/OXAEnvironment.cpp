@@ -18,7 +18,7 @@ std::unique_ptr<OXAEnvironment> makeOXAEnvironment()
 
 std::shared_ptr<OXAEnvironment> sharedOXAEnvironment()
 {
-    static std::shared_ptr<OXAEnvironment> const environment = makeOXAEnvironment();
+    static const auto& environment = *new std::shared_ptr<OXAEnvironment>(makeOXAEnvironment());
     return environment;
 }
 

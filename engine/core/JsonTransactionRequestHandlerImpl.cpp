@@ -16,8 +16,8 @@ namespace oxa {
 
 namespace {
 
-const QString kTransactionKey = QStringLiteral("transaction");
-const QString kActionKey = QStringLiteral("action");
+const QString& kTransactionKey = *new QString(QStringLiteral("transaction"));
+const QString& kActionKey = *new QString(QStringLiteral("action"));
 
 // 64-bit milliseconds; absurd second counts are capped instead of overflowing.
 std::chrono::milliseconds inMilliseconds(std::chrono::seconds timeout)

@@ -15,8 +15,8 @@ namespace oxa {
 
 namespace {
 
-const QString kRejectionType = QStringLiteral("Rj");
-const QByteArray kMessageCode = QByteArrayLiteral("MC");
+const QString& kRejectionType = *new QString(QStringLiteral("Rj"));
+const QByteArray& kMessageCode = *new QByteArray(QByteArrayLiteral("MC"));
 
 ect::ECTError invalidResponse(std::string const& reason)
 {

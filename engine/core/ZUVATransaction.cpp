@@ -9,8 +9,8 @@ namespace oxa {
 
 namespace {
 
-const QString kDeliveryQuestionType = QStringLiteral("CR");
-const QString kSaleReplyType = QStringLiteral("Rd");
+const QString& kDeliveryQuestionType = *new QString(QStringLiteral("CR"));
+const QString& kSaleReplyType = *new QString(QStringLiteral("Rd"));
 
 } // namespace
 

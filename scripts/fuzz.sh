@@ -19,9 +19,9 @@ if [[ ${#targets[@]} == 0 ]]; then
     echo "no fuzz targets" >&2
     exit 1
 fi
-# Every layer too: clang holds the library's own code to statics that the
-# exit never destroys.
-cmake --build "$build" -j"$(nproc)" --target zuva_layers "${targets[@]}"
+# Every layer and the simulated terminal too: clang holds them to statics
+# that the exit never destroys.
+cmake --build "$build" -j"$(nproc)" --target zuva_layers zuva_simterminal_lib "${targets[@]}"
 
 status=0
 for target in "${targets[@]}"; do

@@ -103,7 +103,7 @@ ect::EncryptedData parsePin(const QJsonObject& pin)
 ect::MMIParameter parseJson(const QJsonObject& request)
 {
     const QJsonObject transaction = RetailRequestFields::requireTransaction(request);
-    const QString& displayTimeoutKey = *new QString(QStringLiteral("displayTimeout"));
+    const QString displayTimeoutKey = QStringLiteral("displayTimeout");
     if (!transaction.contains(displayTimeoutKey))
         throw std::invalid_argument("Invalid JSON : no displayTimeout defined");
     ect::MMIParameter data;

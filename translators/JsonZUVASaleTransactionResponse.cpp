@@ -116,7 +116,7 @@ QJsonObject JsonZUVASaleTransactionResponse::resultFields(Ber::BerTlv const& roo
 // From the service data, else from the ticket elements, else the current local time.
 void JsonZUVASaleTransactionResponse::insertDate(Ber::BerTlv const& root, QJsonObject& fields)
 {
-    const QString& key = *new QString(QStringLiteral("date"));
+    const QString key = QStringLiteral("date");
     if (Ber::jsonInsertOptTagHexForDate(key, tags::ServiceData, tags::Date, root, fields))
         return;
     const auto ticketElements = Fields::heldElements(Ber::getValue(root, tags::TicketData, DiscreteElements));

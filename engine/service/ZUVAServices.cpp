@@ -78,12 +78,14 @@ void callFromLibrary(const ZUVAServices::DocumentCallback& callback, const QJson
     call(callback, document);
 }
 
-// A listener's report goes to the host's function; the connection stays inside.
+// A listener's report goes to the host's function, unless the service's stop
+// has been reported; the connection stays inside.
 std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)> listenerCallback(
-    ZUVAServices::DocumentCallback callback)
+    ZUVAServices::DocumentCallback callback, std::shared_ptr<const std::atomic<bool>> stopReported)
 {
-    return [callback](QJsonDocument document, std::weak_ptr<TerminalConnection>) {
-        callFromLibrary(callback, document);
+    return [callback, stopReported](QJsonDocument document, std::weak_ptr<TerminalConnection>) {
+        if (!*stopReported)
+            callFromLibrary(callback, document);
     };
 }
 
@@ -178,13 +180,14 @@ quintptr ZUVAServices::createTcpIpService(int port, DocumentCallback started, Do
                                           DocumentCallback error, DocumentCallback connected,
                                           DocumentCallback disconnected, DocumentCallback notification)
 {
-    const auto listener = std::make_shared<ZUVATcpIpServerListener>(m_environment, listenerCallback(connected),
-                                                                    listenerCallback(disconnected),
-                                                                    listenerCallback(notification), m_releaseThread);
+    const auto stopReported = std::make_shared<std::atomic<bool>>(false);
+    const auto listener = std::make_shared<ZUVATcpIpServerListener>(
+        m_environment, listenerCallback(connected, stopReported), listenerCallback(disconnected, stopReported),
+        listenerCallback(notification, stopReported), m_releaseThread);
     const std::shared_ptr<vorsam::TcpIpServer> server = vorsam::makeTcpIpServer();
     server->registerListener(listener);
     const auto listenPort = static_cast<unsigned short>(port & 0xFFFF);
-    return startService(RunningService{Transport::TcpIp, server, listener, std::move(stopped), error}, started, error,
+    return startService(RunningService{Transport::TcpIp, server, listener, std::move(stopped), error, stopReported}, started, error,
                         [&] {
                             if (!server->listen(listenPort))
                                 throw std::runtime_error("Unable to listen on port " + std::to_string(listenPort));
@@ -206,12 +209,14 @@ quintptr ZUVAServices::createSerialService(const QString& portName, int baudRate
                                            DocumentCallback notification, vorsam::Parity parity,
                                            vorsam::StopBits stopBits)
 {
+    const auto stopReported = std::make_shared<std::atomic<bool>>(false);
     const auto listener = std::make_shared<ZUVASerialServerListener>(
-        m_environment, listenerCallback(connected), listenerCallback(disconnected), listenerCallback(notification),
+        m_environment, listenerCallback(connected, stopReported), listenerCallback(disconnected, stopReported),
+        listenerCallback(notification, stopReported),
         kiss::LinkTimings(), ZUVASerialServerListener::kIdentificationRetryDelay, m_releaseThread);
     const std::shared_ptr<vorsam::SerialServer> server = vorsam::makeSerialServer();
     server->registerListener(listener);
-    return startService(RunningService{Transport::Serial, server, listener, std::move(stopped), error}, started, error,
+    return startService(RunningService{Transport::Serial, server, listener, std::move(stopped), error, stopReported}, started, error,
                         [&] {
                             // The device itself opens on the server's thread; a failure there is not reported.
                             if (!server->open(portName, static_cast<vorsam::BaudRate>(baudRate), parity, stopBits))
@@ -256,7 +261,7 @@ void ZUVAServices::stopService(void* handle)
         // the report is due. Letting go of the service would wait for its threads.
         m_keptAtExit.push_back(service);
         lock.unlock();
-        call(service->serviceStopped, QJsonDocument());
+        reportStopped(*service);
     } else if (callbackDepth > 0) {
         // Inside a callback on one of the service's own threads, ending them
         // here would make a thread wait for itself: the service ends on the
@@ -292,6 +297,14 @@ void ZUVAServices::endStopping(void* handle)
 void ZUVAServices::endService(RunningService& service)
 {
     endConnections(service);
+    reportStopped(service);
+}
+
+void ZUVAServices::reportStopped(RunningService& service)
+{
+    // The host may let go of its user data once told: connections left
+    // running at exit report nothing more.
+    *service.stopReported = true;
     call(service.serviceStopped, QJsonDocument());
 }
 
@@ -334,7 +347,7 @@ void ZUVAServices::endAtExit()
                 for (const auto& entry : entries)
                     endConnections(*entry.second);
         for (const auto& entry : stopping)
-            call(entry.second->serviceStopped, QJsonDocument());
+            reportStopped(*entry.second);
         if (ending)
             m_releaseThread->stop();
     });

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -40,6 +41,8 @@ public:
         std::shared_ptr<TerminalListener> listener;
         DocumentCallback serviceStopped;
         DocumentCallback serviceError;
+        // Set when the stop is reported: the listener's reports stop there.
+        std::shared_ptr<std::atomic<bool>> stopReported;
     };
 
     static ZUVAServices& instance();
@@ -87,6 +90,8 @@ private:
 
     // Ends the connections, then reports the stop.
     static void endService(RunningService& service);
+    // Reports the stop, the last callback the service makes.
+    static void reportStopped(RunningService& service);
     // Ends the server, then the connections (transactions in flight get their
     // result, connected terminals are reported disconnected); again, nothing.
     static void endConnections(RunningService& service);

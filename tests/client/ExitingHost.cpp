@@ -3,7 +3,8 @@
 // library's own statics. Exits 0; the sanitizers must report nothing, nor
 // the host itself (lines starting "host:").
 // Usage: client_exiting_host [terminal] [pending] [cleanup] [late-lock]
-// [exit [host-thread]] [exit-in-WHERE] [locked [stop]]: with an announced
+// [exit [host-thread]] [exit-in-WHERE] [locked [stop]] [stream [sleep-in-result]
+// [waiting-stop]]: with an announced
 // terminal still connected; with a request to it still unanswered; with
 // ect::cleanup before the end; with main holding, at the end, a lock that
 // every disconnected report waits for; calling exit instead of returning, from
@@ -11,22 +12,32 @@
 // connected, disconnected); with main holding a lock that a result callback
 // waits for at the end, after a second terminal's disconnected report has
 // begun to wait for the lock too and that result callback has stopped the
-// service.
+// service; with host threads selling on ten more terminals throughout, which
+// must go on selling after every static of the program has been destroyed
+// (unless the exit ended their connections), with the result callback
+// sleeping past the exit's wait, or with a stop that a result
+// callback queued behind a disconnected report still waiting when the exit
+// comes.
 #include "client/ServiceInformationTransaction.h"
 #include "client/ZUVAService.h"
+#include "client/transactions/SaleTransaction.h"
+#include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimTerminal.h"
 #include "support/Wait.h"
 
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -38,7 +49,10 @@ bool asked(int argc, char** argv, const char* word)
     return false;
 }
 
-std::string exitIn;
+// Nothing the library may still call is ever destroyed: in the rows with
+// "stream" it runs on after the program's statics are gone.
+const char* exitIn = "";
+const char* sleepIn = "";
 bool lateLock = false;
 // Held by main from the moment it asks for a result until the process ends.
 std::mutex hostLock;
@@ -46,11 +60,31 @@ std::atomic<int> waitingForLock{0};
 // Main has done with the terminals and waits for the exit.
 std::atomic<bool> mainIdle{false};
 
+bool exitsIn(const char* where)
+{
+    return std::strcmp(exitIn, where) == 0;
+}
+
 void exitIfIn(const char* where)
 {
-    if (exitIn == where && testsupport::waitUntil([] { return mainIdle.load(); }))
+    if (exitsIn(where) && testsupport::waitUntil([] { return mainIdle.load(); }))
         std::exit(0);
 }
+
+std::atomic<bool> sleeping{false};
+
+// Past the time the exit waits for a callback.
+void sleepIfIn(const char* where)
+{
+    if (std::strcmp(sleepIn, where) == 0 && !sleeping.exchange(true))
+        std::this_thread::sleep_for(std::chrono::seconds(6));
+}
+
+// "waiting-stop": the second terminal's disconnected report holds the release
+// thread until the exit has reported the stop queued behind it; the third
+// terminal's report, queued behind the stop, shows that the thread passed it.
+std::atomic<bool> holdingReleaseThread{false};
+std::atomic<bool> thirdReported{false};
 
 void waitForHostLock()
 {
@@ -58,13 +92,22 @@ void waitForHostLock()
     const std::lock_guard<std::mutex> lock(hostLock);
 }
 
-// Goes after the service object: by then its service has been stopped once,
-// and the request it sent has had its one result.
+constexpr int StreamTerminals = 10;
+// A host that streams never lets go of its service object: only a stop made
+// from a callback is reported.
+int stopsExpected = 1;
+std::atomic<int> approvedSales{0};
+std::atomic<int> disconnectedReports{0};
+
 class Listener : public ect::ZUVAServiceListener {
 public:
-    ~Listener() override
+    // After the service object has gone: by then its service has been stopped
+    // once, and the request it sent has had its one result.
+    void check()
     {
-        if (stopped != 1 || results != requests)
+        if (holdingReleaseThread && !testsupport::waitUntil([] { return thirdReported.load(); }))
+            std::puts("host: the release thread never passed the stop");
+        if (stopped != stopsExpected || results != requests)
             std::printf("host: service stopped %d times, %d results of %d requests\n", stopped.load(),
                         results.load(), requests);
         // The exit reported the terminal disconnected, and left that report waiting.
@@ -73,7 +116,11 @@ public:
     }
 
     void onServiceStarted() override { ++started; }
-    void onServiceStopped() override { ++stopped; }
+    void onServiceStopped() override
+    {
+        ++stopped;
+        holdingReleaseThread = false;
+    }
     void onServiceError(ect::ECTError) override {}
     void onTerminalConnected(std::shared_ptr<ect::ZUVATerminal>) override
     {
@@ -82,7 +129,12 @@ public:
     }
     void onTerminalDisconnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
     {
+        ++disconnectedReports;
         exitIfIn("disconnected");
+        if (terminal->terminalId() == "TERM0003")
+            thirdReported = true;
+        if (terminal->terminalId() == "TERM0002")
+            testsupport::waitUntil([] { return !holdingReleaseThread; });
         if (lockedOut && (lateLock || terminal->terminalId() == "TERM0002"))
             waitForHostLock();
     }
@@ -95,11 +147,15 @@ public:
     std::atomic<bool> lockedOut{false};
 };
 
-Listener listener;
+Listener& listener = *new Listener;
+struct FinalCheck {
+    ~FinalCheck() { listener.check(); }
+} finalCheck;
 // Empty until main fills it, so it is older than anything the library makes.
 std::shared_ptr<ect::ZUVAService> service;
 testsupport::SimTerminal terminal;
 testsupport::SimTerminal second;
+testsupport::SimTerminal third;
 std::atomic<bool> stopRequested{false};
 
 void onResult()
@@ -110,6 +166,7 @@ void onResult()
         stopRequested = false;
     }
     exitIfIn("result");
+    sleepIfIn("result");
     if (listener.lockedOut)
         waitForHostLock();
 }
@@ -151,6 +208,81 @@ bool stopBehindAWaitingReport(uint16_t port)
     return testsupport::waitUntil([] { return !stopRequested && waitingForLock == 2; });
 }
 
+// Sells until a sale fails, as it does once the exit has ended the connection.
+void sellWithoutPause(std::shared_ptr<ect::ZUVATerminal> seller)
+{
+    for (;;) {
+        std::promise<bool> approved;
+        seller->send(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.50"),
+                                          [&approved](const ect::SaleResult& result) {
+                                              const bool taken = !result.error();
+                                              if (taken && ++approvedSales >= 2 * StreamTerminals
+                                                  && exitsIn("sale") && mainIdle.exchange(false))
+                                                  std::exit(0);
+                                              approved.set_value(taken);
+                                          }));
+        if (!approved.get_future().get())
+            return;
+    }
+}
+
+bool startStream(uint16_t port)
+{
+    for (int index = 0; index < StreamTerminals; ++index) {
+        const std::string identifier = "TERM10" + std::to_string(10 + index);
+        static auto& sims = *new std::vector<std::unique_ptr<testsupport::SimTerminal>>;
+        testsupport::SimTerminal& sim = *sims.emplace_back(std::make_unique<testsupport::SimTerminal>());
+        testsupport::SimSaleReplies::script(sim, identifier);
+        if (!connect(sim, port, identifier.c_str()))
+            return false;
+        std::thread(sellWithoutPause, service->getTerminal(identifier)).detach();
+    }
+    return testsupport::waitUntil([] { return approvedSales >= StreamTerminals; });
+}
+
+bool streaming = false;
+
+// Runs after every static of the program has been destroyed, the library's
+// among them: the sales go on meanwhile, unless the exit has ended them.
+void awaitSalesAfterTheStatics()
+{
+    if (!streaming)
+        return;
+    const int before = approvedSales;
+    if (!testsupport::waitUntil([before] {
+            return disconnectedReports >= StreamTerminals || approvedSales >= before + StreamTerminals;
+        }))
+        std::printf("host: the sales stopped at %d, and %d terminals were reported disconnected\n",
+                    approvedSales.load(), disconnectedReports.load());
+}
+
+// Before any other static is built, so that it runs after they are destroyed.
+__attribute__((constructor(101))) void registerLastAtExit()
+{
+    std::atexit(awaitSalesAfterTheStatics);
+}
+
+// A result callback stops the service behind the second terminal's
+// disconnected report, which holds the release thread; the third terminal's
+// report is queued behind the stop.
+bool stopWaitingForTheReleaseThread(uint16_t port)
+{
+    answerInformation();
+    holdingReleaseThread = true;
+    if (!connect(second, port, "TERM0002") || !connect(third, port, "TERM0003"))
+        return false;
+    const int before = disconnectedReports;
+    second.close();
+    if (!testsupport::waitUntil([before] { return disconnectedReports == before + 1; }))
+        return false;
+    stopRequested = true;
+    sendRequest();
+    if (!testsupport::waitUntil([] { return !stopRequested; }))
+        return false;
+    third.close();
+    return true;
+}
+
 int end(int argc, char** argv)
 {
     if (asked(argc, argv, "host-thread"))
@@ -184,9 +316,12 @@ int runLocked(int argc, char** argv, uint16_t port)
 
 int main(int argc, char** argv)
 {
-    for (int index = 1; index < argc; ++index)
+    for (int index = 1; index < argc; ++index) {
         if (std::strncmp(argv[index], "exit-in-", 8) == 0)
             exitIn = argv[index] + 8;
+        if (std::strncmp(argv[index], "sleep-in-", 9) == 0)
+            sleepIn = argv[index] + 9;
+    }
     const uint16_t port = testsupport::SimTerminal::freeLoopbackPort();
     service = ect::makeTcpIpZUVAService(port, listener);
     service->startService();
@@ -194,22 +329,40 @@ int main(int argc, char** argv)
         std::puts("host: service did not start");
         return 1;
     }
-    const bool withTerminal = asked(argc, argv, "terminal") || asked(argc, argv, "locked") || !exitIn.empty();
+    streaming = asked(argc, argv, "stream");
+    if (streaming) {
+        static auto& keptForEver = *new std::shared_ptr<ect::ZUVAService>(service);
+        (void)keptForEver;
+        stopsExpected = asked(argc, argv, "waiting-stop") ? 1 : 0;
+    }
+    const bool withTerminal = asked(argc, argv, "terminal") || asked(argc, argv, "locked") || *exitIn || streaming;
     if (withTerminal && !connect(terminal, port, "TERM0001")) {
         std::puts("host: terminal not reported connected");
         return 1;
     }
     if (asked(argc, argv, "locked"))
         return runLocked(argc, argv, port);
-    if (exitIn == "result") {
+    if (streaming && !startStream(port)) {
+        std::puts("host: the terminals do not sell");
+        return 1;
+    }
+    if (asked(argc, argv, "waiting-stop") && !stopWaitingForTheReleaseThread(port)) {
+        std::puts("host: no stop waits for the release thread");
+        return 1;
+    }
+    if (exitsIn("result") || std::strcmp(sleepIn, "result") == 0) {
         answerInformation();
         sendRequest();
-    } else if (exitIn == "disconnected") {
+    } else if (exitsIn("disconnected")) {
         terminal.close();
+    }
+    if (std::strcmp(sleepIn, "result") == 0 && !testsupport::waitUntil([] { return sleeping.load(); })) {
+        std::puts("host: no callback sleeps");
+        return 1;
     }
     // The callback ends the process.
     mainIdle = true;
-    while (!exitIn.empty())
+    while (*exitIn)
         pause();
     if (asked(argc, argv, "pending")) {
         listener.requests = 1;

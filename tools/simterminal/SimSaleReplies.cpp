@@ -6,9 +6,9 @@ namespace testsupport {
 
 namespace {
 
-const Bytes ServiceData = fromHex("BF8116");
-const Bytes OptionalData = fromHex("BF8101");
-const Bytes CardData = fromHex("BF8104");
+const Bytes& ServiceData = *new Bytes(fromHex("BF8116"));
+const Bytes& OptionalData = *new Bytes(fromHex("BF8101"));
+const Bytes& CardData = *new Bytes(fromHex("BF8104"));
 
 std::string hexOr(const SimMessage& request, const std::string& hexTag, const std::string& fallback)
 {

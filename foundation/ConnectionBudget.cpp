@@ -75,12 +75,12 @@ std::uint64_t unreadable()
 
 // The process's open descriptors: given at once since Linux 6.2, listed one
 // by one before.
-std::uint64_t descriptorsOfProcess()
+std::uint64_t descriptorsOfProcess(const char* folder)
 {
     struct stat status {};
-    if (::stat("/proc/self/fd", &status) == 0 && status.st_size > 0)
+    if (::stat(folder, &status) == 0 && status.st_size > 0)
         return std::uint64_t(status.st_size);
-    DIR* const listing = ::opendir("/proc/self/fd");
+    DIR* const listing = ::opendir(folder);
     if (!listing)
         return unreadable();
     std::uint64_t entries = 0;
@@ -116,9 +116,9 @@ std::uint64_t bytesOfMappings()
 
 // The process's mapped bytes. An emulator may give its own figure, more
 // than a 32-bit process can map: the process's mappings are summed then.
-std::uint64_t addressBytesOfProcess()
+std::uint64_t addressBytesOfProcess(const char* file)
 {
-    std::FILE* const statm = std::fopen("/proc/self/statm", "re");
+    std::FILE* const statm = std::fopen(file, "re");
     if (!statm)
         return unreadable();
     unsigned long long pages = 0;
@@ -129,14 +129,14 @@ std::uint64_t addressBytesOfProcess()
     return sizeof(void*) == 4 && bytes > AddressSpaceOf32Bits ? bytesOfMappings() : bytes;
 }
 
-bool descriptorsFree(std::uint64_t limit)
+bool descriptorsFree(std::uint64_t limit, const char* folder)
 {
     // The accepted socket is open already.
     if (limit == Unlimited)
         return true;
     const std::uint64_t needed = DescriptorsPerConnection - 1 + DescriptorsLeftFree
         + DescriptorsPerStartingThread * Thread::startingCount();
-    const std::uint64_t used = descriptorsOfProcess();
+    const std::uint64_t used = descriptorsOfProcess(folder);
     return used != Unlimited && used + needed <= limit;
 }
 
@@ -145,21 +145,21 @@ bool threadsFree(std::uint64_t limit)
     return limit == Unlimited || threadsOfProcess() + ThreadsPerConnection + ThreadsLeftFree <= limit;
 }
 
-bool addressSpaceFree(std::uint64_t limit)
+bool addressSpaceFree(std::uint64_t limit, const char* file)
 {
     if (limit == Unlimited)
         return true;
-    const std::uint64_t used = addressBytesOfProcess();
+    const std::uint64_t used = addressBytesOfProcess(file);
     return used != Unlimited && used + stackBytesPerConnection() + AddressBytesLeftFree <= limit;
 }
 
 // The rest of the connection, and what stays free beyond it, must fit into
 // what the process has left now. The descriptors come first: reading the
 // address space opens a file.
-bool fitsWhatIsFree(const ConnectionBudget::Limits& limits)
+bool fitsWhatIsFree(const ConnectionBudget::Limits& limits, const ConnectionBudget::Paths& paths)
 {
-    return descriptorsFree(limits.descriptors) && threadsFree(limits.threads)
-        && addressSpaceFree(limits.addressBytes);
+    return descriptorsFree(limits.descriptors, paths.descriptors.c_str()) && threadsFree(limits.threads)
+        && addressSpaceFree(limits.addressBytes, paths.addressBytes.c_str());
 }
 
 } // namespace
@@ -193,10 +193,16 @@ bool ConnectionBudget::take()
     const Limits limits = processLimits();
     const std::uint64_t fitting = affordable(limits);
     std::lock_guard<std::mutex> lock(mutex_);
-    if (taken_ >= fitting || !fitsWhatIsFree(limits))
+    if (taken_ >= fitting || !fitsWhatIsFree(limits, paths_))
         return false;
     ++taken_;
     return true;
+}
+
+void ConnectionBudget::readFrom(const Paths& paths)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    paths_ = paths;
 }
 
 void ConnectionBudget::giveBack()

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 namespace vorsam {
 
@@ -37,11 +38,20 @@ public:
     // The process's limits now.
     static Limits processLimits();
 
+    // Where the process's open descriptors are listed and its mapped bytes
+    // read: tests name what cannot be read.
+    struct Paths {
+        std::string descriptors = "/proc/self/fd";
+        std::string addressBytes = "/proc/self/statm";
+    };
+    void readFrom(const Paths& paths);
+
 private:
     ConnectionBudget() = default;
 
     std::mutex mutex_;
     std::uint64_t taken_ = 0;
+    Paths paths_;
 };
 
 } // namespace vorsam

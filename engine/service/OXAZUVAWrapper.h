@@ -112,10 +112,15 @@ ZUVA_EXPORT void* zuva_createSerialService2(const char* portName, int baudRate, 
  * without zuva_cleanup, the library ends the connections of every service
  * still running (as above, without the stopped callback, on a thread of its
  * own) before its own static objects go; a stop made later, from a static
- * object of the host's, still runs the stopped callback. An exit never waits
- * on the host: with a host callback under way (exit called from a callback,
- * or a callback waiting for a lock the exiting thread holds) what has not
- * ended is left to the process's end.
+ * object of the host's, still runs the stopped callback. A host callback is
+ * under way until it returns. An exit that begins while one is under way
+ * (exit called from a callback, a callback waiting for a lock the exiting
+ * thread holds, or one that has woken the host's main thread, for the last
+ * result say, and not yet returned when main returns) ends no connection and
+ * does not wait for it: no terminal is reported disconnected, transactions in
+ * flight get no result, the connections are left to the process's end, and
+ * the process still ends. While the exit ends them, what host callbacks
+ * keep from ending for a while is left to the process's end as well.
  * Returns 0 (-1 only on an internal failure). */
 ZUVA_EXPORT int zuva_stopService(void* handle);
 /* 0 when a service knows a terminal with that identifier, -1 when not. A

@@ -375,10 +375,15 @@ void ZUVAServices::stopAllServices()
 
 std::vector<std::shared_ptr<TerminalListener>> ZUVAServices::listeners() const
 {
-    std::vector<std::shared_ptr<TerminalListener>> listeners;
     std::lock_guard<std::mutex> lock(m_mutex);
+    return listenersOf(m_services);
+}
+
+std::vector<std::shared_ptr<TerminalListener>> ZUVAServices::listenersOf(const Services& services)
+{
+    std::vector<std::shared_ptr<TerminalListener>> listeners;
     for (const Transport transport : {Transport::TcpIp, Transport::Serial})
-        for (const auto& entry : m_services)
+        for (const auto& entry : services)
             if (entry.second->transport == transport)
                 listeners.push_back(entry.second->listener);
     return listeners;

@@ -44,6 +44,11 @@ public:
         // Set when the stop is reported: the listener's reports stop there.
         std::shared_ptr<std::atomic<bool>> stopReported;
     };
+    using Services = std::map<void*, std::shared_ptr<RunningService>>;
+
+    // TCP/IP services first, each transport's in the order of their handles:
+    // the order in which a terminal identifier is looked up.
+    static std::vector<std::shared_ptr<TerminalListener>> listenersOf(const Services& services);
 
     static ZUVAServices& instance();
     void init();
@@ -111,7 +116,7 @@ private:
     // The host's callback, marked as called from a library thread.
     static DocumentCallback fromLibrary(DocumentCallback callback);
     static ReverseCallback fromLibrary(ReverseCallback callback);
-    // TCP/IP services first, each transport's in the order of their handles.
+    // The running services' listeners, in that order.
     std::vector<std::shared_ptr<TerminalListener>> listeners() const;
     // Registers the service, then opens it: a terminal it reports connected
     // is found from its report on. Tells the host it started and returns the

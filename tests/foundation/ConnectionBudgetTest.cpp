@@ -70,6 +70,30 @@ rlim_t addressBytesInUse()
     return rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE));
 }
 
+enum class Unread { Nothing, Descriptors, AddressBytes };
+
+// One of the process's figures read from where there is none. The address
+// space is limited meanwhile: without a limit it is not read.
+class UnreadFigure {
+public:
+    explicit UnreadFigure(Unread what)
+    {
+        ConnectionBudget::Paths paths;
+        if (what == Unread::Descriptors)
+            paths.descriptors = "/proc/self/none";
+        if (what == Unread::AddressBytes) {
+            paths.addressBytes = "/proc/self/none";
+            addressSpace_ = std::make_unique<LoweredLimit>(RLIMIT_AS, addressBytesInUse() + (rlim_t(1) << 30));
+        }
+        ConnectionBudget::instance().readFrom(paths);
+    }
+
+    ~UnreadFigure() { ConnectionBudget::instance().readFrom({}); }
+
+private:
+    std::unique_ptr<LoweredLimit> addressSpace_;
+};
+
 } // namespace
 
 // Each connection costs 5 descriptors and 3 threads; a quarter of each
@@ -99,25 +123,31 @@ TEST(ConnectionBudget, AffordsWhatTheTightestLimitLeavesAfterTheHostsShare)
 // Connections are taken up to the host's share, and only while the process
 // still has a connection's descriptors (4 beside its socket) and 32 more
 // free, however many of its own the host holds. One given back is taken again.
+// A count of what is used that cannot be read leaves nothing free.
 TEST(ConnectionBudget, TakesConnectionsWhileTheyFitIntoTheShareAndWhatIsFree)
 {
     const struct {
         rlim_t limit;
         rlim_t free;
         std::uint64_t connections;
+        Unread unread = Unread::Nothing;
     } rows[] = {
         {256, 256, 38},
         {128, 128, 12},
         {256, 36, 38},
         {256, 35, 0},
         {256, 0, 0},
+        {256, 256, 0, Unread::Descriptors},
+        {256, 256, 0, Unread::AddressBytes},
     };
     ConnectionBudget& budget = ConnectionBudget::instance();
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.limit << " descriptors, " << row.free << " free");
+        SCOPED_TRACE(testing::Message() << row.limit << " descriptors, " << row.free << " free, unread "
+                                        << int(row.unread));
         std::uint64_t taken = 0;
         bool takenAgain = false;
         {
+            const UnreadFigure unread(row.unread);
             const DescriptorsLeft left(row.limit, row.free);
             while (taken <= row.connections && budget.take())
                 ++taken;

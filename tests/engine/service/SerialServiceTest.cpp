@@ -188,7 +188,7 @@ TEST(SerialAndTcpIpService, ATerminalIsLookedUpOverTcpIpFirstWhateverTheOrderOfT
         SCOPED_TRACE(tcpIpLower ? "TCP/IP lower" : "TCP/IP higher");
         const auto service = [](Registry::Transport transport) {
             return std::make_shared<Registry::RunningService>(
-                Registry::RunningService{transport, nullptr, std::make_shared<NoTerminals>(), nullptr, nullptr});
+                Registry::RunningService{transport, nullptr, std::make_shared<NoTerminals>(), nullptr, nullptr, nullptr});
         };
         const auto tcpIp = service(Registry::Transport::TcpIp);
         const auto serial = service(Registry::Transport::Serial);

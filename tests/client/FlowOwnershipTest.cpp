@@ -791,3 +791,37 @@ TEST_F(OwnedSteps, AStepThatFailsToGoOutAfterACancellationFreesTheTerminal)
     send.terminal->makeTransaction(ect::CancelRetailTransaction([](const ect::CancelRetailResult&) {}));
     EXPECT_EQ("Sale, CancelRetail, CancelRetail", actions());
 }
+
+// A close the host sends while the ticket request is still being handed to
+// the library waits for the ticket too.
+TEST_F(OwnedSteps, ACloseSentWhileTheTicketRequestIsHandedOverWaitsForTheTicket)
+{
+    // From a thread of the host's own: not a step of the sale.
+    send.during("TicketGet", [this] {
+        std::thread([this] { send.terminal->makeTransaction(ect::MMICloseTransaction(nullptr)); }).join();
+    });
+    sendSale();
+    send.finish(0, Approved);
+    EXPECT_EQ("Sale, TicketGet", actions());
+    send.finish(1, Ticket);
+    EXPECT_EQ("ok T1", sale);
+    EXPECT_EQ("Sale, TicketGet, MMIClose", actions());
+}
+
+// A transaction that a result's callback starts on another terminal is that
+// terminal's: the first one is free, the other one taken.
+TEST_F(OwnedSteps, ATransactionStartedOnAnotherTerminalFromACallbackHoldsThatTerminal)
+{
+    clienttest::FakeSend other{true, "T2"};
+    send.terminal->makeTransaction(ect::ServiceInformationTransaction([&](const ect::ServiceInformationResult&) {
+        other.terminal->makeTransaction(ect::MMIOpenTransaction(nullptr));
+    }));
+    send.finish(0, Done);
+    sendInformation();
+    EXPECT_EQ("InformationService, InformationService", actions());
+    std::string onOther = "none";
+    other.terminal->makeTransaction(ect::ServiceInformationTransaction(
+        [&](const ect::ServiceInformationResult& result) { onOther = errorText(result.error()); }));
+    EXPECT_EQ("1/14", onOther);
+    EXPECT_EQ(1u, other.count());
+}

@@ -8,6 +8,7 @@
 #include <json/value.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <map>
 #include <mutex>
@@ -22,15 +23,18 @@ namespace clienttest {
 // records every request and every answer to a question, and lets the test
 // deliver results and release.
 // Transactions reach it through terminal->makeTransaction(...), which runs
-// each in a new ect::TransactionContext as a terminal "T1" does; owned, with
-// the owner a terminal object gives it (a step of the result this thread
-// handles, or else a new one). Thread-safe; nothing is delivered unless the
-// test says so, but for the actions it refuses or fails.
+// each in a new ect::TransactionContext as a terminal "T1" (or the one named)
+// does; owned, with the owner a terminal object gives it (a step of the
+// result this thread handles, or else a new one). Thread-safe; nothing is
+// delivered unless the test says so, but for the actions it refuses or fails.
 class FakeSend {
 public:
     using Context = ect::TransactionContext;
 
-    explicit FakeSend(bool owned = false) : owned_(owned) {}
+    explicit FakeSend(bool owned = false, std::string terminalId = "T1")
+        : terminal(makeTerminal(std::move(terminalId))), owned_(owned)
+    {
+    }
 
     ~FakeSend()
     {
@@ -38,22 +42,7 @@ public:
             release(index);
     }
 
-    const std::shared_ptr<ect::TerminalContext> terminal =
-        std::make_shared<ect::TerminalContext>("T1", [this](ect::Transaction&& transaction) {
-            Context::create(
-                terminal,
-                [this](const char*, const char* request, Context::ResultCallback result, void* userData,
-                       Context::ReplyFunction* replyFunction, void** replyHandle, Context::ReleaseFunction release) {
-                    if (refusedAtOnce(request, result, userData, release))
-                        return;
-                    *replyFunction = &FakeSend::recordAnswer;
-                    *replyHandle = this;
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    sent_.push_back(Sent{request, result, userData, release, false});
-                },
-                owned_ ? Context::ownerOfNextStep("T1") : nullptr)
-                ->startTransaction(std::move(transaction));
-        });
+    const std::shared_ptr<ect::TerminalContext> terminal;
 
     // Requests of the action end at once with the text, as the library ends
     // one it cannot send; with no text, sending them throws.
@@ -61,6 +50,12 @@ public:
     {
         std::lock_guard<std::mutex> lock(mutex_);
         refusals_[action] = text;
+    }
+    // Runs once while the next request of the action is being handed over, after it is recorded.
+    void during(const std::string& action, std::function<void()> meanwhile)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        during_[action] = std::move(meanwhile);
     }
 
     std::size_t count() const
@@ -114,6 +109,40 @@ private:
         bool released;
     };
 
+    std::shared_ptr<ect::TerminalContext> makeTerminal(std::string terminalId)
+    {
+        return std::make_shared<ect::TerminalContext>(terminalId, [this, terminalId](ect::Transaction&& transaction) {
+            Context::create(
+                terminal,
+                [this](const char*, const char* request, Context::ResultCallback result, void* userData,
+                       Context::ReplyFunction* replyFunction, void** replyHandle, Context::ReleaseFunction release) {
+                    if (refusedAtOnce(request, result, userData, release))
+                        return;
+                    *replyFunction = &FakeSend::recordAnswer;
+                    *replyHandle = this;
+                    std::function<void()> meanwhile;
+                    {
+                        std::lock_guard<std::mutex> lock(mutex_);
+                        sent_.push_back(Sent{request, result, userData, release, false});
+                        const auto found = during_.find(actionOf(request));
+                        if (found != during_.end())
+                            meanwhile = std::exchange(found->second, nullptr);
+                    }
+                    if (meanwhile)
+                        meanwhile();
+                },
+                owned_ ? Context::ownerOfNextStep(terminalId) : nullptr)
+                ->startTransaction(std::move(transaction));
+        });
+    }
+
+    static std::string actionOf(const char* request)
+    {
+        Json::Value document;
+        Json::Reader().parse(request, document, false);
+        return document["transaction"]["action"].asString();
+    }
+
     static void recordAnswer(const char* text, void* handle)
     {
         auto* self = static_cast<FakeSend*>(handle);
@@ -124,12 +153,10 @@ private:
     bool refusedAtOnce(const char* request, Context::ResultCallback result, void* userData,
                        Context::ReleaseFunction release)
     {
-        Json::Value document;
-        Json::Reader().parse(request, document, false);
         const char* text = nullptr;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            const auto found = refusals_.find(document["transaction"]["action"].asString());
+            const auto found = refusals_.find(actionOf(request));
             if (found == refusals_.end())
                 return false;
             text = found->second;
@@ -150,6 +177,7 @@ private:
     const bool owned_;
     mutable std::mutex mutex_;
     std::map<std::string, const char*> refusals_;
+    std::map<std::string, std::function<void()>> during_;
     std::deque<Sent> sent_; // a deque: release reads an element outside the lock
     std::vector<std::string> answers_;
 };

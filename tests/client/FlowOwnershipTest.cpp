@@ -530,7 +530,8 @@ TEST_F(HostBesideFlows, ThrowingFlowsFreeTheTerminal)
 
 // A host's own flow, the request during which the host closes the display
 // and whether the terminal still answers it, the requests the terminal sees,
-// and the outcome of its sale, if it sends one.
+// the outcome its callback reports, if any, and the type of request the
+// terminal rejects.
 struct OwnFlow {
     const char* name;
     std::function<void(ect::TerminalContext&, Outcome)> steps;
@@ -538,6 +539,7 @@ struct OwnFlow {
     bool answeredAfterTheClose;
     const char* requests;
     const char* outcome;
+    const char* rejected = nullptr;
 };
 
 void sendSale(ect::TerminalContext& terminal, Outcome outcome)
@@ -547,15 +549,28 @@ void sendSale(ect::TerminalContext& terminal, Outcome outcome)
     }));
 }
 
+// Sends the host's information request through its terminal object, as from
+// a callback that heard of the text, and reports both.
+void thenHostRequest(const std::string& terminalId, const std::string& text, const Outcome& outcome)
+{
+    ect::getTerminal(terminalId)->send(ect::ServiceInformationTransaction(
+        [text, outcome](const ect::ServiceInformationResult& result) {
+            outcome(text + ", then " + errorText(result.error()));
+        }));
+}
+
 const OwnFlow ownFlows[] = {
-    // A step sent again after move() sends nothing and ends nothing.
+    // A step sent again after move() sends nothing and ends nothing: the
+    // terminal is free as soon as the other step's callback runs.
     {"spent step",
-     [](ect::TerminalContext& t, Outcome) {
-         ect::MMIOpenTransaction step(nullptr);
+     [](ect::TerminalContext& t, Outcome o) {
+         ect::MMIOpenTransaction step([id = t.getTerminalId(), o](const ect::MMITransactionResult& result) {
+             thenHostRequest(id, errorText(result.error()), o);
+         });
          t.makeTransaction(std::move(step));
          t.makeTransaction(std::move(step));
      },
-     nullptr, false, "Ck, Ck", ""},
+     nullptr, false, "Ck, Ck", "ok, then ok"},
     // The step refused at once is handled inside the open's handling; the
     // step after it is still the flow's.
     {"step after a refused one",
@@ -568,6 +583,31 @@ const OwnFlow ownFlows[] = {
     {"sale after the host's close", sendSale, "Ck", false, "Ck, Cl, Cd, Cw", "ok TICKET\f"},
     // The close waits for the ticket request, which shows nothing and which it would end.
     {"close during the ticket request", sendSale, "Cw", true, "Ck, Cd, Cw, Cl", "ok TICKET\f"},
+    // A last step that fails lets go before its callback: the host's request from it is taken.
+    {"declined sale",
+     [](ect::TerminalContext& t, Outcome o) {
+         t.makeTransaction(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.50"),
+                                                [id = t.getTerminalId(), o](const ect::SaleResult& result) {
+                                                    thenHostRequest(id, errorText(result.error()), o);
+                                                }));
+     },
+     nullptr, false, "Ck, Cd", "1/20 rej=05, then ok", "Cd"},
+    {"message whose open is rejected",
+     [](ect::TerminalContext& t, Outcome o) {
+         t.makeTransaction(
+             ect::ShowMessage(40, "de", 5, [id = t.getTerminalId(), o](const ect::MMITransactionResult& result) {
+                 thenHostRequest(id, errorText(result.error()), o);
+             }));
+     },
+     nullptr, false, "Ck, Ck", "1/20 rej=05, then ok", "Ck"},
+    {"PIN check whose open is rejected",
+     [](ect::TerminalContext& t, Outcome o) {
+         t.makeTransaction(ect::VerifyPin(mmitest::Pin, 30, "fr", 30,
+                                          [id = t.getTerminalId(), o](const ect::VerifyPinResult& result) {
+                                              thenHostRequest(id, mmitest::summary(result), o);
+                                          }));
+     },
+     nullptr, false, "Ck, Ck", "1/20 rej=05 left=0, then ok", "Ck"},
 };
 
 class HostOwnFlow : public HostBesideFlows, public ::testing::WithParamInterface<OwnFlow> {};
@@ -578,6 +618,9 @@ TEST_P(HostOwnFlow, KeepsTheTerminalForItsStepsOnly)
     const OwnFlow& flow = GetParam();
     if (flow.closedDuring)
         holdReplies(flow.closedDuring);
+    if (flow.rejected)
+        sim.on(flow.rejected,
+               [](const SimMessage& r) { return SimTerminal::answer(SimTerminal::rejectionOf(r, "05")); });
     Results<std::string> outcome;
     terminal->send(OpenThen([&flow, done = outcome.callback()](ect::TerminalContext& t) { flow.steps(t, done); }));
     ASSERT_TRUE(sim.waitForRequests(1));
@@ -747,4 +790,38 @@ TEST_F(OwnedSteps, AStepThatFailsToGoOutAfterACancellationFreesTheTerminal)
     EXPECT_EQ("ok ", sale);
     send.terminal->makeTransaction(ect::CancelRetailTransaction([](const ect::CancelRetailResult&) {}));
     EXPECT_EQ("Sale, CancelRetail, CancelRetail", actions());
+}
+
+// A close the host sends while the ticket request is still being handed to
+// the library waits for the ticket too.
+TEST_F(OwnedSteps, ACloseSentWhileTheTicketRequestIsHandedOverWaitsForTheTicket)
+{
+    // From a thread of the host's own: not a step of the sale.
+    send.during("TicketGet", [this] {
+        std::thread([this] { send.terminal->makeTransaction(ect::MMICloseTransaction(nullptr)); }).join();
+    });
+    sendSale();
+    send.finish(0, Approved);
+    EXPECT_EQ("Sale, TicketGet", actions());
+    send.finish(1, Ticket);
+    EXPECT_EQ("ok T1", sale);
+    EXPECT_EQ("Sale, TicketGet, MMIClose", actions());
+}
+
+// A transaction that a result's callback starts on another terminal is that
+// terminal's: the first one is free, the other one taken.
+TEST_F(OwnedSteps, ATransactionStartedOnAnotherTerminalFromACallbackHoldsThatTerminal)
+{
+    clienttest::FakeSend other{true, "T2"};
+    send.terminal->makeTransaction(ect::ServiceInformationTransaction([&](const ect::ServiceInformationResult&) {
+        other.terminal->makeTransaction(ect::MMIOpenTransaction(nullptr));
+    }));
+    send.finish(0, Done);
+    sendInformation();
+    EXPECT_EQ("InformationService, InformationService", actions());
+    std::string onOther = "none";
+    other.terminal->makeTransaction(ect::ServiceInformationTransaction(
+        [&](const ect::ServiceInformationResult& result) { onOther = errorText(result.error()); }));
+    EXPECT_EQ("1/14", onOther);
+    EXPECT_EQ(1u, other.count());
 }

@@ -21,6 +21,7 @@
 #include "client/ServiceInformationTransaction.h"
 #include "client/ZUVAService.h"
 #include "client/transactions/SaleTransaction.h"
+#include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimTerminal.h"
 #include "support/Wait.h"
@@ -237,6 +238,7 @@ bool startStream(uint16_t port)
         const std::string identifier = "TERM10" + std::to_string(10 + index);
         static auto& sims = *new std::vector<std::unique_ptr<testsupport::SimTerminal>>;
         testsupport::SimTerminal& sim = *sims.emplace_back(std::make_unique<testsupport::SimTerminal>());
+        testsupport::SimOperationReplies::answerAll(sim);
         testsupport::SimSaleReplies::script(sim, identifier);
         if (!connect(sim, port, identifier.c_str()))
             return false;
@@ -248,10 +250,11 @@ bool startStream(uint16_t port)
 bool streaming = false;
 
 // Runs after every static of the program has been destroyed, the library's
-// among them: the sales go on meanwhile, unless the exit has ended them.
+// among them: the sales go on meanwhile, unless the exit has ended them (or
+// the host has stopped its service).
 void awaitSalesAfterTheStatics()
 {
-    if (!streaming)
+    if (!streaming || waitingStop)
         return;
     const int before = approvedSales;
     if (!testsupport::waitUntil([before] {

@@ -21,6 +21,7 @@
 #include "client/ServiceInformationTransaction.h"
 #include "client/ZUVAService.h"
 #include "client/transactions/SaleTransaction.h"
+#include "foundation/SharedQtLibrary.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimTerminal.h"
@@ -85,6 +86,9 @@ void sleepIfIn(const char* where)
 // thread until the exit has reported the stop queued behind it.
 bool waitingStop = false;
 std::atomic<bool> holdingReleaseThread{false};
+// A stop left waiting behind a callback: the exit leaves threads running,
+// and the Qt application with them.
+bool applicationMustStay = false;
 
 void waitForHostLock()
 {
@@ -325,6 +329,16 @@ int runLocked(int argc, char** argv, uint16_t port)
 
 } // namespace
 
+// The host's hook takes the place of the library's: called right before the
+// library deletes its Qt application.
+namespace vorsam {
+void cleanupQtApp(std::unique_ptr<QCoreApplication>&)
+{
+    if (applicationMustStay)
+        std::puts("host: the exit deleted the Qt application under the threads it left running");
+}
+} // namespace vorsam
+
 int main(int argc, char** argv)
 {
     for (int index = 1; index < argc; ++index) {
@@ -351,6 +365,7 @@ int main(int argc, char** argv)
         std::puts("host: terminal not reported connected");
         return 1;
     }
+    applicationMustStay = asked(argc, argv, "stop") || asked(argc, argv, "waiting-stop");
     if (asked(argc, argv, "locked"))
         return runLocked(argc, argv, port);
     if (streaming && !startStream(port)) {

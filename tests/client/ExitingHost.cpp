@@ -54,7 +54,7 @@ bool asked(int argc, char** argv, const char* word)
 // Nothing the library may still call is ever destroyed: in the rows with
 // "stream" it runs on after the program's statics are gone.
 const char* exitIn = "";
-const char* sleepIn = "";
+bool sleepInResult = false;
 bool lateLock = false;
 // Held by main from the moment it asks for a result until the process ends.
 std::mutex hostLock;
@@ -75,17 +75,13 @@ void exitIfIn(const char* where)
 
 std::atomic<bool> sleeping{false};
 
-// Past the time the exit waits for a callback.
-void sleepIfIn(const char* where)
-{
-    if (std::strcmp(sleepIn, where) == 0 && !sleeping.exchange(true))
-        std::this_thread::sleep_for(std::chrono::seconds(6));
-}
-
 // "waiting-stop": the second terminal's disconnected report holds the release
-// thread until the exit has reported the stop queued behind it.
+// thread until the exit has reported the stop queued behind it; the third
+// terminal's, of a second service, is queued behind the stop on the same
+// thread and shows when the thread has passed it.
 bool waitingStop = false;
 std::atomic<bool> holdingReleaseThread{false};
+std::atomic<bool> thirdReported{false};
 // A stop left waiting behind a callback: the exit leaves threads running,
 // and the Qt application with them.
 bool applicationMustStay = false;
@@ -97,29 +93,22 @@ void waitForHostLock()
 }
 
 constexpr int StreamTerminals = 10;
-// A host that streams never lets go of its service object: only a stop made
-// from a callback is reported.
-int stopsExpected = 1;
+bool streaming = false;
 std::atomic<int> approvedSales{0};
 std::atomic<int> disconnectedReports{0};
 
 class Listener : public ect::ZUVAServiceListener {
 public:
     // After the service object has gone: by then its service has been stopped
-    // once, and the request it sent has had its one result.
-    // The release thread, let go by the exit's report, must not end and
-    // report the stop again: nothing marks its passing, so it gets a while.
-    void giveTheReleaseThreadTimeToStopAgain() const
-    {
-        const auto end = std::chrono::steady_clock::now() + testsupport::scaled(std::chrono::seconds(2));
-        while (stopped < 2 && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-
+    // once (a host that streams never lets go of its object, so only a stop
+    // from a callback is reported), and the request it sent has had its one
+    // result. The release thread, let go by the exit's report, must not have
+    // ended and reported the stop again.
     void check()
     {
-        if (waitingStop)
-            giveTheReleaseThreadTimeToStopAgain();
+        if (waitingStop && !testsupport::waitUntil([] { return thirdReported.load(); }))
+            std::puts("host: the release thread never passed the stop");
+        const int stopsExpected = streaming && !waitingStop ? 0 : 1;
         if (stopped != stopsExpected || results != requests)
             std::printf("host: service stopped %d times, %d results of %d requests\n", stopped.load(),
                         results.load(), requests);
@@ -143,6 +132,8 @@ public:
     void onTerminalDisconnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
     {
         ++disconnectedReports;
+        if (terminal->terminalId() == "TERM0003")
+            thirdReported = true;
         exitIfIn("disconnected");
         if (terminal->terminalId() == "TERM0002")
             testsupport::waitUntil([] { return !holdingReleaseThread; });
@@ -166,6 +157,7 @@ struct FinalCheck {
 std::shared_ptr<ect::ZUVAService> service;
 testsupport::SimTerminal terminal;
 testsupport::SimTerminal second;
+testsupport::SimTerminal third;
 std::atomic<bool> stopRequested{false};
 
 void onResult()
@@ -176,18 +168,20 @@ void onResult()
         stopRequested = false;
     }
     exitIfIn("result");
-    sleepIfIn("result");
+    // Past the time the exit waits for a callback.
+    if (sleepInResult && !sleeping.exchange(true))
+        std::this_thread::sleep_for(std::chrono::seconds(6));
     if (listener.lockedOut)
         waitForHostLock();
 }
 
-bool connect(testsupport::SimTerminal& sim, uint16_t port, const char* identifier)
+bool connect(testsupport::SimTerminal& sim, uint16_t port, const char* identifier, Listener& reported = listener)
 {
     testsupport::SimAdvice advice;
     advice.terminalIdentifier = identifier;
-    const int before = listener.connected;
+    const int before = reported.connected;
     return sim.connectTo(port) && sim.sendAdvice(advice)
-        && testsupport::waitUntil([before] { return listener.connected == before + 1; });
+        && testsupport::waitUntil([&reported, before] { return reported.connected == before + 1; });
 }
 
 void answerInformation()
@@ -251,8 +245,6 @@ bool startStream(uint16_t port)
     return testsupport::waitUntil([] { return approvedSales >= StreamTerminals; });
 }
 
-bool streaming = false;
-
 // Runs after every static of the program has been destroyed, the library's
 // among them: the sales go on meanwhile, unless the exit has ended them (or
 // the host has stopped its service).
@@ -294,13 +286,17 @@ __attribute__((constructor(101))) void registerLastAtExit()
 }
 
 // A result callback stops the service behind the second terminal's
-// disconnected report, which holds the release thread.
+// disconnected report, which holds the release thread; the third terminal's
+// report follows the stop.
 bool stopWaitingForTheReleaseThread(uint16_t port)
 {
     answerInformation();
-    waitingStop = true;
     holdingReleaseThread = true;
-    if (!connect(second, port, "TERM0002"))
+    const uint16_t otherPort = testsupport::SimTerminal::freeLoopbackPort();
+    static Listener& bystander = *new Listener;
+    static auto& otherService = *new std::shared_ptr<ect::ZUVAService>(ect::makeTcpIpZUVAService(otherPort, bystander));
+    otherService->startService();
+    if (!connect(second, port, "TERM0002") || !connect(third, otherPort, "TERM0003", bystander))
         return false;
     const int before = disconnectedReports;
     second.close();
@@ -308,7 +304,10 @@ bool stopWaitingForTheReleaseThread(uint16_t port)
         return false;
     stopRequested = true;
     sendRequest();
-    return testsupport::waitUntil([] { return !stopRequested; });
+    if (!testsupport::waitUntil([] { return !stopRequested; }))
+        return false;
+    third.close();
+    return true;
 }
 
 int end(int argc, char** argv)
@@ -354,12 +353,11 @@ void cleanupQtApp(std::unique_ptr<QCoreApplication>&)
 
 int main(int argc, char** argv)
 {
-    for (int index = 1; index < argc; ++index) {
+    for (int index = 1; index < argc; ++index)
         if (std::strncmp(argv[index], "exit-in-", 8) == 0)
             exitIn = argv[index] + 8;
-        if (std::strncmp(argv[index], "sleep-in-", 9) == 0)
-            sleepIn = argv[index] + 9;
-    }
+    sleepInResult = asked(argc, argv, "sleep-in-result");
+    waitingStop = asked(argc, argv, "waiting-stop");
     const uint16_t port = testsupport::SimTerminal::freeLoopbackPort();
     service = ect::makeTcpIpZUVAService(port, listener);
     service->startService();
@@ -371,31 +369,30 @@ int main(int argc, char** argv)
     if (streaming) {
         static auto& keptForEver = *new std::shared_ptr<ect::ZUVAService>(service);
         (void)keptForEver;
-        stopsExpected = asked(argc, argv, "waiting-stop") ? 1 : 0;
     }
     const bool withTerminal = asked(argc, argv, "terminal") || asked(argc, argv, "locked") || *exitIn || streaming;
     if (withTerminal && !connect(terminal, port, "TERM0001")) {
         std::puts("host: terminal not reported connected");
         return 1;
     }
-    applicationMustStay = asked(argc, argv, "stop") || asked(argc, argv, "waiting-stop");
+    applicationMustStay = asked(argc, argv, "stop") || waitingStop;
     if (asked(argc, argv, "locked"))
         return runLocked(argc, argv, port);
     if (streaming && !startStream(port)) {
         std::puts("host: the terminals do not sell");
         return 1;
     }
-    if (asked(argc, argv, "waiting-stop") && !stopWaitingForTheReleaseThread(port)) {
+    if (waitingStop && !stopWaitingForTheReleaseThread(port)) {
         std::puts("host: no stop waits for the release thread");
         return 1;
     }
-    if (exitsIn("result") || std::strcmp(sleepIn, "result") == 0) {
+    if (exitsIn("result") || sleepInResult) {
         answerInformation();
         sendRequest();
     } else if (exitsIn("disconnected")) {
         terminal.close();
     }
-    if (std::strcmp(sleepIn, "result") == 0 && !testsupport::waitUntil([] { return sleeping.load(); })) {
+    if (sleepInResult && !testsupport::waitUntil([] { return sleeping.load(); })) {
         std::puts("host: no callback sleeps");
         return 1;
     }

@@ -76,12 +76,9 @@ void exitIfIn(const char* where)
 std::atomic<bool> sleeping{false};
 
 // "waiting-stop": the second terminal's disconnected report holds the release
-// thread until the exit has reported the stop queued behind it; the third
-// terminal's, of a second service, is queued behind the stop on the same
-// thread and shows when the thread has passed it.
+// thread until the exit has reported the stop queued behind it.
 bool waitingStop = false;
 std::atomic<bool> holdingReleaseThread{false};
-std::atomic<bool> thirdReported{false};
 // A stop left waiting behind a callback: the exit leaves threads running,
 // and the Qt application with them.
 bool applicationMustStay = false;
@@ -102,12 +99,11 @@ public:
     // After the service object has gone: by then its service has been stopped
     // once (a host that streams never lets go of its object, so only a stop
     // from a callback is reported), and the request it sent has had its one
-    // result. The release thread, let go by the exit's report, must not have
-    // ended and reported the stop again.
+    // result.
     void check()
     {
-        if (waitingStop && !testsupport::waitUntil([] { return thirdReported.load(); }))
-            std::puts("host: the release thread never passed the stop");
+        if (waitingStop)
+            giveTheReleaseThreadTimeToStopAgain();
         const int stopsExpected = streaming && !waitingStop ? 0 : 1;
         if (stopped != stopsExpected || results != requests)
             std::printf("host: service stopped %d times, %d results of %d requests\n", stopped.load(),
@@ -115,6 +111,17 @@ public:
         // The exit reported the terminal disconnected, and left that report waiting.
         if (lateLock && waitingForLock != 1)
             std::puts("host: no disconnected report waits for the lock");
+    }
+
+    // The release thread, let go by the exit's report, must not end and
+    // report the stop again. Nothing marks its passing that the stop would
+    // not race (ending the service runs the jobs queued behind it in place),
+    // so it gets a while; a sound library passes whatever the while.
+    void giveTheReleaseThreadTimeToStopAgain() const
+    {
+        const auto end = std::chrono::steady_clock::now() + testsupport::scaled(std::chrono::seconds(2));
+        while (stopped < 2 && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 
     void onServiceStarted() override { ++started; }
@@ -132,8 +139,6 @@ public:
     void onTerminalDisconnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
     {
         ++disconnectedReports;
-        if (terminal->terminalId() == "TERM0003")
-            thirdReported = true;
         exitIfIn("disconnected");
         if (terminal->terminalId() == "TERM0002")
             testsupport::waitUntil([] { return !holdingReleaseThread; });
@@ -157,7 +162,6 @@ struct FinalCheck {
 std::shared_ptr<ect::ZUVAService> service;
 testsupport::SimTerminal terminal;
 testsupport::SimTerminal second;
-testsupport::SimTerminal third;
 std::atomic<bool> stopRequested{false};
 
 void onResult()
@@ -175,13 +179,13 @@ void onResult()
         waitForHostLock();
 }
 
-bool connect(testsupport::SimTerminal& sim, uint16_t port, const char* identifier, Listener& reported = listener)
+bool connect(testsupport::SimTerminal& sim, uint16_t port, const char* identifier)
 {
     testsupport::SimAdvice advice;
     advice.terminalIdentifier = identifier;
-    const int before = reported.connected;
+    const int before = listener.connected;
     return sim.connectTo(port) && sim.sendAdvice(advice)
-        && testsupport::waitUntil([&reported, before] { return reported.connected == before + 1; });
+        && testsupport::waitUntil([before] { return listener.connected == before + 1; });
 }
 
 void answerInformation()
@@ -286,17 +290,12 @@ __attribute__((constructor(101))) void registerLastAtExit()
 }
 
 // A result callback stops the service behind the second terminal's
-// disconnected report, which holds the release thread; the third terminal's
-// report follows the stop.
+// disconnected report, which holds the release thread.
 bool stopWaitingForTheReleaseThread(uint16_t port)
 {
     answerInformation();
     holdingReleaseThread = true;
-    const uint16_t otherPort = testsupport::SimTerminal::freeLoopbackPort();
-    static Listener& bystander = *new Listener;
-    static auto& otherService = *new std::shared_ptr<ect::ZUVAService>(ect::makeTcpIpZUVAService(otherPort, bystander));
-    otherService->startService();
-    if (!connect(second, port, "TERM0002") || !connect(third, otherPort, "TERM0003", bystander))
+    if (!connect(second, port, "TERM0002"))
         return false;
     const int before = disconnectedReports;
     second.close();
@@ -304,10 +303,7 @@ bool stopWaitingForTheReleaseThread(uint16_t port)
         return false;
     stopRequested = true;
     sendRequest();
-    if (!testsupport::waitUntil([] { return !stopRequested; }))
-        return false;
-    third.close();
-    return true;
+    return testsupport::waitUntil([] { return !stopRequested; });
 }
 
 int end(int argc, char** argv)

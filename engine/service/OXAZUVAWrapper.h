@@ -119,9 +119,10 @@ ZUVA_EXPORT void* zuva_createSerialService2(const char* portName, int baudRate, 
  * result say, and not yet returned when main returns) ends no connection and
  * does not wait for it: no terminal is reported disconnected, transactions in
  * flight get no result from the exit, the connections are left to the
- * process's end, and the process still ends. While the exit ends them, what host callbacks
- * keep from ending for a while is left to the process's end as well. Once the
- * stopped callback has begun, the service reports nothing more, also at exit.
+ * process's end, and the process still ends. While the exit ends them, what
+ * host callbacks keep from ending for a while is left to the process's end as
+ * well. Once the stopped callback has begun, the service reports nothing
+ * more, also at exit.
  * Returns 0 (-1 only on an internal failure). */
 ZUVA_EXPORT int zuva_stopService(void* handle);
 /* 0 when a service knows a terminal with that identifier, -1 when not. A

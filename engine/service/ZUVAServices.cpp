@@ -187,8 +187,8 @@ quintptr ZUVAServices::createTcpIpService(int port, DocumentCallback started, Do
     const std::shared_ptr<vorsam::TcpIpServer> server = vorsam::makeTcpIpServer();
     server->registerListener(listener);
     const auto listenPort = static_cast<unsigned short>(port & 0xFFFF);
-    return startService(RunningService{Transport::TcpIp, server, listener, std::move(stopped), error, stopReported}, started, error,
-                        [&] {
+    return startService(RunningService{Transport::TcpIp, server, listener, std::move(stopped), error, stopReported},
+                        started, error, [&] {
                             if (!server->listen(listenPort))
                                 throw std::runtime_error("Unable to listen on port " + std::to_string(listenPort));
                         });
@@ -216,8 +216,8 @@ quintptr ZUVAServices::createSerialService(const QString& portName, int baudRate
         kiss::LinkTimings(), ZUVASerialServerListener::kIdentificationRetryDelay, m_releaseThread);
     const std::shared_ptr<vorsam::SerialServer> server = vorsam::makeSerialServer();
     server->registerListener(listener);
-    return startService(RunningService{Transport::Serial, server, listener, std::move(stopped), error, stopReported}, started, error,
-                        [&] {
+    return startService(RunningService{Transport::Serial, server, listener, std::move(stopped), error, stopReported},
+                        started, error, [&] {
                             // The device itself opens on the server's thread; a failure there is not reported.
                             if (!server->open(portName, static_cast<vorsam::BaudRate>(baudRate), parity, stopBits))
                                 throw std::runtime_error("Unable to open serial port " + portName.toStdString());

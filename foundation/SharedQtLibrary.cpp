@@ -1,5 +1,7 @@
 #include "foundation/SharedQtLibrary.h"
 
+#include <QThread>
+
 #include <clocale>
 
 namespace vorsam {
@@ -34,6 +36,11 @@ SharedQtLibrary::SharedQtLibrary()
     // QCoreApplication adopts the environment's locale; a host without Qt
     // expects the C library to keep formatting and parsing numbers with '.'.
     std::setlocale(LC_NUMERIC, "C");
+}
+
+bool SharedQtLibrary::onItsOwnThread() const
+{
+    return !application_ || application_->thread() == QThread::currentThread();
 }
 
 SharedQtLibrary::~SharedQtLibrary()

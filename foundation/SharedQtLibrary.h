@@ -14,6 +14,10 @@ public:
     SharedQtLibrary();
     ~SharedQtLibrary() override;
 
+    // True unless it holds an application made on another thread: only there
+    // can the application's event dispatcher end.
+    bool onItsOwnThread() const;
+
 private:
     std::unique_ptr<QCoreApplication> application_;
 };

@@ -2,6 +2,7 @@
 
 #include "foundation/ConnectionBudget.h"
 #include "foundation/ListenerList.h"
+#include "foundation/ProcessExit.h"
 #include "foundation/RateLimitedWarning.h"
 #include "foundation/Runnable.h"
 #include "foundation/TcpIpSocketImpl.h"
@@ -20,6 +21,7 @@
 #include <unordered_map>
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace vorsam {
 
@@ -97,6 +99,21 @@ ServerWarnings& serverWarnings()
     return *warnings;
 }
 
+// Once the exit has begun a connection is closed as it comes, before Qt
+// builds a socket for it from statics the exit may have destroyed already.
+class ExitAwareTcpServer : public QTcpServer {
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        if (!ProcessExit::begun()) {
+            QTcpServer::incomingConnection(descriptor);
+            return;
+        }
+        pauseAccepting();
+        ::close(static_cast<int>(descriptor));
+    }
+};
+
 // The server's task object; everything here runs on the server thread.
 class TcpIpServerRunnable : public Runnable {
 public:
@@ -110,7 +127,7 @@ public:
     void startTask() override
     {
         caller_->open();
-        impl_->server = std::make_shared<QTcpServer>();
+        impl_->server = std::make_shared<ExitAwareTcpServer>();
         impl_->server->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
         QObject::connect(impl_->server.get(), &QTcpServer::newConnection, this, &TcpIpServerRunnable::newConnection);
         retryAccepting_ = std::make_unique<QTimer>();

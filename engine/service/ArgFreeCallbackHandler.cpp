@@ -1,5 +1,7 @@
 #include "engine/service/ArgFreeCallbackHandler.h"
 
+#include "engine/service/HostCall.h"
+
 namespace oxa {
 
 ArgFreeCallbackHandler::ArgFreeCallbackHandler(zuva_free_function freeFunction, void* userData)
@@ -10,8 +12,12 @@ ArgFreeCallbackHandler::ArgFreeCallbackHandler(zuva_free_function freeFunction, 
 
 ArgFreeCallbackHandler::~ArgFreeCallbackHandler()
 {
-    if (m_freeFunction)
-        m_freeFunction(m_userData);
+    if (!m_freeFunction)
+        return;
+    // Host code like any callback: an exit from it, or one it waits for,
+    // must not wait for this thread.
+    const HostCall hostCall;
+    m_freeFunction(m_userData);
 }
 
 } // namespace oxa

@@ -234,8 +234,7 @@ int zuva_extractRecoveryFiles(const char* terminalId, const char* folder, int er
 void zuva_cleanup(void)
 {
     guarded(__func__, [] {
-        ZUVAServices::instance().stopAllServices();
-        ZUVAServices::instance().deleteQt();
+        ZUVAServices::instance().cleanUp();
     });
 }
 

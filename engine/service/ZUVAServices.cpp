@@ -3,8 +3,10 @@
 #include "engine/core/ErrorDocument.h"
 #include "engine/base/ECTCertificationLogging.h"
 #include "engine/base/HostWarning.h"
+#include "engine/service/HostCall.h"
 #include "engine/service/ZUVASerialServerListener.h"
 #include "engine/service/ZUVATcpIpServerListener.h"
+#include "foundation/ProcessExit.h"
 #include "foundation/RateLimitedWarning.h"
 #include "foundation/SerialServer.h"
 #include "foundation/TcpIpServer.h"
@@ -18,6 +20,8 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+
+#include <unistd.h>
 
 namespace oxa {
 
@@ -45,47 +49,23 @@ void LogQtLogsToFile(QtMsgType type, const QMessageLogContext& context, const QS
     ECTCertificationLogging::sharedInstance().log(line.toUtf8().toStdString());
 }
 
+// Every call of the host's code is host code under way until it returns,
+// on whichever thread.
 void call(const ZUVAServices::DocumentCallback& callback, const QJsonDocument& document)
 {
-    if (callback)
-        callback(document);
-}
-
-// How deeply the current thread is inside a host callback made on one of the
-// library's threads.
-thread_local int callbackDepth = 0;
-// The threads inside such a callback: each may wait for whichever thread
-// calls exit, or be that thread.
-std::atomic<int> threadsInCallbacks{0};
-
-struct LibraryCallbackScope {
-    LibraryCallbackScope()
-    {
-        if (callbackDepth++ == 0)
-            ++threadsInCallbacks;
-    }
-    ~LibraryCallbackScope()
-    {
-        if (--callbackDepth == 0)
-            --threadsInCallbacks;
-    }
-};
-
-// Calls the host from a library thread.
-void callFromLibrary(const ZUVAServices::DocumentCallback& callback, const QJsonDocument& document)
-{
-    const LibraryCallbackScope scope;
-    call(callback, document);
+    if (!callback)
+        return;
+    const HostCall hostCall;
+    callback(document);
 }
 
 // A listener's report goes to the host's function, unless the service's stop
-// has been reported; the connection stays inside.
+// is due; the connection stays inside.
 std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)> listenerCallback(
-    ZUVAServices::DocumentCallback callback, std::shared_ptr<const std::atomic<bool>> stopReported)
+    ZUVAServices::DocumentCallback callback, std::shared_ptr<ServiceReports> reports)
 {
-    return [callback, stopReported](QJsonDocument document, std::weak_ptr<TerminalConnection>) {
-        if (!*stopReported)
-            callFromLibrary(callback, document);
+    return [callback, reports](QJsonDocument document, std::weak_ptr<TerminalConnection>) {
+        reports->report([&] { call(callback, document); });
     };
 }
 
@@ -122,7 +102,7 @@ bool endOffThisThread(std::function<void()> ending)
     std::unique_lock<std::mutex> lock(progress->mutex);
     std::chrono::milliseconds waitedOnHost{0};
     while (!progress->changed.wait_for(lock, ExitEndingLook, [&progress] { return progress->done; })) {
-        if (threadsInCallbacks > 0 && (waitedOnHost += ExitEndingLook) >= ExitEndingLimit)
+        if (HostCall::underWay() && (waitedOnHost += ExitEndingLook) >= ExitEndingLimit)
             break;
     }
     const bool ended = progress->done;
@@ -149,11 +129,18 @@ ZUVAServices& ZUVAServices::instance()
     // may still stop its service. What has to end before the process does ends
     // when the guard goes, where the registry itself used to.
     static ZUVAServices* const services = new ZUVAServices;
+    return *services;
+}
+
+void ZUVAServices::guardTheExit()
+{
     struct EndAtExit {
-        ~EndAtExit() { services->endAtExit(); }
+        ~EndAtExit() { instance().endAtExit(); }
     };
     // The one exit-time destructor the library has: it is what ends the
-    // connections before the process does.
+    // connections before the process does. Built once a server has opened,
+    // after the Qt statics that listening and accepting use: exit handlers
+    // run in reverse order, so this one runs before they are destroyed.
 #if defined(__clang__)
 #pragma clang diagnostic push
 #pragma clang diagnostic ignored "-Wexit-time-destructors"
@@ -162,7 +149,6 @@ ZUVAServices& ZUVAServices::instance()
 #if defined(__clang__)
 #pragma clang diagnostic pop
 #endif
-    return *services;
 }
 
 ZUVAServices::ZUVAServices()
@@ -180,14 +166,14 @@ quintptr ZUVAServices::createTcpIpService(int port, DocumentCallback started, Do
                                           DocumentCallback error, DocumentCallback connected,
                                           DocumentCallback disconnected, DocumentCallback notification)
 {
-    const auto stopReported = std::make_shared<std::atomic<bool>>(false);
+    const auto reports = std::make_shared<ServiceReports>();
     const auto listener = std::make_shared<ZUVATcpIpServerListener>(
-        m_environment, listenerCallback(connected, stopReported), listenerCallback(disconnected, stopReported),
-        listenerCallback(notification, stopReported), m_releaseThread);
+        m_environment, listenerCallback(connected, reports), listenerCallback(disconnected, reports),
+        listenerCallback(notification, reports), m_releaseThread);
     const std::shared_ptr<vorsam::TcpIpServer> server = vorsam::makeTcpIpServer();
     server->registerListener(listener);
     const auto listenPort = static_cast<unsigned short>(port & 0xFFFF);
-    return startService(RunningService{Transport::TcpIp, server, listener, std::move(stopped), error, stopReported},
+    return startService(RunningService{Transport::TcpIp, server, listener, std::move(stopped), error, reports},
                         started, error, [&] {
                             if (!server->listen(listenPort))
                                 throw std::runtime_error("Unable to listen on port " + std::to_string(listenPort));
@@ -209,14 +195,14 @@ quintptr ZUVAServices::createSerialService(const QString& portName, int baudRate
                                            DocumentCallback notification, vorsam::Parity parity,
                                            vorsam::StopBits stopBits)
 {
-    const auto stopReported = std::make_shared<std::atomic<bool>>(false);
+    const auto reports = std::make_shared<ServiceReports>();
     const auto listener = std::make_shared<ZUVASerialServerListener>(
-        m_environment, listenerCallback(connected, stopReported), listenerCallback(disconnected, stopReported),
-        listenerCallback(notification, stopReported),
+        m_environment, listenerCallback(connected, reports), listenerCallback(disconnected, reports),
+        listenerCallback(notification, reports),
         kiss::LinkTimings(), ZUVASerialServerListener::kIdentificationRetryDelay, m_releaseThread);
     const std::shared_ptr<vorsam::SerialServer> server = vorsam::makeSerialServer();
     server->registerListener(listener);
-    return startService(RunningService{Transport::Serial, server, listener, std::move(stopped), error, stopReported},
+    return startService(RunningService{Transport::Serial, server, listener, std::move(stopped), error, reports},
                         started, error, [&] {
                             // The device itself opens on the server's thread; a failure there is not reported.
                             if (!server->open(portName, static_cast<vorsam::BaudRate>(baudRate), parity, stopBits))
@@ -231,7 +217,12 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
     void* const handle = kept.get();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_cleanedUp) {
+            reportStartFailure(error, "The library has been cleaned up: no service starts after zuva_cleanup");
+            return 0;
+        }
         m_services.emplace(handle, kept);
+        m_startedBy = ::getpid();
     }
     try {
         open();
@@ -244,12 +235,15 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
         reportStartFailure(error, exception.what());
         return 0;
     }
+    guardTheExit();
     call(started, QJsonDocument());
     return reinterpret_cast<quintptr>(handle);
 }
 
 void ZUVAServices::stopService(void* handle)
 {
+    if (!startedHere())
+        return;
     std::unique_lock<std::mutex> lock(m_mutex);
     const auto found = m_services.find(handle);
     if (found == m_services.end())
@@ -262,7 +256,7 @@ void ZUVAServices::stopService(void* handle)
         m_keptAtExit.push_back(service);
         lock.unlock();
         reportStopped(*service);
-    } else if (callbackDepth > 0) {
+    } else if (HostCall::onThisThread()) {
         // Inside a callback on one of the service's own threads, ending them
         // here would make a thread wait for itself: the service ends on the
         // release thread, its stopped report a library callback there, so that
@@ -272,8 +266,10 @@ void ZUVAServices::stopService(void* handle)
         lock.unlock();
         m_releaseThread->post([this, handle] { endStopping(handle); });
     } else {
+        ++m_stopsUnderWay;
         lock.unlock();
         endService(*service);
+        stopEnded();
     }
 }
 
@@ -281,7 +277,7 @@ void ZUVAServices::endStopping(void* handle)
 {
     // Under way before the service leaves the exit's sight: an exit from
     // then on leaves this thread to the exit instead of waiting for it.
-    const LibraryCallbackScope scope;
+    const HostCall hostCall;
     std::shared_ptr<RunningService> service;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -290,8 +286,17 @@ void ZUVAServices::endStopping(void* handle)
             return;
         service = std::move(found->second);
         m_stopping.erase(found);
+        ++m_stopsUnderWay;
     }
     endService(*service);
+    stopEnded();
+}
+
+void ZUVAServices::stopEnded()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    --m_stopsUnderWay;
+    m_stopsChanged.notify_all();
 }
 
 void ZUVAServices::endService(RunningService& service)
@@ -302,10 +307,21 @@ void ZUVAServices::endService(RunningService& service)
 
 void ZUVAServices::reportStopped(RunningService& service)
 {
-    // The host may let go of its user data once told: connections left
-    // running at exit report nothing more.
-    *service.stopReported = true;
-    call(service.serviceStopped, QJsonDocument());
+    // At exit the reports under way may wait for the exiting thread, or be
+    // on it: they are waited for within the exit's limit, and the exiting
+    // thread's not at all.
+    ServiceReports::Deadline deadline = ServiceReports::Deadline::max();
+    std::thread::id exitingThread;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_exiting) {
+            deadline = m_exitDeadline;
+            exitingThread = m_exitingThread;
+        }
+    }
+    // The host may let go of its user data once told.
+    if (service.reports->close(deadline, exitingThread))
+        call(service.serviceStopped, QJsonDocument());
 }
 
 void ZUVAServices::endConnections(RunningService& service)
@@ -319,21 +335,28 @@ void ZUVAServices::endConnections(RunningService& service)
 
 void ZUVAServices::endAtExit()
 {
+    // A forked child's exit: the services, their threads and the lock are
+    // the parent's.
+    if (!startedHere())
+        return;
+    vorsam::ProcessExit::begin();
     // The records stay, with their stopped callbacks: a host
     // that stops its service later, from a static object of its own, is still
     // told once. A stop still waiting for the release thread is told here.
     std::map<void*, std::shared_ptr<RunningService>> running;
     std::map<void*, std::shared_ptr<RunningService>> stopping;
     // Ending a connection waits for its threads and for the release thread;
-    // while a host callback is under way, one of them may be this very thread
+    // while host code is under way, one of them may be this very thread
     // or wait for it. What cannot end then is left to the exit.
     bool ending = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_exiting = true;
+        m_exitingThread = std::this_thread::get_id();
+        m_exitDeadline = std::chrono::steady_clock::now() + ExitEndingLimit;
         // Under the lock: a stop the release thread takes from now on is
         // under way before it looks, so it is counted here or left alone.
-        ending = threadsInCallbacks == 0;
+        ending = !HostCall::underWay();
         running = m_services;
         stopping.swap(m_stopping);
         for (const auto& entry : stopping)
@@ -342,10 +365,12 @@ void ZUVAServices::endAtExit()
     if (!ending && stopping.empty())
         return;
     const bool ended = endOffThisThread([this, ending, running, stopping] {
-        if (ending)
+        if (ending) {
+            awaitStopsUnderWay();
             for (const auto& entries : {running, stopping})
                 for (const auto& entry : entries)
                     endConnections(*entry.second);
+        }
         for (const auto& entry : stopping)
             reportStopped(*entry.second);
         if (ending)
@@ -356,7 +381,37 @@ void ZUVAServices::endAtExit()
         return;
     std::unique_ptr<vorsam::SharedQtLibrary> qt;
     const std::lock_guard<std::mutex> lock(m_mutex);
-    qt.swap(m_qt);
+    qt = takeQt();
+}
+
+void ZUVAServices::awaitStopsUnderWay()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_stopsChanged.wait(lock, [this] { return m_stopsUnderWay == 0; });
+}
+
+std::unique_ptr<vorsam::SharedQtLibrary> ZUVAServices::takeQt()
+{
+    // On any other thread its event dispatcher cannot end.
+    if (!m_qt || !m_qt->onItsOwnThread())
+        return nullptr;
+    return std::move(m_qt);
+}
+
+bool ZUVAServices::startedHere() const
+{
+    return m_startedBy == ::getpid();
+}
+
+void ZUVAServices::cleanUp()
+{
+    stopAllServices();
+    std::unique_ptr<vorsam::SharedQtLibrary> qt;
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_cleanedUp = true;
+    // Threads left to the exit may still use the application.
+    if (!m_exiting)
+        qt = takeQt();
 }
 
 void ZUVAServices::stopAllServices()
@@ -369,7 +424,7 @@ void ZUVAServices::stopAllServices()
     }
     for (void* handle : handles)
         stopService(handle);
-    if (callbackDepth == 0 && !exiting())
+    if (!HostCall::onThisThread() && !exiting())
         m_releaseThread->stop();
 }
 
@@ -401,7 +456,7 @@ ZUVAServices::DocumentCallback ZUVAServices::fromLibrary(DocumentCallback callba
 {
     if (!callback)
         return callback;
-    return [callback](QJsonDocument document) { callFromLibrary(callback, document); };
+    return [callback](QJsonDocument document) { call(callback, document); };
 }
 
 ZUVAServices::ReverseCallback ZUVAServices::fromLibrary(ReverseCallback callback)
@@ -409,7 +464,7 @@ ZUVAServices::ReverseCallback ZUVAServices::fromLibrary(ReverseCallback callback
     if (!callback)
         return callback;
     return [callback](QJsonDocument question) {
-        const LibraryCallbackScope scope;
+        const HostCall hostCall;
         return callback(question);
     };
 }
@@ -468,7 +523,7 @@ bool ZUVAServices::withConnection(const QString& terminalId,
         ReleaseThread& releaseThread;
         ~Release()
         {
-            if (callbackDepth > 0 && connection)
+            if (HostCall::onThisThread() && connection)
                 releaseThread.post([held = std::move(connection)] {});
         }
     } release{getTerminalConnection(terminalId), *m_releaseThread};
@@ -511,17 +566,6 @@ void ZUVAServices::updateEnvironment(const QString& json) const
     const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
     if (document.isObject())
         m_environment->update(document.object());
-}
-
-void ZUVAServices::deleteQt()
-{
-    std::unique_ptr<vorsam::SharedQtLibrary> holder;
-    {
-        // Threads left to the exit may still use the application.
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_exiting)
-            holder.swap(m_qt);
-    }
 }
 
 bool ZUVAServices::exiting() const

@@ -3,6 +3,7 @@
 #include "common/ECTError.h"
 #include "engine/base/OXAEnvironment.h"
 #include "engine/service/ReleaseThread.h"
+#include "engine/service/ServiceReports.h"
 #include "engine/service/TerminalConnection.h"
 #include "engine/service/TerminalListener.h"
 #include "foundation/SerialPort.h"
@@ -13,10 +14,12 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace oxa {
@@ -41,8 +44,8 @@ public:
         std::shared_ptr<TerminalListener> listener;
         DocumentCallback serviceStopped;
         DocumentCallback serviceError;
-        // Set when the stop is reported: the listener's reports stop there.
-        std::shared_ptr<std::atomic<bool>> stopReported;
+        // The listener's reports, which end where the stop is reported.
+        std::shared_ptr<ServiceReports> reports;
     };
     using Services = std::map<void*, std::shared_ptr<RunningService>>;
 
@@ -88,15 +91,23 @@ public:
     QJsonDocument getConnectedTerminals() const;
     QJsonDocument getEnvironment() const;
     void updateEnvironment(const QString& json) const;
-    void deleteQt();
+    // The host's last call: stops every service and ends the Qt application
+    // holder; a service started afterwards is refused.
+    void cleanUp();
 
 private:
     ZUVAServices();
 
+    // Built with the first service that opens; ends the services at exit.
+    static void guardTheExit();
     // Ends the connections, then reports the stop.
-    static void endService(RunningService& service);
-    // Reports the stop, the last callback the service makes.
-    static void reportStopped(RunningService& service);
+    void endService(RunningService& service);
+    // Reports the stop, the last callback the service makes, once its
+    // reports under way have returned; at exit only when they do in time.
+    void reportStopped(RunningService& service);
+    // A stop made outside a callback, or taken by the release thread, has ended.
+    void stopEnded();
+    void awaitStopsUnderWay();
     // Ends the server, then the connections (transactions in flight get their
     // result, connected terminals are reported disconnected); again, nothing.
     static void endConnections(RunningService& service);
@@ -108,6 +119,11 @@ private:
     // let go.
     void endAtExit();
     bool exiting() const;
+    // False in a forked child: the services and their threads are the parent's.
+    bool startedHere() const;
+    // The Qt application holder, unless it must stay: an application is
+    // deleted on its own thread only. Under the lock.
+    std::unique_ptr<vorsam::SharedQtLibrary> takeQt();
     // On the release thread: ends a service stopped inside a callback, unless
     // the exit has taken it.
     void endStopping(void* handle);
@@ -131,6 +147,14 @@ private:
     // Stopped inside a callback, not yet taken by the release thread.
     std::map<void*, std::shared_ptr<RunningService>> m_stopping;
     bool m_exiting = false;
+    std::thread::id m_exitingThread;
+    ServiceReports::Deadline m_exitDeadline;
+    bool m_cleanedUp = false;
+    // Stops ending connections outside the registry's sight.
+    int m_stopsUnderWay = 0;
+    std::condition_variable m_stopsChanged;
+    // The process that started the services; 0 before the first.
+    std::atomic<int> m_startedBy{0};
     std::vector<std::shared_ptr<RunningService>> m_keptAtExit;
     std::shared_ptr<OXAEnvironment> m_environment;
     std::shared_ptr<ReleaseThread> m_releaseThread = std::make_shared<ReleaseThread>();

@@ -76,9 +76,12 @@ void exitIfIn(const char* where)
 std::atomic<bool> sleeping{false};
 
 // "waiting-stop": the second terminal's disconnected report holds the release
-// thread until the exit has reported the stop queued behind it.
+// thread, with the stop queued behind it, until the exit has begun.
 bool waitingStop = false;
 std::atomic<bool> holdingReleaseThread{false};
+std::atomic<bool> exitBegun{false};
+// A stop is told only once the service's reports have returned.
+std::atomic<int> reportsUnderWay{0};
 // A stop left waiting behind a callback: the exit leaves threads running,
 // and the Qt application with them.
 bool applicationMustStay = false;
@@ -104,7 +107,10 @@ public:
     {
         if (waitingStop)
             giveTheReleaseThreadTimeToStopAgain();
-        const int stopsExpected = streaming && !waitingStop ? 0 : 1;
+        // A report still waiting for the lock at the exit's limit keeps the
+        // stop from being told.
+        const bool reportNeverReturns = lateLock || stopBehindLock;
+        const int stopsExpected = (streaming && !waitingStop) || reportNeverReturns ? 0 : 1;
         if (stopped != stopsExpected || results != requests)
             std::printf("host: service stopped %d times, %d results of %d requests\n", stopped.load(),
                         results.load(), requests);
@@ -128,23 +134,36 @@ public:
     void onServiceStopped() override
     {
         ++stopped;
-        holdingReleaseThread = false;
+        // (A report that called exit goes no further: it may be under way.)
+        if (waitingStop && reportsUnderWay != 0)
+            std::puts("host: the stop was told while a report of the service was under way");
     }
     void onServiceError(ect::ECTError) override {}
     void onTerminalConnected(std::shared_ptr<ect::ZUVATerminal>) override
     {
+        const UnderWay report;
         ++connected;
         exitIfIn("connected");
     }
     void onTerminalDisconnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
     {
+        const UnderWay report;
         ++disconnectedReports;
         exitIfIn("disconnected");
-        if (terminal->terminalId() == "TERM0002")
-            testsupport::waitUntil([] { return !holdingReleaseThread; });
+        if (holdingReleaseThread && terminal->terminalId() == "TERM0002")
+            holdUntilTheExitHasBegun();
         if (lockedOut && (lateLock || terminal->terminalId() == "TERM0002"))
             waitForHostLock();
     }
+
+    struct UnderWay {
+        UnderWay() { ++reportsUnderWay; }
+        ~UnderWay() { --reportsUnderWay; }
+    };
+
+    // The exit finds the stop still queued, or the release thread takes it
+    // as this returns; either way it is told once, after this returns.
+    static void holdUntilTheExitHasBegun() { testsupport::waitUntil([] { return exitBegun.load(); }); }
 
     std::atomic<int> started{0};
     std::atomic<int> stopped{0};
@@ -152,6 +171,7 @@ public:
     int requests = 0;
     std::atomic<int> results{0};
     std::atomic<bool> lockedOut{false};
+    bool stopBehindLock = false;
 };
 
 Listener& listener = *new Listener;
@@ -320,7 +340,8 @@ int runLocked(int argc, char** argv, uint16_t port)
     answerInformation();
     hostLock.lock();
     listener.lockedOut = true;
-    if (asked(argc, argv, "stop")) {
+    listener.stopBehindLock = asked(argc, argv, "stop");
+    if (listener.stopBehindLock) {
         if (!stopBehindAWaitingReport(port)) {
             std::puts("host: the service was not stopped behind a waiting report");
             return 1;
@@ -378,6 +399,8 @@ int main(int argc, char** argv)
         std::puts("host: the terminals do not sell");
         return 1;
     }
+    // Registered after the library's exit work, so it runs first.
+    std::atexit([] { exitBegun = true; });
     if (waitingStop && !stopWaitingForTheReleaseThread(port)) {
         std::puts("host: no stop waits for the release thread");
         return 1;

@@ -1,0 +1,37 @@
+#include "engine/service/HostCall.h"
+
+#include <atomic>
+
+namespace oxa {
+
+namespace {
+
+// How deeply the current thread is inside host code.
+thread_local int depth = 0;
+std::atomic<int> threadsInHostCode{0};
+
+} // namespace
+
+HostCall::HostCall()
+{
+    if (depth++ == 0)
+        ++threadsInHostCode;
+}
+
+HostCall::~HostCall()
+{
+    if (--depth == 0)
+        --threadsInHostCode;
+}
+
+bool HostCall::onThisThread()
+{
+    return depth > 0;
+}
+
+bool HostCall::underWay()
+{
+    return threadsInHostCode > 0;
+}
+
+} // namespace oxa

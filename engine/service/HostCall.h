@@ -1,0 +1,22 @@
+#pragma once
+
+namespace oxa {
+
+// The host's code (a callback, a free function) under way on this thread
+// until the scope ends. It may wait for whichever thread calls exit, or be
+// that thread: an exit that begins meanwhile leaves the library's threads to
+// the process's end instead of waiting for them.
+class HostCall {
+public:
+    HostCall();
+    ~HostCall();
+    HostCall(const HostCall&) = delete;
+    HostCall& operator=(const HostCall&) = delete;
+
+    // This thread is inside host code that the library called.
+    static bool onThisThread();
+    // Some thread is.
+    static bool underWay();
+};
+
+} // namespace oxa

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace oxa {
+
+// A service's reports to the host (connected, disconnected, notification)
+// and its stop, the last of them: the host may let go of the service's user
+// data once told of the stop, so from then on no report begins, and the stop
+// is told only once the reports under way have returned.
+class ServiceReports {
+public:
+    using Deadline = std::chrono::steady_clock::time_point;
+
+    // Makes the report unless the stop is due.
+    void report(const std::function<void()>& call);
+    // From now on no report begins. True once every report under way has
+    // returned, but for those on this thread and on `exiting`, whose host
+    // code cannot go on; false when one still is under way at the deadline.
+    bool close(Deadline deadline, std::thread::id exiting = std::thread::id());
+
+private:
+    bool othersUnderWay(std::thread::id exiting) const;
+
+    std::mutex m_mutex;
+    std::condition_variable m_returned;
+    bool m_closed = false;
+    // A thread once per report it is inside.
+    std::vector<std::thread::id> m_underWay;
+};
+
+} // namespace oxa

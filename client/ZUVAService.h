@@ -18,7 +18,10 @@ namespace ect {
 // stopService does; the listener must stay alive until onServiceStopped has
 // run for each. An object that outlives main (a static one) may go after the
 // library has ended its services' connections at exit: it is still told
-// onServiceStopped.
+// onServiceStopped, unless a listener operation of that service is still
+// under way 5 s after the exit began (one waiting for a lock the exiting
+// thread holds, say): then it is never told, and the listener stays in use
+// until the process ends.
 class ZUVAService {
 public:
     virtual ~ZUVAService() = default;
@@ -57,7 +60,8 @@ std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, 
 
 // Stops every service still running, as stopService does, then releases the
 // Qt application the library made for a host without one. A host calls it
-// last, on a thread of its own.
+// last, on a thread of its own; a service started afterwards does not start
+// (onServiceError).
 void cleanup();
 // The names of the serial ports the system offers.
 std::vector<std::string> getAvailableSerialPorts();

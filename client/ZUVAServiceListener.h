@@ -15,7 +15,9 @@ class ZUVATerminal;
 // going) reports onTerminalDisconnected for each terminal still connected and
 // then onServiceStopped on the thread that stops, inside that call; a stop
 // made inside a callback on a library thread reports them later, on a library
-// thread (see ZUVAService::stopService). onTerminalConnected,
+// thread (see ZUVAService::stopService). onServiceStopped begins once the
+// service's other operations under way on other threads have returned, and
+// none follows it. onTerminalConnected,
 // onTerminalEvent and the disconnection of a terminal whose connection ends
 // run on library threads. Operations on library threads are to return
 // promptly and never wait for a transaction's result. What an operation

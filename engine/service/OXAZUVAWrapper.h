@@ -113,16 +113,26 @@ ZUVA_EXPORT void* zuva_createSerialService2(const char* portName, int baudRate, 
  * still running (as above, without the stopped callback, on a thread of its
  * own) before its own static objects go; a stop made later, from a static
  * object of the host's, still runs the stopped callback. A host callback is
- * under way until it returns. An exit that begins while one is under way
- * (exit called from a callback, a callback waiting for a lock the exiting
- * thread holds, or one that has woken the host's main thread, for the last
- * result say, and not yet returned when main returns) ends no connection and
- * does not wait for it: no terminal is reported disconnected, transactions in
- * flight get no result from the exit, the connections are left to the
- * process's end, and the process still ends. While the exit ends them, what
- * host callbacks keep from ending for a while is left to the process's end as
- * well. Once the stopped callback has begun, the service reports nothing
- * more, also at exit.
+ * under way until it returns, and so is a free function. An exit that begins
+ * while one is under way (exit called from a callback or a free function, one
+ * waiting for a lock the exiting thread holds, or one that has woken the host's
+ * main thread, for the last result say, and not yet returned when main returns)
+ * ends no connection and does not wait for it: no terminal is reported
+ * disconnected, transactions in flight get no result from the exit, the
+ * connections are left to the process's end, and the process still ends.
+ * While the exit ends them, what host callbacks keep from ending for a while
+ * is left to the process's end as well. Once the exit has begun, no service
+ * accepts another terminal. The stopped callback begins once every report of
+ * the service (connected, disconnected, notification) under way on another
+ * thread has returned, and after it the service reports nothing more. At exit
+ * that wait ends 5 s after the exit began, and a report on the thread that
+ * called exit is not waited for: a report still under way then (one waiting
+ * for a lock the exiting thread holds, say) keeps the stop from being
+ * reported at all, so the host gets no stopped callback for that service and
+ * its user data stays in use until the process ends. The exit of a process
+ * forked from the one that started the services (a child that calls exit
+ * instead of exec, say) touches none of them; there zuva_stopService does
+ * nothing.
  * Returns 0 (-1 only on an internal failure). */
 ZUVA_EXPORT int zuva_stopService(void* handle);
 /* 0 when a service knows a terminal with that identifier, -1 when not. A
@@ -165,7 +175,9 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  *
  * freeFunction (may be null) is called once with userData when the library no
  * longer refers to it: on a library thread after the result, or inside this
- * call, after the result callback, when the request is refused. */
+ * call, after the result callback, when the request is refused. Like a
+ * callback, it is host code under way until it returns (see zuva_stopService
+ * for what that means at exit). */
 ZUVA_EXPORT int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback result,
                                      void* userData, zuva_reply_function* replyFunction, void** replyHandle,
                                      zuva_free_function freeFunction);
@@ -219,8 +231,11 @@ ZUVA_EXPORT char* zuva_getRecoveryFiles(const char* terminalId);
 ZUVA_EXPORT int zuva_extractRecoveryFiles(const char* terminalId, const char* folder, int eraseMode);
 /* Stops every service still running (each as zuva_stopService does, its
  * callbacks included), then releases the Qt application the library made for
- * the host. Call it once, last, from the thread that set the library up, not
- * from a callback; no other function may be called afterwards. */
+ * the host; called on another thread than the one that set the library up,
+ * it leaves the application to the process's end. Call it once, last, from
+ * the thread that set the library up, not from a callback; no other function
+ * may be called afterwards: a service started anyway does not start (null,
+ * and the error callback gets code 2, cause 1, with a "reason"). */
 ZUVA_EXPORT void zuva_cleanup(void);
 
 #ifdef __cplusplus

@@ -22,6 +22,11 @@
  * Qt application, the library makes one there (and keeps LC_NUMERIC at "C").
  * zuva_Initialize does only that; calling it first is optional.
  *
+ * Unloading. dlclose never unloads the library: its threads may run on after
+ * the host's last call (zuva_cleanup included), so it stays loaded until the
+ * process ends, and its exit-time work (see zuva_stopService) still runs at
+ * the process's exit. A host may dlclose it at any moment after its last call.
+ *
  * Errors reach the host as an object "error" (in a result or through the
  * service-error callback):
  *   {"error": {"code": 2, "causeCode": 15, "extraInformation": [{"key": "reason", "val": "..."}]}}
@@ -220,7 +225,8 @@ ZUVA_EXPORT int zuva_extractRecoveryFiles(const char* terminalId, const char* fo
 /* Stops every service still running (each as zuva_stopService does, its
  * callbacks included), then releases the Qt application the library made for
  * the host. Call it once, last, from the thread that set the library up, not
- * from a callback; no other function may be called afterwards. */
+ * from a callback; no other function may be called afterwards. A dlclose
+ * afterwards leaves the library loaded (see Unloading above). */
 ZUVA_EXPORT void zuva_cleanup(void);
 
 #ifdef __cplusplus

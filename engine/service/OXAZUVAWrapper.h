@@ -22,6 +22,11 @@
  * Qt application, the library makes one there (and keeps LC_NUMERIC at "C").
  * zuva_Initialize does only that; calling it first is optional.
  *
+ * Unloading. dlclose never unloads the library: its threads may run on after
+ * the host's last call (zuva_cleanup included), so it stays loaded until the
+ * process ends, and its exit-time work (see zuva_stopService) still runs at
+ * the process's exit. A host may dlclose it at any moment after its last call.
+ *
  * Errors reach the host as an object "error" (in a result or through the
  * service-error callback):
  *   {"error": {"code": 2, "causeCode": 15, "extraInformation": [{"key": "reason", "val": "..."}]}}
@@ -235,7 +240,8 @@ ZUVA_EXPORT int zuva_extractRecoveryFiles(const char* terminalId, const char* fo
  * it leaves the application to the process's end. Call it once, last, from
  * the thread that set the library up, not from a callback; no other function
  * may be called afterwards: a service started anyway does not start (null,
- * and the error callback gets code 2, cause 1, with a "reason"). */
+ * and the error callback gets code 2, cause 1, with a "reason"). A dlclose
+ * afterwards leaves the library loaded (see Unloading above). */
 ZUVA_EXPORT void zuva_cleanup(void);
 
 #ifdef __cplusplus

@@ -98,8 +98,8 @@ void TerminalOwner::addDueAfterHanding(TerminalState& terminal, Due& due)
     if (terminal.handing > 0 || terminal.fetching > 0)
         return;
     for (Waiting& waiting : std::exchange(terminal.afterHanding, {})) {
+        waiting.owner->startHanding(terminal);
         due.entries.emplace_back(std::move(waiting), Verdict{Verdict::Kind::Send, boost::none});
-        ++terminal.handing;
     }
 }
 
@@ -140,7 +140,7 @@ void TerminalOwner::stepEnded()
         if (passes_ && --terminal.passing == 0) {
             // Decided under the same lock, so that nobody takes the terminal between.
             for (Waiting& waiting : std::exchange(terminal.afterPassing, {})) {
-                const Verdict verdict = waiting.owner->admit(terminal, waiting.request.action);
+                const Verdict verdict = waiting.owner->admit(terminal, waiting.request.action, nullptr);
                 due.entries.emplace_back(std::move(waiting), verdict);
             }
         }
@@ -154,7 +154,7 @@ void TerminalOwner::stepEnded()
 }
 
 void TerminalOwner::send(const std::string& request, std::function<void()> handOver,
-                         std::function<void(const ECTError&)> refuse)
+                         std::function<void(const ECTError&)> refuse, const TerminalOwner* handled)
 {
     Request held{actionOf(request), std::move(handOver), std::move(refuse)};
     Verdict verdict;
@@ -162,7 +162,7 @@ void TerminalOwner::send(const std::string& request, std::function<void()> handO
         Registry& all = registry();
         std::lock_guard<std::mutex> lock(all.mutex);
         TerminalState& terminal = all.terminals[terminalId_];
-        verdict = admit(terminal, held.action);
+        verdict = admit(terminal, held.action, handled);
         if (verdict.kind == Verdict::Kind::AfterPassing || verdict.kind == Verdict::Kind::AfterHanding) {
             auto& queue = verdict.kind == Verdict::Kind::AfterPassing ? terminal.afterPassing : terminal.afterHanding;
             queue.push_back(Waiting{shared_from_this(), std::move(held)});
@@ -190,12 +190,13 @@ void TerminalOwner::noteResult(const std::string& text)
 
 // The verdicts are given under the registry's lock; a request sent counts
 // as being handed over until carryOut has handed it.
-TerminalOwner::Verdict TerminalOwner::admit(TerminalState& terminal, const std::string& action)
+TerminalOwner::Verdict TerminalOwner::admit(TerminalState& terminal, const std::string& action,
+                                            const TerminalOwner* handled)
 {
     if (admitted_)
         return admitLaterStep(terminal, action);
     if (passesHolder(action))
-        return admitPassing(terminal, action);
+        return admitPassing(terminal, action, handled);
     // A flow's step may still wait behind a cancellation after the holder's close has ended.
     if (terminal.holder || terminal.passing > 0)
         return Verdict{Verdict::Kind::Refuse, busy()};
@@ -218,7 +219,8 @@ TerminalOwner::Verdict TerminalOwner::admitLaterStep(TerminalState& terminal, co
     return take(terminal);
 }
 
-TerminalOwner::Verdict TerminalOwner::admitPassing(TerminalState& terminal, const std::string& action)
+TerminalOwner::Verdict TerminalOwner::admitPassing(TerminalState& terminal, const std::string& action,
+                                                   const TerminalOwner* handled)
 {
     admitted_ = true;
     passes_ = true;
@@ -230,9 +232,12 @@ TerminalOwner::Verdict TerminalOwner::admitPassing(TerminalState& terminal, cons
     } else if (!terminal.holder) {
         terminal.holder = this;
     }
-    if (terminal.handing > 0 || terminal.fetching > 0)
+    // The library delivered the result this thread handles, so it has the
+    // requests of that result's owner, whose steps go one after another.
+    const int handingElsewhere = terminal.handing - (handled ? handled->handing_ : 0);
+    if (handingElsewhere > 0 || terminal.fetching > 0)
         return Verdict{Verdict::Kind::AfterHanding, boost::none};
-    ++terminal.handing;
+    startHanding(terminal);
     return Verdict{Verdict::Kind::Send, boost::none};
 }
 
@@ -240,8 +245,14 @@ TerminalOwner::Verdict TerminalOwner::take(TerminalState& terminal)
 {
     terminal.holder = this;
     admitted_ = true;
-    ++terminal.handing;
+    startHanding(terminal);
     return Verdict{Verdict::Kind::Send, boost::none};
+}
+
+void TerminalOwner::startHanding(TerminalState& terminal)
+{
+    ++terminal.handing;
+    ++handing_;
 }
 
 void TerminalOwner::carryOut(const Verdict& verdict, const Request& request)
@@ -266,6 +277,7 @@ void TerminalOwner::handedOver()
         std::lock_guard<std::mutex> lock(all.mutex);
         TerminalState& terminal = all.terminals[terminalId_];
         --terminal.handing;
+        --handing_;
         addDueAfterHanding(terminal, due);
         forgetIfIdle(all, terminalId_);
     }

@@ -35,8 +35,11 @@ struct TerminalState;
 // the terminal back once the close has ended. A close or cancellation is held back until requests
 // being handed to the library have gone, so that the library sees them in
 // that order, and until a later step that shows nothing (a sale's ticket
-// request) has ended, which a close would end. The thread that ends what it
-// waited for hands it over. Ownership is per terminal identifier, in the whole process,
+// request) has ended, which a close would end. The requests of the owner
+// whose result the sending thread handles are not waited for: the library
+// has them, so that a cancellation from a delivery question goes out before
+// the answer whether or not the sale's send has returned. The thread that
+// ends what it waited for hands it over. Ownership is per terminal identifier, in the whole process,
 // whichever terminal object sends; transactions sent through the C interface
 // directly are not seen.
 class TerminalOwner : public std::enable_shared_from_this<TerminalOwner> {
@@ -60,9 +63,10 @@ public:
     void stepEnded();
     // Hands the request over, refuses it, or keeps it until a close or
     // cancellation has ended (or, for one of those, until the requests being
-    // handed over have gone).
+    // handed over have gone, but for those of handled: the owner of the
+    // result the calling thread handles, if any).
     void send(const std::string& request, std::function<void()> handOver,
-              std::function<void(const ECTError&)> refuse);
+              std::function<void(const ECTError&)> refuse, const TerminalOwner* handled = nullptr);
     // A result of one of its steps, before the step handles it: a step the
     // library refused as busy means no further display step is sent.
     void noteResult(const std::string& text);
@@ -73,10 +77,11 @@ private:
 
     static void addDueAfterHanding(TerminalState& terminal, Due& due);
     static void carryOutAll(const Due& due);
-    Verdict admit(TerminalState& terminal, const std::string& action);
+    Verdict admit(TerminalState& terminal, const std::string& action, const TerminalOwner* handled);
     Verdict admitLaterStep(TerminalState& terminal, const std::string& action);
-    Verdict admitPassing(TerminalState& terminal, const std::string& action);
+    Verdict admitPassing(TerminalState& terminal, const std::string& action, const TerminalOwner* handled);
     Verdict take(TerminalState& terminal);
+    void startHanding(TerminalState& terminal);
     void carryOut(const Verdict& verdict, const Request& request);
     void handedOver();
 
@@ -86,6 +91,7 @@ private:
     bool admitted_ = false;
     bool passes_ = false;
     bool fetches_ = false; // counted among the terminal's fetching steps
+    int handing_ = 0; // its requests among those the terminal has being handed over
     boost::optional<ECTError> stopped_;
 };
 

@@ -67,9 +67,15 @@ void TransactionContext::startTransaction(Transaction&& transaction)
 
 std::shared_ptr<TerminalOwner> TransactionContext::ownerOfNextStep(const std::string& terminalId)
 {
+    std::shared_ptr<TerminalOwner> owner = handledOwner(terminalId);
+    return owner ? owner : std::make_shared<TerminalOwner>(terminalId);
+}
+
+std::shared_ptr<TerminalOwner> TransactionContext::handledOwner(const std::string& terminalId)
+{
     if (handled && handled->context->owner_ && handled->context->owner_->terminalId() == terminalId)
         return handled->context->owner_;
-    return std::make_shared<TerminalOwner>(terminalId);
+    return nullptr;
 }
 
 void TransactionContext::endHandledStep()
@@ -121,7 +127,8 @@ void TransactionContext::beginAndSend(Transaction& transaction, const TerminalCo
                 throw;
             }
         },
-        [self](const ECTError& refusal) { self->endAtOnce(oxa::jsonFromError(refusal)); });
+        [self](const ECTError& refusal) { self->endAtOnce(oxa::jsonFromError(refusal)); },
+        handledOwner(terminalId).get());
 }
 
 void TransactionContext::handOver(const std::shared_ptr<TransactionContext>& self, const std::string& terminalId,

@@ -74,6 +74,8 @@ public:
     static void onRelease(void* userData);
 
 private:
+    // The owner of the result this thread is handling on that terminal, if any.
+    static std::shared_ptr<TerminalOwner> handledOwner(const std::string& terminalId);
     void hold(std::shared_ptr<Transaction> transaction);
     void beginAndSend(Transaction& transaction, const TerminalContext& terminal,
                       const std::shared_ptr<TransactionContext>& self);

@@ -516,6 +516,49 @@ TEST_P(CancellationDuringAFlow, NeitherCostsTheOtherAnything)
 
 INSTANTIATE_TEST_SUITE_P(EveryStep, CancellationDuringAFlow, ::testing::ValuesIn(cancellations));
 
+// The host cancels from inside the delivery question: the cancellation
+// reaches the terminal before the answer, which is then not sent, and the
+// sale ends 2/16, whether the question comes once the sale's send has
+// returned or while the sale is still being handed to the library.
+TEST_F(HostBesideFlows, CancellationFromTheDeliveryQuestionEndsTheSaleInEitherOrder)
+{
+    for (const bool insideTheHandOver : {false, true}) {
+        SCOPED_TRACE(insideTheHandOver ? "inside the hand-over" : "after the send");
+        const std::size_t before = sim.requests().size();
+        std::atomic<bool> returned{false};
+        Results<std::string> sale;
+        Results<std::string> cancelled;
+        const ect::DeliveryCallback cancelling = [&, done = cancelled.callback()](const ect::SaleResult&) {
+            EXPECT_TRUE(insideTheHandOver || testsupport::waitUntil([&] { return returned.load(); }));
+            terminal->send(ect::CancelRetailTransaction(
+                [done](const ect::CancelRetailResult& result) { done(errorText(result.error())); }));
+            return ProductDeliveryAccepted;
+        };
+        // Inside the hand-over, the send returns once the terminal has the cancellation or the answer.
+        const ect::TransactionContext::SendFunction send =
+            [&](const char* terminalId, const char* request, ect::TransactionContext::ResultCallback result,
+                void* userData, ect::TransactionContext::ReplyFunction* replyFunction, void** replyHandle,
+                ect::TransactionContext::ReleaseFunction release) {
+                zuva_send_transaction(terminalId, request, result, userData, replyFunction, replyHandle, release);
+                EXPECT_TRUE(!insideTheHandOver ||
+                            testsupport::waitUntil([&] { return flowRequestsSince(before).size() >= 2; }));
+            };
+        const auto saleTerminal = std::make_shared<ect::TerminalContext>(TerminalId, [](ect::Transaction&&) {});
+        ect::TransactionContext::create(saleTerminal, send, std::make_shared<ect::TerminalOwner>(TerminalId))
+            ->startTransaction(ect::SaleWithDeliveryConfirmationTransaction(
+                ect::Amount("12.50"),
+                [done = sale.callback()](const ect::SaleResult& result) { done(errorText(result.error())); },
+                cancelling));
+        returned = true;
+
+        ASSERT_TRUE(sale.waitFor(1));
+        EXPECT_EQ("2/16 reason=the reply gave no result", sale.first());
+        ASSERT_TRUE(cancelled.waitFor(1));
+        EXPECT_EQ("ok", cancelled.first());
+        EXPECT_EQ("Cd, Co", mmitest::joined(flowRequestsSince(before)));
+    }
+}
+
 // Flows that throw, in a host's callback or in a step of their own, let go of
 // the terminal all the same.
 TEST_F(HostBesideFlows, ThrowingFlowsFreeTheTerminal)

@@ -1,0 +1,503 @@
+// A host written from the library's C interface alone that ends while the
+// library's threads run. Exits 0; the sanitizers and GLib must report
+// nothing, nor the host itself (lines starting "host:").
+// Usage: service_exiting_host [dial-in [held-report] [exit]] [journal]
+// [free-locked] [free-exit] [stop-in-result] [exit-in-stop]
+// [fork [stream] [exec]] [after-cleanup]: with a host thread connecting a new
+// terminal every 2 ms, each announcing itself, through the exit and after
+// every static is gone, with the first connected report waiting until the
+// host's exit work has ended, calling exit instead of returning; with exit
+// work of the host's own (an atexit handler from the start of main that saves
+// a journal for 300 ms); with main holding, as it calls exit, the lock that a
+// transaction's free function waits for; with that free function calling exit
+// itself; with a result callback that stops the service while a second
+// terminal's disconnected report, lasting into the exit, is still to write
+// into the service's user data, which the stopped callback frees; with a
+// second host thread calling exit while main is inside zuva_stopService (its
+// stopped callback waits for the host's exit work); forking, between two sales
+// of five terminals, a child that calls exit as after a failed exec, or that
+// execs /bin/true, then starting a new service on the port; calling
+// zuva_createTcpIpService after zuva_cleanup.
+#include "engine/service/OXAZUVAWrapper.h"
+#include "simterminal/SimOperationReplies.h"
+#include "simterminal/SimSaleReplies.h"
+#include "simterminal/SimTerminal.h"
+#include "support/Wait.h"
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+using testsupport::SimTerminal;
+using testsupport::waitUntil;
+
+namespace {
+
+struct Row {
+    bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
+        afterCleanup;
+} row;
+
+// The service's user data, freed by the stopped callback.
+struct ServiceData {
+    int reportsWritten = 0;
+};
+
+const char* const InformationRequest = R"({"transaction": {"action": "InformationService"}})";
+const char* const SaleRequest = R"({"transaction": {"action": "Sale", "amount": "12.50"}})";
+
+// Nothing the library may still call is ever destroyed.
+void* service = nullptr;
+std::atomic<int> connectedReports{0};
+std::atomic<int> disconnectedReports{0};
+std::atomic<int> reportsUnderWay{0};
+std::atomic<int> stops{0};
+std::atomic<int> errors{0};
+std::atomic<bool> journalStarted{false};
+std::atomic<bool> journalSaved{false};
+std::atomic<bool> reportHeld{false};
+std::atomic<int> stopsRequested{0};
+std::atomic<int> dials{0};
+std::mutex hostLock;
+std::set<void*>& transactions = *new std::set<void*>;
+std::atomic<int> waitingForLock{0};
+
+// A simulated terminal that plays on through the exit, kept reachable.
+SimTerminal& newTerminal()
+{
+    static auto& terminals = *new std::vector<SimTerminal*>;
+    return *terminals.emplace_back(new SimTerminal);
+}
+
+bool asked(int argc, char** argv, const char* word)
+{
+    for (int index = 1; index < argc; ++index)
+        if (std::strcmp(argv[index], word) == 0)
+            return true;
+    return false;
+}
+
+void readRow(int argc, char** argv)
+{
+    const auto is = [argc, argv](const char* word) { return asked(argc, argv, word); };
+    row = Row{is("dial-in"),        is("held-report"),  is("journal"), is("exit"),   is("free-locked"),
+              is("free-exit"),      is("stop-in-result"), is("exit-in-stop"), is("fork"), is("stream"),
+              is("exec"),           is("after-cleanup")};
+}
+
+struct ReportScope {
+    ReportScope() { ++reportsUnderWay; }
+    ~ReportScope() { --reportsUnderWay; }
+};
+
+std::atomic<bool> stopReported{false};
+
+// Frees the user data, as the header allows.
+void onStopped(const char*, void* userData)
+{
+    if (reportsUnderWay > 0)
+        std::puts("host: stopped while a report runs");
+    stopReported = true;
+    // Main stays inside the stop through the exit's work.
+    if (row.exitInStop)
+        waitUntil([] { return journalSaved.load(); });
+    ++stops;
+    delete static_cast<ServiceData*>(userData);
+}
+
+void onConnected(const char*, void*)
+{
+    const ReportScope scope;
+    ++connectedReports;
+    if (row.heldReport && !reportHeld.exchange(true))
+        waitUntil([] { return journalSaved.load(); });
+}
+
+void onDisconnected(const char*, void* userData)
+{
+    const ReportScope scope;
+    const int nth = ++disconnectedReports;
+    if (stops > 0)
+        std::puts("host: a terminal reported disconnected after the stop");
+    if (row.stopInResult && nth == 1) {
+        // Host work that lasts into the exit, then writes down the report.
+        waitUntil([] { return journalStarted.load(); });
+        ++static_cast<ServiceData*>(userData)->reportsWritten;
+    }
+}
+
+void onError(const char*, void*)
+{
+    ++errors;
+}
+
+// The user data stays the host's when the service does not start.
+void* startService(uint16_t port)
+{
+    auto data = std::make_unique<ServiceData>();
+    void* const handle = zuva_createTcpIpService(port, nullptr, &onStopped, &onConnected, &onDisconnected,
+                                                 &onError, nullptr, data.get());
+    if (handle)
+        data.release();
+    return handle;
+}
+
+// The host's exit work, after the library's exit guard: it was registered first.
+void saveJournal()
+{
+    journalStarted = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    journalSaved = true;
+    if (row.stopInResult && !waitUntil([] { return stops == 1 && reportsUnderWay == 0; }))
+        std::printf("host: %d stops reported, %d reports under way\n", stops.load(), reportsUnderWay.load());
+}
+
+// Dials in without pause, each connection announcing a terminal of its own;
+// the oldest of a few is closed for each new one.
+void dialIn(uint16_t port)
+{
+    constexpr int Kept = 16;
+    int connections[Kept];
+    for (int& connection : connections)
+        connection = -1;
+    for (int index = 0;; index = (index + 1) % Kept) {
+        if (connections[index] >= 0)
+            ::close(connections[index]);
+        connections[index] = SimTerminal::loopbackConnection(port);
+        testsupport::SimAdvice advice;
+        advice.terminalIdentifier = "DIAL" + std::to_string(dials++);
+        const testsupport::Bytes announcement = SimTerminal::adviceMessage(advice);
+        if (connections[index] >= 0)
+            ::send(connections[index], announcement.data(), announcement.size(), MSG_NOSIGNAL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+bool forkedChild = false;
+
+// Runs after every static of the program has been destroyed: the terminals
+// dial in meanwhile. A forked child's leak check, which comes next, would see
+// none of the parent's threads that hold what the library made, so the child
+// ends before it.
+void awaitDialsAfterTheStatics()
+{
+    if (forkedChild)
+        ::_exit(0);
+    const int before = dials;
+    if (row.dialIn && !waitUntil([before] { return dials >= before + 20; }))
+        std::puts("host: the terminals stopped dialling in");
+}
+
+int end()
+{
+    if (row.exit)
+        std::exit(0);
+    return 0;
+}
+
+int endWhileDialledIn(uint16_t port)
+{
+    std::thread(dialIn, port).detach();
+    if (!waitUntil([] { return connectedReports >= (row.heldReport ? 1 : 20); })) {
+        std::puts("host: no terminal dialled in");
+        return 1;
+    }
+    return end();
+}
+
+bool connectTerminal(SimTerminal& terminal, uint16_t port, const std::string& identifier)
+{
+    testsupport::SimAdvice advice;
+    advice.terminalIdentifier = identifier;
+    const int before = connectedReports;
+    return terminal.connectTo(port) && terminal.sendAdvice(advice)
+        && waitUntil([before] { return connectedReports > before; });
+}
+
+void answerInformation(SimTerminal& terminal)
+{
+    terminal.on("Ci", [](const testsupport::SimMessage& request) {
+        return SimTerminal::answer(SimTerminal::informationReplyTo(request, "TERM0001", "SIM-1", "10"));
+    });
+}
+
+void dropFromTable(void* transaction)
+{
+    ++waitingForLock;
+    const std::lock_guard<std::mutex> lock(hostLock);
+    transactions.erase(transaction);
+}
+
+std::atomic<bool> mainIdle{false};
+
+void exitOnceMainIsIdle(void*)
+{
+    if (waitUntil([] { return mainIdle.load(); }))
+        std::exit(0);
+}
+
+int sendInformationRequest(zuva_callback result, void* userData, zuva_free_function freeFunction)
+{
+    return zuva_sendTransaction("TERM0001", InformationRequest, result, userData, nullptr, nullptr, freeFunction);
+}
+
+// Main holds the lock the free function waits for, and exits.
+int exitHoldingTheLock()
+{
+    hostLock.lock();
+    void* const transaction = &transactions;
+    transactions.insert(transaction);
+    if (sendInformationRequest(nullptr, transaction, &dropFromTable) != 0
+        || !waitUntil([] { return waitingForLock == 1; })) {
+        std::puts("host: no free function waits for the lock");
+        return 1;
+    }
+    std::exit(0);
+}
+
+int exitFromTheFreeFunction()
+{
+    if (sendInformationRequest(nullptr, nullptr, &exitOnceMainIsIdle) != 0) {
+        std::puts("host: the request was refused");
+        return 1;
+    }
+    mainIdle = true;
+    for (;;)
+        ::pause();
+}
+
+void stopFromResult(const char*, void*)
+{
+    zuva_stopService(service);
+    ++stopsRequested;
+}
+
+// A second terminal hangs up; its disconnected report lasts into the exit,
+// and a result stops the service meanwhile.
+int returnWithAStopBehindAReport(uint16_t port)
+{
+    SimTerminal& second = newTerminal();
+    if (!connectTerminal(second, port, "TERM0002")) {
+        std::puts("host: the second terminal was not reported connected");
+        return 1;
+    }
+    second.close();
+    if (!waitUntil([] { return disconnectedReports == 1; })) {
+        std::puts("host: the second terminal was not reported disconnected");
+        return 1;
+    }
+    if (sendInformationRequest(&stopFromResult, nullptr, nullptr) != 0
+        || !waitUntil([] { return stopsRequested == 1; })) {
+        std::puts("host: no stop behind a disconnected report");
+        return 1;
+    }
+    return 0;
+}
+
+// A second thread exits while main is inside the stop's report.
+int exitDuringStop()
+{
+    std::thread([] {
+        if (!waitUntil([] { return stopReported.load(); }))
+            std::puts("host: the stop was not reported");
+        std::exit(0);
+    }).detach();
+    zuva_stopService(service);
+    for (;;)
+        ::pause();
+}
+
+constexpr int StreamTerminals = 5;
+std::atomic<int> approvedSales{0};
+// The sellers pause between two sales while the host forks: no callback of
+// the library's is then under way.
+std::atomic<bool> salesPaused{false};
+std::atomic<int> pausedSellers{0};
+
+struct Sale {
+    bool approved = false;
+    std::promise<bool> released;
+};
+
+void onSaleResult(const char* json, void* sale)
+{
+    static_cast<Sale*>(sale)->approved = std::strstr(json, "\"error\"") == nullptr;
+}
+
+// The seller goes on once the library is done with the sale.
+void releaseSale(void* data)
+{
+    const std::unique_ptr<Sale> sale(static_cast<Sale*>(data));
+    approvedSales += sale->approved;
+    sale->released.set_value(sale->approved);
+}
+
+void pauseIfAsked()
+{
+    if (!salesPaused)
+        return;
+    ++pausedSellers;
+    waitUntil([] { return !salesPaused; });
+    --pausedSellers;
+}
+
+// Sells until a sale fails, as it does once the service stops.
+void sellWithoutPause(const std::string identifier)
+{
+    for (;;) {
+        pauseIfAsked();
+        auto* const sale = new Sale;
+        std::future<bool> approved = sale->released.get_future();
+        if (zuva_sendTransaction(identifier.c_str(), SaleRequest, &onSaleResult, sale, nullptr, nullptr,
+                                 &releaseSale)
+                != 0
+            || !approved.get())
+            return;
+    }
+}
+
+bool startStream(uint16_t port)
+{
+    for (int index = 0; index < StreamTerminals; ++index) {
+        const std::string identifier = "TERM200" + std::to_string(index);
+        SimTerminal& terminal = newTerminal();
+        testsupport::SimOperationReplies::answerAll(terminal);
+        testsupport::SimSaleReplies::script(terminal, identifier);
+        if (!connectTerminal(terminal, port, identifier))
+            return false;
+        std::thread(sellWithoutPause, identifier).detach();
+    }
+    return waitUntil([] { return approvedSales >= 2 * StreamTerminals; });
+}
+
+pid_t forkBetweenSales()
+{
+    salesPaused = true;
+    if (row.stream && !waitUntil([] { return pausedSellers == StreamTerminals; }))
+        std::puts("host: the sellers did not pause");
+    const pid_t child = ::fork();
+    salesPaused = false;
+    return child;
+}
+
+// The child ends as after a failed exec, or execs; the parent waits for it.
+void forkAChild()
+{
+    const pid_t child = forkBetweenSales();
+    if (child == 0) {
+        forkedChild = true;
+        if (row.exec)
+            ::execl("/bin/true", "true", static_cast<char*>(nullptr));
+        std::exit(0);
+    }
+    int status = 0;
+    if (!waitUntil([child, &status] { return ::waitpid(child, &status, WNOHANG) == child; })) {
+        std::puts("host: the forked child did not end");
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::printf("host: the forked child ended with status %d\n", status);
+    }
+}
+
+int forkAndStartAgain(uint16_t port)
+{
+    if (row.stream && !startStream(port)) {
+        std::puts("host: the terminals do not sell");
+        return 1;
+    }
+    forkAChild();
+    zuva_stopService(service);
+    service = startService(port);
+    if (!service)
+        std::puts("host: no new service on the port after the child's end");
+    zuva_stopService(service);
+    return 0;
+}
+
+int createAfterCleanup(uint16_t port)
+{
+    zuva_cleanup();
+    if (startService(port))
+        std::puts("host: a service started after the clean-up");
+    if (errors != 1)
+        std::printf("host: %d errors reported for a service after the clean-up\n", errors.load());
+    return 0;
+}
+
+// The simulated terminals that play on through the exit are never joined.
+extern "C" const char* __tsan_default_options()
+{
+    return "report_thread_leaks=0";
+}
+
+// Qt hands an object moved to another thread its running timers back through
+// a queued call that owns a heap list; an exit before that thread delivers it
+// leaves the list behind. Full stacks, so that only that list is let pass.
+extern "C" const char* __asan_default_options()
+{
+    return "fast_unwind_on_malloc=0";
+}
+
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:QObject::event\n";
+}
+
+// Before any other static is built, so that it runs after they are destroyed.
+__attribute__((constructor(101))) void registerLastAtExit()
+{
+    std::atexit(awaitDialsAfterTheStatics);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    readRow(argc, argv);
+    // Whole lines, also before an abort.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (row.journal)
+        std::atexit(saveJournal);
+    const uint16_t port = SimTerminal::freeLoopbackPort();
+    service = startService(port);
+    if (!service) {
+        std::puts("host: the service did not start");
+        return 1;
+    }
+    if (row.afterCleanup)
+        return createAfterCleanup(port);
+    if (row.dialIn)
+        return endWhileDialledIn(port);
+    if (row.fork)
+        return forkAndStartAgain(port);
+    SimTerminal& terminal = newTerminal();
+    answerInformation(terminal);
+    if (!connectTerminal(terminal, port, "TERM0001")) {
+        std::puts("host: the terminal was not reported connected");
+        return 1;
+    }
+    if (row.freeLocked)
+        return exitHoldingTheLock();
+    if (row.freeExit)
+        return exitFromTheFreeFunction();
+    if (row.stopInResult)
+        return returnWithAStopBehindAReport(port);
+    if (row.exitInStop)
+        return exitDuringStop();
+    return end();
+}

@@ -16,10 +16,13 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <atomic>
 #include <future>
 #include <mutex>
 #include <unordered_map>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -86,6 +89,34 @@ const int ListenBacklog = 1024;
 // after this long.
 const int AcceptRetryMilliseconds = 100;
 
+// Qt builds statics of its own for a server's first accepted connection,
+// and the exit destroys statics in the reverse order of their making: before
+// the exit work the library registers once a server has started. The first
+// server therefore accepts one connection from itself on loopback as it
+// starts, so that an exit finds those statics still there while it ends the
+// services.
+void acceptOnceBeforeTheFirstServer()
+{
+    static std::atomic<bool> accepted{false};
+    if (accepted.exchange(true))
+        return;
+    QTcpServer loopback;
+    loopback.setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+    if (!loopback.listen(QHostAddress::LocalHost, 0))
+        return;
+    const int dialler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (dialler < 0)
+        return;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(loopback.serverPort());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(dialler, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+        && loopback.waitForNewConnection(1000))
+        delete loopback.nextPendingConnection();
+    ::close(dialler);
+}
+
 // Process-wide, as the limits they report on are; never destroyed, as a
 // server may still run while the process exits.
 struct ServerWarnings {
@@ -127,6 +158,7 @@ public:
     void startTask() override
     {
         caller_->open();
+        acceptOnceBeforeTheFirstServer();
         impl_->server = std::make_shared<ExitAwareTcpServer>();
         impl_->server->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
         QObject::connect(impl_->server.get(), &QTcpServer::newConnection, this, &TcpIpServerRunnable::newConnection);

@@ -1,5 +1,6 @@
 #include "foundation/Thread.h"
 
+#include "foundation/ProcessExit.h"
 #include "foundation/ThreadMonitor.h"
 
 #include <QDebug>
@@ -233,8 +234,11 @@ void Thread::start(std::chrono::milliseconds interval, std::unique_ptr<Runnable>
     QObject::connect(intervalTimer, &QTimer::timeout, impl.get(), &Impl::onRunInterval, Qt::DirectConnection);
     QObject::connect(impl.get(), &QThread::finished, task, &QObject::deleteLater);
     QObject::connect(impl.get(), &QThread::finished, intervalTimer, &QObject::deleteLater);
+    // Counted before the look at the exit, so that an exit leaving the rest
+    // to the process's end meanwhile either waits for this start or is seen here.
     ++startingThreads;
-    impl->start();
+    if (!ProcessExit::restLeft())
+        impl->start();
     if (impl->failedToStart()) {
         --startingThreads;
         delete task;
@@ -272,7 +276,8 @@ std::unique_ptr<Thread> startThreadOnce(QString name, std::unique_ptr<Runnable> 
     try {
         return makeThread(name, Thread::RunOnce, std::move(runnable), stackSize);
     } catch (const std::exception& e) {
-        qDebug() << "Cannot start" << name << e.what();
+        if (!ProcessExit::restLeft())
+            qDebug() << "Cannot start" << name << e.what();
         return nullptr;
     }
 }

@@ -32,9 +32,16 @@ void ReleaseThread::post(std::function<void()> job)
 
 void ReleaseThread::start()
 {
-    m_thread = std::make_unique<vorsam::Thread>(QStringLiteral("ReleaseThread"));
-    m_thread->setStackSize(vorsam::Thread::HostCodeStackSize);
-    m_thread->reset(vorsam::Thread::RunOnce, [this](vorsam::Runnable&) { run(); });
+    auto thread = std::make_unique<vorsam::Thread>(QStringLiteral("ReleaseThread"));
+    thread->setStackSize(vorsam::Thread::HostCodeStackSize);
+    try {
+        thread->reset(vorsam::Thread::RunOnce, [this](vorsam::Runnable&) { run(); });
+    } catch (const std::exception&) {
+        // Posted from destructors too: the jobs wait for the next post's
+        // start, or are left to the process's end once its exit has begun.
+        return;
+    }
+    m_thread = std::move(thread);
 }
 
 // Runs until stop() is under way and nothing is left to run.

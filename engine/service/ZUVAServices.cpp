@@ -266,10 +266,13 @@ void ZUVAServices::stopService(void* handle)
         lock.unlock();
         m_releaseThread->post([this, handle] { endStopping(handle); });
     } else {
+        // Out of the registry, yet under way: an exit from now on leaves the
+        // threads and the application to the process's end.
         ++m_stopsUnderWay;
         lock.unlock();
         endService(*service);
-        stopEnded();
+        lock.lock();
+        --m_stopsUnderWay;
     }
 }
 
@@ -286,17 +289,8 @@ void ZUVAServices::endStopping(void* handle)
             return;
         service = std::move(found->second);
         m_stopping.erase(found);
-        ++m_stopsUnderWay;
     }
     endService(*service);
-    stopEnded();
-}
-
-void ZUVAServices::stopEnded()
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    --m_stopsUnderWay;
-    m_stopsChanged.notify_all();
 }
 
 void ZUVAServices::endService(RunningService& service)
@@ -340,6 +334,11 @@ void ZUVAServices::endAtExit()
     if (!startedHere())
         return;
     vorsam::ProcessExit::begin();
+    // What has not ended by the time this returns is left to the process's
+    // end, and starts nothing more.
+    struct LeftToTheExit {
+        ~LeftToTheExit() { vorsam::ProcessExit::leaveTheRest(); }
+    } leftToTheExit;
     // The records stay, with their stopped callbacks: a host
     // that stops its service later, from a static object of its own, is still
     // told once. A stop still waiting for the release thread is told here.
@@ -347,7 +346,8 @@ void ZUVAServices::endAtExit()
     std::map<void*, std::shared_ptr<RunningService>> stopping;
     // Ending a connection waits for its threads and for the release thread;
     // while host code is under way, one of them may be this very thread
-    // or wait for it. What cannot end then is left to the exit.
+    // or wait for it, and a stop under way uses them still. What cannot end
+    // then is left to the exit.
     bool ending = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -356,7 +356,7 @@ void ZUVAServices::endAtExit()
         m_exitDeadline = std::chrono::steady_clock::now() + ExitEndingLimit;
         // Under the lock: a stop the release thread takes from now on is
         // under way before it looks, so it is counted here or left alone.
-        ending = !HostCall::underWay();
+        ending = !HostCall::underWay() && m_stopsUnderWay == 0;
         running = m_services;
         stopping.swap(m_stopping);
         for (const auto& entry : stopping)
@@ -365,12 +365,10 @@ void ZUVAServices::endAtExit()
     if (!ending && stopping.empty())
         return;
     const bool ended = endOffThisThread([this, ending, running, stopping] {
-        if (ending) {
-            awaitStopsUnderWay();
+        if (ending)
             for (const auto& entries : {running, stopping})
                 for (const auto& entry : entries)
                     endConnections(*entry.second);
-        }
         for (const auto& entry : stopping)
             reportStopped(*entry.second);
         if (ending)
@@ -382,12 +380,6 @@ void ZUVAServices::endAtExit()
     std::unique_ptr<vorsam::SharedQtLibrary> qt;
     const std::lock_guard<std::mutex> lock(m_mutex);
     qt = takeQt();
-}
-
-void ZUVAServices::awaitStopsUnderWay()
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_stopsChanged.wait(lock, [this] { return m_stopsUnderWay == 0; });
 }
 
 std::unique_ptr<vorsam::SharedQtLibrary> ZUVAServices::takeQt()

@@ -14,7 +14,6 @@
 #include <QString>
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
@@ -105,9 +104,6 @@ private:
     // Reports the stop, the last callback the service makes, once its
     // reports under way have returned; at exit only when they do in time.
     void reportStopped(RunningService& service);
-    // A stop made outside a callback, or taken by the release thread, has ended.
-    void stopEnded();
-    void awaitStopsUnderWay();
     // Ends the server, then the connections (transactions in flight get their
     // result, connected terminals are reported disconnected); again, nothing.
     static void endConnections(RunningService& service);
@@ -150,9 +146,8 @@ private:
     std::thread::id m_exitingThread;
     ServiceReports::Deadline m_exitDeadline;
     bool m_cleanedUp = false;
-    // Stops ending connections outside the registry's sight.
+    // Stops made outside a callback, ending connections out of the registry.
     int m_stopsUnderWay = 0;
-    std::condition_variable m_stopsChanged;
     // The process that started the services; 0 before the first.
     std::atomic<int> m_startedBy{0};
     std::vector<std::shared_ptr<RunningService>> m_keptAtExit;

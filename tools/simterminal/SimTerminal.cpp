@@ -11,6 +11,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <fstream>
+#include <random>
 #include <stdexcept>
 
 namespace testsupport {
@@ -22,22 +25,50 @@ SimTerminal::~SimTerminal()
     close();
 }
 
-uint16_t SimTerminal::freeLoopbackPort()
+namespace {
+
+// Ports below the range the system hands out to outgoing connections: a test
+// that dials in thousands of times cannot take them between the probe and the
+// service's listen.
+constexpr uint16_t FirstListeningPort = 10000;
+
+uint16_t firstOutgoingPort()
 {
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    std::ifstream range("/proc/sys/net/ipv4/ip_local_port_range");
+    unsigned first = 0;
+    if (!(range >> first) || first <= FirstListeningPort + 1000u || first > 65535u)
+        return 32768;
+    return static_cast<uint16_t>(first);
+}
+
+bool bindsTo(uint16_t port)
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe < 0)
+        return false;
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = 0;
+    address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_ANY);
-    socklen_t length = sizeof address;
-    if (probe < 0 || ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (probe >= 0)
-            ::close(probe);
-        return 0;
-    }
+    const bool bound = ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(probe);
-    return ntohs(address.sin_port);
+    return bound;
+}
+
+} // namespace
+
+uint16_t SimTerminal::freeLoopbackPort()
+{
+    static std::atomic<unsigned> draws{0};
+    const uint16_t end = firstOutgoingPort();
+    std::minstd_rand random(static_cast<unsigned>(::getpid()) * 7919u + draws++);
+    std::uniform_int_distribution<unsigned> pick(FirstListeningPort, end - 1u);
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const auto port = static_cast<uint16_t>(pick(random));
+        if (bindsTo(port))
+            return port;
+    }
+    return 0;
 }
 
 uint16_t SimTerminal::localPort() const

@@ -34,7 +34,8 @@ public:
     SimTerminal(const SimTerminal&) = delete;
     SimTerminal& operator=(const SimTerminal&) = delete;
 
-    // A loopback port that the OS has just handed out and that is free again.
+    // A loopback port that is free, below the ports the system hands out to
+    // outgoing connections.
     static uint16_t freeLoopbackPort();
     // A socket connected to the loopback port, without Nagle delay; -1 (errno set) when it fails.
     static int loopbackConnection(uint16_t port);

@@ -3,7 +3,7 @@
 // nothing, nor the host itself (lines starting "host:").
 // Usage: service_exiting_host [dial-in [held-report] [exit]] [journal]
 // [free-locked] [free-exit] [stop-in-result] [exit-in-stop]
-// [fork [stream] [exec]] [after-cleanup]: with a host thread connecting a new
+// [fork [stream] [exec]] [after-cleanup] [stop-beside]: with a host thread connecting a new
 // terminal every 2 ms, each announcing itself, through the exit and after
 // every static is gone, with the first connected report waiting until the
 // host's exit work has ended, calling exit instead of returning; with exit
@@ -11,13 +11,14 @@
 // a journal for 300 ms); with main holding, as it calls exit, the lock that a
 // transaction's free function waits for; with that free function calling exit
 // itself; with a result callback that stops the service while a second
-// terminal's disconnected report, lasting into the exit, is still to write
-// into the service's user data, which the stopped callback frees; with a
+// terminal's disconnected report, lasting 300 ms into the exit, is still to
+// write into the service's user data, which the stopped callback frees; with a
 // second host thread calling exit while main is inside zuva_stopService (its
 // stopped callback waits for the host's exit work); forking, between two sales
 // of five terminals, a child that calls exit as after a failed exec, or that
 // execs /bin/true, then starting a new service on the port; calling
-// zuva_createTcpIpService after zuva_cleanup.
+// zuva_createTcpIpService after zuva_cleanup; main calling exit as a host
+// thread begins to stop the service while five terminals sell.
 #include "engine/service/OXAZUVAWrapper.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
@@ -49,7 +50,7 @@ namespace {
 
 struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
-        afterCleanup;
+        afterCleanup, stopBeside;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -69,6 +70,8 @@ std::atomic<int> stops{0};
 std::atomic<int> errors{0};
 std::atomic<bool> journalStarted{false};
 std::atomic<bool> journalSaved{false};
+// Set by an exit handler registered after the library's, so it runs first.
+std::atomic<bool> exitBegun{false};
 std::atomic<bool> reportHeld{false};
 std::atomic<int> stopsRequested{0};
 std::atomic<int> dials{0};
@@ -96,7 +99,7 @@ void readRow(int argc, char** argv)
     const auto is = [argc, argv](const char* word) { return asked(argc, argv, word); };
     row = Row{is("dial-in"),        is("held-report"),  is("journal"), is("exit"),   is("free-locked"),
               is("free-exit"),      is("stop-in-result"), is("exit-in-stop"), is("fork"), is("stream"),
-              is("exec"),           is("after-cleanup")};
+              is("exec"),           is("after-cleanup"), is("stop-beside")};
 }
 
 struct ReportScope {
@@ -135,7 +138,8 @@ void onDisconnected(const char*, void* userData)
         std::puts("host: a terminal reported disconnected after the stop");
     if (row.stopInResult && nth == 1) {
         // Host work that lasts into the exit, then writes down the report.
-        waitUntil([] { return journalStarted.load(); });
+        waitUntil([] { return exitBegun.load(); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         ++static_cast<ServiceData*>(userData)->reportsWritten;
     }
 }
@@ -429,6 +433,22 @@ int forkAndStartAgain(uint16_t port)
     return 0;
 }
 
+// Main exits while a host thread stops the service under streaming sales.
+int exitBesideAStop(uint16_t port)
+{
+    if (!startStream(port)) {
+        std::puts("host: the terminals do not sell");
+        return 1;
+    }
+    std::atomic<bool> stopping{false};
+    std::thread([&stopping] {
+        stopping = true;
+        zuva_stopService(service);
+    }).detach();
+    waitUntil([&stopping] { return stopping.load(); });
+    std::exit(0);
+}
+
 int createAfterCleanup(uint16_t port)
 {
     zuva_cleanup();
@@ -479,12 +499,15 @@ int main(int argc, char** argv)
         std::puts("host: the service did not start");
         return 1;
     }
+    std::atexit([] { exitBegun = true; });
     if (row.afterCleanup)
         return createAfterCleanup(port);
     if (row.dialIn)
         return endWhileDialledIn(port);
     if (row.fork)
         return forkAndStartAgain(port);
+    if (row.stopBeside)
+        return exitBesideAStop(port);
     SimTerminal& terminal = newTerminal();
     answerInformation(terminal);
     if (!connectTerminal(terminal, port, "TERM0001")) {

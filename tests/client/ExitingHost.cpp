@@ -25,6 +25,7 @@
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimTerminal.h"
+#include "support/ExitingHostSanitizers.h"
 #include "support/Wait.h"
 
 #include <unistd.h>
@@ -282,25 +283,6 @@ void awaitSalesAfterTheStatics()
         }))
         std::printf("host: the sales stopped at %d, and %d terminals were reported disconnected\n",
                     approvedSales.load(), disconnectedReports.load());
-}
-
-// The simulated terminals that play on through the exit are never joined.
-extern "C" const char* __tsan_default_options()
-{
-    return "report_thread_leaks=0";
-}
-
-// Qt hands an object moved to another thread its running timers back through
-// a queued call that owns a heap list; an exit before that thread delivers it
-// leaves the list behind. Full stacks, so that only that list is let pass.
-extern "C" const char* __asan_default_options()
-{
-    return "fast_unwind_on_malloc=0";
-}
-
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:QObject::event\n";
 }
 
 // Before any other static is built, so that it runs after they are destroyed.

@@ -8,6 +8,7 @@
 #include "engine/service/OXAZUVAWrapper.h"
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimTerminal.h"
+#include "support/ExitingHostSanitizers.h"
 #include "support/Wait.h"
 
 #include <dlfcn.h>
@@ -209,12 +210,6 @@ int run(const char* path, Interface& zuva)
 }
 
 } // namespace
-
-// The simulated terminals play on through the exit and are never joined.
-extern "C" const char* __tsan_default_options()
-{
-    return "report_thread_leaks=0";
-}
 
 int main(int argc, char** argv)
 {

@@ -1,0 +1,50 @@
+#include "foundation/ProcessExit.h"
+#include "foundation/Runnable.h"
+#include "foundation/TcpIpServer.h"
+#include "foundation/TcpIpServerListener.h"
+#include "foundation/Thread.h"
+
+#include "simterminal/SimTerminal.h"
+#include "tests/support/ClosedByPeer.h"
+#include "tests/support/Wait.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+#include <unistd.h>
+
+namespace {
+
+class CountingListener : public vorsam::TcpIpServerListener {
+public:
+    void onConnect(std::weak_ptr<vorsam::TcpIpSocket>) override { ++connects; }
+    void onDataPending(std::weak_ptr<vorsam::TcpIpSocket>) override {}
+
+    std::atomic<int> connects{0};
+};
+
+} // namespace
+
+// The exit's marks are process-wide and for good, so this executable has this
+// one test: once the exit has begun a server accepts nothing, and once it
+// has left the rest to the process's end no thread starts.
+TEST(ProcessExit, ServersAcceptNothingOnceItHasBegunAndNoThreadStartsOnceItLeftTheRest)
+{
+    const auto listener = std::make_shared<CountingListener>();
+    const std::unique_ptr<vorsam::TcpIpServer> server = vorsam::makeTcpIpServer();
+    server->registerListener(listener);
+    const uint16_t port = testsupport::SimTerminal::freeLoopbackPort();
+    ASSERT_TRUE(server->listen("127.0.0.1", port));
+
+    vorsam::ProcessExit::begin();
+    const int peer = testsupport::SimTerminal::loopbackConnection(port);
+    ASSERT_GE(peer, 0);
+    EXPECT_TRUE(testsupport::waitUntil([peer] { return testsupport::closedByPeer(peer); }));
+    ::close(peer);
+    EXPECT_EQ(listener->connects, 0);
+
+    vorsam::ProcessExit::leaveTheRest();
+    EXPECT_EQ(vorsam::startThreadOnce("LateThread", std::make_unique<vorsam::Runnable>()), nullptr);
+}

@@ -33,10 +33,10 @@ public:
     // Stops every service this object started. Called on a thread of the
     // host's, it stops them inside the call: onTerminalDisconnected for each
     // terminal still connected, then onServiceStopped, run on the calling
-    // thread before it returns. Called inside a callback the library makes on
-    // its own thread (a transaction's result, a listener operation), it
-    // returns before they have run: the services stop on a library thread,
-    // which makes those calls. Nothing once they are stopped (also by
+    // thread before it returns. Called inside a callback of the library (a
+    // transaction's result, a listener operation, also one the library makes
+    // on the host's thread), it returns before they have run: the services
+    // stop on a library thread, which makes those calls. Nothing once they are stopped (also by
     // ect::cleanup).
     virtual void stopService() = 0;
     // The library's settings (process-wide), or the defaults when unreadable.

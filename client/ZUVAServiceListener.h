@@ -14,7 +14,7 @@ class ZUVATerminal;
 // (stopService, ect::cleanup, or the last reference to the service object
 // going) reports onTerminalDisconnected for each terminal still connected and
 // then onServiceStopped on the thread that stops, inside that call; a stop
-// made inside a callback on a library thread reports them later, on a library
+// made inside a callback of the library reports them later, on a library
 // thread (see ZUVAService::stopService). onServiceStopped begins once the
 // service's other operations under way on other threads have returned, and
 // none follows it. onTerminalConnected,

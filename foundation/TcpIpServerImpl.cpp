@@ -89,33 +89,40 @@ const int ListenBacklog = 1024;
 // after this long.
 const int AcceptRetryMilliseconds = 100;
 
-// Qt builds statics of its own for a server's first accepted connection,
-// and the exit destroys statics in the reverse order of their making: before
-// the exit work the library registers once a server has started. The first
-// server therefore accepts one connection from itself on loopback as it
-// starts, so that an exit finds those statics still there while it ends the
-// services.
-void acceptOnceBeforeTheFirstServer()
+// Accepts one connection from itself on loopback; false when it cannot.
+bool acceptOnceFromItself()
 {
-    static std::atomic<bool> accepted{false};
-    if (accepted.exchange(true))
-        return;
     QTcpServer loopback;
     loopback.setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
     if (!loopback.listen(QHostAddress::LocalHost, 0))
-        return;
+        return false;
     const int dialler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (dialler < 0)
-        return;
+        return false;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(loopback.serverPort());
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(dialler, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
-        && loopback.waitForNewConnection(1000))
+    const bool accepted = ::connect(dialler, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+        && loopback.waitForNewConnection(1000);
+    if (accepted)
         delete loopback.nextPendingConnection();
     ::close(dialler);
+    return accepted;
 }
+
+// On a thread of its own, whose end waits for it.
+class AcceptOnceFromItself : public Runnable {
+public:
+    explicit AcceptOnceFromItself(std::atomic<bool>& accepted)
+        : accepted_(accepted)
+    {
+    }
+    void startTask() override { accepted_ = acceptOnceFromItself(); }
+
+private:
+    std::atomic<bool>& accepted_;
+};
 
 // Process-wide, as the limits they report on are; never destroyed, as a
 // server may still run while the process exits.
@@ -158,7 +165,6 @@ public:
     void startTask() override
     {
         caller_->open();
-        acceptOnceBeforeTheFirstServer();
         impl_->server = std::make_shared<ExitAwareTcpServer>();
         impl_->server->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
         QObject::connect(impl_->server.get(), &QTcpServer::newConnection, this, &TcpIpServerRunnable::newConnection);
@@ -316,6 +322,18 @@ bool isBound(std::future<bool>& listening)
 }
 
 } // namespace
+
+void buildAcceptingStatics()
+{
+    static std::mutex mutex;
+    static bool built = false;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (built)
+        return;
+    std::atomic<bool> accepted{false};
+    startThreadOnce(QStringLiteral("AcceptOnce"), std::make_unique<AcceptOnceFromItself>(accepted));
+    built = accepted;
+}
 
 std::unique_ptr<TcpIpServer> makeTcpIpServer()
 {

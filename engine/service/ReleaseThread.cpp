@@ -37,10 +37,12 @@ void ReleaseThread::start()
     try {
         thread->reset(vorsam::Thread::RunOnce, [this](vorsam::Runnable&) { run(); });
     } catch (const std::exception&) {
-        // Posted from destructors too: the jobs wait for the next post's
-        // start, or are left to the process's end once its exit has begun.
+        // Posted from destructors too, so nothing is thrown: the next post
+        // tries again, and whoever awaits the jobs meanwhile runs them.
+        m_startFailed = true;
         return;
     }
+    m_startFailed = false;
     m_thread = std::move(thread);
 }
 
@@ -79,7 +81,7 @@ bool ReleaseThread::runNext(std::unique_lock<std::mutex>& lock)
 void ReleaseThread::await(const std::function<bool()>& done)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (!isCurrentThread()) {
+    if (!isCurrentThread() && !m_startFailed) {
         m_changed.wait(lock, done);
         return;
     }
@@ -103,6 +105,9 @@ void ReleaseThread::stop()
         // Posted after the thread had found nothing left to run.
         if (!m_jobs.empty())
             start();
+    }
+    // With no thread to be had they run here.
+    while (runNext(lock)) {
     }
     m_stopping = false;
     m_changed.notify_all();

@@ -28,8 +28,8 @@ public:
 
     void post(std::function<void()> job);
     // Returns once done() holds; done() turns true by jobs of this thread.
-    // On this thread itself it runs the jobs posted meanwhile in place,
-    // since they are what it waits for.
+    // On this thread itself, or when no thread could be started, it runs the
+    // jobs posted meanwhile in place, since they are what it waits for.
     void await(const std::function<bool()>& done);
     // Runs what is still queued, also what is posted meanwhile, then ends
     // and joins the thread; a later post starts a new one. Not to be called
@@ -47,6 +47,8 @@ private:
     std::deque<std::function<void()>> m_jobs;
     // While stop() waits for the thread, no second one starts beside it.
     bool m_stopping = false;
+    // The last start found no thread to be had.
+    bool m_startFailed = false;
     std::unique_ptr<vorsam::Thread> m_thread;
 };
 

@@ -134,6 +134,7 @@ ZUVAServices& ZUVAServices::instance()
 
 void ZUVAServices::guardTheExit()
 {
+    vorsam::buildAcceptingStatics();
     struct EndAtExit {
         ~EndAtExit() { instance().endAtExit(); }
     };
@@ -141,6 +142,7 @@ void ZUVAServices::guardTheExit()
     // connections before the process does. Built once a server has opened,
     // after the Qt statics that listening and accepting use: exit handlers
     // run in reverse order, so this one runs before they are destroyed.
+    // (A serial port's own statics are made on its thread, later.)
 #if defined(__clang__)
 #pragma clang diagnostic push
 #pragma clang diagnostic ignored "-Wexit-time-destructors"
@@ -215,14 +217,18 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
 {
     const auto kept = std::make_shared<RunningService>(std::move(service));
     void* const handle = kept.get();
+    bool refused = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_cleanedUp) {
-            reportStartFailure(error, "The library has been cleaned up: no service starts after zuva_cleanup");
-            return 0;
+        refused = m_cleanedUp;
+        if (!refused) {
+            m_services.emplace(handle, kept);
+            m_startedBy = ::getpid();
         }
-        m_services.emplace(handle, kept);
-        m_startedBy = ::getpid();
+    }
+    if (refused) {
+        reportStartFailure(error, "The library has been cleaned up: no service starts after zuva_cleanup");
+        return 0;
     }
     try {
         open();
@@ -242,7 +248,7 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
 
 void ZUVAServices::stopService(void* handle)
 {
-    if (!startedHere())
+    if (inForkedChild())
         return;
     std::unique_lock<std::mutex> lock(m_mutex);
     const auto found = m_services.find(handle);
@@ -331,7 +337,7 @@ void ZUVAServices::endAtExit()
 {
     // A forked child's exit: the services, their threads and the lock are
     // the parent's.
-    if (!startedHere())
+    if (inForkedChild())
         return;
     vorsam::ProcessExit::begin();
     // What has not ended by the time this returns is left to the process's
@@ -390,16 +396,26 @@ std::unique_ptr<vorsam::SharedQtLibrary> ZUVAServices::takeQt()
     return std::move(m_qt);
 }
 
-bool ZUVAServices::startedHere() const
+bool ZUVAServices::inForkedChild() const
 {
-    return m_startedBy == ::getpid();
+    const int startedBy = m_startedBy;
+    return startedBy != 0 && startedBy != ::getpid();
 }
 
 void ZUVAServices::cleanUp()
 {
+    if (inForkedChild())
+        return;
+    // Under way like a stop until the application has gone: an exit
+    // meanwhile leaves the rest to the process's end.
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_stopsUnderWay;
+    }
     stopAllServices();
     std::unique_ptr<vorsam::SharedQtLibrary> qt;
     const std::lock_guard<std::mutex> lock(m_mutex);
+    --m_stopsUnderWay;
     m_cleanedUp = true;
     // Threads left to the exit may still use the application.
     if (!m_exiting)

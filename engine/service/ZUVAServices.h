@@ -107,16 +107,18 @@ private:
     // Ends the server, then the connections (transactions in flight get their
     // result, connected terminals are reported disconnected); again, nothing.
     static void endConnections(RunningService& service);
-    // At process exit: ends every service's connections, then the release
-    // thread and the Qt application holder, unless a host callback is under
-    // way; reports the stops still waiting for the release thread. All that
-    // on another thread, waited for only so long: what has not ended by then
-    // is left to the exit. From then on a stop only reports, and nothing is
-    // let go.
+    // At process exit (not a forked child's): servers accept nothing more;
+    // unless host code or a stop is under way, ends every service's
+    // connections, then the release thread and the Qt application holder
+    // (on its own thread only); reports the stops still waiting for the
+    // release thread once their reports have returned. All that on another
+    // thread, waited for only so long; what has not ended is left to the
+    // process's end and starts no thread. From then on a stop only reports,
+    // and nothing is let go.
     void endAtExit();
     bool exiting() const;
-    // False in a forked child: the services and their threads are the parent's.
-    bool startedHere() const;
+    // In a forked child the services and their threads are the parent's.
+    bool inForkedChild() const;
     // The Qt application holder, unless it must stay: an application is
     // deleted on its own thread only. Under the lock.
     std::unique_ptr<vorsam::SharedQtLibrary> takeQt();
@@ -125,7 +127,7 @@ private:
     void endStopping(void* handle);
     // Runs the operation on the terminal's connection; false when there is none.
     bool withConnection(const QString& terminalId, const std::function<void(TerminalConnection&)>& operation) const;
-    // The host's callback, marked as called from a library thread.
+    // The host's callback, as host code under way while it runs.
     static DocumentCallback fromLibrary(DocumentCallback callback);
     static ReverseCallback fromLibrary(ReverseCallback callback);
     // The running services' listeners, in that order.
@@ -146,7 +148,8 @@ private:
     std::thread::id m_exitingThread;
     ServiceReports::Deadline m_exitDeadline;
     bool m_cleanedUp = false;
-    // Stops made outside a callback, ending connections out of the registry.
+    // Stops and clean-ups made outside a callback, ending connections out of
+    // the registry's sight.
     int m_stopsUnderWay = 0;
     // The process that started the services; 0 before the first.
     std::atomic<int> m_startedBy{0};

@@ -207,6 +207,17 @@ void awaitDialsAfterTheStatics()
         std::puts("host: the terminals stopped dialling in");
 }
 
+// Registered after the library's exit work and before the first terminal
+// connects, so it runs before that work and after the exit has destroyed
+// what a later first connection made: terminals dial in meanwhile.
+void markTheExitBegun()
+{
+    exitBegun = true;
+    const int before = dials;
+    if (row.dialIn && !waitUntil([before] { return dials >= before + 20; }))
+        std::puts("host: the terminals stopped dialling in as the exit began");
+}
+
 int end()
 {
     if (row.exit)
@@ -481,7 +492,7 @@ int main(int argc, char** argv)
         std::puts("host: the service did not start");
         return 1;
     }
-    std::atexit([] { exitBegun = true; });
+    std::atexit(markTheExitBegun);
     if (row.afterCleanup)
         return createAfterCleanup(port);
     if (row.dialIn)

@@ -139,10 +139,10 @@ void ZUVAServices::guardTheExit()
         ~EndAtExit() { instance().endAtExit(); }
     };
     // The one exit-time destructor the library has: it is what ends the
-    // connections before the process does. Built once a server has opened,
-    // after the Qt statics that listening and accepting use: exit handlers
-    // run in reverse order, so this one runs before they are destroyed.
-    // (A serial port's own statics are made on its thread, later.)
+    // connections before the process does. Built with the first service
+    // that opens, after the Qt statics that listening and accepting use:
+    // exit handlers run in reverse order, so this one runs before they are
+    // destroyed. (A serial port's own statics are made on its thread, later.)
 #if defined(__clang__)
 #pragma clang diagnostic push
 #pragma clang diagnostic ignored "-Wexit-time-destructors"

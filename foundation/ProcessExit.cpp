@@ -3,23 +3,38 @@
 #include "foundation/Thread.h"
 
 #include <atomic>
-#include <chrono>
-#include <thread>
+#include <cstdint>
 
 namespace vorsam {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// Written before the mark, read after it.
+std::atomic<std::thread::id> exiting{std::thread::id()};
+std::atomic<std::int64_t> beganAt{0};
 std::atomic<bool> exitBegun{false};
 std::atomic<bool> exitLeftTheRest{false};
 
 // A thread's start takes microseconds; one that takes longer is left alone.
 const std::chrono::milliseconds StartingThreadsLimit{1000};
 
+std::int64_t now()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
 } // namespace
+
+const std::chrono::milliseconds ProcessExit::Limit{5000};
 
 void ProcessExit::begin()
 {
+    if (exitBegun)
+        return;
+    exiting = std::this_thread::get_id();
+    beganAt = now();
     exitBegun = true;
 }
 
@@ -28,12 +43,22 @@ bool ProcessExit::begun()
     return exitBegun;
 }
 
+std::thread::id ProcessExit::exitingThread()
+{
+    return exitBegun ? exiting.load() : std::thread::id();
+}
+
+bool ProcessExit::pastTheLimit()
+{
+    return exitBegun && now() - beganAt >= std::chrono::nanoseconds(Limit).count();
+}
+
 void ProcessExit::leaveTheRest()
 {
-    exitBegun = true;
+    begin();
     exitLeftTheRest = true;
-    const auto end = std::chrono::steady_clock::now() + StartingThreadsLimit;
-    while (Thread::startingCount() > 0 && std::chrono::steady_clock::now() < end)
+    const auto end = Clock::now() + StartingThreadsLimit;
+    while (Thread::startingCount() > 0 && Clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 

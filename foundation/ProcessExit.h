@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+#include <thread>
+
 namespace vorsam {
 
 // The process's exit as the library's threads see it. Threads left running
@@ -9,9 +12,18 @@ namespace vorsam {
 // the process's end no thread starts either.
 class ProcessExit {
 public:
-    // The exit's own work, ending what can be ended, follows.
+    // How long the exit waits for the host's code, which may wait for the
+    // exiting thread.
+    static const std::chrono::milliseconds Limit;
+
+    // On the exiting thread; the exit's own work, ending what can be ended,
+    // follows.
     static void begin();
     static bool begun();
+    // The thread that called exit; none before.
+    static std::thread::id exitingThread();
+    // The limit has passed since the exit began.
+    static bool pastTheLimit();
     // What has not ended is left to the process's end. Threads already
     // starting are given a moment to be on their way, since starting a
     // thread uses Qt's statics.

@@ -1,8 +1,18 @@
 #include "engine/service/ServiceReports.h"
 
+#include "foundation/ProcessExit.h"
+
 #include <algorithm>
+#include <chrono>
 
 namespace oxa {
+
+namespace {
+
+// How often a stop that waits for reports looks at the exit.
+const std::chrono::milliseconds ExitLook{20};
+
+} // namespace
 
 void ServiceReports::report(const std::function<void()>& call)
 {
@@ -26,21 +36,23 @@ void ServiceReports::report(const std::function<void()>& call)
     call();
 }
 
-bool ServiceReports::close(Deadline deadline, std::thread::id exiting)
+bool ServiceReports::close()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_closed = true;
-    const auto returned = [this, exiting] { return !othersUnderWay(exiting); };
-    if (deadline == Deadline::max()) {
-        m_returned.wait(lock, returned);
-        return true;
+    // An exit may begin meanwhile: the wait looks at its limit now and then.
+    while (othersUnderWay()) {
+        if (vorsam::ProcessExit::pastTheLimit())
+            return false;
+        m_returned.wait_for(lock, ExitLook);
     }
-    return m_returned.wait_until(lock, deadline, returned);
+    return true;
 }
 
-bool ServiceReports::othersUnderWay(std::thread::id exiting) const
+bool ServiceReports::othersUnderWay() const
 {
     const std::thread::id self = std::this_thread::get_id();
+    const std::thread::id exiting = vorsam::ProcessExit::exitingThread();
     return std::any_of(m_underWay.begin(), m_underWay.end(),
                        [self, exiting](std::thread::id thread) { return thread != self && thread != exiting; });
 }

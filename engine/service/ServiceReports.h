@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -15,17 +14,16 @@ namespace oxa {
 // is told only once the reports under way have returned.
 class ServiceReports {
 public:
-    using Deadline = std::chrono::steady_clock::time_point;
-
     // Makes the report unless the stop is due.
     void report(const std::function<void()>& call);
     // From now on no report begins. True once every report under way has
-    // returned, but for those on this thread and on `exiting`, whose host
-    // code cannot go on; false when one still is under way at the deadline.
-    bool close(Deadline deadline, std::thread::id exiting = std::thread::id());
+    // returned, but for those on this thread and on the exiting thread,
+    // whose host code cannot go on; false when one still is under way once
+    // the exit's limit has passed (it may wait for the exiting thread).
+    bool close();
 
 private:
-    bool othersUnderWay(std::thread::id exiting) const;
+    bool othersUnderWay() const;
 
     std::mutex m_mutex;
     std::condition_variable m_returned;

@@ -69,11 +69,10 @@ std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)> listenerCa
     };
 }
 
-// How long an exit waits for what it ends while a host callback is under
-// way: that callback may wait for a lock that the exiting thread holds. An
-// ending that makes no callback is waited for however long it takes, since
+// An exit waits for what it ends only so long while a host callback is
+// under way: that callback may wait for a lock that the exiting thread holds.
+// An ending that makes no callback is waited for however long it takes, since
 // threads left running would meet the exit's destruction of Qt's statics.
-const std::chrono::milliseconds ExitEndingLimit{5000};
 const std::chrono::milliseconds ExitEndingLook{20};
 
 // Runs the ending on a thread of its own, so that no host callback is made on
@@ -102,7 +101,7 @@ bool endOffThisThread(std::function<void()> ending)
     std::unique_lock<std::mutex> lock(progress->mutex);
     std::chrono::milliseconds waitedOnHost{0};
     while (!progress->changed.wait_for(lock, ExitEndingLook, [&progress] { return progress->done; })) {
-        if (HostCall::underWay() && (waitedOnHost += ExitEndingLook) >= ExitEndingLimit)
+        if (HostCall::underWay() && (waitedOnHost += ExitEndingLook) >= vorsam::ProcessExit::Limit)
             break;
     }
     const bool ended = progress->done;
@@ -307,20 +306,8 @@ void ZUVAServices::endService(RunningService& service)
 
 void ZUVAServices::reportStopped(RunningService& service)
 {
-    // At exit the reports under way may wait for the exiting thread, or be
-    // on it: they are waited for within the exit's limit, and the exiting
-    // thread's not at all.
-    ServiceReports::Deadline deadline = ServiceReports::Deadline::max();
-    std::thread::id exitingThread;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_exiting) {
-            deadline = m_exitDeadline;
-            exitingThread = m_exitingThread;
-        }
-    }
     // The host may let go of its user data once told.
-    if (service.reports->close(deadline, exitingThread))
+    if (service.reports->close())
         call(service.serviceStopped, QJsonDocument());
 }
 
@@ -358,8 +345,6 @@ void ZUVAServices::endAtExit()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_exiting = true;
-        m_exitingThread = std::this_thread::get_id();
-        m_exitDeadline = std::chrono::steady_clock::now() + ExitEndingLimit;
         // Under the lock: a stop the release thread takes from now on is
         // under way before it looks, so it is counted here or left alone.
         ending = !HostCall::underWay() && m_stopsUnderWay == 0;

@@ -18,7 +18,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace oxa {
@@ -102,7 +101,8 @@ private:
     // Ends the connections, then reports the stop.
     void endService(RunningService& service);
     // Reports the stop, the last callback the service makes, once its
-    // reports under way have returned; at exit only when they do in time.
+    // reports under way have returned; at exit only when they do within the
+    // exit's limit.
     void reportStopped(RunningService& service);
     // Ends the server, then the connections (transactions in flight get their
     // result, connected terminals are reported disconnected); again, nothing.
@@ -145,8 +145,6 @@ private:
     // Stopped inside a callback, not yet taken by the release thread.
     std::map<void*, std::shared_ptr<RunningService>> m_stopping;
     bool m_exiting = false;
-    std::thread::id m_exitingThread;
-    ServiceReports::Deadline m_exitDeadline;
     bool m_cleanedUp = false;
     // Stops and clean-ups made outside a callback, ending connections out of
     // the registry's sight.

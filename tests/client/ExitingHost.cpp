@@ -379,7 +379,9 @@ int main(int argc, char** argv)
         std::puts("host: terminal not reported connected");
         return 1;
     }
-    applicationMustStay = asked(argc, argv, "stop") || waitingStop;
+    // A report that never returns, or that calls exit, leaves threads to the
+    // exit; one that returns as the exit begins may let the exit end them all.
+    applicationMustStay = asked(argc, argv, "stop") || (waitingStop && *exitIn);
     if (asked(argc, argv, "locked"))
         return runLocked(argc, argv, port);
     if (streaming && !startStream(port)) {

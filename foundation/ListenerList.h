@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/ProcessExit.h"
+
 #include <QDebug>
 
 #include <algorithm>
@@ -50,7 +52,10 @@ public:
             try {
                 ((*listener).*event)(device);
             } catch (const std::exception& e) {
-                qDebug() << failure << e.what();
+                // Once the exit has left the rest, a refused thread start is
+                // expected, and Qt's logging may meet destroyed statics.
+                if (!ProcessExit::restLeft())
+                    qDebug() << failure << e.what();
             }
         }
     }

@@ -198,7 +198,9 @@ private:
             QTcpSocket* accepted = impl_->server->nextPendingConnection();
             if (!accepted)
                 continue;
-            if (ConnectionBudget::instance().take())
+            if (ProcessExit::begun())
+                closeAsTheExitBegins(accepted);
+            else if (ConnectionBudget::instance().take())
                 accept(budgeted(accepted));
             else
                 refuse(accepted);
@@ -212,6 +214,13 @@ private:
         std::shared_ptr<TcpIpSocketImpl> socket = TcpIpSocketImpl::make(accepted);
         QObject::connect(socket.get(), &QObject::destroyed, [] { ConnectionBudget::instance().giveBack(); });
         return socket;
+    }
+
+    // Accepted just before the exit began: not set up any more.
+    static void closeAsTheExitBegins(QTcpSocket* accepted)
+    {
+        accepted->abort();
+        delete accepted;
     }
 
     // Without room for another thread or descriptor the process would abort:

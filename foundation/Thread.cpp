@@ -29,15 +29,18 @@ int timerInterval(std::chrono::milliseconds interval)
 }
 
 // A task that throws must not take the process down with the event loop.
+// Once the exit has left the rest, Qt's logging may meet destroyed statics.
 template <typename Call>
 void runGuarded(const QString& threadName, const char* what, Call call)
 {
     try {
         call();
     } catch (const std::exception& e) {
-        qWarning() << "Thread" << threadName << what << "failed:" << e.what();
+        if (!ProcessExit::restLeft())
+            qWarning() << "Thread" << threadName << what << "failed:" << e.what();
     } catch (...) {
-        qWarning() << "Thread" << threadName << what << "failed";
+        if (!ProcessExit::restLeft())
+            qWarning() << "Thread" << threadName << what << "failed";
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 
 namespace vorsam {
 
@@ -16,6 +17,18 @@ std::atomic<std::thread::id> exiting{std::thread::id()};
 std::atomic<std::int64_t> beganAt{0};
 std::atomic<bool> exitBegun{false};
 std::atomic<bool> exitLeftTheRest{false};
+
+std::atomic<void (*)()> exitWork{nullptr};
+std::atomic<bool> exitWorkRan{false};
+std::atomic<bool> firstUses[static_cast<int>(ProcessExit::FirstUse::Count)];
+
+// Registered more than once: the first registration to run does the work.
+void runExitWorkOnce()
+{
+    void (*const work)() = exitWork;
+    if (work && !exitWorkRan.exchange(true))
+        work();
+}
 
 // A thread's start takes microseconds; one that takes longer is left alone.
 const std::chrono::milliseconds StartingThreadsLimit{1000};
@@ -65,6 +78,27 @@ void ProcessExit::leaveTheRest()
 bool ProcessExit::restLeft()
 {
     return exitLeftTheRest;
+}
+
+void ProcessExit::setWork(void (*work)())
+{
+    exitWork = work;
+}
+
+void ProcessExit::firstUseDone(FirstUse use)
+{
+    if (!firstUses[static_cast<int>(use)].exchange(true))
+        registerWork();
+}
+
+void ProcessExit::builtBeforeTheWork(FirstUse use)
+{
+    firstUses[static_cast<int>(use)] = true;
+}
+
+void ProcessExit::registerWork()
+{
+    std::atexit(runExitWorkOnce);
 }
 
 } // namespace vorsam

@@ -29,6 +29,19 @@ public:
     // thread uses Qt's statics.
     static void leaveTheRest();
     static bool restLeft();
+
+    // The exit's own work: it runs once, at the process's exit, before any
+    // static that was built before its last registration is destroyed. A
+    // forked child's exit runs it too.
+    static void setWork(void (*work)());
+    // Qt builds the statics of each of these on its first use, some on a
+    // library thread; once that use is done the work is registered again,
+    // so that it still runs before they go.
+    enum class FirstUse { Listening, Accepting, SerialPort, Count };
+    static void firstUseDone(FirstUse use);
+    // For the set-up: what it has built already needs no registration later.
+    static void builtBeforeTheWork(FirstUse use);
+    static void registerWork();
 };
 
 } // namespace vorsam

@@ -53,6 +53,11 @@ std::shared_ptr<SerialPort> makeSerialPort();
 // Names of the serial ports the system offers.
 std::vector<QString> getAvailableSerialPorts();
 
+// Makes what Qt makes for a port's first open (its table of baud rates),
+// which would otherwise be made on the port's thread: the exit destroys
+// statics in the reverse order of their making.
+void buildSerialPortStatics();
+
 int getBaudRateAsNumericValue(BaudRate baudRate);
 
 } // namespace vorsam

@@ -1,5 +1,6 @@
 #include "foundation/SerialPortImpl.h"
 
+#include "foundation/ProcessExit.h"
 #include "foundation/RunnableProxy.h"
 #include "foundation/Thread.h"
 
@@ -70,6 +71,11 @@ std::shared_ptr<SerialPort> makeSerialPort()
     return SerialPortImpl::make();
 }
 
+void buildSerialPortStatics()
+{
+    QSerialPortInfo::standardBaudRates();
+}
+
 std::vector<QString> getAvailableSerialPorts()
 {
     std::vector<QString> names;
@@ -109,7 +115,9 @@ void SerialPortImpl::startTask()
     stream_.open();
     QObject::connect(d_->device.get(), &QSerialPort::readyRead, this, &SerialPortImpl::dataPending);
     QObject::connect(d_->device.get(), &QSerialPort::errorOccurred, this, &SerialPortImpl::deviceError);
-    if (openDevice()) {
+    const bool opened = openDevice();
+    ProcessExit::firstUseDone(ProcessExit::FirstUse::SerialPort);
+    if (opened) {
         d_->open = true;
         emit portOpenedSignal();
     } else {

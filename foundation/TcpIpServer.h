@@ -28,11 +28,11 @@ public:
     virtual void unregisterListener(std::shared_ptr<TcpIpServerListener> listener) = 0;
 };
 
-// Makes once, on a thread of its own, what Qt makes for a server's first
-// accepted connection. The exit destroys statics in the reverse order of
-// their making: what is registered with the exit after this call runs while
-// those are still there.
-void buildAcceptingStatics();
+// Makes, on a thread of its own, what Qt makes for a server's first
+// accepted connection; false when it cannot (without loopback, say). The
+// exit destroys statics in the reverse order of their making: what is
+// registered with the exit after this call runs while those are still there.
+bool buildAcceptingStatics();
 
 std::unique_ptr<TcpIpServer> makeTcpIpServer();
 

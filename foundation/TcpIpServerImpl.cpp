@@ -94,20 +94,20 @@ bool acceptOnceFromItself()
 {
     QTcpServer loopback;
     loopback.setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
-    if (!loopback.listen(QHostAddress::LocalHost, 0))
-        return false;
     const int dialler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (dialler < 0)
-        return false;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(loopback.serverPort());
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool accepted = ::connect(dialler, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
-        && loopback.waitForNewConnection(1000);
+    bool accepted = false;
+    if (dialler >= 0 && loopback.listen(QHostAddress::LocalHost, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(loopback.serverPort());
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        accepted = ::connect(dialler, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+            && loopback.waitForNewConnection(1000);
+    }
     if (accepted)
         delete loopback.nextPendingConnection();
-    ::close(dialler);
+    if (dialler >= 0)
+        ::close(dialler);
     return accepted;
 }
 
@@ -174,6 +174,7 @@ public:
         QObject::connect(retryAccepting_.get(), &QTimer::timeout, impl_->server.get(), &QTcpServer::resumeAccepting);
         QObject::connect(impl_->server.get(), &QTcpServer::acceptError, this, &TcpIpServerRunnable::acceptFailed);
         const bool listening = impl_->server->listen(impl_->address, impl_->port);
+        ProcessExit::firstUseDone(ProcessExit::FirstUse::Listening);
         if (!listening)
             qDebug() << "Cannot listen on port" << impl_->port << impl_->server->errorString();
         else if (::listen(static_cast<int>(impl_->server->socketDescriptor()), ListenBacklog) != 0)
@@ -256,7 +257,9 @@ private:
         reportDataOnSocketThread(socket.get());
         notify(socket, &TcpIpServerListener::onConnect);
         impl_->addConnection(socket);
-        if (!socket->start()) {
+        const bool started = socket->start();
+        ProcessExit::firstUseDone(ProcessExit::FirstUse::Accepting);
+        if (!started) {
             notify(socket, &TcpIpServerListener::onDisconnect);
             impl_->removeConnection(socket.get());
         }
@@ -332,16 +335,11 @@ bool isBound(std::future<bool>& listening)
 
 } // namespace
 
-void buildAcceptingStatics()
+bool buildAcceptingStatics()
 {
-    static std::mutex mutex;
-    static bool built = false;
-    const std::lock_guard<std::mutex> lock(mutex);
-    if (built)
-        return;
     std::atomic<bool> accepted{false};
     startThreadOnce(QStringLiteral("AcceptOnce"), std::make_unique<AcceptOnceFromItself>(accepted));
-    built = accepted;
+    return accepted;
 }
 
 std::unique_ptr<TcpIpServer> makeTcpIpServer()

@@ -1,6 +1,7 @@
 #include "engine/service/OXAZUVAWrapper.h"
 
 #include "engine/service/ArgFreeCallbackHandler.h"
+#include "engine/service/LibraryCall.h"
 #include "engine/service/ReverseCallbackResponse.h"
 #include "engine/service/ZUVAServices.h"
 #include "foundation/SerialPort.h"
@@ -70,6 +71,7 @@ int sendThroughRegistry(const QString& terminalId, const QString& json, zuva_cal
 template <typename Result, typename Call>
 Result guarded(const char* function, Result failure, Call&& call)
 {
+    const oxa::LibraryCall libraryCall;
     try {
         return call();
     } catch (const std::exception& exception) {
@@ -134,10 +136,7 @@ void* zuva_createSerialService2(const char* portName, int baudRate, zuva_callbac
 
 int zuva_stopService(void* handle)
 {
-    return guarded(__func__, -1, [&] {
-        ZUVAServices::instance().stopService(handle);
-        return 0;
-    });
+    return guarded(__func__, -1, [&] { return ZUVAServices::instance().stopService(handle) ? 0 : -1; });
 }
 
 int zuva_isTerminalConnected(const char* terminalId)
@@ -149,8 +148,10 @@ int zuva_isTerminalConnected(const char* terminalId)
 
 char* zuva_getConnectedTerminals(void)
 {
-    return guarded(__func__, static_cast<char*>(nullptr),
-                   [] { return heapCopy(jsonText(ZUVAServices::instance().getConnectedTerminals())); });
+    return guarded(__func__, static_cast<char*>(nullptr), []() -> char* {
+        const QJsonDocument terminals = ZUVAServices::instance().getConnectedTerminals();
+        return terminals.isNull() ? nullptr : heapCopy(jsonText(terminals));
+    });
 }
 
 int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback result, void* userData,

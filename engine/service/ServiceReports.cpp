@@ -18,7 +18,8 @@ void ServiceReports::report(const std::function<void()>& call)
 {
     const std::thread::id self = std::this_thread::get_id();
     {
-        const std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_opened || m_closed; });
         if (m_closed)
             return;
         m_underWay.push_back(self);
@@ -30,21 +31,29 @@ void ServiceReports::report(const std::function<void()>& call)
         {
             const std::lock_guard<std::mutex> lock(reports.m_mutex);
             reports.m_underWay.erase(std::find(reports.m_underWay.begin(), reports.m_underWay.end(), self));
-            reports.m_returned.notify_all();
+            reports.m_changed.notify_all();
         }
     } returned{*this, self};
     call();
+}
+
+void ServiceReports::open()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_opened = true;
+    m_changed.notify_all();
 }
 
 bool ServiceReports::close()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_closed = true;
+    m_changed.notify_all();
     // An exit may begin meanwhile: the wait looks at its limit now and then.
     while (othersUnderWay()) {
         if (vorsam::ProcessExit::pastTheLimit())
             return false;
-        m_returned.wait_for(lock, ExitLook);
+        m_changed.wait_for(lock, ExitLook);
     }
     return true;
 }

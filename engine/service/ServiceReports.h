@@ -9,13 +9,17 @@
 namespace oxa {
 
 // A service's reports to the host (connected, disconnected, notification)
-// and its stop, the last of them: the host may let go of the service's user
-// data once told of the stop, so from then on no report begins, and the stop
-// is told only once the reports under way have returned.
+// between its start and its stop, the first and the last of them: the host
+// may set up its state for the service when told of the start, so no report
+// begins before; it may let go of the service's user data once told of the
+// stop, so from then on no report begins, and the stop is told only once the
+// reports under way have returned.
 class ServiceReports {
 public:
-    // Makes the report unless the stop is due.
+    // Makes the report unless the stop is due; waits for the start's report.
     void report(const std::function<void()>& call);
+    // The start has been reported: reports may begin.
+    void open();
     // From now on no report begins. True once every report under way has
     // returned, but for those on this thread and on the exiting thread,
     // whose host code cannot go on; false when one still is under way once
@@ -26,7 +30,8 @@ private:
     bool othersUnderWay() const;
 
     std::mutex m_mutex;
-    std::condition_variable m_returned;
+    std::condition_variable m_changed;
+    bool m_opened = false;
     bool m_closed = false;
     // A thread once per report it is inside.
     std::vector<std::thread::id> m_underWay;

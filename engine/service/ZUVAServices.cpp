@@ -4,10 +4,12 @@
 #include "engine/base/ECTCertificationLogging.h"
 #include "engine/base/HostWarning.h"
 #include "engine/service/HostCall.h"
+#include "engine/service/LibraryCall.h"
 #include "engine/service/ZUVASerialServerListener.h"
 #include "engine/service/ZUVATcpIpServerListener.h"
 #include "foundation/ProcessExit.h"
 #include "foundation/RateLimitedWarning.h"
+#include "foundation/SerialPort.h"
 #include "foundation/SerialServer.h"
 #include "foundation/TcpIpServer.h"
 
@@ -69,15 +71,17 @@ std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)> listenerCa
     };
 }
 
-// An exit waits for what it ends only so long while a host callback is
-// under way: that callback may wait for a lock that the exiting thread holds.
-// An ending that makes no callback is waited for however long it takes, since
-// threads left running would meet the exit's destruction of Qt's statics.
+// How often the exit, waiting for its own work, looks at its limit: what it
+// waits for may wait for a lock that the exiting thread holds.
 const std::chrono::milliseconds ExitEndingLook{20};
 
+const char* const ForkedChildReason =
+    "This process is a fork of the one that set the library up, which alone it serves: set the library up "
+    "after forking, or run a program of its own (exec) in the child";
+
 // Runs the ending on a thread of its own, so that no host callback is made on
-// the exiting thread, and waits for it; past the limit, or with no thread to
-// be had, the rest is left to the exit. True when it ended.
+// the exiting thread, and waits for it; past the exit's limit, or with no
+// thread to be had, the rest is left to the process's end. True when it ended.
 bool endOffThisThread(std::function<void()> ending)
 {
     struct Progress {
@@ -99,9 +103,8 @@ bool endOffThisThread(std::function<void()> ending)
         return false;
     }
     std::unique_lock<std::mutex> lock(progress->mutex);
-    std::chrono::milliseconds waitedOnHost{0};
     while (!progress->changed.wait_for(lock, ExitEndingLook, [&progress] { return progress->done; })) {
-        if (HostCall::underWay() && (waitedOnHost += ExitEndingLook) >= vorsam::ProcessExit::Limit)
+        if (vorsam::ProcessExit::pastTheLimit())
             break;
     }
     const bool ended = progress->done;
@@ -131,32 +134,26 @@ ZUVAServices& ZUVAServices::instance()
     return *services;
 }
 
-void ZUVAServices::guardTheExit()
-{
-    vorsam::buildAcceptingStatics();
-    struct EndAtExit {
-        ~EndAtExit() { instance().endAtExit(); }
-    };
-    // The one exit-time destructor the library has: it is what ends the
-    // connections before the process does. Built with the first service
-    // that opens, after the Qt statics that listening and accepting use:
-    // exit handlers run in reverse order, so this one runs before they are
-    // destroyed. (A serial port's own statics are made on its thread, later.)
-#if defined(__clang__)
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wexit-time-destructors"
-#endif
-    static const EndAtExit guard;
-#if defined(__clang__)
-#pragma clang diagnostic pop
-#endif
-}
-
 ZUVAServices::ZUVAServices()
-    : m_environment(sharedOXAEnvironment())
+    : m_setUpBy(::getpid())
+    , m_environment(sharedOXAEnvironment())
     , m_qt(std::make_unique<vorsam::SharedQtLibrary>())
 {
     HostWarning::keepPreviousHandler(qInstallMessageHandler(LogQtLogsToFile));
+    // The exit's work ends the connections before the process does. Exit
+    // handlers run in reverse order of their registration: registered after
+    // the Qt statics that listening, accepting and serial ports use, it runs
+    // before they are destroyed. What Qt builds only later, on a first use
+    // (a serial port's own, or all of them without loopback), has the work
+    // registered again.
+    using FirstUse = vorsam::ProcessExit::FirstUse;
+    if (vorsam::buildAcceptingStatics()) {
+        vorsam::ProcessExit::builtBeforeTheWork(FirstUse::Listening);
+        vorsam::ProcessExit::builtBeforeTheWork(FirstUse::Accepting);
+    }
+    vorsam::buildSerialPortStatics();
+    vorsam::ProcessExit::setWork([] { instance().endAtExit(); });
+    vorsam::ProcessExit::registerWork();
 }
 
 void ZUVAServices::init()
@@ -216,19 +213,34 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
 {
     const auto kept = std::make_shared<RunningService>(std::move(service));
     void* const handle = kept.get();
-    bool refused = false;
+    const char* refusal = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        refused = m_cleanedUp;
-        if (!refused) {
+        if (inForkedChild())
+            refusal = ForkedChildReason;
+        else if (m_cleanedUp)
+            refusal = "The library has been cleaned up: no service starts after zuva_cleanup";
+        else if (vorsam::ProcessExit::begun())
+            refusal = "The process is exiting: no service starts any more";
+        if (!refusal) {
             m_services.emplace(handle, kept);
-            m_startedBy = ::getpid();
+            ++m_startsUnderWay;
         }
     }
-    if (refused) {
-        reportStartFailure(error, "The library has been cleaned up: no service starts after zuva_cleanup");
+    if (refusal) {
+        kept->reports->close();
+        reportStartFailure(error, refusal);
         return 0;
     }
+    struct StartEnded {
+        ZUVAServices& services;
+        ~StartEnded()
+        {
+            const std::lock_guard<std::mutex> lock(services.m_mutex);
+            --services.m_startsUnderWay;
+            services.m_startEnded.notify_all();
+        }
+    } startEnded{*this};
     try {
         open();
     } catch (const std::exception& exception) {
@@ -237,22 +249,23 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
             std::lock_guard<std::mutex> lock(m_mutex);
             m_services.erase(handle);
         }
+        kept->reports->close();
         reportStartFailure(error, exception.what());
         return 0;
     }
-    guardTheExit();
     call(started, QJsonDocument());
+    kept->reports->open();
     return reinterpret_cast<quintptr>(handle);
 }
 
-void ZUVAServices::stopService(void* handle)
+bool ZUVAServices::stopService(void* handle)
 {
     if (inForkedChild())
-        return;
+        return false;
     std::unique_lock<std::mutex> lock(m_mutex);
     const auto found = m_services.find(handle);
     if (found == m_services.end())
-        return;
+        return true;
     const std::shared_ptr<RunningService> service = std::move(found->second);
     m_services.erase(found);
     if (m_exiting) {
@@ -279,6 +292,7 @@ void ZUVAServices::stopService(void* handle)
         lock.lock();
         --m_stopsUnderWay;
     }
+    return true;
 }
 
 void ZUVAServices::endStopping(void* handle)
@@ -339,15 +353,17 @@ void ZUVAServices::endAtExit()
     std::map<void*, std::shared_ptr<RunningService>> stopping;
     // Ending a connection waits for its threads and for the release thread;
     // while host code is under way, one of them may be this very thread
-    // or wait for it, and a stop under way uses them still. What cannot end
-    // then is left to the exit.
+    // or wait for it, and a stop under way uses them still. So may a library
+    // call that this thread was in when the exit began (from a signal
+    // handler, say). What cannot end then is left to the process's end.
     bool ending = false;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         m_exiting = true;
+        const bool startsEnded = awaitStartsAtExit(lock);
         // Under the lock: a stop the release thread takes from now on is
         // under way before it looks, so it is counted here or left alone.
-        ending = !HostCall::underWay() && m_stopsUnderWay == 0;
+        ending = startsEnded && !HostCall::underWay() && m_stopsUnderWay == 0 && !LibraryCall::onThisThread();
         running = m_services;
         stopping.swap(m_stopping);
         for (const auto& entry : stopping)
@@ -373,6 +389,20 @@ void ZUVAServices::endAtExit()
     qt = takeQt();
 }
 
+bool ZUVAServices::awaitStartsAtExit(std::unique_lock<std::mutex>& lock)
+{
+    // A start on this thread cannot go on, and one whose host code runs
+    // leaves the rest to the process's end anyway.
+    if (LibraryCall::onThisThread() || HostCall::onThisThread())
+        return m_startsUnderWay == 0;
+    while (m_startsUnderWay > 0 && !HostCall::underWay()) {
+        if (vorsam::ProcessExit::pastTheLimit())
+            return false;
+        m_startEnded.wait_for(lock, ExitEndingLook);
+    }
+    return m_startsUnderWay == 0;
+}
+
 std::unique_ptr<vorsam::SharedQtLibrary> ZUVAServices::takeQt()
 {
     // On any other thread its event dispatcher cannot end.
@@ -383,8 +413,7 @@ std::unique_ptr<vorsam::SharedQtLibrary> ZUVAServices::takeQt()
 
 bool ZUVAServices::inForkedChild() const
 {
-    const int startedBy = m_startedBy;
-    return startedBy != 0 && startedBy != ::getpid();
+    return ::getpid() != m_setUpBy;
 }
 
 void ZUVAServices::cleanUp()
@@ -402,8 +431,9 @@ void ZUVAServices::cleanUp()
     const std::lock_guard<std::mutex> lock(m_mutex);
     --m_stopsUnderWay;
     m_cleanedUp = true;
-    // Threads left to the exit may still use the application.
-    if (!m_exiting)
+    // Threads left to the exit, and a stop or start still under way on
+    // another thread, may still use the application: the exit takes it then.
+    if (!m_exiting && m_stopsUnderWay == 0 && m_startsUnderWay == 0)
         qt = takeQt();
 }
 
@@ -470,6 +500,13 @@ void ZUVAServices::failRequest(const DocumentCallback& result, const ect::ECTErr
 int ZUVAServices::sendTransaction(const QString& terminalId, const QString& json, DocumentCallback result,
                                   ReverseCallback reverse)
 {
+    if (inForkedChild()) {
+        // Nothing goes out on a connection the parent shares.
+        failRequest(result, ect::ECTError(ect::ECTErrorCode::Technical_Issue,
+                                          ect::ECTErrorCauseCode::NoConnectionWithTerminal,
+                                          {{"reason", ForkedChildReason}}));
+        return -1;
+    }
     try {
         const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
         const bool sent = withConnection(terminalId, [&](TerminalConnection& connection) {
@@ -519,7 +556,7 @@ bool ZUVAServices::withConnection(const QString& terminalId,
             if (HostCall::onThisThread() && connection)
                 releaseThread.post([held = std::move(connection)] {});
         }
-    } release{getTerminalConnection(terminalId), *m_releaseThread};
+    } release{inForkedChild() ? nullptr : getTerminalConnection(terminalId), *m_releaseThread};
     if (!release.connection)
         return false;
     operation(*release.connection);
@@ -532,6 +569,8 @@ void ZUVAServices::closeTerminalConnection(const QString&) const
 
 QJsonDocument ZUVAServices::getConnectionDescription(const QString& terminalId) const
 {
+    if (inForkedChild())
+        return QJsonDocument();
     for (const auto& listener : listeners()) {
         const QJsonDocument description = listener->getConnectionDescription(terminalId);
         if (!description.isNull())
@@ -542,6 +581,9 @@ QJsonDocument ZUVAServices::getConnectionDescription(const QString& terminalId) 
 
 QJsonDocument ZUVAServices::getConnectedTerminals() const
 {
+    // Unknown: the terminals are the parent's.
+    if (inForkedChild())
+        return QJsonDocument();
     QJsonArray terminals;
     for (const auto& listener : listeners())
         for (const auto& document : listener->getTerminalDocuments())

@@ -13,7 +13,7 @@
 #include <QObject>
 #include <QString>
 
-#include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
@@ -72,7 +72,8 @@ public:
     quintptr createSerialService(const QString& portName, DocumentCallback started, DocumentCallback stopped,
                                  DocumentCallback error, DocumentCallback connected, DocumentCallback disconnected,
                                  DocumentCallback notification);
-    void stopService(void* handle);
+    // False, doing nothing, in a process the library does not serve.
+    bool stopService(void* handle);
     void stopAllServices();
 
     std::shared_ptr<TerminalConnection> getTerminalConnection(const QString& terminalId) const;
@@ -96,8 +97,6 @@ public:
 private:
     ZUVAServices();
 
-    // Built with the first service that opens; ends the services at exit.
-    static void guardTheExit();
     // Ends the connections, then reports the stop.
     void endService(RunningService& service);
     // Reports the stop, the last callback the service makes, once its
@@ -116,8 +115,12 @@ private:
     // process's end and starts no thread. From then on a stop only reports,
     // and nothing is let go.
     void endAtExit();
+    // Until then a start under way (not its host code) is waited for, so
+    // that it ends before the statics it uses; false past the exit's limit.
+    bool awaitStartsAtExit(std::unique_lock<std::mutex>& lock);
     bool exiting() const;
-    // In a forked child the services and their threads are the parent's.
+    // The library serves the process that set it up: in a forked child the
+    // services, their threads and their connections are the parent's.
     bool inForkedChild() const;
     // The Qt application holder, unless it must stay: an application is
     // deleted on its own thread only. Under the lock.
@@ -149,8 +152,11 @@ private:
     // Stops and clean-ups made outside a callback, ending connections out of
     // the registry's sight.
     int m_stopsUnderWay = 0;
-    // The process that started the services; 0 before the first.
-    std::atomic<int> m_startedBy{0};
+    // Starts from their registration until their started callback has returned.
+    int m_startsUnderWay = 0;
+    std::condition_variable m_startEnded;
+    // The process that set the library up.
+    const int m_setUpBy;
     std::vector<std::shared_ptr<RunningService>> m_keptAtExit;
     std::shared_ptr<OXAEnvironment> m_environment;
     std::shared_ptr<ReleaseThread> m_releaseThread = std::make_shared<ReleaseThread>();

@@ -11,17 +11,14 @@
 namespace ect {
 
 // What spans several headers (requests, results, time-outs, settings,
-// recovery files) is in <zuva/HostGuide.md>, installed beside them.
+// ending a host, recovery files) is in <zuva/HostGuide.md>, installed beside
+// them.
 
 // A terminal service (TCP/IP or serial) reporting to one listener. When the
 // last reference to the object goes, it stops every service it started, as
 // stopService does; the listener must stay alive until onServiceStopped has
-// run for each. An object that outlives main (a static one) may go after the
-// library has ended its services' connections at exit: it is still told
-// onServiceStopped, unless a listener operation of that service is still
-// under way 5 s after the exit began (one waiting for a lock the exiting
-// thread holds, say): then it is never told, and the listener stays in use
-// until the process ends.
+// run for each (until the process ends if that never comes). A static object
+// that goes after main: see <zuva/HostGuide.md>, "Ending".
 class ZUVAService {
 public:
     virtual ~ZUVAService() = default;
@@ -31,12 +28,13 @@ public:
     // running beside a new one.
     virtual void startService() = 0;
     // Stops every service this object started. Called on a thread of the
-    // host's, it stops them inside the call: onTerminalDisconnected for each
-    // terminal still connected, then onServiceStopped, run on the calling
-    // thread before it returns. Called inside a callback of the library (a
-    // transaction's result, a listener operation, also one the library makes
-    // on the host's thread), it returns before they have run: the services
-    // stop on a library thread, which makes those calls. Nothing once they are stopped (also by
+    // host's, it reports onTerminalDisconnected for each terminal still
+    // connected, then onServiceStopped, before it returns; it waits for the
+    // service's listener operations under way on other threads, so hold no
+    // lock they take. Called inside a callback of the library (a transaction's
+    // result, a listener operation, also one the library makes on the host's
+    // thread), it returns at once and the services stop on a library thread,
+    // which makes those calls. Nothing once they are stopped (also by
     // ect::cleanup).
     virtual void stopService() = 0;
     // The library's settings (process-wide), or the defaults when unreadable.
@@ -59,9 +57,11 @@ std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, 
                                                    ZUVAServiceListener& listener);
 
 // Stops every service still running, as stopService does, then releases the
-// Qt application the library made for a host without one. A host calls it
-// last, on a thread of its own; a service started afterwards does not start
-// (onServiceError).
+// Qt application the library made for a host without one. Call it once,
+// last, on the thread that set the library up (on another thread the
+// application is left to the process's end), never from a callback. A
+// service started afterwards does not start (onServiceError). See
+// <zuva/HostGuide.md>, "Ending".
 void cleanup();
 // The names of the serial ports the system offers.
 std::vector<std::string> getAvailableSerialPorts();

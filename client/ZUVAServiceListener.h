@@ -10,20 +10,19 @@ namespace ect {
 class ZUVATerminal;
 
 // What a host implements to follow a service. onServiceStarted, or
-// onServiceError, runs inside startService on the caller's thread. A stop
-// (stopService, ect::cleanup, or the last reference to the service object
-// going) reports onTerminalDisconnected for each terminal still connected and
-// then onServiceStopped on the thread that stops, inside that call; a stop
-// made inside a callback of the library reports them later, on a library
-// thread (see ZUVAService::stopService). onServiceStopped begins once the
-// service's other operations under way on other threads have returned, and
-// none follows it. onTerminalConnected,
+// onServiceError, runs inside startService on the caller's thread; no other
+// operation of the service begins before onServiceStarted has returned. A
+// stop (stopService, ect::cleanup, or the last reference to the service
+// object going) reports onTerminalDisconnected for each terminal still
+// connected, then onServiceStopped (see ZUVAService::stopService).
+// onServiceStopped begins once the service's other operations under way on
+// other threads have returned, and none follows it. onTerminalConnected,
 // onTerminalEvent and the disconnection of a terminal whose connection ends
 // run on library threads. Operations on library threads are to return
 // promptly and never wait for a transaction's result. What an operation
 // throws is dropped, with a line in the certification log only (see
 // <zuva/HostGuide.md>). The listener must stay alive until
-// onServiceStopped has run for each of its services.
+// onServiceStopped has run for each of its services (see "Ending" there).
 class ZUVAServiceListener {
 public:
     virtual ~ZUVAServiceListener() = default;

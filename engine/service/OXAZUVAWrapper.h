@@ -22,10 +22,13 @@
  * Qt application, the library makes one there (and keeps LC_NUMERIC at "C").
  * zuva_Initialize does only that; calling it first is optional.
  *
- * Unloading. dlclose never unloads the library: its threads may run on after
- * the host's last call (zuva_cleanup included), so it stays loaded until the
- * process ends, and its exit-time work (see zuva_stopService) still runs at
- * the process's exit. A host may dlclose it at any moment after its last call.
+ * Ending. Stop the services from a thread of your own, call zuva_cleanup
+ * once, last, on the thread that set the library up, and return from main.
+ * Set the library up after forking or daemonizing, never before: in a forked
+ * child that has not called exec its calls are refused. dlclose never unloads
+ * the library; a host may dlclose it at any time after its last call.
+ * <zuva/HostGuide.md>, "Ending", says what each step waits for, what an exit
+ * with services running does, and what a forked child gets.
  *
  * Errors reach the host as an object "error" (in a result or through the
  * service-error callback):
@@ -39,7 +42,7 @@
  *
  * <zuva/HostGuide.md>, installed beside this header, lists the actions a
  * request may name with their keys, the keys of each result, the time-outs,
- * and where the recovery files lie. */
+ * how a host ends, and where the recovery files lie. */
 #ifndef ZUVA_OXAZUVAWRAPPER_H
 #define ZUVA_OXAZUVAWRAPPER_H
 
@@ -69,7 +72,8 @@ ZUVA_EXPORT void zuva_Initialize(void);
  *
  * The six callbacks, all given userData:
  *   started       inside this call, on the calling thread, with "" before it returns;
- *   stopped       inside zuva_stopService or zuva_cleanup, with "" (see there);
+ *                 the service's first report: no other begins before it has returned;
+ *   stopped       with "", the service's last report (see zuva_stopService);
  *   connected     library thread: {"terminal": {"terminalIdentifier", "terminalModel",
  *                 "terminalSerialNumber", "softwareVersion", "deviceType",
  *                 "deviceTypeName", "EMVKernelVersion"}} (keys the terminal sent);
@@ -89,7 +93,9 @@ ZUVA_EXPORT void zuva_Initialize(void);
  * error callback has been called; started has not). The handle is an opaque
  * pointer-sized value, valid until zuva_stopService or zuva_cleanup has stopped
  * the service; afterwards a new service may get the same value. userData must
- * stay usable until the stopped callback has run. */
+ * stay usable until the stopped callback has run; for a service never reported
+ * stopped, until the process ends: never free it then (<zuva/HostGuide.md>,
+ * "Ending"). */
 ZUVA_EXPORT void* zuva_createTcpIpService(int port, zuva_callback started, zuva_callback stopped,
                                           zuva_callback connected, zuva_callback disconnected,
                                           zuva_callback error, zuva_callback notification, void* userData);
@@ -108,37 +114,16 @@ ZUVA_EXPORT void* zuva_createSerialService2(const char* portName, int baudRate, 
                                             zuva_callback stopped, zuva_callback connected,
                                             zuva_callback disconnected, zuva_callback error,
                                             zuva_callback notification, void* userData);
-/* Stops the service: its transactions in flight fail (code 2, cause 18), each
- * of its connected terminals is reported disconnected, then the stopped
- * callback runs; all of that before this returns, on the calling thread or
- * the library's. Called from inside a callback of the library, the stop runs
- * on a library thread instead and these callbacks may still come after it
- * returns. A null, unknown or already stopped handle does nothing. At exit
- * without zuva_cleanup, the library ends the connections of every service
- * still running (as above, without the stopped callback, on a thread of its
- * own) before its own static objects go; a stop made later, from a static
- * object of the host's, still runs the stopped callback. A host callback is
- * under way until it returns, and so is a free function. An exit that begins
- * while one is under way (exit called from a callback or a free function, one
- * waiting for a lock the exiting thread holds, or one that has woken the host's
- * main thread, for the last result say, and not yet returned when main returns)
- * ends no connection and does not wait for it: no terminal is reported
- * disconnected, transactions in flight get no result from the exit, the
- * connections are left to the process's end, and the process still ends.
- * While the exit ends them, what host callbacks keep from ending for a while
- * is left to the process's end as well. Once the exit has begun, no service
- * accepts another terminal. The stopped callback begins once every report of
- * the service (connected, disconnected, notification) under way on another
- * thread has returned, and after it the service reports nothing more. At exit
- * that wait ends 5 s after the exit began, and a report on the thread that
- * called exit is not waited for: a report still under way then (one waiting
- * for a lock the exiting thread holds, say) keeps the stop from being
- * reported at all, so the host gets no stopped callback for that service and
- * its user data stays in use until the process ends. The exit of a process
- * forked from the one that started the services (a child that calls exit
- * instead of exec, say) touches none of them; there zuva_stopService does
- * nothing.
- * Returns 0 (-1 only on an internal failure). */
+/* Stops the service. Called on a thread of your own, it fails the service's
+ * transactions in flight (code 2, cause 18), reports each connected terminal
+ * disconnected, then calls the stopped callback, all before it returns. The
+ * stopped callback waits until every report of the service under way on
+ * another thread has returned: never stop while holding a lock that a
+ * callback takes. Called from inside a callback, the stop runs on a library
+ * thread and returns at once; its reports come later. A null, unknown or
+ * already stopped handle does nothing. Returns 0; -1 on an internal failure
+ * and in a forked child, where it does nothing. An exit with services still
+ * running: see <zuva/HostGuide.md>, "Ending". */
 ZUVA_EXPORT int zuva_stopService(void* handle);
 /* 0 when a service knows a terminal with that identifier, -1 when not. A
  * terminal on a serial line whose link is lost is reported disconnected but
@@ -147,7 +132,7 @@ ZUVA_EXPORT int zuva_stopService(void* handle);
  * then identified and reported connected again). */
 ZUVA_EXPORT int zuva_isTerminalConnected(const char* terminalId);
 /* {"terminals": [...]}: the "terminal" object of each connected terminal of
- * every service. Null only on an internal failure. */
+ * every service. Null only on an internal failure and in a forked child. */
 ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
 /* Sends a request {"transaction": {"action": "...", ...}} to the terminal.
  *
@@ -164,7 +149,8 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * Returns -1 when it is refused (terminal not connected: code 2 cause 15 with
  * the reason "Terminal with id <id> is not connected"; text that is no JSON
  * request, an unknown action or a field the request cannot carry: code 2
- * cause 15 or the request's own error, with a "reason"): the result callback
+ * cause 15 or the request's own error, with a "reason"; in a forked child:
+ * code 2 cause 12, and nothing is sent): the result callback
  * has then received that error inside this call, on the calling thread.
  *
  * Questions. During a transaction that asks the host something (a sale with
@@ -181,8 +167,8 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * freeFunction (may be null) is called once with userData when the library no
  * longer refers to it: on a library thread after the result, or inside this
  * call, after the result callback, when the request is refused. Like a
- * callback, it is host code under way until it returns (see zuva_stopService
- * for what that means at exit). */
+ * callback, it is host code under way until it returns (see
+ * <zuva/HostGuide.md>, "Ending", for what that means at exit). */
 ZUVA_EXPORT int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback result,
                                      void* userData, zuva_reply_function* replyFunction, void** replyHandle,
                                      zuva_free_function freeFunction);
@@ -216,7 +202,8 @@ ZUVA_EXPORT int zuvaServiceEnableNotifications(const char* terminalId, int enabl
 ZUVA_EXPORT char* zuva_getVersionInformation(void);
 /* {"terminalConnection": {"ip": "...", "port": n}} for a terminal on TCP/IP,
  * {"terminalConnection": {"port": "/dev/...", "baud": n}} on a serial port; the
- * empty text "" (still to be released) when no service knows the terminal. */
+ * empty text "" (still to be released) when no service knows the terminal;
+ * null in a forked child. */
 ZUVA_EXPORT char* zuva_getConnectionDescription(const char* terminalId);
 /* Does nothing: the terminal stays connected and no callback follows. Stop
  * its service to end a connection. */
@@ -234,14 +221,14 @@ ZUVA_EXPORT char* zuva_getRecoveryFiles(const char* terminalId);
  * under its "fileName"; erase mode 1 erases them afterwards, any other keeps
  * them. 1 on success, 0 otherwise. */
 ZUVA_EXPORT int zuva_extractRecoveryFiles(const char* terminalId, const char* folder, int eraseMode);
-/* Stops every service still running (each as zuva_stopService does, its
- * callbacks included), then releases the Qt application the library made for
- * the host; called on another thread than the one that set the library up,
- * it leaves the application to the process's end. Call it once, last, from
- * the thread that set the library up, not from a callback; no other function
- * may be called afterwards: a service started anyway does not start (null,
- * and the error callback gets code 2, cause 1, with a "reason"). A dlclose
- * afterwards leaves the library loaded (see Unloading above). */
+/* Stops every service still running (as zuva_stopService does), then
+ * releases the Qt application the library made. Call it once, last, on the
+ * thread that set the library up. On another thread it still stops the
+ * services but leaves that application to the process's end. Never call it
+ * from a callback (the services are stopped, but it does not wait for that
+ * callback). Call no function afterwards: a service started anyway does not
+ * start (null; the error callback gets code 2, cause 1, with a "reason").
+ * Does nothing in a forked child. See <zuva/HostGuide.md>, "Ending". */
 ZUVA_EXPORT void zuva_cleanup(void);
 
 #ifdef __cplusplus

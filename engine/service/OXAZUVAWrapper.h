@@ -202,8 +202,8 @@ ZUVA_EXPORT int zuvaServiceEnableNotifications(const char* terminalId, int enabl
 ZUVA_EXPORT char* zuva_getVersionInformation(void);
 /* {"terminalConnection": {"ip": "...", "port": n}} for a terminal on TCP/IP,
  * {"terminalConnection": {"port": "/dev/...", "baud": n}} on a serial port; the
- * empty text "" (still to be released) when no service knows the terminal;
- * null in a forked child. */
+ * empty text "" (still to be released) when no service knows the terminal,
+ * as in a forked child. */
 ZUVA_EXPORT char* zuva_getConnectionDescription(const char* terminalId);
 /* Does nothing: the terminal stays connected and no callback follows. Stop
  * its service to end a connection. */

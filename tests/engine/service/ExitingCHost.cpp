@@ -18,7 +18,16 @@
 // of five terminals, a child that calls exit as after a failed exec, or that
 // execs /bin/true, then starting a new service on the port; calling
 // zuva_createTcpIpService after zuva_cleanup; main calling exit as a host
-// thread begins to stop the service while five terminals sell.
+// thread begins to stop the service while five terminals sell; [child-uses]
+// with fork: the child, as a daemon or a worker would, sells to the parent's
+// terminal, asks for it, starts a service of its own, stops and cleans up,
+// all refused; [signal-exit] a SIGTERM handler calling exit while main is
+// inside zuva_sendTransaction, writing; [cleanup-beside] main cleaning up
+// while a host thread is inside a stop; [serial-return] returning from main
+// right after starting eight serial services; [first-start] calling exit as
+// a host thread makes the process's first call, a start; [no-loopback] all
+// of it with loopback down; [started-first] a terminal dialling in while the
+// started callback still runs.
 #include "engine/service/OXAZUVAWrapper.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
@@ -26,6 +35,9 @@
 #include "support/ExitingHostSanitizers.h"
 #include "support/Wait.h"
 
+#include <dlfcn.h>
+#include <pty.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -51,7 +63,8 @@ namespace {
 
 struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
-        afterCleanup, stopBeside;
+        afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
+        startedFirst;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -100,7 +113,9 @@ void readRow(int argc, char** argv)
     const auto is = [argc, argv](const char* word) { return asked(argc, argv, word); };
     row = Row{is("dial-in"),        is("held-report"),  is("journal"), is("exit"),   is("free-locked"),
               is("free-exit"),      is("stop-in-result"), is("exit-in-stop"), is("fork"), is("stream"),
-              is("exec"),           is("after-cleanup"), is("stop-beside")};
+              is("exec"),           is("after-cleanup"), is("stop-beside"), is("child-uses"),
+              is("signal-exit"),    is("cleanup-beside"), is("serial-return"), is("first-start"),
+              is("no-loopback"),    is("started-first")};
 }
 
 struct ReportScope {
@@ -109,6 +124,8 @@ struct ReportScope {
 };
 
 std::atomic<bool> stopReported{false};
+std::atomic<bool> cleanupCalled{false};
+std::atomic<bool> startedReturned{false};
 
 // Frees the user data, as the header allows.
 void onStopped(const char*, void* userData)
@@ -126,6 +143,8 @@ void onStopped(const char*, void* userData)
 void onConnected(const char*, void*)
 {
     const ReportScope scope;
+    if (!startedReturned)
+        std::puts("host: a terminal reported connected before the started callback returned");
     ++connectedReports;
     if (row.heldReport && !reportHeld.exchange(true))
         waitUntil([] { return journalSaved.load(); });
@@ -137,6 +156,11 @@ void onDisconnected(const char*, void* userData)
     const int nth = ++disconnectedReports;
     if (stops > 0)
         std::puts("host: a terminal reported disconnected after the stop");
+    if (row.cleanupBeside) {
+        // Host work that lasts into the clean-up.
+        waitUntil([] { return cleanupCalled.load(); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
     if (row.stopInResult && nth == 1) {
         // Host work that lasts into the exit, then writes down the report.
         waitUntil([] { return exitBegun.load(); });
@@ -151,10 +175,12 @@ void onError(const char*, void*)
 }
 
 // The user data stays the host's when the service does not start.
+void onStarted(const char*, void*);
+
 void* startService(uint16_t port)
 {
     auto data = std::make_unique<ServiceData>();
-    void* const handle = zuva_createTcpIpService(port, nullptr, &onStopped, &onConnected, &onDisconnected,
+    void* const handle = zuva_createTcpIpService(port, &onStarted, &onStopped, &onConnected, &onDisconnected,
                                                  &onError, nullptr, data.get());
     if (handle)
         data.release();
@@ -198,10 +224,23 @@ bool forkedChild = false;
 // dial in meanwhile. A forked child's leak check, which comes next, would see
 // none of the parent's threads that hold what the library made, so the child
 // ends before it.
+std::atomic<std::int64_t> exitBeganAt{0};
+
+std::int64_t nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 void awaitDialsAfterTheStatics()
 {
     if (forkedChild)
         ::_exit(0);
+    // Nothing is waited for when the exit began inside a library call: far
+    // below the exit's limit of 5 s, which an exit that waits would reach.
+    if (row.signalExit && nowMs() - exitBeganAt >= 5000)
+        std::printf("host: the exit took %lld ms\n", static_cast<long long>(nowMs() - exitBeganAt));
     const int before = dials;
     if (row.dialIn && !waitUntil([before] { return dials >= before + 20; }))
         std::puts("host: the terminals stopped dialling in");
@@ -212,6 +251,7 @@ void awaitDialsAfterTheStatics()
 // what a later first connection made: terminals dial in meanwhile.
 void markTheExitBegun()
 {
+    exitBeganAt = nowMs();
     exitBegun = true;
     const int before = dials;
     if (row.dialIn && !waitUntil([before] { return dials >= before + 20; }))
@@ -410,14 +450,44 @@ pid_t forkBetweenSales()
     return child;
 }
 
+std::atomic<int> childResults{0};
+
+void onChildResult(const char* json, void*)
+{
+    if (std::strstr(json, "\"causeCode\": 12") && std::strstr(json, "fork"))
+        ++childResults;
+}
+
+// A daemon or a worker that goes on with the library its parent set up: every
+// call is refused at once, and nothing reaches the parent's terminal.
+void useTheLibraryInTheChild(uint16_t port)
+{
+    if (zuva_sendTransaction("TERM0001", InformationRequest, &onChildResult, nullptr, nullptr, nullptr, nullptr)
+            != -1
+        || childResults != 1)
+        std::puts("host: a forked child's sale was not refused");
+    if (zuva_isTerminalConnected("TERM0001") != -1 || zuva_resetTransaction("TERM0001") != -1)
+        std::puts("host: a forked child sees the parent's terminal");
+    if (zuva_getConnectedTerminals() != nullptr)
+        std::puts("host: a forked child lists the parent's terminals");
+    const int before = errors;
+    if (startService(static_cast<uint16_t>(port + 1)) || errors != before + 1)
+        std::puts("host: a forked child's service was not refused");
+    if (zuva_stopService(service) != -1)
+        std::puts("host: a forked child's stop was not refused");
+    zuva_cleanup();
+}
+
 // The child ends as after a failed exec, or execs; the parent waits for it.
-void forkAChild()
+void forkAChild(uint16_t port)
 {
     const pid_t child = forkBetweenSales();
     if (child == 0) {
         forkedChild = true;
         if (row.exec)
             ::execl("/bin/true", "true", static_cast<char*>(nullptr));
+        if (row.childUses)
+            useTheLibraryInTheChild(port);
         std::exit(0);
     }
     int status = 0;
@@ -436,7 +506,14 @@ int forkAndStartAgain(uint16_t port)
         std::puts("host: the terminals do not sell");
         return 1;
     }
-    forkAChild();
+    SimTerminal& terminal = newTerminal();
+    if (row.childUses && !connectTerminal(terminal, port, "TERM0001")) {
+        std::puts("host: the terminal was not reported connected");
+        return 1;
+    }
+    forkAChild(port);
+    if (!terminal.requests().empty())
+        std::puts("host: a forked child's request reached the parent's terminal");
     zuva_stopService(service);
     service = startService(port);
     if (!service)
@@ -461,6 +538,98 @@ int exitBesideAStop(uint16_t port)
     std::exit(0);
 }
 
+// The library's first write on main raises SIGTERM, whose handler exits:
+// the exit begins while main holds the connection's write lock.
+std::atomic<bool> raiseInSend{false};
+
+void exitOnSignal(int)
+{
+    std::exit(0);
+}
+
+int exitFromASignalWhileSending()
+{
+    ::signal(SIGTERM, exitOnSignal);
+    raiseInSend = true;
+    sendInformationRequest(nullptr, nullptr, nullptr);
+    std::puts("host: the signal did not end the process");
+    return 1;
+}
+
+// A host thread stops the service; its disconnected report lasts into the
+// clean-up that main makes meanwhile.
+int cleanUpBesideAStop()
+{
+    std::atomic<bool> stopReturned{false};
+    std::thread([&stopReturned] {
+        zuva_stopService(service);
+        stopReturned = true;
+    }).detach();
+    if (!waitUntil([] { return disconnectedReports == 1; })) {
+        std::puts("host: the stop reported no disconnection");
+        return 1;
+    }
+    cleanupCalled = true;
+    zuva_cleanup();
+    if (!waitUntil([&stopReturned] { return stopReturned.load(); }))
+        std::puts("host: the stop beside the clean-up did not return");
+    return 0;
+}
+
+// Eight serial services, and main returns while their ports open.
+int returnWhileSerialPortsOpen()
+{
+    constexpr int Ports = 8;
+    for (int index = 0; index < Ports; ++index) {
+        int master = -1;
+        int slave = -1;
+        char name[128] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+            std::puts("host: no pseudo-terminal");
+            return 1;
+        }
+        ::close(slave);
+        if (!zuva_createSerialService(name, nullptr, nullptr, nullptr, nullptr, &onError, nullptr, nullptr))
+            std::puts("host: a serial service did not start");
+    }
+    return 0;
+}
+
+// A host thread makes the process's first call, a start, as main exits.
+int exitDuringTheFirstStart(uint16_t port)
+{
+    std::atomic<bool> starting{false};
+    std::thread([&starting, port] {
+        starting = true;
+        service = startService(port);
+    }).detach();
+    waitUntil([&starting] { return starting.load(); });
+    std::exit(0);
+}
+
+uint16_t listeningPort = 0;
+
+// A slow start: a terminal dials in and announces itself meanwhile.
+void onStarted(const char*, void*)
+{
+    if (row.startedFirst) {
+        SimTerminal& terminal = newTerminal();
+        testsupport::SimAdvice advice;
+        advice.terminalIdentifier = "TERM0009";
+        if (!terminal.connectTo(listeningPort) || !terminal.sendAdvice(advice))
+            std::puts("host: the terminal could not dial in during the start");
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    startedReturned = true;
+}
+
+// In a network of its own, whose loopback is down.
+void leaveLoopback()
+{
+    if (::unshare(CLONE_NEWNET) != 0)
+        std::puts("host: no network namespace of its own (run as root)");
+}
+
 int createAfterCleanup(uint16_t port)
 {
     zuva_cleanup();
@@ -479,6 +648,16 @@ __attribute__((constructor(101))) void registerLastAtExit()
 
 } // namespace
 
+// Takes the library's writes to the terminals, and the simulated terminal's.
+extern "C" ssize_t send(int descriptor, const void* data, size_t size, int flags)
+{
+    using Send = ssize_t (*)(int, const void*, size_t, int);
+    static const auto next = reinterpret_cast<Send>(::dlsym(RTLD_NEXT, "send"));
+    if (raiseInSend.exchange(false))
+        ::raise(SIGTERM);
+    return next(descriptor, data, size, flags);
+}
+
 int main(int argc, char** argv)
 {
     readRow(argc, argv);
@@ -486,7 +665,14 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (row.journal)
         std::atexit(saveJournal);
-    const uint16_t port = SimTerminal::freeLoopbackPort();
+    if (row.noLoopback)
+        leaveLoopback();
+    const uint16_t port = row.noLoopback ? 0 : SimTerminal::freeLoopbackPort();
+    listeningPort = port;
+    if (row.serialReturn)
+        return returnWhileSerialPortsOpen();
+    if (row.firstStart)
+        return exitDuringTheFirstStart(port);
     service = startService(port);
     if (!service) {
         std::puts("host: the service did not start");
@@ -495,6 +681,12 @@ int main(int argc, char** argv)
     std::atexit(markTheExitBegun);
     if (row.afterCleanup)
         return createAfterCleanup(port);
+    if (row.noLoopback)
+        return end();
+    if (row.startedFirst && !waitUntil([] { return connectedReports == 1; })) {
+        std::puts("host: the terminal that dialled in during the start was not reported connected");
+        return 1;
+    }
     if (row.dialIn)
         return endWhileDialledIn(port);
     if (row.fork)
@@ -515,5 +707,9 @@ int main(int argc, char** argv)
         return returnWithAStopBehindAReport(port);
     if (row.exitInStop)
         return exitDuringStop();
+    if (row.signalExit)
+        return exitFromASignalWhileSending();
+    if (row.cleanupBeside)
+        return cleanUpBesideAStop();
     return end();
 }

@@ -235,7 +235,7 @@ void StateManager::setHeartBeatEnabled(bool enabled)
 void StateManager::applyHeartBeatSetting(bool enabled)
 {
     heartBeatEnabled_ = enabled;
-    // Only Idle runs the heartbeat; other states consult the flag when they end.
+    // Only Idle runs the heartbeat; it reads the flag as it starts.
     if (!currentState_ || currentState_->getName() != QLatin1String("Idle"))
         return;
     const auto interval = getHeartBeatIntervalMs();
@@ -318,6 +318,14 @@ boost::optional<std::chrono::milliseconds> StateManager::getHeartBeatIntervalMs(
     return heartBeatInterval_;
 }
 
+bool StateManager::dropsLinkOnLostFrame() const
+{
+    // Whether the heartbeat runs does not matter: it pauses for every
+    // transaction, and a host that always has one in flight would never
+    // lose its link.
+    return heartBeatInterval_.is_initialized();
+}
+
 void StateManager::reportAckSent()
 {
     nakCounter_ = 0;
@@ -348,7 +356,7 @@ void StateManager::reportAckTimeout(const QByteArray& payload, bool report)
 {
     if (report)
         reportSendFailure(payload);
-    if (getHeartBeatIntervalMs())
+    if (dropsLinkOnLostFrame())
         setConnected(false);
 }
 

@@ -67,6 +67,8 @@ public:
     void startTimer(std::chrono::milliseconds interval);
     void stopTimer();
     boost::optional<std::chrono::milliseconds> getHeartBeatIntervalMs() const;
+    // Whether a frame whose resends are exhausted drops the link.
+    bool dropsLinkOnLostFrame() const;
     void reportAckSent();
     void reportNAckSent();
     void reportDataMessageSent();

@@ -50,7 +50,7 @@ void StateWaitForAckAfterSend::onTimer()
 void StateWaitForAckAfterSend::retry()
 {
     if (maxRetries_ != -1 && retryCount_ == maxRetries_) {
-        if (manager().getHeartBeatIntervalMs())
+        if (manager().dropsLinkOnLostFrame())
             manager().goToConnectState();
         else
             manager().goToIdleState();

@@ -141,15 +141,30 @@ TEST_F(LinkStates, LostHeartbeatReportsWhatWaitedAndRefusesWritesUntilReconnecte
     EXPECT_EQ(lost, (std::vector<QByteArray>{QByteArray(), QByteArray::fromHex("A1")}));
     EXPECT_FALSE(write("B2"));
 
-    // Probing resumes with a new number until the terminal answers.
+    // Probing resumes with a new number until the terminal answers. The
+    // heartbeat is paused, as for a transaction in flight.
+    link->disableHeartBeat();
     ASSERT_TRUE(waitFor([&] { return wrote(frame("", 3)); }));
     input->feed(ack(3));
     ASSERT_TRUE(waitFor([&] { return connected == 2; }));
     EXPECT_EQ(output->countOf(frame("A1", 3)), 0u);
 
+    // A frame lost while the heartbeat is paused takes the link down all the same.
+    ASSERT_TRUE(write("C3"));
+    for (int sent = 1; sent <= 4; ++sent) {
+        ASSERT_TRUE(waitFor([&] { return output->countOf(frame("C3", 4)) == size_t(sent); }));
+        input->feed(nak);
+    }
+    ASSERT_TRUE(waitFor([&] { return disconnected == 2 && lost.size() == 3; }));
+    EXPECT_EQ(lost.back(), QByteArray::fromHex("C3"));
+    EXPECT_FALSE(write("B2"));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 5)); }));
+    input->feed(ack(5));
+    ASSERT_TRUE(waitFor([&] { return connected == 3; }));
+
     // Stopping a link that is up reports its end once; a stopped link refuses at once.
     link->stop();
-    ASSERT_TRUE(waitFor([&] { return disconnected == 2; }));
+    ASSERT_TRUE(waitFor([&] { return disconnected == 3; }));
     EXPECT_FALSE(write("B2"));
 }
 

@@ -7,6 +7,8 @@
 #include "simterminal/SimSerialTerminal.h"
 #include "support/CertificationLog.h"
 
+#include <set>
+
 
 namespace testsupport {
 namespace {
@@ -92,6 +94,21 @@ protected:
                                     reports.recorderFor(kind), {});
     }
 
+    // Sells 12.50 EUR as a register that keeps selling: each result, recorded
+    // as "sale", starts the next sale until there are that many.
+    void sellOn(const std::weak_ptr<oxa::TerminalConnection>& connection, size_t sales)
+    {
+        const QJsonDocument sale(QJsonObject{{"transaction", QJsonObject{{"action", "Sale"}, {"amount", "12.50"}}}});
+        selling = [this, connection, sales, sale](QJsonDocument result) {
+            reports.record("sale", result.toJson().constData());
+            const auto current = connection.lock();
+            if (current && reports.count("sale") < sales)
+                current->makeTransaction(sale, selling, {});
+        };
+        if (const auto current = connection.lock())
+            current->makeTransaction(sale, selling, {});
+    }
+
     // The terminal's approval of 12.50 EUR, its transaction 000777.
     static Bytes approvalOf(const SimMessage& request)
     {
@@ -105,35 +122,56 @@ protected:
     const std::shared_ptr<oxa::ReleaseThread> releaseThread = std::make_shared<oxa::ReleaseThread>();
     std::unique_ptr<vorsam::SerialServer> server = vorsam::makeSerialServer();
     std::shared_ptr<oxa::ZUVASerialServerListener> listener;
+    std::function<void(QJsonDocument)> selling;
 };
 
+// The terminal falls silent while the host is idle, and again while it keeps
+// selling: each result starts the next sale, so the heartbeat never runs and
+// the lost frame of a sale must take the link down.
 TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAgainWhenItAnswers)
 {
     terminal.identifyAs("SER00002");
     ASSERT_TRUE(server->open(QString::fromStdString(terminal.portName()), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
     ASSERT_TRUE(reports.waitFor("connected", 1));
-    terminal.setSilent(true);
-    ASSERT_TRUE(reports.waitFor("disconnected", 1));
-    EXPECT_EQ(reports.last("disconnected"), reports.last("connected"));
-    // Still known while its port is open, as the C header says: found and
-    // described but not listed, and a transaction fails at once.
-    // (The connection is not held: closing waits for its end.)
-    ASSERT_TRUE(listener->getTerminalConnection("SER00002"));
-    EXPECT_FALSE(listener->getConnectionDescription("SER00002").isEmpty());
-    EXPECT_TRUE(listener->getTerminalDocuments().empty());
-    listener->getTerminalConnection("SER00002")->makeTransaction(
-        QJsonDocument::fromJson(QByteArray::fromStdString(informationRequest())), reports.recorderFor("result"), {});
-    ASSERT_TRUE(reports.waitFor("result", 1));
-    EXPECT_EQ(errorCodes(reports.first("result")), NetworkError);
+    size_t round = 0;
+    for (const bool selling : {false, true}) {
+        SCOPED_TRACE(selling ? "selling" : "idle");
+        ++round;
+        const size_t framesBefore = terminal.link().messageCount();
+        terminal.setSilent(true);
+        if (selling)
+            sellOn(listener->getTerminalConnection("SER00002"), 3);
+        ASSERT_TRUE(reports.waitFor("disconnected", round));
+        EXPECT_EQ(reports.last("disconnected"), reports.last("connected"));
+        // Still known while its port is open, as the C header says: found and
+        // described but not listed, and a transaction fails at once.
+        // (The connection is not held: closing waits for its end.)
+        ASSERT_TRUE(listener->getTerminalConnection("SER00002"));
+        EXPECT_FALSE(listener->getConnectionDescription("SER00002").isEmpty());
+        EXPECT_TRUE(listener->getTerminalDocuments().empty());
+        listener->getTerminalConnection("SER00002")->makeTransaction(
+            QJsonDocument::fromJson(QByteArray::fromStdString(informationRequest())), reports.recorderFor("result"), {});
+        ASSERT_TRUE(reports.waitFor("result", round));
+        EXPECT_EQ(errorCodes(reports.last("result")), NetworkError);
+        if (selling) {
+            ASSERT_TRUE(reports.waitFor("sale", 3));
+            for (const QJsonObject& sale : reports.documents("sale"))
+                EXPECT_EQ(errorCodes(sale), NetworkError);
+            // The first sale's frame took the link down; the next ones failed without reaching the line.
+            const std::vector<Bytes> frames = terminal.link().messages();
+            EXPECT_LE(std::set<Bytes>(frames.begin() + static_cast<std::ptrdiff_t>(framesBefore), frames.end()).size(), 1u);
+        }
 
-    terminal.setSilent(false);
-    ASSERT_TRUE(reports.waitFor("connected", 2));
-    EXPECT_EQ(reports.count("disconnected"), 1u);
+        terminal.setSilent(false);
+        ASSERT_TRUE(reports.waitFor("connected", round + 1));
+        EXPECT_EQ(reports.count("disconnected"), round);
+    }
+    EXPECT_EQ(terminal.requestCount("Ci"), 3u);
     close();
-    EXPECT_EQ(reports.count("disconnected"), 2u);
+    EXPECT_EQ(reports.count("disconnected"), 3u);
 }
 
-// The link can go down only while no transaction is current: one set aside
+// The heartbeat runs only while no transaction is current: one set aside
 // by a cancellation is still in flight when the heartbeat finds the terminal
 // gone. It fails before the host hears of the loss, and the connection
 // serves the terminal again once it answers.

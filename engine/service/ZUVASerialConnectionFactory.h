@@ -22,7 +22,7 @@ class TransactionDispatcher;
 // Builds the terminal connection of an opened serial port: the serial link
 // on the port's streams and the protocol stack on the link's streams. The
 // link's heartbeat pauses while a transaction is in flight. A lost frame fails
-// the transaction it carried, and a receive failure of the link the one in
+// the transaction it carried (and, with a heartbeat interval, drops the link), and a receive failure of the link the one in
 // flight, with code 2, cause 18 NetworkError; a message whose transaction has
 // ended while it waited for the link is never sent. The link's callbacks
 // hold the connection's dispatcher only while they run, and let go of it on

@@ -35,7 +35,10 @@
 #include "support/ExitingHostSanitizers.h"
 #include "support/Wait.h"
 
+#include <QCoreApplication>
+
 #include <dlfcn.h>
+#include <poll.h>
 #include <pty.h>
 #include <sched.h>
 #include <signal.h>
@@ -571,27 +574,45 @@ int cleanUpBesideAStop()
     }
     cleanupCalled = true;
     zuva_cleanup();
+    // Without its application the stop's threads could never end.
+    if (reportsUnderWay > 0 && !QCoreApplication::instance())
+        std::puts("host: the clean-up took the Qt application from under a stop still under way");
     if (!waitUntil([&stopReturned] { return stopReturned.load(); }))
         std::puts("host: the stop beside the clean-up did not return");
     return 0;
 }
 
-// Eight serial services, and main returns while their ports open.
+// A serial service on a new pseudo-terminal; the line's master, which hangs
+// up until the service has opened the port.
+int startSerialService()
+{
+    int master = -1;
+    int slave = -1;
+    char name[128] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        std::puts("host: no pseudo-terminal");
+        return -1;
+    }
+    ::close(slave);
+    if (!zuva_createSerialService(name, nullptr, nullptr, nullptr, nullptr, &onError, nullptr, nullptr))
+        std::puts("host: a serial service did not start");
+    return master;
+}
+
+// Once a first serial port has opened, seven more services start, and main
+// returns while their ports open.
 int returnWhileSerialPortsOpen()
 {
-    constexpr int Ports = 8;
-    for (int index = 0; index < Ports; ++index) {
-        int master = -1;
-        int slave = -1;
-        char name[128] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-            std::puts("host: no pseudo-terminal");
-            return 1;
-        }
-        ::close(slave);
-        if (!zuva_createSerialService(name, nullptr, nullptr, nullptr, nullptr, &onError, nullptr, nullptr))
-            std::puts("host: a serial service did not start");
+    const int first = startSerialService();
+    if (first < 0 || !waitUntil([first] {
+            pollfd line{first, 0, 0};
+            return ::poll(&line, 1, 0) == 0;
+        })) {
+        std::puts("host: the first serial port did not open");
+        return 1;
     }
+    for (int index = 0; index < 7; ++index)
+        startSerialService();
     return 0;
 }
 

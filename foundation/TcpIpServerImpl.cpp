@@ -199,6 +199,7 @@ private:
             QTcpSocket* accepted = impl_->server->nextPendingConnection();
             if (!accepted)
                 continue;
+            ProcessExit::firstUseDone(ProcessExit::FirstUse::Accepting);
             if (ProcessExit::begun())
                 closeAsTheExitBegins(accepted);
             else if (ConnectionBudget::instance().take())
@@ -257,9 +258,7 @@ private:
         reportDataOnSocketThread(socket.get());
         notify(socket, &TcpIpServerListener::onConnect);
         impl_->addConnection(socket);
-        const bool started = socket->start();
-        ProcessExit::firstUseDone(ProcessExit::FirstUse::Accepting);
-        if (!started) {
+        if (!socket->start()) {
             notify(socket, &TcpIpServerListener::onDisconnect);
             impl_->removeConnection(socket.get());
         }

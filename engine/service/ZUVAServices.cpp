@@ -213,16 +213,15 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
 {
     const auto kept = std::make_shared<RunningService>(std::move(service));
     void* const handle = kept.get();
-    const char* refusal = nullptr;
-    {
+    // In a forked child the lock may have been held by a thread of the parent.
+    const char* refusal = inForkedChild() ? ForkedChildReason : nullptr;
+    if (!refusal) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (inForkedChild())
-            refusal = ForkedChildReason;
-        else if (m_cleanedUp)
+        if (m_cleanedUp)
             refusal = "The library has been cleaned up: no service starts after zuva_cleanup";
         else if (vorsam::ProcessExit::begun())
             refusal = "The process is exiting: no service starts any more";
-        if (!refusal) {
+        else {
             m_services.emplace(handle, kept);
             ++m_startsUnderWay;
         }
@@ -232,15 +231,7 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
         reportStartFailure(error, refusal);
         return 0;
     }
-    struct StartEnded {
-        ZUVAServices& services;
-        ~StartEnded()
-        {
-            const std::lock_guard<std::mutex> lock(services.m_mutex);
-            --services.m_startsUnderWay;
-            services.m_startEnded.notify_all();
-        }
-    } startEnded{*this};
+    const UnderWay startUnderWay{*this, m_startsUnderWay};
     try {
         open();
     } catch (const std::exception& exception) {
@@ -253,8 +244,12 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
         reportStartFailure(error, exception.what());
         return 0;
     }
+    // However the started callback ends, the service's reports may begin then.
+    struct Opened {
+        ServiceReports& reports;
+        ~Opened() { reports.open(); }
+    } opened{*kept->reports};
     call(started, QJsonDocument());
-    kept->reports->open();
     return reinterpret_cast<quintptr>(handle);
 }
 
@@ -288,9 +283,8 @@ bool ZUVAServices::stopService(void* handle)
         // threads and the application to the process's end.
         ++m_stopsUnderWay;
         lock.unlock();
+        const UnderWay stopUnderWay{*this, m_stopsUnderWay};
         endService(*service);
-        lock.lock();
-        --m_stopsUnderWay;
     }
     return true;
 }
@@ -346,6 +340,13 @@ void ZUVAServices::endAtExit()
     struct LeftToTheExit {
         ~LeftToTheExit() { vorsam::ProcessExit::leaveTheRest(); }
     } leftToTheExit;
+    // Begun inside a library call (from a signal handler, say), this thread
+    // may hold what the library's threads wait for, the registry's lock
+    // included: nothing is ended, and no lock is taken.
+    if (LibraryCall::onThisThread()) {
+        m_exiting = true;
+        return;
+    }
     // The records stay, with their stopped callbacks: a host
     // that stops its service later, from a static object of its own, is still
     // told once. A stop still waiting for the release thread is told here.
@@ -353,9 +354,8 @@ void ZUVAServices::endAtExit()
     std::map<void*, std::shared_ptr<RunningService>> stopping;
     // Ending a connection waits for its threads and for the release thread;
     // while host code is under way, one of them may be this very thread
-    // or wait for it, and a stop under way uses them still. So may a library
-    // call that this thread was in when the exit began (from a signal
-    // handler, say). What cannot end then is left to the process's end.
+    // or wait for it, and a stop under way uses them still. What cannot end
+    // then is left to the process's end.
     bool ending = false;
     {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -363,7 +363,7 @@ void ZUVAServices::endAtExit()
         const bool startsEnded = awaitStartsAtExit(lock);
         // Under the lock: a stop the release thread takes from now on is
         // under way before it looks, so it is counted here or left alone.
-        ending = startsEnded && !HostCall::underWay() && m_stopsUnderWay == 0 && !LibraryCall::onThisThread();
+        ending = startsEnded && !HostCall::underWay() && m_stopsUnderWay == 0;
         running = m_services;
         stopping.swap(m_stopping);
         for (const auto& entry : stopping)
@@ -372,13 +372,15 @@ void ZUVAServices::endAtExit()
     if (!ending && stopping.empty())
         return;
     const bool ended = endOffThisThread([this, ending, running, stopping] {
-        if (ending)
-            for (const auto& entries : {running, stopping})
-                for (const auto& entry : entries)
+        // Once the rest is left to the process's end, Qt's statics may go.
+        const auto mayEnd = [ending] { return ending && !vorsam::ProcessExit::restLeft(); };
+        for (const auto& entries : {running, stopping})
+            for (const auto& entry : entries)
+                if (mayEnd())
                     endConnections(*entry.second);
         for (const auto& entry : stopping)
             reportStopped(*entry.second);
-        if (ending)
+        if (mayEnd())
             m_releaseThread->stop();
     });
     // Threads left to the exit may still use the application.
@@ -393,12 +395,12 @@ bool ZUVAServices::awaitStartsAtExit(std::unique_lock<std::mutex>& lock)
 {
     // A start on this thread cannot go on, and one whose host code runs
     // leaves the rest to the process's end anyway.
-    if (LibraryCall::onThisThread() || HostCall::onThisThread())
+    if (HostCall::onThisThread())
         return m_startsUnderWay == 0;
     while (m_startsUnderWay > 0 && !HostCall::underWay()) {
         if (vorsam::ProcessExit::pastTheLimit())
             return false;
-        m_startEnded.wait_for(lock, ExitEndingLook);
+        m_underWayChanged.wait_for(lock, ExitEndingLook);
     }
     return m_startsUnderWay == 0;
 }
@@ -420,21 +422,34 @@ void ZUVAServices::cleanUp()
 {
     if (inForkedChild())
         return;
-    // Under way like a stop until the application has gone: an exit
-    // meanwhile leaves the rest to the process's end.
     {
-        const std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        // No service starts from now on; one still starting is stopped once
+        // its started callback has returned, which a callback cannot wait for.
+        m_cleanedUp = true;
+        if (!HostCall::onThisThread())
+            m_underWayChanged.wait(lock, [this] { return m_startsUnderWay == 0; });
+        // Under way like a stop until the services have ended: an exit
+        // meanwhile leaves the rest to the process's end.
         ++m_stopsUnderWay;
     }
-    stopAllServices();
+    {
+        const UnderWay cleanUpUnderWay{*this, m_stopsUnderWay};
+        stopAllServices();
+    }
     std::unique_ptr<vorsam::SharedQtLibrary> qt;
     const std::lock_guard<std::mutex> lock(m_mutex);
-    --m_stopsUnderWay;
-    m_cleanedUp = true;
     // Threads left to the exit, and a stop or start still under way on
     // another thread, may still use the application: the exit takes it then.
     if (!m_exiting && m_stopsUnderWay == 0 && m_startsUnderWay == 0)
         qt = takeQt();
+}
+
+ZUVAServices::UnderWay::~UnderWay()
+{
+    const std::lock_guard<std::mutex> lock(services.m_mutex);
+    --count;
+    services.m_underWayChanged.notify_all();
 }
 
 void ZUVAServices::stopAllServices()

@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -143,18 +144,27 @@ private:
                           const std::function<void()>& open);
     void failRequest(const DocumentCallback& result, const ect::ECTError& error) const;
 
+    // Gives back a stop, clean-up or start counted under way, however the
+    // scope ends.
+    struct UnderWay {
+        ZUVAServices& services;
+        int& count;
+        ~UnderWay();
+    };
+
     mutable std::mutex m_mutex;
     std::map<void*, std::shared_ptr<RunningService>> m_services;
     // Stopped inside a callback, not yet taken by the release thread.
     std::map<void*, std::shared_ptr<RunningService>> m_stopping;
-    bool m_exiting = false;
+    // Also set without the lock, by an exit begun inside a library call.
+    std::atomic<bool> m_exiting{false};
     bool m_cleanedUp = false;
     // Stops and clean-ups made outside a callback, ending connections out of
     // the registry's sight.
     int m_stopsUnderWay = 0;
     // Starts from their registration until their started callback has returned.
     int m_startsUnderWay = 0;
-    std::condition_variable m_startEnded;
+    std::condition_variable m_underWayChanged;
     // The process that set the library up.
     const int m_setUpBy;
     std::vector<std::shared_ptr<RunningService>> m_keptAtExit;

@@ -27,7 +27,8 @@
 // right after starting eight serial services; [first-start] calling exit as
 // a host thread makes the process's first call, a start; [no-loopback] all
 // of it with loopback down; [started-first] a terminal dialling in while the
-// started callback still runs.
+// started callback still runs (and [cleanup-during-start] main cleaning up
+// meanwhile, as a host thread makes that start).
 #include "engine/service/OXAZUVAWrapper.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
@@ -67,7 +68,7 @@ namespace {
 struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
-        startedFirst;
+        startedFirst, cleanupDuringStart;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -118,7 +119,7 @@ void readRow(int argc, char** argv)
               is("free-exit"),      is("stop-in-result"), is("exit-in-stop"), is("fork"), is("stream"),
               is("exec"),           is("after-cleanup"), is("stop-beside"), is("child-uses"),
               is("signal-exit"),    is("cleanup-beside"), is("serial-return"), is("first-start"),
-              is("no-loopback"),    is("started-first")};
+              is("no-loopback"),    is("started-first"), is("cleanup-during-start")};
 }
 
 struct ReportScope {
@@ -129,12 +130,15 @@ struct ReportScope {
 std::atomic<bool> stopReported{false};
 std::atomic<bool> cleanupCalled{false};
 std::atomic<bool> startedReturned{false};
+std::atomic<bool> inStarted{false};
 
 // Frees the user data, as the header allows.
 void onStopped(const char*, void* userData)
 {
     if (reportsUnderWay > 0)
         std::puts("host: stopped while a report runs");
+    if (!startedReturned)
+        std::puts("host: stopped before the started callback returned");
     stopReported = true;
     // Main stays inside the stop through the exit's work.
     if (row.exitInStop)
@@ -633,6 +637,7 @@ uint16_t listeningPort = 0;
 // A slow start: a terminal dials in and announces itself meanwhile.
 void onStarted(const char*, void*)
 {
+    inStarted = true;
     if (row.startedFirst) {
         SimTerminal& terminal = newTerminal();
         testsupport::SimAdvice advice;
@@ -642,6 +647,19 @@ void onStarted(const char*, void*)
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     startedReturned = true;
+}
+
+int cleanUpDuringTheStart(uint16_t port)
+{
+    std::thread([port] { service = startService(port); }).detach();
+    if (!waitUntil([] { return inStarted.load(); })) {
+        std::puts("host: the service did not start");
+        return 1;
+    }
+    zuva_cleanup();
+    if (stops != 1)
+        std::puts("host: the clean-up did not stop the service that was starting");
+    return 0;
 }
 
 // In a network of its own, whose loopback is down.
@@ -694,6 +712,8 @@ int main(int argc, char** argv)
         return returnWhileSerialPortsOpen();
     if (row.firstStart)
         return exitDuringTheFirstStart(port);
+    if (row.cleanupDuringStart)
+        return cleanUpDuringTheStart(port);
     service = startService(port);
     if (!service) {
         std::puts("host: the service did not start");

@@ -4,7 +4,8 @@
 // the host itself (lines starting "host:").
 // Usage: client_exiting_host [terminal] [pending] [cleanup] [late-lock]
 // [exit [host-thread]] [exit-in-WHERE] [locked [stop]] [stream [sleep-in-result]]
-// [waiting-stop]: with an announced
+// [waiting-stop] [own-qt] [cleanup-in-connected] [stop-in-question]
+// [other-stopped]: with an announced
 // terminal still connected; with a request to it still unanswered; with
 // ect::cleanup before the end; with main holding, at the end, a lock that
 // every disconnected report waits for; calling exit instead of returning, from
@@ -17,16 +18,24 @@
 // (unless the exit ended their connections), with the result callback
 // sleeping past the exit's wait; with a stop that a result callback queued
 // behind a disconnected report still waiting when the exit comes (with
-// exit-in-disconnected, that report calls exit).
+// exit-in-disconnected, that report calls exit); with a Qt application of
+// the host's own, made before the first call of the library and gone with
+// main (after ect::cleanup: with terminals still connected its exit cannot
+// end them); with ect::cleanup called inside the connected callback, which
+// the header forbids; with the service stopped inside a delivery question;
+// with a second service that a host thread has stopped before the end.
 #include "client/ServiceInformationTransaction.h"
 #include "client/ZUVAService.h"
 #include "client/transactions/SaleTransaction.h"
+#include "client/transactions/SaleWithDeliveryConfirmationTransaction.h"
 #include "foundation/SharedQtLibrary.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimTerminal.h"
 #include "support/ExitingHostSanitizers.h"
 #include "support/Wait.h"
+
+#include <QCoreApplication>
 
 #include <unistd.h>
 
@@ -66,6 +75,27 @@ std::atomic<bool> mainIdle{false};
 bool exitsIn(const char* where)
 {
     return std::strcmp(exitIn, where) == 0;
+}
+
+// A call that should have returned has not: the process ends here, since
+// its exit would wait for that call too.
+[[noreturn]] void failNow(const char* what)
+{
+    std::printf("host: %s\n", what);
+    std::fflush(stdout);
+    std::_Exit(1);
+}
+
+// "cleanup-in-WHERE": ect::cleanup inside the callback WHERE.
+const char* cleanupIn = "";
+std::atomic<bool> cleanedUp{false};
+
+void cleanUpIfIn(const char* where)
+{
+    if (std::strcmp(cleanupIn, where) != 0 || cleanedUp)
+        return;
+    ect::cleanup();
+    cleanedUp = true;
 }
 
 // A stop is told only once the service's reports have returned.
@@ -124,6 +154,10 @@ public:
         // The exit reported the terminal disconnected, and left that report waiting.
         if (lateLock && waitingForLock != 1)
             std::puts("host: no disconnected report waits for the lock");
+        // The stop of the other service is over: the exit ended this one's terminal.
+        if (otherStopped && disconnectedReports != 1)
+            std::printf("host: %d disconnected reports after the other service's stop\n",
+                        disconnectedReports.load());
     }
 
     // The release thread, let go by the exit's report, must not end and
@@ -150,6 +184,7 @@ public:
         const UnderWay report;
         ++connected;
         exitIfIn("connected", true);
+        cleanUpIfIn("connected");
     }
     void onTerminalDisconnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
     {
@@ -178,6 +213,19 @@ public:
     std::atomic<int> results{0};
     std::atomic<bool> lockedOut{false};
     bool stopBehindLock = false;
+    bool otherStopped = false;
+};
+
+// The listener of the other service: told of its stop only.
+class OtherListener : public ect::ZUVAServiceListener {
+public:
+    void onServiceStarted() override {}
+    void onServiceStopped() override { ++stopped; }
+    void onServiceError(ect::ECTError) override {}
+    void onTerminalConnected(std::shared_ptr<ect::ZUVATerminal>) override {}
+    void onTerminalDisconnected(std::shared_ptr<ect::ZUVATerminal>) override {}
+
+    std::atomic<int> stopped{0};
 };
 
 Listener& listener = *new Listener;
@@ -313,6 +361,40 @@ bool stopWaitingForTheReleaseThread(uint16_t port)
     return testsupport::waitUntil([] { return !stopRequested; });
 }
 
+std::atomic<bool> stoppedInQuestion{false};
+
+// The delivery question stops the service: the stop returns at once, and
+// the sale has its result before the stop is told.
+void stopInsideTheQuestion()
+{
+    testsupport::SimSaleReplies::script(terminal, "TERM0001");
+    ++listener.requests;
+    service->getTerminal("TERM0001")->send(ect::SaleWithDeliveryConfirmationTransaction(
+        ect::Amount("12.50"), [](const ect::SaleResult&) { ++listener.results; },
+        [](const ect::SaleResult&) {
+            service->stopService();
+            stoppedInQuestion = true;
+            return ProductDeliveryAccepted;
+        }));
+    if (!testsupport::waitUntil([] { return stoppedInQuestion.load(); }))
+        failNow("the stop inside the delivery question did not return");
+    if (!testsupport::waitUntil([] { return listener.stopped == 1 && listener.results == 1; }))
+        failNow("the stop inside the delivery question was not told");
+}
+
+// A host thread stops a second service, on a port of its own, to the end.
+void stopAnotherService()
+{
+    static auto& other = *new OtherListener;
+    const std::shared_ptr<ect::ZUVAService> another =
+        ect::makeTcpIpZUVAService(testsupport::SimTerminal::freeLoopbackPort(), other);
+    another->startService();
+    std::thread([another] { another->stopService(); }).join();
+    if (other.stopped != 1)
+        failNow("the other service's stop was not told");
+    listener.otherStopped = true;
+}
+
 int end(int argc, char** argv)
 {
     if (asked(argc, argv, "host-thread"))
@@ -357,9 +439,16 @@ void cleanupQtApp(std::unique_ptr<QCoreApplication>&)
 
 int main(int argc, char** argv)
 {
-    for (int index = 1; index < argc; ++index)
+    // Before the first call of the library, as a Qt host makes it.
+    std::unique_ptr<QCoreApplication> application;
+    if (asked(argc, argv, "own-qt"))
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    for (int index = 1; index < argc; ++index) {
         if (std::strncmp(argv[index], "exit-in-", 8) == 0)
             exitIn = argv[index] + 8;
+        if (std::strncmp(argv[index], "cleanup-in-", 11) == 0)
+            cleanupIn = argv[index] + 11;
+    }
     sleepInResult = asked(argc, argv, "sleep-in-result");
     waitingStop = asked(argc, argv, "waiting-stop");
     const uint16_t port = testsupport::SimTerminal::freeLoopbackPort();
@@ -374,11 +463,20 @@ int main(int argc, char** argv)
         static auto& keptForEver = *new std::shared_ptr<ect::ZUVAService>(service);
         (void)keptForEver;
     }
-    const bool withTerminal = asked(argc, argv, "terminal") || asked(argc, argv, "locked") || *exitIn || streaming;
+    const bool withTerminal = asked(argc, argv, "terminal") || asked(argc, argv, "locked") || *exitIn || streaming
+        || *cleanupIn || asked(argc, argv, "stop-in-question");
     if (withTerminal && !connect(terminal, port, "TERM0001")) {
         std::puts("host: terminal not reported connected");
         return 1;
     }
+    if (*cleanupIn && !testsupport::waitUntil([] { return cleanedUp.load(); }))
+        failNow("the clean-up inside a callback did not return");
+    if (*cleanupIn && !testsupport::waitUntil([] { return listener.stopped == 1; }))
+        failNow("the clean-up inside a callback did not stop the service");
+    if (asked(argc, argv, "stop-in-question"))
+        stopInsideTheQuestion();
+    if (asked(argc, argv, "other-stopped"))
+        stopAnotherService();
     // A report that never returns, or that calls exit, leaves threads to the
     // exit; one that returns as the exit begins may let the exit end them all.
     applicationMustStay = asked(argc, argv, "stop") || (waitingStop && *exitIn);

@@ -47,4 +47,6 @@ TEST(ProcessExit, ServersAcceptNothingOnceItHasBegunAndNoThreadStartsOnceItLeftT
 
     vorsam::ProcessExit::leaveTheRest();
     EXPECT_EQ(vorsam::startThreadOnce("LateThread", std::make_unique<vorsam::Runnable>()), nullptr);
+    // A refused start is no longer counted as starting: the exit waits for none.
+    EXPECT_TRUE(testsupport::waitUntil([] { return vorsam::Thread::startingCount() == 0; }));
 }

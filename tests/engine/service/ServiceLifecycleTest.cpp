@@ -1,5 +1,7 @@
 #include "ServiceFixture.h"
+#include "engine/service/ServiceReports.h"
 #include "support/ProcessThreads.h"
+#include "support/RefusedThreadStarts.h"
 
 #include <algorithm>
 #include <atomic>
@@ -214,6 +216,79 @@ TEST(ServiceLifecycle, StoppingWhileTerminalsStreamRepliesClosesEveryConnectionA
         ASSERT_TRUE(waitUntil([&] { return threadsButTheReleaseThread() <= threadsBefore; }))
             << threadsButTheReleaseThread() << " threads, " << threadsBefore << " before";
     }
+}
+
+// Reports of one service on several threads meet its stop: the stop returns
+// only once every report under way has returned, and none begins after it.
+TEST(ServiceLifecycle, ReportsOnSeveralThreadsMeetTheStop)
+{
+    constexpr int Threads = 8;
+    for (int round = 0; round < 10 && !HasFailure(); ++round) {
+        SCOPED_TRACE(round);
+        // Shared with the threads, which a stop that never returns leaves behind.
+        struct Shared {
+            oxa::ServiceReports reports;
+            std::atomic<int> made{0};
+            std::atomic<int> inside{0};
+            std::atomic<int> afterTheStop{0};
+            std::atomic<bool> stopped{false};
+            std::atomic<bool> told{false};
+        };
+        const auto shared = std::make_shared<Shared>();
+        std::vector<std::thread> reporting;
+        for (int thread = 0; thread < Threads; ++thread)
+            reporting.emplace_back([shared] {
+                while (!shared->stopped)
+                    shared->reports.report([&] {
+                        ++shared->inside;
+                        ++shared->made;
+                        if (shared->told)
+                            ++shared->afterTheStop;
+                        --shared->inside;
+                    });
+            });
+        ASSERT_TRUE(waitUntil([&] { return shared->made >= 2000 * Threads; }));
+        std::thread stopping([shared] {
+            shared->told = shared->reports.close();
+        });
+        const bool returned = waitUntil([&] { return shared->told.load(); });
+        EXPECT_TRUE(returned) << "the stop did not return";
+        EXPECT_EQ(shared->inside, 0);
+        shared->stopped = true;
+        for (auto& thread : reporting)
+            thread.join();
+        if (returned)
+            stopping.join();
+        else
+            stopping.detach();
+        EXPECT_EQ(shared->afterTheStop, 0);
+    }
+}
+
+// With no thread to be had, whoever awaits the release thread's jobs runs
+// them in place, as a service's stop does; a later post starts a thread.
+TEST(ServiceLifecycle, WithNoThreadToBeHadTheJobsAwaitedRunInPlace)
+{
+    // The library's Qt application, without which no event loop runs.
+    ASSERT_EQ(zuva_isTerminalConnected("NOBODY"), -1);
+    oxa::ReleaseThread release;
+    std::atomic<std::thread::id> ranOn{std::thread::id()};
+    std::atomic<bool> awaited{false};
+    std::thread waiter([&] {
+        const RefusedThreadStarts refused;
+        release.post([&] { ranOn = std::this_thread::get_id(); });
+        release.await([&] { return ranOn.load() != std::thread::id(); });
+        awaited = true;
+    });
+    const std::thread::id waiterId = waiter.get_id();
+    EXPECT_TRUE(waitUntil([&] { return awaited.load(); })) << "the wait did not return";
+    // Lets a waiter left waiting go: here a thread can be had.
+    std::atomic<std::thread::id> later{std::thread::id()};
+    release.post([&] { later = std::this_thread::get_id(); });
+    waiter.join();
+    EXPECT_EQ(ranOn.load(), waiterId);
+    ASSERT_TRUE(waitUntil([&] { return later.load() != std::thread::id(); }));
+    EXPECT_NE(later.load(), std::this_thread::get_id());
 }
 
 using Redial = ServiceFixture;

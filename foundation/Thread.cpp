@@ -3,6 +3,7 @@
 #include "foundation/ProcessExit.h"
 #include "foundation/ThreadMonitor.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QThread>
 #include <QTimer>
@@ -240,7 +241,9 @@ void Thread::start(std::chrono::milliseconds interval, std::unique_ptr<Runnable>
     // Counted before the look at the exit, so that an exit leaving the rest
     // to the process's end meanwhile either waits for this start or is seen here.
     ++startingThreads;
-    if (!ProcessExit::restLeft())
+    // Without a Qt application the thread's event loop would end at once,
+    // its task never run: it is not started.
+    if (!ProcessExit::restLeft() && QCoreApplication::instance())
         impl->start();
     if (impl->failedToStart()) {
         --startingThreads;

@@ -13,6 +13,7 @@
 #include "foundation/SerialServer.h"
 #include "foundation/TcpIpServer.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -363,7 +364,9 @@ void ZUVAServices::endAtExit()
         const bool startsEnded = awaitStartsAtExit(lock);
         // Under the lock: a stop the release thread takes from now on is
         // under way before it looks, so it is counted here or left alone.
-        ending = startsEnded && !HostCall::underWay() && m_stopsUnderWay == 0;
+        // Nor can anything end once a host has ended its own Qt application:
+        // the library's threads no longer get their events.
+        ending = startsEnded && !HostCall::underWay() && m_stopsUnderWay == 0 && QCoreApplication::instance();
         running = m_services;
         stopping.swap(m_stopping);
         for (const auto& entry : stopping)

@@ -235,6 +235,7 @@ TEST(ServiceLifecycle, ReportsOnSeveralThreadsMeetTheStop)
             std::atomic<bool> told{false};
         };
         const auto shared = std::make_shared<Shared>();
+        shared->reports.open();
         std::vector<std::thread> reporting;
         for (int thread = 0; thread < Threads; ++thread)
             reporting.emplace_back([shared] {

@@ -22,12 +22,24 @@ std::atomic<void (*)()> exitWork{nullptr};
 std::atomic<bool> exitWorkRan{false};
 std::atomic<bool> firstUses[static_cast<int>(ProcessExit::FirstUse::Count)];
 
-// Registered more than once: the first registration to run does the work.
+// How often a wait looks at the exit's limit.
+const std::chrono::milliseconds ExitLook{20};
+
+// Registered at load, so that the exit begins even before the work is set,
+// and more than once after: the first registration to run does the work.
 void runExitWorkOnce()
 {
-    void (*const work)() = exitWork;
-    if (work && !exitWorkRan.exchange(true))
+    if (exitWorkRan.exchange(true))
+        return;
+    ProcessExit::begin();
+    if (void (*const work)() = exitWork)
         work();
+    ProcessExit::leaveTheRest();
+}
+
+__attribute__((constructor)) void registerExitWorkAtLoad()
+{
+    std::atexit(runExitWorkOnce);
 }
 
 // A thread's start takes microseconds; one that takes longer is left alone.
@@ -78,6 +90,15 @@ void ProcessExit::leaveTheRest()
 bool ProcessExit::restLeft()
 {
     return exitLeftTheRest;
+}
+
+bool ProcessExit::await(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+                        const std::function<bool()>& done)
+{
+    while (!changed.wait_for(lock, ExitLook, done))
+        if (pastTheLimit())
+            return false;
+    return true;
 }
 
 void ProcessExit::setWork(void (*work)())

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 namespace vorsam {
@@ -29,11 +32,18 @@ public:
     // thread uses Qt's statics.
     static void leaveTheRest();
     static bool restLeft();
+    // Waits until done() holds, however long, until the exit begins: then
+    // only until the exit's limit. What it waits for may wait for the
+    // exiting thread. Returns done().
+    static bool await(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+                      const std::function<bool()>& done);
 
     // The exit's own work: it runs once, at the process's exit, before any
     // static that was built before its last registration is destroyed. A
-    // forked child's exit runs it too.
+    // forked child's exit runs it too. The exit begins before it, and the
+    // rest is left to the process's end once it has returned.
     static void setWork(void (*work)());
+
     // Qt builds the statics of each of these on its first use, some on a
     // library thread; once that use is done the work is registered again,
     // so that it still runs before they go.

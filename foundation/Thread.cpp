@@ -1,5 +1,6 @@
 #include "foundation/Thread.h"
 
+#include "foundation/AsyncSignalsBlocked.h"
 #include "foundation/ProcessExit.h"
 #include "foundation/ThreadMonitor.h"
 
@@ -243,8 +244,10 @@ void Thread::start(std::chrono::milliseconds interval, std::unique_ptr<Runnable>
     ++startingThreads;
     // Without a Qt application the thread's event loop would end at once,
     // its task never run: it is not started.
-    if (!ProcessExit::restLeft() && QCoreApplication::instance())
+    if (!ProcessExit::restLeft() && QCoreApplication::instance()) {
+        const AsyncSignalsBlocked onTheNewThread;
         impl->start();
+    }
     if (impl->failedToStart()) {
         --startingThreads;
         delete task;

@@ -1,5 +1,7 @@
 #include "engine/service/HostCall.h"
 
+#include "engine/service/LibraryCall.h"
+
 #include <atomic>
 
 namespace oxa {
@@ -13,6 +15,7 @@ std::atomic<int> threadsInHostCode{0};
 } // namespace
 
 HostCall::HostCall()
+    : m_libraryCall(LibraryCall::suspend())
 {
     if (depth++ == 0)
         ++threadsInHostCode;
@@ -22,6 +25,7 @@ HostCall::~HostCall()
 {
     if (--depth == 0)
         --threadsInHostCode;
+    LibraryCall::resume(m_libraryCall);
 }
 
 bool HostCall::onThisThread()

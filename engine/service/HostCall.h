@@ -17,6 +17,10 @@ public:
     static bool onThisThread();
     // Some thread is.
     static bool underWay();
+
+private:
+    // The library call that calls the host, if any.
+    int m_libraryCall;
 };
 
 } // namespace oxa

@@ -24,4 +24,16 @@ bool LibraryCall::onThisThread()
     return depth > 0;
 }
 
+int LibraryCall::suspend()
+{
+    const int suspended = depth;
+    depth = 0;
+    return suspended;
+}
+
+void LibraryCall::resume(int suspended)
+{
+    depth = suspended;
+}
+
 } // namespace oxa

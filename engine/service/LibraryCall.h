@@ -3,9 +3,11 @@
 namespace oxa {
 
 // A call of the library's C interface under way on this thread until the
-// scope ends. An exit that begins on such a thread (from a signal handler,
-// say) may hold what the library's threads wait for, a socket's write lock
-// among them: it counts as host code under way.
+// scope ends; host code that the library calls meanwhile is outside it. A
+// call that begins while this thread is inside one can only come from a
+// signal handler that interrupted it, and an exit begun there counts as
+// host code under way: the interrupted call may hold the library's locks,
+// a socket's write lock among them.
 class LibraryCall {
 public:
     LibraryCall();
@@ -14,6 +16,9 @@ public:
     LibraryCall& operator=(const LibraryCall&) = delete;
 
     static bool onThisThread();
+    // For host code that the library calls: its calls are not nested.
+    static int suspend();
+    static void resume(int depth);
 };
 
 } // namespace oxa

@@ -22,6 +22,18 @@ using oxa::ArgFreeCallbackHandler;
 using oxa::ReverseCallbackResponse;
 using oxa::ZUVAServices;
 
+// The library is not set up once the exit has begun: the statics that the
+// set-up builds may be going already.
+struct ExitBegunBeforeTheSetUp {
+};
+
+ZUVAServices& services()
+{
+    if (!ZUVAServices::setUpUnlessExiting())
+        throw ExitBegunBeforeTheSetUp();
+    return ZUVAServices::instance();
+}
+
 const char* const VersionInformation = "{ \"versionInformation\" : { \"library\" : \"2.2.0\" }}";
 
 QString textOf(const char* text)
@@ -63,7 +75,7 @@ int sendThroughRegistry(const QString& terminalId, const QString& json, zuva_cal
             result(jsonText(question).constData(), userData);
         return QJsonDocument::fromJson(answerSlot->answer().toUtf8());
     };
-    return ZUVAServices::instance().sendTransaction(terminalId, json, std::move(onResult), std::move(onQuestion));
+    return services().sendTransaction(terminalId, json, std::move(onResult), std::move(onQuestion));
 }
 
 // Nothing may unwind into the host's C code: an unexpected failure becomes
@@ -71,9 +83,15 @@ int sendThroughRegistry(const QString& terminalId, const QString& json, zuva_cal
 template <typename Result, typename Call>
 Result guarded(const char* function, Result failure, Call&& call)
 {
+    // Made from a signal handler that interrupted a call, which may hold the
+    // library's locks.
+    if (oxa::LibraryCall::onThisThread())
+        return failure;
     const oxa::LibraryCall libraryCall;
     try {
         return call();
+    } catch (const ExitBegunBeforeTheSetUp&) {
+        return failure;
     } catch (const std::exception& exception) {
         qWarning("%s failed: %s", function, exception.what());
     } catch (...) {
@@ -97,7 +115,7 @@ extern "C" {
 
 void zuva_Initialize(void)
 {
-    guarded(__func__, [] { ZUVAServices::instance().init(); });
+    guarded(__func__, [] { services().init(); });
 }
 
 void* zuva_createTcpIpService(int port, zuva_callback started, zuva_callback stopped, zuva_callback connected,
@@ -105,7 +123,7 @@ void* zuva_createTcpIpService(int port, zuva_callback started, zuva_callback sto
                               void* userData)
 {
     return guarded(__func__, static_cast<void*>(nullptr), [&] {
-        const quintptr handle = ZUVAServices::instance().createTcpIpService(
+        const quintptr handle = services().createTcpIpService(
             port, documentCallback(started, userData), documentCallback(stopped, userData),
             documentCallback(error, userData), documentCallback(connected, userData),
             documentCallback(disconnected, userData), documentCallback(notification, userData));
@@ -126,7 +144,7 @@ void* zuva_createSerialService2(const char* portName, int baudRate, zuva_callbac
                                 zuva_callback notification, void* userData)
 {
     return guarded(__func__, static_cast<void*>(nullptr), [&] {
-        const quintptr handle = ZUVAServices::instance().createSerialService(
+        const quintptr handle = services().createSerialService(
             textOf(portName), baudRate, documentCallback(started, userData), documentCallback(stopped, userData),
             documentCallback(error, userData), documentCallback(connected, userData),
             documentCallback(disconnected, userData), documentCallback(notification, userData));
@@ -136,20 +154,20 @@ void* zuva_createSerialService2(const char* portName, int baudRate, zuva_callbac
 
 int zuva_stopService(void* handle)
 {
-    return guarded(__func__, -1, [&] { return ZUVAServices::instance().stopService(handle) ? 0 : -1; });
+    return guarded(__func__, -1, [&] { return services().stopService(handle) ? 0 : -1; });
 }
 
 int zuva_isTerminalConnected(const char* terminalId)
 {
     return guarded(__func__, -1, [&] {
-        return ZUVAServices::instance().isTerminalConnected(textOf(terminalId)) ? 0 : -1;
+        return services().isTerminalConnected(textOf(terminalId)) ? 0 : -1;
     });
 }
 
 char* zuva_getConnectedTerminals(void)
 {
     return guarded(__func__, static_cast<char*>(nullptr), []() -> char* {
-        const QJsonDocument terminals = ZUVAServices::instance().getConnectedTerminals();
+        const QJsonDocument terminals = services().getConnectedTerminals();
         return terminals.isNull() ? nullptr : heapCopy(jsonText(terminals));
     });
 }
@@ -169,19 +187,19 @@ int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback
 
 int zuva_resetTransaction(const char* terminalId)
 {
-    return guarded(__func__, -1, [&] { return ZUVAServices::instance().resetTransaction(textOf(terminalId)); });
+    return guarded(__func__, -1, [&] { return services().resetTransaction(textOf(terminalId)); });
 }
 
 char* zuva_getSettings(void)
 {
     return guarded(__func__, static_cast<char*>(nullptr),
-                   [] { return heapCopy(jsonText(ZUVAServices::instance().getEnvironment())); });
+                   [] { return heapCopy(jsonText(services().getEnvironment())); });
 }
 
 int zuva_setSettings(const char* settings)
 {
     return guarded(__func__, -1, [&] {
-        ZUVAServices::instance().updateEnvironment(textOf(settings));
+        services().updateEnvironment(textOf(settings));
         return 0;
     });
 }
@@ -189,7 +207,7 @@ int zuva_setSettings(const char* settings)
 int zuvaServiceEnableNotifications(const char* terminalId, int enable)
 {
     return guarded(__func__, -1, [&] {
-        return ZUVAServices::instance().enableNotifications(textOf(terminalId), enable != 0);
+        return services().enableNotifications(textOf(terminalId), enable != 0);
     });
 }
 
@@ -201,13 +219,13 @@ char* zuva_getVersionInformation(void)
 char* zuva_getConnectionDescription(const char* terminalId)
 {
     return guarded(__func__, static_cast<char*>(nullptr), [&] {
-        return heapCopy(jsonText(ZUVAServices::instance().getConnectionDescription(textOf(terminalId))));
+        return heapCopy(jsonText(services().getConnectionDescription(textOf(terminalId))));
     });
 }
 
 void zuva_stopTerminal(const char* terminalId)
 {
-    guarded(__func__, [&] { ZUVAServices::instance().closeTerminalConnection(textOf(terminalId)); });
+    guarded(__func__, [&] { services().closeTerminalConnection(textOf(terminalId)); });
 }
 
 char* zuva_getAvailableSerialPorts(void)
@@ -235,7 +253,7 @@ int zuva_extractRecoveryFiles(const char* terminalId, const char* folder, int er
 void zuva_cleanup(void)
 {
     guarded(__func__, [] {
-        ZUVAServices::instance().cleanUp();
+        services().cleanUp();
     });
 }
 

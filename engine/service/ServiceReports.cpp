@@ -3,16 +3,8 @@
 #include "foundation/ProcessExit.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace oxa {
-
-namespace {
-
-// How often a stop that waits for reports looks at the exit.
-const std::chrono::milliseconds ExitLook{20};
-
-} // namespace
 
 void ServiceReports::report(const std::function<void()>& call)
 {
@@ -49,13 +41,7 @@ bool ServiceReports::close()
     std::unique_lock<std::mutex> lock(m_mutex);
     m_closed = true;
     m_changed.notify_all();
-    // An exit may begin meanwhile: the wait looks at its limit now and then.
-    while (othersUnderWay()) {
-        if (vorsam::ProcessExit::pastTheLimit())
-            return false;
-        m_changed.wait_for(lock, ExitLook);
-    }
-    return true;
+    return vorsam::ProcessExit::await(lock, m_changed, [this] { return !othersUnderWay(); });
 }
 
 bool ServiceReports::othersUnderWay() const

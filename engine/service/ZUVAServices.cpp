@@ -7,6 +7,7 @@
 #include "engine/service/LibraryCall.h"
 #include "engine/service/ZUVASerialServerListener.h"
 #include "engine/service/ZUVATcpIpServerListener.h"
+#include "foundation/AsyncSignalsBlocked.h"
 #include "foundation/ProcessExit.h"
 #include "foundation/RateLimitedWarning.h"
 #include "foundation/SerialPort.h"
@@ -18,7 +19,6 @@
 #include <QJsonObject>
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <stdexcept>
 #include <system_error>
@@ -72,10 +72,6 @@ std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)> listenerCa
     };
 }
 
-// How often the exit, waiting for its own work, looks at its limit: what it
-// waits for may wait for a lock that the exiting thread holds.
-const std::chrono::milliseconds ExitEndingLook{20};
-
 const char* const ForkedChildReason =
     "This process is a fork of the one that set the library up, which alone it serves: set the library up "
     "after forking, or run a program of its own (exec) in the child";
@@ -93,6 +89,7 @@ bool endOffThisThread(std::function<void()> ending)
     const auto progress = std::make_shared<Progress>();
     std::thread thread;
     try {
+        const vorsam::AsyncSignalsBlocked onTheEndingThread;
         thread = std::thread([progress, ending = std::move(ending)]() mutable {
             ending();
             ending = nullptr;
@@ -104,11 +101,8 @@ bool endOffThisThread(std::function<void()> ending)
         return false;
     }
     std::unique_lock<std::mutex> lock(progress->mutex);
-    while (!progress->changed.wait_for(lock, ExitEndingLook, [&progress] { return progress->done; })) {
-        if (vorsam::ProcessExit::pastTheLimit())
-            break;
-    }
-    const bool ended = progress->done;
+    const bool ended =
+        vorsam::ProcessExit::await(lock, progress->changed, [&progress] { return progress->done; });
     lock.unlock();
     if (ended)
         thread.join();
@@ -133,6 +127,18 @@ ZUVAServices& ZUVAServices::instance()
     // when the guard goes, where the registry itself used to.
     static ZUVAServices* const services = new ZUVAServices;
     return *services;
+}
+
+bool ZUVAServices::setUpUnlessExiting()
+{
+    static std::atomic<bool> setUp{false};
+    if (setUp)
+        return true;
+    if (vorsam::ProcessExit::begun())
+        return false;
+    instance();
+    setUp = true;
+    return true;
 }
 
 ZUVAServices::ZUVAServices()
@@ -335,12 +341,6 @@ void ZUVAServices::endAtExit()
     // the parent's.
     if (inForkedChild())
         return;
-    vorsam::ProcessExit::begin();
-    // What has not ended by the time this returns is left to the process's
-    // end, and starts nothing more.
-    struct LeftToTheExit {
-        ~LeftToTheExit() { vorsam::ProcessExit::leaveTheRest(); }
-    } leftToTheExit;
     // Begun inside a library call (from a signal handler, say), this thread
     // may hold what the library's threads wait for, the registry's lock
     // included: nothing is ended, and no lock is taken.
@@ -398,13 +398,9 @@ bool ZUVAServices::awaitStartsAtExit(std::unique_lock<std::mutex>& lock)
 {
     // A start on this thread cannot go on, and one whose host code runs
     // leaves the rest to the process's end anyway.
-    if (HostCall::onThisThread())
-        return m_startsUnderWay == 0;
-    while (m_startsUnderWay > 0 && !HostCall::underWay()) {
-        if (vorsam::ProcessExit::pastTheLimit())
-            return false;
-        m_underWayChanged.wait_for(lock, ExitEndingLook);
-    }
+    if (!HostCall::onThisThread())
+        vorsam::ProcessExit::await(lock, m_underWayChanged,
+                                   [this] { return m_startsUnderWay == 0 || HostCall::underWay(); });
     return m_startsUnderWay == 0;
 }
 
@@ -431,7 +427,7 @@ void ZUVAServices::cleanUp()
         // its started callback has returned, which a callback cannot wait for.
         m_cleanedUp = true;
         if (!HostCall::onThisThread())
-            m_underWayChanged.wait(lock, [this] { return m_startsUnderWay == 0; });
+            vorsam::ProcessExit::await(lock, m_underWayChanged, [this] { return m_startsUnderWay == 0; });
         // Under way like a stop until the services have ended: an exit
         // meanwhile leaves the rest to the process's end.
         ++m_stopsUnderWay;
@@ -623,7 +619,6 @@ void ZUVAServices::updateEnvironment(const QString& json) const
 
 bool ZUVAServices::exiting() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
     return m_exiting;
 }
 

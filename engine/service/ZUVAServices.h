@@ -53,6 +53,10 @@ public:
     static std::vector<std::shared_ptr<TerminalListener>> listenersOf(const Services& services);
 
     static ZUVAServices& instance();
+    // Sets the library up on its first call; false, doing nothing, once the
+    // exit has begun. (An exit that begins during the set-up itself destroys
+    // what the set-up is building: the host sets the library up first.)
+    static bool setUpUnlessExiting();
     void init();
 
     // Callbacks in the order started, stopped, error, connected, disconnected,

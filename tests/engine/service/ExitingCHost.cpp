@@ -22,10 +22,10 @@
 // with fork: the child, as a daemon or a worker would, sells to the parent's
 // terminal, asks for it, starts a service of its own, stops and cleans up,
 // all refused; [signal-exit] a SIGTERM handler calling exit while main is
-// inside zuva_sendTransaction, writing; [cleanup-beside] main cleaning up
+// inside zuva_sendTransaction, writing, with exit work that stops and cleans up; [cleanup-beside] main cleaning up
 // while a host thread is inside a stop; [serial-return] returning from main
 // right after starting eight serial services; [first-start] calling exit as
-// a host thread makes the process's first call, a start; [no-loopback] all
+// a host thread makes the process's first start; [no-loopback] all
 // of it with loopback down; [started-first] a terminal dialling in while the
 // started callback still runs (and [cleanup-during-start] main cleaning up
 // meanwhile, as a host thread makes that start).
@@ -554,8 +554,16 @@ void exitOnSignal(int)
     std::exit(0);
 }
 
+// The host's exit work stops the service, on the thread the signal interrupted.
+void stopAtExit()
+{
+    zuva_stopService(service);
+    zuva_cleanup();
+}
+
 int exitFromASignalWhileSending()
 {
+    std::atexit(stopAtExit);
     ::signal(SIGTERM, exitOnSignal);
     raiseInSend = true;
     sendInformationRequest(nullptr, nullptr, nullptr);
@@ -620,9 +628,11 @@ int returnWhileSerialPortsOpen()
     return 0;
 }
 
-// A host thread makes the process's first call, a start, as main exits.
+// Once main has set the library up, a host thread makes the process's first
+// start as main exits.
 int exitDuringTheFirstStart(uint16_t port)
 {
+    zuva_Initialize();
     std::atomic<bool> starting{false};
     std::thread([&starting, port] {
         starting = true;

@@ -19,6 +19,7 @@
 #include <QJsonObject>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <stdexcept>
 #include <system_error>
@@ -101,8 +102,11 @@ bool endOffThisThread(std::function<void()> ending)
         return false;
     }
     std::unique_lock<std::mutex> lock(progress->mutex);
-    const bool ended =
-        vorsam::ProcessExit::await(lock, progress->changed, [&progress] { return progress->done; });
+    const auto done = [&progress] { return progress->done; };
+    // The ending's own waits give up at the limit too: it is given a moment
+    // to return after them.
+    const bool ended = vorsam::ProcessExit::await(lock, progress->changed, done)
+        || progress->changed.wait_for(lock, std::chrono::milliseconds(200), done);
     lock.unlock();
     if (ended)
         thread.join();

@@ -4,7 +4,6 @@
 #include "foundation/ProcessExit.h"
 #include "foundation/ThreadMonitor.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QThread>
 #include <QTimer>
@@ -242,9 +241,7 @@ void Thread::start(std::chrono::milliseconds interval, std::unique_ptr<Runnable>
     // Counted before the look at the exit, so that an exit leaving the rest
     // to the process's end meanwhile either waits for this start or is seen here.
     ++startingThreads;
-    // Without a Qt application the thread's event loop would end at once,
-    // its task never run: it is not started.
-    if (!ProcessExit::restLeft() && QCoreApplication::instance()) {
+    if (!ProcessExit::restLeft()) {
         const AsyncSignalsBlocked onTheNewThread;
         impl->start();
     }

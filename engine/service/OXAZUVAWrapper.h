@@ -20,10 +20,15 @@
  * Set-up. The first call of a function that concerns services, terminals or
  * settings sets the library up on the calling thread: when the process has no
  * Qt application, the library makes one there (and keeps LC_NUMERIC at "C").
- * zuva_Initialize does only that; calling it first is optional.
+ * zuva_Initialize does only that; calling it first is optional. Make that
+ * first call before any thread of yours may end the process: once the exit
+ * has begun the library is not set up (the call returns its failure value).
  *
  * Ending. Stop the services from a thread of your own, call zuva_cleanup
  * once, last, on the thread that set the library up, and return from main.
+ * Call no library function from a signal handler: one made while a handler
+ * has interrupted a library call on the same thread is refused with its
+ * failure value, since the interrupted call may hold the library's locks.
  * Set the library up after forking or daemonizing, never before: in a forked
  * child that has not called exec its calls are refused. dlclose never unloads
  * the library; a host may dlclose it at any time after its last call.
@@ -221,9 +226,12 @@ ZUVA_EXPORT char* zuva_getRecoveryFiles(const char* terminalId);
  * under its "fileName"; erase mode 1 erases them afterwards, any other keeps
  * them. 1 on success, 0 otherwise. */
 ZUVA_EXPORT int zuva_extractRecoveryFiles(const char* terminalId, const char* folder, int eraseMode);
-/* Stops every service still running (as zuva_stopService does), then
- * releases the Qt application the library made. Call it once, last, on the
- * thread that set the library up. On another thread it still stops the
+/* Refuses new services from its start, waits for a start under way on
+ * another thread, stops every service still running (as zuva_stopService
+ * does), then releases the Qt application the library made, unless a stop
+ * or start still runs on another thread (the exit releases it then). Call it
+ * once, last, on the thread that set the library up, holding no lock that a
+ * callback takes. On another thread it still stops the
  * services but leaves that application to the process's end. Never call it
  * from a callback (the services are stopped, but it does not wait for that
  * callback). Call no function afterwards: a service started anyway does not

@@ -111,14 +111,16 @@ private:
     // Ends the server, then the connections (transactions in flight get their
     // result, connected terminals are reported disconnected); again, nothing.
     static void endConnections(RunningService& service);
-    // At process exit (not a forked child's): servers accept nothing more;
-    // unless host code or a stop is under way, ends every service's
-    // connections, then the release thread and the Qt application holder
-    // (on its own thread only); reports the stops still waiting for the
-    // release thread once their reports have returned. All that on another
-    // thread, waited for only so long; what has not ended is left to the
-    // process's end and starts no thread. From then on a stop only reports,
-    // and nothing is let go.
+    // At process exit (not a forked child's), once the exit has begun:
+    // servers accept nothing more; once the starts under way have ended,
+    // and unless host code, a stop, an interrupted library call on this
+    // thread or a host without its Qt application keeps it from that, ends
+    // every service's connections, then the release thread and the Qt
+    // application holder (on its own thread only); reports the stops still
+    // waiting for the release thread once their reports have returned. All
+    // that on another thread, waited for only until the exit's limit; what
+    // has not ended is left to the process's end and starts no thread. From
+    // then on a stop only reports, and nothing is let go.
     void endAtExit();
     // Until then a start under way (not its host code) is waited for, so
     // that it ends before the statics it uses; false past the exit's limit.

@@ -73,6 +73,10 @@ std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)> listenerCa
     };
 }
 
+// The ending's own waits give up at the exit's limit too: it is given this
+// long after them to return.
+const std::chrono::milliseconds EndingGrace{200};
+
 const char* const ForkedChildReason =
     "This process is a fork of the one that set the library up, which alone it serves: set the library up "
     "after forking, or run a program of its own (exec) in the child";
@@ -103,10 +107,8 @@ bool endOffThisThread(std::function<void()> ending)
     }
     std::unique_lock<std::mutex> lock(progress->mutex);
     const auto done = [&progress] { return progress->done; };
-    // The ending's own waits give up at the limit too: it is given a moment
-    // to return after them.
     const bool ended = vorsam::ProcessExit::await(lock, progress->changed, done)
-        || progress->changed.wait_for(lock, std::chrono::milliseconds(200), done);
+        || progress->changed.wait_for(lock, EndingGrace, done);
     lock.unlock();
     if (ended)
         thread.join();

@@ -33,6 +33,7 @@
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimTerminal.h"
 #include "support/ExitingHostSanitizers.h"
+#include "support/ProcessThreads.h"
 #include "support/Wait.h"
 
 #include <QCoreApplication>
@@ -182,6 +183,7 @@ public:
     void onTerminalConnected(std::shared_ptr<ect::ZUVATerminal>) override
     {
         const UnderWay report;
+        connectedThread = testsupport::threadId();
         ++connected;
         exitIfIn("connected", true);
         cleanUpIfIn("connected");
@@ -209,6 +211,8 @@ public:
     std::atomic<int> started{0};
     std::atomic<int> stopped{0};
     std::atomic<int> connected{0};
+    // Where the last connected report ran.
+    std::atomic<long> connectedThread{0};
     int requests = 0;
     std::atomic<int> results{0};
     std::atomic<bool> lockedOut{false};
@@ -259,7 +263,8 @@ bool connect(testsupport::SimTerminal& sim, uint16_t port, const char* identifie
     advice.terminalIdentifier = identifier;
     const int before = listener.connected;
     return sim.connectTo(port) && sim.sendAdvice(advice)
-        && testsupport::waitUntil([before] { return listener.connected == before + 1; });
+        && testsupport::waitUntil([before] { return listener.connected == before + 1; })
+        && testsupport::waitUntilAtRest(listener.connectedThread);
 }
 
 void answerInformation()

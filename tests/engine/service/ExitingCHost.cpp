@@ -34,6 +34,7 @@
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimTerminal.h"
 #include "support/ExitingHostSanitizers.h"
+#include "support/ProcessThreads.h"
 #include "support/Wait.h"
 
 #include <QCoreApplication>
@@ -82,6 +83,8 @@ const char* const SaleRequest = R"({"transaction": {"action": "Sale", "amount": 
 // Nothing the library may still call is ever destroyed.
 void* service = nullptr;
 std::atomic<int> connectedReports{0};
+// Where the last connected report ran.
+std::atomic<long> connectedThread{0};
 std::atomic<int> disconnectedReports{0};
 std::atomic<int> reportsUnderWay{0};
 std::atomic<int> stops{0};
@@ -152,6 +155,7 @@ void onConnected(const char*, void*)
     const ReportScope scope;
     if (!startedReturned)
         std::puts("host: a terminal reported connected before the started callback returned");
+    connectedThread = testsupport::threadId();
     ++connectedReports;
     if (row.heldReport && !reportHeld.exchange(true))
         waitUntil([] { return journalSaved.load(); });
@@ -292,7 +296,7 @@ bool connectTerminal(SimTerminal& terminal, uint16_t port, const std::string& id
     advice.terminalIdentifier = identifier;
     const int before = connectedReports;
     return terminal.connectTo(port) && terminal.sendAdvice(advice)
-        && waitUntil([before] { return connectedReports > before; });
+        && waitUntil([before] { return connectedReports > before; }) && testsupport::waitUntilAtRest(connectedThread);
 }
 
 void answerInformation(SimTerminal& terminal)

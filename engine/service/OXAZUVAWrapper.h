@@ -21,8 +21,12 @@
  * settings sets the library up on the calling thread: when the process has no
  * Qt application, the library makes one there (and keeps LC_NUMERIC at "C").
  * zuva_Initialize does only that; calling it first is optional. Make that
- * first call before any thread of yours may end the process: once the exit
- * has begun the library is not set up (the call returns its failure value).
+ * first call before any thread of yours may end the process: an exit while
+ * another thread makes it may crash the process. The exit begins, for the
+ * library, when its own exit work runs, after the exit handlers (atexit,
+ * static objects) of yours made after your first call; those are still
+ * served. From then on the library is not set up (the call returns its
+ * failure value) and no service starts.
  *
  * Ending. Stop the services from a thread of your own, call zuva_cleanup
  * once, last, on the thread that set the library up, and return from main.
@@ -30,7 +34,10 @@
  * has interrupted a library call on the same thread is refused with its
  * failure value, since the interrupted call may hold the library's locks.
  * Set the library up after forking or daemonizing, never before: in a forked
- * child that has not called exec its calls are refused. dlclose never unloads
+ * child that has not called exec the calls that need the library's threads
+ * (services, terminals, transactions, the stop and the clean-up) are refused;
+ * the settings, the version, the serial ports and the recovery files are
+ * still answered. dlclose never unloads
  * the library; a host may dlclose it at any time after its last call.
  * <zuva/HostGuide.md>, "Ending", says what each step waits for, what an exit
  * with services running does, and what a forked child gets.

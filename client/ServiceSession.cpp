@@ -44,22 +44,37 @@ const ZUVAServiceImpl::Callbacks ServiceSession::callbacks{
 
 ServiceSession::ServiceSession(ZUVAServiceListener& listener) : listener_(listener) {}
 
-std::shared_ptr<ServiceSession> ServiceSession::start(ZUVAServiceListener& listener,
-                                                      const ZUVAServiceImpl::Starter& starter)
+bool ServiceSession::start(const ZUVAServiceImpl::Starter& starter)
 {
-    const auto session = std::make_shared<ServiceSession>(listener);
-    auto* userData = new UserData(session);
-    session->handle_ = starter(callbacks, userData);
-    if (session->handle_)
-        return session;
-    release(userData);
-    return nullptr;
+    auto* userData = new UserData(shared_from_this());
+    void* const handle = starter(callbacks, userData);
+    if (!handle) {
+        release(userData);
+        return false;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    handle_ = handle;
+    const bool stopAsked = stopAsked_;
+    lock.unlock();
+    if (stopAsked)
+        stopStarted(handle);
+    return true;
 }
 
 void ServiceSession::stop()
 {
+    std::unique_lock<std::mutex> lock(mutex_);
+    stopAsked_ = true;
+    void* const handle = handle_;
+    lock.unlock();
+    if (handle)
+        stopStarted(handle);
+}
+
+void ServiceSession::stopStarted(void* handle) const
+{
     if (!stopped_)
-        zuva_stop_service(handle_);
+        zuva_stop_service(handle);
 }
 
 ServiceSession* ServiceSession::sessionOf(void* userData)

@@ -34,7 +34,9 @@ public:
     // lock they take. Called inside a callback of the library (a transaction's
     // result, a listener operation, also one the library makes on the host's
     // thread), it returns at once and the services stop on a library thread,
-    // which makes those calls. Nothing once they are stopped (also by
+    // which makes those calls. Called inside onServiceStarted, it returns at
+    // once, and startService makes the stop once that callback has returned,
+    // before it returns itself. Nothing once they are stopped (also by
     // ect::cleanup).
     virtual void stopService() = 0;
     // The library's settings (process-wide), or the defaults when unreadable.

@@ -6,6 +6,8 @@
 #include "client/TransactionHelpers.h"
 #include "engine/service/oxazuva.h"
 
+#include <algorithm>
+
 namespace ect {
 
 ZUVAServiceImpl::ZUVAServiceImpl(ZUVAServiceListener& listener, Starter starter)
@@ -23,11 +25,17 @@ ZUVAServiceImpl::~ZUVAServiceImpl()
 
 void ZUVAServiceImpl::startService()
 {
-    const std::shared_ptr<ServiceSession> session = ServiceSession::start(listener_, starter_);
-    if (!session)
+    // Listed before it starts: a stop asked for meanwhile (inside
+    // onServiceStarted, say) finds it.
+    const auto session = std::make_shared<ServiceSession>(listener_);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        sessions_.push_back(session);
+    }
+    if (session->start(starter_))
         return;
     std::lock_guard<std::mutex> lock(mutex_);
-    sessions_.push_back(session);
+    sessions_.erase(std::remove(sessions_.begin(), sessions_.end(), session), sessions_.end());
 }
 
 void ZUVAServiceImpl::stopService()

@@ -4,7 +4,7 @@
 // the host itself (lines starting "host:").
 // Usage: client_exiting_host [terminal] [pending] [cleanup] [late-lock]
 // [exit [host-thread]] [exit-in-WHERE] [locked [stop]] [stream [sleep-in-result]]
-// [waiting-stop] [own-qt] [cleanup-in-connected] [stop-in-question]
+// [waiting-stop] [own-qt] [cleanup-in-connected] [stop-in-WHERE]
 // [other-stopped]: with an announced
 // terminal still connected; with a request to it still unanswered; with
 // ect::cleanup before the end; with main holding, at the end, a lock that
@@ -22,7 +22,10 @@
 // the host's own, made before the first call of the library and gone with
 // main (after ect::cleanup: with terminals still connected its exit cannot
 // end them); with ect::cleanup called inside the connected callback, which
-// the header forbids; with the service stopped inside a delivery question;
+// the header forbids; with the service stopped inside the host code WHERE
+// (started, connected, disconnected, notification, result, a delivery
+// question, free: the release of what a result callback holds), told once,
+// after that code has returned, with no terminal dialling in afterwards;
 // with a second service that a host thread has stopped before the end.
 #include "client/ServiceInformationTransaction.h"
 #include "client/ZUVAService.h"
@@ -102,6 +105,26 @@ void cleanUpIfIn(const char* where)
 // A stop is told only once the service's reports have returned.
 std::atomic<int> reportsUnderWay{0};
 
+// "stop-in-WHERE": the host code WHERE stops the service, once.
+const char* stopIn = "";
+std::atomic<bool> stopAsked{false};
+std::atomic<bool> stoppingCodeReturned{false};
+
+bool stopsIn(const char* where)
+{
+    return std::strcmp(stopIn, where) == 0;
+}
+
+struct StopIfIn {
+    explicit StopIfIn(const char* where);
+    ~StopIfIn()
+    {
+        if (stops)
+            stoppingCodeReturned = true;
+    }
+    const bool stops;
+};
+
 // A report that calls exit goes no further.
 void exitIfIn(const char* where, bool fromReport = false)
 {
@@ -172,17 +195,29 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 
-    void onServiceStarted() override { ++started; }
+    void onServiceStarted() override
+    {
+        const StopIfIn stop("started");
+        ++started;
+    }
     void onServiceStopped() override
     {
         ++stopped;
         if (reportsUnderWay != 0)
             std::puts("host: the stop was told while a report of the service was under way");
+        if (stopAsked && !stoppingCodeReturned)
+            std::puts("host: the stop was told before the code that asked for it returned");
     }
     void onServiceError(ect::ECTError) override {}
+    void onTerminalEvent(ect::ECTTerminalEvent) override
+    {
+        const UnderWay report;
+        const StopIfIn stop("notification");
+    }
     void onTerminalConnected(std::shared_ptr<ect::ZUVATerminal>) override
     {
         const UnderWay report;
+        const StopIfIn stop("connected");
         connectedThread = testsupport::threadId();
         ++connected;
         exitIfIn("connected", true);
@@ -191,6 +226,7 @@ public:
     void onTerminalDisconnected(std::shared_ptr<ect::ZUVATerminal> terminal) override
     {
         const UnderWay report;
+        const StopIfIn stop("disconnected");
         ++disconnectedReports;
         exitIfIn("disconnected", true);
         if (holdingReleaseThread && terminal->terminalId() == "TERM0002")
@@ -242,8 +278,15 @@ testsupport::SimTerminal terminal;
 testsupport::SimTerminal second;
 std::atomic<bool> stopRequested{false};
 
+StopIfIn::StopIfIn(const char* where) : stops(stopsIn(where) && !stopAsked.exchange(true))
+{
+    if (stops)
+        service->stopService();
+}
+
 void onResult()
 {
+    const StopIfIn stop("result");
     ++listener.results;
     if (stopRequested) {
         service->stopService();
@@ -366,25 +409,59 @@ bool stopWaitingForTheReleaseThread(uint16_t port)
     return testsupport::waitUntil([] { return !stopRequested; });
 }
 
-std::atomic<bool> stoppedInQuestion{false};
-
-// The delivery question stops the service: the stop returns at once, and
-// the sale has its result before the stop is told.
-void stopInsideTheQuestion()
+// The delivery question stops the service: the sale has its result before
+// the stop is told.
+void sendWithQuestion()
 {
     testsupport::SimSaleReplies::script(terminal, "TERM0001");
     ++listener.requests;
     service->getTerminal("TERM0001")->send(ect::SaleWithDeliveryConfirmationTransaction(
         ect::Amount("12.50"), [](const ect::SaleResult&) { ++listener.results; },
         [](const ect::SaleResult&) {
-            service->stopService();
-            stoppedInQuestion = true;
+            const StopIfIn stop("question");
             return ProductDeliveryAccepted;
         }));
-    if (!testsupport::waitUntil([] { return stoppedInQuestion.load(); }))
-        failNow("the stop inside the delivery question did not return");
-    if (!testsupport::waitUntil([] { return listener.stopped == 1 && listener.results == 1; }))
-        failNow("the stop inside the delivery question was not told");
+}
+
+// Stops the service as the library lets go of the result callback holding it.
+struct StopWhenFreed {
+    ~StopWhenFreed() { const StopIfIn stop("free"); }
+};
+
+// Makes the host code of "stop-in-WHERE" run.
+void askForTheStop()
+{
+    if (stopsIn("disconnected")) {
+        terminal.close();
+    } else if (stopsIn("notification")) {
+        service->getTerminal("TERM0001")->enableNotifications(true);
+        terminal.sendSynchronizationAdvice("02");
+    } else if (stopsIn("result")) {
+        answerInformation();
+        sendRequest();
+    } else if (stopsIn("free")) {
+        answerInformation();
+        ++listener.requests;
+        service->getTerminal("TERM0001")->send(ect::ServiceInformationTransaction(
+            [freed = std::make_shared<StopWhenFreed>()](const auto&) { ++listener.results; }));
+    } else if (stopsIn("question")) {
+        sendWithQuestion();
+    }
+}
+
+// The stop is told once the code that asked for it has returned, and the
+// port takes no terminal any more.
+void stopInside(uint16_t port)
+{
+    askForTheStop();
+    if (!testsupport::waitUntil(
+            [] { return stoppingCodeReturned && listener.stopped == 1 && listener.results == listener.requests; }))
+        failNow("the stop inside the host code was not told");
+    const int dialled = testsupport::SimTerminal::loopbackConnection(port);
+    if (dialled >= 0) {
+        ::close(dialled);
+        failNow("a terminal dials in after the stop");
+    }
 }
 
 // A host thread stops a second service, on a port of its own, to the end.
@@ -453,6 +530,8 @@ int main(int argc, char** argv)
             exitIn = argv[index] + 8;
         if (std::strncmp(argv[index], "cleanup-in-", 11) == 0)
             cleanupIn = argv[index] + 11;
+        if (std::strncmp(argv[index], "stop-in-", 8) == 0)
+            stopIn = argv[index] + 8;
     }
     sleepInResult = asked(argc, argv, "sleep-in-result");
     waitingStop = asked(argc, argv, "waiting-stop");
@@ -469,7 +548,7 @@ int main(int argc, char** argv)
         (void)keptForEver;
     }
     const bool withTerminal = asked(argc, argv, "terminal") || asked(argc, argv, "locked") || *exitIn || streaming
-        || *cleanupIn || asked(argc, argv, "stop-in-question");
+        || *cleanupIn || (*stopIn && !stopsIn("started"));
     if (withTerminal && !connect(terminal, port, "TERM0001")) {
         std::puts("host: terminal not reported connected");
         return 1;
@@ -478,8 +557,8 @@ int main(int argc, char** argv)
         failNow("the clean-up inside a callback did not return");
     if (*cleanupIn && !testsupport::waitUntil([] { return listener.stopped == 1; }))
         failNow("the clean-up inside a callback did not stop the service");
-    if (asked(argc, argv, "stop-in-question"))
-        stopInsideTheQuestion();
+    if (*stopIn)
+        stopInside(port);
     if (asked(argc, argv, "other-stopped"))
         stopAnotherService();
     // A report that never returns, or that calls exit, leaves threads to the

@@ -118,6 +118,7 @@ void SerialPortImpl::startTask()
     const bool opened = openDevice();
     ProcessExit::firstUseDone(ProcessExit::FirstUse::SerialPort);
     if (opened) {
+        line_.hold(static_cast<int>(d_->device->handle()));
         d_->open = true;
         emit portOpenedSignal();
     } else {
@@ -138,6 +139,7 @@ void SerialPortImpl::onFinished()
 {
     d_->open = false;
     stream_.close();
+    line_.release();
     d_->device->close();
     QObject::disconnect(d_->device.get(), &QSerialPort::readyRead, this, &SerialPortImpl::dataPending);
     QObject::disconnect(d_->device.get(), &QSerialPort::errorOccurred, this, &SerialPortImpl::deviceError);

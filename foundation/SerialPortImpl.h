@@ -3,6 +3,7 @@
 #include "foundation/DeviceStream.h"
 #include "foundation/InputStream.h"
 #include "foundation/OutputStream.h"
+#include "foundation/ParentOnlyDescriptor.h"
 #include "foundation/Runnable.h"
 #include "foundation/SerialPort.h"
 
@@ -71,6 +72,8 @@ private:
     DeviceStream stream_;
     std::mutex threadMutex_;
     std::unique_ptr<Thread> thread_;
+    // The open device's descriptor, on the port's thread.
+    ParentOnlyDescriptor line_;
 };
 
 } // namespace vorsam

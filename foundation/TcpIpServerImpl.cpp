@@ -2,6 +2,7 @@
 
 #include "foundation/ConnectionBudget.h"
 #include "foundation/ListenerList.h"
+#include "foundation/ParentOnlyDescriptor.h"
 #include "foundation/ProcessExit.h"
 #include "foundation/RateLimitedWarning.h"
 #include "foundation/Runnable.h"
@@ -175,6 +176,8 @@ public:
         QObject::connect(impl_->server.get(), &QTcpServer::acceptError, this, &TcpIpServerRunnable::acceptFailed);
         const bool listening = impl_->server->listen(impl_->address, impl_->port);
         ProcessExit::firstUseDone(ProcessExit::FirstUse::Listening);
+        if (listening)
+            listening_.hold(static_cast<int>(impl_->server->socketDescriptor()));
         if (!listening)
             qDebug() << "Cannot listen on port" << impl_->port << impl_->server->errorString();
         else if (::listen(static_cast<int>(impl_->server->socketDescriptor()), ListenBacklog) != 0)
@@ -186,6 +189,7 @@ public:
     {
         caller_->close();
         retryAccepting_.reset();
+        listening_.release();
         impl_->server->close();
         QObject::disconnect(impl_->server.get(), &QTcpServer::newConnection, this,
                             &TcpIpServerRunnable::newConnection);
@@ -320,6 +324,7 @@ private:
     std::promise<bool> bound_;
     std::shared_ptr<ThreadCaller> caller_;
     std::unique_ptr<QTimer> retryAccepting_;
+    ParentOnlyDescriptor listening_;
 };
 
 // A server thread that failed before binding leaves its promise unkept.

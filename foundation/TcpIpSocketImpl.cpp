@@ -287,14 +287,21 @@ bool TcpIpSocketImpl::sendDirectly(int descriptor, const unsigned char* data, in
 
 void TcpIpSocketImpl::openSendDescriptor()
 {
-    if (sendDescriptor_ < 0)
-        sendDescriptor_ = ::fcntl(int(d_->socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+    if (sendDescriptor_ >= 0)
+        return;
+    const int descriptor = int(d_->socket->socketDescriptor());
+    socketHeld_.hold(descriptor);
+    sendDescriptor_ = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    duplicateHeld_.hold(sendDescriptor_);
 }
 
 void TcpIpSocketImpl::closeSendDescriptor()
 {
     std::lock_guard<std::mutex> lock(writeMutex_);
     const int descriptor = sendDescriptor_.exchange(-1);
+    duplicateHeld_.release();
+    // Qt has closed the socket's own descriptor by now.
+    socketHeld_.release();
     if (descriptor >= 0)
         ::close(descriptor);
     // A socket that connects again starts without a queue.

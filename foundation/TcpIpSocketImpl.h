@@ -2,6 +2,7 @@
 
 #include "foundation/DeviceStream.h"
 #include "foundation/InputStream.h"
+#include "foundation/ParentOnlyDescriptor.h"
 #include "foundation/OutputStream.h"
 #include "foundation/Runnable.h"
 #include "foundation/TcpIpSocket.h"
@@ -102,6 +103,9 @@ private:
     std::atomic<int> sendDescriptor_{-1};
     // Once bytes wait in the socket's buffer, later ones queue behind them.
     bool writesQueued_ = false;
+    // While connected, the socket's descriptor and its duplicate.
+    ParentOnlyDescriptor socketHeld_;
+    ParentOnlyDescriptor duplicateHeld_;
 };
 
 } // namespace vorsam

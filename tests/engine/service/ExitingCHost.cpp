@@ -3,7 +3,7 @@
 // nothing, nor the host itself (lines starting "host:").
 // Usage: service_exiting_host [dial-in [held-report] [exit]] [journal]
 // [free-locked] [free-exit] [stop-in-result] [exit-in-stop]
-// [fork [stream] [exec]] [after-cleanup] [stop-beside]: with a host thread connecting a new
+// [fork [stream] [exec] [lives-on]] [after-cleanup] [stop-beside]: with a host thread connecting a new
 // terminal every 2 ms, each announcing itself, through the exit and after
 // every static is gone, with the first connected report waiting until the
 // host's exit work has ended, calling exit instead of returning; with exit
@@ -21,7 +21,9 @@
 // thread begins to stop the service while five terminals sell; [child-uses]
 // with fork: the child, as a daemon or a worker would, sells to the parent's
 // terminal, asks for it, starts a service of its own, stops and cleans up,
-// all refused; [signal-exit] a SIGTERM handler calling exit while main is
+// all refused; [lives-on] with fork: the child, a helper that makes no
+// library call, lives on while the parent stops its services, starts them
+// again on the same port and serial line, and sells; [signal-exit] a SIGTERM handler calling exit while main is
 // inside zuva_sendTransaction, writing, with exit work that stops and cleans up; [cleanup-beside] main cleaning up
 // while a host thread is inside a stop; [serial-return] returning from main
 // right after starting eight serial services; [first-start] calling exit as
@@ -39,16 +41,20 @@
 
 #include <QCoreApplication>
 
+#include <arpa/inet.h>
+#include <dirent.h>
 #include <dlfcn.h>
 #include <poll.h>
 #include <pty.h>
 #include <sched.h>
 #include <signal.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -69,7 +75,7 @@ namespace {
 struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
-        startedFirst, cleanupDuringStart;
+        startedFirst, cleanupDuringStart, livesOn;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -88,6 +94,8 @@ std::atomic<long> connectedThread{0};
 std::atomic<int> disconnectedReports{0};
 std::atomic<int> reportsUnderWay{0};
 std::atomic<int> stops{0};
+// TCP services started; each is stopped before the next starts.
+std::atomic<int> services{0};
 std::atomic<int> errors{0};
 std::atomic<bool> journalStarted{false};
 std::atomic<bool> journalSaved{false};
@@ -122,7 +130,7 @@ void readRow(int argc, char** argv)
               is("free-exit"),      is("stop-in-result"), is("exit-in-stop"), is("fork"), is("stream"),
               is("exec"),           is("after-cleanup"), is("stop-beside"), is("child-uses"),
               is("signal-exit"),    is("cleanup-beside"), is("serial-return"), is("first-start"),
-              is("no-loopback"),    is("started-first"), is("cleanup-during-start")};
+              is("no-loopback"),    is("started-first"), is("cleanup-during-start"), is("lives-on")};
 }
 
 struct ReportScope {
@@ -165,7 +173,7 @@ void onDisconnected(const char*, void* userData)
 {
     const ReportScope scope;
     const int nth = ++disconnectedReports;
-    if (stops > 0)
+    if (stops == services)
         std::puts("host: a terminal reported disconnected after the stop");
     if (row.cleanupBeside) {
         // Host work that lasts into the clean-up.
@@ -196,8 +204,10 @@ void* startService(uint16_t port)
     auto data = std::make_unique<ServiceData>();
     void* const handle = zuva_createTcpIpService(port, &onStarted, &onStopped, &onConnected, &onDisconnected,
                                                  &onError, nullptr, data.get());
-    if (handle)
+    if (handle) {
         data.release();
+        ++services;
+    }
     return handle;
 }
 
@@ -426,29 +436,39 @@ void pauseIfAsked()
     --pausedSellers;
 }
 
+bool sell(const std::string& identifier)
+{
+    auto* const sale = new Sale;
+    std::future<bool> approved = sale->released.get_future();
+    return zuva_sendTransaction(identifier.c_str(), SaleRequest, &onSaleResult, sale, nullptr, nullptr,
+                                &releaseSale)
+        == 0
+        && approved.get();
+}
+
 // Sells until a sale fails, as it does once the service stops.
 void sellWithoutPause(const std::string identifier)
 {
     for (;;) {
         pauseIfAsked();
-        auto* const sale = new Sale;
-        std::future<bool> approved = sale->released.get_future();
-        if (zuva_sendTransaction(identifier.c_str(), SaleRequest, &onSaleResult, sale, nullptr, nullptr,
-                                 &releaseSale)
-                != 0
-            || !approved.get())
+        if (!sell(identifier))
             return;
     }
+}
+
+bool connectSeller(uint16_t port, const std::string& identifier)
+{
+    SimTerminal& terminal = newTerminal();
+    testsupport::SimOperationReplies::answerAll(terminal);
+    testsupport::SimSaleReplies::script(terminal, identifier);
+    return connectTerminal(terminal, port, identifier);
 }
 
 bool startStream(uint16_t port)
 {
     for (int index = 0; index < StreamTerminals; ++index) {
         const std::string identifier = "TERM200" + std::to_string(index);
-        SimTerminal& terminal = newTerminal();
-        testsupport::SimOperationReplies::answerAll(terminal);
-        testsupport::SimSaleReplies::script(terminal, identifier);
-        if (!connectTerminal(terminal, port, identifier))
+        if (!connectSeller(port, identifier))
             return false;
         std::thread(sellWithoutPause, identifier).detach();
     }
@@ -493,10 +513,55 @@ void useTheLibraryInTheChild(uint16_t port)
     zuva_cleanup();
 }
 
-// The child ends as after a failed exec, or execs; the parent waits for it.
-void forkAChild(uint16_t port)
+// A helper that lives on says it is up on this line, as a real one would
+// long before the parent restarts, then waits until the parent closes its end.
+int helperLine[2] = {-1, -1};
+
+uint16_t localPort(int descriptor)
 {
-    const std::int64_t forkedAt = nowMs();
+    sockaddr_storage address{};
+    socklen_t size = sizeof address;
+    if (::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        return 0;
+    if (address.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+    return address.ss_family == AF_INET ? ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port) : 0;
+}
+
+// The parent's listening socket and its terminals' connections.
+int socketsOnThePort(uint16_t port)
+{
+    int found = 0;
+    DIR* const descriptors = ::opendir("/proc/self/fd");
+    while (const dirent* entry = descriptors ? ::readdir(descriptors) : nullptr)
+        found += entry->d_name[0] != '.' && localPort(std::atoi(entry->d_name)) == port;
+    if (descriptors)
+        ::closedir(descriptors);
+    return found;
+}
+
+void waitForTheParent(uint16_t port)
+{
+    ::close(helperLine[1]);
+    if (const int found = socketsOnThePort(port))
+        std::printf("host: the helper holds %d of the library's sockets\n", found);
+    char byte = 'u';
+    ::send(helperLine[0], &byte, 1, MSG_NOSIGNAL);
+    while (::read(helperLine[0], &byte, 1) < 0 && errno == EINTR) {
+    }
+}
+
+bool helperUp()
+{
+    pollfd line{helperLine[1], POLLIN, 0};
+    return ::poll(&line, 1, 0) == 1;
+}
+
+// The child ends as after a failed exec, or execs, or lives on.
+pid_t forkAChild(uint16_t port)
+{
+    if (row.livesOn && ::socketpair(AF_UNIX, SOCK_STREAM, 0, helperLine) != 0)
+        std::puts("host: no line to the helper");
     const pid_t child = forkBetweenSales();
     if (child == 0) {
         forkedChild = true;
@@ -504,8 +569,19 @@ void forkAChild(uint16_t port)
             ::execl("/bin/true", "true", static_cast<char*>(nullptr));
         if (row.childUses)
             useTheLibraryInTheChild(port);
+        if (row.livesOn)
+            waitForTheParent(port);
         std::exit(0);
     }
+    ::close(helperLine[0]);
+    if (row.livesOn && !waitUntil(helperUp))
+        std::puts("host: the helper did not come up");
+    return child;
+}
+
+void awaitTheChild(pid_t child)
+{
+    const std::int64_t endingAt = nowMs();
     int status = 0;
     if (!waitUntil([child, &status] { return ::waitpid(child, &status, WNOHANG) == child; })) {
         std::puts("host: the forked child did not end");
@@ -513,9 +589,61 @@ void forkAChild(uint16_t port)
         ::waitpid(child, &status, 0);
     } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::printf("host: the forked child ended with status %d\n", status);
-    } else if (nowMs() - forkedAt >= 5000) {
+    } else if (nowMs() - endingAt >= 5000) {
         std::puts("host: the forked child's exit waited for the parent's threads");
     }
+}
+
+// The last pseudo-terminal's line, and the last serial service.
+char lineName[128] = {};
+void* serialService = nullptr;
+
+void* serveLine(const char* name)
+{
+    void* const handle = zuva_createSerialService(name, nullptr, nullptr, nullptr, nullptr, &onError, nullptr, nullptr);
+    if (!handle)
+        std::puts("host: a serial service did not start");
+    return handle;
+}
+
+// A serial service on a new pseudo-terminal; the line's master, which hangs
+// up until the service has opened the port.
+int startSerialService()
+{
+    int master = -1;
+    int slave = -1;
+    if (::openpty(&master, &slave, lineName, nullptr, nullptr) != 0) {
+        std::puts("host: no pseudo-terminal");
+        return -1;
+    }
+    ::close(slave);
+    serialService = serveLine(lineName);
+    return master;
+}
+
+bool lineOpen(int master)
+{
+    pollfd line{master, 0, 0};
+    return ::poll(&line, 1, 0) == 0;
+}
+
+// The link's first frame: the service has the port open and set up.
+bool linkCalling(int master)
+{
+    pollfd line{master, POLLIN, 0};
+    return ::poll(&line, 1, 0) == 1 && line.revents == POLLIN;
+}
+
+// The port hangs up as the parent's service stops, though the child lives.
+void reopenTheLine(int master)
+{
+    zuva_stopService(serialService);
+    if (!waitUntil([master] { return !lineOpen(master); }))
+        std::puts("host: the serial line did not hang up while the child lives");
+    serialService = serveLine(lineName);
+    if (!waitUntil([master] { return lineOpen(master); }))
+        std::puts("host: the serial port did not open again");
+    zuva_stopService(serialService);
 }
 
 int forkAndStartAgain(uint16_t port)
@@ -525,17 +653,29 @@ int forkAndStartAgain(uint16_t port)
         return 1;
     }
     SimTerminal& terminal = newTerminal();
-    if (row.childUses && !connectTerminal(terminal, port, "TERM0001")) {
+    if ((row.childUses || row.livesOn) && !connectTerminal(terminal, port, "TERM0001")) {
         std::puts("host: the terminal was not reported connected");
         return 1;
     }
-    forkAChild(port);
+    const int line = row.livesOn ? startSerialService() : -1;
+    if (row.livesOn && !waitUntil([line] { return linkCalling(line); }))
+        std::puts("host: the serial link did not call");
+    const pid_t child = forkAChild(port);
+    if (!row.livesOn)
+        awaitTheChild(child);
     if (!terminal.requests().empty())
         std::puts("host: a forked child's request reached the parent's terminal");
     zuva_stopService(service);
     service = startService(port);
     if (!service)
-        std::puts("host: no new service on the port after the child's end");
+        std::puts("host: no new service on the port");
+    if (row.livesOn) {
+        reopenTheLine(line);
+        if (!connectSeller(port, "TERM3000") || !sell("TERM3000"))
+            std::puts("host: no sale on the new service");
+        ::close(helperLine[1]);
+        awaitTheChild(child);
+    }
     zuva_stopService(service);
     return 0;
 }
@@ -605,32 +745,12 @@ int cleanUpBesideAStop()
     return 0;
 }
 
-// A serial service on a new pseudo-terminal; the line's master, which hangs
-// up until the service has opened the port.
-int startSerialService()
-{
-    int master = -1;
-    int slave = -1;
-    char name[128] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::puts("host: no pseudo-terminal");
-        return -1;
-    }
-    ::close(slave);
-    if (!zuva_createSerialService(name, nullptr, nullptr, nullptr, nullptr, &onError, nullptr, nullptr))
-        std::puts("host: a serial service did not start");
-    return master;
-}
-
 // Once a first serial port has opened, seven more services start, and main
 // returns while their ports open.
 int returnWhileSerialPortsOpen()
 {
     const int first = startSerialService();
-    if (first < 0 || !waitUntil([first] {
-            pollfd line{first, 0, 0};
-            return ::poll(&line, 1, 0) == 0;
-        })) {
+    if (first < 0 || !waitUntil([first] { return lineOpen(first); })) {
         std::puts("host: the first serial port did not open");
         return 1;
     }

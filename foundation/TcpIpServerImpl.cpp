@@ -174,7 +174,6 @@ public:
         QObject::connect(retryAccepting_.get(), &QTimer::timeout, impl_->server.get(), &QTcpServer::resumeAccepting);
         QObject::connect(impl_->server.get(), &QTcpServer::acceptError, this, &TcpIpServerRunnable::acceptFailed);
         const bool listening = impl_->server->listen(impl_->address, impl_->port);
-        ProcessExit::firstUseDone(ProcessExit::FirstUse::Listening);
         if (!listening)
             qDebug() << "Cannot listen on port" << impl_->port << impl_->server->errorString();
         else if (::listen(static_cast<int>(impl_->server->socketDescriptor()), ListenBacklog) != 0)

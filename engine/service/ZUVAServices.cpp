@@ -8,6 +8,7 @@
 #include "engine/service/ZUVASerialServerListener.h"
 #include "engine/service/ZUVATcpIpServerListener.h"
 #include "foundation/AsyncSignalsBlocked.h"
+#include "foundation/CalendarStatics.h"
 #include "foundation/LoggingStatics.h"
 #include "foundation/ProcessExit.h"
 #include "foundation/RateLimitedWarning.h"
@@ -156,15 +157,14 @@ ZUVAServices::ZUVAServices()
     HostWarning::keepPreviousHandler(qInstallMessageHandler(LogQtLogsToFile));
     // The exit's work ends the connections before the process does. Exit
     // handlers run in reverse order of their registration: registered after
-    // every Qt static that the library's threads use (listening, accepting,
-    // serial ports, logging), it runs before they are destroyed. Accepting's
-    // are built by accepting from itself on loopback, unseen by any host;
-    // without loopback the first connection accepted has the work
-    // registered again.
+    // every Qt static the library's threads use, it runs before they go.
+    // Accepting's are built by accepting from itself on loopback; without it
+    // the first connection accepted has the work registered again.
     if (vorsam::buildAcceptingStatics())
         vorsam::ProcessExit::builtBeforeTheWork(vorsam::ProcessExit::FirstUse::Accepting);
     vorsam::buildSerialPortStatics();
     vorsam::buildLoggingStatics();
+    vorsam::buildCalendarStatics();
     vorsam::ProcessExit::setWork([] { instance().endAtExit(); });
     vorsam::ProcessExit::registerWork();
 }

@@ -28,7 +28,8 @@
 // a host thread makes the process's first start; [no-loopback] all
 // of it with loopback down; [started-first] a terminal dialling in while the
 // started callback still runs (and [cleanup-during-start] main cleaning up
-// meanwhile, as a host thread makes that start).
+// meanwhile, as a host thread makes that start); [logged] with the
+// certification log on and the sales recorded as made in backup mode.
 #include "engine/service/OXAZUVAWrapper.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
@@ -68,7 +69,7 @@ namespace {
 struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
-        startedFirst, cleanupDuringStart;
+        startedFirst, cleanupDuringStart, logged;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -119,7 +120,7 @@ void readRow(int argc, char** argv)
               is("free-exit"),      is("stop-in-result"), is("exit-in-stop"), is("fork"), is("stream"),
               is("exec"),           is("after-cleanup"), is("stop-beside"), is("child-uses"),
               is("signal-exit"),    is("cleanup-beside"), is("serial-return"), is("first-start"),
-              is("no-loopback"),    is("started-first"), is("cleanup-during-start")};
+              is("no-loopback"),    is("started-first"), is("cleanup-during-start"), is("logged")};
 }
 
 struct ReportScope {
@@ -444,6 +445,10 @@ bool startStream(uint16_t port)
         SimTerminal& terminal = newTerminal();
         testsupport::SimOperationReplies::answerAll(terminal);
         testsupport::SimSaleReplies::script(terminal, identifier);
+        if (row.logged)
+            terminal.on("Cd", [identifier](const testsupport::SimMessage& request) {
+                return SimTerminal::answer(testsupport::SimSaleReplies::saleReplyTo(request, identifier, true));
+            });
         if (!connectTerminal(terminal, port, identifier))
             return false;
         std::thread(sellWithoutPause, identifier).detach();
@@ -706,6 +711,23 @@ extern "C" ssize_t send(int descriptor, const void* data, size_t size, int flags
     return next(descriptor, data, size, flags);
 }
 
+// The certification log on, and backup-mode sales recorded, in a folder of
+// the run's own.
+void logAndRecord()
+{
+    char folder[] = "exiting-XXXXXX";
+    if (!::mkdtemp(folder) || ::chdir(folder) != 0) {
+        std::puts("host: no folder of its own");
+        return;
+    }
+    if (zuva_setSettings(R"({"serviceSettings": {"cardInfoTrailingRequestTimeout": 30,
+            "cardRecognitionTimeout": 45, "connectionAdviceTimeout": 1500, "currencyCode": "EUR",
+            "displayResultTimeout": 2, "certificationModeEnabled": true, "certificationFilePath": ".",
+            "certificationFileName": "certification.log"}})")
+        != 0)
+        std::puts("host: the certification log was not switched on");
+}
+
 int main(int argc, char** argv)
 {
     readRow(argc, argv);
@@ -715,6 +737,8 @@ int main(int argc, char** argv)
         std::atexit(saveJournal);
     if (row.noLoopback)
         leaveLoopback();
+    if (row.logged)
+        logAndRecord();
     const uint16_t port = row.noLoopback ? 0 : SimTerminal::freeLoopbackPort();
     listeningPort = port;
     if (row.serialReturn)

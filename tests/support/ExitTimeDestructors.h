@@ -3,8 +3,8 @@
 // Exit-time destructors that the library's threads register after its set-up.
 // The exit destroys such a static before the library's exit work runs, while
 // those threads may still use it. Defines __cxa_atexit for the whole
-// executable (shared libraries' function statics included): include it in
-// one file of a host.
+// executable (shared libraries' function statics included), and atexit:
+// include it in one file of a host.
 //
 // The library registers its exit work as it loads and again at its set-up:
 // the window opens at the first handler without argument registered a second
@@ -172,4 +172,13 @@ __attribute__((constructor)) void noteMainThreadsName()
 extern "C" int __cxa_atexit(void (*handler)(void*), void* argument, void* dso) noexcept
 {
     return testsupport::ExitTimeDestructors::registered(handler, argument, dso);
+}
+
+// The C library's own turns into the call above inside each caller, but
+// ThreadSanitizer's takes its place in the library and calls the C
+// library's directly.
+extern "C" int atexit(void (*handler)()) noexcept
+{
+    return testsupport::ExitTimeDestructors::registered(reinterpret_cast<void (*)(void*)>(handler), nullptr,
+                                                       nullptr);
 }

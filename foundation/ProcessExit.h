@@ -44,10 +44,10 @@ public:
     // rest is left to the process's end once it has returned.
     static void setWork(void (*work)());
 
-    // Qt builds the statics of each of these on its first use, some on a
-    // library thread; once that use is done the work is registered again,
-    // so that it still runs before they go.
-    enum class FirstUse { Listening, Accepting, SerialPort, Count };
+    // What Qt builds on its first use, on a library thread, unless the set-up
+    // could build it; once that use is done the work is registered again, so
+    // that it still runs before it goes.
+    enum class FirstUse { Accepting, Count };
     static void firstUseDone(FirstUse use);
     // For the set-up: what it has built already needs no registration later.
     static void builtBeforeTheWork(FirstUse use);

@@ -1,6 +1,5 @@
 #include "foundation/SerialPortImpl.h"
 
-#include "foundation/ProcessExit.h"
 #include "foundation/RunnableProxy.h"
 #include "foundation/Thread.h"
 
@@ -8,6 +7,8 @@
 #include <QSerialPortInfo>
 
 #include <atomic>
+
+#include <climits>
 
 #include <poll.h>
 #include <stdexcept>
@@ -74,6 +75,11 @@ std::shared_ptr<SerialPort> makeSerialPort()
 void buildSerialPortStatics()
 {
     QSerialPortInfo::standardBaudRates();
+    // Its lock file's name is too long to be made: the open fails as it
+    // tries, after Qt has listed the folders that lock files go to, and
+    // leaves nothing behind.
+    QSerialPort unopenable(QStringLiteral("/") + QString(NAME_MAX + 1, QLatin1Char('l')));
+    unopenable.open(QIODevice::ReadWrite);
 }
 
 std::vector<QString> getAvailableSerialPorts()
@@ -115,9 +121,7 @@ void SerialPortImpl::startTask()
     stream_.open();
     QObject::connect(d_->device.get(), &QSerialPort::readyRead, this, &SerialPortImpl::dataPending);
     QObject::connect(d_->device.get(), &QSerialPort::errorOccurred, this, &SerialPortImpl::deviceError);
-    const bool opened = openDevice();
-    ProcessExit::firstUseDone(ProcessExit::FirstUse::SerialPort);
-    if (opened) {
+    if (openDevice()) {
         line_.hold(static_cast<int>(d_->device->handle()));
         d_->open = true;
         emit portOpenedSignal();

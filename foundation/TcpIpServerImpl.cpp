@@ -175,7 +175,6 @@ public:
         QObject::connect(retryAccepting_.get(), &QTimer::timeout, impl_->server.get(), &QTcpServer::resumeAccepting);
         QObject::connect(impl_->server.get(), &QTcpServer::acceptError, this, &TcpIpServerRunnable::acceptFailed);
         const bool listening = impl_->server->listen(impl_->address, impl_->port);
-        ProcessExit::firstUseDone(ProcessExit::FirstUse::Listening);
         if (listening)
             listening_.hold(static_cast<int>(impl_->server->socketDescriptor()));
         if (!listening)

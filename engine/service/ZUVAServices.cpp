@@ -8,6 +8,8 @@
 #include "engine/service/ZUVASerialServerListener.h"
 #include "engine/service/ZUVATcpIpServerListener.h"
 #include "foundation/AsyncSignalsBlocked.h"
+#include "foundation/CalendarStatics.h"
+#include "foundation/LoggingStatics.h"
 #include "foundation/ProcessExit.h"
 #include "foundation/RateLimitedWarning.h"
 #include "foundation/SerialPort.h"
@@ -155,16 +157,14 @@ ZUVAServices::ZUVAServices()
     HostWarning::keepPreviousHandler(qInstallMessageHandler(LogQtLogsToFile));
     // The exit's work ends the connections before the process does. Exit
     // handlers run in reverse order of their registration: registered after
-    // the Qt statics that listening, accepting and serial ports use, it runs
-    // before they are destroyed. What Qt builds only later, on a first use
-    // (a serial port's own, or all of them without loopback), has the work
-    // registered again.
-    using FirstUse = vorsam::ProcessExit::FirstUse;
-    if (vorsam::buildAcceptingStatics()) {
-        vorsam::ProcessExit::builtBeforeTheWork(FirstUse::Listening);
-        vorsam::ProcessExit::builtBeforeTheWork(FirstUse::Accepting);
-    }
+    // every Qt static the library's threads use, it runs before they go.
+    // Accepting's are built by accepting from itself on loopback; without it
+    // the first connection accepted has the work registered again.
+    if (vorsam::buildAcceptingStatics())
+        vorsam::ProcessExit::builtBeforeTheWork(vorsam::ProcessExit::FirstUse::Accepting);
     vorsam::buildSerialPortStatics();
+    vorsam::buildLoggingStatics();
+    vorsam::buildCalendarStatics();
     vorsam::ProcessExit::setWork([] { instance().endAtExit(); });
     vorsam::ProcessExit::registerWork();
 }

@@ -35,6 +35,7 @@
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimTerminal.h"
+#include "support/ExitTimeDestructors.h"
 #include "support/ExitingHostSanitizers.h"
 #include "support/ProcessThreads.h"
 #include "support/Wait.h"

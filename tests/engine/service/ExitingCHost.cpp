@@ -30,11 +30,13 @@
 // a host thread makes the process's first start; [no-loopback] all
 // of it with loopback down; [started-first] a terminal dialling in while the
 // started callback still runs (and [cleanup-during-start] main cleaning up
-// meanwhile, as a host thread makes that start).
+// meanwhile, as a host thread makes that start); [logged] with the
+// certification log on and the sales recorded as made in backup mode.
 #include "engine/service/OXAZUVAWrapper.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimTerminal.h"
+#include "support/ExitTimeDestructors.h"
 #include "support/ExitingHostSanitizers.h"
 #include "support/ProcessThreads.h"
 #include "support/Wait.h"
@@ -75,7 +77,7 @@ namespace {
 struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
-        startedFirst, cleanupDuringStart, livesOn;
+        startedFirst, cleanupDuringStart, livesOn, logged;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -130,7 +132,8 @@ void readRow(int argc, char** argv)
               is("free-exit"),      is("stop-in-result"), is("exit-in-stop"), is("fork"), is("stream"),
               is("exec"),           is("after-cleanup"), is("stop-beside"), is("child-uses"),
               is("signal-exit"),    is("cleanup-beside"), is("serial-return"), is("first-start"),
-              is("no-loopback"),    is("started-first"), is("cleanup-during-start"), is("lives-on")};
+              is("no-loopback"),    is("started-first"), is("cleanup-during-start"), is("lives-on"),
+              is("logged")};
 }
 
 struct ReportScope {
@@ -461,6 +464,10 @@ bool connectSeller(uint16_t port, const std::string& identifier)
     SimTerminal& terminal = newTerminal();
     testsupport::SimOperationReplies::answerAll(terminal);
     testsupport::SimSaleReplies::script(terminal, identifier);
+    if (row.logged)
+        terminal.on("Cd", [identifier](const testsupport::SimMessage& request) {
+            return SimTerminal::answer(testsupport::SimSaleReplies::saleReplyTo(request, identifier, true));
+        });
     return connectTerminal(terminal, port, identifier);
 }
 
@@ -745,16 +752,11 @@ int cleanUpBesideAStop()
     return 0;
 }
 
-// Once a first serial port has opened, seven more services start, and main
-// returns while their ports open.
+// Eight services start at once, and main returns while their ports open, as
+// a register that finds its configuration wrong does.
 int returnWhileSerialPortsOpen()
 {
-    const int first = startSerialService();
-    if (first < 0 || !waitUntil([first] { return lineOpen(first); })) {
-        std::puts("host: the first serial port did not open");
-        return 1;
-    }
-    for (int index = 0; index < 7; ++index)
+    for (int index = 0; index < 8; ++index)
         startSerialService();
     return 0;
 }
@@ -838,6 +840,23 @@ extern "C" ssize_t send(int descriptor, const void* data, size_t size, int flags
     return next(descriptor, data, size, flags);
 }
 
+// The certification log on, and backup-mode sales recorded, in a folder of
+// the run's own.
+void logAndRecord()
+{
+    char folder[] = "exiting-XXXXXX";
+    if (!::mkdtemp(folder) || ::chdir(folder) != 0) {
+        std::puts("host: no folder of its own");
+        return;
+    }
+    if (zuva_setSettings(R"({"serviceSettings": {"cardInfoTrailingRequestTimeout": 30,
+            "cardRecognitionTimeout": 45, "connectionAdviceTimeout": 1500, "currencyCode": "EUR",
+            "displayResultTimeout": 2, "certificationModeEnabled": true, "certificationFilePath": ".",
+            "certificationFileName": "certification.log"}})")
+        != 0)
+        std::puts("host: the certification log was not switched on");
+}
+
 int main(int argc, char** argv)
 {
     readRow(argc, argv);
@@ -847,6 +866,8 @@ int main(int argc, char** argv)
         std::atexit(saveJournal);
     if (row.noLoopback)
         leaveLoopback();
+    if (row.logged)
+        logAndRecord();
     const uint16_t port = row.noLoopback ? 0 : SimTerminal::freeLoopbackPort();
     listeningPort = port;
     if (row.serialReturn)

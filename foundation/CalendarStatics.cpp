@@ -1,0 +1,12 @@
+#include "foundation/CalendarStatics.h"
+
+#include <QCalendar>
+
+namespace vorsam {
+
+void buildCalendarStatics()
+{
+    QCalendar();
+}
+
+} // namespace vorsam

@@ -1,0 +1,12 @@
+#include "foundation/LoggingStatics.h"
+
+#include <QLoggingCategory>
+
+namespace vorsam {
+
+void buildLoggingStatics()
+{
+    QLoggingCategory::defaultCategory();
+}
+
+} // namespace vorsam

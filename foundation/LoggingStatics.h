@@ -1,0 +1,11 @@
+#pragma once
+
+namespace vorsam {
+
+// Makes what Qt makes for the first message a thread logs (its default
+// category, the rules it reads and what reading them needs), which would
+// otherwise be made on the first library thread that logs: the exit destroys
+// statics in the reverse order of their making.
+void buildLoggingStatics();
+
+} // namespace vorsam

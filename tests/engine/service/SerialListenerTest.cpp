@@ -176,8 +176,8 @@ TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAga
 }
 
 // A transaction set aside by a cancellation is still in flight when the
-// heartbeat finds the terminal gone. It fails before the host hears of the loss, and the connection
-// serves the terminal again once it answers.
+// heartbeat finds the terminal gone. It fails before the host hears of the
+// loss, and the connection serves the terminal again once it answers.
 TEST_F(SerialListener, ALostLinkFailsTheTransactionsInFlightBeforeTheDisconnectionIsReported)
 {
     // The listeners run on the server's thread, which thus needs the host's stack.

@@ -85,14 +85,9 @@ bool Kiss::isConnected() const
     return manager_->isConnected();
 }
 
-void Kiss::enableHeartBeat()
+void Kiss::setSupervised(bool supervised)
 {
-    manager_->enableHeartBeat();
-}
-
-void Kiss::disableHeartBeat()
-{
-    manager_->disableHeartBeat();
+    manager_->setSupervised(supervised);
 }
 
 void Kiss::setOnConnectedCallback(std::function<void()> callback)

@@ -42,8 +42,11 @@ public:
     void stop();
     bool isStarted() const;
     bool isConnected() const;
-    void enableHeartBeat();
-    void disableHeartBeat();
+    // The engine supervises the link while it awaits a reply: a link without
+    // a heartbeat then probes the terminal with empty frames as if it had one
+    // (LinkTimings::supervisionInterval), and one that stays unacknowledged
+    // drops the link. A heartbeat runs whether supervised or not.
+    void setSupervised(bool supervised);
 
     // Set before start.
     void setOnConnectedCallback(std::function<void()> callback);

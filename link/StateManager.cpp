@@ -214,28 +214,18 @@ bool StateManager::isConnected() const
     return connected_;
 }
 
-void StateManager::enableHeartBeat()
-{
-    setHeartBeatEnabled(true);
-}
-
-void StateManager::disableHeartBeat()
-{
-    setHeartBeatEnabled(false);
-}
-
-void StateManager::setHeartBeatEnabled(bool enabled)
+void StateManager::setSupervised(bool supervised)
 {
     // The flag changes in the link thread, between two state operations, so
     // no state sees it change halfway; a link that does not run takes it at once.
-    if (!postToLinkThread([this, enabled] { applyHeartBeatSetting(enabled); }))
-        heartBeatEnabled_ = enabled;
+    if (!postToLinkThread([this, supervised] { applySupervision(supervised); }))
+        supervised_ = supervised;
 }
 
-void StateManager::applyHeartBeatSetting(bool enabled)
+void StateManager::applySupervision(bool supervised)
 {
-    heartBeatEnabled_ = enabled;
-    // Only Idle runs the heartbeat; it reads the flag as it starts.
+    supervised_ = supervised;
+    // Only Idle probes on its own; it reads the interval as it starts.
     if (!currentState_ || currentState_->getName() != QLatin1String("Idle"))
         return;
     const auto interval = getHeartBeatIntervalMs();
@@ -313,17 +303,19 @@ void StateManager::stopTimer()
 
 boost::optional<std::chrono::milliseconds> StateManager::getHeartBeatIntervalMs() const
 {
-    if (!heartBeatEnabled_)
-        return boost::none;
-    return heartBeatInterval_;
+    // A link without a heartbeat of its own still probes while supervised:
+    // nothing else would notice the terminal gone while a reply is awaited.
+    if (heartBeatInterval_ || !supervised_)
+        return heartBeatInterval_;
+    return shared_->timings.supervisionInterval;
 }
 
-bool StateManager::dropsLinkOnLostFrame() const
+bool StateManager::dropsLinkOnLostFrame(const QByteArray& payload) const
 {
-    // Whether the heartbeat runs does not matter: it pauses for every
-    // transaction, and a host that always has one in flight would never
-    // lose its link.
-    return heartBeatInterval_.is_initialized();
+    // A lost probe (heartbeat or supervision) means the terminal is gone. A
+    // lost payload does too where the heartbeat is set; without one it fails
+    // only its own transaction.
+    return heartBeatInterval_.is_initialized() || payload.isEmpty();
 }
 
 void StateManager::reportAckSent()
@@ -356,7 +348,7 @@ void StateManager::reportAckTimeout(const QByteArray& payload, bool report)
 {
     if (report)
         reportSendFailure(payload);
-    if (dropsLinkOnLostFrame())
+    if (dropsLinkOnLostFrame(payload))
         setConnected(false);
 }
 

@@ -53,8 +53,8 @@ public:
     void stop();
     bool isStarted() const;
     bool isConnected() const;
-    void enableHeartBeat();
-    void disableHeartBeat();
+    // See Kiss::setSupervised.
+    void setSupervised(bool supervised);
     void setOutputInterface(std::shared_ptr<KissOuputInterface> outputInterface);
     // Set before start; see Kiss::setSendCheck.
     void setSendCheck(std::function<bool(const QByteArray&)> stillWanted);
@@ -66,9 +66,11 @@ public:
     void goToWaitingToReceiveCompleteMessageState();
     void startTimer(std::chrono::milliseconds interval);
     void stopTimer();
+    // The interval of Idle's empty frames: the heartbeat's, or while
+    // supervised the supervision's; none when neither applies.
     boost::optional<std::chrono::milliseconds> getHeartBeatIntervalMs() const;
-    // Whether a frame whose resends are exhausted drops the link.
-    bool dropsLinkOnLostFrame() const;
+    // Whether a frame of this payload whose resends are exhausted drops the link.
+    bool dropsLinkOnLostFrame(const QByteArray& payload) const;
     void reportAckSent();
     void reportNAckSent();
     void reportDataMessageSent();
@@ -99,8 +101,7 @@ private:
     void goToState(std::unique_ptr<State> state);
     void checkStates();
     void pullReceivedBytes();
-    void setHeartBeatEnabled(bool enabled);
-    void applyHeartBeatSetting(bool enabled);
+    void applySupervision(bool supervised);
     bool callInLinkThread(std::function<void()> work);
     bool postToLinkThread(std::function<void()> work);
     bool enqueueCall(const std::shared_ptr<LinkCall>& call);
@@ -115,7 +116,7 @@ private:
     std::atomic<bool> connected_{false};
     int nakCounter_ = 0;
     boost::optional<std::chrono::milliseconds> heartBeatInterval_;
-    std::atomic<bool> heartBeatEnabled_{true};
+    std::atomic<bool> supervised_{false};
     std::function<bool(const QByteArray&)> sendCheck_;
 
     std::atomic<bool> started_{false};

@@ -50,7 +50,7 @@ void StateWaitForAckAfterSend::onTimer()
 void StateWaitForAckAfterSend::retry()
 {
     if (maxRetries_ != -1 && retryCount_ == maxRetries_) {
-        if (manager().dropsLinkOnLostFrame())
+        if (manager().dropsLinkOnLostFrame(data_))
             manager().goToConnectState();
         else
             manager().goToIdleState();

@@ -37,6 +37,7 @@ inline kiss::LinkTimings fastTimings()
     timings.connectDelay = testsupport::scaled(milliseconds(10));
     timings.ackTimeout = testsupport::scaled(milliseconds(150));
     timings.completeMessageTimeout = testsupport::scaled(milliseconds(60));
+    timings.supervisionInterval = testsupport::scaled(milliseconds(20));
     return timings;
 }
 

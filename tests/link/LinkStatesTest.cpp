@@ -141,25 +141,25 @@ TEST_F(LinkStates, LostHeartbeatReportsWhatWaitedAndRefusesWritesUntilReconnecte
     EXPECT_EQ(lost, (std::vector<QByteArray>{QByteArray(), QByteArray::fromHex("A1")}));
     EXPECT_FALSE(write("B2"));
 
-    // Probing resumes with a new number until the terminal answers. The
-    // heartbeat is paused, as for a transaction in flight.
-    link->disableHeartBeat();
+    // Probing resumes with a new number until the terminal answers.
     ASSERT_TRUE(waitFor([&] { return wrote(frame("", 3)); }));
     input->feed(ack(3));
     ASSERT_TRUE(waitFor([&] { return connected == 2; }));
     EXPECT_EQ(output->countOf(frame("A1", 3)), 0u);
 
-    // A frame lost while the heartbeat is paused takes the link down all the same.
-    ASSERT_TRUE(write("C3"));
+    // A written frame lost takes the link down too.
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 4)); }));
+    ASSERT_TRUE(write("C3")); // waits behind the heartbeat
+    input->feed(ack(4));
     for (int sent = 1; sent <= 4; ++sent) {
-        ASSERT_TRUE(waitFor([&] { return output->countOf(frame("C3", 4)) == size_t(sent); }));
+        ASSERT_TRUE(waitFor([&] { return output->countOf(frame("C3", 5)) == size_t(sent); }));
         input->feed(nak);
     }
     ASSERT_TRUE(waitFor([&] { return disconnected == 2 && lost.size() == 3; }));
     EXPECT_EQ(lost.back(), QByteArray::fromHex("C3"));
     EXPECT_FALSE(write("B2"));
-    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 5)); }));
-    input->feed(ack(5));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 6)); }));
+    input->feed(ack(6));
     ASSERT_TRUE(waitFor([&] { return connected == 3; }));
 
     // Stopping a link that is up reports its end once; a stopped link refuses at once.
@@ -167,6 +167,37 @@ TEST_F(LinkStates, LostHeartbeatReportsWhatWaitedAndRefusesWritesUntilReconnecte
     ASSERT_TRUE(waitFor([&] { return disconnected == 3; }));
     EXPECT_FALSE(write("B2"));
 }
+
+// Supervised, as while the engine awaits a reply, the link probes the terminal
+// with a heartbeat or without one: a probe left unanswered takes the link
+// down, and probing finds the terminal again.
+// Rows: the heartbeat in milliseconds, 0 for none.
+class LinkSupervision : public LinkFixture, public ::testing::WithParamInterface<int> {
+};
+
+TEST_P(LinkSupervision, AProbeLostWhileAReplyIsAwaitedTakesTheLinkDown)
+{
+    kiss::LinkTimings timings = fastTimings();
+    timings.ackTimeout = milliseconds(60000); // probes are lost by NAKs only
+    connectLink(GetParam() ? boost::make_optional(milliseconds(GetParam())) : boost::none, timings);
+    link->setSupervised(true);
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 2)); }));
+    ASSERT_TRUE(write("A1")); // the request, behind the probe
+    input->feed(ack(2));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("A1", 3)); }));
+    input->feed(ack(3));
+    for (int sent = 1; sent <= 4; ++sent) {
+        ASSERT_TRUE(waitFor([&] { return output->countOf(frame("", 4)) == size_t(sent); }));
+        input->feed(nak);
+    }
+    ASSERT_TRUE(waitFor([&] { return disconnected == 1; }));
+    EXPECT_EQ(lost, std::vector<QByteArray>{QByteArray()});
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 5)); }));
+    input->feed(ack(5));
+    ASSERT_TRUE(waitFor([&] { return connected == 2; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(HeartBeat, LinkSupervision, ::testing::Values(200, 0));
 
 // Half way through the time-out the terminal asks us to wait: the resend
 // comes a whole time-out after that request (with a wide margin on either side).

@@ -37,9 +37,11 @@ protected:
         ASSERT_TRUE(terminal.isOpen());
         auto environment = std::shared_ptr<oxa::OXAEnvironment>(oxa::makeOXAEnvironment());
         environment->update(QJsonObject{
-            {"serviceSettings", QJsonObject{{"serialHeartBeatInterval", 100}, {"currencyCode", "EUR"}}}});
+            {"serviceSettings",
+             QJsonObject{{"serialHeartBeatInterval", heartBeatMilliseconds}, {"currencyCode", "EUR"}}}});
         kiss::LinkTimings timings;
         timings.connectDelay = scaled(20ms);
+        timings.supervisionInterval = scaled(100ms);
         // Stretched like every deadline under emulation, not capped: no case here
         // needs a frame's resends over before a transaction's own time-out.
         timings.ackTimeout = scaled(250ms);
@@ -123,11 +125,13 @@ protected:
     std::unique_ptr<vorsam::SerialServer> server = vorsam::makeSerialServer();
     std::shared_ptr<oxa::ZUVASerialServerListener> listener;
     std::function<void(QJsonDocument)> selling;
+    // The service's "serialHeartBeatInterval"; 0: none.
+    int heartBeatMilliseconds = 100;
 };
 
 // The terminal falls silent while the host is idle, and again while it keeps
-// selling: each result starts the next sale, so the heartbeat never runs and
-// the lost frame of a sale must take the link down.
+// selling: each result starts the next sale, and the lost frame of a sale
+// takes the link down.
 TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAgainWhenItAnswers)
 {
     terminal.identifyAs("SER00002");
@@ -171,10 +175,9 @@ TEST_F(SerialListener, ASilentTerminalIsReportedDisconnectedOnceAndIdentifiedAga
     EXPECT_EQ(reports.count("disconnected"), 3u);
 }
 
-// The heartbeat runs only while no transaction is current: one set aside
-// by a cancellation is still in flight when the heartbeat finds the terminal
-// gone. It fails before the host hears of the loss, and the connection
-// serves the terminal again once it answers.
+// A transaction set aside by a cancellation is still in flight when the
+// heartbeat finds the terminal gone. It fails before the host hears of the
+// loss, and the connection serves the terminal again once it answers.
 TEST_F(SerialListener, ALostLinkFailsTheTransactionsInFlightBeforeTheDisconnectionIsReported)
 {
     // The listeners run on the server's thread, which thus needs the host's stack.
@@ -259,6 +262,41 @@ TEST_F(SerialListener, AnApprovalAfterTheSaleFailedIsReportedOnceAndChangesNothi
     terminal.answerHeldRequests(); // none left
     EXPECT_EQ(terminal.requestCount("Cd"), 1u);
 }
+
+// The cable is cut once the terminal has acknowledged a sale's request (card
+// and PIN under way), with a heartbeat or none: the link is probed while the
+// sale awaits its reply, which a terminal that acknowledges leaves going. Cut,
+// the sale fails before the terminal is reported disconnected, and the cable
+// mended, the terminal is identified again.
+class SerialCableCut : public SerialListener, public ::testing::WithParamInterface<int> {
+protected:
+    SerialCableCut() { heartBeatMilliseconds = GetParam(); }
+};
+
+TEST_P(SerialCableCut, WhileASaleAwaitsItsReplyFailsTheSaleAndIsReported)
+{
+    terminal.identifyAs("SER00006");
+    terminal.on("Cd", [](const SimMessage&) { return SimTerminal::silence(); });
+    ASSERT_TRUE(server->open(QString::fromStdString(terminal.portName()), vorsam::Baud115200, vorsam::NoParity, vorsam::OneStop));
+    ASSERT_TRUE(reports.waitFor("connected", 1));
+    send(listener->getTerminalConnection("SER00006"), {{"action", "Sale"}, {"amount", "12.50"}}, "sale");
+    ASSERT_TRUE(terminal.waitForRequests("Cd", 1));
+    const int probes = terminal.link().emptyFrames();
+    ASSERT_TRUE(waitUntil([&] { return terminal.link().emptyFrames() > probes + 2; }));
+    EXPECT_EQ(reports.count("sale"), 0u);
+
+    terminal.setSilent(true);
+    ASSERT_TRUE(reports.waitFor("disconnected", 1));
+    ASSERT_TRUE(reports.waitFor("sale", 1));
+    EXPECT_EQ(errorCodes(reports.first("sale")), NetworkError);
+    EXPECT_LT(reports.position("sale"), reports.position("disconnected"));
+
+    terminal.setSilent(false);
+    ASSERT_TRUE(reports.waitFor("connected", 2));
+    EXPECT_EQ(terminal.requestCount("Ci"), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(HeartBeat, SerialCableCut, ::testing::Values(200, 0));
 
 // The host's reset tells the terminal nothing: it may still approve the sale.
 // The approval is reported once and the sale keeps its 2/30; so is one that

@@ -26,9 +26,12 @@
  *
  * Ending. Stop the services from a thread of your own, call zuva_cleanup
  * once, last, on the thread that set the library up, and return from main.
- * Call no library function from a signal handler: one made while a handler
- * has interrupted a library call on the same thread is refused with its
- * failure value, since the interrupted call may hold the library's locks.
+ * Call neither exit() nor a library function from a signal handler; set a
+ * flag that main checks instead. An exit from a handler may never end the
+ * process, since the interrupted call may hold the allocator's lock; a
+ * library call made while a handler has interrupted a library call on the
+ * same thread is refused with its failure value, since the interrupted call
+ * may hold the library's locks.
  * Set the library up after forking or daemonizing, never before: in a forked
  * child that has not called exec its calls are refused. dlclose never unloads
  * the library; a host may dlclose it at any time after its last call.

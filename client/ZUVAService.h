@@ -62,8 +62,12 @@ std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, 
 // Qt application the library made for a host without one. Call it once,
 // last, on the thread that set the library up (on another thread the
 // application is left to the process's end), never from a callback. A
-// service started afterwards does not start (onServiceError). See
-// <zuva/HostGuide.md>, "Ending".
+// service started afterwards does not start (onServiceError). A Qt host keeps
+// its QCoreApplication until after this and until its service objects are
+// gone (declare them after it in main): once it has gone, a stop or clean-up
+// ends nothing and leaves the connections to the process's end, with a
+// warning. An application the host made after the library's first call is
+// never taken. See <zuva/HostGuide.md>, "Ending".
 void cleanup();
 // The names of the serial ports the system offers.
 std::vector<std::string> getAvailableSerialPorts();

@@ -22,6 +22,9 @@ char** applicationArgv()
     return argv;
 }
 
+// An application the holder leaves in place: still reachable, never destroyed.
+QCoreApplication* leftInPlace = nullptr;
+
 // Application flags of the Qt version the library was first built against.
 const int ApplicationFlags = 0x050602;
 
@@ -47,6 +50,13 @@ SharedQtLibrary::~SharedQtLibrary()
 {
     if (!application_)
         return;
+    // A host that made an application of its own since runs on that one now:
+    // quitting or deleting this one would end the host's. It stays, never
+    // destroyed.
+    if (QCoreApplication::instance() != application_.get()) {
+        leftInPlace = application_.release();
+        return;
+    }
     QCoreApplication::quit();
     cleanupQtApp(application_);
     application_.reset();

@@ -7,7 +7,8 @@
 
 namespace vorsam {
 
-// Makes a Qt core application for hosts that have none, and deletes it again.
+// Makes a Qt core application for hosts that have none, and deletes it again
+// unless the host has made one of its own since.
 class SharedQtLibrary : public QObject {
     Q_OBJECT
 public:

@@ -30,9 +30,12 @@
  *
  * Ending. Stop the services from a thread of your own, call zuva_cleanup
  * once, last, on the thread that set the library up, and return from main.
- * Call no library function from a signal handler: one made while a handler
- * has interrupted a library call on the same thread is refused with its
- * failure value, since the interrupted call may hold the library's locks.
+ * Call neither exit() nor a library function from a signal handler; set a
+ * flag that main checks instead. An exit from a handler may never end the
+ * process, since the interrupted call may hold the allocator's lock; a
+ * library call made while a handler has interrupted a library call on the
+ * same thread is refused with its failure value, since the interrupted call
+ * may hold the library's locks.
  * Set the library up after forking or daemonizing, never before: in a forked
  * child that has not called exec the calls that need the library's threads
  * (services, terminals, transactions, the stop and the clean-up) are refused;
@@ -243,6 +246,10 @@ ZUVA_EXPORT int zuva_extractRecoveryFiles(const char* terminalId, const char* fo
  * from a callback (the services are stopped, but it does not wait for that
  * callback). Call no function afterwards: a service started anyway does not
  * start (null; the error callback gets code 2, cause 1, with a "reason").
+ * A Qt host keeps its QCoreApplication until after it: once the application
+ * has gone, a stop or clean-up ends nothing and leaves the connections to the
+ * process's end, with a warning. An application the host made after the
+ * library's first call is never taken: the library's own then stays.
  * Does nothing in a forked child. See <zuva/HostGuide.md>, "Ending". */
 ZUVA_EXPORT void zuva_cleanup(void);
 

@@ -297,7 +297,7 @@ bool ZUVAServices::stopService(void* handle)
         ++m_stopsUnderWay;
         lock.unlock();
         const UnderWay stopUnderWay{*this, m_stopsUnderWay};
-        endService(*service);
+        endService(service);
     }
     return true;
 }
@@ -316,13 +316,30 @@ void ZUVAServices::endStopping(void* handle)
         service = std::move(found->second);
         m_stopping.erase(found);
     }
-    endService(*service);
+    endService(service);
 }
 
-void ZUVAServices::endService(RunningService& service)
+void ZUVAServices::endService(const std::shared_ptr<RunningService>& service)
 {
-    endConnections(service);
-    reportStopped(service);
+    if (leftWithoutQt(service))
+        return;
+    endConnections(*service);
+    reportStopped(*service);
+}
+
+bool ZUVAServices::leftWithoutQt(const std::shared_ptr<RunningService>& service)
+{
+    if (QCoreApplication::instance())
+        return false;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_keptAtExit.push_back(service);
+    }
+    static std::atomic<bool> warned{false};
+    if (!warned.exchange(true))
+        HostWarning::report("The Qt application has gone before its services were stopped: their connections are "
+                            "left to the process's end, unreported. Keep the application until after the clean-up");
+    return true;
 }
 
 void ZUVAServices::reportStopped(RunningService& service)

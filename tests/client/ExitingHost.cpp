@@ -5,7 +5,7 @@
 // Usage: client_exiting_host [terminal] [pending] [cleanup] [late-lock]
 // [exit [host-thread]] [exit-in-WHERE] [locked [stop]] [stream [sleep-in-result]]
 // [waiting-stop] [own-qt] [cleanup-in-connected] [stop-in-WHERE]
-// [other-stopped]: with an announced
+// [other-stopped] [qt-gone] [qt-after]: with an announced
 // terminal still connected; with a request to it still unanswered; with
 // ect::cleanup before the end; with main holding, at the end, a lock that
 // every disconnected report waits for; calling exit instead of returning, from
@@ -26,7 +26,10 @@
 // (started, connected, disconnected, notification, result, a delivery
 // question, free: the release of what a result callback holds), told once,
 // after that code has returned, with no terminal dialling in afterwards;
-// with a second service that a host thread has stopped before the end.
+// with a second service that a host thread has stopped before the end; with
+// the host's application deleted, then ect::cleanup or the service object let
+// go; with the host's application made after the library's first call, and
+// ect::cleanup inside its event loop.
 #include "client/ServiceInformationTransaction.h"
 #include "client/ZUVAService.h"
 #include "client/transactions/SaleTransaction.h"
@@ -41,6 +44,7 @@
 #include "support/Wait.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -49,6 +53,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -171,7 +176,8 @@ public:
             giveTheReleaseThreadTimeToStopAgain();
         // A report still waiting for the lock at the exit's limit keeps the
         // stop from being told.
-        const bool reportNeverReturns = lateLock || stopBehindLock;
+        // Without the application nothing ends, and no stop is told.
+        const bool reportNeverReturns = lateLock || stopBehindLock || qtGone;
         const int stopsExpected = (streaming && !waitingStop) || reportNeverReturns ? 0 : 1;
         if (stopped != stopsExpected || results != requests)
             std::printf("host: service stopped %d times, %d results of %d requests\n", stopped.load(),
@@ -255,6 +261,7 @@ public:
     std::atomic<bool> lockedOut{false};
     bool stopBehindLock = false;
     bool otherStopped = false;
+    bool qtGone = false;
 };
 
 // The listener of the other service: told of its stop only.
@@ -478,6 +485,62 @@ void stopAnotherService()
     listener.otherStopped = true;
 }
 
+// Runs the host's step on main, which must return from it in time.
+void within(const char* what, const std::function<void()>& step)
+{
+    const auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread([done, what] {
+        if (!testsupport::waitUntil([done] { return done->load(); }))
+            failNow(what);
+    }).detach();
+    step();
+    *done = true;
+}
+
+std::atomic<int> hostWarnings{0};
+
+// The host's own, in place before the library's first call: the library
+// passes its warnings on to it.
+void countWarnings(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtWarningMsg)
+        ++hostWarnings;
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+// The host deletes its application while two services run, then cleans up
+// or lets go of its service object (one declared before the application in
+// main): neither can end anything by then, nor waits for it. What is left
+// is said once.
+void endWithoutQt(std::unique_ptr<QCoreApplication>& application, bool cleanUp)
+{
+    static auto& other = *new OtherListener;
+    static auto& another = *new std::shared_ptr<ect::ZUVAService>(
+        ect::makeTcpIpZUVAService(testsupport::SimTerminal::freeLoopbackPort(), other));
+    another->startService();
+    application.reset();
+    listener.qtGone = true;
+    if (cleanUp)
+        within("the clean-up without the Qt application did not return", [] { ect::cleanup(); });
+    else
+        within("letting go of the service without the Qt application did not return", [] { service.reset(); });
+    if (hostWarnings != 1)
+        std::printf("host: %d warnings of what was left\n", hostWarnings.load());
+}
+
+// The clean-up inside the event loop of the application the host made after
+// the library's first call: that loop goes on.
+void cleanUpInTheLoop(QCoreApplication& application)
+{
+    QTimer::singleShot(0, &application, [&application] {
+        ect::cleanup();
+        if (QCoreApplication::instance() != &application)
+            failNow("the clean-up took the host's Qt application");
+        QTimer::singleShot(0, &application, [] { QCoreApplication::quit(); });
+    });
+    within("the host's event loop did not go on after the clean-up", [&application] { application.exec(); });
+}
+
 int end(int argc, char** argv)
 {
     if (asked(argc, argv, "host-thread"))
@@ -524,6 +587,8 @@ int main(int argc, char** argv)
 {
     // Before the first call of the library, as a Qt host makes it.
     std::unique_ptr<QCoreApplication> application;
+    if (asked(argc, argv, "qt-gone"))
+        qInstallMessageHandler(countWarnings);
     if (asked(argc, argv, "own-qt"))
         application = std::make_unique<QCoreApplication>(argc, argv);
     for (int index = 1; index < argc; ++index) {
@@ -538,6 +603,9 @@ int main(int argc, char** argv)
     waitingStop = asked(argc, argv, "waiting-stop");
     const uint16_t port = testsupport::SimTerminal::freeLoopbackPort();
     service = ect::makeTcpIpZUVAService(port, listener);
+    // After the library's first call, which has made an application of its own.
+    if (asked(argc, argv, "qt-after"))
+        application = std::make_unique<QCoreApplication>(argc, argv);
     service->startService();
     if (listener.started != 1) {
         std::puts("host: service did not start");
@@ -600,7 +668,11 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    if (asked(argc, argv, "cleanup"))
+    if (asked(argc, argv, "qt-gone"))
+        endWithoutQt(application, asked(argc, argv, "cleanup"));
+    else if (asked(argc, argv, "qt-after"))
+        cleanUpInTheLoop(*application);
+    else if (asked(argc, argv, "cleanup"))
         ect::cleanup();
     if (asked(argc, argv, "late-lock")) {
         // Main takes its lock and exits; only the exit's own reports wait for it.

@@ -160,8 +160,8 @@ void checkTheReportsMask()
         std::puts("host: a report runs with SIGTERM open to the host's handler");
 }
 
-// [calls-in-stopped]: the stopped callback, inside zuva_stopService on main,
-// is host code outside that call: its own calls are served.
+// [calls-in-stopped]: the stopped callback, inside zuva_stopService on a
+// host thread, is host code outside that call: its own calls are served.
 std::atomic<bool> calledInStopped{false};
 
 void callTheLibraryInStopped()
@@ -623,6 +623,7 @@ void useTheLibraryInTheChild(uint16_t port)
     zuva_cleanup();
 }
 
+// The child's wait for the grandchild ends first: nothing outlives the row.
 bool grandchildForked = false;
 
 // The child ends as after a failed exec, or execs; the parent waits for it.
@@ -645,7 +646,8 @@ void forkAChild(uint16_t port)
         std::exit(0);
     }
     int status = 0;
-    if (!waitUntil([child, &status] { return ::waitpid(child, &status, WNOHANG) == child; })) {
+    const std::chrono::milliseconds deadline(grandchildForked ? 10000 : 20000);
+    if (!waitUntil([child, &status] { return ::waitpid(child, &status, WNOHANG) == child; }, deadline)) {
         std::puts("host: the forked child did not end");
         ::kill(child, SIGKILL);
         ::waitpid(child, &status, 0);
@@ -949,7 +951,8 @@ int main(int argc, char** argv)
     if (row.startStop)
         return startAndStopOnEightThreads();
     if (row.callsInStopped) {
-        zuva_stopService(service);
+        // From a thread that no callback has run on yet.
+        std::thread([] { zuva_stopService(service); }).join();
         return calledInStopped ? 0 : 1;
     }
     if (row.lateReport)

@@ -21,7 +21,8 @@
 // exit-in-disconnected, that report calls exit); with a Qt application of
 // the host's own, made before the first call of the library and gone with
 // main (after ect::cleanup: with terminals still connected its exit cannot
-// end them); with ect::cleanup called inside the connected callback, which
+// end them, and its exit takes less than the exit's limit); with ect::cleanup
+// called inside the connected callback, which
 // the header forbids; with the service stopped inside the host code WHERE
 // (started, connected, disconnected, notification, result, a delivery
 // question, free: the release of what a result callback holds), told once,
@@ -379,11 +380,25 @@ bool startStream(uint16_t port)
     return testsupport::waitUntil([] { return approvedSales >= StreamTerminals; });
 }
 
+// "own-qt": an exit that meets no application of the host's ends nothing,
+// and one that does ends its threads, well within the exit's limit.
+bool ownQt = false;
+std::atomic<std::int64_t> exitBeganAt{0};
+
+std::int64_t nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 // Runs after every static of the program has been destroyed, the library's
 // among them: the sales go on meanwhile, unless the exit has ended them (or
 // the host has stopped its service).
 void awaitSalesAfterTheStatics()
 {
+    if (ownQt && exitBegun && nowMs() - exitBeganAt >= 5000)
+        std::printf("host: the exit took %lld ms\n", static_cast<long long>(nowMs() - exitBeganAt));
     if (!streaming || waitingStop)
         return;
     const int before = approvedSales;
@@ -640,7 +655,10 @@ int main(int argc, char** argv)
         return 1;
     }
     // Registered after the library's exit work, so it runs first.
-    std::atexit([] { exitBegun = true; });
+    std::atexit([] {
+        exitBeganAt = nowMs();
+        exitBegun = true;
+    });
     if (waitingStop && !stopWaitingForTheReleaseThread(port)) {
         std::puts("host: no stop waits for the release thread");
         return 1;

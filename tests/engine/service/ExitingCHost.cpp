@@ -30,9 +30,20 @@
 // a host thread makes the process's first start; [no-loopback] all
 // of it with loopback down; [started-first] a terminal dialling in while the
 // started callback still runs (and [cleanup-during-start] main cleaning up
-// meanwhile, as a host thread makes that start); [logged] with the
-// certification log on and the sales recorded as made in backup mode.
-#include "engine/service/OXAZUVAWrapper.h"
+// meanwhile, as a host thread makes that start, its callback staying inside
+// until the clean-up has begun). Each start leaves main's signal mask as it
+// was, and the reports run with SIGTERM blocked. [grandchild] with fork
+// child-uses: the child forks again and the grandchild does the child's
+// part; [start-stop] eight host threads starting and stopping services, then
+// a clean-up; [calls-in-stopped] library calls from the stopped callback,
+// served; [start-at-exit] a start from the exit's disconnected report,
+// refused; [late-report] a second service, the exit's first disconnected
+// report lasting until the exit has left the rest: no report follows;
+// [locked-start] exit while a host thread's started callback waits for a
+// lock main holds; [cleanup-in-started] a clean-up inside the started
+// callback of a host thread's start; [logged] with the certification log on
+// and the sales recorded as made in backup mode.
+#include "engine/service/oxazuva.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimTerminal.h"
@@ -77,7 +88,8 @@ namespace {
 struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
-        startedFirst, cleanupDuringStart, livesOn, logged;
+        startedFirst, cleanupDuringStart, livesOn, logged, grandchild, startStop, callsInStopped, startAtExit,
+        lateReport, lockedStart, cleanupInStarted;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -133,7 +145,8 @@ void readRow(int argc, char** argv)
               is("exec"),           is("after-cleanup"), is("stop-beside"), is("child-uses"),
               is("signal-exit"),    is("cleanup-beside"), is("serial-return"), is("first-start"),
               is("no-loopback"),    is("started-first"), is("cleanup-during-start"), is("lives-on"),
-              is("logged")};
+              is("logged"),         is("grandchild"),     is("start-stop"),   is("calls-in-stopped"),
+              is("start-at-exit"),  is("late-report"),    is("locked-start"), is("cleanup-in-started")};
 }
 
 struct ReportScope {
@@ -141,7 +154,121 @@ struct ReportScope {
     ~ReportScope() { --reportsUnderWay; }
 };
 
+// The checks of the rows below, made from the callbacks.
+void onError(const char*, void*);
+void* startService(uint16_t port);
+uint16_t listeningPort = 0;
+
+bool sigtermBlocked()
+{
+    sigset_t mask;
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    return ::sigismember(&mask, SIGTERM) == 1;
+}
+
+// A report meets no handler of the host's: one may call exit.
+void checkTheReportsMask()
+{
+    if (!sigtermBlocked())
+        std::puts("host: a report runs with SIGTERM open to the host's handler");
+}
+
+// [calls-in-stopped]: the stopped callback, inside zuva_stopService on a
+// host thread, is host code outside that call: its own calls are served.
+std::atomic<bool> calledInStopped{false};
+
+void callTheLibraryInStopped()
+{
+    if (!row.callsInStopped || calledInStopped.exchange(true))
+        return;
+    char* const settings = zuva_getSettings();
+    char* const terminals = zuva_getConnectedTerminals();
+    if (!settings || !terminals)
+        std::puts("host: a call from the stopped callback was refused");
+    zuva_free(settings);
+    zuva_free(terminals);
+    void* const other = zuva_createTcpIpService(SimTerminal::freeLoopbackPort(), nullptr, nullptr, nullptr, nullptr,
+                                                &onError, nullptr, nullptr);
+    if (!other || errors != 0)
+        std::puts("host: a start from the stopped callback was refused");
+    zuva_stopService(other);
+}
+
+// [start-at-exit]: the exit's disconnected report starts a service.
+std::atomic<bool> startedAtExit{false};
+
+void startFromTheExit()
+{
+    if (!row.startAtExit || !exitBegun || startedAtExit.exchange(true))
+        return;
+    const int before = errors;
+    if (startService(SimTerminal::freeLoopbackPort()) || errors != before + 1)
+        std::puts("host: a service started during the exit");
+}
+
+// [late-report]: the exit's first disconnected report returns only once the
+// exit has left the rest to the process's end, noted by exit work of the
+// host's that runs after the library's; the thread it ran on then ends.
+std::atomic<bool> restLeft{false};
+std::atomic<bool> endingThreadGone{false};
+
+struct EndingThread {
+    ~EndingThread() { endingThreadGone = true; }
+};
+
+void noteTheRestLeft()
+{
+    restLeft = true;
+}
+
+void holdTheExitsFirstReport(int nth)
+{
+    if (!row.lateReport)
+        return;
+    if (restLeft)
+        std::puts("host: a terminal reported disconnected after the exit's limit");
+    if (nth != 1)
+        return;
+    thread_local EndingThread endingThread;
+    (void)endingThread;
+    waitUntil([] { return restLeft.load(); });
+}
+
+// [locked-start]: a host thread's started callback waits for main's lock.
+std::atomic<bool> lockedStartAsked{false};
+std::atomic<bool> startWaitsForMain{false};
+
+// [cleanup-during-start]: the started callback stays until a start on its
+// own port is refused as after the clean-up, which has then begun, and a
+// while more: a stop that the clean-up does not wait for comes meanwhile. A
+// sound library passes whatever the while.
 std::atomic<bool> stopReported{false};
+std::atomic<bool> refusedAsCleanedUp{false};
+
+void stayUntilTheCleanUpHasBegun()
+{
+    if (!waitUntil([] {
+            startService(listeningPort);
+            return refusedAsCleanedUp.load();
+        }))
+        std::puts("host: the clean-up did not begin");
+    const auto end = std::chrono::steady_clock::now() + testsupport::scaled(std::chrono::seconds(1));
+    while (!stopReported && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+void holdTheStartIfAsked()
+{
+    if (row.cleanupDuringStart)
+        stayUntilTheCleanUpHasBegun();
+    if (lockedStartAsked.exchange(false)) {
+        startWaitsForMain = true;
+        const std::lock_guard<std::mutex> lock(hostLock);
+    }
+    if (row.cleanupInStarted)
+        zuva_cleanup();
+}
+
 std::atomic<bool> cleanupCalled{false};
 std::atomic<bool> startedReturned{false};
 std::atomic<bool> inStarted{false};
@@ -154,6 +281,7 @@ void onStopped(const char*, void* userData)
     if (!startedReturned)
         std::puts("host: stopped before the started callback returned");
     stopReported = true;
+    callTheLibraryInStopped();
     // Main stays inside the stop through the exit's work.
     if (row.exitInStop)
         waitUntil([] { return journalSaved.load(); });
@@ -164,6 +292,7 @@ void onStopped(const char*, void* userData)
 void onConnected(const char*, void*)
 {
     const ReportScope scope;
+    checkTheReportsMask();
     if (!startedReturned)
         std::puts("host: a terminal reported connected before the started callback returned");
     connectedThread = testsupport::threadId();
@@ -178,6 +307,8 @@ void onDisconnected(const char*, void* userData)
     const int nth = ++disconnectedReports;
     if (stops == services)
         std::puts("host: a terminal reported disconnected after the stop");
+    startFromTheExit();
+    holdTheExitsFirstReport(nth);
     if (row.cleanupBeside) {
         // Host work that lasts into the clean-up.
         waitUntil([] { return cleanupCalled.load(); });
@@ -190,8 +321,6 @@ void onDisconnected(const char*, void* userData)
         ++static_cast<ServiceData*>(userData)->reportsWritten;
     }
 }
-
-std::atomic<bool> refusedAsCleanedUp{false};
 
 void onError(const char* json, void*)
 {
@@ -267,8 +396,12 @@ void awaitDialsAfterTheStatics()
     // Nothing is waited for when the exit began inside a library call or a
     // free function: far below the exit's limit of 5 s, which an exit that
     // waits would reach.
-    if ((row.signalExit || row.freeLocked || row.freeExit) && nowMs() - exitBeganAt >= 5000)
+    if ((row.signalExit || row.freeLocked || row.freeExit || row.lockedStart) && nowMs() - exitBeganAt >= 5000)
         std::printf("host: the exit took %lld ms\n", static_cast<long long>(nowMs() - exitBeganAt));
+    if (row.startAtExit && !startedAtExit)
+        std::puts("host: the exit reported no terminal disconnected");
+    if (row.lateReport && !waitUntil([] { return endingThreadGone.load(); }))
+        std::puts("host: the exit's first disconnected report did not end its thread");
     const int before = dials;
     if (row.dialIn && !waitUntil([before] { return dials >= before + 20; }))
         std::puts("host: the terminals stopped dialling in");
@@ -564,6 +697,25 @@ bool helperUp()
     return ::poll(&line, 1, 0) == 1;
 }
 
+// The child's wait for the grandchild ends first: nothing outlives the row.
+bool grandchildForked = false;
+
+void awaitTheChild(pid_t child)
+{
+    const std::int64_t endingAt = nowMs();
+    int status = 0;
+    const std::chrono::milliseconds deadline(grandchildForked ? 10000 : 20000);
+    if (!waitUntil([child, &status] { return ::waitpid(child, &status, WNOHANG) == child; }, deadline)) {
+        std::puts("host: the forked child did not end");
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::printf("host: the forked child ended with status %d\n", status);
+    } else if (nowMs() - endingAt >= 5000) {
+        std::puts("host: the forked child's exit waited for the parent's threads");
+    }
+}
+
 // The child ends as after a failed exec, or execs, or lives on.
 pid_t forkAChild(uint16_t port)
 {
@@ -574,6 +726,11 @@ pid_t forkAChild(uint16_t port)
         forkedChild = true;
         if (row.exec)
             ::execl("/bin/true", "true", static_cast<char*>(nullptr));
+        if (row.grandchild && !grandchildForked) {
+            grandchildForked = true;
+            awaitTheChild(forkAChild(port));
+            std::exit(0);
+        }
         if (row.childUses)
             useTheLibraryInTheChild(port);
         if (row.livesOn)
@@ -584,21 +741,6 @@ pid_t forkAChild(uint16_t port)
     if (row.livesOn && !waitUntil(helperUp))
         std::puts("host: the helper did not come up");
     return child;
-}
-
-void awaitTheChild(pid_t child)
-{
-    const std::int64_t endingAt = nowMs();
-    int status = 0;
-    if (!waitUntil([child, &status] { return ::waitpid(child, &status, WNOHANG) == child; })) {
-        std::puts("host: the forked child did not end");
-        ::kill(child, SIGKILL);
-        ::waitpid(child, &status, 0);
-    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::printf("host: the forked child ended with status %d\n", status);
-    } else if (nowMs() - endingAt >= 5000) {
-        std::puts("host: the forked child's exit waited for the parent's threads");
-    }
 }
 
 // The last pseudo-terminal's line, and the last serial service.
@@ -775,12 +917,11 @@ int exitDuringTheFirstStart(uint16_t port)
     std::exit(0);
 }
 
-uint16_t listeningPort = 0;
-
 // A slow start: a terminal dials in and announces itself meanwhile.
 void onStarted(const char*, void*)
 {
     inStarted = true;
+    holdTheStartIfAsked();
     if (row.startedFirst) {
         SimTerminal& terminal = newTerminal();
         testsupport::SimAdvice advice;
@@ -802,6 +943,68 @@ int cleanUpDuringTheStart(uint16_t port)
     zuva_cleanup();
     if (stops != 1)
         std::puts("host: the clean-up did not stop the service that was starting");
+    return 0;
+}
+
+// Eight host threads start and stop services of their own; then main
+// cleans up.
+int startAndStopOnEightThreads()
+{
+    std::vector<std::thread> threads;
+    for (int index = 0; index < 8; ++index)
+        threads.emplace_back([] {
+            const uint16_t own = SimTerminal::freeLoopbackPort();
+            for (int round = 0; round < 10; ++round)
+                zuva_stopService(zuva_createTcpIpService(own, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                         nullptr));
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    zuva_cleanup();
+    return 0;
+}
+
+// A second service with a terminal of its own: the exit ends one service
+// after the other.
+int endWithTwoServices()
+{
+    const uint16_t other = SimTerminal::freeLoopbackPort();
+    if (!startService(other) || !connectTerminal(newTerminal(), listeningPort, "TERM0001")
+        || !connectTerminal(newTerminal(), other, "TERM0002")) {
+        std::puts("host: two services with a terminal each did not start");
+        return 1;
+    }
+    return 0;
+}
+
+int exitWhileAStartWaitsForMain()
+{
+    hostLock.lock();
+    lockedStartAsked = true;
+    std::thread([] { startService(SimTerminal::freeLoopbackPort()); }).detach();
+    if (!waitUntil([] { return startWaitsForMain.load(); })) {
+        std::puts("host: no started callback waits for the lock");
+        return 1;
+    }
+    std::exit(0);
+}
+
+// A host thread makes the first start; a call that does not return ends the
+// process here, since its exit would wait for that call too.
+int cleanUpInsideTheStart(uint16_t port)
+{
+    static std::atomic<bool> startReturned{false};
+    std::thread([port] {
+        service = startService(port);
+        startReturned = true;
+    }).detach();
+    if (!waitUntil([] { return startReturned.load(); })) {
+        std::puts("host: the clean-up inside the started callback did not return");
+        std::fflush(stdout);
+        std::_Exit(1);
+    }
+    if (!waitUntil([] { return stops == 1; }))
+        std::puts("host: the clean-up inside the started callback did not stop the service");
     return 0;
 }
 
@@ -864,6 +1067,8 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (row.journal)
         std::atexit(saveJournal);
+    if (row.lateReport)
+        std::atexit(noteTheRestLeft);
     if (row.noLoopback)
         leaveLoopback();
     if (row.logged)
@@ -876,12 +1081,29 @@ int main(int argc, char** argv)
         return exitDuringTheFirstStart(port);
     if (row.cleanupDuringStart)
         return cleanUpDuringTheStart(port);
+    if (row.cleanupInStarted)
+        return cleanUpInsideTheStart(port);
     service = startService(port);
     if (!service) {
         std::puts("host: the service did not start");
         return 1;
     }
+    if (sigtermBlocked())
+        std::puts("host: SIGTERM stays blocked on main after a start");
     std::atexit(markTheExitBegun);
+    if (row.startStop)
+        return startAndStopOnEightThreads();
+    if (row.callsInStopped) {
+        // From a thread that no callback has run on yet.
+        std::thread([] { zuva_stopService(service); }).join();
+        if (!calledInStopped)
+            std::puts("host: the stop was not reported");
+        return 0;
+    }
+    if (row.lateReport)
+        return endWithTwoServices();
+    if (row.lockedStart)
+        return exitWhileAStartWaitsForMain();
     if (row.afterCleanup)
         return createAfterCleanup(port);
     if (row.noLoopback)

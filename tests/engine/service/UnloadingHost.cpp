@@ -3,9 +3,11 @@
 // zuva_cleanup before ("cleanup"), or without it while a result callback is
 // still under way ("in-callback"). The library must stay loaded, for its
 // threads run on; the host then runs on a while and exits 0. The sanitizers
-// must report nothing, nor the host itself (lines starting "host:").
-// Usage: unloading_host LIBRARY cleanup|in-callback
-#include "engine/service/OXAZUVAWrapper.h"
+// must report nothing, nor the host itself (lines starting "host:"). With
+// "first-call-at-exit" the host loads the library and returns: its own exit
+// work, which runs after the library's, makes the first call, refused.
+// Usage: unloading_host LIBRARY cleanup|in-callback|first-call-at-exit
+#include "engine/service/oxazuva.h"
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimTerminal.h"
 #include "support/ExitingHostSanitizers.h"
@@ -71,6 +73,8 @@ struct Interface {
     decltype(&zuva_createTcpIpService) createTcpIpService = nullptr;
     decltype(&zuva_sendTransaction) sendTransaction = nullptr;
     decltype(&zuva_cleanup) cleanup = nullptr;
+    decltype(&zuva_getSettings) getSettings = nullptr;
+    decltype(&zuva_free) free = nullptr;
 };
 
 template <typename Function>
@@ -86,7 +90,8 @@ bool lookUpAll(void* library, Interface& zuva)
 {
     return lookUp(library, "zuva_createTcpIpService", zuva.createTcpIpService)
         && lookUp(library, "zuva_sendTransaction", zuva.sendTransaction)
-        && lookUp(library, "zuva_cleanup", zuva.cleanup);
+        && lookUp(library, "zuva_cleanup", zuva.cleanup) && lookUp(library, "zuva_getSettings", zuva.getSettings)
+        && lookUp(library, "zuva_free", zuva.free);
 }
 
 bool connectAll(uint16_t port)
@@ -209,12 +214,37 @@ int run(const char* path, Interface& zuva)
     return 0;
 }
 
+// Looked up in main, called by the host's exit work.
+Interface& atExit = *new Interface;
+
+void callFirstAtExit()
+{
+    char* const settings = atExit.getSettings();
+    if (settings)
+        std::puts("host: a first call made once the exit had begun set the library up");
+    atExit.free(settings);
+}
+
+// Registered before the library loads, so it runs after the library's exit work.
+int loadAndReturn(const char* path)
+{
+    std::atexit(callFirstAtExit);
+    void* const library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        std::printf("host: cannot load the library: %s\n", dlerror());
+        return 1;
+    }
+    return lookUpAll(library, atExit) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[2], "first-call-at-exit") == 0)
+        return loadAndReturn(argv[1]);
     if (argc != 3 || (std::strcmp(argv[2], "cleanup") != 0 && std::strcmp(argv[2], "in-callback") != 0)) {
-        std::puts("host: usage: unloading_host LIBRARY cleanup|in-callback");
+        std::puts("host: usage: unloading_host LIBRARY cleanup|in-callback|first-call-at-exit");
         return 2;
     }
     holdLastResult = std::strcmp(argv[2], "in-callback") == 0;

@@ -47,26 +47,37 @@ inline long threadId()
     return ::syscall(SYS_gettid);
 }
 
-// The thread's state letter as the system reports it ('R' running, 'S'
-// asleep, ...); '?' once it has ended.
-inline char threadState(long thread)
+// A line of the thread's entry in the system's process table; empty once
+// the thread has ended.
+inline std::string threadEntry(long thread, const char* name)
 {
-    std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+    std::ifstream entry("/proc/self/task/" + std::to_string(thread) + "/" + name);
     std::string line;
-    std::getline(stat, line);
-    const std::string::size_type name = line.rfind(')');
-    return name == std::string::npos || name + 2 >= line.size() ? '?' : line[name + 2];
+    std::getline(entry, line);
+    return line;
 }
 
-// Host code that never blocks has returned once its thread sleeps: a
-// counter that code sets on its way says only that it has begun, and an
-// exit that finds it under way rightly ends nothing.
-inline bool waitUntilAtRest(long thread)
+// Asleep in its event loop, waiting for events, or ended. A thread asleep on
+// a lock or a pipe may still be inside host code; where the system does not
+// say what a thread waits for, asleep has to do.
+inline bool backInItsEventLoop(long thread)
 {
-    return waitUntil([thread] {
-        const char state = threadState(thread);
-        return state == 'S' || state == '?';
-    });
+    const std::string stat = threadEntry(thread, "stat");
+    const std::string::size_type name = stat.rfind(')');
+    if (name == std::string::npos || name + 2 >= stat.size())
+        return true;
+    if (stat[name + 2] != 'S')
+        return false;
+    const std::string waitingIn = threadEntry(thread, "wchan");
+    return waitingIn.find("poll") != std::string::npos || waitingIn.empty() || waitingIn == "0";
+}
+
+// Host code that never blocks has returned once its thread is back in its
+// event loop: a counter that code sets on its way says only that it has
+// begun, and an exit that finds it under way rightly ends nothing.
+inline bool waitUntilReturned(long thread)
+{
+    return waitUntil([thread] { return backInItsEventLoop(thread); });
 }
 
 } // namespace testsupport

@@ -442,7 +442,7 @@ bool connectTerminal(SimTerminal& terminal, uint16_t port, const std::string& id
     advice.terminalIdentifier = identifier;
     const int before = connectedReports;
     return terminal.connectTo(port) && terminal.sendAdvice(advice)
-        && waitUntil([before] { return connectedReports > before; }) && testsupport::waitUntilAtRest(connectedThread);
+        && waitUntil([before] { return connectedReports > before; }) && testsupport::waitUntilReturned(connectedThread);
 }
 
 void answerInformation(SimTerminal& terminal)

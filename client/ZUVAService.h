@@ -65,8 +65,8 @@ std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, 
 // service started afterwards does not start (onServiceError). A Qt host keeps
 // its QCoreApplication until after this and until its service objects are
 // gone (declare them after it in main): once it has gone, a stop or clean-up
-// ends nothing and leaves the connections to the process's end, with a
-// warning. An application the host made after the library's first call is
+// ends no connection and leaves them to the process's end, with a warning
+// (onServiceStopped still comes). An application the host made after the library's first call is
 // never taken. See <zuva/HostGuide.md>, "Ending".
 void cleanup();
 // The names of the serial ports the system offers.

@@ -247,8 +247,8 @@ ZUVA_EXPORT int zuva_extractRecoveryFiles(const char* terminalId, const char* fo
  * callback). Call no function afterwards: a service started anyway does not
  * start (null; the error callback gets code 2, cause 1, with a "reason").
  * A Qt host keeps its QCoreApplication until after it: once the application
- * has gone, a stop or clean-up ends nothing and leaves the connections to the
- * process's end, with a warning. An application the host made after the
+ * has gone, a stop or clean-up ends no connection and leaves them to the
+ * process's end, with a warning (the stopped callback still comes). An application the host made after the
  * library's first call is never taken: the library's own then stays.
  * Does nothing in a forked child. See <zuva/HostGuide.md>, "Ending". */
 ZUVA_EXPORT void zuva_cleanup(void);

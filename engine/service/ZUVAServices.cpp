@@ -321,9 +321,8 @@ void ZUVAServices::endStopping(void* handle)
 
 void ZUVAServices::endService(const std::shared_ptr<RunningService>& service)
 {
-    if (leftWithoutQt(service))
-        return;
-    endConnections(*service);
+    if (!leftWithoutQt(service))
+        endConnections(*service);
     reportStopped(*service);
 }
 
@@ -338,7 +337,8 @@ bool ZUVAServices::leftWithoutQt(const std::shared_ptr<RunningService>& service)
     static std::atomic<bool> warned{false};
     if (!warned.exchange(true))
         HostWarning::report("The Qt application has gone before its services were stopped: their connections are "
-                            "left to the process's end, unreported. Keep the application until after the clean-up");
+                            "left to the process's end, with no result and no disconnected report. Keep the "
+                            "application until after the clean-up");
     return true;
 }
 

@@ -177,8 +177,7 @@ public:
             giveTheReleaseThreadTimeToStopAgain();
         // A report still waiting for the lock at the exit's limit keeps the
         // stop from being told.
-        // Without the application nothing ends, and no stop is told.
-        const bool reportNeverReturns = lateLock || stopBehindLock || qtGone;
+        const bool reportNeverReturns = lateLock || stopBehindLock;
         const int stopsExpected = (streaming && !waitingStop) || reportNeverReturns ? 0 : 1;
         if (stopped != stopsExpected || results != requests)
             std::printf("host: service stopped %d times, %d results of %d requests\n", stopped.load(),
@@ -262,7 +261,6 @@ public:
     std::atomic<bool> lockedOut{false};
     bool stopBehindLock = false;
     bool otherStopped = false;
-    bool qtGone = false;
 };
 
 // The listener of the other service: told of its stop only.
@@ -540,7 +538,6 @@ void endWithoutQt(std::unique_ptr<QCoreApplication>& application, bool cleanUp)
         ect::makeTcpIpZUVAService(testsupport::SimTerminal::freeLoopbackPort(), other));
     another->startService();
     application.reset();
-    listener.qtGone = true;
     if (cleanUp)
         within("the clean-up without the Qt application did not return", [] { ect::cleanup(); });
     else

@@ -62,7 +62,8 @@ public:
     virtual boost::optional<UnansweredTransactions::Entry> takeUnanswered(QString messageTypeId, int sequenceNumber) = 0;
     // Called before each message is written.
     virtual void setOnStartTransactionCallback(std::function<void()> callback) = 0;
-    // Called whenever a transaction ends: closed, timed out, reset or failed.
+    // Called whenever a transaction ends (closed, timed out, reset or failed)
+    // and none, current or set aside, awaits a reply any more.
     virtual void setOnEndTransactionCallback(std::function<void()> callback) = 0;
 };
 

@@ -362,6 +362,12 @@ void TransactionDispatcherImpl::onNewTransaction(ZUVATrans const& transaction)
     }
 }
 
+bool TransactionDispatcherImpl::awaitsAReply() const
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return current_ || !suspended_.empty();
+}
+
 bool TransactionDispatcherImpl::isBusy() const
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
@@ -474,9 +480,7 @@ void TransactionDispatcherImpl::onMessageError(QByteArray const& message, QJsonD
 void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error, std::uint64_t sentBy)
 {
     const std::vector<ZUVATrans> failed = takeInFlight(sentBy);
-    // One sent after the mark may still be current.
-    if (!isBusy())
-        callEndCallback();
+    callEndCallback();
     for (ZUVATrans const& transaction : failed)
         fail(transaction, error);
 }
@@ -627,6 +631,9 @@ void TransactionDispatcherImpl::callStartCallback() const
 
 void TransactionDispatcherImpl::callEndCallback() const
 {
+    // A transaction set aside still awaits its reply.
+    if (awaitsAReply())
+        return;
     std::function<void()> callback;
     {
         std::lock_guard<std::mutex> lock(callbackMutex_);

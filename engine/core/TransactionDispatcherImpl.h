@@ -159,7 +159,9 @@ private:
     void startTimer();
 
     void callStartCallback() const;
+    // Once no transaction awaits a reply any more.
     void callEndCallback() const;
+    bool awaitsAReply() const;
 
     QTimer* timer_;
     std::shared_ptr<vorsam::OutputStream> outputStream_;

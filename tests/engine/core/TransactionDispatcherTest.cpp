@@ -78,9 +78,11 @@ TEST_F(DispatcherTest, EachWayOfEndingTheCurrentTransactionEndsItOnceAndCallsThe
 }
 
 // A lost message fails its own transaction, set aside or not; a late report
-// for a transaction that has ended fails nothing.
+// for a transaction that has ended fails nothing. The end callback comes once
+// no transaction, current or set aside, awaits a reply.
 TEST_F(DispatcherTest, LostMessageFailsOnlyItsOwnTransaction)
 {
+    link->dispatcher->setOnEndTransactionCallback([this] { ++ends; });
     send(1);
     send(2, with(oxa::ImmediateQueue, 5000ms, "R2"));
     ASSERT_TRUE(link->out->waitForWrites(2));
@@ -88,12 +90,30 @@ TEST_F(DispatcherTest, LostMessageFailsOnlyItsOwnTransaction)
     EXPECT_TRUE(link->dispatcher->isInFlight(first));
     link->dispatcher->reportMessageError(first, NetworkError);
     EXPECT_EQ(results.outcome(1), LinkLost);
+    EXPECT_EQ(ends, 0);
     EXPECT_FALSE(link->dispatcher->isInFlight(first));
     EXPECT_TRUE(link->dispatcher->isInFlight(link->out->writes()[1]));
     link->dispatcher->reportMessageError(first, NetworkError);
     link->receive(message("R2", 2));
     EXPECT_EQ(results.outcome(2), Success);
     EXPECT_EQ(results.total(), 2u);
+    EXPECT_EQ(ends, 1);
+}
+
+// A cancellation answered while the sale it set aside still waits: the
+// sale's reply is still awaited.
+TEST_F(DispatcherTest, TheEndCallbackWaitsForATransactionSetAside)
+{
+    link->dispatcher->setOnEndTransactionCallback([this] { ++ends; });
+    send(1);
+    send(2, with(oxa::ImmediateQueue, 5000ms, "R2"));
+    ASSERT_TRUE(link->out->waitForWrites(2));
+    link->receive(message("R2", 2));
+    EXPECT_EQ(results.outcome(2), Success);
+    EXPECT_EQ(ends, 0);
+    link->receive(message("Rt", 1));
+    EXPECT_EQ(results.outcome(1), Success);
+    EXPECT_EQ(ends, 1);
 }
 
 // A lost link fails what was sent by the moment of the loss; one sent later

@@ -7,7 +7,6 @@
 #include <QSerialPortInfo>
 
 #include <atomic>
-
 #include <climits>
 
 #include <poll.h>

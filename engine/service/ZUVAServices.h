@@ -103,11 +103,12 @@ private:
     ZUVAServices();
 
     // Ends the connections, then reports the stop; once the Qt application
-    // has gone, nothing.
+    // has gone, only reports it.
     void endService(const std::shared_ptr<RunningService>& service);
     // Without a Qt application (a host that has deleted its own) no library
-    // thread gets its events, so nothing that waits for one ends: the service
-    // is kept, never let go, and left to the process's end, said once.
+    // thread gets its events, so nothing that waits for one ends: the
+    // service's connections are kept, never let go, and left to the
+    // process's end, said once.
     bool leftWithoutQt(const std::shared_ptr<RunningService>& service);
     // Reports the stop, the last callback the service makes, once its
     // reports under way have returned; at exit only when they do within the

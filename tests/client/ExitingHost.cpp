@@ -389,20 +389,14 @@ bool startStream(uint16_t port)
 bool ownQt = false;
 std::atomic<std::int64_t> exitBeganAt{0};
 
-std::int64_t nowMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // Runs after every static of the program has been destroyed, the library's
 // among them: the sales go on meanwhile, unless the exit has ended them (or
 // the host has stopped its service).
 void awaitSalesAfterTheStatics()
 {
-    if (ownQt && exitBegun && nowMs() - exitBeganAt >= 5000)
-        std::printf("host: the exit took %lld ms\n", static_cast<long long>(nowMs() - exitBeganAt));
+    const std::int64_t exitTook = testsupport::steadyMs() - exitBeganAt;
+    if (ownQt && exitBegun && exitTook >= 5000)
+        std::printf("host: the exit took %lld ms\n", static_cast<long long>(exitTook));
     if (!streaming || waitingStop)
         return;
     const int before = approvedSales;
@@ -659,7 +653,7 @@ int main(int argc, char** argv)
     }
     // Registered after the library's exit work, so it runs first.
     std::atexit([] {
-        exitBeganAt = nowMs();
+        exitBeganAt = testsupport::steadyMs();
         exitBegun = true;
     });
     if (waitingStop && !stopWaitingForTheReleaseThread(port)) {

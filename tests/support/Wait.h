@@ -3,6 +3,7 @@
 #include "simterminal/ScaledDeadline.h"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <thread>
 
@@ -20,6 +21,14 @@ inline bool waitUntil(const std::function<bool()>& condition,
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+// Milliseconds on the steady clock, in a form an atomic holds: an exit
+// handler notes when the exit began, a later one how long it took.
+inline std::int64_t steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace testsupport

@@ -376,19 +376,12 @@ void dialIn(uint16_t port)
 
 bool forkedChild = false;
 
+std::atomic<std::int64_t> exitBeganAt{0};
+
 // Runs after every static of the program has been destroyed: the terminals
 // dial in meanwhile. A forked child's leak check, which comes next, would see
 // none of the parent's threads that hold what the library made, so the child
 // ends before it.
-std::atomic<std::int64_t> exitBeganAt{0};
-
-std::int64_t nowMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 void awaitDialsAfterTheStatics()
 {
     if (forkedChild)
@@ -396,8 +389,9 @@ void awaitDialsAfterTheStatics()
     // Nothing is waited for when the exit began inside a library call or a
     // free function: far below the exit's limit of 5 s, which an exit that
     // waits would reach.
-    if ((row.signalExit || row.freeLocked || row.freeExit || row.lockedStart) && nowMs() - exitBeganAt >= 5000)
-        std::printf("host: the exit took %lld ms\n", static_cast<long long>(nowMs() - exitBeganAt));
+    const std::int64_t exitTook = testsupport::steadyMs() - exitBeganAt;
+    if ((row.signalExit || row.freeLocked || row.freeExit || row.lockedStart) && exitTook >= 5000)
+        std::printf("host: the exit took %lld ms\n", static_cast<long long>(exitTook));
     if (row.startAtExit && !startedAtExit)
         std::puts("host: the exit reported no terminal disconnected");
     if (row.lateReport && !waitUntil([] { return endingThreadGone.load(); }))
@@ -412,7 +406,7 @@ void awaitDialsAfterTheStatics()
 // what a later first connection made: terminals dial in meanwhile.
 void markTheExitBegun()
 {
-    exitBeganAt = nowMs();
+    exitBeganAt = testsupport::steadyMs();
     exitBegun = true;
     const int before = dials;
     if (row.dialIn && !waitUntil([before] { return dials >= before + 20; }))
@@ -702,7 +696,7 @@ bool grandchildForked = false;
 
 void awaitTheChild(pid_t child)
 {
-    const std::int64_t endingAt = nowMs();
+    const std::int64_t endingAt = testsupport::steadyMs();
     int status = 0;
     const std::chrono::milliseconds deadline(grandchildForked ? 10000 : 20000);
     if (!waitUntil([child, &status] { return ::waitpid(child, &status, WNOHANG) == child; }, deadline)) {
@@ -711,7 +705,7 @@ void awaitTheChild(pid_t child)
         ::waitpid(child, &status, 0);
     } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::printf("host: the forked child ended with status %d\n", status);
-    } else if (nowMs() - endingAt >= 5000) {
+    } else if (testsupport::steadyMs() - endingAt >= 5000) {
         std::puts("host: the forked child's exit waited for the parent's threads");
     }
 }

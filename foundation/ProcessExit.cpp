@@ -17,13 +17,12 @@ std::atomic<std::thread::id> exiting{std::thread::id()};
 std::atomic<std::int64_t> beganAt{0};
 std::atomic<bool> exitBegun{false};
 std::atomic<bool> exitLeftTheRest{false};
+std::atomic<bool> exitHoldsLocks{false};
 
 std::atomic<void (*)()> exitWork{nullptr};
 std::atomic<bool> exitWorkRan{false};
 std::atomic<bool> firstUses[static_cast<int>(ProcessExit::FirstUse::Count)];
 
-// How often a wait looks at the exit's limit.
-const std::chrono::milliseconds ExitLook{20};
 
 // Registered at load, so that the exit begins even before the work is set,
 // and more than once after: the first registration to run does the work.
@@ -53,6 +52,7 @@ std::int64_t now()
 } // namespace
 
 const std::chrono::milliseconds ProcessExit::Limit{5000};
+const std::chrono::milliseconds ProcessExit::Look{20};
 
 void ProcessExit::begin()
 {
@@ -82,8 +82,15 @@ void ProcessExit::leaveTheRest()
 {
     begin();
     exitLeftTheRest = true;
+    const bool recalling = !exitHoldsLocks;
+    if (recalling)
+        Thread::recallAll();
     const auto end = Clock::now() + StartingThreadsLimit;
-    while (Thread::startingCount() > 0 && Clock::now() < end)
+    const auto onTheirWay = [&end, recalling] {
+        return (Thread::startingCount() > 0 && Clock::now() < end)
+            || (recalling && Thread::recalledCount() > 0 && !pastTheLimit());
+    };
+    while (onTheirWay())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
@@ -92,10 +99,15 @@ bool ProcessExit::restLeft()
     return exitLeftTheRest;
 }
 
+void ProcessExit::beganHoldingLocks()
+{
+    exitHoldsLocks = true;
+}
+
 bool ProcessExit::await(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
                         const std::function<bool()>& done)
 {
-    while (!changed.wait_for(lock, ExitLook, done))
+    while (!changed.wait_for(lock, Look, done))
         if (pastTheLimit())
             return false;
     return true;

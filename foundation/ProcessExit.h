@@ -12,12 +12,15 @@ namespace vorsam {
 // meet the exit's destruction of Qt's statics and the host's objects, so the
 // exit's work is the last the library starts: once the exit has begun no
 // server accepts another connection, and once the exit has left the rest to
-// the process's end no thread starts either.
+// the process's end no thread starts either, and those running handle no
+// more events.
 class ProcessExit {
 public:
     // How long the exit waits for the host's code, which may wait for the
     // exiting thread.
     static const std::chrono::milliseconds Limit;
+    // How often a wait looks at the exit.
+    static const std::chrono::milliseconds Look;
 
     // On the exiting thread; the exit's own work, ending what can be ended,
     // follows.
@@ -28,10 +31,15 @@ public:
     // The limit has passed since the exit began.
     static bool pastTheLimit();
     // What has not ended is left to the process's end. Threads already
-    // starting are given a moment to be on their way, since starting a
-    // thread uses Qt's statics.
+    // starting are given a moment to be on their way, and those handling an
+    // event what is left of the exit's limit to be back in their event
+    // loops, since both use Qt's statics.
     static void leaveTheRest();
     static bool restLeft();
+    // For an exit begun where the exiting thread may hold what the library's
+    // threads wait for (inside a library call, from a signal handler): the
+    // rest is then left without a lock and without waiting for them.
+    static void beganHoldingLocks();
     // Waits until done() holds, however long, until the exit begins: then
     // only until the exit's limit. What it waits for may wait for the
     // exiting thread. Returns done().

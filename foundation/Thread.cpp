@@ -4,6 +4,7 @@
 #include "foundation/ProcessExit.h"
 #include "foundation/ThreadMonitor.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QThread>
 #include <QTimer>
@@ -13,7 +14,12 @@
 #include <climits>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include <pthread.h>
 
 namespace vorsam {
 
@@ -45,6 +51,86 @@ void runGuarded(const QString& threadName, const char* what, Call call)
     }
 }
 
+// What the exit knows of a running library thread. Once it has left the rest
+// to the process's end it destroys Qt's statics, so it first waits, within
+// its limit, for each thread to be back in its event loop, unless it waits
+// (for host code, say, which may wait for the exiting thread).
+struct Presence {
+    // Lives on the thread: an event posted to it is the thread's next one.
+    QObject* receiver;
+    std::atomic<bool> awaited{false};
+    std::atomic<int> waiting{0};
+};
+
+std::mutex presencesMutex;
+
+std::vector<Presence*>& presences()
+{
+    static auto* const all = new std::vector<Presence*>;
+    return *all;
+}
+
+thread_local Presence* presence = nullptr;
+
+// A forked child has none of the parent's threads, and the lock may have
+// been held by one of them as it forked.
+void forgetTheParentsThreads()
+{
+    new (&presencesMutex) std::mutex;
+    presences().clear();
+}
+
+// For as long as the thread runs.
+class Present {
+public:
+    explicit Present(QObject* receiver)
+        : here_{receiver}
+    {
+        const std::lock_guard<std::mutex> lock(presencesMutex);
+        presences().push_back(&here_);
+        presence = &here_;
+    }
+    ~Present()
+    {
+        const std::lock_guard<std::mutex> lock(presencesMutex);
+        presences().erase(std::find(presences().begin(), presences().end(), &here_));
+        presence = nullptr;
+    }
+    Present(const Present&) = delete;
+    Present& operator=(const Present&) = delete;
+
+    // Ending would run the task's ending and Qt's own, on Qt's statics.
+    [[noreturn]] void stayUntilTheProcessEnds()
+    {
+        here_.awaited = false;
+        for (;;)
+            std::this_thread::sleep_for(std::chrono::hours(1));
+    }
+
+private:
+    Presence here_;
+};
+
+// Once the exit has left the rest to the process's end, library threads
+// handle no event, and their event loops end, so that they neither spin on a
+// socket nobody reads nor run their tasks' endings.
+bool dropEventLeftToTheExit(void**)
+{
+    if (!presence || !ProcessExit::restLeft())
+        return false;
+    presence->awaited = false;
+    QThread::currentThread()->quit();
+    return true;
+}
+
+// At load, so that Qt builds its table of these callbacks before the statics
+// built later, and destroys it after them.
+__attribute__((constructor)) void dropEventsLeftToTheExitFromLoad()
+{
+    QInternal::registerCallback(QInternal::EventNotifyCallback, dropEventLeftToTheExit);
+    ::pthread_atfork(nullptr, nullptr, forgetTheParentsThreads);
+}
+
 } // namespace
 
 const std::chrono::milliseconds Thread::RunOnce(-1);
@@ -63,14 +149,20 @@ public:
 
     // Quits the event loop itself rather than through the task object: once
     // the thread finishes, the task object is already scheduled for deletion.
-    void quitAndWait()
+    // False for a thread that stays until the process ends, since the exit
+    // has left it.
+    bool quitAndWait()
     {
         if (isRunning())
             quit();
-        wait();
+        const Waiting forTheThread;
+        while (!wait(static_cast<unsigned long>(ProcessExit::Look.count())))
+            if (ProcessExit::restLeft())
+                return false;
         // QThread::wait synchronises through primitives ThreadSanitizer cannot
         // see; this lock shows it that the worker's last steps came first.
         std::lock_guard<std::mutex> finished(runMutex_);
+        return true;
     }
 
     // A thread that could not be created never runs its task object.
@@ -80,6 +172,7 @@ protected:
     void run() override
     {
         std::lock_guard<std::mutex> running(runMutex_);
+        Present present(runnable_);
         const QString name = objectName();
         ThreadMonitor::instance().AttachThread(name, this);
         if (interval_ >= RunOnce)
@@ -92,6 +185,8 @@ protected:
         --startingThreads;
         if (started)
             exec();
+        if (ProcessExit::restLeft())
+            present.stayUntilTheProcessEnds();
         runGuarded(name, "finish", [&] { runnable_->onFinished(); });
         ThreadMonitor::instance().DetachThread(name, this);
     }
@@ -114,6 +209,38 @@ private:
 unsigned Thread::startingCount()
 {
     return startingThreads;
+}
+
+void Thread::recallAll()
+{
+    // With no application Qt delivers no event: none would bring them back.
+    if (!QCoreApplication::instance())
+        return;
+    const std::lock_guard<std::mutex> lock(presencesMutex);
+    for (Presence* const each : presences()) {
+        each->awaited = true;
+        QCoreApplication::postEvent(each->receiver, new QEvent(QEvent::User));
+    }
+}
+
+unsigned Thread::recalledCount()
+{
+    const std::lock_guard<std::mutex> lock(presencesMutex);
+    return static_cast<unsigned>(std::count_if(presences().begin(), presences().end(), [](const Presence* each) {
+        return each->awaited && each->waiting == 0;
+    }));
+}
+
+Thread::Waiting::Waiting()
+{
+    if (presence)
+        ++presence->waiting;
+}
+
+Thread::Waiting::~Waiting()
+{
+    if (presence)
+        --presence->waiting;
 }
 
 const unsigned Thread::HostCodeStackSize = 1024 * 1024;
@@ -258,8 +385,9 @@ void Thread::tearDown()
 {
     // Taken out first, so that a reset whose new start fails leaves this idle.
     std::unique_ptr<Impl> impl = std::move(impl_);
-    if (impl)
-        impl->quitAndWait();
+    // One the exit has left cannot be destroyed while it runs.
+    if (impl && !impl->quitAndWait())
+        impl.release();
 }
 
 std::unique_ptr<Thread> makeThread(QString name, std::chrono::milliseconds interval,

@@ -52,6 +52,22 @@ public:
     // event loop, with its wake-up descriptor, on the thread itself, and the
     // task may open a descriptor as it starts.
     static unsigned startingCount();
+    // For the exit that leaves the rest to the process's end: each running
+    // thread is asked back into its event loop, where it handles nothing more.
+    static void recallAll();
+    // Those not back yet, unless they wait.
+    static unsigned recalledCount();
+
+    // While it lasts, a library thread waits: for host code, which may wait
+    // for the exiting thread, for another thread, or for work to come. The
+    // exit does not wait for it then.
+    class Waiting {
+    public:
+        Waiting();
+        ~Waiting();
+        Waiting(const Waiting&) = delete;
+        Waiting& operator=(const Waiting&) = delete;
+    };
 
     class Impl;
 

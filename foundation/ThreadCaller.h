@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/Thread.h"
+
 #include <QThread>
 
 #include <deque>
@@ -68,6 +70,7 @@ Result ThreadCaller::call(std::function<Result()> work, Result fallback)
     if (!posted)
         return fallback;
     try {
+        const Thread::Waiting forTheWorker;
         return result.get();
     } catch (...) {
         // Dropped unserved (broken promise) or the work failed.

@@ -1,5 +1,7 @@
 #include "link/LinkCall.h"
 
+#include "foundation/Thread.h"
+
 namespace kiss {
 
 LinkCall::LinkCall(std::function<void()> work)
@@ -33,6 +35,7 @@ void LinkCall::abandon()
 bool LinkCall::wait()
 {
     std::unique_lock<std::mutex> lock(mutex_);
+    const vorsam::Thread::Waiting forTheLinkThread;
     finished_.wait(lock, [this] { return outcome_ != Outcome::Pending; });
     return outcome_ == Outcome::Ran;
 }

@@ -4,6 +4,7 @@
 #include "engine/base/ECTCertificationLogging.h"
 #include "engine/core/ErrorDocument.h"
 #include "foundation/RunnableProxy.h"
+#include "foundation/Thread.h"
 
 #include <QThread>
 #include <QtDebug>
@@ -236,6 +237,7 @@ void TransactionDispatcherImpl::failTransactions(ect::ECTError const& error, std
     std::promise<void> done;
     std::future<void> finished = done.get_future();
     post(Command{Command::Kind::FailAll, ZUVATrans(), errorDocument(error), &done, QByteArray(), sentBy});
+    const vorsam::Thread::Waiting forTheDispatchThread;
     finished.wait();
 }
 

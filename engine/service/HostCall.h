@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/Thread.h"
+
 namespace oxa {
 
 // The host's code (a callback, a free function) under way on this thread
@@ -21,6 +23,7 @@ public:
 private:
     // The library call that calls the host, if any.
     int m_libraryCall;
+    const vorsam::Thread::Waiting m_waiting;
 };
 
 } // namespace oxa

@@ -164,8 +164,9 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * Returns -1 when it is refused (terminal not connected: code 2 cause 15 with
  * the reason "Terminal with id <id> is not connected"; text that is no JSON
  * request, an unknown action or a field the request cannot carry: code 2
- * cause 15 or the request's own error, with a "reason"; in a forked child:
- * code 2 cause 12, and nothing is sent): the result callback
+ * cause 15 or the request's own error, with a "reason"; in a forked child,
+ * and once an exit has left the connections to the process's end: code 2
+ * cause 12 with a "reason", and nothing is sent): the result callback
  * has then received that error inside this call, on the calling thread.
  *
  * Questions. During a transaction that asks the host something (a sale with

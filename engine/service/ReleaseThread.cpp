@@ -1,5 +1,6 @@
 #include "engine/service/ReleaseThread.h"
 
+#include "foundation/ProcessExit.h"
 #include "foundation/Thread.h"
 
 #include <QDebug>
@@ -52,7 +53,13 @@ void ReleaseThread::run()
     currentReleaseThread = this;
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+        {
+            const vorsam::Thread::Waiting forWork;
+            m_changed.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+        }
+        // Once the exit has left the rest to the process's end, Qt's statics go.
+        if (vorsam::ProcessExit::restLeft())
+            break;
         if (!runNext(lock) && m_stopping)
             break;
     }
@@ -82,6 +89,7 @@ void ReleaseThread::await(const std::function<bool()>& done)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (!isCurrentThread() && !m_startFailed) {
+        const vorsam::Thread::Waiting forTheReleaseThread;
         m_changed.wait(lock, done);
         return;
     }

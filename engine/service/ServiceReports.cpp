@@ -1,6 +1,7 @@
 #include "engine/service/ServiceReports.h"
 
 #include "foundation/ProcessExit.h"
+#include "foundation/Thread.h"
 
 #include <algorithm>
 
@@ -11,6 +12,7 @@ void ServiceReports::report(const std::function<void()>& call)
     const std::thread::id self = std::this_thread::get_id();
     {
         std::unique_lock<std::mutex> lock(m_mutex);
+        const vorsam::Thread::Waiting forTheStartedCallback;
         m_changed.wait(lock, [this] { return m_opened || m_closed; });
         if (m_closed)
             return;

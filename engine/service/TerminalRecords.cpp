@@ -1,5 +1,7 @@
 #include "engine/service/TerminalRecords.h"
 
+#include "foundation/Thread.h"
+
 #include <QMetaObject>
 #include <QTimer>
 
@@ -367,6 +369,7 @@ void TerminalRecords::endVisits()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_open = false;
+    const vorsam::Thread::Waiting forTheVisits;
     m_visitsOver.wait(lock, [this] { return m_visits == 0; });
 }
 

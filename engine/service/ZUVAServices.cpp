@@ -83,6 +83,9 @@ const char* const ForkedChildReason =
     "This process is a fork of the one that set the library up, which alone it serves: set the library up "
     "after forking, or run a program of its own (exec) in the child";
 
+const char* const RestLeftReason =
+    "The process is exiting: its connections are left to the process's end and take no more requests";
+
 // Runs the ending on a thread of its own, so that no host callback is made on
 // the exiting thread, and waits for it; past the exit's limit, or with no
 // thread to be had, the rest is left to the process's end. True when it ended.
@@ -369,6 +372,7 @@ void ZUVAServices::endAtExit()
     // included: nothing is ended, and no lock is taken.
     if (LibraryCall::onThisThread()) {
         m_exiting = true;
+        vorsam::ProcessExit::beganHoldingLocks();
         return;
     }
     // The records stay, with their stopped callbacks: a host
@@ -438,6 +442,15 @@ std::unique_ptr<vorsam::SharedQtLibrary> ZUVAServices::takeQt()
 bool ZUVAServices::inForkedChild() const
 {
     return ::getpid() != m_setUpBy;
+}
+
+const char* ZUVAServices::refusalOfConnections() const
+{
+    if (inForkedChild())
+        return ForkedChildReason;
+    if (vorsam::ProcessExit::restLeft())
+        return RestLeftReason;
+    return nullptr;
 }
 
 void ZUVAServices::cleanUp()
@@ -537,11 +550,11 @@ void ZUVAServices::failRequest(const DocumentCallback& result, const ect::ECTErr
 int ZUVAServices::sendTransaction(const QString& terminalId, const QString& json, DocumentCallback result,
                                   ReverseCallback reverse)
 {
-    if (inForkedChild()) {
-        // Nothing goes out on a connection the parent shares.
+    // Nothing goes out on a connection the parent shares, nor on one whose
+    // threads no longer handle anything.
+    if (const char* const refusal = refusalOfConnections()) {
         failRequest(result, ect::ECTError(ect::ECTErrorCode::Technical_Issue,
-                                          ect::ECTErrorCauseCode::NoConnectionWithTerminal,
-                                          {{"reason", ForkedChildReason}}));
+                                          ect::ECTErrorCauseCode::NoConnectionWithTerminal, {{"reason", refusal}}));
         return -1;
     }
     try {
@@ -593,7 +606,7 @@ bool ZUVAServices::withConnection(const QString& terminalId,
             if (HostCall::onThisThread() && connection)
                 releaseThread.post([held = std::move(connection)] {});
         }
-    } release{inForkedChild() ? nullptr : getTerminalConnection(terminalId), *m_releaseThread};
+    } release{refusalOfConnections() ? nullptr : getTerminalConnection(terminalId), *m_releaseThread};
     if (!release.connection)
         return false;
     operation(*release.connection);

@@ -135,6 +135,10 @@ private:
     // The library serves the process that set it up: in a forked child the
     // services, their threads and their connections are the parent's.
     bool inForkedChild() const;
+    // Why the connections take no request here: in a forked child, or once
+    // the exit has left them to the process's end, when their threads
+    // handle nothing more. Null when they do.
+    const char* refusalOfConnections() const;
     // The Qt application holder, unless it must stay: an application is
     // deleted on its own thread only. Under the lock.
     std::unique_ptr<vorsam::SharedQtLibrary> takeQt();

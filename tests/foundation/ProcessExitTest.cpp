@@ -25,13 +25,30 @@ public:
     std::atomic<int> connects{0};
 };
 
+class EndingTask : public vorsam::Runnable {
+public:
+    explicit EndingTask(std::atomic<bool>& ended)
+        : ended_(ended)
+    {
+    }
+    void onFinished() override { ended_ = true; }
+
+private:
+    std::atomic<bool>& ended_;
+};
+
 } // namespace
 
 // The exit's marks are process-wide and for good, so this executable has this
 // one test: once the exit has begun a server accepts nothing, and once it
-// has left the rest to the process's end no thread starts.
+// has left the rest to the process's end no thread starts, and those running
+// are back in their event loops, handle nothing more and stay until the
+// process ends, their tasks' endings never run.
 TEST(ProcessExit, ServersAcceptNothingOnceItHasBegunAndNoThreadStartsOnceItLeftTheRest)
 {
+    std::atomic<bool> ended{false};
+    auto worker = std::make_unique<vorsam::Thread>("Worker", std::make_unique<EndingTask>(ended));
+
     const auto listener = std::make_shared<CountingListener>();
     const std::unique_ptr<vorsam::TcpIpServer> server = vorsam::makeTcpIpServer();
     server->registerListener(listener);
@@ -46,6 +63,9 @@ TEST(ProcessExit, ServersAcceptNothingOnceItHasBegunAndNoThreadStartsOnceItLeftT
     EXPECT_EQ(listener->connects, 0);
 
     vorsam::ProcessExit::leaveTheRest();
+    EXPECT_EQ(vorsam::Thread::recalledCount(), 0u);
+    worker.reset();
+    EXPECT_FALSE(ended);
     EXPECT_EQ(vorsam::startThreadOnce("LateThread", std::make_unique<vorsam::Runnable>()), nullptr);
     // A refused start is no longer counted as starting: the exit waits for none.
     EXPECT_TRUE(testsupport::waitUntil([] { return vorsam::Thread::startingCount() == 0; }));

@@ -41,8 +41,9 @@ __attribute__((constructor)) void registerExitWorkAtLoad()
     std::atexit(runExitWorkOnce);
 }
 
-// A thread's start takes microseconds; one that takes longer is left alone.
-const std::chrono::milliseconds StartingThreadsLimit{1000};
+// A thread's start, or the event it handles, takes milliseconds; one that
+// takes longer is left alone.
+const std::chrono::milliseconds OnTheirWayLimit{1000};
 
 std::int64_t now()
 {
@@ -85,12 +86,11 @@ void ProcessExit::leaveTheRest()
     const bool recalling = !exitHoldsLocks;
     if (recalling)
         Thread::recallAll();
-    const auto end = Clock::now() + StartingThreadsLimit;
-    const auto onTheirWay = [&end, recalling] {
-        return (Thread::startingCount() > 0 && Clock::now() < end)
-            || (recalling && Thread::recalledCount() > 0 && !pastTheLimit());
+    const auto end = Clock::now() + OnTheirWayLimit;
+    const auto onTheirWay = [recalling] {
+        return Thread::startingCount() > 0 || (recalling && Thread::recalledCount() > 0);
     };
-    while (onTheirWay())
+    while (onTheirWay() && Clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 

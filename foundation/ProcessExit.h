@@ -32,8 +32,7 @@ public:
     static bool pastTheLimit();
     // What has not ended is left to the process's end. Threads already
     // starting are given a moment to be on their way, and those handling an
-    // event what is left of the exit's limit to be back in their event
-    // loops, since both use Qt's statics.
+    // event to be back in their event loops, since both use Qt's statics.
     static void leaveTheRest();
     static bool restLeft();
     // For an exit begun where the exiting thread may hold what the library's

@@ -14,12 +14,11 @@
 #include <climits>
 #include <exception>
 #include <mutex>
-#include <new>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
-#include <pthread.h>
+#include <unistd.h>
 
 namespace vorsam {
 
@@ -52,15 +51,18 @@ void runGuarded(const QString& threadName, const char* what, Call call)
 }
 
 // What the exit knows of a running library thread. Once it has left the rest
-// to the process's end it destroys Qt's statics, so it first waits, within
-// its limit, for each thread to be back in its event loop, unless it waits
-// (for host code, say, which may wait for the exiting thread).
+// to the process's end it destroys Qt's statics, so it first waits, for a
+// moment, for each thread to be back in its event loop, unless it waits (for
+// host code, say, which may wait for the exiting thread).
 struct Presence {
+    enum State { Running, Recalled, Back };
     // Lives on the thread: an event posted to it is the thread's next one.
     QObject* receiver;
-    std::atomic<bool> awaited{false};
+    std::atomic<int> state{Running};
     std::atomic<int> waiting{0};
 };
+
+const QEvent::Type RecallEvent = QEvent::User;
 
 std::mutex presencesMutex;
 
@@ -72,12 +74,13 @@ std::vector<Presence*>& presences()
 
 thread_local Presence* presence = nullptr;
 
-// A forked child has none of the parent's threads, and the lock may have
-// been held by one of them as it forked.
-void forgetTheParentsThreads()
+// The process whose threads are present: a forked child has none of them,
+// and the lock may have been held by one as it forked.
+std::atomic<pid_t> presentIn{0};
+
+bool inTheProcessOfThePresent()
 {
-    new (&presencesMutex) std::mutex;
-    presences().clear();
+    return ::getpid() == presentIn;
 }
 
 // For as long as the thread runs.
@@ -87,6 +90,7 @@ public:
         : here_{receiver}
     {
         const std::lock_guard<std::mutex> lock(presencesMutex);
+        presentIn = ::getpid();
         presences().push_back(&here_);
         presence = &here_;
     }
@@ -102,7 +106,7 @@ public:
     // Ending would run the task's ending and Qt's own, on Qt's statics.
     [[noreturn]] void stayUntilTheProcessEnds()
     {
-        here_.awaited = false;
+        here_.state = Presence::Back;
         for (;;)
             std::this_thread::sleep_for(std::chrono::hours(1));
     }
@@ -113,12 +117,15 @@ private:
 
 // Once the exit has left the rest to the process's end, library threads
 // handle no event, and their event loops end, so that they neither spin on a
-// socket nobody reads nor run their tasks' endings.
-bool dropEventLeftToTheExit(void**)
+// socket nobody reads nor run their tasks' endings. Only the recall itself,
+// never sent from inside a handler, shows that the thread is back.
+bool dropEventLeftToTheExit(void** receiverEventResult)
 {
     if (!presence || !ProcessExit::restLeft())
         return false;
-    presence->awaited = false;
+    const auto* const event = static_cast<const QEvent*>(receiverEventResult[1]);
+    if (receiverEventResult[0] == presence->receiver && event->type() == RecallEvent)
+        presence->state = Presence::Back;
     QThread::currentThread()->quit();
     return true;
 }
@@ -128,7 +135,6 @@ bool dropEventLeftToTheExit(void**)
 __attribute__((constructor)) void dropEventsLeftToTheExitFromLoad()
 {
     QInternal::registerCallback(QInternal::EventNotifyCallback, dropEventLeftToTheExit);
-    ::pthread_atfork(nullptr, nullptr, forgetTheParentsThreads);
 }
 
 } // namespace
@@ -150,14 +156,14 @@ public:
     // Quits the event loop itself rather than through the task object: once
     // the thread finishes, the task object is already scheduled for deletion.
     // False for a thread that stays until the process ends, since the exit
-    // has left it.
+    // has left it: its objects stay too.
     bool quitAndWait()
     {
         if (isRunning())
             quit();
         const Waiting forTheThread;
         while (!wait(static_cast<unsigned long>(ProcessExit::Look.count())))
-            if (ProcessExit::restLeft())
+            if (parked_)
                 return false;
         // QThread::wait synchronises through primitives ThreadSanitizer cannot
         // see; this lock shows it that the worker's last steps came first.
@@ -172,9 +178,9 @@ protected:
     void run() override
     {
         std::lock_guard<std::mutex> running(runMutex_);
-        Present present(runnable_);
         const QString name = objectName();
         ThreadMonitor::instance().AttachThread(name, this);
+        Present present(runnable_);
         if (interval_ >= RunOnce)
             timer_->start(timerInterval(interval_));
         bool started = false;
@@ -185,8 +191,10 @@ protected:
         --startingThreads;
         if (started)
             exec();
-        if (ProcessExit::restLeft())
+        if (ProcessExit::restLeft()) {
+            parked_ = true;
             present.stayUntilTheProcessEnds();
+        }
         runGuarded(name, "finish", [&] { runnable_->onFinished(); });
         ThreadMonitor::instance().DetachThread(name, this);
     }
@@ -204,6 +212,7 @@ private:
     QTimer* timer_;
     std::chrono::milliseconds interval_;
     std::mutex runMutex_;
+    std::atomic<bool> parked_{false};
 };
 
 unsigned Thread::startingCount()
@@ -214,21 +223,33 @@ unsigned Thread::startingCount()
 void Thread::recallAll()
 {
     // With no application Qt delivers no event: none would bring them back.
-    if (!QCoreApplication::instance())
+    if (!QCoreApplication::instance() || !inTheProcessOfThePresent())
         return;
     const std::lock_guard<std::mutex> lock(presencesMutex);
     for (Presence* const each : presences()) {
-        each->awaited = true;
-        QCoreApplication::postEvent(each->receiver, new QEvent(QEvent::User));
+        int running = Presence::Running;
+        if (each->state.compare_exchange_strong(running, Presence::Recalled))
+            QCoreApplication::postEvent(each->receiver, new QEvent(RecallEvent));
     }
 }
 
 unsigned Thread::recalledCount()
 {
+    if (!inTheProcessOfThePresent())
+        return 0;
     const std::lock_guard<std::mutex> lock(presencesMutex);
     return static_cast<unsigned>(std::count_if(presences().begin(), presences().end(), [](const Presence* each) {
-        return each->awaited && each->waiting == 0;
+        return each->state == Presence::Recalled && each->waiting == 0;
     }));
+}
+
+bool Thread::awaitAnother(const std::function<bool()>& doneWithinALook)
+{
+    const Waiting forTheOther;
+    while (!doneWithinALook())
+        if (ProcessExit::restLeft())
+            return false;
+    return true;
 }
 
 Thread::Waiting::Waiting()

@@ -1,5 +1,6 @@
 #include "link/LinkCall.h"
 
+#include "foundation/ProcessExit.h"
 #include "foundation/Thread.h"
 
 namespace kiss {
@@ -35,8 +36,10 @@ void LinkCall::abandon()
 bool LinkCall::wait()
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    const vorsam::Thread::Waiting forTheLinkThread;
-    finished_.wait(lock, [this] { return outcome_ != Outcome::Pending; });
+    const auto finished = [this] { return outcome_ != Outcome::Pending; };
+    if (!vorsam::Thread::awaitAnother(
+            [&] { return finished_.wait_for(lock, vorsam::ProcessExit::Look, finished); }))
+        return false;
     return outcome_ == Outcome::Ran;
 }
 

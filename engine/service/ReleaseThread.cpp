@@ -57,19 +57,17 @@ void ReleaseThread::run()
             const vorsam::Thread::Waiting forWork;
             m_changed.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
         }
-        // Once the exit has left the rest to the process's end, Qt's statics go.
-        if (vorsam::ProcessExit::restLeft())
-            break;
-        if (!runNext(lock) && m_stopping)
+        if (!runNext(lock) && (m_stopping || vorsam::ProcessExit::restLeft()))
             break;
     }
     currentReleaseThread = nullptr;
 }
 
-// Runs the oldest job outside the lock; false when there is none.
+// Runs the oldest job outside the lock; false when there is none, or once the
+// exit has left the rest to the process's end, when Qt's statics go.
 bool ReleaseThread::runNext(std::unique_lock<std::mutex>& lock)
 {
-    if (m_jobs.empty())
+    if (m_jobs.empty() || vorsam::ProcessExit::restLeft())
         return false;
     std::function<void()> job = std::move(m_jobs.front());
     m_jobs.pop_front();
@@ -89,11 +87,10 @@ void ReleaseThread::await(const std::function<bool()>& done)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (!isCurrentThread() && !m_startFailed) {
-        const vorsam::Thread::Waiting forTheReleaseThread;
-        m_changed.wait(lock, done);
+        vorsam::Thread::awaitAnother([&] { return m_changed.wait_for(lock, vorsam::ProcessExit::Look, done); });
         return;
     }
-    while (!done()) {
+    while (!done() && !vorsam::ProcessExit::restLeft()) {
         m_changed.wait(lock, [&] { return done() || !m_jobs.empty(); });
         runNext(lock);
     }

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 #include <unistd.h>
 
@@ -43,11 +44,30 @@ private:
 // one test: once the exit has begun a server accepts nothing, and once it
 // has left the rest to the process's end no thread starts, and those running
 // are back in their event loops, handle nothing more and stay until the
-// process ends, their tasks' endings never run.
+// process ends, their tasks' endings never run. A thread that waits (for
+// host code, say) is not waited for, and one waiting for another library
+// thread gives up.
 TEST(ProcessExit, ServersAcceptNothingOnceItHasBegunAndNoThreadStartsOnceItLeftTheRest)
 {
     std::atomic<bool> ended{false};
     auto worker = std::make_unique<vorsam::Thread>("Worker", std::make_unique<EndingTask>(ended));
+    std::atomic<bool> waiterInside{false};
+    std::atomic<bool> waiterReleased{false};
+    auto waiter = std::make_unique<vorsam::Thread>("Waiter", vorsam::Thread::RunOnce, [&](vorsam::Runnable&) {
+        const vorsam::Thread::Waiting forTheHost;
+        waiterInside = true;
+        testsupport::waitUntil([&] { return waiterReleased.load(); });
+    });
+    std::atomic<int> awaited{0};
+    auto awaiter = std::make_unique<vorsam::Thread>("Awaiter", vorsam::Thread::RunOnce, [&](vorsam::Runnable&) {
+        awaited = 1;
+        const bool done = vorsam::Thread::awaitAnother([] {
+            std::this_thread::sleep_for(vorsam::ProcessExit::Look);
+            return false;
+        });
+        awaited = done ? 3 : 2;
+    });
+    ASSERT_TRUE(testsupport::waitUntil([&] { return waiterInside && awaited == 1; }));
 
     const auto listener = std::make_shared<CountingListener>();
     const std::unique_ptr<vorsam::TcpIpServer> server = vorsam::makeTcpIpServer();
@@ -64,7 +84,11 @@ TEST(ProcessExit, ServersAcceptNothingOnceItHasBegunAndNoThreadStartsOnceItLeftT
 
     vorsam::ProcessExit::leaveTheRest();
     EXPECT_EQ(vorsam::Thread::recalledCount(), 0u);
+    EXPECT_TRUE(testsupport::waitUntil([&] { return awaited == 2; }));
+    waiterReleased = true;
     worker.reset();
+    waiter.reset();
+    awaiter.reset();
     EXPECT_FALSE(ended);
     EXPECT_EQ(vorsam::startThreadOnce("LateThread", std::make_unique<vorsam::Runnable>()), nullptr);
     // A refused start is no longer counted as starting: the exit waits for none.

@@ -335,12 +335,15 @@ void onStarted(const char*, void*);
 void* startService(uint16_t port)
 {
     auto data = std::make_unique<ServiceData>();
+    // Counted before: a clean-up on another thread may stop the service, and
+    // its terminals be reported, before the start returns.
+    ++services;
     void* const handle = zuva_createTcpIpService(port, &onStarted, &onStopped, &onConnected, &onDisconnected,
                                                  &onError, nullptr, data.get());
-    if (handle) {
+    if (handle)
         data.release();
-        ++services;
-    }
+    else
+        --services;
     return handle;
 }
 

@@ -9,6 +9,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -80,13 +81,20 @@ uint16_t SimTerminal::localPort() const
     return ntohs(address.sin_port);
 }
 
-int SimTerminal::loopbackConnection(uint16_t port)
+int SimTerminal::loopbackConnection(uint16_t port, std::chrono::milliseconds giveUpAfter)
 {
     const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
     if (socket < 0)
         return -1;
     const int one = 1;
     ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (giveUpAfter.count() > 0) {
+        const std::chrono::microseconds micros = giveUpAfter;
+        timeval giveUp{};
+        giveUp.tv_sec = static_cast<decltype(giveUp.tv_sec)>(micros.count() / 1000000);
+        giveUp.tv_usec = static_cast<decltype(giveUp.tv_usec)>(micros.count() % 1000000);
+        ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &giveUp, sizeof giveUp);
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);

@@ -37,8 +37,9 @@ public:
     // A loopback port that is free, below the ports the system hands out to
     // outgoing connections.
     static uint16_t freeLoopbackPort();
-    // A socket connected to the loopback port, without Nagle delay; -1 (errno set) when it fails.
-    static int loopbackConnection(uint16_t port);
+    // A socket connected to the loopback port, without Nagle delay; -1 (errno set) when it fails,
+    // also when giveUpAfter (if not zero) has passed first, say with a backlog nobody accepts.
+    static int loopbackConnection(uint16_t port, std::chrono::milliseconds giveUpAfter = std::chrono::milliseconds(0));
 
     bool connectTo(uint16_t port);
     // The local (terminal side) port of the connection.

@@ -63,7 +63,6 @@
 #include <signal.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -357,27 +356,6 @@ void saveJournal()
         std::printf("host: %d stops reported, %d reports under way\n", stops.load(), reportsUnderWay.load());
 }
 
-// A connection that gives up after a while: once the exit has left the
-// library's threads to the process's end nothing accepts, and a full backlog
-// would hold the dialling for good.
-int dialOnce(uint16_t port)
-{
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (socket < 0)
-        return -1;
-    const timeval giveUp{0, 200 * 1000};
-    ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &giveUp, sizeof giveUp);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(socket);
-        return -1;
-    }
-    return socket;
-}
-
 // Dials in without pause, each connection announcing a terminal of its own;
 // the oldest of a few is closed for each new one.
 void dialIn(uint16_t port)
@@ -389,7 +367,9 @@ void dialIn(uint16_t port)
     for (int index = 0;; index = (index + 1) % Kept) {
         if (connections[index] >= 0)
             ::close(connections[index]);
-        connections[index] = dialOnce(port);
+        // Once the exit has left the library's threads to the process's end
+        // nothing accepts, and a full backlog would hold the dialling for good.
+        connections[index] = SimTerminal::loopbackConnection(port, std::chrono::milliseconds(200));
         testsupport::SimAdvice advice;
         advice.terminalIdentifier = "DIAL" + std::to_string(dials++);
         const testsupport::Bytes announcement = SimTerminal::adviceMessage(advice);

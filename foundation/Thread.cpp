@@ -243,15 +243,6 @@ unsigned Thread::recalledCount()
     }));
 }
 
-bool Thread::awaitAnother(const std::function<bool()>& doneWithinALook)
-{
-    const Waiting forTheOther;
-    while (!doneWithinALook())
-        if (ProcessExit::restLeft())
-            return false;
-    return true;
-}
-
 Thread::Waiting::Waiting()
 {
     if (presence)

@@ -58,14 +58,11 @@ public:
     // Those not back yet, unless they wait.
     static unsigned recalledCount();
 
-    // Waits, as a Waiting thread, for what another library thread does: done
-    // waits a look (ProcessExit::Look) at most. False once the exit has left
-    // the rest to the process's end, when that thread may never come back.
-    static bool awaitAnother(const std::function<bool()>& doneWithinALook);
-
     // While it lasts, a library thread waits: for host code, which may wait
     // for the exiting thread, for another thread, or for work to come. The
-    // exit does not wait for it then.
+    // exit does not wait for it then. What it waits for may never come once
+    // the exit has left the rest to the process's end: it then waits until
+    // the process ends, rather than go on with work whose other half is gone.
     class Waiting {
     public:
         Waiting();

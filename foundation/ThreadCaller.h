@@ -1,6 +1,5 @@
 #pragma once
 
-#include "foundation/ProcessExit.h"
 #include "foundation/Thread.h"
 
 #include <QThread>
@@ -70,10 +69,8 @@ Result ThreadCaller::call(std::function<Result()> work, Result fallback)
     promise.reset();
     if (!posted)
         return fallback;
-    const auto ready = [&result] { return result.wait_for(ProcessExit::Look) == std::future_status::ready; };
-    if (!Thread::awaitAnother(ready))
-        return fallback;
     try {
+        const Thread::Waiting forTheWorker;
         return result.get();
     } catch (...) {
         // Dropped unserved (broken promise) or the work failed.

@@ -1,6 +1,5 @@
 #include "link/LinkCall.h"
 
-#include "foundation/ProcessExit.h"
 #include "foundation/Thread.h"
 
 namespace kiss {
@@ -36,10 +35,8 @@ void LinkCall::abandon()
 bool LinkCall::wait()
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    const auto finished = [this] { return outcome_ != Outcome::Pending; };
-    if (!vorsam::Thread::awaitAnother(
-            [&] { return finished_.wait_for(lock, vorsam::ProcessExit::Look, finished); }))
-        return false;
+    const vorsam::Thread::Waiting forTheLinkThread;
+    finished_.wait(lock, [this] { return outcome_ != Outcome::Pending; });
     return outcome_ == Outcome::Ran;
 }
 

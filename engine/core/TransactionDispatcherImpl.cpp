@@ -3,7 +3,6 @@
 #include "encoding/LogHelpers.h"
 #include "engine/base/ECTCertificationLogging.h"
 #include "engine/core/ErrorDocument.h"
-#include "foundation/ProcessExit.h"
 #include "foundation/RunnableProxy.h"
 #include "foundation/Thread.h"
 
@@ -238,8 +237,8 @@ void TransactionDispatcherImpl::failTransactions(ect::ECTError const& error, std
     std::promise<void> done;
     std::future<void> finished = done.get_future();
     post(Command{Command::Kind::FailAll, ZUVATrans(), errorDocument(error), &done, QByteArray(), sentBy});
-    vorsam::Thread::awaitAnother(
-        [&finished] { return finished.wait_for(vorsam::ProcessExit::Look) == std::future_status::ready; });
+    const vorsam::Thread::Waiting forTheDispatchThread;
+    finished.wait();
 }
 
 void TransactionDispatcherImpl::post(Command command)

@@ -87,11 +87,17 @@ void ReleaseThread::await(const std::function<bool()>& done)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (!isCurrentThread() && !m_startFailed) {
-        vorsam::Thread::awaitAnother([&] { return m_changed.wait_for(lock, vorsam::ProcessExit::Look, done); });
+        const vorsam::Thread::Waiting forTheReleaseThread;
+        m_changed.wait(lock, done);
         return;
     }
-    while (!done() && !vorsam::ProcessExit::restLeft()) {
-        m_changed.wait(lock, [&] { return done() || !m_jobs.empty(); });
+    // Once the exit has left the rest, the jobs no longer run.
+    const auto runnable = [&] { return done() || (!m_jobs.empty() && !vorsam::ProcessExit::restLeft()); };
+    while (!done()) {
+        {
+            const vorsam::Thread::Waiting forJobs;
+            m_changed.wait(lock, runnable);
+        }
         runNext(lock);
     }
 }

@@ -1,6 +1,5 @@
 #include "engine/service/TerminalRecords.h"
 
-#include "foundation/ProcessExit.h"
 #include "foundation/Thread.h"
 
 #include <QMetaObject>
@@ -370,8 +369,8 @@ void TerminalRecords::endVisits()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_open = false;
-    const auto over = [this] { return m_visits == 0; };
-    vorsam::Thread::awaitAnother([&] { return m_visitsOver.wait_for(lock, vorsam::ProcessExit::Look, over); });
+    const vorsam::Thread::Waiting forTheVisits;
+    m_visitsOver.wait(lock, [this] { return m_visits == 0; });
 }
 
 std::vector<TerminalRecords::Record> TerminalRecords::takeAll()

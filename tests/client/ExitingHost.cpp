@@ -411,15 +411,16 @@ void awaitSalesAfterTheStatics()
         return;
     // Left to the process's end, the connections take no more requests: a
     // sale is refused at once, 2/12, whatever its terminal's threads would do.
-    std::promise<bool> refused;
+    const auto refused = std::make_shared<std::promise<bool>>();
     idleSeller()->send(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.50"),
-                                         [&refused](const ect::SaleResult& result) {
-                                             const auto error = result.error();
-                                             refused.set_value(error
-                                                               && error->causeCode()
-                                                                   == ect::ECTErrorCauseCode::NoConnectionWithTerminal);
-                                         }));
-    std::future<bool> answer = refused.get_future();
+                                            [refused](const ect::SaleResult& result) {
+                                                const auto error = result.error();
+                                                refused->set_value(
+                                                    error
+                                                    && error->causeCode()
+                                                        == ect::ECTErrorCauseCode::NoConnectionWithTerminal);
+                                            }));
+    std::future<bool> answer = refused->get_future();
     const auto answered = [&answer] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
     if (!testsupport::waitUntil(answered) || !answer.get())
         std::printf("host: a sale after the exit was not refused at once, 2/12 (%d terminals reported disconnected)\n",

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <memory>
 
 #include <unistd.h>
@@ -50,12 +51,13 @@ TEST(ProcessExit, ServersAcceptNothingOnceItHasBegunAndNoThreadStartsOnceItLeftT
     std::atomic<bool> ended{false};
     auto worker = std::make_unique<vorsam::Thread>("Worker", std::make_unique<EndingTask>(ended));
     std::atomic<bool> waiterInside{false};
-    std::atomic<bool> waiterReleased{false};
-    auto waiter = std::make_unique<vorsam::Thread>("Waiter", vorsam::Thread::RunOnce, [&](vorsam::Runnable&) {
-        const vorsam::Thread::Waiting forTheHost;
-        waiterInside = true;
-        testsupport::waitUntil([&] { return waiterReleased.load(); });
-    });
+    std::promise<void> waiterRelease;
+    auto waiter = std::make_unique<vorsam::Thread>(
+        "Waiter", vorsam::Thread::RunOnce, [&, released = waiterRelease.get_future().share()](vorsam::Runnable&) {
+            const vorsam::Thread::Waiting forTheHost;
+            waiterInside = true;
+            released.wait();
+        });
     ASSERT_TRUE(testsupport::waitUntil([&] { return waiterInside.load(); }));
 
     const auto listener = std::make_shared<CountingListener>();
@@ -73,7 +75,7 @@ TEST(ProcessExit, ServersAcceptNothingOnceItHasBegunAndNoThreadStartsOnceItLeftT
 
     vorsam::ProcessExit::leaveTheRest();
     EXPECT_TRUE(testsupport::waitUntil([] { return vorsam::Thread::recalledCount() == 0; }));
-    waiterReleased = true;
+    waiterRelease.set_value();
     worker.reset();
     waiter.reset();
     EXPECT_FALSE(ended);

@@ -43,7 +43,9 @@
 // [locked-start] exit while a host thread's started callback waits for a
 // lock main holds; [cleanup-in-started] a clean-up inside the started
 // callback of a host thread's start; [logged] with the certification log on
-// and the sales recorded as made in backup mode; [asks-at-exit] exit work of
+// and the sales recorded as made in backup mode; [log-held] with logged: a
+// child forked while a library thread writes a certification log line execs
+// at once, and the program it runs holds no library descriptor; [asks-at-exit] exit work of
 // the host's, after the library's, asking about the terminal. The set-up
 // leaves main's signal mask as it was, and the exit's disconnected reports
 // come on a thread other than the one that exits.
@@ -716,20 +718,35 @@ std::vector<int> openDescriptors()
 // library's.
 std::vector<int>& inheritedByTheHost = *new std::vector<int>;
 
+const char* const CertificationLog = "certification.log";
+
 // [exec]: the program a forked child runs inherits no socket on the
-// service's port, nor a /dev/null the library put in place.
+// service's port, nor a /dev/null the library put in place, nor the
+// certification log.
 [[noreturn]] void listInherited(uint16_t port)
 {
     for (const int descriptor : openDescriptors()) {
         char target[256] = {};
         const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
         if (::readlink(link.c_str(), target, sizeof target - 1) >= 0
-            && (std::strcmp(target, "/dev/null") == 0 || localPort(descriptor) == port))
+            && (std::strcmp(target, "/dev/null") == 0 || localPort(descriptor) == port
+                || std::strstr(target, CertificationLog)))
             std::printf("host: a program run by a forked child inherits descriptor %d (%s)\n", descriptor, target);
     }
     // Its exit is not the host's.
     std::fflush(stdout);
     std::_Exit(0);
+}
+
+// In a forked child: runs the lister with what the host itself inherited closed.
+void execTheLister(uint16_t port)
+{
+    for (const int descriptor : inheritedByTheHost)
+        ::close(descriptor);
+    const std::string portText = std::to_string(port);
+    ::execl("/proc/self/exe", "service_exiting_host", "inherited", portText.c_str(), static_cast<char*>(nullptr));
+    std::puts("host: the forked child could not exec");
+    std::_Exit(1);
 }
 
 void waitForTheParent(uint16_t port)
@@ -776,13 +793,8 @@ pid_t forkAChild(uint16_t port)
     const pid_t child = forkBetweenSales();
     if (child == 0) {
         forkedChild = true;
-        if (row.exec) {
-            for (const int descriptor : inheritedByTheHost)
-                ::close(descriptor);
-            const std::string portText = std::to_string(port);
-            ::execl("/proc/self/exe", "service_exiting_host", "inherited", portText.c_str(),
-                    static_cast<char*>(nullptr));
-        }
+        if (row.exec)
+            execTheLister(port);
         if (row.grandchild && !grandchildForked) {
             grandchildForked = true;
             awaitTheChild(forkAChild(port));
@@ -798,6 +810,29 @@ pid_t forkAChild(uint16_t port)
     if (row.livesOn && !waitUntil(helperUp))
         std::puts("host: the helper did not come up");
     return child;
+}
+
+// [log-held]: a library thread's write of a certification log line is held
+// while the host forks a child that execs at once.
+std::atomic<bool> holdLogWrites{false};
+std::atomic<bool> logWriteHeld{false};
+
+int forkWhileTheLogIsWritten(uint16_t port)
+{
+    holdLogWrites = true;
+    std::thread([] { sendInformationRequest(nullptr, nullptr, nullptr); }).detach();
+    if (!waitUntil([] { return logWriteHeld.load(); })) {
+        std::puts("host: no certification log line was written");
+        return 1;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        forkedChild = true;
+        execTheLister(port);
+    }
+    holdLogWrites = false;
+    awaitTheChild(child);
+    return end();
 }
 
 // The last pseudo-terminal's line, and the last serial service.
@@ -1105,6 +1140,25 @@ __attribute__((constructor(101))) void registerLastAtExit()
 
 } // namespace
 
+bool writesTheLog(int descriptor)
+{
+    char target[256] = {};
+    const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
+    return ::readlink(link.c_str(), target, sizeof target - 1) >= 0 && std::strstr(target, CertificationLog);
+}
+
+// Holds the library's writes to the certification log while asked.
+extern "C" ssize_t write(int descriptor, const void* data, size_t size)
+{
+    using Write = ssize_t (*)(int, const void*, size_t);
+    static const auto next = reinterpret_cast<Write>(::dlsym(RTLD_NEXT, "write"));
+    if (holdLogWrites && writesTheLog(descriptor)) {
+        logWriteHeld = true;
+        waitUntil([] { return !holdLogWrites; });
+    }
+    return next(descriptor, data, size);
+}
+
 // Takes the library's writes to the terminals, and the simulated terminal's.
 extern "C" ssize_t send(int descriptor, const void* data, size_t size, int flags)
 {
@@ -1137,7 +1191,7 @@ int main(int argc, char** argv)
     if (argc == 3 && std::strcmp(argv[1], "inherited") == 0)
         listInherited(static_cast<uint16_t>(std::atoi(argv[2])));
     readRow(argc, argv);
-    if (row.exec)
+    if (row.exec || asked(argc, argv, "log-held"))
         inheritedByTheHost = openDescriptors();
     // Whole lines, also before an abort.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -1215,6 +1269,8 @@ int main(int argc, char** argv)
         return exitDuringStop();
     if (row.signalExit)
         return exitFromASignalWhileSending();
+    if (asked(argc, argv, "log-held"))
+        return forkWhileTheLogIsWritten(port);
     if (row.cleanupBeside)
         return cleanUpBesideAStop();
     return end();

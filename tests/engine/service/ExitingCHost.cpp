@@ -44,11 +44,11 @@
 // lock main holds; [cleanup-in-started] a clean-up inside the started
 // callback of a host thread's start; [logged] with the certification log on
 // and the sales recorded as made in backup mode; [log-held] with logged: a
-// child forked while a library thread writes a certification log line execs
-// at once, and the program it runs holds no library descriptor; [asks-at-exit] exit work of
-// the host's, after the library's, asking about the terminal. The set-up
-// leaves main's signal mask as it was, and the exit's disconnected reports
-// come on a thread other than the one that exits.
+// child forked while a certification log line is being written execs at
+// once, and the program it runs holds no library descriptor; [asks-at-exit]
+// exit work of the host's, after the library's, asking about the terminal.
+// The set-up leaves main's signal mask as it was, and the exit's disconnected
+// reports come on a thread other than the one that exits.
 #include "engine/service/oxazuva.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
@@ -167,19 +167,22 @@ void onError(const char*, void*);
 void* startService(uint16_t port);
 uint16_t listeningPort = 0;
 
-bool sigtermBlocked()
+bool blockedHere(int signal)
 {
     sigset_t mask;
     ::pthread_sigmask(SIG_BLOCK, nullptr, &mask);
-    return ::sigismember(&mask, SIGTERM) == 1;
+    return ::sigismember(&mask, signal) == 1;
+}
+
+bool sigtermBlocked()
+{
+    return blockedHere(SIGTERM);
 }
 
 // The signals the host's handlers take on main.
 bool terminationBlocked()
 {
-    sigset_t mask;
-    ::pthread_sigmask(SIG_BLOCK, nullptr, &mask);
-    return ::sigismember(&mask, SIGTERM) == 1 || ::sigismember(&mask, SIGINT) == 1;
+    return blockedHere(SIGTERM) || blockedHere(SIGINT);
 }
 
 // A report meets no handler of the host's: one may call exit.
@@ -1138,14 +1141,14 @@ __attribute__((constructor(101))) void registerLastAtExit()
     std::atexit(awaitDialsAfterTheStatics);
 }
 
-} // namespace
-
 bool writesTheLog(int descriptor)
 {
     char target[256] = {};
     const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
     return ::readlink(link.c_str(), target, sizeof target - 1) >= 0 && std::strstr(target, CertificationLog);
 }
+
+} // namespace
 
 // Holds the library's writes to the certification log while asked.
 extern "C" ssize_t write(int descriptor, const void* data, size_t size)

@@ -1,9 +1,12 @@
 #include "engine/base/ECTCertificationLogging.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace oxa {
 
@@ -98,11 +101,19 @@ std::string ECTCertificationLogging::printable(std::string text)
 
 void ECTCertificationLogging::append(std::string const& filePath, std::string const& line)
 {
-    std::ofstream file(filePath, std::ios::out | std::ios::app | std::ios::binary);
-    if (!file.is_open())
+    // Closed on exec: a program the host starts meanwhile must not inherit it.
+    int const file = ::open(filePath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (file < 0)
         return;
-    file.write(line.data(), static_cast<std::streamsize>(line.size()));
-    file.flush();
+    for (std::size_t written = 0; written < line.size();) {
+        ssize_t const taken = ::write(file, line.data() + written, line.size() - written);
+        if (taken < 0 && errno == EINTR)
+            continue;
+        if (taken <= 0)
+            break;
+        written += static_cast<std::size_t>(taken);
+    }
+    ::close(file);
 }
 
 std::string currentDateAsString()

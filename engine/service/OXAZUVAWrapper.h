@@ -147,7 +147,8 @@ ZUVA_EXPORT int zuva_stopService(void* handle);
  * then identified and reported connected again). */
 ZUVA_EXPORT int zuva_isTerminalConnected(const char* terminalId);
 /* {"terminals": [...]}: the "terminal" object of each connected terminal of
- * every service. Null only on an internal failure and in a forked child. */
+ * every service; none once an exit has left the connections to the process's
+ * end. Null only on an internal failure and in a forked child. */
 ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
 /* Sends a request {"transaction": {"action": "...", ...}} to the terminal.
  *
@@ -219,7 +220,8 @@ ZUVA_EXPORT char* zuva_getVersionInformation(void);
 /* {"terminalConnection": {"ip": "...", "port": n}} for a terminal on TCP/IP,
  * {"terminalConnection": {"port": "/dev/...", "baud": n}} on a serial port; the
  * empty text "" (still to be released) when no service knows the terminal,
- * as in a forked child. */
+ * as in a forked child and once an exit has left the connections to the
+ * process's end. */
 ZUVA_EXPORT char* zuva_getConnectionDescription(const char* terminalId);
 /* Does nothing: the terminal stays connected and no callback follows. Stop
  * its service to end a connection. */

@@ -619,7 +619,9 @@ void ZUVAServices::closeTerminalConnection(const QString&) const
 
 QJsonDocument ZUVAServices::getConnectionDescription(const QString& terminalId) const
 {
-    if (inForkedChild())
+    // Answered as for a terminal no service knows, like every call about a
+    // terminal whose connection is the parent's or left to the process's end.
+    if (refusalOfConnections())
         return QJsonDocument();
     for (const auto& listener : listeners()) {
         const QJsonDocument description = listener->getConnectionDescription(terminalId);
@@ -635,9 +637,11 @@ QJsonDocument ZUVAServices::getConnectedTerminals() const
     if (inForkedChild())
         return QJsonDocument();
     QJsonArray terminals;
-    for (const auto& listener : listeners())
-        for (const auto& document : listener->getTerminalDocuments())
-            terminals.append(document.object().value(QStringLiteral("terminal")));
+    // Left to the process's end, the connections serve no terminal any more.
+    if (!vorsam::ProcessExit::restLeft())
+        for (const auto& listener : listeners())
+            for (const auto& document : listener->getTerminalDocuments())
+                terminals.append(document.object().value(QStringLiteral("terminal")));
     return QJsonDocument(QJsonObject{{QStringLiteral("terminals"), terminals}});
 }
 

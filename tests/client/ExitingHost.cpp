@@ -621,7 +621,8 @@ int main(int argc, char** argv)
     std::unique_ptr<QCoreApplication> application;
     if (asked(argc, argv, "qt-gone"))
         qInstallMessageHandler(countWarnings);
-    if (asked(argc, argv, "own-qt"))
+    ownQt = asked(argc, argv, "own-qt");
+    if (ownQt)
         application = std::make_unique<QCoreApplication>(argc, argv);
     for (int index = 1; index < argc; ++index) {
         if (std::strncmp(argv[index], "exit-in-", 8) == 0)

@@ -16,7 +16,8 @@
 // second host thread calling exit while main is inside zuva_stopService (its
 // stopped callback waits for the host's exit work); forking, between two sales
 // of five terminals, a child that calls exit as after a failed exec, or that
-// execs /bin/true, then starting a new service on the port; calling
+// execs a program that finds none of the library's descriptors among those it
+// inherits, then starting a new service on the port; calling
 // zuva_createTcpIpService after zuva_cleanup; main calling exit as a host
 // thread begins to stop the service while five terminals sell; [child-uses]
 // with fork: the child, as a daemon or a worker would, sells to the parent's
@@ -42,7 +43,12 @@
 // [locked-start] exit while a host thread's started callback waits for a
 // lock main holds; [cleanup-in-started] a clean-up inside the started
 // callback of a host thread's start; [logged] with the certification log on
-// and the sales recorded as made in backup mode.
+// and the sales recorded as made in backup mode; [log-held] with logged: a
+// child forked while a certification log line is being written execs at
+// once, and the program it runs holds no library descriptor; [asks-at-exit]
+// exit work of the host's, after the library's, asking about the terminal.
+// The set-up leaves main's signal mask as it was, and the exit's disconnected
+// reports come on a thread other than the one that exits.
 #include "engine/service/oxazuva.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
@@ -115,6 +121,8 @@ std::atomic<bool> journalStarted{false};
 std::atomic<bool> journalSaved{false};
 // Set by an exit handler registered after the library's, so it runs first.
 std::atomic<bool> exitBegun{false};
+// The thread that exits, once it has.
+std::atomic<long> exitingThread{0};
 std::atomic<bool> reportHeld{false};
 std::atomic<int> stopsRequested{0};
 std::atomic<int> dials{0};
@@ -159,11 +167,22 @@ void onError(const char*, void*);
 void* startService(uint16_t port);
 uint16_t listeningPort = 0;
 
-bool sigtermBlocked()
+bool blockedHere(int signal)
 {
     sigset_t mask;
     ::pthread_sigmask(SIG_BLOCK, nullptr, &mask);
-    return ::sigismember(&mask, SIGTERM) == 1;
+    return ::sigismember(&mask, signal) == 1;
+}
+
+bool sigtermBlocked()
+{
+    return blockedHere(SIGTERM);
+}
+
+// The signals the host's handlers take on main.
+bool terminationBlocked()
+{
+    return blockedHere(SIGTERM) || blockedHere(SIGINT);
 }
 
 // A report meets no handler of the host's: one may call exit.
@@ -307,6 +326,8 @@ void onDisconnected(const char*, void* userData)
     const int nth = ++disconnectedReports;
     if (stops == services)
         std::puts("host: a terminal reported disconnected after the stop");
+    if (exitBegun && testsupport::threadId() == exitingThread)
+        std::puts("host: a terminal reported disconnected on the thread that exits");
     startFromTheExit();
     holdTheExitsFirstReport(nth);
     if (row.cleanupBeside) {
@@ -412,6 +433,7 @@ void awaitDialsAfterTheStatics()
 void markTheExitBegun()
 {
     exitBeganAt = testsupport::steadyMs();
+    exitingThread = testsupport::threadId();
     exitBegun = true;
     const int before = dials;
     if (row.dialIn && !waitUntil([before] { return dials >= before + 20; }))
@@ -679,6 +701,57 @@ int socketsOnThePort(uint16_t port)
     return found;
 }
 
+// The process's open descriptors beyond the standard three.
+std::vector<int> openDescriptors()
+{
+    std::vector<int> open;
+    DIR* const descriptors = ::opendir("/proc/self/fd");
+    const int listing = descriptors ? ::dirfd(descriptors) : -1;
+    while (const dirent* entry = descriptors ? ::readdir(descriptors) : nullptr) {
+        const int descriptor = std::atoi(entry->d_name);
+        if (entry->d_name[0] != '.' && descriptor > STDERR_FILENO && descriptor != listing)
+            open.push_back(descriptor);
+    }
+    if (descriptors)
+        ::closedir(descriptors);
+    return open;
+}
+
+// What the host itself inherited, which its children inherit too: not the
+// library's.
+std::vector<int>& inheritedByTheHost = *new std::vector<int>;
+
+const char* const CertificationLog = "certification.log";
+
+// [exec]: the program a forked child runs inherits no socket on the
+// service's port, nor a /dev/null the library put in place, nor the
+// certification log.
+[[noreturn]] void listInherited(uint16_t port)
+{
+    for (const int descriptor : openDescriptors()) {
+        char target[256] = {};
+        const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
+        if (::readlink(link.c_str(), target, sizeof target - 1) >= 0
+            && (std::strcmp(target, "/dev/null") == 0 || localPort(descriptor) == port
+                || std::strstr(target, CertificationLog)))
+            std::printf("host: a program run by a forked child inherits descriptor %d (%s)\n", descriptor, target);
+    }
+    // Its exit is not the host's.
+    std::fflush(stdout);
+    std::_Exit(0);
+}
+
+// In a forked child: runs the lister with what the host itself inherited closed.
+void execTheLister(uint16_t port)
+{
+    for (const int descriptor : inheritedByTheHost)
+        ::close(descriptor);
+    const std::string portText = std::to_string(port);
+    ::execl("/proc/self/exe", "service_exiting_host", "inherited", portText.c_str(), static_cast<char*>(nullptr));
+    std::puts("host: the forked child could not exec");
+    std::_Exit(1);
+}
+
 void waitForTheParent(uint16_t port)
 {
     ::close(helperLine[1]);
@@ -724,7 +797,7 @@ pid_t forkAChild(uint16_t port)
     if (child == 0) {
         forkedChild = true;
         if (row.exec)
-            ::execl("/bin/true", "true", static_cast<char*>(nullptr));
+            execTheLister(port);
         if (row.grandchild && !grandchildForked) {
             grandchildForked = true;
             awaitTheChild(forkAChild(port));
@@ -740,6 +813,29 @@ pid_t forkAChild(uint16_t port)
     if (row.livesOn && !waitUntil(helperUp))
         std::puts("host: the helper did not come up");
     return child;
+}
+
+// [log-held]: a library thread's write of a certification log line is held
+// while the host forks a child that execs at once.
+std::atomic<bool> holdLogWrites{false};
+std::atomic<bool> logWriteHeld{false};
+
+int forkWhileTheLogIsWritten(uint16_t port)
+{
+    holdLogWrites = true;
+    std::thread([] { sendInformationRequest(nullptr, nullptr, nullptr); }).detach();
+    if (!waitUntil([] { return logWriteHeld.load(); })) {
+        std::puts("host: no certification log line was written");
+        return 1;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        forkedChild = true;
+        execTheLister(port);
+    }
+    holdLogWrites = false;
+    awaitTheChild(child);
+    return end();
 }
 
 // The last pseudo-terminal's line, and the last serial service.
@@ -1014,6 +1110,21 @@ void leaveLoopback()
         std::puts("host: no network namespace of its own (run as root)");
 }
 
+// [asks-at-exit]: exit work of the host's, made before its first call, so
+// after the library's: the exit has left the connections to the process's
+// end, and the terminal is answered for as one not connected.
+void askAfterTheExit()
+{
+    char* const terminals = zuva_getConnectedTerminals();
+    char* const description = zuva_getConnectionDescription("TERM0001");
+    if (!terminals || std::strstr(terminals, "TERM0001") || !description || *description
+        || zuva_isTerminalConnected("TERM0001") != -1)
+        std::printf("host: after the exit the terminal is still answered for: %s %s\n",
+                    terminals ? terminals : "null", description ? description : "null");
+    zuva_free(terminals);
+    zuva_free(description);
+}
+
 int createAfterCleanup(uint16_t port)
 {
     zuva_cleanup();
@@ -1030,7 +1141,26 @@ __attribute__((constructor(101))) void registerLastAtExit()
     std::atexit(awaitDialsAfterTheStatics);
 }
 
+bool writesTheLog(int descriptor)
+{
+    char target[256] = {};
+    const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
+    return ::readlink(link.c_str(), target, sizeof target - 1) >= 0 && std::strstr(target, CertificationLog);
+}
+
 } // namespace
+
+// Holds the library's writes to the certification log while asked.
+extern "C" ssize_t write(int descriptor, const void* data, size_t size)
+{
+    using Write = ssize_t (*)(int, const void*, size_t);
+    static const auto next = reinterpret_cast<Write>(::dlsym(RTLD_NEXT, "write"));
+    if (holdLogWrites && writesTheLog(descriptor)) {
+        logWriteHeld = true;
+        waitUntil([] { return !holdLogWrites; });
+    }
+    return next(descriptor, data, size);
+}
 
 // Takes the library's writes to the terminals, and the simulated terminal's.
 extern "C" ssize_t send(int descriptor, const void* data, size_t size, int flags)
@@ -1061,11 +1191,17 @@ void logAndRecord()
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "inherited") == 0)
+        listInherited(static_cast<uint16_t>(std::atoi(argv[2])));
     readRow(argc, argv);
+    if (row.exec || asked(argc, argv, "log-held"))
+        inheritedByTheHost = openDescriptors();
     // Whole lines, also before an abort.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (row.journal)
         std::atexit(saveJournal);
+    if (asked(argc, argv, "asks-at-exit"))
+        std::atexit(askAfterTheExit);
     if (row.lateReport)
         std::atexit(noteTheRestLeft);
     if (row.noLoopback)
@@ -1082,6 +1218,9 @@ int main(int argc, char** argv)
         return cleanUpDuringTheStart(port);
     if (row.cleanupInStarted)
         return cleanUpInsideTheStart(port);
+    zuva_Initialize();
+    if (terminationBlocked())
+        std::puts("host: SIGTERM or SIGINT stays blocked on main after the set-up");
     service = startService(port);
     if (!service) {
         std::puts("host: the service did not start");
@@ -1133,6 +1272,8 @@ int main(int argc, char** argv)
         return exitDuringStop();
     if (row.signalExit)
         return exitFromASignalWhileSending();
+    if (asked(argc, argv, "log-held"))
+        return forkWhileTheLogIsWritten(port);
     if (row.cleanupBeside)
         return cleanUpBesideAStop();
     return end();

@@ -57,8 +57,9 @@ public:
     // The same, except that among several transactions expecting the type the
     // one whose request carried the reply's sequence number is preferred.
     virtual QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId, int sequenceNumber) const = 0;
-    // The transaction in flight, set aside or current, whose request carried
-    // this sequence number, whatever it expects; null when none. Any thread.
+    // The transaction in flight, set aside or current, that owns this sequence
+    // number (see ZUVATransaction::ownsSequenceNumber), whatever it expects;
+    // null when none. Any thread.
     virtual QSharedPointer<ZUVATransaction> getTransactionInFlight(int sequenceNumber) const = 0;
     // The failed transaction that a reply no transaction waits for may
     // answer, once (see UnansweredTransactions::take). Any thread.

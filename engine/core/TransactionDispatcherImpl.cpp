@@ -271,9 +271,8 @@ QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getPendingTransaction
 
 QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getTransactionInFlight(int sequenceNumber) const
 {
-    return findInFlight([&](ZUVATransaction const& transaction) {
-        return transaction.body.sequenceNumber().value() == sequenceNumber;
-    });
+    return findInFlight(
+        [&](ZUVATransaction const& transaction) { return transaction.ownsSequenceNumber(sequenceNumber); });
 }
 
 ZUVATrans TransactionDispatcherImpl::findInFlight(std::function<bool(ZUVATransaction const&)> const& matches) const
@@ -431,7 +430,7 @@ void TransactionDispatcherImpl::onNewImmediateNestedTransaction(ZUVATrans const&
     }
     // The answer belongs to the sale that asked; it must neither reach a
     // terminal that no longer waits for it nor take another transaction's result.
-    if (!outer || !outer->awaitsDeliveryQuestion() || !outer->handOverResultCallback(transaction->resultCallback)) {
+    if (!outer || !outer->awaitsDeliveryQuestion() || !outer->handOverResult(*transaction)) {
         qWarning("%s not sent: no transaction is waiting for it", qUtf8Printable(transaction->action()));
         settle(transaction, failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::InvalidRequest,
                                     "no sale is waiting for a product delivery answer"));

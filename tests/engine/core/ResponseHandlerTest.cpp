@@ -19,10 +19,11 @@ namespace {
 class ResponseHandlerTest : public ::testing::Test {
 protected:
     // Sends a transaction and waits until it is written.
-    void send(int id)
+    void send(int id, QString replyType = "Rt")
     {
         TransactionPlan plan;
         plan.sequence = id;
+        plan.replyType = replyType;
         const size_t before = link->out->writeCount();
         link->dispatcher->dispatch(makeTransaction(plan, results.callbackFor(id)));
         ASSERT_TRUE(link->out->waitForWrites(before + 1));
@@ -69,49 +70,53 @@ TEST_F(ResponseHandlerTest, MessagesAreCutWhateverTheReadsLookLikeAndStrayBytesA
 }
 
 // An error incident fails the transaction that sent its number, whatever its
-// type, also one set aside by a queueing transaction, which goes on to its own reply.
+// type, also one set aside by a queueing transaction, which goes on to its own
+// reply, and a sale whose result a nested transaction delivers.
 TEST_F(ResponseHandlerTest, RejectionErrorIncidentAndUnreadableReplyFailThePendingTransaction)
 {
+    enum Beside { Alone, SetAside, Nested };
     const struct {
         QByteArray reply;
         Outcome outcome;
         std::string key, value; // an entry of the error's extra information
-        bool setAside; // a queueing transaction, awaiting "Rq", is sent before the reply
+        Beside beside; // a second transaction is sent before the reply
     } rows[] = {
-        {rejection(1, "0102"), {1, 20}, "", "", false},
-        {incidentReply("Rt", 2, "1234", "Card refused"), {1, 19}, "merchantText", "Card refused", false},
-        {incidentReply("Rt", 3, "0001"), Success, "", "", false}, // "0000" and "0001" are successes
-        {message("Rt", 4, {SimTlv::hex("DF02", "01")}), {2, 16}, "reason", "unreadable reply", false},
-        {incidentReply("Re", 5, "2630", "Refused"), {1, 19}, "merchantText", "Refused", false},
-        {incidentReply("Re", 6, "2630"), {1, 19}, "", "", true},
-        {incidentReply("Rq", 7, "2630"), {1, 19}, "", "", true},
+        {rejection(1, "0102"), {1, 20}, "", "", Alone},
+        {incidentReply("Rt", 2, "1234", "Card refused"), {1, 19}, "merchantText", "Card refused", Alone},
+        {incidentReply("Rt", 3, "0001"), Success, "", "", Alone}, // "0000" and "0001" are successes
+        {message("Rt", 4, {SimTlv::hex("DF02", "01")}), {2, 16}, "reason", "unreadable reply", Alone},
+        {incidentReply("Re", 5, "2630", "Refused"), {1, 19}, "merchantText", "Refused", Alone},
+        {incidentReply("Re", 6, "2630"), {1, 19}, "", "", SetAside},
+        {incidentReply("Rq", 7, "2630"), {1, 19}, "", "", SetAside},
+        {incidentReply("Rd", 8, "4400"), {1, 19}, "", "", Nested},
     };
-    for (int id = 1; id <= 7; ++id) {
+    for (int id = 1; id <= 8; ++id) {
         SCOPED_TRACE(id);
         const auto& row = rows[id - 1];
-        send(id);
-        TransactionPlan queueing;
-        queueing.requestType = "Cq";
-        queueing.replyType = "Rq";
-        queueing.sequence = id + 50;
-        queueing.method = oxa::ImmediateQueue;
-        if (row.setAside) {
+        send(id, row.beside == Nested ? "CR" : "Rt");
+        TransactionPlan second;
+        second.sequence = id + 50;
+        second.requestType = row.beside == Nested ? "RR" : "Cq";
+        second.replyType = row.beside == Nested ? "Rd" : "Rq";
+        second.method = row.beside == Nested ? oxa::ImmediateNested : oxa::ImmediateQueue;
+        if (row.beside != Alone) {
             const size_t written = link->out->writeCount();
-            link->dispatcher->dispatch(makeTransaction(queueing, results.callbackFor(queueing.sequence)));
+            link->dispatcher->dispatch(makeTransaction(second, results.callbackFor(second.sequence)));
             ASSERT_TRUE(link->out->waitForWrites(written + 1));
         }
         link->receive(row.reply);
         EXPECT_EQ(results.outcome(id), row.outcome);
         EXPECT_EQ(extraInformation(results.first(id), row.key), row.value);
-        if (row.setAside) {
-            EXPECT_EQ(results.count(queueing.sequence), 0u);
-            link->receive(message("Rq", queueing.sequence));
-            EXPECT_EQ(results.outcome(queueing.sequence), Success);
+        if (row.beside == SetAside) {
+            EXPECT_EQ(results.count(second.sequence), 0u);
+            link->receive(message("Rq", second.sequence));
+            EXPECT_EQ(results.outcome(second.sequence), Success);
         }
         ASSERT_TRUE(idle());
     }
     EXPECT_EQ(results.first(1).object()["error"].toObject()["rejectionCode"].toObject()["code"].toString(), "0102");
     EXPECT_EQ(results.first(5).object()["error"].toObject()["incidentCode"].toObject()["code"].toString(), "2630");
+    EXPECT_EQ(results.total(), 10u);
 }
 
 // The terminal may carry out a transaction that failed for want of its reply,

@@ -183,11 +183,13 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
         handleNotification(*handler, body, header);
         return;
     }
-    const ZUVATrans transaction = dispatcher_->getPendingTransaction(messageTypeId, body.sequenceNumber().value());
+    const ZUVATrans transaction = findAnsweredTransaction(body);
     // Also when no transaction waits for it: a late approval is a card charged.
     logZUVAMessage("Message received", transaction ? transaction->action().toStdString() : std::string(), header, body);
     if (!transaction) {
-        reportLateReply(body);
+        if (!reportLateReply(body) && isErrorIncident(body))
+            qWarning("Error reply %s dropped: no transaction in flight was sent with sequence number %d",
+                     qUtf8Printable(messageTypeId), body.sequenceNumber().value());
         return;
     }
     if (transaction->hasEnded()) {
@@ -196,23 +198,34 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
                      qUtf8Printable(transaction->action()));
         return;
     }
-    if (isRequestRejected(body)) {
+    if (isErrorResponse(body))
         handleError(body, transaction);
-    } else if (!isErrorResponse(body)) {
+    else
         handleTransactionResponse(body, transaction);
-    } else if (transaction->expectsReply(messageTypeId)) {
-        handleError(body, transaction);
-    } else if (!reportLateReply(body)) {
-        qWarning("Error reply %s dropped: transaction %s does not expect it", qUtf8Printable(messageTypeId),
-                 qUtf8Printable(transaction->action()));
-    }
+}
+
+// An error incident answers the transaction that sent its sequence number,
+// whatever its type, and no other: that of an earlier transaction that failed
+// must not fail the one in flight.
+ZUVATrans JsonZUVAResponseHandlerImpl::findAnsweredTransaction(ZUVABody const& body) const
+{
+    const int sequenceNumber = body.sequenceNumber().value();
+    if (isErrorIncident(body))
+        return dispatcher_->getTransactionInFlight(sequenceNumber);
+    return dispatcher_->getPendingTransaction(body.messageTypeId(), sequenceNumber);
+}
+
+boost::optional<UnansweredTransactions::Entry> JsonZUVAResponseHandlerImpl::takeAnsweredFailure(ZUVABody const& body)
+{
+    const int sequenceNumber = body.sequenceNumber().value();
+    if (isErrorIncident(body))
+        return dispatcher_->takeUnanswered(sequenceNumber);
+    return dispatcher_->takeUnanswered(body.messageTypeId(), sequenceNumber);
 }
 
 bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body)
 {
-    const QString messageTypeId = body.messageTypeId();
-    if (const boost::optional<UnansweredTransactions::Entry> failed =
-            dispatcher_->takeUnanswered(messageTypeId, body.sequenceNumber().value())) {
+    if (const boost::optional<UnansweredTransactions::Entry> failed = takeAnsweredFailure(body)) {
         warnOfLateReply(QStringLiteral("to %1 came after the transaction had failed").arg(failed->action),
                         *failed->response, body);
     } else if (isSaleReply(body)) {
@@ -236,15 +249,22 @@ bool JsonZUVAResponseHandlerImpl::isSaleReply(ZUVABody const& body) const
 void JsonZUVAResponseHandlerImpl::warnOfLateReply(QString const& circumstance, JsonZUVAResponse const& translator,
                                                   ZUVABody const& body)
 {
-    QString facts;
-    try {
-        facts = translator.describeLateReply(body.data());
-    } catch (...) {
-        facts = QStringLiteral("unreadable");
-    }
+    const QString facts = lateReplyFacts(translator, body);
     HostWarning::report(QStringLiteral("Reply %1 %2 and was dropped%3")
                             .arg(body.messageTypeId(), circumstance, facts.isEmpty() ? QString() : ": " + facts)
                             .toStdString());
+}
+
+QString JsonZUVAResponseHandlerImpl::lateReplyFacts(JsonZUVAResponse const& translator, ZUVABody const& body)
+{
+    // An error reply tells by its incident code alone that the transaction was not carried out.
+    if (isErrorIncident(body))
+        return QStringLiteral("incident %1").arg(QString::fromStdString(body.incidentCode()->code()));
+    try {
+        return translator.describeLateReply(body.data());
+    } catch (...) {
+        return QStringLiteral("unreadable");
+    }
 }
 
 void JsonZUVAResponseHandlerImpl::handleNotification(JsonZUVAResponse& handler, ZUVABody const& body,
@@ -264,8 +284,13 @@ bool JsonZUVAResponseHandlerImpl::isRequestRejected(ZUVABody const& body)
 
 bool JsonZUVAResponseHandlerImpl::isErrorResponse(ZUVABody const& body)
 {
+    return isRequestRejected(body) || isErrorIncident(body);
+}
+
+bool JsonZUVAResponseHandlerImpl::isErrorIncident(ZUVABody const& body)
+{
     if (isRequestRejected(body))
-        return true;
+        return false;
     const boost::optional<ect::ECTIncidentCode> incident = body.incidentCode();
     return incident && incident->isErrorCode();
 }

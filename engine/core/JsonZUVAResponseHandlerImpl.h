@@ -54,6 +54,12 @@ private:
     void handleNotification(JsonZUVAResponse& handler, ZUVABody const& body, ZUVAHeader const& header);
     static bool isRequestRejected(ZUVABody const& body);
     static bool isErrorResponse(ZUVABody const& body);
+    // An error incident code in a reply other than a rejection.
+    static bool isErrorIncident(ZUVABody const& body);
+    // The transaction in flight the reply belongs to; null when none.
+    ZUVATrans findAnsweredTransaction(ZUVABody const& body) const;
+    // The failed transaction the reply answers, once.
+    boost::optional<UnansweredTransactions::Entry> takeAnsweredFailure(ZUVABody const& body);
     std::shared_ptr<JsonZUVAResponse> findNotificationHandler(QString const& messageTypeId) const;
     void handleTransactionResponse(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction);
     void handleError(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction);
@@ -67,6 +73,7 @@ private:
     bool reportLateReply(ZUVABody const& body);
     bool isSaleReply(ZUVABody const& body) const;
     void warnOfLateReply(QString const& circumstance, JsonZUVAResponse const& translator, ZUVABody const& body);
+    static QString lateReplyFacts(JsonZUVAResponse const& translator, ZUVABody const& body);
 
     std::shared_ptr<vorsam::InputStream> inputStream_;
     std::shared_ptr<TransactionDispatcher> dispatcher_;

@@ -57,9 +57,15 @@ public:
     // The same, except that among several transactions expecting the type the
     // one whose request carried the reply's sequence number is preferred.
     virtual QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId, int sequenceNumber) const = 0;
+    // The transaction in flight, set aside or current, that owns this sequence
+    // number (see ZUVATransaction::ownsSequenceNumber), whatever it expects;
+    // null when none. Any thread.
+    virtual QSharedPointer<ZUVATransaction> getTransactionInFlight(int sequenceNumber) const = 0;
     // The failed transaction that a reply no transaction waits for may
     // answer, once (see UnansweredTransactions::take). Any thread.
     virtual boost::optional<UnansweredTransactions::Entry> takeUnanswered(QString messageTypeId, int sequenceNumber) = 0;
+    // The same for a reply that answers by its sequence number alone.
+    virtual boost::optional<UnansweredTransactions::Entry> takeUnanswered(int sequenceNumber) = 0;
     // Called before each message is written.
     virtual void setOnStartTransactionCallback(std::function<void()> callback) = 0;
     // Called whenever a transaction ends (closed, timed out, reset or failed)

@@ -263,19 +263,26 @@ QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getPendingTransaction
 QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getPendingTransaction(QString messageTypeId,
                                                                                  int sequenceNumber) const
 {
-    {
-        std::lock_guard<std::mutex> lock(stateMutex_);
-        const auto answers = [&](ZUVATrans const& transaction) {
-            return transaction->expectsReply(messageTypeId) && transaction->body.sequenceNumber().value() == sequenceNumber;
-        };
-        for (InFlight const& suspended : suspended_) {
-            if (answers(suspended.transaction))
-                return suspended.transaction;
-        }
-        if (current_ && answers(current_->transaction))
-            return current_->transaction;
+    const ZUVATrans answered = findInFlight([&](ZUVATransaction const& transaction) {
+        return transaction.expectsReply(messageTypeId) && transaction.body.sequenceNumber().value() == sequenceNumber;
+    });
+    return answered ? answered : getPendingTransaction(messageTypeId);
+}
+
+QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getTransactionInFlight(int sequenceNumber) const
+{
+    return findInFlight(
+        [&](ZUVATransaction const& transaction) { return transaction.ownsSequenceNumber(sequenceNumber); });
+}
+
+ZUVATrans TransactionDispatcherImpl::findInFlight(std::function<bool(ZUVATransaction const&)> const& matches) const
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    for (InFlight const& suspended : suspended_) {
+        if (matches(*suspended.transaction))
+            return suspended.transaction;
     }
-    return getPendingTransaction(messageTypeId);
+    return current_ && matches(*current_->transaction) ? current_->transaction : ZUVATrans();
 }
 
 boost::optional<UnansweredTransactions::Entry> TransactionDispatcherImpl::takeUnanswered(QString messageTypeId,
@@ -283,6 +290,12 @@ boost::optional<UnansweredTransactions::Entry> TransactionDispatcherImpl::takeUn
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
     return unanswered_.take(messageTypeId, sequenceNumber);
+}
+
+boost::optional<UnansweredTransactions::Entry> TransactionDispatcherImpl::takeUnanswered(int sequenceNumber)
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return unanswered_.take(sequenceNumber);
 }
 
 void TransactionDispatcherImpl::setOnStartTransactionCallback(std::function<void()> callback)
@@ -417,7 +430,7 @@ void TransactionDispatcherImpl::onNewImmediateNestedTransaction(ZUVATrans const&
     }
     // The answer belongs to the sale that asked; it must neither reach a
     // terminal that no longer waits for it nor take another transaction's result.
-    if (!outer || !outer->awaitsDeliveryQuestion() || !outer->handOverResultCallback(transaction->resultCallback)) {
+    if (!outer || !outer->awaitsDeliveryQuestion() || !outer->handOverResult(*transaction)) {
         qWarning("%s not sent: no transaction is waiting for it", qUtf8Printable(transaction->action()));
         settle(transaction, failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::InvalidRequest,
                                     "no sale is waiting for a product delivery answer"));

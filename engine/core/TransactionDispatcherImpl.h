@@ -51,7 +51,9 @@ public:
     void failTransactions(ect::ECTError const& error, std::uint64_t sentBy) override;
     QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const override;
     QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId, int sequenceNumber) const override;
+    QSharedPointer<ZUVATransaction> getTransactionInFlight(int sequenceNumber) const override;
     boost::optional<UnansweredTransactions::Entry> takeUnanswered(QString messageTypeId, int sequenceNumber) override;
+    boost::optional<UnansweredTransactions::Entry> takeUnanswered(int sequenceNumber) override;
     void setOnStartTransactionCallback(std::function<void()> callback) override;
     void setOnEndTransactionCallback(std::function<void()> callback) override;
 
@@ -151,6 +153,8 @@ private:
     // Current and set-aside transactions for which leaves holds, current first.
     std::vector<ZUVATrans> takeWhere(std::function<bool(InFlight const&)> const& leaves);
     std::deque<Command> takeUnstarted();
+    // The first transaction in flight, set aside or current, that matches; null when none.
+    ZUVATrans findInFlight(std::function<bool(ZUVATransaction const&)> const& matches) const;
     // Called with stateMutex_ held.
     void rememberUnanswered(ZUVATrans const& transaction);
     // Sets the timer for the earliest deadline unless it fires before it

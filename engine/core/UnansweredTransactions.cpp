@@ -35,6 +35,17 @@ boost::optional<UnansweredTransactions::Entry> UnansweredTransactions::take(QStr
         if (chosen == entries_.rend())
             chosen = entry;
     }
+    return takeAt(chosen);
+}
+
+boost::optional<UnansweredTransactions::Entry> UnansweredTransactions::take(int sequenceNumber)
+{
+    return takeAt(std::find_if(entries_.rbegin(), entries_.rend(),
+                               [&](Entry const& entry) { return entry.sequenceNumber == sequenceNumber; }));
+}
+
+boost::optional<UnansweredTransactions::Entry> UnansweredTransactions::takeAt(Newest chosen)
+{
     if (chosen == entries_.rend())
         return boost::none;
     const Entry taken = *chosen;

@@ -38,8 +38,14 @@ public:
     // one whose request carried the reply's sequence number; it is forgotten,
     // so that its reply is reported once.
     boost::optional<Entry> take(QString const& messageTypeId, int sequenceNumber);
+    // The most recent entry whose request carried the number, whatever the
+    // reply's type; forgotten as well.
+    boost::optional<Entry> take(int sequenceNumber);
 
 private:
+    using Newest = std::deque<Entry>::reverse_iterator;
+    boost::optional<Entry> takeAt(Newest chosen);
+
     std::deque<Entry> entries_;
 };
 

@@ -75,12 +75,19 @@ bool ZUVATransaction::finish(QJsonDocument const& document)
     return true;
 }
 
-bool ZUVATransaction::handOverResultCallback(ResultCallback& receiver)
+bool ZUVATransaction::handOverResult(ZUVATransaction& nested)
 {
     if (!claimResult())
         return false;
-    receiver = resultCallback;
+    nested.resultCallback = resultCallback;
+    // The terminal may end the sale with an error under the sale's own number.
+    nested.handedOverSequenceNumber_ = body.sequenceNumber().value();
     return true;
+}
+
+bool ZUVATransaction::ownsSequenceNumber(int sequenceNumber) const
+{
+    return body.sequenceNumber().value() == sequenceNumber || handedOverSequenceNumber_ == sequenceNumber;
 }
 
 } // namespace oxa

@@ -70,11 +70,17 @@ public:
     // claimResult and deliverResult in one; logs and drops a late result.
     bool finish(QJsonDocument const& document);
     // Claims the transaction for a nested one that takes its result callback
-    // over; false (and nothing taken) when it has already ended.
-    bool handOverResultCallback(ResultCallback& receiver);
+    // and its sequence number over; false (and nothing taken) when it has
+    // already ended.
+    bool handOverResult(ZUVATransaction& nested);
+    // Whether a reply carrying this sequence number answers this transaction:
+    // its own request's number, or that of the sale whose result it delivers.
+    bool ownsSequenceNumber(int sequenceNumber) const;
 
 private:
     std::atomic<bool> ended_{false};
+    // The number of the sale whose result this nested transaction delivers.
+    int handedOverSequenceNumber_ = -1;
 };
 
 // How transactions are shared between the threads of a connection.

@@ -154,8 +154,10 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  *
  * Returns 0 when the terminal's connection has accepted it: the result callback
  * then receives exactly one result on a library thread ({"result": {...}} or
- * {"error": {...}}; code 5 when the terminal does not answer within the
- * action's time-out, code 2 cause 30 after zuva_resetTransaction or an
+ * {"error": {...}}; code 1 cause 19 with the terminal's "incidentCode" at once
+ * when the terminal answers with an error that carries the request's sequence
+ * number, whatever its message type; code 5 when the terminal does not answer
+ * within the action's time-out, code 2 cause 30 after zuva_resetTransaction or an
  * "MMIClose" sent meanwhile, code 2 cause 18 when the connection or serial
  * link is lost (never cause 30) or
  * its service stops, code 1 cause 14 when the terminal runs another

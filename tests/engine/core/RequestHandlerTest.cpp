@@ -30,7 +30,9 @@ public:
     void failTransactions(const ect::ECTError&, std::uint64_t) override {}
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString) const override { return {}; }
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString, int) const override { return {}; }
+    QSharedPointer<oxa::ZUVATransaction> getTransactionInFlight(int) const override { return {}; }
     boost::optional<oxa::UnansweredTransactions::Entry> takeUnanswered(QString, int) override { return boost::none; }
+    boost::optional<oxa::UnansweredTransactions::Entry> takeUnanswered(int) override { return boost::none; }
     void setOnStartTransactionCallback(std::function<void()>) override {}
     void setOnEndTransactionCallback(std::function<void()>) override {}
 

@@ -19,10 +19,11 @@ namespace {
 class ResponseHandlerTest : public ::testing::Test {
 protected:
     // Sends a transaction and waits until it is written.
-    void send(int id)
+    void send(int id, QString replyType = "Rt")
     {
         TransactionPlan plan;
         plan.sequence = id;
+        plan.replyType = replyType;
         const size_t before = link->out->writeCount();
         link->dispatcher->dispatch(makeTransaction(plan, results.callbackFor(id)));
         ASSERT_TRUE(link->out->waitForWrites(before + 1));
@@ -68,27 +69,54 @@ TEST_F(ResponseHandlerTest, MessagesAreCutWhateverTheReadsLookLikeAndStrayBytesA
     EXPECT_EQ(results.total(), 3u);
 }
 
+// An error incident fails the transaction that sent its number, whatever its
+// type, also one set aside by a queueing transaction, which goes on to its own
+// reply, and a sale whose result a nested transaction delivers.
 TEST_F(ResponseHandlerTest, RejectionErrorIncidentAndUnreadableReplyFailThePendingTransaction)
 {
+    enum Beside { Alone, SetAside, Nested };
     const struct {
         QByteArray reply;
         Outcome outcome;
         std::string key, value; // an entry of the error's extra information
+        Beside beside; // a second transaction is sent before the reply
     } rows[] = {
-        {rejection(1, "0102"), {1, 20}, "", ""},
-        {incidentReply("Rt", 2, "1234", "Card refused"), {1, 19}, "merchantText", "Card refused"},
-        {incidentReply("Rt", 3, "0001"), Success, "", ""}, // "0000" and "0001" are successes
-        {message("Rt", 4, {SimTlv::hex("DF02", "01")}), {2, 16}, "reason", "unreadable reply"},
+        {rejection(1, "0102"), {1, 20}, "", "", Alone},
+        {incidentReply("Rt", 2, "1234", "Card refused"), {1, 19}, "merchantText", "Card refused", Alone},
+        {incidentReply("Rt", 3, "0001"), Success, "", "", Alone}, // "0000" and "0001" are successes
+        {message("Rt", 4, {SimTlv::hex("DF02", "01")}), {2, 16}, "reason", "unreadable reply", Alone},
+        {incidentReply("Re", 5, "2630", "Refused"), {1, 19}, "merchantText", "Refused", Alone},
+        {incidentReply("Re", 6, "2630"), {1, 19}, "", "", SetAside},
+        {incidentReply("Rq", 7, "2630"), {1, 19}, "", "", SetAside},
+        {incidentReply("Rd", 8, "4400"), {1, 19}, "", "", Nested},
     };
-    for (int id = 1; id <= 4; ++id) {
+    for (int id = 1; id <= 8; ++id) {
         SCOPED_TRACE(id);
-        send(id);
-        link->receive(rows[id - 1].reply);
-        EXPECT_EQ(results.outcome(id), rows[id - 1].outcome);
-        EXPECT_EQ(extraInformation(results.first(id), rows[id - 1].key), rows[id - 1].value);
+        const auto& row = rows[id - 1];
+        send(id, row.beside == Nested ? "CR" : "Rt");
+        TransactionPlan second;
+        second.sequence = id + 50;
+        second.requestType = row.beside == Nested ? "RR" : "Cq";
+        second.replyType = row.beside == Nested ? "Rd" : "Rq";
+        second.method = row.beside == Nested ? oxa::ImmediateNested : oxa::ImmediateQueue;
+        if (row.beside != Alone) {
+            const size_t written = link->out->writeCount();
+            link->dispatcher->dispatch(makeTransaction(second, results.callbackFor(second.sequence)));
+            ASSERT_TRUE(link->out->waitForWrites(written + 1));
+        }
+        link->receive(row.reply);
+        EXPECT_EQ(results.outcome(id), row.outcome);
+        EXPECT_EQ(extraInformation(results.first(id), row.key), row.value);
+        if (row.beside == SetAside) {
+            EXPECT_EQ(results.count(second.sequence), 0u);
+            link->receive(message("Rq", second.sequence));
+            EXPECT_EQ(results.outcome(second.sequence), Success);
+        }
         ASSERT_TRUE(idle());
     }
     EXPECT_EQ(results.first(1).object()["error"].toObject()["rejectionCode"].toObject()["code"].toString(), "0102");
+    EXPECT_EQ(results.first(5).object()["error"].toObject()["incidentCode"].toObject()["code"].toString(), "2630");
+    EXPECT_EQ(results.total(), 10u);
 }
 
 // The terminal may carry out a transaction that failed for want of its reply,
@@ -97,6 +125,7 @@ TEST_F(ResponseHandlerTest, RejectionErrorIncidentAndUnreadableReplyFailThePendi
 // host ended is not its business. A late sale reply is no other transaction's.
 // A sale's reply that finds no failed transaction (sent by another process,
 // say) is reported too; not a card check's of the same type, which holds no amount.
+// A late error incident is known by its number, whatever its type, and fails nothing.
 TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChangesNothing)
 {
     testsupport::QtWarnings warnings;
@@ -114,21 +143,25 @@ TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChan
         Kind kind;
         bool amount; // the reply holds an amount
         const char* reported;
+        const char* lateError; // the reply is an error incident of this type instead of its own
     } rows[] = {
-        {"time-out", [] {}, {5, -1}, false, Other, false, failedOne},
+        {"time-out", [] {}, {5, -1}, false, Other, false, failedOne, nullptr},
         {"lost frame", [&] { link->dispatcher->reportMessageError(link->out->writes().back(), networkError); }, {2, 18},
-         true, Other, false, failedOne},
+         true, Other, false, failedOne, nullptr},
         {"lost link", [&] { link->dispatcher->failTransactions(networkError, link->dispatcher->sentSoFar()); }, {2, 18},
-         false, Other, false, failedOne},
+         false, Other, false, failedOne, nullptr},
         {"link failure", [&] { link->dispatcher->reportTransactionError(networkError); }, {2, 18}, true, Other, false,
-         failedOne},
-        {"reset", reset, {2, 30}, true, Other, false, nullptr},
-        {"reset, idle", reset, {2, 30}, false, Other, false, nullptr},
-        {"sale reset", reset, {2, 30}, true, Sale, true, failedOne},
-        {"sale reset, idle", reset, {2, 30}, false, Sale, true, failedOne},
-        {"card check reset, idle", reset, {2, 30}, false, CardCheck, false, nullptr},
-        {"card check reset, then a sale's reply", reset, {2, 30}, true, CardCheck, true, unawaited},
-        {"card check reset, then a sale's reply, idle", reset, {2, 30}, false, CardCheck, true, unawaited},
+         failedOne, nullptr},
+        {"reset", reset, {2, 30}, true, Other, false, nullptr, nullptr},
+        {"reset, idle", reset, {2, 30}, false, Other, false, nullptr, nullptr},
+        {"sale reset", reset, {2, 30}, true, Sale, true, failedOne, nullptr},
+        {"sale reset, idle", reset, {2, 30}, false, Sale, true, failedOne, nullptr},
+        {"card check reset, idle", reset, {2, 30}, false, CardCheck, false, nullptr, nullptr},
+        {"card check reset, then a sale's reply", reset, {2, 30}, true, CardCheck, true, unawaited, nullptr},
+        {"card check reset, then a sale's reply, idle", reset, {2, 30}, false, CardCheck, true, unawaited, nullptr},
+        {"time-out, then an error of another type", [] {}, {5, -1}, true, Other, false, failedOne, "Re"},
+        {"time-out, then an error of another type, idle", [] {}, {5, -1}, false, Other, false, failedOne, "Re"},
+        {"time-out, then an error of the next one's type", [] {}, {5, -1}, true, Other, false, failedOne, "Ru"},
     };
     int failed = 0;
     int reported = 0;
@@ -155,9 +188,11 @@ TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChan
         };
         ASSERT_TRUE(!row.nextSentFirst || sendNext());
         // Stray and unsolicited messages are not reported; the reply is, once.
-        const QByteArray reply = message(plan.replyType.toStdString(), id,
-                                         row.amount ? std::vector<SimTlv>{SimTlv::hex("DF26", "000000001234")}
-                                                    : std::vector<SimTlv>());
+        const QString replyType = row.lateError ? QString(row.lateError) : plan.replyType;
+        const QByteArray reply = row.lateError ? incidentReply(row.lateError, id, "2630")
+                                               : message(plan.replyType.toStdString(), id,
+                                                         row.amount ? std::vector<SimTlv>{SimTlv::hex("DF26", "000000001234")}
+                                                                    : std::vector<SimTlv>());
         link->receive(message("Zz", id) + reply);
         ASSERT_TRUE(row.nextSentFirst || sendNext());
         link->receive(message("Ru", next));
@@ -166,9 +201,10 @@ TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChan
         reported += row.reported ? 1 : 0;
         EXPECT_EQ(reports(), reported) << warnings.text().toStdString();
         EXPECT_TRUE(!row.reported
-                    || warnings.text().contains(QString("Reply %1 %2 and was dropped: sequence %3")
-                                                    .arg(plan.replyType, row.reported)
-                                                    .arg(id)))
+                    || warnings.text().contains(QString("Reply %1 %2 and was dropped: %3")
+                                                    .arg(replyType, row.reported,
+                                                         row.lateError ? QString("incident 2630")
+                                                                       : QString("sequence %1").arg(id))))
             << warnings.text().toStdString();
         EXPECT_EQ(results.count(id), 1u);
         ASSERT_EQ(results.total(), size_t(2 * id));
@@ -290,7 +326,8 @@ TEST_F(ResponseHandlerTest, ASaleAnsweredWhileClearedLeavesNoRecordBehind)
     }
 }
 
-// When full, the record lets its oldest entry go.
+// When full, the record lets its oldest entry go. An error reply finds its
+// entry by the number alone, however old.
 TEST(UnansweredTransactions, KeepTheNewestWhenFull)
 {
     oxa::UnansweredTransactions record;
@@ -301,7 +338,13 @@ TEST(UnansweredTransactions, KeepTheNewestWhenFull)
         failed.push_back(makeTransaction(plan, {}));
         record.remember(*failed.back());
     }
+    const auto byNumber = record.take(3);
+    ASSERT_TRUE(bool(byNumber));
+    EXPECT_EQ(byNumber->sequenceNumber, 3);
+    EXPECT_FALSE(bool(record.take(3)));
     for (int sequence = int(failed.size()); sequence > 1; --sequence) {
+        if (sequence == 3)
+            continue;
         const auto entry = record.take("Rt", sequence);
         ASSERT_TRUE(bool(entry));
         EXPECT_EQ(entry->sequenceNumber, sequence);

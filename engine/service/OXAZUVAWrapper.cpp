@@ -1,6 +1,7 @@
 #include "engine/service/OXAZUVAWrapper.h"
 
 #include "engine/service/ArgFreeCallbackHandler.h"
+#include "engine/service/HostCall.h"
 #include "engine/service/LibraryCall.h"
 #include "engine/service/ReverseCallbackResponse.h"
 #include "engine/service/ZUVAServices.h"
@@ -109,6 +110,18 @@ void guarded(const char* function, Call&& call)
     });
 }
 
+// Once the exit has left the connections to the process's end, what a
+// document is built with may have gone: the refusal is text made of constants.
+int refuseAtExit(const char* refusal, zuva_callback result, void* userData, zuva_free_function freeFunction)
+{
+    const ArgFreeCallbackHandler release(freeFunction, userData);
+    if (result) {
+        const oxa::HostCall hostCall;
+        result(refusal, userData);
+    }
+    return -1;
+}
+
 } // namespace
 
 extern "C" {
@@ -176,6 +189,8 @@ int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback
                          zuva_reply_function* replyFunction, void** replyHandle, zuva_free_function freeFunction)
 {
     return guarded(__func__, -1, [&] {
+        if (const char* const refusal = ZUVAServices::refusalAtExit())
+            return refuseAtExit(refusal, result, userData, freeFunction);
         const auto answerSlot = std::make_shared<ReverseCallbackResponse>();
         if (replyFunction)
             *replyFunction = &ReverseCallbackResponse::OnReverseCallback;

@@ -57,6 +57,9 @@ public:
     // exit has begun. (An exit that begins during the set-up itself destroys
     // what the set-up is building: the host sets the library up first.)
     static bool setUpUnlessExiting();
+    // The result text of a request once the exit has left the connections to
+    // the process's end, made of constants; null before.
+    static const char* refusalAtExit();
     void init();
 
     // Callbacks in the order started, stopped, error, connected, disconnected,

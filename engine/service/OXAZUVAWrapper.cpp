@@ -189,13 +189,13 @@ int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback
                          zuva_reply_function* replyFunction, void** replyHandle, zuva_free_function freeFunction)
 {
     return guarded(__func__, -1, [&] {
-        if (const char* const refusal = ZUVAServices::refusalAtExit())
-            return refuseAtExit(refusal, result, userData, freeFunction);
         const auto answerSlot = std::make_shared<ReverseCallbackResponse>();
         if (replyFunction)
             *replyFunction = &ReverseCallbackResponse::OnReverseCallback;
         if (replyHandle)
             *replyHandle = answerSlot.get();
+        if (const char* const refusal = ZUVAServices::refusalAtExit())
+            return refuseAtExit(refusal, result, userData, freeFunction);
         return sendThroughRegistry(textOf(terminalId), textOf(json), result, userData, answerSlot, freeFunction);
     });
 }

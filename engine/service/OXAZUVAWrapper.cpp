@@ -194,7 +194,7 @@ int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback
             *replyFunction = &ReverseCallbackResponse::OnReverseCallback;
         if (replyHandle)
             *replyHandle = answerSlot.get();
-        if (const char* const refusal = ZUVAServices::refusalAtExit())
+        if (const char* const refusal = services().refusalAtExit())
             return refuseAtExit(refusal, result, userData, freeFunction);
         return sendThroughRegistry(textOf(terminalId), textOf(json), result, userData, answerSlot, freeFunction);
     });

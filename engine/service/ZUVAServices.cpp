@@ -658,7 +658,7 @@ bool ZUVAServices::exiting() const
     return m_exiting;
 }
 
-const char* ZUVAServices::refusalAtExit()
+const char* ZUVAServices::refusalAtExit() const
 {
     // As the error document of the connections' refusal is written.
     static constexpr char Refusal[] = R"({
@@ -674,7 +674,7 @@ const char* ZUVAServices::refusalAtExit()
     }
 }
 )";
-    return vorsam::ProcessExit::restLeft() ? Refusal : nullptr;
+    return refusalOfConnections() == RestLeftReason ? Refusal : nullptr;
 }
 
 } // namespace oxa

@@ -57,9 +57,6 @@ public:
     // exit has begun. (An exit that begins during the set-up itself destroys
     // what the set-up is building: the host sets the library up first.)
     static bool setUpUnlessExiting();
-    // The result text of a request once the exit has left the connections to
-    // the process's end, made of constants; null before.
-    static const char* refusalAtExit();
     void init();
 
     // Callbacks in the order started, stopped, error, connected, disconnected,
@@ -85,6 +82,9 @@ public:
     void stopAllServices();
 
     std::shared_ptr<TerminalConnection> getTerminalConnection(const QString& terminalId) const;
+    // The result text of a request once the exit has left the connections to
+    // the process's end, made of constants; null before.
+    const char* refusalAtExit() const;
     // 0 when the connection took the request; -1 when it was refused, after
     // the result callback has received the error.
     int sendTransaction(const QString& terminalId, const QString& json, DocumentCallback result,

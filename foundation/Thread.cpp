@@ -58,6 +58,8 @@ struct Presence {
     enum State { Running, Recalled, Back };
     // Lives on the thread: an event posted to it is the thread's next one.
     QObject* receiver;
+    // Its owner's teardown gives up once the thread stays for good.
+    std::atomic<bool>& parked;
     std::atomic<int> state{Running};
     std::atomic<int> waiting{0};
 };
@@ -83,11 +85,20 @@ bool inTheProcessOfThePresent()
     return ::getpid() == presentIn;
 }
 
+// Ending would run the task's ending and Qt's own, on Qt's statics.
+[[noreturn]] void stayUntilTheProcessEnds(Presence& here)
+{
+    here.parked = true;
+    here.state = Presence::Back;
+    for (;;)
+        std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
 // For as long as the thread runs.
 class Present {
 public:
-    explicit Present(QObject* receiver)
-        : here_{receiver}
+    Present(QObject* receiver, std::atomic<bool>& parked)
+        : here_{receiver, parked}
     {
         const std::lock_guard<std::mutex> lock(presencesMutex);
         presentIn = ::getpid();
@@ -102,14 +113,6 @@ public:
     }
     Present(const Present&) = delete;
     Present& operator=(const Present&) = delete;
-
-    // Ending would run the task's ending and Qt's own, on Qt's statics.
-    [[noreturn]] void stayUntilTheProcessEnds()
-    {
-        here_.state = Presence::Back;
-        for (;;)
-            std::this_thread::sleep_for(std::chrono::hours(1));
-    }
 
 private:
     Presence here_;
@@ -180,7 +183,7 @@ protected:
         std::lock_guard<std::mutex> running(runMutex_);
         const QString name = objectName();
         ThreadMonitor::instance().AttachThread(name, this);
-        Present present(runnable_);
+        Present present(runnable_, parked_);
         if (interval_ >= RunOnce)
             timer_->start(timerInterval(interval_));
         bool started = false;
@@ -191,10 +194,7 @@ protected:
         --startingThreads;
         if (started)
             exec();
-        if (ProcessExit::restLeft()) {
-            parked_ = true;
-            present.stayUntilTheProcessEnds();
-        }
+        stayIfTheRestIsLeft();
         runGuarded(name, "finish", [&] { runnable_->onFinished(); });
         ThreadMonitor::instance().DetachThread(name, this);
     }
@@ -241,6 +241,12 @@ unsigned Thread::recalledCount()
     return static_cast<unsigned>(std::count_if(presences().begin(), presences().end(), [](const Presence* each) {
         return each->state == Presence::Recalled && each->waiting == 0;
     }));
+}
+
+void Thread::stayIfTheRestIsLeft()
+{
+    if (presence && ProcessExit::restLeft())
+        stayUntilTheProcessEnds(*presence);
 }
 
 Thread::Waiting::Waiting()

@@ -58,6 +58,11 @@ public:
     // Those not back yet, unless they wait.
     static unsigned recalledCount();
 
+    // For a library thread back from host code: once the exit has left the
+    // rest to the process's end, what it would go on with may meet what the
+    // exit destroys, so it stays until the process ends instead.
+    static void stayIfTheRestIsLeft();
+
     // While it lasts, a library thread waits: for host code, which may wait
     // for the exiting thread, for another thread, or for work to come. The
     // exit does not wait for it then. What it waits for may never come once

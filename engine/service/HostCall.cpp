@@ -16,6 +16,7 @@ std::atomic<int> threadsInHostCode{0};
 
 HostCall::HostCall()
     : m_libraryCall(LibraryCall::suspend())
+    , m_waiting(std::in_place)
 {
     if (depth++ == 0)
         ++threadsInHostCode;
@@ -23,8 +24,14 @@ HostCall::HostCall()
 
 HostCall::~HostCall()
 {
-    if (--depth == 0)
+    // No longer waiting before the look at the exit: either the exit waits
+    // for this thread to be back in its loop, or this thread sees that the
+    // rest is left. Inside nested host code it returns to the host.
+    m_waiting.reset();
+    if (--depth == 0) {
+        vorsam::Thread::stayIfTheRestIsLeft();
         --threadsInHostCode;
+    }
     LibraryCall::resume(m_libraryCall);
 }
 

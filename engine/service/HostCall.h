@@ -2,12 +2,15 @@
 
 #include "foundation/Thread.h"
 
+#include <optional>
+
 namespace oxa {
 
 // The host's code (a callback, a free function) under way on this thread
 // until the scope ends. It may wait for whichever thread calls exit, or be
 // that thread: an exit that begins meanwhile leaves the library's threads to
-// the process's end instead of waiting for them.
+// the process's end instead of waiting for them, and a library thread back
+// from host code by then goes no further.
 class HostCall {
 public:
     HostCall();
@@ -23,7 +26,8 @@ public:
 private:
     // The library call that calls the host, if any.
     int m_libraryCall;
-    const vorsam::Thread::Waiting m_waiting;
+    // Until the host code returns.
+    std::optional<vorsam::Thread::Waiting> m_waiting;
 };
 
 } // namespace oxa

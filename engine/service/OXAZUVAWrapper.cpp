@@ -1,6 +1,7 @@
 #include "engine/service/OXAZUVAWrapper.h"
 
 #include "engine/service/ArgFreeCallbackHandler.h"
+#include "engine/service/HostCall.h"
 #include "engine/service/LibraryCall.h"
 #include "engine/service/ReverseCallbackResponse.h"
 #include "engine/service/ZUVAServices.h"
@@ -109,6 +110,18 @@ void guarded(const char* function, Call&& call)
     });
 }
 
+// Once the exit has left the connections to the process's end, what a
+// document is built with may have gone: the refusal is text made of constants.
+int refuseAtExit(const char* refusal, zuva_callback result, void* userData, zuva_free_function freeFunction)
+{
+    const ArgFreeCallbackHandler release(freeFunction, userData);
+    if (result) {
+        const oxa::HostCall hostCall;
+        result(refusal, userData);
+    }
+    return -1;
+}
+
 } // namespace
 
 extern "C" {
@@ -181,6 +194,8 @@ int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback
             *replyFunction = &ReverseCallbackResponse::OnReverseCallback;
         if (replyHandle)
             *replyHandle = answerSlot.get();
+        if (const char* const refusal = services().refusalAtExit())
+            return refuseAtExit(refusal, result, userData, freeFunction);
         return sendThroughRegistry(textOf(terminalId), textOf(json), result, userData, answerSlot, freeFunction);
     });
 }

@@ -186,7 +186,8 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * freeFunction (may be null) is called once with userData when the library no
  * longer refers to it: on a library thread after the result, or inside this
  * call, after the result callback, when the request is refused. Like a
- * callback, it is host code under way until it returns (see
+ * callback, it is host code under way until it returns; for a transaction
+ * left to the process's end by an exit it never comes (see
  * <zuva/HostGuide.md>, "Ending", for what that means at exit). */
 ZUVA_EXPORT int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback result,
                                      void* userData, zuva_reply_function* replyFunction, void** replyHandle,

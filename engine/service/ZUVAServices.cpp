@@ -662,4 +662,23 @@ bool ZUVAServices::exiting() const
     return m_exiting;
 }
 
+const char* ZUVAServices::refusalAtExit() const
+{
+    // As the error document of the connections' refusal is written.
+    static constexpr char Refusal[] = R"({
+    "error": {
+        "causeCode": 12,
+        "code": 2,
+        "extraInformation": [
+            {
+                "key": "reason",
+                "val": "The process is exiting: its connections are left to the process's end and take no more requests"
+            }
+        ]
+    }
+}
+)";
+    return refusalOfConnections() == RestLeftReason ? Refusal : nullptr;
+}
+
 } // namespace oxa

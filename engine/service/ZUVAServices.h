@@ -82,6 +82,9 @@ public:
     void stopAllServices();
 
     std::shared_ptr<TerminalConnection> getTerminalConnection(const QString& terminalId) const;
+    // The result text of a request once the exit has left the connections to
+    // the process's end, made of constants; null before.
+    const char* refusalAtExit() const;
     // 0 when the connection took the request; -1 when it was refused, after
     // the result callback has received the error.
     int sendTransaction(const QString& terminalId, const QString& json, DocumentCallback result,

@@ -43,7 +43,10 @@
 // [locked-start] exit while a host thread's started callback waits for a
 // lock main holds; [cleanup-in-started] a clean-up inside the started
 // callback of a host thread's start; [logged] with the certification log on
-// and the sales recorded as made in backup mode; [log-held] with logged: a
+// and the sales recorded as made in backup mode; [chain-exit] six terminals
+// answering requests that their result callbacks chain, one calling exit
+// while another's is under way, with exit work of the host's own from the
+// start of main that lasts a second; [log-held] with logged: a
 // child forked while a certification log line is being written execs at
 // once, and the program it runs holds no library descriptor; [asks-at-exit]
 // exit work of the host's, after the library's, asking about the terminal.
@@ -78,6 +81,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -95,7 +99,7 @@ struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
         startedFirst, cleanupDuringStart, livesOn, logged, grandchild, startStop, callsInStopped, startAtExit,
-        lateReport, lockedStart, cleanupInStarted;
+        lateReport, lockedStart, cleanupInStarted, chainExit;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -154,7 +158,8 @@ void readRow(int argc, char** argv)
               is("signal-exit"),    is("cleanup-beside"), is("serial-return"), is("first-start"),
               is("no-loopback"),    is("started-first"), is("cleanup-during-start"), is("lives-on"),
               is("logged"),         is("grandchild"),     is("start-stop"),   is("calls-in-stopped"),
-              is("start-at-exit"),  is("late-report"),    is("locked-start"), is("cleanup-in-started")};
+              is("start-at-exit"),  is("late-report"),    is("locked-start"), is("cleanup-in-started"),
+              is("chain-exit")};
 }
 
 struct ReportScope {
@@ -1135,6 +1140,121 @@ int createAfterCleanup(uint16_t port)
     return 0;
 }
 
+// [chain-exit]: each terminal's result callback sends its next request. The
+// second terminal's is under way as the first's calls exit, and sends its
+// next once the host's own exit work runs: the exit has left the connections
+// to the process's end by then, so it is refused at once, 2/12, and nothing
+// the library does after it may meet what the exit has destroyed.
+constexpr std::intptr_t ChainTerminals = 6;
+std::atomic<int> chainedResults{0};
+std::atomic<bool> allChaining{false};
+std::atomic<bool> chainHeld{false};
+std::atomic<bool> hostExitWorkBegun{false};
+std::atomic<bool> lateSendReturned{false};
+std::atomic<int> lateRefusals{0};
+SimTerminal* chainedSims[ChainTerminals] = {};
+
+std::string chainedTerminal(std::intptr_t index)
+{
+    return "TERM300" + std::to_string(index);
+}
+
+void onLateRefusal(const char* json, void*)
+{
+    if (std::strstr(json, "\"causeCode\": 12") && std::strstr(json, "exiting"))
+        ++lateRefusals;
+}
+
+// Host code like a callback: none runs once the exit has left the rest.
+void onChainedFree(void*)
+{
+    if (hostExitWorkBegun)
+        std::puts("host: a free function ran during the host's exit work");
+}
+
+int sendChained(std::intptr_t index, zuva_callback result, zuva_free_function freeFunction)
+{
+    return zuva_sendTransaction(chainedTerminal(index).c_str(), InformationRequest, result,
+                                reinterpret_cast<void*>(index), nullptr, nullptr, freeFunction);
+}
+
+void sendOnceTheHostsExitWorkRuns()
+{
+    if (!waitUntil([] { return hostExitWorkBegun.load(); }))
+        std::puts("host: the host's exit work did not begin");
+    if (sendChained(1, &onLateRefusal, nullptr) != -1 || lateRefusals != 1)
+        std::puts("host: a request sent during the host's exit work was not refused at once, 2/12");
+    lateSendReturned = true;
+}
+
+// A refusal ends the terminal's chain.
+void onChainedResult(const char* json, void* userData)
+{
+    if (std::strstr(json, "\"error\""))
+        return;
+    const auto index = reinterpret_cast<std::intptr_t>(userData);
+    const bool streaming = allChaining && ++chainedResults > 4 * ChainTerminals;
+    if (streaming && index == 1 && !chainHeld.exchange(true))
+        return sendOnceTheHostsExitWorkRuns();
+    if (index == 0 && chainHeld)
+        std::exit(0);
+    sendChained(index, &onChainedResult, &onChainedFree);
+}
+
+std::int64_t processCpuMs()
+{
+    timespec spent{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &spent);
+    return static_cast<std::int64_t>(spent.tv_sec) * 1000 + spent.tv_nsec / 1000000;
+}
+
+// The host's own, in place before the library's first call, so it runs once
+// the library's exit work has ended; it lasts a second, as saving a
+// register's state may. The threads the exit left take no CPU meanwhile,
+// though their terminals send, and the exit's own work, which waits for
+// nothing under way in host code, was short.
+void workForASecondAtExit()
+{
+    const auto done = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    const std::int64_t exitsOwnWork = testsupport::steadyMs() - exitBeganAt;
+    const std::int64_t cpuBefore = processCpuMs();
+    hostExitWorkBegun = true;
+    if (!waitUntil([] { return lateSendReturned.load(); }))
+        std::puts("host: the request sent during the host's exit work did not return");
+    // Nothing reads it any more.
+    for (SimTerminal* const terminal : chainedSims)
+        terminal->sendSynchronizationAdvice("02");
+    std::this_thread::sleep_until(done);
+    const std::int64_t cpu = processCpuMs() - cpuBefore;
+    if (exitsOwnWork >= 500)
+        std::printf("host: the library's exit work took %lld ms\n", static_cast<long long>(exitsOwnWork));
+    if (cpu >= 200)
+        std::printf("host: %lld ms of CPU during a second of the host's exit work\n", static_cast<long long>(cpu));
+}
+
+int exitFromAChainedResult(uint16_t port)
+{
+    for (std::intptr_t index = 0; index < ChainTerminals; ++index) {
+        SimTerminal& terminal = newTerminal();
+        chainedSims[index] = &terminal;
+        const std::string identifier = chainedTerminal(index);
+        terminal.on("Ci", [identifier](const testsupport::SimMessage& request) {
+            return SimTerminal::answer(SimTerminal::informationReplyTo(request, identifier, "SIM-1", "10"));
+        });
+        if (!connectTerminal(terminal, port, identifier) || sendChained(index, &onChainedResult, &onChainedFree) != 0) {
+            std::puts("host: a terminal does not answer");
+            return 1;
+        }
+    }
+    allChaining = true;
+    if (!waitUntil([] { return chainHeld.load(); })) {
+        std::puts("host: the results were not chained");
+        return 1;
+    }
+    for (;;)
+        ::pause();
+}
+
 // Before any other static is built, so that it runs after they are destroyed.
 __attribute__((constructor(101))) void registerLastAtExit()
 {
@@ -1204,6 +1324,8 @@ int main(int argc, char** argv)
         std::atexit(askAfterTheExit);
     if (row.lateReport)
         std::atexit(noteTheRestLeft);
+    if (row.chainExit)
+        std::atexit(workForASecondAtExit);
     if (row.noLoopback)
         leaveLoopback();
     if (row.logged)
@@ -1256,6 +1378,8 @@ int main(int argc, char** argv)
         return forkAndStartAgain(port);
     if (row.stopBeside)
         return exitBesideAStop(port);
+    if (row.chainExit)
+        return exitFromAChainedResult(port);
     SimTerminal& terminal = newTerminal();
     answerInformation(terminal);
     if (!connectTerminal(terminal, port, "TERM0001")) {

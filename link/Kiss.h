@@ -43,8 +43,9 @@ public:
     bool isStarted() const;
     bool isConnected() const;
     // The heartbeat runs only while enabled (the default) and the link is
-    // idle. A frame whose resends run out drops the link only while it is
-    // enabled; otherwise the link stays up and only the frame is reported lost.
+    // idle. A frame whose resends run out drops the link only with a
+    // heartbeat interval and while it is enabled; otherwise the link stays up
+    // and only the frame is reported lost.
     void enableHeartBeat();
     void disableHeartBeat();
 

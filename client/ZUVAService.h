@@ -51,9 +51,10 @@ public:
 
 // Services that start nothing until startService. The listener is not owned.
 std::shared_ptr<ZUVAService> makeTcpIpZUVAService(int port, ZUVAServiceListener& listener);
-// A serial service at 9600 baud, or at the given rate. A link lost while no
-// transaction runs is noticed only with a serialHeartBeatInterval setting
-// above 0 when the service starts (see <zuva/HostGuide.md>).
+// A serial service at 9600 baud, or at the given rate. A lost link is noticed
+// only with a serialHeartBeatInterval setting above 0 when the service starts,
+// and only while no transaction awaits a reply: a cable cut during a
+// transaction shows only once it has ended (see <zuva/HostGuide.md>, "Connections").
 std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, ZUVAServiceListener& listener);
 std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, int baudRate,
                                                    ZUVAServiceListener& listener);

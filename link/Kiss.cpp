@@ -85,9 +85,14 @@ bool Kiss::isConnected() const
     return manager_->isConnected();
 }
 
-void Kiss::setSupervised(bool supervised)
+void Kiss::enableHeartBeat()
 {
-    manager_->setSupervised(supervised);
+    manager_->enableHeartBeat();
+}
+
+void Kiss::disableHeartBeat()
+{
+    manager_->disableHeartBeat();
 }
 
 void Kiss::setOnConnectedCallback(std::function<void()> callback)

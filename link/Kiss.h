@@ -42,11 +42,12 @@ public:
     void stop();
     bool isStarted() const;
     bool isConnected() const;
-    // The engine supervises the link while it awaits a reply: a link without
-    // a heartbeat then probes the terminal with empty frames as if it had one
-    // (LinkTimings::supervisionInterval), and one that stays unacknowledged
-    // drops the link. A heartbeat runs whether supervised or not.
-    void setSupervised(bool supervised);
+    // The heartbeat runs only while enabled (the default) and the link is
+    // idle. A frame whose resends run out drops the link only with a
+    // heartbeat interval and while it is enabled; otherwise the link stays up
+    // and only the frame is reported lost.
+    void enableHeartBeat();
+    void disableHeartBeat();
 
     // Set before start.
     void setOnConnectedCallback(std::function<void()> callback);

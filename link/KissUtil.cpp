@@ -113,17 +113,4 @@ MessageType toMessageType(unsigned char byte)
     }
 }
 
-int findEmbeddedFrameStart(const QByteArray& buffer, int end)
-{
-    end = qMin(end, buffer.size());
-    for (int i = DataFieldStart; i < end; ++i) {
-        const unsigned char byte = byteAt(buffer, i);
-        if (byte == DLE)
-            ++i;
-        else if (byte == STX)
-            return i;
-    }
-    return -1;
-}
-
 } // namespace kiss

@@ -29,9 +29,4 @@ ParseKissDataMessageResult parseKissDataMessage(QByteArray buffer, int& consumed
 unsigned char fromMessageType(MessageType type);
 MessageType toMessageType(unsigned char byte);
 
-// Index of the first unescaped STX in the data field of the frame at the
-// start of buffer, searched before index end; -1 when there is none. A frame
-// cut short by line trouble shows the start of the next frame there.
-int findEmbeddedFrameStart(const QByteArray& buffer, int end);
-
 } // namespace kiss

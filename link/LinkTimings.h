@@ -15,9 +15,6 @@ struct LinkTimings {
     std::chrono::milliseconds ackTimeout{2000};
     // How long a partly received frame may stay without new bytes.
     std::chrono::milliseconds completeMessageTimeout{100};
-    // Without a heartbeat: how long a supervised link stays idle before it
-    // probes the terminal (the probe then waits its ackTimeout and resends).
-    std::chrono::milliseconds supervisionInterval{5000};
     // Line rate in bits per second; 0 when unknown (no allowance for the line time).
     qint64 baudRate = 0;
 

@@ -39,7 +39,7 @@ bool State::read(QByteArray& payloads)
         processReceivedWAck();
         return true;
     default:
-        skipUnknownBytes();
+        discardReceiveBuffer();
         return true;
     }
 }
@@ -104,8 +104,7 @@ ParseKissDataMessageResult State::processReceivedDataMessage(QByteArray& payload
         receivedData(data, sequenceNumber);
         break;
     case ParseKissDataMessageResult::CrcError:
-        discardDamagedFrame(consumed);
-        sendNAck();
+        discardReceiveBuffer();
         receivedDataError(result);
         break;
     default:
@@ -150,44 +149,19 @@ void State::processReceivedWAck()
     receivedWAck();
 }
 
-void State::skipUnknownBytes()
+void State::discardReceiveBuffer()
 {
-    // Line noise in front of a frame or an acknowledgement must not cost that
-    // element; only a buffer of nothing but noise is answered with a NAK.
-    QByteArray& buffer = shared().receiveBuffer;
-    for (int i = 1; i < buffer.size(); ++i) {
-        if (toMessageType(static_cast<unsigned char>(buffer.at(i))) != MessageType::Unknown) {
-            buffer.remove(0, i);
-            return;
-        }
-    }
-    buffer.clear();
-    sendNAck();
-}
-
-void State::discardDamagedFrame(int frameLength)
-{
-    // A frame cut short runs into the next one; keep that one.
-    const int etx = frameLength - 3;
-    const int nextStart = findEmbeddedFrameStart(shared().receiveBuffer, etx);
-    shared().receiveBuffer.remove(0, nextStart > 0 ? nextStart : frameLength);
-}
-
-void State::discardIncompleteFrame()
-{
-    QByteArray& buffer = shared().receiveBuffer;
-    const int nextStart = buffer.isEmpty() || headByte(buffer) != STX ? -1 : findEmbeddedFrameStart(buffer, buffer.size());
-    if (nextStart > 0)
-        buffer.remove(0, nextStart);
-    else
-        buffer.clear();
+    // Whatever follows noise or a damaged frame is not trusted either (noise
+    // may hold an acknowledgement's first byte): one NAK, and the terminal
+    // repeats what it sent.
+    shared().receiveBuffer.clear();
     sendNAck();
 }
 
 void State::discardStaleIncompleteFrame()
 {
     if (headIsIncompleteFrame() && timeUntilFragmentIsStale().count() <= 0)
-        discardIncompleteFrame();
+        discardReceiveBuffer();
 }
 
 std::chrono::milliseconds State::timeUntilFragmentIsStale() const

@@ -42,11 +42,10 @@ protected:
     bool sendDataMessage(QByteArray data, bool newSequenceNumber);
     void raiseSequenceNumber();
 
-    // Drops the partial frame at the head of the buffer (up to a frame start
-    // inside it, if any) and answers with a NAK.
-    void discardIncompleteFrame();
-    // The same, but only for a fragment that has waited longer than a frame
-    // may take; states whose timer serves another purpose call it on their timer.
+    // Clears the receive buffer and answers with one NAK.
+    void discardReceiveBuffer();
+    // The same, but only for a partial frame at the head that has waited longer
+    // than a frame may take; states whose timer serves another purpose call it on their timer.
     void discardStaleIncompleteFrame();
     // Time left before the partial frame at the head counts as stale.
     std::chrono::milliseconds timeUntilFragmentIsStale() const;
@@ -59,9 +58,7 @@ private:
     bool processReceivedAck();
     void processReceivedNAck();
     void processReceivedWAck();
-    void skipUnknownBytes();
     void deliverOnce(const QByteArray& data, unsigned char sequenceNumber, QByteArray& payloads);
-    void discardDamagedFrame(int frameLength);
     bool headIsIncompleteFrame() const;
 
     std::shared_ptr<SharedData> shared_;

@@ -214,18 +214,28 @@ bool StateManager::isConnected() const
     return connected_;
 }
 
-void StateManager::setSupervised(bool supervised)
+void StateManager::enableHeartBeat()
+{
+    setHeartBeatEnabled(true);
+}
+
+void StateManager::disableHeartBeat()
+{
+    setHeartBeatEnabled(false);
+}
+
+void StateManager::setHeartBeatEnabled(bool enabled)
 {
     // The flag changes in the link thread, between two state operations, so
     // no state sees it change halfway; a link that does not run takes it at once.
-    if (!postToLinkThread([this, supervised] { applySupervision(supervised); }))
-        supervised_ = supervised;
+    if (!postToLinkThread([this, enabled] { applyHeartBeatSetting(enabled); }))
+        heartBeatEnabled_ = enabled;
 }
 
-void StateManager::applySupervision(bool supervised)
+void StateManager::applyHeartBeatSetting(bool enabled)
 {
-    supervised_ = supervised;
-    // Only Idle probes on its own; it reads the interval as it starts.
+    heartBeatEnabled_ = enabled;
+    // Only Idle runs the heartbeat; the other states read the flag as they end.
     if (!currentState_ || currentState_->getName() != QLatin1String("Idle"))
         return;
     const auto interval = getHeartBeatIntervalMs();
@@ -303,19 +313,9 @@ void StateManager::stopTimer()
 
 boost::optional<std::chrono::milliseconds> StateManager::getHeartBeatIntervalMs() const
 {
-    // A link without a heartbeat of its own still probes while supervised:
-    // nothing else would notice the terminal gone while a reply is awaited.
-    if (heartBeatInterval_ || !supervised_)
-        return heartBeatInterval_;
-    return shared_->timings.supervisionInterval;
-}
-
-bool StateManager::dropsLinkOnLostFrame(const QByteArray& payload) const
-{
-    // A lost probe (heartbeat or supervision) means the terminal is gone. A
-    // lost payload does too where the heartbeat is set; without one it fails
-    // only its own transaction.
-    return heartBeatInterval_.is_initialized() || payload.isEmpty();
+    if (!heartBeatEnabled_)
+        return boost::none;
+    return heartBeatInterval_;
 }
 
 void StateManager::reportAckSent()
@@ -348,7 +348,7 @@ void StateManager::reportAckTimeout(const QByteArray& payload, bool report)
 {
     if (report)
         reportSendFailure(payload);
-    if (dropsLinkOnLostFrame(payload))
+    if (getHeartBeatIntervalMs())
         setConnected(false);
 }
 

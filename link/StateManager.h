@@ -53,8 +53,9 @@ public:
     void stop();
     bool isStarted() const;
     bool isConnected() const;
-    // See Kiss::setSupervised.
-    void setSupervised(bool supervised);
+    // See Kiss::enableHeartBeat.
+    void enableHeartBeat();
+    void disableHeartBeat();
     void setOutputInterface(std::shared_ptr<KissOuputInterface> outputInterface);
     // Set before start; see Kiss::setSendCheck.
     void setSendCheck(std::function<bool(const QByteArray&)> stillWanted);
@@ -66,11 +67,8 @@ public:
     void goToWaitingToReceiveCompleteMessageState();
     void startTimer(std::chrono::milliseconds interval);
     void stopTimer();
-    // The interval of Idle's empty frames: the heartbeat's, or while
-    // supervised the supervision's; none when neither applies.
+    // The heartbeat's interval; none without a heartbeat or while it is disabled.
     boost::optional<std::chrono::milliseconds> getHeartBeatIntervalMs() const;
-    // Whether a frame of this payload whose resends are exhausted drops the link.
-    bool dropsLinkOnLostFrame(const QByteArray& payload) const;
     void reportAckSent();
     void reportNAckSent();
     void reportDataMessageSent();
@@ -101,7 +99,8 @@ private:
     void goToState(std::unique_ptr<State> state);
     void checkStates();
     void pullReceivedBytes();
-    void applySupervision(bool supervised);
+    void setHeartBeatEnabled(bool enabled);
+    void applyHeartBeatSetting(bool enabled);
     bool callInLinkThread(std::function<void()> work);
     bool postToLinkThread(std::function<void()> work);
     bool enqueueCall(const std::shared_ptr<LinkCall>& call);
@@ -116,7 +115,7 @@ private:
     std::atomic<bool> connected_{false};
     int nakCounter_ = 0;
     boost::optional<std::chrono::milliseconds> heartBeatInterval_;
-    std::atomic<bool> supervised_{false};
+    std::atomic<bool> heartBeatEnabled_{true};
     std::function<bool(const QByteArray&)> sendCheck_;
 
     std::atomic<bool> started_{false};

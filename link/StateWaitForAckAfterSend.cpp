@@ -50,7 +50,7 @@ void StateWaitForAckAfterSend::onTimer()
 void StateWaitForAckAfterSend::retry()
 {
     if (maxRetries_ != -1 && retryCount_ == maxRetries_) {
-        if (manager().dropsLinkOnLostFrame(data_))
+        if (manager().getHeartBeatIntervalMs())
             manager().goToConnectState();
         else
             manager().goToIdleState();

@@ -40,7 +40,7 @@ void StateWaitingToReceiveCompleteMessage::receivedDataError(ParseKissDataMessag
 
 void StateWaitingToReceiveCompleteMessage::onTimer()
 {
-    discardIncompleteFrame();
+    discardReceiveBuffer();
     manager().goToIdleState();
 }
 

@@ -118,9 +118,14 @@ ZUVA_EXPORT void* zuva_createTcpIpService(int port, zuva_callback started, zuva_
  * the given rate in bits per second (e.g. 115200); parity none, one stop bit.
  * The terminal is reported connected once the serial link is up and it has
  * identified itself. A port that cannot be opened is not reported: the service
- * starts, and no terminal connects. A link lost while no transaction runs is
- * noticed only with the setting "serialHeartBeatInterval" above 0 when the
- * service starts (see <zuva/HostGuide.md>). Null only when the service cannot
+ * starts, and no terminal connects. A lost link is noticed only with the
+ * setting "serialHeartBeatInterval" above 0 when the service starts, and only
+ * while no transaction awaits a reply: the heartbeat pauses from the moment a
+ * transaction's message is written until none awaits a reply, so a cable cut
+ * during a transaction shows only once it has ended (its time-out, or a
+ * reset), and one whose own frame goes unacknowledged fails with code 2,
+ * cause 18 while the terminal stays reported connected (see
+ * <zuva/HostGuide.md>, "Connections"). Null only when the service cannot
  * be set up at all (the error callback says why). */
 ZUVA_EXPORT void* zuva_createSerialService(const char* portName, zuva_callback started, zuva_callback stopped,
                                            zuva_callback connected, zuva_callback disconnected,
@@ -158,8 +163,8 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * when the terminal answers with an error that carries the request's sequence
  * number, whatever its message type; code 5 when the terminal does not answer
  * within the action's time-out, code 2 cause 30 after zuva_resetTransaction or an
- * "MMIClose" sent meanwhile, code 2 cause 18 when the connection or serial
- * link is lost (never cause 30) or
+ * "MMIClose" sent meanwhile, code 2 cause 18 when the connection is lost or,
+ * on a serial line, the request's frame goes unacknowledged (never cause 30) or
  * its service stops, code 1 cause 14 when the terminal runs another
  * transaction). It may send the next
  * transaction from inside that callback. A sale's result carries no ticket

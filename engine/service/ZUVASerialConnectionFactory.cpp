@@ -100,7 +100,7 @@ std::unique_ptr<TerminalConnection> ZUVASerialConnectionFactory::create(
     replaceLink(port);
     const std::weak_ptr<kiss::Kiss> link = m_link;
     std::shared_ptr<TransactionDispatcher> dispatcher = makeTransactionDispatcher(m_link->getOutputStream());
-    superviseDuringTransactions(*dispatcher, link);
+    pauseHeartBeatDuringTransactions(*dispatcher, link);
     auto responseHandler = makeJsonZUVAResponseHandler(dispatcher, m_link->getInputStream(), notification,
                                                       std::make_shared<JsonZUVASaleTransactionResponse>());
     auto requestHandler = makeJsonTransactionRequestHandler(dispatcher);
@@ -128,16 +128,16 @@ void ZUVASerialConnectionFactory::replaceLink(std::shared_ptr<vorsam::SerialPort
                                           heartBeatInterval(*m_environment), timings);
 }
 
-void ZUVASerialConnectionFactory::superviseDuringTransactions(TransactionDispatcher& dispatcher,
-                                                              std::weak_ptr<kiss::Kiss> const& link)
+void ZUVASerialConnectionFactory::pauseHeartBeatDuringTransactions(TransactionDispatcher& dispatcher,
+                                                                   std::weak_ptr<kiss::Kiss> const& link)
 {
     dispatcher.setOnStartTransactionCallback([link] {
         if (const auto current = link.lock())
-            current->setSupervised(true);
+            current->disableHeartBeat();
     });
     dispatcher.setOnEndTransactionCallback([link] {
         if (const auto current = link.lock())
-            current->setSupervised(false);
+            current->enableHeartBeat();
     });
 }
 

@@ -21,12 +21,13 @@ class TransactionDispatcher;
 
 // Builds the terminal connection of an opened serial port: the serial link
 // on the port's streams and the protocol stack on the link's streams. The
-// link is supervised while a transaction is current, so that a terminal lost
-// while its reply is awaited is noticed also without a heartbeat: a lost probe
-// drops the link. A lost frame fails the transaction it carried (and, with a
-// heartbeat interval, drops the link), and a receive failure of the link the
-// one in flight, with code 2, cause 18 NetworkError; a message whose transaction has
-// ended while it waited for the link is never sent. The link's callbacks
+// link's heartbeat pauses from the moment a transaction's message is written
+// until no transaction awaits a reply, so a terminal in the middle of a
+// transaction gets no frame but that transaction's own. A lost frame fails
+// the transaction it carried, and a receive failure of the link the one in
+// flight, with code 2, cause 18 NetworkError; neither drops the link while
+// the heartbeat is paused. A message whose transaction has ended while it
+// waited for the link is never sent. The link's callbacks
 // hold the connection's dispatcher only while they run, and let go of it on
 // the release thread, since the last holder ends it.
 //
@@ -53,7 +54,8 @@ public:
 
 private:
     void replaceLink(std::shared_ptr<vorsam::SerialPort> const& port);
-    static void superviseDuringTransactions(TransactionDispatcher& dispatcher, std::weak_ptr<kiss::Kiss> const& link);
+    static void pauseHeartBeatDuringTransactions(TransactionDispatcher& dispatcher,
+                                                 std::weak_ptr<kiss::Kiss> const& link);
 
     std::shared_ptr<OXAEnvironment> m_environment;
     kiss::LinkTimings m_timings;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -37,7 +38,6 @@ inline kiss::LinkTimings fastTimings()
     timings.connectDelay = testsupport::scaled(milliseconds(10));
     timings.ackTimeout = testsupport::scaled(milliseconds(150));
     timings.completeMessageTimeout = testsupport::scaled(milliseconds(60));
-    timings.supervisionInterval = testsupport::scaled(milliseconds(20));
     return timings;
 }
 
@@ -93,6 +93,18 @@ protected:
             deadline);
     }
 
+    // The same, for a condition that must keep holding throughout the span.
+    bool holdsThroughout(const std::function<bool()>& condition, milliseconds span)
+    {
+        return testsupport::holdsThroughout(
+            [&] {
+                QCoreApplication::processEvents();
+                link->getInputStream()->read(received);
+                return condition();
+            },
+            span);
+    }
+
     bool write(const char* hexPayload)
     {
         const QByteArray payload = QByteArray::fromHex(hexPayload);
@@ -101,6 +113,15 @@ protected:
     }
 
     bool wrote(const QByteArray& bytes) const { return output->countOf(bytes) > 0; }
+
+    // Empty frames written: probes and heartbeats, repetitions included.
+    size_t emptyFrames() const
+    {
+        const std::vector<QByteArray> writes = output->writes();
+        return size_t(std::count_if(writes.begin(), writes.end(), [](const QByteArray& bytes) {
+            return bytes.size() == 5 && bytes.at(0) == char(kiss::STX);
+        }));
+    }
 
     std::shared_ptr<testsupport::MemoryInputStream> input = std::make_shared<testsupport::MemoryInputStream>();
     std::shared_ptr<testsupport::MemoryOutputStream> output = std::make_shared<testsupport::MemoryOutputStream>();

@@ -71,31 +71,61 @@ TEST_F(LinkStates, RepeatedFrameIsAcknowledgedAgainButDeliveredOnce)
     EXPECT_EQ(received, QByteArray::fromHex("11221122"));
 }
 
-TEST_F(LinkStates, NoiseDamageAndStaleFragmentsCostOnlyThemselves)
+TEST_F(LinkStates, NoiseAndDamageClearTheWholeBufferWithOneNakAndTheTerminalRepeats)
 {
     connectLink();
-    // Noise before a frame is skipped; a damaged frame, or one cut short
-    // that runs into the next, is refused; the frames behind are kept.
     QByteArray damaged = frame("5555", 4);
     damaged[2] = 0x56;
-    input->feed(QByteArray::fromHex("FF7E41") + damaged + frame("6666", 5) + frame("7777", 6).left(4) +
-                frame("8888", 7));
-    ASSERT_TRUE(waitFor([&] { return wrote(ack(7)); }));
-    EXPECT_EQ(output->countOf(nak), 2u);
+    struct Row {
+        const char* name;
+        QByteArray head;
+    };
+    const Row rows[] = {{"noise", QByteArray::fromHex("FF7E41")}, {"damaged frame", damaged}};
+    unsigned char sequence = 5;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const size_t naks = output->countOf(nak);
+        received.clear();
+        input->feed(row.head + frame("6666", sequence) + frame("7777", sequence + 1));
+        ASSERT_TRUE(waitFor([&] { return output->countOf(nak) == naks + 1; }));
+        input->feed(frame("6666", sequence));
+        ASSERT_TRUE(waitFor([&] { return wrote(ack(sequence)); }));
+        EXPECT_EQ(output->countOf(nak), naks + 1);
+        EXPECT_FALSE(wrote(ack(sequence + 1)));
+        EXPECT_EQ(received, QByteArray::fromHex("6666"));
+        sequence += 2;
+    }
+
     // The rest never comes: NAK, and later bytes are judged on their own.
-    input->feed(frame("5152", 8).left(5));
+    input->feed(frame("5152", 10).left(5));
     ASSERT_TRUE(waitFor([&] { return output->countOf(nak) == 3; }));
-    input->feed(frame("5354", 9));
-    ASSERT_TRUE(waitFor([&] { return wrote(ack(9)); }));
-    EXPECT_EQ(received, QByteArray::fromHex("666688885354"));
+    input->feed(frame("5354", 11));
+    ASSERT_TRUE(waitFor([&] { return wrote(ack(11)); }));
+
+    // Noise holding our frame's acknowledgement, then a frame, while our frame
+    // awaits its ACK: one NAK, the acknowledgement not taken, the repeated
+    // frame delivered once.
+    ASSERT_TRUE(write("A1"));
+    received.clear();
+    input->feed(QByteArray::fromHex("FF0602") + frame("8888", 12));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(nak) == 4; }));
+    input->feed(frame("8888", 12));
+    ASSERT_TRUE(waitFor([&] { return wrote(ack(12)); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(sendSucceeded, 0);
+    ASSERT_TRUE(waitFor([&] { return output->countOf(frame("A1", 2)) == 2; }));
+    input->feed(ack(2));
+    ASSERT_TRUE(waitFor([&] { return sendSucceeded == 1; }));
+    EXPECT_EQ(received, QByteArray::fromHex("8888"));
+    EXPECT_EQ(output->countOf(nak), 4u);
 
     // A fragment that comes while our frame awaits its ACK and is never
     // completed does not hide the acknowledgement behind it.
-    ASSERT_TRUE(write("A1"));
+    ASSERT_TRUE(write("B2"));
     input->feed(QByteArray::fromHex("020941"));
-    ASSERT_TRUE(waitFor([&] { return output->countOf(frame("A1", 2)) >= 2; }));
-    input->feed(ack(2));
-    ASSERT_TRUE(waitFor([&] { return sendSucceeded == 1; }));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(frame("B2", 3)) >= 2; }));
+    input->feed(ack(3));
+    ASSERT_TRUE(waitFor([&] { return sendSucceeded == 2; }));
 }
 
 TEST_F(LinkStates, UnansweredFrameAndUnreadableInputFailButTheLinkStaysUp)
@@ -168,36 +198,67 @@ TEST_F(LinkStates, LostHeartbeatReportsWhatWaitedAndRefusesWritesUntilReconnecte
     EXPECT_FALSE(write("B2"));
 }
 
-// Supervised, as while the engine awaits a reply, the link probes the terminal
-// with a heartbeat or without one: a probe left unanswered takes the link
-// down, and probing finds the terminal again.
+// Paused, as while the engine awaits a reply, the link sends nothing of its
+// own, with a heartbeat or without one, and a frame lost then fails alone: the
+// link stays up. Resumed, a heartbeat finds a silent terminal.
 // Rows: the heartbeat in milliseconds, 0 for none.
-class LinkSupervision : public LinkFixture, public ::testing::WithParamInterface<int> {
+class LinkHeartBeatPaused : public LinkFixture, public ::testing::WithParamInterface<int> {
 };
 
-TEST_P(LinkSupervision, AProbeLostWhileAReplyIsAwaitedTakesTheLinkDown)
+TEST_P(LinkHeartBeatPaused, SendsNothingOfItsOwnAndALostFrameLeavesTheLinkUp)
 {
     kiss::LinkTimings timings = fastTimings();
-    timings.ackTimeout = milliseconds(60000); // probes are lost by NAKs only
-    connectLink(GetParam() ? boost::make_optional(milliseconds(GetParam())) : boost::none, timings);
-    link->setSupervised(true);
-    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 2)); }));
-    ASSERT_TRUE(write("A1")); // the request, behind the probe
-    input->feed(ack(2));
-    ASSERT_TRUE(waitFor([&] { return wrote(frame("A1", 3)); }));
-    input->feed(ack(3));
+    timings.ackTimeout = milliseconds(60000); // frames are lost by NAKs only
+    const bool heartBeat = GetParam() != 0;
+    connectLink(heartBeat ? boost::make_optional(milliseconds(GetParam())) : boost::none, timings);
+    unsigned char next = 2;
+    if (heartBeat) {
+        ASSERT_TRUE(waitFor([&] { return wrote(frame("", next)); }));
+        link->disableHeartBeat(); // awaiting the heartbeat's ACK
+        input->feed(ack(next++));
+    } else {
+        link->disableHeartBeat();
+    }
+    ASSERT_TRUE(write("A1"));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("A1", next)); }));
+    input->feed(ack(next++));
+    const size_t ownFrames = emptyFrames();
+    EXPECT_TRUE(holdsThroughout([&] { return emptyFrames() == ownFrames; }, milliseconds(500)));
+
+    ASSERT_TRUE(write("B2"));
     for (int sent = 1; sent <= 4; ++sent) {
-        ASSERT_TRUE(waitFor([&] { return output->countOf(frame("", 4)) == size_t(sent); }));
+        ASSERT_TRUE(waitFor([&] { return output->countOf(frame("B2", next)) == size_t(sent); }));
+        input->feed(nak);
+    }
+    ASSERT_TRUE(waitFor([&] { return lost.size() == 1; }));
+    EXPECT_EQ(lost.front(), QByteArray::fromHex("B2"));
+    ASSERT_TRUE(write("C3"));
+    ++next;
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("C3", next)); }));
+    input->feed(ack(next++));
+    ASSERT_TRUE(waitFor([&] { return sendSucceeded == (heartBeat ? 3 : 2); }));
+    EXPECT_EQ(disconnected, 0);
+    EXPECT_EQ(emptyFrames(), ownFrames);
+
+    link->enableHeartBeat();
+    if (!heartBeat) {
+        link->stop();
+        ASSERT_TRUE(waitFor([&] { return disconnected == 1; }));
+        EXPECT_EQ(emptyFrames(), 1u); // the probe that brought the link up
+        return;
+    }
+    for (int sent = 1; sent <= 4; ++sent) {
+        ASSERT_TRUE(waitFor([&] { return output->countOf(frame("", next)) == size_t(sent); }));
         input->feed(nak);
     }
     ASSERT_TRUE(waitFor([&] { return disconnected == 1; }));
-    EXPECT_EQ(lost, std::vector<QByteArray>{QByteArray()});
-    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 5)); }));
-    input->feed(ack(5));
+    ++next;
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", next)); }));
+    input->feed(ack(next));
     ASSERT_TRUE(waitFor([&] { return connected == 2; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(HeartBeat, LinkSupervision, ::testing::Values(200, 0));
+INSTANTIATE_TEST_SUITE_P(HeartBeat, LinkHeartBeatPaused, ::testing::Values(200, 0));
 
 // Half way through the time-out the terminal asks us to wait: the resend
 // comes a whole time-out after that request (with a wide margin on either side).

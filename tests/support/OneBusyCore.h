@@ -1,11 +1,15 @@
 #pragma once
 
+#include "simterminal/ScaledDeadline.h"
+
 #include <dirent.h>
 #include <sched.h>
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -56,5 +60,18 @@ private:
     std::atomic<bool> m_done{false};
     std::thread m_spinner;
 };
+
+// Runs the step the given number of times, or as many as fit in a few
+// seconds on a slow build, on one busy CPU; the steps done, or -1 once one fails.
+inline int repeatOnOneBusyCore(int times, const std::function<bool()>& step)
+{
+    const OneBusyCore busy;
+    const auto end = std::chrono::steady_clock::now() + scaled(std::chrono::seconds(8));
+    int done = 0;
+    for (; done < times && std::chrono::steady_clock::now() < end; ++done)
+        if (!step())
+            return -1;
+    return done;
+}
 
 } // namespace testsupport

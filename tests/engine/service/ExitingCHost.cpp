@@ -1114,16 +1114,13 @@ bool sendAndAwaitRelease()
 
 int checkWhereTheFreeFunctionsRun()
 {
-    {
-        const testsupport::OneBusyCore busy;
-        for (int sends = 0; sends < FreeThreadSends; ++sends)
-            if (!sendAndAwaitRelease()) {
-                std::printf("host: request %d refused or never released\n", sends);
-                return 1;
-            }
+    const int sends = testsupport::repeatOnOneBusyCore(FreeThreadSends, sendAndAwaitRelease);
+    if (sends < 0) {
+        std::puts("host: a request was refused or never released");
+        return 1;
     }
     if (freedInsideTheSend != 0 || freedBeforeTheResult != 0)
-        std::printf("host: of %d free functions %d ran inside the send, %d before the result\n", FreeThreadSends,
+        std::printf("host: of %d free functions %d ran inside the send, %d before the result\n", sends,
                     freedInsideTheSend.load(), freedBeforeTheResult.load());
     return end();
 }

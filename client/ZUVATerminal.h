@@ -44,7 +44,9 @@ public:
     // Runs the transaction; its callback receives the outcome exactly once, on
     // a library thread, or before send returns when the terminal is not
     // connected or the request is refused (code 2 cause 15, or the request's
-    // own error). The host's object is left empty. The terminal runs one
+    // own error). The host's object is left empty; the transaction, with
+    // whatever its callback holds, is let go on a library thread after its
+    // outcome, never inside send unless it is refused there. The terminal runs one
     // transaction at a time, and a transaction sent here owns it together
     // with the steps its callbacks start (a flow's prompts, closing screen,
     // follow-up and close, a message's display, a sale's ticket request)

@@ -55,10 +55,12 @@ void TransactionContext::startTransaction(Transaction&& transaction)
         return;
     // A refused request is released inside the send; this context must outlive it.
     const std::shared_ptr<TransactionContext> self = self_.lock();
-    const std::shared_ptr<Transaction> running = transaction.move();
-    hold(running);
+    // Held by this context alone: once handed over, the transaction (and
+    // whatever its callback holds) goes as the library releases it, on a
+    // library thread, never inside this call.
+    Transaction& running = hold(transaction.move());
     try {
-        beginAndSend(*running, *terminal, self);
+        beginAndSend(running, *terminal, self);
     } catch (...) {
         releaseTransaction(); // its owner's terminal must not stay taken
         throw;
@@ -91,8 +93,9 @@ void TransactionContext::endHandledStep()
         outer->context->endStep();
 }
 
-void TransactionContext::hold(std::shared_ptr<Transaction> transaction)
+Transaction& TransactionContext::hold(std::shared_ptr<Transaction> transaction)
 {
+    Transaction& held = *transaction;
     std::shared_ptr<Transaction> replaced;
     bool started = false;
     {
@@ -102,6 +105,7 @@ void TransactionContext::hold(std::shared_ptr<Transaction> transaction)
     }
     if (started && owner_)
         owner_->stepStarted();
+    return held;
 }
 
 void TransactionContext::beginAndSend(Transaction& transaction, const TerminalContext& terminal,

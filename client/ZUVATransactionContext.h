@@ -76,7 +76,9 @@ public:
 private:
     // The owner of the result this thread is handling on that terminal, if any.
     static std::shared_ptr<TerminalOwner> handledOwner(const std::string& terminalId);
-    void hold(std::shared_ptr<Transaction> transaction);
+    // Holds the transaction in place of any other; the reference is valid
+    // until it is handed over.
+    Transaction& hold(std::shared_ptr<Transaction> transaction);
     void beginAndSend(Transaction& transaction, const TerminalContext& terminal,
                       const std::shared_ptr<TransactionContext>& self);
     // Ends the transaction with the text and releases it, as the C interface does for a refused request.

@@ -24,11 +24,12 @@ public:
                                      std::unique_ptr<JsonZUVAResponse> response,
                                      TransactionMethod method) = 0;
     // Builds the transaction and hands it to the dispatcher, which then owes
-    // the result callback exactly one call. Every failure before that is
-    // thrown to the caller (std::invalid_argument, std::runtime_error,
-    // ect::ECTError) and no callback is called.
-    virtual void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)> resultCallback,
-                                 std::function<QJsonDocument(QJsonDocument)> reverseCallback) = 0;
+    // the result callback exactly one call; the callbacks go with it, and
+    // the caller's are left empty. Every failure before that is thrown to
+    // the caller (std::invalid_argument, std::runtime_error, ect::ECTError),
+    // no callback is called and the caller keeps them.
+    virtual void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)>&& resultCallback,
+                                 std::function<QJsonDocument(QJsonDocument)>&& reverseCallback) = 0;
 };
 
 // Throws std::invalid_argument "TransactionDispatcher is null" for a null dispatcher.

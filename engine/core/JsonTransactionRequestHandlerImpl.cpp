@@ -11,6 +11,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace oxa {
 
@@ -47,8 +48,8 @@ void JsonTransactionRequestHandlerImpl::registerTransaction(QString action,
 }
 
 void JsonTransactionRequestHandlerImpl::makeTransaction(QJsonDocument document,
-                                                        std::function<void(QJsonDocument)> resultCallback,
-                                                        std::function<QJsonDocument(QJsonDocument)> reverseCallback)
+                                                        std::function<void(QJsonDocument)>&& resultCallback,
+                                                        std::function<QJsonDocument(QJsonDocument)>&& reverseCallback)
 {
     const QJsonObject request = document.object();
     const QString action = validatedAction(request);
@@ -57,8 +58,8 @@ void JsonTransactionRequestHandlerImpl::makeTransaction(QJsonDocument document,
         throw std::invalid_argument(QStringLiteral("no registered handler found for action %1").arg(action).toStdString());
 
     std::unique_ptr<ZUVATransaction> transaction = prepareTransaction(handlers, request);
-    transaction->resultCallback = std::move(resultCallback);
-    transaction->reverseCallback = std::move(reverseCallback);
+    transaction->resultCallback = std::exchange(resultCallback, nullptr);
+    transaction->reverseCallback = std::exchange(reverseCallback, nullptr);
     dispatcher_->dispatch(std::move(transaction));
 }
 

@@ -25,8 +25,8 @@ public:
                              std::unique_ptr<JsonZUVAResponse> response, TransactionMethod method) override;
     // A body over 9999 bytes cannot be announced in the header and is refused
     // with std::invalid_argument like any other request that cannot be sent.
-    void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)> resultCallback,
-                         std::function<QJsonDocument(QJsonDocument)> reverseCallback) override;
+    void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)>&& resultCallback,
+                         std::function<QJsonDocument(QJsonDocument)>&& reverseCallback) override;
 
     // 1 to 99, then 1 again.
     int gotoNextSequenceNr();

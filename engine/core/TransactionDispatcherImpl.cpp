@@ -113,12 +113,12 @@ void TransactionDispatcherImpl::dispatch(std::unique_ptr<ZUVATransaction> transa
 {
     if (!transaction)
         return;
-    const ZUVATrans started(transaction.release());
+    ZUVATrans started(transaction.release());
     if (!startOnCallersThread(started))
-        post(Command{Command::Kind::NewTransaction, started, QJsonDocument()});
+        post(Command{Command::Kind::NewTransaction, std::move(started), QJsonDocument()});
 }
 
-bool TransactionDispatcherImpl::startOnCallersThread(ZUVATrans const& transaction)
+bool TransactionDispatcherImpl::startOnCallersThread(ZUVATrans& transaction)
 {
     if (!startsOnCallersThread_)
         return false;
@@ -126,6 +126,11 @@ bool TransactionDispatcherImpl::startOnCallersThread(ZUVATrans const& transactio
     if (!running.owns_lock())
         return false;
     onNewTransaction(transaction);
+    // Let go while the dispatcher still holds it (in flight, or in the
+    // command that delivers its result), which it does until this lock is
+    // released: the caller's is then never the last reference, and what the
+    // transaction holds (the host's callbacks) goes on a library thread.
+    transaction.reset();
     return true;
 }
 

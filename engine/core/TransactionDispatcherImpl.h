@@ -101,9 +101,9 @@ private:
     };
 
     void post(Command command);
-    // Runs the new transaction at once when no command runs or waits; false
-    // when it has to be posted.
-    bool startOnCallersThread(ZUVATrans const& transaction);
+    // Runs the new transaction at once when no command runs or waits, and
+    // lets go of it; false when it has to be posted.
+    bool startOnCallersThread(ZUVATrans& transaction);
     // The command lock, or an empty lock when the caller must post instead.
     std::unique_lock<std::mutex> lockWhenIdle();
     bool isDispatchThread() const;

@@ -63,15 +63,18 @@ int sendThroughRegistry(const QString& terminalId, const QString& json, zuva_cal
                         const std::shared_ptr<ReverseCallbackResponse>& answerSlot,
                         zuva_free_function freeFunction)
 {
-    // Both callbacks share the release hook: the free function runs once the
-    // last of them is gone, before this returns when the request is refused.
-    const auto release = std::make_shared<ArgFreeCallbackHandler>(freeFunction, userData);
+    // Both callbacks share the release hook, and nothing else holds it: the
+    // free function runs once the last of them is gone. An accepted request
+    // takes them from this call, so they go on a library thread after the
+    // result; a refused one leaves them to go as this returns.
+    auto release = std::make_shared<ArgFreeCallbackHandler>(freeFunction, userData);
     ZUVAServices::DocumentCallback onResult;
     if (result)
         onResult = [result, userData, release](QJsonDocument document) {
             result(jsonText(document).constData(), userData);
         };
-    ZUVAServices::ReverseCallback onQuestion = [result, userData, release, answerSlot](QJsonDocument question) {
+    ZUVAServices::ReverseCallback onQuestion = [result, userData, release = std::move(release),
+                                                answerSlot](QJsonDocument question) {
         if (result)
             result(jsonText(question).constData(), userData);
         return QJsonDocument::fromJson(answerSlot->answer().toUtf8());

@@ -13,9 +13,10 @@ class TerminalConnection {
 public:
     virtual ~TerminalConnection() = default;
 
-    // Throws whatever the request handler throws for a request it refuses.
-    virtual void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)> resultCallback,
-                                 std::function<QJsonDocument(QJsonDocument)> reverseCallback) = 0;
+    // Throws whatever the request handler throws for a request it refuses,
+    // leaving the callbacks to the caller; takes them when it accepts it.
+    virtual void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)>&& resultCallback,
+                                 std::function<QJsonDocument(QJsonDocument)>&& reverseCallback) = 0;
     // Fails the transaction in flight with code 2, cause 30 ResetTransaction.
     virtual void resetTransactions() = 0;
     virtual void enableNotifications(bool enable) = 0;

@@ -88,7 +88,7 @@ void ZUVASerialServerListener::identify(const PortPointer& port, const std::shar
         handleIdentification(document, held, generation);
     });
     try {
-        connection->makeTransaction(identificationRequest(), onResult, {});
+        connection->makeTransaction(identificationRequest(), std::move(onResult), {});
     } catch (const std::exception& e) {
         qWarning("Identification request refused: %s", e.what());
         scheduleIdentificationRetry(port, generation);

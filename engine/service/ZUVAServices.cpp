@@ -547,8 +547,8 @@ void ZUVAServices::failRequest(const DocumentCallback& result, const ect::ECTErr
     call(result, errorDocument(error));
 }
 
-int ZUVAServices::sendTransaction(const QString& terminalId, const QString& json, DocumentCallback result,
-                                  ReverseCallback reverse)
+int ZUVAServices::sendTransaction(const QString& terminalId, const QString& json, DocumentCallback&& result,
+                                  ReverseCallback&& reverse)
 {
     // Nothing goes out on a connection the parent shares, nor on one whose
     // threads no longer handle anything.
@@ -559,8 +559,12 @@ int ZUVAServices::sendTransaction(const QString& terminalId, const QString& json
     }
     try {
         const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
+        // No copy stays on this thread once the connection has them: the
+        // library's threads let go of them last.
+        result = fromLibrary(std::move(result));
+        reverse = fromLibrary(std::move(reverse));
         const bool sent = withConnection(terminalId, [&](TerminalConnection& connection) {
-            connection.makeTransaction(document, fromLibrary(result), fromLibrary(reverse));
+            connection.makeTransaction(document, std::move(result), std::move(reverse));
         });
         if (!sent)
             throw std::invalid_argument("Terminal with id " + terminalId.toStdString() + " is not connected");

@@ -85,10 +85,11 @@ public:
     // The result text of a request once the exit has left the connections to
     // the process's end, made of constants; null before.
     const char* refusalAtExit() const;
-    // 0 when the connection took the request; -1 when it was refused, after
-    // the result callback has received the error.
-    int sendTransaction(const QString& terminalId, const QString& json, DocumentCallback result,
-                        ReverseCallback reverse);
+    // 0 when the connection took the request, and the callbacks with it (they
+    // are left empty); -1 when it was refused, after the result callback has
+    // received the error, and the callbacks are left as they were.
+    int sendTransaction(const QString& terminalId, const QString& json, DocumentCallback&& result,
+                        ReverseCallback&& reverse);
     bool isTerminalConnected(const QString& terminalId) const;
     int resetTransaction(const QString& terminalId);
     int enableNotifications(const QString& terminalId, bool enable);

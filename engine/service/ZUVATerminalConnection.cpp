@@ -40,10 +40,10 @@ void ZUVATerminalConnection::registerNotificationHandlers()
 }
 
 void ZUVATerminalConnection::makeTransaction(QJsonDocument document,
-                                             std::function<void(QJsonDocument)> resultCallback,
-                                             std::function<QJsonDocument(QJsonDocument)> reverseCallback)
+                                             std::function<void(QJsonDocument)>&& resultCallback,
+                                             std::function<QJsonDocument(QJsonDocument)>&& reverseCallback)
 {
-    m_requestHandler->makeTransaction(document, resultCallback, reverseCallback);
+    m_requestHandler->makeTransaction(document, std::move(resultCallback), std::move(reverseCallback));
 }
 
 void ZUVATerminalConnection::resetTransactions()

@@ -21,8 +21,8 @@ public:
                            std::unique_ptr<JsonZUVAResponseHandler> responseHandler);
     ~ZUVATerminalConnection() override;
 
-    void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)> resultCallback,
-                         std::function<QJsonDocument(QJsonDocument)> reverseCallback) override;
+    void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)>&& resultCallback,
+                         std::function<QJsonDocument(QJsonDocument)>&& reverseCallback) override;
     void resetTransactions() override;
     void enableNotifications(bool enable) override;
     void onDataReady() override;

@@ -30,7 +30,9 @@
 // with a second service that a host thread has stopped before the end; with
 // the host's application deleted, then ect::cleanup or the service object let
 // go; with the host's application made after the library's first call, and
-// ect::cleanup inside its event loop.
+// ect::cleanup inside its event loop; [free-thread] thousands of information
+// requests one after the other, with every thread on one CPU beside a
+// spinning one: each result closure goes after its result, never inside send.
 #include "client/ServiceInformationTransaction.h"
 #include "client/ZUVAService.h"
 #include "client/transactions/SaleTransaction.h"
@@ -41,6 +43,7 @@
 #include "simterminal/SimTerminal.h"
 #include "support/ExitTimeDestructors.h"
 #include "support/ExitingHostSanitizers.h"
+#include "support/OneBusyCore.h"
 #include "support/ProcessThreads.h"
 #include "support/Wait.h"
 
@@ -518,6 +521,56 @@ void stopAnotherService()
     listener.otherStopped = true;
 }
 
+// "free-thread": a sequential host whose result closure tells where it goes.
+constexpr int FreeThreadSends = 5000;
+thread_local bool sendingHere = false;
+std::atomic<int> closuresGoneInsideTheSend{0};
+std::atomic<int> closuresGoneBeforeTheResult{0};
+
+struct ClosureWatch {
+    ClosureWatch(std::atomic<bool>& resulted, std::promise<void>& gone) : resulted(resulted), gone(gone) {}
+    ClosureWatch(const ClosureWatch&) = delete;
+    ClosureWatch& operator=(const ClosureWatch&) = delete;
+    std::atomic<bool>& resulted;
+    std::promise<void>& gone;
+    ~ClosureWatch()
+    {
+        closuresGoneInsideTheSend += sendingHere;
+        closuresGoneBeforeTheResult += !resulted;
+        gone.set_value();
+    }
+};
+
+void sendAndAwaitTheClosuresEnd(ect::ZUVATerminal& terminal)
+{
+    std::atomic<bool> resulted{false};
+    std::promise<void> gone;
+    ++listener.requests;
+    sendingHere = true;
+    terminal.send(ect::ServiceInformationTransaction(
+        [watch = std::make_shared<ClosureWatch>(resulted, gone)](const auto&) {
+            watch->resulted = true;
+            ++listener.results;
+        }));
+    sendingHere = false;
+    if (gone.get_future().wait_for(testsupport::waitDeadline(std::chrono::milliseconds(20000)))
+        != std::future_status::ready)
+        failNow("a result closure was never let go");
+}
+
+void checkWhereTheClosuresGo()
+{
+    answerInformation();
+    const std::shared_ptr<ect::ZUVATerminal> sending = service->getTerminal("TERM0001");
+    const int sends = testsupport::repeatOnOneBusyCore(FreeThreadSends, [&sending] {
+        sendAndAwaitTheClosuresEnd(*sending);
+        return true;
+    });
+    if (closuresGoneInsideTheSend != 0 || closuresGoneBeforeTheResult != 0)
+        std::printf("host: of %d result closures %d went inside the send, %d before the result\n", sends,
+                    closuresGoneInsideTheSend.load(), closuresGoneBeforeTheResult.load());
+}
+
 // Runs the host's step on main, which must return from it in time.
 void within(const char* what, const std::function<void()>& step)
 {
@@ -650,7 +703,7 @@ int main(int argc, char** argv)
         (void)keptForEver;
     }
     const bool withTerminal = asked(argc, argv, "terminal") || asked(argc, argv, "locked") || *exitIn || streaming
-        || *cleanupIn || (*stopIn && !stopsIn("started"));
+        || *cleanupIn || (*stopIn && !stopsIn("started")) || asked(argc, argv, "free-thread");
     if (withTerminal && !connect(terminal, port, "TERM0001")) {
         std::puts("host: terminal not reported connected");
         return 1;
@@ -661,6 +714,8 @@ int main(int argc, char** argv)
         failNow("the clean-up inside a callback did not stop the service");
     if (*stopIn)
         stopInside(port);
+    if (asked(argc, argv, "free-thread"))
+        checkWhereTheClosuresGo();
     if (asked(argc, argv, "other-stopped"))
         stopAnotherService();
     // A report that never returns, or that calls exit, leaves threads to the

@@ -95,8 +95,8 @@ public:
                                      + std::to_string(serviceRequest->getTransactionTimeout().count()) + " "
                                      + std::to_string(method) + " " + response->getMessageTypeId().toStdString();
     }
-    void makeTransaction(QJsonDocument, std::function<void(QJsonDocument)>,
-                         std::function<QJsonDocument(QJsonDocument)>) override
+    void makeTransaction(QJsonDocument, std::function<void(QJsonDocument)>&&,
+                         std::function<QJsonDocument(QJsonDocument)>&&) override
     {
     }
 

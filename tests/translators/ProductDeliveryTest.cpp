@@ -30,8 +30,8 @@ public:
     {
     }
 
-    void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)>,
-                         std::function<QJsonDocument(QJsonDocument)>) override
+    void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)>&&,
+                         std::function<QJsonDocument(QJsonDocument)>&&) override
     {
         bodies.push_back(bodyHex(request, 1, document.object()));
         timeout = request.getTransactionTimeout();

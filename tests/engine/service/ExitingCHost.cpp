@@ -51,13 +51,17 @@
 // once, and the program it runs holds no library descriptor; [asks-at-exit]
 // exit work of the host's, after the library's, asking about the terminal.
 // The set-up leaves main's signal mask as it was, and the exit's disconnected
-// reports come on a thread other than the one that exits.
+// reports come on a thread other than the one that exits; [free-thread] thousands of
+// information requests one after the other, with every thread on one CPU
+// beside a spinning one: each accepted request's free function runs after its
+// result, never inside the send.
 #include "engine/service/oxazuva.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimTerminal.h"
 #include "support/ExitTimeDestructors.h"
 #include "support/ExitingHostSanitizers.h"
+#include "support/OneBusyCore.h"
 #include "support/ProcessThreads.h"
 #include "support/Wait.h"
 
@@ -78,6 +82,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -99,7 +104,7 @@ struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
         startedFirst, cleanupDuringStart, livesOn, logged, grandchild, startStop, callsInStopped, startAtExit,
-        lateReport, lockedStart, cleanupInStarted, chainExit;
+        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -159,7 +164,7 @@ void readRow(int argc, char** argv)
               is("no-loopback"),    is("started-first"), is("cleanup-during-start"), is("lives-on"),
               is("logged"),         is("grandchild"),     is("start-stop"),   is("calls-in-stopped"),
               is("start-at-exit"),  is("late-report"),    is("locked-start"), is("cleanup-in-started"),
-              is("chain-exit")};
+              is("chain-exit"),     is("free-thread")};
 }
 
 struct ReportScope {
@@ -1309,6 +1314,66 @@ void logAndRecord()
         std::puts("host: the certification log was not switched on");
 }
 
+// [free-thread]: a sequential host whose free function tells where it runs.
+constexpr int FreeThreadSends = 5000;
+thread_local bool sendingHere = false;
+
+struct Request {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool resulted = false;
+    bool released = false;
+};
+std::atomic<int> freedInsideTheSend{0};
+std::atomic<int> freedBeforeTheResult{0};
+
+void noteResult(const char*, void* data)
+{
+    auto* const request = static_cast<Request*>(data);
+    const std::lock_guard<std::mutex> lock(request->mutex);
+    request->resulted = true;
+}
+
+void noteRelease(void* data)
+{
+    auto* const request = static_cast<Request*>(data);
+    freedInsideTheSend += sendingHere;
+    const std::lock_guard<std::mutex> lock(request->mutex);
+    freedBeforeTheResult += !request->resulted;
+    request->released = true;
+    request->changed.notify_all();
+}
+
+bool sendAndAwaitRelease()
+{
+    auto* const request = new Request;
+    sendingHere = true;
+    const int sent = zuva_sendTransaction("TERM0001", InformationRequest, &noteResult, request, nullptr, nullptr,
+                                          &noteRelease);
+    sendingHere = false;
+    std::unique_lock<std::mutex> lock(request->mutex);
+    if (sent != 0
+        || !request->changed.wait_for(lock, testsupport::waitDeadline(std::chrono::milliseconds(20000)),
+                                      [request] { return request->released; }))
+        return false; // left to the library
+    lock.unlock();
+    delete request;
+    return true;
+}
+
+int checkWhereTheFreeFunctionsRun()
+{
+    const int sends = testsupport::repeatOnOneBusyCore(FreeThreadSends, sendAndAwaitRelease);
+    if (sends < 0) {
+        std::puts("host: a request was refused or never released");
+        return 1;
+    }
+    if (freedInsideTheSend != 0 || freedBeforeTheResult != 0)
+        std::printf("host: of %d free functions %d ran inside the send, %d before the result\n", sends,
+                    freedInsideTheSend.load(), freedBeforeTheResult.load());
+    return end();
+}
+
 int main(int argc, char** argv)
 {
     if (argc == 3 && std::strcmp(argv[1], "inherited") == 0)
@@ -1388,6 +1453,8 @@ int main(int argc, char** argv)
     }
     if (row.freeLocked)
         return exitHoldingTheLock();
+    if (row.freeThread)
+        return checkWhereTheFreeFunctionsRun();
     if (row.freeExit)
         return exitFromTheFreeFunction();
     if (row.stopInResult)

@@ -113,10 +113,10 @@ protected:
             reports.record("sale", result.toJson().constData());
             const auto current = connection.lock();
             if (current && reports.count("sale") < sales)
-                current->makeTransaction(sale, selling, {});
+                current->makeTransaction(sale, decltype(selling)(selling), {});
         };
         if (const auto current = connection.lock())
-            current->makeTransaction(sale, selling, {});
+            current->makeTransaction(sale, decltype(selling)(selling), {});
     }
 
     // The terminal's approval of 12.50 EUR, its transaction 000777.

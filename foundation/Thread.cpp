@@ -4,6 +4,7 @@
 #include "foundation/ProcessExit.h"
 #include "foundation/ThreadMonitor.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QThread>
@@ -137,6 +138,17 @@ __attribute__((constructor)) void dropEventsLeftToTheExitFromLoad()
     QInternal::registerCallback(QInternal::EventNotifyCallback, dropEventLeftToTheExit);
 }
 
+// Without a Qt application Qt delivers no event, yet an event loop still
+// wakes for what it watches (a socket with unread bytes, a timer due) and
+// would spin on it: the loop ends instead, as it wakes, and the thread stays.
+void quitOnceTheApplicationHasGone(QThread& thread)
+{
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [&thread] {
+        if (!QCoreApplication::instance())
+            thread.quit();
+    });
+}
+
 } // namespace
 
 const std::chrono::milliseconds Thread::RunOnce(-1);
@@ -156,7 +168,7 @@ public:
     // Quits the event loop itself rather than through the task object: once
     // the thread finishes, the task object is already scheduled for deletion.
     // False for a thread that stays until the process ends, since the exit
-    // has left it: its objects stay too.
+    // has left it or the Qt application has gone: its objects stay too.
     bool quitAndWait()
     {
         if (isRunning())
@@ -189,9 +201,10 @@ protected:
             started = true;
         });
         --startingThreads;
+        quitOnceTheApplicationHasGone(*this);
         if (started)
             exec();
-        if (ProcessExit::restLeft()) {
+        if (ProcessExit::restLeft() || !QCoreApplication::instance()) {
             parked_ = true;
             present.stayUntilTheProcessEnds();
         }

@@ -3,6 +3,7 @@
 #include "foundation/ProcessExit.h"
 #include "foundation/Thread.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 
 #include <exception>
@@ -114,14 +115,22 @@ void ReleaseThread::stop()
         thread.reset();
         lock.lock();
         // Posted after the thread had found nothing left to run.
-        if (!m_jobs.empty())
+        if (!m_jobs.empty() && jobsCanRun())
             start();
     }
     // With no thread to be had they run here.
-    while (runNext(lock)) {
+    while (jobsCanRun() && runNext(lock)) {
     }
     m_stopping = false;
     m_changed.notify_all();
+}
+
+// Without a Qt application a new thread never gets to its jobs (its start is
+// an event), and they would end connections that are then left to the
+// process's end: they stay queued.
+bool ReleaseThread::jobsCanRun()
+{
+    return QCoreApplication::instance() != nullptr;
 }
 
 bool ReleaseThread::isCurrentThread() const

@@ -32,7 +32,8 @@ public:
     // jobs posted meanwhile in place, since they are what it waits for.
     void await(const std::function<bool()>& done);
     // Runs what is still queued, also what is posted meanwhile, then ends
-    // and joins the thread; a later post starts a new one. Not to be called
+    // and joins the thread; a later post starts a new one. Once the Qt
+    // application has gone, what is still queued stays. Not to be called
     // on this thread.
     void stop();
     bool isCurrentThread() const;
@@ -41,6 +42,7 @@ private:
     void start();
     void run();
     bool runNext(std::unique_lock<std::mutex>& lock);
+    static bool jobsCanRun();
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

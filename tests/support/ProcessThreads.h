@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,41 @@ inline std::string threadEntry(long thread, const char* name)
     std::string line;
     std::getline(entry, line);
     return line;
+}
+
+// The name of the calling thread (15 characters at most).
+inline std::string threadName()
+{
+    return threadEntry(threadId(), "comm");
+}
+
+// The CPU time, in clock ticks, that the threads of this process not named
+// so have taken; a thread that ends meanwhile counts no more.
+inline long cpuTicksOfThreadsNotNamed(const std::string& name)
+{
+    long ticks = 0;
+    DIR* tasks = ::opendir("/proc/self/task");
+    if (!tasks)
+        return ticks;
+    while (const dirent* entry = ::readdir(tasks)) {
+        if (entry->d_name[0] == '.' || threadEntry(std::stol(entry->d_name), "comm") == name)
+            continue;
+        const std::string line = threadEntry(std::stol(entry->d_name), "stat");
+        const std::string::size_type nameEnd = line.rfind(')');
+        if (nameEnd == std::string::npos)
+            continue;
+        // After the name: state and 10 more fields, then user and system time.
+        std::istringstream fields(line.substr(nameEnd + 1));
+        std::string skipped;
+        for (int field = 0; field < 11; ++field)
+            fields >> skipped;
+        long user = 0;
+        long system = 0;
+        fields >> user >> system;
+        ticks += user + system;
+    }
+    ::closedir(tasks);
+    return ticks;
 }
 
 // Asleep in its event loop, waiting for events, or ended. A thread asleep on

@@ -50,6 +50,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -380,12 +381,17 @@ std::shared_ptr<ect::ZUVATerminal>& idleSeller()
     return *seller;
 }
 
+std::vector<std::unique_ptr<testsupport::SimTerminal>>& streamingTerminals()
+{
+    static auto* const sims = new std::vector<std::unique_ptr<testsupport::SimTerminal>>;
+    return *sims;
+}
+
 bool startStream(uint16_t port)
 {
     for (int index = 0; index <= StreamTerminals; ++index) {
         const std::string identifier = "TERM10" + std::to_string(10 + index);
-        static auto& sims = *new std::vector<std::unique_ptr<testsupport::SimTerminal>>;
-        testsupport::SimTerminal& sim = *sims.emplace_back(std::make_unique<testsupport::SimTerminal>());
+        testsupport::SimTerminal& sim = *streamingTerminals().emplace_back(std::make_unique<testsupport::SimTerminal>());
         testsupport::SimOperationReplies::answerAll(sim);
         testsupport::SimSaleReplies::script(sim, identifier);
         if (!connect(sim, port, identifier.c_str()))
@@ -576,6 +582,10 @@ void endWithoutQt(std::unique_ptr<QCoreApplication>& application, bool cleanUp)
         std::printf("host: %d warnings of what was left\n", hostWarnings.load());
     if (!testsupport::waitUntil(libraryThreadsIdle))
         std::puts("host: the library's threads left to the process's end still take CPU time");
+    // Left, not ended: by the time the threads are idle, a close would show.
+    const auto& sims = streamingTerminals();
+    if (std::any_of(sims.begin(), sims.end(), [](const auto& sim) { return sim->peerClosed(); }))
+        std::puts("host: a connection left to the process's end was closed");
 }
 
 // The clean-up inside the event loop of the application the host made after

@@ -5,7 +5,7 @@
 // Usage: client_exiting_host [terminal] [pending] [cleanup] [late-lock]
 // [exit [host-thread]] [exit-in-WHERE] [locked [stop]] [stream [sleep-in-result]]
 // [waiting-stop] [own-qt] [cleanup-in-connected] [stop-in-WHERE]
-// [other-stopped] [qt-gone] [qt-after]: with an announced
+// [other-stopped] [qt-gone [late-send]] [qt-after]: with an announced
 // terminal still connected; with a request to it still unanswered; with
 // ect::cleanup before the end; with main holding, at the end, a lock that
 // every disconnected report waits for; calling exit instead of returning, from
@@ -30,7 +30,8 @@
 // with a second service that a host thread has stopped before the end; with
 // the host's application deleted, then ect::cleanup or the service object let
 // go (with stream, while the terminals sell: the library's threads then take
-// no more CPU time); with the host's application made after the library's first call, and
+// no more CPU time; with late-send, a callback under way sends once it has
+// gone); with the host's application made after the library's first call, and
 // ect::cleanup inside its event loop.
 #include "client/ServiceInformationTransaction.h"
 #include "client/ZUVAService.h"
@@ -162,6 +163,15 @@ void waitForHostLock()
     const std::lock_guard<std::mutex> lock(hostLock);
 }
 
+// "late-send": a notification callback under way as the host deletes its
+// application sends a request once it has gone, which lets go of the
+// connection on the release thread.
+bool lateSend = false;
+std::atomic<bool> applicationGone{false};
+enum class LateSend { None, Waiting, Sent };
+std::atomic<LateSend> lateSendState{LateSend::None};
+void sendOnceTheApplicationHasGone();
+
 constexpr int StreamTerminals = 10;
 bool streaming = false;
 // The host deletes its Qt application before it ends.
@@ -225,6 +235,8 @@ public:
     {
         const UnderWay report;
         const StopIfIn stop("notification");
+        if (lateSend)
+            sendOnceTheApplicationHasGone();
     }
     void onTerminalConnected(std::shared_ptr<ect::ZUVATerminal>) override
     {
@@ -474,6 +486,15 @@ void sendWithQuestion()
         }));
 }
 
+void sendOnceTheApplicationHasGone()
+{
+    lateSendState = LateSend::Waiting;
+    if (!testsupport::waitUntil([] { return applicationGone.load(); }))
+        return;
+    service->getTerminal("TERM0001")->send(ect::ServiceInformationTransaction([](const auto&) {}));
+    lateSendState = LateSend::Sent;
+}
+
 // Stops the service as the library lets go of the result callback holding it.
 struct StopWhenFreed {
     ~StopWhenFreed() { const StopIfIn stop("free"); }
@@ -573,7 +594,16 @@ void endWithoutQt(std::unique_ptr<QCoreApplication>& application, bool cleanUp)
     static auto& another = *new std::shared_ptr<ect::ZUVAService>(
         ect::makeTcpIpZUVAService(testsupport::SimTerminal::freeLoopbackPort(), other));
     another->startService();
+    if (lateSend) {
+        service->getTerminal("TERM0001")->enableNotifications(true);
+        terminal.sendSynchronizationAdvice("02");
+        if (!testsupport::waitUntil([] { return lateSendState == LateSend::Waiting; }))
+            failNow("no notification callback under way");
+    }
     application.reset();
+    applicationGone = true;
+    if (lateSend && !testsupport::waitUntil([] { return lateSendState == LateSend::Sent && reportsUnderWay == 0; }))
+        failNow("the notification callback did not send once the application had gone");
     if (cleanUp)
         within("the clean-up without the Qt application did not return", [] { ect::cleanup(); });
     else
@@ -673,6 +703,7 @@ int main(int argc, char** argv)
     }
     streaming = asked(argc, argv, "stream");
     qtGone = asked(argc, argv, "qt-gone");
+    lateSend = asked(argc, argv, "late-send");
     if (streaming && !qtGone) {
         static auto& keptForEver = *new std::shared_ptr<ect::ZUVAService>(service);
         (void)keptForEver;

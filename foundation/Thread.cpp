@@ -168,14 +168,16 @@ public:
     // Quits the event loop itself rather than through the task object: once
     // the thread finishes, the task object is already scheduled for deletion.
     // False for a thread that stays until the process ends, since the exit
-    // has left it or the Qt application has gone: its objects stay too.
-    bool quitAndWait()
+    // has left it or the Qt application has gone, or that is still running
+    // once the limit has passed: its objects stay too.
+    bool quitAndWait(std::chrono::milliseconds limit = std::chrono::milliseconds::max())
     {
         if (isRunning())
             quit();
         const Waiting forTheThread;
+        const auto began = std::chrono::steady_clock::now();
         while (!wait(static_cast<unsigned long>(ProcessExit::Look.count())))
-            if (parked_)
+            if (parked_ || std::chrono::steady_clock::now() - began >= limit)
                 return false;
         // QThread::wait synchronises through primitives ThreadSanitizer cannot
         // see; this lock shows it that the worker's last steps came first.
@@ -408,10 +410,15 @@ void Thread::start(std::chrono::milliseconds interval, std::unique_ptr<Runnable>
 
 void Thread::tearDown()
 {
+    endWithin(std::chrono::milliseconds::max());
+}
+
+void Thread::endWithin(std::chrono::milliseconds limit)
+{
     // Taken out first, so that a reset whose new start fails leaves this idle.
     std::unique_ptr<Impl> impl = std::move(impl_);
-    // One the exit has left cannot be destroyed while it runs.
-    if (impl && !impl->quitAndWait())
+    // One the exit has left, or still running, cannot be destroyed.
+    if (impl && !impl->quitAndWait(limit))
         impl.release();
 }
 

@@ -112,6 +112,7 @@ void ReleaseThread::stop()
         std::unique_ptr<vorsam::Thread> thread = std::move(m_thread);
         m_changed.notify_all();
         lock.unlock();
+        thread->endWithin(endingAllowance());
         thread.reset();
         lock.lock();
         // Posted after the thread had found nothing left to run.
@@ -131,6 +132,14 @@ void ReleaseThread::stop()
 bool ReleaseThread::jobsCanRun()
 {
     return QCoreApplication::instance() != nullptr;
+}
+
+// Once the Qt application has gone, a job under way may wait for ever for a
+// thread that gets no events: the thread is waited for as the exit's own
+// waits are, and left to the process's end after that.
+std::chrono::milliseconds ReleaseThread::endingAllowance()
+{
+    return jobsCanRun() ? std::chrono::milliseconds::max() : vorsam::ProcessExit::Limit;
 }
 
 bool ReleaseThread::isCurrentThread() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -33,8 +34,9 @@ public:
     void await(const std::function<bool()>& done);
     // Runs what is still queued, also what is posted meanwhile, then ends
     // and joins the thread; a later post starts a new one. Once the Qt
-    // application has gone, what is still queued stays. Not to be called
-    // on this thread.
+    // application has gone, what is still queued stays, and the thread is
+    // waited for no longer than the exit's limit. Not to be called on this
+    // thread.
     void stop();
     bool isCurrentThread() const;
 
@@ -43,6 +45,7 @@ private:
     void run();
     bool runNext(std::unique_lock<std::mutex>& lock);
     static bool jobsCanRun();
+    static std::chrono::milliseconds endingAllowance();
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -5,7 +5,7 @@
 // Usage: client_exiting_host [terminal] [pending] [cleanup] [late-lock]
 // [exit [host-thread]] [exit-in-WHERE] [locked [stop]] [stream [sleep-in-result]]
 // [waiting-stop] [own-qt] [cleanup-in-connected] [stop-in-WHERE]
-// [other-stopped] [qt-gone [late-send]] [qt-after]: with an announced
+// [other-stopped] [qt-gone [late-send] [held-release]] [qt-after]: with an announced
 // terminal still connected; with a request to it still unanswered; with
 // ect::cleanup before the end; with main holding, at the end, a lock that
 // every disconnected report waits for; calling exit instead of returning, from
@@ -31,12 +31,14 @@
 // the host's application deleted, then ect::cleanup or the service object let
 // go (with stream, while the terminals sell: the library's threads then take
 // no more CPU time; with late-send, a callback under way sends once it has
-// gone); with the host's application made after the library's first call, and
+// gone; with held-release, the release thread is held until it has gone,
+// with a connection's ending behind); with the host's application made after the library's first call, and
 // ect::cleanup inside its event loop.
 #include "client/ServiceInformationTransaction.h"
 #include "client/ZUVAService.h"
 #include "client/transactions/SaleTransaction.h"
 #include "client/transactions/SaleWithDeliveryConfirmationTransaction.h"
+#include "engine/service/oxazuva.h"
 #include "foundation/SharedQtLibrary.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
@@ -168,6 +170,11 @@ void waitForHostLock()
 // connection on the release thread.
 bool lateSend = false;
 std::atomic<bool> applicationGone{false};
+// "held-release": the second terminal's disconnected report holds the
+// release thread until the application has gone; the first terminal's
+// ending, queued behind it, then waits for threads that get no events.
+bool heldRelease = false;
+std::atomic<bool> releaseHeld{false};
 enum class LateSend { None, Waiting, Sent };
 std::atomic<LateSend> lateSendState{LateSend::None};
 void sendOnceTheApplicationHasGone();
@@ -255,6 +262,10 @@ public:
         exitIfIn("disconnected", true);
         if (holdingReleaseThread && terminal->terminalId() == "TERM0002")
             holdUntilTheExitHasBegun();
+        if (heldRelease && terminal->terminalId() == "TERM0002") {
+            releaseHeld = true;
+            testsupport::waitUntil([] { return applicationGone.load(); });
+        }
         if (lockedOut && (lateLock || terminal->terminalId() == "TERM0002"))
             waitForHostLock();
     }
@@ -298,6 +309,7 @@ struct FinalCheck {
 } finalCheck;
 // Empty until main fills it, so it is older than anything the library makes.
 std::shared_ptr<ect::ZUVAService> service;
+uint16_t servicePort = 0;
 testsupport::SimTerminal terminal;
 testsupport::SimTerminal second;
 std::atomic<bool> stopRequested{false};
@@ -584,6 +596,28 @@ bool libraryThreadsIdle()
     return unchangedLooks >= 50;
 }
 
+// As the library lists it: the client's own list keeps a terminal until its
+// disconnected report.
+bool listedConnected(const char* identifier)
+{
+    char* const terminals = zuva_getConnectedTerminals();
+    const bool listed = terminals && std::strstr(terminals, identifier);
+    zuva_free(terminals);
+    return listed;
+}
+
+void holdTheReleaseThreadWithAnEndingBehind()
+{
+    if (!connect(second, servicePort, "TERM0002"))
+        failNow("the second terminal was not reported connected");
+    second.close();
+    if (!testsupport::waitUntil([] { return releaseHeld.load(); }))
+        failNow("no disconnected report holds the release thread");
+    terminal.close();
+    if (!testsupport::waitUntil([] { return !listedConnected("TERM0001"); }))
+        failNow("the first terminal's connection did not end");
+}
+
 // The host deletes its application while two services run, then cleans up
 // or lets go of its service object (one declared before the application in
 // main): neither can end anything by then, nor waits for it. What is left
@@ -600,6 +634,8 @@ void endWithoutQt(std::unique_ptr<QCoreApplication>& application, bool cleanUp)
         if (!testsupport::waitUntil([] { return lateSendState == LateSend::Waiting; }))
             failNow("no notification callback under way");
     }
+    if (heldRelease)
+        holdTheReleaseThreadWithAnEndingBehind();
     application.reset();
     applicationGone = true;
     if (lateSend && !testsupport::waitUntil([] { return lateSendState == LateSend::Sent && reportsUnderWay == 0; }))
@@ -692,6 +728,7 @@ int main(int argc, char** argv)
     sleepInResult = asked(argc, argv, "sleep-in-result");
     waitingStop = asked(argc, argv, "waiting-stop");
     const uint16_t port = testsupport::SimTerminal::freeLoopbackPort();
+    servicePort = port;
     service = ect::makeTcpIpZUVAService(port, listener);
     // After the library's first call, which has made an application of its own.
     if (asked(argc, argv, "qt-after"))
@@ -704,6 +741,7 @@ int main(int argc, char** argv)
     streaming = asked(argc, argv, "stream");
     qtGone = asked(argc, argv, "qt-gone");
     lateSend = asked(argc, argv, "late-send");
+    heldRelease = asked(argc, argv, "held-release");
     if (streaming && !qtGone) {
         static auto& keptForEver = *new std::shared_ptr<ect::ZUVAService>(service);
         (void)keptForEver;

@@ -176,8 +176,11 @@ public:
             quit();
         const Waiting forTheThread;
         const auto began = std::chrono::steady_clock::now();
+        const auto waited = [began] {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
+        };
         while (!wait(static_cast<unsigned long>(ProcessExit::Look.count())))
-            if (parked_ || std::chrono::steady_clock::now() - began >= limit)
+            if (parked_ || waited() >= limit)
                 return false;
         // QThread::wait synchronises through primitives ThreadSanitizer cannot
         // see; this lock shows it that the worker's last steps came first.

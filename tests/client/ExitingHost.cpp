@@ -590,7 +590,7 @@ bool libraryThreadsIdle()
 {
     static long lastTicks = -1;
     static int unchangedLooks = 0;
-    const long ticks = testsupport::cpuTicksOfThreadsNotNamed(testsupport::threadName());
+    const long ticks = testsupport::cpuTicksOfThreadsNotNamed(testsupport::threadEntry(testsupport::threadId(), "comm"));
     unchangedLooks = ticks == lastTicks ? unchangedLooks + 1 : 0;
     lastTicks = ticks;
     return unchangedLooks >= 50;

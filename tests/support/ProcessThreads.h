@@ -7,8 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -58,38 +59,26 @@ inline std::string threadEntry(long thread, const char* name)
     return line;
 }
 
-// The name of the calling thread (15 characters at most).
-inline std::string threadName()
-{
-    return threadEntry(threadId(), "comm");
-}
-
 // The CPU time, in clock ticks, that the threads of this process not named
 // so have taken; a thread that ends meanwhile counts no more.
 inline long cpuTicksOfThreadsNotNamed(const std::string& name)
 {
     long ticks = 0;
     DIR* tasks = ::opendir("/proc/self/task");
-    if (!tasks)
-        return ticks;
-    while (const dirent* entry = ::readdir(tasks)) {
-        if (entry->d_name[0] == '.' || threadEntry(std::stol(entry->d_name), "comm") == name)
-            continue;
-        const std::string line = threadEntry(std::stol(entry->d_name), "stat");
-        const std::string::size_type nameEnd = line.rfind(')');
-        if (nameEnd == std::string::npos)
-            continue;
-        // After the name: state and 10 more fields, then user and system time.
-        std::istringstream fields(line.substr(nameEnd + 1));
-        std::string skipped;
-        for (int field = 0; field < 11; ++field)
-            fields >> skipped;
-        long user = 0;
-        long system = 0;
-        fields >> user >> system;
-        ticks += user + system;
+    while (const dirent* entry = tasks ? ::readdir(tasks) : nullptr) {
+        const long thread = std::atol(entry->d_name);
+        const std::string stat = threadEntry(thread, "stat");
+        const std::string::size_type nameEnd = stat.rfind(')');
+        unsigned long user = 0;
+        unsigned long system = 0;
+        // After the name: the state and ten more fields, then user and system time.
+        if (thread > 0 && nameEnd != std::string::npos && threadEntry(thread, "comm") != name
+            && std::sscanf(stat.c_str() + nameEnd + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user,
+                           &system) == 2)
+            ticks += static_cast<long>(user + system);
     }
-    ::closedir(tasks);
+    if (tasks)
+        ::closedir(tasks);
     return ticks;
 }
 

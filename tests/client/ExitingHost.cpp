@@ -170,14 +170,14 @@ void waitForHostLock()
 // connection on the release thread.
 bool lateSend = false;
 std::atomic<bool> applicationGone{false};
+enum class LateSend { None, Waiting, Sent };
+std::atomic<LateSend> lateSendState{LateSend::None};
+void sendOnceTheApplicationHasGone();
 // "held-release": the second terminal's disconnected report holds the
 // release thread until the application has gone; the first terminal's
 // ending, queued behind it, then waits for threads that get no events.
 bool heldRelease = false;
 std::atomic<bool> releaseHeld{false};
-enum class LateSend { None, Waiting, Sent };
-std::atomic<LateSend> lateSendState{LateSend::None};
-void sendOnceTheApplicationHasGone();
 
 constexpr int StreamTerminals = 10;
 bool streaming = false;

@@ -67,7 +67,8 @@ std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, 
 // its QCoreApplication until after this and until its service objects are
 // gone (declare them after it in main): once it has gone, a stop or clean-up
 // ends no connection and leaves them to the process's end, with a warning
-// (onServiceStopped still comes). An application the host made after the library's first call is
+// (onServiceStopped still comes); their threads stop reading them, and this
+// waits 5 s at most for the library's work under way. An application the host made after the library's first call is
 // never taken. See <zuva/HostGuide.md>, "Ending".
 void cleanup();
 // The names of the serial ports the system offers.

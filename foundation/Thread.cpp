@@ -4,6 +4,7 @@
 #include "foundation/ProcessExit.h"
 #include "foundation/ThreadMonitor.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QThread>
@@ -140,6 +141,17 @@ __attribute__((constructor)) void dropEventsLeftToTheExitFromLoad()
     QInternal::registerCallback(QInternal::EventNotifyCallback, dropEventLeftToTheExit);
 }
 
+// Without a Qt application Qt delivers no event, yet an event loop still
+// wakes for what it watches (a socket with unread bytes, a timer due) and
+// would spin on it: the loop ends instead, as it wakes, and the thread stays.
+void quitOnceTheApplicationHasGone(QThread& thread)
+{
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [&thread] {
+        if (!QCoreApplication::instance())
+            thread.quit();
+    });
+}
+
 } // namespace
 
 const std::chrono::milliseconds Thread::RunOnce(-1);
@@ -159,14 +171,19 @@ public:
     // Quits the event loop itself rather than through the task object: once
     // the thread finishes, the task object is already scheduled for deletion.
     // False for a thread that stays until the process ends, since the exit
-    // has left it: its objects stay too.
-    bool quitAndWait()
+    // has left it or the Qt application has gone, or that is still running
+    // once the limit has passed: its objects stay too.
+    bool quitAndWait(std::chrono::milliseconds limit = std::chrono::milliseconds::max())
     {
         if (isRunning())
             quit();
         const Waiting forTheThread;
+        const auto began = std::chrono::steady_clock::now();
+        const auto waited = [began] {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
+        };
         while (!wait(static_cast<unsigned long>(ProcessExit::Look.count())))
-            if (parked_)
+            if (parked_ || waited() >= limit)
                 return false;
         // QThread::wait synchronises through primitives ThreadSanitizer cannot
         // see; this lock shows it that the worker's last steps came first.
@@ -192,9 +209,11 @@ protected:
             started = true;
         });
         --startingThreads;
+        quitOnceTheApplicationHasGone(*this);
         if (started)
             exec();
-        stayIfTheRestIsLeft();
+        if (ProcessExit::restLeft() || !QCoreApplication::instance())
+            stayUntilTheProcessEnds(*presence);
         runGuarded(name, "finish", [&] { runnable_->onFinished(); });
         ThreadMonitor::instance().DetachThread(name, this);
     }
@@ -401,10 +420,15 @@ void Thread::start(std::chrono::milliseconds interval, std::unique_ptr<Runnable>
 
 void Thread::tearDown()
 {
+    endWithin(std::chrono::milliseconds::max());
+}
+
+void Thread::endWithin(std::chrono::milliseconds limit)
+{
     // Taken out first, so that a reset whose new start fails leaves this idle.
     std::unique_ptr<Impl> impl = std::move(impl_);
-    // One the exit has left cannot be destroyed while it runs.
-    if (impl && !impl->quitAndWait())
+    // One the exit has left, or still running, cannot be destroyed.
+    if (impl && !impl->quitAndWait(limit))
         impl.release();
 }
 

@@ -47,6 +47,10 @@ public:
     bool isRunning() const;
     // Waits without a time limit for a running worker thread to end.
     void join();
+    // Ends the thread as reset() does, but waits that long at most: a thread
+    // still running then (waiting for what never comes) is left to the
+    // process's end, with its task object. Idle afterwards.
+    void endWithin(std::chrono::milliseconds limit);
 
     // Threads started whose task has not started yet: Qt makes a thread's
     // event loop, with its wake-up descriptor, on the thread itself, and the

@@ -3,6 +3,7 @@
 #include "foundation/ProcessExit.h"
 #include "foundation/Thread.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 
 #include <exception>
@@ -111,17 +112,34 @@ void ReleaseThread::stop()
         std::unique_ptr<vorsam::Thread> thread = std::move(m_thread);
         m_changed.notify_all();
         lock.unlock();
+        thread->endWithin(endingAllowance());
         thread.reset();
         lock.lock();
         // Posted after the thread had found nothing left to run.
-        if (!m_jobs.empty())
+        if (!m_jobs.empty() && jobsCanRun())
             start();
     }
     // With no thread to be had they run here.
-    while (runNext(lock)) {
+    while (jobsCanRun() && runNext(lock)) {
     }
     m_stopping = false;
     m_changed.notify_all();
+}
+
+// Without a Qt application a new thread never gets to its jobs (its start is
+// an event), and they would end connections that are then left to the
+// process's end: they stay queued.
+bool ReleaseThread::jobsCanRun()
+{
+    return QCoreApplication::instance() != nullptr;
+}
+
+// Once the Qt application has gone, a job under way may wait for ever for a
+// thread that gets no events: the thread is waited for as the exit's own
+// waits are, and left to the process's end after that.
+std::chrono::milliseconds ReleaseThread::endingAllowance()
+{
+    return jobsCanRun() ? std::chrono::milliseconds::max() : vorsam::ProcessExit::Limit;
 }
 
 bool ReleaseThread::isCurrentThread() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -32,8 +33,10 @@ public:
     // jobs posted meanwhile in place, since they are what it waits for.
     void await(const std::function<bool()>& done);
     // Runs what is still queued, also what is posted meanwhile, then ends
-    // and joins the thread; a later post starts a new one. Not to be called
-    // on this thread.
+    // and joins the thread; a later post starts a new one. Once the Qt
+    // application has gone, what is still queued stays, and the thread is
+    // waited for no longer than the exit's limit. Not to be called on this
+    // thread.
     void stop();
     bool isCurrentThread() const;
 
@@ -41,6 +44,8 @@ private:
     void start();
     void run();
     bool runNext(std::unique_lock<std::mutex>& lock);
+    static bool jobsCanRun();
+    static std::chrono::milliseconds endingAllowance();
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

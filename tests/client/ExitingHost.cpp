@@ -5,7 +5,7 @@
 // Usage: client_exiting_host [terminal] [pending] [cleanup] [late-lock]
 // [exit [host-thread]] [exit-in-WHERE] [locked [stop]] [stream [sleep-in-result]]
 // [waiting-stop] [own-qt] [cleanup-in-connected] [stop-in-WHERE]
-// [other-stopped] [qt-gone] [qt-after]: with an announced
+// [other-stopped] [qt-gone [late-send] [held-release]] [qt-after]: with an announced
 // terminal still connected; with a request to it still unanswered; with
 // ect::cleanup before the end; with main holding, at the end, a lock that
 // every disconnected report waits for; calling exit instead of returning, from
@@ -29,7 +29,10 @@
 // after that code has returned, with no terminal dialling in afterwards;
 // with a second service that a host thread has stopped before the end; with
 // the host's application deleted, then ect::cleanup or the service object let
-// go; with the host's application made after the library's first call, and
+// go (with stream, while the terminals sell: the library's threads then take
+// no more CPU time; with late-send, a callback under way sends once it has
+// gone; with held-release, the release thread is held until it has gone,
+// with a connection's ending behind); with the host's application made after the library's first call, and
 // ect::cleanup inside its event loop; [free-thread] thousands of information
 // requests one after the other, with every thread on one CPU beside a
 // spinning one: each result closure goes after its result, never inside send.
@@ -37,6 +40,7 @@
 #include "client/ZUVAService.h"
 #include "client/transactions/SaleTransaction.h"
 #include "client/transactions/SaleWithDeliveryConfirmationTransaction.h"
+#include "engine/service/oxazuva.h"
 #include "foundation/SharedQtLibrary.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
@@ -52,6 +56,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -163,8 +168,24 @@ void waitForHostLock()
     const std::lock_guard<std::mutex> lock(hostLock);
 }
 
+// "late-send": a notification callback under way as the host deletes its
+// application sends a request once it has gone, which lets go of the
+// connection on the release thread.
+bool lateSend = false;
+std::atomic<bool> applicationGone{false};
+enum class LateSend { None, Waiting, Sent };
+std::atomic<LateSend> lateSendState{LateSend::None};
+void sendOnceTheApplicationHasGone();
+// "held-release": the second terminal's disconnected report holds the
+// release thread until the application has gone; the first terminal's
+// ending, queued behind it, then waits for threads that get no events.
+bool heldRelease = false;
+std::atomic<bool> releaseHeld{false};
+
 constexpr int StreamTerminals = 10;
 bool streaming = false;
+// The host deletes its Qt application before it ends.
+bool qtGone = false;
 std::atomic<int> approvedSales{0};
 std::atomic<int> disconnectedReports{0};
 
@@ -181,7 +202,8 @@ public:
         // A report still waiting for the lock at the exit's limit keeps the
         // stop from being told.
         const bool reportNeverReturns = lateLock || stopBehindLock;
-        const int stopsExpected = (streaming && !waitingStop) || reportNeverReturns ? 0 : 1;
+        const bool keptRunning = streaming && !waitingStop && !qtGone;
+        const int stopsExpected = keptRunning || reportNeverReturns ? 0 : 1;
         if (stopped != stopsExpected || results != requests)
             std::printf("host: service stopped %d times, %d results of %d requests\n", stopped.load(),
                         results.load(), requests);
@@ -223,6 +245,8 @@ public:
     {
         const UnderWay report;
         const StopIfIn stop("notification");
+        if (lateSend)
+            sendOnceTheApplicationHasGone();
     }
     void onTerminalConnected(std::shared_ptr<ect::ZUVATerminal>) override
     {
@@ -241,6 +265,10 @@ public:
         exitIfIn("disconnected", true);
         if (holdingReleaseThread && terminal->terminalId() == "TERM0002")
             holdUntilTheExitHasBegun();
+        if (heldRelease && terminal->terminalId() == "TERM0002") {
+            releaseHeld = true;
+            testsupport::waitUntil([] { return applicationGone.load(); });
+        }
         if (lockedOut && (lateLock || terminal->terminalId() == "TERM0002"))
             waitForHostLock();
     }
@@ -284,6 +312,7 @@ struct FinalCheck {
 } finalCheck;
 // Empty until main fills it, so it is older than anything the library makes.
 std::shared_ptr<ect::ZUVAService> service;
+uint16_t servicePort = 0;
 testsupport::SimTerminal terminal;
 testsupport::SimTerminal second;
 std::atomic<bool> stopRequested{false};
@@ -379,12 +408,17 @@ std::shared_ptr<ect::ZUVATerminal>& idleSeller()
     return *seller;
 }
 
+std::vector<std::unique_ptr<testsupport::SimTerminal>>& streamingTerminals()
+{
+    static auto* const sims = new std::vector<std::unique_ptr<testsupport::SimTerminal>>;
+    return *sims;
+}
+
 bool startStream(uint16_t port)
 {
     for (int index = 0; index <= StreamTerminals; ++index) {
         const std::string identifier = "TERM10" + std::to_string(10 + index);
-        static auto& sims = *new std::vector<std::unique_ptr<testsupport::SimTerminal>>;
-        testsupport::SimTerminal& sim = *sims.emplace_back(std::make_unique<testsupport::SimTerminal>());
+        testsupport::SimTerminal& sim = *streamingTerminals().emplace_back(std::make_unique<testsupport::SimTerminal>());
         testsupport::SimOperationReplies::answerAll(sim);
         testsupport::SimSaleReplies::script(sim, identifier);
         if (!connect(sim, port, identifier.c_str()))
@@ -465,6 +499,15 @@ void sendWithQuestion()
             const StopIfIn stop("question");
             return ProductDeliveryAccepted;
         }));
+}
+
+void sendOnceTheApplicationHasGone()
+{
+    lateSendState = LateSend::Waiting;
+    if (!testsupport::waitUntil([] { return applicationGone.load(); }))
+        return;
+    service->getTerminal("TERM0001")->send(ect::ServiceInformationTransaction([](const auto&) {}));
+    lateSendState = LateSend::Sent;
 }
 
 // Stops the service as the library lets go of the result callback holding it.
@@ -594,6 +637,40 @@ void countWarnings(QtMsgType type, const QMessageLogContext&, const QString& tex
     std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 
+// The library's threads have taken no CPU time over many looks in a row:
+// those whose connections are left neither read nor spin any more.
+bool libraryThreadsIdle()
+{
+    static long lastTicks = -1;
+    static int unchangedLooks = 0;
+    const long ticks = testsupport::cpuTicksOfThreadsNotNamed(testsupport::threadEntry(testsupport::threadId(), "comm"));
+    unchangedLooks = ticks == lastTicks ? unchangedLooks + 1 : 0;
+    lastTicks = ticks;
+    return unchangedLooks >= 50;
+}
+
+// As the library lists it: the client's own list keeps a terminal until its
+// disconnected report.
+bool listedConnected(const char* identifier)
+{
+    char* const terminals = zuva_getConnectedTerminals();
+    const bool listed = terminals && std::strstr(terminals, identifier);
+    zuva_free(terminals);
+    return listed;
+}
+
+void holdTheReleaseThreadWithAnEndingBehind()
+{
+    if (!connect(second, servicePort, "TERM0002"))
+        failNow("the second terminal was not reported connected");
+    second.close();
+    if (!testsupport::waitUntil([] { return releaseHeld.load(); }))
+        failNow("no disconnected report holds the release thread");
+    terminal.close();
+    if (!testsupport::waitUntil([] { return !listedConnected("TERM0001"); }))
+        failNow("the first terminal's connection did not end");
+}
+
 // The host deletes its application while two services run, then cleans up
 // or lets go of its service object (one declared before the application in
 // main): neither can end anything by then, nor waits for it. What is left
@@ -604,13 +681,30 @@ void endWithoutQt(std::unique_ptr<QCoreApplication>& application, bool cleanUp)
     static auto& another = *new std::shared_ptr<ect::ZUVAService>(
         ect::makeTcpIpZUVAService(testsupport::SimTerminal::freeLoopbackPort(), other));
     another->startService();
+    if (lateSend) {
+        service->getTerminal("TERM0001")->enableNotifications(true);
+        terminal.sendSynchronizationAdvice("02");
+        if (!testsupport::waitUntil([] { return lateSendState == LateSend::Waiting; }))
+            failNow("no notification callback under way");
+    }
+    if (heldRelease)
+        holdTheReleaseThreadWithAnEndingBehind();
     application.reset();
+    applicationGone = true;
+    if (lateSend && !testsupport::waitUntil([] { return lateSendState == LateSend::Sent && reportsUnderWay == 0; }))
+        failNow("the notification callback did not send once the application had gone");
     if (cleanUp)
         within("the clean-up without the Qt application did not return", [] { ect::cleanup(); });
     else
         within("letting go of the service without the Qt application did not return", [] { service.reset(); });
     if (hostWarnings != 1)
         std::printf("host: %d warnings of what was left\n", hostWarnings.load());
+    if (!testsupport::waitUntil(libraryThreadsIdle))
+        std::puts("host: the library's threads left to the process's end still take CPU time");
+    // Left, not ended: by the time the threads are idle, a close would show.
+    const auto& sims = streamingTerminals();
+    if (std::any_of(sims.begin(), sims.end(), [](const auto& sim) { return sim->peerClosed(); }))
+        std::puts("host: a connection left to the process's end was closed");
 }
 
 // The clean-up inside the event loop of the application the host made after
@@ -688,6 +782,7 @@ int main(int argc, char** argv)
     sleepInResult = asked(argc, argv, "sleep-in-result");
     waitingStop = asked(argc, argv, "waiting-stop");
     const uint16_t port = testsupport::SimTerminal::freeLoopbackPort();
+    servicePort = port;
     service = ect::makeTcpIpZUVAService(port, listener);
     // After the library's first call, which has made an application of its own.
     if (asked(argc, argv, "qt-after"))
@@ -698,7 +793,10 @@ int main(int argc, char** argv)
         return 1;
     }
     streaming = asked(argc, argv, "stream");
-    if (streaming) {
+    qtGone = asked(argc, argv, "qt-gone");
+    lateSend = asked(argc, argv, "late-send");
+    heldRelease = asked(argc, argv, "held-release");
+    if (streaming && !qtGone) {
         static auto& keptForEver = *new std::shared_ptr<ect::ZUVAService>(service);
         (void)keptForEver;
     }
@@ -759,7 +857,7 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    if (asked(argc, argv, "qt-gone"))
+    if (qtGone)
         endWithoutQt(application, asked(argc, argv, "cleanup"));
     else if (asked(argc, argv, "qt-after"))
         cleanUpInTheLoop(*application);

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -55,6 +57,29 @@ inline std::string threadEntry(long thread, const char* name)
     std::string line;
     std::getline(entry, line);
     return line;
+}
+
+// The CPU time, in clock ticks, that the threads of this process not named
+// so have taken; a thread that ends meanwhile counts no more.
+inline long cpuTicksOfThreadsNotNamed(const std::string& name)
+{
+    long ticks = 0;
+    DIR* tasks = ::opendir("/proc/self/task");
+    while (const dirent* entry = tasks ? ::readdir(tasks) : nullptr) {
+        const long thread = std::atol(entry->d_name);
+        const std::string stat = threadEntry(thread, "stat");
+        const std::string::size_type nameEnd = stat.rfind(')');
+        unsigned long user = 0;
+        unsigned long system = 0;
+        // After the name: the state and ten more fields, then user and system time.
+        if (thread > 0 && nameEnd != std::string::npos && threadEntry(thread, "comm") != name
+            && std::sscanf(stat.c_str() + nameEnd + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user,
+                           &system) == 2)
+            ticks += static_cast<long>(user + system);
+    }
+    if (tasks)
+        ::closedir(tasks);
+    return ticks;
 }
 
 // Asleep in its event loop, waiting for events, or ended. A thread asleep on

@@ -757,7 +757,12 @@ void execTheLister(uint16_t port)
     for (const int descriptor : inheritedByTheHost)
         ::close(descriptor);
     const std::string portText = std::to_string(port);
-    ::execl("/proc/self/exe", "service_exiting_host", "inherited", portText.c_str(), static_cast<char*>(nullptr));
+    // Under emulation the kernel cannot run this program itself.
+    const char* const emulator = SERVICE_EXITING_HOST_EMULATOR;
+    if (*emulator)
+        ::execlp(emulator, emulator, SERVICE_EXITING_HOST, "inherited", portText.c_str(), static_cast<char*>(nullptr));
+    else
+        ::execl(SERVICE_EXITING_HOST, SERVICE_EXITING_HOST, "inherited", portText.c_str(), static_cast<char*>(nullptr));
     std::puts("host: the forked child could not exec");
     std::_Exit(1);
 }

@@ -29,8 +29,8 @@ HostCall::~HostCall()
     // rest is left. Inside nested host code it returns to the host.
     m_waiting.reset();
     if (--depth == 0) {
-        vorsam::Thread::stayIfTheRestIsLeft();
         --threadsInHostCode;
+        vorsam::Thread::stayIfTheRestIsLeft();
     }
     LibraryCall::resume(m_libraryCall);
 }

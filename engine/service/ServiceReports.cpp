@@ -1,5 +1,6 @@
 #include "engine/service/ServiceReports.h"
 
+#include "engine/service/HostCall.h"
 #include "foundation/ProcessExit.h"
 #include "foundation/Thread.h"
 
@@ -18,6 +19,10 @@ void ServiceReports::report(const std::function<void()>& call)
             return;
         m_underWay.push_back(self);
     }
+    // Outside the bookkeeping below: a thread back from host code once the
+    // exit has left the rest stays where its host code ends, and a report it
+    // still counted as under way would hold a later stop to the exit's limit.
+    const HostCall hostCode;
     struct Returned {
         ServiceReports& reports;
         std::thread::id self;

@@ -51,7 +51,9 @@
 // once, and the program it runs holds no library descriptor; [asks-at-exit]
 // exit work of the host's, after the library's, asking about the terminal.
 // The set-up leaves main's signal mask as it was, and the exit's disconnected
-// reports come on a thread other than the one that exits; [free-thread] thousands of
+// reports come on a thread other than the one that exits; [stop-at-exit] a
+// connected report under way as main returns, let go by exit work of the
+// host's that then stops the service: the stop is told at once; [free-thread] thousands of
 // information requests one after the other, with every thread on one CPU
 // beside a spinning one: each accepted request's free function runs after its
 // result, never inside the send.
@@ -104,7 +106,7 @@ struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
         startedFirst, cleanupDuringStart, livesOn, logged, grandchild, startStop, callsInStopped, startAtExit,
-        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread;
+        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -164,7 +166,7 @@ void readRow(int argc, char** argv)
               is("no-loopback"),    is("started-first"), is("cleanup-during-start"), is("lives-on"),
               is("logged"),         is("grandchild"),     is("start-stop"),   is("calls-in-stopped"),
               is("start-at-exit"),  is("late-report"),    is("locked-start"), is("cleanup-in-started"),
-              is("chain-exit"),     is("free-thread")};
+              is("chain-exit"),     is("free-thread"),    is("stop-at-exit")};
 }
 
 struct ReportScope {
@@ -318,6 +320,33 @@ void onStopped(const char*, void* userData)
     delete static_cast<ServiceData*>(userData);
 }
 
+// [stop-at-exit]: the connected report lasts until exit work of the host's,
+// which runs after the library's, lets it go and then stops the service.
+std::atomic<bool> reportLetGo{false};
+std::atomic<bool> reportReturning{false};
+
+void holdTheReportForTheStop()
+{
+    if (!row.stopAtExit)
+        return;
+    waitUntil([] { return reportLetGo.load(); });
+    reportReturning = true;
+}
+
+void stopOnceTheReportReturned()
+{
+    reportLetGo = true;
+    if (!waitUntil([] { return reportReturning.load(); }))
+        std::puts("host: the connected report was not let go");
+    const std::int64_t before = testsupport::steadyMs();
+    zuva_stopService(service);
+    const std::int64_t took = testsupport::steadyMs() - before;
+    if (!stopReported)
+        std::puts("host: the stop after the report returned was not told");
+    if (took >= 2500)
+        std::printf("host: the stop after the report returned took %lld ms\n", static_cast<long long>(took));
+}
+
 void onConnected(const char*, void*)
 {
     const ReportScope scope;
@@ -328,6 +357,7 @@ void onConnected(const char*, void*)
     ++connectedReports;
     if (row.heldReport && !reportHeld.exchange(true))
         waitUntil([] { return journalSaved.load(); });
+    holdTheReportForTheStop();
 }
 
 void onDisconnected(const char*, void* userData)
@@ -465,6 +495,19 @@ int endWhileDialledIn(uint16_t port)
         return 1;
     }
     return end();
+}
+
+int returnDuringAReport(uint16_t port)
+{
+    testsupport::SimAdvice advice;
+    advice.terminalIdentifier = "TERM0001";
+    SimTerminal& terminal = newTerminal();
+    if (!terminal.connectTo(port) || !terminal.sendAdvice(advice)
+        || !waitUntil([] { return connectedReports == 1; })) {
+        std::puts("host: the terminal was not reported connected");
+        return 1;
+    }
+    return 0;
 }
 
 bool connectTerminal(SimTerminal& terminal, uint16_t port, const std::string& identifier)
@@ -1396,6 +1439,8 @@ int main(int argc, char** argv)
         std::atexit(noteTheRestLeft);
     if (row.chainExit)
         std::atexit(workForASecondAtExit);
+    if (row.stopAtExit)
+        std::atexit(stopOnceTheReportReturned);
     if (row.noLoopback)
         leaveLoopback();
     if (row.logged)
@@ -1444,6 +1489,8 @@ int main(int argc, char** argv)
     }
     if (row.dialIn)
         return endWhileDialledIn(port);
+    if (row.stopAtExit)
+        return returnDuringAReport(port);
     if (row.fork)
         return forkAndStartAgain(port);
     if (row.stopBeside)

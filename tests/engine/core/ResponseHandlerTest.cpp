@@ -317,8 +317,12 @@ TEST_F(ResponseHandlerTest, ASaleAnsweredWhileClearedLeavesNoRecordBehind)
         EXPECT_EQ(results.outcome(id), Success);
         clearer.join();
         ASSERT_TRUE(waitUntil([&] { return warnings.text().count("a late error dropped") == id / 2 + 1; }));
-        link->receive(message("Rl", id + 1) + message("Rd", id, {SimTlv::hex("DF26", "000000001234")}));
+        // The clearing transaction's result comes after the sale's settling
+        // has ended on the dispatch thread, the warning above only during it.
+        link->receive(message("Rl", id + 1));
+        ASSERT_TRUE(results.waitFor(id + 1));
         EXPECT_EQ(results.outcome(id + 1), Success);
+        link->receive(message("Rd", id, {SimTlv::hex("DF26", "000000001234")}));
         EXPECT_TRUE(waitUntil([&] { return warnings.text().count("came while no transaction awaited it") == id / 2 + 1; }))
             << warnings.text().toStdString();
         EXPECT_FALSE(warnings.text().contains("came after")) << warnings.text().toStdString();

@@ -280,6 +280,17 @@ Thread::Waiting::~Waiting()
         --presence->waiting;
 }
 
+Thread::AtWork::AtWork()
+    : m_waiting(presence ? presence->waiting.exchange(0) : 0)
+{
+}
+
+Thread::AtWork::~AtWork()
+{
+    if (presence)
+        presence->waiting += m_waiting;
+}
+
 const unsigned Thread::HostCodeStackSize = 1024 * 1024;
 
 // Far below the 8 MiB default so that a thousand terminals (three threads

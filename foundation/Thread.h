@@ -80,6 +80,21 @@ public:
         Waiting& operator=(const Waiting&) = delete;
     };
 
+    // While it lasts, a library thread that waits (inside host code, say)
+    // works for the library again: a call that host code makes. The exit
+    // waits for it as for a thread at work, so that the call never meets
+    // what the exit destroys.
+    class AtWork {
+    public:
+        AtWork();
+        ~AtWork();
+        AtWork(const AtWork&) = delete;
+        AtWork& operator=(const AtWork&) = delete;
+
+    private:
+        int m_waiting;
+    };
+
     class Impl;
 
 private:

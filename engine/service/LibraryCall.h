@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/Thread.h"
+
 namespace oxa {
 
 // A call of the library's C interface under way on this thread until the
@@ -19,6 +21,9 @@ public:
     // For host code that the library calls: its calls are not nested.
     static int suspend();
     static void resume(int depth);
+
+private:
+    const vorsam::Thread::AtWork m_atWork;
 };
 
 } // namespace oxa

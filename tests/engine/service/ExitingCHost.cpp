@@ -51,7 +51,9 @@
 // once, and the program it runs holds no library descriptor; [asks-at-exit]
 // exit work of the host's, after the library's, asking about the terminal.
 // The set-up leaves main's signal mask as it was, and the exit's disconnected
-// reports come on a thread other than the one that exits; [stop-at-exit] a
+// reports come on a thread other than the one that exits; [send-at-exit]
+// with logged: main returns while a result callback's send is held in a
+// certification log write: the exit waits for that call; [stop-at-exit] a
 // connected report under way as main returns, let go by exit work of the
 // host's that then stops the service: the stop is told at once; [free-thread] thousands of
 // information requests one after the other, with every thread on one CPU
@@ -106,7 +108,7 @@ struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
         startedFirst, cleanupDuringStart, livesOn, logged, grandchild, startStop, callsInStopped, startAtExit,
-        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit;
+        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit, sendAtExit;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -166,7 +168,8 @@ void readRow(int argc, char** argv)
               is("no-loopback"),    is("started-first"), is("cleanup-during-start"), is("lives-on"),
               is("logged"),         is("grandchild"),     is("start-stop"),   is("calls-in-stopped"),
               is("start-at-exit"),  is("late-report"),    is("locked-start"), is("cleanup-in-started"),
-              is("chain-exit"),     is("free-thread"),    is("stop-at-exit")};
+              is("chain-exit"),     is("free-thread"),    is("stop-at-exit"),
+              is("send-at-exit")};
 }
 
 struct ReportScope {
@@ -896,6 +899,56 @@ int forkWhileTheLogIsWritten(uint16_t port)
     return end();
 }
 
+// [send-at-exit]: a result callback's send is held in its certification log
+// write, a library call under way in host code on a library thread, until the
+// process ends. The exit waits for it as for a thread at work, up to its
+// limit: the call must not meet what the exit destroys.
+thread_local bool holdLogWritesHere = false;
+std::atomic<bool> sendHeld{false};
+std::atomic<std::int64_t> restLeftSeenAt{0};
+
+void sendHeldInTheLog(const char*, void*)
+{
+    holdLogWritesHere = true;
+    sendInformationRequest(nullptr, nullptr, nullptr);
+}
+
+void noteWhenTheRestIsLeft()
+{
+    for (;;) {
+        char* const terminals = zuva_getConnectedTerminals();
+        const bool listed = terminals && std::strstr(terminals, "TERM0001");
+        zuva_free(terminals);
+        if (!listed)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    restLeftSeenAt = testsupport::steadyMs();
+}
+
+void checkTheExitWaitedForTheSend()
+{
+    if (restLeftSeenAt == 0) {
+        std::puts("host: the exit did not leave the rest");
+        return;
+    }
+    const std::int64_t waited = testsupport::steadyMs() - restLeftSeenAt;
+    if (waited < 500)
+        std::printf("host: the exit went on after %lld ms while a callback's send was under way\n",
+                    static_cast<long long>(waited));
+}
+
+int exitWhileACallbackSends()
+{
+    std::thread(noteWhenTheRestIsLeft).detach();
+    if (sendInformationRequest(&sendHeldInTheLog, nullptr, nullptr) != 0
+        || !waitUntil([] { return sendHeld.load(); })) {
+        std::puts("host: the callback's send was not held in the log");
+        return 1;
+    }
+    return 0;
+}
+
 // The last pseudo-terminal's line, and the last serial service.
 char lineName[128] = {};
 void* serialService = nullptr;
@@ -1332,6 +1385,11 @@ extern "C" ssize_t write(int descriptor, const void* data, size_t size)
         logWriteHeld = true;
         waitUntil([] { return !holdLogWrites; });
     }
+    if (holdLogWritesHere && writesTheLog(descriptor)) {
+        sendHeld = true;
+        for (;;)
+            std::this_thread::sleep_for(std::chrono::hours(1));
+    }
     return next(descriptor, data, size);
 }
 
@@ -1441,6 +1499,8 @@ int main(int argc, char** argv)
         std::atexit(workForASecondAtExit);
     if (row.stopAtExit)
         std::atexit(stopOnceTheReportReturned);
+    if (row.sendAtExit)
+        std::atexit(checkTheExitWaitedForTheSend);
     if (row.noLoopback)
         leaveLoopback();
     if (row.logged)
@@ -1507,6 +1567,8 @@ int main(int argc, char** argv)
         return exitHoldingTheLock();
     if (row.freeThread)
         return checkWhereTheFreeFunctionsRun();
+    if (row.sendAtExit)
+        return exitWhileACallbackSends();
     if (row.freeExit)
         return exitFromTheFreeFunction();
     if (row.stopInResult)

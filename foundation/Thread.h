@@ -81,9 +81,9 @@ public:
     };
 
     // While it lasts, a library thread that waits (inside host code, say)
-    // works for the library again: a call that host code makes. The exit
-    // waits for it as for a thread at work, so that the call never meets
-    // what the exit destroys.
+    // works for the library again: a call that host code makes. The exit's
+    // recall waits for it as for a thread at work (a second at most), so that
+    // a call under way then does not meet what the exit destroys.
     class AtWork {
     public:
         AtWork();

@@ -59,6 +59,23 @@ ZUVAServices::DocumentCallback documentCallback(zuva_callback callback, void* us
     return [callback, userData](QJsonDocument document) { callback(jsonText(document).constData(), userData); };
 }
 
+// Once the exit has left the connections to the process's end, what a
+// document is built with may have gone: the refusal is text made of constants.
+int answerAtExit(const char* refusal, zuva_callback result, void* userData)
+{
+    if (result) {
+        const oxa::HostCall hostCall;
+        result(refusal, userData);
+    }
+    return -1;
+}
+
+int refuseAtExit(const char* refusal, zuva_callback result, void* userData, zuva_free_function freeFunction)
+{
+    const ArgFreeCallbackHandler release(freeFunction, userData);
+    return answerAtExit(refusal, result, userData);
+}
+
 int sendThroughRegistry(const QString& terminalId, const QString& json, zuva_callback result, void* userData,
                         const std::shared_ptr<ReverseCallbackResponse>& answerSlot,
                         zuva_free_function freeFunction)
@@ -79,7 +96,12 @@ int sendThroughRegistry(const QString& terminalId, const QString& json, zuva_cal
             result(jsonText(question).constData(), userData);
         return QJsonDocument::fromJson(answerSlot->answer().toUtf8());
     };
-    return services().sendTransaction(terminalId, json, std::move(onResult), std::move(onQuestion));
+    const int sent = services().sendTransaction(terminalId, json, std::move(onResult), std::move(onQuestion));
+    if (sent != ZUVAServices::RefusedAtExit)
+        return sent;
+    // The exit left the rest during the call: the callbacks, still here, go as
+    // this returns, after the answer.
+    return answerAtExit(services().refusalAtExit(), result, userData);
 }
 
 // Nothing may unwind into the host's C code: an unexpected failure becomes
@@ -111,18 +133,6 @@ void guarded(const char* function, Call&& call)
         call();
         return 0;
     });
-}
-
-// Once the exit has left the connections to the process's end, what a
-// document is built with may have gone: the refusal is text made of constants.
-int refuseAtExit(const char* refusal, zuva_callback result, void* userData, zuva_free_function freeFunction)
-{
-    const ArgFreeCallbackHandler release(freeFunction, userData);
-    if (result) {
-        const oxa::HostCall hostCall;
-        result(refusal, userData);
-    }
-    return -1;
 }
 
 } // namespace

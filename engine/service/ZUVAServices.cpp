@@ -553,6 +553,9 @@ int ZUVAServices::sendTransaction(const QString& terminalId, const QString& json
     // Nothing goes out on a connection the parent shares, nor on one whose
     // threads no longer handle anything.
     if (const char* const refusal = refusalOfConnections()) {
+        // A document may not be built once the exit has left the rest.
+        if (refusal == RestLeftReason)
+            return RefusedAtExit;
         failRequest(result, ect::ECTError(ect::ECTErrorCode::Technical_Issue,
                                           ect::ECTErrorCauseCode::NoConnectionWithTerminal, {{"reason", refusal}}));
         return -1;

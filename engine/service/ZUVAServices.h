@@ -87,7 +87,10 @@ public:
     const char* refusalAtExit() const;
     // 0 when the connection took the request, and the callbacks with it (they
     // are left empty); -1 when it was refused, after the result callback has
-    // received the error, and the callbacks are left as they were.
+    // received the error, and the callbacks are left as they were;
+    // RefusedAtExit when the exit has left the connections to the process's
+    // end, with nothing called back: the caller answers with refusalAtExit().
+    static constexpr int RefusedAtExit = -2;
     int sendTransaction(const QString& terminalId, const QString& json, DocumentCallback&& result,
                         ReverseCallback&& reverse);
     bool isTerminalConnected(const QString& terminalId) const;

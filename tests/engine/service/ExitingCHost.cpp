@@ -1271,10 +1271,14 @@ void onLateRefusal(const char* json, void*)
         ++lateRefusals;
 }
 
-// Host code like a callback: none runs once the exit has left the rest.
+// Host code like a callback: none runs once the exit has left the rest, but
+// for that of a send refused then, inside that send, part of the host code
+// under way.
+thread_local bool sendingChained = false;
+
 void onChainedFree(void*)
 {
-    if (hostExitWorkBegun)
+    if (hostExitWorkBegun && !sendingChained)
         std::puts("host: a free function ran during the host's exit work");
 }
 
@@ -1304,7 +1308,9 @@ void onChainedResult(const char* json, void* userData)
         return sendOnceTheHostsExitWorkRuns();
     if (index == 0 && chainHeld)
         std::exit(0);
+    sendingChained = true;
     sendChained(index, &onChainedResult, &onChainedFree);
+    sendingChained = false;
 }
 
 std::int64_t processCpuMs()

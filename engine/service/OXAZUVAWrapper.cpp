@@ -70,12 +70,6 @@ int answerAtExit(const char* refusal, zuva_callback result, void* userData)
     return -1;
 }
 
-int refuseAtExit(const char* refusal, zuva_callback result, void* userData, zuva_free_function freeFunction)
-{
-    const ArgFreeCallbackHandler release(freeFunction, userData);
-    return answerAtExit(refusal, result, userData);
-}
-
 int sendThroughRegistry(const QString& terminalId, const QString& json, zuva_callback result, void* userData,
                         const std::shared_ptr<ReverseCallbackResponse>& answerSlot,
                         zuva_free_function freeFunction)
@@ -99,8 +93,8 @@ int sendThroughRegistry(const QString& terminalId, const QString& json, zuva_cal
     const int sent = services().sendTransaction(terminalId, json, std::move(onResult), std::move(onQuestion));
     if (sent != ZUVAServices::RefusedAtExit)
         return sent;
-    // The exit left the rest during the call: the callbacks, still here, go as
-    // this returns, after the answer.
+    // Refused by the exit: the callbacks, still here, go as this returns,
+    // after the answer.
     return answerAtExit(services().refusalAtExit(), result, userData);
 }
 
@@ -207,8 +201,6 @@ int zuva_sendTransaction(const char* terminalId, const char* json, zuva_callback
             *replyFunction = &ReverseCallbackResponse::OnReverseCallback;
         if (replyHandle)
             *replyHandle = answerSlot.get();
-        if (const char* const refusal = services().refusalAtExit())
-            return refuseAtExit(refusal, result, userData, freeFunction);
         return sendThroughRegistry(textOf(terminalId), textOf(json), result, userData, answerSlot, freeFunction);
     });
 }

@@ -36,11 +36,20 @@ void ServiceReports::report(const std::function<void()>& call)
     call();
 }
 
-void ServiceReports::open()
+ServiceReports::Start::Start(ServiceReports& reports)
+    : m_reports(reports)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_opened = true;
-    m_changed.notify_all();
+    const std::lock_guard<std::mutex> lock(m_reports.m_mutex);
+    m_reports.m_underWay.push_back(std::this_thread::get_id());
+}
+
+ServiceReports::Start::~Start()
+{
+    const std::lock_guard<std::mutex> lock(m_reports.m_mutex);
+    auto& underWay = m_reports.m_underWay;
+    underWay.erase(std::find(underWay.begin(), underWay.end(), std::this_thread::get_id()));
+    m_reports.m_opened = true;
+    m_reports.m_changed.notify_all();
 }
 
 bool ServiceReports::close()

@@ -13,13 +13,25 @@ namespace oxa {
 // may set up its state for the service when told of the start, so no report
 // begins before; it may let go of the service's user data once told of the
 // stop, so from then on no report begins, and the stop is told only once the
-// reports under way have returned.
+// reports under way have returned, the start's among them.
 class ServiceReports {
 public:
+    // The start under way on this thread for the scope: no report begins
+    // before it ends, and a stop made meanwhile (from the started callback,
+    // say) is told after it.
+    class Start {
+    public:
+        explicit Start(ServiceReports& reports);
+        ~Start();
+        Start(const Start&) = delete;
+        Start& operator=(const Start&) = delete;
+
+    private:
+        ServiceReports& m_reports;
+    };
+
     // Makes the report unless the stop is due; waits for the start's report.
     void report(const std::function<void()>& call);
-    // The start has been reported: reports may begin.
-    void open();
     // From now on no report begins. True once every report under way has
     // returned, but for those on this thread and on the exiting thread,
     // whose host code cannot go on; false when one still is under way once

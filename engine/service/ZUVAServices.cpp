@@ -229,6 +229,8 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
 {
     const auto kept = std::make_shared<RunningService>(std::move(service));
     void* const handle = kept.get();
+    // However the start ends, the service's reports may begin then.
+    const ServiceReports::Start start{*kept->reports};
     // In a forked child the lock may have been held by a thread of the parent.
     const char* refusal = inForkedChild() ? ForkedChildReason : nullptr;
     if (!refusal) {
@@ -260,11 +262,6 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
         reportStartFailure(error, exception.what());
         return 0;
     }
-    // However the started callback ends, the service's reports may begin then.
-    struct Opened {
-        ServiceReports& reports;
-        ~Opened() { reports.open(); }
-    } opened{*kept->reports};
     call(started, QJsonDocument());
     return reinterpret_cast<quintptr>(handle);
 }

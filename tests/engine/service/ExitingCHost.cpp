@@ -299,8 +299,11 @@ void holdTheStartIfAsked()
         startWaitsForMain = true;
         const std::lock_guard<std::mutex> lock(hostLock);
     }
-    if (row.cleanupInStarted)
+    if (row.cleanupInStarted) {
         zuva_cleanup();
+        // Time for the stop to be told, which must wait until this returns.
+        testsupport::holdsThroughout([] { return !stopReported.load(); }, std::chrono::milliseconds(300));
+    }
 }
 
 std::atomic<bool> cleanupCalled{false};

@@ -235,7 +235,7 @@ TEST(ServiceLifecycle, ReportsOnSeveralThreadsMeetTheStop)
             std::atomic<bool> told{false};
         };
         const auto shared = std::make_shared<Shared>();
-        shared->reports.open();
+        { const oxa::ServiceReports::Start start{shared->reports}; }
         std::vector<std::thread> reporting;
         for (int thread = 0; thread < Threads; ++thread)
             reporting.emplace_back([shared] {
@@ -264,6 +264,22 @@ TEST(ServiceLifecycle, ReportsOnSeveralThreadsMeetTheStop)
             stopping.detach();
         EXPECT_EQ(shared->afterTheStop, 0);
     }
+}
+
+// A stop made while the start is under way, from its started callback say,
+// is told only once the start has ended.
+TEST(ServiceLifecycle, AStopDuringTheStartIsToldAfterIt)
+{
+    oxa::ServiceReports reports;
+    std::atomic<bool> told{false};
+    std::thread stopping;
+    {
+        const oxa::ServiceReports::Start start{reports};
+        stopping = std::thread([&] { told = reports.close(); });
+        EXPECT_TRUE(holdsThroughout([&] { return !told.load(); }, std::chrono::milliseconds(100)));
+    }
+    EXPECT_TRUE(waitUntil([&] { return told.load(); }));
+    stopping.join();
 }
 
 // With no thread to be had, whoever awaits the release thread's jobs runs

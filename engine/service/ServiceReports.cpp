@@ -40,24 +40,50 @@ ServiceReports::Start::Start(ServiceReports& reports)
     : m_reports(reports)
 {
     const std::lock_guard<std::mutex> lock(m_reports.m_mutex);
-    m_reports.m_underWay.push_back(std::this_thread::get_id());
+    m_reports.m_startingOn = std::this_thread::get_id();
 }
 
 ServiceReports::Start::~Start()
 {
-    const std::lock_guard<std::mutex> lock(m_reports.m_mutex);
-    auto& underWay = m_reports.m_underWay;
-    underWay.erase(std::find(underWay.begin(), underWay.end(), std::this_thread::get_id()));
-    m_reports.m_opened = true;
-    m_reports.m_changed.notify_all();
+    std::function<void()> stopDue;
+    {
+        const std::lock_guard<std::mutex> lock(m_reports.m_mutex);
+        m_reports.m_startingOn = std::thread::id();
+        m_reports.m_opened = true;
+        m_reports.m_changed.notify_all();
+        stopDue.swap(m_reports.m_stopDue);
+    }
+    // No report began during the start: none can be under way.
+    if (stopDue)
+        stopDue();
 }
 
-bool ServiceReports::close()
+void ServiceReports::Start::failed()
+{
+    const std::lock_guard<std::mutex> lock(m_reports.m_mutex);
+    m_reports.m_startFailed = true;
+    m_reports.m_closed = true;
+    m_reports.m_stopDue = nullptr;
+}
+
+void ServiceReports::close(const std::function<void()>& tellStopped)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_closed = true;
     m_changed.notify_all();
-    return vorsam::ProcessExit::await(lock, m_changed, [this] { return !othersUnderWay(); });
+    if (m_startFailed)
+        return;
+    // Whoever stops during the start (the release thread, say) does not wait
+    // for the host's started callback: the start tells the stop, unless its
+    // thread is the exiting one, whose host code cannot go on.
+    if (m_startingOn != std::thread::id() && m_startingOn != vorsam::ProcessExit::exitingThread()) {
+        m_stopDue = tellStopped;
+        return;
+    }
+    if (!vorsam::ProcessExit::await(lock, m_changed, [this] { return !othersUnderWay(); }))
+        return;
+    lock.unlock();
+    tellStopped();
 }
 
 bool ServiceReports::othersUnderWay() const

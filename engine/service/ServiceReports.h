@@ -18,7 +18,7 @@ class ServiceReports {
 public:
     // The start under way on this thread for the scope: no report begins
     // before it ends, and a stop made meanwhile (from the started callback,
-    // say) is told after it.
+    // say) is told as it ends, unless it has failed.
     class Start {
     public:
         explicit Start(ServiceReports& reports);
@@ -26,25 +26,34 @@ public:
         Start(const Start&) = delete;
         Start& operator=(const Start&) = delete;
 
+        // The host was told of the failure, and never of a stop.
+        void failed();
+
     private:
         ServiceReports& m_reports;
     };
 
     // Makes the report unless the stop is due; waits for the start's report.
     void report(const std::function<void()>& call);
-    // From now on no report begins. True once every report under way has
-    // returned, but for those on this thread and on the exiting thread,
-    // whose host code cannot go on; false when one still is under way once
-    // the exit's limit has passed (it may wait for the exiting thread).
-    bool close();
+    // From now on no report begins. Tells the stop once every report under
+    // way has returned, but for those on this thread and on the exiting
+    // thread, whose host code cannot go on; not at all when one still is
+    // under way once the exit's limit has passed (it may wait for the
+    // exiting thread). During the start the start tells it, as it ends.
+    void close(const std::function<void()>& tellStopped);
 
 private:
     bool othersUnderWay() const;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
+    // The thread of the start under way, if any.
+    std::thread::id m_startingOn;
+    bool m_startFailed = false;
     bool m_opened = false;
     bool m_closed = false;
+    // Left by a stop made during the start.
+    std::function<void()> m_stopDue;
     // A thread once per report it is inside.
     std::vector<std::thread::id> m_underWay;
 };

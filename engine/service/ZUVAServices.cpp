@@ -230,7 +230,7 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
     const auto kept = std::make_shared<RunningService>(std::move(service));
     void* const handle = kept.get();
     // However the start ends, the service's reports may begin then.
-    const ServiceReports::Start start{*kept->reports};
+    ServiceReports::Start start{*kept->reports};
     // In a forked child the lock may have been held by a thread of the parent.
     const char* refusal = inForkedChild() ? ForkedChildReason : nullptr;
     if (!refusal) {
@@ -245,7 +245,7 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
         }
     }
     if (refusal) {
-        kept->reports->close();
+        start.failed();
         reportStartFailure(error, refusal);
         return 0;
     }
@@ -258,7 +258,7 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
             std::lock_guard<std::mutex> lock(m_mutex);
             m_services.erase(handle);
         }
-        kept->reports->close();
+        start.failed();
         reportStartFailure(error, exception.what());
         return 0;
     }
@@ -345,8 +345,8 @@ bool ZUVAServices::leftWithoutQt(const std::shared_ptr<RunningService>& service)
 void ZUVAServices::reportStopped(RunningService& service)
 {
     // The host may let go of its user data once told.
-    if (service.reports->close())
-        call(service.serviceStopped, QJsonDocument());
+    const DocumentCallback stopped = service.serviceStopped;
+    service.reports->close([stopped] { call(stopped, QJsonDocument()); });
 }
 
 void ZUVAServices::endConnections(RunningService& service)

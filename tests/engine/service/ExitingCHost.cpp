@@ -42,7 +42,8 @@
 // report lasting until the exit has left the rest: no report follows;
 // [locked-start] exit while a host thread's started callback waits for a
 // lock main holds; [cleanup-in-started] a clean-up inside the started
-// callback of a host thread's start; [logged] with the certification log on
+// callback of a host thread's start, told stopped once that callback has
+// returned (with exit: the clean-up once the library's exit work has run); [logged] with the certification log on
 // and the sales recorded as made in backup mode; [chain-exit] six terminals
 // answering requests that their result callbacks chain, one calling exit
 // while another's is under way, with exit work of the host's own from the
@@ -291,6 +292,10 @@ void stayUntilTheCleanUpHasBegun()
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
+// [cleanup-in-started exit]: the clean-up inside the started callback comes
+// once the library's exit work has run, noted by exit work of the host's.
+std::atomic<bool> libraryExitWorkRan{false};
+
 void holdTheStartIfAsked()
 {
     if (row.cleanupDuringStart)
@@ -300,6 +305,8 @@ void holdTheStartIfAsked()
         const std::lock_guard<std::mutex> lock(hostLock);
     }
     if (row.cleanupInStarted) {
+        if (row.exit)
+            waitUntil([] { return libraryExitWorkRan.load(); });
         zuva_cleanup();
         // Time for the stop to be told, which must wait until this returns.
         testsupport::holdsThroughout([] { return !stopReported.load(); }, std::chrono::milliseconds(300));
@@ -1207,6 +1214,10 @@ int cleanUpInsideTheStart(uint16_t port)
         service = startService(port);
         startReturned = true;
     }).detach();
+    if (row.exit) {
+        waitUntil([] { return inStarted.load(); });
+        return 0;
+    }
     if (!waitUntil([] { return startReturned.load(); })) {
         std::puts("host: the clean-up inside the started callback did not return");
         std::fflush(stdout);
@@ -1215,6 +1226,15 @@ int cleanUpInsideTheStart(uint16_t port)
     if (!waitUntil([] { return stops == 1; }))
         std::puts("host: the clean-up inside the started callback did not stop the service");
     return 0;
+}
+
+void letTheStartCleanUp()
+{
+    libraryExitWorkRan = true;
+    if (!waitUntil([] { return startedReturned.load(); }, std::chrono::milliseconds(5000)))
+        std::puts("host: the started callback did not return");
+    if (!waitUntil([] { return stopReported.load(); }, std::chrono::milliseconds(5000)))
+        std::puts("host: the clean-up inside the started callback was not told stopped");
 }
 
 // In a network of its own, whose loopback is down.
@@ -1508,6 +1528,8 @@ int main(int argc, char** argv)
         std::atexit(workForASecondAtExit);
     if (row.stopAtExit)
         std::atexit(stopOnceTheReportReturned);
+    if (row.cleanupInStarted && row.exit)
+        std::atexit(letTheStartCleanUp);
     if (row.sendAtExit)
         std::atexit(checkTheExitWaitedForTheSend);
     if (row.noLoopback)

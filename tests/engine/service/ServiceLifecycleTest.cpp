@@ -250,7 +250,7 @@ TEST(ServiceLifecycle, ReportsOnSeveralThreadsMeetTheStop)
             });
         ASSERT_TRUE(waitUntil([&] { return shared->made >= 2000 * Threads; }));
         std::thread stopping([shared] {
-            shared->told = shared->reports.close();
+            shared->reports.close([shared] { shared->told = true; });
         });
         const bool returned = waitUntil([&] { return shared->told.load(); });
         EXPECT_TRUE(returned) << "the stop did not return";
@@ -266,20 +266,35 @@ TEST(ServiceLifecycle, ReportsOnSeveralThreadsMeetTheStop)
     }
 }
 
-// A stop made while the start is under way, from its started callback say,
-// is told only once the start has ended.
-TEST(ServiceLifecycle, AStopDuringTheStartIsToldAfterIt)
+// A stop made while the start is under way (from its started callback, or
+// by the release thread for it) waits for nothing and is told as the start
+// ends, once; a start that failed is never told stopped.
+TEST(ServiceLifecycle, AStopDuringTheStartIsToldAsItEnds)
 {
-    oxa::ServiceReports reports;
-    std::atomic<bool> told{false};
-    std::thread stopping;
-    {
-        const oxa::ServiceReports::Start start{reports};
-        stopping = std::thread([&] { told = reports.close(); });
-        EXPECT_TRUE(holdsThroughout([&] { return !told.load(); }, std::chrono::milliseconds(100)));
+    for (const bool startFails : {false, true}) {
+        SCOPED_TRACE(startFails ? "the start fails" : "the start succeeds");
+        oxa::ServiceReports reports;
+        std::atomic<int> told{0};
+        const auto tell = [&told] { ++told; };
+        std::atomic<bool> stopReturned{false};
+        std::thread stopping;
+        {
+            oxa::ServiceReports::Start start{reports};
+            stopping = std::thread([&] {
+                reports.close(tell);
+                stopReturned = true;
+            });
+            EXPECT_TRUE(waitUntil([&] { return stopReturned.load(); }, std::chrono::milliseconds(5000)))
+                << "the stop waited for the start";
+            EXPECT_EQ(told, 0);
+            if (startFails)
+                start.failed();
+        }
+        stopping.join();
+        EXPECT_EQ(told, startFails ? 0 : 1);
+        reports.close(tell);
+        EXPECT_EQ(told, startFails ? 0 : 2) << "a stop after the start is told at once";
     }
-    EXPECT_TRUE(waitUntil([&] { return told.load(); }));
-    stopping.join();
 }
 
 // With no thread to be had, whoever awaits the release thread's jobs runs

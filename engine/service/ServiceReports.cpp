@@ -36,26 +36,51 @@ void ServiceReports::report(const std::function<void()>& call)
     call();
 }
 
+namespace {
+
+// The innermost start under way on this thread.
+thread_local ServiceReports::Start* innermostStart = nullptr;
+
+} // namespace
+
 ServiceReports::Start::Start(ServiceReports& reports)
     : m_reports(reports)
+    , m_outer(innermostStart)
 {
+    innermostStart = this;
     const std::lock_guard<std::mutex> lock(m_reports.m_mutex);
     m_reports.m_startingOn = std::this_thread::get_id();
 }
 
 ServiceReports::Start::~Start()
 {
-    std::function<void()> stopDue;
-    {
-        const std::lock_guard<std::mutex> lock(m_reports.m_mutex);
-        m_reports.m_startingOn = std::thread::id();
+    innermostStart = m_outer;
+    // No report began during the start: none can be under way.
+    if (const std::function<void()> stopDue = end(true))
+        stopDue();
+}
+
+std::vector<std::function<void()>> ServiceReports::Start::abandonOnThisThread()
+{
+    std::vector<std::function<void()>> stopsDue;
+    for (Start* start = innermostStart; start; start = start->m_outer)
+        if (std::function<void()> stopDue = start->end(false))
+            stopsDue.push_back(std::move(stopDue));
+    innermostStart = nullptr;
+    return stopsDue;
+}
+
+std::function<void()> ServiceReports::Start::end(bool reportsBegin)
+{
+    const std::lock_guard<std::mutex> lock(m_reports.m_mutex);
+    m_reports.m_startingOn = std::thread::id();
+    if (reportsBegin) {
         m_reports.m_opened = true;
         m_reports.m_changed.notify_all();
-        stopDue.swap(m_reports.m_stopDue);
     }
-    // No report began during the start: none can be under way.
-    if (stopDue)
-        stopDue();
+    std::function<void()> stopDue;
+    stopDue.swap(m_reports.m_stopDue);
+    return stopDue;
 }
 
 void ServiceReports::Start::failed()
@@ -74,9 +99,8 @@ void ServiceReports::close(const std::function<void()>& tellStopped)
     if (m_startFailed)
         return;
     // Whoever stops during the start (the release thread, say) does not wait
-    // for the host's started callback: the start tells the stop, unless its
-    // thread is the exiting one, whose host code cannot go on.
-    if (m_startingOn != std::thread::id() && m_startingOn != vorsam::ProcessExit::exitingThread()) {
+    // for the host's started callback: the start tells the stop as it ends.
+    if (m_startingOn != std::thread::id()) {
         m_stopDue = tellStopped;
         return;
     }

@@ -28,9 +28,18 @@ public:
 
         // The host was told of the failure, and never of a stop.
         void failed();
+        // At exit on this thread: the starts under way here never return.
+        // Returns the tells of the stops made during them.
+        static std::vector<std::function<void()>> abandonOnThisThread();
 
     private:
+        // From now on a stop is told at once; returns the tell of one made
+        // meanwhile.
+        std::function<void()> end(bool reportsBegin);
+
         ServiceReports& m_reports;
+        // The start this one runs inside of, on this thread.
+        Start* m_outer;
     };
 
     // Makes the report unless the stop is due; waits for the start's report.

@@ -23,6 +23,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -229,6 +230,9 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
 {
     const auto kept = std::make_shared<RunningService>(std::move(service));
     void* const handle = kept.get();
+    // Counted until the start has ended, a stop made meanwhile told: a
+    // clean-up waiting for the starts returns after it.
+    std::optional<UnderWay> startUnderWay;
     // However the start ends, the service's reports may begin then.
     ServiceReports::Start start{*kept->reports};
     // In a forked child the lock may have been held by a thread of the parent.
@@ -249,7 +253,7 @@ quintptr ZUVAServices::startService(RunningService service, const DocumentCallba
         reportStartFailure(error, refusal);
         return 0;
     }
-    const UnderWay startUnderWay{*this, m_startsUnderWay};
+    startUnderWay.emplace(*this, m_startsUnderWay);
     try {
         open();
     } catch (const std::exception& exception) {
@@ -374,7 +378,9 @@ void ZUVAServices::endAtExit()
     }
     // The records stay, with their stopped callbacks: a host
     // that stops its service later, from a static object of its own, is still
-    // told once. A stop still waiting for the release thread is told here.
+    // told once. A stop still waiting for the release thread is told here, as
+    // is one made during a start that this exit leaves.
+    const std::vector<std::function<void()>> stopsDue = ServiceReports::Start::abandonOnThisThread();
     std::map<void*, std::shared_ptr<RunningService>> running;
     std::map<void*, std::shared_ptr<RunningService>> stopping;
     // Ending a connection waits for its threads and for the release thread;
@@ -396,9 +402,9 @@ void ZUVAServices::endAtExit()
         for (const auto& entry : stopping)
             m_keptAtExit.push_back(entry.second);
     }
-    if (!ending && stopping.empty())
+    if (!ending && stopping.empty() && stopsDue.empty())
         return;
-    const bool ended = endOffThisThread([this, ending, running, stopping] {
+    const bool ended = endOffThisThread([this, ending, running, stopping, stopsDue] {
         // Once the rest is left to the process's end, Qt's statics may go.
         const auto mayEnd = [ending] { return ending && !vorsam::ProcessExit::restLeft(); };
         for (const auto& entries : {running, stopping})
@@ -407,6 +413,8 @@ void ZUVAServices::endAtExit()
                     endConnections(*entry.second);
         for (const auto& entry : stopping)
             reportStopped(*entry.second);
+        for (const auto& tellStopped : stopsDue)
+            tellStopped();
         if (mayEnd())
             m_releaseThread->stop();
     });
@@ -475,6 +483,12 @@ void ZUVAServices::cleanUp()
     // another thread, may still use the application: the exit takes it then.
     if (!m_exiting && m_stopsUnderWay == 0 && m_startsUnderWay == 0)
         qt = takeQt();
+}
+
+ZUVAServices::UnderWay::UnderWay(ZUVAServices& services, int& count)
+    : services(services)
+    , count(count)
+{
 }
 
 ZUVAServices::UnderWay::~UnderWay()

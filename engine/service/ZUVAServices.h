@@ -170,9 +170,12 @@ private:
     // Gives back a stop, clean-up or start counted under way, however the
     // scope ends.
     struct UnderWay {
+        UnderWay(ZUVAServices& services, int& count);
+        UnderWay(const UnderWay&) = delete;
+        UnderWay& operator=(const UnderWay&) = delete;
+        ~UnderWay();
         ZUVAServices& services;
         int& count;
-        ~UnderWay();
     };
 
     mutable std::mutex m_mutex;

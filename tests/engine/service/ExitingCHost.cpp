@@ -43,7 +43,8 @@
 // [locked-start] exit while a host thread's started callback waits for a
 // lock main holds; [cleanup-in-started] a clean-up inside the started
 // callback of a host thread's start, told stopped once that callback has
-// returned (with exit: the clean-up once the library's exit work has run); [logged] with the certification log on
+// returned (with exit: the clean-up once the library's exit work has run;
+// with exit-in-started: the callback then calls exit, and the stop is told); [logged] with the certification log on
 // and the sales recorded as made in backup mode; [chain-exit] six terminals
 // answering requests that their result callbacks chain, one calling exit
 // while another's is under way, with exit work of the host's own from the
@@ -109,7 +110,7 @@ struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
         startedFirst, cleanupDuringStart, livesOn, logged, grandchild, startStop, callsInStopped, startAtExit,
-        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit, sendAtExit;
+        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit, sendAtExit, exitInStarted;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -170,7 +171,7 @@ void readRow(int argc, char** argv)
               is("logged"),         is("grandchild"),     is("start-stop"),   is("calls-in-stopped"),
               is("start-at-exit"),  is("late-report"),    is("locked-start"), is("cleanup-in-started"),
               is("chain-exit"),     is("free-thread"),    is("stop-at-exit"),
-              is("send-at-exit")};
+              is("send-at-exit"),   is("exit-in-started")};
 }
 
 struct ReportScope {
@@ -295,6 +296,9 @@ void stayUntilTheCleanUpHasBegun()
 // [cleanup-in-started exit]: the clean-up inside the started callback comes
 // once the library's exit work has run, noted by exit work of the host's.
 std::atomic<bool> libraryExitWorkRan{false};
+// [exit-in-started]: the started callback, having cleaned up, calls exit: it
+// never returns, and the stop is told at exit.
+std::atomic<bool> startedExits{false};
 
 void holdTheStartIfAsked()
 {
@@ -310,6 +314,10 @@ void holdTheStartIfAsked()
         zuva_cleanup();
         // Time for the stop to be told, which must wait until this returns.
         testsupport::holdsThroughout([] { return !stopReported.load(); }, std::chrono::milliseconds(300));
+        if (row.exitInStarted) {
+            startedExits = true;
+            std::exit(0);
+        }
     }
 }
 
@@ -322,7 +330,7 @@ void onStopped(const char*, void* userData)
 {
     if (reportsUnderWay > 0)
         std::puts("host: stopped while a report runs");
-    if (!startedReturned)
+    if (!startedReturned && !startedExits)
         std::puts("host: stopped before the started callback returned");
     stopReported = true;
     callTheLibraryInStopped();
@@ -1207,9 +1215,10 @@ int exitWhileAStartWaitsForMain()
 
 // A host thread makes the first start; a call that does not return ends the
 // process here, since its exit would wait for that call too.
+std::atomic<bool> startReturned{false};
+
 int cleanUpInsideTheStart(uint16_t port)
 {
-    static std::atomic<bool> startReturned{false};
     std::thread([port] {
         service = startService(port);
         startReturned = true;
@@ -1228,13 +1237,18 @@ int cleanUpInsideTheStart(uint16_t port)
     return 0;
 }
 
+void checkTheStopWasTold()
+{
+    if (!stopReported)
+        std::puts("host: the clean-up inside the started callback was not told stopped");
+}
+
 void letTheStartCleanUp()
 {
     libraryExitWorkRan = true;
-    if (!waitUntil([] { return startedReturned.load(); }, std::chrono::milliseconds(5000)))
-        std::puts("host: the started callback did not return");
-    if (!waitUntil([] { return stopReported.load(); }, std::chrono::milliseconds(5000)))
-        std::puts("host: the clean-up inside the started callback was not told stopped");
+    if (!waitUntil([] { return startReturned.load(); }, std::chrono::milliseconds(5000)))
+        std::puts("host: the start did not return");
+    checkTheStopWasTold();
 }
 
 // In a network of its own, whose loopback is down.
@@ -1530,6 +1544,8 @@ int main(int argc, char** argv)
         std::atexit(stopOnceTheReportReturned);
     if (row.cleanupInStarted && row.exit)
         std::atexit(letTheStartCleanUp);
+    if (row.exitInStarted)
+        std::atexit(checkTheStopWasTold);
     if (row.sendAtExit)
         std::atexit(checkTheExitWaitedForTheSend);
     if (row.noLoopback)

@@ -86,7 +86,6 @@ std::function<void()> ServiceReports::Start::end(bool reportsBegin)
 void ServiceReports::Start::failed()
 {
     const std::lock_guard<std::mutex> lock(m_reports.m_mutex);
-    m_reports.m_startFailed = true;
     m_reports.m_closed = true;
     m_reports.m_stopDue = nullptr;
 }
@@ -94,10 +93,11 @@ void ServiceReports::Start::failed()
 void ServiceReports::close(const std::function<void()>& tellStopped)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
+    // Told once: an exit may close what the release thread is closing.
+    if (m_closed)
+        return;
     m_closed = true;
     m_changed.notify_all();
-    if (m_startFailed)
-        return;
     // Whoever stops during the start (the release thread, say) does not wait
     // for the host's started callback: the start tells the stop as it ends.
     if (m_startingOn != std::thread::id()) {

@@ -44,11 +44,12 @@ public:
 
     // Makes the report unless the stop is due; waits for the start's report.
     void report(const std::function<void()>& call);
-    // From now on no report begins. Tells the stop once every report under
-    // way has returned, but for those on this thread and on the exiting
-    // thread, whose host code cannot go on; not at all when one still is
-    // under way once the exit's limit has passed (it may wait for the
-    // exiting thread). During the start the start tells it, as it ends.
+    // From now on no report begins. The first call tells the stop, once
+    // every report under way has returned, but for those on this thread and
+    // on the exiting thread, whose host code cannot go on; not at all when
+    // one still is under way once the exit's limit has passed (it may wait
+    // for the exiting thread). During the start the start tells it, as it
+    // ends.
     void close(const std::function<void()>& tellStopped);
 
 private:
@@ -58,7 +59,6 @@ private:
     std::condition_variable m_changed;
     // The thread of the start under way, if any.
     std::thread::id m_startingOn;
-    bool m_startFailed = false;
     bool m_opened = false;
     bool m_closed = false;
     // Left by a stop made during the start.

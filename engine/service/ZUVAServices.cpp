@@ -308,8 +308,10 @@ bool ZUVAServices::stopService(void* handle)
 
 void ZUVAServices::endStopping(void* handle)
 {
-    // Under way before the service leaves the exit's sight: an exit from
-    // then on leaves this thread to the exit instead of waiting for it.
+    // Under way, as host code: an exit from now on leaves this thread to the
+    // exit instead of waiting for it. The service stays in the exit's sight
+    // until its stop is told: the exit tells it then, whatever this thread
+    // meets on the way (threads that the exit has left, say).
     const HostCall hostCall;
     std::shared_ptr<RunningService> service;
     {
@@ -317,10 +319,11 @@ void ZUVAServices::endStopping(void* handle)
         const auto found = m_stopping.find(handle);
         if (found == m_stopping.end())
             return;
-        service = std::move(found->second);
-        m_stopping.erase(found);
+        service = found->second;
     }
     endService(service);
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_stopping.erase(handle);
 }
 
 void ZUVAServices::endService(const std::shared_ptr<RunningService>& service)
@@ -350,7 +353,12 @@ void ZUVAServices::reportStopped(RunningService& service)
 {
     // The host may let go of its user data once told.
     const DocumentCallback stopped = service.serviceStopped;
-    service.reports->close([stopped] { call(stopped, QJsonDocument()); });
+    service.reports->close([this, stopped] {
+        // A start's stop is told as it ends, which a child forked inside
+        // its started callback reaches too.
+        if (!inForkedChild())
+            call(stopped, QJsonDocument());
+    });
 }
 
 void ZUVAServices::endConnections(RunningService& service)

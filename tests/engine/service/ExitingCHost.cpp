@@ -51,7 +51,9 @@
 // start of main that lasts a second; [log-held] with logged: a
 // child forked while a certification log line is being written execs at
 // once, and the program it runs holds no library descriptor; [asks-at-exit]
-// exit work of the host's, after the library's, asking about the terminal.
+// exit work of the host's, after the library's, asking about the terminal;
+// [ending-at-exit] exit while the release thread ends a service stopped from
+// a result callback: the exit tells the stop.
 // The set-up leaves main's signal mask as it was, and the exit's disconnected
 // reports come on a thread other than the one that exits; [send-at-exit]
 // with logged: main returns while a result callback's send is held in a
@@ -110,7 +112,7 @@ struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
         startedFirst, cleanupDuringStart, livesOn, logged, grandchild, startStop, callsInStopped, startAtExit,
-        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit, sendAtExit, exitInStarted;
+        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit, sendAtExit, exitInStarted, endingAtExit;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -171,7 +173,7 @@ void readRow(int argc, char** argv)
               is("logged"),         is("grandchild"),     is("start-stop"),   is("calls-in-stopped"),
               is("start-at-exit"),  is("late-report"),    is("locked-start"), is("cleanup-in-started"),
               is("chain-exit"),     is("free-thread"),    is("stop-at-exit"),
-              is("send-at-exit"),   is("exit-in-started")};
+              is("send-at-exit"),   is("exit-in-started"), is("ending-at-exit")};
 }
 
 struct ReportScope {
@@ -590,6 +592,45 @@ int exitFromTheFreeFunction()
     mainIdle = true;
     for (;;)
         ::pause();
+}
+
+// [ending-at-exit]: a result callback stops the service and stays until the
+// library's exit work has run; main exits once the release thread ends the
+// service (it no longer listens), which ending the terminal's connection
+// holds there: the exit tells the stop.
+void stopAndStayUntilTheExitWorkRan(const char*, void*)
+{
+    zuva_stopService(service);
+    waitUntil([] { return libraryExitWorkRan.load(); });
+}
+
+void checkTheEndingStopWasTold()
+{
+    libraryExitWorkRan = true;
+    if (!stopReported)
+        std::puts("host: a stop that a library thread was ending at the exit was not told");
+}
+
+bool listensOn(uint16_t port)
+{
+    const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool accepted = ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(socket);
+    return accepted;
+}
+
+int exitWhileAStopEnds(uint16_t port)
+{
+    if (sendInformationRequest(&stopAndStayUntilTheExitWorkRan, nullptr, nullptr) != 0
+        || !waitUntil([port] { return !listensOn(port); })) {
+        std::puts("host: the stop from the result callback did not begin");
+        return 1;
+    }
+    std::exit(0);
 }
 
 void stopFromResult(const char*, void*)
@@ -1546,6 +1587,8 @@ int main(int argc, char** argv)
         std::atexit(letTheStartCleanUp);
     if (row.exitInStarted)
         std::atexit(checkTheStopWasTold);
+    if (row.endingAtExit)
+        std::atexit(checkTheEndingStopWasTold);
     if (row.sendAtExit)
         std::atexit(checkTheExitWaitedForTheSend);
     if (row.noLoopback)
@@ -1620,6 +1663,8 @@ int main(int argc, char** argv)
         return exitFromTheFreeFunction();
     if (row.stopInResult)
         return returnWithAStopBehindAReport(port);
+    if (row.endingAtExit)
+        return exitWhileAStopEnds(port);
     if (row.exitInStop)
         return exitDuringStop();
     if (row.signalExit)

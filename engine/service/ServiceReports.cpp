@@ -87,27 +87,32 @@ void ServiceReports::Start::failed()
 {
     const std::lock_guard<std::mutex> lock(m_reports.m_mutex);
     m_reports.m_closed = true;
+    m_reports.m_stopSettled = true;
     m_reports.m_stopDue = nullptr;
 }
 
 void ServiceReports::close(const std::function<void()>& tellStopped)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    // Told once: an exit may close what the release thread is closing.
-    if (m_closed)
+    // Told once: an exit may close what the release thread is closing, and
+    // returns once the stop is told (or left to the start).
+    if (m_closed) {
+        vorsam::ProcessExit::await(lock, m_changed, [this] { return m_stopSettled; });
         return;
+    }
     m_closed = true;
     m_changed.notify_all();
     // Whoever stops during the start (the release thread, say) does not wait
     // for the host's started callback: the start tells the stop as it ends.
-    if (m_startingOn != std::thread::id()) {
+    if (m_startingOn != std::thread::id())
         m_stopDue = tellStopped;
-        return;
+    else if (vorsam::ProcessExit::await(lock, m_changed, [this] { return !othersUnderWay(); })) {
+        lock.unlock();
+        tellStopped();
+        lock.lock();
     }
-    if (!vorsam::ProcessExit::await(lock, m_changed, [this] { return !othersUnderWay(); }))
-        return;
-    lock.unlock();
-    tellStopped();
+    m_stopSettled = true;
+    m_changed.notify_all();
 }
 
 bool ServiceReports::othersUnderWay() const

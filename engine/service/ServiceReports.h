@@ -49,7 +49,8 @@ public:
     // on the exiting thread, whose host code cannot go on; not at all when
     // one still is under way once the exit's limit has passed (it may wait
     // for the exiting thread). During the start the start tells it, as it
-    // ends.
+    // ends. A later call returns once the first has told it (or left it to
+    // the start), waiting at most the exit's limit once the exit has begun.
     void close(const std::function<void()>& tellStopped);
 
 private:
@@ -61,6 +62,8 @@ private:
     std::thread::id m_startingOn;
     bool m_opened = false;
     bool m_closed = false;
+    // The first close has told the stop, left it to the start or given up.
+    bool m_stopSettled = false;
     // Left by a stop made during the start.
     std::function<void()> m_stopDue;
     // A thread once per report it is inside.

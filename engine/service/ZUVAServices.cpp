@@ -386,7 +386,7 @@ void ZUVAServices::endAtExit()
     }
     // The records stay, with their stopped callbacks: a host
     // that stops its service later, from a static object of its own, is still
-    // told once. A stop still waiting for the release thread is told here, as
+    // told once. A stop the release thread has not told yet is told here, as
     // is one made during a start that this exit leaves.
     const std::vector<std::function<void()>> stopsDue = ServiceReports::Start::abandonOnThisThread();
     std::map<void*, std::shared_ptr<RunningService>> running;

@@ -180,7 +180,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::map<void*, std::shared_ptr<RunningService>> m_services;
-    // Stopped inside a callback, not yet taken by the release thread.
+    // Stopped inside a callback, until the release thread has told the stop.
     std::map<void*, std::shared_ptr<RunningService>> m_stopping;
     // Also set without the lock, by an exit begun inside a library call.
     std::atomic<bool> m_exiting{false};

@@ -298,6 +298,33 @@ TEST(ServiceLifecycle, AStopDuringTheStartIsToldAsItEnds)
     }
 }
 
+// The exit may close a service the release thread is closing: the stop is
+// told by the first, and the second returns only once it has been told.
+TEST(ServiceLifecycle, ASecondCloseReturnsOnceTheFirstHasToldTheStop)
+{
+    oxa::ServiceReports reports;
+    std::atomic<bool> telling{false};
+    std::atomic<bool> letGo{false};
+    std::atomic<bool> secondReturned{false};
+    std::atomic<int> toldBySecond{0};
+    std::thread first([&] {
+        reports.close([&] {
+            telling = true;
+            waitUntil([&] { return letGo.load(); });
+        });
+    });
+    ASSERT_TRUE(waitUntil([&] { return telling.load(); }));
+    std::thread second([&] {
+        reports.close([&] { ++toldBySecond; });
+        secondReturned = true;
+    });
+    EXPECT_TRUE(holdsThroughout([&] { return !secondReturned.load(); }, std::chrono::milliseconds(100)));
+    letGo = true;
+    first.join();
+    second.join();
+    EXPECT_EQ(toldBySecond, 0);
+}
+
 // With no thread to be had, whoever awaits the release thread's jobs runs
 // them in place, as a service's stop does; a later post starts a thread.
 TEST(ServiceLifecycle, WithNoThreadToBeHadTheJobsAwaitedRunInPlace)

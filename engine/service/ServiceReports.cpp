@@ -95,12 +95,16 @@ void ServiceReports::close(const std::function<void()>& tellStopped)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     // Told once: an exit may close what the release thread is closing, and
-    // returns once the stop is told (or left to the start).
+    // returns once the stop is told (or left to the start), unless the one
+    // telling it is the exiting thread, whose host code cannot go on.
     if (m_closed) {
-        vorsam::ProcessExit::await(lock, m_changed, [this] { return m_stopSettled; });
+        vorsam::ProcessExit::await(lock, m_changed, [this] {
+            return m_stopSettled || m_closingOn == vorsam::ProcessExit::exitingThread();
+        });
         return;
     }
     m_closed = true;
+    m_closingOn = std::this_thread::get_id();
     m_changed.notify_all();
     // Whoever stops during the start (the release thread, say) does not wait
     // for the host's started callback: the start tells the stop as it ends.

@@ -64,6 +64,8 @@ private:
     bool m_closed = false;
     // The first close has told the stop, left it to the start or given up.
     bool m_stopSettled = false;
+    // The thread of the first close.
+    std::thread::id m_closingOn;
     // Left by a stop made during the start.
     std::function<void()> m_stopDue;
     // A thread once per report it is inside.

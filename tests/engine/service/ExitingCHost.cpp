@@ -53,7 +53,8 @@
 // once, and the program it runs holds no library descriptor; [asks-at-exit]
 // exit work of the host's, after the library's, asking about the terminal;
 // [ending-at-exit] exit while the release thread ends a service stopped from
-// a result callback: the exit tells the stop.
+// a result callback: the exit tells the stop; [exit-in-stopped] the stopped
+// callback of a stop made in a result callback calls exit: no wait.
 // The set-up leaves main's signal mask as it was, and the exit's disconnected
 // reports come on a thread other than the one that exits; [send-at-exit]
 // with logged: main returns while a result callback's send is held in a
@@ -112,7 +113,7 @@ struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
         startedFirst, cleanupDuringStart, livesOn, logged, grandchild, startStop, callsInStopped, startAtExit,
-        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit, sendAtExit, exitInStarted, endingAtExit;
+        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit, sendAtExit, exitInStarted, endingAtExit, exitInStopped;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -173,7 +174,7 @@ void readRow(int argc, char** argv)
               is("logged"),         is("grandchild"),     is("start-stop"),   is("calls-in-stopped"),
               is("start-at-exit"),  is("late-report"),    is("locked-start"), is("cleanup-in-started"),
               is("chain-exit"),     is("free-thread"),    is("stop-at-exit"),
-              is("send-at-exit"),   is("exit-in-started"), is("ending-at-exit")};
+              is("send-at-exit"),   is("exit-in-started"), is("ending-at-exit"), is("exit-in-stopped")};
 }
 
 struct ReportScope {
@@ -341,6 +342,8 @@ void onStopped(const char*, void* userData)
         waitUntil([] { return journalSaved.load(); });
     ++stops;
     delete static_cast<ServiceData*>(userData);
+    if (row.exitInStopped)
+        std::exit(0);
 }
 
 // [stop-at-exit]: the connected report lasts until exit work of the host's,
@@ -475,11 +478,12 @@ void awaitDialsAfterTheStatics()
 {
     if (forkedChild)
         ::_exit(0);
-    // Nothing is waited for when the exit began inside a library call or a
-    // free function: far below the exit's limit of 5 s, which an exit that
+    // Nothing is waited for when the exit began inside a library call, a
+    // free function or the stopped callback: far below the exit's limit of 5 s, which an exit that
     // waits would reach.
     const std::int64_t exitTook = testsupport::steadyMs() - exitBeganAt;
-    if ((row.signalExit || row.freeLocked || row.freeExit || row.lockedStart) && exitTook >= 5000)
+    if ((row.signalExit || row.freeLocked || row.freeExit || row.lockedStart || row.exitInStopped)
+        && exitTook >= 5000)
         std::printf("host: the exit took %lld ms\n", static_cast<long long>(exitTook));
     if (row.startAtExit && !startedAtExit)
         std::puts("host: the exit reported no terminal disconnected");
@@ -642,6 +646,18 @@ void stopFromResult(const char*, void*)
 {
     zuva_stopService(service);
     ++stopsRequested;
+}
+
+// [exit-in-stopped]: the stopped callback of a stop made in a result
+// callback calls exit, on the thread that tells it.
+int exitFromTheStoppedCallback()
+{
+    if (sendInformationRequest(&stopFromResult, nullptr, nullptr) != 0) {
+        std::puts("host: the request was refused");
+        return 1;
+    }
+    for (;;)
+        ::pause();
 }
 
 // A second terminal hangs up; its disconnected report lasts into the exit,
@@ -1670,6 +1686,8 @@ int main(int argc, char** argv)
         return returnWithAStopBehindAReport(port);
     if (row.endingAtExit)
         return exitWhileAStopEnds(port);
+    if (row.exitInStopped)
+        return exitFromTheStoppedCallback();
     if (row.exitInStop)
         return exitDuringStop();
     if (row.signalExit)

@@ -54,7 +54,9 @@
 // exit work of the host's, after the library's, asking about the terminal;
 // [ending-at-exit] exit while the release thread ends a service stopped from
 // a result callback: the exit tells the stop; [exit-in-stopped] the stopped
-// callback of a stop made in a result callback calls exit: no wait.
+// callback of a stop made in a result callback calls exit: no wait;
+// [warned] the server's thread warns the host of a connection it closed at
+// once for lack of descriptors, before the exit.
 // The set-up leaves main's signal mask as it was, and the exit's disconnected
 // reports come on a thread other than the one that exits; [send-at-exit]
 // with logged: main returns while a result callback's send is held in a
@@ -70,6 +72,7 @@
 #include "simterminal/SimTerminal.h"
 #include "support/ExitTimeDestructors.h"
 #include "support/ExitingHostSanitizers.h"
+#include "support/LoweredLimits.h"
 #include "support/OneBusyCore.h"
 #include "support/ProcessThreads.h"
 #include "support/Wait.h"
@@ -113,7 +116,7 @@ struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
         startedFirst, cleanupDuringStart, livesOn, logged, grandchild, startStop, callsInStopped, startAtExit,
-        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit, sendAtExit, exitInStarted, endingAtExit, exitInStopped;
+        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit, sendAtExit, exitInStarted, endingAtExit, exitInStopped, warned;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -174,7 +177,7 @@ void readRow(int argc, char** argv)
               is("logged"),         is("grandchild"),     is("start-stop"),   is("calls-in-stopped"),
               is("start-at-exit"),  is("late-report"),    is("locked-start"), is("cleanup-in-started"),
               is("chain-exit"),     is("free-thread"),    is("stop-at-exit"),
-              is("send-at-exit"),   is("exit-in-started"), is("ending-at-exit"), is("exit-in-stopped")};
+              is("send-at-exit"),   is("exit-in-started"), is("ending-at-exit"), is("exit-in-stopped"), is("warned")};
 }
 
 struct ReportScope {
@@ -615,25 +618,39 @@ void checkTheEndingStopWasTold()
         std::puts("host: a stop that a library thread was ending at the exit was not told");
 }
 
-// Read off the kernel's table of sockets: a probe that connected would be
+// Read off the kernel's tables of sockets: a probe that connected would be
 // a terminal of its own to the service.
 bool listensOn(uint16_t port)
 {
-    std::FILE* const table = std::fopen("/proc/net/tcp", "r");
-    if (!table)
-        return false;
-    char line[256];
-    char wanted[32];
-    std::snprintf(wanted, sizeof wanted, ":%04X 00000000:0000 0A", port);
+    char wanted[8];
+    std::snprintf(wanted, sizeof wanted, ":%04X", port);
     bool listening = false;
-    while (!listening && std::fgets(line, sizeof line, table))
-        listening = std::strstr(line, wanted) != nullptr;
-    std::fclose(table);
+    for (const char* path : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        std::FILE* const table = std::fopen(path, "r");
+        if (!table)
+            continue;
+        // Each line: its number, the local address, the remote one, the
+        // state (0A: listening).
+        char line[512];
+        char local[64];
+        char state[8];
+        while (!listening && std::fgets(line, sizeof line, table)) {
+            const bool read = std::sscanf(line, "%*s %63s %*s %7s", local, state) == 2;
+            const std::size_t length = read ? std::strlen(local) : 0;
+            listening = read && std::strcmp(state, "0A") == 0 && length >= 5
+                        && std::strcmp(local + length - 5, wanted) == 0;
+        }
+        std::fclose(table);
+    }
     return listening;
 }
 
 int exitWhileAStopEnds(uint16_t port)
 {
+    if (!listensOn(port)) {
+        std::puts("host: the service is not seen listening");
+        return 1;
+    }
     if (sendInformationRequest(&stopAndStayUntilTheExitWorkRan, nullptr, nullptr) != 0
         || !waitUntil([port] { return !listensOn(port); })) {
         std::puts("host: the stop from the result callback did not begin");
@@ -658,6 +675,22 @@ int exitFromTheStoppedCallback()
     }
     for (;;)
         ::pause();
+}
+
+// [warned]: with the process's descriptors nearly all taken, a terminal's
+// connection is closed at once, and the server's thread warns the host: the
+// first warning after the set-up.
+int exitAfterAWarning(uint16_t port)
+{
+    SimTerminal& second = newTerminal();
+    {
+        const testsupport::HeldDescriptors held(testsupport::HeldDescriptors::All, 3);
+        if (!second.connectTo(port) || !waitUntil([&second] { return second.peerClosed(); })) {
+            std::puts("host: the connection was not closed at once");
+            return 1;
+        }
+    }
+    std::exit(0);
 }
 
 // A second terminal hangs up; its disconnected report lasts into the exit,
@@ -1688,6 +1721,8 @@ int main(int argc, char** argv)
         return exitWhileAStopEnds(port);
     if (row.exitInStopped)
         return exitFromTheStoppedCallback();
+    if (row.warned)
+        return exitAfterAWarning(port);
     if (row.exitInStop)
         return exitDuringStop();
     if (row.signalExit)

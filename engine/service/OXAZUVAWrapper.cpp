@@ -95,7 +95,7 @@ int sendThroughRegistry(const QString& terminalId, const QString& json, zuva_cal
         return sent;
     // Refused by the exit: the callbacks, still here, go as this returns,
     // after the answer.
-    return answerAtExit(services().refusalAtExit(), result, userData);
+    return answerAtExit(ZUVAServices::refusalAtExit(), result, userData);
 }
 
 // Nothing may unwind into the host's C code: an unexpected failure becomes

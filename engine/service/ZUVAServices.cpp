@@ -688,7 +688,7 @@ bool ZUVAServices::exiting() const
     return m_exiting;
 }
 
-const char* ZUVAServices::refusalAtExit() const
+const char* ZUVAServices::refusalAtExit()
 {
     // As the error document of the connections' refusal is written.
     static constexpr char Refusal[] = R"({
@@ -704,7 +704,7 @@ const char* ZUVAServices::refusalAtExit() const
     }
 }
 )";
-    return refusalOfConnections() == RestLeftReason ? Refusal : nullptr;
+    return Refusal;
 }
 
 } // namespace oxa

@@ -82,9 +82,9 @@ public:
     void stopAllServices();
 
     std::shared_ptr<TerminalConnection> getTerminalConnection(const QString& terminalId) const;
-    // The result text of a request once the exit has left the connections to
-    // the process's end, made of constants; null before.
-    const char* refusalAtExit() const;
+    // The result text of a request refused with RefusedAtExit, made of
+    // constants.
+    static const char* refusalAtExit();
     // 0 when the connection took the request, and the callbacks with it (they
     // are left empty); -1 when it was refused, after the result callback has
     // received the error, and the callbacks are left as they were;

@@ -372,7 +372,7 @@ void stopOnceTheReportReturned()
     const std::int64_t took = testsupport::steadyMs() - before;
     if (!stopReported)
         std::puts("host: the stop after the report returned was not told");
-    if (took >= 2500)
+    if (took >= testsupport::scaled(std::chrono::milliseconds(2500)).count())
         std::printf("host: the stop after the report returned took %lld ms\n", static_cast<long long>(took));
 }
 
@@ -1480,9 +1480,9 @@ void workForASecondAtExit()
         terminal->sendSynchronizationAdvice("02");
     std::this_thread::sleep_until(done);
     const std::int64_t cpu = processCpuMs() - cpuBefore;
-    if (exitsOwnWork >= 500)
+    if (exitsOwnWork >= testsupport::scaled(std::chrono::milliseconds(500)).count())
         std::printf("host: the library's exit work took %lld ms\n", static_cast<long long>(exitsOwnWork));
-    if (cpu >= 200)
+    if (cpu >= testsupport::scaled(std::chrono::milliseconds(200)).count())
         std::printf("host: %lld ms of CPU during a second of the host's exit work\n", static_cast<long long>(cpu));
 }
 

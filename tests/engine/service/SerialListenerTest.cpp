@@ -133,8 +133,9 @@ protected:
     std::unique_ptr<vorsam::SerialServer> server = vorsam::makeSerialServer();
     std::shared_ptr<oxa::ZUVASerialServerListener> listener;
     std::function<void(QJsonDocument)> selling;
-    // The service's "serialHeartBeatInterval"; 0: none.
-    int heartBeatMilliseconds = 100;
+    // The service's "serialHeartBeatInterval"; 0: none. Long enough for a
+    // result callback to start the next sale before it, also when slow.
+    int heartBeatMilliseconds = static_cast<int>(scaled(std::chrono::milliseconds(100)).count());
 };
 
 // The terminal falls silent while the host is idle, and again while it keeps

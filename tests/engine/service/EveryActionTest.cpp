@@ -6,7 +6,8 @@
 #include "simterminal/SimSaleReplies.h"
 #include "support/CertificationLog.h"
 
-#include <mutex>
+#include <atomic>
+#include <memory>
 
 using namespace testsupport;
 
@@ -120,15 +121,14 @@ TEST_F(EveryAction, AnErrorReplyOfAnotherTypeEndsOnlyTheSaleWhoseNumberItCarries
     EXPECT_EQ(errorCodes(host.last("result")), std::make_pair(1, 19));
     EXPECT_EQ(errorOf(host.last("result")).value("incidentCode").toObject().value("code"), "2630");
 
-    std::mutex mutex;
-    int resetSale = 0;
-    terminal->on("Cd", [&](const SimMessage& request) {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!resetSale) {
-            resetSale = request.sequence;
+    // Shared with the terminal's thread, which may outlive a failed test's body.
+    const auto resetSale = std::make_shared<std::atomic<int>>(0);
+    terminal->on("Cd", [resetSale](const SimMessage& request) {
+        int none = 0;
+        if (resetSale->compare_exchange_strong(none, request.sequence))
             return SimTerminal::silence();
-        }
-        return SimTerminal::Reply{{incidentReply("Re", resetSale, "2630"), SimSaleReplies::saleReplyTo(request, Terminal)}};
+        return SimTerminal::Reply{
+            {incidentReply("Re", *resetSale, "2630"), SimSaleReplies::saleReplyTo(request, Terminal)}};
     });
     ASSERT_EQ(host.send(Terminal, sale), 0);
     ASSERT_TRUE(terminal->waitForRequests(2));

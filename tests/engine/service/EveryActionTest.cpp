@@ -4,12 +4,23 @@
 #include "ServiceFixture.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
+#include "support/CertificationLog.h"
+
+#include <atomic>
+#include <memory>
 
 using namespace testsupport;
 
 namespace {
 
 constexpr const char* Terminal = "TERM0001";
+
+// The error reply a terminal may send under a message type of its own.
+Bytes incidentReply(const std::string& type, int sequence, const std::string& incidentHex)
+{
+    return SimMessage::frame(SimMessage::buildBody(
+        type, sequence, {SimTlv::constructed(fromHex("BF8101"), {SimTlv::hex("DF940D", incidentHex)})}));
+}
 
 class EveryAction : public ServiceFixture {
 protected:
@@ -93,4 +104,41 @@ TEST_F(EveryAction, ApprovalWrittenRightBeforeTheTerminalClosesIsTheResult)
     ASSERT_EQ(host.count("result"), 1u);
     EXPECT_TRUE(host.first("result").contains("result")) << QJsonDocument(host.first("result")).toJson().constData();
     EXPECT_LT(host.position("result"), host.position("disconnected"));
+}
+
+// An error reply goes by the sequence number it carries, not by its type: it
+// ends the sale that sent that number at once, or, when that sale has already
+// failed, is only warned of while the next sale goes on to its own result.
+TEST_F(EveryAction, AnErrorReplyOfAnotherTypeEndsOnlyTheSaleWhoseNumberItCarries)
+{
+    const CertificationLog log;
+    const std::string sale = R"({"transaction": {"action": "Sale", "amount": "10.00"}})";
+    terminal->on("Cd", [](const SimMessage& request) {
+        return SimTerminal::answer(incidentReply("Re", request.sequence, "2630"));
+    });
+    ASSERT_EQ(host.send(Terminal, sale), 0);
+    ASSERT_TRUE(host.waitFor("result", 1));
+    EXPECT_EQ(errorCodes(host.last("result")), std::make_pair(1, 19));
+    EXPECT_EQ(errorOf(host.last("result")).value("incidentCode").toObject().value("code"), "2630");
+
+    // Shared with the terminal's thread, which may outlive a failed test's body.
+    const auto resetSale = std::make_shared<std::atomic<int>>(0);
+    terminal->on("Cd", [resetSale](const SimMessage& request) {
+        int none = 0;
+        if (resetSale->compare_exchange_strong(none, request.sequence))
+            return SimTerminal::silence();
+        return SimTerminal::Reply{
+            {incidentReply("Re", *resetSale, "2630"), SimSaleReplies::saleReplyTo(request, Terminal)}};
+    });
+    ASSERT_EQ(host.send(Terminal, sale), 0);
+    ASSERT_TRUE(terminal->waitForRequests(2));
+    ASSERT_EQ(zuva_reset_transaction(Terminal), 0);
+    ASSERT_TRUE(host.waitFor("result", 2));
+    EXPECT_EQ(errorCodes(host.last("result")), std::make_pair(2, 30));
+    ASSERT_EQ(host.send(Terminal, sale), 0);
+    ASSERT_TRUE(host.waitFor("result", 3));
+    EXPECT_TRUE(host.last("result").contains("result")) << QJsonDocument(host.last("result")).toJson().constData();
+    EXPECT_TRUE(waitUntil([&] {
+        return log.text().contains("Reply Re to Sale came after the transaction had failed and was dropped: incident 2630");
+    })) << log.text().toStdString();
 }

@@ -432,7 +432,9 @@ bool startStream(uint16_t port)
 }
 
 // "own-qt": an exit that meets no application of the host's ends nothing,
-// and one that does ends its threads, well within the exit's limit.
+// and one that does ends its threads, well within the exit's limit. One that
+// waits out that limit is past it here whatever the machine's speed: the
+// limit runs from the library's exit work, which begins after exitBeganAt.
 bool ownQt = false;
 std::atomic<std::int64_t> exitBeganAt{0};
 

@@ -432,7 +432,9 @@ bool startStream(uint16_t port)
 }
 
 // "own-qt": an exit that meets no application of the host's ends nothing,
-// and one that does ends its threads, well within the exit's limit.
+// and one that does ends its threads, well within the exit's limit. One that
+// waits out that limit is past it here whatever the machine's speed: the
+// limit runs from the library's exit work, which begins after exitBeganAt.
 bool ownQt = false;
 std::atomic<std::int64_t> exitBeganAt{0};
 
@@ -444,7 +446,8 @@ void awaitSalesAfterTheStatics()
     const std::int64_t exitTook = testsupport::steadyMs() - exitBeganAt;
     if (ownQt && exitBegun && exitTook >= 5000)
         std::printf("host: the exit took %lld ms\n", static_cast<long long>(exitTook));
-    if (!streaming || waitingStop || disconnectedReports >= StreamTerminals)
+    // No idle seller: the stream never started, and main has said why.
+    if (!streaming || waitingStop || disconnectedReports >= StreamTerminals || !idleSeller())
         return;
     // Left to the process's end, the connections take no more requests: a
     // sale is refused at once, 2/12, whatever its terminal's threads would do.

@@ -447,7 +447,8 @@ void awaitSalesAfterTheStatics()
     const std::int64_t exitTook = testsupport::steadyMs() - exitBeganAt;
     if (ownQt && exitBegun && exitTook >= 5000)
         std::printf("host: the exit took %lld ms\n", static_cast<long long>(exitTook));
-    if (!streaming || waitingStop || disconnectedReports >= streamTerminals)
+    // No idle seller: the terminals never sold, as main has said.
+    if (!streaming || waitingStop || disconnectedReports >= streamTerminals || !idleSeller())
         return;
     // Left to the process's end, the connections take no more requests: a
     // sale is refused at once, 2/12, whatever its terminal's threads would do.

@@ -31,8 +31,8 @@
 // the host's application deleted, then ect::cleanup or the service object let
 // go, after a stop of the service with stop-first (with stream, while twenty
 // terminals sell: that ending returns well within the exit's limit, and the
-// library's threads then take no more CPU time; with late-send, a callback under way sends once it has
-// gone; with held-release, the release thread is held until it has gone,
+// library's threads then take no more CPU time; with late-send, a callback
+// under way sends once it has gone; with held-release, the release thread is held until it has gone,
 // with a connection's ending behind); with the host's application made after the library's first call, and
 // ect::cleanup inside its event loop; [free-thread] thousands of information
 // requests one after the other, with every thread on one CPU beside a

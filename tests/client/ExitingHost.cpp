@@ -5,7 +5,7 @@
 // Usage: client_exiting_host [terminal] [pending] [cleanup] [late-lock]
 // [exit [host-thread]] [exit-in-WHERE] [locked [stop]] [stream [sleep-in-result]]
 // [waiting-stop] [own-qt] [cleanup-in-connected] [stop-in-WHERE]
-// [other-stopped] [qt-gone [late-send] [held-release]] [qt-after]: with an announced
+// [other-stopped] [qt-gone [stop-first] [late-send] [held-release]] [qt-after]: with an announced
 // terminal still connected; with a request to it still unanswered; with
 // ect::cleanup before the end; with main holding, at the end, a lock that
 // every disconnected report waits for; calling exit instead of returning, from
@@ -29,9 +29,10 @@
 // after that code has returned, with no terminal dialling in afterwards;
 // with a second service that a host thread has stopped before the end; with
 // the host's application deleted, then ect::cleanup or the service object let
-// go (with stream, while the terminals sell: the library's threads then take
-// no more CPU time; with late-send, a callback under way sends once it has
-// gone; with held-release, the release thread is held until it has gone,
+// go, after a stop of the service with stop-first (with stream, while twenty
+// terminals sell: that ending returns well within the exit's limit, and the
+// library's threads then take no more CPU time; with late-send, a callback
+// under way sends once it has gone; with held-release, the release thread is held until it has gone,
 // with a connection's ending behind); with the host's application made after the library's first call, and
 // ect::cleanup inside its event loop; [free-thread] thousands of information
 // requests one after the other, with every thread on one CPU beside a
@@ -41,6 +42,7 @@
 #include "client/transactions/SaleTransaction.h"
 #include "client/transactions/SaleWithDeliveryConfirmationTransaction.h"
 #include "engine/service/oxazuva.h"
+#include "foundation/ProcessExit.h"
 #include "foundation/SharedQtLibrary.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
@@ -182,7 +184,8 @@ void sendOnceTheApplicationHasGone();
 bool heldRelease = false;
 std::atomic<bool> releaseHeld{false};
 
-constexpr int StreamTerminals = 10;
+// Twenty when the host's application goes while they sell.
+int streamTerminals = 10;
 bool streaming = false;
 // The host deletes its Qt application before it ends.
 bool qtGone = false;
@@ -391,7 +394,7 @@ void sellWithoutPause(std::shared_ptr<ect::ZUVATerminal> seller)
         seller->send(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.50"),
                                           [&approved](const ect::SaleResult& result) {
                                               const bool taken = !result.error();
-                                              if (taken && ++approvedSales >= 2 * StreamTerminals
+                                              if (taken && ++approvedSales >= 2 * streamTerminals
                                                   && exitsIn("sale") && mainIdle.exchange(false))
                                                   std::exit(0);
                                               approved.set_value(taken);
@@ -416,19 +419,19 @@ std::vector<std::unique_ptr<testsupport::SimTerminal>>& streamingTerminals()
 
 bool startStream(uint16_t port)
 {
-    for (int index = 0; index <= StreamTerminals; ++index) {
+    for (int index = 0; index <= streamTerminals; ++index) {
         const std::string identifier = "TERM10" + std::to_string(10 + index);
         testsupport::SimTerminal& sim = *streamingTerminals().emplace_back(std::make_unique<testsupport::SimTerminal>());
         testsupport::SimOperationReplies::answerAll(sim);
         testsupport::SimSaleReplies::script(sim, identifier);
         if (!connect(sim, port, identifier.c_str()))
             return false;
-        if (index == StreamTerminals)
+        if (index == streamTerminals)
             idleSeller() = service->getTerminal(identifier);
         else
             std::thread(sellWithoutPause, service->getTerminal(identifier)).detach();
     }
-    return testsupport::waitUntil([] { return approvedSales >= StreamTerminals; });
+    return testsupport::waitUntil([] { return approvedSales >= streamTerminals; });
 }
 
 // "own-qt": an exit that meets no application of the host's ends nothing,
@@ -446,8 +449,8 @@ void awaitSalesAfterTheStatics()
     const std::int64_t exitTook = testsupport::steadyMs() - exitBeganAt;
     if (ownQt && exitBegun && exitTook >= 5000)
         std::printf("host: the exit took %lld ms\n", static_cast<long long>(exitTook));
-    // No idle seller: the stream never started, and main has said why.
-    if (!streaming || waitingStop || disconnectedReports >= StreamTerminals || !idleSeller())
+    // No idle seller: the terminals never sold, as main has said.
+    if (!streaming || waitingStop || disconnectedReports >= streamTerminals || !idleSeller())
         return;
     // Left to the process's end, the connections take no more requests: a
     // sale is refused at once, 2/12, whatever its terminal's threads would do.
@@ -678,7 +681,7 @@ void holdTheReleaseThreadWithAnEndingBehind()
 // or lets go of its service object (one declared before the application in
 // main): neither can end anything by then, nor waits for it. What is left
 // is said once.
-void endWithoutQt(std::unique_ptr<QCoreApplication>& application, bool cleanUp)
+void endWithoutQt(std::unique_ptr<QCoreApplication>& application, bool cleanUp, bool stopFirst)
 {
     static auto& other = *new OtherListener;
     static auto& another = *new std::shared_ptr<ect::ZUVAService>(
@@ -696,10 +699,17 @@ void endWithoutQt(std::unique_ptr<QCoreApplication>& application, bool cleanUp)
     applicationGone = true;
     if (lateSend && !testsupport::waitUntil([] { return lateSendState == LateSend::Sent && reportsUnderWay == 0; }))
         failNow("the notification callback did not send once the application had gone");
+    const std::int64_t endBegan = testsupport::steadyMs();
+    if (stopFirst)
+        within("the stop without the Qt application did not return", [] { service->stopService(); });
     if (cleanUp)
         within("the clean-up without the Qt application did not return", [] { ect::cleanup(); });
     else
         within("letting go of the service without the Qt application did not return", [] { service.reset(); });
+    // Nothing is held up: no wait of the ending comes near the exit's limit.
+    const std::int64_t endTook = testsupport::steadyMs() - endBegan;
+    if (streaming && endTook >= testsupport::scaled(vorsam::ProcessExit::Limit).count())
+        std::printf("host: ending without the Qt application took %lld ms\n", static_cast<long long>(endTook));
     if (hostWarnings != 1)
         std::printf("host: %d warnings of what was left\n", hostWarnings.load());
     if (!testsupport::waitUntil(libraryThreadsIdle))
@@ -797,6 +807,8 @@ int main(int argc, char** argv)
     }
     streaming = asked(argc, argv, "stream");
     qtGone = asked(argc, argv, "qt-gone");
+    if (streaming && qtGone)
+        streamTerminals = 20;
     lateSend = asked(argc, argv, "late-send");
     heldRelease = asked(argc, argv, "held-release");
     if (streaming && !qtGone) {
@@ -861,7 +873,7 @@ int main(int argc, char** argv)
         }
     }
     if (qtGone)
-        endWithoutQt(application, asked(argc, argv, "cleanup"));
+        endWithoutQt(application, asked(argc, argv, "cleanup"), asked(argc, argv, "stop-first"));
     else if (asked(argc, argv, "qt-after"))
         cleanUpInTheLoop(*application);
     else if (asked(argc, argv, "cleanup"))

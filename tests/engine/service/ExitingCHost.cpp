@@ -482,11 +482,12 @@ void awaitDialsAfterTheStatics()
     if (forkedChild)
         ::_exit(0);
     // Nothing is waited for when the exit began inside a library call, a
-    // free function or the stopped callback: far below the exit's limit of 5 s, which an exit that
-    // waits would reach.
+    // free function or the stopped callback, nor for host code that waits:
+    // below the second the exit gives a thread at work to be back, which it
+    // would wait out for host code it took for work.
     const std::int64_t exitTook = testsupport::steadyMs() - exitBeganAt;
     if ((row.signalExit || row.freeLocked || row.freeExit || row.lockedStart || row.exitInStopped)
-        && exitTook >= 5000)
+        && exitTook >= testsupport::scaled(std::chrono::milliseconds(1000)).count())
         std::printf("host: the exit took %lld ms\n", static_cast<long long>(exitTook));
     if (row.startAtExit && !startedAtExit)
         std::puts("host: the exit reported no terminal disconnected");
@@ -1036,16 +1037,22 @@ void sendHeldInTheLog(const char*, void*)
     sendInformationRequest(nullptr, nullptr, nullptr);
 }
 
-void noteWhenTheRestIsLeft()
+// The exit unlists the terminals as it leaves their connections.
+void awaitTheRestLeft(const char* terminal)
 {
     for (;;) {
         char* const terminals = zuva_getConnectedTerminals();
-        const bool listed = terminals && std::strstr(terminals, "TERM0001");
+        const bool listed = terminals && std::strstr(terminals, terminal);
         zuva_free(terminals);
         if (!listed)
-            break;
+            return;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+void noteWhenTheRestIsLeft()
+{
+    awaitTheRestLeft("TERM0001");
     restLeftSeenAt = testsupport::steadyMs();
 }
 
@@ -1392,11 +1399,15 @@ int createAfterCleanup(uint16_t port)
 // second terminal's is under way as the first's calls exit, and sends its
 // next once the host's own exit work runs: the exit has left the connections
 // to the process's end by then, so it is refused at once, 2/12, and nothing
-// the library does after it may meet what the exit has destroyed.
+// the library does after it may meet what the exit has destroyed. The
+// third's returns as the exit leaves the rest: the exit need not wait for its
+// thread, which stays. [stream]: none is held, as a register's would not be.
 constexpr std::intptr_t ChainTerminals = 6;
 std::atomic<int> chainedResults{0};
 std::atomic<bool> allChaining{false};
 std::atomic<bool> chainHeld{false};
+std::atomic<bool> returningAtTheRestLeft{false};
+std::atomic<bool> chainExitCalled{false};
 std::atomic<bool> hostExitWorkBegun{false};
 std::atomic<bool> lateSendReturned{false};
 std::atomic<int> lateRefusals{0};
@@ -1439,6 +1450,13 @@ void sendOnceTheHostsExitWorkRuns()
     lateSendReturned = true;
 }
 
+void returnOnceTheRestIsLeft()
+{
+    if (!waitUntil([] { return chainExitCalled.load(); }))
+        std::puts("host: the chained exit was not called");
+    awaitTheRestLeft(chainedTerminal(2).c_str());
+}
+
 // A refusal ends the terminal's chain.
 void onChainedResult(const char* json, void* userData)
 {
@@ -1446,10 +1464,14 @@ void onChainedResult(const char* json, void* userData)
         return;
     const auto index = reinterpret_cast<std::intptr_t>(userData);
     const bool streaming = allChaining && ++chainedResults > 4 * ChainTerminals;
-    if (streaming && index == 1 && !chainHeld.exchange(true))
+    if (streaming && !row.stream && index == 1 && !chainHeld.exchange(true))
         return sendOnceTheHostsExitWorkRuns();
-    if (index == 0 && chainHeld)
+    if (streaming && !row.stream && index == 2 && !returningAtTheRestLeft.exchange(true))
+        return returnOnceTheRestIsLeft();
+    if (index == 0 && (row.stream ? streaming : chainHeld && returningAtTheRestLeft)) {
+        chainExitCalled = true;
         std::exit(0);
+    }
     sendingChained = true;
     sendChained(index, &onChainedResult, &onChainedFree);
     sendingChained = false;
@@ -1473,7 +1495,7 @@ void workForASecondAtExit()
     const std::int64_t exitsOwnWork = testsupport::steadyMs() - exitBeganAt;
     const std::int64_t cpuBefore = processCpuMs();
     hostExitWorkBegun = true;
-    if (!waitUntil([] { return lateSendReturned.load(); }))
+    if (!row.stream && !waitUntil([] { return lateSendReturned.load(); }))
         std::puts("host: the request sent during the host's exit work did not return");
     // Nothing reads it any more.
     for (SimTerminal* const terminal : chainedSims)
@@ -1501,7 +1523,7 @@ int exitFromAChainedResult(uint16_t port)
         }
     }
     allChaining = true;
-    if (!waitUntil([] { return chainHeld.load(); })) {
+    if (!waitUntil([] { return chainExitCalled.load(); })) {
         std::puts("host: the results were not chained");
         return 1;
     }

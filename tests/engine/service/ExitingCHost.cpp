@@ -1476,8 +1476,10 @@ void onChainedResult(const char* json, void* userData)
         std::exit(0);
     }
     sendingChained = true;
-    sendChained(index, &onChainedResult, &onChainedFree);
+    const int sent = sendChained(index, &onChainedResult, &onChainedFree);
     sendingChained = false;
+    if (sent != 0 && chainExitCalledAt == 0)
+        std::puts("host: a request chained from a result callback was refused before the exit");
 }
 
 std::int64_t processCpuMs()
@@ -1494,6 +1496,9 @@ std::int64_t processCpuMs()
 // nothing under way in host code, was short.
 void workForASecondAtExit()
 {
+    // Not called from a result callback: the row has failed already.
+    if (chainExitCalledAt == 0)
+        return;
     const auto done = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     const std::int64_t exitsOwnWork = testsupport::steadyMs() - chainExitCalledAt;
     const std::int64_t cpuBefore = processCpuMs();
@@ -1502,7 +1507,8 @@ void workForASecondAtExit()
         std::puts("host: the request sent during the host's exit work did not return");
     // Nothing reads it any more.
     for (SimTerminal* const terminal : chainedSims)
-        terminal->sendSynchronizationAdvice("02");
+        if (terminal)
+            terminal->sendSynchronizationAdvice("02");
     std::this_thread::sleep_until(done);
     const std::int64_t cpu = processCpuMs() - cpuBefore;
     if (exitsOwnWork >= testsupport::scaled(std::chrono::milliseconds(500)).count())

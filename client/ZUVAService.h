@@ -54,11 +54,11 @@ std::shared_ptr<ZUVAService> makeTcpIpZUVAService(int port, ZUVAServiceListener&
 // A serial service at 9600 baud, or at the given rate. A lost link is noticed
 // only with a serialHeartBeatInterval setting above 0 when the service starts,
 // and only while no transaction awaits a reply: a cable cut during a
-// transaction shows only once it has ended. A register that sends its next
-// transaction as soon as the last one ends gets code 2 cause 18 for each, and
-// the terminal stays reported connected until the line has been idle for a
-// heartbeat interval and its repeats; once it is connected again, ask it for
-// the last transaction (see <zuva/HostGuide.md>, "Connections").
+// transaction shows only once it has ended. After a cut, a register that sends
+// its next transaction as soon as the last one ends gets code 2 cause 18 for
+// each, and the terminal stays reported connected until the line has been idle
+// for a heartbeat interval and its repeats; once it is connected again, ask it
+// for the last transaction (see <zuva/HostGuide.md>, "Connections").
 std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, ZUVAServiceListener& listener);
 std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, int baudRate,
                                                    ZUVAServiceListener& listener);

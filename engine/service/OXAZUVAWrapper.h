@@ -122,15 +122,15 @@ ZUVA_EXPORT void* zuva_createTcpIpService(int port, zuva_callback started, zuva_
  * setting "serialHeartBeatInterval" above 0 when the service starts, and only
  * while no transaction awaits a reply: the heartbeat pauses from the moment a
  * transaction's message is written until none awaits a reply, so a cable cut
- * during a transaction shows only once it has ended (its time-out, or a
- * reset), and one whose own frame goes unacknowledged fails with code 2,
- * cause 18 while the terminal stays reported connected. A register that sends
- * its next transaction as soon as the last one ends leaves the heartbeat no
- * room: each fails with code 2, cause 18, and the terminal stays reported
- * connected until the line has been idle for a heartbeat interval and its
- * repeats. Once the terminal is identified again, ask it for the last
- * transaction (see <zuva/HostGuide.md>, "Connections"). Null only when the
- * service cannot be set up at all (the error callback says why). */
+ * during a transaction shows only once it has ended (its time-out, or a reset),
+ * and one whose own frame goes unacknowledged fails with code 2, cause 18 while
+ * the terminal stays reported connected. After a cut, a register that sends its
+ * next transaction as soon as the last one ends leaves the heartbeat no room:
+ * each fails with code 2, cause 18, and the terminal stays reported connected
+ * until the line has been idle for a heartbeat interval and its repeats. Once
+ * the terminal is identified again, ask it for the last transaction (see
+ * <zuva/HostGuide.md>, "Connections"). Null only when the service cannot be set
+ * up at all (the error callback says why). */
 ZUVA_EXPORT void* zuva_createSerialService(const char* portName, zuva_callback started, zuva_callback stopped,
                                            zuva_callback connected, zuva_callback disconnected,
                                            zuva_callback error, zuva_callback notification, void* userData);

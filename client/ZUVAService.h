@@ -56,9 +56,10 @@ std::shared_ptr<ZUVAService> makeTcpIpZUVAService(int port, ZUVAServiceListener&
 // and only while no transaction awaits a reply: a cable cut during a
 // transaction shows only once it has ended. After a cut, a register that sends
 // its next transaction as soon as the last one ends gets code 2 cause 18 for
-// each, and the terminal stays reported connected until the line has been idle
-// for a heartbeat interval and its repeats; once it is connected again, ask it
-// for the last transaction (see <zuva/HostGuide.md>, "Connections").
+// each (code 5 when its own time-out is the shorter, as for an information
+// request), and the terminal stays reported connected until the line has been
+// idle for a heartbeat interval and its repeats; once it is connected again,
+// ask it for the last transaction (see <zuva/HostGuide.md>, "Connections").
 std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, ZUVAServiceListener& listener);
 std::shared_ptr<ZUVAService> makeSerialZUVAService(const std::string& portName, int baudRate,
                                                    ZUVAServiceListener& listener);

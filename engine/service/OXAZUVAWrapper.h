@@ -126,11 +126,12 @@ ZUVA_EXPORT void* zuva_createTcpIpService(int port, zuva_callback started, zuva_
  * and one whose own frame goes unacknowledged fails with code 2, cause 18 while
  * the terminal stays reported connected. After a cut, a register that sends its
  * next transaction as soon as the last one ends leaves the heartbeat no room:
- * each fails with code 2, cause 18, and the terminal stays reported connected
- * until the line has been idle for a heartbeat interval and its repeats. Once
- * the terminal is identified again, ask it for the last transaction (see
- * <zuva/HostGuide.md>, "Connections"). Null only when the service cannot be set
- * up at all (the error callback says why). */
+ * each fails with code 2, cause 18 (or code 5 when its own time-out is the
+ * shorter, as for an information request), and the terminal stays reported
+ * connected until the line has been idle for a heartbeat interval and its
+ * repeats. Once the terminal is identified again, ask it for the last
+ * transaction (see <zuva/HostGuide.md>, "Connections"). Null only when the
+ * service cannot be set up at all (the error callback says why). */
 ZUVA_EXPORT void* zuva_createSerialService(const char* portName, zuva_callback started, zuva_callback stopped,
                                            zuva_callback connected, zuva_callback disconnected,
                                            zuva_callback error, zuva_callback notification, void* userData);

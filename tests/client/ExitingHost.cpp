@@ -29,7 +29,7 @@
 // after that code has returned, with no terminal dialling in afterwards;
 // with a second service that a host thread has stopped before the end; with
 // the host's application deleted, then ect::cleanup or the service object let
-// go, after a stop of the service with stop-first (with stream, while twenty
+// go, after a stop of the service with stop-first (with stream, while the
 // terminals sell: that ending returns well within the exit's limit, and the
 // library's threads then take no more CPU time; with late-send, a callback
 // under way sends once it has gone; with held-release, the release thread is held until it has gone,
@@ -184,8 +184,7 @@ void sendOnceTheApplicationHasGone();
 bool heldRelease = false;
 std::atomic<bool> releaseHeld{false};
 
-// Twenty when the host's application goes while they sell.
-int streamTerminals = 10;
+constexpr int StreamTerminals = 10;
 bool streaming = false;
 // The host deletes its Qt application before it ends.
 bool qtGone = false;
@@ -394,7 +393,7 @@ void sellWithoutPause(std::shared_ptr<ect::ZUVATerminal> seller)
         seller->send(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.50"),
                                           [&approved](const ect::SaleResult& result) {
                                               const bool taken = !result.error();
-                                              if (taken && ++approvedSales >= 2 * streamTerminals
+                                              if (taken && ++approvedSales >= 2 * StreamTerminals
                                                   && exitsIn("sale") && mainIdle.exchange(false))
                                                   std::exit(0);
                                               approved.set_value(taken);
@@ -419,19 +418,19 @@ std::vector<std::unique_ptr<testsupport::SimTerminal>>& streamingTerminals()
 
 bool startStream(uint16_t port)
 {
-    for (int index = 0; index <= streamTerminals; ++index) {
+    for (int index = 0; index <= StreamTerminals; ++index) {
         const std::string identifier = "TERM10" + std::to_string(10 + index);
         testsupport::SimTerminal& sim = *streamingTerminals().emplace_back(std::make_unique<testsupport::SimTerminal>());
         testsupport::SimOperationReplies::answerAll(sim);
         testsupport::SimSaleReplies::script(sim, identifier);
         if (!connect(sim, port, identifier.c_str()))
             return false;
-        if (index == streamTerminals)
+        if (index == StreamTerminals)
             idleSeller() = service->getTerminal(identifier);
         else
             std::thread(sellWithoutPause, service->getTerminal(identifier)).detach();
     }
-    return testsupport::waitUntil([] { return approvedSales >= streamTerminals; });
+    return testsupport::waitUntil([] { return approvedSales >= StreamTerminals; });
 }
 
 // "own-qt": an exit that meets no application of the host's ends nothing,
@@ -450,7 +449,7 @@ void awaitSalesAfterTheStatics()
     if (ownQt && exitBegun && exitTook >= 5000)
         std::printf("host: the exit took %lld ms\n", static_cast<long long>(exitTook));
     // No idle seller: the terminals never sold, as main has said.
-    if (!streaming || waitingStop || disconnectedReports >= streamTerminals || !idleSeller())
+    if (!streaming || waitingStop || disconnectedReports >= StreamTerminals || !idleSeller())
         return;
     // Left to the process's end, the connections take no more requests: a
     // sale is refused at once, 2/12, whatever its terminal's threads would do.
@@ -807,8 +806,6 @@ int main(int argc, char** argv)
     }
     streaming = asked(argc, argv, "stream");
     qtGone = asked(argc, argv, "qt-gone");
-    if (streaming && qtGone)
-        streamTerminals = 20;
     lateSend = asked(argc, argv, "late-send");
     heldRelease = asked(argc, argv, "held-release");
     if (streaming && !qtGone) {

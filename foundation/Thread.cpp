@@ -63,6 +63,9 @@ struct Presence {
     std::atomic<bool>& parked;
     std::atomic<int> state{Running};
     std::atomic<int> waiting{0};
+    // Its last event was let through and may still be on its way to Qt's
+    // second look at the application.
+    std::atomic<bool> delivering{false};
 };
 
 const QEvent::Type RecallEvent = QEvent::User;
@@ -89,6 +92,7 @@ bool inTheProcessOfThePresent()
 // Ending would run the task's ending and Qt's own, on Qt's statics.
 [[noreturn]] void stayUntilTheProcessEnds(Presence& here)
 {
+    here.delivering = false;
     here.parked = true;
     here.state = Presence::Back;
     for (;;)
@@ -125,8 +129,6 @@ private:
 // never sent from inside a handler, shows that the thread is back.
 bool dropEventLeftToTheExit(void** receiverEventResult)
 {
-    if (!presence || !ProcessExit::restLeft())
-        return false;
     const auto* const event = static_cast<const QEvent*>(receiverEventResult[1]);
     if (receiverEventResult[0] == presence->receiver && event->type() == RecallEvent)
         presence->state = Presence::Back;
@@ -134,19 +136,74 @@ bool dropEventLeftToTheExit(void** receiverEventResult)
     return true;
 }
 
-// At load, so that Qt builds its table of these callbacks before the statics
-// built later, and destroys it after them.
-__attribute__((constructor)) void dropEventsLeftToTheExitFromLoad()
+// Qt looks at its application as it begins to deliver an event, calls these
+// callbacks, then delivers through the application, read again: a host that
+// deletes its application in between has the event delivered through none.
+// While it goes, library threads drop their events, and its deletion waits a
+// moment for those let through before to be past that second read.
+std::atomic<bool> applicationGoing{false};
+
+const std::chrono::milliseconds DeliveriesAllowance(1000);
+
+bool dropEventWhileTheApplicationGoes()
 {
-    QInternal::registerCallback(QInternal::EventNotifyCallback, dropEventLeftToTheExit);
+    // Marked before the look, as the deletion looks in the other order.
+    presence->delivering = true;
+    if (!applicationGoing)
+        return false;
+    presence->delivering = false;
+    return true;
 }
 
+bool dropEventOfALibraryThread(void** receiverEventResult)
+{
+    if (!presence)
+        return false;
+    if (ProcessExit::restLeft())
+        return dropEventLeftToTheExit(receiverEventResult);
+    return dropEventWhileTheApplicationGoes();
+}
+
+// At load, so that Qt builds its table of these callbacks before the statics
+// built later, and destroys it after them.
+__attribute__((constructor)) void dropEventsOfLibraryThreadsFromLoad()
+{
+    QInternal::registerCallback(QInternal::EventNotifyCallback, dropEventOfALibraryThread);
+}
+
+bool anyDelivering()
+{
+    const std::lock_guard<std::mutex> lock(presencesMutex);
+    return std::any_of(presences().begin(), presences().end(),
+                       [](const Presence* each) { return each->delivering.load(); });
+}
+
+void awaitDeliveriesAsTheApplicationGoes()
+{
+    applicationGoing = true;
+    if (!inTheProcessOfThePresent())
+        return;
+    const auto end = std::chrono::steady_clock::now() + DeliveriesAllowance;
+    while (anyDelivering() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// Called as each application is made: its deletion runs post routines
+// before it lets go of the application, and forgets them.
+void watchTheApplication()
+{
+    applicationGoing = false;
+    qAddPostRoutine(awaitDeliveriesAsTheApplicationGoes);
+}
+
+// As its event loop is about to wait, the thread delivers nothing.
 // Without a Qt application Qt delivers no event, yet an event loop still
 // wakes for what it watches (a socket with unread bytes, a timer due) and
 // would spin on it: the loop ends instead, as it wakes, and the thread stays.
-void quitOnceTheApplicationHasGone(QThread& thread)
+void watchEachWait(QThread& thread)
 {
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [&thread] {
+        presence->delivering = false;
         if (!QCoreApplication::instance())
             thread.quit();
     });
@@ -209,9 +266,10 @@ protected:
             started = true;
         });
         --startingThreads;
-        quitOnceTheApplicationHasGone(*this);
+        watchEachWait(*this);
         if (started)
             exec();
+        presence->delivering = false;
         if (ProcessExit::restLeft() || !QCoreApplication::instance())
             stayUntilTheProcessEnds(*presence);
         runGuarded(name, "finish", [&] { runnable_->onFinished(); });
@@ -262,6 +320,11 @@ unsigned Thread::recalledCount()
     }));
 }
 
+void Thread::watchApplications()
+{
+    qAddPreRoutine(watchTheApplication);
+}
+
 void Thread::stayIfTheRestIsLeft()
 {
     if (presence && ProcessExit::restLeft())
@@ -270,8 +333,11 @@ void Thread::stayIfTheRestIsLeft()
 
 Thread::Waiting::Waiting()
 {
-    if (presence)
-        ++presence->waiting;
+    if (!presence)
+        return;
+    ++presence->waiting;
+    // Inside a handler: past the delivery's look at the application.
+    presence->delivering = false;
 }
 
 Thread::Waiting::~Waiting()

@@ -62,6 +62,12 @@ public:
     // Those not back yet, unless they wait.
     static unsigned recalledCount();
 
+    // At set-up: a host that deletes its Qt application while library threads
+    // handle events has the deletion wait a moment (a second at most) for
+    // each event already let through, and the threads' events dropped
+    // meanwhile. For this application and every one made later.
+    static void watchApplications();
+
     // For a library thread back from host code: once the exit has left the
     // rest to the process's end, what it would go on with may meet what the
     // exit destroys, so it stays until the process ends instead.

@@ -266,7 +266,8 @@ ZUVA_EXPORT int zuva_extractRecoveryFiles(const char* terminalId, const char* fo
  * has gone, a stop or clean-up ends no connection and leaves them to the
  * process's end, with a warning (the stopped callback still comes); their
  * threads stop reading them, and the clean-up waits 5 s at most for the
- * library's work under way. An application the host made after the
+ * library's work under way. Deleting the application waits a second at most
+ * for the events its threads have on their way. An application the host made after the
  * library's first call is never taken: the library's own then stays.
  * Does nothing in a forked child. See <zuva/HostGuide.md>, "Ending". */
 ZUVA_EXPORT void zuva_cleanup(void);

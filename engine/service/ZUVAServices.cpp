@@ -15,6 +15,7 @@
 #include "foundation/SerialPort.h"
 #include "foundation/SerialServer.h"
 #include "foundation/TcpIpServer.h"
+#include "foundation/Thread.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -169,6 +170,7 @@ ZUVAServices::ZUVAServices()
     vorsam::buildSerialPortStatics();
     vorsam::buildLoggingStatics();
     vorsam::buildCalendarStatics();
+    vorsam::Thread::watchApplications();
     vorsam::ProcessExit::setWork([] { instance().endAtExit(); });
     vorsam::ProcessExit::registerWork();
 }

@@ -5,7 +5,7 @@
 // Usage: client_exiting_host [terminal] [pending] [cleanup] [late-lock]
 // [exit [host-thread]] [exit-in-WHERE] [locked [stop]] [stream [sleep-in-result]]
 // [waiting-stop] [own-qt] [cleanup-in-connected] [stop-in-WHERE]
-// [other-stopped] [qt-gone [stop-first] [late-send] [held-release]] [qt-after]: with an announced
+// [other-stopped] [qt-gone [stop-first] [late-send] [held-release] [delivering]] [qt-after]: with an announced
 // terminal still connected; with a request to it still unanswered; with
 // ect::cleanup before the end; with main holding, at the end, a lock that
 // every disconnected report waits for; calling exit instead of returning, from
@@ -33,7 +33,8 @@
 // terminals sell: that ending returns well within the exit's limit, and the
 // library's threads then take no more CPU time; with late-send, a callback
 // under way sends once it has gone; with held-release, the release thread is held until it has gone,
-// with a connection's ending behind); with the host's application made after the library's first call, and
+// with a connection's ending behind; with delivering, library threads are
+// held inside Qt's delivery of their events as it begins); with the host's application made after the library's first call, and
 // ect::cleanup inside its event loop; [free-thread] thousands of information
 // requests one after the other, with every thread on one CPU beside a
 // spinning one: each result closure goes after its result, never inside send.
@@ -183,6 +184,36 @@ void sendOnceTheApplicationHasGone();
 // ending, queued behind it, then waits for threads that get no events.
 bool heldRelease = false;
 std::atomic<bool> releaseHeld{false};
+// "delivering": as the host deletes its application, library threads are
+// held between Qt's look at the application and its delivery of their events,
+// by an event-notify callback of the host's (Qt calls it after the
+// library's), until the deletion has begun.
+bool holdDeliveries = false;
+std::thread::id mainThread;
+std::atomic<bool> deletionAhead{false};
+std::atomic<bool> deletionBegun{false};
+std::atomic<int> deliveriesHeld{0};
+
+bool holdDeliveryAsTheApplicationGoes(void**)
+{
+    if (!deletionAhead || std::this_thread::get_id() == mainThread)
+        return false;
+    ++deliveriesHeld;
+    testsupport::waitUntil([] { return deletionBegun.load(); });
+    // Time for the deletion to go on to where the application has gone.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return false;
+}
+
+void holdDeliveriesAsTheApplicationGoes()
+{
+    QInternal::registerCallback(QInternal::EventNotifyCallback, holdDeliveryAsTheApplicationGoes);
+    // Added after the library's, so run before it.
+    qAddPostRoutine([] { deletionBegun = true; });
+    deletionAhead = true;
+    if (!testsupport::waitUntil([] { return deliveriesHeld > 0; }))
+        failNow("no library thread delivers an event as the application goes");
+}
 
 constexpr int StreamTerminals = 10;
 bool streaming = false;
@@ -694,8 +725,16 @@ void endWithoutQt(std::unique_ptr<QCoreApplication>& application, bool cleanUp, 
     }
     if (heldRelease)
         holdTheReleaseThreadWithAnEndingBehind();
+    if (holdDeliveries)
+        holdDeliveriesAsTheApplicationGoes();
+    const std::int64_t deletionBegan = testsupport::steadyMs();
     application.reset();
     applicationGone = true;
+    // The deletion waits only for the events let through: those held above
+    // are soon delivered, and an idle thread delivers none.
+    const std::int64_t deletionTook = testsupport::steadyMs() - deletionBegan;
+    if (holdDeliveries && deletionTook >= testsupport::scaled(std::chrono::milliseconds(500)).count())
+        std::printf("host: deleting the application took %lld ms\n", static_cast<long long>(deletionTook));
     if (lateSend && !testsupport::waitUntil([] { return lateSendState == LateSend::Sent && reportsUnderWay == 0; }))
         failNow("the notification callback did not send once the application had gone");
     const std::int64_t endBegan = testsupport::steadyMs();
@@ -808,6 +847,8 @@ int main(int argc, char** argv)
     qtGone = asked(argc, argv, "qt-gone");
     lateSend = asked(argc, argv, "late-send");
     heldRelease = asked(argc, argv, "held-release");
+    holdDeliveries = asked(argc, argv, "delivering");
+    mainThread = std::this_thread::get_id();
     if (streaming && !qtGone) {
         static auto& keptForEver = *new std::shared_ptr<ect::ZUVAService>(service);
         (void)keptForEver;

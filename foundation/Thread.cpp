@@ -99,6 +99,28 @@ bool inTheProcessOfThePresent()
         std::this_thread::sleep_for(std::chrono::hours(1));
 }
 
+// From the end of its run until it exits, a thread still delivers what its
+// ending posts (the deletion of its task object), with no presence.
+std::atomic<int> threadsEnding{0};
+thread_local bool endingHere = false;
+
+struct Ending {
+    Ending()
+    {
+        ++threadsEnding;
+        endingHere = true;
+    }
+    ~Ending() { --threadsEnding; }
+    Ending(const Ending&) = delete;
+    Ending& operator=(const Ending&) = delete;
+};
+
+void countAsEndingUntilItExits()
+{
+    thread_local const Ending ending;
+    (void)ending;
+}
+
 // For as long as the thread runs.
 class Present {
 public:
@@ -112,6 +134,7 @@ public:
     }
     ~Present()
     {
+        countAsEndingUntilItExits();
         const std::lock_guard<std::mutex> lock(presencesMutex);
         presences().erase(std::find(presences().begin(), presences().end(), &here_));
         presence = nullptr;
@@ -158,7 +181,7 @@ bool dropEventWhileTheApplicationGoes()
 bool dropEventOfALibraryThread(void** receiverEventResult)
 {
     if (!presence)
-        return false;
+        return endingHere && applicationGoing;
     if (ProcessExit::restLeft())
         return dropEventLeftToTheExit(receiverEventResult);
     return dropEventWhileTheApplicationGoes();
@@ -178,13 +201,17 @@ bool anyDelivering()
                        [](const Presence* each) { return each->delivering.load(); });
 }
 
+// One at a time: an application the host makes beside the library's adds none.
+std::atomic<bool> postRoutineDue{false};
+
 void awaitDeliveriesAsTheApplicationGoes()
 {
+    postRoutineDue = false;
     applicationGoing = true;
     if (!inTheProcessOfThePresent())
         return;
     const auto end = std::chrono::steady_clock::now() + DeliveriesAllowance;
-    while (anyDelivering() && std::chrono::steady_clock::now() < end)
+    while ((anyDelivering() || threadsEnding > 0) && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
@@ -193,7 +220,8 @@ void awaitDeliveriesAsTheApplicationGoes()
 void watchTheApplication()
 {
     applicationGoing = false;
-    qAddPostRoutine(awaitDeliveriesAsTheApplicationGoes);
+    if (!postRoutineDue.exchange(true))
+        qAddPostRoutine(awaitDeliveriesAsTheApplicationGoes);
 }
 
 // As its event loop is about to wait, the thread delivers nothing.

@@ -207,7 +207,6 @@ bool holdDeliveryAsTheApplicationGoes(void**)
 
 void holdDeliveriesAsTheApplicationGoes()
 {
-    QInternal::registerCallback(QInternal::EventNotifyCallback, holdDeliveryAsTheApplicationGoes);
     // Added after the library's, so run before it.
     qAddPostRoutine([] { deletionBegun = true; });
     deletionAhead = true;
@@ -820,6 +819,11 @@ int main(int argc, char** argv)
     if (asked(argc, argv, "qt-gone"))
         qInstallMessageHandler(countWarnings);
     ownQt = asked(argc, argv, "own-qt");
+    mainThread = std::this_thread::get_id();
+    // Before any library thread runs: Qt's table of these callbacks is not
+    // safe to add to while threads deliver events.
+    if (asked(argc, argv, "delivering"))
+        QInternal::registerCallback(QInternal::EventNotifyCallback, holdDeliveryAsTheApplicationGoes);
     if (ownQt)
         application = std::make_unique<QCoreApplication>(argc, argv);
     for (int index = 1; index < argc; ++index) {
@@ -848,7 +852,6 @@ int main(int argc, char** argv)
     lateSend = asked(argc, argv, "late-send");
     heldRelease = asked(argc, argv, "held-release");
     holdDeliveries = asked(argc, argv, "delivering");
-    mainThread = std::this_thread::get_id();
     if (streaming && !qtGone) {
         static auto& keptForEver = *new std::shared_ptr<ect::ZUVAService>(service);
         (void)keptForEver;

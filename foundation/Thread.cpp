@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include <pthread.h>
 #include <unistd.h>
 
 namespace vorsam {
@@ -100,25 +101,25 @@ bool inTheProcessOfThePresent()
 }
 
 // From the end of its run until it exits, a thread still delivers what its
-// ending posts (the deletion of its task object), with no presence.
+// ending posts (the deletion of its task object), with no presence: it counts
+// as ending until a thread-specific value's destructor runs as it exits.
 std::atomic<int> threadsEnding{0};
 thread_local bool endingHere = false;
+pthread_key_t endingKey;
+bool endingKeyMade = false;
 
-struct Ending {
-    Ending()
-    {
-        ++threadsEnding;
-        endingHere = true;
-    }
-    ~Ending() { --threadsEnding; }
-    Ending(const Ending&) = delete;
-    Ending& operator=(const Ending&) = delete;
-};
+void endedAsItExits(void*)
+{
+    --threadsEnding;
+}
 
 void countAsEndingUntilItExits()
 {
-    thread_local const Ending ending;
-    (void)ending;
+    if (!endingKeyMade)
+        return;
+    ++threadsEnding;
+    endingHere = true;
+    ::pthread_setspecific(endingKey, &endingKey);
 }
 
 // For as long as the thread runs.
@@ -192,6 +193,7 @@ bool dropEventOfALibraryThread(void** receiverEventResult)
 __attribute__((constructor)) void dropEventsOfLibraryThreadsFromLoad()
 {
     QInternal::registerCallback(QInternal::EventNotifyCallback, dropEventOfALibraryThread);
+    endingKeyMade = ::pthread_key_create(&endingKey, endedAsItExits) == 0;
 }
 
 bool anyDelivering()

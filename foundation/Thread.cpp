@@ -19,7 +19,6 @@
 #include <thread>
 #include <vector>
 
-#include <pthread.h>
 #include <unistd.h>
 
 namespace vorsam {
@@ -100,28 +99,6 @@ bool inTheProcessOfThePresent()
         std::this_thread::sleep_for(std::chrono::hours(1));
 }
 
-// From the end of its run until it exits, a thread still delivers what its
-// ending posts (the deletion of its task object), with no presence: it counts
-// as ending until a thread-specific value's destructor runs as it exits.
-std::atomic<int> threadsEnding{0};
-thread_local bool endingHere = false;
-pthread_key_t endingKey;
-bool endingKeyMade = false;
-
-void endedAsItExits(void*)
-{
-    --threadsEnding;
-}
-
-void countAsEndingUntilItExits()
-{
-    if (!endingKeyMade)
-        return;
-    ++threadsEnding;
-    endingHere = true;
-    ::pthread_setspecific(endingKey, &endingKey);
-}
-
 // For as long as the thread runs.
 class Present {
 public:
@@ -135,7 +112,6 @@ public:
     }
     ~Present()
     {
-        countAsEndingUntilItExits();
         const std::lock_guard<std::mutex> lock(presencesMutex);
         presences().erase(std::find(presences().begin(), presences().end(), &here_));
         presence = nullptr;
@@ -182,7 +158,7 @@ bool dropEventWhileTheApplicationGoes()
 bool dropEventOfALibraryThread(void** receiverEventResult)
 {
     if (!presence)
-        return endingHere && applicationGoing;
+        return false;
     if (ProcessExit::restLeft())
         return dropEventLeftToTheExit(receiverEventResult);
     return dropEventWhileTheApplicationGoes();
@@ -193,7 +169,6 @@ bool dropEventOfALibraryThread(void** receiverEventResult)
 __attribute__((constructor)) void dropEventsOfLibraryThreadsFromLoad()
 {
     QInternal::registerCallback(QInternal::EventNotifyCallback, dropEventOfALibraryThread);
-    endingKeyMade = ::pthread_key_create(&endingKey, endedAsItExits) == 0;
 }
 
 bool anyDelivering()
@@ -213,7 +188,7 @@ void awaitDeliveriesAsTheApplicationGoes()
     if (!inTheProcessOfThePresent())
         return;
     const auto end = std::chrono::steady_clock::now() + DeliveriesAllowance;
-    while ((anyDelivering() || threadsEnding > 0) && std::chrono::steady_clock::now() < end)
+    while (anyDelivering() && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 

@@ -24,6 +24,9 @@ public:
     std::vector<unsigned char> HexToBytes(const std::string& text) const;
 
     boost::optional<std::tm> timeStamp() const;
+    // What the terminal approved, 0 when it sent no amount. It may differ
+    // from the amount asked for without any error: compare the two before
+    // booking the sale (<zuva/HostGuide.md>, "Results").
     double authorizedAmount() const;
     std::string authorizationCode() const;
     std::string acquirerDiscretionaryData() const;
@@ -37,6 +40,8 @@ public:
     std::string merchantText() const;
     bool signatureRequired() const;
     boost::optional<double> additionalAmount() const;
+    // True only when the terminal sent its partial-approval code, never
+    // false; empty does not mean the whole amount was approved.
     boost::optional<bool> partialApproval() const;
     std::string ticketLayoutIdentifier() const;
     std::string ticketDiscreteElements() const;

@@ -173,7 +173,11 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * its service stops, code 1 cause 14 when the terminal runs another
  * transaction). It may send the next
  * transaction from inside that callback. A sale's result carries no ticket
- * text: send a "TicketGet" request for it (see <zuva/HostGuide.md>).
+ * text: send a "TicketGet" request for it (see <zuva/HostGuide.md>). Its
+ * "authorizedAmount" and "currency" are what the terminal approved, which may
+ * differ from the request or be missing without any error: compare them with
+ * the request before booking the sale. "partialApproval" (true or absent) is
+ * set only by the terminal's own partial-approval code.
  * Returns -1 when it is refused (terminal not connected: code 2 cause 15 with
  * the reason "Terminal with id <id> is not connected"; text that is no JSON
  * request, an unknown action or a field the request cannot carry: code 2

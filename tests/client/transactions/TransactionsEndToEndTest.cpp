@@ -172,6 +172,29 @@ TEST_F(TransactionsEndToEnd, CashbackSaleAndLastTransactionCarryTheirIdentifierA
     EXPECT_EQ(requestsOfType("Ce").size() + requestsOfType("Cw").size(), 3u);
 }
 
+// A register's amount text is sent whole or not at all: "1 250" never becomes a sale of 1.00.
+TEST_F(TransactionsEndToEnd, AmountTextIsSentWholeOrNotAtAll)
+{
+    const std::pair<const char*, const char*> rows[] = {
+        {" 12,50 ", "000000001250"}, {"9999999999", "999999999900"}, {"1 250", "refused"},
+        {"12.50 EUR", "refused"},    {"1e3", "refused"},             {"0x1A", "refused"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.first);
+        const std::size_t requestsBefore = sim.requests().size();
+        std::string sent = "refused";
+        try {
+            const auto sale = resultOf<ect::SaleResult>([&](auto done) {
+                return ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount(row.first), done);
+            });
+            sent = sim.requests().size() == requestsBefore ? "nothing sent: " + errorText(sale.error())
+                                                           : valueOf(lastOfType("Cd"), "DF50");
+        } catch (const std::logic_error&) { // invalid_argument or out_of_range: the amount is refused
+            EXPECT_EQ(sim.requests().size(), requestsBefore);
+        }
+        EXPECT_EQ(sent, row.second);
+    }
+}
+
 TEST_F(TransactionsEndToEnd, SaleOnADisconnectedTerminalFailsInsideSend)
 {
     sim.close();

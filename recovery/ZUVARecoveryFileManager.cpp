@@ -1,6 +1,7 @@
 #include "recovery/ZUVARecoveryFileManager.h"
 
 #include "recovery/DurableFileWriter.h"
+#include "recovery/RecoveryClosingOrder.h"
 #include "recovery/RecoveryFileName.h"
 #include "recovery/RecoveryLog.h"
 
@@ -15,6 +16,7 @@ namespace {
 
 const char* const openedDir = "bmrecovery/opened";
 const char* const closedDir = "bmrecovery/closed";
+const char* const closingOrderFile = "bmrecovery/closing-order";
 const qint64 secondsPerDay = 86400;
 const QChar nameNumberSeparator = QLatin1Char('-');
 
@@ -244,18 +246,19 @@ void ZUVARecoveryFileManager::closeDueFilesUnlocked()
     }
 }
 
-// Removes at most one file per call: the one closed earliest.
+// Removes at most one file per call: the one closed first, never the one
+// just closed, whatever dates the terminals' clocks gave them.
 void ZUVARecoveryFileManager::trimClosedFilesUnlocked()
 {
     const auto closed = closedFilesUnlocked();
     if (closed.size() <= static_cast<std::size_t>(std::max(maxRecoveryFiles_, 0)))
         return;
-    const auto earliest = std::min_element(closed.begin(), closed.end(), [](const auto& a, const auto& b) {
-        return RecoveryCalendar::toSeconds(a->closingDate()) < RecoveryCalendar::toSeconds(b->closingDate());
-    });
-    const QString path = (*earliest)->storedPath();
+    const auto first = closingOrderUnlocked().first(closed);
+    const QString path = first->storedPath();
     if (QFile::remove(path))
-        RecoveryLog::line(QStringLiteral("Recovery file removed, over the limit of %1: %2").arg(maxRecoveryFiles_).arg(path));
+        RecoveryLog::warning(
+            QStringLiteral("Recovery file removed, over the limit of %1 closed files: %2, with its %3 payment record(s)")
+                .arg(QString::number(maxRecoveryFiles_), path, QString::number(first->transactions().size())));
     else
         RecoveryLog::warning(QStringLiteral("Failed to remove recovery file over the limit: ") + path);
     DurableFileWriter::syncFolder(closedFolderUnlocked());
@@ -281,6 +284,8 @@ bool ZUVARecoveryFileManager::closeUnlocked(const std::shared_ptr<ZUVARecoveryFi
         RecoveryFileUtil::getClosedRecoveryFileFileName(QString::fromStdString(file->terminalId()),
                                                         QString::fromStdString(file->acquirerId()), closingDate),
         nameNumberSeparator);
+    if (!closingOrderUnlocked().add(QFileInfo(closedPath).fileName()))
+        return false;
     if (!QFile::rename(openPath, closedPath)) {
         RecoveryLog::warning(QStringLiteral("Failed to close recovery file %1 as %2").arg(openPath, closedPath));
         return false;
@@ -358,6 +363,12 @@ QString ZUVARecoveryFileManager::openFilePathUnlocked(const QString& terminalId,
 {
     return RecoveryFileUtil::appendPath(openFolderUnlocked(),
                                         RecoveryFileUtil::getOpenRecoveryFileFileName(terminalId, acquirerId));
+}
+
+RecoveryClosingOrder ZUVARecoveryFileManager::closingOrderUnlocked() const
+{
+    return RecoveryClosingOrder(RecoveryFileUtil::appendPath(recoveryFileFolder_, QLatin1String(closingOrderFile)),
+                                closedFolderUnlocked());
 }
 
 QString ZUVARecoveryFileManager::closedFolderUnlocked() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "recovery/RecoveryCalendar.h"
+#include "recovery/RecoveryClosingOrder.h"
 #include "recovery/RecoveryFileUtil.h"
 #include "recovery/ZUVARecoveryFileEraseMode.h"
 #include "recovery/ZUVARecoveryFileImpl.h"
@@ -79,6 +80,7 @@ private:
     QString openFolderUnlocked() const;
     QString openFilePathUnlocked(const QString& terminalId, const QString& acquirerId) const;
     QString closedFolderUnlocked() const;
+    RecoveryClosingOrder closingOrderUnlocked() const;
 
     static void addTransaction(const ZUVARecoveryItem& item, ZUVARecoveryFileImpl& file);
 

@@ -3,6 +3,7 @@
 #include "recovery/DurableFileWriter.h"
 #include "recovery/RecoveryClosingOrder.h"
 #include "recovery/RecoveryFileName.h"
+#include "recovery/RecoveryFolderLock.h"
 #include "recovery/RecoveryLog.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@ namespace {
 const char* const openedDir = "bmrecovery/opened";
 const char* const closedDir = "bmrecovery/closed";
 const char* const closingOrderFile = "bmrecovery/closing-order";
+const char* const lockFile = "bmrecovery/lock";
 const qint64 secondsPerDay = 86400;
 const QChar nameNumberSeparator = QLatin1Char('-');
 
@@ -45,6 +47,24 @@ QString describe(const ZUVARecoveryItem& item)
              RecoveryFileName::component(item.batchId()));
 }
 
+bool isAccepted(const ZUVARecoveryItem& item)
+{
+    if (!isComplete(item)) {
+        RecoveryLog::warning(QStringLiteral("Recovery item refused, incomplete: ") + describe(item));
+        return false;
+    }
+    if (!isStorable(item)) {
+        RecoveryLog::warning(QStringLiteral("Recovery item refused, text not storable: ") + describe(item));
+        return false;
+    }
+    return true;
+}
+
+QString lockPath(const QString& baseFolder)
+{
+    return RecoveryFileUtil::appendPath(baseFolder, QLatin1String(lockFile));
+}
+
 ZUVARecoveryFileManager::Files asFiles(const RecoveryFileUtil::StoredFiles& stored)
 {
     return ZUVARecoveryFileManager::Files(stored.begin(), stored.end());
@@ -57,6 +77,18 @@ QString storedPathOf(const std::shared_ptr<ZUVARecoveryFile>& file)
 }
 
 } // namespace
+
+class ZUVARecoveryFileManager::Exclusive {
+public:
+    explicit Exclusive(const ZUVARecoveryFileManager& manager)
+        : lock_(manager.mutex_), folder_(manager.lockPathUnlocked())
+    {
+    }
+
+private:
+    const std::lock_guard<std::mutex> lock_;
+    const RecoveryFolderLock folder_;
+};
 
 ZUVARecoveryFileManager& ZUVARecoveryFileManager::instance()
 {
@@ -97,15 +129,17 @@ void ZUVARecoveryFileManager::recoveryFileFolder(const QString& folder)
 
 bool ZUVARecoveryFileManager::saveRecoveryItem(std::shared_ptr<ZUVARecoveryItem> item)
 {
-    if (!item)
+    if (!item || !isAccepted(*item))
         return false;
-    std::lock_guard<std::mutex> lock(mutex_);
+    // The lock's file lies in the folder, made here for the first save.
+    QDir().mkpath(QFileInfo(lockPath(recoveryFileFolder())).absolutePath());
+    const Exclusive exclusive(*this);
     return saveUnlocked(*item);
 }
 
 void ZUVARecoveryFileManager::checkRecoveryFileStates()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    const Exclusive exclusive(*this);
     checkStatesUnlocked();
 }
 
@@ -114,7 +148,7 @@ bool ZUVARecoveryFileManager::closeOpenRecoveryFile(std::shared_ptr<ZUVARecovery
 {
     if (!file)
         return false;
-    std::lock_guard<std::mutex> lock(mutex_);
+    const Exclusive exclusive(*this);
     if (!closeUnlocked(file, closingDate))
         return false;
     checkStatesUnlocked();
@@ -123,7 +157,7 @@ bool ZUVARecoveryFileManager::closeOpenRecoveryFile(std::shared_ptr<ZUVARecovery
 
 ZUVARecoveryFileManager::Files ZUVARecoveryFileManager::getRecoveryFiles()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    const Exclusive exclusive(*this);
     checkStatesUnlocked();
     return asFiles(closedFilesUnlocked());
 }
@@ -143,7 +177,7 @@ ZUVARecoveryFileManager::Files ZUVARecoveryFileManager::getRecoveryFiles(QString
 bool ZUVARecoveryFileManager::extractRecoveryFiles(Files files, QString folder, ZUVARecoveryFileEraseMode mode)
 {
     files.erase(std::remove(files.begin(), files.end(), nullptr), files.end());
-    std::lock_guard<std::mutex> lock(mutex_);
+    const Exclusive exclusive(*this);
     checkStatesUnlocked();
     if (!RecoveryFileUtil::extractRecoveryFiles(files, folder))
         return false;
@@ -190,14 +224,6 @@ QString ZUVARecoveryFileManager::getClosedFilePath(std::shared_ptr<ZUVARecoveryF
 
 bool ZUVARecoveryFileManager::saveUnlocked(const ZUVARecoveryItem& item)
 {
-    if (!isComplete(item)) {
-        RecoveryLog::warning(QStringLiteral("Recovery item refused, incomplete: ") + describe(item));
-        return false;
-    }
-    if (!isStorable(item)) {
-        RecoveryLog::warning(QStringLiteral("Recovery item refused, text not storable: ") + describe(item));
-        return false;
-    }
     checkStatesUnlocked();
     const bool stored = storeUnlocked(item);
     checkStatesUnlocked();
@@ -369,6 +395,11 @@ RecoveryClosingOrder ZUVARecoveryFileManager::closingOrderUnlocked() const
 {
     return RecoveryClosingOrder(RecoveryFileUtil::appendPath(recoveryFileFolder_, QLatin1String(closingOrderFile)),
                                 closedFolderUnlocked());
+}
+
+QString ZUVARecoveryFileManager::lockPathUnlocked() const
+{
+    return lockPath(recoveryFileFolder_);
 }
 
 QString ZUVARecoveryFileManager::closedFolderUnlocked() const

@@ -6,7 +6,7 @@
 #include "support/QtWarnings.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 
 #include <algorithm>
 #include <csignal>
@@ -14,6 +14,7 @@
 #include <set>
 #include <thread>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -214,9 +215,12 @@ TEST(RecoveryFolderLock, KeepsOtherProcessesOutUntilTheHolderEnds)
         const ect::RecoveryFolderLock held(path);
         const pid_t child = ::fork();
         if (child == 0) {
+            struct stat lock {};
+            struct stat open {};
             int shares = 0;
-            for (const QFileInfo& entry : QDir("/proc/self/fd").entryInfoList(QDir::System))
-                shares += entry.symLinkTarget() == QFileInfo(path).absoluteFilePath();
+            ::stat(QFile::encodeName(path).constData(), &lock);
+            for (int descriptor = 0; descriptor < 1024; ++descriptor)
+                shares += ::fstat(descriptor, &open) == 0 && open.st_ino == lock.st_ino && open.st_dev == lock.st_dev;
             ::_exit(shares == 0 && ::write(ready[1], "c", 1) == 1 ? 0 : 1);
         }
         int status = 0;

@@ -21,8 +21,8 @@ RecoveryFiles toRecoveryFiles(char* json);
 
 // The closed recovery files of all terminals, or of one; they throw as
 // toRecoveryFiles does. The library keeps them in bmrecovery/closed under
-// the working directory the process had when it first needed them (see
-// <zuva/HostGuide.md>).
+// the working directory the process had when it first needed them, which
+// two processes may share (see <zuva/HostGuide.md>).
 RecoveryFiles getRecoveryFiles();
 RecoveryFiles getRecoveryFiles(const std::string& terminalId);
 

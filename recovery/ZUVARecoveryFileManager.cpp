@@ -1,7 +1,9 @@
 #include "recovery/ZUVARecoveryFileManager.h"
 
 #include "recovery/DurableFileWriter.h"
+#include "recovery/RecoveryClosingOrder.h"
 #include "recovery/RecoveryFileName.h"
+#include "recovery/RecoveryFolderLock.h"
 #include "recovery/RecoveryLog.h"
 
 #include <QDir>
@@ -15,6 +17,8 @@ namespace {
 
 const char* const openedDir = "bmrecovery/opened";
 const char* const closedDir = "bmrecovery/closed";
+const char* const closingOrderFile = "bmrecovery/closing-order";
+const char* const lockFile = "bmrecovery/lock";
 const qint64 secondsPerDay = 86400;
 const QChar nameNumberSeparator = QLatin1Char('-');
 
@@ -43,6 +47,24 @@ QString describe(const ZUVARecoveryItem& item)
              RecoveryFileName::component(item.batchId()));
 }
 
+bool isAccepted(const ZUVARecoveryItem& item)
+{
+    if (!isComplete(item)) {
+        RecoveryLog::warning(QStringLiteral("Recovery item refused, incomplete: ") + describe(item));
+        return false;
+    }
+    if (!isStorable(item)) {
+        RecoveryLog::warning(QStringLiteral("Recovery item refused, text not storable: ") + describe(item));
+        return false;
+    }
+    return true;
+}
+
+QString lockPath(const QString& baseFolder)
+{
+    return RecoveryFileUtil::appendPath(baseFolder, QLatin1String(lockFile));
+}
+
 ZUVARecoveryFileManager::Files asFiles(const RecoveryFileUtil::StoredFiles& stored)
 {
     return ZUVARecoveryFileManager::Files(stored.begin(), stored.end());
@@ -55,6 +77,18 @@ QString storedPathOf(const std::shared_ptr<ZUVARecoveryFile>& file)
 }
 
 } // namespace
+
+class ZUVARecoveryFileManager::Exclusive {
+public:
+    explicit Exclusive(const ZUVARecoveryFileManager& manager)
+        : lock_(manager.mutex_), folder_(manager.lockPathUnlocked())
+    {
+    }
+
+private:
+    const std::lock_guard<std::mutex> lock_;
+    const RecoveryFolderLock folder_;
+};
 
 ZUVARecoveryFileManager& ZUVARecoveryFileManager::instance()
 {
@@ -95,15 +129,17 @@ void ZUVARecoveryFileManager::recoveryFileFolder(const QString& folder)
 
 bool ZUVARecoveryFileManager::saveRecoveryItem(std::shared_ptr<ZUVARecoveryItem> item)
 {
-    if (!item)
+    if (!item || !isAccepted(*item))
         return false;
-    std::lock_guard<std::mutex> lock(mutex_);
+    // The lock's file lies in the folder, made here for the first save.
+    QDir().mkpath(QFileInfo(lockPath(recoveryFileFolder())).absolutePath());
+    const Exclusive exclusive(*this);
     return saveUnlocked(*item);
 }
 
 void ZUVARecoveryFileManager::checkRecoveryFileStates()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    const Exclusive exclusive(*this);
     checkStatesUnlocked();
 }
 
@@ -112,7 +148,7 @@ bool ZUVARecoveryFileManager::closeOpenRecoveryFile(std::shared_ptr<ZUVARecovery
 {
     if (!file)
         return false;
-    std::lock_guard<std::mutex> lock(mutex_);
+    const Exclusive exclusive(*this);
     if (!closeUnlocked(file, closingDate))
         return false;
     checkStatesUnlocked();
@@ -121,7 +157,7 @@ bool ZUVARecoveryFileManager::closeOpenRecoveryFile(std::shared_ptr<ZUVARecovery
 
 ZUVARecoveryFileManager::Files ZUVARecoveryFileManager::getRecoveryFiles()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    const Exclusive exclusive(*this);
     checkStatesUnlocked();
     return asFiles(closedFilesUnlocked());
 }
@@ -141,7 +177,7 @@ ZUVARecoveryFileManager::Files ZUVARecoveryFileManager::getRecoveryFiles(QString
 bool ZUVARecoveryFileManager::extractRecoveryFiles(Files files, QString folder, ZUVARecoveryFileEraseMode mode)
 {
     files.erase(std::remove(files.begin(), files.end(), nullptr), files.end());
-    std::lock_guard<std::mutex> lock(mutex_);
+    const Exclusive exclusive(*this);
     checkStatesUnlocked();
     if (!RecoveryFileUtil::extractRecoveryFiles(files, folder))
         return false;
@@ -188,14 +224,6 @@ QString ZUVARecoveryFileManager::getClosedFilePath(std::shared_ptr<ZUVARecoveryF
 
 bool ZUVARecoveryFileManager::saveUnlocked(const ZUVARecoveryItem& item)
 {
-    if (!isComplete(item)) {
-        RecoveryLog::warning(QStringLiteral("Recovery item refused, incomplete: ") + describe(item));
-        return false;
-    }
-    if (!isStorable(item)) {
-        RecoveryLog::warning(QStringLiteral("Recovery item refused, text not storable: ") + describe(item));
-        return false;
-    }
     checkStatesUnlocked();
     const bool stored = storeUnlocked(item);
     checkStatesUnlocked();
@@ -244,18 +272,19 @@ void ZUVARecoveryFileManager::closeDueFilesUnlocked()
     }
 }
 
-// Removes at most one file per call: the one closed earliest.
+// Removes at most one file per call: the one closed first, never the one
+// just closed, whatever dates the terminals' clocks gave them.
 void ZUVARecoveryFileManager::trimClosedFilesUnlocked()
 {
     const auto closed = closedFilesUnlocked();
     if (closed.size() <= static_cast<std::size_t>(std::max(maxRecoveryFiles_, 0)))
         return;
-    const auto earliest = std::min_element(closed.begin(), closed.end(), [](const auto& a, const auto& b) {
-        return RecoveryCalendar::toSeconds(a->closingDate()) < RecoveryCalendar::toSeconds(b->closingDate());
-    });
-    const QString path = (*earliest)->storedPath();
+    const auto first = closingOrderUnlocked().first(closed);
+    const QString path = first->storedPath();
     if (QFile::remove(path))
-        RecoveryLog::line(QStringLiteral("Recovery file removed, over the limit of %1: %2").arg(maxRecoveryFiles_).arg(path));
+        RecoveryLog::warning(
+            QStringLiteral("Recovery file removed, over the limit of %1 closed files: %2, with its %3 payment record(s)")
+                .arg(QString::number(maxRecoveryFiles_), path, QString::number(first->transactions().size())));
     else
         RecoveryLog::warning(QStringLiteral("Failed to remove recovery file over the limit: ") + path);
     DurableFileWriter::syncFolder(closedFolderUnlocked());
@@ -281,6 +310,8 @@ bool ZUVARecoveryFileManager::closeUnlocked(const std::shared_ptr<ZUVARecoveryFi
         RecoveryFileUtil::getClosedRecoveryFileFileName(QString::fromStdString(file->terminalId()),
                                                         QString::fromStdString(file->acquirerId()), closingDate),
         nameNumberSeparator);
+    if (!closingOrderUnlocked().add(QFileInfo(closedPath).fileName()))
+        return false;
     if (!QFile::rename(openPath, closedPath)) {
         RecoveryLog::warning(QStringLiteral("Failed to close recovery file %1 as %2").arg(openPath, closedPath));
         return false;
@@ -358,6 +389,17 @@ QString ZUVARecoveryFileManager::openFilePathUnlocked(const QString& terminalId,
 {
     return RecoveryFileUtil::appendPath(openFolderUnlocked(),
                                         RecoveryFileUtil::getOpenRecoveryFileFileName(terminalId, acquirerId));
+}
+
+RecoveryClosingOrder ZUVARecoveryFileManager::closingOrderUnlocked() const
+{
+    return RecoveryClosingOrder(RecoveryFileUtil::appendPath(recoveryFileFolder_, QLatin1String(closingOrderFile)),
+                                closedFolderUnlocked());
+}
+
+QString ZUVARecoveryFileManager::lockPathUnlocked() const
+{
+    return lockPath(recoveryFileFolder_);
 }
 
 QString ZUVARecoveryFileManager::closedFolderUnlocked() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "recovery/RecoveryCalendar.h"
+#include "recovery/RecoveryClosingOrder.h"
 #include "recovery/RecoveryFileUtil.h"
 #include "recovery/ZUVARecoveryFileEraseMode.h"
 #include "recovery/ZUVARecoveryFileImpl.h"
@@ -21,8 +22,9 @@ namespace ect {
 // All state lies in the file system; every operation reads the folders anew.
 //
 // Saves arrive from every connection's response-handler thread, listings and
-// exports from the host's threads: each public operation holds one lock for
-// its whole run. Only one manager may work on a base folder at a time.
+// exports from the host's threads, and other processes may share the base
+// folder: each public operation holds one lock for its whole run, and the
+// folder's lock (RecoveryFolderLock) as well.
 class ZUVARecoveryFileManager {
 public:
     using Files = std::vector<std::shared_ptr<ZUVARecoveryFile>>;
@@ -31,7 +33,7 @@ public:
 
     static ZUVARecoveryFileManager& instance();
 
-    // Base folder: the current directory.
+    // Base folder: the current directory, which another process may share.
     explicit ZUVARecoveryFileManager(Clock clock = &RecoveryCalendar::now);
     ZUVARecoveryFileManager(const ZUVARecoveryFileManager&) = delete;
     ZUVARecoveryFileManager& operator=(const ZUVARecoveryFileManager&) = delete;
@@ -63,6 +65,9 @@ public:
     QString getClosedFilePath(std::shared_ptr<ZUVARecoveryFile> file) const;
 
 private:
+    // Both locks, for a public operation's whole run.
+    class Exclusive;
+
     // The operations below expect mutex_ to be held by their caller.
     bool saveUnlocked(const ZUVARecoveryItem& item);
     bool storeUnlocked(const ZUVARecoveryItem& item);
@@ -79,6 +84,8 @@ private:
     QString openFolderUnlocked() const;
     QString openFilePathUnlocked(const QString& terminalId, const QString& acquirerId) const;
     QString closedFolderUnlocked() const;
+    RecoveryClosingOrder closingOrderUnlocked() const;
+    QString lockPathUnlocked() const;
 
     static void addTransaction(const ZUVARecoveryItem& item, ZUVARecoveryFileImpl& file);
 

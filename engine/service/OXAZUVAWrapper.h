@@ -247,7 +247,9 @@ ZUVA_EXPORT void zuva_stopTerminal(const char* terminalId);
  * ([] when none). Null only on an internal failure. */
 ZUVA_EXPORT char* zuva_getAvailableSerialPorts(void);
 /* The closed backup-mode recovery files (of payments taken while a terminal
- * was offline) as a JSON array of objects with the texts "acquirerId",
+ * was offline), kept under bmrecovery in the working directory the process had
+ * when the library first needed them; two processes may share that folder.
+ * They come as a JSON array of objects with the texts "acquirerId",
  * "terminalId", "schemeId", "batchId", "closingDate" (seconds since 1970 UTC),
  * "content" and "fileName"; those of one terminal, or of all when terminalId is
  * null; [] when there are none or they cannot be read. */

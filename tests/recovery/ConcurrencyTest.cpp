@@ -1,12 +1,22 @@
 #include "RecoveryTestSupport.h"
 
 #include "recovery/RecoveryFileRequests.h"
+#include "recovery/RecoveryFileUtil.h"
+#include "recovery/RecoveryFolderLock.h"
+#include "support/QtWarnings.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <set>
 #include <thread>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace recoverytest;
 
@@ -24,6 +34,71 @@ std::vector<std::string> exportedLogRecords(const QString& folder)
     }
     return records;
 }
+
+// A process of its own that saves payments of the test's terminal into the
+// base folder and tells the number of each one saved.
+class SavingProcess {
+public:
+    SavingProcess(const QString& base, int count)
+    {
+        int saved[2];
+        if (::pipe(saved) != 0)
+            return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(saved[0]);
+            save(base, count, saved[1]);
+        }
+        ::close(saved[1]);
+        saved_ = saved[0];
+    }
+    ~SavingProcess()
+    {
+        kill();
+        ::close(saved_);
+    }
+
+    void kill()
+    {
+        if (pid_ > 0)
+            ::kill(pid_, SIGKILL);
+        end();
+    }
+    // Waits for the end; true when the process saved all it was asked to.
+    bool end()
+    {
+        int status = 0;
+        const bool ended = pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_;
+        pid_ = -1;
+        return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    // The payments it said it saved, once it ended.
+    std::vector<int> saved() const
+    {
+        std::vector<int> numbers;
+        int number = 0;
+        while (::read(saved_, &number, sizeof number) == sizeof number)
+            numbers.push_back(number);
+        return numbers;
+    }
+
+private:
+    [[noreturn]] static void save(const QString& base, int count, int saved)
+    {
+        ect::ZUVARecoveryFileManager manager([] { return secondsOf(localTime(2016, 3, 5, 12, 0, 0)); });
+        manager.recoveryFileFolder(base);
+        for (int i = 0; i < count; ++i) {
+            if (!recoverytest::save(manager, "TERM0001", "0000000A", "0012", localTime(2016, 3, 5, 11, 0, 0),
+                                    recordNumber(i)) ||
+                ::write(saved, &i, sizeof i) != sizeof i)
+                ::_exit(1);
+        }
+        ::_exit(0);
+    }
+
+    pid_t pid_ = -1;
+    int saved_ = -1;
+};
 
 } // namespace
 
@@ -72,4 +147,92 @@ TEST_F(RecoveryFolderTest, ConcurrentSavesListingsAndExportsLoseNothing)
             expected.push_back(recordNumber(t * 1000 + i));
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(found, expected);
+}
+
+// Two processes save into one folder at once, one of them killed at some
+// moment or not: every file stays whole and no saved payment is lost.
+TEST_F(RecoveryFolderTest, TwoProcessesSavingIntoOneFolderLoseNothing)
+{
+    const int perProcess = std::getenv("ZUVA_TEST_SLOW") ? 30 : 100;
+    struct Row {
+        const char* name;
+        int killAfter; // the other process is killed after this many own saves; -1: never
+    };
+    for (const Row& row : {Row{"both save all", -1}, Row{"the other killed as it saves", perProcess / 3}}) {
+        SCOPED_TRACE(row.name);
+        const QTemporaryDir folder;
+        manager.recoveryFileFolder(folder.path());
+        SavingProcess other(folder.path(), perProcess);
+        std::vector<std::string> expected;
+        for (int i = 0; i < perProcess; ++i) {
+            if (i == row.killAfter)
+                other.kill();
+            EXPECT_TRUE(save(manager, "TERM0001", "0000000A", "0012", localTime(2016, 3, 5, 11, 0, 0),
+                             recordNumber(100000 + i)));
+            expected.push_back(recordNumber(100000 + i));
+        }
+        EXPECT_EQ(other.end(), row.killAfter < 0);
+        const std::vector<int> saved = other.saved();
+        if (row.killAfter < 0) {
+            EXPECT_EQ(saved.size(), static_cast<std::size_t>(perProcess));
+        }
+        for (int number : saved)
+            expected.push_back(recordNumber(number));
+
+        const QStringList files = QDir(openFolder()).entryList({"*.xml"}, QDir::Files);
+        EXPECT_EQ(ect::RecoveryFileUtil::readRecoveryFilesXml(openFolder()).size(), static_cast<std::size_t>(files.size()));
+        const std::vector<std::string> stored = storedLogRecords(openFolder());
+        const std::set<std::string> distinct(stored.begin(), stored.end());
+        EXPECT_EQ(distinct.size(), stored.size());
+        std::vector<std::string> missing;
+        for (const std::string& record : expected)
+            if (!distinct.count(record))
+                missing.push_back(record);
+        EXPECT_TRUE(missing.empty()) << missing.size() << " of " << expected.size() << " missing";
+    }
+}
+
+// The folder's lock keeps other processes out until its holder lets go or
+// ends, a wait that has an end; a child forked while it is held has no share.
+TEST(RecoveryFolderLock, KeepsOtherProcessesOutUntilTheHolderEnds)
+{
+    const QTemporaryDir folder;
+    const QString path = folder.filePath("lock");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    {
+        const ect::RecoveryFolderLock held(path);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            struct stat lock {};
+            struct stat open {};
+            int shares = 0;
+            ::stat(QFile::encodeName(path).constData(), &lock);
+            for (int descriptor = 0; descriptor < 1024; ++descriptor)
+                shares += ::fstat(descriptor, &open) == 0 && open.st_ino == lock.st_ino && open.st_dev == lock.st_dev;
+            ::_exit(::write(ready[1], shares == 0 ? "c" : "x", 1) == 1 ? 0 : 1);
+        }
+        ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    }
+    char signal = 0;
+    ASSERT_EQ(::read(ready[0], &signal, 1), 1);
+    EXPECT_EQ(signal, 'c') << "the child holds the lock's descriptor";
+
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        const ect::RecoveryFolderLock held(path);
+        if (::write(ready[1], "h", 1) == 1)
+            ::pause();
+        ::_exit(1);
+    }
+    ASSERT_EQ(::read(ready[0], &signal, 1), 1);
+    testsupport::QtWarnings warnings;
+    { const ect::RecoveryFolderLock waited(path, std::chrono::milliseconds(50)); }
+    EXPECT_TRUE(warnings.text().contains("lock not taken within 50 ms")) << warnings.text().toStdString();
+    ::kill(holder, SIGKILL);
+    ASSERT_EQ(::waitpid(holder, nullptr, 0), holder);
+    { const ect::RecoveryFolderLock taken(path); }
+    EXPECT_EQ(warnings.text().count("lock not taken"), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
 }

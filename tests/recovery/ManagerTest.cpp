@@ -11,6 +11,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 using namespace recoverytest;
@@ -164,4 +165,82 @@ TEST_F(RecoveryManager, ExtractionReportsOneOrZeroAndErasesOnlyWhatItExported)
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0]->terminalId(), "T2");
     EXPECT_EQ(fileNamesIn(base.filePath("export")).size(), 1);
+}
+
+// Over the limit the file the library closed first goes, whatever dates the
+// terminals' clocks wrote, and the host hears of each removal with the file
+// and its payments. A terminal whose clock is behind closes each sale's file
+// at once, all under one closing date.
+TEST_F(RecoveryManager, OverTheLimitTheFileClosedFirstGoesAndEachRemovalIsWarned)
+{
+    struct Row {
+        const char* name;
+        int legacyFiles; // closed by an earlier version, two payments each
+        int sales;
+        std::function<std::tm(int sale)> date;
+        std::function<int(int sale)> batch;
+        std::vector<int> removed; // sales, and legacy files as 1000 + n
+        int paymentsPerRemoved;
+    };
+    const auto upTo = [](int count, int from = 0) {
+        std::vector<int> numbers;
+        for (int n = from; n < from + count; ++n)
+            numbers.push_back(n);
+        return numbers;
+    };
+    const std::vector<Row> rows = {
+        {"clock two days behind", 0, 25, [](int) { return localTime(2016, 3, 3, 10, 0, 0); }, [](int) { return 0; },
+         upTo(5), 1},
+        {"clock set back a year after 21 batches", 0, 26,
+         [](int i) { return localTime(i < 21 ? 2016 : 2015, 3, 5, 9, i, 0); }, [](int i) { return i; }, upTo(6), 1},
+        {"a batch change on each sale", 0, 30, [](int i) { return localTime(2016, 3, 5, 9, i, 0); },
+         [](int i) { return i; }, upTo(9), 1},
+        {"files of an earlier version go first", 20, 2, [](int) { return localTime(2015, 6, 1, 10, 0, 0); },
+         [](int) { return 0; }, upTo(2, 1000), 2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QTemporaryDir folder;
+        manager.recoveryFileFolder(folder.path());
+        testsupport::QtWarnings warnings;
+        for (int n = 0; n < row.legacyFiles; ++n) {
+            auto legacy = closedFile();
+            legacy->setClosingDate(localTime(2016, 3, 1, n, 0, 0));
+            for (int payment = 0; payment < 2; ++payment)
+                addTransaction(*legacy, "CASHIER1", recordNumber(1000 + 2 * n + payment));
+            ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(manager.getClosedFilePath(legacy), legacy));
+        }
+        int removals = 0;
+        for (int i = 0; i < row.sales; ++i) {
+            const QStringList before = fileNamesIn(closedFolder());
+            ASSERT_TRUE(save(manager, T1, A1, recordNumber(row.batch(i)).substr(4), row.date(i), recordNumber(i)));
+            const QStringList after = fileNamesIn(closedFolder());
+            for (const QString& name : before) {
+                if (after.contains(name))
+                    continue;
+                ++removals;
+                const QString told = QString("%1, with its %2 payment record(s)")
+                                         .arg(QDir(closedFolder()).filePath(name), QString::number(row.paymentsPerRemoved));
+                EXPECT_TRUE(warnings.text().contains(told)) << told.toStdString();
+            }
+        }
+        EXPECT_EQ(removals, static_cast<int>(row.removed.size()));
+        EXPECT_EQ(warnings.text().count("over the limit of 20"), removals);
+        std::vector<std::string> expected;
+        const auto keep = [&](int number, const std::string& record) {
+            if (std::find(row.removed.begin(), row.removed.end(), number) == row.removed.end())
+                expected.push_back(record);
+        };
+        for (int n = 0; n < row.legacyFiles; ++n)
+            for (int payment = 0; payment < 2; ++payment)
+                keep(1000 + n, recordNumber(1000 + 2 * n + payment));
+        for (int i = 0; i < row.sales; ++i)
+            keep(i, recordNumber(i));
+        std::vector<std::string> stored = storedLogRecords(closedFolder());
+        for (const auto& open : storedLogRecords(openFolder()))
+            stored.push_back(open);
+        std::sort(stored.begin(), stored.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(stored, expected);
+    }
 }

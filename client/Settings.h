@@ -17,6 +17,11 @@ struct Settings {
     std::int64_t cardRecognitionTimeout = 45;
     std::int64_t cardInfoTrailingRequestTimeout = 30;
     std::int64_t connectionAdviceTimeout = 1500;
+    // The certification log holds card data in clear (card numbers, track data,
+    // names, PIN blocks), in its file and in its copy on standard output, which
+    // blocks the library's threads while nothing reads standard output. Meant for
+    // certification; its folder should be one only the register's user can write
+    // to. See HostGuide.md, "Warnings and the log", for the file and the names it refuses.
     bool certificationModeEnabled = false;
     std::string certificationFilePath;
     std::string certificationFileName;

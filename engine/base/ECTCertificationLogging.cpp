@@ -1,11 +1,14 @@
 #include "engine/base/ECTCertificationLogging.h"
 
+#include "engine/base/HostWarning.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace oxa {
@@ -69,12 +72,19 @@ void ECTCertificationLogging::log(std::string text, bool dated) const
     if (!target.complete)
         return;
     std::string const line = printable(std::move(text)) + '\n';
+    std::string refusal;
+    bool tellHost = false;
     {
         std::lock_guard<std::mutex> writing(fileMutex_);
-        append(target.filePath, dated ? currentDateAsString() + ": " + line : line);
+        refusal = append(target.filePath, dated ? currentDateAsString() + ": " + line : line);
+        tellHost = !refusal.empty() && !refusalReported_;
+        refusalReported_ = !refusal.empty();
     }
     std::cout.write(line.data(), static_cast<std::streamsize>(line.size()));
     std::cout.flush();
+    // Once for a run of refused entries; the warning's own entry is refused too, without a word.
+    if (tellHost)
+        HostWarning::report(refusal);
 }
 
 ECTCertificationLogging::Destination ECTCertificationLogging::destination() const
@@ -99,12 +109,49 @@ std::string ECTCertificationLogging::printable(std::string text)
     return text;
 }
 
-void ECTCertificationLogging::append(std::string const& filePath, std::string const& line)
+std::string ECTCertificationLogging::append(std::string const& filePath, std::string const& line)
 {
-    // Closed on exec: a program the host starts meanwhile must not inherit it.
-    int const file = ::open(filePath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    // The log holds card data: readable by its owner alone whatever the umask, never
+    // written through a link planted under its name nor held up by a FIFO without
+    // reader; closed on exec, so a program the host starts meanwhile does not inherit it.
+    int const file = ::open(filePath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
+                            S_IRUSR | S_IWUSR);
+    if (file < 0 && errno == ELOOP)
+        return refused(filePath, "it is a symbolic link");
+    // Only a FIFO without reader, or a device file without device, fails so.
+    if (file < 0 && errno == ENXIO)
+        return refused(filePath, "it is not a regular file");
     if (file < 0)
-        return;
+        return std::string();
+    std::string const reason = foreignness(file);
+    if (reason.empty())
+        writeAll(file, line);
+    ::close(file);
+    return reason.empty() ? reason : refused(filePath, reason);
+}
+
+std::string ECTCertificationLogging::foreignness(int file)
+{
+    struct stat status {};
+    if (::fstat(file, &status) != 0)
+        return "its status cannot be read";
+    if (!S_ISREG(status.st_mode))
+        return "it is not a regular file";
+    if (status.st_uid != ::geteuid())
+        return "it belongs to another user";
+    // A second name could be another file's, made by someone else where the log is expected.
+    if (status.st_nlink != 1)
+        return "it has another name besides";
+    return std::string();
+}
+
+std::string ECTCertificationLogging::refused(std::string const& filePath, std::string const& reason)
+{
+    return "The certification log is not written to " + filePath + ": " + reason;
+}
+
+void ECTCertificationLogging::writeAll(int file, std::string const& line)
+{
     for (std::size_t written = 0; written < line.size();) {
         ssize_t const taken = ::write(file, line.data() + written, line.size() - written);
         if (taken < 0 && errno == EINTR)
@@ -113,7 +160,6 @@ void ECTCertificationLogging::append(std::string const& filePath, std::string co
             break;
         written += static_cast<std::size_t>(taken);
     }
-    ::close(file);
 }
 
 std::string currentDateAsString()

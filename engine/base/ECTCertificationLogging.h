@@ -9,7 +9,9 @@ namespace oxa {
 
 // The certification log: a text file of the traffic with the terminals,
 // written only while certification mode is on and folder and file name are set.
-// Every entry is echoed (without date) to standard output.
+// Every entry is echoed (without date) to standard output. The file is made
+// for the process's user alone; one that is not a regular file of that user
+// with a single name takes nothing, and the host's warning handler is told.
 class ECTCertificationLogging {
 public:
     static ECTCertificationLogging& sharedInstance();
@@ -38,7 +40,12 @@ private:
 
     Destination destination() const;
     static std::string printable(std::string text);
-    static void append(std::string const& filePath, std::string const& line);
+    // Why the file refused the entry; empty when it took it or could not be opened.
+    static std::string append(std::string const& filePath, std::string const& line);
+    // Why an open file is not the log's own; empty when it is.
+    static std::string foreignness(int file);
+    static std::string refused(std::string const& filePath, std::string const& reason);
+    static void writeAll(int file, std::string const& line);
 
     std::atomic<bool> enabled_{false};
     mutable std::mutex settingsMutex_;
@@ -47,6 +54,8 @@ private:
     std::string folder_;
     std::string fileName_;
     mutable std::mutex fileMutex_;
+    // Whether the host was told of the refusal the last entry met; guarded by fileMutex_.
+    mutable bool refusalReported_ = false;
 };
 
 // The current local date and time as "YYYY/MM/DD hh:mm:ss".

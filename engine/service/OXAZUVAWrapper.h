@@ -224,7 +224,8 @@ ZUVA_EXPORT char* zuva_getSettings(void);
 /* Replaces EVERY setting with those of {"serviceSettings": {...}}; a setting
  * left out is unset afterwards (to change one, read them all, change it and
  * set them all); only the certification log keeps its mode, folder and file
- * name when the document leaves them out (see <zuva/HostGuide.md>). Applies
+ * name when the document leaves them out (see <zuva/HostGuide.md>, which also
+ * says what that log holds: card data in clear, meant for certification). Applies
  * to the library as a whole, from the next use of each setting on. Text that
  * is no JSON object is ignored. Returns 0. */
 ZUVA_EXPORT int zuva_setSettings(const char* settings);

@@ -5,11 +5,31 @@
 #include <QDateTime>
 
 namespace ect {
+namespace {
 
+// The second of the fields read with the daylight-saving flag given, and
+// whether the zone shows those very fields at that second.
+bool shownWith(std::tm fields, int daylightSaving, qint64 asUtc, qint64& seconds)
+{
+    fields.tm_isdst = daylightSaving;
+    fields.tm_wday = -1;
+    seconds = static_cast<qint64>(std::mktime(&fields));
+    return fields.tm_wday != -1 && seconds + fields.tm_gmtoff == asUtc;
+}
+
+} // namespace
+
+// Each flag is tried: mktime left to find it picks one of the two readings of
+// the hour that occurs twice by what it converted before.
 qint64 RecoveryCalendar::toSeconds(const std::tm& localTime)
 {
-    std::tm copy = localTime;
-    return static_cast<qint64>(std::mktime(&copy));
+    std::tm fields = localTime;
+    const qint64 asUtc = static_cast<qint64>(timegm(&fields));
+    qint64 standard = -1;
+    qint64 summer = -1;
+    const bool standardShown = shownWith(localTime, 0, asUtc, standard);
+    const bool summerShown = shownWith(localTime, 1, asUtc, summer);
+    return summerShown && (!standardShown || summer < standard) ? summer : standard;
 }
 
 std::tm RecoveryCalendar::fromSeconds(qint64 seconds)

@@ -13,6 +13,8 @@ class RecoveryCalendar {
 public:
     // Seconds since the epoch of a local calendar time (mktime rules, the
     // fields may be out of range); -1 when the platform can't convert it.
+    // The zone decides daylight saving, whatever tm_isdst says: the earlier
+    // reading of an hour that occurs twice, standard time in one skipped.
     static qint64 toSeconds(const std::tm& localTime);
     // Local calendar time of a second count; every field 0 when it can't be converted.
     static std::tm fromSeconds(qint64 seconds);

@@ -102,7 +102,9 @@ ZUVA_EXPORT void zuva_Initialize(void);
  *                 only for terminals whose notifications are enabled.
  * A terminal that announces the identifier of one already connected ends both
  * connections: the older is reported disconnected, and the terminal is
- * reported connected again once it reconnects.
+ * reported connected again once it reconnects. A connection that announces
+ * another identifier than the one it had is reported disconnected under the
+ * old one (its transactions in flight go on), then connected under the new one.
  *
  * Returns the service's handle, or null when the service could not start (the
  * error callback has been called; started has not). The handle is an opaque

@@ -137,24 +137,48 @@ std::vector<TerminalRecords::Transport> TerminalRecords::identify(const void* tr
     Record* record = find(transport);
     if (!record || (accept && !accept(*record)))
         return {};
+    const std::shared_ptr<ReportQueue> reports = record->reports;
+    if (record->terminalIdentifier != identifier)
+        leaveIdentifier(*record);
     record->document = description;
     index(*record, identifier);
     std::vector<Transport> toClose;
     if (closeOlder(identifier, *record, toClose)) {
         record->givenUp = true;
         toClose.push_back(record->transport);
-        return toClose;
+    } else {
+        queueConnected(*record);
     }
-    record->reported = true;
-    // Reported after the terminal's connection that is still ending.
-    const auto leaving = m_leaving.find(identifier);
-    if (leaving != m_leaving.end())
-        record->reports = leaving.value();
-    const std::weak_ptr<TerminalConnection> connection = record->connection;
-    inOrder(
-        lock, record->reports,
-        [reports = m_reports, description, connection] { reports->connected(description, connection); }, Where::Here);
-    return {};
+    runWhenFree(lock, reports, Where::Here);
+    return toClose;
+}
+
+// A terminal that announces another identifier on its transport: the host
+// hears that the one it had is gone, so that each connected report has its
+// disconnected one.
+void TerminalRecords::leaveIdentifier(Record& record)
+{
+    if (std::function<void()> report = disconnectedReport(record))
+        append(*record.reports, std::move(report));
+    record.reported = false;
+}
+
+// After the reports on the record so far, and after the disconnected report
+// of an earlier connection with the identifier that is still ending.
+void TerminalRecords::queueConnected(Record& record)
+{
+    record.reported = true;
+    const std::weak_ptr<TerminalConnection> connection = record.connection;
+    std::function<void()> report = [reports = m_reports, description = record.document, connection] {
+        reports->connected(description, connection);
+    };
+    const std::shared_ptr<ReportQueue> own = record.reports;
+    const std::shared_ptr<ReportQueue> leaving = m_leaving.value(record.terminalIdentifier);
+    if (leaving && leaving != own) {
+        report = placedIn(leaving, std::move(report));
+        record.reports = leaving;
+    }
+    append(*own, std::move(report));
 }
 
 void TerminalRecords::index(Record& record, const QString& terminalIdentifier)
@@ -251,8 +275,13 @@ void TerminalRecords::loseLink(const void* transport)
 void TerminalRecords::inOrder(std::unique_lock<std::mutex>& lock, const std::shared_ptr<ReportQueue>& queue,
                               std::function<void()> report, Where where)
 {
-    queue->waiting.push_back(std::make_shared<QueuedReport>(QueuedReport{std::move(report), true}));
+    append(*queue, std::move(report));
     runWhenFree(lock, queue, where);
+}
+
+void TerminalRecords::append(ReportQueue& queue, std::function<void()> report)
+{
+    queue.waiting.push_back(std::make_shared<QueuedReport>(QueuedReport{std::move(report), true}));
 }
 
 void TerminalRecords::runWhenFree(std::unique_lock<std::mutex>& lock, const std::shared_ptr<ReportQueue>& queue,
@@ -327,12 +356,16 @@ std::function<void()> TerminalRecords::leavingReport(const Record& record)
     std::function<void()> report = disconnectedReport(record);
     if (!report)
         return nullptr;
-    const std::shared_ptr<ReportQueue> queue = record.reports;
+    record.reports->leaving = record.terminalIdentifier;
+    m_leaving.insert(record.terminalIdentifier, record.reports);
+    return placedIn(record.reports, std::move(report));
+}
+
+std::function<void()> TerminalRecords::placedIn(const std::shared_ptr<ReportQueue>& queue, std::function<void()> report)
+{
     const auto place = std::make_shared<QueuedReport>(QueuedReport{nullptr, false});
     queue->waiting.push_back(place);
-    queue->leaving = record.terminalIdentifier;
-    m_leaving.insert(record.terminalIdentifier, queue);
-    return [records = weak_from_this(), queue, place, report] {
+    return [records = weak_from_this(), queue, place, report = std::move(report)] {
         if (const auto held = records.lock())
             held->makeInPlace(queue, *place, report);
         else

@@ -111,7 +111,8 @@ public:
     // of an earlier connection with that identifier still ending. An
     // identifier that an older record still has identifies nothing: the
     // terminal is to connect again once its other connections are gone.
-    // Returns the transports to close.
+    // Another identifier than the one reported connected is reported
+    // disconnected first. Returns the transports to close.
     std::vector<Transport> identify(const void* transport, const QJsonDocument& description,
                                     const std::function<bool(const Record&)>& accept = nullptr);
     // Runs onTimeout after the delay on a visit, on the thread that added the
@@ -152,12 +153,17 @@ private:
     std::vector<Record> takeAll();
     void index(Record& record, const QString& terminalIdentifier);
     bool closeOlder(const QString& terminalIdentifier, const Record& newest, std::vector<Transport>& toClose);
+    // Add the reports of the record's identification to the queue it had;
+    // the caller runs that queue.
+    void leaveIdentifier(Record& record);
+    void queueConnected(Record& record);
     // Runs the record's reports one at a time in the order made. One made
     // while another runs follows it on that thread; else it runs here, or on
     // the release thread when this thread is not to call the host.
     enum class Where { Here, OnReleaseThread };
     void inOrder(std::unique_lock<std::mutex>& lock, const std::shared_ptr<ReportQueue>& queue,
                  std::function<void()> report, Where where);
+    static void append(ReportQueue& queue, std::function<void()> report);
     void runWhenFree(std::unique_lock<std::mutex>& lock, const std::shared_ptr<ReportQueue>& queue, Where where);
     void runReports(std::unique_lock<std::mutex>& lock, ReportQueue& queue);
     std::function<void()> disconnectedReport(const Record& record) const;
@@ -166,6 +172,9 @@ private:
     // the reports on its identifier: a new connection announcing it is
     // reported connected only after it.
     std::function<void()> leavingReport(const Record& record);
+    // Keeps the report's place in the queue from now on; the function
+    // returned makes it there.
+    std::function<void()> placedIn(const std::shared_ptr<ReportQueue>& queue, std::function<void()> report);
     void makeInPlace(const std::shared_ptr<ReportQueue>& queue, QueuedReport& place, std::function<void()> report);
     // Fails the transactions in flight and lets go of the connection; the
     // aftermath runs once the last holder has let go of it too.

@@ -96,6 +96,20 @@ TEST_F(ClientEndToEnd, ServicesSharingAListenerListTogetherAndForgetOnlyTheirOwn
     EXPECT_EQ(idsOf(ect::connectedTerminals()), std::vector<std::string>{"TERM0001"});
 }
 
+// A terminal that announces another identifier on its connection is told
+// gone under the one it had, then connected, and listed under the new one only.
+TEST_F(ClientEndToEnd, AnotherIdentifierOnTheConnectionReplacesTheListedTerminal)
+{
+    testsupport::SimAdvice advice;
+    advice.terminalIdentifier = "TERM0009";
+    sim.sendAdvice(advice);
+    ASSERT_TRUE(listener.waitForCall("connected TERM0009"));
+    EXPECT_EQ(listener.calls(), (std::vector<std::string>{"started", "connected TERM0001", "disconnected TERM0001",
+                                                          "connected TERM0009"}));
+    EXPECT_EQ(idsOf(service->connectedTerminals()), std::vector<std::string>{"TERM0009"});
+    EXPECT_EQ(ect::getTerminal("TERM0001"), nullptr);
+}
+
 TEST_F(ClientEndToEnd, EventsFlowOnlyWhileEnabled)
 {
     answerInformation(sim, true);

@@ -1,5 +1,6 @@
 #include "RecoveryTestSupport.h"
 
+#include "recovery/RecoveryCalendar.h"
 #include "recovery/RecoveryFileName.h"
 #include "recovery/RecoveryFileUtil.h"
 
@@ -23,6 +24,18 @@ std::shared_ptr<ect::ZUVARecoveryFileImpl> recordWithTransactions(int count)
         addTransaction(*file, "CASHIER" + std::to_string(i), "AB" + std::to_string(i),
                        localTime(2016, 3, 27, 3 + i, 0, i));
     return file;
+}
+
+// A terminal's date as read from its reply: the fields alone, tm_isdst 0.
+std::tm terminalDate(int month, int day, int hour, int minute)
+{
+    std::tm date{};
+    date.tm_year = 2026 - 1900;
+    date.tm_mon = month - 1;
+    date.tm_mday = day;
+    date.tm_hour = hour;
+    date.tm_min = minute;
+    return date;
 }
 
 class RecoveryXml : public ::testing::Test {
@@ -58,6 +71,48 @@ TEST_F(RecoveryXml, RecordRoundTripsToTheSecondWithElementsInOrder)
     ASSERT_EQ(read->transactions().size(), 2u);
     EXPECT_EQ(secondsOf(read->transactions()[1]->date()), secondsOf(written->transactions()[1]->date()));
     EXPECT_EQ(read->storedPath(), QDir::cleanPath(path("deep/er/r.xml")));
+}
+
+// A sale's date is stored and exported as the terminal wrote it, in summer
+// and winter; in the hour that occurs twice as one of its readings, the same
+// read back, whichever season the conversions before it were in.
+TEST_F(RecoveryXml, DatesReadBackAsTheTerminalWroteThemInEveryZone)
+{
+    const struct {
+        const char* zone;
+        std::tm date;
+        std::string stored;
+    } rows[] = {
+        {"Europe/Berlin", terminalDate(7, 15, 23, 30), "2026-07-15T23:30:00"},
+        {"Europe/Berlin", terminalDate(1, 15, 23, 30), "2026-01-15T23:30:00"},
+        {"Europe/Berlin", terminalDate(10, 25, 2, 30), "2026-10-25T02:30:00"},
+        {"America/New_York", terminalDate(7, 15, 23, 30), "2026-07-15T23:30:00"},
+        {"America/New_York", terminalDate(1, 15, 23, 30), "2026-01-15T23:30:00"},
+        {"America/New_York", terminalDate(11, 1, 1, 30), "2026-11-01T01:30:00"},
+        {"UTC", terminalDate(7, 15, 23, 30), "2026-07-15T23:30:00"},
+        {"UTC", terminalDate(1, 15, 23, 30), "2026-01-15T23:30:00"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.zone) + " " + row.stored);
+        const testsupport::LocalZone zone(row.zone);
+        auto file = closedFile();
+        file->setClosingDate(row.date);
+        addTransaction(*file, "CASHIER", "AB", row.date);
+        ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("r.xml"), file));
+        EXPECT_TRUE(QString::fromUtf8(contentOf(path("r.xml"))).contains("<date>" + QString::fromStdString(row.stored)));
+        const qint64 written = ect::RecoveryCalendar::toSeconds(row.date);
+        for (const int monthBefore : {1, 7}) {
+            localTime(2026, monthBefore, 1, 12, 0, 0);
+            const auto read = RecoveryFileUtil::readRecoveryFileXml(path("r.xml"));
+            ASSERT_TRUE(read);
+            const qint64 seconds = ect::RecoveryCalendar::toSeconds(read->closingDate());
+            EXPECT_EQ(seconds, written);
+            EXPECT_EQ(ect::RecoveryCalendar::format(ect::RecoveryCalendar::fromSeconds(seconds), "%Y-%m-%dT%H:%M:%S"),
+                      row.stored);
+            const std::string day = row.stored.substr(0, 4) + row.stored.substr(5, 2) + row.stored.substr(8, 2);
+            EXPECT_NE(read->fileName().find("_D" + day + "_"), std::string::npos) << read->fileName();
+        }
+    }
 }
 
 // A write that runs out of room (here: the file-size limit) fails and leaves

@@ -8,6 +8,7 @@
 
 #include "tests/support/CertificationLog.h"
 #include "tests/support/FileText.h"
+#include "tests/support/LocalTime.h"
 
 #include <QDirIterator>
 #include <QTemporaryDir>
@@ -125,8 +126,9 @@ TEST(LastTransaction, BareEnvelopeWhateverTheDocumentAndASaleReply)
     EXPECT_EQ(resultOf(oxa::JsonZUVALastTransactionResponse(), "Re", elements), saleResult(elements));
 }
 
-// A backup-mode sale is recorded and still returned; one with an unreadable
-// date is recorded at the current time, one that cannot be recorded is logged.
+// A backup-mode sale is recorded and still returned, at the local time the
+// terminal gives, in summer too; one with an unreadable date is recorded at
+// the current time, one that cannot be recorded is logged.
 TEST(SaleResponse, BackupModeSalesAreRecorded)
 {
     QTemporaryDir recoveryFolder;
@@ -145,8 +147,14 @@ TEST(SaleResponse, BackupModeSalesAreRecorded)
     incomplete.pop_back(); // no card data: no acquirer, scheme or log record
     saleResult(incomplete);
 
+    {
+        const testsupport::LocalZone summerTime("Europe/Berlin");
+        saleResult(backupModeSale("TERMBM04", "20260715233000"));
+    }
+
     const QString files = filesBelow(recoveryFolder.path());
     EXPECT_TRUE(files.contains("TERMBM01") && files.contains("CAFE") && files.contains("TERMBM02"));
+    EXPECT_TRUE(files.contains("<date>2026-07-15T23:30:00<")) << files.toStdString();
     EXPECT_FALSE(files.contains("TERMOK") || files.contains("TERMBM03"));
     const QString logged = log.text();
     EXPECT_TRUE(logged.contains("unreadable date") && logged.contains("not recorded")) << logged.toStdString();

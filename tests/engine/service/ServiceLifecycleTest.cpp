@@ -20,6 +20,7 @@ namespace {
 struct StoppingHost {
     void* handle = nullptr;
     std::atomic<int> stopped{0};
+    std::atomic<int> connected{0};
     std::atomic<int> disconnected{0};
 
     static void stopNow(const char*, void* data)
@@ -29,6 +30,7 @@ struct StoppingHost {
         zuva_stopService(host->handle);
     }
     static void countStop(const char*, void* data) { static_cast<StoppingHost*>(data)->stopped++; }
+    static void countConnected(const char*, void* data) { static_cast<StoppingHost*>(data)->connected++; }
 };
 
 // A host that asks for a terminal's connection as soon as it is told the
@@ -105,24 +107,103 @@ TEST(ServiceLifecycle, TerminalsCallingWhileTheServiceStartsAreDescribedWhenRepo
     }
 }
 
+// The disconnected report of a terminal that hangs up, and of one that
+// announces another identifier on its connection.
 TEST(ServiceLifecycle, StoppingFromInsideACallbackDoesNotHang)
 {
-    StoppingHost host;
-    const uint16_t port = SimTerminal::freeLoopbackPort();
-    host.handle = zuva_createTcpIpService(port, nullptr, &StoppingHost::countStop, nullptr, &StoppingHost::stopNow,
-                                          nullptr, nullptr, &host);
-    ASSERT_NE(host.handle, nullptr);
-    // Stopped before host goes, also when an assertion ends the test early.
-    const std::unique_ptr<void, int (*)(void*)> service(host.handle, &zuva_stopService);
-    SimTerminal terminal;
-    ASSERT_TRUE(terminal.connectTo(port));
-    SimAdvice advice;
-    advice.terminalIdentifier = "STOPPER1";
-    terminal.sendAdvice(advice);
-    ASSERT_TRUE(waitUntil([] { return zuva_isTerminalConnected("STOPPER1") == 0; }));
-    terminal.close();
-    EXPECT_TRUE(waitUntil([&] { return host.stopped == 1; }));
-    EXPECT_EQ(host.disconnected, 1);
+    for (const bool hangsUp : {true, false}) {
+        SCOPED_TRACE(hangsUp ? "hangs up" : "another identifier");
+        StoppingHost host;
+        const uint16_t port = SimTerminal::freeLoopbackPort();
+        host.handle = zuva_createTcpIpService(port, nullptr, &StoppingHost::countStop, &StoppingHost::countConnected,
+                                              &StoppingHost::stopNow, nullptr, nullptr, &host);
+        ASSERT_NE(host.handle, nullptr);
+        // Stopped before host goes, also when an assertion ends the test early.
+        const std::unique_ptr<void, int (*)(void*)> service(host.handle, &zuva_stopService);
+        SimTerminal terminal;
+        ASSERT_TRUE(terminal.connectTo(port));
+        SimAdvice advice;
+        advice.terminalIdentifier = "STOPPER1";
+        terminal.sendAdvice(advice);
+        ASSERT_TRUE(waitUntil([] { return zuva_isTerminalConnected("STOPPER1") == 0; }));
+        advice.terminalIdentifier = "STOPPER9";
+        if (hangsUp)
+            terminal.close();
+        else
+            terminal.sendAdvice(advice);
+        EXPECT_TRUE(waitUntil([&] { return host.stopped == 1; }));
+        // The new identifier may be reported before the stop ends: then it is
+        // reported gone too.
+        EXPECT_GE(host.disconnected, 1);
+        EXPECT_EQ(host.disconnected, host.connected);
+    }
+}
+
+namespace {
+
+// The host's reports on terminals in the order made: "connected <id>",
+// "disconnected <id>".
+std::vector<std::string> terminalReports(const HostRecorder& host)
+{
+    std::vector<std::pair<int, std::string>> reports;
+    for (const std::string kind : {"connected", "disconnected"}) {
+        const std::vector<QJsonObject> documents = host.documents(kind);
+        for (size_t n = 0; n < documents.size(); ++n) {
+            const QJsonObject terminal = documents[n].value("terminal").toObject();
+            reports.emplace_back(host.position(kind, n),
+                                 kind + " " + terminal.value("terminalIdentifier").toString().toStdString());
+        }
+    }
+    std::sort(reports.begin(), reports.end());
+    std::vector<std::string> ordered;
+    for (const auto& report : reports)
+        ordered.push_back(report.second);
+    return ordered;
+}
+
+} // namespace
+
+// A terminal that announces itself again on its connection under another
+// identifier is reported gone under the one it had, before it is reported
+// connected under the new one; under the same identifier it is reported
+// connected again; under one another connection has, both are closed and
+// only the old identifiers are reported gone.
+TEST(ServiceLifecycle, AnAdviceUnderAnotherIdentifierReportsTheOneItReplacesGoneFirst)
+{
+    const struct {
+        std::string other; // announced first on a connection of its own
+        std::string again;
+        size_t beforeClose; // reports made before the terminals hang up
+        std::vector<std::string> listed;
+        std::vector<std::string> reports;
+    } rows[] = {
+        {"", "TERM0009", 3, {"TERM0009"},
+         {"connected TERM0001", "disconnected TERM0001", "connected TERM0009", "disconnected TERM0009"}},
+        {"", "TERM0001", 2, {"TERM0001"}, {"connected TERM0001", "connected TERM0001", "disconnected TERM0001"}},
+        {"TERM0002", "TERM0002", 4, {},
+         {"connected TERM0002", "connected TERM0001", "disconnected TERM0001", "disconnected TERM0002"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.again);
+        useSettings(1500);
+        HostRecorder host;
+        const uint16_t port = SimTerminal::freeLoopbackPort();
+        ASSERT_NE(host.start(port), nullptr);
+        const auto other = row.other.empty() ? nullptr : announcedTerminal(host, port, row.other, 0);
+        const auto terminal = announcedTerminal(host, port, "TERM0001", other ? 1 : 0);
+        SimAdvice advice;
+        advice.terminalIdentifier = row.again;
+        terminal->sendAdvice(advice);
+        EXPECT_TRUE(waitUntil([&] { return terminalReports(host).size() >= row.beforeClose; }));
+        std::vector<std::string> listed;
+        for (const auto& entry : takeObject(zuva_getConnectedTerminals()).value("terminals").toArray())
+            listed.push_back(entry.toObject().value("terminalIdentifier").toString().toStdString());
+        EXPECT_EQ(listed, row.listed);
+        terminal->close();
+        EXPECT_TRUE(waitUntil([&] { return terminalReports(host).size() >= row.reports.size(); }));
+        EXPECT_EQ(terminalReports(host), row.reports);
+        host.stop();
+    }
 }
 
 namespace {

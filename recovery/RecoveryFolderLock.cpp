@@ -2,6 +2,8 @@
 
 #include "recovery/RecoveryLog.h"
 
+#include "foundation/ProcessExit.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -54,7 +56,8 @@ bool RecoveryFolderLock::take(std::chrono::milliseconds waitLimit) const
     while (::flock(descriptor_, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR)
             continue;
-        if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= end)
+        // An exit leaves the library's threads a moment only: the save goes on without the lock.
+        if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= end || vorsam::ProcessExit::begun())
             return false;
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, longestPause);

@@ -86,6 +86,8 @@ public:
     }
 
 private:
+    // Given once both locks are let go of.
+    const RecoveryLog::HeldWarnings warnings_;
     const std::lock_guard<std::mutex> lock_;
     const RecoveryFolderLock folder_;
 };

@@ -14,6 +14,10 @@
 #include <functional>
 #include <map>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using namespace recoverytest;
 using ect::RecoveryFileRequests;
 using ect::RecoveryFileUtil;
@@ -38,6 +42,24 @@ protected:
         const std::string json = RecoveryFileRequests::recoveryFilesJson(manager, terminalId);
         return QJsonDocument::fromJson(QByteArray::fromStdString(json)).array();
     }
+};
+
+// A host's message handler that exports at the warning of a removal, when
+// the folder is free.
+struct Exporter {
+    static void onWarning(QtMsgType, const QMessageLogContext&, const QString& text)
+    {
+        if (!text.contains("over the limit"))
+            return;
+        const int descriptor = ::open(QFile::encodeName(*lockPath).constData(), O_RDONLY | O_CLOEXEC);
+        const bool folderFree = ::flock(descriptor, LOCK_EX | LOCK_NB) == 0;
+        ::close(descriptor);
+        if (folderFree)
+            listed = static_cast<int>(manager->getRecoveryFiles().size());
+    }
+    static inline const QString* lockPath = nullptr;
+    static inline ect::ZUVARecoveryFileManager* manager = nullptr;
+    static inline int listed = -1;
 };
 
 } // namespace
@@ -243,4 +265,18 @@ TEST_F(RecoveryManager, OverTheLimitTheFileClosedFirstGoesAndEachRemovalIsWarned
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(stored, expected);
     }
+}
+
+// A host that exports as soon as it is told of a removal: the warning comes
+// once the recovery files are free again, in this process and for the others.
+TEST_F(RecoveryManager, ARemovalIsWarnedOnceTheFilesAreFree)
+{
+    const QString lockPath = QDir(base.path()).filePath("bmrecovery/lock");
+    Exporter::lockPath = &lockPath;
+    Exporter::manager = &manager;
+    const QtMessageHandler previous = qInstallMessageHandler(&Exporter::onWarning);
+    for (int i = 0; i < 22; ++i)
+        save(manager, T1, A1, recordNumber(i).substr(4), localTime(2016, 3, 5, 9, i, 0), recordNumber(i));
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(Exporter::listed, 20);
 }

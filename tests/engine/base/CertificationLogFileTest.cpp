@@ -53,7 +53,7 @@ bool logReturns(ECTCertificationLogging const& log, std::string const& text, std
         log.logWithoutDate(text);
         done = true;
     });
-    bool const returned = testsupport::waitUntil([&] { return done.load(); }, std::chrono::milliseconds(2000));
+    bool const returned = testsupport::waitUntil([&] { return done.load(); });
     int const reader = returned ? -1 : ::open(path.c_str(), O_RDONLY | O_NONBLOCK); // lets a FIFO's writer go
     writer.join();
     if (reader >= 0)

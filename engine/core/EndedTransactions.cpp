@@ -16,11 +16,6 @@ void EndedTransactions::answered(ZUVATransaction const& transaction)
         found->second.reportable = false;
 }
 
-void EndedTransactions::release(int sequenceNumber)
-{
-    entries_.erase(sequenceNumber);
-}
-
 boost::optional<EndedTransactions::Entry> EndedTransactions::take(int sequenceNumber, QString const& messageTypeId,
                                                                    bool anyType)
 {

@@ -14,7 +14,8 @@ namespace oxa {
 
 // The transactions of a connection that have ended, by sequence number: a
 // reply under such a number is a late or repeated one of that transaction
-// until a newer transaction is sent with the number. Only what a report of
+// until a newer transaction is sent with the number (which then holds it in
+// flight, and takes its place here when it ends). Only what a report of
 // that reply needs is kept, so that the transaction and its callbacks are
 // released as before. Not thread-safe.
 class EndedTransactions {
@@ -33,8 +34,6 @@ public:
     void remember(ZUVATransaction const& transaction, bool reportable);
     // The transaction ended with its reply after all: nothing to report.
     void answered(ZUVATransaction const& transaction);
-    // A newer transaction goes out with the number.
-    void release(int sequenceNumber);
     // The ended transaction that holds the number. It is reportable to the
     // first caller with a message of the type it expected, or of any type when
     // anyType, so that its reply is reported once and stray messages never.

@@ -460,7 +460,6 @@ void TransactionDispatcherImpl::sendTransaction(ZUVATrans const& transaction)
     callStartCallback();
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
-        ended_.release(transaction->body.sequenceNumber().value());
         current_ = InFlight{transaction, Clock::now() + timeoutOf(*transaction), ++sent_};
     }
     armTimer();

@@ -490,7 +490,7 @@ TEST_F(ResponseHandlerTest, ASaleAnsweredWhileClearedLeavesNoRecordBehind)
 }
 
 // An ended transaction keeps its number however many others ended since,
-// until a newer one goes out with it; its reply is reportable once.
+// until a newer one ends under it; its reply is reportable once.
 TEST(EndedTransactions, KeepEachNumberUntilItIsSentAgain)
 {
     oxa::EndedTransactions record;
@@ -512,8 +512,11 @@ TEST(EndedTransactions, KeepEachNumberUntilItIsSentAgain)
     }
     ASSERT_TRUE(bool(record.take(3, "Rt", false)));
     EXPECT_FALSE(record.take(3, "Rt", true)->reportable);
-    record.release(3);
-    EXPECT_FALSE(bool(record.take(3, "Rt", true)));
+    TransactionPlan newer;
+    newer.sequence = 3;
+    ended.push_back(makeTransaction(newer, {}));
+    record.remember(*ended.back(), true);
+    EXPECT_TRUE(record.take(3, "Rt", false)->transaction == ended.back().get());
     EXPECT_FALSE(bool(record.take(0, "Rt", true)));
 }
 

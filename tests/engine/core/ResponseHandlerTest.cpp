@@ -431,6 +431,7 @@ TEST_F(ResponseHandlerTest, ANumberThatASetAsideSaleHoldsIsNotHandedOutAgain)
     EXPECT_EQ(resultSequence(results.first(100)), 2);
     EXPECT_EQ(results.count(1), 0u);
     link->receive(message("Rd", 1));
+    ASSERT_EQ(results.outcome(1), Success);
     EXPECT_EQ(resultSequence(results.first(1)), 1);
     EXPECT_EQ(results.total(), 100u);
 }

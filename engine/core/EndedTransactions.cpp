@@ -5,7 +5,8 @@ namespace oxa {
 void EndedTransactions::remember(ZUVATransaction const& transaction, bool reportable)
 {
     const int sequenceNumber = transaction.body.sequenceNumber().value();
-    entries_[sequenceNumber] = Entry{&transaction, transaction.action(), transaction.response, sequenceNumber, reportable};
+    entries_[sequenceNumber] =
+        Entry{&transaction, transaction.action(), transaction.response, sequenceNumber, reportable};
 }
 
 void EndedTransactions::answered(ZUVATransaction const& transaction)

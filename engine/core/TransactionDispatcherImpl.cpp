@@ -606,7 +606,7 @@ std::vector<ZUVATrans> TransactionDispatcherImpl::takeWhere(std::function<bool(I
 
 void TransactionDispatcherImpl::rememberEnded(ZUVATrans const& transaction, bool unanswered)
 {
-    ended_.remember(*transaction, unanswered && !transaction->hasEnded());
+    ended_.remember(*transaction, unanswered);
 }
 
 std::deque<TransactionDispatcherImpl::Command> TransactionDispatcherImpl::takeUnstarted()

@@ -94,10 +94,8 @@ public:
     std::uint64_t sentSoFar() const override { return 0; }
     void failTransactions(ect::ECTError const&, std::uint64_t) override {}
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString) const override { return {}; }
-    QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString, int) const override { return {}; }
-    QSharedPointer<oxa::ZUVATransaction> getTransactionInFlight(int) const override { return {}; }
-    boost::optional<oxa::UnansweredTransactions::Entry> takeUnanswered(QString, int) override { return boost::none; }
-    boost::optional<oxa::UnansweredTransactions::Entry> takeUnanswered(int) override { return boost::none; }
+    ReplyOwner findReplyOwner(QString, int, bool) override { return {}; }
+    bool holdsSequenceNumber(int) const override { return false; }
     void setOnStartTransactionCallback(std::function<void()>) override {}
     void setOnEndTransactionCallback(std::function<void()>) override {}
 };

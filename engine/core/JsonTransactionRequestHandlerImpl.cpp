@@ -106,6 +106,16 @@ std::unique_ptr<ZUVATransaction> JsonTransactionRequestHandlerImpl::prepareTrans
 
 int JsonTransactionRequestHandlerImpl::gotoNextSequenceNr()
 {
+    // The reply of a transaction in flight must not pass for the new one's.
+    int sequenceNumber = drawSequenceNr();
+    for (int drawn = 1; drawn < ECTMessageSequenceNumber::kMaximum && dispatcher_->holdsSequenceNumber(sequenceNumber);
+         ++drawn)
+        sequenceNumber = drawSequenceNr();
+    return sequenceNumber;
+}
+
+int JsonTransactionRequestHandlerImpl::drawSequenceNr()
+{
     return int(sequenceCounter_.fetch_add(1) % ECTMessageSequenceNumber::kMaximum) + 1;
 }
 

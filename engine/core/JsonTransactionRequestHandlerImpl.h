@@ -28,12 +28,14 @@ public:
     void makeTransaction(QJsonDocument document, std::function<void(QJsonDocument)>&& resultCallback,
                          std::function<QJsonDocument(QJsonDocument)>&& reverseCallback) override;
 
-    // 1 to 99, then 1 again.
+    // The next number that no transaction in flight holds.
     int gotoNextSequenceNr();
     // The empty entry (null translators) for an unregistered action.
     TransactionHandlers getTransactionHandlers(QString action) const;
 
 private:
+    // 1 to 99, then 1 again.
+    int drawSequenceNr();
     static QString validatedAction(QJsonObject const& request);
     std::unique_ptr<ZUVATransaction> prepareTransaction(TransactionHandlers const& handlers,
                                                         QJsonObject const& request);

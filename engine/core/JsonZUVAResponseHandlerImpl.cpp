@@ -183,13 +183,13 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
         handleNotification(*handler, body, header);
         return;
     }
-    const ZUVATrans transaction = findAnsweredTransaction(body);
+    const TransactionDispatcher::ReplyOwner owner = findOwner(body);
+    const ZUVATrans& transaction = owner.transaction;
     // Also when no transaction waits for it: a late approval is a card charged.
     logZUVAMessage("Message received", transaction ? transaction->action().toStdString() : std::string(), header, body);
     if (!transaction) {
-        if (!reportLateReply(body) && isErrorIncident(body))
-            qWarning("Error reply %s dropped: no transaction in flight was sent with sequence number %d",
-                     qUtf8Printable(messageTypeId), body.sequenceNumber().value());
+        if (!reportLateReply(body, owner.ended) && isErrorIncident(body))
+            qWarning("Error reply %s dropped: no transaction is in flight", qUtf8Printable(messageTypeId));
         return;
     }
     if (transaction->hasEnded()) {
@@ -204,34 +204,28 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
         handleTransactionResponse(body, transaction);
 }
 
-// An error incident answers the transaction that sent its sequence number,
-// whatever its type, and no other: that of an earlier transaction that failed
-// must not fail the one in flight.
-ZUVATrans JsonZUVAResponseHandlerImpl::findAnsweredTransaction(ZUVABody const& body) const
+TransactionDispatcher::ReplyOwner JsonZUVAResponseHandlerImpl::findOwner(ZUVABody const& body) const
 {
-    const int sequenceNumber = body.sequenceNumber().value();
-    if (isErrorIncident(body))
-        return dispatcher_->getTransactionInFlight(sequenceNumber);
-    return dispatcher_->getPendingTransaction(body.messageTypeId(), sequenceNumber);
-}
-
-boost::optional<UnansweredTransactions::Entry> JsonZUVAResponseHandlerImpl::takeAnsweredFailure(ZUVABody const& body)
-{
-    const int sequenceNumber = body.sequenceNumber().value();
-    if (isErrorIncident(body))
-        return dispatcher_->takeUnanswered(sequenceNumber);
-    return dispatcher_->takeUnanswered(body.messageTypeId(), sequenceNumber);
+    return dispatcher_->findReplyOwner(body.messageTypeId(), body.sequenceNumber().value(), isErrorResponse(body));
 }
 
 bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body)
 {
-    if (const boost::optional<UnansweredTransactions::Entry> failed = takeAnsweredFailure(body)) {
-        warnOfLateReply(QStringLiteral("to %1 came after the transaction had failed").arg(failed->action),
-                        *failed->response, body);
+    return reportLateReply(body, findOwner(body).ended);
+}
+
+bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body,
+                                                  boost::optional<EndedTransactions::Entry> const& ended)
+{
+    if (ended && ended->reportable) {
+        warnOfLateReply(QStringLiteral("to %1 came after the transaction had failed").arg(ended->action),
+                        *ended->response, body);
     } else if (isSaleReply(body)) {
-        // Its entry pushed out by newer failures, or its transaction sent on an
-        // earlier connection or by another process.
+        // Its transaction sent on an earlier connection or by another process.
         warnOfLateReply(QStringLiteral("came while no transaction awaited it"), *saleReplies_, body);
+    } else if (ended) {
+        qWarning("Message %s dropped: its number is that of %s, which has ended", qUtf8Printable(body.messageTypeId()),
+                 qUtf8Printable(ended->action));
     } else {
         return false;
     }

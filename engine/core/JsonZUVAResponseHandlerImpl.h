@@ -56,10 +56,7 @@ private:
     static bool isErrorResponse(ZUVABody const& body);
     // An error incident code in a reply other than a rejection.
     static bool isErrorIncident(ZUVABody const& body);
-    // The transaction in flight the reply belongs to; null when none.
-    ZUVATrans findAnsweredTransaction(ZUVABody const& body) const;
-    // The failed transaction the reply answers, once.
-    boost::optional<UnansweredTransactions::Entry> takeAnsweredFailure(ZUVABody const& body);
+    TransactionDispatcher::ReplyOwner findOwner(ZUVABody const& body) const;
     std::shared_ptr<JsonZUVAResponse> findNotificationHandler(QString const& messageTypeId) const;
     void handleTransactionResponse(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction);
     void handleError(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction);
@@ -68,8 +65,11 @@ private:
     void closeTransaction(QJsonDocument const& document, QSharedPointer<ZUVATransaction> const& transaction,
                           ZUVABody const& body);
     // Tells the host, once, of a reply to a transaction that failed without
-    // it, or of a sale's reply that no transaction awaited; false when the
-    // reply is neither.
+    // it, or of a sale's reply that no transaction awaited, and logs a repeated
+    // reply of an ended transaction; false when the reply is none of these.
+    bool reportLateReply(ZUVABody const& body, boost::optional<EndedTransactions::Entry> const& ended);
+    // The same for a reply whose transaction in flight has ended meanwhile or
+    // does not expect it.
     bool reportLateReply(ZUVABody const& body);
     bool isSaleReply(ZUVABody const& body) const;
     void warnOfLateReply(QString const& circumstance, JsonZUVAResponse const& translator, ZUVABody const& body);

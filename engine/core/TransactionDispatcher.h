@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/ECTError.h"
-#include "engine/core/UnansweredTransactions.h"
+#include "engine/core/EndedTransactions.h"
 #include "engine/core/ZUVATransaction.h"
 #include "foundation/OutputStream.h"
 
@@ -54,18 +54,23 @@ public:
     // The transaction a received message of this type belongs to: a set-aside
     // transaction expecting it, else the one in flight, else null. Any thread.
     virtual QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const = 0;
-    // The same, except that among several transactions expecting the type the
-    // one whose request carried the reply's sequence number is preferred.
-    virtual QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId, int sequenceNumber) const = 0;
-    // The transaction in flight, set aside or current, that owns this sequence
-    // number (see ZUVATransaction::ownsSequenceNumber), whatever it expects;
-    // null when none. Any thread.
-    virtual QSharedPointer<ZUVATransaction> getTransactionInFlight(int sequenceNumber) const = 0;
-    // The failed transaction that a reply no transaction waits for may
-    // answer, once (see UnansweredTransactions::take). Any thread.
-    virtual boost::optional<UnansweredTransactions::Entry> takeUnanswered(QString messageTypeId, int sequenceNumber) = 0;
-    // The same for a reply that answers by its sequence number alone.
-    virtual boost::optional<UnansweredTransactions::Entry> takeUnanswered(int sequenceNumber) = 0;
+    // Who a received message belongs to: a transaction in flight, or an
+    // ended one whose late or repeated reply it is; neither when none.
+    struct ReplyOwner {
+        QSharedPointer<ZUVATransaction> transaction;
+        boost::optional<EndedTransactions::Entry> ended;
+    };
+    // The one rule for every reply, error and rejection included. A number
+    // that an ended transaction of the connection was sent with, and that no
+    // transaction in flight holds, makes it that transaction's (reportable
+    // once). Otherwise it is the set-aside transaction's that expects its
+    // type, else the current one's; among several that could take it, the
+    // one whose number it carries takes it. An error or rejection, which any
+    // transaction may get, is anyType. Any thread.
+    virtual ReplyOwner findReplyOwner(QString messageTypeId, int sequenceNumber, bool anyType) = 0;
+    // Whether a transaction in flight holds the number (see
+    // ZUVATransaction::ownsSequenceNumber). Any thread.
+    virtual bool holdsSequenceNumber(int sequenceNumber) const = 0;
     // Called before each message is written.
     virtual void setOnStartTransactionCallback(std::function<void()> callback) = 0;
     // Called whenever a transaction ends (closed, timed out, reset or failed)

@@ -56,6 +56,9 @@ bool carriesAmount(ZUVATransaction const& transaction)
     return transaction.response && transaction.response->carriesAmount();
 }
 
+// No transaction is sent with it.
+constexpr int kNoSequenceNumber = -1;
+
 // Capped so that the deadline stays far inside the clock's range.
 const std::chrono::milliseconds kLongestTimeout = std::chrono::hours(24 * 365);
 
@@ -163,7 +166,7 @@ void TransactionDispatcherImpl::fail(ZUVATrans const& transaction, QJsonDocument
     if (transaction->finish(error))
         return;
     std::lock_guard<std::mutex> lock(stateMutex_);
-    unanswered_.forget(*transaction);
+    ended_.answered(*transaction);
 }
 
 void TransactionDispatcherImpl::closeTransaction(QSharedPointer<ZUVATransaction> transaction)
@@ -258,49 +261,49 @@ void TransactionDispatcherImpl::post(Command command)
 QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getPendingTransaction(QString messageTypeId) const
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
+    return takerOf(messageTypeId, kNoSequenceNumber);
+}
+
+TransactionDispatcher::ReplyOwner TransactionDispatcherImpl::findReplyOwner(QString messageTypeId, int sequenceNumber,
+                                                                           bool anyType)
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    if (!holdsLocked(sequenceNumber)) {
+        if (boost::optional<EndedTransactions::Entry> ended = ended_.take(sequenceNumber, messageTypeId, anyType))
+            return ReplyOwner{ZUVATrans(), std::move(ended)};
+    }
+    return ReplyOwner{takerOf(messageTypeId, sequenceNumber), boost::none};
+}
+
+ZUVATrans TransactionDispatcherImpl::takerOf(QString const& messageTypeId, int sequenceNumber) const
+{
+    std::vector<ZUVATrans> takers;
     for (InFlight const& suspended : suspended_) {
         if (suspended.transaction->expectsReply(messageTypeId))
-            return suspended.transaction;
+            takers.push_back(suspended.transaction);
     }
-    return current_ ? current_->transaction : ZUVATrans();
-}
-
-QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getPendingTransaction(QString messageTypeId,
-                                                                                 int sequenceNumber) const
-{
-    const ZUVATrans answered = findInFlight([&](ZUVATransaction const& transaction) {
-        return transaction.expectsReply(messageTypeId) && transaction.body.sequenceNumber().value() == sequenceNumber;
+    if (current_ && (takers.empty() || current_->transaction->expectsReply(messageTypeId)))
+        takers.push_back(current_->transaction);
+    const auto numbered = std::find_if(takers.begin(), takers.end(), [&](ZUVATrans const& taker) {
+        return taker->ownsSequenceNumber(sequenceNumber);
     });
-    return answered ? answered : getPendingTransaction(messageTypeId);
+    if (numbered != takers.end())
+        return *numbered;
+    return takers.empty() ? ZUVATrans() : takers.front();
 }
 
-QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getTransactionInFlight(int sequenceNumber) const
-{
-    return findInFlight(
-        [&](ZUVATransaction const& transaction) { return transaction.ownsSequenceNumber(sequenceNumber); });
-}
-
-ZUVATrans TransactionDispatcherImpl::findInFlight(std::function<bool(ZUVATransaction const&)> const& matches) const
+bool TransactionDispatcherImpl::holdsSequenceNumber(int sequenceNumber) const
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
-    for (InFlight const& suspended : suspended_) {
-        if (matches(*suspended.transaction))
-            return suspended.transaction;
-    }
-    return current_ && matches(*current_->transaction) ? current_->transaction : ZUVATrans();
+    return holdsLocked(sequenceNumber);
 }
 
-boost::optional<UnansweredTransactions::Entry> TransactionDispatcherImpl::takeUnanswered(QString messageTypeId,
-                                                                                        int sequenceNumber)
+bool TransactionDispatcherImpl::holdsLocked(int sequenceNumber) const
 {
-    std::lock_guard<std::mutex> lock(stateMutex_);
-    return unanswered_.take(messageTypeId, sequenceNumber);
-}
-
-boost::optional<UnansweredTransactions::Entry> TransactionDispatcherImpl::takeUnanswered(int sequenceNumber)
-{
-    std::lock_guard<std::mutex> lock(stateMutex_);
-    return unanswered_.take(sequenceNumber);
+    if (current_ && current_->transaction->ownsSequenceNumber(sequenceNumber))
+        return true;
+    return std::any_of(suspended_.begin(), suspended_.end(),
+                       [&](InFlight const& entry) { return entry.transaction->ownsSequenceNumber(sequenceNumber); });
 }
 
 void TransactionDispatcherImpl::setOnStartTransactionCallback(std::function<void()> callback)
@@ -427,22 +430,29 @@ void TransactionDispatcherImpl::onNewImmediateQueueTransaction(ZUVATrans const& 
 
 void TransactionDispatcherImpl::onNewImmediateNestedTransaction(ZUVATrans const& transaction)
 {
-    ZUVATrans outer;
-    {
-        std::lock_guard<std::mutex> lock(stateMutex_);
-        if (current_)
-            outer = current_->transaction;
-    }
     // The answer belongs to the sale that asked; it must neither reach a
-    // terminal that no longer waits for it nor take another transaction's result.
-    if (!outer || !outer->awaitsDeliveryQuestion() || !outer->handOverResult(*transaction)) {
+    // terminal that no longer waits for it nor take another transaction's
+    // result. That sale may have been set aside by a cancellation.
+    const ZUVATrans outer = askingSale();
+    if (!outer || !outer->handOverResult(*transaction)) {
         qWarning("%s not sent: no transaction is waiting for it", qUtf8Printable(transaction->action()));
         settle(transaction, failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::InvalidRequest,
                                     "no sale is waiting for a product delivery answer"));
         return;
     }
-    takeCurrent(Leaving::Ended);
-    sendTransaction(transaction);
+    take(outer);
+    // In the sale's place, ahead of a cancellation still in flight.
+    onNewImmediateQueueTransaction(transaction);
+}
+
+ZUVATrans TransactionDispatcherImpl::askingSale() const
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    if (current_ && current_->transaction->awaitsDeliveryQuestion())
+        return current_->transaction;
+    const auto found = std::find_if(suspended_.begin(), suspended_.end(),
+                                    [](InFlight const& entry) { return entry.transaction->awaitsDeliveryQuestion(); });
+    return found != suspended_.end() ? found->transaction : ZUVATrans();
 }
 
 void TransactionDispatcherImpl::sendTransaction(ZUVATrans const& transaction)
@@ -528,22 +538,23 @@ ZUVATrans TransactionDispatcherImpl::takeCurrent(Leaving leaving)
     if (current_)
         taken = current_->transaction;
     current_ = boost::none;
-    if (taken && (leaving == Leaving::Unanswered || carriesAmount(*taken)))
-        rememberUnanswered(taken);
+    if (taken)
+        rememberEnded(taken, leaving == Leaving::Unanswered || carriesAmount(*taken));
     return taken;
 }
 
 void TransactionDispatcherImpl::take(ZUVATrans const& transaction)
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
-    if (current_ && current_->transaction == transaction) {
-        current_ = boost::none;
-        return;
-    }
     const auto found = std::find_if(suspended_.begin(), suspended_.end(),
                                     [&](InFlight const& entry) { return entry.transaction == transaction; });
-    if (found != suspended_.end())
+    if (current_ && current_->transaction == transaction)
+        current_ = boost::none;
+    else if (found != suspended_.end())
         suspended_.erase(found);
+    else
+        return;
+    rememberEnded(transaction, false);
 }
 
 ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
@@ -561,7 +572,7 @@ ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
         suspended_.erase(found);
     }
     if (taken)
-        rememberUnanswered(taken);
+        rememberEnded(taken, true);
     return taken;
 }
 
@@ -589,14 +600,13 @@ std::vector<ZUVATrans> TransactionDispatcherImpl::takeWhere(std::function<bool(I
         taken.push_back(entry->transaction);
     suspended_.erase(kept, suspended_.end());
     for (ZUVATrans const& transaction : taken)
-        rememberUnanswered(transaction);
+        rememberEnded(transaction, true);
     return taken;
 }
 
-void TransactionDispatcherImpl::rememberUnanswered(ZUVATrans const& transaction)
+void TransactionDispatcherImpl::rememberEnded(ZUVATrans const& transaction, bool unanswered)
 {
-    if (!transaction->hasEnded())
-        unanswered_.remember(*transaction);
+    ended_.remember(*transaction, unanswered);
 }
 
 std::deque<TransactionDispatcherImpl::Command> TransactionDispatcherImpl::takeUnstarted()

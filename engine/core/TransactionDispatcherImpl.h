@@ -50,10 +50,8 @@ public:
     std::uint64_t sentSoFar() const override;
     void failTransactions(ect::ECTError const& error, std::uint64_t sentBy) override;
     QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const override;
-    QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId, int sequenceNumber) const override;
-    QSharedPointer<ZUVATransaction> getTransactionInFlight(int sequenceNumber) const override;
-    boost::optional<UnansweredTransactions::Entry> takeUnanswered(QString messageTypeId, int sequenceNumber) override;
-    boost::optional<UnansweredTransactions::Entry> takeUnanswered(int sequenceNumber) override;
+    ReplyOwner findReplyOwner(QString messageTypeId, int sequenceNumber, bool anyType) override;
+    bool holdsSequenceNumber(int sequenceNumber) const override;
     void setOnStartTransactionCallback(std::function<void()> callback) override;
     void setOnEndTransactionCallback(std::function<void()> callback) override;
 
@@ -127,13 +125,15 @@ private:
     void onNewImmediateClearQueueTransaction(ZUVATrans const& transaction);
     void onNewImmediateQueueTransaction(ZUVATrans const& transaction);
     void onNewImmediateNestedTransaction(ZUVATrans const& transaction);
+    // The transaction in flight awaiting the delivery question, the current one first.
+    ZUVATrans askingSale() const;
     void sendTransaction(ZUVATrans const& transaction);
     bool write(ZUVATransaction const& transaction);
 
-    // What becomes of a transaction that leaves without its reply: one that
-    // fails for the terminal's silence or a lost frame or link is remembered
-    // for a reply that may still come; one the host ended (a reset, a
-    // clearing transaction) only when its reply carries an amount, since the
+    // What becomes of a transaction that leaves without its reply: the host
+    // hears of a reply that still comes when it failed for the terminal's
+    // silence or a lost frame or link; when the host ended it (a reset, a
+    // clearing transaction) only if its reply carries an amount, since the
     // terminal, told nothing, may still carry it out.
     enum class Leaving { Ended, Unanswered };
 
@@ -143,7 +143,7 @@ private:
     // reply can fall between its leaving and its remembering.
     // The transaction in flight leaves (null when idle).
     ZUVATrans takeCurrent(Leaving leaving);
-    // The transaction leaves, current or set aside.
+    // The transaction leaves, current or set aside, with its reply or unsent.
     void take(ZUVATrans const& transaction);
     // The transaction in flight whose message is these bytes leaves (null when none).
     ZUVATrans takeByMessage(QByteArray const& message);
@@ -153,10 +153,13 @@ private:
     // Current and set-aside transactions for which leaves holds, current first.
     std::vector<ZUVATrans> takeWhere(std::function<bool(InFlight const&)> const& leaves);
     std::deque<Command> takeUnstarted();
-    // The first transaction in flight, set aside or current, that matches; null when none.
-    ZUVATrans findInFlight(std::function<bool(ZUVATransaction const&)> const& matches) const;
-    // Called with stateMutex_ held.
-    void rememberUnanswered(ZUVATrans const& transaction);
+    // Called with stateMutex_ held: the transaction in flight that takes a
+    // reply of the type under the number, by the rule of findReplyOwner.
+    ZUVATrans takerOf(QString const& messageTypeId, int sequenceNumber) const;
+    bool holdsLocked(int sequenceNumber) const;
+    // Called with stateMutex_ held: the transaction has left; its number is
+    // its own until a newer transaction is sent with it.
+    void rememberEnded(ZUVATrans const& transaction, bool unanswered);
     // Sets the timer for the earliest deadline unless it fires before it
     // already; from another thread the dispatch thread is asked to.
     void armTimer();
@@ -173,13 +176,13 @@ private:
     // Held while a command runs, on the dispatch thread or on a caller's.
     std::mutex commandMutex_;
 
-    // Guards current_, suspended_ (read by getPendingTransaction on other
-    // threads), sent_, unanswered_ and timerDeadline_.
+    // Guards current_, suspended_ (read by findReplyOwner on other threads),
+    // sent_, ended_ and timerDeadline_.
     mutable std::mutex stateMutex_;
     boost::optional<InFlight> current_;
     std::vector<InFlight> suspended_;
     std::uint64_t sent_ = 0;
-    UnansweredTransactions unanswered_;
+    EndedTransactions ended_;
     // When the timer fires; max while it is not set.
     Clock::time_point timerDeadline_ = Clock::time_point::max();
 

@@ -167,14 +167,29 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * Returns 0 when the terminal's connection has accepted it: the result callback
  * then receives exactly one result on a library thread ({"result": {...}} or
  * {"error": {...}}; code 1 cause 19 with the terminal's "incidentCode" at once
- * when the terminal answers with an error that carries the request's sequence
- * number, whatever its message type; code 5 when the terminal does not answer
+ * when the terminal's error reply goes to it (below), whatever its message
+ * type, code 1 cause 20 for a rejection; code 5 when the terminal does not answer
  * within the action's time-out, code 2 cause 30 after zuva_resetTransaction or an
  * "MMIClose" sent meanwhile, code 2 cause 18 when the connection is lost or,
  * on a serial line, the request's frame goes unacknowledged (never cause 30) or
  * its service stops, code 1 cause 14 when the terminal runs another
  * transaction). It may send the next
- * transaction from inside that callback. A sale's result carries no ticket
+ * transaction from inside that callback.
+ *
+ * Which reply belongs to it. A reply (result, error, rejection or question)
+ * under the sequence number of an earlier transaction to the terminal that
+ * has ended (with its result, its time-out, a reset, an "MMIClose", a lost
+ * connection or frame) is a late or repeated reply of that one until a newer
+ * transaction is sent with that number: it answers, ends or fails no
+ * transaction, and when its own ended without it (a sale's approval after a
+ * reset or time-out, say) it is reported once as a late reply. The library
+ * never sends a transaction under a number that one still waiting holds. Any
+ * other reply goes to a transaction set aside by a "CancelRetail" that awaits
+ * its message type, else to the transaction in flight (a rejection under a
+ * number never sent included); where more than one could take it, the one
+ * sent under its number takes it.
+ *
+ * A sale's result carries no ticket
  * text: send a "TicketGet" request for it (see <zuva/HostGuide.md>). Its
  * "authorizedAmount" and "currency" are what the terminal approved, which may
  * differ from the request or be missing without any error: compare them with

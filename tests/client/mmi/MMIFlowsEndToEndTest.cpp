@@ -135,6 +135,34 @@ TEST_F(MMIFlowsEndToEnd, CancelledPinEntry)
     expectFlow("1/31 left=3", {"Ck", "Cm 26", "Cm 06", "Cl"});
 }
 
+// The terminal repeats an earlier flow's "PIN accepted" while the next
+// flow's PIN entry waits: that flow ends with its own answer, a wrong PIN.
+TEST_F(MMIFlowsEndToEnd, AnEarlierFlowsAcceptedPinRepeatedIsNoAnswer)
+{
+    const auto firstEntry = std::make_shared<SimMessage>();
+    sim.on("Cm", [firstEntry](const SimMessage& request) {
+        if (!request.find("BF8107") || firstEntry->type.empty()) {
+            if (request.find("BF8107"))
+                *firstEntry = request;
+            return SimTerminal::answer(SimOperationReplies::displayReplyTo(request, "00"));
+        }
+        return SimTerminal::Reply{{SimOperationReplies::displayReplyTo(*firstEntry, "00"),
+                                   SimTerminal::incidentReplyTo(request, "2630")}};
+    });
+    Results<VerifyPinResult> next;
+    // The next flow goes out once the terminal is free again.
+    terminal->send(VerifyPinFlow(Pin, "fr", 30, 1, false, [&, done = pins.callback()](const VerifyPinResult& result) {
+        done(result);
+        terminal->send(MMICloseTransaction([&](const MMITransactionResult&) {
+            terminal->send(VerifyPinFlow(Pin, "fr", 30, 1, false, next.callback()));
+        }));
+    }));
+    ASSERT_TRUE(next.waitFor(1));
+    EXPECT_EQ("ok left=1", summary(pins.first()));
+    EXPECT_EQ("1/19 2630 left=0", summary(next.first()));
+    EXPECT_EQ(1u, next.count());
+}
+
 TEST_F(MMIFlowsEndToEnd, ResetScreenDuringADisplay)
 {
     sim.on("Cm", [](const SimMessage&) { return SimTerminal::silence(); });

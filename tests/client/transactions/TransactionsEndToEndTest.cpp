@@ -365,6 +365,34 @@ TEST_F(TransactionsEndToEnd, RetailCancellationDuringASaleLeavesTheSaleItsReply)
     EXPECT_EQ(errorText(sale.first().error()) + " " + sale.first().clientTicket(), "ok TICKET\f");
 }
 
+// The host resets a sale the terminal still holds and sells again at once:
+// the first sale's approval, sent before the second one's, is no result of
+// the second sale.
+TEST_F(TransactionsEndToEnd, ASaleSoldAgainAfterAResetGetsItsOwnApproval)
+{
+    const auto first = std::make_shared<SimMessage>();
+    sim.on("Cd", [first](const SimMessage& request) {
+        if (first->type.empty()) {
+            *first = request;
+            return SimTerminal::silence();
+        }
+        return SimTerminal::Reply{{SimSaleReplies::saleReplyTo(*first, TerminalId),
+                                   SimSaleReplies::saleReplyTo(request, TerminalId)}};
+    });
+    Results<ect::SaleResult> reset;
+    terminal->send(ect::SaleTransaction(ect::SaleAction::Sale, amount(), reset.callback()));
+    ASSERT_TRUE(sim.waitForRequests(1));
+    terminal->resetTransaction();
+    ASSERT_TRUE(reset.waitFor(1));
+    EXPECT_EQ(errorText(reset.first().error()), "2/30");
+
+    const auto again = resultOf<ect::SaleResult>(
+        [](auto done) { return ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("7.00"), done); });
+    EXPECT_EQ(errorText(again.error()), "ok");
+    EXPECT_EQ(again.authorizedAmount(), 7.0);
+    EXPECT_EQ(reset.count(), 1u);
+}
+
 TEST_F(TransactionsEndToEnd, ThousandSalesOverTenTerminalsEachReachTheHostOnce)
 {
     const int salesPerTerminal = std::getenv("ZUVA_TEST_SLOW") ? 20 : 100;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <exception>
+#include <set>
 #include <thread>
 
 using namespace coretest;
@@ -29,10 +30,12 @@ public:
     std::uint64_t sentSoFar() const override { return 0; }
     void failTransactions(const ect::ECTError&, std::uint64_t) override {}
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString) const override { return {}; }
-    QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString, int) const override { return {}; }
-    QSharedPointer<oxa::ZUVATransaction> getTransactionInFlight(int) const override { return {}; }
-    boost::optional<oxa::UnansweredTransactions::Entry> takeUnanswered(QString, int) override { return boost::none; }
-    boost::optional<oxa::UnansweredTransactions::Entry> takeUnanswered(int) override { return boost::none; }
+    ReplyOwner findReplyOwner(QString, int, bool) override { return {}; }
+    bool holdsSequenceNumber(int sequenceNumber) const override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_held.count(sequenceNumber) > 0;
+    }
     void setOnStartTransactionCallback(std::function<void()>) override {}
     void setOnEndTransactionCallback(std::function<void()>) override {}
 
@@ -40,6 +43,11 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_dispatched.size();
+    }
+    void hold(std::set<int> held)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_held = std::move(held);
     }
     oxa::ZUVATransaction& at(size_t index)
     {
@@ -50,6 +58,8 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::vector<std::unique_ptr<oxa::ZUVATransaction>> m_dispatched;
+    // Sequence numbers said to be held by transactions in flight.
+    std::set<int> m_held;
 };
 
 QJsonDocument request(const QString& action, QJsonObject fields = QJsonObject())
@@ -73,7 +83,8 @@ protected:
     oxa::JsonTransactionRequestHandlerImpl handler{dispatcher};
 };
 
-TEST_F(RequestHandlerTest, SequenceNumbersRunFromOneTo99AndSkipRefusedActionsOnly)
+// Numbers held by transactions in flight are skipped, also across the wrap.
+TEST_F(RequestHandlerTest, SequenceNumbersRunFromOneTo99AndSkipRefusedActionsAndNumbersInFlight)
 {
     handler.makeTransaction(request("Test"), nullptr, nullptr);
     handler.makeTransaction(request("Test"), nullptr, nullptr);
@@ -89,6 +100,16 @@ TEST_F(RequestHandlerTest, SequenceNumbersRunFromOneTo99AndSkipRefusedActionsOnl
     }
     handler.makeTransaction(request("Test"), nullptr, nullptr);
     EXPECT_EQ(lastSequence(), 99);
+    handler.makeTransaction(request("Test"), nullptr, nullptr);
+    EXPECT_EQ(lastSequence(), 1);
+
+    dispatcher->hold({2, 3, 99});
+    handler.makeTransaction(request("Test"), nullptr, nullptr);
+    EXPECT_EQ(lastSequence(), 4);
+    while (handler.gotoNextSequenceNr() != 97) {
+    }
+    handler.makeTransaction(request("Test"), nullptr, nullptr);
+    EXPECT_EQ(lastSequence(), 98);
     handler.makeTransaction(request("Test"), nullptr, nullptr);
     EXPECT_EQ(lastSequence(), 1);
 }

@@ -1,5 +1,6 @@
 #include "CoreTestKit.h"
 
+#include "engine/core/JsonTransactionRequestHandler.h"
 #include "simterminal/SimTerminal.h"
 #include "support/CertificationLog.h"
 #include "support/QtWarnings.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
 #include <thread>
 
 
@@ -69,12 +71,14 @@ TEST_F(ResponseHandlerTest, MessagesAreCutWhateverTheReadsLookLikeAndStrayBytesA
     EXPECT_EQ(results.total(), 3u);
 }
 
-// An error incident fails the transaction that sent its number, whatever its
-// type, also one set aside by a queueing transaction, which goes on to its own
-// reply, and a sale whose result a nested transaction delivers.
+// An error incident fails the transaction that takes a reply of its type,
+// whatever it expects: a set-aside one expecting the type, whatever number the
+// error carries, else the current one, also under the set-aside one's number
+// (a cancellation refused); the other goes on to its own reply. It fails a
+// sale whose result a nested transaction delivers.
 TEST_F(ResponseHandlerTest, RejectionErrorIncidentAndUnreadableReplyFailThePendingTransaction)
 {
-    enum Beside { Alone, SetAside, Nested };
+    enum Beside { Alone, FailsQueueing, Nested };
     const struct {
         QByteArray reply;
         Outcome outcome;
@@ -86,13 +90,13 @@ TEST_F(ResponseHandlerTest, RejectionErrorIncidentAndUnreadableReplyFailThePendi
         {incidentReply("Rt", 3, "0001"), Success, "", "", Alone}, // "0000" and "0001" are successes
         {message("Rt", 4, {SimTlv::hex("DF02", "01")}), {2, 16}, "reason", "unreadable reply", Alone},
         {incidentReply("Re", 5, "2630", "Refused"), {1, 19}, "merchantText", "Refused", Alone},
-        {incidentReply("Re", 6, "2630"), {1, 19}, "", "", SetAside},
-        {incidentReply("Rq", 7, "2630"), {1, 19}, "", "", SetAside},
+        {incidentReply("Re", 6, "2630"), {1, 19}, "", "", FailsQueueing},
+        {incidentReply("Rq", 7, "2630"), {1, 19}, "", "", FailsQueueing},
         {incidentReply("Rd", 8, "4400"), {1, 19}, "", "", Nested},
     };
-    for (int id = 1; id <= 8; ++id) {
-        SCOPED_TRACE(id);
-        const auto& row = rows[id - 1];
+    int id = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(++id);
         send(id, row.beside == Nested ? "CR" : "Rt");
         TransactionPlan second;
         second.sequence = id + 50;
@@ -105,12 +109,14 @@ TEST_F(ResponseHandlerTest, RejectionErrorIncidentAndUnreadableReplyFailThePendi
             ASSERT_TRUE(link->out->waitForWrites(written + 1));
         }
         link->receive(row.reply);
-        EXPECT_EQ(results.outcome(id), row.outcome);
-        EXPECT_EQ(extraInformation(results.first(id), row.key), row.value);
-        if (row.beside == SetAside) {
-            EXPECT_EQ(results.count(second.sequence), 0u);
-            link->receive(message("Rq", second.sequence));
-            EXPECT_EQ(results.outcome(second.sequence), Success);
+        const bool queueingFails = row.beside == FailsQueueing;
+        const int failed = queueingFails ? second.sequence : id;
+        EXPECT_EQ(results.outcome(failed), row.outcome);
+        EXPECT_EQ(extraInformation(results.first(failed), row.key), row.value);
+        if (queueingFails) {
+            EXPECT_EQ(results.count(id), 0u);
+            link->receive(message("Rt", id));
+            EXPECT_EQ(results.outcome(id), Success);
         }
         ASSERT_TRUE(idle());
     }
@@ -213,9 +219,9 @@ TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChan
 }
 
 // A sale sent again while the terminal still holds the first one, which the
-// host reset or closed, takes the first one's approval as its result; its own
-// approval is then reported once. Every message is in the certification log.
-TEST_F(ResponseHandlerTest, ASaleSentAgainTakesTheFirstOnesApprovalAndItsOwnIsReportedOnce)
+// host reset or closed, gets its own approval; the first one's is reported
+// once. Every message is in the certification log.
+TEST_F(ResponseHandlerTest, ASaleSentAgainGetsItsOwnApprovalAndTheFirstOnesIsReportedOnce)
 {
     const testsupport::CertificationLog log;
     testsupport::QtWarnings warnings;
@@ -263,17 +269,177 @@ TEST_F(ResponseHandlerTest, ASaleSentAgainTakesTheFirstOnesApprovalAndItsOwnIsRe
         link->dispatcher->dispatch(makeTransaction(sale, results.callbackFor(again)));
         ASSERT_TRUE(link->out->waitForWrites(written + 1));
         receive(message("Rd", first), 1);
-        ASSERT_TRUE(results.waitFor(again));
-        EXPECT_EQ(resultSequence(results.first(again)), first);
         receive(message("Rd", again), 1);
+        ASSERT_TRUE(results.waitFor(again));
+        EXPECT_EQ(resultSequence(results.first(again)), again);
         const QString warning = QString("Reply Rd to Test came after the transaction had failed and was dropped: "
-                                        "sequence %1").arg(again);
+                                        "sequence %1").arg(first);
         EXPECT_TRUE(waitUntil([&] { return warnings.text().contains(warning); })) << warnings.text().toStdString();
         EXPECT_TRUE(waitUntil([&] { return log.text().count("Message received") == received; }))
             << log.text().count("Message received") << " of " << received;
         EXPECT_EQ(warnings.text().count("came after"), row);
         EXPECT_EQ(results.count(first) + results.count(again), 2u);
     }
+}
+
+// Which transaction each reply goes to, step by step over one connection.
+// A reply under the number of a transaction that has ended (reset, timed out
+// or answered) is that one's, reported once when it ended without it, and
+// never the result of one in flight. Any other reply, error or rejection goes
+// to the set-aside transaction expecting its type, else the current one; the
+// number decides between several. A delivery answer for a sale set aside by a
+// cancellation still goes out, and the sale ends with the terminal's reply.
+TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
+{
+    struct Step {
+        enum Kind { Send, Receive, Reset, Await } kind;
+        TransactionPlan plan;
+        QByteArray bytes;
+        Outcome outcome;
+    };
+    const auto plan = [](int id, QString reply, oxa::TransactionMethod method = oxa::Sequential,
+                         std::chrono::milliseconds timeout = 5000ms) {
+        TransactionPlan made;
+        made.sequence = id;
+        made.replyType = reply;
+        made.method = method;
+        made.timeout = timeout;
+        made.carriesAmount = reply == "Rd" || reply == "CR";
+        made.requestType = method == oxa::ImmediateQueue ? "Cq" : method == oxa::ImmediateNested ? "RR" : "Ct";
+        return made;
+    };
+    const auto sent = [](TransactionPlan made) { return Step{Step::Send, made, {}, {}}; };
+    const auto got = [](QByteArray bytes) { return Step{Step::Receive, {}, bytes, {}}; };
+    const auto ended = [](int id, Outcome outcome) {
+        TransactionPlan which;
+        which.sequence = id;
+        return Step{Step::Await, which, {}, outcome};
+    };
+    const Step reset{Step::Reset, {}, {}, {}};
+    const auto sale = [&](int id) { return sent(plan(id, "Rd")); };
+    const auto cancel = [&](int id) { return sent(plan(id, "Ro", oxa::ImmediateQueue)); };
+    const QByteArray approval1 = message("Rd", 1, {SimTlv::hex("DF26", "000000001250")});
+    const Outcome ResetByHost{2, 30}, TimedOut{5, -1}, Incident{1, 19}, Rejected{1, 20};
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        std::map<int, Outcome> outcomes; // each transaction's only result; a success is its own reply
+        int reported; // late replies the host hears of
+    } rows[] = {
+        {"a reset sale's approval",
+         {sale(1), reset, ended(1, ResetByHost), sale(2), got(approval1), got(message("Rd", 2))},
+         {{1, ResetByHost}, {2, Success}}, 1},
+        {"a reset sale's rejection", {sale(1), reset, ended(1, ResetByHost), sale(2), got(rejection(1, "0102")),
+                                      got(message("Rd", 2))},
+         {{1, ResetByHost}, {2, Success}}, 1},
+        {"a reset sale's delivery question", {sent(plan(1, "CR")), reset, ended(1, ResetByHost), sent(plan(2, "CR")),
+                                              got(message("CR", 1)), got(message("Rd", 2))},
+         {{1, ResetByHost}, {2, Success}}, 1},
+        {"a timed-out request's reply", {sent(plan(1, "Rt", oxa::Sequential, 30ms)), ended(1, TimedOut),
+                                         sent(plan(2, "Rt")), got(message("Rt", 1)), got(message("Rt", 2))},
+         {{1, TimedOut}, {2, Success}}, 1},
+        {"a timed-out request's error while a sale runs",
+         {sent(plan(1, "Rt", oxa::Sequential, 30ms)), ended(1, TimedOut), sale(2), got(incidentReply("Rd", 1, "2630")),
+          got(message("Rd", 2))},
+         {{1, TimedOut}, {2, Success}}, 1},
+        {"an accepted PIN repeated",
+         {sent(plan(1, "Rp")), got(message("Rp", 1)), ended(1, Success), sent(plan(2, "Rp")), got(message("Rp", 1)),
+          got(message("Rp", 2))},
+         {{1, Success}, {2, Success}}, 0},
+        {"a cancellation refused under the sale's number", {sale(1), cancel(2), got(incidentReply("Ro", 1, "2630")),
+                                                            ended(2, Incident), got(message("Rd", 1))},
+         {{1, Success}, {2, Incident}}, 0},
+        {"an error under number 0", {sale(1), got(incidentReply("Rd", 0, "2710"))}, {{1, Incident}}, 0},
+        {"a set-aside sale's error under a number never sent",
+         {sale(1), cancel(2), got(incidentReply("Rd", 77, "2710")), ended(1, Incident), got(message("Ro", 2))},
+         {{1, Incident}, {2, Success}}, 0},
+        {"a delivery answer for a sale set aside", {sent(plan(1, "CR")), cancel(2),
+                                                    sent(plan(3, "Rd", oxa::ImmediateNested)), got(message("Ro", 2)),
+                                                    ended(2, Success), got(message("Rd", 1))},
+         {{1, Success}, {2, Success}}, 0},
+        {"two cancellations, the number decides", {sale(1), cancel(2), cancel(3), got(incidentReply("Ro", 3, "2630")),
+                                                   ended(3, Incident), got(message("Ro", 2)), got(message("Rd", 1))},
+         {{1, Success}, {2, Success}, {3, Incident}}, 0},
+        {"a rejection under a number never sent", {sent(plan(1, "Rt")), got(rejection(77, "0102"))}, {{1, Rejected}},
+         0},
+        {"a sale's approval under a number never sent",
+         {sent(plan(1, "Rt")), got(message("Rd", 77, {SimTlv::hex("DF26", "000000000700")})), got(message("Rt", 1))},
+         {{1, Success}}, 1},
+        {"a rejection under number 0", {sale(1), cancel(2), got(rejection(0, "0102")), ended(2, Rejected),
+                                        got(message("Rd", 1))},
+         {{1, Success}, {2, Rejected}}, 0},
+    };
+    // A row that fails stops there; the next one runs on a connection of its own.
+    const auto run = [&](const std::vector<Step>& steps, Results& own) {
+        for (const Step& step : steps) {
+            if (step.kind == Step::Send) {
+                const size_t written = link->out->writeCount();
+                link->dispatcher->dispatch(makeTransaction(step.plan, own.callbackFor(step.plan.sequence)));
+                ASSERT_TRUE(link->out->waitForWrites(written + 1));
+            } else if (step.kind == Step::Receive) {
+                link->receive(step.bytes);
+            } else if (step.kind == Step::Reset) {
+                link->dispatcher->resetTransaction();
+            } else {
+                ASSERT_EQ(own.outcome(step.plan.sequence), step.outcome);
+            }
+        }
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testsupport::QtWarnings warnings;
+        Results own;
+        link.reset(new Connection());
+        run(row.steps, own);
+        for (const auto& expected : row.outcomes) {
+            SCOPED_TRACE(expected.first);
+            EXPECT_EQ(own.outcome(expected.first), expected.second);
+            EXPECT_TRUE(expected.second != Success || resultSequence(own.first(expected.first)) == expected.first);
+        }
+        EXPECT_TRUE(idle());
+        EXPECT_EQ(own.total(), row.outcomes.size());
+        EXPECT_TRUE(waitUntil([&] { return warnings.text().count("and was dropped") == row.reported; }))
+            << warnings.text().toStdString();
+        link.reset();
+    }
+}
+
+// A sale set aside by a cancellation that the terminal answered still holds
+// its number when the counter comes round to it: the next sale goes out under
+// another, and each sale's reply is its own.
+TEST_F(ResponseHandlerTest, ANumberThatASetAsideSaleHoldsIsNotHandedOutAgain)
+{
+    const auto handler = oxa::makeJsonTransactionRequestHandler(link->dispatcher);
+    const auto add = [&](QString action, std::string requestType, QString replyType, oxa::TransactionMethod method) {
+        handler->registerTransaction(action, std::unique_ptr<oxa::JsonTransactionRequest>(new TestRequest(requestType)),
+                                     std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse(replyType, true)), method);
+    };
+    add("Sale", "Ct", "Rd", oxa::Sequential);
+    add("Cancel", "Cq", "Ro", oxa::ImmediateQueue);
+    add("Info", "Ci", "Rt", oxa::Sequential);
+    // Answers the request, which goes out as the n-th message, and returns its number.
+    const auto roundTrip = [&](QString action, int id, bool answered) {
+        const QJsonObject transaction{{"action", action}, {"timeout", 600}};
+        handler->makeTransaction(QJsonDocument(QJsonObject{{"transaction", transaction}}), results.callbackFor(id),
+                                 nullptr);
+        const int sequence = link->sentSequence(size_t(id - 1));
+        if (answered) {
+            link->receive(message(action == "Cancel" ? "Ro" : action == "Info" ? "Rt" : "Rd", sequence));
+            EXPECT_EQ(results.outcome(id), Success);
+        }
+        return sequence;
+    };
+    ASSERT_EQ(roundTrip("Sale", 1, false), 1);
+    ASSERT_EQ(roundTrip("Cancel", 2, true), 2);
+    for (int id = 3; id <= 99; ++id)
+        ASSERT_EQ(roundTrip("Info", id, true), id);
+    EXPECT_EQ(roundTrip("Sale", 100, true), 2);
+    EXPECT_EQ(resultSequence(results.first(100)), 2);
+    EXPECT_EQ(results.count(1), 0u);
+    link->receive(message("Rd", 1));
+    ASSERT_EQ(results.outcome(1), Success);
+    EXPECT_EQ(resultSequence(results.first(1)), 1);
+    EXPECT_EQ(results.total(), 100u);
 }
 
 // A sale's own reply claims its result while a clearing transaction takes the
@@ -330,30 +496,35 @@ TEST_F(ResponseHandlerTest, ASaleAnsweredWhileClearedLeavesNoRecordBehind)
     }
 }
 
-// When full, the record lets its oldest entry go. An error reply finds its
-// entry by the number alone, however old.
-TEST(UnansweredTransactions, KeepTheNewestWhenFull)
+// An ended transaction keeps its number however many others ended since,
+// until a newer one ends under it; its reply is reportable once.
+TEST(EndedTransactions, KeepEachNumberUntilItIsSentAgain)
 {
-    oxa::UnansweredTransactions record;
-    std::vector<std::unique_ptr<oxa::ZUVATransaction>> failed;
-    for (int sequence = 1; sequence <= int(oxa::UnansweredTransactions::kKept) + 1; ++sequence) {
+    oxa::EndedTransactions record;
+    std::vector<std::unique_ptr<oxa::ZUVATransaction>> ended;
+    for (int sequence = 1; sequence <= 99; ++sequence) {
         TransactionPlan plan;
         plan.sequence = sequence;
-        failed.push_back(makeTransaction(plan, {}));
-        record.remember(*failed.back());
+        ended.push_back(makeTransaction(plan, {}));
+        record.remember(*ended.back(), sequence != 2);
     }
-    const auto byNumber = record.take(3);
-    ASSERT_TRUE(bool(byNumber));
-    EXPECT_EQ(byNumber->sequenceNumber, 3);
-    EXPECT_FALSE(bool(record.take(3)));
-    for (int sequence = int(failed.size()); sequence > 1; --sequence) {
-        if (sequence == 3)
-            continue;
-        const auto entry = record.take("Rt", sequence);
+    for (int sequence = 1; sequence <= 99; ++sequence) {
+        SCOPED_TRACE(sequence);
+        // A stray message under the number does not use the report up.
+        EXPECT_FALSE(record.take(sequence, "Zz", false)->reportable);
+        const auto entry = record.take(sequence, sequence % 2 ? "Rt" : "Re", sequence % 2 == 0);
         ASSERT_TRUE(bool(entry));
         EXPECT_EQ(entry->sequenceNumber, sequence);
+        EXPECT_EQ(entry->reportable, sequence != 2);
     }
-    EXPECT_FALSE(bool(record.take("Rt", 1)));
+    ASSERT_TRUE(bool(record.take(3, "Rt", false)));
+    EXPECT_FALSE(record.take(3, "Rt", true)->reportable);
+    TransactionPlan newer;
+    newer.sequence = 3;
+    ended.push_back(makeTransaction(newer, {}));
+    record.remember(*ended.back(), true);
+    EXPECT_TRUE(record.take(3, "Rt", false)->transaction == ended.back().get());
+    EXPECT_FALSE(bool(record.take(0, "Rt", true)));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // What only a whole run shows: each kind of action goes through the C
 // interface to a terminal and back with its one result. Field by field checks
 // live with the translators.
+#include "ReplyRows.h"
 #include "ServiceFixture.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
@@ -106,9 +107,9 @@ TEST_F(EveryAction, ApprovalWrittenRightBeforeTheTerminalClosesIsTheResult)
     EXPECT_LT(host.position("result"), host.position("disconnected"));
 }
 
-// An error reply goes by the sequence number it carries, not by its type: it
-// ends the sale that sent that number at once, or, when that sale has already
-// failed, is only warned of while the next sale goes on to its own result.
+// An error reply of another type ends the sale in flight at once; one under
+// the number of a sale that has already failed is only warned of while the
+// next sale goes on to its own result.
 TEST_F(EveryAction, AnErrorReplyOfAnotherTypeEndsOnlyTheSaleWhoseNumberItCarries)
 {
     const CertificationLog log;
@@ -141,4 +142,9 @@ TEST_F(EveryAction, AnErrorReplyOfAnotherTypeEndsOnlyTheSaleWhoseNumberItCarries
     EXPECT_TRUE(waitUntil([&] {
         return log.text().contains("Reply Re to Sale came after the transaction had failed and was dropped: incident 2630");
     })) << log.text().toStdString();
+}
+
+TEST_F(EveryAction, EachSaleEndsWithItsOwnReplyOverTcpIp)
+{
+    expectEachSaleItsOwnReply(host, Terminal, *terminal);
 }

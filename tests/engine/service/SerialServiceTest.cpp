@@ -1,5 +1,6 @@
 // The serial service end to end through the C interface: a terminal played on
 // the master of a pseudo-terminal pair, the library on its slave.
+#include "ReplyRows.h"
 #include "ServiceFixture.h"
 #include "engine/service/ZUVAServices.h"
 #include "simterminal/SimOperationReplies.h"
@@ -129,6 +130,14 @@ struct NullModem {
 // The script zuva_simterminal plays, on a new pseudo-terminal pair and on a
 // device: a sale whose amount needs escaping on the line both ways (bytes
 // 10 02) is approved.
+TEST_F(SerialService, EachSaleEndsWithItsOwnReplyOverTheLink)
+{
+    terminal.identifyAs(TerminalId);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    expectEachSaleItsOwnReply(host, TerminalId, terminal);
+}
+
 TEST(SimulatedSerialTerminal, ApprovesASaleOnAPseudoTerminalPairOrOnADevice)
 {
     useSettings(1500, 100);

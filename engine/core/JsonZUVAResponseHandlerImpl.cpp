@@ -220,6 +220,10 @@ bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body,
     if (ended && ended->reportable) {
         warnOfLateReply(QStringLiteral("to %1 came after the transaction had failed").arg(ended->action),
                         *ended->response, body);
+    } else if (ended && ZUVATransaction::isReplyOf(ended->response.get(), body.messageTypeId())) {
+        // Its transaction's result, or its late reply, is known already: the terminal sent it again.
+        qWarning("Message %s dropped: a repeated reply of %s", qUtf8Printable(body.messageTypeId()),
+                 qUtf8Printable(ended->action));
     } else if (isSaleReply(body)) {
         // Its transaction sent on an earlier connection or by another process.
         warnOfLateReply(QStringLiteral("came while no transaction awaited it"), *saleReplies_, body);

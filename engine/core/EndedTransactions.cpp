@@ -25,8 +25,10 @@ boost::optional<EndedTransactions::Entry> EndedTransactions::take(int sequenceNu
         return boost::none;
     Entry taken = found->second;
     taken.reportable = taken.reportable && (anyType || ZUVATransaction::isReplyOf(taken.response.get(), messageTypeId));
-    if (taken.reportable)
+    if (taken.reportable) {
         found->second.reportable = false;
+        found->second.lateReplyReported = true;
+    }
     return taken;
 }
 

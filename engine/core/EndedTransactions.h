@@ -29,6 +29,8 @@ public:
         // The host is still to hear of its reply: the transaction ended
         // without it, and the terminal may have carried it out.
         bool reportable = false;
+        // Its late reply has been reported: the terminal may send it again.
+        bool lateReplyReported = false;
     };
 
     void remember(ZUVATransaction const& transaction, bool reportable);

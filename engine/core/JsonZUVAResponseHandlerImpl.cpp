@@ -220,8 +220,9 @@ bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body,
     if (ended && ended->reportable) {
         warnOfLateReply(QStringLiteral("to %1 came after the transaction had failed").arg(ended->action),
                         *ended->response, body);
-    } else if (ended && ZUVATransaction::isReplyOf(ended->response.get(), body.messageTypeId())) {
-        // Its transaction's result, or its late reply, is known already: the terminal sent it again.
+    } else if (ended && ended->lateReplyReported
+               && ZUVATransaction::isReplyOf(ended->response.get(), body.messageTypeId())) {
+        // The host has heard of this late reply already: the terminal sent it again.
         qWarning("Message %s dropped: a repeated reply of %s", qUtf8Printable(body.messageTypeId()),
                  qUtf8Printable(ended->action));
     } else if (isSaleReply(body)) {

@@ -4,9 +4,8 @@ namespace oxa {
 
 void EndedTransactions::remember(ZUVATransaction const& transaction, bool reportable)
 {
-    const int sequenceNumber = transaction.body.sequenceNumber().value();
-    entries_[sequenceNumber] =
-        Entry{&transaction, transaction.action(), transaction.response, sequenceNumber, reportable};
+    entries_[transaction.body.sequenceNumber().value()] =
+        Entry{&transaction, transaction.action(), transaction.response, reportable};
 }
 
 void EndedTransactions::answered(ZUVATransaction const& transaction)

@@ -25,7 +25,6 @@ public:
         ZUVATransaction const* transaction = nullptr;
         QString action;
         std::shared_ptr<JsonZUVAResponse> response;
-        int sequenceNumber = 0;
         // The host is still to hear of its reply: the transaction ended
         // without it, and the terminal may have carried it out.
         bool reportable = false;

@@ -539,7 +539,7 @@ ZUVATrans TransactionDispatcherImpl::takeCurrent(Leaving leaving)
         taken = current_->transaction;
     current_ = boost::none;
     if (taken)
-        rememberEnded(taken, leaving == Leaving::Unanswered || carriesAmount(*taken));
+        ended_.remember(*taken, leaving == Leaving::Unanswered || carriesAmount(*taken));
     return taken;
 }
 
@@ -554,7 +554,7 @@ void TransactionDispatcherImpl::take(ZUVATrans const& transaction)
         suspended_.erase(found);
     else
         return;
-    rememberEnded(transaction, false);
+    ended_.remember(*transaction, false);
 }
 
 ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
@@ -572,7 +572,7 @@ ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
         suspended_.erase(found);
     }
     if (taken)
-        rememberEnded(taken, true);
+        ended_.remember(*taken, true);
     return taken;
 }
 
@@ -600,13 +600,8 @@ std::vector<ZUVATrans> TransactionDispatcherImpl::takeWhere(std::function<bool(I
         taken.push_back(entry->transaction);
     suspended_.erase(kept, suspended_.end());
     for (ZUVATrans const& transaction : taken)
-        rememberEnded(transaction, true);
+        ended_.remember(*transaction, true);
     return taken;
-}
-
-void TransactionDispatcherImpl::rememberEnded(ZUVATrans const& transaction, bool unanswered)
-{
-    ended_.remember(*transaction, unanswered);
 }
 
 std::deque<TransactionDispatcherImpl::Command> TransactionDispatcherImpl::takeUnstarted()

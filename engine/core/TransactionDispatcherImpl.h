@@ -157,9 +157,6 @@ private:
     // reply of the type under the number, by the rule of findReplyOwner.
     ZUVATrans takerOf(QString const& messageTypeId, int sequenceNumber) const;
     bool holdsLocked(int sequenceNumber) const;
-    // Called with stateMutex_ held: the transaction has left; its number is
-    // its own until a newer transaction is sent with it.
-    void rememberEnded(ZUVATrans const& transaction, bool unanswered);
     // Sets the timer for the earliest deadline unless it fires before it
     // already; from another thread the dispatch thread is asked to.
     void armTimer();

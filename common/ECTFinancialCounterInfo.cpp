@@ -64,6 +64,7 @@ boost::optional<std::tm> readDate(Json::Value const& member)
     std::tm date{};
     // Text after the seconds is ignored; a partial match keeps what it read.
     strptime(text.c_str(), "%Y-%m-%d-%H-%M-%S", &date);
+    date.tm_isdst = -1; // the terminal's local time, summer or not: mktime decides
     return date;
 }
 

@@ -37,6 +37,8 @@ public:
     std::string periodNumber() const;
     std::string cardBrandIdentifier() const;
     std::string terminalIdentifier() const;
+    // The terminal's local times; tm_isdst is -1, so mktime applies the
+    // zone's summer time for that day.
     boost::optional<std::tm> periodOpeningDate() const;
     boost::optional<std::tm> periodClosingDate() const;
 

@@ -81,6 +81,36 @@ TEST_F(EveryAction, EachKindOfActionGetsItsResult)
     }
 }
 
+// A C host gets what the terminal approved as it said it: another currency,
+// no amount rather than 0.00 for one missing or unreadable, letters kept in
+// ISO 8859-1 text, in a sale as in a refund.
+TEST_F(EveryAction, AnApprovalGivesWhatTheTerminalSaid)
+{
+    const struct {
+        std::vector<SimTlv> service;
+        QJsonObject expected; // the members read back
+    } rows[] = {
+        {{SimTlv::hex("DF26", "000000001250"), SimTlv::hex("5F2A", "0826")},
+         {{"authorizedAmount", 12.5}, {"currency", "GBP"}}},
+        {{SimTlv::hex("5F2A", "0978")}, {{"currency", "EUR"}}},
+        {{SimTlv::hex("DF26", "00000001250F"), SimTlv::hex("5F2A", "0978")}, {{"currency", "EUR"}}},
+        {{SimTlv::hex("DF26", ""), SimTlv::hex("9F1C", "54455246C9")},
+         {{"terminalIdentifier", QString::fromUtf8("TERF\xC3\x89")}}},
+    };
+    for (const auto& row : rows) {
+        const std::vector<SimTlv> service = row.service;
+        terminal->on("Cd", [service](const SimMessage& request) {
+            return SimTerminal::answer(SimTerminal::replyTo(request, {SimTlv::constructed(fromHex("BF8116"), service)}));
+        });
+        for (const char* action : {"Sale", "Refund"}) {
+            SCOPED_TRACE(action + QJsonDocument(row.expected).toJson(QJsonDocument::Compact).toStdString());
+            QJsonObject result = run({{"action", action}, {"amount", "12.50"}}).value("result").toObject();
+            result.remove("date");
+            EXPECT_EQ(result, row.expected);
+        }
+    }
+}
+
 TEST_F(EveryAction, CloseDuringADisplayOperationFailsItAndIsSentAtOnce)
 {
     terminal->on("Cm", [](const SimMessage&) { return SimTerminal::silence(); });

@@ -1,5 +1,7 @@
 #include "encoding/ZUVAUtils.h"
 
+#include "encoding/TerminalText.h"
+
 #include "TestBytes.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +53,14 @@ TEST(ZUVAUtils, textsReadAsUtf8OrElseIso88591)
     };
     for (auto const& row : rows)
         EXPECT_EQ(QJsonValue(row.second), inserted(Ber::jsonInsertOptTagText, row.first)) << row.first;
+}
+
+// Only the bytes given count: a sequence the size cuts short is no UTF-8.
+TEST(ZUVAUtils, aTextEndsWhereItsSizeSays)
+{
+    char const euro[] = "\xE2\x82\xAC";
+    EXPECT_EQ(QString::fromLatin1("\xE2\x82"), oxa::terminalText(euro, 2));
+    EXPECT_EQ(QString::fromUtf8(euro), oxa::terminalText(euro, 3));
 }
 
 TEST(ZUVAUtils, cardTypeAndVerificationMethodFlags)

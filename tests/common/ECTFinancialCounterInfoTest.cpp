@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <stdexcept>
 
 using namespace ect;
@@ -28,6 +29,25 @@ TEST(ECTFinancialCounterInfoTest, ReadsDatesAndTheNineServices)
     EXPECT_FALSE(info.isServiceLinked(static_cast<Service>(9)));
     info.setAccountedServicesBinayValue("11");
     EXPECT_THROW(info.linkService(Service::Reservation), std::out_of_range);
+}
+
+// A total or count the terminal did not send, or one the library could not
+// read, is no 0: the result says whether one came.
+TEST(ECTFinancialCounterInfoTest, SaysWhetherATotalAndACountCame)
+{
+    const std::pair<const char*, const char*> rows[] = {
+        {R"({"financialCounterNumberOfTransactions": 0, "financialCounterCumulativeTotalAmount": 0})", "0 0 yes yes"},
+        {R"({"financialCounterNumberOfTransactions": 3, "financialCounterCumulativeTotalAmount": 2.5})", "3 2.5 yes yes"},
+        {R"({"financialCounterCumulativeTotalAmount": 2.5})", "0 2.5 no yes"},
+        {R"({"financialCounterCurrency": "EUR"})", "0 0 no no"},
+    };
+    for (const auto& row : rows) {
+        const ECTFinancialCounterInfo info(row.first);
+        std::ostringstream read;
+        read << info.transactionsNumber() << " " << info.cumulativeTotalAmount() << " "
+             << (info.hasTransactionsNumber() ? "yes" : "no") << " " << (info.hasCumulativeTotalAmount() ? "yes" : "no");
+        EXPECT_EQ(read.str(), row.second) << row.first;
+    }
 }
 
 // mktime of a counter's date keeps its hour in summer too, in any zone.

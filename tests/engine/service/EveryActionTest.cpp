@@ -111,6 +111,22 @@ TEST_F(EveryAction, AnApprovalGivesWhatTheTerminalSaid)
     }
 }
 
+// A terminal that announces its identifier in ISO 8859-1 is known by it, read
+// the way every reply text is, and reached under it.
+TEST_F(EveryAction, AnIdentifierInIso88591IsTheTerminalsName)
+{
+    const std::string utf8 = "CAF\xC3\xA9";
+    const auto latin1 = connectTerminal("CAF\xE9", host.count("connected"));
+    SimSaleReplies::script(*latin1, "CAF\xE9");
+    EXPECT_EQ(host.last("connected").value("terminal").toObject().value("terminalIdentifier").toString().toStdString(),
+              utf8);
+    EXPECT_EQ(zuva_isTerminalConnected(utf8.c_str()), 0);
+    const size_t before = host.count("result");
+    ASSERT_EQ(host.send(utf8, R"({"transaction": {"action": "LastTransaction"}})"), 0);
+    ASSERT_TRUE(host.waitFor("result", before + 1));
+    EXPECT_EQ(host.last("result").value("result").toObject().value("terminalIdentifier").toString().toStdString(), utf8);
+}
+
 TEST_F(EveryAction, CloseDuringADisplayOperationFailsItAndIsSentAtOnce)
 {
     terminal->on("Cm", [](const SimMessage&) { return SimTerminal::silence(); });

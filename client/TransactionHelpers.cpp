@@ -120,6 +120,7 @@ std::tm parseDate(const std::string& text)
 {
     std::tm date{};
     strptime(text.c_str(), "%Y-%m-%d-%H-%M-%S", &date);
+    date.tm_isdst = -1; // the terminal's local time, summer or not: mktime decides
     return date;
 }
 

@@ -53,7 +53,8 @@ boost::optional<double> readOptionalNumber(const Json::Value& object, const char
 boost::optional<ECTSaleSystemActionIdentifier> readActionIdentifier(const Json::Value& object, const char* key);
 
 // A date text "%Y-%m-%d-%H-%M-%S" as a calendar time: fields the text does
-// not give stay 0, text after the seconds is ignored, no time zone applies.
+// not give stay 0, text after the seconds is ignored, no time zone applies;
+// tm_isdst is -1 (not known), so mktime takes the zone's rule for that day.
 std::tm parseDate(const std::string& text);
 // The local calendar time now.
 std::tm localTimeNow();

@@ -64,6 +64,7 @@ boost::optional<std::tm> readDate(Json::Value const& member)
     std::tm date{};
     // Text after the seconds is ignored; a partial match keeps what it read.
     strptime(text.c_str(), "%Y-%m-%d-%H-%M-%S", &date);
+    date.tm_isdst = -1; // the terminal's local time, summer or not: mktime decides
     return date;
 }
 
@@ -88,7 +89,9 @@ void ECTFinancialCounterInfo::read(std::string const& json)
     currencyCode_ = root["financialCounterCurrency"].asString();
     name_ = root["financialCounterLabelName"].asString();
     transactionsNumber_ = root["financialCounterNumberOfTransactions"].asInt();
+    hasTransactionsNumber_ = root.isMember("financialCounterNumberOfTransactions");
     cumulativeTotalAmount_ = root["financialCounterCumulativeTotalAmount"].asDouble();
+    hasCumulativeTotalAmount_ = root.isMember("financialCounterCumulativeTotalAmount");
     periodNumber_ = root["financialCounterPeriodNumber"].asString();
     cardBrandIdentifier_ = root["financialCounterCardBrandIdentifier"].asString();
     terminalIdentifier_ = root["financialCounterTerminalIdentifier"].asString();
@@ -110,6 +113,8 @@ std::string ECTFinancialCounterInfo::currencyCode() const { return currencyCode_
 std::string ECTFinancialCounterInfo::name() const { return name_; }
 std::int32_t ECTFinancialCounterInfo::transactionsNumber() const { return transactionsNumber_; }
 double ECTFinancialCounterInfo::cumulativeTotalAmount() const { return cumulativeTotalAmount_; }
+bool ECTFinancialCounterInfo::hasTransactionsNumber() const { return hasTransactionsNumber_; }
+bool ECTFinancialCounterInfo::hasCumulativeTotalAmount() const { return hasCumulativeTotalAmount_; }
 std::string ECTFinancialCounterInfo::periodNumber() const { return periodNumber_; }
 std::string ECTFinancialCounterInfo::cardBrandIdentifier() const { return cardBrandIdentifier_; }
 std::string ECTFinancialCounterInfo::terminalIdentifier() const { return terminalIdentifier_; }

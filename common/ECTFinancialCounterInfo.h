@@ -32,11 +32,17 @@ public:
     std::string identifier() const;
     std::string currencyCode() const;
     std::string name() const;
+    // 0 and "" when the terminal sent no value the library could read (a
+    // currency it does not know among them): see the has...() below.
     std::int32_t transactionsNumber() const;
     double cumulativeTotalAmount() const;
+    bool hasTransactionsNumber() const;
+    bool hasCumulativeTotalAmount() const;
     std::string periodNumber() const;
     std::string cardBrandIdentifier() const;
     std::string terminalIdentifier() const;
+    // The terminal's local times; tm_isdst is -1, so mktime applies the
+    // zone's summer time for that day.
     boost::optional<std::tm> periodOpeningDate() const;
     boost::optional<std::tm> periodClosingDate() const;
 
@@ -59,6 +65,8 @@ private:
     std::string name_;
     std::int32_t transactionsNumber_ = 0;
     double cumulativeTotalAmount_ = 0.0;
+    bool hasTransactionsNumber_ = false;
+    bool hasCumulativeTotalAmount_ = false;
     std::string periodNumber_;
     std::string cardBrandIdentifier_;
     std::string terminalIdentifier_;

@@ -1,5 +1,6 @@
 #include "encoding/ZUVABody.h"
 
+#include "encoding/TerminalText.h"
 #include "encoding/ZUVAUtils.h"
 #include "encoding/ber/BerTlvParser.h"
 #include "encoding/ber/BerTlvUtils.h"
@@ -21,14 +22,14 @@ Ber::BerTag const& kSaleSystemActionIdentifierTag = *new Ber::BerTag(0xDF, 0x94,
 
 char const kUnknownRejectionCode[] = "???";
 
-// UTF-8 text of the bytes up to the first zero byte.
+// The text of the bytes up to the first zero byte.
 QString textUpToZero(Ber::BerData const& bytes)
 {
     char const* const text = reinterpret_cast<char const*>(bytes.data());
     std::size_t const size = bytes.length();
     void const* const zero = size == 0 ? nullptr : std::memchr(text, 0, size);
     std::size_t const used = zero ? static_cast<char const*>(zero) - text : size;
-    return QString::fromUtf8(text, static_cast<int>(used));
+    return terminalText(text, used);
 }
 
 // The elements held in the merchant data. Unreadable data counts as none: the
@@ -103,7 +104,7 @@ boost::optional<QString> ZUVABody::merchantText() const
     boost::optional<Ber::BerTlv> const text = merchantElements(merchantData->value).find(kMerchantTextTag);
     if (!text)
         return boost::none;
-    return QString::fromUtf8(text->textValue().c_str());
+    return terminalText(*text);
 }
 
 boost::optional<QString> ZUVABody::saleSystemActionIdentifier() const

@@ -1,6 +1,8 @@
 #include "encoding/ZUVAUtils.h"
 
 #include "encoding/StringUtils.h"
+#include "encoding/TerminalText.h"
+#include "engine/base/HostWarning.h"
 
 #include <QJsonValue>
 
@@ -35,13 +37,13 @@ FlagPosition const kVerificationMethodFlags[] = {
 
 constexpr std::size_t kDateBytes = 7;
 constexpr std::size_t kDateDigits = 14;
-constexpr int kAmountDecimals = 2;
+constexpr double kMinorUnitsPerUnit = 100.0;
 // Where the dashes of YYYY-MM-DD-hh-mm-ss go, last first so earlier positions hold.
 int const kDateDashPositions[] = {12, 10, 8, 6, 4};
 
 QString textOf(BerTlv const& tlv)
 {
-    return QString::fromUtf8(tlv.textValue().c_str());
+    return oxa::terminalText(tlv);
 }
 
 QString hexOf(BerTlv const& tlv)
@@ -49,12 +51,25 @@ QString hexOf(BerTlv const& tlv)
     return QString::fromStdString(tlv.hexValue());
 }
 
-// Packed-decimal digits as a 64-bit number; 0 when they are not all decimal.
-qint64 decimalValue(QString const& digits)
+// Packed-decimal digits as a 64-bit number; none when they are not all
+// decimal, are none at all or are too many for the number.
+boost::optional<qint64> decimalNumber(QString const& digits)
 {
     bool ok = false;
     qint64 const value = digits.toLongLong(&ok, 10);
-    return ok ? value : 0;
+    return ok ? boost::optional<qint64>(value) : boost::none;
+}
+
+// A number made up as 0 would pass for the terminal's: the key stays out.
+boost::optional<qint64> readableNumber(BerTlv const& found, QString const& key)
+{
+    QString const digits = hexOf(found);
+    boost::optional<qint64> const number = decimalNumber(digits);
+    if (!number) {
+        oxa::HostWarning::report("Reply field " + key.toStdString() + " is no number the library can read ("
+                                 + digits.toStdString() + "): left out");
+    }
+    return number;
 }
 
 bool insertFound(boost::optional<BerTlv> const& found, QString const& key, QJsonObject& json,
@@ -78,12 +93,14 @@ void insertHex(BerTlv const& found, QString const& key, QJsonObject& json)
 
 void insertInt(BerTlv const& found, QString const& key, QJsonObject& json)
 {
-    json.insert(key, QJsonValue(decimalValue(hexOf(found))));
+    if (boost::optional<qint64> const number = readableNumber(found, key))
+        json.insert(key, QJsonValue(*number));
 }
 
 void insertDouble(BerTlv const& found, QString const& key, QJsonObject& json)
 {
-    json.insert(key, amountAsDouble(hexOf(found), kAmountDecimals));
+    if (boost::optional<qint64> const minorUnits = readableNumber(found, key))
+        json.insert(key, static_cast<double>(*minorUnits) / kMinorUnitsPerUnit);
 }
 
 void insertHexForDate(BerTlv const& found, QString const& key, QJsonObject& json)
@@ -304,14 +321,6 @@ bool jsonInsertOptCardHolderVerificationMethod(QString const& key, BerTag const&
                                                BerTlv const& tlv, QJsonObject& json)
 {
     return insertFound(getValue(tlv, tag, subTag), key, json, insertVerificationMethod);
-}
-
-double amountAsDouble(QString const& text, int decimals)
-{
-    double divisor = 1.0;
-    for (int i = 0; i < decimals; ++i)
-        divisor *= 10.0;
-    return static_cast<double>(decimalValue(text)) / divisor;
 }
 
 } // namespace Ber

@@ -27,7 +27,7 @@ boost::optional<BerTlv> getValue(BerTlvs const& tlvs, BerTag const& tag);
 boost::optional<BerTlv> getValue(BerTlv const& tlv, BerTag const& tag, BerTag const& subTag);
 boost::optional<BerTlv> getValue(BerTlvs const& tlvs, BerTag const& tag, BerTag const& subTag);
 
-// The value as UTF-8 text.
+// The value as a terminal's text (oxa::terminalText).
 boost::optional<QString> getValueAsString(BerTlv const& tlv, BerTag const& tag);
 boost::optional<QString> getValueAsString(BerTlvs const& tlvs, BerTag const& tag);
 boost::optional<QString> getValueAsString(BerTlv const& tlv, BerTag const& tag, BerTag const& subTag);
@@ -43,7 +43,7 @@ boost::optional<QString> getValueAsHexaString(BerTlvs const& tlvs, BerTag const&
 // Each returns whether the element was found (even when the conversion then
 // inserts nothing); the object is left unchanged when it was not.
 
-// The value as UTF-8 text.
+// The value as a terminal's text (oxa::terminalText).
 bool jsonInsertOptTagText(QString const& key, BerTag const& tag, BerTlv const& tlv, QJsonObject& json);
 bool jsonInsertOptTagText(QString const& key, BerTag const& tag, BerTag const& subTag, BerTlv const& tlv,
                           QJsonObject& json);
@@ -51,11 +51,13 @@ bool jsonInsertOptTagText(QString const& key, BerTag const& tag, BerTag const& s
 bool jsonInsertOptTagHex(QString const& key, BerTag const& tag, BerTlv const& tlv, QJsonObject& json);
 bool jsonInsertOptTagHex(QString const& key, BerTag const& tag, BerTag const& subTag, BerTlv const& tlv,
                          QJsonObject& json);
-// A packed-decimal number (00 45 is 45); 0 when the digits are not decimal.
+// A packed-decimal number (00 45 is 45). Digits that are not decimal, none at
+// all or too many for a 64-bit number insert nothing, with a host warning.
 bool jsonInsertOptTagInt(QString const& key, BerTag const& tag, BerTlv const& tlv, QJsonObject& json);
 bool jsonInsertOptTagInt(QString const& key, BerTag const& tag, BerTag const& subTag, BerTlv const& tlv,
                          QJsonObject& json);
-// A packed-decimal amount of minor units with 2 decimals (00 00 00 00 12 50 is 12.5).
+// A packed-decimal amount of minor units with 2 decimals (00 00 00 00 12 50 is
+// 12.5); an unreadable one, as for a number, inserts nothing, never 0.
 bool jsonInsertOptTagDouble(QString const& key, BerTag const& tag, BerTlv const& tlv, QJsonObject& json);
 bool jsonInsertOptTagDouble(QString const& key, BerTag const& tag, BerTag const& subTag, BerTlv const& tlv,
                             QJsonObject& json);
@@ -82,9 +84,6 @@ BerData toBerData(Text const& text)
 {
     return BerData(text.toUtf8());
 }
-
-// The decimal digits divided by 10^decimals; 0.0 for empty or non-decimal text.
-double amountAsDouble(QString const& text, int decimals);
 
 inline BerData encodedValue(QString const& text)
 {

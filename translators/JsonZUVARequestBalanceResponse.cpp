@@ -3,12 +3,14 @@
 #include "encoding/ECTCurrencyManager.h"
 #include "encoding/StringUtils.h"
 #include "encoding/ZUVAUtils.h"
+#include "engine/base/HostWarning.h"
 #include "translators/ZUVATags.h"
 
 #include <QJsonArray>
 
+#include <boost/optional.hpp>
+
 #include <cmath>
-#include <stdexcept>
 
 namespace oxa {
 
@@ -30,15 +32,19 @@ const Ber::BerTag& PeriodClosing = *new Ber::BerTag(0xC9);
 const QString& kCurrencyKey = *new QString(QStringLiteral("financialCounterCurrency"));
 const QString& kTotalKey = *new QString(QStringLiteral("financialCounterCumulativeTotalAmount"));
 
+constexpr int kDecimalsOfAnUnknownCurrency = 2;
+
 // The total is one big-endian binary number of minor units, not packed decimal.
-double majorUnits(Ber::BerTlv const& total, int decimals)
+boost::optional<double> majorUnits(Ber::BerTlv const& total, int decimals)
 {
     const std::string hex = total.hexValue();
-    bool isNumber = hex.empty();
-    const qulonglong minorUnits = hex.empty() ? 0 : QString::fromStdString(hex).toULongLong(&isNumber, 16);
-    if (!isNumber)
-        throw std::invalid_argument("financial counter total of " + std::to_string(total.value.length())
-                                    + " bytes is unreadable");
+    bool isNumber = false;
+    const qulonglong minorUnits = QString::fromStdString(hex).toULongLong(&isNumber, 16);
+    if (!isNumber) {
+        HostWarning::report("Reply field " + kTotalKey.toStdString() + " of " + std::to_string(total.value.length())
+                            + " bytes is no number the library can read: left out");
+        return boost::none;
+    }
     return static_cast<double>(minorUnits) / std::pow(10.0, decimals);
 }
 
@@ -78,23 +84,32 @@ QJsonObject JsonZUVARequestBalanceResponse::counterFields(Ber::BerTlv const& cou
                               fields);
     Ber::jsonInsertOptTagDate(QStringLiteral("financialCounterPeriodOpeningDate"), PeriodOpening, counter, fields);
     Ber::jsonInsertOptTagDate(QStringLiteral("financialCounterPeriodClosingDate"), PeriodClosing, counter, fields);
-    const auto services = Ber::getValueAsHexaString(counter, AccountedServices);
-    fields.insert(QStringLiteral("financialCounterAccountedServices"),
-                  QString::fromStdString(StringUtils::convertHexaToBinary(services ? services->toStdString() : "")));
+    if (const auto services = Ber::getValueAsHexaString(counter, AccountedServices))
+        fields.insert(QStringLiteral("financialCounterAccountedServices"),
+                      QString::fromStdString(StringUtils::convertHexaToBinary(services->toStdString())));
     insertCurrencyAndTotal(counter, fields);
     return fields;
 }
 
-// Without a currency there is no total; with an unknown one the total is 0.
+// Without a currency there is no total. A currency the library does not know
+// is left out and its total read with two decimals, as a sale's amount is.
 void JsonZUVARequestBalanceResponse::insertCurrencyAndTotal(Ber::BerTlv const& counter, QJsonObject& fields)
 {
     const auto code = Ber::getValue(counter, CounterCurrency);
     if (!code)
         return;
     const auto currency = ECTCurrencyManager::shared().currencyWithZuvaCode(code->hexValue());
+    if (currency) {
+        fields.insert(kCurrencyKey, QString::fromStdString(currency->code));
+    } else {
+        HostWarning::report("Reply field " + kCurrencyKey.toStdString() + " holds a currency the library does not know ("
+                            + code->hexValue() + "): left out");
+    }
     const auto total = Ber::getValue(counter, CumulativeTotal);
-    fields.insert(kCurrencyKey, currency ? QString::fromStdString(currency->code) : QString());
-    fields.insert(kTotalKey, currency && total ? majorUnits(*total, currency->decimals) : 0.0);
+    if (!total)
+        return;
+    if (const auto amount = majorUnits(*total, currency ? currency->decimals : kDecimalsOfAnUnknownCurrency))
+        fields.insert(kTotalKey, *amount);
 }
 
 } // namespace oxa

@@ -138,9 +138,7 @@ QString JsonZUVASaleTransactionResponse::describeLateReply(QByteArray const& bod
 
 bool JsonZUVASaleTransactionResponse::holdsAmount(QByteArray const& body) const
 {
-    QJsonObject fields;
-    Fields::insertPaymentFields(parseBody(body), fields);
-    return fields.contains(QStringLiteral("authorizedAmount"));
+    return Fields::holdsAuthorizedAmount(parseBody(body));
 }
 
 void JsonZUVASaleTransactionResponse::recordBackupModeSale(Ber::BerTlv const& root, QString const& date)

@@ -47,6 +47,11 @@ void RetailReplyFields::insertPaymentFields(Ber::BerTlv const& root, QJsonObject
                              fields);
 }
 
+bool RetailReplyFields::holdsAuthorizedAmount(Ber::BerTlv const& root)
+{
+    return Ber::getValue(root, ServiceData, AuthorizedAmount).has_value();
+}
+
 void RetailReplyFields::insertCurrency(QString const& key, boost::optional<Ber::BerTlv> const& element,
                                        QJsonObject& fields)
 {

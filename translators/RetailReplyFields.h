@@ -28,6 +28,9 @@ public:
     // "currency" and "saleSystemActionIdentifier" of the same messages.
     static void insertPaymentFields(Ber::BerTlv const& root, QJsonObject& fields);
 
+    // Whether the reply carries an authorized amount, readable or not.
+    static bool holdsAuthorizedAmount(Ber::BerTlv const& root);
+
     // The alphabetic code of the currency whose numeric code the element
     // holds; left out when the code is not in the currency table.
     static void insertCurrency(QString const& key, boost::optional<Ber::BerTlv> const& element, QJsonObject& fields);

@@ -33,12 +33,19 @@ PinEntry::End PinEntry::endOf(const MMITransactionResult& result)
         return End::StopKey;
     if (result.aborted())
         return End::Aborted;
+    if (!result.okKeyPressed())
+        return End::NoOkKey;
     return End::Accepted;
 }
 
 ECTError::ExtraInformation PinEntry::attemptsLeft(std::int64_t count)
 {
     return {{"attemptsLeft", std::to_string(count)}};
+}
+
+ECTError PinEntry::noOkKey(std::int64_t attemptsLeft)
+{
+    return ECTError(ECTErrorCode::Technical_Issue, ECTErrorCauseCode::InvalidResponse, PinEntry::attemptsLeft(attemptsLeft));
 }
 
 void PinEntry::reportAccepted(const Callback& callback, std::int64_t attemptsLeft, const std::string& terminalId)

@@ -14,8 +14,9 @@ namespace ect {
 // reaches the host, once, as a VerifyPinResult built from JSON text.
 class PinEntry {
 public:
-    // Decided in this order: an incident decides before a cause code.
-    enum class End { WrongPin, TimedOut, Reset, Failed, StopKey, Aborted, Accepted };
+    // Decided in this order: an incident decides before a cause code. A PIN
+    // is accepted only on the OK key; any other key ends it as NoOkKey.
+    enum class End { WrongPin, TimedOut, Reset, Failed, StopKey, Aborted, NoOkKey, Accepted };
 
     using Callback = std::function<void(const VerifyPinResult&)>;
 
@@ -23,6 +24,10 @@ public:
 
     // The extra information of an error that reports the attempts left.
     static ECTError::ExtraInformation attemptsLeft(std::int64_t count);
+
+    // An entry ended by a key other than OK, stop or abort: an invalid reply,
+    // as one naming no key is.
+    static ECTError noOkKey(std::int64_t attemptsLeft);
 
     // An empty callback is not called.
     static void reportAccepted(const Callback& callback, std::int64_t attemptsLeft, const std::string& terminalId);

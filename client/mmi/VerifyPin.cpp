@@ -46,6 +46,8 @@ void report(const MMITransactionResult& entry, const PinEntry::Callback& callbac
     case PinEntry::End::StopKey:
         return fail(ECTError(ECTErrorCode::Rejected, ECTErrorCauseCode::MMIService_StopKeyPressed,
                              PinEntry::attemptsLeft(1)));
+    case PinEntry::End::NoOkKey:
+        return fail(PinEntry::noOkKey(1));
     case PinEntry::End::Accepted:
         return PinEntry::reportAccepted(callback, 1, terminalId);
     }

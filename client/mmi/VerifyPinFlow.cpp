@@ -103,6 +103,8 @@ ECTError failure(const MMITransactionResult& entry, PinEntry::End end, std::int6
     case PinEntry::End::StopKey:
         return ECTError(ECTErrorCode::Rejected, ECTErrorCauseCode::MMIService_StopKeyPressed,
                         PinEntry::attemptsLeft(attemptsLeft));
+    case PinEntry::End::NoOkKey:
+        return PinEntry::noOkKey(attemptsLeft);
     case PinEntry::End::Failed: {
         ECTError amended = *entry.error();
         amended.addExtraInfo("attemptsLeft", std::to_string(attemptsLeft));

@@ -11,6 +11,23 @@ struct LastTransactionResult::Impl {
     std::string terminalIdentifier;
 };
 
+namespace {
+
+const char* const PartialApprovalIncident = "0001";
+
+// A declined transaction's code comes with the error; of an approval the
+// result keeps only the partial approval's.
+std::string incidentCodeOf(ParsedReply const& reply)
+{
+    if (reply.error) {
+        const boost::optional<ECTIncidentCode> code = reply.error->incidentCode();
+        return code ? code->code() : std::string();
+    }
+    return readBool(reply.result, "partialApproval") ? PartialApprovalIncident : "";
+}
+
+} // namespace
+
 LastTransactionResult::LastTransactionResult(const std::string& reply, const std::string& terminalIdentifier)
     : LastTransactionResult(parseReply("LastTransaction", reply), terminalIdentifier)
 {
@@ -18,7 +35,7 @@ LastTransactionResult::LastTransactionResult(const std::string& reply, const std
 
 LastTransactionResult::LastTransactionResult(ParsedReply const& reply, const std::string& terminalIdentifier)
     : SaleResultInfo(reply.result)
-    , impl_(std::make_shared<Impl>(Impl{reply.error, readText(reply.result, "incidentCode"),
+    , impl_(std::make_shared<Impl>(Impl{reply.error, incidentCodeOf(reply),
                                        readActionIdentifier(reply.result, "saleSystemActionIdentifier"),
                                        reply.error ? terminalIdentifier
                                                    : readText(reply.result, "terminalIdentifier")}))

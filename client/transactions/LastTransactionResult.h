@@ -15,10 +15,14 @@ struct ParsedReply;
 
 // The outcome of the last transaction a terminal processed. On success the
 // terminal identifier is the one the reply states (empty when it states none).
+// The status does not say which action it was (a refund reads as a sale):
+// compare its transaction's amount and date with the sale in question.
 class LastTransactionResult : public SaleResultInfo {
 public:
     LastTransactionResult(const std::string& reply, const std::string& terminalIdentifier);
 
+    // The incident code the reply carried: that of a declined transaction
+    // (error() is then 1/19), "0001" for a partial approval, else empty.
     std::string incidentCode() const;
     boost::optional<ECTSaleSystemActionIdentifier> saleSystemActionIdentifier() const;
     std::string terminalIdentifier() const;

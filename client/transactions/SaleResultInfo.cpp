@@ -9,7 +9,8 @@ namespace ect {
 struct SaleResultInfo::Impl {
     boost::optional<std::tm> date;
     std::string authorizationCode;
-    double authorizedAmount = 0.0;
+    boost::optional<double> authorizedAmount;
+    std::string currency;
     std::string acquirerDiscretionaryData;
     std::string acquirerId;
     std::string language;
@@ -63,7 +64,8 @@ SaleResultInfo::SaleResultInfo(const Json::Value& result)
     state.ticketLayoutIdentifier = readText(result, "ticketLayoutIdentifier");
     state.authorizationCode = readText(result, "authorizationCode");
     state.language = readText(result, "language");
-    state.authorizedAmount = readNumber(result, "authorizedAmount");
+    state.authorizedAmount = readOptionalNumber(result, "authorizedAmount");
+    state.currency = readText(result, "currency");
     state.clippedPAN = readText(result, "clippedPAN");
     state.cardBrandName = readText(result, "cardBrandName");
     state.cardBrandIdentifier = readText(result, "cardBrandIdentifier");
@@ -88,7 +90,9 @@ std::vector<unsigned char> SaleResultInfo::HexToBytes(const std::string& text) c
 }
 
 boost::optional<std::tm> SaleResultInfo::timeStamp() const { return impl_->date; }
-double SaleResultInfo::authorizedAmount() const { return impl_->authorizedAmount; }
+double SaleResultInfo::authorizedAmount() const { return impl_->authorizedAmount.value_or(0.0); }
+bool SaleResultInfo::hasAuthorizedAmount() const { return impl_->authorizedAmount.has_value(); }
+std::string SaleResultInfo::currency() const { return impl_->currency; }
 std::string SaleResultInfo::authorizationCode() const { return impl_->authorizationCode; }
 std::string SaleResultInfo::acquirerDiscretionaryData() const { return impl_->acquirerDiscretionaryData; }
 std::string SaleResultInfo::acquirerId() const { return impl_->acquirerId; }

@@ -23,11 +23,20 @@ public:
     // Every two characters become one byte, read as by strtol in base 16.
     std::vector<unsigned char> HexToBytes(const std::string& text) const;
 
+    // The terminal's local time; tm_isdst is -1, so mktime applies the
+    // zone's summer time for that day.
     boost::optional<std::tm> timeStamp() const;
-    // What the terminal approved, 0 when it sent no amount. It may differ
-    // from the amount asked for without any error: compare the two before
-    // booking the sale (<zuva/HostGuide.md>, "Results").
+    // What the terminal approved, 0 when it sent no readable amount (see
+    // hasAuthorizedAmount). It and the currency may differ from those asked
+    // for without any error: compare them before booking the sale
+    // (<zuva/HostGuide.md>, "Results").
     double authorizedAmount() const;
+    // Whether the terminal sent an amount the library could read: without
+    // one, an approval is no approval of 0.00.
+    bool hasAuthorizedAmount() const;
+    // The alphabetic code of the currency the terminal approved ("EUR");
+    // empty when it sent none or one the library does not know.
+    std::string currency() const;
     std::string authorizationCode() const;
     std::string acquirerDiscretionaryData() const;
     std::string acquirerId() const;

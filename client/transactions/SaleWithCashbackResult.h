@@ -15,6 +15,7 @@ struct ParsedReply;
 
 // The result of a sale with cash-back. The identifier comes from the
 // result only; a failed sale's error carries it in its extra information.
+// authorizedAmount() is the total approved, cash-back included.
 class SaleWithCashbackResult : public SaleResultInfo {
 public:
     SaleWithCashbackResult(const std::string& reply, const std::string& terminalIdentifier);

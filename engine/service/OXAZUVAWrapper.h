@@ -193,8 +193,12 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * text: send a "TicketGet" request for it (see <zuva/HostGuide.md>). Its
  * "authorizedAmount" and "currency" are what the terminal approved, which may
  * differ from the request or be missing without any error: compare them with
- * the request before booking the sale. "partialApproval" (true or absent) is
- * set only by the terminal's own partial-approval code.
+ * the request before booking the sale. An amount the library cannot read, or
+ * a currency it does not know, is left out, never given as 0 (a warning names
+ * the key). For "SaleWithCashback" "authorizedAmount" is the total approved,
+ * cash-back included. "partialApproval" (true or absent) is set only by the
+ * terminal's own partial-approval code. Texts from the terminal are read as
+ * UTF-8 when valid, else as ISO 8859-1.
  * Returns -1 when it is refused (terminal not connected: code 2 cause 15 with
  * the reason "Terminal with id <id> is not connected"; text that is no JSON
  * request, an unknown action or a field the request cannot carry: code 2

@@ -69,6 +69,8 @@ TEST(ZUVABody, merchantTextComesFromTheElementsInsideDF9460)
     auto const text = replyBody({SimTlv::hex("DF9460", "DF13095448414E4B20594F55")}).merchantText();
     ASSERT_TRUE(text);
     EXPECT_EQ(QString("THANK YOU"), *text);
+    EXPECT_EQ(QString::fromUtf8("MERCI \xC3\xA0 vous"),
+              replyBody({SimTlv::hex("DF9460", "DF130C4D4552434920E020766F7573")}).merchantText().value());
     EXPECT_FALSE(replyBody({SimTlv::hex("DF13", "41")}).merchantText());
     for (char const* elements : {"DF138400000005", "DF"})
         EXPECT_FALSE(replyBody({SimTlv::hex("DF9460", elements)}).merchantText()) << elements;

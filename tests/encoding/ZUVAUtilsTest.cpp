@@ -1,5 +1,7 @@
 #include "encoding/ZUVAUtils.h"
 
+#include "encoding/TerminalText.h"
+
 #include "TestBytes.h"
 
 #include <gtest/gtest.h>
@@ -32,6 +34,33 @@ TEST(ZUVAUtils, datesFromPackedDigitsOrHexadecimalText)
     EXPECT_TRUE(inserted(Ber::jsonInsertOptTagDate, "2023123123595900").isUndefined());
     // Short values are padded with blanks up to each dash.
     EXPECT_EQ(QJsonValue("2023-  -  -  -  -"), inserted(Ber::jsonInsertOptTagHexForDate, "2023"));
+}
+
+// Valid UTF-8 is read as UTF-8, anything else as ISO 8859-1; zero bytes are dropped.
+TEST(ZUVAUtils, textsReadAsUtf8OrElseIso88591)
+{
+    const std::pair<char const*, QString> rows[] = {
+        {"434146C3A9", QString::fromUtf8("CAF\xC3\xA9")},      {"434146E9", QString::fromUtf8("CAF\xC3\xA9")},
+        {"E282AC", QString::fromUtf8("\xE2\x82\xAC")},        {"F09F9880", QString::fromUtf8("\xF0\x9F\x98\x80")},
+        {"41004200", "AB"},                                      {"", ""},
+        {"C3", QString::fromLatin1("\xC3")},                     {"C080", QString::fromLatin1("\xC0\x80")},
+        {"E080AF", QString::fromLatin1("\xE0\x80\xAF")},        {"EDA080", QString::fromLatin1("\xED\xA0\x80")},
+        {"F4908080", QString::fromLatin1("\xF4\x90\x80\x80")}, {"F5808080", QString::fromLatin1("\xF5\x80\x80\x80")},
+        {"E282", QString::fromLatin1("\xE2\x82")},              {"E28241", QString::fromLatin1("\xE2\x82" "A")},
+        {"80", QString::fromLatin1("\x80")},                     {"EDBFBF", QString::fromLatin1("\xED\xBF\xBF")},
+        {"F48FBFBF", QString::fromUtf8("\xF4\x8F\xBF\xBF")},   {"E0A080", QString::fromUtf8("\xE0\xA0\x80")},
+        {"F0908080", QString::fromUtf8("\xF0\x90\x80\x80")},   {"F08F8080", QString::fromLatin1("\xF0\x8F\x80\x80")},
+    };
+    for (auto const& row : rows)
+        EXPECT_EQ(QJsonValue(row.second), inserted(Ber::jsonInsertOptTagText, row.first)) << row.first;
+}
+
+// Only the bytes given count: a sequence the size cuts short is no UTF-8.
+TEST(ZUVAUtils, aTextEndsWhereItsSizeSays)
+{
+    char const euro[] = "\xE2\x82\xAC";
+    EXPECT_EQ(QString::fromLatin1("\xE2\x82"), oxa::terminalText(euro, 2));
+    EXPECT_EQ(QString::fromUtf8(euro), oxa::terminalText(euro, 3));
 }
 
 TEST(ZUVAUtils, cardTypeAndVerificationMethodFlags)

@@ -3,6 +3,8 @@
 #include "translators/JsonZUVARequestBalanceRequest.h"
 #include "translators/JsonZUVARequestBalanceResponse.h"
 
+#include "tests/support/QtWarnings.h"
+
 #include <QJsonArray>
 
 using namespace retailtest;
@@ -53,9 +55,43 @@ TEST(BalanceResponse, ReadsTerminalAcquirerAndCountersInOrder)
         {"financialCounterPeriodClosingDate", "2024-03-02-08-00-00"},
         {"financialCounterAccountedServices", "0000000111111111"}, {"financialCounterCurrency", "EUR"},
         {"financialCounterCumulativeTotalAmount", 12.34}};
-    // An unknown currency is empty, and its total 0.
-    const QJsonObject second{{"financialCounterIdentifier", "02"}, {"financialCounterAccountedServices", ""},
-                             {"financialCounterCurrency", ""}, {"financialCounterCumulativeTotalAmount", 0}};
+    // An unknown currency is left out and its total read with two decimals.
+    const QJsonObject second{{"financialCounterIdentifier", "02"}, {"financialCounterCumulativeTotalAmount", 2.56}};
     EXPECT_EQ(result, (QJsonObject{{"terminalIdentifier", "TERM0001"}, {"acquirerIdentifier", "12345678"},
                                    {"acquirerLabelName", "ACQ"}, {"financialCounterInfos", QJsonArray{first, second}}}));
+}
+
+// Each key only when the terminal sent a value the library can read; what it
+// cannot is left out with a warning naming it, never given as 0 or "".
+TEST(BalanceResponse, EachCounterKeyOnlyWhenTheTerminalSentItsValue)
+{
+    const struct {
+        std::vector<SimTlv> counter;
+        QJsonObject read;
+        const char* warned; // "": none
+    } rows[] = {
+        {{SimTlv::hex("C1", "0978")}, {{"financialCounterCurrency", "EUR"}}, ""},
+        {{SimTlv::hex("C1", "0978"), SimTlv::hex("C4", "")}, {{"financialCounterCurrency", "EUR"}},
+         "financialCounterCumulativeTotalAmount"},
+        {{SimTlv::hex("C1", "0978"), SimTlv::hex("C4", "010000000000000000")}, {{"financialCounterCurrency", "EUR"}},
+         "financialCounterCumulativeTotalAmount"},
+        {{SimTlv::hex("C1", "0999"), SimTlv::hex("C4", "04D2")}, {{"financialCounterCumulativeTotalAmount", 12.34}},
+         "financialCounterCurrency"},
+        {{SimTlv::hex("C1", "0999")}, {}, "financialCounterCurrency"},
+        {{SimTlv::hex("C4", "04D2")}, {}, ""},
+        {{SimTlv::hex("C3", "0012")}, {{"financialCounterNumberOfTransactions", 12}}, ""},
+        {{SimTlv::hex("C3", "001A")}, {}, "financialCounterNumberOfTransactions"},
+        {{SimTlv::hex("C3", "")}, {}, "financialCounterNumberOfTransactions"},
+        {{SimTlv::hex("C7", "")}, {{"financialCounterAccountedServices", ""}}, ""},
+    };
+    for (const auto& row : rows) {
+        testsupport::QtWarnings warnings;
+        const QJsonObject result = resultOf(oxa::JsonZUVARequestBalanceResponse(), "Rb",
+                                            {element("F8", {element("FC", {element("E1", row.counter)})})});
+        EXPECT_EQ(result.value("financialCounterInfos").toArray().at(0).toObject(), row.read) << warnings.text().toStdString();
+        if (*row.warned)
+            EXPECT_TRUE(warnings.text().contains(row.warned)) << row.warned;
+        else
+            EXPECT_TRUE(warnings.text().isEmpty()) << warnings.text().toStdString();
+    }
 }

@@ -18,6 +18,9 @@ TEST(InformationService, BareEnvelopeWhateverTheDocumentAndTheTerminalsCapabilit
                      SimTlv::text("DF05", "Model X")}),
               (QJsonObject{{"terminalIdentifier", "TID-42"}, {"terminalModel", "Model X"},
                            {"terminalAdditionalCapabilities", "10"}, {"cashbackEnabled", true}}));
+    // An identifier in ISO 8859-1 is read as such, the same wherever it is read.
+    EXPECT_EQ(reply({element("BF8102", {SimTlv::hex("9F1E", "544944E9")})}).value("terminalIdentifier"),
+              QString::fromUtf8("TID\xC3\xA9"));
     // Cash-back is bit 0x10 of the first capabilities byte.
     EXPECT_EQ(reply({element("BF8102", {SimTlv::hex("9F40", "EF")})}).value("cashbackEnabled"), false);
     EXPECT_EQ(reply({element("BF8102", {SimTlv::hex("9F40", "")})}).value("cashbackEnabled"), false);

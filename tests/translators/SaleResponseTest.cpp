@@ -9,6 +9,7 @@
 #include "tests/support/CertificationLog.h"
 #include "tests/support/FileText.h"
 #include "tests/support/LocalTime.h"
+#include "tests/support/QtWarnings.h"
 
 #include <QDirIterator>
 #include <QTemporaryDir>
@@ -71,6 +72,39 @@ TEST(SaleResponse, ReadsEveryFieldOfAFullReply)
     EXPECT_EQ(rest, expected);
 }
 
+// An amount or number the library cannot read is left out with a warning
+// naming it, never made up as 0: a charged card is no approval of 0.00.
+TEST(SaleResponse, UnreadableAmountsAndNumbersAreLeftOutWithAWarning)
+{
+    const struct {
+        const char* tag;
+        const char* valueHex;
+        const char* key;
+        QJsonValue read; // undefined: left out
+    } rows[] = {
+        {"DF26", "000000001250", "authorizedAmount", 12.5},
+        {"DF26", "000000000000", "authorizedAmount", 0},
+        {"DF26", "", "authorizedAmount", QJsonValue::Undefined},
+        {"DF26", "00000001250F", "authorizedAmount", QJsonValue::Undefined},
+        {"DF26", "F00000001250", "authorizedAmount", QJsonValue::Undefined},
+        {"DF26", "12345678901234567890", "authorizedAmount", QJsonValue::Undefined},
+        {"9F03", "0000000002A0", "additionalAmount", QJsonValue::Undefined},
+        {"9F03", "000000000200", "additionalAmount", 2.0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.tag) + " " + row.valueHex);
+        testsupport::QtWarnings warnings;
+        const std::vector<SimTlv> reply{element("BF8116", {SimTlv::hex(row.tag, row.valueHex), SimTlv::hex("5F2A", "0978")})};
+        const QJsonObject sale = saleResult(reply);
+        EXPECT_EQ(sale.value(row.key), row.read);
+        EXPECT_EQ(sale.value("currency"), "EUR");
+        EXPECT_EQ(resultOf(oxa::JsonZUVALastTransactionResponse(), "Re", reply).value(row.key), row.read);
+        EXPECT_EQ(warnings.text().contains(row.key), row.read.isUndefined()) << warnings.text().toStdString();
+    }
+    // The acquirer's number likewise.
+    EXPECT_FALSE(saleResult({SimTlv::hex("DF68", "0000004F")}).contains("acquirerId"));
+}
+
 // Without a date in the service data the ticket elements give it; the clipped
 // PAN of the card's private data wins over the card description's.
 TEST(SaleResponse, DateAndPanFallBackInOrder)
@@ -103,6 +137,9 @@ TEST(SaleResponse, ALateReplyIsDescribedByItsAmountAndTransactionIdentifier)
         {sale, "Rd", {element("BF8116", {SimTlv::hex("DF26", "000000000500")})},
          "amount 5.00, transaction identifier unknown", true},
         {sale, "Rd", {}, "amount unknown, transaction identifier unknown", false},
+        // An amount it cannot read is still a sale's.
+        {sale, "Rd", {element("BF8116", {SimTlv::hex("DF26", "F00000001250")})},
+         "amount unknown, transaction identifier unknown", true},
         {sale, "Rd", {element("BF8116", {SimTlv::hex("DF27", "20240309090507")}), element("EB", {SimTlv::text("DF46", "1234")})},
          "amount unknown, transaction identifier unknown", false},
         {delivery, "Rd", full, "amount 12.34 EUR, transaction identifier 000123", true},

@@ -107,5 +107,9 @@ TEST(TicketResponse, ReadsTheTicketWhereverItSits)
                             SimTlv::text("DF1A", "fr")}),
                   (QJsonObject{{"formattedTicket", "AB\f"}, {"language", "fr"}, {"layoutIdentifier", "0A1B"},
                                {"discreteElements", ""}}));
+        // A line in ISO 8859-1 keeps its letters.
+        EXPECT_EQ(resultOf(*response, "Rw", {element("BF8108", {SimTlv::hex("DF17", "434146E90C")})})
+                      .value("formattedTicket"),
+                  QString::fromUtf8("CAF\xC3\xA9\f"));
     }
 }

@@ -4,6 +4,7 @@
 #include "client/mmi/MMICloseTransaction.h"
 #include "client/mmi/ResetScreen.h"
 #include "client/mmi/ShowMessage.h"
+#include "client/mmi/VerifyPin.h"
 #include "client/mmi/VerifyPinFlow.h"
 #include "simterminal/SimOperationReplies.h"
 
@@ -109,6 +110,31 @@ TEST_F(MMIFlowsEndToEnd, AcceptedAtTheThirdAttemptByteForByte)
     EXPECT_EQ("F035E107D002436DD10105BF810928DF9414020007DF9415020007BF810B0ADF941B0119DF1A026672BF810D0ADF941B0114"
               "DF1A026672",
               toHex(requests.at(4).body));
+}
+
+// A PIN entry the terminal ends with a key other than OK is no accepted PIN,
+// in either flow.
+TEST_F(MMIFlowsEndToEnd, OnlyTheOkKeyAcceptsThePin)
+{
+    const std::pair<const char*, const char*> rows[] = {
+        {"00", "ok left=1"}, {"02", "2/16 left=1"}, {"0001", "2/16 left=1"}, {"", "2/16 left=1"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.first);
+        const std::string key = row.first;
+        sim.on("Cm", [key](const SimMessage& request) {
+            return SimTerminal::answer(SimOperationReplies::displayReplyTo(request, request.find("BF8107") ? key : "00"));
+        });
+        Results<VerifyPinResult> single;
+        Results<VerifyPinResult> flow;
+        Results<MMITransactionResult> closed;
+        terminal->send(VerifyPinFlow(Pin, "fr", 30, 1, true, flow.callback()));
+        ASSERT_TRUE(flow.waitFor(1));
+        terminal->send(MMICloseTransaction(closed.callback())); // frees the terminal once it has ended
+        ASSERT_TRUE(closed.waitFor(1));
+        terminal->send(VerifyPin(Pin, 26, "fr", 30, single.callback()));
+        ASSERT_TRUE(single.waitFor(1));
+        EXPECT_EQ(std::string(row.second) + " " + row.second, summary(single.first()) + " " + summary(flow.first()));
+    }
 }
 
 TEST_F(MMIFlowsEndToEnd, RefusedOpen)

@@ -203,7 +203,9 @@ TEST(MMIRequestsTest, MovedFromAndCancellingObjectsSendNothing)
 TEST(PinDecisionTest, SinglePinEntry)
 {
     const Row rows[] = {
-        {1, {NoKey}, "ok left=1", "Ck, Cm26/14 t30 pin"},
+        {1, {Ok}, "ok left=1", "Ck, Cm26/14 t30 pin"},
+        // Only the OK key accepts a PIN.
+        {1, {NoKey}, "2/16 left=1", "Ck, Cm26/14 t30 pin"},
         {1, {Wrong}, "1/19 2630 left=0", "Ck, Cm26/14 t30 pin"},
         {1, {PinTimeout}, "5/0 left=1", "Ck, Cm26/14 t30 pin"},
         {1, {Reset}, "1/31 left=1", "Ck, Cm26/14 t30 pin"},
@@ -227,7 +229,9 @@ TEST(PinDecisionTest, FlowWithRetries)
 {
     const Row rows[] = {
         {3, {WrongAndReset, Ok}, "ok left=2", "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm19/14 t2, Cl"},
-        {1, {NoKey}, "ok left=1", "Ck, Cm28/14 t30 pin, Cm19/14 t2, Cl"},
+        {1, {Ok}, "ok left=1", "Ck, Cm28/14 t30 pin, Cm19/14 t2, Cl"},
+        {1, {NoKey}, "2/16 left=1", "Ck, Cm28/14 t30 pin, Cm6/14 t2, Cl"},
+        {3, {Wrong, NoKey}, "2/16 left=2", "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm6/14 t2, Cl"},
         {4, {Wrong, Wrong, Wrong, Ok}, "ok left=1",
          "Ck, Cm26/14 t30 pin, Cm27/14 t30 pin, Cm27/14 t30 pin, Cm28/14 t30 pin, Cm19/14 t2, Cl"},
         {3, {Reset}, "1/31 left=3", "Ck, Cm26/14 t30 pin, Cm6/14 t2, Cl"},

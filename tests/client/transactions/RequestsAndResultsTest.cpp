@@ -15,9 +15,13 @@
 #include "client/transactions/SaleWithDeliveryConfirmationTransaction.h"
 #include "client/transactions/SmartPaySaleTransaction.h"
 
+#include "support/LocalTime.h"
+
 #include <gtest/gtest.h>
 
 #include <boost/optional/optional_io.hpp>
+
+#include <cstdio>
 
 using namespace ect;
 
@@ -178,6 +182,70 @@ TEST(ClientResults, SaleDetailsAndServiceResultsReadTheirMembers)
     for (const auto& each : backupModes)
         EXPECT_EQ(BackupModeStatusResult(R"({"result":{"enabled":)" + each.first + "}}", "T").enabled(), each.second)
             << each.first;
+}
+
+// What a register needs to check an approval against its sale: whether the
+// terminal sent a readable amount, and the currency it approved.
+std::string approvalOf(const SaleResultInfo& result)
+{
+    char amount[32];
+    std::snprintf(amount, sizeof amount, "%.2f", result.authorizedAmount());
+    return (result.hasAuthorizedAmount() ? std::string(amount) : "none " + std::string(amount)) + " " + result.currency();
+}
+
+TEST(ClientResults, ApprovalsSayWhetherTheyCarryAnAmountAndInWhichCurrency)
+{
+    const std::pair<const char*, const char*> rows[] = {
+        {R"({"result":{"authorizedAmount":12.5,"currency":"GBP"}})", "12.50 GBP"},
+        {R"({"result":{"authorizedAmount":0,"currency":"EUR"}})", "0.00 EUR"},
+        {R"({"result":{"currency":"EUR"}})", "none 0.00 EUR"},
+        {R"({"result":{"authorizedAmount":"12.50"}})", "none 0.00 "},
+        {R"({"error":{"code":5}})", "none 0.00 "},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.first);
+        EXPECT_EQ(approvalOf(SaleResult(SaleAction::Refund, row.first, "T")), row.second);
+        EXPECT_EQ(approvalOf(SaleWithCashbackResult(row.first, "T")), row.second);
+        EXPECT_EQ(approvalOf(AuthorizedSaleResult(AuthorizedSaleAction::CancelSale, row.first, "T")), row.second);
+        EXPECT_EQ(approvalOf(LastTransactionResult(row.first, "T")), row.second);
+    }
+}
+
+// A declined last transaction is told by its incident code; an approval by none.
+TEST(ClientResults, LastTransactionGivesTheIncidentCodeItsReplyCarried)
+{
+    const std::pair<const char*, const char*> rows[] = {
+        {R"({"error":{"code":1,"causeCode":19,"incidentCode":{"code":"3001","error":true}}})", "3001 1/19 3001"},
+        {R"({"result":{"partialApproval":true,"authorizedAmount":5}})", "0001 ok"},
+        {R"({"result":{"authorizedAmount":5}})", " ok"},
+        {R"({"error":{"code":5}})", " 5/0"},
+    };
+    for (const auto& row : rows) {
+        const LastTransactionResult last(row.first, "T");
+        EXPECT_EQ(last.incidentCode() + " " + errorText(last.error()), row.second) << row.first;
+    }
+}
+
+// A terminal's date is its local time: summer time is the zone's on that day,
+// so mktime neither moves it an hour nor onto the next day.
+TEST(ClientResults, DatesKeepTheZonesSummerTime)
+{
+    const std::pair<const char*, const char*> zones[] = {{"Berlin", "CET-1CEST,M3.5.0,M10.5.0/3"},
+                                                         {"New York", "EST5EDT,M3.2.0,M11.1.0"}};
+    const char* const dates[] = {"2024-07-14-14-00-00", "2024-07-14-23-30-00", "2024-01-14-14-00-00",
+                                 "2024-10-01-08-15-00"};
+    for (const auto& zone : zones) {
+        testsupport::LocalZone local(zone.second);
+        for (const char* date : dates) {
+            SCOPED_TRACE(std::string(zone.first) + " " + date);
+            std::tm stamp = SaleResult(SaleAction::Sale, std::string(R"({"result":{"date":")") + date + "\"}}", "T")
+                                .timeStamp()
+                                .value();
+            const std::vector<int> read = fieldsOf(stamp);
+            std::mktime(&stamp);
+            EXPECT_EQ(fieldsOf(stamp), read);
+        }
+    }
 }
 
 // One flag set at a time, read in the order: contactless, magnetic stripe, ICC

@@ -172,6 +172,40 @@ TEST_F(TransactionsEndToEnd, CashbackSaleAndLastTransactionCarryTheirIdentifierA
     EXPECT_EQ(requestsOfType("Ce").size() + requestsOfType("Cw").size(), 3u);
 }
 
+// What the terminal approved reaches a C++ register as it said it: another
+// currency, no amount rather than 0.00, a ticket's letters in ISO 8859-1 kept.
+TEST_F(TransactionsEndToEnd, ApprovalsGiveTheTerminalsAmountCurrencyAndTicket)
+{
+    sim.on("Cw", [](const SimMessage& request) {
+        return SimTerminal::answer(SimOperationReplies::ticketReplyTo(request, {"CAF\xE9\f"}));
+    });
+    const std::pair<std::vector<SimTlv>, const char*> rows[] = {
+        {{SimTlv::hex("DF26", "000000001250"), SimTlv::hex("5F2A", "0826")}, "12.5 GBP"},
+        {{SimTlv::hex("5F2A", "0978")}, "none EUR"},
+        {{SimTlv::hex("DF26", "F00000001250"), SimTlv::hex("5F2A", "0978")}, "none EUR"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.second);
+        const std::vector<SimTlv> service = row.first;
+        sim.on("Cd", [service](const SimMessage& request) {
+            return SimTerminal::answer(SimTerminal::replyTo(request, {SimTlv::constructed(testsupport::fromHex("BF8116"), service)}));
+        });
+        const auto approval = [](const ect::SaleResultInfo& result) {
+            return (result.hasAuthorizedAmount() ? std::to_string(result.authorizedAmount()).substr(0, 4) : "none") + " " +
+                   result.currency() + " " + result.clientTicket();
+        };
+        const std::string expected = row.second + std::string(" CAF\xC3\xA9\f");
+        EXPECT_EQ(approval(resultOf<ect::SaleResult>([](auto done) {
+                      return ect::SaleTransaction(ect::SaleAction::Sale, amount(), done);
+                  })),
+                  expected);
+        EXPECT_EQ(approval(resultOf<ect::AuthorizedSaleResult>([](auto done) {
+                      return ect::AuthorizedSaleTransaction(ect::AuthorizedSaleAction::CancelSale, amount(), "AB12CD", done);
+                  })),
+                  expected);
+    }
+}
+
 // A register's amount text is sent whole or not at all: "1 250" never becomes a sale of 1.00.
 TEST_F(TransactionsEndToEnd, AmountTextIsSentWholeOrNotAtAll)
 {

@@ -81,6 +81,52 @@ TEST_F(EveryAction, EachKindOfActionGetsItsResult)
     }
 }
 
+// A C host gets what the terminal approved as it said it: another currency,
+// no amount rather than 0.00 for one missing or unreadable, letters kept in
+// ISO 8859-1 text, in a sale as in a refund.
+TEST_F(EveryAction, AnApprovalGivesWhatTheTerminalSaid)
+{
+    const struct {
+        std::vector<SimTlv> service;
+        QJsonObject expected; // the members read back
+    } rows[] = {
+        {{SimTlv::hex("DF26", "000000001250"), SimTlv::hex("5F2A", "0826")},
+         {{"authorizedAmount", 12.5}, {"currency", "GBP"}}},
+        {{SimTlv::hex("5F2A", "0978")}, {{"currency", "EUR"}}},
+        {{SimTlv::hex("DF26", "00000001250F"), SimTlv::hex("5F2A", "0978")}, {{"currency", "EUR"}}},
+        {{SimTlv::hex("DF26", ""), SimTlv::hex("9F1C", "54455246C9")},
+         {{"terminalIdentifier", QString::fromUtf8("TERF\xC3\x89")}}},
+    };
+    for (const auto& row : rows) {
+        const std::vector<SimTlv> service = row.service;
+        terminal->on("Cd", [service](const SimMessage& request) {
+            return SimTerminal::answer(SimTerminal::replyTo(request, {SimTlv::constructed(fromHex("BF8116"), service)}));
+        });
+        for (const char* action : {"Sale", "Refund"}) {
+            SCOPED_TRACE(action + QJsonDocument(row.expected).toJson(QJsonDocument::Compact).toStdString());
+            QJsonObject result = run({{"action", action}, {"amount", "12.50"}}).value("result").toObject();
+            result.remove("date");
+            EXPECT_EQ(result, row.expected);
+        }
+    }
+}
+
+// A terminal that announces its identifier in ISO 8859-1 is known by it, read
+// the way every reply text is, and reached under it.
+TEST_F(EveryAction, AnIdentifierInIso88591IsTheTerminalsName)
+{
+    const std::string utf8 = "CAF\xC3\xA9";
+    const auto latin1 = connectTerminal("CAF\xE9", host.count("connected"));
+    SimSaleReplies::script(*latin1, "CAF\xE9");
+    EXPECT_EQ(host.last("connected").value("terminal").toObject().value("terminalIdentifier").toString().toStdString(),
+              utf8);
+    EXPECT_EQ(zuva_isTerminalConnected(utf8.c_str()), 0);
+    const size_t before = host.count("result");
+    ASSERT_EQ(host.send(utf8, R"({"transaction": {"action": "LastTransaction"}})"), 0);
+    ASSERT_TRUE(host.waitFor("result", before + 1));
+    EXPECT_EQ(host.last("result").value("result").toObject().value("terminalIdentifier").toString().toStdString(), utf8);
+}
+
 TEST_F(EveryAction, CloseDuringADisplayOperationFailsItAndIsSentAtOnce)
 {
     terminal->on("Cm", [](const SimMessage&) { return SimTerminal::silence(); });

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+#include <unistd.h>
+
 namespace ect {
 namespace {
 
@@ -80,9 +82,10 @@ QString storedPathOf(const std::shared_ptr<ZUVARecoveryFile>& file)
 
 class ZUVARecoveryFileManager::Exclusive {
 public:
-    explicit Exclusive(const ZUVARecoveryFileManager& manager)
+    explicit Exclusive(ZUVARecoveryFileManager& manager)
         : lock_(manager.mutex_), folder_(manager.lockPathUnlocked())
     {
+        manager.noteFolderLockUnlocked(folder_.missing());
     }
 
 private:
@@ -136,7 +139,14 @@ bool ZUVARecoveryFileManager::saveRecoveryItem(std::shared_ptr<ZUVARecoveryItem>
     // The lock's file lies in the folder, made here for the first save.
     QDir().mkpath(QFileInfo(lockPath(recoveryFileFolder())).absolutePath());
     const Exclusive exclusive(*this);
-    return saveUnlocked(*item);
+    const QString unwritable = unwritableFolderUnlocked();
+    if (unwritable.isEmpty())
+        return saveUnlocked(*item);
+    // Said once: each file kept open would fail to close, and say so, again.
+    const bool recordable = unwritable != openFolderUnlocked();
+    RecoveryLog::warning(QStringLiteral("Recovery folder %1 cannot be written: no recovery file is closed%2")
+                             .arg(unwritable, recordable ? QString() : QStringLiteral(", the payment record is not recorded")));
+    return recordable && storeUnlocked(*item, false);
 }
 
 void ZUVARecoveryFileManager::checkRecoveryFileStates()
@@ -227,19 +237,21 @@ QString ZUVARecoveryFileManager::getClosedFilePath(std::shared_ptr<ZUVARecoveryF
 bool ZUVARecoveryFileManager::saveUnlocked(const ZUVARecoveryItem& item)
 {
     checkStatesUnlocked();
-    const bool stored = storeUnlocked(item);
+    const bool stored = storeUnlocked(item, true);
     checkStatesUnlocked();
     return stored;
 }
 
-bool ZUVARecoveryFileManager::storeUnlocked(const ZUVARecoveryItem& item)
+bool ZUVARecoveryFileManager::storeUnlocked(const ZUVARecoveryItem& item, bool closing)
 {
     std::shared_ptr<ZUVARecoveryFileImpl> sameBatch;
     for (const auto& open : openFilesOf(item)) {
-        if (open->batchId() != item.batchId())
-            closePreviousBatchUnlocked(open);
-        else if (!sameBatch)
+        if (open->batchId() != item.batchId()) {
+            if (closing)
+                closePreviousBatchUnlocked(open);
+        } else if (!sameBatch) {
             sameBatch = open;
+        }
     }
     if (sameBatch) {
         addTransaction(item, *sameBatch);
@@ -261,6 +273,13 @@ void ZUVARecoveryFileManager::closePreviousBatchUnlocked(const std::shared_ptr<Z
 
 void ZUVARecoveryFileManager::checkStatesUnlocked()
 {
+    const QString unwritable = unwritableFolderUnlocked();
+    if (!unwritable.isEmpty()) {
+        RecoveryLog::warning(QStringLiteral("Recovery folder %1 cannot be written: no recovery file is closed or "
+                                            "removed")
+                                 .arg(unwritable));
+        return;
+    }
     closeDueFilesUnlocked();
     trimClosedFilesUnlocked();
 }
@@ -402,6 +421,29 @@ RecoveryClosingOrder ZUVARecoveryFileManager::closingOrderUnlocked() const
 QString ZUVARecoveryFileManager::lockPathUnlocked() const
 {
     return lockPath(recoveryFileFolder_);
+}
+
+// Once for a run of operations without the lock, the first after one that had it.
+void ZUVARecoveryFileManager::noteFolderLockUnlocked(const QString& missing)
+{
+    if (!missing.isEmpty() && !lockMissing_)
+        RecoveryLog::warning(QStringLiteral("Recovery folder lock %1 not used (%2): the files are changed without it "
+                                            "until it is, and another process sharing the folder may lose payment "
+                                            "records; check the folder's owner and mode")
+                                 .arg(lockPathUnlocked(), missing));
+    lockMissing_ = !missing.isEmpty();
+}
+
+// The first of the folders the files are changed in that exists and that the
+// process may not write to; empty when there is none.
+QString ZUVARecoveryFileManager::unwritableFolderUnlocked() const
+{
+    for (const QString& folder : {QFileInfo(lockPathUnlocked()).absolutePath(), openFolderUnlocked(),
+                                  closedFolderUnlocked()}) {
+        if (QFileInfo(folder).isDir() && ::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+            return folder;
+    }
+    return QString();
 }
 
 QString ZUVARecoveryFileManager::closedFolderUnlocked() const

@@ -70,7 +70,8 @@ private:
 
     // The operations below expect mutex_ to be held by their caller.
     bool saveUnlocked(const ZUVARecoveryItem& item);
-    bool storeUnlocked(const ZUVARecoveryItem& item);
+    // Closes the files of the terminal's earlier batches only when closing.
+    bool storeUnlocked(const ZUVARecoveryItem& item, bool closing);
     void checkStatesUnlocked();
     void closeDueFilesUnlocked();
     void trimClosedFilesUnlocked();
@@ -84,8 +85,10 @@ private:
     QString openFolderUnlocked() const;
     QString openFilePathUnlocked(const QString& terminalId, const QString& acquirerId) const;
     QString closedFolderUnlocked() const;
+    QString unwritableFolderUnlocked() const;
     RecoveryClosingOrder closingOrderUnlocked() const;
     QString lockPathUnlocked() const;
+    void noteFolderLockUnlocked(const QString& missing);
 
     static void addTransaction(const ZUVARecoveryItem& item, ZUVARecoveryFileImpl& file);
 
@@ -93,6 +96,8 @@ private:
     const Clock clock_;
     int maxRecoveryFiles_;
     QString recoveryFileFolder_;
+    // The last operation went on without the folder's lock.
+    bool lockMissing_ = false;
 };
 
 } // namespace ect

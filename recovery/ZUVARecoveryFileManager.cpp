@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace ect {
@@ -440,7 +441,7 @@ QString ZUVARecoveryFileManager::unwritableFolderUnlocked() const
 {
     for (const QString& folder : {QFileInfo(lockPathUnlocked()).absolutePath(), openFolderUnlocked(),
                                   closedFolderUnlocked()}) {
-        if (QFileInfo(folder).isDir() && ::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+        if (QFileInfo(folder).isDir() && ::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) != 0)
             return folder;
     }
     return QString();

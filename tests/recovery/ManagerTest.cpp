@@ -115,6 +115,33 @@ TEST_F(RecoveryManager, BatchChangeWhoseCloseFailsStillStoresTheSale)
     EXPECT_EQ(storedLogRecords(openFolder()), (std::vector<std::string>{"AA02", "AA03", "AA04"}));
 }
 
+// A recovery folder the process can't write to (here: another user's): the
+// files stay open, the sales are stored beside them, and each operation
+// warns once, however many files it can't close.
+TEST_F(RecoveryManager, AnUnwritableFolderIsWarnedOfOncePerOperation)
+{
+    for (int batch = 0; batch < 3; ++batch)
+        ASSERT_TRUE(save(manager, T1, A1, recordNumber(batch).substr(4), localTime(2016, 3, 5, 9, batch, 0),
+                         recordNumber(batch)));
+    for (const QString& folder : {base.path(), openFolder(), closedFolder()})
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), folder == base.path() ? 0755 : 0777), 0);
+    testsupport::QtWarnings warnings;
+    const AsOtherUser other;
+    if (!other.acting())
+        GTEST_SKIP() << "a folder root can't write needs the suite to run as root";
+    const int sales = 4;
+    for (int batch = 3; batch < 3 + sales; ++batch)
+        EXPECT_TRUE(save(manager, T1, A1, recordNumber(batch).substr(4), localTime(2016, 3, 5, 9, batch, 0),
+                         recordNumber(batch)));
+    manager.getRecoveryFiles();
+    const QStringList told = warnings.text().split('\n').filter(base.path());
+    EXPECT_EQ(told.filter("cannot be written").size(), sales + 1) << warnings.text().toStdString();
+    EXPECT_EQ(told.filter("lock").size(), 1) << warnings.text().toStdString();
+    EXPECT_EQ(told.size(), sales + 2) << warnings.text().toStdString();
+    EXPECT_EQ(storedLogRecords(openFolder()).size(), static_cast<std::size_t>(1 + sales));
+    EXPECT_EQ(storedLogRecords(closedFolder()).size(), 2u);
+}
+
 // Unreadable files are skipped and logged, never overwritten or erased.
 TEST_F(RecoveryManager, UnreadableFilesAreLeftAlone)
 {

@@ -9,6 +9,8 @@
 
 #include <cstdlib>
 
+#include <unistd.h>
+
 namespace recoverytest {
 namespace {
 
@@ -85,6 +87,23 @@ void writeBytes(const QString& path, const QByteArray& bytes)
 QString certificationLogText()
 {
     return environment.log.text();
+}
+
+AsOtherUser::AsOtherUser()
+{
+    acting_ = ::geteuid() == 0 && ::setegid(id) == 0;
+    if (acting_ && ::seteuid(id) != 0) {
+        acting_ = false;
+        ::setegid(0);
+    }
+}
+
+AsOtherUser::~AsOtherUser()
+{
+    if (!acting_)
+        return;
+    if (::seteuid(0) != 0 || ::setegid(0) != 0)
+        std::abort();
 }
 
 RecoveryFolderTest::RecoveryFolderTest()

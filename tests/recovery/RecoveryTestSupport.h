@@ -42,6 +42,21 @@ QString certificationLogText();
 std::vector<std::string> storedLogRecords(const QString& folder);
 std::string recordNumber(int n);
 
+// The test process acting as another user, one no account names, for a scope:
+// only a process running as root can, and acting() tells whether it does.
+class AsOtherUser {
+public:
+    static constexpr unsigned id = 54321;
+    AsOtherUser();
+    ~AsOtherUser();
+    AsOtherUser(const AsOtherUser&) = delete;
+    AsOtherUser& operator=(const AsOtherUser&) = delete;
+    bool acting() const { return acting_; }
+
+private:
+    bool acting_ = false;
+};
+
 // A manager on a fresh temporary base folder with a clock the test sets.
 class RecoveryFolderTest : public ::testing::Test {
 protected:

@@ -25,9 +25,27 @@ QString text(const std::string& value)
     return QString::fromStdString(value);
 }
 
+const QLatin1String encodingAttribute("encoding");
+const QLatin1String hexEncoding("hex");
+
+// Text an XML file can't carry as it is lies there in hexadecimal, marked so.
 std::string readText(QXmlStreamReader& xml)
 {
-    return xml.readElementText().toStdString();
+    const bool hex = xml.attributes().value(encodingAttribute) == hexEncoding;
+    const QString value = xml.readElementText();
+    return hex ? QByteArray::fromHex(value.toLatin1()).toStdString() : value.toStdString();
+}
+
+void writeText(QXmlStreamWriter& xml, const QString& name, const std::string& value)
+{
+    xml.writeStartElement(name);
+    if (RecoveryFileUtil::isStorableText(value)) {
+        xml.writeCharacters(text(value));
+    } else {
+        xml.writeAttribute(encodingAttribute, hexEncoding);
+        xml.writeCharacters(QString::fromLatin1(QByteArray::fromStdString(value).toHex()));
+    }
+    xml.writeEndElement();
 }
 
 QByteArray xmlDocument(const ZUVARecoveryFileImpl& file)
@@ -37,18 +55,18 @@ QByteArray xmlDocument(const ZUVARecoveryFileImpl& file)
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("RecoveryFile"));
-    xml.writeTextElement(QStringLiteral("acquirerId"), text(file.acquirerId()));
-    xml.writeTextElement(QStringLiteral("terminalId"), text(file.terminalId()));
-    xml.writeTextElement(QStringLiteral("schemeId"), text(file.schemeId()));
-    xml.writeTextElement(QStringLiteral("batchId"), text(file.batchId()));
+    writeText(xml, QStringLiteral("acquirerId"), file.acquirerId());
+    writeText(xml, QStringLiteral("terminalId"), file.terminalId());
+    writeText(xml, QStringLiteral("schemeId"), file.schemeId());
+    writeText(xml, QStringLiteral("batchId"), file.batchId());
     xml.writeTextElement(QStringLiteral("closingDate"), RecoveryFileUtil::toDateString(file.closingDate()));
     xml.writeTextElement(QStringLiteral("creationDate"), RecoveryFileUtil::toDateString(file.creationDate()));
     int index = 0;
     for (const auto& transaction : file.transactions()) {
         xml.writeStartElement(QStringLiteral("transaction%1").arg(index++));
         xml.writeTextElement(QStringLiteral("date"), RecoveryFileUtil::toDateString(transaction->date()));
-        xml.writeTextElement(QStringLiteral("logRecord"), text(transaction->logRecord()));
-        xml.writeTextElement(QStringLiteral("merchantUserId"), text(transaction->merchantUserId()));
+        writeText(xml, QStringLiteral("logRecord"), transaction->logRecord());
+        writeText(xml, QStringLiteral("merchantUserId"), transaction->merchantUserId());
         xml.writeEndElement();
     }
     xml.writeEndElement();

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -32,14 +33,19 @@ bool isComplete(const ZUVARecoveryItem& item)
         !item.transactionLogRecord().empty();
 }
 
-bool isStorable(const ZUVARecoveryItem& item)
+// The fields stored in hexadecimal, which an XML file can't carry as they are.
+QStringList hexStoredFields(const ZUVARecoveryItem& item)
 {
-    for (const std::string& text : {item.acquirerId(), item.terminalId(), item.schemeId(), item.batchId(),
-                                    item.merchantUserId(), item.transactionLogRecord()}) {
-        if (!RecoveryFileUtil::isStorableText(text))
-            return false;
+    const std::pair<const char*, std::string> fields[] = {
+        {"acquirerId", item.acquirerId()},         {"terminalId", item.terminalId()},
+        {"schemeId", item.schemeId()},             {"batchId", item.batchId()},
+        {"merchantUserId", item.merchantUserId()}, {"transactionLogRecord", item.transactionLogRecord()}};
+    QStringList names;
+    for (const auto& field : fields) {
+        if (!RecoveryFileUtil::isStorableText(field.second))
+            names << QLatin1String(field.first);
     }
-    return true;
+    return names;
 }
 
 // Bounded and printable, whatever the identifiers hold.
@@ -56,10 +62,11 @@ bool isAccepted(const ZUVARecoveryItem& item)
         RecoveryLog::warning(QStringLiteral("Recovery item refused, incomplete: ") + describe(item));
         return false;
     }
-    if (!isStorable(item)) {
-        RecoveryLog::warning(QStringLiteral("Recovery item refused, text not storable: ") + describe(item));
-        return false;
-    }
+    const QStringList hexStored = hexStoredFields(item);
+    if (!hexStored.isEmpty())
+        RecoveryLog::warning(QStringLiteral("Recovery item stored with %1 in hexadecimal, characters an XML file "
+                                            "can't carry: %2")
+                                 .arg(hexStored.join(QStringLiteral(", ")), describe(item)));
     return true;
 }
 

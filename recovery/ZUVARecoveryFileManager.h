@@ -43,8 +43,8 @@ public:
     QString recoveryFileFolder() const;
     void recoveryFileFolder(const QString& folder);
 
-    // False when the item is incomplete, can't be stored as it is, or no
-    // file could be written; true only once the item is on disk. A batch
+    // False when the item is incomplete or no file could be written; true
+    // only once the item is on disk. A batch
     // change whose old file can't be closed still stores the item, in a
     // new file beside the old one.
     bool saveRecoveryItem(std::shared_ptr<ZUVARecoveryItem> item);

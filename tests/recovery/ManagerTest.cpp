@@ -142,6 +142,52 @@ TEST_F(RecoveryManager, AnUnwritableFolderIsWarnedOfOncePerOperation)
     EXPECT_EQ(storedLogRecords(closedFolder()).size(), 2u);
 }
 
+// An approved backup sale is never dropped for the characters of its fields:
+// what an XML file can't carry is stored in hexadecimal, read back as it
+// came, and the warning names the field without quoting a control byte.
+TEST_F(RecoveryManager, FieldsAnXmlFileCantCarryAreStoredAndReadBack)
+{
+    const struct {
+        const char* name;
+        const char* field;
+        std::string terminal;
+        std::string merchant;
+    } rows[] = {
+        {"control byte in the merchant user", "merchantUserId", T1, "CASH\x01"},
+        {"line break in the merchant user", "merchantUserId", T1, "CASH\r\nIER"},
+        {"U+FFFE in the merchant user", "merchantUserId", T1, "CASH\xEF\xBF\xBE"},
+        {"escape sequence in the terminal", "terminalId", "T1\x1B[2J\r\n", "CASHIER1"},
+        {"NUL in the terminal", "terminalId", std::string("T1\0", 3), "CASHIER1"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QTemporaryDir folder;
+        manager.recoveryFileFolder(folder.path());
+        testsupport::QtWarnings warnings;
+        for (int sale = 0; sale < 3; ++sale) {
+            auto item = std::make_shared<ect::ZUVARecoveryItem>();
+            item->terminalId(row.terminal);
+            item->acquirerId(A1);
+            item->batchId(sale < 2 ? "0012" : "0013");
+            item->schemeId("A00000000401");
+            item->creationDate(localTime(2016, 3, 5, 9, sale, 0));
+            item->merchantUserId(row.merchant);
+            item->transactionLogRecord(recordNumber(sale));
+            EXPECT_TRUE(manager.saveRecoveryItem(item));
+        }
+        EXPECT_EQ(manager.getRecoveryFiles().size(), 1u);
+        const auto closed = RecoveryFileUtil::readRecoveryFilesXml(closedFolder());
+        ASSERT_EQ(closed.size(), 1u);
+        EXPECT_EQ(closed[0]->terminalId(), row.terminal);
+        ASSERT_EQ(closed[0]->transactions().size(), 2u);
+        EXPECT_EQ(closed[0]->transactions()[1]->merchantUserId(), row.merchant);
+        EXPECT_EQ(storedLogRecords(openFolder()), std::vector<std::string>{recordNumber(2)});
+        EXPECT_EQ(warnings.text().count(QString("with %1 in hexadecimal").arg(row.field)), 3) << warnings.text().toStdString();
+        for (const char control : {'\x01', '\x1B', '\r', '\0'})
+            EXPECT_FALSE(warnings.text().contains(QChar(control)));
+    }
+}
+
 // Unreadable files are skipped and logged, never overwritten or erased.
 TEST_F(RecoveryManager, UnreadableFilesAreLeftAlone)
 {

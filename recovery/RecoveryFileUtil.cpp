@@ -14,11 +14,14 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
+
 namespace ect {
 namespace {
 
 const char* const closedDateFormat = "%Y%m%d%H%M%S";
 const char* const exportDateFormat = "%Y%m%d";
+const char* const storedDateFormat = "%Y-%m-%dT%H:%M:%S";
 
 QString text(const std::string& value)
 {
@@ -183,9 +186,12 @@ QString RecoveryFileUtil::appendPath(const QString& first, const QString& second
     return QDir::cleanPath(first + QLatin1Char('/') + second);
 }
 
+// The fields the zone shows at the date's second (an hour the clocks skipped
+// moves on), as ISO 8601 text without offset.
 QString RecoveryFileUtil::toDateString(std::tm date)
 {
-    return QDateTime::fromSecsSinceEpoch(RecoveryCalendar::toSeconds(date), Qt::LocalTime).toString(Qt::ISODate);
+    const std::tm shown = RecoveryCalendar::fromSeconds(RecoveryCalendar::toSeconds(date));
+    return text(RecoveryCalendar::format(shown, storedDateFormat));
 }
 
 std::tm RecoveryFileUtil::toTmDate(const QString& text)
@@ -209,6 +215,12 @@ QString RecoveryFileUtil::getClosedRecoveryFileFileName(const QString& terminalI
 
 bool RecoveryFileUtil::isStorableText(const std::string& value)
 {
+    // Plain ASCII, the usual text, is decided without decoding: every save checks every record.
+    const bool ascii = std::all_of(value.begin(), value.end(), [](char c) {
+        return c == '\t' || c == '\n' || (c >= 0x20 && static_cast<unsigned char>(c) < 0x80);
+    });
+    if (ascii)
+        return true;
     const QString decoded = text(value);
     if (decoded.toStdString() != value)
         return false;

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 
 #include <fcntl.h>
@@ -244,9 +245,9 @@ QString ZUVARecoveryFileManager::getClosedFilePath(std::shared_ptr<ZUVARecoveryF
 
 bool ZUVARecoveryFileManager::saveUnlocked(const ZUVARecoveryItem& item)
 {
-    checkStatesUnlocked();
+    updateStatesUnlocked();
     const bool stored = storeUnlocked(item, true);
-    checkStatesUnlocked();
+    updateStatesUnlocked();
     return stored;
 }
 
@@ -288,6 +289,11 @@ void ZUVARecoveryFileManager::checkStatesUnlocked()
                                  .arg(unwritable));
         return;
     }
+    updateStatesUnlocked();
+}
+
+void ZUVARecoveryFileManager::updateStatesUnlocked()
+{
     closeDueFilesUnlocked();
     trimClosedFilesUnlocked();
 }
@@ -446,9 +452,9 @@ void ZUVARecoveryFileManager::noteFolderLockUnlocked(const QString& missing)
 // process may not write to; empty when there is none.
 QString ZUVARecoveryFileManager::unwritableFolderUnlocked() const
 {
-    for (const QString& folder : {QFileInfo(lockPathUnlocked()).absolutePath(), openFolderUnlocked(),
-                                  closedFolderUnlocked()}) {
-        if (QFileInfo(folder).isDir() && ::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) != 0)
+    for (const QString& folder : {QFileInfo(lockPathUnlocked()).path(), openFolderUnlocked(), closedFolderUnlocked()}) {
+        // One not made yet is made when needed.
+        if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
             return folder;
     }
     return QString();

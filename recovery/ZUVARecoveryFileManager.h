@@ -72,7 +72,10 @@ private:
     bool saveUnlocked(const ZUVARecoveryItem& item);
     // Closes the files of the terminal's earlier batches only when closing.
     bool storeUnlocked(const ZUVARecoveryItem& item, bool closing);
+    // Closes the files due and trims the closed ones, once the folder is
+    // found writable (warned of otherwise).
     void checkStatesUnlocked();
+    void updateStatesUnlocked();
     void closeDueFilesUnlocked();
     void trimClosedFilesUnlocked();
     bool closeUnlocked(const std::shared_ptr<ZUVARecoveryFileImpl>& file, const std::tm& closingDate);

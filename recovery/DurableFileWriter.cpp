@@ -1,6 +1,6 @@
 #include "recovery/DurableFileWriter.h"
 
-#include "foundation/OwnFile.h"
+#include "common/OwnFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -66,10 +66,10 @@ bool DurableFileWriter::writeOwn(const QString& path, const QByteArray& bytes, Q
     // One a crash left, or one planted: only its name goes.
     ::unlink(fresh.constData());
     std::string refusal;
-    const int file = vorsam::OwnFile::open(fresh.toStdString(), O_WRONLY | O_CREAT | O_EXCL, refusal);
+    const int file = OwnFile::open(fresh.toStdString(), O_WRONLY | O_CREAT | O_EXCL, refusal);
     if (file < 0)
         return failWith(error, refusal);
-    const bool written = vorsam::OwnFile::writeAll(file, bytes.constData(), static_cast<std::size_t>(bytes.size())) &&
+    const bool written = OwnFile::writeAll(file, bytes.constData(), static_cast<std::size_t>(bytes.size())) &&
         ::fsync(file) == 0;
     ::close(file);
     if (!written || std::rename(fresh.constData(), target.constData()) != 0) {

@@ -4,7 +4,7 @@
 #include "recovery/RecoveryCalendar.h"
 #include "recovery/RecoveryLog.h"
 
-#include "foundation/OwnFile.h"
+#include "common/OwnFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,7 +52,7 @@ std::shared_ptr<ZUVARecoveryFileImpl> RecoveryClosingOrder::first(const Recovery
 QStringList RecoveryClosingOrder::names() const
 {
     std::string refusal;
-    const int descriptor = vorsam::OwnFile::open(QFile::encodeName(path_).toStdString(), O_RDONLY, refusal);
+    const int descriptor = OwnFile::open(QFile::encodeName(path_).toStdString(), O_RDONLY, refusal);
     if (!refusal.empty())
         RecoveryLog::warning(QStringLiteral("Closing order %1 not read, %2: files are taken for ones an earlier "
                                             "version closed until it is written anew")

@@ -1,6 +1,6 @@
 #include "recovery/RecoveryFolderLock.h"
 
-#include "foundation/OwnFile.h"
+#include "common/OwnFile.h"
 #include "foundation/ProcessExit.h"
 
 #include <QFile>
@@ -27,7 +27,7 @@ const std::chrono::microseconds longestPause{1000};
 RecoveryFolderLock::RecoveryFolderLock(const QString& path, std::chrono::milliseconds waitLimit)
 {
     std::string refusal;
-    const int descriptor = vorsam::OwnFile::open(QFile::encodeName(path).toStdString(), O_RDONLY | O_CREAT, refusal);
+    const int descriptor = OwnFile::open(QFile::encodeName(path).toStdString(), O_RDONLY | O_CREAT, refusal);
     if (descriptor < 0) {
         if (!refusal.empty() || errno != ENOENT)
             missing_ = QString::fromStdString(refusal.empty() ? std::strerror(errno) : refusal);

@@ -2,7 +2,7 @@
 
 #include "engine/base/HostWarning.h"
 
-#include "foundation/OwnFile.h"
+#include "common/OwnFile.h"
 
 #include <cstdio>
 #include <iostream>
@@ -115,10 +115,10 @@ std::string ECTCertificationLogging::append(std::string const& filePath, std::st
     // a link planted under its name nor held up by a FIFO without reader; closed on
     // exec, so a program the host starts meanwhile does not inherit it.
     std::string reason;
-    int const file = vorsam::OwnFile::open(filePath, O_WRONLY | O_CREAT | O_APPEND, reason);
+    int const file = ect::OwnFile::open(filePath, O_WRONLY | O_CREAT | O_APPEND, reason);
     if (file < 0)
         return reason.empty() ? reason : refused(filePath, reason);
-    vorsam::OwnFile::writeAll(file, line.data(), line.size());
+    ect::OwnFile::writeAll(file, line.data(), line.size());
     ::close(file);
     return std::string();
 }

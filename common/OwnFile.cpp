@@ -1,4 +1,4 @@
-#include "foundation/OwnFile.h"
+#include "common/OwnFile.h"
 
 #include <cerrno>
 
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vorsam {
+namespace ect {
 namespace {
 
 const mode_t ownerOnly = S_IRUSR | S_IWUSR;
@@ -75,4 +75,4 @@ std::string OwnFile::foreignness(int file)
     return std::string();
 }
 
-} // namespace vorsam
+} // namespace ect

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-namespace vorsam {
+namespace ect {
 
 // A file the library keeps for itself in a folder others may be able to
 // write to: never reached through a link planted under its name, never held
@@ -24,4 +24,4 @@ private:
     static std::string foreignness(int file);
 };
 
-} // namespace vorsam
+} // namespace ect

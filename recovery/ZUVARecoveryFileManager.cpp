@@ -71,6 +71,12 @@ bool isAccepted(const ZUVARecoveryItem& item)
     return true;
 }
 
+// By the process's effective user; one not made yet is made when needed.
+bool isWritable(const QString& folder)
+{
+    return ::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) == 0 || errno == ENOENT;
+}
+
 QString lockPath(const QString& baseFolder)
 {
     return RecoveryFileUtil::appendPath(baseFolder, QLatin1String(lockFile));
@@ -152,7 +158,7 @@ bool ZUVARecoveryFileManager::saveRecoveryItem(std::shared_ptr<ZUVARecoveryItem>
     if (unwritable.isEmpty())
         return saveUnlocked(*item);
     // Said once: each file kept open would fail to close, and say so, again.
-    const bool recordable = unwritable != openFolderUnlocked();
+    const bool recordable = isWritable(openFolderUnlocked());
     RecoveryLog::warning(QStringLiteral("Recovery folder %1 cannot be written: no recovery file is closed%2")
                              .arg(unwritable, recordable ? QString() : QStringLiteral(", the payment record is not recorded")));
     return recordable && storeUnlocked(*item, false);
@@ -453,8 +459,7 @@ void ZUVARecoveryFileManager::noteFolderLockUnlocked(const QString& missing)
 QString ZUVARecoveryFileManager::unwritableFolderUnlocked() const
 {
     for (const QString& folder : {QFileInfo(lockPathUnlocked()).path(), openFolderUnlocked(), closedFolderUnlocked()}) {
-        // One not made yet is made when needed.
-        if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
+        if (!isWritable(folder))
             return folder;
     }
     return QString();

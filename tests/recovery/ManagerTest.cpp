@@ -126,20 +126,30 @@ TEST_F(RecoveryManager, AnUnwritableFolderIsWarnedOfOncePerOperation)
     for (const QString& folder : {base.path(), openFolder(), closedFolder()})
         ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), folder == base.path() ? 0755 : 0777), 0);
     testsupport::QtWarnings warnings;
-    const AsOtherUser other;
-    if (!other.acting())
-        GTEST_SKIP() << "a folder root can't write needs the suite to run as root";
     const int sales = 4;
-    for (int batch = 3; batch < 3 + sales; ++batch)
-        EXPECT_TRUE(save(manager, T1, A1, recordNumber(batch).substr(4), localTime(2016, 3, 5, 9, batch, 0),
-                         recordNumber(batch)));
-    manager.getRecoveryFiles();
+    {
+        const AsOtherUser other;
+        if (!other.acting())
+            GTEST_SKIP() << "a folder root can't write needs the suite to run as root";
+        for (int batch = 3; batch < 3 + sales; ++batch)
+            EXPECT_TRUE(save(manager, T1, A1, recordNumber(batch).substr(4), localTime(2016, 3, 5, 9, batch, 0),
+                             recordNumber(batch)));
+        manager.getRecoveryFiles();
+    }
     const QStringList told = warnings.text().split('\n').filter(base.path());
     EXPECT_EQ(told.filter("cannot be written").size(), sales + 1) << warnings.text().toStdString();
     EXPECT_EQ(told.filter("lock").size(), 1) << warnings.text().toStdString();
     EXPECT_EQ(told.size(), sales + 2) << warnings.text().toStdString();
     EXPECT_EQ(storedLogRecords(openFolder()).size(), static_cast<std::size_t>(1 + sales));
     EXPECT_EQ(storedLogRecords(closedFolder()).size(), 2u);
+
+    // Where the open files can't be written either, the sale is not recorded, and said so once.
+    ASSERT_EQ(::chmod(QFile::encodeName(openFolder()).constData(), 0755), 0);
+    const AsOtherUser other;
+    EXPECT_FALSE(save(manager, T1, A1, "0099", localTime(2016, 3, 5, 10, 0, 0), recordNumber(99)));
+    const QStringList toldThen = warnings.text().split('\n').filter(base.path());
+    EXPECT_EQ(toldThen.size(), told.size() + 1) << warnings.text().toStdString();
+    EXPECT_TRUE(toldThen.last().contains("not recorded")) << toldThen.last().toStdString();
 }
 
 // An approved backup sale is never dropped for the characters of its fields:

@@ -15,6 +15,11 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace ect {
 namespace {
@@ -148,10 +153,22 @@ QByteArray exportBytes(const ZUVARecoveryFile& file)
     return QByteArray(content.c_str()); // up to the first NUL
 }
 
+// Opened without waiting: a FIFO lying under the name holds nothing up, it reads as empty.
+bool openForReading(QFile& file, const QString& path, QIODevice::OpenMode mode)
+{
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return false;
+    if (file.open(descriptor, mode, QFileDevice::AutoCloseHandle))
+        return true;
+    ::close(descriptor);
+    return false;
+}
+
 bool holds(const QString& path, const QByteArray& bytes)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.readAll() == bytes;
+    QFile file;
+    return openForReading(file, path, QIODevice::ReadOnly) && file.readAll() == bytes;
 }
 
 // The export is written under its listed name; an earlier export of other
@@ -243,9 +260,9 @@ bool RecoveryFileUtil::writeRecoveryFileXml(const QString& path, std::shared_ptr
 
 std::shared_ptr<ZUVARecoveryFileImpl> RecoveryFileUtil::readRecoveryFileXml(const QString& path)
 {
-    QFile device(path);
-    if (!device.open(QIODevice::ReadOnly | QIODevice::Text))
-        return unreadable(path, device.errorString());
+    QFile device;
+    if (!openForReading(device, path, QIODevice::ReadOnly | QIODevice::Text))
+        return unreadable(path, QString::fromUtf8(std::strerror(errno)));
     QXmlStreamReader xml(&device);
     if (!findRoot(xml))
         return unreadable(path, xml.hasError() ? xml.errorString() : QStringLiteral("no RecoveryFile element"));

@@ -257,22 +257,6 @@ unsigned modeOf(const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode : 0;
 }
 
-// Runs the save on a thread of its own: true when it ends within the
-// deadline. One blocked opening a FIFO is let go by a writer's open, so the
-// test ends.
-bool endsInTime(const std::function<bool()>& saveOne, const QString& fifo, bool& saved)
-{
-    auto done = std::async(std::launch::async, saveOne);
-    const bool inTime = done.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-    while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
-        const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (writer >= 0)
-            ::close(writer);
-    }
-    saved = done.get();
-    return inTime;
-}
-
 } // namespace
 
 // Another user who can write to the working directory plants links, FIFOs or

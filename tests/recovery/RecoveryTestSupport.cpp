@@ -8,6 +8,9 @@
 #include <QFile>
 
 #include <cstdlib>
+#include <future>
+
+#include <fcntl.h>
 
 #include <unistd.h>
 
@@ -104,6 +107,19 @@ AsOtherUser::~AsOtherUser()
         return;
     if (::seteuid(0) != 0 || ::setegid(0) != 0)
         std::abort();
+}
+
+bool endsInTime(const std::function<bool()>& work, const QString& fifo, bool& result)
+{
+    auto done = std::async(std::launch::async, work);
+    const bool inTime = done.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    result = done.get();
+    return inTime;
 }
 
 RecoveryFolderTest::RecoveryFolderTest()

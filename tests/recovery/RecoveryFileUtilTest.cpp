@@ -78,8 +78,9 @@ TEST_F(RecoveryXml, RecordRoundTripsToTheSecondWithElementsInOrder)
 }
 
 // A sale's date is stored, exported and listed as the terminal wrote it, in
-// summer and winter; in the hour that occurs twice as its earlier reading, the
-// same read back, whichever season the conversions before it were in.
+// summer and winter; in the hour that occurs twice as its earlier reading, in
+// one skipped as standard time; the same read back, whichever season the
+// conversions before it were in.
 TEST_F(RecoveryXml, DatesReadBackAsTheTerminalWroteThemInEveryZone)
 {
     const struct {
@@ -92,6 +93,7 @@ TEST_F(RecoveryXml, DatesReadBackAsTheTerminalWroteThemInEveryZone)
         {"Europe/Berlin", terminalDate(1, 15, 23, 30), "2026-01-15T23:30:00", 1768516200},
         {"Europe/Berlin", terminalDate(10, 25, 2, 30), "2026-10-25T02:30:00", 1792888200},
         {"Europe/Paris", terminalDate(10, 25, 2, 30), "2026-10-25T02:30:00", 1792888200},
+        {"Europe/Berlin", terminalDate(3, 29, 2, 30), "2026-03-29T03:30:00", 1774747800},
         {"America/New_York", terminalDate(7, 15, 23, 30), "2026-07-15T23:30:00", 1784172600},
         {"America/New_York", terminalDate(1, 15, 23, 30), "2026-01-15T23:30:00", 1768537800},
         {"America/New_York", terminalDate(11, 1, 1, 30), "2026-11-01T01:30:00", 1793511000},

@@ -94,6 +94,7 @@ TEST_F(RecoveryXml, DatesReadBackAsTheTerminalWroteThemInEveryZone)
         {"Europe/Berlin", terminalDate(10, 25, 2, 30), "2026-10-25T02:30:00", 1792888200},
         {"Europe/Paris", terminalDate(10, 25, 2, 30), "2026-10-25T02:30:00", 1792888200},
         {"Europe/Berlin", terminalDate(3, 29, 2, 30), "2026-03-29T03:30:00", 1774747800},
+        {"Europe/Berlin", terminalDate(10, 25, 12, 0), "2026-10-25T12:00:00", 1792926000},
         {"America/New_York", terminalDate(7, 15, 23, 30), "2026-07-15T23:30:00", 1784172600},
         {"America/New_York", terminalDate(1, 15, 23, 30), "2026-01-15T23:30:00", 1768537800},
         {"America/New_York", terminalDate(11, 1, 1, 30), "2026-11-01T01:30:00", 1793511000},

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace ect {
 
@@ -57,9 +58,13 @@ QStringList RecoveryClosingOrder::names() const
         RecoveryLog::warning(QStringLiteral("Closing order %1 not read, %2: files are taken for ones an earlier "
                                             "version closed until it is written anew")
                                  .arg(path_, QString::fromStdString(refusal)));
-    QFile file;
-    if (descriptor < 0 || !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+    if (descriptor < 0)
         return {};
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        return {};
+    }
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 

@@ -1,5 +1,7 @@
 // Time to save the n-th item of a batch into its open recovery file: every
 // save reads the open folder and rewrites the whole file, so it grows with n.
+// And the conversion of a stored date, which each save does for every record,
+// against a plain mktime left to find daylight saving, in three settings.
 #include "recovery/RecoveryFileUtil.h"
 #include "recovery/ZUVARecoveryFileManager.h"
 #include "tests/support/LocalTime.h"
@@ -63,8 +65,44 @@ void saveNthItem(benchmark::State& state)
     state.SetLabel("n-th item, n = " + std::to_string(n));
 }
 
+struct ZoneAndDate {
+    const char* zone;
+    int month;
+};
+
+const ZoneAndDate settings[] = {{"UTC", 1}, {"Europe/Berlin", 1}, {"Europe/Berlin", 7}};
+
+template <typename Convert>
+void convertDates(benchmark::State& state, Convert convert)
+{
+    const ZoneAndDate& setting = settings[state.range(0)];
+    const testsupport::LocalZone zone(setting.zone);
+    const std::tm date = testsupport::localTime(2026, setting.month, 15, 10, 30, 0);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(convert(date));
+    state.SetLabel(std::string(setting.zone) + (setting.month == 1 ? " winter" : " summer"));
+}
+
+__attribute__((noinline)) std::time_t plainMktime(std::tm date)
+{
+    date.tm_isdst = -1;
+    return std::mktime(&date);
+}
+
+void storedDate(benchmark::State& state)
+{
+    convertDates(state, [](const std::tm& date) { return ect::RecoveryCalendar::toSeconds(date); });
+}
+
+void plainMktimeDate(benchmark::State& state)
+{
+    convertDates(state, [](const std::tm& date) { return plainMktime(date); });
+}
+
 } // namespace
 
+BENCHMARK(storedDate)->DenseRange(0, 2);
+BENCHMARK(plainMktimeDate)->DenseRange(0, 2);
 BENCHMARK(saveNthItem)->RangeMultiplier(10)->Range(1, 1000)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -13,6 +13,11 @@ public:
     // Creates the folder when missing. False (and the old file untouched)
     // when any step fails.
     static bool write(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+    // The same for a file of the library's own (see OwnFile), in a folder
+    // others may write to: the new file is made beside it, readable by its
+    // owner alone, and renamed over the name, which replaces a link or FIFO
+    // planted there rather than writing through it.
+    static bool writeOwn(const QString& path, const QByteArray& bytes, QString* error = nullptr);
     // Makes a rename or removal inside the folder durable.
     static void syncFolder(const QString& folder);
 };

@@ -4,12 +4,17 @@
 #include "recovery/RecoveryCalendar.h"
 #include "recovery/RecoveryLog.h"
 
+#include "common/OwnFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace ect {
 
@@ -28,7 +33,7 @@ bool RecoveryClosingOrder::add(const QString& closedName) const
     }
     kept << closedName;
     QString error;
-    if (DurableFileWriter::write(path_, (kept.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8(), &error))
+    if (DurableFileWriter::writeOwn(path_, (kept.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8(), &error))
         return true;
     RecoveryLog::warning(QStringLiteral("Failed to write file %1: %2").arg(path_, error));
     return false;
@@ -47,9 +52,19 @@ std::shared_ptr<ZUVARecoveryFileImpl> RecoveryClosingOrder::first(const Recovery
 
 QStringList RecoveryClosingOrder::names() const
 {
-    QFile file(path_);
-    if (!file.open(QIODevice::ReadOnly))
+    std::string refusal;
+    const int descriptor = OwnFile::open(QFile::encodeName(path_).toStdString(), O_RDONLY, refusal);
+    if (!refusal.empty())
+        RecoveryLog::warning(QStringLiteral("Closing order %1 not read, %2: files are taken for ones an earlier "
+                                            "version closed until it is written anew")
+                                 .arg(path_, QString::fromStdString(refusal)));
+    if (descriptor < 0)
         return {};
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        return {};
+    }
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 

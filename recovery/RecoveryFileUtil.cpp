@@ -14,20 +14,46 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace ect {
 namespace {
 
 const char* const closedDateFormat = "%Y%m%d%H%M%S";
 const char* const exportDateFormat = "%Y%m%d";
+const char* const storedDateFormat = "%Y-%m-%dT%H:%M:%S";
 
 QString text(const std::string& value)
 {
     return QString::fromStdString(value);
 }
 
+const QLatin1String encodingAttribute("encoding");
+const QLatin1String hexEncoding("hex");
+
+// Text an XML file can't carry as it is lies there in hexadecimal, marked so.
 std::string readText(QXmlStreamReader& xml)
 {
-    return xml.readElementText().toStdString();
+    const bool hex = xml.attributes().value(encodingAttribute) == hexEncoding;
+    const QString value = xml.readElementText();
+    return hex ? QByteArray::fromHex(value.toLatin1()).toStdString() : value.toStdString();
+}
+
+void writeText(QXmlStreamWriter& xml, const QString& name, const std::string& value)
+{
+    xml.writeStartElement(name);
+    if (RecoveryFileUtil::isStorableText(value)) {
+        xml.writeCharacters(text(value));
+    } else {
+        xml.writeAttribute(encodingAttribute, hexEncoding);
+        xml.writeCharacters(QString::fromLatin1(QByteArray::fromStdString(value).toHex()));
+    }
+    xml.writeEndElement();
 }
 
 QByteArray xmlDocument(const ZUVARecoveryFileImpl& file)
@@ -37,18 +63,18 @@ QByteArray xmlDocument(const ZUVARecoveryFileImpl& file)
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("RecoveryFile"));
-    xml.writeTextElement(QStringLiteral("acquirerId"), text(file.acquirerId()));
-    xml.writeTextElement(QStringLiteral("terminalId"), text(file.terminalId()));
-    xml.writeTextElement(QStringLiteral("schemeId"), text(file.schemeId()));
-    xml.writeTextElement(QStringLiteral("batchId"), text(file.batchId()));
+    writeText(xml, QStringLiteral("acquirerId"), file.acquirerId());
+    writeText(xml, QStringLiteral("terminalId"), file.terminalId());
+    writeText(xml, QStringLiteral("schemeId"), file.schemeId());
+    writeText(xml, QStringLiteral("batchId"), file.batchId());
     xml.writeTextElement(QStringLiteral("closingDate"), RecoveryFileUtil::toDateString(file.closingDate()));
     xml.writeTextElement(QStringLiteral("creationDate"), RecoveryFileUtil::toDateString(file.creationDate()));
     int index = 0;
     for (const auto& transaction : file.transactions()) {
         xml.writeStartElement(QStringLiteral("transaction%1").arg(index++));
         xml.writeTextElement(QStringLiteral("date"), RecoveryFileUtil::toDateString(transaction->date()));
-        xml.writeTextElement(QStringLiteral("logRecord"), text(transaction->logRecord()));
-        xml.writeTextElement(QStringLiteral("merchantUserId"), text(transaction->merchantUserId()));
+        writeText(xml, QStringLiteral("logRecord"), transaction->logRecord());
+        writeText(xml, QStringLiteral("merchantUserId"), transaction->merchantUserId());
         xml.writeEndElement();
     }
     xml.writeEndElement();
@@ -127,10 +153,22 @@ QByteArray exportBytes(const ZUVARecoveryFile& file)
     return QByteArray(content.c_str()); // up to the first NUL
 }
 
+// Opened without waiting: a FIFO lying under the name holds nothing up, it reads as empty.
+bool openForReading(QFile& file, const QString& path, QIODevice::OpenMode mode)
+{
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return false;
+    if (file.open(descriptor, mode, QFileDevice::AutoCloseHandle))
+        return true;
+    ::close(descriptor);
+    return false;
+}
+
 bool holds(const QString& path, const QByteArray& bytes)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.readAll() == bytes;
+    QFile file;
+    return openForReading(file, path, QIODevice::ReadOnly) && file.readAll() == bytes;
 }
 
 // The export is written under its listed name; an earlier export of other
@@ -165,9 +203,12 @@ QString RecoveryFileUtil::appendPath(const QString& first, const QString& second
     return QDir::cleanPath(first + QLatin1Char('/') + second);
 }
 
+// The fields the zone shows at the date's second (an hour the clocks skipped
+// moves on), as ISO 8601 text without offset.
 QString RecoveryFileUtil::toDateString(std::tm date)
 {
-    return QDateTime::fromSecsSinceEpoch(RecoveryCalendar::toSeconds(date), Qt::LocalTime).toString(Qt::ISODate);
+    const std::tm shown = RecoveryCalendar::fromSeconds(RecoveryCalendar::toSeconds(date));
+    return text(RecoveryCalendar::format(shown, storedDateFormat));
 }
 
 std::tm RecoveryFileUtil::toTmDate(const QString& text)
@@ -191,6 +232,12 @@ QString RecoveryFileUtil::getClosedRecoveryFileFileName(const QString& terminalI
 
 bool RecoveryFileUtil::isStorableText(const std::string& value)
 {
+    // Plain ASCII, the usual text, is decided without decoding: every save checks every record.
+    const bool ascii = std::all_of(value.begin(), value.end(), [](char c) {
+        return c == '\t' || c == '\n' || (c >= 0x20 && static_cast<unsigned char>(c) < 0x80);
+    });
+    if (ascii)
+        return true;
     const QString decoded = text(value);
     if (decoded.toStdString() != value)
         return false;
@@ -213,9 +260,9 @@ bool RecoveryFileUtil::writeRecoveryFileXml(const QString& path, std::shared_ptr
 
 std::shared_ptr<ZUVARecoveryFileImpl> RecoveryFileUtil::readRecoveryFileXml(const QString& path)
 {
-    QFile device(path);
-    if (!device.open(QIODevice::ReadOnly | QIODevice::Text))
-        return unreadable(path, device.errorString());
+    QFile device;
+    if (!openForReading(device, path, QIODevice::ReadOnly | QIODevice::Text))
+        return unreadable(path, QString::fromUtf8(std::strerror(errno)));
     QXmlStreamReader xml(&device);
     if (!findRoot(xml))
         return unreadable(path, xml.hasError() ? xml.errorString() : QStringLiteral("no RecoveryFile element"));

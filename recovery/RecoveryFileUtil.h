@@ -30,7 +30,8 @@ public:
                                                  const std::tm& closingDate);
 
     // True when the text survives an XML file unchanged: valid UTF-8 without
-    // NUL, carriage returns or other characters XML cannot carry.
+    // NUL, carriage returns or other characters XML cannot carry. Other texts
+    // are stored in hexadecimal and read back as they were.
     static bool isStorableText(const std::string& text);
 
     // Replaces the file at path as a whole; false, with a log line, when that fails.

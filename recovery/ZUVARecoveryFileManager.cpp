@@ -11,6 +11,11 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace ect {
 namespace {
@@ -29,14 +34,19 @@ bool isComplete(const ZUVARecoveryItem& item)
         !item.transactionLogRecord().empty();
 }
 
-bool isStorable(const ZUVARecoveryItem& item)
+// The fields stored in hexadecimal, which an XML file can't carry as they are.
+QStringList hexStoredFields(const ZUVARecoveryItem& item)
 {
-    for (const std::string& text : {item.acquirerId(), item.terminalId(), item.schemeId(), item.batchId(),
-                                    item.merchantUserId(), item.transactionLogRecord()}) {
-        if (!RecoveryFileUtil::isStorableText(text))
-            return false;
+    const std::pair<const char*, std::string> fields[] = {
+        {"acquirerId", item.acquirerId()},         {"terminalId", item.terminalId()},
+        {"schemeId", item.schemeId()},             {"batchId", item.batchId()},
+        {"merchantUserId", item.merchantUserId()}, {"transactionLogRecord", item.transactionLogRecord()}};
+    QStringList names;
+    for (const auto& field : fields) {
+        if (!RecoveryFileUtil::isStorableText(field.second))
+            names << QLatin1String(field.first);
     }
-    return true;
+    return names;
 }
 
 // Bounded and printable, whatever the identifiers hold.
@@ -53,11 +63,18 @@ bool isAccepted(const ZUVARecoveryItem& item)
         RecoveryLog::warning(QStringLiteral("Recovery item refused, incomplete: ") + describe(item));
         return false;
     }
-    if (!isStorable(item)) {
-        RecoveryLog::warning(QStringLiteral("Recovery item refused, text not storable: ") + describe(item));
-        return false;
-    }
+    const QStringList hexStored = hexStoredFields(item);
+    if (!hexStored.isEmpty())
+        RecoveryLog::warning(QStringLiteral("Recovery item stored with %1 in hexadecimal, characters an XML file "
+                                            "can't carry: %2")
+                                 .arg(hexStored.join(QStringLiteral(", ")), describe(item)));
     return true;
+}
+
+// By the process's effective user; one not made yet is made when needed.
+bool isWritable(const QString& folder)
+{
+    return ::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) == 0 || errno == ENOENT;
 }
 
 QString lockPath(const QString& baseFolder)
@@ -80,9 +97,10 @@ QString storedPathOf(const std::shared_ptr<ZUVARecoveryFile>& file)
 
 class ZUVARecoveryFileManager::Exclusive {
 public:
-    explicit Exclusive(const ZUVARecoveryFileManager& manager)
+    explicit Exclusive(ZUVARecoveryFileManager& manager)
         : lock_(manager.mutex_), folder_(manager.lockPathUnlocked())
     {
+        manager.noteFolderLockUnlocked(folder_.missing());
     }
 
 private:
@@ -136,7 +154,14 @@ bool ZUVARecoveryFileManager::saveRecoveryItem(std::shared_ptr<ZUVARecoveryItem>
     // The lock's file lies in the folder, made here for the first save.
     QDir().mkpath(QFileInfo(lockPath(recoveryFileFolder())).absolutePath());
     const Exclusive exclusive(*this);
-    return saveUnlocked(*item);
+    const QString unwritable = unwritableFolderUnlocked();
+    if (unwritable.isEmpty())
+        return saveUnlocked(*item);
+    // Said once: each file kept open would fail to close, and say so, again.
+    const bool recordable = isWritable(openFolderUnlocked());
+    RecoveryLog::warning(QStringLiteral("Recovery folder %1 cannot be written: no recovery file is closed%2")
+                             .arg(unwritable, recordable ? QString() : QStringLiteral(", the payment record is not recorded")));
+    return recordable && storeUnlocked(*item, false);
 }
 
 void ZUVARecoveryFileManager::checkRecoveryFileStates()
@@ -226,20 +251,22 @@ QString ZUVARecoveryFileManager::getClosedFilePath(std::shared_ptr<ZUVARecoveryF
 
 bool ZUVARecoveryFileManager::saveUnlocked(const ZUVARecoveryItem& item)
 {
-    checkStatesUnlocked();
-    const bool stored = storeUnlocked(item);
-    checkStatesUnlocked();
+    updateStatesUnlocked();
+    const bool stored = storeUnlocked(item, true);
+    updateStatesUnlocked();
     return stored;
 }
 
-bool ZUVARecoveryFileManager::storeUnlocked(const ZUVARecoveryItem& item)
+bool ZUVARecoveryFileManager::storeUnlocked(const ZUVARecoveryItem& item, bool closing)
 {
     std::shared_ptr<ZUVARecoveryFileImpl> sameBatch;
     for (const auto& open : openFilesOf(item)) {
-        if (open->batchId() != item.batchId())
-            closePreviousBatchUnlocked(open);
-        else if (!sameBatch)
+        if (open->batchId() != item.batchId()) {
+            if (closing)
+                closePreviousBatchUnlocked(open);
+        } else if (!sameBatch) {
             sameBatch = open;
+        }
     }
     if (sameBatch) {
         addTransaction(item, *sameBatch);
@@ -260,6 +287,18 @@ void ZUVARecoveryFileManager::closePreviousBatchUnlocked(const std::shared_ptr<Z
 }
 
 void ZUVARecoveryFileManager::checkStatesUnlocked()
+{
+    const QString unwritable = unwritableFolderUnlocked();
+    if (!unwritable.isEmpty()) {
+        RecoveryLog::warning(QStringLiteral("Recovery folder %1 cannot be written: no recovery file is closed or "
+                                            "removed")
+                                 .arg(unwritable));
+        return;
+    }
+    updateStatesUnlocked();
+}
+
+void ZUVARecoveryFileManager::updateStatesUnlocked()
 {
     closeDueFilesUnlocked();
     trimClosedFilesUnlocked();
@@ -402,6 +441,28 @@ RecoveryClosingOrder ZUVARecoveryFileManager::closingOrderUnlocked() const
 QString ZUVARecoveryFileManager::lockPathUnlocked() const
 {
     return lockPath(recoveryFileFolder_);
+}
+
+// Once for a run of operations without the lock, the first after one that had it.
+void ZUVARecoveryFileManager::noteFolderLockUnlocked(const QString& missing)
+{
+    if (!missing.isEmpty() && !lockMissing_)
+        RecoveryLog::warning(QStringLiteral("Recovery folder lock %1 not used (%2): the files are changed without it "
+                                            "until it is, and another process sharing the folder may lose payment "
+                                            "records; check the folder's owner and mode")
+                                 .arg(lockPathUnlocked(), missing));
+    lockMissing_ = !missing.isEmpty();
+}
+
+// The first of the folders the files are changed in that exists and that the
+// process may not write to; empty when there is none.
+QString ZUVARecoveryFileManager::unwritableFolderUnlocked() const
+{
+    for (const QString& folder : {QFileInfo(lockPathUnlocked()).path(), openFolderUnlocked(), closedFolderUnlocked()}) {
+        if (!isWritable(folder))
+            return folder;
+    }
+    return QString();
 }
 
 QString ZUVARecoveryFileManager::closedFolderUnlocked() const

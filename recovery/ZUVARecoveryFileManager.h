@@ -43,8 +43,8 @@ public:
     QString recoveryFileFolder() const;
     void recoveryFileFolder(const QString& folder);
 
-    // False when the item is incomplete, can't be stored as it is, or no
-    // file could be written; true only once the item is on disk. A batch
+    // False when the item is incomplete or no file could be written; true
+    // only once the item is on disk. A batch
     // change whose old file can't be closed still stores the item, in a
     // new file beside the old one.
     bool saveRecoveryItem(std::shared_ptr<ZUVARecoveryItem> item);
@@ -70,8 +70,12 @@ private:
 
     // The operations below expect mutex_ to be held by their caller.
     bool saveUnlocked(const ZUVARecoveryItem& item);
-    bool storeUnlocked(const ZUVARecoveryItem& item);
+    // Closes the files of the terminal's earlier batches only when closing.
+    bool storeUnlocked(const ZUVARecoveryItem& item, bool closing);
+    // Closes the files due and trims the closed ones, once the folder is
+    // found writable (warned of otherwise).
     void checkStatesUnlocked();
+    void updateStatesUnlocked();
     void closeDueFilesUnlocked();
     void trimClosedFilesUnlocked();
     bool closeUnlocked(const std::shared_ptr<ZUVARecoveryFileImpl>& file, const std::tm& closingDate);
@@ -84,8 +88,10 @@ private:
     QString openFolderUnlocked() const;
     QString openFilePathUnlocked(const QString& terminalId, const QString& acquirerId) const;
     QString closedFolderUnlocked() const;
+    QString unwritableFolderUnlocked() const;
     RecoveryClosingOrder closingOrderUnlocked() const;
     QString lockPathUnlocked() const;
+    void noteFolderLockUnlocked(const QString& missing);
 
     static void addTransaction(const ZUVARecoveryItem& item, ZUVARecoveryFileImpl& file);
 
@@ -93,6 +99,8 @@ private:
     const Clock clock_;
     int maxRecoveryFiles_;
     QString recoveryFileFolder_;
+    // The last operation went on without the folder's lock.
+    bool lockMissing_ = false;
 };
 
 } // namespace ect

@@ -1,5 +1,6 @@
 #include "translators/JsonZUVASaleTransactionResponse.h"
 
+#include "common/QuotedText.h"
 #include "encoding/ZUVAUtils.h"
 #include "engine/base/ECTCertificationLogging.h"
 #include "engine/base/HostWarning.h"
@@ -168,8 +169,8 @@ void JsonZUVASaleTransactionResponse::recordBackupModeSale(Ber::BerTlv const& ro
         HostWarning::report(std::string("Saving a backup-mode sale failed: ") + e.what());
     }
     if (!saved) {
-        HostWarning::report("Backup-mode sale of terminal " + item->terminalId() + ", acquirer " + item->acquirerId()
-                         + " not recorded in the recovery files");
+        HostWarning::report("Backup-mode sale of terminal " + ect::QuotedText::of(item->terminalId()) + ", acquirer "
+                            + ect::QuotedText::of(item->acquirerId()) + " not recorded in the recovery files");
     }
 }
 

@@ -2,13 +2,13 @@
 
 #include "engine/base/HostWarning.h"
 
-#include <cerrno>
+#include "common/OwnFile.h"
+
 #include <cstdio>
 #include <iostream>
 #include <utility>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace oxa {
@@ -111,55 +111,21 @@ std::string ECTCertificationLogging::printable(std::string text)
 
 std::string ECTCertificationLogging::append(std::string const& filePath, std::string const& line)
 {
-    // The log holds card data: readable by its owner alone whatever the umask, never
-    // written through a link planted under its name nor held up by a FIFO without
-    // reader; closed on exec, so a program the host starts meanwhile does not inherit it.
-    int const file = ::open(filePath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
-                            S_IRUSR | S_IWUSR);
-    if (file < 0 && errno == ELOOP)
-        return refused(filePath, "it is a symbolic link");
-    // Only a FIFO without reader, or a device file without device, fails so.
-    if (file < 0 && errno == ENXIO)
-        return refused(filePath, "it is not a regular file");
+    // The log holds card data: readable by its owner alone, never written through
+    // a link planted under its name nor held up by a FIFO without reader; closed on
+    // exec, so a program the host starts meanwhile does not inherit it.
+    std::string reason;
+    int const file = ect::OwnFile::open(filePath, O_WRONLY | O_CREAT | O_APPEND, reason);
     if (file < 0)
-        return std::string();
-    std::string const reason = foreignness(file);
-    if (reason.empty())
-        writeAll(file, line);
+        return reason.empty() ? reason : refused(filePath, reason);
+    ect::OwnFile::writeAll(file, line.data(), line.size());
     ::close(file);
-    return reason.empty() ? reason : refused(filePath, reason);
-}
-
-std::string ECTCertificationLogging::foreignness(int file)
-{
-    struct stat status {};
-    if (::fstat(file, &status) != 0)
-        return "its status cannot be read";
-    if (!S_ISREG(status.st_mode))
-        return "it is not a regular file";
-    if (status.st_uid != ::geteuid())
-        return "it belongs to another user";
-    // A second name could be another file's, made by someone else where the log is expected.
-    if (status.st_nlink != 1)
-        return "it has another name besides";
     return std::string();
 }
 
 std::string ECTCertificationLogging::refused(std::string const& filePath, std::string const& reason)
 {
     return "The certification log is not written to " + filePath + ": " + reason;
-}
-
-void ECTCertificationLogging::writeAll(int file, std::string const& line)
-{
-    for (std::size_t written = 0; written < line.size();) {
-        ssize_t const taken = ::write(file, line.data() + written, line.size() - written);
-        if (taken < 0 && errno == EINTR)
-            continue;
-        if (taken <= 0)
-            break;
-        written += static_cast<std::size_t>(taken);
-    }
 }
 
 std::string currentDateAsString()

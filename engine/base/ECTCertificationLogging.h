@@ -42,10 +42,7 @@ private:
     static std::string printable(std::string text);
     // Why the file refused the entry; empty when it took it or could not be opened.
     static std::string append(std::string const& filePath, std::string const& line);
-    // Why an open file is not the log's own; empty when it is.
-    static std::string foreignness(int file);
     static std::string refused(std::string const& filePath, std::string const& reason);
-    static void writeAll(int file, std::string const& line);
 
     std::atomic<bool> enabled_{false};
     mutable std::mutex settingsMutex_;

@@ -7,12 +7,18 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
+#include <future>
+#include <iostream>
 #include <set>
 #include <thread>
+
+#include <fcntl.h>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -226,13 +232,167 @@ TEST(RecoveryFolderLock, KeepsOtherProcessesOutUntilTheHolderEnds)
         ::_exit(1);
     }
     ASSERT_EQ(::read(ready[0], &signal, 1), 1);
-    testsupport::QtWarnings warnings;
-    { const ect::RecoveryFolderLock waited(path, std::chrono::milliseconds(50)); }
-    EXPECT_TRUE(warnings.text().contains("lock not taken within 50 ms")) << warnings.text().toStdString();
+    {
+        const ect::RecoveryFolderLock waited(path, std::chrono::milliseconds(50));
+        EXPECT_TRUE(waited.missing().contains("not taken within 50 ms")) << waited.missing().toStdString();
+    }
     ::kill(holder, SIGKILL);
     ASSERT_EQ(::waitpid(holder, nullptr, 0), holder);
-    { const ect::RecoveryFolderLock taken(path); }
-    EXPECT_EQ(warnings.text().count("lock not taken"), 1);
+    const ect::RecoveryFolderLock taken(path);
+    EXPECT_EQ(taken.missing(), QString());
     ::close(ready[0]);
     ::close(ready[1]);
+}
+
+namespace {
+
+QString recoveryPath(const QString& base, const char* name)
+{
+    return QDir(base).filePath(QStringLiteral("bmrecovery/") + name);
+}
+
+unsigned modeOf(const QString& path)
+{
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode : 0;
+}
+
+} // namespace
+
+// Another user who can write to the working directory plants links, FIFOs or
+// second names where the folder's own files lie: none is written through,
+// none holds a sale up, and the host hears why the file was not used.
+TEST_F(RecoveryFolderTest, FilesPlantedInTheFolderAreNeitherFollowedNorWaitedOn)
+{
+    const auto symlinkTo = [](const char* target) {
+        return [target](const QString& base, const QString& at) {
+            ASSERT_EQ(::symlink(QFile::encodeName(QDir(base).filePath(target)).constData(), QFile::encodeName(at).constData()), 0);
+        };
+    };
+    const auto fifo = [](const QString&, const QString& at) { ASSERT_EQ(::mkfifo(QFile::encodeName(at).constData(), 0666), 0); };
+    const auto secondName = [](const QString& base, const QString& at) {
+        ASSERT_EQ(::link(QFile::encodeName(QDir(base).filePath("victim")).constData(), QFile::encodeName(at).constData()), 0);
+    };
+    const struct {
+        const char* name;
+        const char* file;
+        std::function<void(const QString& base, const QString& at)> plant;
+        const char* told;
+    } rows[] = {
+        {"closing order linked to a file only its owner reads", "closing-order", symlinkTo("victim"), "symbolic link"},
+        {"lock linked to a path that does not exist", "lock", symlinkTo("nowhere"), "symbolic link"},
+        {"lock a FIFO", "lock", fifo, "not a regular file"},
+        {"closing order a FIFO", "closing-order", fifo, "not a regular file"},
+        {"lock a second name of another file", "lock", secondName, "another name"},
+        {"closing order's new file a crash left", "closing-order.new",
+         [](const QString&, const QString& at) { writeBytes(at, "half"); }, nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QTemporaryDir folder;
+        manager.recoveryFileFolder(folder.path());
+        writeBytes(folder.filePath("victim"), "its owner's alone\n");
+        ASSERT_TRUE(save(manager, "T1", "0000000A", "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+        const QString planted = recoveryPath(folder.path(), row.file);
+        QFile::remove(planted);
+        row.plant(folder.path(), planted);
+        testsupport::QtWarnings warnings;
+        bool saved = false;
+        EXPECT_TRUE(endsInTime([&] { return save(manager, "T1", "0000000A", "0013", localTime(2016, 3, 5, 10, 0, 0), "AA02"); },
+                               planted, saved));
+        EXPECT_TRUE(saved);
+        EXPECT_EQ(contentOf(folder.filePath("victim")), "its owner's alone\n");
+        EXPECT_FALSE(QFileInfo::exists(folder.filePath("nowhere")));
+        if (row.told) {
+            EXPECT_TRUE(warnings.text().contains(planted)) << warnings.text().toStdString();
+            EXPECT_TRUE(warnings.text().contains(row.told)) << warnings.text().toStdString();
+        }
+        EXPECT_EQ(fileNamesIn(closedFolder()).size(), 1);
+        const QString order = recoveryPath(folder.path(), "closing-order");
+        // Read only once a plain file: a FIFO would hold the test up.
+        ASSERT_EQ(modeOf(order), static_cast<unsigned>(S_IFREG | S_IRUSR | S_IWUSR));
+        EXPECT_EQ(contentOf(order), fileNamesIn(closedFolder()).value(0).toUtf8() + "\n");
+    }
+}
+
+// The folder's own files are their owner's alone, whatever the umask, an
+// earlier release's lock too: no other user can hold the lock and so hold up
+// every backup sale.
+TEST_F(RecoveryFolderTest, TheFoldersOwnFilesAreTheirOwnersAlone)
+{
+    // A umask that takes the owner's rights leaves folders only root can use.
+    for (const mode_t mask : {mode_t(0), mode_t(0277)}) {
+        if (mask != 0 && ::geteuid() != 0)
+            continue;
+        SCOPED_TRACE(mask);
+        const QTemporaryDir folder;
+        manager.recoveryFileFolder(folder.path());
+        const mode_t before = ::umask(mask);
+        EXPECT_TRUE(save(manager, "T1", "0000000A", "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+        EXPECT_TRUE(save(manager, "T1", "0000000A", "0013", localTime(2016, 3, 5, 10, 0, 0), "AA02"));
+        ::umask(before);
+        EXPECT_EQ(modeOf(recoveryPath(folder.path(), "lock")) & 0777, 0600u);
+        EXPECT_EQ(modeOf(recoveryPath(folder.path(), "closing-order")) & 0777, 0600u);
+    }
+    manager.recoveryFileFolder(base.path());
+    ASSERT_TRUE(save(manager, "T1", "0000000A", "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+    const QString lock = recoveryPath(base.path(), "lock");
+    ASSERT_EQ(::chmod(QFile::encodeName(lock).constData(), 0644), 0);
+    ASSERT_TRUE(save(manager, "T1", "0000000A", "0012", localTime(2016, 3, 5, 10, 1, 0), "AA03"));
+    EXPECT_EQ(modeOf(lock) & 0777, 0600u);
+
+    ASSERT_EQ(::chmod(QFile::encodeName(base.path()).constData(), 0755), 0);
+    const AsOtherUser other;
+    if (!other.acting())
+        GTEST_SKIP() << "another user's open needs the suite to run as root";
+    const int held = ::open(QFile::encodeName(lock).constData(), O_RDONLY | O_CLOEXEC);
+    EXPECT_LT(held, 0);
+    if (held >= 0)
+        ::close(held);
+}
+
+// A lock that can't be used is never passed over in silence: the host hears
+// why once for a run of operations without it, and again after one with it.
+TEST_F(RecoveryFolderTest, ALockNotUsedIsToldOncePerRun)
+{
+    const struct {
+        const char* name;
+        std::function<bool(const QString& lock)> plant;
+        const char* told;
+    } rows[] = {
+        {"a directory", [](const QString& lock) { return QDir().mkdir(lock); }, "not a regular file"},
+        {"another user's file",
+         [](const QString& lock) {
+             writeBytes(lock, "");
+             return ::chown(QFile::encodeName(lock).constData(), AsOtherUser::id, AsOtherUser::id) == 0;
+         },
+         "another user"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QTemporaryDir folder;
+        manager.recoveryFileFolder(folder.path());
+        ASSERT_TRUE(save(manager, "T1", "0000000A", "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+        const QString lock = recoveryPath(folder.path(), "lock");
+        QFile::remove(lock);
+        if (!row.plant(lock)) {
+            QFile::remove(lock);
+            std::cout << "row skipped, another user's file needs the suite to run as root\n";
+            continue;
+        }
+        testsupport::QtWarnings warnings;
+        for (int i = 1; i <= 3; ++i)
+            EXPECT_TRUE(save(manager, "T1", "0000000A", "0012", localTime(2016, 3, 5, 9, i, 0), recordNumber(i)));
+        EXPECT_EQ(manager.getRecoveryFiles().size(), 0u);
+        EXPECT_EQ(warnings.text().count(lock + " not used"), 1) << warnings.text().toStdString();
+        EXPECT_TRUE(warnings.text().contains(row.told)) << warnings.text().toStdString();
+        QDir(lock).removeRecursively();
+        QFile::remove(lock);
+        EXPECT_TRUE(save(manager, "T1", "0000000A", "0012", localTime(2016, 3, 5, 9, 4, 0), recordNumber(4)));
+        QFile::remove(lock);
+        ASSERT_TRUE(row.plant(lock));
+        EXPECT_TRUE(save(manager, "T1", "0000000A", "0012", localTime(2016, 3, 5, 9, 5, 0), recordNumber(5)));
+        EXPECT_EQ(warnings.text().count(lock + " not used"), 2);
+        EXPECT_EQ(storedLogRecords(openFolder()).size(), 6u);
+    }
 }

@@ -4,8 +4,11 @@
 #include "recovery/RecoveryFileUtil.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <map>
+
+#include <sys/stat.h>
 
 using namespace recoverytest;
 using ect::RecoveryFileUtil;
@@ -70,4 +73,13 @@ TEST(RecoveryExtraction, SameNameExportsLieUnderTheirListedNamesAndOverwriteNoth
                                                      {name + "-3.hex", second->content()},
                                                      {name + ".hex", third->content()},
                                                      {name + "_2.hex", second->content()}}));
+
+    // A FIFO under an export's name is moved aside as well, never waited on.
+    const QString fifo = QDir(target).filePath(name + ".hex");
+    ASSERT_TRUE(QFile::remove(fifo));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    bool extracted = false;
+    EXPECT_TRUE(endsInTime([&] { return RecoveryFileUtil::extractRecoveryFiles({first}, target); }, fifo, extracted));
+    EXPECT_TRUE(extracted);
+    EXPECT_EQ(contentOf(fifo).toStdString(), first->content());
 }

@@ -115,6 +115,89 @@ TEST_F(RecoveryManager, BatchChangeWhoseCloseFailsStillStoresTheSale)
     EXPECT_EQ(storedLogRecords(openFolder()), (std::vector<std::string>{"AA02", "AA03", "AA04"}));
 }
 
+// A recovery folder the process can't write to (here: another user's): the
+// files stay open, the sales are stored beside them, and each operation
+// warns once, however many files it can't close.
+TEST_F(RecoveryManager, AnUnwritableFolderIsWarnedOfOncePerOperation)
+{
+    for (int batch = 0; batch < 3; ++batch)
+        ASSERT_TRUE(save(manager, T1, A1, recordNumber(batch).substr(4), localTime(2016, 3, 5, 9, batch, 0),
+                         recordNumber(batch)));
+    for (const QString& folder : {base.path(), openFolder(), closedFolder()})
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), folder == base.path() ? 0755 : 0777), 0);
+    testsupport::QtWarnings warnings;
+    const int sales = 4;
+    {
+        const AsOtherUser other;
+        if (!other.acting())
+            GTEST_SKIP() << "a folder root can't write needs the suite to run as root";
+        for (int batch = 3; batch < 3 + sales; ++batch)
+            EXPECT_TRUE(save(manager, T1, A1, recordNumber(batch).substr(4), localTime(2016, 3, 5, 9, batch, 0),
+                             recordNumber(batch)));
+        manager.getRecoveryFiles();
+    }
+    const QStringList told = warnings.text().split('\n').filter(base.path());
+    EXPECT_EQ(told.filter("cannot be written").size(), sales + 1) << warnings.text().toStdString();
+    EXPECT_EQ(told.filter("lock").size(), 1) << warnings.text().toStdString();
+    EXPECT_EQ(told.size(), sales + 2) << warnings.text().toStdString();
+    EXPECT_EQ(storedLogRecords(openFolder()).size(), static_cast<std::size_t>(1 + sales));
+    EXPECT_EQ(storedLogRecords(closedFolder()).size(), 2u);
+
+    // Where the open files can't be written either, the sale is not recorded, and said so once.
+    ASSERT_EQ(::chmod(QFile::encodeName(openFolder()).constData(), 0755), 0);
+    const AsOtherUser other;
+    EXPECT_FALSE(save(manager, T1, A1, "0099", localTime(2016, 3, 5, 10, 0, 0), recordNumber(99)));
+    const QStringList toldThen = warnings.text().split('\n').filter(base.path());
+    EXPECT_EQ(toldThen.size(), told.size() + 1) << warnings.text().toStdString();
+    EXPECT_TRUE(toldThen.last().contains("not recorded")) << toldThen.last().toStdString();
+}
+
+// An approved backup sale is never dropped for the characters of its fields:
+// what an XML file can't carry is stored in hexadecimal, read back as it
+// came, and the warning names the field without quoting a control byte.
+TEST_F(RecoveryManager, FieldsAnXmlFileCantCarryAreStoredAndReadBack)
+{
+    const struct {
+        const char* name;
+        const char* field;
+        std::string terminal;
+        std::string merchant;
+    } rows[] = {
+        {"control byte in the merchant user", "merchantUserId", T1, "CASH\x01"},
+        {"line break in the merchant user", "merchantUserId", T1, "CASH\r\nIER"},
+        {"U+FFFE in the merchant user", "merchantUserId", T1, "CASH\xEF\xBF\xBE"},
+        {"escape sequence in the terminal", "terminalId", "T1\x1B[2J\r\n", "CASHIER1"},
+        {"NUL in the terminal", "terminalId", std::string("T1\0", 3), "CASHIER1"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QTemporaryDir folder;
+        manager.recoveryFileFolder(folder.path());
+        testsupport::QtWarnings warnings;
+        for (int sale = 0; sale < 3; ++sale) {
+            auto item = std::make_shared<ect::ZUVARecoveryItem>();
+            item->terminalId(row.terminal);
+            item->acquirerId(A1);
+            item->batchId(sale < 2 ? "0012" : "0013");
+            item->schemeId("A00000000401");
+            item->creationDate(localTime(2016, 3, 5, 9, sale, 0));
+            item->merchantUserId(row.merchant);
+            item->transactionLogRecord(recordNumber(sale));
+            EXPECT_TRUE(manager.saveRecoveryItem(item));
+        }
+        EXPECT_EQ(manager.getRecoveryFiles().size(), 1u);
+        const auto closed = RecoveryFileUtil::readRecoveryFilesXml(closedFolder());
+        ASSERT_EQ(closed.size(), 1u);
+        EXPECT_EQ(closed[0]->terminalId(), row.terminal);
+        ASSERT_EQ(closed[0]->transactions().size(), 2u);
+        EXPECT_EQ(closed[0]->transactions()[1]->merchantUserId(), row.merchant);
+        EXPECT_EQ(storedLogRecords(openFolder()), std::vector<std::string>{recordNumber(2)});
+        EXPECT_EQ(warnings.text().count(QString("with %1 in hexadecimal").arg(row.field)), 3) << warnings.text().toStdString();
+        for (const char control : {'\x01', '\x1B', '\r', '\0'})
+            EXPECT_FALSE(warnings.text().contains(QChar(control)));
+    }
+}
+
 // Unreadable files are skipped and logged, never overwritten or erased.
 TEST_F(RecoveryManager, UnreadableFilesAreLeftAlone)
 {

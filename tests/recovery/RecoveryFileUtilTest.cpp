@@ -1,11 +1,15 @@
 #include "RecoveryTestSupport.h"
 
 #include "recovery/RecoveryCalendar.h"
+#include "recovery/RecoveryFileRequests.h"
 #include "recovery/RecoveryFileName.h"
 #include "recovery/RecoveryFileUtil.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -73,25 +77,32 @@ TEST_F(RecoveryXml, RecordRoundTripsToTheSecondWithElementsInOrder)
     EXPECT_EQ(read->storedPath(), QDir::cleanPath(path("deep/er/r.xml")));
 }
 
-// A sale's date is stored and exported as the terminal wrote it, in summer
-// and winter; in the hour that occurs twice as one of its readings, the same
-// read back, whichever season the conversions before it were in.
+// A sale's date is stored, exported and listed as the terminal wrote it, in
+// summer and winter; in the hour that occurs twice as its earlier reading, in
+// one skipped as standard time; the same read back, whichever season the
+// conversions before it were in.
 TEST_F(RecoveryXml, DatesReadBackAsTheTerminalWroteThemInEveryZone)
 {
     const struct {
         const char* zone;
         std::tm date;
         std::string stored;
+        qint64 listed; // seconds since the epoch
     } rows[] = {
-        {"Europe/Berlin", terminalDate(7, 15, 23, 30), "2026-07-15T23:30:00"},
-        {"Europe/Berlin", terminalDate(1, 15, 23, 30), "2026-01-15T23:30:00"},
-        {"Europe/Berlin", terminalDate(10, 25, 2, 30), "2026-10-25T02:30:00"},
-        {"America/New_York", terminalDate(7, 15, 23, 30), "2026-07-15T23:30:00"},
-        {"America/New_York", terminalDate(1, 15, 23, 30), "2026-01-15T23:30:00"},
-        {"America/New_York", terminalDate(11, 1, 1, 30), "2026-11-01T01:30:00"},
-        {"UTC", terminalDate(7, 15, 23, 30), "2026-07-15T23:30:00"},
-        {"UTC", terminalDate(1, 15, 23, 30), "2026-01-15T23:30:00"},
+        {"Europe/Berlin", terminalDate(7, 15, 23, 30), "2026-07-15T23:30:00", 1784151000},
+        {"Europe/Berlin", terminalDate(1, 15, 23, 30), "2026-01-15T23:30:00", 1768516200},
+        {"Europe/Berlin", terminalDate(10, 25, 2, 30), "2026-10-25T02:30:00", 1792888200},
+        {"Europe/Paris", terminalDate(10, 25, 2, 30), "2026-10-25T02:30:00", 1792888200},
+        {"Europe/Berlin", terminalDate(3, 29, 2, 30), "2026-03-29T03:30:00", 1774747800},
+        {"Europe/Berlin", terminalDate(10, 25, 12, 0), "2026-10-25T12:00:00", 1792926000},
+        {"America/New_York", terminalDate(7, 15, 23, 30), "2026-07-15T23:30:00", 1784172600},
+        {"America/New_York", terminalDate(1, 15, 23, 30), "2026-01-15T23:30:00", 1768537800},
+        {"America/New_York", terminalDate(11, 1, 1, 30), "2026-11-01T01:30:00", 1793511000},
+        {"UTC", terminalDate(7, 15, 23, 30), "2026-07-15T23:30:00", 1784158200},
+        {"UTC", terminalDate(1, 15, 23, 30), "2026-01-15T23:30:00", 1768519800},
     };
+    ect::ZUVARecoveryFileManager manager;
+    manager.recoveryFileFolder(folder.path());
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.zone) + " " + row.stored);
         const testsupport::LocalZone zone(row.zone);
@@ -99,8 +110,10 @@ TEST_F(RecoveryXml, DatesReadBackAsTheTerminalWroteThemInEveryZone)
         file->setClosingDate(row.date);
         addTransaction(*file, "CASHIER", "AB", row.date);
         ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(path("r.xml"), file));
+        ASSERT_TRUE(RecoveryFileUtil::writeRecoveryFileXml(manager.getClosedFilePath(file), file));
         EXPECT_TRUE(QString::fromUtf8(contentOf(path("r.xml"))).contains("<date>" + QString::fromStdString(row.stored)));
         const qint64 written = ect::RecoveryCalendar::toSeconds(row.date);
+        EXPECT_EQ(written, row.listed);
         for (const int monthBefore : {1, 7}) {
             localTime(2026, monthBefore, 1, 12, 0, 0);
             const auto read = RecoveryFileUtil::readRecoveryFileXml(path("r.xml"));
@@ -111,7 +124,14 @@ TEST_F(RecoveryXml, DatesReadBackAsTheTerminalWroteThemInEveryZone)
                       row.stored);
             const std::string day = row.stored.substr(0, 4) + row.stored.substr(5, 2) + row.stored.substr(8, 2);
             EXPECT_NE(read->fileName().find("_D" + day + "_"), std::string::npos) << read->fileName();
+            localTime(2026, monthBefore, 1, 12, 0, 0);
+            const QJsonArray listed =
+                QJsonDocument::fromJson(QByteArray::fromStdString(ect::RecoveryFileRequests::recoveryFilesJson(manager, nullptr)))
+                    .array();
+            ASSERT_EQ(listed.size(), 1);
+            EXPECT_EQ(listed[0].toObject()["closingDate"].toString(), QString::number(row.listed));
         }
+        QFile::remove(manager.getClosedFilePath(file));
     }
 }
 

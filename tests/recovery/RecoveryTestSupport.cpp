@@ -8,6 +8,11 @@
 #include <QFile>
 
 #include <cstdlib>
+#include <future>
+
+#include <fcntl.h>
+
+#include <unistd.h>
 
 namespace recoverytest {
 namespace {
@@ -85,6 +90,36 @@ void writeBytes(const QString& path, const QByteArray& bytes)
 QString certificationLogText()
 {
     return environment.log.text();
+}
+
+AsOtherUser::AsOtherUser()
+{
+    acting_ = ::geteuid() == 0 && ::setegid(id) == 0;
+    if (acting_ && ::seteuid(id) != 0) {
+        acting_ = false;
+        ::setegid(0);
+    }
+}
+
+AsOtherUser::~AsOtherUser()
+{
+    if (!acting_)
+        return;
+    if (::seteuid(0) != 0 || ::setegid(0) != 0)
+        std::abort();
+}
+
+bool endsInTime(const std::function<bool()>& work, const QString& fifo, bool& result)
+{
+    auto done = std::async(std::launch::async, work);
+    const bool inTime = done.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    result = done.get();
+    return inTime;
 }
 
 RecoveryFolderTest::RecoveryFolderTest()

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +42,25 @@ QString certificationLogText();
 // The log records of every transaction in the recovery files of a folder.
 std::vector<std::string> storedLogRecords(const QString& folder);
 std::string recordNumber(int n);
+
+// Runs the work on a thread of its own: true when it ends within the deadline.
+// Work blocked opening the FIFO is let go by a writer's open, so the test ends.
+bool endsInTime(const std::function<bool()>& work, const QString& fifo, bool& result);
+
+// The test process acting as another user, one no account names, for a scope:
+// only a process running as root can, and acting() tells whether it does.
+class AsOtherUser {
+public:
+    static constexpr unsigned id = 54321;
+    AsOtherUser();
+    ~AsOtherUser();
+    AsOtherUser(const AsOtherUser&) = delete;
+    AsOtherUser& operator=(const AsOtherUser&) = delete;
+    bool acting() const { return acting_; }
+
+private:
+    bool acting_ = false;
+};
 
 // A manager on a fresh temporary base folder with a clock the test sets.
 class RecoveryFolderTest : public ::testing::Test {

@@ -165,7 +165,7 @@ TEST(LastTransaction, BareEnvelopeWhateverTheDocumentAndASaleReply)
 
 // A backup-mode sale is recorded and still returned, at the local time the
 // terminal gives, in summer too; one with an unreadable date is recorded at
-// the current time, one that cannot be recorded is logged.
+// the current time, one that cannot be recorded is logged, its terminal quoted.
 TEST(SaleResponse, BackupModeSalesAreRecorded)
 {
     QTemporaryDir recoveryFolder;
@@ -183,6 +183,9 @@ TEST(SaleResponse, BackupModeSalesAreRecorded)
     std::vector<SimTlv> incomplete = backupModeSale("TERMBM03", "20240309090507");
     incomplete.pop_back(); // no card data: no acquirer, scheme or log record
     saleResult(incomplete);
+    std::vector<SimTlv> hostile = backupModeSale("TERM\r\n\x1B[2J", "20240309090507");
+    hostile.pop_back();
+    saleResult(hostile);
 
     {
         const testsupport::LocalZone summerTime("Europe/Berlin");
@@ -195,5 +198,7 @@ TEST(SaleResponse, BackupModeSalesAreRecorded)
     EXPECT_FALSE(files.contains("TERMOK") || files.contains("TERMBM03"));
     const QString logged = log.text();
     EXPECT_TRUE(logged.contains("unreadable date") && logged.contains("not recorded")) << logged.toStdString();
+    // A terminal's text quoted in a warning breaks no line and sends no control sequence.
+    EXPECT_TRUE(logged.contains("terminal TERM\\x0D\\x0A\\x1B[2J, acquirer")) << logged.toStdString();
     recovery.recoveryFileFolder(previousFolder);
 }

@@ -17,6 +17,8 @@ namespace {
 
 const QString& kRejectionType = *new QString(QStringLiteral("Rj"));
 const QByteArray& kMessageCode = *new QByteArray(QByteArrayLiteral("MC"));
+// Bytes of a dropped rest a warning shows.
+const int kShownLeftover = 16;
 
 ect::ECTError invalidResponse(std::string const& reason)
 {
@@ -82,13 +84,46 @@ void JsonZUVAResponseHandlerImpl::handleReceived()
 
 void JsonZUVAResponseHandlerImpl::readMessage()
 {
+    std::vector<QByteArray> frames;
     try {
-        inputStream_->read(buffer_);
+        if (!inputStream_->readFrames(frames))
+            inputStream_->read(buffer_);
     } catch (std::exception const& e) {
         qWarning("Reading the terminal's bytes failed: %s", e.what());
         return;
     }
+    for (QByteArray& frame : frames)
+        cutFrame(std::move(frame));
     while (parseZUVAMessage()) {
+    }
+}
+
+void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame)
+{
+    // A frame holds whole messages: what it leaves over is no start of the
+    // next frame's message, or a damaged message would cost the next one too.
+    buffer_ = std::move(frame);
+    while (parseZUVAMessage()) {
+    }
+    if (buffer_.isEmpty())
+        return;
+    HostWarning::report(describeLeftover().toStdString());
+    buffer_.clear();
+}
+
+QString JsonZUVAResponseHandlerImpl::describeLeftover() const
+{
+    const QString bytes = QString::fromLatin1(buffer_.left(kShownLeftover).toHex(' ').toUpper())
+                          + (buffer_.size() > kShownLeftover ? QStringLiteral(" ...") : QString());
+    try {
+        const ZUVAHeader header(buffer_.left(ZUVAHeader::kSize));
+        return QStringLiteral("Message cut short by the end of its frame dropped: its header announces %1 body bytes, "
+                              "the frame holds %2: %3")
+            .arg(header.length().length())
+            .arg(buffer_.size() - ZUVAHeader::kSize)
+            .arg(bytes);
+    } catch (std::exception const&) {
+        return QStringLiteral("%1 bytes after the last message of a frame dropped: %2").arg(buffer_.size()).arg(bytes);
     }
 }
 

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace oxa {
 
@@ -47,6 +48,9 @@ private:
     // Cuts the next message off the buffer and queues it, or drops bytes that
     // do not parse; false when no whole message is buffered.
     bool parseZUVAMessage();
+    // Cuts the messages a frame holds; what is left at its end is dropped with a warning.
+    void cutFrame(QByteArray frame);
+    QString describeLeftover() const;
     void skipToNextPossibleHeader();
     void clearBuffer(int count);
 

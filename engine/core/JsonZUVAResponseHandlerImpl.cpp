@@ -17,8 +17,6 @@ namespace {
 
 const QString& kRejectionType = *new QString(QStringLiteral("Rj"));
 const QByteArray& kMessageCode = *new QByteArray(QByteArrayLiteral("MC"));
-// Bytes of a dropped rest a warning shows.
-const int kShownLeftover = 16;
 
 ect::ECTError invalidResponse(std::string const& reason)
 {
@@ -95,35 +93,6 @@ void JsonZUVAResponseHandlerImpl::readMessage()
     for (QByteArray& frame : frames)
         cutFrame(std::move(frame));
     while (parseZUVAMessage()) {
-    }
-}
-
-void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame)
-{
-    // A frame holds whole messages: what it leaves over is no start of the
-    // next frame's message, or a damaged message would cost the next one too.
-    buffer_ = std::move(frame);
-    while (parseZUVAMessage()) {
-    }
-    if (buffer_.isEmpty())
-        return;
-    HostWarning::report(describeLeftover().toStdString());
-    buffer_.clear();
-}
-
-QString JsonZUVAResponseHandlerImpl::describeLeftover() const
-{
-    const QString bytes = QString::fromLatin1(buffer_.left(kShownLeftover).toHex(' ').toUpper())
-                          + (buffer_.size() > kShownLeftover ? QStringLiteral(" ...") : QString());
-    try {
-        const ZUVAHeader header(buffer_.left(ZUVAHeader::kSize));
-        return QStringLiteral("Message cut short by the end of its frame dropped: its header announces %1 body bytes, "
-                              "the frame holds %2: %3")
-            .arg(header.length().length())
-            .arg(buffer_.size() - ZUVAHeader::kSize)
-            .arg(bytes);
-    } catch (std::exception const&) {
-        return QStringLiteral("%1 bytes after the last message of a frame dropped: %2").arg(buffer_.size()).arg(bytes);
     }
 }
 
@@ -398,6 +367,37 @@ std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
 {
     return std::unique_ptr<JsonZUVAResponseHandler>(new JsonZUVAResponseHandlerImpl(
         std::move(dispatcher), std::move(inputStream), std::move(notificationCallback), std::move(saleReplies)));
+}
+
+void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame)
+{
+    // A frame holds whole messages: what it leaves over is no start of the
+    // next frame's message, or a damaged message would cost the next one too.
+    buffer_ = std::move(frame);
+    while (parseZUVAMessage()) {
+    }
+    if (buffer_.isEmpty())
+        return;
+    HostWarning::report(describeLeftover().toStdString());
+    buffer_.clear();
+}
+
+QString JsonZUVAResponseHandlerImpl::describeLeftover() const
+{
+    // Enough bytes to tell a header or a padding.
+    const int kShownLeftover = 16;
+    const QString bytes = QString::fromLatin1(buffer_.left(kShownLeftover).toHex(' ').toUpper())
+                          + (buffer_.size() > kShownLeftover ? QStringLiteral(" ...") : QString());
+    try {
+        const ZUVAHeader header(buffer_.left(ZUVAHeader::kSize));
+        return QStringLiteral("Message cut short by the end of its frame dropped: its header announces %1 body bytes, "
+                              "the frame holds %2: %3")
+            .arg(header.length().length())
+            .arg(buffer_.size() - ZUVAHeader::kSize)
+            .arg(bytes);
+    } catch (std::exception const&) {
+        return QStringLiteral("%1 bytes after the last message of a frame dropped: %2").arg(buffer_.size()).arg(bytes);
+    }
 }
 
 } // namespace oxa

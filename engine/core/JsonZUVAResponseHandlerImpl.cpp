@@ -371,15 +371,13 @@ std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
 
 void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame)
 {
-    // A frame holds whole messages: what it leaves over is no start of the
-    // next frame's message, or a damaged message would cost the next one too.
+    // A frame holds whole messages: the next frame replaces what this one
+    // leaves, or a damaged message would cost the next frame's too.
     buffer_ = std::move(frame);
     while (parseZUVAMessage()) {
     }
-    if (buffer_.isEmpty())
-        return;
-    HostWarning::report(describeLeftover().toStdString());
-    buffer_.clear();
+    if (!buffer_.isEmpty())
+        HostWarning::report(describeLeftover().toStdString());
 }
 
 QString JsonZUVAResponseHandlerImpl::describeLeftover() const

@@ -78,7 +78,7 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsEventsAndT
     EXPECT_EQ(zuva_isTerminalConnected(TerminalId), -1);
 }
 
-// A frame holds one message: a reply damaged in its frame is lost with a
+// A frame holds whole messages: a reply damaged in its frame is lost with a
 // warning that names what was dropped, and costs no other reply; bytes that
 // a whole reply leaves in its frame are dropped with it. Rows: how the
 // terminal's frame carries its approval of the first of two sales.
@@ -87,7 +87,7 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
     struct Row {
         const char* name;
         std::function<Bytes(Bytes)> frameOf;
-        // The warning, given the approval's body length.
+        // The warning, given the approval's body length; empty: none.
         std::function<QString(int)> warning;
         bool firstApproved;
     };
@@ -98,6 +98,8 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
             .arg(held);
     };
     const Row rows[] = {
+        {"sent twice in one frame", [](const Bytes& approval) { return approval + approval; }, [](int) { return QString(); },
+         true},
         {"4 bytes shorter than its header says",
          [](Bytes approval) {
              approval.resize(approval.size() - 4);
@@ -132,10 +134,13 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
             return SimTerminal::answer(frameOf(approval));
         });
         const size_t results = host.count("result");
+        const int frameWarnings = log.text().count("frame dropped");
         ASSERT_EQ(host.send(TerminalId, saleOf("1.01")), 0);
         ASSERT_TRUE(waitUntil([&] { return *bodyLength != 0; }));
         const QString warning = row.warning(*bodyLength);
-        EXPECT_TRUE(waitUntil([&] { return log.text().contains(warning); })) << log.text().toStdString();
+        if (!warning.isEmpty()) {
+            EXPECT_TRUE(waitUntil([&] { return log.text().contains(warning); })) << log.text().toStdString();
+        }
         if (!row.firstApproved) {
             ASSERT_EQ(zuva_resetTransaction(TerminalId), 0);
         }
@@ -149,7 +154,7 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
         ASSERT_EQ(host.send(TerminalId, saleOf("1.02")), 0);
         ASSERT_TRUE(host.waitFor("result", results + 2));
         EXPECT_EQ(host.last("result").value("result").toObject().value("authorizedAmount").toDouble(), 1.02);
-        EXPECT_EQ(log.text().count(warning), 1);
+        EXPECT_EQ(log.text().count("frame dropped"), frameWarnings + (warning.isEmpty() ? 0 : 1));
     }
 }
 

@@ -21,7 +21,8 @@ namespace oxa {
 // "ResponseHandlerThread". Nothing a terminal sends makes it throw: bytes that
 // do not start a header are skipped up to the next "MC", bodies that do not
 // parse are dropped, and a translator that fails ends the pending transaction
-// with code 2, cause 16 InvalidResponse.
+// with code 2, cause 16 InvalidResponse. On a stream with frames a message
+// ends with its frame: what a frame leaves is dropped with a warning.
 class JsonZUVAResponseHandlerImpl : public vorsam::Runnable, public JsonZUVAResponseHandler {
     Q_OBJECT
 public:

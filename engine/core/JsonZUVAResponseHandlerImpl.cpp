@@ -18,6 +18,21 @@ namespace {
 const QString& kRejectionType = *new QString(QStringLiteral("Rj"));
 const QByteArray& kMessageCode = *new QByteArray(QByteArrayLiteral("MC"));
 
+// Whether bytes may be the first ones of a message: completed by an empty
+// header's bytes, their first header's worth passes the header's checks.
+bool couldBeginMessage(QByteArray const& bytes)
+{
+    QByteArray header = bytes.left(ZUVAHeader::kSize);
+    header.append(kMessageCode.mid(header.size()));
+    header.append(ZUVAHeader::kSize - header.size(), '\0');
+    try {
+        (void)ZUVAHeader(header);
+        return true;
+    } catch (std::exception const&) {
+        return false;
+    }
+}
+
 ect::ECTError invalidResponse(std::string const& reason)
 {
     return ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::InvalidResponse,
@@ -371,13 +386,24 @@ std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
 
 void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame)
 {
-    // A frame holds whole messages: the next frame replaces what this one
-    // leaves, or a damaged message would cost the next frame's too.
-    buffer_ = std::move(frame);
+    // A frame that begins with a header starts a new message: what the frames
+    // before it left would cost its message too. Any other frame continues a
+    // message split over frames.
+    if (couldBeginMessage(frame))
+        dropLeftover();
+    buffer_.append(frame);
     while (parseZUVAMessage()) {
     }
-    if (!buffer_.isEmpty())
-        HostWarning::report(describeLeftover().toStdString());
+    if (!couldBeginMessage(buffer_))
+        dropLeftover();
+}
+
+void JsonZUVAResponseHandlerImpl::dropLeftover()
+{
+    if (buffer_.isEmpty())
+        return;
+    HostWarning::report(describeLeftover().toStdString());
+    buffer_.clear();
 }
 
 QString JsonZUVAResponseHandlerImpl::describeLeftover() const

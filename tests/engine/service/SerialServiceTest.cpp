@@ -22,6 +22,12 @@ namespace {
 
 const char* const TerminalId = "SER00001";
 
+// A message as two frames, the first holding its first count bytes.
+std::vector<Bytes> splitAt(const Bytes& message, size_t count)
+{
+    return {Bytes(message.begin(), message.begin() + long(count)), Bytes(message.begin() + long(count), message.end())};
+}
+
 class SerialService : public ::testing::Test {
 protected:
     void SetUp() override
@@ -78,17 +84,20 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsEventsAndT
     EXPECT_EQ(zuva_isTerminalConnected(TerminalId), -1);
 }
 
-// A frame holds whole messages: a reply damaged in its frame is lost with a
-// warning that names what was dropped, and costs no other reply; bytes that
-// a whole reply leaves in its frame are dropped with it. Rows: how the
-// terminal's frame carries its approval of the first of two sales.
+// A frame that begins with a header starts a new message: a reply damaged in
+// its frame is lost with a warning that names what was dropped, and costs no
+// other reply; a reply split over frames is read whole. Bytes that cannot
+// begin a message are dropped at the end of their frame. Rows: how the
+// terminal's frames carry its approval of the first of two sales.
 TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
 {
     struct Row {
         const char* name;
-        std::function<Bytes(Bytes)> frameOf;
+        std::function<std::vector<Bytes>(Bytes)> framesOf;
         // The warning, given the approval's body length; empty: none.
         std::function<QString(int)> warning;
+        // Only the next frame shows that nothing of what was left follows.
+        bool warnedAtTheNextFrame;
         bool firstApproved;
     };
     const auto cutShort = [](int announced, int held) {
@@ -98,26 +107,31 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
             .arg(held);
     };
     const Row rows[] = {
-        {"sent twice in one frame", [](const Bytes& approval) { return approval + approval; }, [](int) { return QString(); },
-         true},
+        {"sent twice in one frame", [](const Bytes& approval) { return std::vector<Bytes>{approval + approval}; },
+         [](int) { return QString(); }, false, true},
         {"4 bytes shorter than its header says",
          [](Bytes approval) {
              approval.resize(approval.size() - 4);
-             return approval;
+             return std::vector<Bytes>{approval};
          },
-         [&](int length) { return cutShort(length, length - 4); }, false},
+         [&](int length) { return cutShort(length, length - 4); }, true, false},
         {"header announcing 300 bytes more",
          [](Bytes approval) {
              const int announced = int(approval.size()) - 38 + 300;
              approval[36] = uint8_t((announced / 1000) << 4 | (announced / 100) % 10);
              approval[37] = uint8_t((announced / 10) % 10 << 4 | announced % 10);
-             return approval;
+             return std::vector<Bytes>{approval};
          },
-         [&](int length) { return cutShort(length + 300, length); }, false},
-        {"followed by the start of a header", [](Bytes approval) { return approval + Bytes{'M', 'C', '0', '1', '2'}; },
-         [](int) { return QString("5 bytes after the last message of a frame dropped: 4D 43 30 31 32"); }, true},
-        {"followed by zero bytes", [](Bytes approval) { return approval + Bytes(3, 0); },
-         [](int) { return QString("3 bytes after the last message of a frame dropped: 00 00 00"); }, true},
+         [&](int length) { return cutShort(length + 300, length); }, true, false},
+        {"followed by the start of a header",
+         [](const Bytes& approval) { return std::vector<Bytes>{approval + Bytes{'M', 'C', '0', '1', '2'}}; },
+         [](int) { return QString("5 bytes after the last message of a frame dropped: 4D 43 30 31 32"); }, true, true},
+        {"followed by zero bytes", [](const Bytes& approval) { return std::vector<Bytes>{approval + Bytes(3, 0)}; },
+         [](int) { return QString("3 bytes after the last message of a frame dropped: 00 00 00"); }, false, true},
+        {"split over two frames in its body", [](const Bytes& approval) { return splitAt(approval, 38 + 10); },
+         [](int) { return QString(); }, false, true},
+        {"split over two frames in its header", [](const Bytes& approval) { return splitAt(approval, 20); },
+         [](int) { return QString(); }, false, true},
     };
     const CertificationLog log;
     terminal.identifyAs(TerminalId);
@@ -127,20 +141,22 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
         SCOPED_TRACE(row.name);
         // Shared with the terminal's thread, which may outlive a failed row.
         const auto bodyLength = std::make_shared<std::atomic<int>>(0);
-        terminal.on("Cd", [frameOf = row.frameOf, bodyLength](const SimMessage& request) {
+        terminal.on("Cd", [framesOf = row.framesOf, bodyLength](const SimMessage& request) {
             const Bytes approval = SimSaleReplies::saleReplyTo(request, TerminalId);
             if (bodyLength->exchange(int(approval.size()) - 38) != 0)
                 return SimTerminal::answer(approval);
-            return SimTerminal::answer(frameOf(approval));
+            return SimTerminal::Reply{framesOf(approval), false};
         });
         const size_t results = host.count("result");
         const int frameWarnings = log.text().count("frame dropped");
         ASSERT_EQ(host.send(TerminalId, saleOf("1.01")), 0);
         ASSERT_TRUE(waitUntil([&] { return *bodyLength != 0; }));
         const QString warning = row.warning(*bodyLength);
-        if (!warning.isEmpty()) {
+        const auto expectWarning = [&] {
             EXPECT_TRUE(waitUntil([&] { return log.text().contains(warning); })) << log.text().toStdString();
-        }
+        };
+        if (!warning.isEmpty() && !row.warnedAtTheNextFrame)
+            expectWarning();
         if (!row.firstApproved) {
             ASSERT_EQ(zuva_resetTransaction(TerminalId), 0);
         }
@@ -154,6 +170,8 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
         ASSERT_EQ(host.send(TerminalId, saleOf("1.02")), 0);
         ASSERT_TRUE(host.waitFor("result", results + 2));
         EXPECT_EQ(host.last("result").value("result").toObject().value("authorizedAmount").toDouble(), 1.02);
+        if (!warning.isEmpty() && row.warnedAtTheNextFrame)
+            expectWarning();
         EXPECT_EQ(log.text().count("frame dropped"), frameWarnings + (warning.isEmpty() ? 0 : 1));
     }
 }

@@ -389,19 +389,17 @@ void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame)
     // A frame that begins with a header starts a new message: what the frames
     // before it left would cost its message too. Any other frame continues a
     // message split over frames.
-    if (couldBeginMessage(frame))
+    if (!buffer_.isEmpty() && couldBeginMessage(frame))
         dropLeftover();
     buffer_.append(frame);
     while (parseZUVAMessage()) {
     }
-    if (!couldBeginMessage(buffer_))
+    if (!buffer_.isEmpty() && !couldBeginMessage(buffer_))
         dropLeftover();
 }
 
 void JsonZUVAResponseHandlerImpl::dropLeftover()
 {
-    if (buffer_.isEmpty())
-        return;
     HostWarning::report(describeLeftover().toStdString());
     buffer_.clear();
 }

@@ -72,6 +72,36 @@ void BM_LinkMessages(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * payload.size());
 }
 
+// The terminal's payloads, one data frame each, read from the link as the
+// engine reads them: the receiving side of every reply.
+void BM_LinkReplies(benchmark::State& state)
+{
+    ensureApplication();
+    std::unique_ptr<testsupport::LinkPeer> peer;
+    testsupport::SerialLine pty([&](const testsupport::Bytes& bytes) { peer->receive(bytes); });
+    peer = std::make_unique<testsupport::LinkPeer>([&](const testsupport::Bytes& bytes) { pty.send(bytes); });
+    auto port = openPort(pty);
+    const QByteArray payload = payloadOf(state);
+    const testsupport::Bytes reply(payload.begin(), payload.end());
+    {
+        kiss::Kiss link(port->getInputStream(), port->getOutputStream(), boost::none);
+        link.start();
+        QByteArray received;
+        testsupport::waitUntil([&] {
+            link.getInputStream()->read(received);
+            return link.isConnected();
+        });
+        for (auto _ : state) {
+            peer->sendMessage(reply);
+            received.clear();
+            while (received.size() < payload.size())
+                link.getInputStream()->read(received);
+        }
+    }
+    port->close();
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * payload.size());
+}
+
 // The same payload written straight to the port, received on the master.
 void BM_PlainWrites(benchmark::State& state)
 {
@@ -95,5 +125,6 @@ void BM_PlainWrites(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_LinkMessages)->Arg(38)->Arg(512)->Arg(4096)->UseRealTime();
+BENCHMARK(BM_LinkReplies)->Arg(38)->Arg(512)->UseRealTime();
 BENCHMARK(BM_PlainWrites)->Arg(38)->Arg(512)->Arg(4096)->UseRealTime();
 BENCHMARK_MAIN();

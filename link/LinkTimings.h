@@ -9,6 +9,9 @@ namespace kiss {
 // Time-outs of the link and its line rate. Tests shorten the time-outs; whoever
 // opens the port gives its line rate (the serial connection factory does).
 struct LinkTimings {
+    // How often a frame is sent again before it counts as lost.
+    static constexpr int maxResends = 3;
+
     // From entering Connect to the probe frame.
     std::chrono::milliseconds connectDelay{500};
     // How long a sent frame waits for its acknowledgement once it has left the line.
@@ -27,6 +30,14 @@ struct LinkTimings {
             return ackTimeout;
         const qint64 bitsOnLine = static_cast<qint64>(frameLength) * 12;
         return ackTimeout + std::chrono::milliseconds((bitsOnLine * 1000 + baudRate - 1) / baudRate);
+    }
+
+    // How long after its first arrival a frame of frameLength bytes may come
+    // again because its acknowledgement was lost: until its sender, waiting
+    // for an acknowledgement after each sending, gives up.
+    std::chrono::milliseconds repeatWindowFor(int frameLength) const
+    {
+        return ackTimeoutFor(frameLength) * (maxResends + 1);
     }
 };
 

@@ -38,9 +38,14 @@ struct SharedData {
     std::deque<QByteArray> pendingWrites;
 
     // The last frame delivered, to recognise its repetition when our
-    // acknowledgement was lost.
-    boost::optional<unsigned char> lastReceivedSequenceNumber;
-    QByteArray lastReceivedData;
+    // acknowledgement was lost. The terminal repeats it only until its
+    // resends run out, and not once it has a newer message of ours to answer.
+    struct ReceivedFrame {
+        unsigned char sequenceNumber;
+        QByteArray data;
+        std::chrono::steady_clock::time_point repeatableUntil;
+    };
+    boost::optional<ReceivedFrame> lastReceived;
 
     LinkTimings timings;
 };

@@ -22,7 +22,7 @@ State::State(std::shared_ptr<SharedData> shared)
 
 State::~State() = default;
 
-bool State::read(QByteArray& payloads)
+bool State::read(std::vector<QByteArray>& payloads)
 {
     QByteArray& buffer = shared().receiveBuffer;
     if (buffer.isEmpty())
@@ -78,6 +78,9 @@ bool State::sendDataMessage(QByteArray data, bool newSequenceNumber)
 {
     if (newSequenceNumber)
         raiseSequenceNumber();
+    // A message of ours may be answered with the very frame the terminal sent last.
+    if (newSequenceNumber && !data.isEmpty())
+        shared().lastReceived.reset();
     const QByteArray frame = buildKissDataMessage(data, shared().sequenceNumber);
     manager().reportDataMessageSent();
     return shared().output->write(reinterpret_cast<const unsigned char*>(frame.constData()), frame.size());
@@ -89,7 +92,7 @@ void State::raiseSequenceNumber()
     shared().sequenceNumber = shared().sequenceNumber == 254 ? 0 : shared().sequenceNumber + 1;
 }
 
-ParseKissDataMessageResult State::processReceivedDataMessage(QByteArray& payloads)
+ParseKissDataMessageResult State::processReceivedDataMessage(std::vector<QByteArray>& payloads)
 {
     QByteArray data;
     unsigned char sequenceNumber = 0;
@@ -100,7 +103,7 @@ ParseKissDataMessageResult State::processReceivedDataMessage(QByteArray& payload
     case ParseKissDataMessageResult::Success:
         shared().receiveBuffer.remove(0, consumed);
         sendAck(sequenceNumber);
-        deliverOnce(data, sequenceNumber, payloads);
+        deliverOnce(data, sequenceNumber, consumed, payloads);
         receivedData(data, sequenceNumber);
         break;
     case ParseKissDataMessageResult::CrcError:
@@ -114,15 +117,25 @@ ParseKissDataMessageResult State::processReceivedDataMessage(QByteArray& payload
     return result;
 }
 
-void State::deliverOnce(const QByteArray& data, unsigned char sequenceNumber, QByteArray& payloads)
+void State::deliverOnce(const QByteArray& data, unsigned char sequenceNumber, int frameLength,
+                        std::vector<QByteArray>& payloads)
 {
     // The terminal repeats a frame whose ACK it missed; the repetition is
     // acknowledged again but must not reach the engine a second time.
-    const bool repetition = shared().lastReceivedSequenceNumber == sequenceNumber && shared().lastReceivedData == data;
-    shared().lastReceivedSequenceNumber = sequenceNumber;
-    shared().lastReceivedData = data;
-    if (!repetition)
-        payloads.append(data);
+    if (isRepetition(data, sequenceNumber))
+        return;
+    const auto repeatableUntil = std::chrono::steady_clock::now() + shared().timings.repeatWindowFor(frameLength);
+    shared().lastReceived = SharedData::ReceivedFrame{sequenceNumber, data, repeatableUntil};
+    // An empty frame carries nothing for the engine.
+    if (!data.isEmpty())
+        payloads.push_back(data);
+}
+
+bool State::isRepetition(const QByteArray& data, unsigned char sequenceNumber) const
+{
+    const auto& last = shared().lastReceived;
+    return last && last->sequenceNumber == sequenceNumber && last->data == data
+           && std::chrono::steady_clock::now() < last->repeatableUntil;
 }
 
 bool State::processReceivedAck()

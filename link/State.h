@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 namespace kiss {
 
@@ -20,7 +21,7 @@ public:
     // Handles the element at the head of the receive buffer, appending a newly
     // delivered payload to payloads. False when the buffer is empty or its head
     // needs more bytes, so the engine knows when to stop.
-    bool read(QByteArray& payloads);
+    bool read(std::vector<QByteArray>& payloads);
     // Outside Idle a payload waits for the link to become idle; a link that is
     // down refuses it.
     virtual bool write(QByteArray data);
@@ -54,11 +55,13 @@ protected:
     SharedData& shared() const;
 
 private:
-    ParseKissDataMessageResult processReceivedDataMessage(QByteArray& payloads);
+    ParseKissDataMessageResult processReceivedDataMessage(std::vector<QByteArray>& payloads);
     bool processReceivedAck();
     void processReceivedNAck();
     void processReceivedWAck();
-    void deliverOnce(const QByteArray& data, unsigned char sequenceNumber, QByteArray& payloads);
+    void deliverOnce(const QByteArray& data, unsigned char sequenceNumber, int frameLength,
+                     std::vector<QByteArray>& payloads);
+    bool isRepetition(const QByteArray& data, unsigned char sequenceNumber) const;
     bool headIsIncompleteFrame() const;
 
     std::shared_ptr<SharedData> shared_;

@@ -18,7 +18,7 @@ void StateConnect::start()
     lost.swap(shared().pendingWrites);
     for (const QByteArray& payload : lost)
         manager().reportSendFailure(payload);
-    shared().lastReceivedSequenceNumber.reset();
+    shared().lastReceived.reset();
     manager().startTimer(shared().timings.connectDelay);
 }
 

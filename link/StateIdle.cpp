@@ -4,12 +4,6 @@
 
 namespace kiss {
 
-namespace {
-
-const int MaxRetries = 3;
-
-} // namespace
-
 StateIdle::StateIdle(std::shared_ptr<SharedData> shared)
     : State(std::move(shared))
 {
@@ -33,7 +27,7 @@ void StateIdle::start()
 bool StateIdle::write(QByteArray data)
 {
     sendDataMessage(data, true);
-    manager().goToWaitForAckAfterSendState(data, true, MaxRetries);
+    manager().goToWaitForAckAfterSendState(data, true, LinkTimings::maxResends);
     return true;
 }
 

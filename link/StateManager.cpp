@@ -95,11 +95,20 @@ bool StateManager::write(const unsigned char* data, int length)
 
 int StateManager::read(QByteArray& out)
 {
-    QByteArray payloads;
-    if (!callInLinkThread([&] { payloads = readSlot(); }))
-        return 0;
-    out.append(payloads);
-    return payloads.size();
+    std::vector<QByteArray> payloads;
+    readFrames(payloads);
+    const int before = out.size();
+    for (const QByteArray& payload : payloads)
+        out.append(payload);
+    return out.size() - before;
+}
+
+bool StateManager::readFrames(std::vector<QByteArray>& frames)
+{
+    std::vector<QByteArray> payloads;
+    if (callInLinkThread([&] { payloads = readSlot(); }))
+        frames.insert(frames.end(), payloads.begin(), payloads.end());
+    return true;
 }
 
 bool StateManager::callInLinkThread(std::function<void()> work)
@@ -151,9 +160,9 @@ bool StateManager::writeSlot(QByteArray data)
     return result;
 }
 
-QByteArray StateManager::readSlot()
+std::vector<QByteArray> StateManager::readSlot()
 {
-    QByteArray payloads;
+    std::vector<QByteArray> payloads;
     if (!currentState_)
         return payloads;
     pullReceivedBytes();

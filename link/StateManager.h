@@ -19,6 +19,7 @@
 #include <memory>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 namespace kiss {
 
@@ -48,6 +49,8 @@ public:
     bool write(const unsigned char* data, int length) override;
     // Appends every payload received and not yet delivered; returns their length.
     int read(QByteArray& out) override;
+    // The same, one element a payload; true.
+    bool readFrames(std::vector<QByteArray>& frames) override;
 
     void start();
     void stop();
@@ -90,7 +93,7 @@ signals:
 public slots:
     void onTimerTimeout();
     bool writeSlot(QByteArray data);
-    QByteArray readSlot();
+    std::vector<QByteArray> readSlot();
 
 private slots:
     void runPendingCalls();

@@ -18,6 +18,21 @@ namespace {
 const QString& kRejectionType = *new QString(QStringLiteral("Rj"));
 const QByteArray& kMessageCode = *new QByteArray(QByteArrayLiteral("MC"));
 
+// Whether bytes may be the first ones of a message: completed by an empty
+// header's bytes, their first header's worth passes the header's checks.
+bool couldBeginMessage(QByteArray const& bytes)
+{
+    QByteArray header = bytes.left(ZUVAHeader::kSize);
+    header.append(kMessageCode.mid(header.size()));
+    header.append(ZUVAHeader::kSize - header.size(), '\0');
+    try {
+        (void)ZUVAHeader(header);
+        return true;
+    } catch (std::exception const&) {
+        return false;
+    }
+}
+
 ect::ECTError invalidResponse(std::string const& reason)
 {
     return ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::InvalidResponse,
@@ -82,12 +97,16 @@ void JsonZUVAResponseHandlerImpl::handleReceived()
 
 void JsonZUVAResponseHandlerImpl::readMessage()
 {
+    std::vector<QByteArray> frames;
     try {
-        inputStream_->read(buffer_);
+        if (!inputStream_->readFrames(frames))
+            inputStream_->read(buffer_);
     } catch (std::exception const& e) {
         qWarning("Reading the terminal's bytes failed: %s", e.what());
         return;
     }
+    for (QByteArray& frame : frames)
+        cutFrame(std::move(frame));
     while (parseZUVAMessage()) {
     }
 }
@@ -363,6 +382,44 @@ std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
 {
     return std::unique_ptr<JsonZUVAResponseHandler>(new JsonZUVAResponseHandlerImpl(
         std::move(dispatcher), std::move(inputStream), std::move(notificationCallback), std::move(saleReplies)));
+}
+
+void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame)
+{
+    // A frame that begins with a header starts a new message: what the frames
+    // before it left would cost its message too. Any other frame continues a
+    // message split over frames.
+    if (!buffer_.isEmpty() && couldBeginMessage(frame))
+        dropLeftover();
+    buffer_.append(frame);
+    while (parseZUVAMessage()) {
+    }
+    if (!buffer_.isEmpty() && !couldBeginMessage(buffer_))
+        dropLeftover();
+}
+
+void JsonZUVAResponseHandlerImpl::dropLeftover()
+{
+    HostWarning::report(describeLeftover().toStdString());
+    buffer_.clear();
+}
+
+QString JsonZUVAResponseHandlerImpl::describeLeftover() const
+{
+    // Enough bytes to tell a header or a padding.
+    const int kShownLeftover = 16;
+    const QString bytes = QString::fromLatin1(buffer_.left(kShownLeftover).toHex(' ').toUpper())
+                          + (buffer_.size() > kShownLeftover ? QStringLiteral(" ...") : QString());
+    try {
+        const ZUVAHeader header(buffer_.left(ZUVAHeader::kSize));
+        return QStringLiteral("Message cut short by the end of its frame dropped: its header announces %1 body bytes, "
+                              "the frame holds %2: %3")
+            .arg(header.length().length())
+            .arg(buffer_.size() - ZUVAHeader::kSize)
+            .arg(bytes);
+    } catch (std::exception const&) {
+        return QStringLiteral("%1 bytes after the last message of a frame dropped: %2").arg(buffer_.size()).arg(bytes);
+    }
 }
 
 } // namespace oxa

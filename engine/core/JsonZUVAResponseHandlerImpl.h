@@ -13,6 +13,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace oxa {
 
@@ -20,7 +21,9 @@ namespace oxa {
 // "ResponseHandlerThread". Nothing a terminal sends makes it throw: bytes that
 // do not start a header are skipped up to the next "MC", bodies that do not
 // parse are dropped, and a translator that fails ends the pending transaction
-// with code 2, cause 16 InvalidResponse.
+// with code 2, cause 16 InvalidResponse. On a stream with frames a frame that
+// begins with a header starts a new message: what the frames before it left is
+// dropped with a warning.
 class JsonZUVAResponseHandlerImpl : public vorsam::Runnable, public JsonZUVAResponseHandler {
     Q_OBJECT
 public:
@@ -47,6 +50,12 @@ private:
     // Cuts the next message off the buffer and queues it, or drops bytes that
     // do not parse; false when no whole message is buffered.
     bool parseZUVAMessage();
+    // Cuts the messages a frame holds. A frame that begins with a header drops
+    // what the frames before it left, any other continues it; bytes left at its
+    // end that cannot begin a message are dropped. Each drop is warned of.
+    void cutFrame(QByteArray frame);
+    void dropLeftover();
+    QString describeLeftover() const;
     void skipToNextPossibleHeader();
     void clearBuffer(int count);
 

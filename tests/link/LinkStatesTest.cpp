@@ -57,6 +57,9 @@ TEST_F(LinkStates, WritesWhileBusyAreSentInOrderOnceIdle)
     EXPECT_GE(checkStack.load(), testsupport::HostCodeStack);
 }
 
+// The terminal repeats a frame whose ACK it missed until its resends run
+// out, also while empty frames of ours come; the same frame after a message
+// of ours, or after that time, is a new one.
 TEST_F(LinkStates, RepeatedFrameIsAcknowledgedAgainButDeliveredOnce)
 {
     connectLink();
@@ -69,6 +72,28 @@ TEST_F(LinkStates, RepeatedFrameIsAcknowledgedAgainButDeliveredOnce)
     input->feed(frame("1122", 6));
     ASSERT_TRUE(waitFor([&] { return output->countOf(ack(6)) == 1; }));
     EXPECT_EQ(received, QByteArray::fromHex("11221122"));
+
+    ASSERT_TRUE(write(""));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 2)); }));
+    input->feed(ack(2) + frame("1122", 6));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(ack(6)) == 2; }));
+    EXPECT_EQ(received, QByteArray::fromHex("11221122"));
+
+    ASSERT_TRUE(write("A1"));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("A1", 3)); }));
+    input->feed(ack(3) + frame("1122", 6));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(ack(6)) == 3; }));
+    EXPECT_EQ(received, QByteArray::fromHex("112211221122"));
+
+    // Two empty frames of ours lost one after the other: the terminal's
+    // resends of its frame have run out long since.
+    for (const size_t lostFrames : {1u, 2u}) {
+        ASSERT_TRUE(write(""));
+        ASSERT_TRUE(waitFor([&] { return lost.size() == lostFrames; }));
+    }
+    input->feed(frame("1122", 6));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(ack(6)) == 4; }));
+    EXPECT_EQ(received, QByteArray::fromHex("1122112211221122"));
 }
 
 TEST_F(LinkStates, NoiseAndDamageClearTheWholeBufferWithOneNakAndTheTerminalRepeats)

@@ -74,9 +74,16 @@ void SimSerialTerminal::sendMessage(const Bytes& message)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         frame = LinkPeer::frame(message, nextSequence_);
-        nextSequence_ = nextSequence_ == 254 ? 0 : static_cast<uint8_t>(nextSequence_ + 1);
+        if (!framesAlike_)
+            nextSequence_ = nextSequence_ == 254 ? 0 : static_cast<uint8_t>(nextSequence_ + 1);
     }
     peer_.sendRaw(frame);
+}
+
+void SimSerialTerminal::setNumberingFramesAlike(bool alike)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    framesAlike_ = alike;
 }
 
 void SimSerialTerminal::onBytes(const Bytes& bytes)

@@ -45,6 +45,9 @@ public:
     void answerHeldRequests();
     // Sends one protocol message (header and body) as one data frame.
     void sendMessage(const Bytes& message);
+    // Sends every frame under the sequence number of the last one, as some
+    // terminals do, instead of counting.
+    void setNumberingFramesAlike(bool alike);
 
     std::vector<SimMessage> requests() const;
     size_t requestCount(const std::string& type) const;
@@ -70,6 +73,7 @@ private:
     bool silent_ = false;
     std::vector<Bytes> held_;
     uint8_t nextSequence_ = 1;
+    bool framesAlike_ = false;
     // Last: its reader thread starts at the end of its constructor and ends first.
     SerialLine line_;
 };

@@ -6,6 +6,7 @@
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimSerialTerminal.h"
+#include "support/CertificationLog.h"
 
 #include <functional>
 #include <future>
@@ -20,6 +21,12 @@ namespace testsupport {
 namespace {
 
 const char* const TerminalId = "SER00001";
+
+// A message as two frames, the first holding its first count bytes.
+std::vector<Bytes> splitAt(const Bytes& message, size_t count)
+{
+    return {Bytes(message.begin(), message.begin() + long(count)), Bytes(message.begin() + long(count), message.end())};
+}
 
 class SerialService : public ::testing::Test {
 protected:
@@ -75,6 +82,127 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsEventsAndT
     EXPECT_LT(host.position("disconnected"), host.position("stopped"));
     EXPECT_EQ(host.first("disconnected"), host.first("connected"));
     EXPECT_EQ(zuva_isTerminalConnected(TerminalId), -1);
+}
+
+// A frame that begins with a header starts a new message: a reply damaged in
+// its frame is lost with a warning that names what was dropped, and costs no
+// other reply; a reply split over frames is read whole. Bytes that cannot
+// begin a message are dropped at the end of their frame. Rows: how the
+// terminal's frames carry its approval of the first of two sales.
+TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
+{
+    struct Row {
+        const char* name;
+        std::function<std::vector<Bytes>(Bytes)> framesOf;
+        // The warning, given the approval's body length; empty: none.
+        std::function<QString(int)> warning;
+        // Only the next frame shows that nothing of what was left follows.
+        bool warnedAtTheNextFrame;
+        bool firstApproved;
+    };
+    const auto cutShort = [](int announced, int held) {
+        return QString("Message cut short by the end of its frame dropped: its header announces %1 body bytes, "
+                       "the frame holds %2: 4D 43 01 00")
+            .arg(announced)
+            .arg(held);
+    };
+    const Row rows[] = {
+        {"sent twice in one frame", [](const Bytes& approval) { return std::vector<Bytes>{approval + approval}; },
+         [](int) { return QString(); }, false, true},
+        {"4 bytes shorter than its header says",
+         [](Bytes approval) {
+             approval.resize(approval.size() - 4);
+             return std::vector<Bytes>{approval};
+         },
+         [&](int length) { return cutShort(length, length - 4); }, true, false},
+        {"header announcing 300 bytes more",
+         [](Bytes approval) {
+             const int announced = int(approval.size()) - 38 + 300;
+             approval[36] = uint8_t((announced / 1000) << 4 | (announced / 100) % 10);
+             approval[37] = uint8_t((announced / 10) % 10 << 4 | announced % 10);
+             return std::vector<Bytes>{approval};
+         },
+         [&](int length) { return cutShort(length + 300, length); }, true, false},
+        {"followed by the start of a header",
+         [](const Bytes& approval) { return std::vector<Bytes>{approval + Bytes{'M', 'C', '0', '1', '2'}}; },
+         [](int) { return QString("5 bytes after the last message of a frame dropped: 4D 43 30 31 32"); }, true, true},
+        {"followed by zero bytes", [](const Bytes& approval) { return std::vector<Bytes>{approval + Bytes(3, 0)}; },
+         [](int) { return QString("3 bytes after the last message of a frame dropped: 00 00 00"); }, false, true},
+        {"split over two frames in its body", [](const Bytes& approval) { return splitAt(approval, 38 + 10); },
+         [](int) { return QString(); }, false, true},
+        {"split over two frames in its header", [](const Bytes& approval) { return splitAt(approval, 20); },
+         [](int) { return QString(); }, false, true},
+    };
+    const CertificationLog log;
+    terminal.identifyAs(TerminalId);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        // Shared with the terminal's thread, which may outlive a failed row.
+        const auto bodyLength = std::make_shared<std::atomic<int>>(0);
+        terminal.on("Cd", [framesOf = row.framesOf, bodyLength](const SimMessage& request) {
+            const Bytes approval = SimSaleReplies::saleReplyTo(request, TerminalId);
+            if (bodyLength->exchange(int(approval.size()) - 38) != 0)
+                return SimTerminal::answer(approval);
+            return SimTerminal::Reply{framesOf(approval), false};
+        });
+        const size_t results = host.count("result");
+        const int frameWarnings = log.text().count("frame dropped");
+        ASSERT_EQ(host.send(TerminalId, saleOf("1.01")), 0);
+        ASSERT_TRUE(waitUntil([&] { return *bodyLength != 0; }));
+        const QString warning = row.warning(*bodyLength);
+        const auto expectWarning = [&] {
+            EXPECT_TRUE(waitUntil([&] { return log.text().contains(warning); })) << log.text().toStdString();
+        };
+        if (!warning.isEmpty() && !row.warnedAtTheNextFrame)
+            expectWarning();
+        if (!row.firstApproved) {
+            ASSERT_EQ(zuva_resetTransaction(TerminalId), 0);
+        }
+        ASSERT_TRUE(host.waitFor("result", results + 1));
+        if (row.firstApproved) {
+            EXPECT_EQ(host.last("result").value("result").toObject().value("authorizedAmount").toDouble(), 1.01);
+        } else {
+            EXPECT_EQ(errorCodes(host.last("result")), std::make_pair(2, 30));
+        }
+
+        ASSERT_EQ(host.send(TerminalId, saleOf("1.02")), 0);
+        ASSERT_TRUE(host.waitFor("result", results + 2));
+        EXPECT_EQ(host.last("result").value("result").toObject().value("authorizedAmount").toDouble(), 1.02);
+        if (!warning.isEmpty() && row.warnedAtTheNextFrame)
+            expectWarning();
+        EXPECT_EQ(log.text().count("frame dropped"), frameWarnings + (warning.isEmpty() ? 0 : 1));
+    }
+}
+
+// Each answer reaches its request, however the terminal numbers its frames
+// and replies: one that numbers all its frames alike and its information
+// replies not at all answers every request with the same frame. Rows: frames
+// numbered alike, replies without a number.
+TEST_F(SerialService, EachAnswerReachesItsRequestWhateverTheTerminalsNumbers)
+{
+    terminal.identifyAs(TerminalId);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    for (const bool framesAlike : {false, true}) {
+        for (const bool numbered : {true, false}) {
+            SCOPED_TRACE(std::string(framesAlike ? "frames alike" : "frames counted")
+                         + (numbered ? ", replies numbered" : ", replies without number"));
+            terminal.setNumberingFramesAlike(framesAlike);
+            terminal.on("Ci", [numbered](SimMessage request) {
+                request.sequence = numbered ? request.sequence : 0;
+                return SimTerminal::answer(SimTerminal::informationReplyTo(request, TerminalId, "MODEL-7", "10"));
+            });
+            for (int request = 0; request < 5; ++request) {
+                const size_t results = host.count("result");
+                ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
+                ASSERT_TRUE(host.waitFor("result", results + 1));
+                EXPECT_EQ(host.last("result").value("result").toObject().value("terminalIdentifier").toString(),
+                          TerminalId);
+            }
+        }
+    }
 }
 
 // A null-modem cable between two pseudo-terminal pairs: the host opens one

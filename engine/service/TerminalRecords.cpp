@@ -143,7 +143,8 @@ std::vector<TerminalRecords::Transport> TerminalRecords::identify(const void* tr
     record->document = description;
     index(*record, identifier);
     std::vector<Transport> toClose;
-    if (closeOlder(identifier, *record, toClose)) {
+    // One already being closed is never reported under its new identifier.
+    if (closeOlder(identifier, *record, toClose) || record->closing) {
         record->givenUp = true;
         toClose.push_back(record->transport);
     } else {

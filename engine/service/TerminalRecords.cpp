@@ -143,8 +143,7 @@ std::vector<TerminalRecords::Transport> TerminalRecords::identify(const void* tr
     record->document = description;
     index(*record, identifier);
     std::vector<Transport> toClose;
-    // One already being closed is never reported under its new identifier.
-    if (closeOlder(identifier, *record, toClose) || record->closing) {
+    if (closeOlder(identifier, *record, toClose)) {
         record->givenUp = true;
         toClose.push_back(record->transport);
     } else {

@@ -111,7 +111,6 @@ public:
     // of an earlier connection with that identifier still ending. An
     // identifier that an older record still has identifies nothing: the
     // terminal is to connect again once its other connections are gone.
-    // Nor does one announced on a connection already being closed.
     // Another identifier than the one reported connected is reported
     // disconnected first. Returns the transports to close.
     std::vector<Transport> identify(const void* transport, const QJsonDocument& description,

@@ -16,6 +16,13 @@
  * terminal or service: return promptly, and never wait inside a callback for
  * another callback (for the result of a transaction sent from it, say); hand the
  * work to a thread of your own instead. A null callback is never called.
+ * The Qt message handler in place before the set-up, which gets the library's
+ * warnings, is called as a callback is: on a library thread, or on your thread
+ * inside the library call that met the incident. A call made from it is served
+ * as one from a result callback (a stop returns at once, an exit ends the
+ * process as from a callback). No call from a callback or from that handler
+ * is refused for being made inside another call: only one made while a signal
+ * handler has interrupted a library call (see Ending).
  *
  * Set-up. The first call of a function that concerns services, terminals or
  * settings sets the library up on the calling thread: when the process has no
@@ -104,7 +111,9 @@ ZUVA_EXPORT void zuva_Initialize(void);
  * connections: the older is reported disconnected, and the terminal is
  * reported connected again once it reconnects. A connection that announces
  * another identifier than the one it had is reported disconnected under the
- * old one (its transactions in flight go on), then connected under the new one.
+ * old one (its transactions in flight go on), then connected under the new one,
+ * unless it is being closed already (two terminals that swap identifiers at
+ * once, say): it is then never reported under the new one.
  *
  * Returns the service's handle, or null when the service could not start (the
  * error callback has been called; started has not). The handle is an opaque

@@ -67,6 +67,16 @@ void call(const ZUVAServices::DocumentCallback& callback, const QJsonDocument& d
     callback(document);
 }
 
+// The handler in place before the library's own, the host's.
+std::atomic<QtMessageHandler> hostsHandler{nullptr};
+
+// Host code too: a library call, a stop or an exit from it is one from a callback.
+void callHostsHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const HostCall hostCall;
+    hostsHandler.load()(type, context, message);
+}
+
 // A listener's report goes to the host's function, unless the service's stop
 // is due; the connection stays inside.
 std::function<void(QJsonDocument, std::weak_ptr<TerminalConnection>)> listenerCallback(
@@ -159,7 +169,8 @@ ZUVAServices::ZUVAServices()
     , m_environment(sharedOXAEnvironment())
     , m_qt(std::make_unique<vorsam::SharedQtLibrary>())
 {
-    HostWarning::keepPreviousHandler(qInstallMessageHandler(LogQtLogsToFile));
+    hostsHandler = qInstallMessageHandler(LogQtLogsToFile);
+    HostWarning::keepPreviousHandler(callHostsHandler);
     // The exit's work ends the connections before the process does. Exit
     // handlers run in reverse order of their registration: registered after
     // every Qt static the library's threads use, it runs before they go.

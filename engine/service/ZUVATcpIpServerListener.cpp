@@ -98,8 +98,10 @@ void ZUVATcpIpServerListener::handleNotification(const QJsonDocument& document,
     const QJsonObject object = document.object();
     if (object.contains(QStringLiteral("terminal"))) {
         // A connection released here would wait for this very thread: the
-        // socket's disconnection releases it later, on another one.
-        for (const auto& closing : records().identify(socket.get(), document))
+        // socket's disconnection releases it later, on another one. One being
+        // closed already is never identified again.
+        const auto open = [](const TerminalRecords::Record& record) { return !record.closing; };
+        for (const auto& closing : records().identify(socket.get(), document, open))
             disconnectLater(closing);
     } else if (object.contains(QStringLiteral("event"))) {
         records().event(socket.get(), object);

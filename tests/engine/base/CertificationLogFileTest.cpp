@@ -71,7 +71,8 @@ int permissionsOf(std::string const& path)
 } // namespace
 
 // The log holds card data: its file is its user's alone, and whatever another user put under
-// its name takes nothing of it (the host told once) until the name is free again.
+// its name takes nothing of it (the host told once for each run of refused lines) until the
+// name is free again.
 TEST(CertificationLogFile, MadeForItsUserAloneAndNeverWrittenIntoWhatOthersPlanted)
 {
     // Puts something under the log's name; returns whether it could.
@@ -148,6 +149,15 @@ TEST(CertificationLogFile, MadeForItsUserAloneAndNeverWrittenIntoWhatOthersPlant
         EXPECT_NE(std::string::npos, copy.find("second\n")) << copy;
         if (reader >= 0)
             ::close(reader);
+        // Planted again after a line was written: the host is told again.
+        if (row.plant) {
+            ::unlink(path.c_str());
+            ASSERT_TRUE(otherFile.open(QIODevice::WriteOnly));
+            otherFile.close();
+            ASSERT_TRUE(row.plant(path, other));
+            EXPECT_TRUE(logReturns(log, "fourth", path, copy));
+            EXPECT_EQ(2, host.text().count("certification log is not written"));
+        }
     }
     if (skipped)
         GTEST_SKIP() << "the file of another user needs root";

@@ -57,7 +57,11 @@
 // a result callback: the exit tells the stop; [exit-in-stopped] the stopped
 // callback of a stop made in a result callback calls exit: no wait;
 // [warned] the server's thread warns the host of a connection it closed at
-// once for lack of descriptors, before the exit.
+// once for lack of descriptors, before the exit; [warned-stop] the host's own
+// message handler stops the service at the warning of a late approval, on a
+// library thread: the stop returns at once and is told; [warned-exit] it
+// calls exit there: no wait; [calls-in-warning] a warning given inside main's
+// own library call, whose handler's library calls are served.
 // The set-up leaves main's signal mask as it was, and the exit's disconnected
 // reports come on a thread other than the one that exits; [send-at-exit]
 // with logged: main returns while a result callback's send is held in a
@@ -117,7 +121,8 @@ struct Row {
     bool dialIn, heldReport, journal, exit, freeLocked, freeExit, stopInResult, exitInStop, fork, stream, exec,
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
         startedFirst, cleanupDuringStart, livesOn, logged, grandchild, startStop, callsInStopped, startAtExit,
-        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit, sendAtExit, exitInStarted, endingAtExit, exitInStopped, warned;
+        lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit, sendAtExit, exitInStarted, endingAtExit, exitInStopped, warned,
+        warnedStop, warnedExit, callsInWarning;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -178,7 +183,8 @@ void readRow(int argc, char** argv)
               is("logged"),         is("grandchild"),     is("start-stop"),   is("calls-in-stopped"),
               is("start-at-exit"),  is("late-report"),    is("locked-start"), is("cleanup-in-started"),
               is("chain-exit"),     is("free-thread"),    is("stop-at-exit"),
-              is("send-at-exit"),   is("exit-in-started"), is("ending-at-exit"), is("exit-in-stopped"), is("warned")};
+              is("send-at-exit"),   is("exit-in-started"), is("ending-at-exit"), is("exit-in-stopped"), is("warned"),
+              is("warned-stop"),    is("warned-exit"),    is("calls-in-warning")};
 }
 
 struct ReportScope {
@@ -487,7 +493,7 @@ void awaitDialsAfterTheStatics()
     // below the second the exit gives a thread at work to be back, which it
     // would wait out for host code it took for work.
     const std::int64_t exitTook = testsupport::steadyMs() - exitBeganAt;
-    if ((row.signalExit || row.freeLocked || row.freeExit || row.lockedStart || row.exitInStopped)
+    if ((row.signalExit || row.freeLocked || row.freeExit || row.lockedStart || row.exitInStopped || row.warnedExit)
         && exitTook >= testsupport::scaled(std::chrono::milliseconds(1000)).count())
         std::printf("host: the exit took %lld ms\n", static_cast<long long>(exitTook));
     if (row.startAtExit && !startedAtExit)
@@ -703,6 +709,105 @@ int exitAfterAWarning(uint16_t port)
         }
     }
     std::exit(0);
+}
+
+// [warned-stop] [warned-exit]: the terminal approves each sale, then a sale
+// of another register on it, which the library drops with a warning on the
+// thread that reads the replies.
+void approveTwice(SimTerminal& terminal)
+{
+    terminal.on("Cd", [](const testsupport::SimMessage& request) {
+        testsupport::SimMessage elsewhere = request;
+        elsewhere.sequence += 50;
+        return SimTerminal::Reply{{testsupport::SimSaleReplies::saleReplyTo(request, "TERM0001"),
+                                   testsupport::SimSaleReplies::saleReplyTo(elsewhere, "TERM0001")},
+                                  false};
+    });
+}
+
+bool sell(const std::string& identifier);
+
+void stopInTheWarning()
+{
+    const std::int64_t before = testsupport::steadyMs();
+    zuva_stopService(service);
+    const std::int64_t took = testsupport::steadyMs() - before;
+    if (took >= testsupport::scaled(std::chrono::milliseconds(500)).count())
+        std::printf("host: the stop from the warning handler took %lld ms\n", static_cast<long long>(took));
+}
+
+// [calls-in-warning]: what the handler asks inside main's library call.
+const long mainThread = testsupport::threadId();
+std::atomic<bool> calledInWarning{false};
+std::atomic<int> warnedResults{0};
+char exportFolder[] = "/tmp/zuva-warned-XXXXXX";
+
+void onWarnedResult(const char*, void*)
+{
+    ++warnedResults;
+}
+
+void callTheLibraryInTheWarning()
+{
+    char* const files = zuva_getRecoveryFiles(nullptr);
+    if (!files)
+        std::puts("host: the recovery files were not listed from the warning handler");
+    zuva_free(files);
+    if (zuva_extractRecoveryFiles(nullptr, exportFolder, 0) != 1)
+        std::puts("host: the recovery files were not exported from the warning handler");
+    if (sendInformationRequest(&onWarnedResult, nullptr, nullptr) != 0)
+        std::puts("host: a request from the warning handler was refused");
+    if (zuva_stopService(service) != 0)
+        std::puts("host: a stop from the warning handler was refused");
+}
+
+std::atomic<bool> warnedOnALibraryThread{false};
+
+void actOnWarning(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    if (row.callsInWarning && testsupport::threadId() == mainThread && !calledInWarning.exchange(true))
+        callTheLibraryInTheWarning();
+    if (!message.contains("dropped") || warnedOnALibraryThread.exchange(true))
+        return;
+    if (row.warnedStop)
+        stopInTheWarning();
+    if (row.warnedExit)
+        std::exit(0);
+}
+
+int actOnALateApproval()
+{
+    if (!sell("TERM0001")) {
+        std::puts("host: the sale was not approved");
+        return 1;
+    }
+    if (row.warnedExit)
+        for (;;)
+            ::pause();
+    // A stop that never returns holds the process: it ends here then.
+    if (!waitUntil([] { return stopReported.load(); })) {
+        std::puts("host: the stop from the warning handler was not told");
+        std::fflush(stdout);
+        std::_Exit(1);
+    }
+    return end();
+}
+
+// A target folder that is no name is warned of inside the call.
+int callTheLibraryFromAWarning()
+{
+    if (!::mkdtemp(exportFolder)) {
+        std::puts("host: no folder to export to");
+        return 1;
+    }
+    zuva_extractRecoveryFiles(nullptr, "", 0);
+    if (!calledInWarning)
+        std::puts("host: no warning inside the export");
+    // The request's result comes, whether before the stop or as it ends the connection.
+    if (!waitUntil([] { return warnedResults == 1 && stopReported; }))
+        std::puts("host: the request or the stop from the warning handler was not told");
+    ::rmdir(exportFolder);
+    return end();
 }
 
 // A second terminal hangs up; its disconnected report lasts into the exit,
@@ -1703,6 +1808,8 @@ int main(int argc, char** argv)
         return cleanUpInsideTheStart(port);
     if (row.warned)
         qtsOwnHandler = qInstallMessageHandler(writeAndCount);
+    if (row.warnedStop || row.warnedExit || row.callsInWarning)
+        qInstallMessageHandler(actOnWarning);
     zuva_Initialize();
     if (terminationBlocked())
         std::puts("host: SIGTERM or SIGINT stays blocked on main after the set-up");
@@ -1747,6 +1854,8 @@ int main(int argc, char** argv)
         return exitFromAChainedResult(port);
     SimTerminal& terminal = newTerminal();
     answerInformation(terminal);
+    if (row.warnedStop || row.warnedExit)
+        approveTwice(terminal);
     if (!connectTerminal(terminal, port, "TERM0001")) {
         std::puts("host: the terminal was not reported connected");
         return 1;
@@ -1767,6 +1876,10 @@ int main(int argc, char** argv)
         return exitFromTheStoppedCallback();
     if (row.warned)
         return exitAfterAWarning(port);
+    if (row.warnedStop || row.warnedExit)
+        return actOnALateApproval();
+    if (row.callsInWarning)
+        return callTheLibraryFromAWarning();
     if (row.exitInStop)
         return exitDuringStop();
     if (row.signalExit)

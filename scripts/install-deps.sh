@@ -55,31 +55,44 @@ update_index() {
         echo "retrying in $RETRY_DELAY s: apt-get update" >&2
         sleep "$RETRY_DELAY"
     done
-    echo "these package lists could not be fetched; going on with the others:" >&2
+    echo "apt-get update failed $UPDATE_TRIES times; going on with the lists at hand. Not fetched:" >&2
     sed -n 's/.*Failed to fetch \([^ ]*\).*/  \1/p' <<<"$output" >&2
     sed -n 's#.*Failed to fetch [^ ]*/dists/\([^/]*\)/.*#\1#p' <<<"$output" | sort -u
 }
 
-# The suites the package index names, from its release lines (n=<suite>).
-known_suites() {
-    apt-cache policy | sed -n 's/.*release .*n=\([^,]*\).*/\1/p' | sort -u
+# "<priority> <codename> <suite>" for each release of the package index.
+known_releases() {
+    apt-cache policy | awk '
+        /^ +-?[0-9]+ / { priority = $1 }
+        /release / {
+            codename = suite = ""
+            if (match($0, /n=[^,]*/)) codename = substr($0, RSTART + 2, RLENGTH - 2)
+            if (match($0, /a=[^,]*/)) suite = substr($0, RSTART + 2, RLENGTH - 2)
+            if (codename != "") print priority, codename, suite
+        }' | sort -u
 }
 
 # A suite with a missing list would give one architecture newer versions than
 # the other, and multiarch packages must match: every architecture installs
 # from the complete suites only, even where that means an older version.
+# Suites a source names by codename or by suite name alike; those the index
+# ranks below the default (backports) keep their rank.
 pin_to_complete_suites() {
-    local missing=$1 suite
-    while read -r suite; do
-        [[ -n $suite ]] || continue
-        if grep -qx "$suite" <<<"$missing"; then
-            printf 'Package: *\nPin: release n=%s\nPin-Priority: 90\n\n' "$suite"
-        else
-            printf 'Package: *\nPin: release n=%s\nPin-Priority: 1001\n\n' "$suite"
+    local missing=$1 priority codename suite pins="" complete=""
+    while read -r priority codename suite; do
+        if grep -qxF -e "$codename" -e "${suite:-$codename}" <<<"$missing"; then
+            pins+=$(printf 'Package: *\nPin: release n=%s\nPin-Priority: 90\n\n' "$codename")$'\n\n'
+        elif ((priority >= 500)); then
+            pins+=$(printf 'Package: *\nPin: release n=%s\nPin-Priority: 1001\n\n' "$codename")$'\n\n'
+            complete+="  $codename"$'\n'
         fi
-    done < <(known_suites) >"$preferences"
-    echo "installing from the complete suites only:" >&2
-    sed -n 's/^Pin: release n=//p' "$preferences" | grep -vxF "$missing" | sed 's/^/  /' >&2
+    done < <(known_releases)
+    if [[ -z $complete ]]; then
+        echo "no suite is complete: installing from the lists at hand" >&2
+        return 0
+    fi
+    printf '%s' "$pins" >"$preferences"
+    printf 'installing from the complete suites only (older versions if need be):\n%s' "$complete" >&2
 }
 
 # Installs the packages; on failure names each one that cannot be installed.
@@ -89,7 +102,11 @@ install_packages() {
     for package in "$@"; do
         "${APT[@]}" --simulate "$package" >/dev/null 2>&1 || failed+=("$package")
     done
-    echo "cannot install: ${failed[*]:-$*}" >&2
+    if ((${#failed[@]} > 0)); then
+        echo "cannot install: ${failed[*]}" >&2
+    else
+        echo "apt-get install failed (see above) for: $*" >&2
+    fi
     return 1
 }
 

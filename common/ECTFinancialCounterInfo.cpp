@@ -88,8 +88,10 @@ void ECTFinancialCounterInfo::read(std::string const& json)
     identifier_ = root["financialCounterIdentifier"].asString();
     currencyCode_ = root["financialCounterCurrency"].asString();
     name_ = root["financialCounterLabelName"].asString();
-    transactionsNumber_ = root["financialCounterNumberOfTransactions"].asInt();
-    hasTransactionsNumber_ = root.isMember("financialCounterNumberOfTransactions");
+    // A count past the accessor's range is no count of 0, nor the end of the reading.
+    Json::Value const& count = root["financialCounterNumberOfTransactions"];
+    hasTransactionsNumber_ = count.isInt();
+    transactionsNumber_ = hasTransactionsNumber_ ? count.asInt() : 0;
     cumulativeTotalAmount_ = root["financialCounterCumulativeTotalAmount"].asDouble();
     hasCumulativeTotalAmount_ = root.isMember("financialCounterCumulativeTotalAmount");
     periodNumber_ = root["financialCounterPeriodNumber"].asString();

@@ -30,10 +30,11 @@ public:
     explicit ECTFinancialCounterInfo(std::string const& json);
 
     std::string identifier() const;
+    // "" when the terminal sent none, or one the library does not know.
     std::string currencyCode() const;
     std::string name() const;
-    // 0 and "" when the terminal sent no value the library could read (a
-    // currency it does not know among them): see the has...() below.
+    // 0 when the terminal sent no count or total the library could read (one
+    // past this type's range among them): see the has...() below.
     std::int32_t transactionsNumber() const;
     double cumulativeTotalAmount() const;
     bool hasTransactionsNumber() const;

@@ -1,9 +1,9 @@
 #include "translators/JsonZUVARequestBalanceResponse.h"
 
-#include "encoding/ECTCurrencyManager.h"
 #include "encoding/StringUtils.h"
 #include "encoding/ZUVAUtils.h"
 #include "engine/base/HostWarning.h"
+#include "translators/RetailReplyFields.h"
 #include "translators/ZUVATags.h"
 
 #include <QJsonArray>
@@ -98,13 +98,7 @@ void JsonZUVARequestBalanceResponse::insertCurrencyAndTotal(Ber::BerTlv const& c
     const auto code = Ber::getValue(counter, CounterCurrency);
     if (!code)
         return;
-    const auto currency = ECTCurrencyManager::shared().currencyWithZuvaCode(code->hexValue());
-    if (currency) {
-        fields.insert(kCurrencyKey, QString::fromStdString(currency->code));
-    } else {
-        HostWarning::report("Reply field " + kCurrencyKey.toStdString() + " holds a currency the library does not know ("
-                            + code->hexValue() + "): left out");
-    }
+    const auto currency = RetailReplyFields::insertCurrency(kCurrencyKey, code, fields);
     const auto total = Ber::getValue(counter, CumulativeTotal);
     if (!total)
         return;

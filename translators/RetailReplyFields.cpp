@@ -3,6 +3,7 @@
 #include "encoding/ECTCurrencyManager.h"
 #include "encoding/ZUVAUtils.h"
 #include "encoding/ber/BerTlvParser.h"
+#include "engine/base/HostWarning.h"
 #include "translators/ZUVATags.h"
 
 namespace oxa {
@@ -52,13 +53,20 @@ bool RetailReplyFields::holdsAuthorizedAmount(Ber::BerTlv const& root)
     return Ber::getValue(root, ServiceData, AuthorizedAmount).has_value();
 }
 
-void RetailReplyFields::insertCurrency(QString const& key, boost::optional<Ber::BerTlv> const& element,
-                                       QJsonObject& fields)
+boost::optional<ECTCurrency> RetailReplyFields::insertCurrency(QString const& key,
+                                                              boost::optional<Ber::BerTlv> const& element,
+                                                              QJsonObject& fields)
 {
     if (!element)
-        return;
-    if (const auto currency = ECTCurrencyManager::shared().currencyWithZuvaCode(element->hexValue()))
+        return boost::none;
+    const auto currency = ECTCurrencyManager::shared().currencyWithZuvaCode(element->hexValue());
+    if (currency) {
         fields.insert(key, QString::fromStdString(currency->code));
+    } else {
+        HostWarning::report("Reply field " + key.toStdString() + " holds a currency the library does not know ("
+                            + element->hexValue() + "): left out");
+    }
+    return currency;
 }
 
 // Inside the card data's private elements first, then in the card description.

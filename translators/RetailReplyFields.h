@@ -1,5 +1,6 @@
 #pragma once
 
+#include "encoding/ECTCurrency.h"
 #include "encoding/ber/BerTag.h"
 #include "encoding/ber/BerTlv.h"
 #include "encoding/ber/BerTlvs.h"
@@ -32,8 +33,10 @@ public:
     static bool holdsAuthorizedAmount(Ber::BerTlv const& root);
 
     // The alphabetic code of the currency whose numeric code the element
-    // holds; left out when the code is not in the currency table.
-    static void insertCurrency(QString const& key, boost::optional<Ber::BerTlv> const& element, QJsonObject& fields);
+    // holds; left out, with a warning, when the code is not in the currency
+    // table. Gives the currency found.
+    static boost::optional<ECTCurrency> insertCurrency(QString const& key, boost::optional<Ber::BerTlv> const& element,
+                                                       QJsonObject& fields);
 
 private:
     static void insertClippedPan(Ber::BerTlv const& root, QJsonObject& fields);

@@ -40,6 +40,9 @@ TEST(ECTFinancialCounterInfoTest, SaysWhetherATotalAndACountCame)
         {R"({"financialCounterNumberOfTransactions": 3, "financialCounterCumulativeTotalAmount": 2.5})", "3 2.5 yes yes"},
         {R"({"financialCounterCumulativeTotalAmount": 2.5})", "0 2.5 no yes"},
         {R"({"financialCounterCurrency": "EUR"})", "0 0 no no"},
+        // A count past 32 bits costs only itself.
+        {R"({"financialCounterNumberOfTransactions": 9999999999, "financialCounterCumulativeTotalAmount": 2.5})",
+         "0 2.5 no yes"},
     };
     for (const auto& row : rows) {
         const ECTFinancialCounterInfo info(row.first);

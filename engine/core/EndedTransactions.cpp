@@ -21,7 +21,7 @@ void EndedTransactions::remember(ZUVATransaction const& transaction, bool answer
     const int sequenceNumber = transaction.body.sequenceNumber().value();
     if (inRange(sequenceNumber))
         entries_[size_t(sequenceNumber)] =
-            Entry{&transaction, transaction.json, transaction.response, answered, reportable && !answered};
+            Entry{&transaction, transaction.json, transaction.response, answered, reportable};
 }
 
 void EndedTransactions::answered(ZUVATransaction const& transaction)

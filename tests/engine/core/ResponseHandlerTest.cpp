@@ -298,7 +298,7 @@ TEST_F(ResponseHandlerTest, ASaleSentAgainGetsItsOwnApprovalAndTheFirstOnesIsRep
 TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
 {
     struct Step {
-        enum Kind { Send, Receive, Ask, Reset, Await } kind;
+        enum Kind { Send, Receive, Ask, Reset, Await, Logged } kind;
         TransactionPlan plan;
         QByteArray bytes;
         Outcome outcome;
@@ -318,6 +318,8 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
     const auto got = [](QByteArray bytes) { return Step{Step::Receive, {}, bytes, {}}; };
     // A delivery question, whose answer goes out before the terminal replies.
     const auto asked = [](int id) { return Step{Step::Ask, {}, message("CR", id), {}}; };
+    // Waits until the text is logged.
+    const auto logged = [](const char* text) { return Step{Step::Logged, {}, text, {}}; };
     const auto ended = [](int id, Outcome outcome) {
         TransactionPlan which;
         which.sequence = id;
@@ -331,15 +333,20 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
         made.deliveryAnswer = answer;
         return sent(made);
     };
-    // A sale set aside by a cancellation the terminal answers, then fails the
-    // sale under the cancellation's number, on the heels of that answer.
-    const auto failedUnderCancellation = [&](int times) {
+    // A sale set aside by a cancellation the terminal answers, then fails or
+    // approves the sale under the cancellation's number, on the heels of that
+    // answer; an approval there ends nothing, and the sale's own reply follows.
+    const auto underCancellation = [&](int times, bool approved) {
         std::vector<Step> steps;
         for (int sale = 1; sale < 2 * times; sale += 2) {
             for (const Step& step : {sent(plan(sale, "Rd")), cancel(sale + 1)})
                 steps.push_back(step);
-            steps.push_back(got(message("Ro", sale + 1) + incidentReply("Rd", sale + 1, "2710")));
-            steps.push_back(ended(sale, {1, 19}));
+            const QByteArray saleReply = approved ? message("Rd", sale + 1, {SimTlv::hex("DF26", "000000000700")})
+                                                  : incidentReply("Rd", sale + 1, "2710");
+            steps.push_back(got(message("Ro", sale + 1) + saleReply));
+            if (approved)
+                steps.push_back(got(message("Rd", sale)));
+            steps.push_back(ended(sale, approved ? Success : Outcome{1, 19}));
         }
         return steps;
     };
@@ -420,16 +427,33 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
           sent(plan(3, "Rt")), got(message("Rt", 2)), ended(3, Success), sent(plan(4, "Rt")), got(message("Rt", 3))},
          {{1, Success}, {2, Success}, {3, Success}, {4, Success}}, 0, {{1, 50}, {2, 1}, {3, 2}, {4, 3}}},
         {"a terminal answering under one number: one sale lost",
-         {sale(1), got(message("Rd", 1)), ended(1, Success), sent(plan(2, "Rd", oxa::Sequential, 30ms)),
-          got(message("Rd", 1)), ended(2, TimedOut), sale(3), got(message("Rd", 1)), ended(3, Success),
+         {sale(1), got(message("Rd", 1)), ended(1, Success), sent(plan(2, "Rd", oxa::Sequential, 3000ms)),
+          got(message("Rd", 1)), logged("a repeated reply of Test"), ended(2, TimedOut), sale(3), got(message("Rd", 1)), ended(3, Success),
           sent(plan(4, "Rt")), got(message("Rt", 1))},
          {{1, Success}, {2, TimedOut}, {3, Success}, {4, Success}}, 0, {{3, 1}, {4, 1}}},
         {"an echoing terminal's sales reset twice",
-         {sale(1), reset, ended(1, ResetByHost), sale(2), got(approval1), reset, ended(2, ResetByHost), sale(3),
+         {sale(1), reset, ended(1, ResetByHost), sale(2), got(approval1), got(approval1), reset, ended(2, ResetByHost),
+          sale(3),
           got(message("Rd", 2, {SimTlv::hex("DF26", "000000000700")})), got(message("Rd", 3))},
          {{1, ResetByHost}, {2, ResetByHost}, {3, Success}}, 2},
-        {"a sale set aside, its error under the answered cancellation's number", failedUnderCancellation(20),
+        {"a sale set aside, its error under the answered cancellation's number", underCancellation(20, false),
          eachOutcome(20, Incident, Success), 0},
+        {"a sale set aside, an approval under the answered cancellation's number", underCancellation(20, true),
+         eachOutcome(20, Success, Success), 20},
+        {"an approval under number 0, then a reset sale's approval",
+         {sale(1), got(message("Rd", 0)), ended(1, Success), sale(2), reset, ended(2, ResetByHost), sale(3),
+          got(message("Rd", 2, {SimTlv::hex("DF26", "000000000700")})), got(message("Rd", 3))},
+         {{1, Success}, {2, ResetByHost}, {3, Success}}, 1, {{1, 0}}},
+        {"a cancellation refused under the sale's number, then a reset sale's approval",
+         {sale(1), cancel(2), got(incidentReply("Ro", 1, "2630")), ended(2, Incident), got(message("Rd", 1)),
+          ended(1, Success), sale(3), reset, ended(3, ResetByHost), sale(4),
+          got(message("Rd", 3, {SimTlv::hex("DF26", "000000000700")})), got(message("Rd", 4))},
+         {{1, Success}, {2, Incident}, {3, ResetByHost}, {4, Success}}, 1},
+        {"a terminal answering under one number: a sale reset",
+         {sale(1), got(message("Rd", 1)), ended(1, Success), sale(2), got(message("Rd", 1)),
+          logged("a repeated reply of Test"), reset,
+          ended(2, ResetByHost), sale(3), got(message("Rd", 1))},
+         {{1, Success}, {2, ResetByHost}, {3, Success}}, 0, {{3, 1}}},
         {"two delivery sales: each answer its own sale's",
          {deliverySale(1, 4), cancel(2), got(incidentReply("Ro", 2, "2630")), ended(2, Incident), deliverySale(3, 5),
           asked(1), got(message("Rd", 4)), ended(1, Success), asked(3), got(message("Rd", 5))},
@@ -450,7 +474,7 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
          {{1, TimedOut}}, 2, {}, "Reply Rd came while no transaction awaited it"},
     };
     // A row that fails stops there; the next one runs on a connection of its own.
-    const auto run = [&](const std::vector<Step>& steps, Results& own) {
+    const auto run = [&](const std::vector<Step>& steps, Results& own, testsupport::QtWarnings& warnings) {
         for (const Step& step : steps) {
             if (step.kind == Step::Send) {
                 const size_t written = link->out->writeCount();
@@ -466,6 +490,8 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
                 const size_t written = link->out->writeCount();
                 link->receive(step.bytes);
                 ASSERT_TRUE(link->out->waitForWrites(written + 1));
+            } else if (step.kind == Step::Logged) {
+                ASSERT_TRUE(waitUntil([&] { return warnings.text().contains(step.bytes); }));
             } else if (step.kind == Step::Reset) {
                 link->dispatcher->resetTransaction();
             } else {
@@ -478,7 +504,7 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
         testsupport::QtWarnings warnings;
         Results own;
         link.reset(new Connection());
-        run(row.steps, own);
+        run(row.steps, own, warnings);
         for (const auto& expected : row.outcomes) {
             SCOPED_TRACE(expected.first);
             EXPECT_EQ(own.outcome(expected.first), expected.second);

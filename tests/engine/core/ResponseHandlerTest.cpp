@@ -201,11 +201,13 @@ TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChan
                                                          row.amount ? std::vector<SimTlv>{SimTlv::hex("DF26", "000000001234")}
                                                                     : std::vector<SimTlv>());
         link->receive(message("Zz", id) + reply);
+        reported += row.reported ? 1 : 0;
+        // A report names what waited: none yet, when idle.
+        ASSERT_TRUE(row.nextSentFirst || waitUntil([&] { return reports() == reported; }));
         ASSERT_TRUE(row.nextSentFirst || sendNext());
         link->receive(message("Ru", next));
         ASSERT_EQ(results.outcome(next), Success);
         EXPECT_EQ(resultSequence(results.first(next)), next);
-        reported += row.reported ? 1 : 0;
         EXPECT_EQ(reports(), reported) << warnings.text().toStdString();
         EXPECT_TRUE(!row.reported
                     || warnings.text().contains(QString("Reply %1 %2 and was dropped: %3")

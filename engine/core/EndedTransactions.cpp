@@ -2,31 +2,56 @@
 
 namespace oxa {
 
-void EndedTransactions::remember(ZUVATransaction const& transaction, bool reportable)
+namespace {
+
+bool inRange(int sequenceNumber)
 {
-    entries_[transaction.body.sequenceNumber().value()] =
-        Entry{&transaction, transaction.action(), transaction.response, reportable};
+    return sequenceNumber >= 0 && sequenceNumber <= ECTMessageSequenceNumber::kMaximum;
+}
+
+} // namespace
+
+QString EndedTransactions::Entry::action() const
+{
+    return ZUVATransaction::actionOf(json);
+}
+
+void EndedTransactions::remember(ZUVATransaction const& transaction, bool answered, bool reportable)
+{
+    const int sequenceNumber = transaction.body.sequenceNumber().value();
+    if (inRange(sequenceNumber))
+        entries_[size_t(sequenceNumber)] =
+            Entry{&transaction, transaction.json, transaction.response, answered, reportable};
 }
 
 void EndedTransactions::answered(ZUVATransaction const& transaction)
 {
     // Only while the number is still its own: a freed transaction's address may be reused.
-    const auto found = entries_.find(transaction.body.sequenceNumber().value());
-    if (found != entries_.end() && found->second.transaction == &transaction)
-        found->second.reportable = false;
+    const int sequenceNumber = transaction.body.sequenceNumber().value();
+    if (!inRange(sequenceNumber))
+        return;
+    boost::optional<Entry>& found = entries_[size_t(sequenceNumber)];
+    if (found && found->transaction == &transaction) {
+        found->answered = true;
+        found->reportable = false;
+    }
 }
 
 boost::optional<EndedTransactions::Entry> EndedTransactions::take(int sequenceNumber, QString const& messageTypeId,
                                                                    bool anyType)
 {
-    const auto found = entries_.find(sequenceNumber);
-    if (found == entries_.end())
+    if (!inRange(sequenceNumber) || !entries_[size_t(sequenceNumber)])
         return boost::none;
-    Entry taken = found->second;
-    taken.reportable = taken.reportable && (anyType || ZUVATransaction::isReplyOf(taken.response.get(), messageTypeId));
+    Entry& kept = *entries_[size_t(sequenceNumber)];
+    if (kept.answered && anyType)
+        return boost::none;
+    Entry taken = kept;
+    const bool ofItsType = ZUVATransaction::isReplyOf(kept.response.get(), messageTypeId);
+    taken.repeat = ofItsType && (kept.answered || kept.lateReplyReported);
+    taken.reportable = kept.reportable && (anyType || ofItsType);
     if (taken.reportable) {
-        found->second.reportable = false;
-        found->second.lateReplyReported = true;
+        kept.reportable = false;
+        kept.lateReplyReported = true;
     }
     return taken;
 }

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "encoding/ECTMessageSequenceNumber.h"
 #include "engine/core/JsonZUVAResponse.h"
 #include "engine/core/ZUVATransaction.h"
 
+#include <QJsonObject>
 #include <QString>
 
 #include <boost/optional.hpp>
 
-#include <map>
+#include <array>
 #include <memory>
 
 namespace oxa {
@@ -23,25 +25,36 @@ public:
     struct Entry {
         // Identifies the transaction while it lives; never dereferenced.
         ZUVATransaction const* transaction = nullptr;
-        QString action;
+        // The request; its action is read only when a report names it.
+        QJsonObject json;
         std::shared_ptr<JsonZUVAResponse> response;
+        // It ended with its result.
+        bool answered = false;
         // The host is still to hear of its reply: the transaction ended
         // without it, and the terminal may have carried it out.
         bool reportable = false;
         // Its late reply has been reported: the terminal may send it again.
         bool lateReplyReported = false;
+        // The reply looked up is one the host has heard of, sent again.
+        bool repeat = false;
+
+        QString action() const;
     };
 
-    void remember(ZUVATransaction const& transaction, bool reportable);
+    void remember(ZUVATransaction const& transaction, bool answered, bool reportable);
     // The transaction ended with its reply after all: nothing to report.
     void answered(ZUVATransaction const& transaction);
-    // The ended transaction that holds the number. It is reportable to the
-    // first caller with a message of the type it expected, or of any type when
-    // anyType, so that its reply is reported once and stray messages never.
+    // The ended transaction that holds the number, as the reply finds it: its
+    // late reply (its type, an error or a rejection, when it ended without
+    // one), reportable to the first caller only; a repeat of the reply it
+    // took or of its late reply reported; else a stray message under its
+    // number. None when no ended transaction holds the number, or when an
+    // error or rejection comes under that of one that took its result: the
+    // transactions in flight may take that.
     boost::optional<Entry> take(int sequenceNumber, QString const& messageTypeId, bool anyType);
 
 private:
-    std::map<int, Entry> entries_;
+    std::array<boost::optional<Entry>, ECTMessageSequenceNumber::kMaximum + 1> entries_;
 };
 
 } // namespace oxa

@@ -207,12 +207,13 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
     // Also when no transaction waits for it: a late approval is a card charged.
     logZUVAMessage("Message received", transaction ? transaction->action().toStdString() : std::string(), header, body);
     if (!transaction) {
-        if (!reportLateReply(body, owner.ended) && isErrorIncident(body))
+        if (!reportLateReply(body, owner.ended, dispatcher_->getPendingTransaction(messageTypeId).data())
+            && isErrorIncident(body))
             qWarning("Error reply %s dropped: no transaction is in flight", qUtf8Printable(messageTypeId));
         return;
     }
     if (transaction->hasEnded()) {
-        if (!reportLateReply(body))
+        if (!reportLateReply(body, nullptr))
             qWarning("Message %s dropped: transaction %s has already ended", qUtf8Printable(messageTypeId),
                      qUtf8Printable(transaction->action()));
         return;
@@ -228,32 +229,41 @@ TransactionDispatcher::ReplyOwner JsonZUVAResponseHandlerImpl::findOwner(ZUVABod
     return dispatcher_->findReplyOwner(body.messageTypeId(), body.sequenceNumber().value(), isErrorResponse(body));
 }
 
-bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body)
+bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body, ZUVATransaction const* waiting)
 {
-    return reportLateReply(body, findOwner(body).ended);
+    return reportLateReply(body, findOwner(body).ended, waiting);
 }
 
 bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body,
-                                                  boost::optional<EndedTransactions::Entry> const& ended)
+                                                  boost::optional<EndedTransactions::Entry> const& ended,
+                                                  ZUVATransaction const* waiting)
 {
     if (ended && ended->reportable) {
-        warnOfLateReply(QStringLiteral("to %1 came after the transaction had failed").arg(ended->action),
+        warnOfLateReply(QStringLiteral("to %1 came after the transaction had failed").arg(ended->action()),
                         *ended->response, body);
-    } else if (ended && ended->lateReplyReported
-               && ZUVATransaction::isReplyOf(ended->response.get(), body.messageTypeId())) {
-        // The host has heard of this late reply already: the terminal sent it again.
+    } else if (ended && ended->repeat) {
+        // The host has heard of this reply already: the terminal sent it again.
         qWarning("Message %s dropped: a repeated reply of %s", qUtf8Printable(body.messageTypeId()),
-                 qUtf8Printable(ended->action));
+                 qUtf8Printable(ended->action()));
     } else if (isSaleReply(body)) {
         // Its transaction sent on an earlier connection or by another process.
-        warnOfLateReply(QStringLiteral("came while no transaction awaited it"), *saleReplies_, body);
+        warnOfLateReply(unawaited(waiting), *saleReplies_, body);
     } else if (ended) {
         qWarning("Message %s dropped: its number is that of %s, which has ended", qUtf8Printable(body.messageTypeId()),
-                 qUtf8Printable(ended->action));
+                 qUtf8Printable(ended->action()));
     } else {
         return false;
     }
     return true;
+}
+
+// What waited, and what it waited for instead.
+QString JsonZUVAResponseHandlerImpl::unawaited(ZUVATransaction const* waiting)
+{
+    if (!waiting || !waiting->response)
+        return QStringLiteral("came while no transaction awaited it");
+    return QStringLiteral("came while %1 awaited a reply of type %2")
+        .arg(waiting->action(), waiting->response->getMessageTypeId());
 }
 
 bool JsonZUVAResponseHandlerImpl::isSaleReply(ZUVABody const& body) const
@@ -278,6 +288,8 @@ QString JsonZUVAResponseHandlerImpl::lateReplyFacts(JsonZUVAResponse const& tran
     // An error reply tells by its incident code alone that the transaction was not carried out.
     if (isErrorIncident(body))
         return QStringLiteral("incident %1").arg(QString::fromStdString(body.incidentCode()->code()));
+    if (isRequestRejected(body))
+        return QStringLiteral("rejection %1").arg(QString::fromStdString(body.rejectionCode().code()));
     try {
         return translator.describeLateReply(body.data());
     } catch (...) {
@@ -320,11 +332,12 @@ void JsonZUVAResponseHandlerImpl::handleTransactionResponse(ZUVABody const& body
     const QString messageTypeId = body.messageTypeId();
     // A sale awaiting the delivery question may also be ended by the sale reply itself.
     if (!transaction->expectsReply(messageTypeId)) {
-        if (!reportLateReply(body))
+        if (!reportLateReply(body, transaction.data()))
             qWarning("Reply %s dropped: transaction %s does not expect it", qUtf8Printable(messageTypeId),
                      qUtf8Printable(transaction->action()));
         return;
     }
+    transaction->noteReply(messageTypeId);
     QJsonDocument document;
     try {
         transaction->response->handleResponse(body.data(), document, transaction->reverseCallback);
@@ -372,7 +385,7 @@ void JsonZUVAResponseHandlerImpl::closeTransaction(QJsonDocument const& document
     dispatcher_->closeTransaction(transaction);
     if (claimed)
         transaction->deliverResult(document);
-    else if (!document.isEmpty() && !reportLateReply(body))
+    else if (!document.isEmpty() && !reportLateReply(body, nullptr))
         qWarning("Reply to transaction %s dropped: it has already ended", qUtf8Printable(transaction->action()));
 }
 

@@ -74,12 +74,15 @@ private:
     void closeTransaction(QJsonDocument const& document, QSharedPointer<ZUVATransaction> const& transaction,
                           ZUVABody const& body);
     // Tells the host, once, of a reply to a transaction that failed without
-    // it, or of a sale's reply that no transaction awaited, and logs a repeated
-    // reply of an ended transaction; false when the reply is none of these.
-    bool reportLateReply(ZUVABody const& body, boost::optional<EndedTransactions::Entry> const& ended);
+    // it, or of a sale's reply that no transaction took (naming the one that
+    // waited, if any), and logs a repeated reply of an ended transaction;
+    // false when the reply is none of these.
+    bool reportLateReply(ZUVABody const& body, boost::optional<EndedTransactions::Entry> const& ended,
+                         ZUVATransaction const* waiting);
     // The same for a reply whose transaction in flight has ended meanwhile or
     // does not expect it.
-    bool reportLateReply(ZUVABody const& body);
+    bool reportLateReply(ZUVABody const& body, ZUVATransaction const* waiting);
+    static QString unawaited(ZUVATransaction const* waiting);
     bool isSaleReply(ZUVABody const& body) const;
     void warnOfLateReply(QString const& circumstance, JsonZUVAResponse const& translator, ZUVABody const& body);
     static QString lateReplyFacts(JsonZUVAResponse const& translator, ZUVABody const& body);

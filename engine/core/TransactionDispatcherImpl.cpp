@@ -173,6 +173,10 @@ void TransactionDispatcherImpl::closeTransaction(QSharedPointer<ZUVATransaction>
 {
     if (!transaction)
         return;
+    // Ended from the moment it took its result, whichever thread closes it:
+    // the next reply finds it so, however soon it comes.
+    if (transaction->hasEnded())
+        take(transaction, true);
     // Commands posted before it, such as the nested transaction its reply
     // started, come first.
     std::unique_lock<std::mutex> running = lockWhenIdle();
@@ -188,7 +192,7 @@ void TransactionDispatcherImpl::closeTransaction(QSharedPointer<ZUVATransaction>
 
 bool TransactionDispatcherImpl::close(ZUVATrans const& transaction)
 {
-    take(transaction);
+    take(transaction, true);
     callEndCallback();
     return transaction->claimResult();
 }
@@ -268,28 +272,60 @@ TransactionDispatcher::ReplyOwner TransactionDispatcherImpl::findReplyOwner(QStr
                                                                            bool anyType)
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
+    if (!numbersTrusted_)
+        return ReplyOwner{takerOf(messageTypeId, kNoSequenceNumber), boost::none};
     if (!holdsLocked(sequenceNumber)) {
-        if (boost::optional<EndedTransactions::Entry> ended = ended_.take(sequenceNumber, messageTypeId, anyType))
+        if (boost::optional<EndedTransactions::Entry> ended = ended_.take(sequenceNumber, messageTypeId, anyType)) {
+            if (ended->repeat && ended->answered)
+                noteRepeatSetAside(messageTypeId);
             return ReplyOwner{ZUVATrans(), std::move(ended)};
+        }
     }
-    return ReplyOwner{takerOf(messageTypeId, sequenceNumber), boost::none};
+    ZUVATrans taker = takerOf(messageTypeId, sequenceNumber);
+    if (taker && numberIsForeign(*taker, messageTypeId, sequenceNumber))
+        numbersTrusted_ = false;
+    return ReplyOwner{std::move(taker), boost::none};
 }
 
 ZUVATrans TransactionDispatcherImpl::takerOf(QString const& messageTypeId, int sequenceNumber) const
 {
-    std::vector<ZUVATrans> takers;
+    ZUVATrans first;
     for (InFlight const& suspended : suspended_) {
-        if (suspended.transaction->expectsReply(messageTypeId))
-            takers.push_back(suspended.transaction);
+        if (!suspended.transaction->expectsReply(messageTypeId))
+            continue;
+        if (suspended.transaction->ownsSequenceNumber(sequenceNumber))
+            return suspended.transaction;
+        if (!first)
+            first = suspended.transaction;
     }
-    if (current_ && (takers.empty() || current_->transaction->expectsReply(messageTypeId)))
-        takers.push_back(current_->transaction);
-    const auto numbered = std::find_if(takers.begin(), takers.end(), [&](ZUVATrans const& taker) {
-        return taker->ownsSequenceNumber(sequenceNumber);
-    });
-    if (numbered != takers.end())
-        return *numbered;
-    return takers.empty() ? ZUVATrans() : takers.front();
+    if (!current_ || (first && !current_->transaction->expectsReply(messageTypeId)))
+        return first;
+    return !first || current_->transaction->ownsSequenceNumber(sequenceNumber) ? current_->transaction : first;
+}
+
+// Number 0 is a reply that leaves its number out; one that another
+// transaction in flight holds may be its refusal of the taker's request.
+bool TransactionDispatcherImpl::numberIsForeign(ZUVATransaction const& taker, QString const& messageTypeId,
+                                                int sequenceNumber) const
+{
+    return sequenceNumber != 0 && !taker.ownsSequenceNumber(sequenceNumber) && taker.expectsReply(messageTypeId)
+           && !holdsLocked(sequenceNumber);
+}
+
+void TransactionDispatcherImpl::noteRepeatSetAside(QString const& messageTypeId)
+{
+    if (current_ && current_->transaction->expectsReply(messageTypeId))
+        current_->repeatSetAside = true;
+    for (InFlight& suspended : suspended_) {
+        if (suspended.transaction->expectsReply(messageTypeId))
+            suspended.repeatSetAside = true;
+    }
+}
+
+void TransactionDispatcherImpl::distrustAfterRepeat(InFlight const& leaving)
+{
+    if (leaving.repeatSetAside)
+        numbersTrusted_ = false;
 }
 
 bool TransactionDispatcherImpl::holdsSequenceNumber(int sequenceNumber) const
@@ -440,7 +476,7 @@ void TransactionDispatcherImpl::onNewImmediateNestedTransaction(ZUVATrans const&
                                     "no sale is waiting for a product delivery answer"));
         return;
     }
-    take(outer);
+    take(outer, true);
     // In the sale's place, ahead of a cancellation still in flight.
     onNewImmediateQueueTransaction(transaction);
 }
@@ -448,11 +484,23 @@ void TransactionDispatcherImpl::onNewImmediateNestedTransaction(ZUVATrans const&
 ZUVATrans TransactionDispatcherImpl::askingSale() const
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
-    if (current_ && current_->transaction->awaitsDeliveryQuestion())
+    // The sale whose question came, whichever others await theirs; else the
+    // first that awaits one, the current sale first.
+    ZUVATrans awaiting;
+    const auto asked = [&](ZUVATrans const& transaction) {
+        if (!transaction->awaitsDeliveryQuestion())
+            return false;
+        if (!awaiting)
+            awaiting = transaction;
+        return transaction->wasAsked();
+    };
+    if (current_ && asked(current_->transaction))
         return current_->transaction;
-    const auto found = std::find_if(suspended_.begin(), suspended_.end(),
-                                    [](InFlight const& entry) { return entry.transaction->awaitsDeliveryQuestion(); });
-    return found != suspended_.end() ? found->transaction : ZUVATrans();
+    for (InFlight const& entry : suspended_) {
+        if (asked(entry.transaction))
+            return entry.transaction;
+    }
+    return awaiting;
 }
 
 void TransactionDispatcherImpl::sendTransaction(ZUVATrans const& transaction)
@@ -466,7 +514,7 @@ void TransactionDispatcherImpl::sendTransaction(ZUVATrans const& transaction)
     logZUVAMessage("Message send", transaction->action().toStdString(), transaction->header, transaction->body);
     if (write(*transaction))
         return;
-    take(transaction);
+    take(transaction, false);
     callEndCallback();
     settle(transaction, networkError("the message could not be written"));
 }
@@ -534,16 +582,17 @@ void TransactionDispatcherImpl::onTransactionTimeout()
 ZUVATrans TransactionDispatcherImpl::takeCurrent(Leaving leaving)
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
-    ZUVATrans taken;
-    if (current_)
-        taken = current_->transaction;
+    if (!current_)
+        return ZUVATrans();
+    const ZUVATrans taken = current_->transaction;
+    if (leaving == Leaving::Ended)
+        distrustAfterRepeat(*current_);
     current_ = boost::none;
-    if (taken)
-        ended_.remember(*taken, leaving == Leaving::Unanswered || carriesAmount(*taken));
+    ended_.remember(*taken, false, leaving == Leaving::Unanswered || carriesAmount(*taken));
     return taken;
 }
 
-void TransactionDispatcherImpl::take(ZUVATrans const& transaction)
+void TransactionDispatcherImpl::take(ZUVATrans const& transaction, bool answered)
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
     const auto found = std::find_if(suspended_.begin(), suspended_.end(),
@@ -554,7 +603,7 @@ void TransactionDispatcherImpl::take(ZUVATrans const& transaction)
         suspended_.erase(found);
     else
         return;
-    ended_.remember(*transaction, false);
+    ended_.remember(*transaction, answered, false);
 }
 
 ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
@@ -572,35 +621,40 @@ ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
         suspended_.erase(found);
     }
     if (taken)
-        ended_.remember(*taken, true);
+        ended_.remember(*taken, false, true);
     return taken;
 }
 
 std::vector<ZUVATrans> TransactionDispatcherImpl::takeExpired(Clock::time_point now)
 {
-    return takeWhere([now](InFlight const& entry) { return entry.deadline <= now; });
+    return takeWhere([now](InFlight const& entry) { return entry.deadline <= now; }, true);
 }
 
 std::vector<ZUVATrans> TransactionDispatcherImpl::takeInFlight(std::uint64_t sentBy)
 {
-    return takeWhere([sentBy](InFlight const& entry) { return entry.sent <= sentBy; });
+    return takeWhere([sentBy](InFlight const& entry) { return entry.sent <= sentBy; }, false);
 }
 
-std::vector<ZUVATrans> TransactionDispatcherImpl::takeWhere(std::function<bool(InFlight const&)> const& leaves)
+std::vector<ZUVATrans> TransactionDispatcherImpl::takeWhere(std::function<bool(InFlight const&)> const& leaves,
+                                                            bool timedOut)
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
-    std::vector<ZUVATrans> taken;
+    std::vector<InFlight> leaving;
     if (current_ && leaves(*current_)) {
-        taken.push_back(current_->transaction);
+        leaving.push_back(*current_);
         current_ = boost::none;
     }
     const auto kept = std::stable_partition(suspended_.begin(), suspended_.end(),
                                             [&](InFlight const& entry) { return !leaves(entry); });
-    for (auto entry = kept; entry != suspended_.end(); ++entry)
-        taken.push_back(entry->transaction);
+    leaving.insert(leaving.end(), kept, suspended_.end());
     suspended_.erase(kept, suspended_.end());
-    for (ZUVATrans const& transaction : taken)
-        ended_.remember(*transaction, true);
+    std::vector<ZUVATrans> taken;
+    for (InFlight const& entry : leaving) {
+        if (timedOut)
+            distrustAfterRepeat(entry);
+        ended_.remember(*entry.transaction, false, true);
+        taken.push_back(entry.transaction);
+    }
     return taken;
 }
 

@@ -73,6 +73,9 @@ private:
         Clock::time_point deadline;
         // Its place among the messages sent (the first is 1).
         std::uint64_t sent;
+        // A reply of its type came under the number of a transaction that
+        // took its result, and was set aside as a repeat.
+        bool repeatSetAside = false;
     };
 
     struct Command {
@@ -143,20 +146,31 @@ private:
     // reply can fall between its leaving and its remembering.
     // The transaction in flight leaves (null when idle).
     ZUVATrans takeCurrent(Leaving leaving);
-    // The transaction leaves, current or set aside, with its reply or unsent.
-    void take(ZUVATrans const& transaction);
+    // The transaction leaves, current or set aside, answered or unsent.
+    void take(ZUVATrans const& transaction, bool answered);
     // The transaction in flight whose message is these bytes leaves (null when none).
     ZUVATrans takeByMessage(QByteArray const& message);
     std::vector<ZUVATrans> takeExpired(Clock::time_point now);
     // Current and set-aside transactions sent by the mark.
     std::vector<ZUVATrans> takeInFlight(std::uint64_t sentBy);
-    // Current and set-aside transactions for which leaves holds, current first.
-    std::vector<ZUVATrans> takeWhere(std::function<bool(InFlight const&)> const& leaves);
+    // Current and set-aside transactions for which leaves holds, current
+    // first; timedOut when they leave for the terminal's silence.
+    std::vector<ZUVATrans> takeWhere(std::function<bool(InFlight const&)> const& leaves, bool timedOut);
     std::deque<Command> takeUnstarted();
     // Called with stateMutex_ held: the transaction in flight that takes a
     // reply of the type under the number, by the rule of findReplyOwner.
     ZUVATrans takerOf(QString const& messageTypeId, int sequenceNumber) const;
     bool holdsLocked(int sequenceNumber) const;
+    // Called with stateMutex_ held, as the taker takes the reply: whether the
+    // terminal has shown that it does not answer under its requests' numbers.
+    bool numberIsForeign(ZUVATransaction const& taker, QString const& messageTypeId, int sequenceNumber) const;
+    // Called with stateMutex_ held: a repeat of the type was set aside while
+    // these transactions waited.
+    void noteRepeatSetAside(QString const& messageTypeId);
+    // Called with stateMutex_ held as a transaction leaves without its reply:
+    // had it waited past a repeat under an answered transaction's number, that
+    // repeat was its reply.
+    void distrustAfterRepeat(InFlight const& leaving);
     // Sets the timer for the earliest deadline unless it fires before it
     // already; from another thread the dispatch thread is asked to.
     void armTimer();
@@ -174,12 +188,16 @@ private:
     std::mutex commandMutex_;
 
     // Guards current_, suspended_ (read by findReplyOwner on other threads),
-    // sent_, ended_ and timerDeadline_.
+    // sent_, ended_, numbersTrusted_ and timerDeadline_.
     mutable std::mutex stateMutex_;
     boost::optional<InFlight> current_;
     std::vector<InFlight> suspended_;
     std::uint64_t sent_ = 0;
     EndedTransactions ended_;
+    // A reply's number decides only while the terminal answers under its
+    // requests' numbers; once it has shown otherwise, for the rest of the
+    // connection, replies are matched by type alone.
+    bool numbersTrusted_ = true;
     // When the timer fires; max while it is not set.
     Clock::time_point timerDeadline_ = Clock::time_point::max();
 

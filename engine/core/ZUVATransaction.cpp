@@ -20,6 +20,11 @@ ZUVATransaction::~ZUVATransaction() = default;
 
 QString ZUVATransaction::action() const
 {
+    return actionOf(json);
+}
+
+QString ZUVATransaction::actionOf(QJsonObject const& json)
+{
     return json.value(QStringLiteral("transaction")).toObject().value(QStringLiteral("action")).toString();
 }
 
@@ -39,6 +44,17 @@ bool ZUVATransaction::isReplyOf(JsonZUVAResponse const* response, QString const&
 bool ZUVATransaction::awaitsDeliveryQuestion() const
 {
     return response && response->getMessageTypeId() == kDeliveryQuestionType;
+}
+
+void ZUVATransaction::noteReply(QString const& messageTypeId)
+{
+    if (messageTypeId == kDeliveryQuestionType)
+        asked_ = true;
+}
+
+bool ZUVATransaction::wasAsked() const
+{
+    return asked_.load();
 }
 
 bool ZUVATransaction::claimResult()

@@ -51,6 +51,7 @@ public:
 
     // The "action" text inside "transaction" (empty when absent).
     QString action() const;
+    static QString actionOf(QJsonObject const& json);
     // Whether a received message of this type is this transaction's reply:
     // its response translator's type, or "Rd" while a delivery question "CR"
     // is expected (the terminal may end the sale without asking).
@@ -60,6 +61,10 @@ public:
     // Whether the terminal's delivery question "CR" is what this transaction
     // waits for; only then may a nested transaction carry the answer for it.
     bool awaitsDeliveryQuestion() const;
+    // Called as it takes a reply: once its delivery question has come, the
+    // host's answer is its, whichever other sale awaits one.
+    void noteReply(QString const& messageTypeId);
+    bool wasAsked() const;
 
     // Claims the right to deliver the result; true for the first caller only.
     bool claimResult();
@@ -79,6 +84,7 @@ public:
 
 private:
     std::atomic<bool> ended_{false};
+    std::atomic<bool> asked_{false};
     // The number of the sale whose result this nested transaction delivers.
     int handedOverSequenceNumber_ = -1;
 };

@@ -185,18 +185,29 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * transaction). It may send the next
  * transaction from inside that callback.
  *
- * Which reply belongs to it. A reply (result, error, rejection or question)
- * under the sequence number of an earlier transaction to the terminal that
- * has ended (with its result, its time-out, a reset, an "MMIClose", a lost
- * connection or frame) is a late or repeated reply of that one until a newer
- * transaction is sent with that number: it answers, ends or fails no
- * transaction, and when its own ended without it (a sale's approval after a
- * reset or time-out, say) it is reported once as a late reply. The library
- * never sends a transaction under a number that one still waiting holds. Any
- * other reply goes to a transaction set aside by a "CancelRetail" that awaits
- * its message type, else to the transaction in flight (a rejection under a
- * number never sent included); where more than one could take it, the one
- * sent under its number takes it.
+ * Which reply belongs to it. A reply's sequence number counts only while the
+ * terminal answers under its requests' numbers (0, or no number, is no sign
+ * either way); each connection starts so. Then a reply under the number of an
+ * earlier transaction to the terminal that has ended (from the moment it took
+ * its result, or failed: time-out, reset, "MMIClose", lost connection or
+ * frame) and that no transaction waiting holds is that one's, until a newer
+ * transaction is sent with that number: when it ended without its reply
+ * (a sale's approval after a reset or time-out, say) its own reply, an error
+ * or a rejection is its late reply, reported once; when it ended with its
+ * result, the reply again is a repeat, only logged, while an error or a
+ * rejection goes on as below; any other result is no one's and is warned of.
+ * The library never sends a transaction under a number that one still waiting
+ * holds. Any other reply goes to a transaction set aside by a "CancelRetail"
+ * that awaits its message type, else to the transaction in flight (a rejection
+ * under a number never sent included); where more than one could take it, the
+ * one sent under its number takes it. A terminal that numbers its replies
+ * itself shows it (a reply of the awaited type under a number no transaction
+ * waiting holds, or one under an answered transaction's number, set aside
+ * while a transaction waited until it failed): for the rest of the connection
+ * replies are matched by message type alone, and a late reply of a reset or
+ * timed-out sale can then become the next sale's result; after such a sale,
+ * send "LastTransaction" before selling again. The answer to a delivery
+ * question goes to the sale that asked it.
  *
  * A sale's result carries no ticket
  * text: send a "TicketGet" request for it (see <zuva/HostGuide.md>). Its

@@ -427,6 +427,26 @@ TEST_F(TransactionsEndToEnd, ASaleSoldAgainAfterAResetGetsItsOwnApproval)
     EXPECT_EQ(reset.count(), 1u);
 }
 
+// A terminal that numbers its sale replies with a counter of its own, which
+// comes round to the numbers of the host's answered sales: each sale gets its
+// own approval.
+TEST_F(TransactionsEndToEnd, ATerminalNumberingItsRepliesItselfGivesEachSaleItsApproval)
+{
+    const auto counter = std::make_shared<std::atomic<int>>(96);
+    sim.on("Cd", [counter](const SimMessage& request) {
+        SimMessage own = request;
+        own.sequence = ++*counter % 99 + 1;
+        return SimTerminal::Reply{{SimSaleReplies::saleReplyTo(own, TerminalId)}};
+    });
+    for (const char* value : {"1.00", "2.00", "3.00", "4.00"}) {
+        SCOPED_TRACE(value);
+        const auto sale = resultOf<ect::SaleResult>(
+            [value](auto done) { return ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount(value), done); });
+        EXPECT_EQ(errorText(sale.error()), "ok");
+        EXPECT_EQ(sale.authorizedAmount(), std::stod(value));
+    }
+}
+
 TEST_F(TransactionsEndToEnd, ThousandSalesOverTenTerminalsEachReachTheHostOnce)
 {
     const int salesPerTerminal = std::getenv("ZUVA_TEST_SLOW") ? 20 : 100;

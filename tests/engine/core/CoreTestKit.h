@@ -254,6 +254,7 @@ struct TransactionPlan {
     oxa::TransactionMethod method = oxa::Sequential;
     std::chrono::milliseconds timeout{5000};
     bool carriesAmount = false; // as a sale's reply
+    int deliveryAnswer = 0; // a delivery sale answers its question under this number
 };
 
 inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionPlan& plan,
@@ -271,6 +272,45 @@ inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionPl
     transaction->resultCallback = std::move(callback);
     return transaction;
 }
+
+// Answers the delivery question at once with a nested transaction, as the
+// product delivery translator does through the request handler.
+class DeliveryQuestion : public oxa::JsonZUVAResponse {
+public:
+    // The answer goes out under the number, awaiting a reply of the type.
+    DeliveryQuestion(std::weak_ptr<oxa::TransactionDispatcher> dispatcher, std::chrono::milliseconds timeout,
+                     int answerSequence = 1, QString answerReply = "Rn")
+        : m_dispatcher(std::move(dispatcher))
+        , m_timeout(timeout)
+        , m_answerSequence(answerSequence)
+        , m_answerReply(std::move(answerReply))
+    {
+    }
+    QString getMessageTypeId() const override { return "CR"; }
+    void handleResponse(QByteArray body, QJsonDocument& response, std::function<QJsonDocument(QJsonDocument)>) override
+    {
+        const SimTlv root = SimTlv::parseAll(fromQ(body)).at(0);
+        const SimTlv* type = root.find("D0");
+        if (type && type->textValue() == "Rd") {
+            response = QJsonDocument(QJsonObject{{"result", QJsonObject{{"type", "Rd"}}}});
+            return;
+        }
+        TransactionPlan answer;
+        answer.method = oxa::ImmediateNested;
+        answer.requestType = "Cn";
+        answer.replyType = m_answerReply;
+        answer.sequence = m_answerSequence;
+        answer.timeout = m_timeout;
+        if (auto dispatcher = m_dispatcher.lock())
+            dispatcher->dispatch(makeTransaction(answer, nullptr));
+    }
+
+private:
+    std::weak_ptr<oxa::TransactionDispatcher> m_dispatcher;
+    std::chrono::milliseconds m_timeout;
+    int m_answerSequence;
+    QString m_answerReply;
+};
 
 // Dispatcher and response handler of one connection over in-memory streams.
 // The test thread plays the transport thread: receive() feeds and reads.

@@ -163,7 +163,8 @@ TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChan
         {"sale reset", reset, {2, 30}, true, Sale, true, failedOne, nullptr},
         {"sale reset, idle", reset, {2, 30}, false, Sale, true, failedOne, nullptr},
         {"card check reset, idle", reset, {2, 30}, false, CardCheck, false, nullptr, nullptr},
-        {"card check reset, then a sale's reply", reset, {2, 30}, true, CardCheck, true, unawaited, nullptr},
+        {"card check reset, then a sale's reply", reset, {2, 30}, true, CardCheck, true,
+         "came while Test awaited a reply of type Ru", nullptr},
         {"card check reset, then a sale's reply, idle", reset, {2, 30}, false, CardCheck, true, unawaited, nullptr},
         {"time-out, then an error of another type", [] {}, {5, -1}, true, Other, false, failedOne, "Re"},
         {"time-out, then an error of another type, idle", [] {}, {5, -1}, false, Other, false, failedOne, "Re"},
@@ -200,11 +201,13 @@ TEST_F(ResponseHandlerTest, AReplyAfterItsTransactionFailedIsReportedOnceAndChan
                                                          row.amount ? std::vector<SimTlv>{SimTlv::hex("DF26", "000000001234")}
                                                                     : std::vector<SimTlv>());
         link->receive(message("Zz", id) + reply);
+        reported += row.reported ? 1 : 0;
+        // A report names what waited: none yet, when idle.
+        ASSERT_TRUE(row.nextSentFirst || waitUntil([&] { return reports() == reported; }));
         ASSERT_TRUE(row.nextSentFirst || sendNext());
         link->receive(message("Ru", next));
         ASSERT_EQ(results.outcome(next), Success);
         EXPECT_EQ(resultSequence(results.first(next)), next);
-        reported += row.reported ? 1 : 0;
         EXPECT_EQ(reports(), reported) << warnings.text().toStdString();
         EXPECT_TRUE(!row.reported
                     || warnings.text().contains(QString("Reply %1 %2 and was dropped: %3")
@@ -283,16 +286,21 @@ TEST_F(ResponseHandlerTest, ASaleSentAgainGetsItsOwnApprovalAndTheFirstOnesIsRep
 }
 
 // Which transaction each reply goes to, step by step over one connection.
-// A reply under the number of a transaction that has ended (reset, timed out
-// or answered) is that one's, reported once when it ended without it, and
-// never the result of one in flight. Any other reply, error or rejection goes
+// While the terminal answers under its requests' numbers, a reply under the
+// number of a transaction that has ended is that one's: its late reply,
+// reported once, when it ended without it; a repeat, logged only, of the reply
+// it took; never the result of one in flight, though an error or rejection
+// under an answered one's number is. Any other reply, error or rejection goes
 // to the set-aside transaction expecting its type, else the current one; the
-// number decides between several. A delivery answer for a sale set aside by a
-// cancellation still goes out, and the sale ends with the terminal's reply.
+// number decides between several. A terminal that shows it numbers replies
+// otherwise (a reply of the taker's type under a number neither 0 nor in
+// flight, or a transaction unanswered past a repeat) has them matched by type
+// alone. A delivery answer goes to the sale whose question it answers, set
+// aside or not, and that sale ends with the terminal's reply to it.
 TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
 {
     struct Step {
-        enum Kind { Send, Receive, Reset, Await } kind;
+        enum Kind { Send, Receive, Ask, Reset, Await, Logged } kind;
         TransactionPlan plan;
         QByteArray bytes;
         Outcome outcome;
@@ -310,6 +318,10 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
     };
     const auto sent = [](TransactionPlan made) { return Step{Step::Send, made, {}, {}}; };
     const auto got = [](QByteArray bytes) { return Step{Step::Receive, {}, bytes, {}}; };
+    // A delivery question, whose answer goes out before the terminal replies.
+    const auto asked = [](int id) { return Step{Step::Ask, {}, message("CR", id), {}}; };
+    // Waits until the text is logged.
+    const auto logged = [](const char* text) { return Step{Step::Logged, {}, text, {}}; };
     const auto ended = [](int id, Outcome outcome) {
         TransactionPlan which;
         which.sequence = id;
@@ -318,14 +330,55 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
     const Step reset{Step::Reset, {}, {}, {}};
     const auto sale = [&](int id) { return sent(plan(id, "Rd")); };
     const auto cancel = [&](int id) { return sent(plan(id, "Ro", oxa::ImmediateQueue)); };
+    const auto deliverySale = [&](int id, int answer) {
+        TransactionPlan made = plan(id, "CR");
+        made.deliveryAnswer = answer;
+        return sent(made);
+    };
+    // A sale set aside by a cancellation the terminal answers, then fails or
+    // approves the sale under the cancellation's number, on the heels of that
+    // answer; an approval there ends nothing, and the sale's own reply follows.
+    const auto underCancellation = [&](int times, bool approved) {
+        std::vector<Step> steps;
+        for (int sale = 1; sale < 2 * times; sale += 2) {
+            for (const Step& step : {sent(plan(sale, "Rd")), cancel(sale + 1)})
+                steps.push_back(step);
+            const QByteArray saleReply = approved ? message("Rd", sale + 1, {SimTlv::hex("DF26", "000000000700")})
+                                                  : incidentReply("Rd", sale + 1, "2710");
+            steps.push_back(got(message("Ro", sale + 1) + saleReply));
+            if (approved)
+                steps.push_back(got(message("Rd", sale)));
+            steps.push_back(ended(sale, approved ? Success : Outcome{1, 19}));
+        }
+        return steps;
+    };
+    const auto eachOutcome = [](int times, Outcome odd, Outcome even) {
+        std::map<int, Outcome> outcomes;
+        for (int id = 1; id <= 2 * times; ++id)
+            outcomes[id] = id % 2 ? odd : even;
+        return outcomes;
+    };
     const QByteArray approval1 = message("Rd", 1, {SimTlv::hex("DF26", "000000001250")});
     const Outcome ResetByHost{2, 30}, TimedOut{5, -1}, Incident{1, 19}, Rejected{1, 20};
-    const struct {
+    struct Row {
+        Row(const char* name, std::vector<Step> steps, std::map<int, Outcome> outcomes, int reported,
+            std::map<int, int> answeredUnder = {}, const char* warning = nullptr)
+            : name(name)
+            , steps(std::move(steps))
+            , outcomes(std::move(outcomes))
+            , reported(reported)
+            , answeredUnder(std::move(answeredUnder))
+            , warning(warning)
+        {
+        }
         const char* name;
         std::vector<Step> steps;
         std::map<int, Outcome> outcomes; // each transaction's only result; a success is its own reply
         int reported; // late replies the host hears of
-    } rows[] = {
+        std::map<int, int> answeredUnder; // the number of a success's reply, when not its own
+        const char* warning; // what the host is told, when it is told
+    };
+    const Row rows[] = {
         {"a reset sale's approval",
          {sale(1), reset, ended(1, ResetByHost), sale(2), got(approval1), got(message("Rd", 2))},
          {{1, ResetByHost}, {2, Success}}, 1},
@@ -371,16 +424,76 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
         {"a rejection under number 0", {sale(1), cancel(2), got(rejection(0, "0102")), ended(2, Rejected),
                                         got(message("Rd", 1))},
          {{1, Success}, {2, Rejected}}, 0},
+        {"a terminal numbering its replies itself",
+         {sale(1), got(message("Rd", 50)), ended(1, Success), sale(2), got(message("Rd", 1)), ended(2, Success),
+          sent(plan(3, "Rt")), got(message("Rt", 2)), ended(3, Success), sent(plan(4, "Rt")), got(message("Rt", 3))},
+         {{1, Success}, {2, Success}, {3, Success}, {4, Success}}, 0, {{1, 50}, {2, 1}, {3, 2}, {4, 3}}},
+        {"a terminal answering under one number: one sale lost",
+         {sale(1), got(message("Rd", 1)), ended(1, Success), sent(plan(2, "Rd", oxa::Sequential, 3000ms)),
+          got(message("Rd", 1)), logged("a repeated reply of Test"), ended(2, TimedOut), sale(3), got(message("Rd", 1)), ended(3, Success),
+          sent(plan(4, "Rt")), got(message("Rt", 1))},
+         {{1, Success}, {2, TimedOut}, {3, Success}, {4, Success}}, 0, {{3, 1}, {4, 1}}},
+        {"an echoing terminal's sales reset twice",
+         {sale(1), reset, ended(1, ResetByHost), sale(2), got(approval1), got(approval1),
+          logged("a repeated reply of Test"), reset, ended(2, ResetByHost), sale(3),
+          got(message("Rd", 2, {SimTlv::hex("DF26", "000000000700")})), got(message("Rd", 3))},
+         {{1, ResetByHost}, {2, ResetByHost}, {3, Success}}, 2},
+        {"a sale set aside, its error under the answered cancellation's number", underCancellation(20, false),
+         eachOutcome(20, Incident, Success), 0},
+        {"a sale set aside, an approval under the answered cancellation's number", underCancellation(20, true),
+         eachOutcome(20, Success, Success), 20},
+        {"an approval under number 0, then a reset sale's approval",
+         {sale(1), got(message("Rd", 0)), ended(1, Success), sale(2), reset, ended(2, ResetByHost), sale(3),
+          got(message("Rd", 2, {SimTlv::hex("DF26", "000000000700")})), got(message("Rd", 3))},
+         {{1, Success}, {2, ResetByHost}, {3, Success}}, 1, {{1, 0}}},
+        {"a cancellation refused under the sale's number, then a reset sale's approval",
+         {sale(1), cancel(2), got(incidentReply("Ro", 1, "2630")), ended(2, Incident), got(message("Rd", 1)),
+          ended(1, Success), sale(3), reset, ended(3, ResetByHost), sale(4),
+          got(message("Rd", 3, {SimTlv::hex("DF26", "000000000700")})), got(message("Rd", 4))},
+         {{1, Success}, {2, Incident}, {3, ResetByHost}, {4, Success}}, 1},
+        {"a terminal answering under one number: a sale reset",
+         {sale(1), got(message("Rd", 1)), ended(1, Success), sale(2), got(message("Rd", 1)),
+          logged("a repeated reply of Test"), reset,
+          ended(2, ResetByHost), sale(3), got(message("Rd", 1))},
+         {{1, Success}, {2, ResetByHost}, {3, Success}}, 0, {{3, 1}}},
+        {"two delivery sales: each answer its own sale's",
+         {deliverySale(1, 4), cancel(2), got(incidentReply("Ro", 2, "2630")), ended(2, Incident), deliverySale(3, 5),
+          asked(1), got(message("Rd", 4)), ended(1, Success), asked(3), got(message("Rd", 5))},
+         {{1, Success}, {2, Incident}, {3, Success}}, 0, {{1, 4}, {3, 5}}},
+        {"a rejection under an answered transaction's number", {sent(plan(1, "Rt")), got(message("Rt", 1)),
+                                                                ended(1, Success), sale(2), got(rejection(1, "0102"))},
+         {{1, Success}, {2, Rejected}}, 0},
+        {"an approval repeated", {sale(1), got(approval1), ended(1, Success), sale(2), got(approval1),
+                                  got(message("Rd", 2))},
+         {{1, Success}, {2, Success}}, 0},
+        {"a sale's approval while another action waits",
+         {sent(plan(1, "Rt")), got(message("Rd", 77, {SimTlv::hex("DF26", "000000000700")})), got(message("Rt", 1))},
+         {{1, Success}}, 1, {}, "Reply Rd came while Test awaited a reply of type Rt and was dropped"},
+        {"a late rejection", {sent(plan(1, "Rt", oxa::Sequential, 30ms)), ended(1, TimedOut), got(rejection(1, "0102"))},
+         {{1, TimedOut}}, 1, {}, "came after the transaction had failed and was dropped: rejection 0102"},
+        {"a timed-out request's late reply, then a sale's approval under its number",
+         {sent(plan(1, "Rt", oxa::Sequential, 30ms)), ended(1, TimedOut), got(message("Rt", 1)), got(approval1)},
+         {{1, TimedOut}}, 2, {}, "Reply Rd came while no transaction awaited it"},
     };
     // A row that fails stops there; the next one runs on a connection of its own.
-    const auto run = [&](const std::vector<Step>& steps, Results& own) {
+    const auto run = [&](const std::vector<Step>& steps, Results& own, testsupport::QtWarnings& warnings) {
         for (const Step& step : steps) {
             if (step.kind == Step::Send) {
                 const size_t written = link->out->writeCount();
-                link->dispatcher->dispatch(makeTransaction(step.plan, own.callbackFor(step.plan.sequence)));
+                auto transaction = makeTransaction(step.plan, own.callbackFor(step.plan.sequence));
+                if (step.plan.deliveryAnswer)
+                    transaction->response =
+                        std::make_shared<DeliveryQuestion>(link->dispatcher, 5000ms, step.plan.deliveryAnswer, "Rd");
+                link->dispatcher->dispatch(std::move(transaction));
                 ASSERT_TRUE(link->out->waitForWrites(written + 1));
             } else if (step.kind == Step::Receive) {
                 link->receive(step.bytes);
+            } else if (step.kind == Step::Ask) {
+                const size_t written = link->out->writeCount();
+                link->receive(step.bytes);
+                ASSERT_TRUE(link->out->waitForWrites(written + 1));
+            } else if (step.kind == Step::Logged) {
+                ASSERT_TRUE(waitUntil([&] { return warnings.text().contains(step.bytes); }));
             } else if (step.kind == Step::Reset) {
                 link->dispatcher->resetTransaction();
             } else {
@@ -393,16 +506,20 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
         testsupport::QtWarnings warnings;
         Results own;
         link.reset(new Connection());
-        run(row.steps, own);
+        run(row.steps, own, warnings);
         for (const auto& expected : row.outcomes) {
             SCOPED_TRACE(expected.first);
             EXPECT_EQ(own.outcome(expected.first), expected.second);
-            EXPECT_TRUE(expected.second != Success || resultSequence(own.first(expected.first)) == expected.first);
+            const auto under = row.answeredUnder.find(expected.first);
+            EXPECT_TRUE(expected.second != Success
+                        || resultSequence(own.first(expected.first))
+                               == (under == row.answeredUnder.end() ? expected.first : under->second));
         }
         EXPECT_TRUE(idle());
         EXPECT_EQ(own.total(), row.outcomes.size());
         EXPECT_TRUE(waitUntil([&] { return warnings.text().count("and was dropped") == row.reported; }))
             << warnings.text().toStdString();
+        EXPECT_TRUE(!row.warning || warnings.text().contains(row.warning)) << warnings.text().toStdString();
         link.reset();
     }
 }
@@ -446,9 +563,10 @@ TEST_F(ResponseHandlerTest, ANumberThatASetAsideSaleHoldsIsNotHandedOutAgain)
 }
 
 // A sale's own reply claims its result while a clearing transaction takes the
-// sale out: the sale gets that result, and no record of it is left behind for
-// a later stray sale reply to be reported under. The clearing transaction runs
-// on the dispatch thread, or on its caller's when writes never wait.
+// sale out: the sale gets that result, and is recorded as answered, so that a
+// later sale reply under its number is a repeat, not reported under it. The
+// clearing transaction runs on the dispatch thread, or on its caller's when
+// writes never wait.
 TEST_F(ResponseHandlerTest, ASaleAnsweredWhileClearedLeavesNoRecordBehind)
 {
     testsupport::QtWarnings warnings;
@@ -492,7 +610,7 @@ TEST_F(ResponseHandlerTest, ASaleAnsweredWhileClearedLeavesNoRecordBehind)
         ASSERT_TRUE(results.waitFor(id + 1));
         EXPECT_EQ(results.outcome(id + 1), Success);
         link->receive(message("Rd", id, {SimTlv::hex("DF26", "000000001234")}));
-        EXPECT_TRUE(waitUntil([&] { return warnings.text().count("came while no transaction awaited it") == id / 2 + 1; }))
+        EXPECT_TRUE(waitUntil([&] { return warnings.text().count("a repeated reply of Test") == id / 2 + 1; }))
             << warnings.text().toStdString();
         EXPECT_FALSE(warnings.text().contains("came after")) << warnings.text().toStdString();
         EXPECT_EQ(results.total(), size_t(id + 1));
@@ -509,7 +627,7 @@ TEST(EndedTransactions, KeepEachNumberUntilItIsSentAgain)
         TransactionPlan plan;
         plan.sequence = sequence;
         ended.push_back(makeTransaction(plan, {}));
-        record.remember(*ended.back(), sequence != 2);
+        record.remember(*ended.back(), false, sequence != 2);
     }
     for (int sequence = 1; sequence <= 99; ++sequence) {
         SCOPED_TRACE(sequence);
@@ -525,9 +643,18 @@ TEST(EndedTransactions, KeepEachNumberUntilItIsSentAgain)
     TransactionPlan newer;
     newer.sequence = 3;
     ended.push_back(makeTransaction(newer, {}));
-    record.remember(*ended.back(), true);
+    record.remember(*ended.back(), false, true);
     EXPECT_TRUE(record.take(3, "Rt", false)->transaction == ended.back().get());
     EXPECT_FALSE(bool(record.take(0, "Rt", true)));
+
+    // One that took its result: its reply again is a repeat, another result a
+    // stray message; an error or rejection is for the transactions in flight.
+    record.remember(*ended.back(), true, true);
+    EXPECT_TRUE(record.take(3, "Rt", false)->repeat);
+    EXPECT_FALSE(record.take(3, "Rt", false)->reportable);
+    EXPECT_FALSE(record.take(3, "Rd", false)->repeat);
+    EXPECT_FALSE(bool(record.take(3, "Rj", true)));
+    EXPECT_FALSE(bool(record.take(100, "Rt", false)));
 }
 
 } // namespace

@@ -99,37 +99,6 @@ private:
     std::thread m_thread;
 };
 
-// Answers the delivery question at once with a nested transaction, as the
-// product delivery translator does through the request handler.
-class DeliveryQuestion : public oxa::JsonZUVAResponse {
-public:
-    DeliveryQuestion(std::weak_ptr<oxa::TransactionDispatcher> dispatcher, std::chrono::milliseconds timeout)
-        : m_dispatcher(std::move(dispatcher)), m_timeout(timeout)
-    {
-    }
-    QString getMessageTypeId() const override { return "CR"; }
-    void handleResponse(QByteArray body, QJsonDocument& response, std::function<QJsonDocument(QJsonDocument)>) override
-    {
-        const SimTlv root = SimTlv::parseAll(fromQ(body)).at(0);
-        const SimTlv* type = root.find("D0");
-        if (type && type->textValue() == "Rd") {
-            response = QJsonDocument(QJsonObject{{"result", QJsonObject{{"type", "Rd"}}}});
-            return;
-        }
-        TransactionPlan answer;
-        answer.method = oxa::ImmediateNested;
-        answer.requestType = "Cn";
-        answer.replyType = "Rn";
-        answer.timeout = m_timeout;
-        if (auto dispatcher = m_dispatcher.lock())
-            dispatcher->dispatch(makeTransaction(answer, nullptr));
-    }
-
-private:
-    std::weak_ptr<oxa::TransactionDispatcher> m_dispatcher;
-    std::chrono::milliseconds m_timeout;
-};
-
 struct Kind {
     oxa::TransactionMethod method;
     const char* requestType;

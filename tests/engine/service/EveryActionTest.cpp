@@ -194,3 +194,8 @@ TEST_F(EveryAction, EachSaleEndsWithItsOwnReplyOverTcpIp)
 {
     expectEachSaleItsOwnReply(host, Terminal, *terminal);
 }
+
+TEST_F(EveryAction, ATerminalNumberingItsRepliesItselfGetsEachTransactionItsReplyOverTcpIp)
+{
+    expectEachTransactionItsReplyUnderTheTerminalsOwnNumbers(host, Terminal, *terminal);
+}

@@ -5,6 +5,7 @@
 #include "ServiceFixture.h"
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimScript.h"
+#include "simterminal/SimTerminal.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -56,6 +57,40 @@ inline void expectEachSaleItsOwnReply(HostRecorder& host, const std::string& ter
     ASSERT_TRUE(host.waitFor("result", before + 3));
     EXPECT_EQ(errorOf(host.last("result")).value("incidentCode").toObject().value("code").toString(), "2710");
     EXPECT_EQ(host.count("result"), before + 3);
+}
+
+// A terminal that numbers its replies with a counter of its own, which comes
+// round to the numbers of the host's answered sales: each sale and each
+// information request still gets its own reply.
+inline void expectEachTransactionItsReplyUnderTheTerminalsOwnNumbers(HostRecorder& host,
+                                                                      const std::string& terminalId,
+                                                                      SimScript& terminal)
+{
+    const auto counter = std::make_shared<std::atomic<int>>(96);
+    const auto renumbered = [counter](const SimMessage& request) {
+        SimMessage own = request;
+        own.sequence = ++*counter % 99 + 1;
+        return own;
+    };
+    terminal.on("Cd", [renumbered, terminalId](const SimMessage& request) {
+        return SimScript::Reply{{SimSaleReplies::saleReplyTo(renumbered(request), terminalId)}};
+    });
+    terminal.on("Ci", [renumbered, terminalId](const SimMessage& request) {
+        return SimScript::Reply{{SimTerminal::informationReplyTo(renumbered(request), terminalId, "SIM-1", "10")}};
+    });
+    size_t results = host.count("result");
+    for (const char* amount : {"1.00", "2.00", "3.00", "4.00"}) {
+        SCOPED_TRACE(amount);
+        ASSERT_EQ(host.send(terminalId, saleOf(amount)), 0);
+        ASSERT_TRUE(host.waitFor("result", ++results));
+        EXPECT_EQ(host.last("result").value("result").toObject().value("authorizedAmount").toDouble(), std::stod(amount));
+    }
+    for (int request = 0; request < 3; ++request) {
+        ASSERT_EQ(host.send(terminalId, R"({"transaction": {"action": "InformationService"}})"), 0);
+        ASSERT_TRUE(host.waitFor("result", ++results));
+        EXPECT_TRUE(host.last("result").value("result").isObject()) << request;
+    }
+    EXPECT_EQ(host.count("result"), results);
 }
 
 } // namespace testsupport

@@ -266,6 +266,14 @@ TEST_F(SerialService, EachSaleEndsWithItsOwnReplyOverTheLink)
     expectEachSaleItsOwnReply(host, TerminalId, terminal);
 }
 
+TEST_F(SerialService, ATerminalNumberingItsRepliesItselfGetsEachTransactionItsReplyOverTheLink)
+{
+    terminal.identifyAs(TerminalId);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    expectEachTransactionItsReplyUnderTheTerminalsOwnNumbers(host, TerminalId, terminal);
+}
+
 TEST(SimulatedSerialTerminal, ApprovesASaleOnAPseudoTerminalPairOrOnADevice)
 {
     useSettings(1500, 100);

@@ -104,9 +104,9 @@ TEST_F(LinkStates, RepeatedFrameIsAcknowledgedAgainButDeliveredOnce)
     EXPECT_EQ(received, QByteArray::fromHex("1122112211221122"));
 
     // A late repeat, twice the acknowledgement time-out after the frame, is
-    // still one. Judged only if the link took it before the frame's window
-    // could have closed.
-    const auto window = fastTimings().repeatWindowFor(frame("3344", 7).size());
+    // still one. Judged only if the link took it before the terminal's
+    // resends (an acknowledgement time-out each) could have run out.
+    const auto window = fastTimings().ackTimeout * (kiss::LinkTimings::maxResends + 1);
     const auto beforeFrame = std::chrono::steady_clock::now();
     input->feed(frame("3344", 7));
     ASSERT_TRUE(waitFor([&] { return wrote(ack(7)); }));

@@ -28,6 +28,8 @@ struct SharedData {
     std::shared_ptr<KissOuputInterface> outputInterface;
     // Number of the last data frame sent.
     unsigned char sequenceNumber = 0;
+    // Whether that frame holds a message whose acknowledgement is still to come.
+    bool awaitedFrameCarriesMessage = false;
     QByteArray receiveBuffer;
     // When bytes last arrived, to tell a frame still arriving from a stale fragment.
     std::chrono::steady_clock::time_point lastReceiveTime;
@@ -39,7 +41,7 @@ struct SharedData {
 
     // The last frame delivered, to recognise its repetition when our
     // acknowledgement was lost. The terminal repeats it only until its
-    // resends run out, and not once it has a newer message of ours to answer.
+    // resends run out, and not once it has acknowledged a newer message of ours.
     struct ReceivedFrame {
         unsigned char sequenceNumber;
         QByteArray data;

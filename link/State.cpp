@@ -76,11 +76,10 @@ void State::sendNAck()
 
 bool State::sendDataMessage(QByteArray data, bool newSequenceNumber)
 {
-    if (newSequenceNumber)
+    if (newSequenceNumber) {
         raiseSequenceNumber();
-    // A message of ours may be answered with the very frame the terminal sent last.
-    if (newSequenceNumber && !data.isEmpty())
-        shared().lastReceived.reset();
+        shared().awaitedFrameCarriesMessage = !data.isEmpty();
+    }
     const QByteArray frame = buildKissDataMessage(data, shared().sequenceNumber);
     manager().reportDataMessageSent();
     return shared().output->write(reinterpret_cast<const unsigned char*>(frame.constData()), frame.size());
@@ -145,9 +144,21 @@ bool State::processReceivedAck()
         return false;
     const unsigned char acknowledged = static_cast<unsigned char>(buffer.at(1));
     buffer.remove(0, 2);
-    if (acknowledged == shared().sequenceNumber)
+    if (acknowledged == shared().sequenceNumber) {
+        forgetLastReceivedOnceMessageAcknowledged();
         receivedAck();
+    }
     return true;
+}
+
+void State::forgetLastReceivedOnceMessageAcknowledged()
+{
+    // Until the terminal has our message it still repeats its last frame for
+    // a lost ACK; once it has, the same frame may answer that message.
+    if (!shared().awaitedFrameCarriesMessage)
+        return;
+    shared().awaitedFrameCarriesMessage = false;
+    shared().lastReceived.reset();
 }
 
 void State::processReceivedNAck()

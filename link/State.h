@@ -57,6 +57,7 @@ protected:
 private:
     ParseKissDataMessageResult processReceivedDataMessage(std::vector<QByteArray>& payloads);
     bool processReceivedAck();
+    void forgetLastReceivedOnceMessageAcknowledged();
     void processReceivedNAck();
     void processReceivedWAck();
     void deliverOnce(const QByteArray& data, unsigned char sequenceNumber, int frameLength,

@@ -58,8 +58,8 @@ TEST_F(LinkStates, WritesWhileBusyAreSentInOrderOnceIdle)
 }
 
 // The terminal repeats a frame whose ACK it missed until its resends run
-// out, also while empty frames of ours come; the same frame after a message
-// of ours, or after that time, is a new one.
+// out, also while empty frames of ours come; the same frame once the terminal
+// has acknowledged a message of ours, or after that time, is a new one.
 TEST_F(LinkStates, RepeatedFrameIsAcknowledgedAgainButDeliveredOnce)
 {
     connectLink();
@@ -79,10 +79,18 @@ TEST_F(LinkStates, RepeatedFrameIsAcknowledgedAgainButDeliveredOnce)
     ASSERT_TRUE(waitFor([&] { return output->countOf(ack(6)) == 2; }));
     EXPECT_EQ(received, QByteArray::fromHex("11221122"));
 
+    // Until the terminal acknowledges our message, it still repeats its frame.
     ASSERT_TRUE(write("A1"));
     ASSERT_TRUE(waitFor([&] { return wrote(frame("A1", 3)); }));
-    input->feed(ack(3) + frame("1122", 6));
+    input->feed(frame("1122", 6));
     ASSERT_TRUE(waitFor([&] { return output->countOf(ack(6)) == 3; }));
+    EXPECT_EQ(received, QByteArray::fromHex("11221122"));
+    input->feed(ack(3) + frame("1122", 6));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(ack(6)) == 4; }));
+    EXPECT_EQ(received, QByteArray::fromHex("112211221122"));
+    // Its ACK again, for our resend it got late: the new frame's repeat is one.
+    input->feed(ack(3) + frame("1122", 6));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(ack(6)) == 5; }));
     EXPECT_EQ(received, QByteArray::fromHex("112211221122"));
 
     // Two empty frames of ours lost one after the other: the terminal's
@@ -92,8 +100,23 @@ TEST_F(LinkStates, RepeatedFrameIsAcknowledgedAgainButDeliveredOnce)
         ASSERT_TRUE(waitFor([&] { return lost.size() == lostFrames; }));
     }
     input->feed(frame("1122", 6));
-    ASSERT_TRUE(waitFor([&] { return output->countOf(ack(6)) == 4; }));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(ack(6)) == 6; }));
     EXPECT_EQ(received, QByteArray::fromHex("1122112211221122"));
+
+    // A late repeat, twice the acknowledgement time-out after the frame, is
+    // still one. Judged only if the link took it before the terminal's
+    // resends (an acknowledgement time-out each) could have run out.
+    const auto window = fastTimings().ackTimeout * (kiss::LinkTimings::maxResends + 1);
+    const auto beforeFrame = std::chrono::steady_clock::now();
+    input->feed(frame("3344", 7));
+    ASSERT_TRUE(waitFor([&] { return wrote(ack(7)); }));
+    const auto repeatDue = std::chrono::steady_clock::now() + 2 * fastTimings().ackTimeout;
+    ASSERT_TRUE(waitFor([&] { return std::chrono::steady_clock::now() >= repeatDue; }));
+    input->feed(frame("3344", 7));
+    ASSERT_TRUE(waitFor([&] { return output->countOf(ack(7)) == 2; }));
+    if (std::chrono::steady_clock::now() < beforeFrame + window) {
+        EXPECT_EQ(received, QByteArray::fromHex("11221122112211223344"));
+    }
 }
 
 TEST_F(LinkStates, NoiseAndDamageClearTheWholeBufferWithOneNakAndTheTerminalRepeats)

@@ -1,5 +1,6 @@
 #include "RecoveryTestSupport.h"
 
+#include "common/OwnFile.h"
 #include "recovery/RecoveryFileRequests.h"
 #include "recovery/RecoveryFileUtil.h"
 #include "recovery/RecoveryFolderLock.h"
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
@@ -242,6 +244,34 @@ TEST(RecoveryFolderLock, KeepsOtherProcessesOutUntilTheHolderEnds)
     EXPECT_EQ(taken.missing(), QString());
     ::close(ready[0]);
     ::close(ready[1]);
+}
+
+// A lock file another process removes while it is opened is made again, or
+// the lock is told not taken: never taken for a folder that is not there.
+TEST(RecoveryFolderLock, AFileRemovedWhileOpenedIsNotTakenForAMissingFolder)
+{
+    const QTemporaryDir folder;
+    const std::string path = QFile::encodeName(folder.filePath("lock")).toStdString();
+    std::atomic<bool> done{false};
+    std::thread remover([&] {
+        while (!done) {
+            const int made = ::open(path.c_str(), O_RDONLY | O_CREAT, 0600);
+            if (made >= 0)
+                ::close(made);
+            ::unlink(path.c_str());
+        }
+    });
+    int takenForMissing = 0;
+    for (int opening = 0; opening < 20000; ++opening) {
+        std::string refusal;
+        const int file = ect::OwnFile::open(path, O_RDONLY | O_CREAT, refusal);
+        takenForMissing += file < 0 && refusal.empty() && errno == ENOENT;
+        if (file >= 0)
+            ::close(file);
+    }
+    done = true;
+    remover.join();
+    EXPECT_EQ(takenForMissing, 0);
 }
 
 namespace {

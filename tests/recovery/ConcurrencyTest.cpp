@@ -345,6 +345,34 @@ TEST_F(RecoveryFolderTest, FilesPlantedInTheFolderAreNeitherFollowedNorWaitedOn)
     }
 }
 
+// A link another user plants where the next record file goes, its target
+// there or not, is neither written nor read through.
+TEST_F(RecoveryFolderTest, ALinkPlantedUnderARecordsNameIsNeverWrittenThrough)
+{
+    for (const bool targetThere : {false, true}) {
+        SCOPED_TRACE(targetThere);
+        const QTemporaryDir folder;
+        manager.recoveryFileFolder(folder.path());
+        ASSERT_TRUE(save(manager, "T1", "0000000A", "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+        // Its target a record file too, one only its owner may read.
+        const QString target = folder.filePath("victim");
+        const QByteArray victim = contentOf(QDir(openFolder()).filePath("TIDT1-ACQ0000000A.xml"));
+        if (targetThere)
+            writeBytes(target, victim);
+        const QString planted = QDir(openFolder()).filePath("TIDT2-ACQ0000000A.xml");
+        ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(planted).constData()), 0);
+        EXPECT_TRUE(save(manager, "T2", "0000000A", "0012", localTime(2016, 3, 5, 10, 0, 0), "AA02"));
+        EXPECT_EQ(contentOf(target), targetThere ? victim : QByteArray());
+        EXPECT_EQ(QFileInfo::exists(target), targetThere);
+        EXPECT_EQ(storedLogRecords(openFolder()), (std::vector<std::string>{"AA01", "AA02"}));
+        for (const QString& name : fileNamesIn(openFolder())) {
+            const unsigned mode = modeOf(QDir(openFolder()).filePath(name));
+            EXPECT_TRUE(mode == (S_IFREG | 0600u) || (targetThere && name == QFileInfo(planted).fileName()))
+                << name.toStdString() << " " << std::oct << mode;
+        }
+    }
+}
+
 // The folder's own files are their owner's alone, whatever the umask, an
 // earlier release's lock too: no other user can hold the lock and so hold up
 // every backup sale.

@@ -370,6 +370,16 @@ TEST_F(RecoveryFolderTest, ALinkPlantedUnderARecordsNameIsNeverWrittenThrough)
             EXPECT_TRUE(mode == (S_IFREG | 0600u) || (targetThere && name == QFileInfo(planted).fileName()))
                 << name.toStdString() << " " << std::oct << mode;
         }
+        // Nor where the file a new batch closes goes, links at every closing date it could take.
+        QDir().mkpath(closedFolder());
+        for (const char* closedAt : {"20160305090000", "20160305100000", "20160305110000"}) {
+            const QString closedName = QDir(closedFolder()).filePath(QString(closedAt) + "-TIDT1-ACQ0000000A.xml");
+            ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(closedName).constData()), 0);
+        }
+        EXPECT_TRUE(save(manager, "T1", "0000000A", "0013", localTime(2016, 3, 5, 11, 0, 0), "AA03"));
+        EXPECT_EQ(contentOf(target), targetThere ? victim : QByteArray());
+        EXPECT_EQ(QFileInfo::exists(target), targetThere);
+        EXPECT_EQ(storedLogRecords(closedFolder()), (std::vector<std::string>{"AA01"}));
     }
 }
 

@@ -10,6 +10,7 @@ namespace ect {
 namespace {
 
 const mode_t ownerOnly = S_IRUSR | S_IWUSR;
+const int attemptsToMake = 8;
 
 } // namespace
 
@@ -45,19 +46,29 @@ bool OwnFile::writeAll(int file, const char* bytes, std::size_t size)
 }
 
 // Made exclusively first, so that a file made here, and only one, gets its mode
-// set: the umask may have taken the owner's rights.
+// set: the umask may have taken the owner's rights. A file removed between the
+// two opens is made again; one that keeps going is not taken for a missing
+// folder.
 int OwnFile::openAndMake(const std::string& path, int flags)
 {
     if ((flags & O_CREAT) == 0)
         return ::open(path.c_str(), flags);
-    int const made = ::open(path.c_str(), flags | O_EXCL, ownerOnly);
-    if (made >= 0) {
-        ::fchmod(made, ownerOnly);
-        return made;
+    for (int attempt = 1;; ++attempt) {
+        int const made = ::open(path.c_str(), flags | O_EXCL, ownerOnly);
+        if (made >= 0) {
+            ::fchmod(made, ownerOnly);
+            return made;
+        }
+        if (errno != EEXIST || (flags & O_EXCL) != 0)
+            return made;
+        int const opened = ::open(path.c_str(), flags & ~O_CREAT);
+        if (opened >= 0 || errno != ENOENT)
+            return opened;
+        if (attempt == attemptsToMake) {
+            errno = EAGAIN;
+            return opened;
+        }
     }
-    if (errno != EEXIST || (flags & O_EXCL) != 0)
-        return made;
-    return ::open(path.c_str(), flags & ~O_CREAT);
 }
 
 std::string OwnFile::foreignness(int file)

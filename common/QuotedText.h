@@ -8,7 +8,9 @@ namespace ect {
 // or send the reader's terminal control sequences.
 class QuotedText {
 public:
-    // Control bytes and DEL as \xHH and the backslash doubled; every other byte as it came.
+    // Control bytes, DEL, the UTF-8 of the C1 controls and of the line and
+    // paragraph separators as \xHH a byte, the backslash doubled; every other
+    // byte as it came.
     static std::string of(const std::string& text);
 };
 

@@ -154,9 +154,9 @@ QByteArray exportBytes(const ZUVARecoveryFile& file)
 }
 
 // Opened without waiting: a FIFO lying under the name holds nothing up, it reads as empty.
-bool openForReading(QFile& file, const QString& path, QIODevice::OpenMode mode)
+bool openForReading(QFile& file, const QString& path, QIODevice::OpenMode mode, int flags = 0)
 {
-    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int descriptor = ::open(QFile::encodeName(path).constData(), flags | O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
         return false;
     if (file.open(descriptor, mode, QFileDevice::AutoCloseHandle))
@@ -252,7 +252,8 @@ bool RecoveryFileUtil::isStorableText(const std::string& value)
 bool RecoveryFileUtil::writeRecoveryFileXml(const QString& path, std::shared_ptr<ZUVARecoveryFileImpl> file)
 {
     QString error;
-    if (DurableFileWriter::write(path, xmlDocument(*file), &error))
+    // Never through a link another user planted under the name, a free one too.
+    if (DurableFileWriter::writeOwn(path, xmlDocument(*file), &error))
         return true;
     RecoveryLog::warning(QStringLiteral("Failed to write file %1: %2").arg(path, error));
     return false;
@@ -261,7 +262,8 @@ bool RecoveryFileUtil::writeRecoveryFileXml(const QString& path, std::shared_ptr
 std::shared_ptr<ZUVARecoveryFileImpl> RecoveryFileUtil::readRecoveryFileXml(const QString& path)
 {
     QFile device;
-    if (!openForReading(device, path, QIODevice::ReadOnly | QIODevice::Text))
+    // A link planted under a record's name could show a file only root may read.
+    if (!openForReading(device, path, QIODevice::ReadOnly | QIODevice::Text, O_NOFOLLOW))
         return unreadable(path, QString::fromUtf8(std::strerror(errno)));
     QXmlStreamReader xml(&device);
     if (!findRoot(xml))

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <utility>
 
 #include <fcntl.h>
@@ -353,7 +354,8 @@ bool ZUVARecoveryFileManager::closeUnlocked(const std::shared_ptr<ZUVARecoveryFi
         nameNumberSeparator);
     if (!closingOrderUnlocked().add(QFileInfo(closedPath).fileName()))
         return false;
-    if (!QFile::rename(openPath, closedPath)) {
+    // Not Qt's rename: where the name is a dangling link it copies through it.
+    if (std::rename(QFile::encodeName(openPath).constData(), QFile::encodeName(closedPath).constData()) != 0) {
         RecoveryLog::warning(QStringLiteral("Failed to close recovery file %1 as %2").arg(openPath, closedPath));
         return false;
     }

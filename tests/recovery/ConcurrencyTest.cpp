@@ -1,5 +1,6 @@
 #include "RecoveryTestSupport.h"
 
+#include "common/OwnFile.h"
 #include "recovery/RecoveryFileRequests.h"
 #include "recovery/RecoveryFileUtil.h"
 #include "recovery/RecoveryFolderLock.h"
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
@@ -244,6 +246,34 @@ TEST(RecoveryFolderLock, KeepsOtherProcessesOutUntilTheHolderEnds)
     ::close(ready[1]);
 }
 
+// A lock file another process removes while it is opened is made again, or
+// the lock is told not taken: never taken for a folder that is not there.
+TEST(RecoveryFolderLock, AFileRemovedWhileOpenedIsNotTakenForAMissingFolder)
+{
+    const QTemporaryDir folder;
+    const std::string path = QFile::encodeName(folder.filePath("lock")).toStdString();
+    std::atomic<bool> done{false};
+    std::thread remover([&] {
+        while (!done) {
+            const int made = ::open(path.c_str(), O_RDONLY | O_CREAT, 0600);
+            if (made >= 0)
+                ::close(made);
+            ::unlink(path.c_str());
+        }
+    });
+    int takenForMissing = 0;
+    for (int opening = 0; opening < 20000; ++opening) {
+        std::string refusal;
+        const int file = ect::OwnFile::open(path, O_RDONLY | O_CREAT, refusal);
+        takenForMissing += file < 0 && refusal.empty() && errno == ENOENT;
+        if (file >= 0)
+            ::close(file);
+    }
+    done = true;
+    remover.join();
+    EXPECT_EQ(takenForMissing, 0);
+}
+
 namespace {
 
 QString recoveryPath(const QString& base, const char* name)
@@ -312,6 +342,44 @@ TEST_F(RecoveryFolderTest, FilesPlantedInTheFolderAreNeitherFollowedNorWaitedOn)
         // Read only once a plain file: a FIFO would hold the test up.
         ASSERT_EQ(modeOf(order), static_cast<unsigned>(S_IFREG | S_IRUSR | S_IWUSR));
         EXPECT_EQ(contentOf(order), fileNamesIn(closedFolder()).value(0).toUtf8() + "\n");
+    }
+}
+
+// A link another user plants where the next record file goes, its target
+// there or not, is neither written nor read through.
+TEST_F(RecoveryFolderTest, ALinkPlantedUnderARecordsNameIsNeverWrittenThrough)
+{
+    for (const bool targetThere : {false, true}) {
+        SCOPED_TRACE(targetThere);
+        const QTemporaryDir folder;
+        manager.recoveryFileFolder(folder.path());
+        ASSERT_TRUE(save(manager, "T1", "0000000A", "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+        // Its target a record file too, one only its owner may read.
+        const QString target = folder.filePath("victim");
+        const QByteArray victim = contentOf(QDir(openFolder()).filePath("TIDT1-ACQ0000000A.xml"));
+        if (targetThere)
+            writeBytes(target, victim);
+        const QString planted = QDir(openFolder()).filePath("TIDT2-ACQ0000000A.xml");
+        ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(planted).constData()), 0);
+        EXPECT_TRUE(save(manager, "T2", "0000000A", "0012", localTime(2016, 3, 5, 10, 0, 0), "AA02"));
+        EXPECT_EQ(contentOf(target), targetThere ? victim : QByteArray());
+        EXPECT_EQ(QFileInfo::exists(target), targetThere);
+        EXPECT_EQ(storedLogRecords(openFolder()), (std::vector<std::string>{"AA01", "AA02"}));
+        for (const QString& name : fileNamesIn(openFolder())) {
+            const unsigned mode = modeOf(QDir(openFolder()).filePath(name));
+            EXPECT_TRUE(mode == (S_IFREG | 0600u) || (targetThere && name == QFileInfo(planted).fileName()))
+                << name.toStdString() << " " << std::oct << mode;
+        }
+        // Nor where the file a new batch closes goes, links at every closing date it could take.
+        QDir().mkpath(closedFolder());
+        for (const char* closedAt : {"20160305090000", "20160305100000", "20160305110000"}) {
+            const QString closedName = QDir(closedFolder()).filePath(QString(closedAt) + "-TIDT1-ACQ0000000A.xml");
+            ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(closedName).constData()), 0);
+        }
+        EXPECT_TRUE(save(manager, "T1", "0000000A", "0013", localTime(2016, 3, 5, 11, 0, 0), "AA03"));
+        EXPECT_EQ(contentOf(target), targetThere ? victim : QByteArray());
+        EXPECT_EQ(QFileInfo::exists(target), targetThere);
+        EXPECT_EQ(storedLogRecords(closedFolder()), (std::vector<std::string>{"AA01"}));
     }
 }
 

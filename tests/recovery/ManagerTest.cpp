@@ -125,6 +125,10 @@ TEST_F(RecoveryManager, AnUnwritableFolderIsWarnedOfOncePerOperation)
                          recordNumber(batch)));
     for (const QString& folder : {base.path(), openFolder(), closedFolder()})
         ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), folder == base.path() ? 0755 : 0777), 0);
+    // The record files are their owner's alone: readable to the other user only so.
+    for (const QString& folder : {openFolder(), closedFolder()})
+        for (const QString& name : fileNamesIn(folder))
+            ASSERT_EQ(::chmod(QFile::encodeName(QDir(folder).filePath(name)).constData(), 0644), 0);
     testsupport::QtWarnings warnings;
     const int sales = 4;
     {

@@ -12,6 +12,7 @@
 #include "tests/support/QtWarnings.h"
 
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 using namespace retailtest;
@@ -189,6 +190,9 @@ TEST(SaleResponse, BackupModeSalesAreRecorded)
     std::vector<SimTlv> hostile = backupModeSale("TERM\r\n\x1B[2J", "20240309090507");
     hostile.pop_back();
     saleResult(hostile);
+    // Identifiers in ISO 8859-1 that differ in one letter: two terminals, two files.
+    saleResult(backupModeSale("T\xE9" "1", "20240309090507"));
+    saleResult(backupModeSale("T\xE8" "1", "20240309090507"));
 
     {
         const testsupport::LocalZone summerTime("Europe/Berlin");
@@ -199,6 +203,13 @@ TEST(SaleResponse, BackupModeSalesAreRecorded)
     EXPECT_TRUE(files.contains("TERMBM01") && files.contains("CAFE") && files.contains("TERMBM02"));
     EXPECT_TRUE(files.contains("<date>2026-07-15T23:30:00<")) << files.toStdString();
     EXPECT_FALSE(files.contains("TERMOK") || files.contains("TERMBM03"));
+    EXPECT_TRUE(files.contains(QString::fromUtf8("T\xC3\xA9" "1<")) && files.contains(QString::fromUtf8("T\xC3\xA8" "1<")));
+    EXPECT_FALSE(files.contains(QChar(0xFFFD)));
+    QStringList names;
+    for (QDirIterator it(recoveryFolder.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        names << QFileInfo(it.next()).fileName();
+    EXPECT_EQ(names.filter("T%C3%A91").size(), 1) << names.join(' ').toStdString();
+    EXPECT_EQ(names.filter("T%C3%A81").size(), 1) << names.join(' ').toStdString();
     const QString logged = log.text();
     EXPECT_TRUE(logged.contains("unreadable date") && logged.contains("not recorded")) << logged.toStdString();
     // A terminal's text quoted in a warning breaks no line and sends no control sequence.

@@ -20,8 +20,8 @@ void EndedTransactions::remember(ZUVATransaction const& transaction, bool answer
 {
     const int sequenceNumber = transaction.body.sequenceNumber().value();
     if (inRange(sequenceNumber))
-        entries_[size_t(sequenceNumber)] =
-            Entry{&transaction, transaction.json, transaction.response, answered, reportable};
+        entries_[size_t(sequenceNumber)] = Entry{&transaction, transaction.json, transaction.response, answered,
+                                                 answered ? transaction.replyType() : QString(), reportable};
 }
 
 void EndedTransactions::answered(ZUVATransaction const& transaction)
@@ -33,6 +33,7 @@ void EndedTransactions::answered(ZUVATransaction const& transaction)
     boost::optional<Entry>& found = entries_[size_t(sequenceNumber)];
     if (found && found->transaction == &transaction) {
         found->answered = true;
+        found->replyType = transaction.replyType();
         found->reportable = false;
     }
 }
@@ -43,11 +44,12 @@ boost::optional<EndedTransactions::Entry> EndedTransactions::take(int sequenceNu
     if (!inRange(sequenceNumber) || !entries_[size_t(sequenceNumber)])
         return boost::none;
     Entry& kept = *entries_[size_t(sequenceNumber)];
-    if (kept.answered && anyType)
+    const bool asTaken = kept.answered && messageTypeId == kept.replyType;
+    if (kept.answered && anyType && !asTaken)
         return boost::none;
     Entry taken = kept;
     const bool ofItsType = ZUVATransaction::isReplyOf(kept.response.get(), messageTypeId);
-    taken.repeat = ofItsType && (kept.answered || kept.lateReplyReported);
+    taken.repeat = asTaken || (ofItsType && (kept.answered || kept.lateReplyReported));
     taken.reportable = kept.reportable && (anyType || ofItsType);
     if (taken.reportable) {
         kept.reportable = false;

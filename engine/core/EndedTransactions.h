@@ -30,6 +30,8 @@ public:
         std::shared_ptr<JsonZUVAResponse> response;
         // It ended with its result.
         bool answered = false;
+        // The type of the reply it ended with, when it did.
+        QString replyType;
         // The host is still to hear of its reply: the transaction ended
         // without it, and the terminal may have carried it out.
         bool reportable = false;
@@ -47,10 +49,11 @@ public:
     // The ended transaction that holds the number, as the reply finds it: its
     // late reply (its type, an error or a rejection, when it ended without
     // one), reportable to the first caller only; a repeat of the reply it
-    // took or of its late reply reported; else a stray message under its
-    // number. None when no ended transaction holds the number, or when an
-    // error or rejection comes under that of one that took its result: the
-    // transactions in flight may take that.
+    // took (of its type or of the type it took) or of its late reply
+    // reported; else a stray message under its number. None when no ended
+    // transaction holds the number, or when an error or rejection of
+    // another type than it took comes under the number of one that took its
+    // result: the transactions in flight may take that.
     boost::optional<Entry> take(int sequenceNumber, QString const& messageTypeId, bool anyType);
 
 private:

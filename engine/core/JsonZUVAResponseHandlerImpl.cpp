@@ -356,6 +356,7 @@ void JsonZUVAResponseHandlerImpl::handleTransactionResponse(ZUVABody const& body
 
 void JsonZUVAResponseHandlerImpl::handleError(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction)
 {
+    transaction->noteReply(body.messageTypeId());
     if (isRequestRejected(body)) {
         closeTransactionWithError(ect::ECTError(body.rejectionCode()), transaction, body);
         return;

@@ -48,6 +48,7 @@ bool ZUVATransaction::awaitsDeliveryQuestion() const
 
 void ZUVATransaction::noteReply(QString const& messageTypeId)
 {
+    replyType_ = messageTypeId;
     if (messageTypeId == kDeliveryQuestionType)
         asked_ = true;
 }
@@ -55,6 +56,11 @@ void ZUVATransaction::noteReply(QString const& messageTypeId)
 bool ZUVATransaction::wasAsked() const
 {
     return asked_.load();
+}
+
+QString const& ZUVATransaction::replyType() const
+{
+    return replyType_;
 }
 
 bool ZUVATransaction::claimResult()

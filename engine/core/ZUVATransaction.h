@@ -65,6 +65,9 @@ public:
     // host's answer is its, whichever other sale awaits one.
     void noteReply(QString const& messageTypeId);
     bool wasAsked() const;
+    // The type of the last reply it took; read only once it has ended with
+    // that reply (the claim of its result publishes it).
+    QString const& replyType() const;
 
     // Claims the right to deliver the result; true for the first caller only.
     bool claimResult();
@@ -85,6 +88,7 @@ public:
 private:
     std::atomic<bool> ended_{false};
     std::atomic<bool> asked_{false};
+    QString replyType_;
     // The number of the sale whose result this nested transaction delivers.
     int handedOverSequenceNumber_ = -1;
 };

@@ -194,8 +194,10 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * transaction is sent with that number: when it ended without its reply
  * (a sale's approval after a reset or time-out, say) its own reply, an error
  * or a rejection is its late reply, reported once; when it ended with its
- * result, the reply again is a repeat, only logged, while an error or a
- * rejection goes on as below; any other result is no one's and is warned of.
+ * result, the reply again is a repeat, only logged (an error or a rejection
+ * of the type it took too), while an error or a rejection of another type
+ * goes on as below; any other reply is no one's: a sale's reply carrying an
+ * amount is warned of, any other logged.
  * The library never sends a transaction under a number that one still waiting
  * holds. Any other reply goes to a transaction set aside by a "CancelRetail"
  * that awaits its message type, else to the transaction in flight (a rejection
@@ -203,10 +205,15 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * one sent under its number takes it. A terminal that numbers its replies
  * itself shows it (a reply of the awaited type under a number no transaction
  * waiting holds, or one under an answered transaction's number, set aside
- * while a transaction waited until it failed): for the rest of the connection
- * replies are matched by message type alone, and a late reply of a reset or
- * timed-out sale can then become the next sale's result; after such a sale,
- * send "LastTransaction" before selling again. The answer to a delivery
+ * while a transaction waited until its time-out, a reset or an "MMIClose"
+ * ended it): for the rest of the connection replies are matched by message
+ * type alone, and a late reply of a reset or timed-out sale can then become
+ * the next sale's result. While numbers are trusted, a terminal that falls
+ * one number behind after a reset (it never answers the reset sale, and
+ * answers the next sale under its number) has that reply taken for the reset
+ * sale's late reply, warned of, and the next sale waits for its time-out.
+ * After a sale that ended without its reply, and after such a warning, send
+ * "LastTransaction" before selling again. The answer to a delivery
  * question goes to the sale that asked it.
  *
  * A sale's result carries no ticket

@@ -277,7 +277,9 @@ TransactionDispatcher::ReplyOwner TransactionDispatcherImpl::findReplyOwner(QStr
     if (!holdsLocked(sequenceNumber)) {
         if (boost::optional<EndedTransactions::Entry> ended = ended_.take(sequenceNumber, messageTypeId, anyType)) {
             if (ended->repeat && ended->answered)
-                noteRepeatSetAside(messageTypeId);
+                noteSetAside(messageTypeId, true);
+            else if (!ended->answered)
+                noteSetAside(messageTypeId, false);
             return ReplyOwner{ZUVATrans(), std::move(ended)};
         }
     }
@@ -312,19 +314,21 @@ bool TransactionDispatcherImpl::numberIsForeign(ZUVATransaction const& taker, QS
            && !holdsLocked(sequenceNumber);
 }
 
-void TransactionDispatcherImpl::noteRepeatSetAside(QString const& messageTypeId)
+void TransactionDispatcherImpl::noteSetAside(QString const& messageTypeId, bool repeat)
 {
-    if (current_ && current_->transaction->expectsReply(messageTypeId))
-        current_->repeatSetAside = true;
-    for (InFlight& suspended : suspended_) {
-        if (suspended.transaction->expectsReply(messageTypeId))
-            suspended.repeatSetAside = true;
-    }
+    const auto note = [&](InFlight& waiting) {
+        if (waiting.transaction->expectsReply(messageTypeId))
+            (repeat ? waiting.repeatSetAside : waiting.lateReplySetAside) = true;
+    };
+    if (current_)
+        note(*current_);
+    for (InFlight& suspended : suspended_)
+        note(suspended);
 }
 
-void TransactionDispatcherImpl::distrustAfterRepeat(InFlight const& leaving)
+void TransactionDispatcherImpl::distrustAfterSetAside(InFlight const& leaving, bool timedOut)
 {
-    if (leaving.repeatSetAside)
+    if (leaving.repeatSetAside || (timedOut && leaving.lateReplySetAside))
         numbersTrusted_ = false;
 }
 
@@ -586,7 +590,7 @@ ZUVATrans TransactionDispatcherImpl::takeCurrent(Leaving leaving)
         return ZUVATrans();
     const ZUVATrans taken = current_->transaction;
     if (leaving == Leaving::Ended)
-        distrustAfterRepeat(*current_);
+        distrustAfterSetAside(*current_, false);
     current_ = boost::none;
     ended_.remember(*taken, false, leaving == Leaving::Unanswered || carriesAmount(*taken));
     return taken;
@@ -651,7 +655,7 @@ std::vector<ZUVATrans> TransactionDispatcherImpl::takeWhere(std::function<bool(I
     std::vector<ZUVATrans> taken;
     for (InFlight const& entry : leaving) {
         if (timedOut)
-            distrustAfterRepeat(entry);
+            distrustAfterSetAside(entry, true);
         ended_.remember(*entry.transaction, false, true);
         taken.push_back(entry.transaction);
     }

@@ -76,6 +76,9 @@ private:
         // A reply of its type came under the number of a transaction that
         // took its result, and was set aside as a repeat.
         bool repeatSetAside = false;
+        // A reply of its type came under the number of a transaction that
+        // ended without its reply, and was set aside as that one's late reply.
+        bool lateReplySetAside = false;
     };
 
     struct Command {
@@ -164,13 +167,16 @@ private:
     // Called with stateMutex_ held, as the taker takes the reply: whether the
     // terminal has shown that it does not answer under its requests' numbers.
     bool numberIsForeign(ZUVATransaction const& taker, QString const& messageTypeId, int sequenceNumber) const;
-    // Called with stateMutex_ held: a repeat of the type was set aside while
-    // these transactions waited.
-    void noteRepeatSetAside(QString const& messageTypeId);
+    // Called with stateMutex_ held: a reply of the type was set aside, as a
+    // repeat or as another transaction's late reply, while these transactions
+    // waited.
+    void noteSetAside(QString const& messageTypeId, bool repeat);
     // Called with stateMutex_ held as a transaction leaves without its reply:
     // had it waited past a repeat under an answered transaction's number, that
-    // repeat was its reply.
-    void distrustAfterRepeat(InFlight const& leaving);
+    // repeat was its reply; had it timed out past a late reply, the terminal
+    // answers a number behind (a reset sale it never answered). A reset past
+    // a late reply is no sign: the cashier resets sales in a row.
+    void distrustAfterSetAside(InFlight const& leaving, bool timedOut);
     // Sets the timer for the earliest deadline unless it fires before it
     // already; from another thread the dispatch thread is asked to.
     void armTimer();

@@ -206,12 +206,14 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * itself shows it (a reply of the awaited type under a number no transaction
  * waiting holds, or one under an answered transaction's number, set aside
  * while a transaction waited until its time-out, a reset or an "MMIClose"
- * ended it): for the rest of the connection replies are matched by message
+ * ended it, or another's late reply set aside while a transaction waited
+ * until its time-out): for the rest of the connection replies are matched by message
  * type alone, and a late reply of a reset or timed-out sale can then become
  * the next sale's result. While numbers are trusted, a terminal that falls
  * one number behind after a reset (it never answers the reset sale, and
  * answers the next sale under its number) has that reply taken for the reset
- * sale's late reply, warned of, and the next sale waits for its time-out.
+ * sale's late reply, warned of, and the next sale waits for its time-out;
+ * the sales after it get their replies.
  * After a sale that ended without its reply, and after such a warning, send
  * "LastTransaction" before selling again. The answer to a delivery
  * question goes to the sale that asked it.

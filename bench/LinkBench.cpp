@@ -42,33 +42,55 @@ QByteArray payloadOf(benchmark::State& state)
     return payload;
 }
 
+// A link over a pseudo-terminal pair, connected to a terminal on the master.
+class ConnectedLink {
+public:
+    ConnectedLink()
+        : pty_([this](const testsupport::Bytes& bytes) { peer_->receive(bytes); })
+        , peer_(std::make_unique<testsupport::LinkPeer>([this](const testsupport::Bytes& bytes) { pty_.send(bytes); }))
+        , port_(openPort(pty_))
+        , link_(std::make_unique<kiss::Kiss>(port_->getInputStream(), port_->getOutputStream(), boost::none))
+    {
+        link_->start();
+        QByteArray ignored;
+        testsupport::waitUntil([&] {
+            link_->getInputStream()->read(ignored);
+            return link_->isConnected();
+        });
+    }
+    ~ConnectedLink()
+    {
+        link_.reset();
+        port_->close();
+    }
+    testsupport::LinkPeer& peer() { return *peer_; }
+    kiss::Kiss& link() { return *link_; }
+
+private:
+    testsupport::SerialLine pty_;
+    std::unique_ptr<testsupport::LinkPeer> peer_;
+    std::shared_ptr<vorsam::SerialPort> port_;
+    std::unique_ptr<kiss::Kiss> link_;
+};
+
 // One payload per data frame, each acknowledged by a terminal on the master.
 void BM_LinkMessages(benchmark::State& state)
 {
     ensureApplication();
-    std::unique_ptr<testsupport::LinkPeer> peer;
-    testsupport::SerialLine pty([&](const testsupport::Bytes& bytes) { peer->receive(bytes); });
-    peer = std::make_unique<testsupport::LinkPeer>([&](const testsupport::Bytes& bytes) { pty.send(bytes); });
-    auto port = openPort(pty);
     const QByteArray payload = payloadOf(state);
     {
-        kiss::Kiss link(port->getInputStream(), port->getOutputStream(), boost::none);
-        link.start();
+        ConnectedLink connected;
         QByteArray ignored;
-        testsupport::waitUntil([&] {
-            link.getInputStream()->read(ignored);
-            return link.isConnected();
-        });
         size_t sent = 0;
         for (auto _ : state) {
-            link.getOutputStream()->write(reinterpret_cast<const unsigned char*>(payload.constData()), payload.size());
+            connected.link().getOutputStream()->write(reinterpret_cast<const unsigned char*>(payload.constData()),
+                                                      payload.size());
             ++sent;
             // Reading the link is what lets it see the terminal's ACK.
-            while (peer->messageCount() < sent)
-                link.getInputStream()->read(ignored);
+            while (connected.peer().messageCount() < sent)
+                connected.link().getInputStream()->read(ignored);
         }
     }
-    port->close();
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * payload.size());
 }
 
@@ -77,28 +99,18 @@ void BM_LinkMessages(benchmark::State& state)
 void BM_LinkReplies(benchmark::State& state)
 {
     ensureApplication();
-    std::unique_ptr<testsupport::LinkPeer> peer;
-    testsupport::SerialLine pty([&](const testsupport::Bytes& bytes) { peer->receive(bytes); });
-    peer = std::make_unique<testsupport::LinkPeer>([&](const testsupport::Bytes& bytes) { pty.send(bytes); });
-    auto port = openPort(pty);
     const QByteArray payload = payloadOf(state);
     const testsupport::Bytes reply(payload.begin(), payload.end());
     {
-        kiss::Kiss link(port->getInputStream(), port->getOutputStream(), boost::none);
-        link.start();
+        ConnectedLink connected;
         QByteArray received;
-        testsupport::waitUntil([&] {
-            link.getInputStream()->read(received);
-            return link.isConnected();
-        });
         for (auto _ : state) {
-            peer->sendMessage(reply);
+            connected.peer().sendMessage(reply);
             received.clear();
             while (received.size() < payload.size())
-                link.getInputStream()->read(received);
+                connected.link().getInputStream()->read(received);
         }
     }
-    port->close();
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * payload.size());
 }
 

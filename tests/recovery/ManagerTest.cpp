@@ -158,7 +158,7 @@ TEST_F(RecoveryManager, AnUnwritableFolderIsWarnedOfOncePerOperation)
 
 // An approved backup sale is never dropped for the characters of its fields:
 // what an XML file can't carry is stored in hexadecimal, read back as it
-// came, and the warning names the field without quoting a control byte.
+// came, and the warning names the field, quoting a control byte as \xHH.
 TEST_F(RecoveryManager, FieldsAnXmlFileCantCarryAreStoredAndReadBack)
 {
     const struct {
@@ -166,12 +166,14 @@ TEST_F(RecoveryManager, FieldsAnXmlFileCantCarryAreStoredAndReadBack)
         const char* field;
         std::string terminal;
         std::string merchant;
+        const char* told;
     } rows[] = {
-        {"control byte in the merchant user", "merchantUserId", T1, "CASH\x01"},
-        {"line break in the merchant user", "merchantUserId", T1, "CASH\r\nIER"},
-        {"U+FFFE in the merchant user", "merchantUserId", T1, "CASH\xEF\xBF\xBE"},
-        {"escape sequence in the terminal", "terminalId", "T1\x1B[2J\r\n", "CASHIER1"},
-        {"NUL in the terminal", "terminalId", std::string("T1\0", 3), "CASHIER1"},
+        {"control byte in the merchant user", "merchantUserId", T1, "CASH\x01", "terminal 12345678, "},
+        {"line break in the merchant user", "merchantUserId", T1, "CASH\r\nIER", "terminal 12345678, "},
+        {"U+FFFE in the merchant user", "merchantUserId", T1, "CASH\xEF\xBF\xBE", "terminal 12345678, "},
+        {"escape sequence in the terminal", "terminalId", "T1\x1B[2J \xC3\xA9\r\n", "CASHIER1",
+         "terminal T1\\x1B[2J \xC3\xA9\\x0D\\x0A, "},
+        {"NUL in the terminal", "terminalId", std::string("T1\0", 3), "CASHIER1", "terminal T1\\x00, "},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -199,6 +201,7 @@ TEST_F(RecoveryManager, FieldsAnXmlFileCantCarryAreStoredAndReadBack)
         EXPECT_EQ(warnings.text().count(QString("with %1 in hexadecimal").arg(row.field)), 3) << warnings.text().toStdString();
         for (const char control : {'\x01', '\x1B', '\r', '\0'})
             EXPECT_FALSE(warnings.text().contains(QChar(control)));
+        EXPECT_TRUE(warnings.text().contains(QString::fromUtf8(row.told))) << warnings.text().toStdString();
     }
 }
 

@@ -83,7 +83,7 @@ TEST_F(EveryAction, EachKindOfActionGetsItsResult)
 
 // A C host gets what the terminal approved as it said it: another currency,
 // no amount rather than 0.00 for one missing or unreadable, letters kept in
-// ISO 8859-1 text, in a sale as in a refund.
+// ISO 8859-1 text and in UTF-8 text cut short, in a sale as in a refund.
 TEST_F(EveryAction, AnApprovalGivesWhatTheTerminalSaid)
 {
     const struct {
@@ -96,6 +96,7 @@ TEST_F(EveryAction, AnApprovalGivesWhatTheTerminalSaid)
         {{SimTlv::hex("DF26", "00000001250F"), SimTlv::hex("5F2A", "0978")}, {{"currency", "EUR"}}},
         {{SimTlv::hex("DF26", ""), SimTlv::hex("9F1C", "54455246C9")},
          {{"terminalIdentifier", QString::fromUtf8("TERF\xC3\x89")}}},
+        {{SimTlv::hex("9F1C", "544552C38946E282")}, {{"terminalIdentifier", QString::fromUtf8("TER\xC3\x89" "F\xEF\xBF\xBD\xEF\xBF\xBD")}}},
     };
     for (const auto& row : rows) {
         const std::vector<SimTlv> service = row.service;
@@ -106,7 +107,7 @@ TEST_F(EveryAction, AnApprovalGivesWhatTheTerminalSaid)
             SCOPED_TRACE(action + QJsonDocument(row.expected).toJson(QJsonDocument::Compact).toStdString());
             QJsonObject result = run({{"action", action}, {"amount", "12.50"}}).value("result").toObject();
             result.remove("date");
-            EXPECT_EQ(result, row.expected);
+            EXPECT_EQ(result, row.expected) << QJsonDocument(result).toJson(QJsonDocument::Compact).toStdString();
         }
     }
 }

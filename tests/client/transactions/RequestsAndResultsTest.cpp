@@ -176,6 +176,18 @@ TEST(ClientResults, SaleDetailsAndServiceResultsReadTheirMembers)
     EXPECT_EQ(fieldsOf(CancelRetailResult(R"({"result":{"date":"2017-05-31-14-02-59Z"}})", "T").timeStamp()),
               (std::vector<int>{117, 4, 31, 14, 2, 59}));
     EXPECT_GT(CancelRetailResult(R"({"result":{}})", "T").timeStamp().tm_year, 100);
+    // A check's date leaves summer time to mktime; without one it is all zero, as its header says.
+    const std::pair<const char*, std::vector<int>> checks[] = {
+        {R"({"result":{"date":"2017-05-31-14-02-59"}})", {117, 4, 31, 14, 2, 59, -1}},
+        {R"({"result":{}})", {0, 0, 0, 0, 0, 0, 0}},
+        {R"({"result":{"date":null}})", {0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& check : checks) {
+        const std::tm stamp = CheckCardValidityResult(check.first, "T").timeStamp();
+        std::vector<int> read = fieldsOf(stamp);
+        read.push_back(stamp.tm_isdst);
+        EXPECT_EQ(read, check.second) << check.first;
+    }
     // The backup mode is on for true and any number but zero.
     const std::pair<std::string, bool> backupModes[] = {{"true", true}, {"2", true},   {"-0.5", true},
                                                          {"0", false},  {"\"1\"", false}, {"[1]", false}};

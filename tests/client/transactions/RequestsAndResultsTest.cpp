@@ -170,6 +170,11 @@ TEST(ClientResults, SaleDetailsAndServiceResultsReadTheirMembers)
 
     EXPECT_EQ(LastTransactionResult(R"({"result":{"terminalIdentifier":"OTHER"}})", "T").terminalIdentifier(), "OTHER");
     EXPECT_EQ(LastTransactionResult(R"({"error":{"code":5}})", "T").terminalIdentifier(), "T");
+    // A sale's result and the same transaction as the last one have one time stamp: after a
+    // reset it tells the sale before from the reset one.
+    const char* approved = R"({"result":{"authorizedAmount":12.5,"date":"2026-03-15-10-15-00"}})";
+    EXPECT_EQ(fieldsOf(LastTransactionResult(approved, "T").timeStamp().value()),
+              fieldsOf(SaleResult(SaleAction::Sale, approved, "T").timeStamp().value()));
     const GetTicketResult ticket(R"({"terminalIdentifier":"OTHER","result":{"formattedTicket":"TEXT"}})", "T");
     EXPECT_EQ(ticket.ticket() + " " + ticket.terminalIdentifier(), "TEXT T");
     EXPECT_EQ(RequestCardInfoResult(R"({"result":{"clippedPAN":"4970EEEe1234"}})", "T").clippedPAN(), "4970xxxe1234");

@@ -338,6 +338,9 @@ TEST_F(RecoveryFolderTest, FilesPlantedInTheFolderAreNeitherFollowedNorWaitedOn)
         if (row.told) {
             EXPECT_TRUE(warnings.text().contains(planted)) << warnings.text().toStdString();
             EXPECT_TRUE(warnings.text().contains(row.told)) << warnings.text().toStdString();
+        } else {
+            // Nor is a folder's first closing, with no order yet, anything to warn of.
+            EXPECT_EQ(warnings.text(), QString()) << warnings.text().toStdString();
         }
         EXPECT_EQ(fileNamesIn(closedFolder()).size(), 1);
         const QString order = recoveryPath(folder.path(), "closing-order");

@@ -22,7 +22,9 @@ RecoveryFiles toRecoveryFiles(char* json);
 // The closed recovery files of all terminals, or of one; they throw as
 // toRecoveryFiles does. The library keeps them in bmrecovery/closed under
 // the working directory the process had when it first needed them, which
-// two processes may share (see <zuva/HostGuide.md>).
+// two processes may share under one user, never under two (see
+// <zuva/HostGuide.md>, "Recovery files"). While the other process holds the
+// folder's lock, a listing waits for it up to 10 s, an export 20 s.
 RecoveryFiles getRecoveryFiles();
 RecoveryFiles getRecoveryFiles(const std::string& terminalId);
 

@@ -1,5 +1,8 @@
 #include "encoding/TerminalText.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace oxa {
 
 namespace {
@@ -41,16 +44,46 @@ std::size_t sequenceLength(unsigned char const* text, std::size_t left)
     return length;
 }
 
-bool isUtf8(unsigned char const* text, std::size_t size)
+// Whether a byte from the one at from up to the one before to is the second
+// of a well-formed multi-byte sequence.
+bool holdsSecondByte(unsigned char const* text, std::size_t size, std::size_t from, std::size_t to)
 {
-    std::size_t at = 0;
-    while (at < size) {
-        std::size_t const length = sequenceLength(text + at, size - at);
-        if (length == 0)
-            return false;
-        at += length;
+    for (std::size_t at = from; at < to; ++at) {
+        if (isContinuation(text[at]) && sequenceLength(text + at - 1, size - at + 1) > 1)
+            return true;
     }
-    return true;
+    return false;
+}
+
+using Word = std::uintptr_t;
+Word const kHighBits = ~Word(0) / 0xFF * 0x80;
+
+// Bit 7 set and bit 6 clear in one of its bytes.
+bool holdsContinuation(Word word)
+{
+    return (word & ~(word << 1) & kHighBits) != 0;
+}
+
+// A well-formed multi-byte sequence hardly ever comes out of ISO 8859-1 text
+// (it takes a capital A with a tilde or the like before a symbol), so one is
+// enough to take the text for UTF-8, cut or stray bytes and all. Each such
+// sequence has a continuation byte second: words without one are skipped
+// whole, which keeps a long text in ISO 8859-1 cheap to tell.
+bool holdsUtf8Letter(unsigned char const* text, std::size_t size)
+{
+    if (size <= sizeof(Word))
+        return holdsSecondByte(text, size, 1, size);
+    auto const wordHolds = [text, size](std::size_t at) {
+        Word word;
+        std::memcpy(&word, text + at, sizeof word);
+        return holdsContinuation(word) && holdsSecondByte(text, size, at, at + sizeof(Word));
+    };
+    for (std::size_t at = 1; at + sizeof(Word) < size; at += sizeof(Word)) {
+        if (wordHolds(at))
+            return true;
+    }
+    // The last bytes as a word too, overlapping the one before.
+    return wordHolds(size - sizeof(Word));
 }
 
 } // namespace
@@ -58,7 +91,7 @@ bool isUtf8(unsigned char const* text, std::size_t size)
 QString terminalText(char const* bytes, std::size_t size)
 {
     int const length = static_cast<int>(size);
-    if (isUtf8(reinterpret_cast<unsigned char const*>(bytes), size))
+    if (holdsUtf8Letter(reinterpret_cast<unsigned char const*>(bytes), size))
         return QString::fromUtf8(bytes, length);
     return QString::fromLatin1(bytes, length);
 }

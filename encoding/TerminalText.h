@@ -9,8 +9,10 @@
 namespace oxa {
 
 // A text a terminal sent. Terminals write UTF-8 or, like the display texts
-// this library writes to them, ISO 8859-1: bytes that are valid UTF-8 are
-// read as UTF-8, any others as ISO 8859-1, so no letter is lost to U+FFFD.
+// this library writes to them, ISO 8859-1: a text with at least one
+// well-formed multi-byte UTF-8 letter is read as UTF-8, its bad bytes (a last
+// letter cut short, a stray byte) as U+FFFD; any other as ISO 8859-1. So no
+// letter is lost but those bad bytes.
 QString terminalText(char const* bytes, std::size_t size);
 // The element's value so read, its zero bytes left out.
 QString terminalText(Ber::BerTlv const& element);

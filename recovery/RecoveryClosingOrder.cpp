@@ -11,6 +11,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include <fcntl.h>
@@ -54,6 +56,10 @@ QStringList RecoveryClosingOrder::names() const
 {
     std::string refusal;
     const int descriptor = OwnFile::open(QFile::encodeName(path_).toStdString(), O_RDONLY, refusal);
+    // None yet is a folder's first closing; any other failure (another
+    // user's file only its owner reads, say) is told, not rewritten in silence.
+    if (descriptor < 0 && refusal.empty() && errno != ENOENT)
+        refusal = std::strerror(errno);
     if (!refusal.empty())
         RecoveryLog::warning(QStringLiteral("Closing order %1 not read, %2: files are taken for ones an earlier "
                                             "version closed until it is written anew")

@@ -6,6 +6,8 @@
 #include "recovery/RecoveryFolderLock.h"
 #include "recovery/RecoveryLog.h"
 
+#include "common/QuotedText.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -50,12 +52,17 @@ QStringList hexStoredFields(const ZUVARecoveryItem& item)
     return names;
 }
 
-// Bounded and printable, whatever the identifiers hold.
+// Printable whatever the identifiers hold, quoted as every warning quotes a
+// terminal's text.
+QString quoted(const std::string& text)
+{
+    return QString::fromStdString(QuotedText::of(text));
+}
+
 QString describe(const ZUVARecoveryItem& item)
 {
     return QStringLiteral("terminal %1, acquirer %2, batch %3")
-        .arg(RecoveryFileName::component(item.terminalId()), RecoveryFileName::component(item.acquirerId()),
-             RecoveryFileName::component(item.batchId()));
+        .arg(quoted(item.terminalId()), quoted(item.acquirerId()), quoted(item.batchId()));
 }
 
 bool isAccepted(const ZUVARecoveryItem& item)

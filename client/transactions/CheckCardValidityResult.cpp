@@ -19,7 +19,9 @@ CheckCardValidityResult::CheckCardValidityResult(const std::string& reply, const
     ParsedReply parsed = parseReply("CheckCardValidity", reply);
     impl->error = std::move(parsed.error);
     if (!impl->error) {
-        impl->timeStamp = parseDate(readText(parsed.result, "date"));
+        const std::string date = readText(parsed.result, "date");
+        if (!date.empty())
+            impl->timeStamp = parseDate(date);
         impl->clippedPAN = readText(parsed.result, "clippedPAN");
         impl->cardBrandName = readText(parsed.result, "cardBrandName");
     }

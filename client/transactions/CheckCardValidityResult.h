@@ -15,7 +15,9 @@ class CheckCardValidityResult {
 public:
     CheckCardValidityResult(const std::string& reply, const std::string& terminalIdentifier);
 
-    // The reply's "date"; all zero when it has none or for an error.
+    // The reply's "date", the terminal's local time with tm_isdst -1 (mktime
+    // applies the zone's summer time for that day); all zero, tm_isdst too,
+    // when it has none or for an error.
     std::tm timeStamp() const;
     std::string clippedPAN() const;
     std::string cardBrandName() const;

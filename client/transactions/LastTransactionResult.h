@@ -15,8 +15,10 @@ struct ParsedReply;
 
 // The outcome of the last transaction a terminal processed. On success the
 // terminal identifier is the one the reply states (empty when it states none).
-// The status does not say which action it was (a refund reads as a sale):
-// compare its transaction's amount and date with the sale in question.
+// The status does not say which action it was (a refund reads as a sale),
+// nor which sale: after a sale that ended without its reply, it is that
+// sale's only when its timeStamp() differs from that of the result before
+// (<zuva/HostGuide.md>, "Time-outs"); then compare its amount and currency.
 class LastTransactionResult : public SaleResultInfo {
 public:
     LastTransactionResult(const std::string& reply, const std::string& terminalIdentifier);

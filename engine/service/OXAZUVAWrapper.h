@@ -215,7 +215,9 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * sale's late reply, warned of, and the next sale waits for its time-out;
  * the sales after it get their replies.
  * After a sale that ended without its reply, and after such a warning, send
- * "LastTransaction" before selling again. The answer to a delivery
+ * "LastTransaction" before selling again: its result is that sale's only
+ * when its "transactionIdentifier" differs from the result before's (see
+ * <zuva/HostGuide.md>, "Time-outs"). The answer to a delivery
  * question goes to the sale that asked it.
  *
  * A sale's result carries no ticket
@@ -227,7 +229,8 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * the key). For "SaleWithCashback" "authorizedAmount" is the total approved,
  * cash-back included. "partialApproval" (true or absent) is set only by the
  * terminal's own partial-approval code. Texts from the terminal are read as
- * UTF-8 when valid, else as ISO 8859-1.
+ * UTF-8 when they hold a well-formed multi-byte UTF-8 letter (a bad byte, say
+ * of a last letter cut short, then becomes U+FFFD), else as ISO 8859-1.
  * Returns -1 when it is refused (terminal not connected: code 2 cause 15 with
  * the reason "Terminal with id <id> is not connected"; text that is no JSON
  * request, an unknown action or a field the request cannot carry: code 2
@@ -299,7 +302,12 @@ ZUVA_EXPORT void zuva_stopTerminal(const char* terminalId);
 ZUVA_EXPORT char* zuva_getAvailableSerialPorts(void);
 /* The closed backup-mode recovery files (of payments taken while a terminal
  * was offline), kept under bmrecovery in the working directory the process had
- * when the library first needed them; two processes may share that folder.
+ * when the library first needed them. Two processes may share that folder
+ * when they run under one user; never run one there under another (a register
+ * started once with sudo, as root): the register then refuses that user's
+ * files, and closed files it made are never listed nor exported again (see
+ * <zuva/HostGuide.md>, "Recovery files"). While the other process holds the
+ * folder's lock, this call waits for it up to 10 s, an export 20 s.
  * They come as a JSON array of objects with the texts "acquirerId",
  * "terminalId", "schemeId", "batchId", "closingDate" (seconds since 1970 UTC),
  * "content" and "fileName"; those of one terminal, or of all when terminalId is

@@ -71,6 +71,9 @@ TEST(ZUVABody, merchantTextComesFromTheElementsInsideDF9460)
     EXPECT_EQ(QString("THANK YOU"), *text);
     EXPECT_EQ(QString::fromUtf8("MERCI \xC3\xA0 vous"),
               replyBody({SimTlv::hex("DF9460", "DF130C4D4552434920E020766F7573")}).merchantText().value());
+    // Cut to its length inside its last letter: the letters before stay.
+    EXPECT_EQ(QString::fromUtf8("MERCI \xC3\xA0 ") + QChar(QChar::ReplacementCharacter),
+              replyBody({SimTlv::hex("DF9460", "DF130A4D4552434920C3A020C3")}).merchantText().value());
     EXPECT_FALSE(replyBody({SimTlv::hex("DF13", "41")}).merchantText());
     for (char const* elements : {"DF138400000005", "DF"})
         EXPECT_FALSE(replyBody({SimTlv::hex("DF9460", elements)}).merchantText()) << elements;

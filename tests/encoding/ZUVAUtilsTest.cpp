@@ -36,10 +36,19 @@ TEST(ZUVAUtils, datesFromPackedDigitsOrHexadecimalText)
     EXPECT_EQ(QJsonValue("2023-  -  -  -  -"), inserted(Ber::jsonInsertOptTagHexForDate, "2023"));
 }
 
-// Valid UTF-8 is read as UTF-8, anything else as ISO 8859-1; zero bytes are dropped.
+// A text with a well-formed UTF-8 letter is read as UTF-8, its bad bytes as
+// U+FFFD; any other as ISO 8859-1; zero bytes are dropped.
 TEST(ZUVAUtils, textsReadAsUtf8OrElseIso88591)
 {
+    QString const bad(QChar::ReplacementCharacter);
     const std::pair<char const*, QString> rows[] = {
+        // Cut inside its last letter, with a stray byte, cut before a whole letter.
+        {"4372C3A86D652031322C353020E282", QString::fromUtf8("Cr\xC3\xA8me 12,50 ") + bad + bad},
+        {"C3A9FF41", QString::fromUtf8("\xC3\xA9") + bad + "A"},  {"E282C3A9", bad + bad + QString::fromUtf8("\xC3\xA9")},
+        {"41C280", QString::fromUtf8("A\xC2\x80")},             {"80C280", bad + QString::fromUtf8("\xC2\x80")},
+        // Its one letter last in a long text; a symbol after a letter is no UTF-8.
+        {"4C696E65203132203A20C3A9", QString::fromUtf8("Line 12 : \xC3\xA9")},
+        {"4C696E65203132203A2041B0", QString::fromLatin1("Line 12 : A\xB0")},
         {"434146C3A9", QString::fromUtf8("CAF\xC3\xA9")},      {"434146E9", QString::fromUtf8("CAF\xC3\xA9")},
         {"E282AC", QString::fromUtf8("\xE2\x82\xAC")},        {"F09F9880", QString::fromUtf8("\xF0\x9F\x98\x80")},
         {"41004200", "AB"},                                      {"", ""},

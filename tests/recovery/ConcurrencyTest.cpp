@@ -1,6 +1,7 @@
 #include "RecoveryTestSupport.h"
 
 #include "common/OwnFile.h"
+#include "recovery/RecoveryClosingOrder.h"
 #include "recovery/RecoveryFileRequests.h"
 #include "recovery/RecoveryFileUtil.h"
 #include "recovery/RecoveryFolderLock.h"
@@ -336,6 +337,9 @@ TEST_F(RecoveryFolderTest, FilesPlantedInTheFolderAreNeitherFollowedNorWaitedOn)
         if (row.told) {
             EXPECT_TRUE(warnings.text().contains(planted)) << warnings.text().toStdString();
             EXPECT_TRUE(warnings.text().contains(row.told)) << warnings.text().toStdString();
+        } else {
+            // Nor is a folder's first closing, with no order yet, anything to warn of.
+            EXPECT_EQ(warnings.text(), QString()) << warnings.text().toStdString();
         }
         EXPECT_EQ(fileNamesIn(closedFolder()).size(), 1);
         const QString order = recoveryPath(folder.path(), "closing-order");
@@ -343,6 +347,20 @@ TEST_F(RecoveryFolderTest, FilesPlantedInTheFolderAreNeitherFollowedNorWaitedOn)
         ASSERT_EQ(modeOf(order), static_cast<unsigned>(S_IFREG | S_IRUSR | S_IWUSR));
         EXPECT_EQ(contentOf(order), fileNamesIn(closedFolder()).value(0).toUtf8() + "\n");
     }
+}
+
+// A closing order the process can't read is told, never rewritten in
+// silence (a run as root leaves one: see the manager's tests), whatever
+// keeps it from being read.
+TEST(RecoveryClosingOrder, AnOrderThatCannotBeReadIsTold)
+{
+    const QTemporaryDir folder;
+    writeBytes(folder.filePath("plain"), "");
+    const QString order = folder.filePath("plain/closing-order");
+    testsupport::QtWarnings warnings;
+    ect::RecoveryClosingOrder(order, folder.path()).add("20160305100000-TIDT1-ACQ0000000A.xml");
+    EXPECT_TRUE(warnings.text().contains("Closing order " + order + " not read, Not a directory"))
+        << warnings.text().toStdString();
 }
 
 // A link another user plants where the next record file goes, its target

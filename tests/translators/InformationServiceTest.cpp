@@ -21,6 +21,9 @@ TEST(InformationService, BareEnvelopeWhateverTheDocumentAndTheTerminalsCapabilit
     // An identifier in ISO 8859-1 is read as such, the same wherever it is read.
     EXPECT_EQ(reply({element("BF8102", {SimTlv::hex("9F1E", "544944E9")})}).value("terminalIdentifier"),
               QString::fromUtf8("TID\xC3\xA9"));
+    // One in UTF-8 with a stray byte keeps its letters.
+    EXPECT_EQ(reply({element("BF8102", {SimTlv::hex("9F1E", "544944C3A9FF")})}).value("terminalIdentifier"),
+              QString::fromUtf8("TID\xC3\xA9\xEF\xBF\xBD"));
     // Cash-back is bit 0x10 of the first capabilities byte.
     EXPECT_EQ(reply({element("BF8102", {SimTlv::hex("9F40", "EF")})}).value("cashbackEnabled"), false);
     EXPECT_EQ(reply({element("BF8102", {SimTlv::hex("9F40", "")})}).value("cashbackEnabled"), false);

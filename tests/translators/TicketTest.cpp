@@ -111,5 +111,9 @@ TEST(TicketResponse, ReadsTheTicketWhereverItSits)
         EXPECT_EQ(resultOf(*response, "Rw", {element("BF8108", {SimTlv::hex("DF17", "434146E90C")})})
                       .value("formattedTicket"),
                   QString::fromUtf8("CAF\xC3\xA9\f"));
+        // A line in UTF-8 cut inside its last letter, or with a stray byte, keeps its letters.
+        EXPECT_EQ(resultOf(*response, "Rw", {element("BF8108", {SimTlv::hex("DF17", "4372C3A86D6520E2820C41B00C")})})
+                      .value("formattedTicket"),
+                  QString::fromUtf8("Cr\xC3\xA8me \xEF\xBF\xBD\xEF\xBF\xBD\fA\xEF\xBF\xBD\f"));
     }
 }

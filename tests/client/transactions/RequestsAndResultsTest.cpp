@@ -170,12 +170,29 @@ TEST(ClientResults, SaleDetailsAndServiceResultsReadTheirMembers)
 
     EXPECT_EQ(LastTransactionResult(R"({"result":{"terminalIdentifier":"OTHER"}})", "T").terminalIdentifier(), "OTHER");
     EXPECT_EQ(LastTransactionResult(R"({"error":{"code":5}})", "T").terminalIdentifier(), "T");
+    // A sale's result and the same transaction as the last one have one time stamp: after a
+    // reset it tells the sale before from the reset one.
+    const char* approved = R"({"result":{"authorizedAmount":12.5,"date":"2026-03-15-10-15-00"}})";
+    EXPECT_EQ(fieldsOf(LastTransactionResult(approved, "T").timeStamp().value()),
+              fieldsOf(SaleResult(SaleAction::Sale, approved, "T").timeStamp().value()));
     const GetTicketResult ticket(R"({"terminalIdentifier":"OTHER","result":{"formattedTicket":"TEXT"}})", "T");
     EXPECT_EQ(ticket.ticket() + " " + ticket.terminalIdentifier(), "TEXT T");
     EXPECT_EQ(RequestCardInfoResult(R"({"result":{"clippedPAN":"4970EEEe1234"}})", "T").clippedPAN(), "4970xxxe1234");
     EXPECT_EQ(fieldsOf(CancelRetailResult(R"({"result":{"date":"2017-05-31-14-02-59Z"}})", "T").timeStamp()),
               (std::vector<int>{117, 4, 31, 14, 2, 59}));
     EXPECT_GT(CancelRetailResult(R"({"result":{}})", "T").timeStamp().tm_year, 100);
+    // A check's date leaves summer time to mktime; without one it is all zero, as its header says.
+    const std::pair<const char*, std::vector<int>> checks[] = {
+        {R"({"result":{"date":"2017-05-31-14-02-59"}})", {117, 4, 31, 14, 2, 59, -1}},
+        {R"({"result":{}})", {0, 0, 0, 0, 0, 0, 0}},
+        {R"({"result":{"date":null}})", {0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& check : checks) {
+        const std::tm stamp = CheckCardValidityResult(check.first, "T").timeStamp();
+        std::vector<int> read = fieldsOf(stamp);
+        read.push_back(stamp.tm_isdst);
+        EXPECT_EQ(read, check.second) << check.first;
+    }
     // The backup mode is on for true and any number but zero.
     const std::pair<std::string, bool> backupModes[] = {{"true", true}, {"2", true},   {"-0.5", true},
                                                          {"0", false},  {"\"1\"", false}, {"[1]", false}};

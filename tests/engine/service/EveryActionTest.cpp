@@ -83,7 +83,7 @@ TEST_F(EveryAction, EachKindOfActionGetsItsResult)
 
 // A C host gets what the terminal approved as it said it: another currency,
 // no amount rather than 0.00 for one missing or unreadable, letters kept in
-// ISO 8859-1 text, in a sale as in a refund.
+// ISO 8859-1 text and in UTF-8 text cut short, in a sale as in a refund.
 TEST_F(EveryAction, AnApprovalGivesWhatTheTerminalSaid)
 {
     const struct {
@@ -96,6 +96,7 @@ TEST_F(EveryAction, AnApprovalGivesWhatTheTerminalSaid)
         {{SimTlv::hex("DF26", "00000001250F"), SimTlv::hex("5F2A", "0978")}, {{"currency", "EUR"}}},
         {{SimTlv::hex("DF26", ""), SimTlv::hex("9F1C", "54455246C9")},
          {{"terminalIdentifier", QString::fromUtf8("TERF\xC3\x89")}}},
+        {{SimTlv::hex("9F1C", "544552C38946E282")}, {{"terminalIdentifier", QString::fromUtf8("TER\xC3\x89" "F\xEF\xBF\xBD\xEF\xBF\xBD")}}},
     };
     for (const auto& row : rows) {
         const std::vector<SimTlv> service = row.service;
@@ -106,8 +107,43 @@ TEST_F(EveryAction, AnApprovalGivesWhatTheTerminalSaid)
             SCOPED_TRACE(action + QJsonDocument(row.expected).toJson(QJsonDocument::Compact).toStdString());
             QJsonObject result = run({{"action", action}, {"amount", "12.50"}}).value("result").toObject();
             result.remove("date");
-            EXPECT_EQ(result, row.expected);
+            EXPECT_EQ(result, row.expected) << QJsonDocument(result).toJson(QJsonDocument::Compact).toStdString();
         }
+    }
+}
+
+// A sale reset before its reply has no transaction identifier or date to
+// compare "LastTransaction" with: the last transaction is the reset sale's
+// only when it differs from the sale before's result, of the same amount here.
+TEST_F(EveryAction, ALastTransactionAfterAResetIsTheResetSalesOnlyWhenItDiffersFromTheOneBefore)
+{
+    const auto approval = [](const char* identifier, const char* date) {
+        return std::vector<SimTlv>{SimTlv::constructed(fromHex("BF8116"),
+                                                       {SimTlv::hex("DF26", "000000001250"), SimTlv::hex("5F2A", "0978"),
+                                                        SimTlv::hex("DF1E", identifier), SimTlv::hex("DF27", date)})};
+    };
+    const std::vector<SimTlv> before = approval("000000000001", "20260315101500");
+    const std::vector<SimTlv> resetSale = approval("000000000002", "20260315101712");
+    // Shared with the terminal's thread, which may outlive a failed test's body.
+    const auto sales = std::make_shared<std::atomic<int>>(0);
+    terminal->on("Cd", [before, sales](const SimMessage& request) {
+        return ++*sales == 1 ? SimTerminal::answer(SimTerminal::replyTo(request, before)) : SimTerminal::silence();
+    });
+    const QJsonObject sold = run({{"action", "Sale"}, {"amount", "12.50"}}).value("result").toObject();
+    const size_t results = host.count("result");
+    ASSERT_EQ(host.send(Terminal, R"({"transaction": {"action": "Sale", "amount": "12.50"}})"), 0);
+    ASSERT_TRUE(terminal->waitForRequests(2));
+    ASSERT_EQ(zuva_reset_transaction(Terminal), 0);
+    ASSERT_TRUE(host.waitFor("result", results + 1));
+    ASSERT_EQ(errorCodes(host.last("result")), std::make_pair(2, 30));
+    for (const bool theResetSales : {false, true}) {
+        const std::vector<SimTlv> last = theResetSales ? resetSale : before;
+        terminal->on("Ce", [last](const SimMessage& request) { return SimTerminal::answer(SimTerminal::replyTo(request, last)); });
+        const QJsonObject status = run({{"action", "LastTransaction"}}).value("result").toObject();
+        for (const char* same : {"authorizedAmount", "currency"})
+            EXPECT_EQ(status.value(same), sold.value(same)) << same;
+        EXPECT_EQ(status.value("transactionIdentifier") != sold.value("transactionIdentifier"), theResetSales);
+        EXPECT_EQ(status.value("date") != sold.value("date"), theResetSales);
     }
 }
 

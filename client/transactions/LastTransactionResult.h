@@ -17,8 +17,9 @@ struct ParsedReply;
 // terminal identifier is the one the reply states (empty when it states none).
 // The status does not say which action it was (a refund reads as a sale),
 // nor which sale: after a sale that ended without its reply, it is that
-// sale's only when its timeStamp() differs from that of the result before
-// (<zuva/HostGuide.md>, "Time-outs"); then compare its amount and currency.
+// sale's only when its timeStamp() differs from that of the terminal's
+// approval before (<zuva/HostGuide.md>, "Time-outs"); then compare its amount
+// and currency.
 class LastTransactionResult : public SaleResultInfo {
 public:
     LastTransactionResult(const std::string& reply, const std::string& terminalIdentifier);

@@ -216,7 +216,7 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * the sales after it get their replies.
  * After a sale that ended without its reply, and after such a warning, send
  * "LastTransaction" before selling again: its result is that sale's only
- * when its "transactionIdentifier" differs from the result before's (see
+ * when its "transactionIdentifier" differs from the approval before's (see
  * <zuva/HostGuide.md>, "Time-outs"). The answer to a delivery
  * question goes to the sale that asked it.
  *

@@ -1,5 +1,6 @@
 #include "foundation/ProcessExit.h"
 
+#include "foundation/ExitAwaitedWork.h"
 #include "foundation/Thread.h"
 
 #include <atomic>
@@ -33,6 +34,7 @@ void runExitWorkOnce()
     ProcessExit::begin();
     if (void (*const work)() = exitWork)
         work();
+    ExitAwaitedWork::refuseAndAwait();
     ProcessExit::leaveTheRest();
 }
 
@@ -102,6 +104,11 @@ bool ProcessExit::restLeft()
 void ProcessExit::beganHoldingLocks()
 {
     exitHoldsLocks = true;
+}
+
+bool ProcessExit::heldLocks()
+{
+    return exitHoldsLocks;
 }
 
 bool ProcessExit::await(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,

@@ -1,0 +1,27 @@
+#pragma once
+
+namespace vorsam {
+
+// Work that reads or writes files through Qt (the recovery files): the
+// exit's own work waits for each under way, on any thread, and refuses any
+// begun after, so none meets Qt's statics as the exit destroys them. Not
+// waited for: the exiting thread's own, and any when the exit interrupted a
+// library call (what it holds may be what they wait for).
+class ExitAwaitedWork {
+public:
+    ExitAwaitedWork();
+    ~ExitAwaitedWork();
+    ExitAwaitedWork(const ExitAwaitedWork&) = delete;
+    ExitAwaitedWork& operator=(const ExitAwaitedWork&) = delete;
+
+    // False once the exit's work has waited: do nothing then.
+    bool admitted() const;
+
+    // For the exit's work, once it has ended what it ends.
+    static void refuseAndAwait();
+
+private:
+    const bool admitted_;
+};
+
+} // namespace vorsam

@@ -42,8 +42,9 @@ ExitAwaitedWork::~ExitAwaitedWork()
         --onThisThread;
     }
     left.notify_all();
-    // What its first use built goes after the exit's work.
-    ProcessExit::firstUseDone(ProcessExit::FirstUse::FileWork);
+    // Before the set-up, what its first use built goes after the exit's work.
+    if (!ProcessExit::hasWork())
+        ProcessExit::firstUseDone(ProcessExit::FirstUse::FileWork);
 }
 
 bool ExitAwaitedWork::admitted() const

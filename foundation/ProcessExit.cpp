@@ -125,6 +125,11 @@ void ProcessExit::setWork(void (*work)())
     exitWork = work;
 }
 
+bool ProcessExit::hasWork()
+{
+    return exitWork != nullptr;
+}
+
 void ProcessExit::firstUseDone(FirstUse use)
 {
     if (!firstUses[static_cast<int>(use)].exchange(true))

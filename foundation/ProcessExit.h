@@ -52,6 +52,7 @@ public:
     // has returned, file work under way is waited for (ExitAwaitedWork), and
     // the rest is left to the process's end.
     static void setWork(void (*work)());
+    static bool hasWork();
 
     // What Qt builds on its first use, on a library thread (or, for file
     // work, any thread), unless the set-up could build it; once that use is done the work is registered again, so

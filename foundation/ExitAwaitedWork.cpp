@@ -2,6 +2,7 @@
 
 #include "foundation/ProcessExit.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -12,7 +13,7 @@ namespace {
 std::mutex& lock = *new std::mutex;
 std::condition_variable& left = *new std::condition_variable;
 int underWay = 0;
-bool refused = false;
+std::atomic<bool> refused{false};
 thread_local int onThisThread = 0;
 
 bool admit()
@@ -50,6 +51,11 @@ ExitAwaitedWork::~ExitAwaitedWork()
 bool ExitAwaitedWork::admitted() const
 {
     return admitted_;
+}
+
+bool ExitAwaitedWork::refusing()
+{
+    return refused;
 }
 
 void ExitAwaitedWork::refuseAndAwait()

@@ -16,6 +16,10 @@ public:
 
     // False once the exit's work has waited: do nothing then.
     bool admitted() const;
+    // The exit's work is waiting, or has waited: work admitted but not begun
+    // (waiting for a lock, say) goes no further, so that the wait lasts only
+    // as long as the work already begun.
+    static bool refusing();
 
     // For the exit's work, once it has ended what it ends.
     static void refuseAndAwait();

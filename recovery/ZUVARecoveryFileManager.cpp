@@ -103,7 +103,7 @@ class ZUVARecoveryFileManager::Exclusive {
 public:
     // Making the folder the lock lies in, for a save.
     explicit Exclusive(ZUVARecoveryFileManager& manager, bool making = false)
-        : lock_(admittedTo(manager.mutex_)), folder_(manager.lockPathUnlocked(making))
+        : lock_(admittedTo(manager.mutex_)), folder_(beginning(manager, making))
     {
         manager.noteFolderLockUnlocked(folder_.missing());
     }
@@ -114,6 +114,15 @@ private:
         if (!work_.admitted())
             throw RecoveryRefusedAtExit();
         return mutex;
+    }
+
+    // Once the lock is taken: one that waited for it while the exit began
+    // is not waited for.
+    static QString beginning(ZUVARecoveryFileManager& manager, bool making)
+    {
+        if (vorsam::ExitAwaitedWork::refusing())
+            throw RecoveryRefusedAtExit();
+        return manager.lockPathUnlocked(making);
     }
 
     // Given once both locks are let go of, and the exit no longer waits.

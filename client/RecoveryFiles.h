@@ -22,7 +22,8 @@ RecoveryFiles toRecoveryFiles(char* json);
 // The closed recovery files of all terminals, or of one; they throw as
 // toRecoveryFiles does. The library keeps them in bmrecovery/closed under
 // the working directory the process had when it first needed them, which
-// two processes may share (see <zuva/HostGuide.md>).
+// two processes may share (see <zuva/HostGuide.md>). Empty, as is the
+// export false, when refused at the process's exit (see "Ending" there).
 RecoveryFiles getRecoveryFiles();
 RecoveryFiles getRecoveryFiles(const std::string& terminalId);
 

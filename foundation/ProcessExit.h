@@ -54,9 +54,10 @@ public:
     static void setWork(void (*work)());
     static bool hasWork();
 
-    // What Qt builds on its first use, on a library thread (or, for file
-    // work, any thread), unless the set-up could build it; once that use is done the work is registered again, so
-    // that it still runs before it goes.
+    // What Qt builds on its first use, on a library thread, unless the set-up
+    // could build it (file work: on any thread, before the set-up); once that
+    // use is done the work is registered again, so that it still runs before
+    // it goes.
     enum class FirstUse { Accepting, FileWork, Count };
     static void firstUseDone(FirstUse use);
     // For the set-up: what it has built already needs no registration later.

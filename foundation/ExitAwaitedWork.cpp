@@ -3,27 +3,37 @@
 #include "foundation/ProcessExit.h"
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <chrono>
+#include <thread>
+
+#include <pthread.h>
 
 namespace vorsam {
 namespace {
 
-// Never destroyed: used at the process's very end.
-std::mutex& lock = *new std::mutex;
-std::condition_variable& left = *new std::condition_variable;
-int underWay = 0;
+// No lock: a forked child may use them, whatever the parent's threads held.
+std::atomic<int> underWay{0};
 std::atomic<bool> refused{false};
 thread_local int onThisThread = 0;
 
+// A forked child has only the thread that forked of the parent's.
+void countInTheChild()
+{
+    underWay = onThisThread;
+}
+
+const bool countedInChildren = ::pthread_atfork(nullptr, nullptr, &countInTheChild) == 0;
+
+// Counted first, so that the exit, which marks first, sees one or the other.
 bool admit()
 {
-    const std::lock_guard<std::mutex> guard(lock);
-    if (refused)
-        return false;
     ++underWay;
-    ++onThisThread;
-    return true;
+    if (!refused) {
+        ++onThisThread;
+        return true;
+    }
+    --underWay;
+    return false;
 }
 
 } // namespace
@@ -37,12 +47,8 @@ ExitAwaitedWork::~ExitAwaitedWork()
 {
     if (!admitted_)
         return;
-    {
-        const std::lock_guard<std::mutex> guard(lock);
-        --underWay;
-        --onThisThread;
-    }
-    left.notify_all();
+    --onThisThread;
+    --underWay;
     // Before the set-up, what its first use built goes after the exit's work.
     if (!ProcessExit::hasWork())
         ProcessExit::firstUseDone(ProcessExit::FirstUse::FileWork);
@@ -60,11 +66,12 @@ bool ExitAwaitedWork::refusing()
 
 void ExitAwaitedWork::refuseAndAwait()
 {
-    std::unique_lock<std::mutex> guard(lock);
+    (void)countedInChildren;
     refused = true;
     if (onThisThread > 0 || ProcessExit::heldLocks())
         return;
-    left.wait(guard, [] { return underWay == 0; });
+    while (underWay > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 } // namespace vorsam

@@ -4,9 +4,10 @@ namespace vorsam {
 
 // Work that reads or writes files through Qt (the recovery files): the
 // exit's own work waits for each under way, on any thread, and refuses any
-// begun after, so none meets Qt's statics as the exit destroys them. Not
-// waited for: the exiting thread's own, and any when the exit interrupted a
-// library call (what it holds may be what they wait for).
+// begun after, so none meets Qt's statics as the exit destroys them. None
+// is waited for when the exiting thread has its own under way, or when the
+// exit interrupted a library call: what it holds may be what they wait for.
+// A forked child counts only its own.
 class ExitAwaitedWork {
 public:
     ExitAwaitedWork();

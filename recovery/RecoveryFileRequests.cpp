@@ -51,8 +51,11 @@ void logFailure(const char* operation, const char* reason)
 
 } // namespace
 
+// The warnings go to the host's handler once the exit no longer waits for
+// the request: that handler may block.
 std::string RecoveryFileRequests::recoveryFilesJson(const char* terminalId)
 {
+    const RecoveryLog::HeldWarnings warnings;
     const vorsam::ExitAwaitedWork work;
     return work.admitted() ? recoveryFilesJson(ZUVARecoveryFileManager::instance(), terminalId) : std::string();
 }
@@ -73,6 +76,7 @@ std::string RecoveryFileRequests::recoveryFilesJson(ZUVARecoveryFileManager& man
 
 int RecoveryFileRequests::extractRecoveryFiles(const char* terminalId, const char* folder, int eraseMode)
 {
+    const RecoveryLog::HeldWarnings warnings;
     const vorsam::ExitAwaitedWork work;
     return work.admitted() ? extractRecoveryFiles(ZUVARecoveryFileManager::instance(), terminalId, folder, eraseMode)
                            : 0;

@@ -72,11 +72,10 @@
 // beside a spinning one: each accepted request's free function runs after its
 // result, never inside the send. With logged: [slow-save] every fsync takes
 // 300 ms, as on an SD card under load, and the folder holds closed files;
-// [lister] a host thread lists the
-// recovery files without pause through the exit, main exiting once it has
-// listed files; [recovery-at-exit] exit work of the host's, registered before
-// the first call, lists them: refused. Every approved sale is on disk at the
-// process's end.
+// [lister] a host thread lists the recovery files without pause through the
+// exit, main exiting once it has listed files; [recovery-at-exit] exit work
+// of the host's, registered before the first call, lists them: refused.
+// Every approved sale is on disk at the process's end.
 #include "engine/service/oxazuva.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
@@ -853,7 +852,6 @@ int exitDuringStop()
     for (;;)
         ::pause();
 }
-
 
 // [slow-save]: storage whose every sync takes 300 ms, once the terminals sell.
 // A recovery file synced once the host's exit work from before the set-up

@@ -70,7 +70,9 @@ void ExitAwaitedWork::refuseAndAwait()
     refused = true;
     if (onThisThread > 0 || ProcessExit::heldLocks())
         return;
-    while (underWay > 0)
+    // The work under way stops at its next file; storage that stalls past
+    // the exit's limit is not waited for.
+    while (underWay > 0 && !ProcessExit::pastTheLimit())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 

@@ -3,8 +3,9 @@
 namespace vorsam {
 
 // Work that reads or writes files through Qt (the recovery files): the
-// exit's own work waits for each under way, on any thread, and refuses any
-// begun after, so none meets Qt's statics as the exit destroys them. None
+// exit's own work waits for each under way, on any thread, within the exit's
+// limit, and refuses any begun after, so none meets Qt's statics as the exit
+// destroys them. Work under way checks `refusing()` between its files. None
 // is waited for when the exiting thread has its own under way, or when the
 // exit interrupted a library call: what it holds may be what they wait for.
 // A forked child counts only its own.

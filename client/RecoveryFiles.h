@@ -24,7 +24,8 @@ RecoveryFiles toRecoveryFiles(char* json);
 // the working directory the process had when it first needed them, which
 // two processes may share under one user, never under two (see
 // <zuva/HostGuide.md>, "Recovery files"). While the other process holds the
-// folder's lock, a listing waits for it up to 10 s, an export 20 s.
+// folder's lock, a listing waits for it up to 10 s, an export 20 s. Empty, as
+// is the export false, when refused at the process's exit (see "Ending" there).
 RecoveryFiles getRecoveryFiles();
 RecoveryFiles getRecoveryFiles(const std::string& terminalId);
 

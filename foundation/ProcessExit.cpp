@@ -1,5 +1,6 @@
 #include "foundation/ProcessExit.h"
 
+#include "foundation/ExitAwaitedWork.h"
 #include "foundation/Thread.h"
 
 #include <atomic>
@@ -33,6 +34,7 @@ void runExitWorkOnce()
     ProcessExit::begin();
     if (void (*const work)() = exitWork)
         work();
+    ExitAwaitedWork::refuseAndAwait();
     ProcessExit::leaveTheRest();
 }
 
@@ -104,6 +106,11 @@ void ProcessExit::beganHoldingLocks()
     exitHoldsLocks = true;
 }
 
+bool ProcessExit::heldLocks()
+{
+    return exitHoldsLocks;
+}
+
 bool ProcessExit::await(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
                         const std::function<bool()>& done)
 {
@@ -116,6 +123,11 @@ bool ProcessExit::await(std::unique_lock<std::mutex>& lock, std::condition_varia
 void ProcessExit::setWork(void (*work)())
 {
     exitWork = work;
+}
+
+bool ProcessExit::hasWork()
+{
+    return exitWork != nullptr;
 }
 
 void ProcessExit::firstUseDone(FirstUse use)

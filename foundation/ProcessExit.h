@@ -39,6 +39,7 @@ public:
     // threads wait for (inside a library call, from a signal handler): the
     // rest is then left without a lock and without waiting for them.
     static void beganHoldingLocks();
+    static bool heldLocks();
     // Waits until done() holds, however long, until the exit begins: then
     // only until the exit's limit. What it waits for may wait for the
     // exiting thread. Returns done().
@@ -47,14 +48,17 @@ public:
 
     // The exit's own work: it runs once, at the process's exit, before any
     // static that was built before its last registration is destroyed. A
-    // forked child's exit runs it too. The exit begins before it, and the
-    // rest is left to the process's end once it has returned.
+    // forked child's exit runs it too. The exit begins before it; once it
+    // has returned, file work under way is waited for (ExitAwaitedWork), and
+    // the rest is left to the process's end.
     static void setWork(void (*work)());
+    static bool hasWork();
 
     // What Qt builds on its first use, on a library thread, unless the set-up
-    // could build it; once that use is done the work is registered again, so
-    // that it still runs before it goes.
-    enum class FirstUse { Accepting, Count };
+    // could build it (file work: on any thread, before the set-up); once that
+    // use is done the work is registered again, so that it still runs before
+    // it goes.
+    enum class FirstUse { Accepting, FileWork, Count };
     static void firstUseDone(FirstUse use);
     // For the set-up: what it has built already needs no registration later.
     static void builtBeforeTheWork(FirstUse use);

@@ -1,7 +1,10 @@
 #include "recovery/RecoveryFileRequests.h"
 
 #include "recovery/RecoveryLog.h"
+#include "recovery/RecoveryRefusedAtExit.h"
 #include "recovery/ZUVARecoveryFileManager.h"
+
+#include "foundation/ExitAwaitedWork.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -48,15 +51,21 @@ void logFailure(const char* operation, const char* reason)
 
 } // namespace
 
+// The warnings go to the host's handler once the exit no longer waits for
+// the request: that handler may block.
 std::string RecoveryFileRequests::recoveryFilesJson(const char* terminalId)
 {
-    return recoveryFilesJson(ZUVARecoveryFileManager::instance(), terminalId);
+    const RecoveryLog::HeldWarnings warnings;
+    const vorsam::ExitAwaitedWork work;
+    return work.admitted() ? recoveryFilesJson(ZUVARecoveryFileManager::instance(), terminalId) : std::string();
 }
 
 std::string RecoveryFileRequests::recoveryFilesJson(ZUVARecoveryFileManager& manager, const char* terminalId)
 {
     try {
         return listing(manager, terminalId);
+    } catch (const RecoveryRefusedAtExit&) {
+        return std::string();
     } catch (const std::exception& error) {
         logFailure("Listing recovery files", error.what());
     } catch (...) {
@@ -67,7 +76,10 @@ std::string RecoveryFileRequests::recoveryFilesJson(ZUVARecoveryFileManager& man
 
 int RecoveryFileRequests::extractRecoveryFiles(const char* terminalId, const char* folder, int eraseMode)
 {
-    return extractRecoveryFiles(ZUVARecoveryFileManager::instance(), terminalId, folder, eraseMode);
+    const RecoveryLog::HeldWarnings warnings;
+    const vorsam::ExitAwaitedWork work;
+    return work.admitted() ? extractRecoveryFiles(ZUVARecoveryFileManager::instance(), terminalId, folder, eraseMode)
+                           : 0;
 }
 
 int RecoveryFileRequests::extractRecoveryFiles(ZUVARecoveryFileManager& manager, const char* terminalId,
@@ -82,6 +94,8 @@ int RecoveryFileRequests::extractRecoveryFiles(ZUVARecoveryFileManager& manager,
                                             static_cast<ZUVARecoveryFileEraseMode>(eraseMode))
             ? 1
             : 0;
+    } catch (const RecoveryRefusedAtExit&) {
+        return 0;
     } catch (const std::exception& error) {
         logFailure("Exporting recovery files", error.what());
     } catch (...) {

@@ -5,6 +5,9 @@
 #include "recovery/RecoveryCalendar.h"
 #include "recovery/RecoveryFileName.h"
 #include "recovery/RecoveryLog.h"
+#include "recovery/RecoveryRefusedAtExit.h"
+
+#include "foundation/ExitAwaitedWork.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -261,6 +264,10 @@ bool RecoveryFileUtil::writeRecoveryFileXml(const QString& path, std::shared_ptr
 
 std::shared_ptr<ZUVARecoveryFileImpl> RecoveryFileUtil::readRecoveryFileXml(const QString& path)
 {
+    // A save or a listing reads file after file: once the exit waits, the
+    // one under way stops at the next, so that the wait is one file long.
+    if (vorsam::ExitAwaitedWork::refusing())
+        throw RecoveryRefusedAtExit();
     QFile device;
     // A link planted under a record's name could show a file only root may read.
     if (!openForReading(device, path, QIODevice::ReadOnly | QIODevice::Text, O_NOFOLLOW))

@@ -5,6 +5,9 @@
 #include "recovery/RecoveryFileName.h"
 #include "recovery/RecoveryFolderLock.h"
 #include "recovery/RecoveryLog.h"
+#include "recovery/RecoveryRefusedAtExit.h"
+
+#include "foundation/ExitAwaitedWork.h"
 
 #include "common/QuotedText.h"
 
@@ -105,15 +108,33 @@ QString storedPathOf(const std::shared_ptr<ZUVARecoveryFile>& file)
 
 class ZUVARecoveryFileManager::Exclusive {
 public:
-    explicit Exclusive(ZUVARecoveryFileManager& manager)
-        : lock_(manager.mutex_), folder_(manager.lockPathUnlocked())
+    // Making the folder the lock lies in, for a save.
+    explicit Exclusive(ZUVARecoveryFileManager& manager, bool making = false)
+        : lock_(admittedTo(manager.mutex_)), folder_(beginning(manager, making))
     {
         manager.noteFolderLockUnlocked(folder_.missing());
     }
 
 private:
-    // Given once both locks are let go of.
+    std::mutex& admittedTo(std::mutex& mutex) const
+    {
+        if (!work_.admitted())
+            throw RecoveryRefusedAtExit();
+        return mutex;
+    }
+
+    // Once the lock is taken: one that waited for it while the exit began
+    // is not waited for.
+    static QString beginning(ZUVARecoveryFileManager& manager, bool making)
+    {
+        if (vorsam::ExitAwaitedWork::refusing())
+            throw RecoveryRefusedAtExit();
+        return manager.lockPathUnlocked(making);
+    }
+
+    // Given once both locks are let go of, and the exit no longer waits.
     const RecoveryLog::HeldWarnings warnings_;
+    const vorsam::ExitAwaitedWork work_;
     const std::lock_guard<std::mutex> lock_;
     const RecoveryFolderLock folder_;
 };
@@ -159,9 +180,7 @@ bool ZUVARecoveryFileManager::saveRecoveryItem(std::shared_ptr<ZUVARecoveryItem>
 {
     if (!item || !isAccepted(*item))
         return false;
-    // The lock's file lies in the folder, made here for the first save.
-    QDir().mkpath(QFileInfo(lockPath(recoveryFileFolder())).absolutePath());
-    const Exclusive exclusive(*this);
+    const Exclusive exclusive(*this, true);
     const QString unwritable = unwritableFolderUnlocked();
     if (unwritable.isEmpty())
         return saveUnlocked(*item);
@@ -447,9 +466,13 @@ RecoveryClosingOrder ZUVARecoveryFileManager::closingOrderUnlocked() const
                                 closedFolderUnlocked());
 }
 
-QString ZUVARecoveryFileManager::lockPathUnlocked() const
+QString ZUVARecoveryFileManager::lockPathUnlocked(bool making) const
 {
-    return lockPath(recoveryFileFolder_);
+    const QString path = lockPath(recoveryFileFolder_);
+    // The lock's file lies in the folder, made for the first save.
+    if (making)
+        QDir().mkpath(QFileInfo(path).absolutePath());
+    return path;
 }
 
 // Once for a run of operations without the lock, the first after one that had it.

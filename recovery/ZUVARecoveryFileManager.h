@@ -24,7 +24,9 @@ namespace ect {
 // Saves arrive from every connection's response-handler thread, listings and
 // exports from the host's threads, and other processes may share the base
 // folder: each public operation holds one lock for its whole run, and the
-// folder's lock (RecoveryFolderLock) as well.
+// folder's lock (RecoveryFolderLock) as well. Each of them throws
+// RecoveryRefusedAtExit, touching nothing, once the exit's work has waited for
+// those under way.
 class ZUVARecoveryFileManager {
 public:
     using Files = std::vector<std::shared_ptr<ZUVARecoveryFile>>;
@@ -90,7 +92,7 @@ private:
     QString closedFolderUnlocked() const;
     QString unwritableFolderUnlocked() const;
     RecoveryClosingOrder closingOrderUnlocked() const;
-    QString lockPathUnlocked() const;
+    QString lockPathUnlocked(bool making = false) const;
     void noteFolderLockUnlocked(const QString& missing);
 
     static void addTransaction(const ZUVARecoveryItem& item, ZUVARecoveryFileImpl& file);

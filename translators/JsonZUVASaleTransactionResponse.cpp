@@ -4,6 +4,7 @@
 #include "encoding/ZUVAUtils.h"
 #include "engine/base/ECTCertificationLogging.h"
 #include "engine/base/HostWarning.h"
+#include "recovery/RecoveryRefusedAtExit.h"
 #include "recovery/ZUVARecoveryFileManager.h"
 #include "recovery/ZUVARecoveryItem.h"
 #include "translators/RetailReplyFields.h"
@@ -165,6 +166,9 @@ void JsonZUVASaleTransactionResponse::recordBackupModeSale(Ber::BerTlv const& ro
     bool saved = false;
     try {
         saved = ect::ZUVARecoveryFileManager::instance().saveRecoveryItem(item);
+    } catch (ect::RecoveryRefusedAtExit const&) {
+        // Not recorded: the sale is not reported approved.
+        throw;
     } catch (std::exception const& e) {
         HostWarning::report(std::string("Saving a backup-mode sale failed: ") + e.what());
     }

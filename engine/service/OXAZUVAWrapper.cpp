@@ -261,7 +261,10 @@ char* zuva_getAvailableSerialPorts(void)
 char* zuva_getRecoveryFiles(const char* terminalId)
 {
     return guarded(__func__, static_cast<char*>(nullptr),
-                   [&] { return ::strdup(ect::RecoveryFileRequests::recoveryFilesJson(terminalId).c_str()); });
+                   [&] {
+                       const std::string json = ect::RecoveryFileRequests::recoveryFilesJson(terminalId);
+                       return json.empty() ? nullptr : ::strdup(json.c_str());
+                   });
 }
 
 int zuva_extractRecoveryFiles(const char* terminalId, const char* folder, int eraseMode)

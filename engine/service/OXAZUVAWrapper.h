@@ -33,7 +33,11 @@
  * library, when its own exit work runs, after the exit handlers (atexit,
  * static objects) of yours made after your first call; those are still
  * served. From then on the library is not set up (the call returns its
- * failure value) and no service starts.
+ * failure value) and no service starts. Exit handlers of yours made before
+ * your first call run after that work, once the Qt objects the recovery
+ * files are read and written with may be gone: their recovery-file calls are
+ * refused (null, 0), as is any made once the exit's work has waited for
+ * those under way (see Ending in <zuva/HostGuide.md>).
  *
  * Ending. Stop the services from a thread of your own, call zuva_cleanup
  * once, last, on the thread that set the library up, and return from main.
@@ -311,11 +315,12 @@ ZUVA_EXPORT char* zuva_getAvailableSerialPorts(void);
  * They come as a JSON array of objects with the texts "acquirerId",
  * "terminalId", "schemeId", "batchId", "closingDate" (seconds since 1970 UTC),
  * "content" and "fileName"; those of one terminal, or of all when terminalId is
- * null; [] when there are none or they cannot be read. */
+ * null; [] when there are none or they cannot be read. Null when refused at
+ * the process's exit (see Set-up) and on an internal failure. */
 ZUVA_EXPORT char* zuva_getRecoveryFiles(const char* terminalId);
 /* Exports the same selection into the folder (not null, not empty), each
  * under its "fileName"; erase mode 1 erases them afterwards, any other keeps
- * them. 1 on success, 0 otherwise. */
+ * them. 1 on success, 0 otherwise (also when refused at the process's exit). */
 ZUVA_EXPORT int zuva_extractRecoveryFiles(const char* terminalId, const char* folder, int eraseMode);
 /* Refuses new services from its start, waits for a start under way on
  * another thread, stops every service still running (as zuva_stopService

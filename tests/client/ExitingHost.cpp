@@ -415,20 +415,29 @@ bool stopBehindAWaitingReport(uint16_t port)
     return testsupport::waitUntil([] { return !stopRequested && waitingForLock == 2; });
 }
 
-// Sells until a sale fails, as it does once the exit has ended the connection.
+// A sale that failed because the exit ended its connection, or after that.
+bool endedByTheExit(const ect::SaleResult& result)
+{
+    const auto cause = result.error()->causeCode();
+    return exitBegun || cause == ect::ECTErrorCauseCode::NoConnectionWithTerminal
+        || cause == ect::ECTErrorCauseCode::NetworkError;
+}
+
+// Sells until the exit has ended the connection; a sale that failed before
+// (a loaded machine's time-out, say) is sold again.
 void sellWithoutPause(std::shared_ptr<ect::ZUVATerminal> seller)
 {
     for (;;) {
-        std::promise<bool> approved;
+        std::promise<bool> ended;
         seller->send(ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("12.50"),
-                                          [&approved](const ect::SaleResult& result) {
+                                          [&ended](const ect::SaleResult& result) {
                                               const bool taken = !result.error();
                                               if (taken && ++approvedSales >= 2 * StreamTerminals
                                                   && exitsIn("sale") && mainIdle.exchange(false))
                                                   std::exit(0);
-                                              approved.set_value(taken);
+                                              ended.set_value(!taken && endedByTheExit(result));
                                           }));
-        if (!approved.get_future().get())
+        if (ended.get_future().get())
             return;
     }
 }

@@ -70,7 +70,12 @@
 // host's that then stops the service: the stop is told at once; [free-thread] thousands of
 // information requests one after the other, with every thread on one CPU
 // beside a spinning one: each accepted request's free function runs after its
-// result, never inside the send.
+// result, never inside the send. With logged: [slow-save] every fsync takes
+// 300 ms, as on an SD card under load, and the folder holds closed files;
+// [lister] a host thread lists the recovery files without pause through the
+// exit, main exiting once it has listed files; [recovery-at-exit] exit work
+// of the host's, registered before the first call, lists them: refused.
+// Every approved sale is on disk at the process's end.
 #include "engine/service/oxazuva.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
@@ -93,9 +98,11 @@
 #include <signal.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -122,7 +129,7 @@ struct Row {
         afterCleanup, stopBeside, childUses, signalExit, cleanupBeside, serialReturn, firstStart, noLoopback,
         startedFirst, cleanupDuringStart, livesOn, logged, grandchild, startStop, callsInStopped, startAtExit,
         lateReport, lockedStart, cleanupInStarted, chainExit, freeThread, stopAtExit, sendAtExit, exitInStarted, endingAtExit, exitInStopped, warned,
-        warnedStop, warnedExit, callsInWarning;
+        warnedStop, warnedExit, callsInWarning, slowSave, lister, recoveryAtExit;
 } row;
 
 // The service's user data, freed by the stopped callback.
@@ -184,7 +191,8 @@ void readRow(int argc, char** argv)
               is("start-at-exit"),  is("late-report"),    is("locked-start"), is("cleanup-in-started"),
               is("chain-exit"),     is("free-thread"),    is("stop-at-exit"),
               is("send-at-exit"),   is("exit-in-started"), is("ending-at-exit"), is("exit-in-stopped"), is("warned"),
-              is("warned-stop"),    is("warned-exit"),    is("calls-in-warning")};
+              is("warned-stop"),    is("warned-exit"),    is("calls-in-warning"), is("slow-save"),
+              is("lister"),         is("recovery-at-exit")};
 }
 
 struct ReportScope {
@@ -845,6 +853,111 @@ int exitDuringStop()
         ::pause();
 }
 
+// [slow-save]: storage whose every sync takes 300 ms, once the terminals sell.
+// A recovery file synced once the host's exit work from before the set-up
+// has begun was written after Qt's statics went.
+std::atomic<bool> storageSlowed{false};
+
+bool isRecoveryFile(int descriptor)
+{
+    char link[64];
+    char path[512] = {};
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", descriptor);
+    return ::readlink(link, path, sizeof path - 1) > 0 && std::strstr(path, "bmrecovery") != nullptr;
+}
+
+extern "C" int fsync(int descriptor)
+{
+    static const auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
+    if (journalStarted && isRecoveryFile(descriptor))
+        std::puts("host: a recovery file was written after the library's exit work");
+    if (storageSlowed)
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return real(descriptor);
+}
+
+// With logged: each approved result is counted once the host has it, and the
+// recovery files, read here without the library, hold that many records of
+// sales when the process ends, or the 20 last when closed files over the
+// limit were removed (those of an earlier version go first).
+std::atomic<int> approvedResults{0};
+const int KeptClosedFiles = 20;
+const char* const EarlierRecord = "<logRecord>0102030405060708090A0B0C0D0E0F</logRecord>";
+
+int recordsIn(const std::string& folder)
+{
+    int records = 0;
+    DIR* const dir = ::opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    while (const dirent* const entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".xml") != 0)
+            continue;
+        FILE* const file = std::fopen((folder + '/' + name).c_str(), "r");
+        char line[512];
+        while (file && std::fgets(line, sizeof line, file))
+            records += std::strstr(line, "<logRecord") != nullptr && std::strstr(line, EarlierRecord) == nullptr;
+        if (file)
+            std::fclose(file);
+    }
+    ::closedir(dir);
+    return records;
+}
+
+// Registered before the first call: it runs after the library's exit work.
+void checkTheRecordsAtTheEnd()
+{
+    if (row.recoveryAtExit) {
+        char* const files = zuva_getRecoveryFiles(nullptr);
+        if (files)
+            std::puts("host: a recovery listing from exit work made before the set-up was served");
+        zuva_free(files);
+    }
+    const int approved = approvedResults;
+    const int records = recordsIn("bmrecovery/opened") + recordsIn("bmrecovery/closed");
+    if (records < std::min(approved, KeptClosedFiles))
+        std::printf("host: %d backup-mode sales approved, %d on disk\n", approved, records);
+}
+
+// [lister], [slow-save]: a register that stayed in backup mode for 20 busy
+// periods.
+void fillTheClosedFolder()
+{
+    if (::mkdir("bmrecovery", 0700) != 0 || ::mkdir("bmrecovery/closed", 0700) != 0)
+        std::puts("host: no recovery folder");
+    for (int file = 0; file < KeptClosedFiles; ++file) {
+        const std::string path = "bmrecovery/closed/202403" + std::to_string(10 + file) + "090507-TIDTERM9000-ACQ0102.xml";
+        FILE* const out = std::fopen(path.c_str(), "w");
+        if (!out)
+            return;
+        std::fprintf(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<RecoveryFile>\n"
+                          "    <acquirerId>0102</acquirerId>\n    <terminalId>TERM9000</terminalId>\n"
+                          "    <schemeId>0001</schemeId>\n    <batchId>%04d</batchId>\n"
+                          "    <closingDate>2024-03-%02dT09:05:07</closingDate>\n"
+                          "    <creationDate>2024-03-%02dT09:05:07</creationDate>\n",
+                     file, 10 + file, 9 + file);
+        for (int record = 0; record < 60; ++record)
+            std::fprintf(out, "    <transaction%d>\n        <date>2024-03-%02dT09:05:07</date>\n        %s\n"
+                              "        <merchantUserId>M1</merchantUserId>\n    </transaction%d>\n",
+                         record, 9 + file, EarlierRecord, record);
+        std::fputs("</RecoveryFile>\n", out);
+        std::fclose(out);
+    }
+}
+
+// [lister]: a back-office export that lists without pause.
+std::atomic<int> listings{0};
+
+void listWithoutPause()
+{
+    for (;;) {
+        char* const files = zuva_getRecoveryFiles(nullptr);
+        listings += files && std::strstr(files, "terminalId") != nullptr;
+        zuva_free(files);
+    }
+}
+
 constexpr int StreamTerminals = 5;
 std::atomic<int> approvedSales{0};
 // The sellers pause between two sales while the host forks: no callback of
@@ -860,6 +973,7 @@ struct Sale {
 void onSaleResult(const char* json, void* sale)
 {
     static_cast<Sale*>(sale)->approved = std::strstr(json, "\"error\"") == nullptr;
+    approvedResults += static_cast<Sale*>(sale)->approved;
 }
 
 // The seller goes on once the library is done with the sale.
@@ -1275,12 +1389,26 @@ int exitBesideAStop(uint16_t port)
         std::puts("host: the terminals do not sell");
         return 1;
     }
+    storageSlowed = row.slowSave;
     std::atomic<bool> stopping{false};
     std::thread([&stopping] {
         stopping = true;
         zuva_stopService(service);
     }).detach();
     waitUntil([&stopping] { return stopping.load(); });
+    std::exit(0);
+}
+
+// [lister]: main exits while a host thread lists the files, some closed.
+int exitWhileListing(uint16_t port)
+{
+    if (!startStream(port)) {
+        std::puts("host: the terminals do not sell");
+        return 1;
+    }
+    std::thread(listWithoutPause).detach();
+    if (!waitUntil([] { return listings > 0; }))
+        std::puts("host: the recovery files were not listed");
     std::exit(0);
 }
 
@@ -1774,6 +1902,8 @@ int main(int argc, char** argv)
         inheritedByTheHost = openDescriptors();
     // Whole lines, also before an abort.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (row.logged)
+        std::atexit(checkTheRecordsAtTheEnd);
     if (row.journal)
         std::atexit(saveJournal);
     if (asked(argc, argv, "asks-at-exit"))
@@ -1796,6 +1926,8 @@ int main(int argc, char** argv)
         leaveLoopback();
     if (row.logged)
         logAndRecord();
+    if (row.lister || row.slowSave)
+        fillTheClosedFolder();
     const uint16_t port = row.noLoopback ? 0 : SimTerminal::freeLoopbackPort();
     listeningPort = port;
     if (row.serialReturn)
@@ -1850,6 +1982,8 @@ int main(int argc, char** argv)
         return forkAndStartAgain(port);
     if (row.stopBeside)
         return exitBesideAStop(port);
+    if (row.lister)
+        return exitWhileListing(port);
     if (row.chainExit)
         return exitFromAChainedResult(port);
     SimTerminal& terminal = newTerminal();

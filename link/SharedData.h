@@ -50,7 +50,10 @@ struct SharedData {
         std::chrono::steady_clock::time_point repeatableUntil;
     };
     boost::optional<ReceivedFrame> lastReceived;
-    // Whether two frames of the terminal in a row have carried different numbers.
+    // The number of the last frame delivered, kept when the record above goes.
+    boost::optional<unsigned char> lastNumberReceived;
+    // Whether the terminal's last two frames carried different numbers: it
+    // counts its frames rather than numbering them all alike.
     bool numbersAdvance = false;
 
     LinkTimings timings;

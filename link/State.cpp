@@ -126,8 +126,8 @@ void State::deliverOnce(const QByteArray& data, unsigned char sequenceNumber, in
             manager().reportRepeatMayBeAnswer(data);
         return;
     }
-    if (shared().lastReceived && shared().lastReceived->sequenceNumber != sequenceNumber)
-        shared().numbersAdvance = true;
+    shared().numbersAdvance = shared().lastNumberReceived && *shared().lastNumberReceived != sequenceNumber;
+    shared().lastNumberReceived = sequenceNumber;
     const auto repeatableUntil = std::chrono::steady_clock::now() + shared().timings.repeatWindowFor(frameLength);
     shared().lastReceived = SharedData::ReceivedFrame{sequenceNumber, data, repeatableUntil};
     // An empty frame carries nothing for the engine.

@@ -122,6 +122,7 @@ void JsonZUVAResponseHandlerImpl::handleReceived()
 void JsonZUVAResponseHandlerImpl::readMessage()
 {
     std::vector<QByteArray> frames;
+    const unsigned endsBefore = endsSoFar();
     try {
         if (!inputStream_->readFrames(frames))
             inputStream_->read(buffer_);
@@ -130,7 +131,7 @@ void JsonZUVAResponseHandlerImpl::readMessage()
         return;
     }
     for (QByteArray& frame : frames)
-        cutFrame(std::move(frame));
+        cutFrame(std::move(frame), endsBefore);
     while (parseZUVAMessage()) {
     }
 }
@@ -423,7 +424,7 @@ std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
         std::move(dispatcher), std::move(inputStream), std::move(notificationCallback), std::move(saleReplies)));
 }
 
-void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame)
+void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame, unsigned endsBefore)
 {
     if (!buffer_.isEmpty() && couldBeginMessage(frame))
         restarts_.push_back(buffer_.size());
@@ -437,7 +438,7 @@ void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame)
     forgetRestartsBefore(before - buffer_.size());
     if (!buffer_.isEmpty() && !couldBeginMessage(buffer_))
         dropLeftover(buffer_.size());
-    noteUnfinished();
+    noteUnfinished(endsBefore);
 }
 
 int JsonZUVAResponseHandlerImpl::chooseStart() const
@@ -486,13 +487,37 @@ void JsonZUVAResponseHandlerImpl::forgetRestartsBefore(int count)
     restarts_.swap(kept);
 }
 
-void JsonZUVAResponseHandlerImpl::noteUnfinished()
+void JsonZUVAResponseHandlerImpl::noteUnfinished(unsigned endsBefore)
+{
+    QString text;
+    {
+        std::lock_guard<std::mutex> lock(unfinished_->mutex);
+        if (leftoverChanged_)
+            unfinished_->reported = false;
+        leftoverChanged_ = false;
+        unfinished_->bytes = buffer_;
+        if (unfinished_->ends != endsBefore)
+            text = reportUnfinished(*unfinished_);
+    }
+    if (!text.isEmpty())
+        HostWarning::report(text.toStdString());
+}
+
+unsigned JsonZUVAResponseHandlerImpl::endsSoFar() const
 {
     std::lock_guard<std::mutex> lock(unfinished_->mutex);
-    if (leftoverChanged_)
-        unfinished_->reported = false;
-    leftoverChanged_ = false;
-    unfinished_->bytes = buffer_;
+    return unfinished_->ends;
+}
+
+// Under the lock: the warning to give, once, of what is still incomplete.
+QString JsonZUVAResponseHandlerImpl::reportUnfinished(Unfinished& unfinished)
+{
+    if (unfinished.reported || unfinished.bytes.isEmpty())
+        return QString();
+    unfinished.reported = true;
+    // The reply of the transaction that ended may be what its frames began.
+    return describeLeftover(unfinished.bytes,
+                            QStringLiteral("still incomplete as the transactions ended, a reply may be lost"));
 }
 
 std::function<void()> JsonZUVAResponseHandlerImpl::transactionsEndedCallback()
@@ -502,18 +527,14 @@ std::function<void()> JsonZUVAResponseHandlerImpl::transactionsEndedCallback()
         const std::shared_ptr<Unfinished> unfinished = weak.lock();
         if (!unfinished)
             return;
-        QByteArray bytes;
+        QString text;
         {
             std::lock_guard<std::mutex> lock(unfinished->mutex);
-            if (unfinished->reported || unfinished->bytes.isEmpty())
-                return;
-            unfinished->reported = true;
-            bytes = unfinished->bytes;
+            ++unfinished->ends;
+            text = reportUnfinished(*unfinished);
         }
-        // The reply of the transaction that ended may be what its frames began.
-        HostWarning::report(
-            describeLeftover(bytes, QStringLiteral("still incomplete as the transactions ended, a reply may be lost"))
-                .toStdString());
+        if (!text.isEmpty())
+            HostWarning::report(text.toStdString());
     };
 }
 

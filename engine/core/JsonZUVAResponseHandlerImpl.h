@@ -47,6 +47,17 @@ public slots:
     void handleResponse();
 
 private:
+    // What the frames left of an incomplete message, shared with the callback
+    // of the end of transactions; warned of once, there or where it is dropped.
+    struct Unfinished {
+        std::mutex mutex;
+        QByteArray bytes;
+        bool reported = false;
+        // How often the transactions have ended, to tell an end that came
+        // while a frame was being cut.
+        unsigned ends = 0;
+    };
+
     // Handles the oldest queued message; false when there is none.
     bool handleNext();
     // Cuts the next message off the buffer and queues it, or drops bytes that
@@ -56,7 +67,7 @@ private:
     // before it left unless a frame that could begin a message reads better as
     // its start (see chooseStart); bytes left at its end that cannot begin a
     // message are dropped. Each drop is warned of.
-    void cutFrame(QByteArray frame);
+    void cutFrame(QByteArray frame, unsigned endsBefore);
     // Where the buffer's messages begin: at its start, or at the frame after
     // it under which they read best (all whole, else the last still
     // incomplete), the earliest among equals.
@@ -64,8 +75,11 @@ private:
     void dropLeftover(int count);
     // Keeps the frame starts that lie after the first count bytes.
     void forgetRestartsBefore(int count);
-    // Notes what the frames have left for the end of transactions.
-    void noteUnfinished();
+    // Notes what the frames have left for the end of transactions, and warns
+    // of it at once when they ended since endsBefore.
+    void noteUnfinished(unsigned endsBefore);
+    unsigned endsSoFar() const;
+    static QString reportUnfinished(Unfinished& unfinished);
     // fate: what became of the leftover.
     static QString describeLeftover(QByteArray const& leftover, QString const& fate);
     void skipToNextPossibleHeader();
@@ -105,13 +119,6 @@ private:
     // Offsets in the buffer of the frames after its first that could begin a
     // message: where the message at its start may have ended cut short instead.
     std::vector<int> restarts_;
-    // What the frames left of an incomplete message, shared with the callback
-    // of the end of transactions; warned of once, there or where it is dropped.
-    struct Unfinished {
-        std::mutex mutex;
-        QByteArray bytes;
-        bool reported = false;
-    };
     std::shared_ptr<Unfinished> unfinished_ = std::make_shared<Unfinished>();
     // Whether bytes left the buffer's front since the last note: what it
     // holds now is not what was warned of.

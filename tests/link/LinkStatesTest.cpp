@@ -84,23 +84,25 @@ TEST_P(LinkRepeats, RepeatedFrameIsAcknowledgedAgainButDeliveredOnce)
     const unsigned char number = advancing ? 6 : 5;
     feed(frame("1122", 5), 5, "1122");
     feed(frame("1122", 5), 5, ""); // our ACK was lost
-    // A new frame: a new number with the same bytes, or new bytes.
+    // A new frame after our message: a new number with the same bytes, or new bytes.
+    ASSERT_TRUE(write("A0"));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("A0", 2)); }));
     const QByteArray last = frame(advancing ? "1122" : "3344", number);
-    feed(last, number, advancing ? "1122" : "3344");
+    feed(ack(2) + last, number, advancing ? "1122" : "3344");
 
     ASSERT_TRUE(write(""));
-    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 2)); }));
-    feed(ack(2) + last, number, "");
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("", 3)); }));
+    feed(ack(3) + last, number, "");
 
     // Before the terminal acknowledges our message, it still repeats its frame.
     ASSERT_TRUE(write("A1"));
-    ASSERT_TRUE(waitFor([&] { return wrote(frame("A1", 3)); }));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("A1", 4)); }));
     feed(last, number, "");
     QCoreApplication::processEvents();
     EXPECT_EQ(repeatsThatMayBeAnswers, advancing ? 0u : 1u);
-    feed(ack(3) + last, number, advancing ? "" : "3344");
+    feed(ack(4) + last, number, advancing ? "" : "3344");
     // Its ACK again, for our resend it got late: the new frame's repeat is one.
-    feed(ack(3) + last, number, "");
+    feed(ack(4) + last, number, "");
     if (advancing)
         feed(frame("1122", 7), 7, "1122");
     QCoreApplication::processEvents();

@@ -426,6 +426,12 @@ std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
 
 void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame, unsigned endsBefore)
 {
+    {
+        // A message this frame completes may end its transaction before the
+        // frame is cut: it is unfinished no longer.
+        std::lock_guard<std::mutex> lock(unfinished_->mutex);
+        unfinished_->bytes.clear();
+    }
     if (!buffer_.isEmpty() && couldBeginMessage(frame))
         restarts_.push_back(buffer_.size());
     buffer_.append(frame);
@@ -496,7 +502,7 @@ void JsonZUVAResponseHandlerImpl::noteUnfinished(unsigned endsBefore)
             unfinished_->reported = false;
         leftoverChanged_ = false;
         unfinished_->bytes = buffer_;
-        if (unfinished_->ends != endsBefore)
+        if (unfinished_->ends != endsBefore && unfinished_->ended)
             text = reportUnfinished(*unfinished_);
     }
     if (!text.isEmpty())
@@ -520,16 +526,19 @@ QString JsonZUVAResponseHandlerImpl::reportUnfinished(Unfinished& unfinished)
                             QStringLiteral("still incomplete as the transactions ended, a reply may be lost"));
 }
 
-std::function<void()> JsonZUVAResponseHandlerImpl::transactionsEndedCallback()
+std::function<void(bool ended)> JsonZUVAResponseHandlerImpl::transactionsWatch()
 {
     const std::weak_ptr<Unfinished> weak = unfinished_;
-    return [weak] {
+    return [weak](bool ended) {
         const std::shared_ptr<Unfinished> unfinished = weak.lock();
         if (!unfinished)
             return;
         QString text;
         {
             std::lock_guard<std::mutex> lock(unfinished->mutex);
+            unfinished->ended = ended;
+            if (!ended)
+                return;
             ++unfinished->ends;
             text = reportUnfinished(*unfinished);
         }

@@ -38,7 +38,7 @@ public:
     void handleReceived() override;
     void registerNotificationHandler(std::unique_ptr<JsonZUVAResponse> handler) override;
     void unregisterNotificationHandler(QString messageTypeId) override;
-    std::function<void()> transactionsEndedCallback() override;
+    std::function<void(bool ended)> transactionsWatch() override;
 
     void startTask() override;
     void onFinished() override;
@@ -54,8 +54,9 @@ private:
         QByteArray bytes;
         bool reported = false;
         // How often the transactions have ended, to tell an end that came
-        // while a frame was being cut.
+        // while a frame was being cut, and whether none has started since.
         unsigned ends = 0;
+        bool ended = true;
     };
 
     // Handles the oldest queued message; false when there is none.

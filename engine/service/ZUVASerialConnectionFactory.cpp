@@ -124,7 +124,7 @@ std::unique_ptr<TerminalConnection> ZUVASerialConnectionFactory::create(
     std::shared_ptr<TransactionDispatcher> dispatcher = makeTransactionDispatcher(m_link->getOutputStream());
     auto responseHandler = makeJsonZUVAResponseHandler(dispatcher, m_link->getInputStream(), notification,
                                                       std::make_shared<JsonZUVASaleTransactionResponse>());
-    watchTransactions(*dispatcher, link, responseHandler->transactionsEndedCallback());
+    watchTransactions(*dispatcher, link, responseHandler->transactionsWatch());
     auto requestHandler = makeJsonTransactionRequestHandler(dispatcher);
     m_link->setOnConnectedCallback(std::move(connected));
     m_link->setOnDisconnectedCallback(std::move(disconnected));
@@ -153,16 +153,17 @@ void ZUVASerialConnectionFactory::replaceLink(std::shared_ptr<vorsam::SerialPort
 
 void ZUVASerialConnectionFactory::watchTransactions(TransactionDispatcher& dispatcher,
                                                     std::weak_ptr<kiss::Kiss> const& link,
-                                                    std::function<void()> transactionsEnded)
+                                                    std::function<void(bool ended)> transactions)
 {
-    dispatcher.setOnStartTransactionCallback([link] {
+    dispatcher.setOnStartTransactionCallback([link, transactions] {
         if (const auto current = link.lock())
             current->disableHeartBeat();
+        transactions(false);
     });
-    dispatcher.setOnEndTransactionCallback([link, transactionsEnded] {
+    dispatcher.setOnEndTransactionCallback([link, transactions] {
         if (const auto current = link.lock())
             current->enableHeartBeat();
-        transactionsEnded();
+        transactions(true);
     });
 }
 

@@ -562,7 +562,9 @@ QString JsonZUVAResponseHandlerImpl::describeLeftover(QByteArray const& leftover
             .arg(leftover.size() - ZUVAHeader::kSize)
             .arg(bytes);
     } catch (std::exception const&) {
-        return QStringLiteral("%1 bytes after the last message of a frame %2: %3").arg(leftover.size()).arg(fate, bytes);
+        return QStringLiteral("%1 bytes after the last message of a frame %2: %3")
+            .arg(leftover.size())
+            .arg(fate, bytes);
     }
 }
 

@@ -77,7 +77,7 @@ private:
     // Keeps the frame starts that lie after the first count bytes.
     void forgetRestartsBefore(int count);
     // Notes what the frames have left for the end of transactions, and warns
-    // of it at once when they ended since endsBefore.
+    // of it at once when they ended since endsBefore and none has started.
     void noteUnfinished(unsigned endsBefore);
     unsigned endsSoFar() const;
     static QString reportUnfinished(Unfinished& unfinished);

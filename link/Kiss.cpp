@@ -14,23 +14,22 @@ public:
     std::function<void()> sendSuccess;
     std::function<void()> receiveFailed;
     std::function<void()> receiveSuccess;
+    std::function<void(QByteArray)> repeatMayBeAnswer;
 
     void onConnected() override { call(connected); }
     void onDisconnected() override { call(disconnected); }
-    void onMessageSendFailure(QByteArray payload) override
-    {
-        if (sendFailed)
-            sendFailed(payload);
-    }
+    void onMessageSendFailure(QByteArray payload) override { call(sendFailed, payload); }
+    void onMessageRepeatMayBeAnswer(QByteArray payload) override { call(repeatMayBeAnswer, payload); }
     void onMessageSendSuccess() override { call(sendSuccess); }
     void onMessageReceiveFailure() override { call(receiveFailed); }
     void onMessageReceiveSuccess() override { call(receiveSuccess); }
 
 private:
-    static void call(const std::function<void()>& callback)
+    template <typename... Arguments>
+    static void call(const std::function<void(Arguments...)>& callback, Arguments... arguments)
     {
         if (callback)
-            callback();
+            callback(arguments...);
     }
 };
 
@@ -113,6 +112,11 @@ void Kiss::setOnSendSuccessCallback(std::function<void()> callback)
 void Kiss::setOnSendFailedCallback(std::function<void(QByteArray)> callback)
 {
     output_->sendFailed = std::move(callback);
+}
+
+void Kiss::setOnRepeatMayBeAnswerCallback(std::function<void(QByteArray)> callback)
+{
+    output_->repeatMayBeAnswer = std::move(callback);
 }
 
 void Kiss::setSendCheck(std::function<bool(const QByteArray&)> stillWanted)

@@ -60,6 +60,10 @@ public:
     void setOnSendFailedCallback(std::function<void(QByteArray)> callback);
     void setOnReceiveFailedCallback(std::function<void()> callback);
     void setOnReceiveSuccessCallbac(std::function<void()> callback);
+    // Receives the payload of a frame dropped as a repeat of the terminal's
+    // last one that may have been its answer to our message instead: its
+    // frame numbers never change and it had not yet acknowledged our message.
+    void setOnRepeatMayBeAnswerCallback(std::function<void(QByteArray)> callback);
     // Asked in the link thread before a payload that waited for the link is
     // sent; a payload no longer wanted (its transaction has ended) is dropped.
     void setSendCheck(std::function<bool(const QByteArray&)> stillWanted);

@@ -15,5 +15,6 @@ void KissOuputInterface::onMessageSendFailure(QByteArray) {}
 void KissOuputInterface::onMessageSendSuccess() {}
 void KissOuputInterface::onMessageReceiveFailure() {}
 void KissOuputInterface::onMessageReceiveSuccess() {}
+void KissOuputInterface::onMessageRepeatMayBeAnswer(QByteArray) {}
 
 } // namespace kiss

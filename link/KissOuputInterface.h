@@ -20,6 +20,9 @@ public slots:
     virtual void onMessageSendSuccess();
     virtual void onMessageReceiveFailure();
     virtual void onMessageReceiveSuccess();
+    // payload: that of a frame taken for a repeat of the terminal's last one
+    // although it may be its answer to our message (see Kiss).
+    virtual void onMessageRepeatMayBeAnswer(QByteArray payload);
 };
 
 } // namespace kiss

@@ -41,13 +41,20 @@ struct SharedData {
 
     // The last frame delivered, to recognise its repetition when our
     // acknowledgement was lost. The terminal repeats it only until its
-    // resends run out, and not once it has acknowledged a newer message of ours.
+    // resends run out. Where its numbers advance, the number tells a new frame
+    // from a repeat; where they never do, the same frame once it has
+    // acknowledged a newer message of ours may be its answer, and is new.
     struct ReceivedFrame {
         unsigned char sequenceNumber;
         QByteArray data;
         std::chrono::steady_clock::time_point repeatableUntil;
     };
     boost::optional<ReceivedFrame> lastReceived;
+    // The number of the last frame delivered, kept when the record above goes.
+    boost::optional<unsigned char> lastNumberReceived;
+    // Whether the terminal's last two frames carried different numbers: it
+    // counts its frames rather than numbering them all alike.
+    bool numbersAdvance = false;
 
     LinkTimings timings;
 };

@@ -121,8 +121,13 @@ void State::deliverOnce(const QByteArray& data, unsigned char sequenceNumber, in
 {
     // The terminal repeats a frame whose ACK it missed; the repetition is
     // acknowledged again but must not reach the engine a second time.
-    if (isRepetition(data, sequenceNumber))
+    if (isRepetition(data, sequenceNumber)) {
+        if (shared().awaitedFrameCarriesMessage && !shared().numbersAdvance)
+            manager().reportRepeatMayBeAnswer(data);
         return;
+    }
+    shared().numbersAdvance = shared().lastNumberReceived && *shared().lastNumberReceived != sequenceNumber;
+    shared().lastNumberReceived = sequenceNumber;
     const auto repeatableUntil = std::chrono::steady_clock::now() + shared().timings.repeatWindowFor(frameLength);
     shared().lastReceived = SharedData::ReceivedFrame{sequenceNumber, data, repeatableUntil};
     // An empty frame carries nothing for the engine.
@@ -154,11 +159,13 @@ bool State::processReceivedAck()
 void State::forgetLastReceivedOnceMessageAcknowledged()
 {
     // Until the terminal has our message it still repeats its last frame for
-    // a lost ACK; once it has, the same frame may answer that message.
+    // a lost ACK; once it has, the same frame under a number that never
+    // changes may answer that message.
     if (!shared().awaitedFrameCarriesMessage)
         return;
     shared().awaitedFrameCarriesMessage = false;
-    shared().lastReceived.reset();
+    if (!shared().numbersAdvance)
+        shared().lastReceived.reset();
 }
 
 void State::processReceivedNAck()

@@ -278,6 +278,7 @@ void StateManager::connectOutputInterface(bool connectIt)
     link(&StateManager::messageSendFailureSignal, &KissOuputInterface::onMessageSendFailure);
     link(&StateManager::messageReceiveSuccessSignal, &KissOuputInterface::onMessageReceiveSuccess);
     link(&StateManager::messageReceiveFailureSignal, &KissOuputInterface::onMessageReceiveFailure);
+    link(&StateManager::messageRepeatMayBeAnswerSignal, &KissOuputInterface::onMessageRepeatMayBeAnswer);
 }
 
 void StateManager::goToState(std::unique_ptr<State> state)
@@ -359,6 +360,11 @@ void StateManager::reportAckTimeout(const QByteArray& payload, bool report)
         reportSendFailure(payload);
     if (getHeartBeatIntervalMs())
         setConnected(false);
+}
+
+void StateManager::reportRepeatMayBeAnswer(const QByteArray& payload)
+{
+    emit messageRepeatMayBeAnswerSignal(payload);
 }
 
 void StateManager::reportSendFailure(const QByteArray& payload)

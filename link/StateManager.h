@@ -77,6 +77,8 @@ public:
     void reportDataMessageSent();
     void reportAckReceived(bool report);
     void reportAckTimeout(const QByteArray& payload, bool report);
+    // A frame taken for a repeat that may also be the answer to our message.
+    void reportRepeatMayBeAnswer(const QByteArray& payload);
     // A payload accepted for sending that the link will never send.
     void reportSendFailure(const QByteArray& payload);
     bool isStillWanted(const QByteArray& payload) const;
@@ -89,6 +91,7 @@ signals:
     void messageSendSuccessSignal();
     void messageReceiveFailureSignal();
     void messageReceiveSuccessSignal();
+    void messageRepeatMayBeAnswerSignal(QByteArray payload);
 
 public slots:
     void onTimerTimeout();

@@ -32,6 +32,11 @@ public:
     virtual void registerNotificationHandler(std::unique_ptr<JsonZUVAResponse> handler) = 0;
     // Removing an absent type changes nothing.
     virtual void unregisterNotificationHandler(QString messageTypeId) = 0;
+    // To be called with false as a transaction starts, and with true whenever
+    // transactions end and none awaits a reply: what the frames left of a
+    // message still incomplete then is warned of once. Any thread; holds the
+    // handler weakly.
+    virtual std::function<void(bool ended)> transactionsWatch() = 0;
 };
 
 // The sale reply translator tells a sale's reply that no transaction awaits,

@@ -33,6 +33,30 @@ bool couldBeginMessage(QByteArray const& bytes)
     }
 }
 
+// How bytes read as messages: not as their headers announce, all whole but
+// the last (which more bytes may complete), or all whole.
+enum class Reading { Broken, Partial, Whole };
+
+Reading readingFrom(QByteArray const& bytes, int at)
+{
+    while (at < bytes.size()) {
+        const int left = bytes.size() - at;
+        if (left < ZUVAHeader::kSize)
+            return couldBeginMessage(bytes.mid(at)) ? Reading::Partial : Reading::Broken;
+        try {
+            const ZUVAHeader header(bytes.mid(at, ZUVAHeader::kSize));
+            const int size = ZUVAHeader::kSize + header.length().length();
+            if (left < size)
+                return Reading::Partial;
+            (void)ZUVABody(bytes.mid(at + ZUVAHeader::kSize, size - ZUVAHeader::kSize));
+            at += size;
+        } catch (std::exception const&) {
+            return Reading::Broken;
+        }
+    }
+    return Reading::Whole;
+}
+
 ect::ECTError invalidResponse(std::string const& reason)
 {
     return ect::ECTError(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::InvalidResponse,
@@ -98,6 +122,7 @@ void JsonZUVAResponseHandlerImpl::handleReceived()
 void JsonZUVAResponseHandlerImpl::readMessage()
 {
     std::vector<QByteArray> frames;
+    const unsigned endsBefore = endsSoFar();
     try {
         if (!inputStream_->readFrames(frames))
             inputStream_->read(buffer_);
@@ -106,7 +131,7 @@ void JsonZUVAResponseHandlerImpl::readMessage()
         return;
     }
     for (QByteArray& frame : frames)
-        cutFrame(std::move(frame));
+        cutFrame(std::move(frame), endsBefore);
     while (parseZUVAMessage()) {
     }
 }
@@ -150,6 +175,7 @@ void JsonZUVAResponseHandlerImpl::skipToNextPossibleHeader()
 void JsonZUVAResponseHandlerImpl::clearBuffer(int count)
 {
     buffer_.remove(0, count);
+    leftoverChanged_ = true;
 }
 
 void JsonZUVAResponseHandlerImpl::registerNotificationHandler(std::unique_ptr<JsonZUVAResponse> handler)
@@ -398,41 +424,147 @@ std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
         std::move(dispatcher), std::move(inputStream), std::move(notificationCallback), std::move(saleReplies)));
 }
 
-void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame)
+void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame, unsigned endsBefore)
 {
-    // A frame that begins with a header starts a new message: what the frames
-    // before it left would cost its message too. Any other frame continues a
-    // message split over frames.
+    {
+        // A message this frame completes may end its transaction before the
+        // frame is cut: it is unfinished no longer.
+        std::lock_guard<std::mutex> lock(unfinished_->mutex);
+        unfinished_->bytes.clear();
+    }
     if (!buffer_.isEmpty() && couldBeginMessage(frame))
-        dropLeftover();
+        restarts_.push_back(buffer_.size());
     buffer_.append(frame);
+    const int start = chooseStart();
+    if (start > 0)
+        dropLeftover(start);
+    const int before = buffer_.size();
     while (parseZUVAMessage()) {
     }
+    forgetRestartsBefore(before - buffer_.size());
     if (!buffer_.isEmpty() && !couldBeginMessage(buffer_))
-        dropLeftover();
+        dropLeftover(buffer_.size());
+    noteUnfinished(endsBefore);
 }
 
-void JsonZUVAResponseHandlerImpl::dropLeftover()
+int JsonZUVAResponseHandlerImpl::chooseStart() const
 {
-    HostWarning::report(describeLeftover().toStdString());
-    buffer_.clear();
+    if (restarts_.empty())
+        return 0;
+    int best = 0;
+    Reading bestReading = readingFrom(buffer_, 0);
+    for (auto restart = restarts_.begin(); restart != restarts_.end() && bestReading != Reading::Whole; ++restart) {
+        const Reading reading = readingFrom(buffer_, *restart);
+        if (reading > bestReading) {
+            best = *restart;
+            bestReading = reading;
+        }
+    }
+    return best;
 }
 
-QString JsonZUVAResponseHandlerImpl::describeLeftover() const
+void JsonZUVAResponseHandlerImpl::dropLeftover(int count)
+{
+    bool reported = false;
+    {
+        std::lock_guard<std::mutex> lock(unfinished_->mutex);
+        reported = unfinished_->reported && !leftoverChanged_;
+        unfinished_->reported = true;
+    }
+    const QString text = describeLeftover(buffer_.left(count), QStringLiteral("dropped"));
+    // Warned of when its transaction ended: the log has the rest.
+    if (reported)
+        qWarning("%s", qUtf8Printable(text));
+    else
+        HostWarning::report(text.toStdString());
+    clearBuffer(count);
+    forgetRestartsBefore(count);
+}
+
+void JsonZUVAResponseHandlerImpl::forgetRestartsBefore(int count)
+{
+    if (count <= 0)
+        return;
+    std::vector<int> kept;
+    for (const int restart : restarts_) {
+        if (restart > count)
+            kept.push_back(restart - count);
+    }
+    restarts_.swap(kept);
+}
+
+void JsonZUVAResponseHandlerImpl::noteUnfinished(unsigned endsBefore)
+{
+    QString text;
+    {
+        std::lock_guard<std::mutex> lock(unfinished_->mutex);
+        if (leftoverChanged_)
+            unfinished_->reported = false;
+        leftoverChanged_ = false;
+        unfinished_->bytes = buffer_;
+        if (unfinished_->ends != endsBefore && unfinished_->ended)
+            text = reportUnfinished(*unfinished_);
+    }
+    if (!text.isEmpty())
+        HostWarning::report(text.toStdString());
+}
+
+unsigned JsonZUVAResponseHandlerImpl::endsSoFar() const
+{
+    std::lock_guard<std::mutex> lock(unfinished_->mutex);
+    return unfinished_->ends;
+}
+
+// Under the lock: the warning to give, once, of what is still incomplete.
+QString JsonZUVAResponseHandlerImpl::reportUnfinished(Unfinished& unfinished)
+{
+    if (unfinished.reported || unfinished.bytes.isEmpty())
+        return QString();
+    unfinished.reported = true;
+    // The reply of the transaction that ended may be what its frames began.
+    return describeLeftover(unfinished.bytes,
+                            QStringLiteral("still incomplete as the transactions ended, a reply may be lost"));
+}
+
+std::function<void(bool ended)> JsonZUVAResponseHandlerImpl::transactionsWatch()
+{
+    const std::weak_ptr<Unfinished> weak = unfinished_;
+    return [weak](bool ended) {
+        const std::shared_ptr<Unfinished> unfinished = weak.lock();
+        if (!unfinished)
+            return;
+        QString text;
+        {
+            std::lock_guard<std::mutex> lock(unfinished->mutex);
+            unfinished->ended = ended;
+            if (!ended)
+                return;
+            ++unfinished->ends;
+            text = reportUnfinished(*unfinished);
+        }
+        if (!text.isEmpty())
+            HostWarning::report(text.toStdString());
+    };
+}
+
+QString JsonZUVAResponseHandlerImpl::describeLeftover(QByteArray const& leftover, QString const& fate)
 {
     // Enough bytes to tell a header or a padding.
     const int kShownLeftover = 16;
-    const QString bytes = QString::fromLatin1(buffer_.left(kShownLeftover).toHex(' ').toUpper())
-                          + (buffer_.size() > kShownLeftover ? QStringLiteral(" ...") : QString());
+    const QString bytes = QString::fromLatin1(leftover.left(kShownLeftover).toHex(' ').toUpper())
+                          + (leftover.size() > kShownLeftover ? QStringLiteral(" ...") : QString());
     try {
-        const ZUVAHeader header(buffer_.left(ZUVAHeader::kSize));
-        return QStringLiteral("Message cut short by the end of its frame dropped: its header announces %1 body bytes, "
-                              "the frame holds %2: %3")
+        const ZUVAHeader header(leftover.left(ZUVAHeader::kSize));
+        return QStringLiteral("Message cut short by the end of its frame %1: its header announces %2 body bytes, "
+                              "the frame holds %3: %4")
+            .arg(fate)
             .arg(header.length().length())
-            .arg(buffer_.size() - ZUVAHeader::kSize)
+            .arg(leftover.size() - ZUVAHeader::kSize)
             .arg(bytes);
     } catch (std::exception const&) {
-        return QStringLiteral("%1 bytes after the last message of a frame dropped: %2").arg(buffer_.size()).arg(bytes);
+        return QStringLiteral("%1 bytes after the last message of a frame %2: %3")
+            .arg(leftover.size())
+            .arg(fate, bytes);
     }
 }
 

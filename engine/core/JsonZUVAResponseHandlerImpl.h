@@ -22,8 +22,9 @@ namespace oxa {
 // do not start a header are skipped up to the next "MC", bodies that do not
 // parse are dropped, and a translator that fails ends the pending transaction
 // with code 2, cause 16 InvalidResponse. On a stream with frames a frame that
-// begins with a header starts a new message: what the frames before it left is
-// dropped with a warning.
+// follows an incomplete message continues it unless the messages read as their
+// headers announce only when it starts a new one: then what the frames before
+// it left is dropped with a warning.
 class JsonZUVAResponseHandlerImpl : public vorsam::Runnable, public JsonZUVAResponseHandler {
     Q_OBJECT
 public:
@@ -37,6 +38,7 @@ public:
     void handleReceived() override;
     void registerNotificationHandler(std::unique_ptr<JsonZUVAResponse> handler) override;
     void unregisterNotificationHandler(QString messageTypeId) override;
+    std::function<void(bool ended)> transactionsWatch() override;
 
     void startTask() override;
     void onFinished() override;
@@ -45,17 +47,42 @@ public slots:
     void handleResponse();
 
 private:
+    // What the frames left of an incomplete message, shared with the callback
+    // of the end of transactions; warned of once, there or where it is dropped.
+    struct Unfinished {
+        std::mutex mutex;
+        QByteArray bytes;
+        bool reported = false;
+        // How often the transactions have ended, to tell an end that came
+        // while a frame was being cut, and whether none has started since.
+        unsigned ends = 0;
+        bool ended = true;
+    };
+
     // Handles the oldest queued message; false when there is none.
     bool handleNext();
     // Cuts the next message off the buffer and queues it, or drops bytes that
     // do not parse; false when no whole message is buffered.
     bool parseZUVAMessage();
-    // Cuts the messages a frame holds. A frame that begins with a header drops
-    // what the frames before it left, any other continues it; bytes left at its
-    // end that cannot begin a message are dropped. Each drop is warned of.
-    void cutFrame(QByteArray frame);
-    void dropLeftover();
-    QString describeLeftover() const;
+    // Cuts the messages a frame holds. A frame continues what the frames
+    // before it left unless a frame that could begin a message reads better as
+    // its start (see chooseStart); bytes left at its end that cannot begin a
+    // message are dropped. Each drop is warned of.
+    void cutFrame(QByteArray frame, unsigned endsBefore);
+    // Where the buffer's messages begin: at its start, or at the frame after
+    // it under which they read best (all whole, else the last still
+    // incomplete), the earliest among equals.
+    int chooseStart() const;
+    void dropLeftover(int count);
+    // Keeps the frame starts that lie after the first count bytes.
+    void forgetRestartsBefore(int count);
+    // Notes what the frames have left for the end of transactions, and warns
+    // of it at once when they ended since endsBefore and none has started.
+    void noteUnfinished(unsigned endsBefore);
+    unsigned endsSoFar() const;
+    static QString reportUnfinished(Unfinished& unfinished);
+    // fate: what became of the leftover.
+    static QString describeLeftover(QByteArray const& leftover, QString const& fate);
     void skipToNextPossibleHeader();
     void clearBuffer(int count);
 
@@ -90,6 +117,13 @@ private:
     std::shared_ptr<vorsam::InputStream> inputStream_;
     std::shared_ptr<TransactionDispatcher> dispatcher_;
     QByteArray buffer_;
+    // Offsets in the buffer of the frames after its first that could begin a
+    // message: where the message at its start may have ended cut short instead.
+    std::vector<int> restarts_;
+    std::shared_ptr<Unfinished> unfinished_ = std::make_shared<Unfinished>();
+    // Whether bytes left the buffer's front since the last note: what it
+    // holds now is not what was warned of.
+    bool leftoverChanged_ = false;
     mutable std::mutex handlersMutex_;
     QMap<QString, std::shared_ptr<JsonZUVAResponse>> notificationHandlers_;
     std::function<void(QJsonDocument)> notificationCallback_;

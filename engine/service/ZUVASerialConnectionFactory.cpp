@@ -1,6 +1,9 @@
 #include "engine/service/ZUVASerialConnectionFactory.h"
 
 #include "common/ECTError.h"
+#include "encoding/ZUVABody.h"
+#include "encoding/ZUVAHeader.h"
+#include "engine/base/HostWarning.h"
 #include "engine/core/JsonTransactionRequestHandler.h"
 #include "engine/core/JsonZUVAResponseHandler.h"
 #include "engine/core/TransactionDispatcher.h"
@@ -9,6 +12,8 @@
 #include "translators/JsonZUVASaleTransactionResponse.h"
 
 #include <QString>
+
+#include <exception>
 
 namespace oxa {
 
@@ -70,6 +75,23 @@ std::function<void(QByteArray)> onFrameLost(DispatcherOfLink const& link)
     };
 }
 
+// With frame numbers that never change, the terminal's answer to our message
+// may be the very frame it sent last: the link cannot tell it from a resend
+// before the terminal has acknowledged our message, and drops it.
+void warnOfRepeatThatMayBeAnswer(QByteArray const& payload)
+{
+    QString type = QStringLiteral("unreadable");
+    try {
+        type = ZUVABody(payload.mid(ZUVAHeader::kSize)).messageTypeId();
+    } catch (std::exception const&) {
+    }
+    HostWarning::report(QStringLiteral("Message %1 dropped as a resend of the terminal's last frame, which it repeats "
+                                       "under the same number: it came before the terminal acknowledged our message, "
+                                       "so it may have been the reply, and its transaction then ends without it")
+                            .arg(type)
+                            .toStdString());
+}
+
 // A message that waited for the link is sent only while its transaction runs.
 std::function<bool(QByteArray const&)> whileInFlight(DispatcherOfLink const& link)
 {
@@ -100,9 +122,9 @@ std::unique_ptr<TerminalConnection> ZUVASerialConnectionFactory::create(
     replaceLink(port);
     const std::weak_ptr<kiss::Kiss> link = m_link;
     std::shared_ptr<TransactionDispatcher> dispatcher = makeTransactionDispatcher(m_link->getOutputStream());
-    pauseHeartBeatDuringTransactions(*dispatcher, link);
     auto responseHandler = makeJsonZUVAResponseHandler(dispatcher, m_link->getInputStream(), notification,
                                                       std::make_shared<JsonZUVASaleTransactionResponse>());
+    watchTransactions(*dispatcher, link, responseHandler->transactionsWatch());
     auto requestHandler = makeJsonTransactionRequestHandler(dispatcher);
     m_link->setOnConnectedCallback(std::move(connected));
     m_link->setOnDisconnectedCallback(std::move(disconnected));
@@ -112,6 +134,7 @@ std::unique_ptr<TerminalConnection> ZUVASerialConnectionFactory::create(
     m_link->setOnSendFailedCallback(onFrameLost(ofLink));
     m_link->setSendCheck(whileInFlight(ofLink));
     m_link->setOnReceiveFailedCallback(onLinkFailure(ofLink));
+    m_link->setOnRepeatMayBeAnswerCallback(warnOfRepeatThatMayBeAnswer);
     m_link->start();
     return std::make_unique<ZUVATerminalConnection>(m_environment, dispatcher, std::move(requestHandler),
                                                     std::move(responseHandler));
@@ -128,16 +151,19 @@ void ZUVASerialConnectionFactory::replaceLink(std::shared_ptr<vorsam::SerialPort
                                           heartBeatInterval(*m_environment), timings);
 }
 
-void ZUVASerialConnectionFactory::pauseHeartBeatDuringTransactions(TransactionDispatcher& dispatcher,
-                                                                   std::weak_ptr<kiss::Kiss> const& link)
+void ZUVASerialConnectionFactory::watchTransactions(TransactionDispatcher& dispatcher,
+                                                    std::weak_ptr<kiss::Kiss> const& link,
+                                                    std::function<void(bool ended)> transactions)
 {
-    dispatcher.setOnStartTransactionCallback([link] {
+    dispatcher.setOnStartTransactionCallback([link, transactions] {
         if (const auto current = link.lock())
             current->disableHeartBeat();
+        transactions(false);
     });
-    dispatcher.setOnEndTransactionCallback([link] {
+    dispatcher.setOnEndTransactionCallback([link, transactions] {
         if (const auto current = link.lock())
             current->enableHeartBeat();
+        transactions(true);
     });
 }
 

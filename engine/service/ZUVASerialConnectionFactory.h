@@ -54,8 +54,10 @@ public:
 
 private:
     void replaceLink(std::shared_ptr<vorsam::SerialPort> const& port);
-    static void pauseHeartBeatDuringTransactions(TransactionDispatcher& dispatcher,
-                                                 std::weak_ptr<kiss::Kiss> const& link);
+    // The heartbeat pauses while transactions run; their end also lets the
+    // response handler warn of a reply its frames left incomplete.
+    static void watchTransactions(TransactionDispatcher& dispatcher, std::weak_ptr<kiss::Kiss> const& link,
+                                  std::function<void(bool ended)> transactions);
 
     std::shared_ptr<OXAEnvironment> m_environment;
     kiss::LinkTimings m_timings;

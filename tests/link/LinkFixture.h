@@ -64,6 +64,7 @@ protected:
         link->setOnSendFailedCallback([this](QByteArray payload) { lost.push_back(payload); });
         link->setOnSendSuccessCallback([this] { ++sendSucceeded; });
         link->setOnReceiveFailedCallback([this] { ++receiveFailed; });
+        link->setOnRepeatMayBeAnswerCallback([this](QByteArray) { ++repeatsThatMayBeAnswers; });
         link->setSendCheck([this](const QByteArray&) {
             checkStack = testsupport::currentStackSize();
             return true;
@@ -133,6 +134,8 @@ protected:
     std::vector<QByteArray> lost;
     int sendSucceeded = 0;
     int receiveFailed = 0;
+    // Frames dropped as repeats that may have been answers.
+    size_t repeatsThatMayBeAnswers = 0;
     // The stack of the thread that asked the send check last.
     std::atomic<size_t> checkStack{0};
 };

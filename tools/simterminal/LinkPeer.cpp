@@ -61,6 +61,7 @@ bool LinkPeer::handleHead()
         if (buffer_.size() < 2)
             return false;
         buffer_.erase(buffer_.begin(), buffer_.begin() + 2);
+        ++acknowledgements_;
         return true;
     default:
         buffer_.erase(buffer_.begin());
@@ -89,11 +90,13 @@ bool LinkPeer::handleFrame()
         send_(Bytes{Nak});
         return true;
     }
+    const bool withheld = withholdNext_ && !payload.empty();
     if (payload.empty())
         ++emptyFrames_;
     else
         messages_.push_back(payload);
-    if (acknowledging_)
+    withholdNext_ = withholdNext_ && !withheld;
+    if (acknowledging_ && !withheld)
         send_(Bytes{Ack, sequence});
     return true;
 }
@@ -117,6 +120,12 @@ void LinkPeer::setAcknowledging(bool acknowledging)
     acknowledging_ = acknowledging;
 }
 
+void LinkPeer::withholdNextAcknowledgement()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    withholdNext_ = true;
+}
+
 std::vector<Bytes> LinkPeer::messages() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -127,6 +136,12 @@ size_t LinkPeer::messageCount() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return messages_.size();
+}
+
+size_t LinkPeer::acknowledgements() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return acknowledgements_;
 }
 
 int LinkPeer::emptyFrames() const

@@ -29,12 +29,16 @@ public:
     void sendRaw(const Bytes& bytes);
     // When off, good frames are counted but not acknowledged.
     void setAcknowledging(bool acknowledging);
+    // The next good non-empty frame is counted but not acknowledged.
+    void withholdNextAcknowledgement();
 
     // Payloads of the non-empty frames received, repetitions included.
     std::vector<Bytes> messages() const;
     size_t messageCount() const;
     // Empty frames received: the link's probes and heartbeats.
     int emptyFrames() const;
+    // Acknowledgements received of the peer's frames, repetitions included.
+    size_t acknowledgements() const;
 
     static Bytes frame(const Bytes& payload, uint8_t sequence);
     static uint16_t crc16(const uint8_t* data, size_t length);
@@ -48,9 +52,11 @@ private:
     mutable std::mutex mutex_;
     Bytes buffer_;
     bool acknowledging_ = true;
+    bool withholdNext_ = false;
     uint8_t nextSequence_ = 1;
     std::vector<Bytes> messages_;
     int emptyFrames_ = 0;
+    size_t acknowledgements_ = 0;
 };
 
 } // namespace testsupport

@@ -75,6 +75,14 @@ Bytes SimSaleReplies::saleReplyTo(const SimMessage& request, const std::string& 
     return message("Rd", request, saleElements(request, terminalIdentifier, backupMode));
 }
 
+Bytes SimSaleReplies::ticketedSaleReplyTo(const SimMessage& request, const std::string& terminalIdentifier,
+                                          const std::string& ticket)
+{
+    std::vector<SimTlv> elements = saleElements(request, terminalIdentifier, false);
+    elements.push_back(SimTlv::constructed(fromHex("BF8108"), {SimTlv::text("DF9411", ticket)}));
+    return message("Rd", request, elements);
+}
+
 Bytes SimSaleReplies::lastTransactionReplyTo(const SimMessage& request, const std::string& terminalIdentifier)
 {
     return message("Re", request, saleElements(request, terminalIdentifier, false));

@@ -19,6 +19,9 @@ public:
     // data; backupMode sets the backup-mode bit and the recovery fields.
     static Bytes saleReplyTo(const SimMessage& request, const std::string& terminalIdentifier,
                              bool backupMode = false);
+    // The same with a ticket: the ticket data's discrete elements hold its text.
+    static Bytes ticketedSaleReplyTo(const SimMessage& request, const std::string& terminalIdentifier,
+                                     const std::string& ticket);
     // The same content as the last transaction's status ("Re").
     static Bytes lastTransactionReplyTo(const SimMessage& request, const std::string& terminalIdentifier);
     // The delivery question ("CR") to a sale with delivery confirmation.

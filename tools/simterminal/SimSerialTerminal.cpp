@@ -74,10 +74,26 @@ void SimSerialTerminal::sendMessage(const Bytes& message)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         frame = LinkPeer::frame(message, nextSequence_);
+        lastFrame_ = frame;
         if (!framesAlike_)
             nextSequence_ = nextSequence_ == 254 ? 0 : static_cast<uint8_t>(nextSequence_ + 1);
     }
     peer_.sendRaw(frame);
+}
+
+void SimSerialTerminal::resendLastFrame()
+{
+    Bytes frame;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        frame = lastFrame_;
+    }
+    peer_.sendRaw(frame);
+}
+
+void SimSerialTerminal::withholdNextAcknowledgement()
+{
+    peer_.withholdNextAcknowledgement();
 }
 
 void SimSerialTerminal::setNumberingFramesAlike(bool alike)

@@ -48,6 +48,11 @@ public:
     // Sends every frame under the sequence number of the last one, as some
     // terminals do, instead of counting.
     void setNumberingFramesAlike(bool alike);
+    // Sends the last frame again, number and all, as for an acknowledgement
+    // it missed.
+    void resendLastFrame();
+    // The next request's frame goes unacknowledged (it is still answered).
+    void withholdNextAcknowledgement();
 
     std::vector<SimMessage> requests() const;
     size_t requestCount(const std::string& type) const;
@@ -74,6 +79,7 @@ private:
     std::vector<Bytes> held_;
     uint8_t nextSequence_ = 1;
     bool framesAlike_ = false;
+    Bytes lastFrame_;
     // Last: its reader thread starts at the end of its constructor and ends first.
     SerialLine line_;
 };

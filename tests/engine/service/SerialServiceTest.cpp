@@ -28,6 +28,23 @@ std::vector<Bytes> splitAt(const Bytes& message, size_t count)
     return {Bytes(message.begin(), message.begin() + long(count)), Bytes(message.begin() + long(count), message.end())};
 }
 
+// A message in frames of up to size bytes, a new one also at each "MC" of
+// its body, as a terminal may cut a ticket that names its merchant.
+std::vector<Bytes> framesAt(const Bytes& message, size_t size)
+{
+    std::vector<Bytes> frames{{}};
+    for (size_t at = 0; at < message.size(); ++at) {
+        const bool code = at > 0 && message[at] == 'M' && at + 1 < message.size() && message[at + 1] == 'C';
+        if (frames.back().size() == size || code)
+            frames.emplace_back();
+        frames.back().push_back(message[at]);
+    }
+    return frames;
+}
+
+// A ticket that names its merchant at the start of a line.
+const std::string& Ticket = *new std::string("MCDONALD'S 12 MAIN ST\nMCC 5812\nMC 5412 XXXX XXXX 1234\nTOTAL EUR\n");
+
 class SerialService : public ::testing::Test {
 protected:
     void SetUp() override
@@ -84,11 +101,14 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsEventsAndT
     EXPECT_EQ(zuva_isTerminalConnected(TerminalId), -1);
 }
 
-// A frame that begins with a header starts a new message: a reply damaged in
-// its frame is lost with a warning that names what was dropped, and costs no
-// other reply; a reply split over frames is read whole. Bytes that cannot
-// begin a message are dropped at the end of their frame. Rows: how the
-// terminal's frames carry its approval of the first of two sales.
+// A frame that follows an incomplete message continues it unless the
+// messages read as their headers announce only when it begins a new one: a
+// reply split over frames is read whole whatever bytes a frame begins with, a
+// reply damaged in its frame is lost with a warning that names what was
+// dropped, and costs no other reply; what is still incomplete when its
+// transaction ends is warned of then, once. Bytes that cannot begin a message
+// are dropped at the end of their frame. Rows: how the terminal's frames
+// carry its approval, with a ticket, of the first of two sales.
 TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
 {
     struct Row {
@@ -99,6 +119,8 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
         // Only the next frame shows that nothing of what was left follows.
         bool warnedAtTheNextFrame;
         bool firstApproved;
+        // Bytes that may begin a message are left as the first sale ends.
+        bool leftIncomplete;
     };
     const auto cutShort = [](int announced, int held) {
         return QString("Message cut short by the end of its frame dropped: its header announces %1 body bytes, "
@@ -108,13 +130,13 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
     };
     const Row rows[] = {
         {"sent twice in one frame", [](const Bytes& approval) { return std::vector<Bytes>{approval + approval}; },
-         [](int) { return QString(); }, false, true},
+         [](int) { return QString(); }, false, true, false},
         {"4 bytes shorter than its header says",
          [](Bytes approval) {
              approval.resize(approval.size() - 4);
              return std::vector<Bytes>{approval};
          },
-         [&](int length) { return cutShort(length, length - 4); }, true, false},
+         [&](int length) { return cutShort(length, length - 4); }, true, false, true},
         {"header announcing 300 bytes more",
          [](Bytes approval) {
              const int announced = int(approval.size()) - 38 + 300;
@@ -122,16 +144,26 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
              approval[37] = uint8_t((announced / 10) % 10 << 4 | announced % 10);
              return std::vector<Bytes>{approval};
          },
-         [&](int length) { return cutShort(length + 300, length); }, true, false},
+         [&](int length) { return cutShort(length + 300, length); }, true, false, true},
         {"followed by the start of a header",
          [](const Bytes& approval) { return std::vector<Bytes>{approval + Bytes{'M', 'C', '0', '1', '2'}}; },
-         [](int) { return QString("5 bytes after the last message of a frame dropped: 4D 43 30 31 32"); }, true, true},
+         [](int) { return QString("5 bytes after the last message of a frame dropped: 4D 43 30 31 32"); }, true, true,
+         true},
         {"followed by zero bytes", [](const Bytes& approval) { return std::vector<Bytes>{approval + Bytes(3, 0)}; },
-         [](int) { return QString("3 bytes after the last message of a frame dropped: 00 00 00"); }, false, true},
+         [](int) { return QString("3 bytes after the last message of a frame dropped: 00 00 00"); }, false, true,
+         false},
         {"split over two frames in its body", [](const Bytes& approval) { return splitAt(approval, 38 + 10); },
-         [](int) { return QString(); }, false, true},
+         [](int) { return QString(); }, false, true, false},
         {"split over two frames in its header", [](const Bytes& approval) { return splitAt(approval, 20); },
-         [](int) { return QString(); }, false, true},
+         [](int) { return QString(); }, false, true, false},
+        {"split after its first byte", [](const Bytes& approval) { return splitAt(approval, 1); },
+         [](int) { return QString(); }, false, true, false},
+        {"in frames of 16 bytes, one at each MC",
+         [](const Bytes& approval) { return framesAt(approval, 16); }, [](int) { return QString(); }, false, true,
+         false},
+        {"in frames of 32 bytes, one at each MC",
+         [](const Bytes& approval) { return framesAt(approval, 32); }, [](int) { return QString(); }, false, true,
+         false},
     };
     const CertificationLog log;
     terminal.identifyAs(TerminalId);
@@ -142,13 +174,16 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
         // Shared with the terminal's thread, which may outlive a failed row.
         const auto bodyLength = std::make_shared<std::atomic<int>>(0);
         terminal.on("Cd", [framesOf = row.framesOf, bodyLength](const SimMessage& request) {
-            const Bytes approval = SimSaleReplies::saleReplyTo(request, TerminalId);
+            const Bytes approval = SimSaleReplies::ticketedSaleReplyTo(request, TerminalId, Ticket);
             if (bodyLength->exchange(int(approval.size()) - 38) != 0)
                 return SimTerminal::answer(approval);
             return SimTerminal::Reply{framesOf(approval), false};
         });
         const size_t results = host.count("result");
         const int frameWarnings = log.text().count("frame dropped");
+        const auto endWarnings = [&] { return log.text().count("as the transactions ended"); };
+        const int endWarningsBefore = endWarnings();
+        const size_t acknowledged = terminal.link().acknowledgements();
         ASSERT_EQ(host.send(TerminalId, saleOf("1.01")), 0);
         ASSERT_TRUE(waitUntil([&] { return *bodyLength != 0; }));
         const QString warning = row.warning(*bodyLength);
@@ -158,14 +193,21 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
         if (!warning.isEmpty() && !row.warnedAtTheNextFrame)
             expectWarning();
         if (!row.firstApproved) {
+            // Once the library has the reply's frame, whatever became of it.
+            ASSERT_TRUE(waitUntil([&] { return terminal.link().acknowledgements() > acknowledged; }));
             ASSERT_EQ(zuva_resetTransaction(TerminalId), 0);
         }
         ASSERT_TRUE(host.waitFor("result", results + 1));
         if (row.firstApproved) {
-            EXPECT_EQ(host.last("result").value("result").toObject().value("authorizedAmount").toDouble(), 1.01);
+            const QJsonObject result = host.last("result").value("result").toObject();
+            EXPECT_EQ(result.value("authorizedAmount").toDouble(), 1.01);
+            EXPECT_EQ(result.value("ticketDiscreteElements").toString().toUpper().toStdString(),
+                      toHex(Bytes(Ticket.begin(), Ticket.end())));
         } else {
             EXPECT_EQ(errorCodes(host.last("result")), std::make_pair(2, 30));
         }
+        const int endWarned = endWarningsBefore + (row.leftIncomplete ? 1 : 0);
+        EXPECT_TRUE(waitUntil([&] { return endWarnings() == endWarned; })) << log.text().toStdString();
 
         ASSERT_EQ(host.send(TerminalId, saleOf("1.02")), 0);
         ASSERT_TRUE(host.waitFor("result", results + 2));
@@ -173,7 +215,69 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
         if (!warning.isEmpty() && row.warnedAtTheNextFrame)
             expectWarning();
         EXPECT_EQ(log.text().count("frame dropped"), frameWarnings + (warning.isEmpty() ? 0 : 1));
+        EXPECT_EQ(endWarnings(), endWarned);
     }
+}
+
+// The terminal misses our acknowledgement of its reply, acknowledges the next
+// sale's request at once and then sends its reply again, numbers and all,
+// before it answers that sale: where it counts its frames the resend is a
+// repeat whatever it acknowledged meanwhile, and each sale gets its own
+// amount also from replies without a number.
+TEST_F(SerialService, AReplyResentAfterTheNextRequestIsNoNewReply)
+{
+    terminal.identifyAs(TerminalId);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    terminal.on("Cd", [this](SimMessage request) {
+        terminal.resendLastFrame();
+        request.sequence = 0;
+        return SimTerminal::answer(SimSaleReplies::saleReplyTo(request, TerminalId));
+    });
+    for (int sale = 1; sale <= 20; ++sale) {
+        SCOPED_TRACE(sale);
+        const std::string amount = std::to_string(sale) + ".05";
+        const size_t results = host.count("result");
+        ASSERT_EQ(host.send(TerminalId, saleOf(amount.c_str())), 0);
+        ASSERT_TRUE(host.waitFor("result", results + 1));
+        EXPECT_EQ(host.last("result").value("result").toObject().value("authorizedAmount").toDouble(),
+                  std::stod(amount));
+    }
+}
+
+// A terminal that numbers its frames alike and its replies not at all, whose
+// acknowledgement of our request is lost, answers at once with the very frame
+// it sent last: that cannot be told from its resend, and is warned of.
+TEST_F(SerialService, AnAnswerThatCannotBeToldFromAResendIsWarnedOf)
+{
+    const CertificationLog log;
+    terminal.setNumberingFramesAlike(true);
+    terminal.identifyAs(TerminalId);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    terminal.on("Ci", [](SimMessage request) {
+        request.sequence = 0;
+        return SimTerminal::answer(SimTerminal::informationReplyTo(request, TerminalId, "MODEL-7", "10"));
+    });
+    ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 1));
+    ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 2));
+    terminal.withholdNextAcknowledgement();
+    ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
+    const QString warning("Message Ri dropped as a resend of the terminal's last frame");
+    EXPECT_TRUE(waitUntil([&] { return host.count("result") == 3 || log.text().contains(warning); }));
+    if (log.text().contains(warning)) {
+        zuva_resetTransaction(TerminalId); // unless its time-out came first
+        ASSERT_TRUE(host.waitFor("result", 3));
+    } else {
+        ASSERT_TRUE(host.waitFor("result", 3));
+        EXPECT_EQ(host.last("result").value("result").toObject().value("terminalIdentifier").toString(), TerminalId)
+            << "neither right nor warned of";
+    }
+    ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
+    ASSERT_TRUE(host.waitFor("result", 4));
+    EXPECT_EQ(host.last("result").value("result").toObject().value("terminalIdentifier").toString(), TerminalId);
 }
 
 // Each answer reaches its request, however the terminal numbers its frames

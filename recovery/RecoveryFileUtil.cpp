@@ -358,6 +358,9 @@ bool RecoveryFileUtil::extractRecoveryFiles(const Files& files, const QString& f
     }
     const QStringList names = exportFileNames(files);
     for (std::size_t i = 0; i < files.size(); ++i) {
+        // Each export syncs: on slow storage a long export outlasts the exit's wait.
+        if (vorsam::ExitAwaitedWork::refusing())
+            throw RecoveryRefusedAtExit();
         const QByteArray bytes = exportBytes(*files[i]);
         const QString path = appendPath(folder, names[static_cast<int>(i)]);
         if (!makeRoomFor(path, bytes) || !writeExport(path, bytes))

@@ -4,9 +4,9 @@
 
 namespace ect {
 
-// A recovery operation asked for once the exit's work has waited for those
-// under way: the folder is not touched, Qt's statics that reading and
-// writing it use being about to go, or gone.
+// A recovery operation asked for, or at its next file, once the exit's work
+// waits for those under way: the folder is touched no further, Qt's statics
+// that reading and writing it use being about to go, or gone.
 class RecoveryRefusedAtExit : public std::runtime_error {
 public:
     RecoveryRefusedAtExit()

@@ -280,7 +280,12 @@ bool ZUVARecoveryFileManager::saveUnlocked(const ZUVARecoveryItem& item)
 {
     updateStatesUnlocked();
     const bool stored = storeUnlocked(item, true);
-    updateStatesUnlocked();
+    try {
+        updateStatesUnlocked();
+    } catch (const RecoveryRefusedAtExit&) {
+        // The record is on disk: the sale is told recorded, and the files'
+        // closing and trimming wait for the next run.
+    }
     return stored;
 }
 

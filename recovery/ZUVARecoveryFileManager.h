@@ -24,9 +24,10 @@ namespace ect {
 // Saves arrive from every connection's response-handler thread, listings and
 // exports from the host's threads, and other processes may share the base
 // folder: each public operation holds one lock for its whole run, and the
-// folder's lock (RecoveryFolderLock) as well. Each of them throws
-// RecoveryRefusedAtExit, touching nothing, once the exit's work has waited for
-// those under way.
+// folder's lock (RecoveryFolderLock) as well. Once the exit's work waits for
+// those under way, each throws RecoveryRefusedAtExit before its next file is
+// read or exported, and one not begun touches nothing; a save whose record is
+// written returns true.
 class ZUVARecoveryFileManager {
 public:
     using Files = std::vector<std::shared_ptr<ZUVARecoveryFile>>;

@@ -1,10 +1,12 @@
 #include "RecoveryTestSupport.h"
 
 #include "common/OwnFile.h"
+#include "foundation/ExitAwaitedWork.h"
 #include "recovery/RecoveryClosingOrder.h"
 #include "recovery/RecoveryFileRequests.h"
 #include "recovery/RecoveryFileUtil.h"
 #include "recovery/RecoveryFolderLock.h"
+#include "recovery/RecoveryRefusedAtExit.h"
 #include "support/QtWarnings.h"
 
 #include <QDir>
@@ -487,4 +489,48 @@ TEST_F(RecoveryFolderTest, ALockNotUsedIsToldOncePerRun)
         EXPECT_EQ(warnings.text().count(lock + " not used"), 2);
         EXPECT_EQ(storedLogRecords(openFolder()).size(), 6u);
     }
+}
+
+// The exit's refusal coming once a save has written its record: the save is
+// told recorded, and the record is there; later requests touch nothing.
+TEST_F(RecoveryFolderTest, ASaveRefusedAfterItsWriteIsToldRecorded)
+{
+    const QString folder = base.path();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        int reads = 0;
+        // The clock is read before the record is stored and again after.
+        ect::ZUVARecoveryFileManager exiting([&reads] {
+            if (++reads == 2)
+                vorsam::ExitAwaitedWork::refuseAndAwait();
+            return secondsOf(localTime(2016, 3, 5, 12, 0, 0));
+        });
+        exiting.recoveryFileFolder(folder);
+        int told = 1;
+        try {
+            told = save(exiting, "TERM0001", "0000000A", "0012", localTime(2016, 3, 5, 11, 0, 0), "AA01") ? 0 : 2;
+        } catch (const ect::RecoveryRefusedAtExit&) {
+            told = 3;
+        }
+        if (told == 0 && (!ect::RecoveryFileRequests::recoveryFilesJson(exiting, nullptr).empty() ||
+                          ect::RecoveryFileRequests::extractRecoveryFiles(exiting, nullptr, "export", 1) != 0))
+            told = 4;
+        // An export under way stops before its next file.
+        const QString target = folder + "/export";
+        bool exported = true;
+        try {
+            ect::RecoveryFileUtil::extractRecoveryFiles({closedFile()}, target);
+        } catch (const ect::RecoveryRefusedAtExit&) {
+            exported = false;
+        }
+        if (told == 0 && (exported || !fileNamesIn(target).isEmpty()))
+            told = 5;
+        ::_exit(told);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "2: told not recorded, 3: refused, 4: a later request served, 5: an export went on";
+    EXPECT_EQ(storedLogRecords(openFolder()), std::vector<std::string>{"AA01"});
 }

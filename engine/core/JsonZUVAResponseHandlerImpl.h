@@ -77,15 +77,15 @@ private:
     // it, or of a sale's reply that no transaction took (naming the one that
     // waited, if any), and logs a repeated reply of an ended transaction;
     // false when the reply is none of these.
-    bool reportLateReply(ZUVABody const& body, boost::optional<EndedTransactions::Entry> const& ended,
+    bool reportLateReply(ZUVABody const& body, boost::optional<ReplyMatcher::Ended> const& ended,
                          ZUVATransaction const* waiting);
     // The same for a reply whose transaction in flight has ended meanwhile or
     // does not expect it.
     bool reportLateReply(ZUVABody const& body, ZUVATransaction const* waiting);
     static QString unawaited(ZUVATransaction const* waiting);
     bool isSaleReply(ZUVABody const& body) const;
-    void warnOfLateReply(QString const& circumstance, JsonZUVAResponse const& translator, ZUVABody const& body);
-    static QString lateReplyFacts(JsonZUVAResponse const& translator, ZUVABody const& body);
+    void warnOfLateReply(QString const& circumstance, JsonZUVAResponse const* translator, ZUVABody const& body);
+    static QString lateReplyFacts(JsonZUVAResponse const* translator, ZUVABody const& body);
 
     std::shared_ptr<vorsam::InputStream> inputStream_;
     std::shared_ptr<TransactionDispatcher> dispatcher_;

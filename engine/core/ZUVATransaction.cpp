@@ -46,9 +46,10 @@ bool ZUVATransaction::awaitsDeliveryQuestion() const
     return response && response->getMessageTypeId() == kDeliveryQuestionType;
 }
 
-void ZUVATransaction::noteReply(QString const& messageTypeId)
+void ZUVATransaction::noteReply(QString const& messageTypeId, std::uint32_t digest)
 {
     replyType_ = messageTypeId;
+    replyDigest_ = digest;
     if (messageTypeId == kDeliveryQuestionType)
         asked_ = true;
 }
@@ -61,6 +62,11 @@ bool ZUVATransaction::wasAsked() const
 QString const& ZUVATransaction::replyType() const
 {
     return replyType_;
+}
+
+std::uint32_t ZUVATransaction::replyDigest() const
+{
+    return replyDigest_;
 }
 
 bool ZUVATransaction::claimResult()

@@ -30,7 +30,7 @@ public:
     std::uint64_t sentSoFar() const override { return 0; }
     void failTransactions(const ect::ECTError&, std::uint64_t) override {}
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString) const override { return {}; }
-    ReplyOwner findReplyOwner(QString, int, bool) override { return {}; }
+    ReplyOwner findReplyOwner(oxa::ReplyMatcher::Reply const&) override { return {}; }
     bool holdsSequenceNumber(int sequenceNumber) const override
     {
         std::lock_guard<std::mutex> lock(m_mutex);

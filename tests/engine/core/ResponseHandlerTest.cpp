@@ -328,7 +328,12 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
         return Step{Step::Await, which, {}, outcome};
     };
     const Step reset{Step::Reset, {}, {}, {}};
-    const auto sale = [&](int id) { return sent(plan(id, "Rd")); };
+    // A sale asking for the amount in minor units, when not 0.
+    const auto sale = [&](int id, std::int64_t amount = 0) {
+        TransactionPlan made = plan(id, "Rd");
+        made.amount = amount;
+        return sent(made);
+    };
     const auto cancel = [&](int id) { return sent(plan(id, "Ro", oxa::ImmediateQueue)); };
     const auto deliverySale = [&](int id, int answer) {
         TransactionPlan made = plan(id, "CR");
@@ -351,6 +356,13 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
             steps.push_back(ended(sale, approved ? Success : Outcome{1, 19}));
         }
         return steps;
+    };
+    // Each sale answered under its cancellation's number.
+    const auto underEach = [](int times) {
+        std::map<int, int> numbers;
+        for (int id = 1; id <= 2 * times; id += 2)
+            numbers[id] = id + 1;
+        return numbers;
     };
     const auto eachOutcome = [](int times, Outcome odd, Outcome even) {
         std::map<int, Outcome> outcomes;
@@ -434,8 +446,8 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
           sent(plan(4, "Rt")), got(message("Rt", 1))},
          {{1, Success}, {2, TimedOut}, {3, Success}, {4, Success}}, 0, {{3, 1}, {4, 1}}},
         {"an echoing terminal's sales reset twice",
-         {sale(1), reset, ended(1, ResetByHost), sale(2), got(approval1), got(approval1),
-          logged("a repeated reply of Test"), reset, ended(2, ResetByHost), sale(3),
+         {sale(1), reset, ended(1, ResetByHost), sale(2, 200), got(approval1), got(approval1),
+          logged("a repeated reply of Test"), reset, ended(2, ResetByHost), sale(3, 300),
           got(message("Rd", 2, {SimTlv::hex("DF26", "000000000700")})), got(message("Rd", 3))},
          {{1, ResetByHost}, {2, ResetByHost}, {3, Success}}, 2},
         {"a terminal one number behind after a reset: the sale that times out past the sale before's reply is lost, "
@@ -444,11 +456,17 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
           sent(plan(3, "Rd", oxa::Sequential, 300ms)), got(message("Rd", 2, {SimTlv::hex("DF26", "000000000700")})),
           ended(3, TimedOut), sent(plan(4, "Rd", oxa::Sequential, 300ms)),
           got(message("Rd", 3, {SimTlv::hex("DF26", "000000000800")}))},
-         {{1, Success}, {2, ResetByHost}, {3, TimedOut}, {4, Success}}, 1, {{4, 3}}},
+         {{1, Success}, {2, ResetByHost}, {3, TimedOut}, {4, Success}}, 1, {{4, 3}},
+         "Test ended without its reply; reply Rd (sequence 2), set aside while it waited, may have been its own"},
+        {"a terminal one number behind after a reset: the approval of the waiting sale's amount is its own",
+         {sale(1, 100), got(message("Rd", 1)), ended(1, Success), sale(2, 200), reset, ended(2, ResetByHost),
+          sale(3, 700), got(message("Rd", 2, {SimTlv::hex("DF26", "000000000700")})), ended(3, Success), sale(4, 800),
+          got(message("Rd", 3, {SimTlv::hex("DF26", "000000000800")}))},
+         {{1, Success}, {2, ResetByHost}, {3, Success}, {4, Success}}, 0, {{3, 2}, {4, 3}}},
         {"a sale set aside, its error under the answered cancellation's number", underCancellation(20, false),
          eachOutcome(20, Incident, Success), 0},
-        {"a sale set aside, an approval under the answered cancellation's number", underCancellation(20, true),
-         eachOutcome(20, Success, Success), 20},
+        {"a sale set aside, an approval under the answered cancellation's number: matched by its type",
+         underCancellation(20, true), eachOutcome(20, Success, Success), 0, underEach(20)},
         {"an approval under number 0, then a reset sale's approval",
          {sale(1), got(message("Rd", 0)), ended(1, Success), sale(2), reset, ended(2, ResetByHost), sale(3),
           got(message("Rd", 2, {SimTlv::hex("DF26", "000000000700")})), got(message("Rd", 3))},
@@ -623,7 +641,7 @@ TEST_F(ResponseHandlerTest, ASaleAnsweredWhileClearedLeavesNoRecordBehind)
         link->receive(message("Rl", id + 1));
         ASSERT_TRUE(results.waitFor(id + 1));
         EXPECT_EQ(results.outcome(id + 1), Success);
-        link->receive(message("Rd", id, {SimTlv::hex("DF26", "000000001234")}));
+        link->receive(message("Rd", id));
         EXPECT_TRUE(waitUntil([&] { return warnings.text().count("a repeated reply of Test") == id / 2 + 1; }))
             << warnings.text().toStdString();
         EXPECT_FALSE(warnings.text().contains("came after")) << warnings.text().toStdString();
@@ -632,43 +650,47 @@ TEST_F(ResponseHandlerTest, ASaleAnsweredWhileClearedLeavesNoRecordBehind)
 }
 
 // An ended transaction keeps its number however many others ended since,
-// until a newer one ends under it; its reply is reportable once.
-TEST(EndedTransactions, KeepEachNumberUntilItIsSentAgain)
+// until a newer one ends under it; its late reply is reportable, the same
+// bytes again a repeat. Under an answered one's number only its reply's bytes
+// again are a repeat; anything else goes by its type.
+TEST(ReplyMatcher, KeepsEachNumberUntilItIsSentAgain)
 {
-    oxa::EndedTransactions record;
+    using Decision = oxa::ReplyMatcher::Decision;
+    oxa::ReplyMatcher matcher;
+    const oxa::ReplyMatcher::InFlight none;
+    const auto reply = [](const char* type, int sequence, const std::vector<SimTlv>& elements = {}) {
+        return oxa::ReplyMatcher::Reply{type, sequence, false, message(type, sequence, elements).mid(38)};
+    };
+    const auto rejected = [](int sequence) {
+        return oxa::ReplyMatcher::Reply{"Rj", sequence, true, rejection(sequence, "0102").mid(38)};
+    };
     std::vector<std::unique_ptr<oxa::ZUVATransaction>> ended;
     for (int sequence = 1; sequence <= 99; ++sequence) {
         TransactionPlan plan;
         plan.sequence = sequence;
         ended.push_back(makeTransaction(plan, {}));
-        record.remember(*ended.back(), false, sequence != 2);
+        matcher.end(*ended.back(), false, sequence != 2);
     }
     for (int sequence = 1; sequence <= 99; ++sequence) {
         SCOPED_TRACE(sequence);
-        // A stray message under the number does not use the report up.
-        EXPECT_FALSE(record.take(sequence, "Zz", false)->reportable);
-        const auto entry = record.take(sequence, sequence % 2 ? "Rt" : "Re", sequence % 2 == 0);
-        ASSERT_TRUE(bool(entry));
-        EXPECT_TRUE(entry->transaction == ended[size_t(sequence - 1)].get());
-        EXPECT_EQ(entry->reportable, sequence != 2);
+        // A stray message under the number is nobody's and uses nothing up.
+        EXPECT_EQ(matcher.match(reply("Zz", sequence), none).kind, Decision::Nobody);
+        const Decision decision = matcher.match(sequence % 2 ? reply("Rt", sequence) : rejected(sequence), none);
+        ASSERT_EQ(decision.kind, Decision::LateReply);
+        EXPECT_EQ(decision.ended->reportable, sequence != 2);
     }
-    ASSERT_TRUE(bool(record.take(3, "Rt", false)));
-    EXPECT_FALSE(record.take(3, "Rt", true)->reportable);
+    EXPECT_EQ(matcher.match(reply("Rt", 3), none).kind, Decision::Repeat);
+    EXPECT_EQ(matcher.match(reply("Rt", 3, {SimTlv::hex("DF01", "01")}), none).kind, Decision::LateReply);
     TransactionPlan newer;
     newer.sequence = 3;
     ended.push_back(makeTransaction(newer, {}));
-    record.remember(*ended.back(), false, true);
-    EXPECT_TRUE(record.take(3, "Rt", false)->transaction == ended.back().get());
-    EXPECT_FALSE(bool(record.take(0, "Rt", true)));
-
-    // One that took its result: its reply again is a repeat, another result a
-    // stray message; an error or rejection is for the transactions in flight.
-    record.remember(*ended.back(), true, true);
-    EXPECT_TRUE(record.take(3, "Rt", false)->repeat);
-    EXPECT_FALSE(record.take(3, "Rt", false)->reportable);
-    EXPECT_FALSE(record.take(3, "Rd", false)->repeat);
-    EXPECT_FALSE(bool(record.take(3, "Rj", true)));
-    EXPECT_FALSE(bool(record.take(100, "Rt", false)));
+    ended.back()->noteReply("Rt", oxa::ReplyMatcher::digestOf(reply("Rt", 3).body));
+    matcher.end(*ended.back(), true, false);
+    EXPECT_EQ(matcher.match(reply("Rt", 3), none).kind, Decision::Repeat);
+    EXPECT_EQ(matcher.match(reply("Rt", 3, {SimTlv::hex("DF01", "01")}), none).kind, Decision::Nobody);
+    EXPECT_EQ(matcher.match(rejected(3), none).kind, Decision::Nobody);
+    EXPECT_EQ(matcher.match(reply("Rt", 100), none).kind, Decision::Nobody);
+    EXPECT_TRUE(matcher.numbersTrusted());
 }
 
 } // namespace

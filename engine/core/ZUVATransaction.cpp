@@ -48,7 +48,6 @@ bool ZUVATransaction::awaitsDeliveryQuestion() const
 
 void ZUVATransaction::noteReply(QString const& messageTypeId, std::uint32_t digest)
 {
-    replyType_ = messageTypeId;
     replyDigest_ = digest;
     if (messageTypeId == kDeliveryQuestionType)
         asked_ = true;
@@ -57,11 +56,6 @@ void ZUVATransaction::noteReply(QString const& messageTypeId, std::uint32_t dige
 bool ZUVATransaction::wasAsked() const
 {
     return asked_.load();
-}
-
-QString const& ZUVATransaction::replyType() const
-{
-    return replyType_;
 }
 
 std::uint32_t ZUVATransaction::replyDigest() const

@@ -66,10 +66,8 @@ public:
     // host's answer is its, whichever other sale awaits one.
     void noteReply(QString const& messageTypeId, std::uint32_t digest);
     bool wasAsked() const;
-    // The type of the last reply it took; read only once it has ended with
+    // The digest of the last reply it took; read only once it has ended with
     // that reply (the claim of its result publishes it).
-    QString const& replyType() const;
-    // The digest of the last reply it took, read as replyType is.
     std::uint32_t replyDigest() const;
 
     // Claims the right to deliver the result; true for the first caller only.
@@ -91,7 +89,6 @@ public:
 private:
     std::atomic<bool> ended_{false};
     std::atomic<bool> asked_{false};
-    QString replyType_;
     std::uint32_t replyDigest_ = 0;
     // The number of the sale whose result this nested transaction delivers.
     int handedOverSequenceNumber_ = -1;

@@ -187,16 +187,16 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  *
  * Which reply belongs to it: the reply of the kind it awaits. A terminal that
  * echoes its requests' numbers gets each transaction its own reply, and a late
- * reply of a reset or timed-out one is warned of, never the next one's result;
- * one that sends no number or 0, counts with a counter of its own or answers
- * always under one number gets each transaction the reply of its kind that
- * comes while it waits, so a reset sale's late approval can become the next
- * sale's result unless the amounts differ. A reply sent again is only logged.
- * A sale that ends without its reply after one of its kind was set aside while
- * it waited is warned of, naming that reply. After a sale that ended without
- * its reply, and after such a warning, send "LastTransaction" before selling
- * again. A reply awaited by a transaction set aside by a "CancelRetail" goes
- * to it first; the answer to a delivery question goes to the sale that asked it.
+ * reply of a reset or timed-out one is warned of, never the next one's result.
+ * One that sends no number or 0, a counter of its own or always one number gets
+ * each transaction the reply of its kind that comes while it waits, so a reset
+ * sale's late approval coming while the next sale waits can become that sale's
+ * result. A reply sent again is only logged. A sale that ends without its reply
+ * after one of its kind was set aside while it waited is warned of, naming that
+ * reply. After a sale that ended without its reply, and after such a warning,
+ * send "LastTransaction" before selling again. A reply awaited by a transaction
+ * set aside by a "CancelRetail" goes to it first; the answer to a delivery
+ * question goes to the sale that asked it.
  *
  * A sale's result carries no ticket
  * text: send a "TicketGet" request for it (see <zuva/HostGuide.md>). Its

@@ -202,7 +202,9 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
         handleNotification(*handler, body, header);
         return;
     }
-    const TransactionDispatcher::ReplyOwner owner = findOwner(body);
+    // Read once: it takes a search of the body.
+    const bool error = isErrorResponse(body);
+    const TransactionDispatcher::ReplyOwner owner = findOwner(body, error);
     const ZUVATrans& transaction = owner.transaction;
     // Also when no transaction waits for it: a late approval is a card charged.
     logZUVAMessage("Message received", transaction ? transaction->action().toStdString() : std::string(), header, body);
@@ -218,21 +220,21 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
                      qUtf8Printable(transaction->action()));
         return;
     }
-    if (isErrorResponse(body))
+    if (error)
         handleError(body, transaction);
     else
         handleTransactionResponse(body, transaction);
 }
 
-TransactionDispatcher::ReplyOwner JsonZUVAResponseHandlerImpl::findOwner(ZUVABody const& body) const
+TransactionDispatcher::ReplyOwner JsonZUVAResponseHandlerImpl::findOwner(ZUVABody const& body, bool error) const
 {
     return dispatcher_->findReplyOwner(
-        ReplyMatcher::Reply{body.messageTypeId(), body.sequenceNumber().value(), isErrorResponse(body), body.data()});
+        ReplyMatcher::Reply{body.messageTypeId(), body.sequenceNumber().value(), error, body.data()});
 }
 
 bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body, ZUVATransaction const* waiting)
 {
-    return reportLateReply(body, findOwner(body).ended, waiting);
+    return reportLateReply(body, findOwner(body, isErrorResponse(body)).ended, waiting);
 }
 
 bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body,

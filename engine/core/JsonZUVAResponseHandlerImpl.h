@@ -65,7 +65,8 @@ private:
     static bool isErrorResponse(ZUVABody const& body);
     // An error incident code in a reply other than a rejection.
     static bool isErrorIncident(ZUVABody const& body);
-    TransactionDispatcher::ReplyOwner findOwner(ZUVABody const& body) const;
+    // error: the body is an error reply or a rejection.
+    TransactionDispatcher::ReplyOwner findOwner(ZUVABody const& body, bool error) const;
     std::shared_ptr<JsonZUVAResponse> findNotificationHandler(QString const& messageTypeId) const;
     void handleTransactionResponse(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction);
     void handleError(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction);

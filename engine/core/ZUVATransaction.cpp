@@ -18,14 +18,9 @@ ZUVATransaction::ZUVATransaction() = default;
 
 ZUVATransaction::~ZUVATransaction() = default;
 
-QString ZUVATransaction::action() const
+QString const& ZUVATransaction::action() const
 {
-    return actionOf(json);
-}
-
-QString ZUVATransaction::actionOf(QJsonObject const& json)
-{
-    return json.value(QStringLiteral("transaction")).toObject().value(QStringLiteral("action")).toString();
+    return actionName;
 }
 
 bool ZUVATransaction::expectsReply(QString const& messageTypeId) const

@@ -36,8 +36,8 @@ public:
     ZUVATransaction();
     ~ZUVATransaction() override;
 
-    // The sale system's request as received: the object holding "transaction".
-    QJsonObject json;
+    // The sale system's action ("Sale", ...), as the request named it.
+    QString actionName;
     ZUVAHeader header;
     ZUVABody body;
     std::shared_ptr<JsonZUVAResponse> response;
@@ -50,9 +50,7 @@ public:
     // the dispatcher's default.
     std::chrono::milliseconds timeout{0};
 
-    // The "action" text inside "transaction" (empty when absent).
-    QString action() const;
-    static QString actionOf(QJsonObject const& json);
+    QString const& action() const;
     // Whether a received message of this type is this transaction's reply:
     // its response translator's type, or "Rd" while a delivery question "CR"
     // is expected (the terminal may end the sale without asking).

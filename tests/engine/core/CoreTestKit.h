@@ -302,7 +302,7 @@ inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionPl
     if (plan.amount)
         elements.push_back(amountElement("DF50", plan.amount));
     const QByteArray bytes = message(plan.requestType, plan.sequence, elements);
-    transaction->json = QJsonObject{{"transaction", QJsonObject{{"action", "Test"}}}};
+    transaction->actionName = "Test";
     transaction->header = oxa::ZUVAHeader(bytes.left(38));
     transaction->body = oxa::ZUVABody(bytes.mid(38));
     transaction->response = std::make_shared<TestResponse>(plan.replyType, plan.carriesAmount);

@@ -686,7 +686,9 @@ TEST(ReplyMatcher, KeepsEachNumberUntilItIsSentAgain)
         ASSERT_EQ(decision.kind, Decision::LateReply);
         EXPECT_EQ(decision.ended->reportable, sequence != 2);
     }
-    EXPECT_EQ(matcher.match(reply("Rt", 3), none).kind, Decision::Repeat);
+    const Decision repeat = matcher.match(reply("Rt", 3), none);
+    EXPECT_EQ(repeat.kind, Decision::Repeat);
+    EXPECT_STREQ(repeat.why, "the same bytes as the reply its number's transaction took");
     EXPECT_EQ(matcher.match(reply("Rt", 3, {SimTlv::hex("DF01", "01")}), none).kind, Decision::LateReply);
     TransactionPlan newer;
     newer.sequence = 3;

@@ -206,7 +206,6 @@ void ReplyMatcher::answered(ZUVATransaction const& transaction)
     Record* record = recordOf(transaction.body.sequenceNumber().value());
     if (record && record->transaction == &transaction) {
         record->answered = true;
-        record->reportable = false;
         record->digest = transaction.replyDigest();
     }
 }

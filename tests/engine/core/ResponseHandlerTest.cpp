@@ -447,6 +447,10 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
          {sale(1), got(message("Rd", 50)), ended(1, Success), sale(2), got(message("Rd", 1)), ended(2, Success),
           sent(plan(3, "Rt")), got(message("Rt", 2)), ended(3, Success), sent(plan(4, "Rt")), got(message("Rt", 3))},
          {{1, Success}, {2, Success}, {3, Success}, {4, Success}}, 0, {{1, 50}, {2, 1}, {3, 2}, {4, 3}}},
+        {"a terminal numbering its replies itself, its counter meeting a reset sale's number",
+         {sale(1), reset, ended(1, ResetByHost), sale(2), got(message("Rd", 50)), ended(2, Success), sale(3),
+          got(message("Rd", 1))},
+         {{1, ResetByHost}, {2, Success}, {3, Success}}, 0, {{2, 50}, {3, 1}}},
         {"a terminal answering under one number: one sale lost",
          {sale(1), got(message("Rd", 1)), ended(1, Success), sent(plan(2, "Rd", oxa::Sequential, 3000ms)),
           got(message("Rd", 1)), logged("a repeated reply of Test"), ended(2, TimedOut), sale(3), got(message("Rd", 1)), ended(3, Success),
@@ -686,6 +690,11 @@ TEST(ReplyMatcher, KeepsEachNumberUntilItIsSentAgain)
         ASSERT_EQ(decision.kind, Decision::LateReply);
         EXPECT_EQ(decision.ended->reportable, sequence != 2);
     }
+    // A number come round again: the transaction in flight under it takes its reply.
+    TransactionPlan again;
+    again.sequence = 5;
+    const std::unique_ptr<oxa::ZUVATransaction> waiting = makeTransaction(again, {});
+    EXPECT_EQ(matcher.match(reply("Rt", 5, {SimTlv::hex("DF01", "05")}), {waiting.get()}).kind, Decision::Taken);
     const Decision repeat = matcher.match(reply("Rt", 3), none);
     EXPECT_EQ(repeat.kind, Decision::Repeat);
     EXPECT_STREQ(repeat.why, "the same bytes as the reply its number's transaction took");

@@ -59,6 +59,9 @@ void ZUVABody::parseBody()
     if (!messageType)
         throw std::invalid_argument("unknown message type id in body");
     m_messageTypeId = textUpToZero(messageType->value);
+    // Read for every reply, often more than once: kept, as the type is.
+    if (boost::optional<Ber::BerTlv> const number = Ber::getValue(m_root, kEnvelopeTag, kSequenceNumberTag))
+        m_sequenceNumber = ECTMessageSequenceNumber(number->value);
 }
 
 QString ZUVABody::messageTypeId() const
@@ -73,10 +76,7 @@ QByteArray ZUVABody::data() const
 
 ECTMessageSequenceNumber ZUVABody::sequenceNumber() const
 {
-    boost::optional<Ber::BerTlv> const number = Ber::getValue(m_root, kEnvelopeTag, kSequenceNumberTag);
-    if (!number)
-        return ECTMessageSequenceNumber();
-    return ECTMessageSequenceNumber(number->value);
+    return m_sequenceNumber;
 }
 
 ect::ECTRejectionCode ZUVABody::rejectionCode() const

@@ -16,7 +16,8 @@ namespace oxa {
 
 // A message body: F0 { E1 { D0 message type id, D1 sequence number }, service
 // elements }, kept as bytes together with its parsed tree. The accessors read
-// the fields every reply may carry; each searches the tree afresh.
+// the fields every reply may carry; each but the type and the number searches
+// the tree afresh.
 class ZUVABody {
 public:
     // The frame every body has: F0 { E1 { D0 type, D1 sequence }, ... }.
@@ -53,6 +54,7 @@ private:
     void parseBody();
 
     QString m_messageTypeId;
+    ECTMessageSequenceNumber m_sequenceNumber;
     QByteArray m_data;
     Ber::BerTlv m_root;
 };

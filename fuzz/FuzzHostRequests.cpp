@@ -94,7 +94,7 @@ public:
     std::uint64_t sentSoFar() const override { return 0; }
     void failTransactions(ect::ECTError const&, std::uint64_t) override {}
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString) const override { return {}; }
-    ReplyOwner findReplyOwner(QString, int, bool) override { return {}; }
+    ReplyOwner findReplyOwner(oxa::ReplyMatcher::Reply const&) override { return {}; }
     bool holdsSequenceNumber(int) const override { return false; }
     void setOnStartTransactionCallback(std::function<void()>) override {}
     void setOnEndTransactionCallback(std::function<void()>) override {}

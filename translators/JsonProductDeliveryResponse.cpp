@@ -81,6 +81,11 @@ QString JsonProductDeliveryResponse::describeLateReply(QByteArray const& body) c
     return isSaleReply(body) ? JsonZUVASaleTransactionResponse().describeLateReply(body) : QString();
 }
 
+boost::optional<std::int64_t> JsonProductDeliveryResponse::approvedAmount(QByteArray const& body) const
+{
+    return isSaleReply(body) ? JsonZUVASaleTransactionResponse().approvedAmount(body) : boost::none;
+}
+
 bool JsonProductDeliveryResponse::isSaleReply(QByteArray const& body)
 {
     const auto messageType = Ber::getValueAsString(parseBody(body), ZUVABody::kEnvelopeTag, ZUVABody::kMessageTypeTag);

@@ -21,6 +21,7 @@ public:
                         std::function<QJsonDocument(QJsonDocument)> reverseCallback) override;
     // A late sale reply as the sale translator describes it; nothing of a late question.
     QString describeLateReply(QByteArray const& body) const override;
+    boost::optional<std::int64_t> approvedAmount(QByteArray const& body) const override;
     bool carriesAmount() const override { return true; }
 
     // The question's fields, "productdelivery": true first.

@@ -7,6 +7,7 @@
 #include "encoding/ECTDataZUVADigital.h"
 #include "encoding/StringUtils.h"
 #include "encoding/ZUVAUtils.h"
+#include "encoding/ber/BerTlvParser.h"
 #include "translators/RetailRequestFields.h"
 #include "translators/ZUVATags.h"
 
@@ -278,6 +279,13 @@ SaleData JsonZUVASaleTransactionRequest::parseJson(QJsonObject const& request) c
     assignOptJsonBool(data.smartPay, false, QStringLiteral("smartPay"), transaction);
     assignOptJsonInt(data.cardBrandIdentifiersFilter, 0, QStringLiteral("cardBrandIdentifiersFilter"), transaction);
     return data;
+}
+
+boost::optional<std::int64_t> JsonZUVASaleTransactionRequest::requestedAmount(QByteArray const& body) const
+{
+    const auto found =
+        Ber::getValue(Ber::BerTlvParser().parseConstructed(Ber::BerData(body)), ServiceData, AmountTag);
+    return found ? boost::make_optional(found->value.ZUVALongValue()) : boost::none;
 }
 
 void JsonZUVASaleTransactionRequest::addServiceElements(QJsonObject const& request, Ber::BerTlvBuilder& builder)

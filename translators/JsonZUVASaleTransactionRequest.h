@@ -18,6 +18,8 @@ public:
     // action defined", or ect::ECTError (Rejected) for an unknown currency
     // setting (110) or an invalid amount (112).
     SaleData parseJson(QJsonObject const& request) const;
+    // The total it asks for.
+    boost::optional<std::int64_t> requestedAmount(QByteArray const& body) const override;
 
 protected:
     void addServiceElements(QJsonObject const& request, Ber::BerTlvBuilder& builder) override;

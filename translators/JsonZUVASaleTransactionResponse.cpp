@@ -143,6 +143,11 @@ bool JsonZUVASaleTransactionResponse::holdsAmount(QByteArray const& body) const
     return Fields::holdsAuthorizedAmount(parseBody(body));
 }
 
+boost::optional<std::int64_t> JsonZUVASaleTransactionResponse::approvedAmount(QByteArray const& body) const
+{
+    return Fields::authorizedAmount(parseBody(body));
+}
+
 void JsonZUVASaleTransactionResponse::recordBackupModeSale(Ber::BerTlv const& root, QString const& date)
 {
     std::tm creationDate{};

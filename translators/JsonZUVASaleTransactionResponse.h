@@ -19,6 +19,7 @@ public:
     QString describeLateReply(QByteArray const& body) const override;
     bool carriesAmount() const override { return true; }
     bool holdsAmount(QByteArray const& body) const override;
+    boost::optional<std::int64_t> approvedAmount(QByteArray const& body) const override;
 
 protected:
     QJsonObject readResult(QByteArray const& body) const override;

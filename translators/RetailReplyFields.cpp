@@ -53,6 +53,12 @@ bool RetailReplyFields::holdsAuthorizedAmount(Ber::BerTlv const& root)
     return Ber::getValue(root, ServiceData, AuthorizedAmount).has_value();
 }
 
+boost::optional<std::int64_t> RetailReplyFields::authorizedAmount(Ber::BerTlv const& root)
+{
+    const boost::optional<Ber::BerTlv> found = Ber::getValue(root, ServiceData, AuthorizedAmount);
+    return found ? boost::make_optional(found->value.ZUVALongValue()) : boost::none;
+}
+
 boost::optional<ECTCurrency> RetailReplyFields::insertCurrency(QString const& key,
                                                               boost::optional<Ber::BerTlv> const& element,
                                                               QJsonObject& fields)

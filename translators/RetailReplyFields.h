@@ -10,6 +10,8 @@
 
 #include <boost/optional.hpp>
 
+#include <cstdint>
+
 namespace oxa {
 
 // Reply fields that several retail and card replies share, read the same way
@@ -31,6 +33,8 @@ public:
 
     // Whether the reply carries an authorized amount, readable or not.
     static bool holdsAuthorizedAmount(Ber::BerTlv const& root);
+    // The authorized amount in minor units.
+    static boost::optional<std::int64_t> authorizedAmount(Ber::BerTlv const& root);
 
     // The alphabetic code of the currency whose numeric code the element
     // holds; left out, with a warning, when the code is not in the currency

@@ -5,7 +5,10 @@
 #include <QByteArray>
 #include <QJsonObject>
 
+#include <boost/optional.hpp>
+
 #include <chrono>
+#include <cstdint>
 
 namespace oxa {
 
@@ -25,6 +28,9 @@ public:
     // Appends the complete BER-TLV body to the empty body. Throws
     // std::invalid_argument or ect::ECTError for a request it cannot send.
     virtual void prepareZUVABody(int sequenceNumber, QJsonObject request, QByteArray& body) = 0;
+    // The amount a body it prepared asks for, in minor units; none when it
+    // asks for none. Throws for a body it cannot read.
+    virtual boost::optional<std::int64_t> requestedAmount(QByteArray const& /*body*/) const { return boost::none; }
 };
 
 } // namespace oxa

@@ -58,6 +58,7 @@ void JsonTransactionRequestHandlerImpl::makeTransaction(QJsonDocument document,
         throw std::invalid_argument(QStringLiteral("no registered handler found for action %1").arg(action).toStdString());
 
     std::unique_ptr<ZUVATransaction> transaction = prepareTransaction(handlers, request);
+    transaction->actionName = action;
     transaction->resultCallback = std::exchange(resultCallback, nullptr);
     transaction->reverseCallback = std::exchange(reverseCallback, nullptr);
     dispatcher_->dispatch(std::move(transaction));
@@ -94,7 +95,6 @@ std::unique_ptr<ZUVATransaction> JsonTransactionRequestHandlerImpl::prepareTrans
                                     + " bytes is longer than " + std::to_string(ECTMessageLength::kMaximum));
 
     std::unique_ptr<ZUVATransaction> transaction(new ZUVATransaction());
-    transaction->json = request;
     transaction->header = ZUVAHeader(buildZUVARequestHeader(destination, ECTMessageLength(body.size()).data()));
     transaction->body = ZUVABody(body);
     transaction->response = handlers.response;

@@ -4,6 +4,9 @@
 #include <QJsonDocument>
 #include <QString>
 
+#include <boost/optional.hpp>
+
+#include <cstdint>
 #include <functional>
 
 namespace oxa {
@@ -35,6 +38,9 @@ public:
     // Whether this body of its type carries an amount (a sale's reply, not a
     // card check's that shares its type). Throws for a body it cannot read.
     virtual bool holdsAmount(QByteArray const& /*body*/) const { return false; }
+    // The amount this body of its type approves, in minor units; none when it
+    // approves none. Throws for a body it cannot read.
+    virtual boost::optional<std::int64_t> approvedAmount(QByteArray const& /*body*/) const { return boost::none; }
 };
 
 } // namespace oxa

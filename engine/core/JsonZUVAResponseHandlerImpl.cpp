@@ -228,7 +228,9 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
         handleNotification(*handler, body, header);
         return;
     }
-    const TransactionDispatcher::ReplyOwner owner = findOwner(body);
+    // Read once: it takes a search of the body.
+    const bool error = isErrorResponse(body);
+    const TransactionDispatcher::ReplyOwner owner = findOwner(body, error);
     const ZUVATrans& transaction = owner.transaction;
     // Also when no transaction waits for it: a late approval is a card charged.
     logZUVAMessage("Message received", transaction ? transaction->action().toStdString() : std::string(), header, body);
@@ -244,39 +246,40 @@ void JsonZUVAResponseHandlerImpl::handleMessage(ZUVABody const& body, ZUVAHeader
                      qUtf8Printable(transaction->action()));
         return;
     }
-    if (isErrorResponse(body))
+    if (error)
         handleError(body, transaction);
     else
         handleTransactionResponse(body, transaction);
 }
 
-TransactionDispatcher::ReplyOwner JsonZUVAResponseHandlerImpl::findOwner(ZUVABody const& body) const
+TransactionDispatcher::ReplyOwner JsonZUVAResponseHandlerImpl::findOwner(ZUVABody const& body, bool error) const
 {
-    return dispatcher_->findReplyOwner(body.messageTypeId(), body.sequenceNumber().value(), isErrorResponse(body));
+    return dispatcher_->findReplyOwner(
+        ReplyMatcher::Reply{body.messageTypeId(), body.sequenceNumber().value(), error, body.data()});
 }
 
 bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body, ZUVATransaction const* waiting)
 {
-    return reportLateReply(body, findOwner(body).ended, waiting);
+    return reportLateReply(body, findOwner(body, isErrorResponse(body)).ended, waiting);
 }
 
 bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body,
-                                                  boost::optional<EndedTransactions::Entry> const& ended,
+                                                  boost::optional<ReplyMatcher::Ended> const& ended,
                                                   ZUVATransaction const* waiting)
 {
     if (ended && ended->reportable) {
-        warnOfLateReply(QStringLiteral("to %1 came after the transaction had failed").arg(ended->action()),
-                        *ended->response, body);
+        warnOfLateReply(QStringLiteral("to %1 came after the transaction had failed").arg(ended->action),
+                        ended->response.get(), body);
     } else if (ended && ended->repeat) {
         // The host has heard of this reply already: the terminal sent it again.
         qWarning("Message %s dropped: a repeated reply of %s", qUtf8Printable(body.messageTypeId()),
-                 qUtf8Printable(ended->action()));
+                 qUtf8Printable(ended->action));
     } else if (isSaleReply(body)) {
         // Its transaction sent on an earlier connection or by another process.
-        warnOfLateReply(unawaited(waiting), *saleReplies_, body);
+        warnOfLateReply(unawaited(waiting), saleReplies_.get(), body);
     } else if (ended) {
         qWarning("Message %s dropped: its number is that of %s, which has ended", qUtf8Printable(body.messageTypeId()),
-                 qUtf8Printable(ended->action()));
+                 qUtf8Printable(ended->action));
     } else {
         return false;
     }
@@ -300,7 +303,7 @@ bool JsonZUVAResponseHandlerImpl::isSaleReply(ZUVABody const& body) const
 
 // The terminal may have carried the transaction out (a card charged) while
 // the host holds no result of it.
-void JsonZUVAResponseHandlerImpl::warnOfLateReply(QString const& circumstance, JsonZUVAResponse const& translator,
+void JsonZUVAResponseHandlerImpl::warnOfLateReply(QString const& circumstance, JsonZUVAResponse const* translator,
                                                   ZUVABody const& body)
 {
     const QString facts = lateReplyFacts(translator, body);
@@ -309,15 +312,17 @@ void JsonZUVAResponseHandlerImpl::warnOfLateReply(QString const& circumstance, J
                             .toStdString());
 }
 
-QString JsonZUVAResponseHandlerImpl::lateReplyFacts(JsonZUVAResponse const& translator, ZUVABody const& body)
+QString JsonZUVAResponseHandlerImpl::lateReplyFacts(JsonZUVAResponse const* translator, ZUVABody const& body)
 {
     // An error reply tells by its incident code alone that the transaction was not carried out.
     if (isErrorIncident(body))
         return QStringLiteral("incident %1").arg(QString::fromStdString(body.incidentCode()->code()));
     if (isRequestRejected(body))
         return QStringLiteral("rejection %1").arg(QString::fromStdString(body.rejectionCode().code()));
+    if (!translator)
+        return QString();
     try {
-        return translator.describeLateReply(body.data());
+        return translator->describeLateReply(body.data());
     } catch (...) {
         return QStringLiteral("unreadable");
     }
@@ -363,7 +368,7 @@ void JsonZUVAResponseHandlerImpl::handleTransactionResponse(ZUVABody const& body
                      qUtf8Printable(transaction->action()));
         return;
     }
-    transaction->noteReply(messageTypeId);
+    transaction->noteReply(messageTypeId, ReplyMatcher::digestOf(body.data()));
     QJsonDocument document;
     try {
         transaction->response->handleResponse(body.data(), document, transaction->reverseCallback);
@@ -382,7 +387,7 @@ void JsonZUVAResponseHandlerImpl::handleTransactionResponse(ZUVABody const& body
 
 void JsonZUVAResponseHandlerImpl::handleError(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction)
 {
-    transaction->noteReply(body.messageTypeId());
+    transaction->noteReply(body.messageTypeId(), ReplyMatcher::digestOf(body.data()));
     if (isRequestRejected(body)) {
         closeTransactionWithError(ect::ECTError(body.rejectionCode()), transaction, body);
         return;

@@ -92,7 +92,8 @@ private:
     static bool isErrorResponse(ZUVABody const& body);
     // An error incident code in a reply other than a rejection.
     static bool isErrorIncident(ZUVABody const& body);
-    TransactionDispatcher::ReplyOwner findOwner(ZUVABody const& body) const;
+    // error: the body is an error reply or a rejection.
+    TransactionDispatcher::ReplyOwner findOwner(ZUVABody const& body, bool error) const;
     std::shared_ptr<JsonZUVAResponse> findNotificationHandler(QString const& messageTypeId) const;
     void handleTransactionResponse(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction);
     void handleError(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction);
@@ -104,15 +105,15 @@ private:
     // it, or of a sale's reply that no transaction took (naming the one that
     // waited, if any), and logs a repeated reply of an ended transaction;
     // false when the reply is none of these.
-    bool reportLateReply(ZUVABody const& body, boost::optional<EndedTransactions::Entry> const& ended,
+    bool reportLateReply(ZUVABody const& body, boost::optional<ReplyMatcher::Ended> const& ended,
                          ZUVATransaction const* waiting);
     // The same for a reply whose transaction in flight has ended meanwhile or
     // does not expect it.
     bool reportLateReply(ZUVABody const& body, ZUVATransaction const* waiting);
     static QString unawaited(ZUVATransaction const* waiting);
     bool isSaleReply(ZUVABody const& body) const;
-    void warnOfLateReply(QString const& circumstance, JsonZUVAResponse const& translator, ZUVABody const& body);
-    static QString lateReplyFacts(JsonZUVAResponse const& translator, ZUVABody const& body);
+    void warnOfLateReply(QString const& circumstance, JsonZUVAResponse const* translator, ZUVABody const& body);
+    static QString lateReplyFacts(JsonZUVAResponse const* translator, ZUVABody const& body);
 
     std::shared_ptr<vorsam::InputStream> inputStream_;
     std::shared_ptr<TransactionDispatcher> dispatcher_;

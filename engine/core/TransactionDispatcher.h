@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/ECTError.h"
-#include "engine/core/EndedTransactions.h"
+#include "engine/core/ReplyMatcher.h"
 #include "engine/core/ZUVATransaction.h"
 #include "foundation/OutputStream.h"
 
@@ -58,21 +58,11 @@ public:
     // ended one whose late or repeated reply it is; neither when none.
     struct ReplyOwner {
         QSharedPointer<ZUVATransaction> transaction;
-        boost::optional<EndedTransactions::Entry> ended;
+        boost::optional<ReplyMatcher::Ended> ended;
     };
-    // The one rule for every reply, error and rejection included. While the
-    // terminal answers under its requests' numbers, a number that an ended
-    // transaction of the connection was sent with, and that no transaction in
-    // flight holds, makes the reply that transaction's: its late reply
-    // (reportable once) when it ended without one, a repeat when it is of the
-    // type it took; only an error or rejection under the number of one that
-    // took its result goes on to those in flight. Otherwise, and for good once
-    // a transaction takes a reply of its type under a number neither 0 nor
-    // held in flight, or leaves unanswered past a repeat of its type, it is
-    // the set-aside transaction's that expects its type, else the current
-    // one's; among several the number decides while it is trusted. An error
-    // or rejection, which any transaction may get, is anyType. Any thread.
-    virtual ReplyOwner findReplyOwner(QString messageTypeId, int sequenceNumber, bool anyType) = 0;
+    // The one rule for every reply, error and rejection included: the
+    // connection's ReplyMatcher decides. Any thread.
+    virtual ReplyOwner findReplyOwner(ReplyMatcher::Reply const& reply) = 0;
     // Whether a transaction in flight holds the number (see
     // ZUVATransaction::ownsSequenceNumber). Any thread.
     virtual bool holdsSequenceNumber(int sequenceNumber) const = 0;

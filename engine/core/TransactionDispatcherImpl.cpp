@@ -2,6 +2,7 @@
 
 #include "encoding/LogHelpers.h"
 #include "engine/base/ECTCertificationLogging.h"
+#include "engine/base/HostWarning.h"
 #include "engine/core/ErrorDocument.h"
 #include "foundation/RunnableProxy.h"
 #include "foundation/Thread.h"
@@ -55,9 +56,6 @@ bool carriesAmount(ZUVATransaction const& transaction)
 {
     return transaction.response && transaction.response->carriesAmount();
 }
-
-// No transaction is sent with it.
-constexpr int kNoSequenceNumber = -1;
 
 // Capped so that the deadline stays far inside the clock's range.
 const std::chrono::milliseconds kLongestTimeout = std::chrono::hours(24 * 365);
@@ -166,7 +164,7 @@ void TransactionDispatcherImpl::fail(ZUVATrans const& transaction, QJsonDocument
     if (transaction->finish(error))
         return;
     std::lock_guard<std::mutex> lock(stateMutex_);
-    ended_.answered(*transaction);
+    matcher_.answered(*transaction);
 }
 
 void TransactionDispatcherImpl::closeTransaction(QSharedPointer<ZUVATransaction> transaction)
@@ -265,71 +263,49 @@ void TransactionDispatcherImpl::post(Command command)
 QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getPendingTransaction(QString messageTypeId) const
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
-    return takerOf(messageTypeId, kNoSequenceNumber);
+    return inFlightAt(ReplyMatcher::takerOf(messageTypeId, inFlightLocked()));
 }
 
-TransactionDispatcher::ReplyOwner TransactionDispatcherImpl::findReplyOwner(QString messageTypeId, int sequenceNumber,
-                                                                           bool anyType)
+TransactionDispatcher::ReplyOwner TransactionDispatcherImpl::findReplyOwner(ReplyMatcher::Reply const& reply)
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
-    if (!numbersTrusted_)
-        return ReplyOwner{takerOf(messageTypeId, kNoSequenceNumber), boost::none};
-    if (!holdsLocked(sequenceNumber)) {
-        if (boost::optional<EndedTransactions::Entry> ended = ended_.take(sequenceNumber, messageTypeId, anyType)) {
-            if (ended->repeat && ended->answered)
-                noteSetAside(messageTypeId, true);
-            else if (!ended->answered)
-                noteSetAside(messageTypeId, false);
-            return ReplyOwner{ZUVATrans(), std::move(ended)};
-        }
-    }
-    ZUVATrans taker = takerOf(messageTypeId, sequenceNumber);
-    if (taker && numberIsForeign(*taker, messageTypeId, sequenceNumber))
-        numbersTrusted_ = false;
-    return ReplyOwner{std::move(taker), boost::none};
+    ReplyMatcher::Decision decision = matcher_.match(reply, inFlightLocked());
+    return ReplyOwner{inFlightAt(decision.taker), std::move(decision.ended)};
 }
 
-ZUVATrans TransactionDispatcherImpl::takerOf(QString const& messageTypeId, int sequenceNumber) const
+ReplyMatcher::InFlight const& TransactionDispatcherImpl::inFlightLocked() const
 {
-    ZUVATrans first;
-    for (InFlight const& suspended : suspended_) {
-        if (!suspended.transaction->expectsReply(messageTypeId))
-            continue;
-        if (suspended.transaction->ownsSequenceNumber(sequenceNumber))
-            return suspended.transaction;
-        if (!first)
-            first = suspended.transaction;
-    }
-    if (!current_ || (first && !current_->transaction->expectsReply(messageTypeId)))
-        return first;
-    return !first || current_->transaction->ownsSequenceNumber(sequenceNumber) ? current_->transaction : first;
-}
-
-// Number 0 is a reply that leaves its number out; one that another
-// transaction in flight holds may be its refusal of the taker's request.
-bool TransactionDispatcherImpl::numberIsForeign(ZUVATransaction const& taker, QString const& messageTypeId,
-                                                int sequenceNumber) const
-{
-    return sequenceNumber != 0 && !taker.ownsSequenceNumber(sequenceNumber) && taker.expectsReply(messageTypeId)
-           && !holdsLocked(sequenceNumber);
-}
-
-void TransactionDispatcherImpl::noteSetAside(QString const& messageTypeId, bool repeat)
-{
-    const auto note = [&](InFlight& waiting) {
-        if (waiting.transaction->expectsReply(messageTypeId))
-            (repeat ? waiting.repeatSetAside : waiting.lateReplySetAside) = true;
-    };
+    inFlightView_.clear();
+    for (InFlight const& suspended : suspended_)
+        inFlightView_.push_back(suspended.transaction.data());
     if (current_)
-        note(*current_);
-    for (InFlight& suspended : suspended_)
-        note(suspended);
+        inFlightView_.push_back(current_->transaction.data());
+    return inFlightView_;
 }
 
-void TransactionDispatcherImpl::distrustAfterSetAside(InFlight const& leaving, bool timedOut)
+ZUVATrans const& TransactionDispatcherImpl::inFlightAt(int index) const
 {
-    if (leaving.repeatSetAside || (timedOut && leaving.lateReplySetAside))
-        numbersTrusted_ = false;
+    static ZUVATrans const& none = *new ZUVATrans();
+    if (index < 0)
+        return none;
+    return size_t(index) < suspended_.size() ? suspended_[size_t(index)].transaction : current_->transaction;
+}
+
+void TransactionDispatcherImpl::remember(ZUVATransaction const& transaction, bool answered, bool reportable)
+{
+    if (boost::optional<QString> warning = matcher_.end(transaction, answered, reportable))
+        setAsideWarnings_.push_back(std::move(*warning));
+}
+
+void TransactionDispatcherImpl::reportSetAside()
+{
+    std::vector<QString> warnings;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        warnings.swap(setAsideWarnings_);
+    }
+    for (QString const& warning : warnings)
+        HostWarning::report(warning.toStdString());
 }
 
 bool TransactionDispatcherImpl::holdsSequenceNumber(int sequenceNumber) const
@@ -589,10 +565,8 @@ ZUVATrans TransactionDispatcherImpl::takeCurrent(Leaving leaving)
     if (!current_)
         return ZUVATrans();
     const ZUVATrans taken = current_->transaction;
-    if (leaving == Leaving::Ended)
-        distrustAfterSetAside(*current_, false);
     current_ = boost::none;
-    ended_.remember(*taken, false, leaving == Leaving::Unanswered || carriesAmount(*taken));
+    remember(*taken, false, leaving == Leaving::Unanswered || carriesAmount(*taken));
     return taken;
 }
 
@@ -607,7 +581,7 @@ void TransactionDispatcherImpl::take(ZUVATrans const& transaction, bool answered
         suspended_.erase(found);
     else
         return;
-    ended_.remember(*transaction, answered, false);
+    remember(*transaction, answered, false);
 }
 
 ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
@@ -625,22 +599,21 @@ ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
         suspended_.erase(found);
     }
     if (taken)
-        ended_.remember(*taken, false, true);
+        remember(*taken, false, true);
     return taken;
 }
 
 std::vector<ZUVATrans> TransactionDispatcherImpl::takeExpired(Clock::time_point now)
 {
-    return takeWhere([now](InFlight const& entry) { return entry.deadline <= now; }, true);
+    return takeWhere([now](InFlight const& entry) { return entry.deadline <= now; });
 }
 
 std::vector<ZUVATrans> TransactionDispatcherImpl::takeInFlight(std::uint64_t sentBy)
 {
-    return takeWhere([sentBy](InFlight const& entry) { return entry.sent <= sentBy; }, false);
+    return takeWhere([sentBy](InFlight const& entry) { return entry.sent <= sentBy; });
 }
 
-std::vector<ZUVATrans> TransactionDispatcherImpl::takeWhere(std::function<bool(InFlight const&)> const& leaves,
-                                                            bool timedOut)
+std::vector<ZUVATrans> TransactionDispatcherImpl::takeWhere(std::function<bool(InFlight const&)> const& leaves)
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
     std::vector<InFlight> leaving;
@@ -654,9 +627,7 @@ std::vector<ZUVATrans> TransactionDispatcherImpl::takeWhere(std::function<bool(I
     suspended_.erase(kept, suspended_.end());
     std::vector<ZUVATrans> taken;
     for (InFlight const& entry : leaving) {
-        if (timedOut)
-            distrustAfterSetAside(entry, true);
-        ended_.remember(*entry.transaction, false, true);
+        remember(*entry.transaction, false, true);
         taken.push_back(entry.transaction);
     }
     return taken;
@@ -712,8 +683,9 @@ void TransactionDispatcherImpl::callStartCallback() const
     invokeQuietly(callback, "Start callback");
 }
 
-void TransactionDispatcherImpl::callEndCallback() const
+void TransactionDispatcherImpl::callEndCallback()
 {
+    reportSetAside();
     // A transaction set aside still awaits its reply.
     if (awaitsAReply())
         return;

@@ -50,7 +50,7 @@ public:
     std::uint64_t sentSoFar() const override;
     void failTransactions(ect::ECTError const& error, std::uint64_t sentBy) override;
     QSharedPointer<ZUVATransaction> getPendingTransaction(QString messageTypeId) const override;
-    ReplyOwner findReplyOwner(QString messageTypeId, int sequenceNumber, bool anyType) override;
+    ReplyOwner findReplyOwner(ReplyMatcher::Reply const& reply) override;
     bool holdsSequenceNumber(int sequenceNumber) const override;
     void setOnStartTransactionCallback(std::function<void()> callback) override;
     void setOnEndTransactionCallback(std::function<void()> callback) override;
@@ -73,12 +73,6 @@ private:
         Clock::time_point deadline;
         // Its place among the messages sent (the first is 1).
         std::uint64_t sent;
-        // A reply of its type came under the number of a transaction that
-        // took its result, and was set aside as a repeat.
-        bool repeatSetAside = false;
-        // A reply of its type came under the number of a transaction that
-        // ended without its reply, and was set aside as that one's late reply.
-        bool lateReplySetAside = false;
     };
 
     struct Command {
@@ -156,27 +150,19 @@ private:
     std::vector<ZUVATrans> takeExpired(Clock::time_point now);
     // Current and set-aside transactions sent by the mark.
     std::vector<ZUVATrans> takeInFlight(std::uint64_t sentBy);
-    // Current and set-aside transactions for which leaves holds, current
-    // first; timedOut when they leave for the terminal's silence.
-    std::vector<ZUVATrans> takeWhere(std::function<bool(InFlight const&)> const& leaves, bool timedOut);
+    // Current and set-aside transactions for which leaves holds, current first.
+    std::vector<ZUVATrans> takeWhere(std::function<bool(InFlight const&)> const& leaves);
     std::deque<Command> takeUnstarted();
-    // Called with stateMutex_ held: the transaction in flight that takes a
-    // reply of the type under the number, by the rule of findReplyOwner.
-    ZUVATrans takerOf(QString const& messageTypeId, int sequenceNumber) const;
     bool holdsLocked(int sequenceNumber) const;
-    // Called with stateMutex_ held, as the taker takes the reply: whether the
-    // terminal has shown that it does not answer under its requests' numbers.
-    bool numberIsForeign(ZUVATransaction const& taker, QString const& messageTypeId, int sequenceNumber) const;
-    // Called with stateMutex_ held: a reply of the type was set aside, as a
-    // repeat or as another transaction's late reply, while these transactions
-    // waited.
-    void noteSetAside(QString const& messageTypeId, bool repeat);
-    // Called with stateMutex_ held as a transaction leaves without its reply:
-    // had it waited past a repeat under an answered transaction's number, that
-    // repeat was its reply; had it timed out past a late reply, the terminal
-    // answers a number behind (a reset sale it never answered). A reset past
-    // a late reply is no sign: the cashier resets sales in a row.
-    void distrustAfterSetAside(InFlight const& leaving, bool timedOut);
+    // Called with stateMutex_ held: the transactions in flight as the matcher
+    // sees them, and the one at its index.
+    ReplyMatcher::InFlight const& inFlightLocked() const;
+    ZUVATrans const& inFlightAt(int index) const;
+    // Called with stateMutex_ held as the transaction leaves.
+    void remember(ZUVATransaction const& transaction, bool answered, bool reportable);
+    // Tells the host, outside the state lock, of transactions that left
+    // without their reply past one set aside that may have been theirs.
+    void reportSetAside();
     // Sets the timer for the earliest deadline unless it fires before it
     // already; from another thread the dispatch thread is asked to.
     void armTimer();
@@ -184,7 +170,7 @@ private:
 
     void callStartCallback() const;
     // Once no transaction awaits a reply any more.
-    void callEndCallback() const;
+    void callEndCallback();
     bool awaitsAReply() const;
 
     QTimer* timer_;
@@ -194,16 +180,15 @@ private:
     std::mutex commandMutex_;
 
     // Guards current_, suspended_ (read by findReplyOwner on other threads),
-    // sent_, ended_, numbersTrusted_ and timerDeadline_.
+    // sent_, matcher_, inFlightView_, setAsideWarnings_ and timerDeadline_.
     mutable std::mutex stateMutex_;
     boost::optional<InFlight> current_;
     std::vector<InFlight> suspended_;
     std::uint64_t sent_ = 0;
-    EndedTransactions ended_;
-    // A reply's number decides only while the terminal answers under its
-    // requests' numbers; once it has shown otherwise, for the rest of the
-    // connection, replies are matched by type alone.
-    bool numbersTrusted_ = true;
+    ReplyMatcher matcher_;
+    // Filled afresh for each look-up; kept for its room.
+    mutable ReplyMatcher::InFlight inFlightView_;
+    std::vector<QString> setAsideWarnings_;
     // When the timer fires; max while it is not set.
     Clock::time_point timerDeadline_ = Clock::time_point::max();
 

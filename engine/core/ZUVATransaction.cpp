@@ -18,14 +18,9 @@ ZUVATransaction::ZUVATransaction() = default;
 
 ZUVATransaction::~ZUVATransaction() = default;
 
-QString ZUVATransaction::action() const
+QString const& ZUVATransaction::action() const
 {
-    return actionOf(json);
-}
-
-QString ZUVATransaction::actionOf(QJsonObject const& json)
-{
-    return json.value(QStringLiteral("transaction")).toObject().value(QStringLiteral("action")).toString();
+    return actionName;
 }
 
 bool ZUVATransaction::expectsReply(QString const& messageTypeId) const
@@ -46,9 +41,9 @@ bool ZUVATransaction::awaitsDeliveryQuestion() const
     return response && response->getMessageTypeId() == kDeliveryQuestionType;
 }
 
-void ZUVATransaction::noteReply(QString const& messageTypeId)
+void ZUVATransaction::noteReply(QString const& messageTypeId, std::uint32_t digest)
 {
-    replyType_ = messageTypeId;
+    replyDigest_ = digest;
     if (messageTypeId == kDeliveryQuestionType)
         asked_ = true;
 }
@@ -58,9 +53,9 @@ bool ZUVATransaction::wasAsked() const
     return asked_.load();
 }
 
-QString const& ZUVATransaction::replyType() const
+std::uint32_t ZUVATransaction::replyDigest() const
 {
-    return replyType_;
+    return replyDigest_;
 }
 
 bool ZUVATransaction::claimResult()

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -35,8 +36,8 @@ public:
     ZUVATransaction();
     ~ZUVATransaction() override;
 
-    // The sale system's request as received: the object holding "transaction".
-    QJsonObject json;
+    // The sale system's action ("Sale", ...), as the request named it.
+    QString actionName;
     ZUVAHeader header;
     ZUVABody body;
     std::shared_ptr<JsonZUVAResponse> response;
@@ -49,9 +50,7 @@ public:
     // the dispatcher's default.
     std::chrono::milliseconds timeout{0};
 
-    // The "action" text inside "transaction" (empty when absent).
-    QString action() const;
-    static QString actionOf(QJsonObject const& json);
+    QString const& action() const;
     // Whether a received message of this type is this transaction's reply:
     // its response translator's type, or "Rd" while a delivery question "CR"
     // is expected (the terminal may end the sale without asking).
@@ -63,11 +62,11 @@ public:
     bool awaitsDeliveryQuestion() const;
     // Called as it takes a reply: once its delivery question has come, the
     // host's answer is its, whichever other sale awaits one.
-    void noteReply(QString const& messageTypeId);
+    void noteReply(QString const& messageTypeId, std::uint32_t digest);
     bool wasAsked() const;
-    // The type of the last reply it took; read only once it has ended with
+    // The digest of the last reply it took; read only once it has ended with
     // that reply (the claim of its result publishes it).
-    QString const& replyType() const;
+    std::uint32_t replyDigest() const;
 
     // Claims the right to deliver the result; true for the first caller only.
     bool claimResult();
@@ -88,7 +87,7 @@ public:
 private:
     std::atomic<bool> ended_{false};
     std::atomic<bool> asked_{false};
-    QString replyType_;
+    std::uint32_t replyDigest_ = 0;
     // The number of the sale whose result this nested transaction delivers.
     int handedOverSequenceNumber_ = -1;
 };

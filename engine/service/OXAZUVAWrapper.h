@@ -189,39 +189,19 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * transaction). It may send the next
  * transaction from inside that callback.
  *
- * Which reply belongs to it. A reply's sequence number counts only while the
- * terminal answers under its requests' numbers (0, or no number, is no sign
- * either way); each connection starts so. Then a reply under the number of an
- * earlier transaction to the terminal that has ended (from the moment it took
- * its result, or failed: time-out, reset, "MMIClose", lost connection or
- * frame) and that no transaction waiting holds is that one's, until a newer
- * transaction is sent with that number: when it ended without its reply
- * (a sale's approval after a reset or time-out, say) its own reply, an error
- * or a rejection is its late reply, reported once; when it ended with its
- * result, the reply again is a repeat, only logged (an error or a rejection
- * of the type it took too), while an error or a rejection of another type
- * goes on as below; any other reply is no one's: a sale's reply carrying an
- * amount is warned of, any other logged.
- * The library never sends a transaction under a number that one still waiting
- * holds. Any other reply goes to a transaction set aside by a "CancelRetail"
- * that awaits its message type, else to the transaction in flight (a rejection
- * under a number never sent included); where more than one could take it, the
- * one sent under its number takes it. A terminal that numbers its replies
- * itself shows it (a reply of the awaited type under a number no transaction
- * waiting holds, or one under an answered transaction's number, set aside
- * while a transaction waited until its time-out, a reset or an "MMIClose"
- * ended it, or another's late reply set aside while a transaction waited
- * until its time-out): for the rest of the connection replies are matched by message
- * type alone, and a late reply of a reset or timed-out sale can then become
- * the next sale's result. While numbers are trusted, a terminal that falls
- * one number behind after a reset (it never answers the reset sale, and
- * answers the next sale under its number) has that reply taken for the reset
- * sale's late reply, warned of, and the next sale waits for its time-out;
- * the sales after it get their replies.
- * After a sale that ended without its reply, and after such a warning, send
- * "LastTransaction" before selling again: its result is that sale's only
+ * Which reply belongs to it: the reply of the kind it awaits. A terminal that
+ * echoes its requests' numbers gets each transaction its own reply, and a late
+ * reply of a reset or timed-out one is warned of, never the next one's result.
+ * One that sends no number or 0, a counter of its own or always one number gets
+ * each transaction the reply of its kind that comes while it waits, so a reset
+ * sale's late approval coming while the next sale waits can become that sale's
+ * result. A reply sent again is only logged. A sale that ends without its reply
+ * after one of its kind was set aside while it waited is warned of, naming that
+ * reply. After a sale that ended without its reply, and after such a warning,
+ * send "LastTransaction" before selling again: its result is that sale's only
  * when its "transactionIdentifier" differs from the approval before's (see
- * <zuva/HostGuide.md>, "Time-outs"). The answer to a delivery
+ * <zuva/HostGuide.md>, "Time-outs"). A reply awaited by a transaction
+ * set aside by a "CancelRetail" goes to it first; the answer to a delivery
  * question goes to the sale that asked it.
  *
  * A sale's result carries no ticket

@@ -427,24 +427,56 @@ TEST_F(TransactionsEndToEnd, ASaleSoldAgainAfterAResetGetsItsOwnApproval)
     EXPECT_EQ(reset.count(), 1u);
 }
 
-// A terminal that numbers its sale replies with a counter of its own, which
-// comes round to the numbers of the host's answered sales: each sale gets its
-// own approval.
-TEST_F(TransactionsEndToEnd, ATerminalNumberingItsRepliesItselfGivesEachSaleItsApproval)
+// A terminal that numbers its sale replies as the numbering says: each sale
+// and each cancellation of it gets its own approval.
+class TerminalNumbering : public TransactionsEndToEnd {
+protected:
+    void expectEachSaleAndCancellationItsApproval(std::function<int(const SimMessage& request)> number)
+    {
+        sim.on("Cd", [number](const SimMessage& request) {
+            SimMessage own = request;
+            own.sequence = number(request);
+            // An identifier of its own transaction, as a terminal gives each reply.
+            own.root.children.push_back(SimTlv::hex("DF9464", valueOf(request, "DF21") + "0000"));
+            return SimTerminal::Reply{{SimSaleReplies::saleReplyTo(own, TerminalId)}};
+        });
+        for (const char* value : {"1.00", "2.00", "3.00"}) {
+            SCOPED_TRACE(value);
+            const auto sale = resultOf<ect::SaleResult>(
+                [value](auto done) { return ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount(value), done); });
+            EXPECT_EQ(errorText(sale.error()), "ok");
+            EXPECT_EQ(sale.authorizedAmount(), std::stod(value));
+            const auto cancellation = resultOf<ect::AuthorizedSaleResult>([value](auto done) {
+                return ect::AuthorizedSaleTransaction(ect::AuthorizedSaleAction::CancelSale, ect::Amount(value),
+                                                      "AB12CD", done);
+            });
+            EXPECT_EQ(errorText(cancellation.error()), "ok");
+            EXPECT_EQ(cancellation.authorizedAmount(), std::stod(value));
+        }
+    }
+};
+
+// A counter of its own, which comes round to the numbers of the host's
+// answered sales.
+TEST_F(TerminalNumbering, ATerminalNumberingItsRepliesItselfGivesEachSaleItsApproval)
 {
     const auto counter = std::make_shared<std::atomic<int>>(96);
-    sim.on("Cd", [counter](const SimMessage& request) {
-        SimMessage own = request;
-        own.sequence = ++*counter % 99 + 1;
-        return SimTerminal::Reply{{SimSaleReplies::saleReplyTo(own, TerminalId)}};
+    expectEachSaleAndCancellationItsApproval([counter](const SimMessage&) { return ++*counter % 99 + 1; });
+}
+
+TEST_F(TerminalNumbering, ATerminalAnsweringUnderOneNumberGivesEachSaleItsApproval)
+{
+    expectEachSaleAndCancellationItsApproval([](const SimMessage&) { return 1; });
+}
+
+TEST_F(TerminalNumbering, ACancellationAnsweredUnderTheSalesNumberGetsItsApproval)
+{
+    const auto lastSale = std::make_shared<std::atomic<int>>(0);
+    expectEachSaleAndCancellationItsApproval([lastSale](const SimMessage& request) {
+        if (valueOf(request, "DF21") != "8891")
+            *lastSale = request.sequence;
+        return lastSale->load();
     });
-    for (const char* value : {"1.00", "2.00", "3.00", "4.00"}) {
-        SCOPED_TRACE(value);
-        const auto sale = resultOf<ect::SaleResult>(
-            [value](auto done) { return ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount(value), done); });
-        EXPECT_EQ(errorText(sale.error()), "ok");
-        EXPECT_EQ(sale.authorizedAmount(), std::stod(value));
-    }
 }
 
 TEST_F(TransactionsEndToEnd, ThousandSalesOverTenTerminalsEachReachTheHostOnce)

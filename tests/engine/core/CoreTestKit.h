@@ -14,7 +14,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <boost/optional.hpp>
+
 #include <chrono>
+#include <cstdio>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -60,6 +63,30 @@ inline QByteArray incidentReply(const std::string& type, int sequence, const std
     if (!merchantText.empty())
         elements.push_back(SimTlv::primitive(testsupport::fromHex("DF9460"), SimTlv::text("DF13", merchantText).encode()));
     return message(type, sequence, elements);
+}
+
+// A packed-BCD element's value as a number, as the library reads amounts.
+inline std::int64_t bcdValue(const SimTlv* element)
+{
+    std::int64_t value = 0;
+    for (unsigned char byte : element->value)
+        value = value * 100 + (byte >> 4) * 10 + (byte & 0x0F);
+    return value;
+}
+
+inline boost::optional<std::int64_t> amountIn(const QByteArray& body, const char* tag)
+{
+    const SimTlv root = SimTlv::parseAll(fromQ(body)).at(0);
+    const SimTlv* found = root.find(tag);
+    return found ? boost::make_optional(bcdValue(found)) : boost::none;
+}
+
+// An amount of minor units as its 12-digit element.
+inline SimTlv amountElement(const char* tag, std::int64_t minorUnits)
+{
+    char digits[13];
+    std::snprintf(digits, sizeof digits, "%012lld", static_cast<long long>(minorUnits));
+    return SimTlv::hex(tag, digits);
 }
 
 // A well-formed header announcing a body that is no BER-TLV element tree.
@@ -128,6 +155,11 @@ public:
             elements.push_back(SimTlv::primitive(testsupport::fromHex("DF01"), Bytes(size_t(padding), 0x55)));
         out.append(toQ(testsupport::SimMessage::buildBody(m_type, sequenceNumber, elements)));
     }
+    // DF50 holds it.
+    boost::optional<std::int64_t> requestedAmount(QByteArray const& body) const override
+    {
+        return amountIn(body, "DF50");
+    }
 
 private:
     std::string m_type;
@@ -168,6 +200,10 @@ public:
     QString describeLateReply(QByteArray const& bytes) const override
     {
         return QString("sequence %1").arg(sequenceOf(SimTlv::parseAll(fromQ(bytes)).at(0)));
+    }
+    boost::optional<std::int64_t> approvedAmount(QByteArray const& bytes) const override
+    {
+        return amountIn(bytes, "DF26");
     }
 
 private:
@@ -255,14 +291,18 @@ struct TransactionPlan {
     std::chrono::milliseconds timeout{5000};
     bool carriesAmount = false; // as a sale's reply
     int deliveryAnswer = 0; // a delivery sale answers its question under this number
+    std::int64_t amount = 0; // asked for in DF50 when not 0
 };
 
 inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionPlan& plan,
                                                              oxa::ZUVATransaction::ResultCallback callback)
 {
     std::unique_ptr<oxa::ZUVATransaction> transaction(new oxa::ZUVATransaction());
-    const QByteArray bytes = message(plan.requestType, plan.sequence);
-    transaction->json = QJsonObject{{"transaction", QJsonObject{{"action", "Test"}}}};
+    std::vector<SimTlv> elements;
+    if (plan.amount)
+        elements.push_back(amountElement("DF50", plan.amount));
+    const QByteArray bytes = message(plan.requestType, plan.sequence, elements);
+    transaction->actionName = "Test";
     transaction->header = oxa::ZUVAHeader(bytes.left(38));
     transaction->body = oxa::ZUVABody(bytes.mid(38));
     transaction->response = std::make_shared<TestResponse>(plan.replyType, plan.carriesAmount);

@@ -30,7 +30,7 @@ public:
     std::uint64_t sentSoFar() const override { return 0; }
     void failTransactions(const ect::ECTError&, std::uint64_t) override {}
     QSharedPointer<oxa::ZUVATransaction> getPendingTransaction(QString) const override { return {}; }
-    ReplyOwner findReplyOwner(QString, int, bool) override { return {}; }
+    ReplyOwner findReplyOwner(oxa::ReplyMatcher::Reply const&) override { return {}; }
     bool holdsSequenceNumber(int sequenceNumber) const override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -139,7 +139,8 @@ TEST_F(RequestHandlerTest, ConcurrentRequestsOfOneActionKeepTheirOwnTimeOuts)
         callers.emplace_back([this, caller, &thrown] {
             try {
                 for (int i = 0; i < perThread; ++i)
-                    handler.makeTransaction(request("Test", {{"timeout", caller * 10}}), nullptr, nullptr);
+                    handler.makeTransaction(request("Test", {{"timeout", caller * 10}, {"padding", caller}}), nullptr,
+                                            nullptr);
             } catch (...) {
                 thrown[size_t(caller - 1)] = std::current_exception();
             }
@@ -153,8 +154,10 @@ TEST_F(RequestHandlerTest, ConcurrentRequestsOfOneActionKeepTheirOwnTimeOuts)
     ASSERT_EQ(dispatcher->count(), size_t(4 * perThread));
     for (size_t i = 0; i < dispatcher->count(); ++i) {
         oxa::ZUVATransaction& transaction = dispatcher->at(i);
-        const int asked = transaction.json["transaction"].toObject()["timeout"].toInt();
-        EXPECT_EQ(transaction.timeout, std::chrono::milliseconds(asked * 1000));
+        // The caller's padding tells which time-out it asked for.
+        const SimTlv root = SimTlv::parseAll(fromQ(transaction.body.data())).at(0);
+        const int caller = int(root.find("DF01")->value.size());
+        EXPECT_EQ(transaction.timeout, std::chrono::milliseconds(caller * 10 * 1000));
     }
 }
 

@@ -287,15 +287,15 @@ TEST_F(ResponseHandlerTest, ASaleSentAgainGetsItsOwnApprovalAndTheFirstOnesIsRep
 
 // Which transaction each reply goes to, step by step over one connection.
 // While the terminal answers under its requests' numbers, a reply under the
-// number of a transaction that has ended is that one's: its late reply,
-// reported once, when it ended without it; a repeat, logged only, of the reply
-// it took; never the result of one in flight, though an error or rejection
-// under an answered one's number is. Any other reply, error or rejection goes
-// to the set-aside transaction expecting its type, else the current one; the
-// number decides between several. A terminal that shows it numbers replies
-// otherwise (a reply of the taker's type under a number neither 0 nor in
-// flight, or a transaction unanswered past a repeat) has them matched by type
-// alone. A delivery answer goes to the sale whose question it answers, set
+// number of a transaction that ended without its reply is that one's late
+// reply, reported, unless it approves the waiting sale's amount and not the
+// ended one's; the bytes an ended transaction took, again, are a repeat,
+// logged only. Any other reply, error or rejection goes to the set-aside
+// transaction expecting its type, else the current one; the number decides
+// between several. A terminal that shows it numbers replies otherwise (a
+// reply of the taker's type under a number neither 0 nor in flight, or a
+// transaction unanswered past a reply set aside that may have been its own)
+// has them matched by type alone. A delivery answer goes to the sale whose question it answers, set
 // aside or not, and that sale ends with the terminal's reply to it.
 TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
 {
@@ -328,7 +328,12 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
         return Step{Step::Await, which, {}, outcome};
     };
     const Step reset{Step::Reset, {}, {}, {}};
-    const auto sale = [&](int id) { return sent(plan(id, "Rd")); };
+    // A sale asking for the amount in minor units, when not 0.
+    const auto sale = [&](int id, std::int64_t amount = 0) {
+        TransactionPlan made = plan(id, "Rd");
+        made.amount = amount;
+        return sent(made);
+    };
     const auto cancel = [&](int id) { return sent(plan(id, "Ro", oxa::ImmediateQueue)); };
     const auto deliverySale = [&](int id, int answer) {
         TransactionPlan made = plan(id, "CR");
@@ -337,7 +342,7 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
     };
     // A sale set aside by a cancellation the terminal answers, then fails or
     // approves the sale under the cancellation's number, on the heels of that
-    // answer; an approval there ends nothing, and the sale's own reply follows.
+    // answer.
     const auto underCancellation = [&](int times, bool approved) {
         std::vector<Step> steps;
         for (int sale = 1; sale < 2 * times; sale += 2) {
@@ -346,11 +351,16 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
             const QByteArray saleReply = approved ? message("Rd", sale + 1, {SimTlv::hex("DF26", "000000000700")})
                                                   : incidentReply("Rd", sale + 1, "2710");
             steps.push_back(got(message("Ro", sale + 1) + saleReply));
-            if (approved)
-                steps.push_back(got(message("Rd", sale)));
             steps.push_back(ended(sale, approved ? Success : Outcome{1, 19}));
         }
         return steps;
+    };
+    // Each sale answered under its cancellation's number.
+    const auto underEach = [](int times) {
+        std::map<int, int> numbers;
+        for (int id = 1; id <= 2 * times; id += 2)
+            numbers[id] = id + 1;
+        return numbers;
     };
     const auto eachOutcome = [](int times, Outcome odd, Outcome even) {
         std::map<int, Outcome> outcomes;
@@ -416,6 +426,15 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
         {"two cancellations, the number decides", {sale(1), cancel(2), cancel(3), got(incidentReply("Ro", 3, "2630")),
                                                    ended(3, Incident), got(message("Ro", 2)), got(message("Rd", 1))},
          {{1, Success}, {2, Success}, {3, Incident}}, 0},
+        {"three cancellations, the number decides",
+         {sale(1), cancel(2), cancel(3), cancel(4), got(message("Ro", 3)), ended(3, Success), got(message("Ro", 2)),
+          ended(2, Success), got(message("Ro", 4)), ended(4, Success), got(message("Rd", 1))},
+         {{1, Success}, {2, Success}, {3, Success}, {4, Success}}, 0},
+        {"a timed-out request's late reply while a sale waits is no sign against that sale reset",
+         {sent(plan(1, "Rt", oxa::Sequential, 30ms)), ended(1, TimedOut), sale(2, 200), got(message("Rt", 1)), reset,
+          ended(2, ResetByHost), sale(3, 300), got(message("Rd", 2, {SimTlv::hex("DF26", "000000000200")})),
+          got(message("Rd", 3))},
+         {{1, TimedOut}, {2, ResetByHost}, {3, Success}}, 2},
         {"a rejection under a number never sent", {sent(plan(1, "Rt")), got(rejection(77, "0102"))}, {{1, Rejected}},
          0},
         {"a sale's approval under a number never sent",
@@ -428,14 +447,18 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
          {sale(1), got(message("Rd", 50)), ended(1, Success), sale(2), got(message("Rd", 1)), ended(2, Success),
           sent(plan(3, "Rt")), got(message("Rt", 2)), ended(3, Success), sent(plan(4, "Rt")), got(message("Rt", 3))},
          {{1, Success}, {2, Success}, {3, Success}, {4, Success}}, 0, {{1, 50}, {2, 1}, {3, 2}, {4, 3}}},
+        {"a terminal numbering its replies itself, its counter meeting a reset sale's number",
+         {sale(1), reset, ended(1, ResetByHost), sale(2), got(message("Rd", 50)), ended(2, Success), sale(3),
+          got(message("Rd", 1))},
+         {{1, ResetByHost}, {2, Success}, {3, Success}}, 0, {{2, 50}, {3, 1}}},
         {"a terminal answering under one number: one sale lost",
          {sale(1), got(message("Rd", 1)), ended(1, Success), sent(plan(2, "Rd", oxa::Sequential, 3000ms)),
           got(message("Rd", 1)), logged("a repeated reply of Test"), ended(2, TimedOut), sale(3), got(message("Rd", 1)), ended(3, Success),
           sent(plan(4, "Rt")), got(message("Rt", 1))},
          {{1, Success}, {2, TimedOut}, {3, Success}, {4, Success}}, 0, {{3, 1}, {4, 1}}},
         {"an echoing terminal's sales reset twice",
-         {sale(1), reset, ended(1, ResetByHost), sale(2), got(approval1), got(approval1),
-          logged("a repeated reply of Test"), reset, ended(2, ResetByHost), sale(3),
+         {sale(1), reset, ended(1, ResetByHost), sale(2, 200), got(approval1), got(approval1),
+          logged("a repeated reply of Test"), reset, ended(2, ResetByHost), sale(3, 300),
           got(message("Rd", 2, {SimTlv::hex("DF26", "000000000700")})), got(message("Rd", 3))},
          {{1, ResetByHost}, {2, ResetByHost}, {3, Success}}, 2},
         {"a terminal one number behind after a reset: the sale that times out past the sale before's reply is lost, "
@@ -444,11 +467,17 @@ TEST_F(ResponseHandlerTest, EachReplyGoesToItsOwnTransaction)
           sent(plan(3, "Rd", oxa::Sequential, 300ms)), got(message("Rd", 2, {SimTlv::hex("DF26", "000000000700")})),
           ended(3, TimedOut), sent(plan(4, "Rd", oxa::Sequential, 300ms)),
           got(message("Rd", 3, {SimTlv::hex("DF26", "000000000800")}))},
-         {{1, Success}, {2, ResetByHost}, {3, TimedOut}, {4, Success}}, 1, {{4, 3}}},
+         {{1, Success}, {2, ResetByHost}, {3, TimedOut}, {4, Success}}, 1, {{4, 3}},
+         "Test ended without its reply; reply Rd (sequence 2), set aside while it waited, may have been its own"},
+        {"a terminal one number behind after a reset: the approval of the waiting sale's amount is its own",
+         {sale(1, 100), got(message("Rd", 1)), ended(1, Success), sale(2, 200), reset, ended(2, ResetByHost),
+          sale(3, 700), got(message("Rd", 2, {SimTlv::hex("DF26", "000000000700")})), ended(3, Success), sale(4, 800),
+          got(message("Rd", 3, {SimTlv::hex("DF26", "000000000800")}))},
+         {{1, Success}, {2, ResetByHost}, {3, Success}, {4, Success}}, 0, {{3, 2}, {4, 3}}},
         {"a sale set aside, its error under the answered cancellation's number", underCancellation(20, false),
          eachOutcome(20, Incident, Success), 0},
-        {"a sale set aside, an approval under the answered cancellation's number", underCancellation(20, true),
-         eachOutcome(20, Success, Success), 20},
+        {"a sale set aside, an approval under the answered cancellation's number: matched by its type",
+         underCancellation(20, true), eachOutcome(20, Success, Success), 0, underEach(20)},
         {"an approval under number 0, then a reset sale's approval",
          {sale(1), got(message("Rd", 0)), ended(1, Success), sale(2), reset, ended(2, ResetByHost), sale(3),
           got(message("Rd", 2, {SimTlv::hex("DF26", "000000000700")})), got(message("Rd", 3))},
@@ -623,7 +652,7 @@ TEST_F(ResponseHandlerTest, ASaleAnsweredWhileClearedLeavesNoRecordBehind)
         link->receive(message("Rl", id + 1));
         ASSERT_TRUE(results.waitFor(id + 1));
         EXPECT_EQ(results.outcome(id + 1), Success);
-        link->receive(message("Rd", id, {SimTlv::hex("DF26", "000000001234")}));
+        link->receive(message("Rd", id));
         EXPECT_TRUE(waitUntil([&] { return warnings.text().count("a repeated reply of Test") == id / 2 + 1; }))
             << warnings.text().toStdString();
         EXPECT_FALSE(warnings.text().contains("came after")) << warnings.text().toStdString();
@@ -632,43 +661,54 @@ TEST_F(ResponseHandlerTest, ASaleAnsweredWhileClearedLeavesNoRecordBehind)
 }
 
 // An ended transaction keeps its number however many others ended since,
-// until a newer one ends under it; its reply is reportable once.
-TEST(EndedTransactions, KeepEachNumberUntilItIsSentAgain)
+// until a newer one ends under it; its late reply is reportable, the same
+// bytes again a repeat. Under an answered one's number only its reply's bytes
+// again are a repeat; anything else goes by its type.
+TEST(ReplyMatcher, KeepsEachNumberUntilItIsSentAgain)
 {
-    oxa::EndedTransactions record;
+    using Decision = oxa::ReplyMatcher::Decision;
+    oxa::ReplyMatcher matcher;
+    const oxa::ReplyMatcher::InFlight none;
+    const auto reply = [](const char* type, int sequence, const std::vector<SimTlv>& elements = {}) {
+        return oxa::ReplyMatcher::Reply{type, sequence, false, message(type, sequence, elements).mid(38)};
+    };
+    const auto rejected = [](int sequence) {
+        return oxa::ReplyMatcher::Reply{"Rj", sequence, true, rejection(sequence, "0102").mid(38)};
+    };
     std::vector<std::unique_ptr<oxa::ZUVATransaction>> ended;
     for (int sequence = 1; sequence <= 99; ++sequence) {
         TransactionPlan plan;
         plan.sequence = sequence;
         ended.push_back(makeTransaction(plan, {}));
-        record.remember(*ended.back(), false, sequence != 2);
+        matcher.end(*ended.back(), false, sequence != 2);
     }
     for (int sequence = 1; sequence <= 99; ++sequence) {
         SCOPED_TRACE(sequence);
-        // A stray message under the number does not use the report up.
-        EXPECT_FALSE(record.take(sequence, "Zz", false)->reportable);
-        const auto entry = record.take(sequence, sequence % 2 ? "Rt" : "Re", sequence % 2 == 0);
-        ASSERT_TRUE(bool(entry));
-        EXPECT_TRUE(entry->transaction == ended[size_t(sequence - 1)].get());
-        EXPECT_EQ(entry->reportable, sequence != 2);
+        // A stray message under the number is nobody's and uses nothing up.
+        EXPECT_EQ(matcher.match(reply("Zz", sequence), none).kind, Decision::Nobody);
+        const Decision decision = matcher.match(sequence % 2 ? reply("Rt", sequence) : rejected(sequence), none);
+        ASSERT_EQ(decision.kind, Decision::LateReply);
+        EXPECT_EQ(decision.ended->reportable, sequence != 2);
     }
-    ASSERT_TRUE(bool(record.take(3, "Rt", false)));
-    EXPECT_FALSE(record.take(3, "Rt", true)->reportable);
+    // A number come round again: the transaction in flight under it takes its reply.
+    TransactionPlan again;
+    again.sequence = 5;
+    const std::unique_ptr<oxa::ZUVATransaction> waiting = makeTransaction(again, {});
+    EXPECT_EQ(matcher.match(reply("Rt", 5, {SimTlv::hex("DF01", "05")}), {waiting.get()}).kind, Decision::Taken);
+    const Decision repeat = matcher.match(reply("Rt", 3), none);
+    EXPECT_EQ(repeat.kind, Decision::Repeat);
+    EXPECT_STREQ(repeat.why, "the same bytes as the reply its number's transaction took");
+    EXPECT_EQ(matcher.match(reply("Rt", 3, {SimTlv::hex("DF01", "01")}), none).kind, Decision::LateReply);
     TransactionPlan newer;
     newer.sequence = 3;
     ended.push_back(makeTransaction(newer, {}));
-    record.remember(*ended.back(), false, true);
-    EXPECT_TRUE(record.take(3, "Rt", false)->transaction == ended.back().get());
-    EXPECT_FALSE(bool(record.take(0, "Rt", true)));
-
-    // One that took its result: its reply again is a repeat, another result a
-    // stray message; an error or rejection is for the transactions in flight.
-    record.remember(*ended.back(), true, true);
-    EXPECT_TRUE(record.take(3, "Rt", false)->repeat);
-    EXPECT_FALSE(record.take(3, "Rt", false)->reportable);
-    EXPECT_FALSE(record.take(3, "Rd", false)->repeat);
-    EXPECT_FALSE(bool(record.take(3, "Rj", true)));
-    EXPECT_FALSE(bool(record.take(100, "Rt", false)));
+    ended.back()->noteReply("Rt", oxa::ReplyMatcher::digestOf(reply("Rt", 3).body));
+    matcher.end(*ended.back(), true, false);
+    EXPECT_EQ(matcher.match(reply("Rt", 3), none).kind, Decision::Repeat);
+    EXPECT_EQ(matcher.match(reply("Rt", 3, {SimTlv::hex("DF01", "01")}), none).kind, Decision::Nobody);
+    EXPECT_EQ(matcher.match(rejected(3), none).kind, Decision::Nobody);
+    EXPECT_EQ(matcher.match(reply("Rt", 100), none).kind, Decision::Nobody);
+    EXPECT_TRUE(matcher.numbersTrusted());
 }
 
 } // namespace

@@ -237,3 +237,28 @@ TEST_F(EveryAction, ATerminalNumberingItsRepliesItselfGetsEachTransactionItsRepl
 {
     expectEachTransactionItsReplyUnderTheTerminalsOwnNumbers(host, Terminal, *terminal);
 }
+
+TEST_F(EveryAction, ATerminalAnsweringUnderOneNumberGetsEachTransactionItsReplyOverTcpIp)
+{
+    expectEachTransactionItsReplyUnderOneNumber(host, Terminal, *terminal);
+}
+
+TEST_F(EveryAction, ACancellationQuotingTheSalesNumberGetsItsReplyOverTcpIp)
+{
+    expectACancellationQuotingTheSalesNumberItsReply(host, Terminal, *terminal);
+}
+
+TEST_F(EveryAction, ACounterOneBehindAfterAResetLosesNoSaleOverTcpIp)
+{
+    expectEachSaleItsReplyFromACounterOneBehind(host, Terminal, *terminal, false);
+}
+
+TEST_F(EveryAction, ACounterOneBehindAfterADeliveryQuestionLosesNoSaleOverTcpIp)
+{
+    expectEachSaleItsReplyFromACounterOneBehind(host, Terminal, *terminal, true);
+}
+
+TEST_F(EveryAction, AResetSalesApprovalUnderOneNumberLosesNoSaleOverTcpIp)
+{
+    expectASaleWaitingPastAResetOnesApprovalUnderOneNumberAnApproval(host, Terminal, *terminal);
+}

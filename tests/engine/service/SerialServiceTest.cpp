@@ -370,6 +370,22 @@ TEST_F(SerialService, EachSaleEndsWithItsOwnReplyOverTheLink)
     expectEachSaleItsOwnReply(host, TerminalId, terminal);
 }
 
+TEST_F(SerialService, ATerminalAnsweringUnderOneNumberGetsEachTransactionItsReplyOverTheLink)
+{
+    terminal.identifyAs(TerminalId);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    expectEachTransactionItsReplyUnderOneNumber(host, TerminalId, terminal);
+}
+
+TEST_F(SerialService, ACancellationQuotingTheSalesNumberGetsItsReplyOverTheLink)
+{
+    terminal.identifyAs(TerminalId);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    expectACancellationQuotingTheSalesNumberItsReply(host, TerminalId, terminal);
+}
+
 TEST_F(SerialService, ATerminalNumberingItsRepliesItselfGetsEachTransactionItsReplyOverTheLink)
 {
     terminal.identifyAs(TerminalId);

@@ -890,7 +890,9 @@ int recordsIn(const std::string& folder)
     DIR* const dir = ::opendir(folder.c_str());
     if (!dir)
         return 0;
-    while (const dirent* const entry = ::readdir(dir)) {
+    // The 64-bit reading: on a 32-bit build the plain one fails on a
+    // file system whose entry offsets do not fit 32 bits.
+    while (const dirent64* const entry = ::readdir64(dir)) {
         const std::string name = entry->d_name;
         if (name.size() < 4 || name.compare(name.size() - 4, 4, ".xml") != 0)
             continue;

@@ -447,18 +447,25 @@ void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame, unsigned endsBefore
     noteUnfinished(endsBefore);
 }
 
-int JsonZUVAResponseHandlerImpl::chooseStart() const
+int JsonZUVAResponseHandlerImpl::chooseStart()
 {
     if (restarts_.empty())
         return 0;
     int best = 0;
     Reading bestReading = readingFrom(buffer_, 0);
-    for (auto restart = restarts_.begin(); restart != restarts_.end() && bestReading != Reading::Whole; ++restart) {
+    for (auto restart = restarts_.begin(); restart != restarts_.end() && bestReading != Reading::Whole;) {
         const Reading reading = readingFrom(buffer_, *restart);
+        // More bytes never mend a broken reading: reading it again at every
+        // frame would cost each frame as much as the frames before it.
+        if (reading == Reading::Broken) {
+            restart = restarts_.erase(restart);
+            continue;
+        }
         if (reading > bestReading) {
             best = *restart;
             bestReading = reading;
         }
+        ++restart;
     }
     return best;
 }

@@ -122,7 +122,8 @@ void State::deliverOnce(const QByteArray& data, unsigned char sequenceNumber, in
     // The terminal repeats a frame whose ACK it missed; the repetition is
     // acknowledged again but must not reach the engine a second time.
     if (isRepetition(data, sequenceNumber)) {
-        if (shared().awaitedFrameCarriesMessage && !shared().numbersAdvance)
+        // An empty frame answers nothing.
+        if (shared().awaitedFrameCarriesMessage && !shared().numbersAdvance && !data.isEmpty())
             manager().reportRepeatMayBeAnswer(data);
         return;
     }

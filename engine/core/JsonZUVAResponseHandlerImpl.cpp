@@ -431,13 +431,16 @@ std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
 
 void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame, unsigned endsBefore)
 {
-    {
+    // Nothing held before nor after the frame (its messages whole) leaves
+    // nothing to note.
+    const bool held = !buffer_.isEmpty();
+    if (held) {
         // A message this frame completes may end its transaction before the
         // frame is cut: it is unfinished no longer.
         std::lock_guard<std::mutex> lock(unfinished_->mutex);
         unfinished_->bytes.clear();
     }
-    if (!buffer_.isEmpty() && couldBeginMessage(frame))
+    if (held && couldBeginMessage(frame))
         restarts_.push_back(buffer_.size());
     buffer_.append(frame);
     const int start = chooseStart();
@@ -449,21 +452,29 @@ void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame, unsigned endsBefore
     forgetRestartsBefore(before - buffer_.size());
     if (!buffer_.isEmpty() && !couldBeginMessage(buffer_))
         dropLeftover(buffer_.size());
-    noteUnfinished(endsBefore);
+    if (held || !buffer_.isEmpty())
+        noteUnfinished(endsBefore);
 }
 
-int JsonZUVAResponseHandlerImpl::chooseStart() const
+int JsonZUVAResponseHandlerImpl::chooseStart()
 {
     if (restarts_.empty())
         return 0;
     int best = 0;
     Reading bestReading = readingFrom(buffer_, 0);
-    for (auto restart = restarts_.begin(); restart != restarts_.end() && bestReading != Reading::Whole; ++restart) {
+    for (auto restart = restarts_.begin(); restart != restarts_.end() && bestReading != Reading::Whole;) {
         const Reading reading = readingFrom(buffer_, *restart);
+        // More bytes never mend a broken reading: reading it again at every
+        // frame would cost each frame as much as the frames before it.
+        if (reading == Reading::Broken) {
+            restart = restarts_.erase(restart);
+            continue;
+        }
         if (reading > bestReading) {
             best = *restart;
             bestReading = reading;
         }
+        ++restart;
     }
     return best;
 }
@@ -488,7 +499,7 @@ void JsonZUVAResponseHandlerImpl::dropLeftover(int count)
 
 void JsonZUVAResponseHandlerImpl::forgetRestartsBefore(int count)
 {
-    if (count <= 0)
+    if (count <= 0 || restarts_.empty())
         return;
     std::vector<int> kept;
     for (const int restart : restarts_) {

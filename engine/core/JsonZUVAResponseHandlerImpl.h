@@ -71,8 +71,9 @@ private:
     void cutFrame(QByteArray frame, unsigned endsBefore);
     // Where the buffer's messages begin: at its start, or at the frame after
     // it under which they read best (all whole, else the last still
-    // incomplete), the earliest among equals.
-    int chooseStart() const;
+    // incomplete), the earliest among equals. Forgets the frames under which
+    // they cannot read.
+    int chooseStart();
     void dropLeftover(int count);
     // Keeps the frame starts that lie after the first count bytes.
     void forgetRestartsBefore(int count);

@@ -116,6 +116,17 @@ TEST_P(LinkRepeats, RepeatedFrameIsAcknowledgedAgainButDeliveredOnce)
     }
     feed(advancing ? frame("1122", 7) : last, advancing ? 7 : 5, advancing ? "1122" : "3344");
 
+    // An empty frame answers nothing: its repeat before the terminal
+    // acknowledges our message is no report.
+    const unsigned char empty = advancing ? 9 : 5;
+    feed(frame("", empty), empty, "");
+    ASSERT_TRUE(write("A2"));
+    ASSERT_TRUE(waitFor([&] { return wrote(frame("A2", 7)); }));
+    feed(frame("", empty), empty, "");
+    feed(ack(7) + frame("", empty), empty, "");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(repeatsThatMayBeAnswers, advancing ? 0u : 1u);
+
     // A late repeat, twice the acknowledgement time-out after the frame, is
     // still one. Judged only if the link took it before the terminal's
     // resends (an acknowledgement time-out each) could have run out.

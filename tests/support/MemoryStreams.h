@@ -36,9 +36,27 @@ public:
         return count;
     }
 
+    // Frames fed are read as the serial link gives them, each whole.
+    void feedFrame(const QByteArray& frame)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_frames.push_back(frame);
+    }
+
+    bool readFrames(std::vector<QByteArray>& frames) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_frames.empty())
+            return false;
+        frames.insert(frames.end(), m_frames.begin(), m_frames.end());
+        m_frames.clear();
+        return true;
+    }
+
 private:
     std::mutex m_mutex;
     QByteArray m_pending;
+    std::vector<QByteArray> m_frames;
 };
 
 // The sending end: records every write (one entry per call) and can hand each

@@ -375,6 +375,12 @@ struct Connection {
         responses->readMessage();
     }
 
+    void receiveFrame(const QByteArray& frame)
+    {
+        in->feedFrame(frame);
+        responses->readMessage();
+    }
+
     // Sequence number of the n-th message written (0 based), after waiting for it.
     int sentSequence(size_t index)
     {

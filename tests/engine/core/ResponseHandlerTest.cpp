@@ -71,6 +71,26 @@ TEST_F(ResponseHandlerTest, MessagesAreCutWhateverTheReadsLookLikeAndStrayBytesA
     EXPECT_EQ(results.total(), 3u);
 }
 
+// A message cut short whose header announces the most a header can, then
+// thousands of one-byte frames that could each begin a message: each frame
+// costs about as much as the one before, and the reply after them is read.
+TEST_F(ResponseHandlerTest, AMessageCutShortCostsNoMoreThanItsFrames)
+{
+    testsupport::QtWarnings warnings;
+    send(1);
+    QByteArray header = message("Rt", 9).left(38);
+    header[36] = char(0x99);
+    header[37] = char(0x99);
+    link->receiveFrame(header);
+    for (int frame = 0; frame < 9000; ++frame)
+        link->receiveFrame("M");
+    link->receiveFrame(message("Rt", 1));
+    ASSERT_EQ(results.outcome(1), Success);
+    EXPECT_EQ(resultSequence(results.first(1)), 1);
+    EXPECT_EQ(warnings.text().count("its header announces 9999 body bytes, the frame holds 9000"), 1)
+        << warnings.text().toStdString();
+}
+
 // An error incident fails the transaction that takes a reply of its type,
 // whatever it expects: a set-aside one expecting the type, whatever number the
 // error carries, else the current one, also under the set-aside one's number

@@ -309,6 +309,18 @@ const std::map<std::string, Sequence>& sequences()
              late(r, 100, 200);
              r.answer(r.sale(300));
          }},
+        {"late past info",
+         [](Register& r) {
+             const int info = r.send(Kind::Info);
+             r.fail(info);
+             const int first = r.sale(100);
+             r.answer(info);
+             r.fail(first);
+             const int second = r.sale(200);
+             r.answer(first);
+             r.answer(second);
+             r.answer(r.sale(300));
+         }},
         {"repeat",
          [](Register& r) {
              const int first = r.sale(100);
@@ -368,7 +380,7 @@ TEST(ReplyMatcher, EveryNumberingPolicyGetsWhatMatchingByTypeGivesOrBetter)
 // repeating every reply gets one result each with no warning.
 TEST(ReplyMatcher, AnEchoingTerminalKeepsTheGainsOfNumbers)
 {
-    for (const char* name : {"late", "reset2", "repeat", "late, same amounts"}) {
+    for (const char* name : {"late", "reset2", "repeat", "late, same amounts", "late past info"}) {
         SCOPED_TRACE(name);
         Register matched(Policy::Echo, false);
         sequences().at(name)(matched);

@@ -151,8 +151,11 @@ bool ReplyMatcher::amountsTellApart(Reply const& reply, ZUVATransaction const& w
 
 void ReplyMatcher::noteSetAside(Reply const& reply, InFlight const& inFlight)
 {
-    for (ZUVATransaction const* waiting : inFlight) {
-        if (!waiting->expectsReply(reply.type) || amountsTellApart(reply, *waiting))
+    // An error or a rejection may be the one's that takes it by its type.
+    const int byType = reply.anyType ? takerOf(reply.type, inFlight) : -1;
+    for (size_t index = 0; index < inFlight.size(); ++index) {
+        ZUVATransaction const* waiting = inFlight[index];
+        if ((!waiting->expectsReply(reply.type) && int(index) != byType) || amountsTellApart(reply, *waiting))
             continue;
         const QString facts = quietly([&] { return waiting->response->describeLateReply(reply.body); });
         const QString note = facts.isEmpty() ? reply.type : QStringLiteral("%1 (%2)").arg(reply.type, facts);

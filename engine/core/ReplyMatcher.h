@@ -58,7 +58,7 @@ public:
         char const* why = "";
     };
 
-    static std::uint32_t digestOf(QByteArray const& body);
+    static std::uint64_t digestOf(QByteArray const& body);
 
     Decision match(Reply const& reply, InFlight const& inFlight);
     // The one that takes a reply of the type by type alone: a set-aside
@@ -83,7 +83,7 @@ private:
         // A late reply has come; digest is then that reply's.
         bool lateReplySeen = false;
         // The reply it took, or its last late reply.
-        std::uint32_t digest = 0;
+        std::uint64_t digest = 0;
         // The amount it asked for, when it ended without its reply.
         boost::optional<std::int64_t> requested;
     };

@@ -41,7 +41,7 @@ bool ZUVATransaction::awaitsDeliveryQuestion() const
     return response && response->getMessageTypeId() == kDeliveryQuestionType;
 }
 
-void ZUVATransaction::noteReply(QString const& messageTypeId, std::uint32_t digest)
+void ZUVATransaction::noteReply(QString const& messageTypeId, std::uint64_t digest)
 {
     replyDigest_ = digest;
     if (messageTypeId == kDeliveryQuestionType)
@@ -53,7 +53,7 @@ bool ZUVATransaction::wasAsked() const
     return asked_.load();
 }
 
-std::uint32_t ZUVATransaction::replyDigest() const
+std::uint64_t ZUVATransaction::replyDigest() const
 {
     return replyDigest_;
 }

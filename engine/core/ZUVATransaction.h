@@ -62,11 +62,11 @@ public:
     bool awaitsDeliveryQuestion() const;
     // Called as it takes a reply: once its delivery question has come, the
     // host's answer is its, whichever other sale awaits one.
-    void noteReply(QString const& messageTypeId, std::uint32_t digest);
+    void noteReply(QString const& messageTypeId, std::uint64_t digest);
     bool wasAsked() const;
     // The digest of the last reply it took; read only once it has ended with
     // that reply (the claim of its result publishes it).
-    std::uint32_t replyDigest() const;
+    std::uint64_t replyDigest() const;
 
     // Claims the right to deliver the result; true for the first caller only.
     bool claimResult();
@@ -87,7 +87,7 @@ public:
 private:
     std::atomic<bool> ended_{false};
     std::atomic<bool> asked_{false};
-    std::uint32_t replyDigest_ = 0;
+    std::uint64_t replyDigest_ = 0;
     // The number of the sale whose result this nested transaction delivers.
     int handedOverSequenceNumber_ = -1;
 };

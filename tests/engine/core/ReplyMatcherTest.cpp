@@ -429,3 +429,11 @@ TEST(ReplyMatcher, AnIdenticalRefusalIsSetAsideOnceAtMost)
         }
     }
 }
+
+// Two approvals that differ only in neighbouring bytes, a time 12:20 against
+// 13:01 in BCD, are two replies: taken for a repeat, the second would be lost.
+TEST(ReplyMatcher, RepliesDifferingInNeighbouringBytesHaveTwoDigests)
+{
+    EXPECT_NE(ReplyMatcher::digestOf(QByteArray::fromHex("9F21031220005A")),
+              ReplyMatcher::digestOf(QByteArray::fromHex("9F21031301005A")));
+}

@@ -34,10 +34,9 @@ public:
     virtual void unregisterNotificationHandler(QString messageTypeId) = 0;
     // To be called with false as a transaction starts, and with true whenever
     // transactions end and none awaits a reply: what the frames left of a
-    // message still incomplete then is returned once, as the warning to give;
-    // the caller gives it outside its locks, as host code runs for it. Any
-    // thread; holds the handler weakly.
-    virtual std::function<QString(bool ended)> transactionsWatch() = 0;
+    // message still incomplete then is warned of once. Any thread; holds the
+    // handler weakly.
+    virtual std::function<void(bool ended)> transactionsWatch() = 0;
 };
 
 // The sale reply translator tells a sale's reply that no transaction awaits,

@@ -542,19 +542,24 @@ QString JsonZUVAResponseHandlerImpl::reportUnfinished(Unfinished& unfinished)
                             QStringLiteral("still incomplete as the transactions ended, a reply may be lost"));
 }
 
-std::function<QString(bool ended)> JsonZUVAResponseHandlerImpl::transactionsWatch()
+std::function<void(bool ended)> JsonZUVAResponseHandlerImpl::transactionsWatch()
 {
     const std::weak_ptr<Unfinished> weak = unfinished_;
     return [weak](bool ended) {
         const std::shared_ptr<Unfinished> unfinished = weak.lock();
         if (!unfinished)
-            return QString();
-        const std::lock_guard<std::mutex> lock(unfinished->mutex);
-        unfinished->ended = ended;
-        if (!ended)
-            return QString();
-        ++unfinished->ends;
-        return reportUnfinished(*unfinished);
+            return;
+        QString text;
+        {
+            std::lock_guard<std::mutex> lock(unfinished->mutex);
+            unfinished->ended = ended;
+            if (!ended)
+                return;
+            ++unfinished->ends;
+            text = reportUnfinished(*unfinished);
+        }
+        if (!text.isEmpty())
+            HostWarning::report(text.toStdString());
     };
 }
 

@@ -38,7 +38,7 @@ public:
     void handleReceived() override;
     void registerNotificationHandler(std::unique_ptr<JsonZUVAResponse> handler) override;
     void unregisterNotificationHandler(QString messageTypeId) override;
-    std::function<QString(bool ended)> transactionsWatch() override;
+    std::function<void(bool ended)> transactionsWatch() override;
 
     void startTask() override;
     void onFinished() override;

@@ -124,7 +124,7 @@ std::unique_ptr<TerminalConnection> ZUVASerialConnectionFactory::create(
     std::shared_ptr<TransactionDispatcher> dispatcher = makeTransactionDispatcher(m_link->getOutputStream());
     auto responseHandler = makeJsonZUVAResponseHandler(dispatcher, m_link->getInputStream(), notification,
                                                       std::make_shared<JsonZUVASaleTransactionResponse>());
-    watchTransactions(*dispatcher, link, responseHandler->transactionsWatch(), m_releaseThread);
+    watchTransactions(*dispatcher, link, responseHandler->transactionsWatch());
     auto requestHandler = makeJsonTransactionRequestHandler(dispatcher);
     m_link->setOnConnectedCallback(std::move(connected));
     m_link->setOnDisconnectedCallback(std::move(disconnected));
@@ -153,24 +153,17 @@ void ZUVASerialConnectionFactory::replaceLink(std::shared_ptr<vorsam::SerialPort
 
 void ZUVASerialConnectionFactory::watchTransactions(TransactionDispatcher& dispatcher,
                                                     std::weak_ptr<kiss::Kiss> const& link,
-                                                    std::function<QString(bool ended)> transactions,
-                                                    std::shared_ptr<ReleaseThread> const& warnings)
+                                                    std::function<void(bool ended)> transactions)
 {
     dispatcher.setOnStartTransactionCallback([link, transactions] {
         if (const auto current = link.lock())
             current->disableHeartBeat();
         transactions(false);
     });
-    // The dispatcher calls these under its own lock: the host's warning
-    // handler, which may reset or send, runs on another thread.
-    const std::weak_ptr<ReleaseThread> warnOn = warnings;
-    dispatcher.setOnEndTransactionCallback([link, transactions, warnOn] {
+    dispatcher.setOnEndTransactionCallback([link, transactions] {
         if (const auto current = link.lock())
             current->enableHeartBeat();
-        const QString warning = transactions(true);
-        const auto thread = warnOn.lock();
-        if (!warning.isEmpty() && thread)
-            thread->post([warning] { HostWarning::report(warning.toStdString()); });
+        transactions(true);
     });
 }
 

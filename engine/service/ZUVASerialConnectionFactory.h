@@ -57,8 +57,7 @@ private:
     // The heartbeat pauses while transactions run; their end also lets the
     // response handler warn of a reply its frames left incomplete.
     static void watchTransactions(TransactionDispatcher& dispatcher, std::weak_ptr<kiss::Kiss> const& link,
-                                  std::function<QString(bool ended)> transactions,
-                                  std::shared_ptr<ReleaseThread> const& warnings);
+                                  std::function<void(bool ended)> transactions);
 
     std::shared_ptr<OXAEnvironment> m_environment;
     kiss::LinkTimings m_timings;

@@ -923,14 +923,18 @@ void checkTheRecordsAtTheEnd()
 }
 
 // [lister], [slow-save]: a register that stayed in backup mode for 20 busy
-// periods.
+// periods. Filled once the terminals sell, as every save reads it: on busy
+// cores its first sales would take longer than the row may. Each file is put
+// in place whole, as the library reads the folder meanwhile.
 void fillTheClosedFolder()
 {
-    if (::mkdir("bmrecovery", 0700) != 0 || ::mkdir("bmrecovery/closed", 0700) != 0)
+    if ((::mkdir("bmrecovery", 0700) != 0 && errno != EEXIST)
+        || (::mkdir("bmrecovery/closed", 0700) != 0 && errno != EEXIST))
         std::puts("host: no recovery folder");
     for (int file = 0; file < KeptClosedFiles; ++file) {
         const std::string path = "bmrecovery/closed/202403" + std::to_string(10 + file) + "090507-TIDTERM9000-ACQ0102.xml";
-        FILE* const out = std::fopen(path.c_str(), "w");
+        const std::string written = path + ".part";
+        FILE* const out = std::fopen(written.c_str(), "w");
         if (!out)
             return;
         std::fprintf(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<RecoveryFile>\n"
@@ -945,6 +949,8 @@ void fillTheClosedFolder()
                          record, 9 + file, EarlierRecord, record);
         std::fputs("</RecoveryFile>\n", out);
         std::fclose(out);
+        if (std::rename(written.c_str(), path.c_str()) != 0)
+            std::puts("host: a closed file not put in place");
     }
 }
 
@@ -1391,6 +1397,8 @@ int exitBesideAStop(uint16_t port)
         std::puts("host: the terminals do not sell");
         return 1;
     }
+    if (row.slowSave)
+        fillTheClosedFolder();
     storageSlowed = row.slowSave;
     std::atomic<bool> stopping{false};
     std::thread([&stopping] {
@@ -1408,6 +1416,7 @@ int exitWhileListing(uint16_t port)
         std::puts("host: the terminals do not sell");
         return 1;
     }
+    fillTheClosedFolder();
     std::thread(listWithoutPause).detach();
     if (!waitUntil([] { return listings > 0; }))
         std::puts("host: the recovery files were not listed");
@@ -1928,8 +1937,6 @@ int main(int argc, char** argv)
         leaveLoopback();
     if (row.logged)
         logAndRecord();
-    if (row.lister || row.slowSave)
-        fillTheClosedFolder();
     const uint16_t port = row.noLoopback ? 0 : SimTerminal::freeLoopbackPort();
     listeningPort = port;
     if (row.serialReturn)

@@ -52,7 +52,7 @@ struct Engine {
     std::shared_ptr<testsupport::MemoryInputStream> in = std::make_shared<testsupport::MemoryInputStream>();
     std::shared_ptr<oxa::TransactionDispatcher> dispatcher = oxa::makeTransactionDispatcher(out);
     std::unique_ptr<oxa::JsonZUVAResponseHandler> handler =
-        oxa::makeJsonZUVAResponseHandler(dispatcher, in, [](QJsonDocument) {}, nullptr);
+        oxa::makeJsonZUVAResponseHandler(dispatcher, in, [](QJsonDocument) {}, {});
 };
 
 } // namespace

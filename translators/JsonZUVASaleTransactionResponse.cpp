@@ -138,7 +138,7 @@ QString JsonZUVASaleTransactionResponse::describeLateReply(QByteArray const& bod
              fields.value(QStringLiteral("transactionIdentifier")).toString(QStringLiteral("unknown")));
 }
 
-bool JsonZUVASaleTransactionResponse::holdsAmount(QByteArray const& body) const
+bool JsonZUVASaleTransactionResponse::mustReachHost(QByteArray const& body) const
 {
     return Fields::holdsAuthorizedAmount(parseBody(body));
 }

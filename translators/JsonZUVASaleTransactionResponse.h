@@ -18,7 +18,7 @@ public:
     // The amount and the terminal's transaction identifier of a sale reply.
     QString describeLateReply(QByteArray const& body) const override;
     bool carriesAmount() const override { return true; }
-    bool holdsAmount(QByteArray const& body) const override;
+    bool mustReachHost(QByteArray const& body) const override;
     boost::optional<std::int64_t> approvedAmount(QByteArray const& body) const override;
 
 protected:

@@ -111,4 +111,9 @@ void ZUVATransactionTable::registerTransactions(JsonTransactionRequestHandler& h
                                                                             environment, Sequential);
 }
 
+UnawaitedReplies ZUVATransactionTable::unawaitedReplies()
+{
+    return {std::make_shared<JsonZUVASaleTransactionResponse>(), std::make_shared<JsonZUVAMMIOperationResponse>()};
+}
+
 } // namespace oxa

@@ -2,6 +2,7 @@
 
 #include "engine/base/OXAEnvironment.h"
 #include "engine/core/JsonTransactionRequestHandler.h"
+#include "engine/core/JsonZUVAResponseHandler.h"
 
 #include <memory>
 
@@ -17,6 +18,8 @@ public:
     static void registerTransactions(JsonTransactionRequestHandler& requestHandler,
                                      const std::shared_ptr<OXAEnvironment>& environment,
                                      const std::weak_ptr<JsonTransactionRequestHandler>& requestHandlerRef);
+    // The replies the host hears of though no transaction awaits them.
+    static UnawaitedReplies unawaitedReplies();
 };
 
 } // namespace oxa

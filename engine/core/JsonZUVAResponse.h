@@ -35,9 +35,11 @@ public:
     // Whether its replies carry an amount (the sale family): the terminal may
     // still carry such a transaction out after the host ended it.
     virtual bool carriesAmount() const { return false; }
-    // Whether this body of its type carries an amount (a sale's reply, not a
-    // card check's that shares its type). Throws for a body it cannot read.
-    virtual bool holdsAmount(QByteArray const& /*body*/) const { return false; }
+    // Whether the host must hear of this body of its type though no
+    // transaction awaits it: a sale's reply carrying an amount (not a card
+    // check's that shares its type), the key that ended an entry. Throws for a
+    // body it cannot read.
+    virtual bool mustReachHost(QByteArray const& /*body*/) const { return false; }
     // The amount this body of its type approves, in minor units; none when it
     // approves none. Throws for a body it cannot read.
     virtual boost::optional<std::int64_t> approvedAmount(QByteArray const& /*body*/) const { return boost::none; }

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace oxa {
 
@@ -39,12 +40,14 @@ public:
     virtual std::function<void(bool ended)> transactionsWatch() = 0;
 };
 
-// The sale reply translator tells a sale's reply that no transaction awaits,
-// which the host must hear of, from other replies of its type; null, no such
-// reply is told apart. Throws std::invalid_argument "Input stream is null" /
+// Translators of the replies the host must hear of though no transaction
+// awaits them (a sale's, an entry's), each telling such a reply from others
+// of its type. Throws std::invalid_argument "Input stream is null" /
 // "Transaction dispatcher is null".
+using UnawaitedReplies = std::vector<std::shared_ptr<JsonZUVAResponse const>>;
+
 std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
     std::shared_ptr<TransactionDispatcher> dispatcher, std::shared_ptr<vorsam::InputStream> inputStream,
-    std::function<void(QJsonDocument)> notificationCallback, std::shared_ptr<JsonZUVAResponse const> saleReplies);
+    std::function<void(QJsonDocument)> notificationCallback, UnawaitedReplies unawaitedReplies);
 
 } // namespace oxa

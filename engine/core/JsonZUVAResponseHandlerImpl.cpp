@@ -68,12 +68,12 @@ ect::ECTError invalidResponse(std::string const& reason)
 JsonZUVAResponseHandlerImpl::JsonZUVAResponseHandlerImpl(std::shared_ptr<TransactionDispatcher> dispatcher,
                                                          std::shared_ptr<vorsam::InputStream> inputStream,
                                                          std::function<void(QJsonDocument)> notificationCallback,
-                                                         std::shared_ptr<JsonZUVAResponse const> saleReplies)
+                                                         UnawaitedReplies unawaitedReplies)
     : inputStream_(std::move(inputStream))
     , dispatcher_(std::move(dispatcher))
     , notificationCallback_(std::move(notificationCallback))
     , responseQueue_(new ZUVAResponseQueue())
-    , saleReplies_(std::move(saleReplies))
+    , unawaitedReplies_(std::move(unawaitedReplies))
     , thread_(QStringLiteral("ResponseHandlerThread"))
 {
     if (!inputStream_)
@@ -267,16 +267,24 @@ bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body,
                                                   boost::optional<ReplyMatcher::Ended> const& ended,
                                                   ZUVATransaction const* waiting)
 {
-    if (ended && ended->reportable) {
+    const ReplyMatcher::Fate fate = ended ? ended->fate : ReplyMatcher::Nobody;
+    if (fate == ReplyMatcher::LateReply && ended->reportable) {
         warnOfLateReply(QStringLiteral("to %1 came after the transaction had failed").arg(ended->action),
                         ended->response.get(), body);
-    } else if (ended && ended->repeat) {
+    } else if (fate == ReplyMatcher::Repeat) {
         // The host has heard of this reply already: the terminal sent it again.
         qWarning("Message %s dropped: a repeated reply of %s", qUtf8Printable(body.messageTypeId()),
                  qUtf8Printable(ended->action));
-    } else if (isSaleReply(body)) {
+    } else if (fate == ReplyMatcher::Resent) {
+        warnOfResentReply(*ended, body);
+    } else if (fate == ReplyMatcher::Contested) {
+        warnOfLateReply(QStringLiteral("to %1 came after %1 had taken another reply of its type (its result may be "
+                                       "another's)")
+                            .arg(ended->action),
+                        ended->response.get(), body);
+    } else if (JsonZUVAResponse const* translator = unawaitedTranslatorOf(body)) {
         // Its transaction sent on an earlier connection or by another process.
-        warnOfLateReply(unawaited(waiting), saleReplies_.get(), body);
+        warnOfLateReply(unawaited(waiting), translator, body);
     } else if (ended) {
         qWarning("Message %s dropped: its number is that of %s, which has ended", qUtf8Printable(body.messageTypeId()),
                  qUtf8Printable(ended->action));
@@ -284,6 +292,22 @@ bool JsonZUVAResponseHandlerImpl::reportLateReply(ZUVABody const& body,
         return false;
     }
     return true;
+}
+
+// A resend stamped anew or a changed answer: only what it says of a charge or
+// a key pressed concerns the host.
+void JsonZUVAResponseHandlerImpl::warnOfResentReply(ReplyMatcher::Ended const& ended, ZUVABody const& body)
+{
+    const QString facts = lateReplyFacts(ended.response.get(), body);
+    if (facts.isEmpty()) {
+        qWarning("Message %s dropped: another reply of %s, which had taken its own", qUtf8Printable(body.messageTypeId()),
+                 qUtf8Printable(ended.action));
+        return;
+    }
+    HostWarning::report(QStringLiteral("Reply %1 under the number of %2, which had taken its reply, was dropped as "
+                                       "a resend or a changed answer: %3")
+                            .arg(body.messageTypeId(), ended.action, facts)
+                            .toStdString());
 }
 
 // What waited, and what it waited for instead.
@@ -295,10 +319,14 @@ QString JsonZUVAResponseHandlerImpl::unawaited(ZUVATransaction const* waiting)
         .arg(waiting->action(), waiting->response->getMessageTypeId());
 }
 
-bool JsonZUVAResponseHandlerImpl::isSaleReply(ZUVABody const& body) const
+JsonZUVAResponse const* JsonZUVAResponseHandlerImpl::unawaitedTranslatorOf(ZUVABody const& body) const
 {
-    return saleReplies_ && body.messageTypeId() == saleReplies_->getMessageTypeId()
-           && saleReplies_->holdsAmount(body.data());
+    const QString type = body.messageTypeId();
+    for (auto const& translator : unawaitedReplies_) {
+        if (translator->getMessageTypeId() == type && translator->mustReachHost(body.data()))
+            return translator.get();
+    }
+    return nullptr;
 }
 
 // The terminal may have carried the transaction out (a card charged) while
@@ -368,7 +396,7 @@ void JsonZUVAResponseHandlerImpl::handleTransactionResponse(ZUVABody const& body
                      qUtf8Printable(transaction->action()));
         return;
     }
-    transaction->noteReply(messageTypeId, ReplyMatcher::digestOf(body.data()));
+    transaction->noteReply(messageTypeId, ReplyMatcher::digestOf(body.data()), body.sequenceNumber().value());
     QJsonDocument document;
     try {
         transaction->response->handleResponse(body.data(), document, transaction->reverseCallback);
@@ -387,7 +415,7 @@ void JsonZUVAResponseHandlerImpl::handleTransactionResponse(ZUVABody const& body
 
 void JsonZUVAResponseHandlerImpl::handleError(ZUVABody const& body, QSharedPointer<ZUVATransaction> const& transaction)
 {
-    transaction->noteReply(body.messageTypeId(), ReplyMatcher::digestOf(body.data()));
+    transaction->noteReply(body.messageTypeId(), ReplyMatcher::digestOf(body.data()), body.sequenceNumber().value());
     if (isRequestRejected(body)) {
         closeTransactionWithError(ect::ECTError(body.rejectionCode()), transaction, body);
         return;
@@ -423,10 +451,10 @@ void JsonZUVAResponseHandlerImpl::closeTransaction(QJsonDocument const& document
 
 std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
     std::shared_ptr<TransactionDispatcher> dispatcher, std::shared_ptr<vorsam::InputStream> inputStream,
-    std::function<void(QJsonDocument)> notificationCallback, std::shared_ptr<JsonZUVAResponse const> saleReplies)
+    std::function<void(QJsonDocument)> notificationCallback, UnawaitedReplies unawaitedReplies)
 {
     return std::unique_ptr<JsonZUVAResponseHandler>(new JsonZUVAResponseHandlerImpl(
-        std::move(dispatcher), std::move(inputStream), std::move(notificationCallback), std::move(saleReplies)));
+        std::move(dispatcher), std::move(inputStream), std::move(notificationCallback), std::move(unawaitedReplies)));
 }
 
 void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame, unsigned endsBefore)

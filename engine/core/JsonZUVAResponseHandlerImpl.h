@@ -31,7 +31,7 @@ public:
     JsonZUVAResponseHandlerImpl(std::shared_ptr<TransactionDispatcher> dispatcher,
                                 std::shared_ptr<vorsam::InputStream> inputStream,
                                 std::function<void(QJsonDocument)> notificationCallback,
-                                std::shared_ptr<JsonZUVAResponse const> saleReplies);
+                                UnawaitedReplies unawaitedReplies);
     ~JsonZUVAResponseHandlerImpl() override;
 
     void readMessage() override;
@@ -111,11 +111,12 @@ private:
     // false when the reply is none of these.
     bool reportLateReply(ZUVABody const& body, boost::optional<ReplyMatcher::Ended> const& ended,
                          ZUVATransaction const* waiting);
+    static void warnOfResentReply(ReplyMatcher::Ended const& ended, ZUVABody const& body);
     // The same for a reply whose transaction in flight has ended meanwhile or
     // does not expect it.
     bool reportLateReply(ZUVABody const& body, ZUVATransaction const* waiting);
     static QString unawaited(ZUVATransaction const* waiting);
-    bool isSaleReply(ZUVABody const& body) const;
+    JsonZUVAResponse const* unawaitedTranslatorOf(ZUVABody const& body) const;
     void warnOfLateReply(QString const& circumstance, JsonZUVAResponse const* translator, ZUVABody const& body);
     static QString lateReplyFacts(JsonZUVAResponse const* translator, ZUVABody const& body);
 
@@ -133,7 +134,7 @@ private:
     QMap<QString, std::shared_ptr<JsonZUVAResponse>> notificationHandlers_;
     std::function<void(QJsonDocument)> notificationCallback_;
     std::unique_ptr<ZUVAResponseQueue> responseQueue_;
-    std::shared_ptr<JsonZUVAResponse const> saleReplies_;
+    UnawaitedReplies unawaitedReplies_;
     // Runs the handling of what is queued on the handler thread for a closing connection.
     vorsam::ThreadCaller caller_;
     std::atomic<QThread*> handlingThread_{nullptr};

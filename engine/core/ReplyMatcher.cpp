@@ -59,51 +59,123 @@ ReplyMatcher::Decision ReplyMatcher::match(Reply const& reply, InFlight const& i
                 return *decided;
         }
     }
-    return matchByType(reply, inFlight);
+    const Decision decision = matchByType(reply, inFlight);
+    if (decision.kind == Nobody)
+        return contested(decision, reply);
+    noteEcho(reply, decision, inFlight);
+    return decision;
 }
 
-// Under the number of an ended transaction: the reply it took again is a
-// repeat; its late reply (its type, an error or a rejection) is its own
-// unless it approves what the waiting sale asked for and the ended one did
-// not. Anything else goes by its type.
+// Under the number of an ended transaction, a reply of its type (an error or
+// a rejection too) is decided by what that transaction took; anything else
+// goes by its type.
 boost::optional<ReplyMatcher::Decision> ReplyMatcher::matchEnded(Record& record, Reply const& reply,
                                                                  InFlight const& inFlight)
 {
-    const bool late = !record.answered;
-    if (late && !reply.anyType && !ZUVATransaction::isReplyOf(record.response.get(), reply.type))
+    if (!reply.anyType && !ZUVATransaction::isReplyOf(record.response.get(), reply.type))
         return boost::none;
     const std::uint64_t digest = digestOf(reply.body);
-    if (digest == record.digest && (record.answered || record.lateReplySeen)) {
+    if (!record.answered)
+        return matchLate(record, reply, digest, inFlight);
+    // One that took its reply under another number may not have been answered under its own.
+    if (echoShown_ && record.echoed)
+        return matchEcho(record, reply, digest, inFlight);
+    return matchOneNumber(record, reply, digest, inFlight);
+}
+
+// Its late reply is its own unless it approves what the waiting sale asked for
+// and the ended one did not. The host hears of one late reply however often
+// it comes; until the terminal has shown that it echoes, another reply under
+// the number may be the waiting one's, as under an answered one's.
+ReplyMatcher::Decision ReplyMatcher::matchLate(Record& record, Reply const& reply, std::uint64_t digest,
+                                               InFlight const& inFlight)
+{
+    const int waiting = waitingFor(reply, inFlight);
+    if (record.lateReplySeen) {
+        if (!echoShown_ && waiting >= 0 && !amountsTellApart(reply, *inFlight[size_t(waiting)]))
+            return takeByType(waiting, inFlight, "its type, under the number of a transaction that had its late reply");
         noteSetAside(reply, inFlight);
-        return setAside(Decision::Repeat, record, "the same bytes as the reply its number's transaction took");
+        // Another transaction's charge, not a resend of this one's.
+        if (approvesOtherThanAsked(record, reply))
+            return setAside(LateReply, record, "it approves another amount than its number's transaction asked for");
+        return setAside(Repeat, record,
+                        digest == record.digest ? "the same bytes as the reply its number's transaction took"
+                                                : "its number's transaction's late reply came before");
     }
-    if (!late)
-        return boost::none;
-    const int waiting = takerOf(reply.type, inFlight);
     if (waiting >= 0 && isWaitingSalesOwn(record, reply, *inFlight[size_t(waiting)])) {
         trusted_ = false;
-        return Decision{Decision::Taken, waiting, boost::none, "it approves the waiting sale's amount"};
+        return Decision{Taken, waiting, boost::none, "it approves the waiting sale's amount"};
     }
     noteSetAside(reply, inFlight);
     record.lateReplySeen = true;
     record.digest = digest;
-    return setAside(Decision::LateReply, record, "its number's transaction ended without its reply");
+    return setAside(LateReply, record, "its number's transaction ended without its reply");
+}
+
+// Until the terminal has shown that it echoes, a terminal answering under one
+// number cannot be told from one sending again: the waiting transaction of its
+// type takes it, as by type alone, and numbers decide nothing from then on.
+// An approval of another amount than the waiting sale asked for is the ended
+// transaction's all the same.
+ReplyMatcher::Decision ReplyMatcher::matchOneNumber(Record& record, Reply const& reply, std::uint64_t digest,
+                                                    InFlight const& inFlight)
+{
+    const int waiting = waitingFor(reply, inFlight);
+    if (waiting < 0 || amountsTellApart(reply, *inFlight[size_t(waiting)]))
+        return resent(record, reply, digest, inFlight);
+    return takeByType(waiting, inFlight, "its type, under the number of a transaction that took its reply");
+}
+
+// The taker's own reply, should it come under its own number, is warned of.
+ReplyMatcher::Decision ReplyMatcher::takeByType(int waiting, InFlight const& inFlight, char const* why)
+{
+    trusted_ = false;
+    contestedTaker_ = inFlight[size_t(waiting)];
+    return Decision{Taken, waiting, boost::none, why};
+}
+
+// Once the terminal has shown that it echoes, the reply is its number's
+// transaction's, unless it approves what the waiting sale asked for and the
+// ended one did not: a counter that fell one behind.
+ReplyMatcher::Decision ReplyMatcher::matchEcho(Record& record, Reply const& reply, std::uint64_t digest,
+                                               InFlight const& inFlight)
+{
+    const int waiting = digest == record.digest ? -1 : waitingFor(reply, inFlight);
+    if (waiting >= 0 && isWaitingSalesOwn(record, reply, *inFlight[size_t(waiting)])) {
+        trusted_ = false;
+        return Decision{Taken, waiting, boost::none, "it approves the waiting sale's amount, not its number's"};
+    }
+    return resent(record, reply, digest, inFlight);
+}
+
+// The ended transaction's reply once more: the same bytes are a repeat; other
+// bytes a resend stamped anew or a changed answer, which the host hears of once.
+ReplyMatcher::Decision ReplyMatcher::resent(Record& record, Reply const& reply, std::uint64_t digest,
+                                            InFlight const& inFlight)
+{
+    noteSetAside(reply, inFlight);
+    if (digest == record.digest)
+        return setAside(Repeat, record, "the same bytes as the reply its number's transaction took");
+    if (record.lateReplySeen)
+        return setAside(Repeat, record, "its number's transaction was sent another reply before");
+    record.lateReplySeen = true;
+    return setAside(Resent, record, "another reply of its number's transaction, which took its own");
 }
 
 ReplyMatcher::Decision ReplyMatcher::matchByType(Reply const& reply, InFlight const& inFlight)
 {
     const int taker = takerOf(reply.type, trusted_ ? reply.number : kNoNumber, inFlight);
     if (taker < 0)
-        return Decision{Decision::Nobody, -1, boost::none, "no transaction in flight awaits it"};
+        return Decision{Nobody, -1, boost::none, "no transaction in flight awaits it"};
     ZUVATransaction const& transaction = *inFlight[size_t(taker)];
     // Number 0 is a reply that leaves its number out; one that another
     // transaction in flight holds may be its refusal of the taker's request.
     if (trusted_ && reply.number != 0 && transaction.expectsReply(reply.type)
         && !transaction.ownsSequenceNumber(reply.number) && !holds(reply.number, inFlight)) {
         trusted_ = false;
-        return Decision{Decision::Taken, taker, boost::none, "its type, under a number no echo would carry"};
+        return Decision{Taken, taker, boost::none, "its type, under a number no echo would carry"};
     }
-    return Decision{Decision::Taken, taker, boost::none, "its type"};
+    return Decision{Taken, taker, boost::none, "its type"};
 }
 
 int ReplyMatcher::takerOf(QString const& type, InFlight const& inFlight)
@@ -129,6 +201,34 @@ int ReplyMatcher::takerOf(QString const& type, int number, InFlight const& inFli
     return first;
 }
 
+int ReplyMatcher::waitingFor(Reply const& reply, InFlight const& inFlight)
+{
+    const int taker = takerOf(reply.type, inFlight);
+    return taker >= 0 && (reply.anyType || inFlight[size_t(taker)]->expectsReply(reply.type)) ? taker : -1;
+}
+
+ReplyMatcher::Decision ReplyMatcher::contested(Decision byType, Reply const& reply)
+{
+    Record* record = recordOf(reply.number);
+    if (!record || !record->contested || record->lateReplySeen
+        || (!reply.anyType && !ZUVATransaction::isReplyOf(record->response.get(), reply.type))
+        || digestOf(reply.body) == record->digest)
+        return byType;
+    record->lateReplySeen = true;
+    return Decision{Contested, -1, Ended{record->action, record->response, Contested, false},
+                    "under the number of a transaction that took another reply by its type"};
+}
+
+void ReplyMatcher::noteEcho(Reply const& reply, Decision const& decision, InFlight const& inFlight)
+{
+    if (!trusted_ || echoShown_ || inFlight[size_t(decision.taker)]->body.sequenceNumber().value() != reply.number)
+        return;
+    if (firstEcho_ < 0)
+        firstEcho_ = reply.number;
+    else if (reply.number != firstEcho_)
+        echoShown_ = true;
+}
+
 bool ReplyMatcher::holds(int number, InFlight const& inFlight)
 {
     return std::any_of(inFlight.begin(), inFlight.end(),
@@ -146,6 +246,13 @@ bool ReplyMatcher::isWaitingSalesOwn(Record const& record, Reply const& reply, Z
 {
     const boost::optional<std::int64_t> approved = approvedAmount(waiting, reply.body);
     return approved && approved == requestedAmount(waiting) && approved != record.requested;
+}
+
+bool ReplyMatcher::approvesOtherThanAsked(Record const& record, Reply const& reply)
+{
+    const boost::optional<std::int64_t> approved =
+        quietly([&] { return record.response ? record.response->approvedAmount(reply.body) : boost::none; });
+    return approved && approved != record.requested;
 }
 
 bool ReplyMatcher::amountsTellApart(Reply const& reply, ZUVATransaction const& waiting)
@@ -174,10 +281,9 @@ void ReplyMatcher::noteSetAside(Reply const& reply, InFlight const& inFlight)
     }
 }
 
-ReplyMatcher::Decision ReplyMatcher::setAside(Decision::Kind kind, Record const& record, char const* why) const
+ReplyMatcher::Decision ReplyMatcher::setAside(Fate fate, Record const& record, char const* why) const
 {
-    const bool repeat = kind == Decision::Repeat;
-    return Decision{kind, -1, Ended{record.action, record.response, !repeat && record.reportable, repeat}, why};
+    return Decision{fate, -1, Ended{record.action, record.response, fate, fate == LateReply && record.reportable}, why};
 }
 
 boost::optional<QString> ReplyMatcher::end(ZUVATransaction const& transaction, bool answered, bool reportable)
@@ -194,19 +300,30 @@ boost::optional<QString> ReplyMatcher::end(ZUVATransaction const& transaction, b
         }
         setAside_.erase(found);
     }
+    const bool contested = &transaction == contestedTaker_;
+    if (contested)
+        contestedTaker_ = nullptr;
     const int number = transaction.body.sequenceNumber().value();
     if (inRange(number)) {
-        records_[size_t(number)] =
-            Record{&transaction,
-                   intern(transaction.action()),
-                   transaction.response,
-                   answered,
-                   reportable,
-                   false,
-                   answered ? transaction.replyDigest() : 0,
-                   answered ? boost::none : requestedAmount(transaction)};
+        records_[size_t(number)] = Record{&transaction,
+                                          intern(transaction.action()),
+                                          transaction.response,
+                                          answered,
+                                          answered && transaction.echoed(),
+                                          reportable,
+                                          contested,
+                                          false,
+                                          answered ? transaction.replyDigest() : 0,
+                                          decidesByAmount(answered) ? requestedAmount(transaction) : boost::none};
     }
     return warning;
+}
+
+// An answered sale's amount tells only an echoing terminal's resend from a
+// counter that fell one behind; a sale ended without its reply needs it always.
+bool ReplyMatcher::decidesByAmount(bool answered) const
+{
+    return !answered || (trusted_ && echoShown_);
 }
 
 void ReplyMatcher::answered(ZUVATransaction const& transaction)
@@ -215,6 +332,7 @@ void ReplyMatcher::answered(ZUVATransaction const& transaction)
     Record* record = recordOf(transaction.body.sequenceNumber().value());
     if (record && record->transaction == &transaction) {
         record->answered = true;
+        record->echoed = transaction.echoed();
         record->digest = transaction.replyDigest();
     }
 }

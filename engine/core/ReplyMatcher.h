@@ -20,8 +20,12 @@ namespace oxa {
 // goes by its type; its number decides only where a terminal that echoes its
 // requests' numbers would have sent it, and only until the terminal shows that
 // it numbers otherwise: from then on, for the connection, numbers decide
-// nothing. Remembers what it needs of each ended transaction under its number
-// until a newer one ends under it. Not thread-safe.
+// nothing. Under the number of a transaction that took its reply, a reply of
+// its type goes by its type too until two transactions have taken replies
+// under their own, different numbers: a terminal answering under one number
+// cannot be told from an echoing one before. Remembers what it needs of each
+// ended transaction under its number until a newer one ends under it. Not
+// thread-safe.
 // Cost per reply, with the digest (callgrind, handleMessage inclusive): an
 // information request 56,128 instructions, a sale 190,140; type matching
 // alone took 58,121 and 192,566. Memory: about 4 kB of records a connection.
@@ -40,20 +44,34 @@ public:
     // set aside, then the current one.
     using InFlight = std::vector<ZUVATransaction const*>;
 
+    // What became of a reply.
+    enum Fate {
+        Taken,
+        // The same bytes again, or its ended transaction's reply once more: logged.
+        Repeat,
+        // Its transaction ended without it.
+        LateReply,
+        // Another reply of a transaction that took its own: a resend stamped
+        // anew or a changed answer, which the host hears of.
+        Resent,
+        // Under the number of a transaction that took another's reply by its
+        // type: that transaction's result may be another's.
+        Contested,
+        Nobody
+    };
+
     // What an ended transaction's reply tells the host.
     struct Ended {
         QString action;
         // Tells what its reply carries; shared by the transactions of its action.
         std::shared_ptr<JsonZUVAResponse> response;
+        Fate fate = Repeat;
         // The host is still to hear of it.
         bool reportable = false;
-        // The same bytes again.
-        bool repeat = false;
     };
 
     struct Decision {
-        enum Kind { Taken, Repeat, LateReply, Nobody };
-        Kind kind = Nobody;
+        Fate kind = Nobody;
         // Taken: the index in the transactions in flight.
         int taker = -1;
         // Repeat, LateReply: the ended transaction it belongs to.
@@ -82,30 +100,56 @@ private:
         QString action;
         std::shared_ptr<JsonZUVAResponse> response;
         bool answered = false;
+        // It took its reply under its own number.
+        bool echoed = false;
         bool reportable = false;
-        // A late reply has come; digest is then that reply's.
+        // It took a reply under an answered transaction's number, by its type.
+        bool contested = false;
+        // A late, resent or contested reply has come: the host has heard of
+        // it, and hears of one only per transaction however often it comes.
         bool lateReplySeen = false;
-        // The reply it took, or its last late reply.
+        // The reply it took, or its late reply.
         std::uint64_t digest = 0;
-        // The amount it asked for, when it ended without its reply.
+        // The amount it asked for, for a sale; the echo of a counter that fell
+        // one behind approves another.
         boost::optional<std::int64_t> requested;
     };
 
     boost::optional<Decision> matchEnded(Record& record, Reply const& reply, InFlight const& inFlight);
+    Decision matchLate(Record& record, Reply const& reply, std::uint64_t digest, InFlight const& inFlight);
+    Decision matchOneNumber(Record& record, Reply const& reply, std::uint64_t digest, InFlight const& inFlight);
+    Decision takeByType(int waiting, InFlight const& inFlight, char const* why);
+    Decision matchEcho(Record& record, Reply const& reply, std::uint64_t digest, InFlight const& inFlight);
+    Decision resent(Record& record, Reply const& reply, std::uint64_t digest, InFlight const& inFlight);
     Decision matchByType(Reply const& reply, InFlight const& inFlight);
+    // A reply nobody takes under the number of a transaction that took
+    // another's by its type, once numbers decide nothing.
+    Decision contested(Decision byType, Reply const& reply);
+    // A transaction took its reply under its own number.
+    void noteEcho(Reply const& reply, Decision const& decision, InFlight const& inFlight);
+    // The waiting transaction that takes a reply of its type, -1 when none.
+    static int waitingFor(Reply const& reply, InFlight const& inFlight);
     int takerOf(QString const& type, int number, InFlight const& inFlight) const;
     static bool holds(int number, InFlight const& inFlight);
     Record* recordOf(int number);
     // The approval the waiting sale asked for, not the ended one's.
     static bool isWaitingSalesOwn(Record const& record, Reply const& reply, ZUVATransaction const& waiting);
+    static bool approvesOtherThanAsked(Record const& record, Reply const& reply);
     // The reply's approved amount differs from what the waiting one asked for.
     static bool amountsTellApart(Reply const& reply, ZUVATransaction const& waiting);
     // Notes a reply set aside on each waiting transaction whose own it may be.
     void noteSetAside(Reply const& reply, InFlight const& inFlight);
-    Decision setAside(Decision::Kind kind, Record const& record, char const* why) const;
+    Decision setAside(Fate fate, Record const& record, char const* why) const;
+    bool decidesByAmount(bool answered) const;
     QString const& intern(QString const& action);
 
     bool trusted_ = true;
+    // The first own number a transaction took its reply under; -1 before.
+    int firstEcho_ = -1;
+    // Two transactions took their replies under their own, different numbers.
+    bool echoShown_ = false;
+    // Took a reply under an answered transaction's number, by its type; never dereferenced.
+    ZUVATransaction const* contestedTaker_ = nullptr;
     std::array<Record, ECTMessageSequenceNumber::kMaximum + 1> records_;
     // A reply of its type set aside while it waited, by transaction.
     std::vector<std::pair<ZUVATransaction const*, QString>> setAside_;

@@ -41,9 +41,10 @@ bool ZUVATransaction::awaitsDeliveryQuestion() const
     return response && response->getMessageTypeId() == kDeliveryQuestionType;
 }
 
-void ZUVATransaction::noteReply(QString const& messageTypeId, std::uint64_t digest)
+void ZUVATransaction::noteReply(QString const& messageTypeId, std::uint64_t digest, int sequenceNumber)
 {
     replyDigest_ = digest;
+    echoed_ = sequenceNumber == body.sequenceNumber().value();
     if (messageTypeId == kDeliveryQuestionType)
         asked_ = true;
 }

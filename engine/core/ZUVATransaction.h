@@ -62,7 +62,9 @@ public:
     bool awaitsDeliveryQuestion() const;
     // Called as it takes a reply: once its delivery question has come, the
     // host's answer is its, whichever other sale awaits one.
-    void noteReply(QString const& messageTypeId, std::uint64_t digest);
+    void noteReply(QString const& messageTypeId, std::uint64_t digest, int sequenceNumber);
+    // It took its reply under its own number.
+    bool echoed() const { return echoed_; }
     bool wasAsked() const;
     // The digest of the last reply it took; read only once it has ended with
     // that reply (the claim of its result publishes it).
@@ -88,6 +90,7 @@ private:
     std::atomic<bool> ended_{false};
     std::atomic<bool> asked_{false};
     std::uint64_t replyDigest_ = 0;
+    bool echoed_ = false;
     // The number of the sale whose result this nested transaction delivers.
     int handedOverSequenceNumber_ = -1;
 };

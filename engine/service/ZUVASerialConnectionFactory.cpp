@@ -9,7 +9,7 @@
 #include "engine/core/TransactionDispatcher.h"
 #include "engine/service/ZUVATerminalConnection.h"
 #include "link/Kiss.h"
-#include "translators/JsonZUVASaleTransactionResponse.h"
+#include "translators/ZUVATransactionTable.h"
 
 #include <QString>
 
@@ -123,7 +123,7 @@ std::unique_ptr<TerminalConnection> ZUVASerialConnectionFactory::create(
     const std::weak_ptr<kiss::Kiss> link = m_link;
     std::shared_ptr<TransactionDispatcher> dispatcher = makeTransactionDispatcher(m_link->getOutputStream());
     auto responseHandler = makeJsonZUVAResponseHandler(dispatcher, m_link->getInputStream(), notification,
-                                                      std::make_shared<JsonZUVASaleTransactionResponse>());
+                                                      ZUVATransactionTable::unawaitedReplies());
     watchTransactions(*dispatcher, link, responseHandler->transactionsWatch());
     auto requestHandler = makeJsonTransactionRequestHandler(dispatcher);
     m_link->setOnConnectedCallback(std::move(connected));

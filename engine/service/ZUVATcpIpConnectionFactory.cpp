@@ -4,7 +4,7 @@
 #include "engine/core/JsonZUVAResponseHandler.h"
 #include "engine/core/TransactionDispatcher.h"
 #include "engine/service/ZUVATerminalConnection.h"
-#include "translators/JsonZUVASaleTransactionResponse.h"
+#include "translators/ZUVATransactionTable.h"
 
 namespace oxa {
 
@@ -18,7 +18,7 @@ std::unique_ptr<TerminalConnection> ZUVATcpIpConnectionFactory::create(
 {
     std::shared_ptr<TransactionDispatcher> dispatcher = makeTransactionDispatcher(socket->getOutputStream());
     auto responseHandler = makeJsonZUVAResponseHandler(dispatcher, socket->getInputStream(), notification,
-                                                      std::make_shared<JsonZUVASaleTransactionResponse>());
+                                                      ZUVATransactionTable::unawaitedReplies());
     auto requestHandler = makeJsonTransactionRequestHandler(dispatcher);
     return std::make_unique<ZUVATerminalConnection>(m_environment, dispatcher, std::move(requestHandler),
                                                     std::move(responseHandler));

@@ -153,7 +153,7 @@ TEST(SaleResponse, ALateReplyIsDescribedByItsAmountAndTransactionIdentifier)
         SCOPED_TRACE(row.described.toStdString());
         const QByteArray body = bytesOf(testsupport::SimMessage::buildBody(row.type, 7, row.elements));
         EXPECT_EQ(row.response.describeLateReply(body), row.described);
-        EXPECT_EQ(sale.holdsAmount(body), row.saleReply);
+        EXPECT_EQ(sale.mustReachHost(body), row.saleReply);
     }
 }
 

@@ -192,7 +192,7 @@ public:
         response = QJsonDocument(QJsonObject{{"result", result}});
     }
 
-    bool holdsAmount(QByteArray const& bytes) const override
+    bool mustReachHost(QByteArray const& bytes) const override
     {
         return SimTlv::parseAll(fromQ(bytes)).at(0).find("DF26") != nullptr;
     }
@@ -367,7 +367,7 @@ struct Connection {
     Results notifications;
     std::unique_ptr<oxa::JsonZUVAResponseHandler> responses =
         oxa::makeJsonZUVAResponseHandler(dispatcher, in, notifications.callbackFor(0),
-                                         std::make_shared<TestResponse>("Rd", true));
+                                         oxa::UnawaitedReplies{std::make_shared<TestResponse>("Rd", true)});
 
     void receive(const QByteArray& bytes)
     {

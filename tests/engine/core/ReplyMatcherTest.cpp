@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,8 +18,11 @@ using oxa::ReplyMatcher;
 namespace {
 
 // What a terminal puts in D1 of each message it writes.
-enum class Policy { Echo, None, Zero, Own, Step, StepDelivery, Const, Quote };
-enum class Kind { Sale, Info, Cancel, Last, DeliverySale, DeliveryAnswer };
+enum class Policy { Echo, None, Zero, Own, Step, StepDelivery, Const, Quote, Prev, Wrap };
+enum class Kind { Sale, Info, Cancel, Last, DeliverySale, DeliveryAnswer, Pin };
+// Each reply carries something of its own (an identifier), or equal requests
+// get replies equal to the byte.
+enum class Replies { Distinct, Equal };
 
 const char* replyTypeOf(Kind kind)
 {
@@ -29,6 +33,8 @@ const char* replyTypeOf(Kind kind)
         return "Re";
     case Kind::DeliverySale:
         return "CR";
+    case Kind::Pin:
+        return "Rm";
     default:
         return "Rd";
     }
@@ -37,12 +43,16 @@ const char* replyTypeOf(Kind kind)
 // One connection as a register uses it, one transaction at a time, against
 // a terminal of one numbering policy; replies go by the matcher's rule, or by
 // their type alone as the reference. Each transaction's result is the request
-// whose reply it took, or -1.
+// whose reply it took, or -1. Counts what reaches the host: results and
+// warnings.
 class Register {
 public:
-    Register(Policy policy, bool byTypeAlone)
+    Register(Policy policy, bool byTypeAlone, Replies replies = Replies::Distinct)
         : policy_(policy)
         , byTypeAlone_(byTypeAlone)
+        , replies_(replies)
+        // A counter about to wrap shows what wrapping does within a few requests.
+        , nextNumber_(policy == Policy::Wrap ? 97 : 1)
     {
     }
 
@@ -65,18 +75,27 @@ public:
     }
     int sale(std::int64_t amount) { return send(Kind::Sale, amount); }
 
-    // The terminal answers the request; a sale's reply approves the amount.
-    void reply(int to, std::int64_t approved = 0)
+    // The terminal answers the request; a sale's reply approves the amount, a
+    // PIN entry's says which key ended it. A stamp tells a reply sent anew.
+    void reply(int to, std::int64_t approved = 0, std::string const& key = "00", int stamp = 0)
     {
         const Kind kind = kinds_[size_t(to)];
-        std::vector<SimTlv> elements{SimTlv::hex("DF1E", std::to_string(1000 + to))};
+        std::vector<SimTlv> elements;
+        if (replies_ == Replies::Distinct || stamp)
+            elements.push_back(SimTlv::hex("DF1E", std::to_string(1000 + to + 100 * stamp)));
         if (approved)
             elements.push_back(amountElement("DF26", approved));
+        if (kind == Kind::Pin)
+            elements.push_back(SimTlv::hex("DF9426", key));
         const std::string type = kind == Kind::DeliveryAnswer ? "Rd" : replyTypeOf(kind);
         sent_[to] = message(type, numberOf(to), elements).mid(38);
         receive(sent_[to], to);
     }
     void answer(int to) { reply(to, amountOf(to)); }
+    // Another reply of its type under the same number: a resend stamped anew,
+    // or a changed answer.
+    void resend(int to) { reply(to, amountOf(to), "00", ++stamps_); }
+    void refuseEntry(int to) { reply(to, 0, "01"); }
     // Refused alike whatever the request: under one number, the same bytes each time.
     void reject(int to)
     {
@@ -106,6 +125,9 @@ public:
     int count() const { return int(transactions_.size()); }
     bool delivers(int id) const { return kinds_[size_t(id)] != Kind::DeliveryAnswer; }
     int warnings() const { return warnings_; }
+    // Approvals and PIN answers the terminal sent that reached the host
+    // neither as a result nor as a warning.
+    int unheard() const { return unheard_; }
 
 private:
     std::int64_t amountOf(int id) const { return amountIn(transactions_[size_t(id)]->body.data(), "DF50").value_or(0); }
@@ -126,6 +148,10 @@ private:
             return 1;
         case Policy::Own:
             return (48 + written_) % 99 + 1;
+        case Policy::Prev:
+            return to > 0 ? transactions_[size_t(to - 1)]->body.sequenceNumber().value() : 0;
+        case Policy::Wrap:
+            return (96 + counted(to)) % 100;
         default:
             return counted(to);
         }
@@ -153,27 +179,55 @@ private:
         for (int id : inFlight_)
             view.push_back(transactions_[size_t(id)].get());
         int taker = -1;
+        bool warned = false;
         if (byTypeAlone_) {
             const int found = ReplyMatcher::takerOf(reply.type, view);
             taker = found >= 0 && (anyType || view[size_t(found)]->expectsReply(reply.type)) ? found : -1;
+            warned = taker < 0 && tellsTheHost(reply);
         } else {
             const ReplyMatcher::Decision decision = matcher_.match(reply, view);
-            taker = decision.kind == ReplyMatcher::Decision::Taken
+            taker = decision.kind == ReplyMatcher::Taken
                             && (anyType || view[size_t(decision.taker)]->expectsReply(reply.type))
                         ? decision.taker
                         : -1;
-            if ((decision.ended && decision.ended->reportable)
-                || (decision.kind == ReplyMatcher::Decision::Nobody && amountIn(body, "DF26")))
-                ++warnings_;
+            warned = warns(decision, reply);
         }
+        warnings_ += warned ? 1 : 0;
         if (taker >= 0)
             take(inFlight_[size_t(taker)], reply, origin);
+        // The same bytes again, or a second reply of one the host heard of, may stay in the log.
+        if (taker >= 0 || warned)
+            heard_.insert(origin);
+        else if (tellsTheHost(reply) && !heard_.count(origin))
+            ++unheard_;
+    }
+
+    // As the response handler does with the matcher's decision.
+    static bool warns(ReplyMatcher::Decision const& decision, ReplyMatcher::Reply const& reply)
+    {
+        switch (decision.kind) {
+        case ReplyMatcher::LateReply:
+            return decision.ended->reportable || tellsTheHost(reply);
+        case ReplyMatcher::Resent:
+            return tellsTheHost(reply);
+        case ReplyMatcher::Contested:
+            return true;
+        case ReplyMatcher::Nobody:
+            return tellsTheHost(reply);
+        default:
+            return false;
+        }
+    }
+    // A card charged, or a key pressed on a PIN entry.
+    static bool tellsTheHost(ReplyMatcher::Reply const& reply)
+    {
+        return amountIn(reply.body, "DF26") || reply.type == "Rm";
     }
 
     void take(int id, ReplyMatcher::Reply const& reply, int origin)
     {
         oxa::ZUVATransaction& transaction = *transactions_[size_t(id)];
-        transaction.noteReply(reply.type, ReplyMatcher::digestOf(reply.body));
+        transaction.noteReply(reply.type, ReplyMatcher::digestOf(reply.body), reply.number);
         leave(id);
         matcher_.end(transaction, true, false);
         if (reply.type == "CR") {
@@ -190,8 +244,10 @@ private:
 
     Policy policy_;
     bool byTypeAlone_;
+    Replies replies_;
     ReplyMatcher matcher_;
-    int nextNumber_ = 1;
+    int nextNumber_;
+    int stamps_ = 0;
     int written_ = 0;
     std::map<int, int> counter_;
     std::vector<std::unique_ptr<oxa::ZUVATransaction>> transactions_;
@@ -201,7 +257,9 @@ private:
     std::vector<int> inFlight_;
     std::map<int, QByteArray> sent_;
     std::map<int, int> results_;
+    std::set<int> heard_;
     int warnings_ = 0;
+    int unheard_ = 0;
 };
 
 // A sale reset without a result; the register then asks for the last
@@ -224,6 +282,20 @@ void late(Register& r, std::int64_t held, std::int64_t next)
     r.fail(first);
     const int second = r.sale(next);
     r.answer(first);
+    r.answer(second);
+}
+
+// A PIN entry refused ("wrong PIN") or a sale answered, then another reply
+// of its type under its number while the next one waits.
+void stale(Register& r, Kind kind)
+{
+    const int first = kind == Kind::Pin ? r.send(Kind::Pin) : r.sale(100);
+    if (kind == Kind::Pin)
+        r.refuseEntry(first);
+    else
+        r.answer(first);
+    const int second = kind == Kind::Pin ? r.send(Kind::Pin) : r.sale(100);
+    r.resend(first);
     r.answer(second);
 }
 
@@ -331,62 +403,155 @@ const std::map<std::string, Sequence>& sequences()
              r.answer(second);
              r.answer(r.sale(300));
          }},
+        {"late twice",
+         [](Register& r) {
+             const int first = r.sale(100);
+             r.fail(first);
+             const int second = r.sale(200);
+             r.answer(first);
+             r.resend(first);
+             r.answer(second);
+         }},
+        {"sameamt",
+         [](Register& r) {
+             for (int count = 0; count < 5; ++count)
+                 r.answer(r.sale(100));
+         }},
+        {"info2",
+         [](Register& r) {
+             r.answer(r.send(Kind::Info));
+             r.answer(r.send(Kind::Info));
+         }},
+        {"identification first",
+         [](Register& r) {
+             r.answer(r.send(Kind::Info));
+             r.answer(r.send(Kind::Info));
+             for (std::int64_t amount : {100, 200})
+                 r.answer(r.sale(amount));
+         }},
+        {"sameAAA",
+         [](Register& r) {
+             r.answer(r.sale(100));
+             late(r, 100, 100);
+             r.answer(r.sale(100));
+             r.answer(r.sale(100));
+         }},
+        {"restamp at start",
+         [](Register& r) {
+             const int first = r.sale(101);
+             r.answer(first);
+             const int second = r.sale(102);
+             r.resend(first);
+             r.answer(second);
+             r.answer(r.sale(103));
+         }},
+        {"restamp",
+         [](Register& r) {
+             r.answer(r.sale(100));
+             const int first = r.sale(101);
+             r.answer(first);
+             const int second = r.sale(101);
+             r.resend(first);
+             r.answer(second);
+             r.answer(r.sale(103));
+         }},
+        {"stale PIN at start", [](Register& r) { stale(r, Kind::Pin); }},
+        {"stale PIN",
+         [](Register& r) {
+             r.answer(r.send(Kind::Info));
+             r.answer(r.sale(100));
+             stale(r, Kind::Pin);
+         }},
+        {"stale sale at start", [](Register& r) { stale(r, Kind::Sale); }},
+        {"stale sale",
+         [](Register& r) {
+             r.answer(r.send(Kind::Info));
+             r.answer(r.sale(200));
+             stale(r, Kind::Sale);
+         }},
+        {"pair",
+         [](Register& r) {
+             r.answer(r.send(Kind::Info));
+             int ticket = r.send(Kind::Info);
+             r.answer(ticket);
+             r.resend(ticket);
+             for (int count = 0; count < 4; ++count) {
+                 const int next = r.send(Kind::Info);
+                 r.resend(ticket);
+                 r.answer(next);
+                 ticket = next;
+             }
+         }},
     };
     return all;
 }
 
 } // namespace
 
-// Every numbering policy against every selling sequence: each transaction
-// that matching by type alone gives its own reply gets it; one that type
-// matching gives another's reply gets its own, that one, or none; at most one
-// sale goes without the result that type matching gives it, and never without
-// a warning.
+// Every numbering policy against every selling sequence, for both kinds of
+// reply: each transaction that matching by type alone gives its own reply gets
+// it; one that type matching gives another's reply gets its own, that one, or
+// none; at most one goes without the result that type matching gives it, and
+// never without a warning; every approval and PIN answer the terminal sends
+// reaches the host.
 TEST(ReplyMatcher, EveryNumberingPolicyGetsWhatMatchingByTypeGivesOrBetter)
 {
     const std::pair<const char*, Policy> policies[] = {
-        {"echo", Policy::Echo}, {"none", Policy::None},   {"zero", Policy::Zero},   {"own", Policy::Own},
-        {"step", Policy::Step}, {"stepd", Policy::StepDelivery}, {"const", Policy::Const}, {"quote", Policy::Quote},
+        {"echo", Policy::Echo},   {"none", Policy::None},          {"zero", Policy::Zero},
+        {"own", Policy::Own},     {"step", Policy::Step},          {"stepd", Policy::StepDelivery},
+        {"const", Policy::Const}, {"quote", Policy::Quote},        {"prev", Policy::Prev},
+        {"wrap", Policy::Wrap},
     };
-    for (const auto& policy : policies) {
-        for (const auto& sequence : sequences()) {
-            SCOPED_TRACE(std::string(policy.first) + " × " + sequence.first);
-            Register byType(policy.second, true);
-            Register matched(policy.second, false);
-            sequence.second(byType);
-            sequence.second(matched);
-            int lost = 0;
-            for (int id = 0; id < matched.count(); ++id) {
-                if (!matched.delivers(id))
-                    continue;
-                SCOPED_TRACE(id);
-                const int reference = byType.resultOf(id);
-                const int result = matched.resultOf(id);
-                if (reference == id)
-                    EXPECT_EQ(result, id);
-                else
-                    EXPECT_TRUE(result == id || result == reference || result == -1) << result;
-                // A request may time out instead of taking another's reply.
-                lost += result == -1 && reference != -1 && matched.isSale(id) ? 1 : 0;
+    for (const Replies replies : {Replies::Distinct, Replies::Equal}) {
+        for (const auto& policy : policies) {
+            for (const auto& sequence : sequences()) {
+                SCOPED_TRACE(std::string(policy.first) + " × " + sequence.first
+                             + (replies == Replies::Equal ? ", equal replies" : ""));
+                Register byType(policy.second, true, replies);
+                Register matched(policy.second, false, replies);
+                sequence.second(byType);
+                sequence.second(matched);
+                int lost = 0;
+                for (int id = 0; id < matched.count(); ++id) {
+                    if (!matched.delivers(id))
+                        continue;
+                    SCOPED_TRACE(id);
+                    const int reference = byType.resultOf(id);
+                    const int result = matched.resultOf(id);
+                    if (reference == id)
+                        EXPECT_EQ(result, id);
+                    else
+                        EXPECT_TRUE(result == id || result == reference || result == -1) << result;
+                    // A request may time out instead of taking another's reply.
+                    lost += result == -1 && reference != -1 && matched.isSale(id) ? 1 : 0;
+                }
+                EXPECT_LE(lost, 1);
+                EXPECT_TRUE(lost == 0 || matched.warnings() > 0);
+                EXPECT_EQ(matched.unheard(), 0);
             }
-            EXPECT_LE(lost, 1);
-            EXPECT_TRUE(lost == 0 || matched.warnings() > 0);
         }
     }
 }
 
 // An echoing terminal: a reset sale's late approval is never the next sale's
-// result, two resets in a row leave the third sale its own, and a terminal
-// repeating every reply gets one result each with no warning.
+// result, two resets in a row leave the third sale its own, a terminal
+// repeating every reply gets one result each with no warning, and once two
+// transactions have taken replies under their own numbers no resent or changed
+// reply answers another request.
 TEST(ReplyMatcher, AnEchoingTerminalKeepsTheGainsOfNumbers)
 {
-    for (const char* name : {"late", "reset2", "repeat", "late, same amounts", "late past info"}) {
-        SCOPED_TRACE(name);
-        Register matched(Policy::Echo, false);
-        sequences().at(name)(matched);
-        for (int id = 0; id < matched.count(); ++id)
-            EXPECT_TRUE(matched.resultOf(id) == id || matched.resultOf(id) == -1) << id;
-        EXPECT_TRUE(std::string(name) != "repeat" || matched.warnings() == 0);
+    for (const Replies replies : {Replies::Distinct, Replies::Equal}) {
+        for (const char* name : {"late", "reset2", "repeat", "late, same amounts", "late past info", "sameAAA",
+                                 "restamp", "stale PIN", "stale sale", "pair", "late twice"}) {
+            SCOPED_TRACE(name);
+            Register matched(Policy::Echo, false, replies);
+            sequences().at(name)(matched);
+            for (int id = 0; id < matched.count(); ++id)
+                EXPECT_TRUE(matched.resultOf(id) == id || matched.resultOf(id) == -1) << id;
+            EXPECT_TRUE(std::string(name) != "repeat" || matched.warnings() == 0);
+            // One charge, one warning, however often its approval comes.
+            EXPECT_TRUE(std::string(name) != "late twice" || matched.warnings() == 1);
+        }
     }
 }
 

@@ -86,17 +86,20 @@ boost::optional<ReplyMatcher::Decision> ReplyMatcher::matchEnded(Record& record,
 // Its late reply is its own unless it approves what the waiting sale asked for
 // and the ended one did not. The host hears of one late reply however often
 // it comes; until the terminal has shown that it echoes, another reply under
-// the number may be the waiting one's, as under an answered one's.
+// the number may be the waiting one's, as under an answered one's. The same
+// bytes again stay a repeat: a waiting one that they would have answered ends
+// with the warning that they may have been its own.
 ReplyMatcher::Decision ReplyMatcher::matchLate(Record& record, Reply const& reply, std::uint64_t digest,
                                                InFlight const& inFlight)
 {
     const int waiting = waitingFor(reply, inFlight);
     if (record.lateReplySeen) {
-        if (!echoShown_ && waiting >= 0 && !amountsTellApart(reply, *inFlight[size_t(waiting)]))
+        if (!echoShown_ && digest != record.digest && waiting >= 0
+            && !amountsTellApart(reply, *inFlight[size_t(waiting)]))
             return takeByType(waiting, inFlight, "its type, under the number of a transaction that had its late reply");
         noteSetAside(reply, inFlight);
         // Another transaction's charge, not a resend of this one's.
-        if (approvesOtherThanAsked(record, reply))
+        if (digest != record.digest && approvesOtherThanAsked(record, reply))
             return setAside(LateReply, record, "it approves another amount than its number's transaction asked for");
         return setAside(Repeat, record,
                         digest == record.digest ? "the same bytes as the reply its number's transaction took"
@@ -252,7 +255,7 @@ bool ReplyMatcher::approvesOtherThanAsked(Record const& record, Reply const& rep
 {
     const boost::optional<std::int64_t> approved =
         quietly([&] { return record.response ? record.response->approvedAmount(reply.body) : boost::none; });
-    return approved && approved != record.requested;
+    return approved && record.requested && approved != record.requested;
 }
 
 bool ReplyMatcher::amountsTellApart(Reply const& reply, ZUVATransaction const& waiting)

@@ -469,6 +469,22 @@ TEST_F(TerminalNumbering, ATerminalAnsweringUnderOneNumberGivesEachSaleItsApprov
     expectEachSaleAndCancellationItsApproval([](const SimMessage&) { return 1; });
 }
 
+// Equal replies to equal requests, as the simulated terminal gives them: the
+// second sale of one amount is no repeat of the first.
+TEST_F(TerminalNumbering, ATerminalAnsweringAlikeUnderOneNumberGivesEachSaleOfOneAmountItsApproval)
+{
+    sim.on("Cd", [](const SimMessage& request) {
+        SimMessage own = request;
+        own.sequence = 1;
+        return SimTerminal::Reply{{SimSaleReplies::saleReplyTo(own, TerminalId)}};
+    });
+    for (int count = 0; count < 3; ++count) {
+        const auto sale = resultOf<ect::SaleResult>(
+            [](auto done) { return ect::SaleTransaction(ect::SaleAction::Sale, ect::Amount("1.00"), done); });
+        EXPECT_EQ(errorText(sale.error()), "ok") << count;
+    }
+}
+
 TEST_F(TerminalNumbering, ACancellationAnsweredUnderTheSalesNumberGetsItsApproval)
 {
     const auto lastSale = std::make_shared<std::atomic<int>>(0);

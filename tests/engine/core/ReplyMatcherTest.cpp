@@ -196,10 +196,12 @@ private:
         if (taker >= 0)
             take(inFlight_[size_t(taker)], reply, origin);
         // The same bytes again, or a second reply of one the host heard of, may stay in the log.
-        if (taker >= 0 || warned)
+        if (taker >= 0 || warned) {
             heard_.insert(origin);
-        else if (tellsTheHost(reply) && !heard_.count(origin))
+            heardBytes_.insert(body);
+        } else if (tellsTheHost(reply) && !heard_.count(origin) && !heardBytes_.count(body)) {
             ++unheard_;
+        }
     }
 
     // As the response handler does with the matcher's decision.
@@ -258,6 +260,7 @@ private:
     std::map<int, QByteArray> sent_;
     std::map<int, int> results_;
     std::set<int> heard_;
+    std::set<QByteArray> heardBytes_;
     int warnings_ = 0;
     int unheard_ = 0;
 };

@@ -262,3 +262,19 @@ TEST_F(EveryAction, AResetSalesApprovalUnderOneNumberLosesNoSaleOverTcpIp)
 {
     expectASaleWaitingPastAResetOnesApprovalUnderOneNumberAnApproval(host, Terminal, *terminal);
 }
+
+TEST_F(EveryAction, AResetSalesApprovalUnderOneNumberIsHeardOfWhenEverySaleIsOfOneAmountOverTcpIp)
+{
+    expectASaleWaitingPastAResetOnesApprovalUnderOneNumberAnApproval(host, Terminal, *terminal, true);
+}
+
+TEST_F(EveryAction, EqualRepliesUnderOneNumberAreNoRepeatsOverTcpIp)
+{
+    answerAlikeUnderOneNumber(*terminal, Terminal);
+    expectEqualRepliesUnderOneNumberEachTheirOwn(host, Terminal);
+}
+
+TEST_F(EveryAction, AResentApprovalNeverAnswersTheNextSaleOverTcpIp)
+{
+    expectNoResentApprovalAnswersTheNextSale(host, Terminal, *terminal);
+}

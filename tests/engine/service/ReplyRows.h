@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -232,10 +233,12 @@ inline void expectEachSaleItsReplyFromACounterOneBehind(HostRecorder& host, cons
 
 // A terminal answering under one number: a reset sale's approval comes while
 // the next sale waits, that sale's own just after. The waiting sale gets one
-// of the two, and the host is warned of the other.
+// of the two, and the host is warned of the other; so too when every sale is
+// of one amount, the late approval then the same bytes as the first sale's.
 inline void expectASaleWaitingPastAResetOnesApprovalUnderOneNumberAnApproval(HostRecorder& host,
                                                                              const std::string& terminalId,
-                                                                             SimScript& terminal)
+                                                                             SimScript& terminal,
+                                                                             bool oneAmount = false)
 {
     const CertificationLog log;
     const auto held = std::make_shared<std::vector<SimMessage>>();
@@ -255,15 +258,96 @@ inline void expectASaleWaitingPastAResetOnesApprovalUnderOneNumberAnApproval(Hos
     expectApproved(host, terminalId, "1.00");
     *holding = true;
     const size_t before = host.count("result");
-    ASSERT_EQ(host.send(terminalId, saleOf("2.00")), 0);
+    ASSERT_EQ(host.send(terminalId, saleOf(oneAmount ? "1.00" : "2.00")), 0);
     ASSERT_TRUE(waitUntil([&] { return !*holding; }));
     ASSERT_EQ(zuva_resetTransaction(terminalId.c_str()), 0);
     ASSERT_TRUE(host.waitFor("result", before + 1));
-    const double approved = approvedAmount(resultOf(host, terminalId, saleOf("3.00")));
-    EXPECT_TRUE(approved == 2.0 || approved == 3.0) << approved;
+    const double approved = approvedAmount(resultOf(host, terminalId, saleOf(oneAmount ? "1.00" : "3.00")));
+    EXPECT_TRUE(approved == (oneAmount ? 1.0 : 2.0) || approved == 3.0) << approved;
     EXPECT_TRUE(waitUntil([&] { return log.text().contains("Reply Rd came while no transaction awaited it"); }))
         << log.text().toStdString();
+    expectApproved(host, terminalId, oneAmount ? "1.00" : "4.00");
+}
+
+// Replies under one number, equal to the byte for equal requests, as the
+// simulated terminal's; over the serial link the library's own
+// identification is answered so too.
+inline void answerAlikeUnderOneNumber(SimScript& terminal, const std::string& terminalId)
+{
+    terminal.on("Ci", [terminalId](const SimMessage& request) {
+        return SimScript::Reply{{SimTerminal::informationReplyTo(renumbered(request, 1), terminalId, "SIM-1", "10")}};
+    });
+    terminal.on("Cd", [terminalId](const SimMessage& request) {
+        return SimScript::Reply{{SimSaleReplies::saleReplyTo(renumbered(request, 1), terminalId)}};
+    });
+}
+
+// No information request and no sale of one amount is taken for a repeat of
+// the one before it.
+inline void expectEqualRepliesUnderOneNumberEachTheirOwn(HostRecorder& host, const std::string& terminalId)
+{
+    for (int request = 0; request < 2; ++request) {
+        EXPECT_TRUE(resultOf(host, terminalId, R"({"transaction": {"action": "InformationService"}})")
+                        .contains("result"))
+            << request;
+    }
+    for (int sale = 0; sale < 3; ++sale)
+        expectApproved(host, terminalId, "1.00");
+}
+
+// The approval with its date changed, as a terminal stamps a resend.
+inline Bytes restamped(Bytes reply)
+{
+    const Bytes date = fromHex(SimSaleReplies::Date);
+    const auto found = std::search(reply.begin(), reply.end(), date.begin(), date.end());
+    if (found != reply.end())
+        *(found + std::ptrdiff_t(date.size() - 1)) ^= 0x01;
+    return reply;
+}
+
+// An echoing terminal sends an answered sale's approval again, stamped anew,
+// while the next sale waits; and a reset sale's late approval twice, one byte
+// apart. Each sale gets its own approval, and the host is warned once of
+// each approval it has no result of.
+inline void expectNoResentApprovalAnswersTheNextSale(HostRecorder& host, const std::string& terminalId,
+                                                     SimScript& terminal)
+{
+    const CertificationLog log;
+    const auto previous = std::make_shared<SimMessage>();
+    const auto holding = std::make_shared<std::atomic<bool>>(false);
+    previous->sequence = -1;
+    terminal.on("Cd", [=](const SimMessage& request) {
+        if (holding->exchange(false)) {
+            *previous = request;
+            return SimScript::Reply{};
+        }
+        std::vector<Bytes> writes;
+        if (previous->sequence >= 0)
+            writes.push_back(restamped(SimSaleReplies::saleReplyTo(*previous, terminalId)));
+        writes.push_back(SimSaleReplies::saleReplyTo(request, terminalId));
+        *previous = request;
+        return SimScript::Reply{writes};
+    });
+    expectApproved(host, terminalId, "1.01");
+    expectApproved(host, terminalId, "1.02");
+    EXPECT_TRUE(waitUntil([&] { return log.text().contains("was dropped as a resend or a changed answer: amount 1.01"); }))
+        << log.text().toStdString();
+
+    // Reset: both copies of its approval come while the next sale waits.
+    *holding = true;
+    const size_t before = host.count("result");
+    ASSERT_EQ(host.send(terminalId, saleOf("3.00")), 0);
+    ASSERT_TRUE(waitUntil([&] { return !*holding; }));
+    ASSERT_EQ(zuva_resetTransaction(terminalId.c_str()), 0);
+    ASSERT_TRUE(host.waitFor("result", before + 1));
+    terminal.on("Cd", [=](const SimMessage& request) {
+        const Bytes late = SimSaleReplies::saleReplyTo(*previous, terminalId);
+        return SimScript::Reply{{late, restamped(late), SimSaleReplies::saleReplyTo(request, terminalId)}};
+    });
     expectApproved(host, terminalId, "4.00");
+    EXPECT_TRUE(waitUntil([&] { return log.text().contains("Reply Rd to Sale came after the transaction had failed"); }))
+        << log.text().toStdString();
+    EXPECT_EQ(log.text().count("Reply Rd to Sale came after the transaction had failed"), 1) << log.text().toStdString();
 }
 
 } // namespace testsupport

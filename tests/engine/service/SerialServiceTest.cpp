@@ -378,6 +378,16 @@ TEST_F(SerialService, ATerminalAnsweringUnderOneNumberGetsEachTransactionItsRepl
     expectEachTransactionItsReplyUnderOneNumber(host, TerminalId, terminal);
 }
 
+// The library's own identification takes the first number, the register's
+// information request comes second.
+TEST_F(SerialService, EqualRepliesUnderOneNumberAreNoRepeatsOverTheLink)
+{
+    answerAlikeUnderOneNumber(terminal, TerminalId);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    expectEqualRepliesUnderOneNumberEachTheirOwn(host, TerminalId);
+}
+
 TEST_F(SerialService, ACancellationQuotingTheSalesNumberGetsItsReplyOverTheLink)
 {
     terminal.identifyAs(TerminalId);

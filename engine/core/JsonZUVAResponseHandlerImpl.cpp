@@ -304,8 +304,8 @@ void JsonZUVAResponseHandlerImpl::warnOfResentReply(ReplyMatcher::Ended const& e
                  qUtf8Printable(ended.action));
         return;
     }
-    HostWarning::report(QStringLiteral("Reply %1 under the number of %2, which had taken its reply, was dropped as "
-                                       "a resend or a changed answer: %3")
+    HostWarning::report(QStringLiteral("Reply %1 under the number of %2, which had taken its reply already, was "
+                                       "dropped: %3")
                             .arg(body.messageTypeId(), ended.action, facts)
                             .toStdString());
 }

@@ -139,14 +139,21 @@ ReplyMatcher::Decision ReplyMatcher::takeByType(int waiting, InFlight const& inF
 
 // Once the terminal has shown that it echoes, the reply is its number's
 // transaction's, unless it approves what the waiting sale asked for and the
-// ended one did not: a counter that fell one behind.
+// ended one did not (a counter that fell one behind), or the waiting one is
+// of another action and the reply does not tell it apart (a cancellation
+// answered under the cancelled sale's number).
 ReplyMatcher::Decision ReplyMatcher::matchEcho(Record& record, Reply const& reply, std::uint64_t digest,
                                                InFlight const& inFlight)
 {
     const int waiting = digest == record.digest ? -1 : waitingFor(reply, inFlight);
-    if (waiting >= 0 && isWaitingSalesOwn(record, reply, *inFlight[size_t(waiting)])) {
-        trusted_ = false;
-        return Decision{Taken, waiting, boost::none, "it approves the waiting sale's amount, not its number's"};
+    if (waiting >= 0) {
+        ZUVATransaction const& transaction = *inFlight[size_t(waiting)];
+        if (isWaitingSalesOwn(record, reply, transaction)) {
+            trusted_ = false;
+            return Decision{Taken, waiting, boost::none, "it approves the waiting sale's amount, not its number's"};
+        }
+        if (transaction.action() != record.action && !amountsTellApart(reply, transaction))
+            return takeByType(waiting, inFlight, "its type, under the number of another action's transaction");
     }
     return resent(record, reply, digest, inFlight);
 }

@@ -67,6 +67,7 @@ public:
         plan.replyType = replyTypeOf(kind);
         plan.amount = amount;
         transactions_.push_back(makeTransaction(plan, {}));
+        transactions_.back()->actionName = QString::number(int(kind));
         kinds_.push_back(kind);
         cancelled_.push_back(cancelled);
         resultOwner_.push_back(int(transactions_.size() - 1));
@@ -80,7 +81,8 @@ public:
     void reply(int to, std::int64_t approved = 0, std::string const& key = "00", int stamp = 0)
     {
         const Kind kind = kinds_[size_t(to)];
-        std::vector<SimTlv> elements;
+        // What was asked for, as a sale's or a cancellation's service: only equal requests get equal replies.
+        std::vector<SimTlv> elements{SimTlv::hex("DF1F", std::to_string(10 + int(kind)))};
         if (replies_ == Replies::Distinct || stamp)
             elements.push_back(SimTlv::hex("DF1E", std::to_string(1000 + to + 100 * stamp)));
         if (approved)
@@ -328,6 +330,15 @@ const std::map<std::string, Sequence>& sequences()
          }},
         {"cancel",
          [](Register& r) {
+             for (std::int64_t amount : {100, 200}) {
+                 const int sale = r.sale(amount);
+                 r.answer(sale);
+                 r.answer(r.send(Kind::Cancel, amount, sale));
+             }
+         }},
+        {"cancel past others",
+         [](Register& r) {
+             r.answer(r.send(Kind::Info));
              for (std::int64_t amount : {100, 200}) {
                  const int sale = r.sale(amount);
                  r.answer(sale);

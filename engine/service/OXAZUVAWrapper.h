@@ -195,8 +195,11 @@ ZUVA_EXPORT char* zuva_getConnectedTerminals(void);
  * One that sends no number or 0, a counter of its own or always one number gets
  * each transaction the reply of its kind that comes while it waits, so a reset
  * sale's late approval coming while the next sale waits can become that sale's
- * result. While the terminal echoes, a reply sent again is only logged. A
- * transaction that ends without its reply after one of its kind was set aside
+ * result. While the terminal echoes, a reply sent again is only logged; once
+ * two transactions took replies under their own, different numbers, another
+ * reply under an answered one's number is warned of and answers no other
+ * request. An approval or an entry's key that no transaction takes is warned
+ * of. A transaction that ends without its reply after one of its kind was set aside
  * while it waited is warned of, naming that reply. After a sale that ended without its reply, and after such a warning,
  * send "LastTransaction" before selling again: its result is that sale's only
  * when its "transactionIdentifier" differs from the approval before's (see

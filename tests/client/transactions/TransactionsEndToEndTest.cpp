@@ -473,10 +473,16 @@ TEST_F(TerminalNumbering, ATerminalAnsweringUnderOneNumberGivesEachSaleItsApprov
 // second sale of one amount is no repeat of the first.
 TEST_F(TerminalNumbering, ATerminalAnsweringAlikeUnderOneNumberGivesEachSaleOfOneAmountItsApproval)
 {
-    sim.on("Cd", [](const SimMessage& request) {
-        SimMessage own = request;
-        own.sequence = 1;
-        return SimTerminal::Reply{{SimSaleReplies::saleReplyTo(own, TerminalId)}};
+    const auto underOne = [](SimMessage request) {
+        request.sequence = 1;
+        return request;
+    };
+    sim.on("Cd", [underOne](const SimMessage& request) {
+        return SimTerminal::Reply{{SimSaleReplies::saleReplyTo(underOne(request), TerminalId)}};
+    });
+    // The ticket each sale fetches, under the same number.
+    sim.on("Cw", [underOne](const SimMessage& request) {
+        return SimTerminal::answer(SimOperationReplies::ticketReplyTo(underOne(request), {"TICKET\x0C"}));
     });
     for (int count = 0; count < 3; ++count) {
         const auto sale = resultOf<ect::SaleResult>(

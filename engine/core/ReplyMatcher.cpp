@@ -252,10 +252,22 @@ ReplyMatcher::Record* ReplyMatcher::recordOf(int number)
     return &records_[size_t(number)];
 }
 
-bool ReplyMatcher::isWaitingSalesOwn(Record const& record, Reply const& reply, ZUVATransaction const& waiting)
+bool ReplyMatcher::isWaitingSalesOwn(Record& record, Reply const& reply, ZUVATransaction const& waiting)
 {
     const boost::optional<std::int64_t> approved = approvedAmount(waiting, reply.body);
-    return approved && approved == requestedAmount(waiting) && approved != record.requested;
+    return approved && approved == requestedAmount(waiting) && readRequested(record) && approved != record.requested;
+}
+
+// An older sale's request is not kept: its resend is never taken for another's reply.
+bool ReplyMatcher::readRequested(Record& record)
+{
+    if (!record.requestedUnread)
+        return true;
+    if (lastSale_.number != int(&record - records_.data()))
+        return false;
+    record.requested = quietly([&] { return lastSale_.request->requestedAmount(lastSale_.body); });
+    record.requestedUnread = false;
+    return true;
 }
 
 bool ReplyMatcher::approvesOtherThanAsked(Record const& record, Reply const& reply)
@@ -314,7 +326,10 @@ boost::optional<QString> ReplyMatcher::end(ZUVATransaction const& transaction, b
     if (contested)
         contestedTaker_ = nullptr;
     const int number = transaction.body.sequenceNumber().value();
+    const bool sale = answered && transaction.request && transaction.response && transaction.response->carriesAmount();
     if (inRange(number)) {
+        if (sale)
+            lastSale_ = LastSale{number, transaction.request, transaction.body.data()};
         records_[size_t(number)] = Record{&transaction,
                                           intern(transaction.action()),
                                           transaction.response,
@@ -324,16 +339,10 @@ boost::optional<QString> ReplyMatcher::end(ZUVATransaction const& transaction, b
                                           contested,
                                           false,
                                           answered ? transaction.replyDigest() : 0,
-                                          decidesByAmount(answered) ? requestedAmount(transaction) : boost::none};
+                                          answered ? boost::none : requestedAmount(transaction),
+                                          sale};
     }
     return warning;
-}
-
-// An answered sale's amount tells only an echoing terminal's resend from a
-// counter that fell one behind; a sale ended without its reply needs it always.
-bool ReplyMatcher::decidesByAmount(bool answered) const
-{
-    return !answered || (trusted_ && echoShown_);
 }
 
 void ReplyMatcher::answered(ZUVATransaction const& transaction)

@@ -66,6 +66,7 @@ public:
         nextNumber_ = nextNumber_ % 99 + 1;
         plan.replyType = replyTypeOf(kind);
         plan.amount = amount;
+        plan.carriesAmount = amount != 0;
         transactions_.push_back(makeTransaction(plan, {}));
         transactions_.back()->actionName = QString::number(int(kind));
         kinds_.push_back(kind);

@@ -65,6 +65,8 @@ TEST(ZUVAUtils, textsReadAsUtf8OrElseIso88591)
         {"80", QString::fromLatin1("\x80")},                     {"EDBFBF", QString::fromLatin1("\xED\xBF\xBF")},
         {"F48FBFBF", QString::fromUtf8("\xF4\x8F\xBF\xBF")},   {"E0A080", QString::fromUtf8("\xE0\xA0\x80")},
         {"F0908080", QString::fromUtf8("\xF0\x90\x80\x80")},   {"F08F8080", QString::fromLatin1("\xF0\x8F\x80\x80")},
+        // Cut after three bytes of a four-byte letter ("\xF0\xA0\xAE\x9F"), none a C1 control.
+        {"C3A920F0A0AE", QString::fromUtf8("\xC3\xA9 ") + bad + bad + bad},
         // A byte-order mark is left out, as Qt does.
         {"EFBBBF43C3A9", QString::fromUtf8("C\xC3\xA9")},
     };

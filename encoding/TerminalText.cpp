@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace oxa {
 
@@ -22,9 +23,10 @@ std::size_t sequenceLength(unsigned char const* text, std::size_t left)
     std::size_t length = 0;
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
+    // Most letters of a text take two bytes: told first.
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return left >= 2 && isContinuation(text[1]) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
         low = lead == 0xE0 ? 0xA0 : low;
         high = lead == 0xED ? 0x9F : high;
@@ -64,11 +66,9 @@ bool holdsContinuation(Word word)
     return (word & ~(word << 1) & kHighBits) != 0;
 }
 
-// A well-formed multi-byte sequence hardly ever comes out of ISO 8859-1 text
-// (it takes a capital A with a tilde or the like before a symbol), so one is
-// enough to take the text for UTF-8, cut or stray bytes and all. Each such
-// sequence has a continuation byte second: words without one are skipped
-// whole, which keeps a long text in ISO 8859-1 cheap to tell.
+// Whether the text holds a well-formed multi-byte sequence. Each has a
+// continuation byte second: words without one are skipped whole, which keeps
+// a long text in ISO 8859-1 cheap to tell.
 bool holdsUtf8Letter(unsigned char const* text, std::size_t size)
 {
     if (size <= sizeof(Word))
@@ -86,14 +86,105 @@ bool holdsUtf8Letter(unsigned char const* text, std::size_t size)
     return wordHolds(size - sizeof(Word));
 }
 
+// A text read as UTF-8, with what the reading met.
+struct Utf8Reading {
+    QString text;                 // each bad byte a U+FFFD
+    std::size_t letters = 0;      // whole multi-byte letters
+    std::size_t badBytes = 0;
+    std::size_t firstBadByte = 0; // its offset, when there is one
+    bool controlByte = false;     // a bad byte from 80 to 9F
+};
+
+void noteBadByte(Utf8Reading& reading, std::size_t at, unsigned char byte)
+{
+    if (reading.badBytes++ == 0)
+        reading.firstBadByte = at;
+    reading.controlByte = reading.controlByte || byte < 0xA0;
+}
+
+// The letter of a well-formed multi-byte sequence.
+char32_t letterOf(unsigned char const* sequence, std::size_t length)
+{
+    char32_t const last = sequence[length - 1] & 0x3F;
+    switch (length) {
+    case 2:
+        return char32_t(sequence[0] & 0x1F) << 6 | last;
+    case 3:
+        return char32_t(sequence[0] & 0x0F) << 12 | char32_t(sequence[1] & 0x3F) << 6 | last;
+    default:
+        return char32_t(sequence[0] & 0x07) << 18 | char32_t(sequence[1] & 0x3F) << 12
+               | char32_t(sequence[2] & 0x3F) << 6 | last;
+    }
+}
+
+// Writes a letter in one or two UTF-16 units.
+QChar* writeLetter(QChar* out, char32_t letter)
+{
+    if (QChar::requiresSurrogates(letter)) {
+        *out++ = QChar(QChar::highSurrogate(letter));
+        *out++ = QChar(QChar::lowSurrogate(letter));
+    } else {
+        *out++ = QChar(static_cast<ushort>(letter));
+    }
+    return out;
+}
+
+bool startsWithByteOrderMark(unsigned char const* text, std::size_t size)
+{
+    return size >= 3 && text[0] == 0xEF && text[1] == 0xBB && text[2] == 0xBF;
+}
+
+// The text as QString::fromUtf8 reads it (a byte-order mark at its start left
+// out, each bad byte a U+FFFD), counted as it is read: one pass where
+// fromUtf8 and a count of its own would take two.
+Utf8Reading readUtf8(unsigned char const* text, std::size_t size)
+{
+    // Never more UTF-16 units than bytes.
+    Utf8Reading reading{QString(static_cast<int>(size), Qt::Uninitialized)};
+    QChar* const begin = reading.text.data();
+    QChar* out = begin;
+    unsigned char const* const end = text + size;
+    for (unsigned char const* in = text + (startsWithByteOrderMark(text, size) ? 3 : 0); in < end;) {
+        if (*in < 0x80) {
+            *out++ = QChar(static_cast<ushort>(*in++));
+            continue;
+        }
+        std::size_t const length = sequenceLength(in, static_cast<std::size_t>(end - in));
+        if (length == 0) {
+            noteBadByte(reading, static_cast<std::size_t>(in - text), *in);
+            *out++ = QChar(QChar::ReplacementCharacter);
+            ++in;
+        } else {
+            ++reading.letters;
+            out = writeLetter(out, letterOf(in, length));
+            in += length;
+        }
+    }
+    reading.text.resize(static_cast<int>(out - begin));
+    return reading;
+}
+
+// In ISO 8859-1 an accented capital or a sharp s before a sign from A0 to BF
+// ("É" and a no-break space) makes a well-formed UTF-8 letter, so one letter
+// proves little: the bad bytes around it weigh against it, unless they can
+// only be a text cut short or C1 controls, which no ISO 8859-1 text holds.
+bool readsAsUtf8(Utf8Reading const& reading, std::size_t size)
+{
+    return reading.badBytes == 0 || reading.firstBadByte + 3 >= size || reading.letters > reading.badBytes
+           || reading.controlByte;
+}
+
 } // namespace
 
 QString terminalText(char const* bytes, std::size_t size)
 {
-    int const length = static_cast<int>(size);
-    if (holdsUtf8Letter(reinterpret_cast<unsigned char const*>(bytes), size))
-        return QString::fromUtf8(bytes, length);
-    return QString::fromLatin1(bytes, length);
+    auto const text = reinterpret_cast<unsigned char const*>(bytes);
+    if (holdsUtf8Letter(text, size)) {
+        Utf8Reading reading = readUtf8(text, size);
+        if (readsAsUtf8(reading, size))
+            return std::move(reading.text);
+    }
+    return QString::fromLatin1(bytes, static_cast<int>(size));
 }
 
 QString terminalText(Ber::BerTlv const& element)

@@ -2,6 +2,7 @@
 
 #include "TestBytes.h"
 #include "simterminal/SimMessage.h"
+#include "support/TerminalTextCases.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,10 @@ TEST(ZUVABody, merchantTextComesFromTheElementsInsideDF9460)
     // Cut to its length inside its last letter: the letters before stay.
     EXPECT_EQ(QString::fromUtf8("MERCI \xC3\xA0 ") + QChar(QChar::ReplacementCharacter),
               replyBody({SimTlv::hex("DF9460", "DF130A4D4552434920C3A020C3")}).merchantText().value());
+    for (auto const& text : testsupport::terminalTextCases()) {
+        SimTlv const merchantData = SimTlv::primitive(testsupport::fromHex("DF9460"), SimTlv::text("DF13", text.bytes).encode());
+        EXPECT_EQ(text.read, replyBody({merchantData}).merchantText().value()) << testsupport::toHex(merchantData.value);
+    }
     EXPECT_FALSE(replyBody({SimTlv::hex("DF13", "41")}).merchantText());
     for (char const* elements : {"DF138400000005", "DF"})
         EXPECT_FALSE(replyBody({SimTlv::hex("DF9460", elements)}).merchantText()) << elements;

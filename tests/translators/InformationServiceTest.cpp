@@ -1,4 +1,5 @@
 #include "RetailTestKit.h"
+#include "support/TerminalTextCases.h"
 
 #include "translators/JsonZUVAInformationServiceRequest.h"
 #include "translators/JsonZUVAInformationServiceResponse.h"
@@ -24,6 +25,9 @@ TEST(InformationService, BareEnvelopeWhateverTheDocumentAndTheTerminalsCapabilit
     // One in UTF-8 with a stray byte keeps its letters.
     EXPECT_EQ(reply({element("BF8102", {SimTlv::hex("9F1E", "544944C3A9FF")})}).value("terminalIdentifier"),
               QString::fromUtf8("TID\xC3\xA9\xEF\xBF\xBD"));
+    for (const auto& text : testsupport::terminalTextCases())
+        EXPECT_EQ(reply({element("BF8102", {SimTlv::text("9F1E", text.bytes)})}).value("terminalIdentifier"), text.read)
+            << toHex(testsupport::textBytes(text.bytes));
     // Cash-back is bit 0x10 of the first capabilities byte.
     EXPECT_EQ(reply({element("BF8102", {SimTlv::hex("9F40", "EF")})}).value("cashbackEnabled"), false);
     EXPECT_EQ(reply({element("BF8102", {SimTlv::hex("9F40", "")})}).value("cashbackEnabled"), false);

@@ -1,4 +1,5 @@
 #include "RetailTestKit.h"
+#include "support/TerminalTextCases.h"
 
 #include "translators/JsonZUVATicketGetRequest.h"
 #include "translators/JsonZUVATicketGetResponse.h"
@@ -115,5 +116,10 @@ TEST(TicketResponse, ReadsTheTicketWhereverItSits)
         EXPECT_EQ(resultOf(*response, "Rw", {element("BF8108", {SimTlv::hex("DF17", "4372C3A86D6520E2820C41B00C")})})
                       .value("formattedTicket"),
                   QString::fromUtf8("Cr\xC3\xA8me \xEF\xBF\xBD\xEF\xBF\xBD\fA\xEF\xBF\xBD\f"));
+        for (const auto& text : testsupport::terminalTextCases())
+            EXPECT_EQ(resultOf(*response, "Rw", {element("BF8108", {SimTlv::text("DF17", text.bytes)})})
+                          .value("formattedTicket"),
+                      text.read)
+                << toHex(testsupport::textBytes(text.bytes));
     }
 }

@@ -6,6 +6,7 @@
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
 #include "support/CertificationLog.h"
+#include "support/TerminalTextCases.h"
 
 #include <atomic>
 #include <memory>
@@ -86,10 +87,11 @@ TEST_F(EveryAction, EachKindOfActionGetsItsResult)
 // ISO 8859-1 text and in UTF-8 text cut short, in a sale as in a refund.
 TEST_F(EveryAction, AnApprovalGivesWhatTheTerminalSaid)
 {
-    const struct {
+    struct Row {
         std::vector<SimTlv> service;
         QJsonObject expected; // the members read back
-    } rows[] = {
+    };
+    std::vector<Row> rows = {
         {{SimTlv::hex("DF26", "000000001250"), SimTlv::hex("5F2A", "0826")},
          {{"authorizedAmount", 12.5}, {"currency", "GBP"}}},
         {{SimTlv::hex("5F2A", "0978")}, {{"currency", "EUR"}}},
@@ -98,6 +100,8 @@ TEST_F(EveryAction, AnApprovalGivesWhatTheTerminalSaid)
          {{"terminalIdentifier", QString::fromUtf8("TERF\xC3\x89")}}},
         {{SimTlv::hex("9F1C", "544552C38946E282")}, {{"terminalIdentifier", QString::fromUtf8("TER\xC3\x89" "F\xEF\xBF\xBD\xEF\xBF\xBD")}}},
     };
+    for (const auto& text : terminalTextCases())
+        rows.push_back({{SimTlv::text("9F1C", text.bytes)}, {{"terminalIdentifier", text.read}}});
     for (const auto& row : rows) {
         const std::vector<SimTlv> service = row.service;
         terminal->on("Cd", [service](const SimMessage& request) {

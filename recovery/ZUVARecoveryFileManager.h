@@ -7,12 +7,13 @@
 #include "recovery/ZUVARecoveryFileImpl.h"
 #include "recovery/ZUVARecoveryItem.h"
 
+#include "foundation/ForkSafeMutex.h"
+
 #include <QString>
 
 #include <ctime>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace ect {
@@ -98,7 +99,10 @@ private:
 
     static void addTransaction(const ZUVARecoveryItem& item, ZUVARecoveryFileImpl& file);
 
-    mutable std::mutex mutex_;
+    // Made anew in a forked child: a parent thread may hold it as the parent
+    // forks. The folder's lock keeps that thread's files apart from the
+    // child's.
+    mutable vorsam::ForkSafeMutex mutex_;
     const Clock clock_;
     int maxRecoveryFiles_;
     QString recoveryFileFolder_;

@@ -687,6 +687,18 @@ TEST(ExitAwaitedWork, WorkUnderWayIsWaitedForWhateverEndingTheConnectionsTook)
     EXPECT_TRUE(endedWell(child)) << "the exit went on while recovery work was at its file";
 }
 
+// The exit's own work (ending the connections, whose sales may still be
+// approved and saved meanwhile) runs before recovery work is refused.
+TEST(ExitAwaitedWork, IsRefusedOnlyOnceTheExitsOwnWorkHasRun)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        vorsam::ProcessExit::setWork([] { ::_exit(vorsam::ExitAwaitedWork::refusing() ? 2 : 0); });
+        std::exit(1);
+    }
+    EXPECT_TRUE(endedWell(child)) << "recovery work refused before the exit's own work, or that work never ran";
+}
+
 // A listing under way as the exit refuses recovery work reads no further file.
 TEST_F(RecoveryFolderTest, AListingStopsAtItsNextFileOnceTheExitRefuses)
 {

@@ -881,10 +881,6 @@ extern "C" int fsync(int descriptor)
 // sales when the process ends, or the 20 last when closed files over the
 // limit were removed (those of an earlier version go first).
 std::atomic<int> approvedResults{0};
-// The connections end in time, before recovery work is refused: no sale
-// the terminal approved has its record refused (2/16). Not so for those of
-// a stop under way on a host thread, which the exit does not end.
-std::atomic<int> refusedRecords{0};
 const int KeptClosedFiles = 20;
 const char* const EarlierRecord = "<logRecord>0102030405060708090A0B0C0D0E0F</logRecord>";
 
@@ -924,8 +920,6 @@ void checkTheRecordsAtTheEnd()
     const int records = recordsIn("bmrecovery/opened") + recordsIn("bmrecovery/closed");
     if (records < std::min(approved, KeptClosedFiles))
         std::printf("host: %d backup-mode sales approved, %d on disk\n", approved, records);
-    if (refusedRecords > 0 && !row.stopBeside)
-        std::printf("host: %d approved backup-mode sales refused their records at exit\n", refusedRecords.load());
 }
 
 // [lister], [slow-save]: a register that stayed in backup mode for 20 busy
@@ -986,7 +980,6 @@ struct Sale {
 
 void onSaleResult(const char* json, void* sale)
 {
-    refusedRecords += std::strstr(json, "\"causeCode\": 16") && std::strstr(json, "exiting");
     static_cast<Sale*>(sale)->approved = std::strstr(json, "\"error\"") == nullptr;
     approvedResults += static_cast<Sale*>(sale)->approved;
 }

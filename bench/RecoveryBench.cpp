@@ -1,5 +1,6 @@
 // Time to save the n-th item of a batch into its open recovery file: every
 // save reads the open folder and rewrites the whole file, so it grows with n.
+// Time to list n closed files of ten records each, read anew at each listing.
 // And the conversion of a stored date, which each save does for every record,
 // against a plain mktime left to find daylight saving, in three settings.
 #include "recovery/RecoveryFileUtil.h"
@@ -65,6 +66,27 @@ void saveNthItem(benchmark::State& state)
     state.SetLabel("n-th item, n = " + std::to_string(n));
 }
 
+void listClosedFiles(benchmark::State& state)
+{
+    QTemporaryDir base;
+    const std::tm date = testsupport::localTime(2016, 3, 5, 9, 0, 0);
+    ect::ZUVARecoveryFileManager manager([&date] { return ect::RecoveryCalendar::toSeconds(date) + 3600; });
+    manager.recoveryFileFolder(base.path());
+    const int n = static_cast<int>(state.range(0));
+    for (int batch = 0; batch < n; ++batch) {
+        for (int record = 0; record < 10; ++record) {
+            auto next = item(date);
+            next->batchId(std::to_string(1000 + batch));
+            manager.saveRecoveryItem(next);
+        }
+    }
+    for (auto _ : state) {
+        if (manager.getRecoveryFiles().size() != static_cast<std::size_t>(n - 1))
+            state.SkipWithError("files missing");
+    }
+    state.SetLabel("closed files: " + std::to_string(n - 1));
+}
+
 struct ZoneAndDate {
     const char* zone;
     int month;
@@ -104,5 +126,6 @@ void plainMktimeDate(benchmark::State& state)
 BENCHMARK(storedDate)->DenseRange(0, 2);
 BENCHMARK(plainMktimeDate)->DenseRange(0, 2);
 BENCHMARK(saveNthItem)->RangeMultiplier(10)->Range(1, 1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(listClosedFiles)->Arg(21)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -1,6 +1,7 @@
 #include "common/OwnFile.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -74,8 +75,10 @@ int OwnFile::openAndMake(const std::string& path, int flags)
 std::string OwnFile::foreignness(int file)
 {
     struct stat status {};
+    // Its own error, not a guess: EOVERFLOW on a 32-bit build without large
+    // file support meets inode numbers past 32 bits.
     if (::fstat(file, &status) != 0)
-        return "its status cannot be read";
+        return std::string("its status cannot be read: ") + std::strerror(errno);
     if (!S_ISREG(status.st_mode))
         return "it is not a regular file";
     if (status.st_uid != ::geteuid())

@@ -38,6 +38,8 @@ bool admit()
 
 } // namespace
 
+const std::chrono::milliseconds ExitAwaitedWork::Share = ProcessExit::Limit;
+
 ExitAwaitedWork::ExitAwaitedWork()
     : admitted_(admit())
 {
@@ -70,9 +72,11 @@ void ExitAwaitedWork::refuseAndAwait()
     refused = true;
     if (onThisThread > 0 || ProcessExit::heldLocks())
         return;
-    // The work under way stops at its next file; storage that stalls past
-    // the exit's limit is not waited for.
-    while (underWay > 0 && !ProcessExit::pastTheLimit())
+    // The work under way stops at its next file. Its share of the exit's time
+    // is its own, whatever ending the connections took: only storage that
+    // stalls past it is not waited for.
+    const auto end = std::chrono::steady_clock::now() + Share;
+    while (underWay > 0 && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <chrono>
+
 namespace vorsam {
 
 // Work that reads or writes files through Qt (the recovery files): the
-// exit's own work waits for each under way, on any thread, within the exit's
-// limit, and refuses any begun after, so none meets Qt's statics as the exit
+// exit's own work waits for each under way, on any thread, within a share of
+// its own, and refuses any begun after, so none meets Qt's statics as the exit
 // destroys them. Work under way checks `refusing()` between its files. None
 // is waited for when the exiting thread has its own under way, or when the
 // exit interrupted a library call: what it holds may be what they wait for.
@@ -22,6 +24,10 @@ public:
     // (waiting for a lock, say) goes no further, so that the wait lasts only
     // as long as the work already begun.
     static bool refusing();
+
+    // The longest the exit waits for the work under way, counted from the
+    // refusal: as long as the exit waits for what it ends.
+    static const std::chrono::milliseconds Share;
 
     // For the exit's work, once it has ended what it ends.
     static void refuseAndAwait();

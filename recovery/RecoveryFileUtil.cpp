@@ -138,6 +138,12 @@ std::shared_ptr<ZUVARecoveryFileImpl> unreadable(const QString& path, const QStr
     return nullptr;
 }
 
+// A read that failed says its error (EIO ...), not the document's truncation.
+QString whyNotRead(const QXmlStreamReader& xml, const QFile& device)
+{
+    return device.error() != QFileDevice::NoError ? device.errorString() : xml.errorString();
+}
+
 QString fourDigitCount(std::size_t count)
 {
     return QStringLiteral("%1").arg(static_cast<qulonglong>(count), 4, 10, QLatin1Char('0'));
@@ -274,14 +280,14 @@ std::shared_ptr<ZUVARecoveryFileImpl> RecoveryFileUtil::readRecoveryFileXml(cons
         return unreadable(path, QString::fromUtf8(std::strerror(errno)));
     QXmlStreamReader xml(&device);
     if (!findRoot(xml))
-        return unreadable(path, xml.hasError() ? xml.errorString() : QStringLiteral("no RecoveryFile element"));
+        return unreadable(path, xml.hasError() ? whyNotRead(xml, device) : QStringLiteral("no RecoveryFile element"));
     auto file = std::make_shared<ZUVARecoveryFileImpl>();
     while (!xml.atEnd()) {
         if (xml.readNext() == QXmlStreamReader::StartElement)
             readElement(xml, *file);
     }
     if (xml.hasError())
-        return unreadable(path, xml.errorString());
+        return unreadable(path, whyNotRead(xml, device));
     file->setStoredPath(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
     return file;
 }

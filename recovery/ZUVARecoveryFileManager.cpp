@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include <fcntl.h>
@@ -116,7 +117,7 @@ public:
     }
 
 private:
-    std::mutex& admittedTo(std::mutex& mutex) const
+    vorsam::ForkSafeMutex& admittedTo(vorsam::ForkSafeMutex& mutex) const
     {
         if (!work_.admitted())
             throw RecoveryRefusedAtExit();
@@ -135,7 +136,7 @@ private:
     // Given once both locks are let go of, and the exit no longer waits.
     const RecoveryLog::HeldWarnings warnings_;
     const vorsam::ExitAwaitedWork work_;
-    const std::lock_guard<std::mutex> lock_;
+    const std::lock_guard<vorsam::ForkSafeMutex> lock_;
     const RecoveryFolderLock folder_;
 };
 
@@ -154,25 +155,25 @@ ZUVARecoveryFileManager::ZUVARecoveryFileManager(Clock clock)
 
 int ZUVARecoveryFileManager::maxRecoveryFiles() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<vorsam::ForkSafeMutex> lock(mutex_);
     return maxRecoveryFiles_;
 }
 
 void ZUVARecoveryFileManager::maxRecoveryFiles(int limit)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<vorsam::ForkSafeMutex> lock(mutex_);
     maxRecoveryFiles_ = limit;
 }
 
 QString ZUVARecoveryFileManager::recoveryFileFolder() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<vorsam::ForkSafeMutex> lock(mutex_);
     return recoveryFileFolder_;
 }
 
 void ZUVARecoveryFileManager::recoveryFileFolder(const QString& folder)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<vorsam::ForkSafeMutex> lock(mutex_);
     recoveryFileFolder_ = QDir::cleanPath(folder);
 }
 
@@ -186,7 +187,7 @@ bool ZUVARecoveryFileManager::saveRecoveryItem(std::shared_ptr<ZUVARecoveryItem>
         return saveUnlocked(*item);
     // Said once: each file kept open would fail to close, and say so, again.
     const bool recordable = isWritable(openFolderUnlocked());
-    RecoveryLog::warning(QStringLiteral("Recovery folder %1 cannot be written: no recovery file is closed%2")
+    RecoveryLog::warning(QStringLiteral("Recovery folder %1: no recovery file is closed%2")
                              .arg(unwritable, recordable ? QString() : QStringLiteral(", the payment record is not recorded")));
     return recordable && storeUnlocked(*item, false);
 }
@@ -242,19 +243,19 @@ bool ZUVARecoveryFileManager::extractRecoveryFiles(Files files, QString folder, 
 
 QString ZUVARecoveryFileManager::getOpenFolder() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<vorsam::ForkSafeMutex> lock(mutex_);
     return openFolderUnlocked();
 }
 
 QString ZUVARecoveryFileManager::getClosedFolder() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<vorsam::ForkSafeMutex> lock(mutex_);
     return closedFolderUnlocked();
 }
 
 QString ZUVARecoveryFileManager::getOpenFilePath(const QString& terminalId, const QString& acquirerId) const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<vorsam::ForkSafeMutex> lock(mutex_);
     return openFilePathUnlocked(terminalId, acquirerId);
 }
 
@@ -322,8 +323,7 @@ void ZUVARecoveryFileManager::checkStatesUnlocked()
 {
     const QString unwritable = unwritableFolderUnlocked();
     if (!unwritable.isEmpty()) {
-        RecoveryLog::warning(QStringLiteral("Recovery folder %1 cannot be written: no recovery file is closed or "
-                                            "removed")
+        RecoveryLog::warning(QStringLiteral("Recovery folder %1: no recovery file is closed or removed")
                                  .arg(unwritable));
         return;
     }
@@ -486,18 +486,19 @@ void ZUVARecoveryFileManager::noteFolderLockUnlocked(const QString& missing)
     if (!missing.isEmpty() && !lockMissing_)
         RecoveryLog::warning(QStringLiteral("Recovery folder lock %1 not used (%2): the files are changed without it "
                                             "until it is, and another process sharing the folder may lose payment "
-                                            "records; check the folder's owner and mode")
+                                            "records")
                                  .arg(lockPathUnlocked(), missing));
     lockMissing_ = !missing.isEmpty();
 }
 
 // The first of the folders the files are changed in that exists and that the
-// process may not write to; empty when there is none.
+// process may not write to, with the error that says why; empty when there is
+// none.
 QString ZUVARecoveryFileManager::unwritableFolderUnlocked() const
 {
     for (const QString& folder : {QFileInfo(lockPathUnlocked()).path(), openFolderUnlocked(), closedFolderUnlocked()}) {
         if (!isWritable(folder))
-            return folder;
+            return QStringLiteral("%1 cannot be written (%2)").arg(folder, QString::fromUtf8(std::strerror(errno)));
     }
     return QString();
 }

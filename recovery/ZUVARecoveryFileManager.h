@@ -7,12 +7,13 @@
 #include "recovery/ZUVARecoveryFileImpl.h"
 #include "recovery/ZUVARecoveryItem.h"
 
+#include "foundation/ForkSafeMutex.h"
+
 #include <QString>
 
 #include <ctime>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace ect {
@@ -98,7 +99,12 @@ private:
 
     static void addTransaction(const ZUVARecoveryItem& item, ZUVARecoveryFileImpl& file);
 
-    mutable std::mutex mutex_;
+    // Made anew in a forked child: a parent thread may hold it as the parent
+    // forks. The folder's lock keeps that thread's files apart from the
+    // child's. Costs what a plain mutex did (callgrind, bench_recovery): a
+    // save of a batch's 10th record 2.006 M instructions (2.007 M before), a
+    // listing of 20 closed files 22.11-22.13 M (the same before).
+    mutable vorsam::ForkSafeMutex mutex_;
     const Clock clock_;
     int maxRecoveryFiles_;
     QString recoveryFileFolder_;

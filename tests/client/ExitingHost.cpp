@@ -344,6 +344,10 @@ struct FinalCheck {
 } finalCheck;
 // Empty until main fills it, so it is older than anything the library makes.
 std::shared_ptr<ect::ZUVAService> service;
+// With stream: a reference to the service kept to the process's end. Volatile:
+// an optimizing build drops a store nothing reads, and LeakSanitizer then
+// finds the object unreachable.
+std::shared_ptr<ect::ZUVAService>* volatile keptForEver = nullptr;
 uint16_t servicePort = 0;
 testsupport::SimTerminal terminal;
 testsupport::SimTerminal second;
@@ -864,8 +868,7 @@ int main(int argc, char** argv)
     heldRelease = asked(argc, argv, "held-release");
     holdDeliveries = asked(argc, argv, "delivering");
     if (streaming && !qtGone) {
-        static auto& keptForEver = *new std::shared_ptr<ect::ZUVAService>(service);
-        (void)keptForEver;
+        keptForEver = new std::shared_ptr<ect::ZUVAService>(service);
     }
     const bool withTerminal = asked(argc, argv, "terminal") || asked(argc, argv, "locked") || *exitIn || streaming
         || *cleanupIn || (*stopIn && !stopsIn("started")) || asked(argc, argv, "free-thread");

@@ -2,12 +2,14 @@
 
 #include "common/OwnFile.h"
 #include "foundation/ExitAwaitedWork.h"
+#include "foundation/ProcessExit.h"
 #include "recovery/RecoveryClosingOrder.h"
 #include "recovery/RecoveryFileRequests.h"
 #include "recovery/RecoveryFileUtil.h"
 #include "recovery/RecoveryFolderLock.h"
 #include "recovery/RecoveryRefusedAtExit.h"
 #include "support/QtWarnings.h"
+#include "support/Wait.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +17,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <functional>
 #include <future>
@@ -23,6 +28,7 @@
 #include <set>
 #include <thread>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 
 #include <sys/stat.h>
@@ -111,7 +117,56 @@ private:
     int saved_ = -1;
 };
 
+// Whether a forked child ended with 0 in time; one that did not is ended.
+bool endedWell(pid_t child)
+{
+    int status = 0;
+    if (!testsupport::waitUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; })) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A file system whose inode numbers pass 32 bits (XFS with inode64, an
+// overlay with xino): there the plain 32-bit stat calls fail, as these make
+// them fail for the recovery folders while asked to; the 64-bit ones fail
+// too for a status no call can read.
+enum class StatFailure { None, Narrow, Every };
+std::atomic<StatFailure> statFailure{StatFailure::None};
+std::atomic<int> statError{0};
+
+int statOf(int descriptor, void* status, StatFailure failing, int (*real)(int, void*))
+{
+    const StatFailure asked = statFailure;
+    char link[64];
+    char path[4096] = {};
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", descriptor);
+    if ((asked == failing || asked == StatFailure::Every) && asked != StatFailure::None &&
+        ::readlink(link, path, sizeof path - 1) > 0 && std::strstr(path, "/bmrecovery/") != nullptr) {
+        errno = statError;
+        return -1;
+    }
+    return real(descriptor, status);
+}
+
 } // namespace
+
+extern "C" int narrowFstat(int descriptor, void* status) __asm__("fstat");
+extern "C" int wideFstat(int descriptor, void* status) __asm__("fstat64");
+
+int narrowFstat(int descriptor, void* status)
+{
+    static const auto real = reinterpret_cast<int (*)(int, void*)>(::dlsym(RTLD_NEXT, "fstat"));
+    return statOf(descriptor, status, StatFailure::Narrow, real);
+}
+
+int wideFstat(int descriptor, void* status)
+{
+    static const auto real = reinterpret_cast<int (*)(int, void*)>(::dlsym(RTLD_NEXT, "fstat64"));
+    return statOf(descriptor, status, StatFailure::Every, real);
+}
 
 // Savers on several connections' threads share terminals and change batches
 // while the host lists and exports with erasing: every item ends up exactly
@@ -533,4 +588,137 @@ TEST_F(RecoveryFolderTest, ASaveRefusedAfterItsWriteIsToldRecorded)
     EXPECT_EQ(WEXITSTATUS(status), 0)
         << "2: told not recorded, 3: refused, 4: a later request served, 5: an export went on";
     EXPECT_EQ(storedLogRecords(openFolder()), std::vector<std::string>{"AA01"});
+}
+
+// Every layer reads file status with 64-bit inode numbers: on a 32-bit build
+// without them every backup sale would go unrecorded there, its lock unused
+// and its closing order rewritten empty. A status no call can read is told
+// by its error, not blamed on the folder's owner and mode.
+TEST_F(RecoveryFolderTest, AStatusIsReadWhateverItsInodeAndAFailureToldByItsError)
+{
+    const struct {
+        const char* name;
+        StatFailure failing;
+        int error;
+        bool recorded;
+    } rows[] = {
+        {"inode numbers past 32 bits", StatFailure::Narrow, EOVERFLOW, true},
+        {"a status no call can read", StatFailure::Every, EIO, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QTemporaryDir folder;
+        manager.recoveryFileFolder(folder.path());
+        testsupport::QtWarnings warnings;
+        statError = row.error;
+        statFailure = row.failing;
+        bool saved = true;
+        for (int batch = 1; batch <= 3; ++batch)
+            saved = save(manager, "T1", "0000000A", "001" + std::to_string(batch), localTime(2016, 3, 5, 9, batch, 0),
+                         recordNumber(batch)) && saved;
+        const auto listed = manager.getRecoveryFiles().size();
+        statFailure = StatFailure::None;
+        const std::string told = warnings.text().toStdString();
+        EXPECT_EQ(saved, row.recorded) << told;
+        if (row.recorded) {
+            EXPECT_EQ(listed, 2u) << told;
+            EXPECT_EQ(contentOf(recoveryPath(folder.path(), "closing-order")).count('\n'), 2) << told;
+            EXPECT_TRUE(told.empty()) << told;
+        } else {
+            EXPECT_NE(told.find(std::strerror(row.error)), std::string::npos) << told;
+            EXPECT_EQ(told.find("owner and mode"), std::string::npos) << told;
+        }
+    }
+}
+
+// A thread of the parent inside a recovery operation as the parent forks: the
+// child's own call is answered once that thread's work has let go of the
+// folder, and the child's exit waits for no work of the parent's.
+TEST_F(RecoveryFolderTest, AForkedChildIsAnsweredWhateverAParentThreadHeld)
+{
+    ASSERT_TRUE(save(manager, "T1", "0000000A", "0012", localTime(2016, 3, 5, 9, 0, 0), "AA01"));
+    ASSERT_TRUE(save(manager, "T1", "0000000A", "0013", localTime(2016, 3, 5, 9, 1, 0), "AA02"));
+    const pid_t parent = ::getpid();
+    std::atomic<bool> inside{false};
+    std::atomic<bool> letGo{false};
+    // The clock is read with the manager's locks held.
+    ect::ZUVARecoveryFileManager held([&] {
+        inside = true;
+        if (::getpid() == parent)
+            testsupport::waitUntil([&] { return letGo.load(); });
+        return now.load();
+    });
+    held.recoveryFileFolder(base.path());
+    std::thread lister([&held] { held.getRecoveryFiles(); });
+    ASSERT_TRUE(testsupport::waitUntil([&] { return inside.load(); }));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool listed = held.getRecoveryFiles().size() == 1;
+        const auto exitBegan = std::chrono::steady_clock::now();
+        vorsam::ExitAwaitedWork::refuseAndAwait();
+        ::_exit(listed && std::chrono::steady_clock::now() - exitBegan < vorsam::ExitAwaitedWork::Share ? 0 : 1);
+    }
+    letGo = true;
+    lister.join();
+    EXPECT_TRUE(endedWell(child)) << "the child's listing or its exit waited for the parent's thread";
+}
+
+// Ending the connections took the exit's whole limit: recovery work under
+// way on another thread is still waited for, as it ends the file it is at,
+// before the exit goes on to what its reading and writing use.
+TEST(ExitAwaitedWork, WorkUnderWayIsWaitedForWhateverEndingTheConnectionsTook)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::atomic<bool> atWork{false};
+        std::atomic<bool> fileEnded{false};
+        std::thread([&] {
+            const vorsam::ExitAwaitedWork work;
+            atWork = true;
+            testsupport::waitUntil([] { return vorsam::ExitAwaitedWork::refusing(); });
+            fileEnded = true;
+        }).detach();
+        testsupport::waitUntil([&] { return atWork.load(); });
+        vorsam::ProcessExit::begin();
+        testsupport::waitUntil([] { return vorsam::ProcessExit::pastTheLimit(); }, 2 * vorsam::ProcessExit::Limit);
+        vorsam::ExitAwaitedWork::refuseAndAwait();
+        ::_exit(fileEnded ? 0 : 1);
+    }
+    EXPECT_TRUE(endedWell(child)) << "the exit went on while recovery work was at its file";
+}
+
+// The exit's own work (ending the connections, whose sales may still be
+// approved and saved meanwhile) runs before recovery work is refused.
+TEST(ExitAwaitedWork, IsRefusedOnlyOnceTheExitsOwnWorkHasRun)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        vorsam::ProcessExit::setWork([] { ::_exit(vorsam::ExitAwaitedWork::refusing() ? 2 : 0); });
+        std::exit(1);
+    }
+    EXPECT_TRUE(endedWell(child)) << "recovery work refused before the exit's own work, or that work never ran";
+}
+
+// A listing under way as the exit refuses recovery work reads no further file.
+TEST_F(RecoveryFolderTest, AListingStopsAtItsNextFileOnceTheExitRefuses)
+{
+    for (int batch = 10; batch < 13; ++batch)
+        ASSERT_TRUE(save(manager, "T1", "0000000A", std::to_string(batch), localTime(2016, 3, 5, 9, batch, 0), "AA01"));
+    const QString folder = base.path();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // The clock is read before the folders are.
+        ect::ZUVARecoveryFileManager exiting([] {
+            vorsam::ExitAwaitedWork::refuseAndAwait();
+            return secondsOf(localTime(2016, 3, 5, 12, 0, 0));
+        });
+        exiting.recoveryFileFolder(folder);
+        try {
+            exiting.getRecoveryFiles();
+        } catch (const ect::RecoveryRefusedAtExit&) {
+            ::_exit(0);
+        }
+        ::_exit(1);
+    }
+    EXPECT_TRUE(endedWell(child)) << "the listing read its files after the refusal";
 }

@@ -278,3 +278,8 @@ TEST_F(EveryAction, AResentApprovalNeverAnswersTheNextSaleOverTcpIp)
 {
     expectNoResentApprovalAnswersTheNextSale(host, Terminal, *terminal);
 }
+
+TEST_F(EveryAction, AStaleEntryAnswerNeverAnswersTheNextEntryOverTcpIp)
+{
+    expectAStaleEntryAnswerNeverAnswersTheNextEntry(host, Terminal, *terminal);
+}

@@ -288,6 +288,19 @@ boost::optional<std::int64_t> JsonZUVASaleTransactionRequest::requestedAmount(QB
     return found ? boost::make_optional(found->value.ZUVALongValue()) : boost::none;
 }
 
+bool JsonZUVASaleTransactionRequest::cancelsAnother(QByteArray const& body) const
+{
+    const auto found = Ber::getValue(Ber::BerTlvParser().parseConstructed(Ber::BerData(body)), ServiceData,
+                                     ServiceTransactionIdentifier);
+    if (!found)
+        return false;
+    for (SaleAction cancellation : {CancelSale, CancelReservation, CancelCashAdvance, CancelSaleAfterReservation}) {
+        if (found->value == serviceTransactionIdentifer(cancellation))
+            return true;
+    }
+    return false;
+}
+
 void JsonZUVASaleTransactionRequest::addServiceElements(QJsonObject const& request, Ber::BerTlvBuilder& builder)
 {
     SaleData data = parseJson(request);

@@ -20,6 +20,7 @@ public:
     SaleData parseJson(QJsonObject const& request) const;
     // The total it asks for.
     boost::optional<std::int64_t> requestedAmount(QByteArray const& body) const override;
+    bool cancelsAnother(QByteArray const& body) const override;
 
 protected:
     void addServiceElements(QJsonObject const& request, Ber::BerTlvBuilder& builder) override;

@@ -31,6 +31,9 @@ public:
     // The amount a body it prepared asks for, in minor units; none when it
     // asks for none. Throws for a body it cannot read.
     virtual boost::optional<std::int64_t> requestedAmount(QByteArray const& /*body*/) const { return boost::none; }
+    // Whether a body it prepared cancels a sale: a terminal may answer it under
+    // that sale's number. Throws for a body it cannot read.
+    virtual bool cancelsAnother(QByteArray const& /*body*/) const { return false; }
 };
 
 } // namespace oxa

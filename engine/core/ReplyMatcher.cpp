@@ -38,6 +38,11 @@ boost::optional<std::int64_t> requestedAmount(ZUVATransaction const& transaction
     return quietly([&] { return transaction.request->requestedAmount(transaction.body.data()); });
 }
 
+bool cancelsAnother(ZUVATransaction const& transaction)
+{
+    return transaction.request && quietly([&] { return transaction.request->cancelsAnother(transaction.body.data()); });
+}
+
 } // namespace
 
 // FNV-1a, 64 bits: Qt's byte-array hash lets replies differing in neighbouring
@@ -61,7 +66,7 @@ ReplyMatcher::Decision ReplyMatcher::match(Reply const& reply, InFlight const& i
     }
     const Decision decision = matchByType(reply, inFlight);
     if (decision.kind == Nobody)
-        return contested(decision, reply);
+        return nobodyOrContested(decision, reply);
     noteEcho(reply, decision, inFlight);
     return decision;
 }
@@ -98,21 +103,17 @@ ReplyMatcher::Decision ReplyMatcher::matchLate(Record& record, Reply const& repl
             && !amountsTellApart(reply, *inFlight[size_t(waiting)]))
             return takeByType(waiting, inFlight, "its type, under the number of a transaction that had its late reply");
         noteSetAside(reply, inFlight);
-        // Another transaction's charge, not a resend of this one's.
-        if (digest != record.digest && approvesOtherThanAsked(record, reply))
-            return setAside(LateReply, record, "it approves another amount than its number's transaction asked for");
-        return setAside(Repeat, record,
-                        digest == record.digest ? "the same bytes as the reply its number's transaction took"
-                                                : "its number's transaction's late reply came before");
+        if (digest == record.digest)
+            return setAside(Repeat, record, "the same bytes as the reply its number's transaction took");
+        return heardOnce(LateReply, record, reply, "its number's transaction ended without its reply");
     }
     if (waiting >= 0 && isWaitingSalesOwn(record, reply, *inFlight[size_t(waiting)])) {
         trusted_ = false;
         return Decision{Taken, waiting, boost::none, "it approves the waiting sale's amount"};
     }
     noteSetAside(reply, inFlight);
-    record.lateReplySeen = true;
     record.digest = digest;
-    return setAside(LateReply, record, "its number's transaction ended without its reply");
+    return heardOnce(LateReply, record, reply, "its number's transaction ended without its reply");
 }
 
 // Until the terminal has shown that it echoes, a terminal answering under one
@@ -140,8 +141,8 @@ ReplyMatcher::Decision ReplyMatcher::takeByType(int waiting, InFlight const& inF
 // Once the terminal has shown that it echoes, the reply is its number's
 // transaction's, unless it approves what the waiting sale asked for and the
 // ended one did not (a counter that fell one behind), or the waiting one is
-// of another action and the reply does not tell it apart (a cancellation
-// answered under the cancelled sale's number).
+// a cancellation the reply does not tell apart: it may be answered under the
+// cancelled sale's number.
 ReplyMatcher::Decision ReplyMatcher::matchEcho(Record& record, Reply const& reply, std::uint64_t digest,
                                                InFlight const& inFlight)
 {
@@ -152,8 +153,8 @@ ReplyMatcher::Decision ReplyMatcher::matchEcho(Record& record, Reply const& repl
             trusted_ = false;
             return Decision{Taken, waiting, boost::none, "it approves the waiting sale's amount, not its number's"};
         }
-        if (transaction.action() != record.action && !amountsTellApart(reply, transaction))
-            return takeByType(waiting, inFlight, "its type, under the number of another action's transaction");
+        if (!reply.anyType && cancelsAnother(transaction) && !amountsTellApart(reply, transaction))
+            return takeByType(waiting, inFlight, "its type, under the number of the sale it may cancel");
     }
     return resent(record, reply, digest, inFlight);
 }
@@ -166,10 +167,29 @@ ReplyMatcher::Decision ReplyMatcher::resent(Record& record, Reply const& reply, 
     noteSetAside(reply, inFlight);
     if (digest == record.digest)
         return setAside(Repeat, record, "the same bytes as the reply its number's transaction took");
-    if (record.lateReplySeen)
-        return setAside(Repeat, record, "its number's transaction was sent another reply before");
+    return heardOnce(Resent, record, reply, "another reply of its number's transaction, which took its own");
+}
+
+// Under one number a terminal may send several transactions' replies: only
+// one that says what the host heard already is a repeat.
+ReplyMatcher::Decision ReplyMatcher::heardOnce(Fate fate, Record& record, Reply const& reply, char const* why)
+{
+    const std::uint64_t gist = gistOf(record, reply);
+    if (record.lateReplySeen && gist == record.heardGist)
+        return setAside(Repeat, record, "the host heard the same of its number's transaction before");
     record.lateReplySeen = true;
-    return setAside(Resent, record, "another reply of its number's transaction, which took its own");
+    record.heardGist = gist;
+    return setAside(fate, record, why);
+}
+
+std::uint64_t ReplyMatcher::gistOf(Record const& record, Reply const& reply)
+{
+    if (reply.anyType || !record.response)
+        return digestOf(reply.body);
+    JsonZUVAResponse const& translator = *record.response;
+    if (const boost::optional<std::int64_t> approved = quietly([&] { return translator.approvedAmount(reply.body); }))
+        return digestOf(QByteArray::number(qint64(*approved)));
+    return digestOf(quietly([&] { return translator.describeLateReply(reply.body); }).toUtf8());
 }
 
 ReplyMatcher::Decision ReplyMatcher::matchByType(Reply const& reply, InFlight const& inFlight)
@@ -217,21 +237,20 @@ int ReplyMatcher::waitingFor(Reply const& reply, InFlight const& inFlight)
     return taker >= 0 && (reply.anyType || inFlight[size_t(taker)]->expectsReply(reply.type)) ? taker : -1;
 }
 
-ReplyMatcher::Decision ReplyMatcher::contested(Decision byType, Reply const& reply)
+ReplyMatcher::Decision ReplyMatcher::nobodyOrContested(Decision byType, Reply const& reply)
 {
     Record* record = recordOf(reply.number);
-    if (!record || !record->contested || record->lateReplySeen
+    if (!record || !record->contested
         || (!reply.anyType && !ZUVATransaction::isReplyOf(record->response.get(), reply.type))
         || digestOf(reply.body) == record->digest)
         return byType;
-    record->lateReplySeen = true;
-    return Decision{Contested, -1, Ended{record->action, record->response, Contested, false},
-                    "under the number of a transaction that took another reply by its type"};
+    return heardOnce(Contested, *record, reply, "under the number of a transaction that took another reply by its type");
 }
 
 void ReplyMatcher::noteEcho(Reply const& reply, Decision const& decision, InFlight const& inFlight)
 {
-    if (!trusted_ || echoShown_ || inFlight[size_t(decision.taker)]->body.sequenceNumber().value() != reply.number)
+    ZUVATransaction const& taker = *inFlight[size_t(decision.taker)];
+    if (!trusted_ || echoShown_ || !taker.expectsReply(reply.type) || taker.body.sequenceNumber().value() != reply.number)
         return;
     if (firstEcho_ < 0)
         firstEcho_ = reply.number;
@@ -252,29 +271,23 @@ ReplyMatcher::Record* ReplyMatcher::recordOf(int number)
     return &records_[size_t(number)];
 }
 
-bool ReplyMatcher::isWaitingSalesOwn(Record& record, Reply const& reply, ZUVATransaction const& waiting)
+bool ReplyMatcher::isWaitingSalesOwn(Record const& record, Reply const& reply, ZUVATransaction const& waiting) const
 {
     const boost::optional<std::int64_t> approved = approvedAmount(waiting, reply.body);
-    return approved && approved == requestedAmount(waiting) && readRequested(record) && approved != record.requested;
+    return approved && approved == requestedAmount(waiting) && askedOtherThan(record, *approved);
 }
 
-// An older sale's request is not kept: its resend is never taken for another's reply.
-bool ReplyMatcher::readRequested(Record& record)
+// A late one asked for what it kept, an answered one of another family for no
+// amount; an answered sale's request is kept only for the last such sale.
+bool ReplyMatcher::askedOtherThan(Record const& record, std::int64_t approved) const
 {
-    if (!record.requestedUnread)
-        return true;
+    if (!record.answered || !record.sale)
+        return record.requested != approved;
     if (lastSale_.number != int(&record - records_.data()))
         return false;
-    record.requested = quietly([&] { return lastSale_.request->requestedAmount(lastSale_.body); });
-    record.requestedUnread = false;
-    return true;
-}
-
-bool ReplyMatcher::approvesOtherThanAsked(Record const& record, Reply const& reply)
-{
-    const boost::optional<std::int64_t> approved =
-        quietly([&] { return record.response ? record.response->approvedAmount(reply.body) : boost::none; });
-    return approved && record.requested && approved != record.requested;
+    const boost::optional<std::int64_t> asked =
+        quietly([&] { return lastSale_.request->requestedAmount(lastSale_.body); });
+    return asked && *asked != approved;
 }
 
 bool ReplyMatcher::amountsTellApart(Reply const& reply, ZUVATransaction const& waiting)
@@ -337,10 +350,11 @@ boost::optional<QString> ReplyMatcher::end(ZUVATransaction const& transaction, b
                                           answered && transaction.echoed(),
                                           reportable,
                                           contested,
+                                          sale,
                                           false,
                                           answered ? transaction.replyDigest() : 0,
-                                          answered ? boost::none : requestedAmount(transaction),
-                                          sale};
+                                          0,
+                                          answered ? boost::none : requestedAmount(transaction)};
     }
     return warning;
 }

@@ -27,9 +27,9 @@ namespace oxa {
 // ended transaction under its number until a newer one ends under it. Not
 // thread-safe.
 // Cost per reply (callgrind, handleMessage inclusive): an information request
-// 55,833 instructions, a sale 190,878; before a terminal had to show that it
-// echoes, 55,581 and 190,966: an answered sale's request is read only when a
-// reply under its number asks it. Memory: about 4 kB of records a connection.
+// 55,833 instructions, a sale 190,878 (55,581 and 190,966 when an echo needed
+// no showing); an answered sale's request is read only when a reply under its
+// number asks what it asked for. Memory: about 5 kB of records a connection.
 class ReplyMatcher {
 public:
     struct Reply {
@@ -75,7 +75,7 @@ public:
         Fate kind = Nobody;
         // Taken: the index in the transactions in flight.
         int taker = -1;
-        // Repeat, LateReply: the ended transaction it belongs to.
+        // Repeat, LateReply, Resent, Contested: the ended transaction it belongs to.
         boost::optional<Ended> ended;
         char const* why = "";
     };
@@ -106,21 +106,21 @@ private:
         bool reportable = false;
         // It took a reply under an answered transaction's number, by its type.
         bool contested = false;
-        // A late, resent or contested reply has come: the host has heard of
-        // it, and hears of one only per transaction however often it comes.
+        // It took its reply, and it is of the sale family.
+        bool sale = false;
+        // A late, resent or contested reply has come, and the host has heard
+        // of it: heardGist is what it said.
         bool lateReplySeen = false;
         // The reply it took, or its late reply.
         std::uint64_t digest = 0;
+        std::uint64_t heardGist = 0;
         // The amount it asked for, when it ended without its reply.
         boost::optional<std::int64_t> requested;
-        // A sale that took its reply: what it asked for is read when first
-        // needed, while it is the last such sale.
-        bool requestedUnread = false;
     };
 
     // The last sale that took its reply, for what it asked: the echo of a
     // counter that fell one behind approves another amount. Read only then,
-    // not for every sale.
+    // not for every sale; an older sale's request is not kept.
     struct LastSale {
         int number = -1;
         std::shared_ptr<JsonTransactionRequest> request;
@@ -136,7 +136,7 @@ private:
     Decision matchByType(Reply const& reply, InFlight const& inFlight);
     // A reply nobody takes under the number of a transaction that took
     // another's by its type, once numbers decide nothing.
-    Decision contested(Decision byType, Reply const& reply);
+    Decision nobodyOrContested(Decision byType, Reply const& reply);
     // A transaction took its reply under its own number.
     void noteEcho(Reply const& reply, Decision const& decision, InFlight const& inFlight);
     // The waiting transaction that takes a reply of its type, -1 when none.
@@ -145,10 +145,14 @@ private:
     static bool holds(int number, InFlight const& inFlight);
     Record* recordOf(int number);
     // The approval the waiting sale asked for, not the ended one's.
-    bool isWaitingSalesOwn(Record& record, Reply const& reply, ZUVATransaction const& waiting);
-    // Whether what the ended transaction asked for is known; reads a last sale's.
-    bool readRequested(Record& record);
-    static bool approvesOtherThanAsked(Record const& record, Reply const& reply);
+    bool isWaitingSalesOwn(Record const& record, Reply const& reply, ZUVATransaction const& waiting) const;
+    // The ended transaction is known to have asked for another amount.
+    bool askedOtherThan(Record const& record, std::int64_t approved) const;
+    // What a reply tells the host, as a digest: the amount it approves, else
+    // its facts; two replies saying the same are one for the host.
+    static std::uint64_t gistOf(Record const& record, Reply const& reply);
+    // Warned of unless the host heard the same of the ended transaction before.
+    Decision heardOnce(Fate fate, Record& record, Reply const& reply, char const* why);
     // The reply's approved amount differs from what the waiting one asked for.
     static bool amountsTellApart(Reply const& reply, ZUVATransaction const& waiting);
     // Notes a reply set aside on each waiting transaction whose own it may be.

@@ -160,6 +160,11 @@ public:
     {
         return amountIn(body, "DF50");
     }
+    // DF21 says so.
+    bool cancelsAnother(QByteArray const& body) const override
+    {
+        return SimTlv::parseAll(fromQ(body)).at(0).find("DF21") != nullptr;
+    }
 
 private:
     std::string m_type;
@@ -292,6 +297,7 @@ struct TransactionPlan {
     bool carriesAmount = false; // as a sale's reply
     int deliveryAnswer = 0; // a delivery sale answers its question under this number
     std::int64_t amount = 0; // asked for in DF50 when not 0
+    bool cancellation = false; // a sale's, said in DF21
 };
 
 inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionPlan& plan,
@@ -301,6 +307,8 @@ inline std::unique_ptr<oxa::ZUVATransaction> makeTransaction(const TransactionPl
     std::vector<SimTlv> elements;
     if (plan.amount)
         elements.push_back(amountElement("DF50", plan.amount));
+    if (plan.cancellation)
+        elements.push_back(SimTlv::hex("DF21", "8891"));
     const QByteArray bytes = message(plan.requestType, plan.sequence, elements);
     transaction->actionName = "Test";
     transaction->header = oxa::ZUVAHeader(bytes.left(38));

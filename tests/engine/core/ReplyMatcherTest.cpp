@@ -66,7 +66,9 @@ public:
         nextNumber_ = nextNumber_ % 99 + 1;
         plan.replyType = replyTypeOf(kind);
         plan.amount = amount;
-        plan.carriesAmount = amount != 0;
+        // The delivery answer carries the sale's outcome, though it asks for no amount.
+        plan.carriesAmount = amount != 0 || kind == Kind::DeliveryAnswer;
+        plan.cancellation = kind == Kind::Cancel;
         transactions_.push_back(makeTransaction(plan, {}));
         transactions_.back()->actionName = QString::number(int(kind));
         kinds_.push_back(kind);
@@ -418,6 +420,28 @@ const std::map<std::string, Sequence>& sequences()
              r.answer(second);
              r.answer(r.sale(300));
          }},
+        {"reset2 past a sale",
+         [](Register& r) {
+             r.answer(r.sale(100));
+             const int first = r.sale(200);
+             r.fail(first);
+             const int second = r.sale(300);
+             r.answer(first);
+             r.fail(second);
+             const int third = r.sale(400);
+             r.answer(second);
+             r.answer(third);
+         }},
+        {"deliv restamp",
+         [](Register& r) {
+             r.answer(r.send(Kind::Info));
+             r.answer(r.send(Kind::DeliverySale, 200));
+             const int answer = r.current();
+             r.reply(answer, 200);
+             const int next = r.sale(200);
+             r.resend(answer);
+             r.answer(next);
+         }},
         {"late twice",
          [](Register& r) {
              const int first = r.sale(100);
@@ -538,7 +562,7 @@ TEST(ReplyMatcher, EveryNumberingPolicyGetsWhatMatchingByTypeGivesOrBetter)
                     else
                         EXPECT_TRUE(result == id || result == reference || result == -1) << result;
                     // A request may time out instead of taking another's reply.
-                    lost += result == -1 && reference != -1 && matched.isSale(id) ? 1 : 0;
+                    lost += result == -1 && reference != -1 ? 1 : 0;
                 }
                 EXPECT_LE(lost, 1);
                 EXPECT_TRUE(lost == 0 || matched.warnings() > 0);
@@ -555,17 +579,19 @@ TEST(ReplyMatcher, EveryNumberingPolicyGetsWhatMatchingByTypeGivesOrBetter)
 // reply answers another request.
 TEST(ReplyMatcher, AnEchoingTerminalKeepsTheGainsOfNumbers)
 {
-    for (const Replies replies : {Replies::Distinct, Replies::Equal}) {
-        for (const char* name : {"late", "reset2", "repeat", "late, same amounts", "late past info", "sameAAA",
-                                 "restamp", "stale PIN", "stale sale", "pair", "late twice"}) {
-            SCOPED_TRACE(name);
-            Register matched(Policy::Echo, false, replies);
-            sequences().at(name)(matched);
-            for (int id = 0; id < matched.count(); ++id)
-                EXPECT_TRUE(matched.resultOf(id) == id || matched.resultOf(id) == -1) << id;
-            EXPECT_TRUE(std::string(name) != "repeat" || matched.warnings() == 0);
-            // One charge, one warning, however often its approval comes.
-            EXPECT_TRUE(std::string(name) != "late twice" || matched.warnings() == 1);
+    for (const Policy policy : {Policy::Echo, Policy::Quote}) {
+        for (const Replies replies : {Replies::Distinct, Replies::Equal}) {
+            for (const char* name : {"late", "reset2", "repeat", "late, same amounts", "late past info", "sameAAA",
+                                     "restamp", "stale PIN", "stale sale", "pair", "late twice", "deliv restamp"}) {
+                SCOPED_TRACE(std::string(name) + (policy == Policy::Quote ? ", quoting" : ""));
+                Register matched(policy, false, replies);
+                sequences().at(name)(matched);
+                for (int id = 0; id < matched.count(); ++id)
+                    EXPECT_TRUE(matched.resultOf(id) == id || matched.resultOf(id) == -1) << id;
+                EXPECT_TRUE(std::string(name) != "repeat" || matched.warnings() == 0);
+                // One charge, one warning, however often its approval comes.
+                EXPECT_TRUE(std::string(name) != "late twice" || matched.warnings() == 1);
+            }
         }
     }
 }

@@ -742,6 +742,8 @@ TEST(ReplyMatcher, KeepsEachNumberUntilItIsSentAgain)
     matcher.end(*ended.back(), true, false);
     EXPECT_EQ(matcher.match(reply("Rt", 3), none).kind, oxa::ReplyMatcher::Repeat);
     EXPECT_EQ(matcher.match(reply("Rt", 3, {SimTlv::hex("DF01", "01")}), none).kind, oxa::ReplyMatcher::Resent);
+    // It says something new: the host hears of it too.
+    EXPECT_EQ(matcher.match(rejected(3), none).kind, oxa::ReplyMatcher::Resent);
     EXPECT_EQ(matcher.match(rejected(3), none).kind, oxa::ReplyMatcher::Repeat);
     EXPECT_EQ(matcher.match(reply("Rt", 100), none).kind, oxa::ReplyMatcher::Nobody);
     EXPECT_TRUE(matcher.numbersTrusted());

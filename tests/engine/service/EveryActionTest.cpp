@@ -282,3 +282,8 @@ TEST_F(EveryAction, AResentApprovalNeverAnswersTheNextSaleOverTcpIp)
 {
     expectNoResentApprovalAnswersTheNextSale(host, Terminal, *terminal);
 }
+
+TEST_F(EveryAction, AStaleEntryAnswerNeverAnswersTheNextEntryOverTcpIp)
+{
+    expectAStaleEntryAnswerNeverAnswersTheNextEntry(host, Terminal, *terminal);
+}

@@ -262,3 +262,17 @@ TEST_F(EveryAction, AResetSalesApprovalUnderOneNumberLosesNoSaleOverTcpIp)
 {
     expectASaleWaitingPastAResetOnesApprovalUnderOneNumberAnApproval(host, Terminal, *terminal);
 }
+
+namespace {
+
+class WarningHandlerOverTcpIp : public EveryAction, public ::testing::WithParamInterface<WarningRow> {
+};
+
+} // namespace
+
+TEST_P(WarningHandlerOverTcpIp, NoCallWaitsForTheHandler)
+{
+    expectNoCallToWaitForTheWarningHandler(host, Terminal, *terminal, GetParam().inWarning, GetParam().repeated);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WarningHandlerOverTcpIp, ::testing::ValuesIn(warningRows()), nameOf);

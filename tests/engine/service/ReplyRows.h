@@ -2,6 +2,7 @@
 
 // Which sale a terminal's reply ends, over either transport through the C
 // interface.
+#include "HostsWarningHandler.h"
 #include "ServiceFixture.h"
 #include "simterminal/SimSaleReplies.h"
 #include "simterminal/SimScript.h"
@@ -17,6 +18,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -264,6 +266,124 @@ inline void expectASaleWaitingPastAResetOnesApprovalUnderOneNumberAnApproval(Hos
     EXPECT_TRUE(waitUntil([&] { return log.text().contains("Reply Rd came while no transaction awaited it"); }))
         << log.text().toStdString();
     expectApproved(host, terminalId, "4.00");
+}
+
+// What the host's warning handler does at a warning about a transaction in flight.
+enum class InWarning { SendsToTheTerminal, ResetsIt, StopsTheService, Blocks };
+
+struct WarningRow {
+    InWarning inWarning;
+    // The approval comes again repeated after its result, else late after a reset.
+    bool repeated;
+};
+
+inline std::vector<WarningRow> warningRows()
+{
+    std::vector<WarningRow> rows;
+    for (const bool repeated : {false, true})
+        for (const InWarning inWarning :
+             {InWarning::SendsToTheTerminal, InWarning::ResetsIt, InWarning::StopsTheService, InWarning::Blocks})
+            rows.push_back({inWarning, repeated});
+    return rows;
+}
+
+inline std::string nameOf(const ::testing::TestParamInfo<WarningRow>& row)
+{
+    static const char* const names[] = {"Sends", "Resets", "Stops", "Blocks"};
+    return std::string(names[int(row.param.inWarning)]) + (row.param.repeated ? "AtARepeat" : "AtALateReply");
+}
+
+// The request's reply as a terminal writes it in a currency the library does
+// not know (Swiss francs).
+inline SimMessage inSwissFrancs(const SimMessage& request)
+{
+    SimMessage own = request;
+    if (const SimTlv* currency = own.find("5F2A"))
+        const_cast<SimTlv*>(currency)->value = fromHex("0756");
+    return own;
+}
+
+// A sale's approval in a currency the library does not know comes again
+// while the next sale of that amount waits: late, the sale reset before it
+// came, or repeated byte for byte after its result. Whatever the host's
+// warning handler does at the currency's warning, no call hangs, a call from
+// another thread does not wait for the handler, and every transaction ends
+// with exactly one result.
+inline void expectNoCallToWaitForTheWarningHandler(HostRecorder& host, const std::string& terminalId,
+                                                   SimScript& terminal, InWarning inWarning, bool repeated)
+{
+    const auto earlier = std::make_shared<std::vector<Bytes>>();
+    terminal.on("Cd", [=](const SimMessage& request) {
+        const Bytes approval = SimSaleReplies::saleReplyTo(inSwissFrancs(request), terminalId);
+        if (earlier->empty()) {
+            earlier->push_back(approval);
+            return repeated ? SimScript::Reply{{approval}} : SimScript::Reply{};
+        }
+        return SimScript::Reply{{earlier->front(), approval}};
+    });
+    struct Handler {
+        std::atomic<bool> armed{false};
+        std::atomic<bool> reacted{false};
+        std::atomic<bool> returned{false};
+        std::atomic<bool> otherCallReturned{false};
+        std::atomic<int> sent{0};
+    };
+    const auto handler = std::make_shared<Handler>();
+    void* const service = host.handle();
+    reactToWarnings([=, &host](const QString& warning) {
+        if (!handler->armed || !warning.contains("currency") || handler->reacted.exchange(true))
+            return;
+        switch (inWarning) {
+        case InWarning::SendsToTheTerminal:
+            host.send(terminalId, informationRequest());
+            ++handler->sent;
+            break;
+        case InWarning::ResetsIt:
+            zuva_resetTransaction(terminalId.c_str());
+            break;
+        case InWarning::StopsTheService:
+            zuva_stopService(service);
+            break;
+        case InWarning::Blocks:
+            waitUntil([&] { return handler->otherCallReturned.load(); }, std::chrono::seconds(2));
+            break;
+        }
+        handler->returned = true;
+    });
+    struct Unhooked {
+        ~Unhooked() { reactToWarnings(nullptr); }
+    } unhooked;
+    const size_t before = host.count("free");
+    ASSERT_EQ(host.send(terminalId, saleOf("2.00")), 0);
+    if (!repeated) {
+        ASSERT_TRUE(waitUntil([&] { return !earlier->empty(); }));
+        ASSERT_EQ(zuva_resetTransaction(terminalId.c_str()), 0);
+    }
+    // Its warnings came before its result, and so before its release.
+    ASSERT_TRUE(host.waitFor("free", before + 1));
+    handler->armed = true;
+    ASSERT_EQ(host.send(terminalId, saleOf("2.00")), 0);
+    int sent = 2;
+    EXPECT_TRUE(waitUntil([&] { return handler->reacted.load(); }));
+    if (inWarning == InWarning::Blocks) {
+        host.send(terminalId, informationRequest());
+        ++sent;
+        // Returned while the handler still blocks: it did not wait for it.
+        EXPECT_FALSE(handler->returned);
+        handler->otherCallReturned = true;
+    }
+    EXPECT_TRUE(waitUntil([&] { return handler->returned.load(); }));
+    sent += handler->sent;
+    // Released after its one result: no result can follow.
+    EXPECT_TRUE(host.waitFor("free", before + size_t(sent)));
+    // Stopped on a library thread, which tells the host last.
+    if (inWarning == InWarning::StopsTheService) {
+        EXPECT_TRUE(host.waitFor("stopped", 1));
+    }
+    std::vector<std::string> results;
+    for (const QJsonObject& result : host.documents("result"))
+        results.push_back(QJsonDocument(result).toJson(QJsonDocument::Compact).toStdString());
+    EXPECT_EQ(host.count("result"), host.count("free")) << ::testing::PrintToString(results);
 }
 
 } // namespace testsupport

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "foundation/HeldLocks.h"
+
+#include <mutex>
+
+namespace vorsam {
+
+// A std::mutex that counts among the locks this thread holds (HeldLocks):
+// what a thread hands outside() while holding it waits until its release.
+// For std::lock_guard and std::unique_lock.
+class LibraryMutex {
+public:
+    void lock()
+    {
+        mutex_.lock();
+        HeldLocks::acquired();
+    }
+
+    bool try_lock()
+    {
+        if (!mutex_.try_lock())
+            return false;
+        HeldLocks::acquired();
+        return true;
+    }
+
+    void unlock()
+    {
+        mutex_.unlock();
+        HeldLocks::released();
+    }
+
+private:
+    std::mutex mutex_;
+};
+
+} // namespace vorsam

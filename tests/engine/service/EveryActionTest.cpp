@@ -272,7 +272,7 @@ class WarningHandlerOverTcpIp : public EveryAction, public ::testing::WithParamI
 
 TEST_P(WarningHandlerOverTcpIp, NoCallWaitsForTheHandler)
 {
-    expectNoCallToWaitForTheWarningHandler(host, Terminal, *terminal, GetParam().inWarning, GetParam().repeated);
+    expectNoCallToWaitForTheWarningHandler(host, Terminal, *terminal, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, WarningHandlerOverTcpIp, ::testing::ValuesIn(warningRows()), nameOf);

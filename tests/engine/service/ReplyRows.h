@@ -271,50 +271,65 @@ inline void expectASaleWaitingPastAResetOnesApprovalUnderOneNumberAnApproval(Hos
 // What the host's warning handler does at a warning about a transaction in flight.
 enum class InWarning { SendsToTheTerminal, ResetsIt, StopsTheService, Blocks };
 
+// What is wrong with the terminal's approvals.
+enum class Flaw { UnknownCurrency, UnreadableAmount };
+
 struct WarningRow {
     InWarning inWarning;
     // The approval comes again repeated after its result, else late after a reset.
     bool repeated;
+    Flaw flaw;
 };
 
 inline std::vector<WarningRow> warningRows()
 {
     std::vector<WarningRow> rows;
-    for (const bool repeated : {false, true})
-        for (const InWarning inWarning :
-             {InWarning::SendsToTheTerminal, InWarning::ResetsIt, InWarning::StopsTheService, InWarning::Blocks})
-            rows.push_back({inWarning, repeated});
+    for (const Flaw flaw : {Flaw::UnknownCurrency, Flaw::UnreadableAmount})
+        for (const bool repeated : {false, true})
+            for (const InWarning inWarning :
+                 {InWarning::SendsToTheTerminal, InWarning::ResetsIt, InWarning::StopsTheService, InWarning::Blocks})
+                rows.push_back({inWarning, repeated, flaw});
     return rows;
 }
 
 inline std::string nameOf(const ::testing::TestParamInfo<WarningRow>& row)
 {
     static const char* const names[] = {"Sends", "Resets", "Stops", "Blocks"};
-    return std::string(names[int(row.param.inWarning)]) + (row.param.repeated ? "AtARepeat" : "AtALateReply");
+    return std::string(names[int(row.param.inWarning)]) + (row.param.repeated ? "AtARepeat" : "AtALateReply")
+           + (row.param.flaw == Flaw::UnknownCurrency ? "InSwissFrancs" : "OfAnUnreadableAmount");
 }
 
-// The request's reply as a terminal writes it in a currency the library does
-// not know (Swiss francs).
-inline SimMessage inSwissFrancs(const SimMessage& request)
+// The request as the terminal answers it with the flaw: in a currency the
+// library does not know (Swiss francs), or with an amount that is no number.
+inline SimMessage withFlaw(const SimMessage& request, Flaw flaw)
 {
     SimMessage own = request;
-    if (const SimTlv* currency = own.find("5F2A"))
-        const_cast<SimTlv*>(currency)->value = fromHex("0756");
+    const bool currency = flaw == Flaw::UnknownCurrency;
+    if (const SimTlv* element = own.find(currency ? "5F2A" : "DF50"))
+        const_cast<SimTlv*>(element)->value = fromHex(currency ? "0756" : "0000000002AA");
     return own;
 }
 
-// A sale's approval in a currency the library does not know comes again
-// while the next sale of that amount waits: late, the sale reset before it
-// came, or repeated byte for byte after its result. Whatever the host's
-// warning handler does at the currency's warning, no call hangs, a call from
-// another thread does not wait for the handler, and every transaction ends
-// with exactly one result.
-inline void expectNoCallToWaitForTheWarningHandler(HostRecorder& host, const std::string& terminalId,
-                                                   SimScript& terminal, InWarning inWarning, bool repeated)
+inline bool warnsOf(const QString& warning, Flaw flaw)
 {
+    return warning.contains(flaw == Flaw::UnknownCurrency ? "a currency the library does not know"
+                                                          : "is no number the library can read");
+}
+
+// A sale's flawed approval comes again while the next sale of that amount
+// waits: late, the sale reset before it came, or repeated byte for byte after
+// its result. Whatever the host's warning handler does at the flaw's warning,
+// no call hangs, a call from another thread does not wait for the handler,
+// and every transaction ends with exactly one result.
+inline void expectNoCallToWaitForTheWarningHandler(HostRecorder& host, const std::string& terminalId,
+                                                   SimScript& terminal, const WarningRow& row)
+{
+    const InWarning inWarning = row.inWarning;
+    const bool repeated = row.repeated;
+    const Flaw flaw = row.flaw;
     const auto earlier = std::make_shared<std::vector<Bytes>>();
     terminal.on("Cd", [=](const SimMessage& request) {
-        const Bytes approval = SimSaleReplies::saleReplyTo(inSwissFrancs(request), terminalId);
+        const Bytes approval = SimSaleReplies::saleReplyTo(withFlaw(request, flaw), terminalId);
         if (earlier->empty()) {
             earlier->push_back(approval);
             return repeated ? SimScript::Reply{{approval}} : SimScript::Reply{};
@@ -331,7 +346,7 @@ inline void expectNoCallToWaitForTheWarningHandler(HostRecorder& host, const std
     const auto handler = std::make_shared<Handler>();
     void* const service = host.handle();
     reactToWarnings([=, &host](const QString& warning) {
-        if (!handler->armed || !warning.contains("currency") || handler->reacted.exchange(true))
+        if (!handler->armed || !warnsOf(warning, flaw) || handler->reacted.exchange(true))
             return;
         switch (inWarning) {
         case InWarning::SendsToTheTerminal:

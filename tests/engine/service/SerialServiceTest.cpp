@@ -402,7 +402,7 @@ TEST_P(WarningHandlerOverTheLink, NoCallWaitsForTheHandler)
     terminal.identifyAs(TerminalId);
     ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
     ASSERT_TRUE(host.waitFor("connected", 1));
-    expectNoCallToWaitForTheWarningHandler(host, TerminalId, terminal, GetParam().inWarning, GetParam().repeated);
+    expectNoCallToWaitForTheWarningHandler(host, TerminalId, terminal, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, WarningHandlerOverTheLink, ::testing::ValuesIn(warningRows()), nameOf);

@@ -53,11 +53,6 @@ void HeldLocks::released()
         runKept(self);
 }
 
-bool HeldLocks::any()
-{
-    return state.held > 0;
-}
-
 bool HeldLocks::runsAtOnce()
 {
     const ThreadState& self = state;

@@ -15,7 +15,6 @@ public:
     static void acquired();
     // Runs the work kept meanwhile when this was the last.
     static void released();
-    static bool any();
     // Whether work handed to outside() now would run at once.
     static bool runsAtOnce();
     // Work handed over while kept work runs waits behind it.

@@ -271,8 +271,10 @@ inline void expectASaleWaitingPastAResetOnesApprovalUnderOneNumberAnApproval(Hos
 // What the host's warning handler does at a warning about a transaction in flight.
 enum class InWarning { SendsToTheTerminal, ResetsIt, StopsTheService, Blocks };
 
-// What is wrong with the terminal's approvals.
-enum class Flaw { UnknownCurrency, UnreadableAmount };
+// What is wrong with the terminal's replies: an approval in a currency the
+// library does not know or with an amount that is no number; or, to the reset
+// sale only, a refusal.
+enum class Flaw { UnknownCurrency, UnreadableAmount, Refusal };
 
 struct WarningRow {
     InWarning inWarning;
@@ -284,11 +286,12 @@ struct WarningRow {
 inline std::vector<WarningRow> warningRows()
 {
     std::vector<WarningRow> rows;
-    for (const Flaw flaw : {Flaw::UnknownCurrency, Flaw::UnreadableAmount})
+    for (const Flaw flaw : {Flaw::UnknownCurrency, Flaw::UnreadableAmount, Flaw::Refusal})
         for (const bool repeated : {false, true})
             for (const InWarning inWarning :
                  {InWarning::SendsToTheTerminal, InWarning::ResetsIt, InWarning::StopsTheService, InWarning::Blocks})
-                rows.push_back({inWarning, repeated, flaw});
+                if (!repeated || flaw != Flaw::Refusal)
+                    rows.push_back({inWarning, repeated, flaw});
     return rows;
 }
 
@@ -296,27 +299,38 @@ inline std::string nameOf(const ::testing::TestParamInfo<WarningRow>& row)
 {
     static const char* const names[] = {"Sends", "Resets", "Stops", "Blocks"};
     return std::string(names[int(row.param.inWarning)]) + (row.param.repeated ? "AtARepeat" : "AtALateReply")
-           + (row.param.flaw == Flaw::UnknownCurrency ? "InSwissFrancs" : "OfAnUnreadableAmount");
+           + (row.param.flaw == Flaw::UnknownCurrency    ? "InSwissFrancs"
+              : row.param.flaw == Flaw::UnreadableAmount ? "OfAnUnreadableAmount"
+                                                         : "Refusing");
 }
 
-// The request as the terminal answers it with the flaw: in a currency the
-// library does not know (Swiss francs), or with an amount that is no number.
-inline SimMessage withFlaw(const SimMessage& request, Flaw flaw)
+// The terminal's reply to the request, with the flaw (a refusal only for the first).
+inline Bytes replyWithFlaw(const SimMessage& request, const std::string& terminalId, Flaw flaw, bool first)
 {
+    if (flaw == Flaw::Refusal && first)
+        return SimMessage::frame(SimMessage::buildBody(
+            "Rd", request.sequence, {SimTlv::constructed(fromHex("BF8101"), {SimTlv::hex("DF940D", "2630")})}));
     SimMessage own = request;
-    const bool currency = flaw == Flaw::UnknownCurrency;
+    const bool currency = flaw != Flaw::UnreadableAmount;
     if (const SimTlv* element = own.find(currency ? "5F2A" : "DF50"))
         const_cast<SimTlv*>(element)->value = fromHex(currency ? "0756" : "0000000002AA");
-    return own;
+    return SimSaleReplies::saleReplyTo(own, terminalId);
 }
 
 inline bool warnsOf(const QString& warning, Flaw flaw)
 {
-    return warning.contains(flaw == Flaw::UnknownCurrency ? "a currency the library does not know"
-                                                          : "is no number the library can read");
+    switch (flaw) {
+    case Flaw::UnknownCurrency:
+        return warning.contains("a currency the library does not know");
+    case Flaw::UnreadableAmount:
+        return warning.contains("is no number the library can read");
+    case Flaw::Refusal:
+        break;
+    }
+    return warning.contains("came after the transaction had failed and was dropped: incident 2630");
 }
 
-// A sale's flawed approval comes again while the next sale of that amount
+// A sale's flawed reply comes again while the next sale of that amount
 // waits: late, the sale reset before it came, or repeated byte for byte after
 // its result. Whatever the host's warning handler does at the flaw's warning,
 // no call hangs, a call from another thread does not wait for the handler,
@@ -331,8 +345,9 @@ inline void expectNoCallToWaitForTheWarningHandler(HostRecorder& host, const std
     const auto earlier = std::make_shared<std::vector<Bytes>>();
     const auto firstSeen = std::make_shared<std::atomic<bool>>(false);
     terminal.on("Cd", [=](const SimMessage& request) {
-        const Bytes approval = SimSaleReplies::saleReplyTo(withFlaw(request, flaw), terminalId);
-        if (earlier->empty()) {
+        const bool first = earlier->empty();
+        const Bytes approval = replyWithFlaw(request, terminalId, flaw, first);
+        if (first) {
             earlier->push_back(approval);
             *firstSeen = true;
             return repeated ? SimScript::Reply{{approval}} : SimScript::Reply{};

@@ -18,7 +18,7 @@ void RateLimitedWarning::report(const QString& text)
     const auto now = std::chrono::steady_clock::now();
     std::uint64_t occurrences = 0;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(mutex_);
         ++occurrences_;
         if (reported_ && now - lastReport_ < interval_)
             return;

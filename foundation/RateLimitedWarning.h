@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/LibraryMutex.h"
+
 #include <QLoggingCategory>
 #include <QString>
 
@@ -24,7 +26,7 @@ public:
 
 private:
     const std::chrono::steady_clock::duration interval_;
-    std::mutex mutex_;
+    vorsam::LibraryMutex mutex_;
     std::uint64_t occurrences_ = 0;
     bool reported_ = false;
     std::chrono::steady_clock::time_point lastReport_;

@@ -39,7 +39,7 @@ StateManager::~StateManager()
     thread_.reset();
     // The link thread ended by taking this mutex last (abandonPendingCalls);
     // taking it here orders its clean-up before the members go.
-    std::lock_guard<std::mutex> lock(callsMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(callsMutex_);
 }
 
 void StateManager::startTask()
@@ -53,7 +53,7 @@ void StateManager::startTask()
     connect(timer_.get(), &QTimer::timeout, this, &StateManager::onTimerTimeout);
     setOutputInterface(shared_->outputInterface);
     {
-        std::lock_guard<std::mutex> lock(callsMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(callsMutex_);
         acceptingCalls_ = true;
     }
     currentState_->start();
@@ -76,7 +76,7 @@ void StateManager::abandonPendingCalls()
 {
     std::deque<std::shared_ptr<LinkCall>> abandoned;
     {
-        std::lock_guard<std::mutex> lock(callsMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(callsMutex_);
         acceptingCalls_ = false;
         abandoned.swap(pendingCalls_);
     }
@@ -127,7 +127,7 @@ bool StateManager::postToLinkThread(std::function<void()> work)
 
 bool StateManager::enqueueCall(const std::shared_ptr<LinkCall>& call)
 {
-    std::lock_guard<std::mutex> lock(callsMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(callsMutex_);
     if (!acceptingCalls_)
         return false;
     pendingCalls_.push_back(call);
@@ -141,7 +141,7 @@ void StateManager::runPendingCalls()
     for (;;) {
         std::shared_ptr<LinkCall> call;
         {
-            std::lock_guard<std::mutex> lock(callsMutex_);
+            std::lock_guard<vorsam::LibraryMutex> lock(callsMutex_);
             if (pendingCalls_.empty())
                 return;
             call = pendingCalls_.front();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/LibraryMutex.h"
 #include "link/LinkTimings.h"
 #include "link/SharedData.h"
 
@@ -126,7 +127,7 @@ private:
 
     std::atomic<bool> started_{false};
     std::atomic<QThread*> linkThread_{nullptr};
-    std::mutex callsMutex_;
+    vorsam::LibraryMutex callsMutex_;
     bool acceptingCalls_ = false;
     std::deque<std::shared_ptr<LinkCall>> pendingCalls_;
 };

@@ -11,7 +11,8 @@ layers=(foundation common engine/base encoding recovery link engine/core transla
 declare -A may_include=(
     [foundation]=""
     [common]=""
-    [engine/base]="common"
+    # Its locks and warnings keep host code outside every library lock.
+    [engine/base]="common foundation/HeldLocks.h foundation/LibraryMutex.h"
     [encoding]="common engine/base"
     [recovery]="foundation common engine/base"
     [link]="foundation"

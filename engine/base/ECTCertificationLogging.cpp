@@ -39,7 +39,7 @@ void ECTCertificationLogging::updateEnvironment(std::string key, std::string val
         enabled_ = value == "true";
         return;
     }
-    std::lock_guard<std::mutex> settings(settingsMutex_);
+    std::lock_guard<vorsam::LibraryMutex> settings(settingsMutex_);
     if (key == "certificationFileName") {
         fileName_ = std::move(value);
         hasFileName_ = true;
@@ -75,7 +75,7 @@ void ECTCertificationLogging::log(std::string text, bool dated) const
     std::string refusal;
     bool tellHost = false;
     {
-        std::lock_guard<std::mutex> writing(fileMutex_);
+        std::lock_guard<vorsam::LibraryMutex> writing(fileMutex_);
         refusal = append(target.filePath, dated ? currentDateAsString() + ": " + line : line);
         tellHost = !refusal.empty() && !refusalReported_;
         refusalReported_ = !refusal.empty();
@@ -89,7 +89,7 @@ void ECTCertificationLogging::log(std::string text, bool dated) const
 
 ECTCertificationLogging::Destination ECTCertificationLogging::destination() const
 {
-    std::lock_guard<std::mutex> settings(settingsMutex_);
+    std::lock_guard<vorsam::LibraryMutex> settings(settingsMutex_);
     Destination target;
     target.complete = hasFolder_ && hasFileName_;
     bool const endsWithSlash = !folder_.empty() && folder_.back() == '/';

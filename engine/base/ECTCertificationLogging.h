@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/LibraryMutex.h"
+
 #include <atomic>
 #include <ctime>
 #include <mutex>
@@ -45,12 +47,12 @@ private:
     static std::string refused(std::string const& filePath, std::string const& reason);
 
     std::atomic<bool> enabled_{false};
-    mutable std::mutex settingsMutex_;
+    mutable vorsam::LibraryMutex settingsMutex_;
     bool hasFolder_ = false;
     bool hasFileName_ = false;
     std::string folder_;
     std::string fileName_;
-    mutable std::mutex fileMutex_;
+    mutable vorsam::LibraryMutex fileMutex_;
     // Whether the host was told of the refusal the last entry met; guarded by fileMutex_.
     mutable bool refusalReported_ = false;
 };

@@ -1,6 +1,7 @@
 #include "engine/base/HostWarning.h"
 
 #include "engine/base/ECTCertificationLogging.h"
+#include "foundation/HeldLocks.h"
 
 #include <QMessageLogContext>
 #include <QString>
@@ -13,9 +14,7 @@ namespace {
 
 std::atomic<QtMessageHandler> previousHandler{nullptr};
 
-} // namespace
-
-void HostWarning::report(std::string const& text)
+void give(std::string const& text)
 {
     ECTCertificationLogging::sharedInstance().log(text);
     const QtMessageHandler previous = previousHandler;
@@ -24,6 +23,14 @@ void HostWarning::report(std::string const& text)
         previous(QtWarningMsg, QMessageLogContext(), QString::fromStdString(text));
     else
         qWarning("%s", text.c_str());
+}
+
+} // namespace
+
+// The handler may call the library or block: never under a library lock.
+void HostWarning::report(std::string const& text)
+{
+    vorsam::HeldLocks::outside([text] { give(text); });
 }
 
 void HostWarning::keepPreviousHandler(QtMessageHandler previous)

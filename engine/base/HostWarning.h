@@ -12,6 +12,7 @@ namespace oxa {
 // library installed its own (standard error unless the host chose another).
 class HostWarning {
 public:
+    // At once, or, on a thread holding a library lock, as it lets go of the last.
     static void report(std::string const& text);
 
     // The handler that the library's own replaced; null while the library's

@@ -41,7 +41,7 @@ void JsonTransactionRequestHandlerImpl::registerTransaction(QString action,
                                                             std::unique_ptr<JsonZUVAResponse> response,
                                                             TransactionMethod method)
 {
-    std::lock_guard<std::mutex> lock(registryMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(registryMutex_);
     if (registry_.contains(action))
         throw std::invalid_argument("transaction handler with type " + action.toStdString() + " already registered");
     registry_.insert(action, TransactionHandlers{std::move(request), std::move(response), method});
@@ -84,7 +84,7 @@ std::unique_ptr<ZUVATransaction> JsonTransactionRequestHandlerImpl::prepareTrans
     Ber::BerData destination;
     std::chrono::seconds timeout{0};
     {
-        std::lock_guard<std::mutex> lock(preparationMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(preparationMutex_);
         handlers.request->prepareZUVABody(sequenceNumber, request, body);
         destination = handlers.request->getDestinationCode();
         timeout = handlers.request->getTransactionTimeout();
@@ -122,7 +122,7 @@ int JsonTransactionRequestHandlerImpl::drawSequenceNr()
 JsonTransactionRequestHandlerImpl::TransactionHandlers JsonTransactionRequestHandlerImpl::getTransactionHandlers(
     QString action) const
 {
-    std::lock_guard<std::mutex> lock(registryMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(registryMutex_);
     return registry_.value(action);
 }
 

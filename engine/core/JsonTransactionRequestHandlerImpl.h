@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/core/JsonTransactionRequestHandler.h"
+#include "foundation/LibraryMutex.h"
 
 #include <QJsonObject>
 #include <QMap>
@@ -42,10 +43,10 @@ private:
 
     std::shared_ptr<TransactionDispatcher> dispatcher_;
     std::atomic<std::uint32_t> sequenceCounter_{0};
-    mutable std::mutex registryMutex_;
+    mutable vorsam::LibraryMutex registryMutex_;
     QMap<QString, TransactionHandlers> registry_;
     // A translator keeps what its last body read; one preparation at a time.
-    std::mutex preparationMutex_;
+    vorsam::LibraryMutex preparationMutex_;
 };
 
 } // namespace oxa

@@ -183,7 +183,7 @@ void JsonZUVAResponseHandlerImpl::registerNotificationHandler(std::unique_ptr<Js
     if (!handler)
         return;
     const QString key = handler->getMessageTypeId();
-    std::lock_guard<std::mutex> lock(handlersMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(handlersMutex_);
     if (notificationHandlers_.contains(key))
         throw std::invalid_argument("zuva notification handler with key " + key.toStdString() + " already exists");
     notificationHandlers_.insert(key, std::shared_ptr<JsonZUVAResponse>(std::move(handler)));
@@ -191,13 +191,13 @@ void JsonZUVAResponseHandlerImpl::registerNotificationHandler(std::unique_ptr<Js
 
 void JsonZUVAResponseHandlerImpl::unregisterNotificationHandler(QString messageTypeId)
 {
-    std::lock_guard<std::mutex> lock(handlersMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(handlersMutex_);
     notificationHandlers_.remove(messageTypeId);
 }
 
 std::shared_ptr<JsonZUVAResponse> JsonZUVAResponseHandlerImpl::findNotificationHandler(QString const& messageTypeId) const
 {
-    std::lock_guard<std::mutex> lock(handlersMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(handlersMutex_);
     return notificationHandlers_.value(messageTypeId);
 }
 
@@ -465,7 +465,7 @@ void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame, unsigned endsBefore
     if (held) {
         // A message this frame completes may end its transaction before the
         // frame is cut: it is unfinished no longer.
-        std::lock_guard<std::mutex> lock(unfinished_->mutex);
+        std::lock_guard<vorsam::LibraryMutex> lock(unfinished_->mutex);
         unfinished_->bytes.clear();
     }
     if (held && couldBeginMessage(frame))
@@ -511,7 +511,7 @@ void JsonZUVAResponseHandlerImpl::dropLeftover(int count)
 {
     bool reported = false;
     {
-        std::lock_guard<std::mutex> lock(unfinished_->mutex);
+        std::lock_guard<vorsam::LibraryMutex> lock(unfinished_->mutex);
         reported = unfinished_->reported && !leftoverChanged_;
         unfinished_->reported = true;
     }
@@ -541,7 +541,7 @@ void JsonZUVAResponseHandlerImpl::noteUnfinished(unsigned endsBefore)
 {
     QString text;
     {
-        std::lock_guard<std::mutex> lock(unfinished_->mutex);
+        std::lock_guard<vorsam::LibraryMutex> lock(unfinished_->mutex);
         if (leftoverChanged_)
             unfinished_->reported = false;
         leftoverChanged_ = false;
@@ -555,7 +555,7 @@ void JsonZUVAResponseHandlerImpl::noteUnfinished(unsigned endsBefore)
 
 unsigned JsonZUVAResponseHandlerImpl::endsSoFar() const
 {
-    std::lock_guard<std::mutex> lock(unfinished_->mutex);
+    std::lock_guard<vorsam::LibraryMutex> lock(unfinished_->mutex);
     return unfinished_->ends;
 }
 
@@ -579,7 +579,7 @@ std::function<void(bool ended)> JsonZUVAResponseHandlerImpl::transactionsWatch()
             return;
         QString text;
         {
-            std::lock_guard<std::mutex> lock(unfinished->mutex);
+            std::lock_guard<vorsam::LibraryMutex> lock(unfinished->mutex);
             unfinished->ended = ended;
             if (!ended)
                 return;

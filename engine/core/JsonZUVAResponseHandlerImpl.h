@@ -3,6 +3,7 @@
 #include "common/ECTError.h"
 #include "engine/core/JsonZUVAResponseHandler.h"
 #include "engine/core/ZUVAResponseQueue.h"
+#include "foundation/LibraryMutex.h"
 #include "foundation/Runnable.h"
 #include "foundation/Thread.h"
 #include "foundation/ThreadCaller.h"
@@ -50,7 +51,7 @@ private:
     // What the frames left of an incomplete message, shared with the callback
     // of the end of transactions; warned of once, there or where it is dropped.
     struct Unfinished {
-        std::mutex mutex;
+        vorsam::LibraryMutex mutex;
         QByteArray bytes;
         bool reported = false;
         // How often the transactions have ended, to tell an end that came
@@ -130,7 +131,7 @@ private:
     // Whether bytes left the buffer's front since the last note: what it
     // holds now is not what was warned of.
     bool leftoverChanged_ = false;
-    mutable std::mutex handlersMutex_;
+    mutable vorsam::LibraryMutex handlersMutex_;
     QMap<QString, std::shared_ptr<JsonZUVAResponse>> notificationHandlers_;
     std::function<void(QJsonDocument)> notificationCallback_;
     std::unique_ptr<ZUVAResponseQueue> responseQueue_;

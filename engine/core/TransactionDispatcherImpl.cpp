@@ -95,7 +95,7 @@ TransactionDispatcherImpl::TransactionDispatcherImpl(std::shared_ptr<vorsam::Out
 TransactionDispatcherImpl::~TransactionDispatcherImpl()
 {
     {
-        std::lock_guard<std::mutex> lock(callbackMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(callbackMutex_);
         onStartTransactionCallback_ = nullptr;
         onEndTransactionCallback_ = nullptr;
     }
@@ -123,7 +123,7 @@ bool TransactionDispatcherImpl::startOnCallersThread(ZUVATrans& transaction)
 {
     if (!startsOnCallersThread_)
         return false;
-    const std::unique_lock<std::mutex> running = lockWhenIdle();
+    const std::unique_lock<vorsam::LibraryMutex> running = lockWhenIdle();
     if (!running.owns_lock())
         return false;
     onNewTransaction(transaction);
@@ -138,11 +138,11 @@ bool TransactionDispatcherImpl::startOnCallersThread(ZUVATrans& transaction)
 // Held only when no command runs and none waits, so that work done on the
 // caller's thread keeps its place behind what was posted before it. Never
 // waits: the holder may be a callback that waits for this caller.
-std::unique_lock<std::mutex> TransactionDispatcherImpl::lockWhenIdle()
+std::unique_lock<vorsam::LibraryMutex> TransactionDispatcherImpl::lockWhenIdle()
 {
-    std::unique_lock<std::mutex> running(commandMutex_, std::defer_lock);
+    std::unique_lock<vorsam::LibraryMutex> running(commandMutex_, std::defer_lock);
     if (isDispatchThread() || !running.try_lock() || !inboxEmpty())
-        return std::unique_lock<std::mutex>();
+        return std::unique_lock<vorsam::LibraryMutex>();
     return running;
 }
 
@@ -163,7 +163,7 @@ void TransactionDispatcherImpl::fail(ZUVATrans const& transaction, QJsonDocument
 {
     if (transaction->finish(error))
         return;
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
     matcher_.answered(*transaction);
 }
 
@@ -177,7 +177,7 @@ void TransactionDispatcherImpl::closeTransaction(QSharedPointer<ZUVATransaction>
         take(transaction, true);
     // Commands posted before it, such as the nested transaction its reply
     // started, come first.
-    std::unique_lock<std::mutex> running = lockWhenIdle();
+    std::unique_lock<vorsam::LibraryMutex> running = lockWhenIdle();
     if (!running.owns_lock()) {
         post(Command{Command::Kind::CloseTransaction, std::move(transaction), QJsonDocument()});
         return;
@@ -204,7 +204,7 @@ void TransactionDispatcherImpl::deliverNoResult(ZUVATransaction const& transacti
 
 bool TransactionDispatcherImpl::inboxEmpty()
 {
-    std::lock_guard<std::mutex> lock(inboxMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(inboxMutex_);
     return inbox_.empty();
 }
 
@@ -220,7 +220,7 @@ void TransactionDispatcherImpl::reportMessageError(QByteArray const& message, ec
 
 bool TransactionDispatcherImpl::isInFlight(QByteArray const& message) const
 {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
     if (current_ && messageOf(*current_->transaction) == message)
         return true;
     return std::any_of(suspended_.begin(), suspended_.end(),
@@ -234,7 +234,7 @@ void TransactionDispatcherImpl::resetTransaction()
 
 std::uint64_t TransactionDispatcherImpl::sentSoFar() const
 {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
     return sent_;
 }
 
@@ -254,7 +254,7 @@ void TransactionDispatcherImpl::failTransactions(ect::ECTError const& error, std
 void TransactionDispatcherImpl::post(Command command)
 {
     {
-        std::lock_guard<std::mutex> lock(inboxMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(inboxMutex_);
         inbox_.push_back(std::move(command));
     }
     emit signalCommandPosted();
@@ -262,13 +262,13 @@ void TransactionDispatcherImpl::post(Command command)
 
 QSharedPointer<ZUVATransaction> TransactionDispatcherImpl::getPendingTransaction(QString messageTypeId) const
 {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
     return inFlightAt(ReplyMatcher::takerOf(messageTypeId, inFlightLocked()));
 }
 
 TransactionDispatcher::ReplyOwner TransactionDispatcherImpl::findReplyOwner(ReplyMatcher::Reply const& reply)
 {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
     ReplyMatcher::Decision decision = matcher_.match(reply, inFlightLocked());
     return ReplyOwner{inFlightAt(decision.taker), std::move(decision.ended)};
 }
@@ -301,7 +301,7 @@ void TransactionDispatcherImpl::reportSetAside()
 {
     std::vector<QString> warnings;
     {
-        std::lock_guard<std::mutex> lock(stateMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
         warnings.swap(setAsideWarnings_);
     }
     for (QString const& warning : warnings)
@@ -310,7 +310,7 @@ void TransactionDispatcherImpl::reportSetAside()
 
 bool TransactionDispatcherImpl::holdsSequenceNumber(int sequenceNumber) const
 {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
     return holdsLocked(sequenceNumber);
 }
 
@@ -324,13 +324,13 @@ bool TransactionDispatcherImpl::holdsLocked(int sequenceNumber) const
 
 void TransactionDispatcherImpl::setOnStartTransactionCallback(std::function<void()> callback)
 {
-    std::lock_guard<std::mutex> lock(callbackMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(callbackMutex_);
     onStartTransactionCallback_ = std::move(callback);
 }
 
 void TransactionDispatcherImpl::setOnEndTransactionCallback(std::function<void()> callback)
 {
-    std::lock_guard<std::mutex> lock(callbackMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(callbackMutex_);
     onEndTransactionCallback_ = std::move(callback);
 }
 
@@ -342,12 +342,15 @@ void TransactionDispatcherImpl::onFinished()
 
 void TransactionDispatcherImpl::onCommandPosted()
 {
-    // Taken first, so that a caller's thread sees the inbox empty only when
-    // no command is about to run.
-    std::lock_guard<std::mutex> running(commandMutex_);
+    // Let go of after the lock: the last reference to a transaction releases
+    // the host's callbacks, and with them its free function.
     Command command;
+    // Taken first, so that a caller's thread sees the inbox empty only when
+    // no command is about to run. The results the command gives reach the
+    // host as it is let go.
+    std::unique_lock<vorsam::LibraryMutex> running(commandMutex_);
     {
-        std::lock_guard<std::mutex> lock(inboxMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(inboxMutex_);
         if (inbox_.empty())
             return;
         command = std::move(inbox_.front());
@@ -372,6 +375,8 @@ void TransactionDispatcherImpl::onCommandPosted()
         break;
     case Command::Kind::FailAll:
         onFailTransactions(command.error, command.sentBy);
+        // The caller goes on once the results are with the host.
+        running.unlock();
         command.done->set_value();
         break;
     case Command::Kind::Deliver:
@@ -403,13 +408,13 @@ void TransactionDispatcherImpl::onNewTransaction(ZUVATrans const& transaction)
 
 bool TransactionDispatcherImpl::awaitsAReply() const
 {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
     return current_ || !suspended_.empty();
 }
 
 bool TransactionDispatcherImpl::isBusy() const
 {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
     return bool(current_);
 }
 
@@ -435,7 +440,7 @@ void TransactionDispatcherImpl::onNewImmediateClearQueueTransaction(ZUVATrans co
 void TransactionDispatcherImpl::onNewImmediateQueueTransaction(ZUVATrans const& transaction)
 {
     {
-        std::lock_guard<std::mutex> lock(stateMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
         if (current_) {
             suspended_.push_back(*current_);
             current_ = boost::none;
@@ -463,7 +468,7 @@ void TransactionDispatcherImpl::onNewImmediateNestedTransaction(ZUVATrans const&
 
 ZUVATrans TransactionDispatcherImpl::askingSale() const
 {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
     // The sale whose question came, whichever others await theirs; else the
     // first that awaits one, the current sale first.
     ZUVATrans awaiting;
@@ -487,7 +492,7 @@ void TransactionDispatcherImpl::sendTransaction(ZUVATrans const& transaction)
 {
     callStartCallback();
     {
-        std::lock_guard<std::mutex> lock(stateMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
         current_ = InFlight{transaction, Clock::now() + timeoutOf(*transaction), ++sent_};
     }
     armTimer();
@@ -545,9 +550,9 @@ void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error, s
 
 void TransactionDispatcherImpl::onTransactionTimeout()
 {
-    std::lock_guard<std::mutex> running(commandMutex_);
+    std::lock_guard<vorsam::LibraryMutex> running(commandMutex_);
     {
-        std::lock_guard<std::mutex> lock(stateMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
         timerDeadline_ = Clock::time_point::max();
     }
     const std::vector<ZUVATrans> expired = takeExpired(Clock::now());
@@ -561,7 +566,7 @@ void TransactionDispatcherImpl::onTransactionTimeout()
 
 ZUVATrans TransactionDispatcherImpl::takeCurrent(Leaving leaving)
 {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
     if (!current_)
         return ZUVATrans();
     const ZUVATrans taken = current_->transaction;
@@ -572,7 +577,7 @@ ZUVATrans TransactionDispatcherImpl::takeCurrent(Leaving leaving)
 
 void TransactionDispatcherImpl::take(ZUVATrans const& transaction, bool answered)
 {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
     const auto found = std::find_if(suspended_.begin(), suspended_.end(),
                                     [&](InFlight const& entry) { return entry.transaction == transaction; });
     if (current_ && current_->transaction == transaction)
@@ -586,7 +591,7 @@ void TransactionDispatcherImpl::take(ZUVATrans const& transaction, bool answered
 
 ZUVATrans TransactionDispatcherImpl::takeByMessage(QByteArray const& message)
 {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
     ZUVATrans taken;
     if (current_ && messageOf(*current_->transaction) == message) {
         taken = current_->transaction;
@@ -615,7 +620,7 @@ std::vector<ZUVATrans> TransactionDispatcherImpl::takeInFlight(std::uint64_t sen
 
 std::vector<ZUVATrans> TransactionDispatcherImpl::takeWhere(std::function<bool(InFlight const&)> const& leaves)
 {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
     std::vector<InFlight> leaving;
     if (current_ && leaves(*current_)) {
         leaving.push_back(*current_);
@@ -636,7 +641,7 @@ std::vector<ZUVATrans> TransactionDispatcherImpl::takeWhere(std::function<bool(I
 std::deque<TransactionDispatcherImpl::Command> TransactionDispatcherImpl::takeUnstarted()
 {
     std::deque<Command> unstarted;
-    std::lock_guard<std::mutex> lock(inboxMutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(inboxMutex_);
     unstarted.swap(inbox_);
     return unstarted;
 }
@@ -644,7 +649,7 @@ std::deque<TransactionDispatcherImpl::Command> TransactionDispatcherImpl::takeUn
 void TransactionDispatcherImpl::armTimer()
 {
     {
-        std::lock_guard<std::mutex> lock(stateMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
         Clock::time_point earliest = Clock::time_point::max();
         if (current_)
             earliest = current_->deadline;
@@ -664,7 +669,7 @@ void TransactionDispatcherImpl::startTimer()
 {
     Clock::time_point deadline;
     {
-        std::lock_guard<std::mutex> lock(stateMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
         deadline = timerDeadline_;
     }
     if (deadline == Clock::time_point::max())
@@ -677,7 +682,7 @@ void TransactionDispatcherImpl::callStartCallback() const
 {
     std::function<void()> callback;
     {
-        std::lock_guard<std::mutex> lock(callbackMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(callbackMutex_);
         callback = onStartTransactionCallback_;
     }
     invokeQuietly(callback, "Start callback");
@@ -691,7 +696,7 @@ void TransactionDispatcherImpl::callEndCallback()
         return;
     std::function<void()> callback;
     {
-        std::lock_guard<std::mutex> lock(callbackMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(callbackMutex_);
         callback = onEndTransactionCallback_;
     }
     invokeQuietly(callback, "End callback");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/core/TransactionDispatcher.h"
+#include "foundation/LibraryMutex.h"
 #include "foundation/Runnable.h"
 #include "foundation/Thread.h"
 
@@ -103,7 +104,7 @@ private:
     // lets go of it; false when it has to be posted.
     bool startOnCallersThread(ZUVATrans& transaction);
     // The command lock, or an empty lock when the caller must post instead.
-    std::unique_lock<std::mutex> lockWhenIdle();
+    std::unique_lock<vorsam::LibraryMutex> lockWhenIdle();
     bool isDispatchThread() const;
     bool inboxEmpty();
     // The transaction leaves; true when its result is still to be delivered.
@@ -177,11 +178,11 @@ private:
     std::shared_ptr<vorsam::OutputStream> outputStream_;
     const bool startsOnCallersThread_;
     // Held while a command runs, on the dispatch thread or on a caller's.
-    std::mutex commandMutex_;
+    vorsam::LibraryMutex commandMutex_;
 
     // Guards current_, suspended_ (read by findReplyOwner on other threads),
     // sent_, matcher_, inFlightView_, setAsideWarnings_ and timerDeadline_.
-    mutable std::mutex stateMutex_;
+    mutable vorsam::LibraryMutex stateMutex_;
     boost::optional<InFlight> current_;
     std::vector<InFlight> suspended_;
     std::uint64_t sent_ = 0;
@@ -193,10 +194,10 @@ private:
     Clock::time_point timerDeadline_ = Clock::time_point::max();
 
     // Commands posted but not yet carried out by the dispatch thread, in order.
-    std::mutex inboxMutex_;
+    vorsam::LibraryMutex inboxMutex_;
     std::deque<Command> inbox_;
 
-    mutable std::mutex callbackMutex_;
+    mutable vorsam::LibraryMutex callbackMutex_;
     std::function<void()> onStartTransactionCallback_;
     std::function<void()> onEndTransactionCallback_;
 

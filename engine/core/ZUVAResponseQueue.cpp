@@ -5,7 +5,7 @@ namespace oxa {
 void ZUVAResponseQueue::push(ZUVABody body, ZUVAHeader header)
 {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(mutex_);
         queue_.emplace_back(std::move(body), std::move(header));
     }
     emit dataAvailable();
@@ -13,7 +13,7 @@ void ZUVAResponseQueue::push(ZUVABody body, ZUVAHeader header)
 
 boost::optional<ZUVAResponseQueue::Message> ZUVAResponseQueue::pop()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<vorsam::LibraryMutex> lock(mutex_);
     if (queue_.empty())
         return boost::none;
     Message oldest = std::move(queue_.front());

@@ -2,6 +2,7 @@
 
 #include "encoding/ZUVABody.h"
 #include "encoding/ZUVAHeader.h"
+#include "foundation/LibraryMutex.h"
 
 #include <QObject>
 
@@ -28,7 +29,7 @@ signals:
     void dataAvailable();
 
 private:
-    std::mutex mutex_;
+    vorsam::LibraryMutex mutex_;
     std::deque<Message> queue_;
 };
 

@@ -1,5 +1,7 @@
 #include "engine/core/ZUVATransaction.h"
 
+#include "foundation/HeldLocks.h"
+
 #include <QJsonObject>
 #include <QtDebug>
 
@@ -73,12 +75,24 @@ void ZUVATransaction::deliverResult(QJsonDocument const& document) const
 {
     if (document.isEmpty() || !resultCallback)
         return;
+    if (vorsam::HeldLocks::runsAtOnce()) {
+        deliver(resultCallback, document, actionName);
+        return;
+    }
+    // Under a library lock (a command of the dispatcher) the result waits for
+    // its release, behind the warnings raised before it.
+    vorsam::HeldLocks::outside(
+        [callback = resultCallback, document, action = actionName] { deliver(callback, document, action); });
+}
+
+void ZUVATransaction::deliver(ResultCallback const& callback, QJsonDocument const& document, QString const& action)
+{
     try {
-        resultCallback(document);
+        callback(document);
     } catch (std::exception const& e) {
-        qWarning("Result callback of %s failed: %s", qUtf8Printable(action()), e.what());
+        qWarning("Result callback of %s failed: %s", qUtf8Printable(action), e.what());
     } catch (...) {
-        qWarning("Result callback of %s failed", qUtf8Printable(action()));
+        qWarning("Result callback of %s failed", qUtf8Printable(action));
     }
 }
 

@@ -74,7 +74,8 @@ public:
     bool claimResult();
     bool hasEnded() const;
     // Hands a claimed result to the result callback (an empty document or
-    // callback is dropped). Exceptions of the callback are caught and logged.
+    // callback is dropped), once this thread holds no library lock.
+    // Exceptions of the callback are caught and logged.
     void deliverResult(QJsonDocument const& document) const;
     // claimResult and deliverResult in one; logs and drops a late result.
     bool finish(QJsonDocument const& document);
@@ -87,6 +88,8 @@ public:
     bool ownsSequenceNumber(int sequenceNumber) const;
 
 private:
+    static void deliver(ResultCallback const& callback, QJsonDocument const& document, QString const& action);
+
     std::atomic<bool> ended_{false};
     std::atomic<bool> asked_{false};
     std::uint64_t replyDigest_ = 0;

@@ -1,6 +1,7 @@
 #include "engine/service/HostCall.h"
 
 #include "engine/service/LibraryCall.h"
+#include "foundation/HeldLocks.h"
 
 #include <atomic>
 
@@ -18,6 +19,7 @@ HostCall::HostCall()
     : m_libraryCall(LibraryCall::suspend())
     , m_waiting(std::in_place)
 {
+    vorsam::HeldLocks::enteringHostCode();
     if (depth++ == 0)
         ++threadsInHostCode;
 }

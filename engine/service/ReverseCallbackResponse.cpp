@@ -7,13 +7,13 @@ void ReverseCallbackResponse::OnReverseCallback(const char* answer, void* replyH
     if (!replyHandle)
         return;
     auto* slot = static_cast<ReverseCallbackResponse*>(replyHandle);
-    std::lock_guard<std::mutex> lock(slot->m_mutex);
+    std::lock_guard<vorsam::LibraryMutex> lock(slot->m_mutex);
     slot->m_answer = answer ? QString::fromUtf8(answer) : QString();
 }
 
 QString ReverseCallbackResponse::answer() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<vorsam::LibraryMutex> lock(m_mutex);
     return m_answer;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/LibraryMutex.h"
+
 #include <QString>
 
 #include <mutex>
@@ -16,7 +18,7 @@ public:
     QString answer() const;
 
 private:
-    mutable std::mutex m_mutex;
+    mutable vorsam::LibraryMutex m_mutex;
     QString m_answer;
 };
 

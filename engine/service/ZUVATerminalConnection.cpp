@@ -53,7 +53,7 @@ void ZUVATerminalConnection::resetTransactions()
 
 void ZUVATerminalConnection::enableNotifications(bool enable)
 {
-    std::lock_guard<std::mutex> lock(m_notificationMutex);
+    std::lock_guard<vorsam::LibraryMutex> lock(m_notificationMutex);
     if (!enable) {
         m_responseHandler->unregisterNotificationHandler(JsonSynchronizationAdviceResponse().getMessageTypeId());
         return;

@@ -5,6 +5,7 @@
 #include "engine/core/JsonZUVAResponseHandler.h"
 #include "engine/core/TransactionDispatcher.h"
 #include "engine/service/TerminalConnection.h"
+#include "foundation/LibraryMutex.h"
 
 #include <memory>
 #include <mutex>
@@ -40,7 +41,7 @@ private:
     std::shared_ptr<JsonTransactionRequestHandler> m_requestHandler;
     std::shared_ptr<JsonZUVAResponseHandler> m_responseHandler;
     // Serialises the host threads that switch notifications on and off.
-    std::mutex m_notificationMutex;
+    vorsam::LibraryMutex m_notificationMutex;
 };
 
 } // namespace oxa

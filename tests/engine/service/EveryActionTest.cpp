@@ -287,3 +287,17 @@ TEST_F(EveryAction, AStaleEntryAnswerNeverAnswersTheNextEntryOverTcpIp)
 {
     expectAStaleEntryAnswerNeverAnswersTheNextEntry(host, Terminal, *terminal);
 }
+
+namespace {
+
+class WarningHandlerOverTcpIp : public EveryAction, public ::testing::WithParamInterface<WarningRow> {
+};
+
+} // namespace
+
+TEST_P(WarningHandlerOverTcpIp, NoCallWaitsForTheHandler)
+{
+    expectNoCallToWaitForTheWarningHandler(host, Terminal, *terminal, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WarningHandlerOverTcpIp, ::testing::ValuesIn(warningRows()), nameOf);

@@ -2,6 +2,7 @@
 
 // Which sale a terminal's reply ends, over either transport through the C
 // interface.
+#include "HostsWarningHandler.h"
 #include "ServiceFixture.h"
 #include "simterminal/SimOperationReplies.h"
 #include "simterminal/SimSaleReplies.h"
@@ -19,6 +20,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -381,6 +383,157 @@ inline void expectAStaleEntryAnswerNeverAnswersTheNextEntry(HostRecorder& host, 
     }
     EXPECT_TRUE(waitUntil([&] { return log.text().contains("which had taken its reply already, was dropped: key OK"); }))
         << log.text().toStdString();
+}
+
+// What the host's warning handler does at a warning about a transaction in flight.
+enum class InWarning { SendsToTheTerminal, ResetsIt, StopsTheService, Blocks };
+
+// What is wrong with the terminal's replies: an approval in a currency the
+// library does not know or with an amount that is no number; or, to the reset
+// sale only, a refusal.
+enum class Flaw { UnknownCurrency, UnreadableAmount, Refusal };
+
+struct WarningRow {
+    InWarning inWarning;
+    // The approval comes again repeated after its result, else late after a reset.
+    bool repeated;
+    Flaw flaw;
+};
+
+inline std::vector<WarningRow> warningRows()
+{
+    std::vector<WarningRow> rows;
+    for (const Flaw flaw : {Flaw::UnknownCurrency, Flaw::UnreadableAmount, Flaw::Refusal})
+        for (const bool repeated : {false, true})
+            for (const InWarning inWarning :
+                 {InWarning::SendsToTheTerminal, InWarning::ResetsIt, InWarning::StopsTheService, InWarning::Blocks})
+                if (!repeated || flaw != Flaw::Refusal)
+                    rows.push_back({inWarning, repeated, flaw});
+    return rows;
+}
+
+inline std::string nameOf(const ::testing::TestParamInfo<WarningRow>& row)
+{
+    static const char* const names[] = {"Sends", "Resets", "Stops", "Blocks"};
+    return std::string(names[int(row.param.inWarning)]) + (row.param.repeated ? "AtARepeat" : "AtALateReply")
+           + (row.param.flaw == Flaw::UnknownCurrency    ? "InSwissFrancs"
+              : row.param.flaw == Flaw::UnreadableAmount ? "OfAnUnreadableAmount"
+                                                         : "Refusing");
+}
+
+// The terminal's reply to the request, with the flaw (a refusal only for the first).
+inline Bytes replyWithFlaw(const SimMessage& request, const std::string& terminalId, Flaw flaw, bool first)
+{
+    if (flaw == Flaw::Refusal && first)
+        return SimMessage::frame(SimMessage::buildBody(
+            "Rd", request.sequence, {SimTlv::constructed(fromHex("BF8101"), {SimTlv::hex("DF940D", "2630")})}));
+    SimMessage own = request;
+    const bool currency = flaw != Flaw::UnreadableAmount;
+    if (const SimTlv* element = own.find(currency ? "5F2A" : "DF50"))
+        const_cast<SimTlv*>(element)->value = fromHex(currency ? "0756" : "0000000002AA");
+    return SimSaleReplies::saleReplyTo(own, terminalId);
+}
+
+inline bool warnsOf(const QString& warning, Flaw flaw)
+{
+    switch (flaw) {
+    case Flaw::UnknownCurrency:
+        return warning.contains("a currency the library does not know");
+    case Flaw::UnreadableAmount:
+        return warning.contains("is no number the library can read");
+    case Flaw::Refusal:
+        break;
+    }
+    return warning.contains("came after the transaction had failed and was dropped: incident 2630");
+}
+
+// A sale's flawed reply comes again while the next sale of that amount
+// waits: late, the sale reset before it came, or repeated byte for byte after
+// its result. Whatever the host's warning handler does at the flaw's warning,
+// no call hangs, a call from another thread does not wait for the handler,
+// and every transaction ends with exactly one result.
+inline void expectNoCallToWaitForTheWarningHandler(HostRecorder& host, const std::string& terminalId,
+                                                   SimScript& terminal, const WarningRow& row)
+{
+    const InWarning inWarning = row.inWarning;
+    const bool repeated = row.repeated;
+    const Flaw flaw = row.flaw;
+    // The first approval, on the terminal's thread; whether it is there, on any.
+    const auto earlier = std::make_shared<std::vector<Bytes>>();
+    const auto firstSeen = std::make_shared<std::atomic<bool>>(false);
+    terminal.on("Cd", [=](const SimMessage& request) {
+        const bool first = earlier->empty();
+        const Bytes approval = replyWithFlaw(request, terminalId, flaw, first);
+        if (first) {
+            earlier->push_back(approval);
+            *firstSeen = true;
+            return repeated ? SimScript::Reply{{approval}} : SimScript::Reply{};
+        }
+        return SimScript::Reply{{earlier->front(), approval}};
+    });
+    struct Handler {
+        std::atomic<bool> armed{false};
+        std::atomic<bool> reacted{false};
+        std::atomic<bool> returned{false};
+        std::atomic<bool> otherCallReturned{false};
+        std::atomic<int> sent{0};
+    };
+    const auto handler = std::make_shared<Handler>();
+    void* const service = host.handle();
+    reactToWarnings([=, &host](const QString& warning) {
+        if (!handler->armed || !warnsOf(warning, flaw) || handler->reacted.exchange(true))
+            return;
+        switch (inWarning) {
+        case InWarning::SendsToTheTerminal:
+            host.send(terminalId, informationRequest());
+            ++handler->sent;
+            break;
+        case InWarning::ResetsIt:
+            zuva_resetTransaction(terminalId.c_str());
+            break;
+        case InWarning::StopsTheService:
+            zuva_stopService(service);
+            break;
+        case InWarning::Blocks:
+            waitUntil([&] { return handler->otherCallReturned.load(); }, std::chrono::seconds(2));
+            break;
+        }
+        handler->returned = true;
+    });
+    struct Unhooked {
+        ~Unhooked() { reactToWarnings(nullptr); }
+    } unhooked;
+    const size_t before = host.count("free");
+    ASSERT_EQ(host.send(terminalId, saleOf("2.00")), 0);
+    if (!repeated) {
+        ASSERT_TRUE(waitUntil([&] { return firstSeen->load(); }));
+        ASSERT_EQ(zuva_resetTransaction(terminalId.c_str()), 0);
+    }
+    // Its warnings came before its result, and so before its release.
+    ASSERT_TRUE(host.waitFor("free", before + 1));
+    handler->armed = true;
+    ASSERT_EQ(host.send(terminalId, saleOf("2.00")), 0);
+    int sent = 2;
+    EXPECT_TRUE(waitUntil([&] { return handler->reacted.load(); }));
+    if (inWarning == InWarning::Blocks) {
+        host.send(terminalId, informationRequest());
+        ++sent;
+        // Returned while the handler still blocks: it did not wait for it.
+        EXPECT_FALSE(handler->returned);
+        handler->otherCallReturned = true;
+    }
+    EXPECT_TRUE(waitUntil([&] { return handler->returned.load(); }));
+    sent += handler->sent;
+    // Released after its one result: no result can follow.
+    EXPECT_TRUE(host.waitFor("free", before + size_t(sent)));
+    // Stopped on a library thread, which tells the host last.
+    if (inWarning == InWarning::StopsTheService) {
+        EXPECT_TRUE(host.waitFor("stopped", 1));
+    }
+    std::vector<std::string> results;
+    for (const QJsonObject& result : host.documents("result"))
+        results.push_back(QJsonDocument(result).toJson(QJsonDocument::Compact).toStdString());
+    EXPECT_EQ(host.count("result"), host.count("free")) << ::testing::PrintToString(results);
 }
 
 } // namespace testsupport

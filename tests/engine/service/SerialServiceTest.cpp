@@ -404,6 +404,19 @@ TEST_F(SerialService, ATerminalNumberingItsRepliesItselfGetsEachTransactionItsRe
     expectEachTransactionItsReplyUnderTheTerminalsOwnNumbers(host, TerminalId, terminal);
 }
 
+class WarningHandlerOverTheLink : public SerialService, public ::testing::WithParamInterface<WarningRow> {
+};
+
+TEST_P(WarningHandlerOverTheLink, NoCallWaitsForTheHandler)
+{
+    terminal.identifyAs(TerminalId);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    expectNoCallToWaitForTheWarningHandler(host, TerminalId, terminal, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WarningHandlerOverTheLink, ::testing::ValuesIn(warningRows()), nameOf);
+
 TEST(SimulatedSerialTerminal, ApprovesASaleOnAPseudoTerminalPairOrOnADevice)
 {
     useSettings(1500, 100);

@@ -247,7 +247,8 @@ TEST_F(SerialService, AReplyResentAfterTheNextRequestIsNoNewReply)
 
 // A terminal that numbers its frames alike and its replies not at all, whose
 // acknowledgement of our request is lost, answers at once with the very frame
-// it sent last: that cannot be told from its resend, and is warned of.
+// it sent last: that cannot be told from its resend, and is dropped with a
+// warning rather than taken twice.
 TEST_F(SerialService, AnAnswerThatCannotBeToldFromAResendIsWarnedOf)
 {
     const CertificationLog log;
@@ -275,8 +276,20 @@ TEST_F(SerialService, AnAnswerThatCannotBeToldFromAResendIsWarnedOf)
         EXPECT_EQ(host.last("result").value("result").toObject().value("terminalIdentifier").toString(), TerminalId)
             << "neither right nor warned of";
     }
+    // The next request's answer may come when a resend of the frame would
+    // (our link resends the request the terminal did not acknowledge): then it
+    // is warned of too, and the request after it gets its answer.
+    const int warned = log.text().count(warning);
     ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
-    ASSERT_TRUE(host.waitFor("result", 4));
+    EXPECT_TRUE(waitUntil([&] { return host.count("result") == 4 || log.text().count(warning) > warned; }));
+    if (log.text().count(warning) > warned) {
+        zuva_resetTransaction(TerminalId);
+        ASSERT_TRUE(host.waitFor("result", 4));
+        ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
+        ASSERT_TRUE(host.waitFor("result", 5));
+    } else {
+        ASSERT_TRUE(host.waitFor("result", 4));
+    }
     EXPECT_EQ(host.last("result").value("result").toObject().value("terminalIdentifier").toString(), TerminalId);
 }
 

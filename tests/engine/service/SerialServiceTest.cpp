@@ -418,6 +418,33 @@ TEST_F(SerialService, EachAnswerReachesItsRequestWhateverTheTerminalsNumbers)
     }
 }
 
+// A message split over two frames is no message lost: not where its reply
+// ends the transaction while its frame is still being cut, nor where it
+// comes while no transaction runs. Rows: sales' replies, then events.
+TEST_F(SerialService, AMessageSplitOverTwoFramesIsWarnedOfNowhere)
+{
+    const CertificationLog log;
+    terminal.identifyAs(TerminalId);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    ASSERT_EQ(zuvaServiceEnableNotifications(TerminalId, 1), 0);
+    terminal.on("Cd", [](const SimMessage& request) {
+        return SimTerminal::Reply{splitAt(SimSaleReplies::saleReplyTo(request, TerminalId), 38 + 10), false};
+    });
+    for (int sale = 1; sale <= 150; ++sale) {
+        const size_t results = host.count("result");
+        ASSERT_EQ(host.send(TerminalId, saleOf("2.50")), 0);
+        ASSERT_TRUE(host.waitFor("result", results + 1));
+        EXPECT_EQ(host.last("result").value("result").toObject().value("authorizedAmount").toDouble(), 2.50);
+    }
+    for (size_t event = 1; event <= 20; ++event) {
+        for (const Bytes& frame : splitAt(SimTerminal::synchronizationAdviceMessage("0101"), 38 + 3))
+            terminal.sendMessage(frame);
+        ASSERT_TRUE(host.waitFor("notification", event));
+    }
+    EXPECT_EQ(log.text().count("a reply may be lost"), 0) << log.text().toStdString();
+}
+
 // A null-modem cable between two pseudo-terminal pairs: the host opens one
 // slave, the terminal the other one as its serial device.
 struct NullModem {

@@ -460,9 +460,8 @@ void JsonZUVAResponseHandlerImpl::awaitQuiet()
     lastFrameAt_ = std::chrono::steady_clock::now();
     if (settleAwaited_)
         return;
-    settleAwaited_ = caller_.post([this] {
-        QTimer::singleShot(inputStream_->frameGap(), this, &JsonZUVAResponseHandlerImpl::settleIfQuiet);
-    });
+    // On the handler thread, whose end drops the timer with it.
+    settleAwaited_ = caller_.post([this] { QTimer::singleShot(inputStream_->frameGap(), [this] { settleIfQuiet(); }); });
 }
 
 void JsonZUVAResponseHandlerImpl::settleIfQuiet()
@@ -473,7 +472,7 @@ void JsonZUVAResponseHandlerImpl::settleIfQuiet()
         if (!readings_.isSingle() && quietFor < inputStream_->frameGap()) {
             QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(inputStream_->frameGap() - quietFor)
                                    + std::chrono::milliseconds(1),
-                               this, &JsonZUVAResponseHandlerImpl::settleIfQuiet);
+                               [this] { settleIfQuiet(); });
             return;
         }
         settleAwaited_ = false;

@@ -94,8 +94,14 @@ boost::optional<FrameReadings::Choice> FrameReadings::decide(QByteArray const& h
         alive.push_back(std::move(bytes));
         ++reading;
     }
-    if (readings_.size() > kMostReadings)
-        return settle(held);
+    if (readings_.size() > kMostReadings) {
+        // A long run of like frames (a wide ruled area): what leaves out the
+        // most goes first; a resend seldom comes more than once a message.
+        std::stable_sort(readings_.begin(), readings_.end(), [](Reading const& one, Reading const& other) {
+            return one.repeatsLeftOut.size() < other.repeatsLeftOut.size();
+        });
+        readings_.resize(kMostReadings);
+    }
     if (readings_.size() > 1)
         return boost::none;
     const Reading only = readings_.empty() ? Reading() : readings_.front();

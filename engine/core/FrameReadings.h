@@ -38,9 +38,9 @@ public:
     bool isSingle() const { return readings_.empty(); }
     // A frame of size bytes was appended at offset at of the held bytes.
     void addFrame(int at, int size, bool mayBeginMessage, bool mayBeRepeat);
-    // Lets fall the readings the held bytes cannot be read under. The one
-    // left when no other is alive (the first when none is), the best when
-    // too many are; none while several are.
+    // Lets fall the readings the held bytes cannot be read under, and those
+    // that leave out the most frames when too many are alive. The one left
+    // when no other is alive (the first when none is); none while several are.
     boost::optional<Choice> decide(QByteArray const& held);
     // The best reading now that nothing more comes: whole messages before a
     // message still incomplete; among equals the earliest start, then the one
@@ -48,7 +48,7 @@ public:
     Choice settle(QByteArray const& held);
 
 private:
-    // Readings beyond which the frames are not waited for.
+    // Readings kept alive at most.
     static const size_t kMostReadings = 16;
 
     std::vector<Reading> readings_;

@@ -95,16 +95,16 @@ TEST_F(ResponseHandlerTest, AMessageCutShortCostsNoMoreThanItsFrames)
 // A frame like the one before it, under a number that never changes, may be
 // a resend or a frame of its own: the frames after it decide, and where none
 // do the message is taken once, with a warning. Rows: which frames of an
-// event with a ruled field (in frames of 16 bytes) come, and which may be repeats.
+// event with a ruled field 20 frames wide (in frames of 16 bytes) come; each
+// like the one before may be a repeat.
 TEST_F(ResponseHandlerTest, AFrameLikeTheOneBeforeIsReadTheWayTheFramesAfterItConfirm)
 {
     testsupport::QtWarnings warnings;
     link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse("Cy")));
-    const QByteArray event = message("Cy", 9, {SimTlv::hex("DF03", std::string(128, '0'))});
+    const QByteArray event = message("Cy", 9, {SimTlv::hex("DF03", std::string(640, '0'))});
     std::vector<QByteArray> chunks;
     for (int at = 0; at < event.size(); at += 16)
         chunks.push_back(event.mid(at, 16));
-    const int ruled = int(std::adjacent_find(chunks.begin(), chunks.end()) - chunks.begin()) + 1;
     const int last = int(chunks.size()) - 1;
     struct Row {
         const char* name;
@@ -114,14 +114,14 @@ TEST_F(ResponseHandlerTest, AFrameLikeTheOneBeforeIsReadTheWayTheFramesAfterItCo
     };
     const Row rows[] = {
         {"a frame resent inside it", {{0, false}, {1, false}, {1, true}}, false},
-        {"a frame of its ruled field like the one before", {{0, false}}, false},
+        {"the frames of its ruled field", {{0, false}}, false},
         {"resent whole, nothing after it", {{-1, false}, {-1, true}}, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         std::vector<std::pair<int, bool>> frames = row.frames;
         for (int chunk = frames.back().first + 1; frames.back().first >= 0 && chunk <= last; ++chunk)
-            frames.emplace_back(chunk, chunk == ruled);
+            frames.emplace_back(chunk, chunks[size_t(chunk)] == chunks[size_t(chunk) - 1]);
         const int warned = warnings.text().count("dropped as a resend");
         const size_t before = link->notifications.total();
         for (const auto& frame : frames) {

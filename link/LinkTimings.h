@@ -32,6 +32,11 @@ struct LinkTimings {
         return ackTimeout + std::chrono::milliseconds((bitsOnLine * 1000 + baudRate - 1) / baudRate);
     }
 
+    // How soon after a frame came its resend may come: its sender resends
+    // only once its acknowledgement time-out has run (or at our NAK); half of
+    // it leaves room for the delays of both sides.
+    std::chrono::milliseconds earliestResend() const { return ackTimeout / 2; }
+
     // How long after its first arrival a frame of frameLength bytes may come
     // again because its acknowledgement was lost: until its sender, waiting
     // for an acknowledgement after each sending, gives up.

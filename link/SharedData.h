@@ -43,11 +43,18 @@ struct SharedData {
     // acknowledgement was lost. The terminal repeats it only until its
     // resends run out. Where its numbers advance, the number tells a new frame
     // from a repeat; where they never do, the same frame once it has
-    // acknowledged a newer message of ours may be its answer, and is new.
+    // acknowledged a newer message of ours may be its answer: new when it
+    // comes before a resend could.
     struct ReceivedFrame {
         unsigned char sequenceNumber;
         QByteArray data;
         std::chrono::steady_clock::time_point repeatableUntil;
+        // When it last came, first sending or repeat.
+        std::chrono::steady_clock::time_point arrivedAt;
+        // The terminal has acknowledged a newer message of ours since.
+        bool answersOurs = false;
+        // We sent a NAK since it came.
+        bool resendMayComeAtOnce = false;
     };
     boost::optional<ReceivedFrame> lastReceived;
     // The number of the last frame delivered, kept when the record above goes.

@@ -22,14 +22,14 @@ State::State(std::shared_ptr<SharedData> shared)
 
 State::~State() = default;
 
-bool State::read(std::vector<QByteArray>& payloads)
+bool State::read(std::vector<vorsam::ReceivedFrame>& frames)
 {
     QByteArray& buffer = shared().receiveBuffer;
     if (buffer.isEmpty())
         return false;
     switch (toMessageType(headByte(buffer))) {
     case MessageType::Data:
-        return processReceivedDataMessage(payloads) != ParseKissDataMessageResult::Incomplete;
+        return processReceivedDataMessage(frames) != ParseKissDataMessageResult::Incomplete;
     case MessageType::Ack:
         return processReceivedAck();
     case MessageType::NAck:
@@ -70,6 +70,9 @@ void State::sendAck(unsigned char sequenceNumber)
 void State::sendNAck()
 {
     manager().reportNAckSent();
+    // The terminal answers a NAK by resending at once.
+    if (shared().lastReceived)
+        shared().lastReceived->resendMayComeAtOnce = true;
     const unsigned char nak[] = {NACK};
     shared().output->write(nak, sizeof nak);
 }
@@ -91,7 +94,7 @@ void State::raiseSequenceNumber()
     shared().sequenceNumber = shared().sequenceNumber == 254 ? 0 : shared().sequenceNumber + 1;
 }
 
-ParseKissDataMessageResult State::processReceivedDataMessage(std::vector<QByteArray>& payloads)
+ParseKissDataMessageResult State::processReceivedDataMessage(std::vector<vorsam::ReceivedFrame>& frames)
 {
     QByteArray data;
     unsigned char sequenceNumber = 0;
@@ -102,7 +105,7 @@ ParseKissDataMessageResult State::processReceivedDataMessage(std::vector<QByteAr
     case ParseKissDataMessageResult::Success:
         shared().receiveBuffer.remove(0, consumed);
         sendAck(sequenceNumber);
-        deliverOnce(data, sequenceNumber, consumed, payloads);
+        deliverOnce(data, sequenceNumber, consumed, frames);
         receivedData(data, sequenceNumber);
         break;
     case ParseKissDataMessageResult::CrcError:
@@ -117,30 +120,46 @@ ParseKissDataMessageResult State::processReceivedDataMessage(std::vector<QByteAr
 }
 
 void State::deliverOnce(const QByteArray& data, unsigned char sequenceNumber, int frameLength,
-                        std::vector<QByteArray>& payloads)
+                        std::vector<vorsam::ReceivedFrame>& frames)
 {
     // The terminal repeats a frame whose ACK it missed; the repetition is
-    // acknowledged again but must not reach the engine a second time.
+    // acknowledged again but must not reach the engine a second time. Under
+    // numbers that never change it may also be a new frame with the same
+    // bytes (a ruled line of a ticket): the engine reads it both ways.
     if (isRepetition(data, sequenceNumber)) {
+        const auto now = std::chrono::steady_clock::now();
+        shared().lastReceived->arrivedAt = now;
+        shared().lastReceived->resendMayComeAtOnce = false;
         // An empty frame answers nothing.
-        if (shared().awaitedFrameCarriesMessage && !shared().numbersAdvance && !data.isEmpty())
+        if (shared().numbersAdvance || data.isEmpty())
+            return;
+        if (shared().awaitedFrameCarriesMessage)
             manager().reportRepeatMayBeAnswer(data);
+        frames.push_back(vorsam::ReceivedFrame{data, true});
         return;
     }
     shared().numbersAdvance = shared().lastNumberReceived && *shared().lastNumberReceived != sequenceNumber;
     shared().lastNumberReceived = sequenceNumber;
-    const auto repeatableUntil = std::chrono::steady_clock::now() + shared().timings.repeatWindowFor(frameLength);
-    shared().lastReceived = SharedData::ReceivedFrame{sequenceNumber, data, repeatableUntil};
+    const auto now = std::chrono::steady_clock::now();
+    shared().lastReceived =
+        SharedData::ReceivedFrame{sequenceNumber, data, now + shared().timings.repeatWindowFor(frameLength), now};
     // An empty frame carries nothing for the engine.
     if (!data.isEmpty())
-        payloads.push_back(data);
+        frames.push_back(vorsam::ReceivedFrame{data, false});
 }
 
 bool State::isRepetition(const QByteArray& data, unsigned char sequenceNumber) const
 {
     const auto& last = shared().lastReceived;
     return last && last->sequenceNumber == sequenceNumber && last->data == data
-           && std::chrono::steady_clock::now() < last->repeatableUntil;
+           && std::chrono::steady_clock::now() < last->repeatableUntil && !tooSoonForResend();
+}
+
+bool State::tooSoonForResend() const
+{
+    const SharedData::ReceivedFrame& last = *shared().lastReceived;
+    return last.answersOurs && !last.resendMayComeAtOnce
+           && std::chrono::steady_clock::now() < last.arrivedAt + shared().timings.earliestResend();
 }
 
 bool State::processReceivedAck()
@@ -161,12 +180,12 @@ void State::forgetLastReceivedOnceMessageAcknowledged()
 {
     // Until the terminal has our message it still repeats its last frame for
     // a lost ACK; once it has, the same frame under a number that never
-    // changes may answer that message.
+    // changes may answer that message, unless it comes when a resend could.
     if (!shared().awaitedFrameCarriesMessage)
         return;
     shared().awaitedFrameCarriesMessage = false;
-    if (!shared().numbersAdvance)
-        shared().lastReceived.reset();
+    if (!shared().numbersAdvance && shared().lastReceived)
+        shared().lastReceived->answersOurs = true;
 }
 
 void State::processReceivedNAck()

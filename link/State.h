@@ -19,9 +19,9 @@ public:
     virtual ~State();
 
     // Handles the element at the head of the receive buffer, appending a newly
-    // delivered payload to payloads. False when the buffer is empty or its head
+    // delivered frame to frames. False when the buffer is empty or its head
     // needs more bytes, so the engine knows when to stop.
-    bool read(std::vector<QByteArray>& payloads);
+    bool read(std::vector<vorsam::ReceivedFrame>& frames);
     // Outside Idle a payload waits for the link to become idle; a link that is
     // down refuses it.
     virtual bool write(QByteArray data);
@@ -57,14 +57,17 @@ protected:
 private:
     // 7,378 instructions for a 38-byte frame, 34,380 for 512 bytes, with the
     // check of whether the terminal's numbers advance (7,358 and 34,331 without).
-    ParseKissDataMessageResult processReceivedDataMessage(std::vector<QByteArray>& payloads);
+    ParseKissDataMessageResult processReceivedDataMessage(std::vector<vorsam::ReceivedFrame>& frames);
     bool processReceivedAck();
     void forgetLastReceivedOnceMessageAcknowledged();
     void processReceivedNAck();
     void processReceivedWAck();
     void deliverOnce(const QByteArray& data, unsigned char sequenceNumber, int frameLength,
-                     std::vector<QByteArray>& payloads);
+                     std::vector<vorsam::ReceivedFrame>& frames);
     bool isRepetition(const QByteArray& data, unsigned char sequenceNumber) const;
+    // Whether the last frame came so recently that, though it answers our
+    // newer message, the terminal cannot be resending it yet.
+    bool tooSoonForResend() const;
     bool headIsIncompleteFrame() const;
 
     std::shared_ptr<SharedData> shared_;

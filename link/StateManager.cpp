@@ -27,6 +27,7 @@ StateManager::StateManager(std::shared_ptr<vorsam::InputStream> input, std::shar
                            boost::optional<std::chrono::milliseconds> heartbeat, LinkTimings timings)
     : vorsam::Runnable()
     , shared_(std::make_shared<SharedData>())
+    , frameGap_(timings.completeMessageTimeout)
     , heartBeatInterval_(heartbeat)
 {
     shared_->input = std::move(input);
@@ -95,20 +96,27 @@ bool StateManager::write(const unsigned char* data, int length)
 
 int StateManager::read(QByteArray& out)
 {
-    std::vector<QByteArray> payloads;
-    readFrames(payloads);
+    std::vector<vorsam::ReceivedFrame> frames;
+    readFrames(frames);
     const int before = out.size();
-    for (const QByteArray& payload : payloads)
-        out.append(payload);
+    for (const vorsam::ReceivedFrame& frame : frames) {
+        if (!frame.mayBeRepeat)
+            out.append(frame.payload);
+    }
     return out.size() - before;
 }
 
-bool StateManager::readFrames(std::vector<QByteArray>& frames)
+bool StateManager::readFrames(std::vector<vorsam::ReceivedFrame>& frames)
 {
-    std::vector<QByteArray> payloads;
-    if (callInLinkThread([&] { payloads = readSlot(); }))
-        frames.insert(frames.end(), payloads.begin(), payloads.end());
+    std::vector<vorsam::ReceivedFrame> received;
+    if (callInLinkThread([&] { received = readSlot(); }))
+        frames.insert(frames.end(), received.begin(), received.end());
     return true;
+}
+
+std::chrono::milliseconds StateManager::frameGap() const
+{
+    return frameGap_;
 }
 
 bool StateManager::callInLinkThread(std::function<void()> work)
@@ -160,9 +168,9 @@ bool StateManager::writeSlot(QByteArray data)
     return result;
 }
 
-std::vector<QByteArray> StateManager::readSlot()
+std::vector<vorsam::ReceivedFrame> StateManager::readSlot()
 {
-    std::vector<QByteArray> payloads;
+    std::vector<vorsam::ReceivedFrame> payloads;
     if (!currentState_)
         return payloads;
     pullReceivedBytes();

@@ -48,10 +48,13 @@ public:
     // Sends one payload as one data frame; queued while the link is busy,
     // false while it is down or stopped.
     bool write(const unsigned char* data, int length) override;
-    // Appends every payload received and not yet delivered; returns their length.
+    // Appends every payload received and not yet delivered, leaving out
+    // frames that may repeat the one before; returns their length.
     int read(QByteArray& out) override;
-    // The same, one element a payload; true.
-    bool readFrames(std::vector<QByteArray>& frames) override;
+    // The same, one element a frame, those that may be repeats included; true.
+    bool readFrames(std::vector<vorsam::ReceivedFrame>& frames) override;
+    // The time a partly received frame may wait for its next bytes.
+    std::chrono::milliseconds frameGap() const override;
 
     void start();
     void stop();
@@ -97,7 +100,7 @@ signals:
 public slots:
     void onTimerTimeout();
     bool writeSlot(QByteArray data);
-    std::vector<QByteArray> readSlot();
+    std::vector<vorsam::ReceivedFrame> readSlot();
 
 private slots:
     void runPendingCalls();
@@ -119,6 +122,7 @@ private:
     std::unique_ptr<QTimer> timer_;
     std::unique_ptr<vorsam::Thread> thread_;
     std::shared_ptr<SharedData> shared_;
+    const std::chrono::milliseconds frameGap_;
     std::atomic<bool> connected_{false};
     int nakCounter_ = 0;
     boost::optional<std::chrono::milliseconds> heartBeatInterval_;

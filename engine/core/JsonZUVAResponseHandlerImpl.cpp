@@ -6,6 +6,7 @@
 #include "foundation/RunnableProxy.h"
 
 #include <QThread>
+#include <QTimer>
 #include <QtDebug>
 
 #include <exception>
@@ -17,45 +18,6 @@ namespace {
 
 const QString& kRejectionType = *new QString(QStringLiteral("Rj"));
 const QByteArray& kMessageCode = *new QByteArray(QByteArrayLiteral("MC"));
-
-// Whether bytes may be the first ones of a message: completed by an empty
-// header's bytes, their first header's worth passes the header's checks.
-bool couldBeginMessage(QByteArray const& bytes)
-{
-    QByteArray header = bytes.left(ZUVAHeader::kSize);
-    header.append(kMessageCode.mid(header.size()));
-    header.append(ZUVAHeader::kSize - header.size(), '\0');
-    try {
-        (void)ZUVAHeader(header);
-        return true;
-    } catch (std::exception const&) {
-        return false;
-    }
-}
-
-// How bytes read as messages: not as their headers announce, all whole but
-// the last (which more bytes may complete), or all whole.
-enum class Reading { Broken, Partial, Whole };
-
-Reading readingFrom(QByteArray const& bytes, int at)
-{
-    while (at < bytes.size()) {
-        const int left = bytes.size() - at;
-        if (left < ZUVAHeader::kSize)
-            return couldBeginMessage(bytes.mid(at)) ? Reading::Partial : Reading::Broken;
-        try {
-            const ZUVAHeader header(bytes.mid(at, ZUVAHeader::kSize));
-            const int size = ZUVAHeader::kSize + header.length().length();
-            if (left < size)
-                return Reading::Partial;
-            (void)ZUVABody(bytes.mid(at + ZUVAHeader::kSize, size - ZUVAHeader::kSize));
-            at += size;
-        } catch (std::exception const&) {
-            return Reading::Broken;
-        }
-    }
-    return Reading::Whole;
-}
 
 ect::ECTError invalidResponse(std::string const& reason)
 {
@@ -121,19 +83,35 @@ void JsonZUVAResponseHandlerImpl::handleReceived()
 
 void JsonZUVAResponseHandlerImpl::readMessage()
 {
-    std::vector<QByteArray> frames;
+    std::vector<vorsam::ReceivedFrame> frames;
     const unsigned endsBefore = endsSoFar();
-    try {
-        if (!inputStream_->readFrames(frames))
-            inputStream_->read(buffer_);
-    } catch (std::exception const& e) {
-        qWarning("Reading the terminal's bytes failed: %s", e.what());
-        return;
+    {
+        std::lock_guard<std::mutex> lock(cutMutex_);
+        try {
+            if (inputStream_->readFrames(frames)) {
+                for (vorsam::ReceivedFrame& frame : frames)
+                    cutFrame(std::move(frame), endsBefore);
+            } else {
+                inputStream_->read(buffer_);
+                while (parseZUVAMessage()) {
+                }
+            }
+        } catch (std::exception const& e) {
+            qWarning("Reading the terminal's bytes failed: %s", e.what());
+        }
     }
-    for (QByteArray& frame : frames)
-        cutFrame(std::move(frame), endsBefore);
-    while (parseZUVAMessage()) {
+    reportPendingWarnings();
+}
+
+void JsonZUVAResponseHandlerImpl::reportPendingWarnings()
+{
+    std::vector<std::string> warnings;
+    {
+        std::lock_guard<std::mutex> lock(cutMutex_);
+        warnings.swap(pendingWarnings_);
     }
+    for (std::string const& warning : warnings)
+        HostWarning::report(warning);
 }
 
 bool JsonZUVAResponseHandlerImpl::parseZUVAMessage()
@@ -144,7 +122,7 @@ bool JsonZUVAResponseHandlerImpl::parseZUVAMessage()
     try {
         header = ZUVAHeader(buffer_.left(ZUVAHeader::kSize));
     } catch (std::exception const& e) {
-        qWarning("Bytes that start no message skipped: %s", e.what());
+        warnOfDrop(QStringLiteral("Bytes that start no message skipped: %1").arg(QString::fromUtf8(e.what())), false);
         skipToNextPossibleHeader();
         return true;
     }
@@ -153,6 +131,7 @@ bool JsonZUVAResponseHandlerImpl::parseZUVAMessage()
         return false;
     const QByteArray bodyBytes = buffer_.mid(ZUVAHeader::kSize, messageSize - ZUVAHeader::kSize);
     clearBuffer(messageSize);
+    dropWarned_ = false;
     try {
         responseQueue_->push(ZUVABody(bodyBytes), header);
     } catch (std::exception const& e) {
@@ -457,10 +436,8 @@ std::unique_ptr<JsonZUVAResponseHandler> makeJsonZUVAResponseHandler(
         std::move(dispatcher), std::move(inputStream), std::move(notificationCallback), std::move(unawaitedReplies)));
 }
 
-void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame, unsigned endsBefore)
+void JsonZUVAResponseHandlerImpl::cutFrame(vorsam::ReceivedFrame frame, unsigned endsBefore)
 {
-    // Nothing held before nor after the frame (its messages whole) leaves
-    // nothing to note.
     const bool held = !buffer_.isEmpty();
     if (held) {
         // A message this frame completes may end its transaction before the
@@ -468,43 +445,71 @@ void JsonZUVAResponseHandlerImpl::cutFrame(QByteArray frame, unsigned endsBefore
         std::lock_guard<vorsam::LibraryMutex> lock(unfinished_->mutex);
         unfinished_->bytes.clear();
     }
-    if (held && couldBeginMessage(frame))
-        restarts_.push_back(buffer_.size());
-    buffer_.append(frame);
-    const int start = chooseStart();
-    if (start > 0)
-        dropLeftover(start);
-    const int before = buffer_.size();
+    const bool mayBeginMessage = held && FrameReadings::couldBeginMessage(frame.payload);
+    if (mayBeginMessage || frame.mayBeRepeat)
+        readings_.addFrame(buffer_.size(), frame.payload.size(), mayBeginMessage, frame.mayBeRepeat);
+    buffer_.append(frame.payload);
+    if (!readings_.isSingle()) {
+        const boost::optional<FrameReadings::Choice> choice = readings_.decide(buffer_);
+        if (!choice) {
+            awaitQuiet();
+            noteUnfinished(endsBefore);
+            return;
+        }
+        adopt(*choice);
+    }
+    cutHeld(held, endsBefore);
+}
+
+void JsonZUVAResponseHandlerImpl::cutHeld(bool held, unsigned endsBefore)
+{
     while (parseZUVAMessage()) {
     }
-    forgetRestartsBefore(before - buffer_.size());
-    if (!buffer_.isEmpty() && !couldBeginMessage(buffer_))
+    if (!buffer_.isEmpty() && !FrameReadings::couldBeginMessage(buffer_))
         dropLeftover(buffer_.size());
+    // Nothing held before nor after the frame (its messages whole) leaves
+    // nothing to note.
     if (held || !buffer_.isEmpty())
         noteUnfinished(endsBefore);
 }
 
-int JsonZUVAResponseHandlerImpl::chooseStart()
+void JsonZUVAResponseHandlerImpl::adopt(FrameReadings::Choice const& choice)
 {
-    if (restarts_.empty())
-        return 0;
-    int best = 0;
-    Reading bestReading = readingFrom(buffer_, 0);
-    for (auto restart = restarts_.begin(); restart != restarts_.end() && bestReading != Reading::Whole;) {
-        const Reading reading = readingFrom(buffer_, *restart);
-        // More bytes never mend a broken reading: reading it again at every
-        // frame would cost each frame as much as the frames before it.
-        if (reading == Reading::Broken) {
-            restart = restarts_.erase(restart);
-            continue;
+    const FrameReadings::Reading& reading = choice.reading;
+    // From the last, so that the offsets before it hold.
+    for (auto repeat = reading.repeatsLeftOut.rbegin(); repeat != reading.repeatsLeftOut.rend(); ++repeat)
+        dropRepeat(repeat->first, repeat->second, choice.repeatUndecided);
+    if (reading.start > 0)
+        dropLeftover(reading.start);
+}
+
+void JsonZUVAResponseHandlerImpl::awaitQuiet()
+{
+    lastFrameAt_ = std::chrono::steady_clock::now();
+    if (settleAwaited_)
+        return;
+    // On the handler thread, whose end drops the timer with it.
+    settleAwaited_ = caller_.post([this] { QTimer::singleShot(inputStream_->frameGap(), [this] { settleIfQuiet(); }); });
+}
+
+void JsonZUVAResponseHandlerImpl::settleIfQuiet()
+{
+    {
+        std::lock_guard<std::mutex> lock(cutMutex_);
+        const auto quietFor = std::chrono::steady_clock::now() - lastFrameAt_;
+        if (!readings_.isSingle() && quietFor < inputStream_->frameGap()) {
+            QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(inputStream_->frameGap() - quietFor)
+                                   + std::chrono::milliseconds(1),
+                               [this] { settleIfQuiet(); });
+            return;
         }
-        if (reading > bestReading) {
-            best = *restart;
-            bestReading = reading;
+        settleAwaited_ = false;
+        if (!readings_.isSingle()) {
+            adopt(readings_.settle(buffer_));
+            cutHeld(true, endsSoFar());
         }
-        ++restart;
     }
-    return best;
+    reportPendingWarnings();
 }
 
 void JsonZUVAResponseHandlerImpl::dropLeftover(int count)
@@ -515,26 +520,46 @@ void JsonZUVAResponseHandlerImpl::dropLeftover(int count)
         reported = unfinished_->reported && !leftoverChanged_;
         unfinished_->reported = true;
     }
-    const QString text = describeLeftover(buffer_.left(count), QStringLiteral("dropped"));
     // Warned of when its transaction ended: the log has the rest.
-    if (reported)
-        qWarning("%s", qUtf8Printable(text));
-    else
-        HostWarning::report(text.toStdString());
+    warnOfDrop(describeLeftover(buffer_.left(count), QStringLiteral("dropped")), !reported);
     clearBuffer(count);
-    forgetRestartsBefore(count);
 }
 
-void JsonZUVAResponseHandlerImpl::forgetRestartsBefore(int count)
+void JsonZUVAResponseHandlerImpl::dropRepeat(int at, int size, bool undecided)
 {
-    if (count <= 0 || restarts_.empty())
+    const QByteArray repeat = buffer_.mid(at, size);
+    buffer_.remove(at, size);
+    leftoverChanged_ = true;
+    if (!undecided) {
+        qDebug("A frame of %d bytes dropped as the terminal's resend of the one before it", size);
         return;
-    std::vector<int> kept;
-    for (const int restart : restarts_) {
-        if (restart > count)
-            kept.push_back(restart - count);
     }
-    restarts_.swap(kept);
+    QString type = QStringLiteral("unreadable");
+    try {
+        type = ZUVABody(repeat.mid(ZUVAHeader::kSize)).messageTypeId();
+    } catch (std::exception const&) {
+    }
+    // The terminal may have sent its reply twice alike, or resent it for an
+    // acknowledgement of ours it missed: a reply taken twice would answer the
+    // next transaction with the last one's outcome.
+    pendingWarnings_.push_back(
+        QStringLiteral("Message %1 dropped as a resend of the terminal's last frame, which it repeats under the same "
+                       "number: nothing the terminal sent after it tells whether it was a new reply, so its "
+                       "transaction may end without it")
+            .arg(type)
+            .toStdString());
+}
+
+void JsonZUVAResponseHandlerImpl::warnOfDrop(QString const& text, bool toHost)
+{
+    // The rest of a damaged message follows in the frames after it.
+    if (dropWarned_)
+        qDebug("%s", qUtf8Printable(text));
+    else if (toHost)
+        pendingWarnings_.push_back(text.toStdString());
+    else
+        qWarning("%s", qUtf8Printable(text));
+    dropWarned_ = true;
 }
 
 void JsonZUVAResponseHandlerImpl::noteUnfinished(unsigned endsBefore)
@@ -550,7 +575,7 @@ void JsonZUVAResponseHandlerImpl::noteUnfinished(unsigned endsBefore)
             text = reportUnfinished(*unfinished_);
     }
     if (!text.isEmpty())
-        HostWarning::report(text.toStdString());
+        pendingWarnings_.push_back(text.toStdString());
 }
 
 unsigned JsonZUVAResponseHandlerImpl::endsSoFar() const

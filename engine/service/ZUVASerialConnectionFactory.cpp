@@ -1,9 +1,6 @@
 #include "engine/service/ZUVASerialConnectionFactory.h"
 
 #include "common/ECTError.h"
-#include "encoding/ZUVABody.h"
-#include "encoding/ZUVAHeader.h"
-#include "engine/base/HostWarning.h"
 #include "engine/core/JsonTransactionRequestHandler.h"
 #include "engine/core/JsonZUVAResponseHandler.h"
 #include "engine/core/TransactionDispatcher.h"
@@ -75,23 +72,6 @@ std::function<void(QByteArray)> onFrameLost(DispatcherOfLink const& link)
     };
 }
 
-// With frame numbers that never change, the terminal's answer to our message
-// may be the very frame it sent last: the link cannot tell it from a resend
-// before the terminal has acknowledged our message, and drops it.
-void warnOfRepeatThatMayBeAnswer(QByteArray const& payload)
-{
-    QString type = QStringLiteral("unreadable");
-    try {
-        type = ZUVABody(payload.mid(ZUVAHeader::kSize)).messageTypeId();
-    } catch (std::exception const&) {
-    }
-    HostWarning::report(QStringLiteral("Message %1 dropped as a resend of the terminal's last frame, which it repeats "
-                                       "under the same number: it came before the terminal acknowledged our message, "
-                                       "so it may have been the reply, and its transaction then ends without it")
-                            .arg(type)
-                            .toStdString());
-}
-
 // A message that waited for the link is sent only while its transaction runs.
 std::function<bool(QByteArray const&)> whileInFlight(DispatcherOfLink const& link)
 {
@@ -134,7 +114,6 @@ std::unique_ptr<TerminalConnection> ZUVASerialConnectionFactory::create(
     m_link->setOnSendFailedCallback(onFrameLost(ofLink));
     m_link->setSendCheck(whileInFlight(ofLink));
     m_link->setOnReceiveFailedCallback(onLinkFailure(ofLink));
-    m_link->setOnRepeatMayBeAnswerCallback(warnOfRepeatThatMayBeAnswer);
     m_link->start();
     return std::make_unique<ZUVATerminalConnection>(m_environment, dispatcher, std::move(requestHandler),
                                                     std::move(responseHandler));

@@ -37,13 +37,15 @@ public:
     }
 
     // Frames fed are read as the serial link gives them, each whole.
-    void feedFrame(const QByteArray& frame)
+    void feedFrame(const QByteArray& frame, bool mayBeRepeat = false)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_frames.push_back(frame);
+        m_frames.push_back(vorsam::ReceivedFrame{frame, mayBeRepeat});
     }
 
-    bool readFrames(std::vector<QByteArray>& frames) override
+    std::chrono::milliseconds frameGap() const override { return std::chrono::milliseconds(50); }
+
+    bool readFrames(std::vector<vorsam::ReceivedFrame>& frames) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_frames.empty())
@@ -56,7 +58,7 @@ public:
 private:
     std::mutex m_mutex;
     QByteArray m_pending;
-    std::vector<QByteArray> m_frames;
+    std::vector<vorsam::ReceivedFrame> m_frames;
 };
 
 // The sending end: records every write (one entry per call) and can hand each

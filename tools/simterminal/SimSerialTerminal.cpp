@@ -3,6 +3,7 @@
 #include "ScaledDeadline.h"
 
 #include <exception>
+#include <thread>
 
 namespace testsupport {
 
@@ -75,6 +76,7 @@ void SimSerialTerminal::sendMessage(const Bytes& message)
         std::lock_guard<std::mutex> lock(mutex_);
         frame = LinkPeer::frame(message, nextSequence_);
         lastFrame_ = frame;
+        lastFrameSentAt_ = std::chrono::steady_clock::now();
         if (!framesAlike_)
             nextSequence_ = nextSequence_ == 254 ? 0 : static_cast<uint8_t>(nextSequence_ + 1);
     }
@@ -89,6 +91,19 @@ void SimSerialTerminal::resendLastFrame()
         frame = lastFrame_;
     }
     peer_.sendRaw(frame);
+}
+
+void SimSerialTerminal::resendLastFrameWhenDue()
+{
+    // The acknowledgement time-out of the link's frames.
+    const std::chrono::milliseconds ackTimeout(2000);
+    std::chrono::steady_clock::time_point due;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        due = lastFrameSentAt_ + ackTimeout;
+    }
+    std::this_thread::sleep_until(due);
+    resendLastFrame();
 }
 
 void SimSerialTerminal::withholdNextAcknowledgement()

@@ -51,6 +51,9 @@ public:
     // Sends the last frame again, number and all, as for an acknowledgement
     // it missed.
     void resendLastFrame();
+    // The same once the link's acknowledgement time-out has run since the
+    // frame was sent, as a terminal resends it.
+    void resendLastFrameWhenDue();
     // The next request's frame goes unacknowledged (it is still answered).
     void withholdNextAcknowledgement();
 
@@ -80,6 +83,7 @@ private:
     uint8_t nextSequence_ = 1;
     bool framesAlike_ = false;
     Bytes lastFrame_;
+    std::chrono::steady_clock::time_point lastFrameSentAt_;
     // Last: its reader thread starts at the end of its constructor and ends first.
     SerialLine line_;
 };

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <thread>
@@ -89,6 +90,53 @@ TEST_F(ResponseHandlerTest, AMessageCutShortCostsNoMoreThanItsFrames)
     EXPECT_EQ(resultSequence(results.first(1)), 1);
     EXPECT_EQ(warnings.text().count("its header announces 9999 body bytes, the frame holds 9000"), 1)
         << warnings.text().toStdString();
+}
+
+// A frame like the one before it, under a number that never changes, may be
+// a resend or a frame of its own: the frames after it decide, and where none
+// do the message is taken once, with a warning. Rows: which frames of an
+// event with a ruled field 20 frames wide (in frames of 16 bytes) come; each
+// like the one before may be a repeat.
+TEST_F(ResponseHandlerTest, AFrameLikeTheOneBeforeIsReadTheWayTheFramesAfterItConfirm)
+{
+    testsupport::QtWarnings warnings;
+    link->responses->registerNotificationHandler(std::unique_ptr<oxa::JsonZUVAResponse>(new TestResponse("Cy")));
+    const QByteArray event = message("Cy", 9, {SimTlv::hex("DF03", std::string(640, '0'))});
+    std::vector<QByteArray> chunks;
+    for (int at = 0; at < event.size(); at += 16)
+        chunks.push_back(event.mid(at, 16));
+    const int last = int(chunks.size()) - 1;
+    struct Row {
+        const char* name;
+        // Chunk index and whether it may be a repeat; -1: the whole event.
+        std::vector<std::pair<int, bool>> frames;
+        bool warned;
+    };
+    const Row rows[] = {
+        {"a frame resent inside it", {{0, false}, {1, false}, {1, true}}, false},
+        {"the frames of its ruled field", {{0, false}}, false},
+        {"resent whole, nothing after it", {{-1, false}, {-1, true}}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::pair<int, bool>> frames = row.frames;
+        for (int chunk = frames.back().first + 1; frames.back().first >= 0 && chunk <= last; ++chunk)
+            frames.emplace_back(chunk, chunks[size_t(chunk)] == chunks[size_t(chunk) - 1]);
+        const int warned = warnings.text().count("dropped as a resend");
+        const size_t before = link->notifications.total();
+        for (const auto& frame : frames) {
+            link->in->feedFrame(frame.first < 0 ? event : chunks[size_t(frame.first)], frame.second);
+            link->responses->readMessage();
+        }
+        // A message after it shows what was taken before.
+        link->receiveFrame(message("Cy", 10));
+        ASSERT_TRUE(link->notifications.waitForTotal(before + 2));
+        const auto events = link->notifications.of(0);
+        ASSERT_EQ(events.size(), before + 2);
+        EXPECT_EQ(resultSequence(events[before]), 9);
+        EXPECT_EQ(resultSequence(events[before + 1]), 10);
+        EXPECT_EQ(warnings.text().count("dropped as a resend"), warned + (row.warned ? 1 : 0));
+    }
 }
 
 // An error incident fails the transaction that takes a reply of its type,

@@ -8,6 +8,7 @@
 #include "simterminal/SimSerialTerminal.h"
 #include "support/CertificationLog.h"
 
+#include <algorithm>
 #include <functional>
 #include <future>
 #include <memory>
@@ -42,8 +43,55 @@ std::vector<Bytes> framesAt(const Bytes& message, size_t size)
     return frames;
 }
 
+// A message in frames of up to size bytes.
+std::vector<Bytes> framesOf(const Bytes& message, size_t size)
+{
+    std::vector<Bytes> frames;
+    for (size_t at = 0; at < message.size(); at += size)
+        frames.emplace_back(message.begin() + long(at), message.begin() + long(std::min(at + size, message.size())));
+    return frames;
+}
+
+// The same, with frames cut also where the inner bytes begin and end.
+std::vector<Bytes> framesAround(const Bytes& message, size_t size, const Bytes& inner)
+{
+    const auto begin = std::search(message.begin(), message.end(), inner.begin(), inner.end());
+    std::vector<Bytes> frames = framesOf(Bytes(message.begin(), begin), size);
+    for (const Bytes& part : {inner, Bytes(begin + long(inner.size()), message.end())}) {
+        const std::vector<Bytes> more = framesOf(part, size);
+        frames.insert(frames.end(), more.begin(), more.end());
+    }
+    return frames;
+}
+
+// The same without the first frame that lies wholly inside the text, as a
+// terminal that gave up on that frame and went on.
+std::vector<Bytes> framesMissingOneIn(const Bytes& message, size_t size, const std::string& text)
+{
+    const size_t textAt = size_t(std::search(message.begin(), message.end(), text.begin(), text.end()) - message.begin());
+    std::vector<Bytes> frames = framesOf(message, size);
+    const size_t first = (textAt + size - 1) / size;
+    frames.erase(frames.begin() + long(first));
+    return frames;
+}
+
 // A ticket that names its merchant at the start of a line.
 const std::string& Ticket = *new std::string("MCDONALD'S 12 MAIN ST\nMCC 5812\nMC 5412 XXXX XXXX 1234\nTOTAL EUR\n");
+// Longer: room for frames wholly inside its text.
+const std::string& LongTicket =
+    *new std::string(Ticket + "2 X COFFEE 3.20\n1 X MUFFIN 2.10\n1 X WATER 1.50\nVAT 19% INCLUDED\nTHANK YOU\n");
+
+// A ticket with a ruled line as long as three frames of size bytes.
+std::string ruledTicket(size_t size)
+{
+    return Ticket + std::string(3 * size, '-') + "\nTHANK YOU\n";
+}
+
+// A ticket whose bytes hold a whole message (a synchronization advice).
+const std::string& MessageInTicket = *new std::string([] {
+    const Bytes advice = SimTerminal::synchronizationAdviceMessage("0101");
+    return Ticket + std::string(advice.begin(), advice.end()) + "\nTOTAL EUR\n";
+}());
 
 class SerialService : public ::testing::Test {
 protected:
@@ -107,7 +155,10 @@ TEST_F(SerialService, ReportsTheTerminalOnceIdentifiedRunsTransactionsEventsAndT
 // reply damaged in its frame is lost with a warning that names what was
 // dropped, and costs no other reply; what is still incomplete when its
 // transaction ends is warned of then, once. Bytes that cannot begin a message
-// are dropped at the end of their frame. Rows: how the terminal's frames
+// are dropped at the end of their frame. Where the frames read two ways (a
+// frame that may begin a message or continue one, a frame like the one before
+// under a number that never changes) the frames after them decide; the rest
+// of a damaged message is warned of once. Rows: how the terminal's frames
 // carry its approval, with a ticket, of the first of two sales.
 TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
 {
@@ -121,6 +172,11 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
         bool firstApproved;
         // Bytes that may begin a message are left as the first sale ends.
         bool leftIncomplete;
+        std::string ticket = Ticket;
+        // Every frame under one number.
+        bool framesAlike = false;
+        // The second approval in frames of this size; 0: in one.
+        size_t nextFrameSize = 0;
     };
     const auto cutShort = [](int announced, int held) {
         return QString("Message cut short by the end of its frame dropped: its header announces %1 body bytes, "
@@ -165,19 +221,41 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
          [](const Bytes& approval) { return framesAt(approval, 32); }, [](int) { return QString(); }, false, true,
          false},
     };
+    std::vector<Row> table(std::begin(rows), std::end(rows));
+    for (const size_t size : {16u, 50u}) {
+        const auto framed = [size](const Bytes& approval) { return framesOf(approval, size); };
+        const int cut = int(size);
+        const std::string ruled = ruledTicket(size);
+        table.push_back({"a frame inside its text missing, the next reply framed alike",
+                         [size](const Bytes& approval) { return framesMissingOneIn(approval, size, LongTicket); },
+                         [&, cut](int length) { return cutShort(length, length - cut); }, true, false, true,
+                         LongTicket, false, size});
+        for (const bool alike : {false, true}) {
+            table.push_back({"a ruled line in like frames", framed, [](int) { return QString(); }, false, true, false,
+                             ruled, alike, size});
+        }
+        const Bytes advice = SimTerminal::synchronizationAdviceMessage("0101");
+        table.push_back({"a whole message in its ticket, at frame cuts",
+                         [size, advice](const Bytes& approval) { return framesAround(approval, size, advice); },
+                         [](int) { return QString(); }, false, true, false, MessageInTicket, false, size});
+    }
     const CertificationLog log;
     terminal.identifyAs(TerminalId);
     ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
     ASSERT_TRUE(host.waitFor("connected", 1));
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const Row& row : table) {
+        SCOPED_TRACE(std::string(row.name) + (row.framesAlike ? ", one number" : "") + ", frames of "
+                     + std::to_string(row.nextFrameSize));
+        terminal.setNumberingFramesAlike(row.framesAlike);
         // Shared with the terminal's thread, which may outlive a failed row.
         const auto bodyLength = std::make_shared<std::atomic<int>>(0);
-        terminal.on("Cd", [framesOf = row.framesOf, bodyLength](const SimMessage& request) {
-            const Bytes approval = SimSaleReplies::ticketedSaleReplyTo(request, TerminalId, Ticket);
-            if (bodyLength->exchange(int(approval.size()) - 38) != 0)
+        terminal.on("Cd", [row, bodyLength](const SimMessage& request) {
+            const Bytes approval = SimSaleReplies::ticketedSaleReplyTo(request, TerminalId, row.ticket);
+            if (bodyLength->exchange(int(approval.size()) - 38) == 0)
+                return SimTerminal::Reply{row.framesOf(approval), false};
+            if (row.nextFrameSize == 0)
                 return SimTerminal::answer(approval);
-            return SimTerminal::Reply{framesOf(approval), false};
+            return SimTerminal::Reply{framesOf(approval, row.nextFrameSize), false};
         });
         const size_t results = host.count("result");
         const int frameWarnings = log.text().count("frame dropped");
@@ -202,7 +280,7 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
             const QJsonObject result = host.last("result").value("result").toObject();
             EXPECT_EQ(result.value("authorizedAmount").toDouble(), 1.01);
             EXPECT_EQ(result.value("ticketDiscreteElements").toString().toUpper().toStdString(),
-                      toHex(Bytes(Ticket.begin(), Ticket.end())));
+                      toHex(Bytes(row.ticket.begin(), row.ticket.end())));
         } else {
             EXPECT_EQ(errorCodes(host.last("result")), std::make_pair(2, 30));
         }
@@ -222,32 +300,51 @@ TEST_F(SerialService, AReplyDamagedInItsFrameCostsOnlyItself)
 // The terminal misses our acknowledgement of its reply, acknowledges the next
 // sale's request at once and then sends its reply again, numbers and all,
 // before it answers that sale: where it counts its frames the resend is a
-// repeat whatever it acknowledged meanwhile, and each sale gets its own
-// amount also from replies without a number.
+// repeat whatever it acknowledged meanwhile; where it numbers them alike, the
+// resend, which comes once its acknowledgement time-out has run, cannot be
+// told from a new reply and is dropped with a warning. Each sale gets its own
+// amount also from replies without a number. Rows: the terminal's numbers.
 TEST_F(SerialService, AReplyResentAfterTheNextRequestIsNoNewReply)
 {
+    const CertificationLog log;
     terminal.identifyAs(TerminalId);
     ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
     ASSERT_TRUE(host.waitFor("connected", 1));
-    terminal.on("Cd", [this](SimMessage request) {
-        terminal.resendLastFrame();
-        request.sequence = 0;
-        return SimTerminal::answer(SimSaleReplies::saleReplyTo(request, TerminalId));
-    });
-    for (int sale = 1; sale <= 20; ++sale) {
-        SCOPED_TRACE(sale);
-        const std::string amount = std::to_string(sale) + ".05";
-        const size_t results = host.count("result");
-        ASSERT_EQ(host.send(TerminalId, saleOf(amount.c_str())), 0);
-        ASSERT_TRUE(host.waitFor("result", results + 1));
-        EXPECT_EQ(host.last("result").value("result").toObject().value("authorizedAmount").toDouble(),
-                  std::stod(amount));
+    const struct {
+        bool framesAlike;
+        int sales;
+    } rows[] = {{false, 20}, {true, 4}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.framesAlike ? "one number" : "numbers counted");
+        terminal.setNumberingFramesAlike(row.framesAlike);
+        terminal.on("Cd", [this, alike = row.framesAlike](SimMessage request) {
+            if (alike)
+                terminal.resendLastFrameWhenDue();
+            else
+                terminal.resendLastFrame();
+            request.sequence = 0;
+            return SimTerminal::answer(SimSaleReplies::saleReplyTo(request, TerminalId));
+        });
+        const int warned = log.text().count("dropped as a resend");
+        for (int sale = 1; sale <= row.sales; ++sale) {
+            SCOPED_TRACE(sale);
+            const std::string amount = std::to_string(sale) + ".05";
+            const size_t results = host.count("result");
+            ASSERT_EQ(host.send(TerminalId, saleOf(amount.c_str())), 0);
+            ASSERT_TRUE(host.waitFor("result", results + 1));
+            EXPECT_EQ(host.last("result").value("result").toObject().value("authorizedAmount").toDouble(),
+                      std::stod(amount));
+        }
+        // Up to the second sale's resend the link has seen the terminal's
+        // numbers change, and knows a frame under the same number for a resend.
+        EXPECT_GE(log.text().count("dropped as a resend"), warned + (row.framesAlike ? row.sales - 2 : 0));
     }
 }
 
 // A terminal that numbers its frames alike and its replies not at all, whose
 // acknowledgement of our request is lost, answers at once with the very frame
-// it sent last: that cannot be told from its resend, and is warned of.
+// it sent last: that cannot be told from its resend, and is dropped with a
+// warning rather than taken twice.
 TEST_F(SerialService, AnAnswerThatCannotBeToldFromAResendIsWarnedOf)
 {
     const CertificationLog log;
@@ -275,8 +372,20 @@ TEST_F(SerialService, AnAnswerThatCannotBeToldFromAResendIsWarnedOf)
         EXPECT_EQ(host.last("result").value("result").toObject().value("terminalIdentifier").toString(), TerminalId)
             << "neither right nor warned of";
     }
+    // The next request's answer may come when a resend of the frame would
+    // (our link resends the request the terminal did not acknowledge): then it
+    // is warned of too, and the request after it gets its answer.
+    const int warned = log.text().count(warning);
     ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
-    ASSERT_TRUE(host.waitFor("result", 4));
+    EXPECT_TRUE(waitUntil([&] { return host.count("result") == 4 || log.text().count(warning) > warned; }));
+    if (log.text().count(warning) > warned) {
+        zuva_resetTransaction(TerminalId);
+        ASSERT_TRUE(host.waitFor("result", 4));
+        ASSERT_EQ(host.send(TerminalId, informationRequest()), 0);
+        ASSERT_TRUE(host.waitFor("result", 5));
+    } else {
+        ASSERT_TRUE(host.waitFor("result", 4));
+    }
     EXPECT_EQ(host.last("result").value("result").toObject().value("terminalIdentifier").toString(), TerminalId);
 }
 
@@ -307,6 +416,33 @@ TEST_F(SerialService, EachAnswerReachesItsRequestWhateverTheTerminalsNumbers)
             }
         }
     }
+}
+
+// A message split over two frames is no message lost: not where its reply
+// ends the transaction while its frame is still being cut, nor where it
+// comes while no transaction runs. Rows: sales' replies, then events.
+TEST_F(SerialService, AMessageSplitOverTwoFramesIsWarnedOfNowhere)
+{
+    const CertificationLog log;
+    terminal.identifyAs(TerminalId);
+    ASSERT_NE(host.startSerial(terminal.portName()), nullptr);
+    ASSERT_TRUE(host.waitFor("connected", 1));
+    ASSERT_EQ(zuvaServiceEnableNotifications(TerminalId, 1), 0);
+    terminal.on("Cd", [](const SimMessage& request) {
+        return SimTerminal::Reply{splitAt(SimSaleReplies::saleReplyTo(request, TerminalId), 38 + 10), false};
+    });
+    for (int sale = 1; sale <= 150; ++sale) {
+        const size_t results = host.count("result");
+        ASSERT_EQ(host.send(TerminalId, saleOf("2.50")), 0);
+        ASSERT_TRUE(host.waitFor("result", results + 1));
+        EXPECT_EQ(host.last("result").value("result").toObject().value("authorizedAmount").toDouble(), 2.50);
+    }
+    for (size_t event = 1; event <= 20; ++event) {
+        for (const Bytes& frame : splitAt(SimTerminal::synchronizationAdviceMessage("0101"), 38 + 3))
+            terminal.sendMessage(frame);
+        ASSERT_TRUE(host.waitFor("notification", event));
+    }
+    EXPECT_EQ(log.text().count("a reply may be lost"), 0) << log.text().toStdString();
 }
 
 // A null-modem cable between two pseudo-terminal pairs: the host opens one

@@ -11,6 +11,8 @@ namespace kiss {
 struct LinkTimings {
     // How often a frame is sent again before it counts as lost.
     static constexpr int maxResends = 3;
+    // A long frame, as terminals cut a ticket.
+    static constexpr int kLongFrame = 512;
 
     // From entering Connect to the probe frame.
     std::chrono::milliseconds connectDelay{500};
@@ -24,12 +26,20 @@ struct LinkTimings {
     // The acknowledgement time-out of a frame of frameLength bytes: the frame
     // must first cross the line, at up to 12 bits a character (start bit,
     // 8 data bits, parity, 2 stop bits).
-    std::chrono::milliseconds ackTimeoutFor(int frameLength) const
+    std::chrono::milliseconds ackTimeoutFor(int frameLength) const { return ackTimeout + lineTime(frameLength); }
+
+    // How long the line may stay quiet between two frames of one message: the
+    // next frame, up to a long one, must first cross the line once we have
+    // acknowledged the last (at 9600 baud 640 ms for 512 bytes).
+    std::chrono::milliseconds frameGap() const { return completeMessageTimeout + lineTime(kLongFrame); }
+
+    // The time frameLength bytes take on the line, at up to 12 bits a character.
+    std::chrono::milliseconds lineTime(int frameLength) const
     {
         if (baudRate <= 0)
-            return ackTimeout;
+            return std::chrono::milliseconds(0);
         const qint64 bitsOnLine = static_cast<qint64>(frameLength) * 12;
-        return ackTimeout + std::chrono::milliseconds((bitsOnLine * 1000 + baudRate - 1) / baudRate);
+        return std::chrono::milliseconds((bitsOnLine * 1000 + baudRate - 1) / baudRate);
     }
 
     // How soon after a frame came its resend may come: its sender resends

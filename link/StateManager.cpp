@@ -27,7 +27,7 @@ StateManager::StateManager(std::shared_ptr<vorsam::InputStream> input, std::shar
                            boost::optional<std::chrono::milliseconds> heartbeat, LinkTimings timings)
     : vorsam::Runnable()
     , shared_(std::make_shared<SharedData>())
-    , frameGap_(timings.completeMessageTimeout)
+    , frameGap_(timings.frameGap())
     , heartBeatInterval_(heartbeat)
 {
     shared_->input = std::move(input);

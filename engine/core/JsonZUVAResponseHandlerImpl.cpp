@@ -86,7 +86,7 @@ void JsonZUVAResponseHandlerImpl::readMessage()
     std::vector<vorsam::ReceivedFrame> frames;
     const unsigned endsBefore = endsSoFar();
     {
-        std::lock_guard<std::mutex> lock(cutMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(cutMutex_);
         try {
             if (inputStream_->readFrames(frames)) {
                 for (vorsam::ReceivedFrame& frame : frames)
@@ -107,7 +107,7 @@ void JsonZUVAResponseHandlerImpl::reportPendingWarnings()
 {
     std::vector<std::string> warnings;
     {
-        std::lock_guard<std::mutex> lock(cutMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(cutMutex_);
         warnings.swap(pendingWarnings_);
     }
     for (std::string const& warning : warnings)
@@ -495,7 +495,7 @@ void JsonZUVAResponseHandlerImpl::awaitQuiet()
 void JsonZUVAResponseHandlerImpl::settleIfQuiet()
 {
     {
-        std::lock_guard<std::mutex> lock(cutMutex_);
+        std::lock_guard<vorsam::LibraryMutex> lock(cutMutex_);
         const auto quietFor = std::chrono::steady_clock::now() - lastFrameAt_;
         if (!readings_.isSingle() && quietFor < inputStream_->frameGap()) {
             QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(inputStream_->frameGap() - quietFor)

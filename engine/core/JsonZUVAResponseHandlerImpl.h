@@ -134,7 +134,7 @@ private:
     std::shared_ptr<TransactionDispatcher> dispatcher_;
     // Guards the cutting state below: frames are cut on the stream's thread,
     // readings settled on the handler thread.
-    std::mutex cutMutex_;
+    vorsam::LibraryMutex cutMutex_;
     QByteArray buffer_;
     FrameReadings readings_;
     std::chrono::steady_clock::time_point lastFrameAt_;

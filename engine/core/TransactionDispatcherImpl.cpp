@@ -345,6 +345,7 @@ void TransactionDispatcherImpl::onCommandPosted()
     // Let go of after the lock: the last reference to a transaction releases
     // the host's callbacks, and with them its free function.
     Command command;
+    std::vector<ZUVATrans> leaving;
     // Taken first, so that a caller's thread sees the inbox empty only when
     // no command is about to run. The results the command gives reach the
     // host as it is let go.
@@ -365,18 +366,20 @@ void TransactionDispatcherImpl::onCommandPosted()
             deliverNoResult(*command.transaction);
         break;
     case Command::Kind::PendingTransactionError:
-        onPendingTransactionError(command.error);
+        leaving.push_back(onPendingTransactionError(command.error));
         break;
     case Command::Kind::MessageError:
-        onMessageError(command.message, command.error);
+        leaving.push_back(onMessageError(command.message, command.error));
         break;
     case Command::Kind::Reset:
-        onResetPendingTransaction();
+        leaving.push_back(onResetPendingTransaction());
         break;
     case Command::Kind::FailAll:
-        onFailTransactions(command.error, command.sentBy);
-        // The caller goes on once the results are with the host.
+        leaving = onFailTransactions(command.error, command.sentBy);
+        // The caller goes on once the results are with the host and the
+        // transactions let go of.
         running.unlock();
+        leaving.clear();
         command.done->set_value();
         break;
     case Command::Kind::Deliver:
@@ -515,47 +518,54 @@ bool TransactionDispatcherImpl::write(ZUVATransaction const& transaction)
     }
 }
 
-void TransactionDispatcherImpl::onResetPendingTransaction()
+ZUVATrans TransactionDispatcherImpl::onResetPendingTransaction()
 {
-    const ZUVATrans transaction = takeCurrent(Leaving::Ended);
+    ZUVATrans transaction = takeCurrent(Leaving::Ended);
     callEndCallback();
     if (transaction)
         fail(transaction, failure(ect::ECTErrorCode::Technical_Issue, ect::ECTErrorCauseCode::ResetTransaction));
+    return transaction;
 }
 
-void TransactionDispatcherImpl::onPendingTransactionError(QJsonDocument const& error)
+ZUVATrans TransactionDispatcherImpl::onPendingTransactionError(QJsonDocument const& error)
 {
-    const ZUVATrans transaction = takeCurrent(Leaving::Unanswered);
+    ZUVATrans transaction = takeCurrent(Leaving::Unanswered);
     callEndCallback();
     if (transaction)
         fail(transaction, error);
+    return transaction;
 }
 
-void TransactionDispatcherImpl::onMessageError(QByteArray const& message, QJsonDocument const& error)
+ZUVATrans TransactionDispatcherImpl::onMessageError(QByteArray const& message, QJsonDocument const& error)
 {
-    const ZUVATrans transaction = takeByMessage(message);
+    ZUVATrans transaction = takeByMessage(message);
     if (!transaction)
-        return;
+        return transaction;
     callEndCallback();
     fail(transaction, error);
+    return transaction;
 }
 
-void TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error, std::uint64_t sentBy)
+std::vector<ZUVATrans> TransactionDispatcherImpl::onFailTransactions(QJsonDocument const& error,
+                                                                     std::uint64_t sentBy)
 {
-    const std::vector<ZUVATrans> failed = takeInFlight(sentBy);
+    std::vector<ZUVATrans> failed = takeInFlight(sentBy);
     callEndCallback();
     for (ZUVATrans const& transaction : failed)
         fail(transaction, error);
+    return failed;
 }
 
 void TransactionDispatcherImpl::onTransactionTimeout()
 {
+    // Let go of after the lock, as a command's.
+    std::vector<ZUVATrans> expired;
     std::lock_guard<vorsam::LibraryMutex> running(commandMutex_);
     {
         std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
         timerDeadline_ = Clock::time_point::max();
     }
-    const std::vector<ZUVATrans> expired = takeExpired(Clock::now());
+    expired = takeExpired(Clock::now());
     armTimer();
     for (ZUVATrans const& transaction : expired) {
         ECTCertificationLogging::sharedInstance().log("transaction timeout occured");

@@ -116,10 +116,12 @@ private:
     // Ends a transaction that left unanswered with the error, unless its reply came first.
     void fail(ZUVATrans const& transaction, QJsonDocument const& error);
     void onNewTransaction(ZUVATrans const& transaction);
-    void onResetPendingTransaction();
-    void onPendingTransactionError(QJsonDocument const& error);
-    void onMessageError(QByteArray const& message, QJsonDocument const& error);
-    void onFailTransactions(QJsonDocument const& error, std::uint64_t sentBy);
+    // Each returns what it took out of flight, for the caller to let go of
+    // once it has let go of the command lock.
+    ZUVATrans onResetPendingTransaction();
+    ZUVATrans onPendingTransactionError(QJsonDocument const& error);
+    ZUVATrans onMessageError(QByteArray const& message, QJsonDocument const& error);
+    std::vector<ZUVATrans> onFailTransactions(QJsonDocument const& error, std::uint64_t sentBy);
     // A transaction is current.
     bool isBusy() const;
     void onNewSequentialTransaction(ZUVATrans const& transaction);

@@ -406,12 +406,15 @@ TEST_F(LinkStates, CallsIntoAStoppingLinkReturn)
     output->setForward(nullptr);
 }
 
-// A slow line adds the time a frame takes on it to the acknowledgement timeout.
-TEST(LinkTimings, AckTimeoutGrowsOnASlowLineOnly)
+// A slow line adds the time a frame takes on it to the acknowledgement timeout,
+// and a long frame's to the quiet that ends a message's frames.
+TEST(LinkTimings, AckTimeoutAndFrameGapGrowOnASlowLineOnly)
 {
     const kiss::LinkTimings defaults;
     EXPECT_EQ(defaults.ackTimeoutFor(100), defaults.ackTimeout);
+    EXPECT_EQ(defaults.frameGap(), defaults.completeMessageTimeout);
     kiss::LinkTimings slowLine;
     slowLine.baudRate = 1200;
     EXPECT_EQ(slowLine.ackTimeoutFor(100), slowLine.ackTimeout + milliseconds(1000));
+    EXPECT_EQ(slowLine.frameGap(), slowLine.completeMessageTimeout + milliseconds(5120));
 }

@@ -182,6 +182,22 @@ TEST_F(EveryAction, CloseDuringADisplayOperationFailsItAndIsSentAtOnce)
     EXPECT_TRUE(results[1 - dropped].contains("result"));
 }
 
+// A sale sent without a result callback and reset while the terminal holds
+// it: its free function runs once, under no library lock (the sanitizer
+// builds abort when host code is entered under one).
+TEST_F(EveryAction, TheFreeFunctionOfASaleWithoutResultCallbackRunsOnceWhenItIsReset)
+{
+    static std::atomic<int> freed{0};
+    freed = 0;
+    terminal->on("Cd", [](const SimMessage&) { return SimTerminal::silence(); });
+    ASSERT_EQ(zuva_send_transaction(Terminal, R"({"transaction": {"action": "Sale", "amount": "10.00"}})", nullptr,
+                                    nullptr, nullptr, nullptr, [](void*) { ++freed; }),
+              0);
+    ASSERT_TRUE(terminal->waitForRequests(1));
+    ASSERT_EQ(zuva_reset_transaction(Terminal), 0);
+    EXPECT_TRUE(waitUntil([] { return freed.load() == 1; }));
+}
+
 TEST_F(EveryAction, ApprovalWrittenRightBeforeTheTerminalClosesIsTheResult)
 {
     terminal->on("Cd", [](const SimMessage& request) {

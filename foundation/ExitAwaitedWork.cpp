@@ -38,8 +38,6 @@ bool admit()
 
 } // namespace
 
-const std::chrono::milliseconds ExitAwaitedWork::Share = ProcessExit::Limit;
-
 ExitAwaitedWork::ExitAwaitedWork()
     : admitted_(admit())
 {
@@ -75,7 +73,8 @@ void ExitAwaitedWork::refuseAndAwait()
     // The work under way stops at its next file. Its share of the exit's time
     // is its own, whatever ending the connections took: only storage that
     // stalls past it is not waited for.
-    const auto end = std::chrono::steady_clock::now() + Share;
+    // Counted from the refusal: as long as the exit waits for what it ends.
+    const auto end = std::chrono::steady_clock::now() + ProcessExit::Limit;
     while (underWay > 0 && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

@@ -25,10 +25,6 @@ public:
     // as long as the work already begun.
     static bool refusing();
 
-    // The longest the exit waits for the work under way, counted from the
-    // refusal: as long as the exit waits for what it ends.
-    static const std::chrono::milliseconds Share;
-
     // For the exit's work, once it has ended what it ends.
     static void refuseAndAwait();
 

@@ -10,8 +10,6 @@ namespace oxa {
 
 namespace {
 
-const QByteArray& kMessageCode = *new QByteArray(QByteArrayLiteral("MC"));
-
 // How bytes read as messages: not as their headers announce, all whole but
 // the last (which more bytes may complete), or all whole.
 enum class Fit { Broken, Partial, Whole };
@@ -42,7 +40,7 @@ Fit fitOf(QByteArray const& bytes)
 bool FrameReadings::couldBeginMessage(QByteArray const& bytes)
 {
     QByteArray header = bytes.left(ZUVAHeader::kSize);
-    header.append(kMessageCode.mid(header.size()));
+    header.append(FrameReadings::messageCode().mid(header.size()));
     header.append(ZUVAHeader::kSize - header.size(), '\0');
     try {
         (void)ZUVAHeader(header);
@@ -130,6 +128,12 @@ FrameReadings::Choice FrameReadings::settle(QByteArray const& held)
     best.repeatUndecided = tied && !best.reading.repeatsLeftOut.empty();
     readings_.clear();
     return best;
+}
+
+QByteArray const& FrameReadings::messageCode()
+{
+    static QByteArray const& code = *new QByteArray(QByteArrayLiteral("MC"));
+    return code;
 }
 
 } // namespace oxa

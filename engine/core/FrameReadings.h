@@ -32,6 +32,8 @@ public:
     // Whether bytes may be the first ones of a message: completed by an
     // empty header's bytes, their first header's worth passes the header's checks.
     static bool couldBeginMessage(QByteArray const& bytes);
+    // The two bytes every message begins with.
+    static QByteArray const& messageCode();
     // The bytes a reading takes of the held ones.
     static QByteArray bytesOf(QByteArray const& held, Reading const& reading);
 

@@ -17,7 +17,6 @@ namespace oxa {
 namespace {
 
 const QString& kRejectionType = *new QString(QStringLiteral("Rj"));
-const QByteArray& kMessageCode = *new QByteArray(QByteArrayLiteral("MC"));
 
 ect::ECTError invalidResponse(std::string const& reason)
 {
@@ -142,13 +141,13 @@ bool JsonZUVAResponseHandlerImpl::parseZUVAMessage()
 
 void JsonZUVAResponseHandlerImpl::skipToNextPossibleHeader()
 {
-    const int next = buffer_.indexOf(kMessageCode, 1);
+    const int next = buffer_.indexOf(FrameReadings::messageCode(), 1);
     if (next > 0) {
         clearBuffer(next);
         return;
     }
     // A last "M" may be the start of the next header.
-    clearBuffer(buffer_.endsWith(kMessageCode.at(0)) ? buffer_.size() - 1 : buffer_.size());
+    clearBuffer(buffer_.endsWith(FrameReadings::messageCode().at(0)) ? buffer_.size() - 1 : buffer_.size());
 }
 
 void JsonZUVAResponseHandlerImpl::clearBuffer(int count)

@@ -656,7 +656,7 @@ TEST_F(RecoveryFolderTest, AForkedChildIsAnsweredWhateverAParentThreadHeld)
         const bool listed = held.getRecoveryFiles().size() == 1;
         const auto exitBegan = std::chrono::steady_clock::now();
         vorsam::ExitAwaitedWork::refuseAndAwait();
-        ::_exit(listed && std::chrono::steady_clock::now() - exitBegan < vorsam::ExitAwaitedWork::Share ? 0 : 1);
+        ::_exit(listed && std::chrono::steady_clock::now() - exitBegan < vorsam::ProcessExit::Limit ? 0 : 1);
     }
     letGo = true;
     lister.join();

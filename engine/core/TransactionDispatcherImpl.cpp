@@ -291,21 +291,11 @@ ZUVATrans const& TransactionDispatcherImpl::inFlightAt(int index) const
     return size_t(index) < suspended_.size() ? suspended_[size_t(index)].transaction : current_->transaction;
 }
 
+// Its warning reaches the host once the locks are let go, before the result.
 void TransactionDispatcherImpl::remember(ZUVATransaction const& transaction, bool answered, bool reportable)
 {
     if (boost::optional<QString> warning = matcher_.end(transaction, answered, reportable))
-        setAsideWarnings_.push_back(std::move(*warning));
-}
-
-void TransactionDispatcherImpl::reportSetAside()
-{
-    std::vector<QString> warnings;
-    {
-        std::lock_guard<vorsam::LibraryMutex> lock(stateMutex_);
-        warnings.swap(setAsideWarnings_);
-    }
-    for (QString const& warning : warnings)
-        HostWarning::report(warning.toStdString());
+        HostWarning::report(warning->toStdString());
 }
 
 bool TransactionDispatcherImpl::holdsSequenceNumber(int sequenceNumber) const
@@ -700,7 +690,6 @@ void TransactionDispatcherImpl::callStartCallback() const
 
 void TransactionDispatcherImpl::callEndCallback()
 {
-    reportSetAside();
     // A transaction set aside still awaits its reply.
     if (awaitsAReply())
         return;

@@ -163,9 +163,6 @@ private:
     ZUVATrans const& inFlightAt(int index) const;
     // Called with stateMutex_ held as the transaction leaves.
     void remember(ZUVATransaction const& transaction, bool answered, bool reportable);
-    // Tells the host, outside the state lock, of transactions that left
-    // without their reply past one set aside that may have been theirs.
-    void reportSetAside();
     // Sets the timer for the earliest deadline unless it fires before it
     // already; from another thread the dispatch thread is asked to.
     void armTimer();
@@ -183,7 +180,7 @@ private:
     vorsam::LibraryMutex commandMutex_;
 
     // Guards current_, suspended_ (read by findReplyOwner on other threads),
-    // sent_, matcher_, inFlightView_, setAsideWarnings_ and timerDeadline_.
+    // sent_, matcher_, inFlightView_ and timerDeadline_.
     mutable vorsam::LibraryMutex stateMutex_;
     boost::optional<InFlight> current_;
     std::vector<InFlight> suspended_;
@@ -191,7 +188,6 @@ private:
     ReplyMatcher matcher_;
     // Filled afresh for each look-up; kept for its room.
     mutable ReplyMatcher::InFlight inFlightView_;
-    std::vector<QString> setAsideWarnings_;
     // When the timer fires; max while it is not set.
     Clock::time_point timerDeadline_ = Clock::time_point::max();
 
